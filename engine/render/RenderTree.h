@@ -1,0 +1,44 @@
+#pragma once
+
+// What the timeline hands the renderer each frame: a tree of placed objects in depth
+// order. The timeline builds it from its display list; the renderer only reads it.
+
+#include "engine/format/Primitives.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class QPainter;
+
+namespace swf {
+struct ShapeDef;
+struct MorphShapeDef;
+}
+
+namespace swf::render {
+
+struct RenderNode {
+    uint16_t depth = 0;
+    // Non-zero: this node is a mask for the following siblings with depth <= clipDepth.
+    uint16_t clipDepth = 0;
+    bool visible = true;
+    Matrix matrix;                 // relative to the parent, translation in twips
+    ColorTransform colorTransform; // relative to the parent
+
+    // What the node draws itself (at most one is set); sprites and buttons draw only
+    // their children.
+    std::shared_ptr<const ShapeDef> shape;
+    std::shared_ptr<const MorphShapeDef> morph;
+    double morphRatio = 0;  // 0..1
+
+    std::vector<RenderNode> children;  // in depth order
+};
+
+// Looks up bitmap characters for bitmap fills; may return null (drawn as a placeholder).
+class BitmapSource {
+public:
+    virtual ~BitmapSource() = default;
+};
+
+} // namespace swf::render
