@@ -1,0 +1,65 @@
+// Program entry: the start-up sequence of the player.
+
+#include "app/Unit1.h"
+#include "app/Unit2.h"
+
+#include "toolkit/Application.h"
+
+#include <QApplication>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace {
+
+// The show command the system passed to this process; only Windows has one.
+lanfan::ShowCommand startupShowCommand()
+{
+#ifdef _WIN32
+    STARTUPINFOW info{};
+    info.cb = sizeof info;
+    GetStartupInfoW(&info);
+    if (info.dwFlags & STARTF_USESHOWWINDOW) {
+        if (info.wShowWindow == SW_SHOWMAXIMIZED)
+            return lanfan::ShowCommand::Maximized;
+        if (info.wShowWindow == SW_SHOWMINNOACTIVE)
+            return lanfan::ShowCommand::MinimizedNoActivate;
+    }
+#endif
+    return lanfan::ShowCommand::Normal;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    // Qt takes its own options (-platform and the like) from the command line; the
+    // program itself reads nothing there.
+    QApplication qtApp(argc, argv);
+    lanfan::TApplication application;
+    application.SetTitle(QStringLiteral("澜帆Flash播放器"));
+    QGuiApplication::setApplicationDisplayName(QString());
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/pictures/icon32.png")));
+
+    std::unique_ptr<lanfan::TMainForm> mainForm;
+    std::unique_ptr<lanfan::TAboutBox> aboutBox;
+    int exitCode = 0;
+    try {
+        mainForm = std::make_unique<lanfan::TMainForm>();
+        lanfan::MainForm = mainForm.get();
+        aboutBox = std::make_unique<lanfan::TAboutBox>();
+        lanfan::AboutBox = aboutBox.get();
+        exitCode = application.Run(startupShowCommand());
+    } catch (const std::exception& error) {
+        // Errors before the message loop runs end start-up.
+        application.ShowStartupFailure(error, reinterpret_cast<const void*>(&startupShowCommand));
+        exitCode = 1;
+    }
+    // The About box goes first, then the main window with all its components.
+    lanfan::AboutBox = nullptr;
+    aboutBox.reset();
+    lanfan::MainForm = nullptr;
+    mainForm.reset();
+    return exitCode;
+}

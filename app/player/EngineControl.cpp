@@ -1,0 +1,214 @@
+#include "app/player/EngineControl.h"
+
+#include "toolkit/Exceptions.h"
+
+#include <QPainter>
+#include <QPaintEvent>
+
+#include <algorithm>
+#include <cmath>
+
+namespace lanfan {
+
+namespace {
+swf::ScaleMode scaleModeOf(const QString& name)
+{
+    if (name.compare(QLatin1String("NoBorder"), Qt::CaseInsensitive) == 0)
+        return swf::ScaleMode::NoBorder;
+    if (name.compare(QLatin1String("ExactFit"), Qt::CaseInsensitive) == 0)
+        return swf::ScaleMode::ExactFit;
+    if (name.compare(QLatin1String("NoScale"), Qt::CaseInsensitive) == 0)
+        return swf::ScaleMode::NoScale;
+    return swf::ScaleMode::ShowAll;
+}
+
+swf::RenderQuality qualityOf(const QString& name)
+{
+    if (name.compare(QLatin1String("Low"), Qt::CaseInsensitive) == 0)
+        return swf::RenderQuality::Low;
+    if (name.compare(QLatin1String("Medium"), Qt::CaseInsensitive) == 0)
+        return swf::RenderQuality::Medium;
+    if (name.compare(QLatin1String("Best"), Qt::CaseInsensitive) == 0)
+        return swf::RenderQuality::Best;
+    return swf::RenderQuality::High;
+}
+} // namespace
+
+// The control's own window inside the host: it paints the current frame.
+class MovieView : public QWidget {
+public:
+    MovieView(EngineControl& control, QWidget& site) : QWidget(&site), control_(control)
+    {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        setFocusPolicy(Qt::NoFocus);
+        setAccessibleName(QStringLiteral("Flash"));
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        if (!control_.player().loaded()) {
+            painter.fillRect(rect(), Qt::white);
+            return;
+        }
+        control_.player().paint(painter, QRectF(rect()), scaleModeOf(control_.settings().scale),
+                                qualityOf(control_.settings().quality));
+    }
+
+private:
+    EngineControl& control_;
+};
+
+QString movieLoadErrorText(const QString& path, const swf::LoadError& error)
+{
+    QString reason;
+    switch (error.kind()) {
+    case swf::LoadError::Kind::CannotRead: reason = QStringLiteral("无法读取该文件"); break;
+    case swf::LoadError::Kind::NotAMovie: reason = QStringLiteral("这不是 Flash 影片（SWF）文件"); break;
+    case swf::LoadError::Kind::Corrupt: reason = QStringLiteral("影片文件已损坏"); break;
+    case swf::LoadError::Kind::TooLarge: reason = QStringLiteral("影片超出了播放器的大小限制"); break;
+    }
+    return QStringLiteral("无法打开影片“%1”：%2（%3）")
+        .arg(path, reason, QString::fromUtf8(error.what()));
+}
+
+EngineControl::EngineControl()
+{
+    clock_.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&clock_, &QTimer::timeout, [this] { onClock(); });
+}
+
+EngineControl::~EngineControl()
+{
+    clock_.stop();
+    // The view paints through this control: hide it now, its parent frees it later.
+    if (view_) {
+        view_->hide();
+        view_->deleteLater();
+    }
+}
+
+void EngineControl::LoadControlData(const QByteArray& data)
+{
+    if (data.isEmpty()) {
+        settings_ = ControlSettings{};
+        return;
+    }
+    auto parsed = parseControlData(data);
+    if (!parsed)
+        throw EOleSysError(QStringLiteral("The control's stored state is not valid"), static_cast<int32_t>(0x80030003));
+    settings_ = *parsed;
+    player_.setLoop(settings_.loop);
+}
+
+QWidget* EngineControl::ActivateInPlace(QWidget& site)
+{
+    if (!view_) {
+        view_ = new MovieView(*this, site);
+        view_->setGeometry(site.rect());
+        view_->show();
+    }
+    return view_;
+}
+
+void EngineControl::SetExtent(QSize pixels)
+{
+    if (view_)
+        view_->resize(pixels);
+}
+
+bool EngineControl::TranslateAccelerator(const QKeyEvent&)
+{
+    // No movie content takes keys yet, so every key goes on to the menu shortcuts.
+    return false;
+}
+
+void EngineControl::UIActivate(bool) {}
+
+void EngineControl::SetMovie(const QString& path)
+{
+    try {
+        player_.loadFile(path.toStdU16String());
+    } catch (const swf::LoadError& error) {
+        repaint();
+        updateClock();
+        throw EOleException(movieLoadErrorText(path, error));
+    }
+    player_.setLoop(settings_.loop);
+    // Show the first frame at once; play on from it when the stored state says so.
+    player_.advance();
+    if (settings_.play)
+        player_.play();
+    else
+        player_.stop();
+    updateClock();
+    repaint();
+}
+
+int32_t EngineControl::FrameCount()
+{
+    return player_.frameCount();
+}
+
+bool EngineControl::Playing()
+{
+    return player_.playing();
+}
+
+void EngineControl::StartPlayback()
+{
+    player_.play();
+    updateClock();
+}
+
+void EngineControl::StopPlayback()
+{
+    player_.stop();
+    repaint();
+}
+
+void EngineControl::SeekToFrame(int32_t frame)
+{
+    if (!player_.loaded())
+        return;
+    player_.seek(frame);
+    repaint();
+}
+
+int32_t EngineControl::QueryCurrentFrame()
+{
+    return player_.currentFrame();
+}
+
+void EngineControl::updateClock()
+{
+    // The clock runs while a movie is loaded: nested clips animate even when the main
+    // timeline stands still. With no movie there is nothing to do and no timer at all.
+    if (!player_.loaded()) {
+        clock_.stop();
+        return;
+    }
+    double rate = player_.info().frameRate;
+    int interval = rate > 0 ? std::clamp(static_cast<int>(std::lround(1000.0 / rate)), 1, 1000) : 1000;
+    if (!clock_.isActive() || clock_.interval() != interval) {
+        clock_.start(interval);
+        sinceLastTick_.start();
+    }
+}
+
+void EngineControl::onClock()
+{
+    auto elapsed = std::chrono::nanoseconds(sinceLastTick_.nsecsElapsed());
+    sinceLastTick_.start();
+    if (player_.tick(elapsed))
+        repaint();
+}
+
+void EngineControl::repaint()
+{
+    if (view_)
+        view_->update();
+}
+
+} // namespace lanfan

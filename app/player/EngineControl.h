@@ -1,0 +1,56 @@
+#pragma once
+
+// The player control backed by our own movie engine: it loads the movie when Movie is
+// put, runs the movie's clock at its frame rate and paints frames into its window.
+
+#include "app/player/PlayerControl.h"
+
+#include "engine/Player.h"
+
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+namespace lanfan {
+
+class MovieView;
+
+class EngineControl : public PlayerControl {
+public:
+    EngineControl();
+    ~EngineControl() override;
+
+    void SetMovie(const QString& path) override;
+    int32_t FrameCount() override;
+    bool Playing() override;
+    void StartPlayback() override;
+    void StopPlayback() override;
+    void SeekToFrame(int32_t frame) override;
+    int32_t QueryCurrentFrame() override;
+
+    void LoadControlData(const QByteArray& data) override;
+    QWidget* ActivateInPlace(QWidget& site) override;
+    void SetExtent(QSize pixels) override;
+    bool TranslateAccelerator(const QKeyEvent& event) override;
+    void UIActivate(bool active) override;
+
+    const ControlSettings& settings() const { return settings_; }
+    swf::Player& player() { return player_; }
+
+private:
+    void onClock();
+    void updateClock();
+    void repaint();
+
+    swf::Player player_;
+    ControlSettings settings_;
+    QPointer<MovieView> view_;
+    QTimer clock_;
+    QElapsedTimer sinceLastTick_;
+};
+
+// The message shown when a movie cannot be opened: names the file and the reason.
+QString movieLoadErrorText(const QString& path, const swf::LoadError& error);
+
+} // namespace lanfan
