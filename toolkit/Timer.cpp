@@ -68,12 +68,19 @@ void TTimer::timerEvent(QTimerEvent* event)
         return;
     try {
         onTimer_(this);
-    } catch (const std::exception& error) {
+    } catch (...) {
         if (showingError_)
             return;
         showingError_ = true;
-        Application->ShowException(error);
-        showingError_ = false;
+        // The box is shown once this tick has returned, so that the timer goes on
+        // ticking inside the box's own message loop.
+        QMetaObject::invokeMethod(
+            this,
+            [this, error = std::current_exception()] {
+                Application->guard([&] { std::rethrow_exception(error); });
+                showingError_ = false;
+            },
+            Qt::QueuedConnection);
     }
 }
 
