@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QTimer>
+#include <QToolTip>
 
 #include <cinttypes>
 #include <utility>
@@ -58,6 +59,14 @@ bool offerHint(QWidget& widget, const QString& hint)
 TApplication::TApplication()
 {
     Application = this;
+    tooltipTimer_ = new QTimer(this);
+    tooltipTimer_->setSingleShot(true);
+    connect(tooltipTimer_, &QTimer::timeout, this, [this] {
+        QWidget* w = tooltipWidget_;
+        TControl* c = TControl::of(w);
+        if (w && c && w->underMouse())
+            QToolTip::showText(QCursor::pos(), TControl::hintFor(w), w, QRect(), kTooltipShownMs);
+    });
     if (qApp)
         qApp->installEventFilter(this);
 }
@@ -218,6 +227,18 @@ void TApplication::updateHintFromPointer()
     SetHint(under ? TControl::hintFor(under) : QString());
 }
 
+void TApplication::pointerEntered(QWidget* widget)
+{
+    TControl* control = TControl::of(widget);
+    if (control && control->EffectiveShowHint() && !TControl::hintFor(widget).isEmpty()) {
+        tooltipWidget_ = widget;
+        tooltipTimer_->start(kTooltipDelayMs);
+        return;
+    }
+    tooltipWidget_ = nullptr;
+    tooltipTimer_->stop();
+}
+
 void TApplication::scheduleHintUpdate()
 {
     if (hintUpdateQueued_)
@@ -231,10 +252,23 @@ bool TApplication::eventFilter(QObject* watched, QEvent* event)
 {
     switch (event->type()) {
     case QEvent::MouseMove:
-    case QEvent::Enter:
-    case QEvent::Leave:
         scheduleHintUpdate();
         break;
+    case QEvent::Enter:
+        pointerEntered(qobject_cast<QWidget*>(watched));
+        scheduleHintUpdate();
+        break;
+    case QEvent::Leave:
+        if (watched == tooltipWidget_) {
+            tooltipTimer_->stop();
+            tooltipWidget_ = nullptr;
+            QToolTip::hideText();
+        }
+        scheduleHintUpdate();
+        break;
+    case QEvent::ToolTip:
+        // Tooltips are shown by the toolkit's own rules above, never by Qt's.
+        return true;
     case QEvent::KeyPress: {
         auto* widget = qobject_cast<QWidget*>(watched);
         if (!widget || widget != (QApplication::focusWidget() ? QApplication::focusWidget() : widget->window()))

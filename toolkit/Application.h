@@ -7,12 +7,14 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QWidget>
 #include <QString>
 
 #include <exception>
 #include <functional>
 
 class QWidget;
+class QTimer;
 
 namespace lanfan {
 
@@ -85,6 +87,15 @@ public:
     // The text shown for a menu item while it is highlighted; empty when the menu closes.
     void SetMenuHint(const QString& hint) { SetHint(hint); }
 
+    // Tooltips: shown after this long under the mouse, hidden after the second, only for
+    // controls whose ShowHint (followed up the containers) is on.
+    static constexpr int kTooltipDelayMs = 500;
+    static constexpr int kTooltipShownMs = 2500;
+    // The control a tooltip is waiting for or showing, if any (for tests).
+    QWidget* tooltipOwner() const { return tooltipWidget_; }
+    // Called when the pointer rests on `widget`; starts its tooltip's delay.
+    void pointerEntered(QWidget* widget);
+
     // Test seam: take message boxes instead of showing them.
     using MessageBoxHandler = std::function<void(const MessageBoxRequest&)>;
     static void setMessageBoxHandler(MessageBoxHandler handler);
@@ -113,6 +124,8 @@ private:
     bool loopRunning_ = false;
     bool hintUpdateQueued_ = false;
     std::exception_ptr startupError_;
+    QPointer<QWidget> tooltipWidget_;
+    QTimer* tooltipTimer_ = nullptr;
 };
 
 // The one application object of the process.
