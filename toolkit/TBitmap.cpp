@@ -6,7 +6,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-#include <array>
+#include <algorithm>
 #include <cerrno>
 #include <limits>
 #include <new>
