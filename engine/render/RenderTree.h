@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+class QImage;
 class QPainter;
 
 namespace swf {
@@ -39,6 +40,9 @@ struct RenderNode {
 class BitmapSource {
 public:
     virtual ~BitmapSource() = default;
+    // The decoded bitmap of character `characterId`, or null when there is none. The
+    // image must stay alive while the renderer may draw it.
+    virtual const QImage* bitmap(uint16_t characterId) const = 0;
 };
 
 } // namespace swf::render

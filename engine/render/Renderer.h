@@ -1,6 +1,9 @@
+// AGENTS: before you edit anything here, read /work/main/HELPERS.md (binding house rules).
 #pragma once
 
 #include "engine/render/RenderTree.h"
+
+#include <memory>
 
 class QPainter;
 
@@ -21,6 +24,12 @@ public:
     // painter's device pixels (stage scaling and centring already folded in). The
     // caller fills the background.
     void render(QPainter& painter, const RenderNode& root, const Matrix& twipsToDevice, Quality quality);
+
+    // Where bitmap fills find their bitmaps; null (the default) draws them as grey.
+    void setBitmapSource(const BitmapSource* bitmaps);
+
+    // Drops every cached path, e.g. when the movie is replaced.
+    void clearCaches();
 
 private:
     struct Caches;

@@ -1,0 +1,64 @@
+#include "engine/render/ShapeCache.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace swf::render {
+
+namespace {
+
+// Ratios arrive as 16-bit fractions from PlaceObject; keys of that precision make
+// equal ratios hit the same entry.
+uint32_t ratioKey(double ratio)
+{
+    return static_cast<uint32_t>(std::lround(std::clamp(ratio, 0.0, 1.0) * 65535.0));
+}
+
+std::unique_ptr<CachedShape> convert(std::shared_ptr<const ShapeDef> shape)
+{
+    auto cached = std::make_unique<CachedShape>();
+    cached->paths = buildShapePaths(*shape);
+    cached->shape = std::move(shape);
+    return cached;
+}
+
+} // namespace
+
+const QPainterPath& CachedShape::area()
+{
+    if (!area_)
+        area_ = filledArea(paths);
+    return *area_;
+}
+
+CachedShape& ShapeCache::shape(const std::shared_ptr<const ShapeDef>& shape)
+{
+    auto& slot = shapes_[shape.get()];
+    if (!slot)
+        slot = convert(shape);
+    return *slot;
+}
+
+CachedShape& ShapeCache::morph(const std::shared_ptr<const MorphShapeDef>& morph, double ratio)
+{
+    MorphEntry& entry = morphs_[morph.get()];
+    entry.morph = morph;
+    const uint32_t key = ratioKey(ratio);
+    for (MorphFrame& frame : entry.frames) {
+        if (frame.ratioKey == key)
+            return *frame.shape;
+    }
+    if (entry.frames.size() >= kRatiosPerMorph)
+        entry.frames.pop_front();
+    auto shape = std::make_shared<const ShapeDef>(morphShapeAt(*morph, key / 65535.0));
+    entry.frames.push_back({key, convert(std::move(shape))});
+    return *entry.frames.back().shape;
+}
+
+void ShapeCache::clear()
+{
+    shapes_.clear();
+    morphs_.clear();
+}
+
+} // namespace swf::render

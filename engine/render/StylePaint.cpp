@@ -1,0 +1,168 @@
+#include "engine/render/StylePaint.h"
+
+#include <QImage>
+#include <QLinearGradient>
+#include <QRadialGradient>
+
+#include <algorithm>
+#include <cmath>
+
+namespace swf::render {
+
+namespace {
+
+// Half the side of the square every gradient is defined in, in twips.
+constexpr double kGradientHalfSize = 16384.0;
+// Extra stops between two stored ones when approximating linear-RGB blending.
+constexpr int kLinearRgbSteps = 8;
+
+double toLinear(double srgb)
+{
+    return srgb <= 0.04045 ? srgb / 12.92 : std::pow((srgb + 0.055) / 1.055, 2.4);
+}
+
+double toSrgb(double linear)
+{
+    return linear <= 0.0031308 ? linear * 12.92 : 1.055 * std::pow(linear, 1.0 / 2.4) - 0.055;
+}
+
+QColor blendLinearRgb(const QColor& a, const QColor& b, double t)
+{
+    auto channel = [t](int from, int to) {
+        double v = toLinear(from / 255.0) * (1 - t) + toLinear(to / 255.0) * t;
+        return static_cast<int>(std::lround(std::clamp(toSrgb(v), 0.0, 1.0) * 255));
+    };
+    int alpha = static_cast<int>(std::lround(a.alpha() * (1 - t) + b.alpha() * t));
+    return QColor(channel(a.red(), b.red()), channel(a.green(), b.green()), channel(a.blue(), b.blue()), alpha);
+}
+
+QGradient::Spread toQSpread(SpreadMode mode)
+{
+    switch (mode) {
+    case SpreadMode::Reflect: return QGradient::ReflectSpread;
+    case SpreadMode::Repeat: return QGradient::RepeatSpread;
+    case SpreadMode::Pad: break;
+    }
+    return QGradient::PadSpread;
+}
+
+QBrush gradientBrush(const FillStyle& fill, const ColorTransform& cx, const QTransform& toDevice)
+{
+    const Gradient& g = fill.gradient;
+    QGradientStops stops = gradientStops(g, cx);
+    if (stops.empty())
+        return QBrush(Qt::transparent);
+    if (stops.size() == 1)
+        return QBrush(stops.front().second);
+    QBrush brush;
+    if (fill.kind == FillKind::LinearGradient) {
+        QLinearGradient linear(-kGradientHalfSize, 0, kGradientHalfSize, 0);
+        linear.setStops(stops);
+        linear.setSpread(toQSpread(g.spread));
+        brush = QBrush(linear);
+    } else {
+        // Qt keeps the focus inside the circle; the player's focal point is -1..1 of the radius.
+        const double focus = std::clamp(g.focalPoint, -0.999, 0.999) * kGradientHalfSize;
+        QRadialGradient radial(QPointF(0, 0), kGradientHalfSize, QPointF(focus, 0));
+        radial.setStops(stops);
+        radial.setSpread(toQSpread(g.spread));
+        brush = QBrush(radial);
+    }
+    brush.setTransform(toQTransform(g.matrix) * toDevice);
+    return brush;
+}
+
+QBrush bitmapBrush(const FillStyle& fill, const ColorTransform& cx, const QTransform& toDevice,
+                   const BitmapSource* bitmaps)
+{
+    const QImage* image = bitmaps ? bitmaps->bitmap(fill.bitmapId) : nullptr;
+    if (!image || image->isNull())
+        return QBrush(toQColor(kMissingBitmapColor, cx));
+    QBrush brush(*image);
+    brush.setTransform(toQTransform(fill.bitmapMatrix) * toDevice);
+    return brush;
+}
+
+} // namespace
+
+QColor toQColor(Rgba c, const ColorTransform& cx)
+{
+    Rgba t = cx.isIdentity() ? c : cx.apply(c);
+    return QColor(t.r, t.g, t.b, t.a);
+}
+
+QGradientStops gradientStops(const Gradient& gradient, const ColorTransform& cx)
+{
+    QGradientStops stops;
+    double lastPos = -1;
+    for (const GradientStop& s : gradient.stops) {
+        // Qt wants strictly increasing positions; stored ratios may repeat or go back.
+        double pos = std::max(s.ratio / 255.0, lastPos + 1e-6);
+        if (pos > 1)
+            pos = 1;
+        if (pos <= lastPos)
+            continue;
+        QColor color = toQColor(s.color, cx);
+        if (gradient.interpolation == GradientInterpolation::LinearRgb && !stops.empty()) {
+            const auto [prevPos, prevColor] = stops.back();
+            for (int i = 1; i < kLinearRgbSteps; ++i) {
+                double t = static_cast<double>(i) / kLinearRgbSteps;
+                stops.push_back({prevPos + (pos - prevPos) * t, blendLinearRgb(prevColor, color, t)});
+            }
+        }
+        stops.push_back({pos, color});
+        lastPos = pos;
+    }
+    return stops;
+}
+
+QBrush fillBrush(const FillStyle& fill, const ColorTransform& cx, const QTransform& toDevice,
+                 const BitmapSource* bitmaps)
+{
+    switch (fill.kind) {
+    case FillKind::Solid: return QBrush(toQColor(fill.color, cx));
+    case FillKind::LinearGradient:
+    case FillKind::RadialGradient:
+    case FillKind::FocalGradient: return gradientBrush(fill, cx, toDevice);
+    case FillKind::Bitmap: return bitmapBrush(fill, cx, toDevice, bitmaps);
+    }
+    return QBrush(toQColor(fill.color, cx));
+}
+
+double strokeWidth(const LineStyle& line, const Matrix& toDevice)
+{
+    const double scaleX = std::hypot(toDevice.a, toDevice.b);
+    const double scaleY = std::hypot(toDevice.c, toDevice.d);
+    double scale = (scaleX + scaleY) / 2;
+    if (line.noHScale && line.noVScale)
+        scale = 1 / kTwipsPerPixel;
+    else if (line.noHScale)
+        scale = scaleY;
+    else if (line.noVScale)
+        scale = scaleX;
+    const double width = line.width * scale;
+    return std::isfinite(width) ? std::max(1.0, width) : 1.0;
+}
+
+QPen strokePen(const LineStyle& line, const ColorTransform& cx, const Matrix& toDevice, const BitmapSource* bitmaps)
+{
+    QBrush brush = line.hasFill ? fillBrush(line.fill, cx, toQTransform(toDevice), bitmaps)
+                                : QBrush(toQColor(line.color, cx));
+    QPen pen(brush, strokeWidth(line, toDevice));
+    switch (line.startCap) {
+    case CapStyle::Round: pen.setCapStyle(Qt::RoundCap); break;
+    case CapStyle::None: pen.setCapStyle(Qt::FlatCap); break;
+    case CapStyle::Square: pen.setCapStyle(Qt::SquareCap); break;
+    }
+    switch (line.join) {
+    case JoinStyle::Round: pen.setJoinStyle(Qt::RoundJoin); break;
+    case JoinStyle::Bevel: pen.setJoinStyle(Qt::BevelJoin); break;
+    case JoinStyle::Miter:
+        pen.setJoinStyle(Qt::MiterJoin);
+        pen.setMiterLimit(line.miterLimit);
+        break;
+    }
+    return pen;
+}
+
+} // namespace swf::render

@@ -1,0 +1,41 @@
+#pragma once
+
+// Qt brushes and pens for shape styles, with the placed object's colour transform
+// applied to colours and gradient stops.
+
+#include "engine/format/Shape.h"
+#include "engine/render/RenderTree.h"
+
+#include <QBrush>
+#include <QPen>
+#include <QTransform>
+
+namespace swf::render {
+
+inline QTransform toQTransform(const Matrix& m)
+{
+    return QTransform(m.a, m.b, m.c, m.d, m.tx, m.ty);
+}
+
+QColor toQColor(Rgba c, const ColorTransform& cx);
+
+// Grey drawn where a bitmap fill's bitmap is not available.
+constexpr Rgba kMissingBitmapColor{128, 128, 128, 255};
+
+// A brush for `fill` in shape space (twips); `toDevice` is applied after the fill's own
+// matrix, so a brush for a path already in device pixels passes the shape's matrix and
+// one for a path drawn under the painter's transform passes the identity.
+QBrush fillBrush(const FillStyle& fill, const ColorTransform& cx, const QTransform& toDevice,
+                 const BitmapSource* bitmaps);
+
+// The gradient stops Qt needs, including the extra stops that approximate linear-RGB
+// interpolation between the stored ones.
+QGradientStops gradientStops(const Gradient& gradient, const ColorTransform& cx);
+
+// Stroke width in device pixels: the style's width scaled by the shape's matrix (axes
+// the style does not scale left out), never below one pixel.
+double strokeWidth(const LineStyle& line, const Matrix& toDevice);
+
+QPen strokePen(const LineStyle& line, const ColorTransform& cx, const Matrix& toDevice, const BitmapSource* bitmaps);
+
+} // namespace swf::render
