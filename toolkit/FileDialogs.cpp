@@ -174,8 +174,6 @@ void TCommonFileDialog::configure(QFileDialog& dialog) const
     dialog.setFileMode(options_.testFlag(TOpenOption::ofFileMustExist) ? QFileDialog::ExistingFile
                                                                         : QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !options_.testFlag(TOpenOption::ofOverwritePrompt));
-    // The list shows the labels only, as the filter string names them.
-    dialog.setOption(QFileDialog::HideNameFilterDetails);
     // Patterns match whatever the case of the name: "*.Swf" finds "a.swf".
     dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
 
