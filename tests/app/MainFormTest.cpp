@@ -4,6 +4,7 @@
 
 #include <QLabel>
 #include <QMenuBar>
+#include <QtEndian>
 
 using namespace lanfan;
 
