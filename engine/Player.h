@@ -1,8 +1,10 @@
+// AGENTS: before you edit anything here, read /work/main/HELPERS.md (binding house rules).
 #pragma once
 
 // The engine's facade: loads a movie, runs its clock, answers the control operations
 // and paints frames. Everything else in engine/ is reached through here.
 
+#include "engine/format/Header.h"
 #include "engine/format/Primitives.h"
 
 #include <chrono>
@@ -29,8 +31,6 @@ public:
 private:
     Kind kind_;
 };
-
-enum class Compression { None, Zlib, Lzma };
 
 struct MovieInfo {
     int version = 0;
@@ -74,12 +74,16 @@ public:
     // Headless stepping: enter the next frame (the first call enters frame 1), running
     // its scripts, whether or not the movie is playing.
     void advance();
-    // Real-time clock: advance as many frames as `elapsed` covers at the frame rate,
-    // only while playing. Returns true when anything changed that needs a repaint.
+    // Real-time clock: advance as many frames as `elapsed` covers at the frame rate (a
+    // few at most, however long the pause was). The clock runs whenever a movie is
+    // loaded: the main timeline moves only while playing, nested clips animate anyway.
+    // Returns true when a frame was stepped and the picture needs a repaint.
     bool tick(std::chrono::nanoseconds elapsed);
 
     // Lines from trace(); the tool prints them, tests read them.
     void setTraceSink(std::function<void(const std::string&)> sink);
+    // URLs scripts ask to open (getURL), with their target window.
+    void setUrlHook(std::function<void(const std::string& url, const std::string& target)> hook);
 
     // Paints the current frame into `area` of `painter`, scaled by `mode`, with the
     // background colour filling the whole area.

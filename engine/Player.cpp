@@ -1,0 +1,284 @@
+#include "engine/Player.h"
+
+#include "engine/format/Container.h"
+#include "engine/movie/MovieDef.h"
+#include "engine/movie/RenderTreeBuilder.h"
+#include "engine/movie/SeekIndex.h"
+#include "engine/movie/StageTransform.h"
+#include "engine/movie/Timeline.h"
+#include "engine/render/Renderer.h"
+
+#include <QColor>
+#include <QPainter>
+#include <QRectF>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <vector>
+
+namespace swf {
+
+namespace {
+
+// However long the clock stalled, one tick catches up at most this many frames.
+constexpr int kMaxCatchUpFrames = 3;
+
+LoadError loadErrorFor(const ContainerError& error)
+{
+    switch (error.reason()) {
+    case ContainerError::Reason::NotAMovie: return LoadError(LoadError::Kind::NotAMovie, "not an SWF movie: " + std::string(error.what()));
+    case ContainerError::Reason::TooLarge: return LoadError(LoadError::Kind::TooLarge, "the movie is too large: " + std::string(error.what()));
+    case ContainerError::Reason::Corrupt: break;
+    }
+    return LoadError(LoadError::Kind::Corrupt, "the movie is damaged: " + std::string(error.what()));
+}
+
+std::vector<uint8_t> readWholeFile(const std::filesystem::path& path)
+{
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec))
+        throw LoadError(LoadError::Kind::CannotRead, "cannot read " + path.string() + ": it is a folder");
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw LoadError(LoadError::Kind::CannotRead, "cannot read " + path.string() + ": " + std::strerror(errno));
+    in.seekg(0, std::ios::end);
+    std::streamoff size = in.tellg();
+    in.seekg(0, std::ios::beg);
+    if (size < 0)
+        throw LoadError(LoadError::Kind::CannotRead, "cannot read " + path.string());
+    if (static_cast<uint64_t>(size) > kMaxMovieBytes)
+        throw LoadError(LoadError::Kind::TooLarge, "the file is larger than the " + std::to_string(kMaxMovieBytes >> 20) + " MiB limit");
+    std::vector<uint8_t> bytes(static_cast<size_t>(size));
+    if (!in.read(reinterpret_cast<char*>(bytes.data()), size))
+        throw LoadError(LoadError::Kind::CannotRead, "cannot read " + path.string() + ": read failed");
+    return bytes;
+}
+
+render::Quality toRenderQuality(RenderQuality quality)
+{
+    switch (quality) {
+    case RenderQuality::Low: return render::Quality::Low;
+    case RenderQuality::Medium: return render::Quality::Medium;
+    case RenderQuality::High: return render::Quality::High;
+    case RenderQuality::Best: return render::Quality::Best;
+    }
+    return render::Quality::High;
+}
+
+movie::StageScale toStageScale(ScaleMode mode)
+{
+    switch (mode) {
+    case ScaleMode::ShowAll: return movie::StageScale::ShowAll;
+    case ScaleMode::NoBorder: return movie::StageScale::NoBorder;
+    case ScaleMode::ExactFit: return movie::StageScale::ExactFit;
+    case ScaleMode::NoScale: return movie::StageScale::NoScale;
+    }
+    return movie::StageScale::ShowAll;
+}
+
+} // namespace
+
+struct Player::Impl {
+    std::shared_ptr<const movie::MovieDef> movie;
+    MovieInfo info;
+    std::unique_ptr<movie::TimelinePlayer> timeline;
+    std::unique_ptr<movie::SeekIndex> seekIndex;
+    movie::ClipState root;
+    bool loop = true;
+    bool qualityToggled = false;
+    std::chrono::nanoseconds clockDebt{0};
+    std::function<void(const std::string&)> traceSink;
+    std::function<void(const std::string&, const std::string&)> urlHook;
+    std::unique_ptr<render::Renderer> renderer;
+
+    void start(std::shared_ptr<const movie::MovieDef> def)
+    {
+        movie = std::move(def);
+        info = {};
+        info.version = movie->header.version;
+        info.compression = movie->header.compression;
+        info.declaredLength = movie->header.declaredLength;
+        info.stage = movie->header.stage;
+        info.frameRate = movie->header.frameRate;
+        info.frameCount = movie->header.frameCount;
+        info.background = movie->background;
+        info.hasAs3 = movie->isAs3();
+
+        movie::MovieHooks hooks;
+        hooks.trace = [this](const std::string& line) {
+            if (traceSink)
+                traceSink(line);
+        };
+        hooks.getUrl = [this](const std::string& url, const std::string& target) {
+            if (urlHook)
+                urlHook(url, target);
+        };
+        hooks.toggleQuality = [this] { qualityToggled = !qualityToggled; };
+        timeline = std::make_unique<movie::TimelinePlayer>(*movie, std::move(hooks));
+        timeline->setScriptsEnabled(!movie->isAs3());
+        timeline->setLoop(loop);
+        seekIndex = std::make_unique<movie::SeekIndex>(*movie);
+        root = timeline->makeRoot();
+        qualityToggled = false;
+        clockDebt = {};
+        renderer.reset();
+    }
+
+    void clear()
+    {
+        seekIndex.reset();
+        timeline.reset();
+        root = {};
+        movie.reset();
+        info = {};
+        renderer.reset();
+        clockDebt = {};
+    }
+};
+
+Player::Player() : impl_(std::make_unique<Impl>()) {}
+Player::~Player() = default;
+
+void Player::loadFile(const std::filesystem::path& path)
+{
+    unload();
+    std::vector<uint8_t> bytes = readWholeFile(path);
+    loadBytes(bytes, path.string());
+}
+
+void Player::loadBytes(std::span<const uint8_t> bytes, const std::string& url)
+{
+    (void)url;
+    unload();
+    try {
+        impl_->start(movie::buildMovie(decodeMovie(bytes)));
+    } catch (const ContainerError& error) {
+        throw loadErrorFor(error);
+    } catch (const FormatError& error) {
+        throw LoadError(LoadError::Kind::Corrupt, "the movie is damaged: " + std::string(error.what()));
+    } catch (const std::bad_alloc&) {
+        throw LoadError(LoadError::Kind::TooLarge, "the movie needs more memory than is available");
+    }
+}
+
+void Player::unload()
+{
+    impl_->clear();
+}
+
+bool Player::loaded() const
+{
+    return impl_->movie != nullptr;
+}
+
+const MovieInfo& Player::info() const
+{
+    return impl_->info;
+}
+
+int Player::frameCount() const
+{
+    return loaded() ? impl_->movie->root.frameCount() : 0;
+}
+
+int Player::currentFrame() const
+{
+    return loaded() ? impl_->root.frame : 0;
+}
+
+bool Player::playing() const
+{
+    return loaded() && impl_->root.playing;
+}
+
+void Player::play()
+{
+    if (loaded())
+        impl_->root.playing = true;
+}
+
+void Player::stop()
+{
+    if (loaded())
+        impl_->root.playing = false;
+}
+
+void Player::seek(int frame)
+{
+    if (!loaded())
+        return;
+    bool wasPlaying = impl_->root.playing;
+    impl_->root = impl_->seekIndex->stateAt(frame);
+    impl_->root.playing = wasPlaying;
+    impl_->timeline->runFrameScripts(impl_->root);
+}
+
+bool Player::loop() const
+{
+    return impl_->loop;
+}
+
+void Player::setLoop(bool loop)
+{
+    impl_->loop = loop;
+    if (impl_->timeline)
+        impl_->timeline->setLoop(loop);
+}
+
+void Player::advance()
+{
+    if (loaded())
+        impl_->timeline->step(impl_->root);
+}
+
+bool Player::tick(std::chrono::nanoseconds elapsed)
+{
+    if (!loaded() || elapsed.count() <= 0)
+        return false;
+    double rate = std::clamp(impl_->info.frameRate, 1.0, 1000.0);
+    auto frameTime = std::chrono::nanoseconds(static_cast<int64_t>(1e9 / rate));
+    impl_->clockDebt += elapsed;
+    int frames = static_cast<int>(impl_->clockDebt / frameTime);
+    if (frames > kMaxCatchUpFrames) {
+        // A long stall is not made up for: the movie simply resumes.
+        frames = kMaxCatchUpFrames;
+        impl_->clockDebt = {};
+    } else {
+        impl_->clockDebt -= frameTime * frames;
+    }
+    for (int i = 0; i < frames; ++i)
+        advance();
+    return frames > 0;
+}
+
+void Player::setTraceSink(std::function<void(const std::string&)> sink)
+{
+    impl_->traceSink = std::move(sink);
+}
+
+void Player::setUrlHook(std::function<void(const std::string&, const std::string&)> hook)
+{
+    impl_->urlHook = std::move(hook);
+}
+
+void Player::paint(QPainter& painter, const QRectF& area, ScaleMode mode, RenderQuality quality)
+{
+    Rgba bg = loaded() ? impl_->info.background : Rgba{255, 255, 255, 255};
+    painter.save();
+    painter.fillRect(area, QColor(bg.r, bg.g, bg.b));
+    if (loaded()) {
+        painter.setClipRect(area, Qt::IntersectClip);
+        Matrix toDevice = movie::stageToDevice(impl_->info.stage, {area.x(), area.y(), area.width(), area.height()},
+                                               toStageScale(mode));
+        if (impl_->qualityToggled)
+            quality = quality >= RenderQuality::High ? RenderQuality::Low : RenderQuality::High;
+        if (!impl_->renderer)
+            impl_->renderer = std::make_unique<render::Renderer>();
+        impl_->renderer->render(painter, movie::buildRenderTree(impl_->root), toDevice, toRenderQuality(quality));
+    }
+    painter.restore();
+}
+
+} // namespace swf

@@ -1,0 +1,194 @@
+#include "engine/format/Container.h"
+
+#include <lzma.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <limits>
+
+namespace swf {
+
+namespace {
+
+constexpr size_t kPrefixSize = 8;
+
+// How much a decoder may produce: never past the declared length, never past the
+// ceiling. `refuseAtLimit` says that reaching the limit with input left means the
+// movie is too large (the ceiling cut it), rather than that the header had said so.
+struct OutputLimit {
+    size_t bytes = 0;
+    bool refuseAtLimit = false;
+};
+
+OutputLimit limitFor(uint32_t declaredLength, size_t ceiling)
+{
+    // A length that cannot even cover the prefix says nothing; only the ceiling applies.
+    size_t declaredBody = declaredLength > kPrefixSize ? declaredLength - kPrefixSize : ceiling + 1;
+    if (declaredBody > ceiling)
+        return {ceiling, true};
+    return {declaredBody, false};
+}
+
+// Grows `out` geometrically towards `limit` so that a lying length costs nothing up front.
+void growOutput(std::vector<uint8_t>& out, size_t used, size_t limit)
+{
+    size_t want = std::max<size_t>(used * 2, 64 * 1024);
+    out.resize(std::min(want, limit));
+}
+
+[[noreturn]] void tooLarge()
+{
+    throw ContainerError(ContainerError::Reason::TooLarge,
+                         "the movie expands past the " + std::to_string(kMaxMovieBytes >> 20) + " MiB limit");
+}
+
+struct Inflated {
+    std::vector<uint8_t> bytes;
+    bool complete = false;  // the stream reached its proper end or the limit
+};
+
+Inflated inflateZlib(std::span<const uint8_t> input, OutputLimit limit)
+{
+    Inflated result;
+    z_stream zs{};
+    if (inflateInit(&zs) != Z_OK)
+        throw ContainerError(ContainerError::Reason::Corrupt, "cannot start the zlib decoder");
+    zs.next_in = const_cast<Bytef*>(input.data());
+    zs.avail_in = static_cast<uInt>(std::min<size_t>(input.size(), std::numeric_limits<uInt>::max()));
+    size_t used = 0;
+    int status = Z_OK;
+    while (used < limit.bytes) {
+        if (used == result.bytes.size())
+            growOutput(result.bytes, used, limit.bytes);
+        zs.next_out = result.bytes.data() + used;
+        zs.avail_out = static_cast<uInt>(std::min<size_t>(result.bytes.size() - used, std::numeric_limits<uInt>::max()));
+        size_t before = zs.avail_out;
+        status = inflate(&zs, Z_NO_FLUSH);
+        used += before - zs.avail_out;
+        if (status != Z_OK)
+            break;
+    }
+    bool moreInput = status == Z_OK && zs.avail_in > 0;
+    inflateEnd(&zs);
+    result.bytes.resize(used);
+    if (used >= limit.bytes && limit.refuseAtLimit && moreInput)
+        tooLarge();
+    result.complete = status == Z_STREAM_END || used >= limit.bytes;
+    return result;
+}
+
+Inflated decodeLzma(std::span<const uint8_t> props, std::span<const uint8_t> input, OutputLimit limit)
+{
+    // liblzma's .lzma ("alone") decoder wants the 13-byte header SWF leaves out: the
+    // five property bytes and then the uncompressed size, here "unknown" so that an
+    // end marker and a plain end of data are both accepted.
+    std::array<uint8_t, 13> header{};
+    std::memcpy(header.data(), props.data(), 5);
+    std::fill(header.begin() + 5, header.end(), 0xFF);
+
+    Inflated result;
+    lzma_stream ls = LZMA_STREAM_INIT;
+    if (lzma_alone_decoder(&ls, uint64_t{1} << 30) != LZMA_OK)
+        throw ContainerError(ContainerError::Reason::Corrupt, "cannot start the LZMA decoder");
+    ls.next_in = header.data();
+    ls.avail_in = header.size();
+    std::array<uint8_t, 1> scratch{};
+    ls.next_out = scratch.data();
+    ls.avail_out = 0;
+    lzma_ret status = lzma_code(&ls, LZMA_RUN);
+    if (status != LZMA_OK) {
+        lzma_end(&ls);
+        throw ContainerError(ContainerError::Reason::Corrupt, "the LZMA properties are not valid");
+    }
+    ls.next_in = input.data();
+    ls.avail_in = input.size();
+    size_t used = 0;
+    while (used < limit.bytes) {
+        if (used == result.bytes.size())
+            growOutput(result.bytes, used, limit.bytes);
+        ls.next_out = result.bytes.data() + used;
+        ls.avail_out = result.bytes.size() - used;
+        size_t before = ls.avail_out;
+        status = lzma_code(&ls, ls.avail_in > 0 ? LZMA_RUN : LZMA_FINISH);
+        used += before - ls.avail_out;
+        if (status != LZMA_OK)
+            break;
+        if (ls.avail_in == 0 && before == ls.avail_out)
+            break;  // no input left and no progress: the data stopped early
+    }
+    bool moreInput = status == LZMA_OK && ls.avail_in > 0;
+    lzma_end(&ls);
+    result.bytes.resize(used);
+    if (used >= limit.bytes && limit.refuseAtLimit && moreInput)
+        tooLarge();
+    result.complete = status == LZMA_STREAM_END || used >= limit.bytes;
+    return result;
+}
+
+} // namespace
+
+bool looksLikeMovie(std::span<const uint8_t> file)
+{
+    if (file.size() < 3 || file[1] != 'W' || file[2] != 'S')
+        return false;
+    return file[0] == 'F' || file[0] == 'C' || file[0] == 'Z';
+}
+
+DecodedMovie decodeMovie(std::span<const uint8_t> file, size_t ceiling)
+{
+    if (!looksLikeMovie(file))
+        throw ContainerError(ContainerError::Reason::NotAMovie, "the file does not start with an SWF signature");
+    if (file.size() < kPrefixSize)
+        throw ContainerError(ContainerError::Reason::Corrupt, "the file ends inside its 8-byte header");
+
+    DecodedMovie movie;
+    ByteReader prefix(file.first(kPrefixSize));
+    uint8_t signature = prefix.u8();
+    prefix.skip(2);
+    movie.header.version = prefix.u8();
+    movie.header.declaredLength = prefix.u32();
+    OutputLimit limit = limitFor(movie.header.declaredLength, ceiling);
+
+    switch (signature) {
+    case 'F': {
+        movie.header.compression = Compression::None;
+        auto body = file.subspan(kPrefixSize);
+        if (body.size() > ceiling)
+            tooLarge();
+        movie.body.assign(body.begin(), body.end());
+        movie.truncated = body.size() < limit.bytes;
+        break;
+    }
+    case 'C': {
+        movie.header.compression = Compression::Zlib;
+        Inflated inflated = inflateZlib(file.subspan(kPrefixSize), limit);
+        movie.body = std::move(inflated.bytes);
+        movie.truncated = !inflated.complete;
+        break;
+    }
+    default: {
+        movie.header.compression = Compression::Lzma;
+        // 4 bytes of compressed length (not needed: the data runs to the end of the
+        // file), then 5 bytes of LZMA properties.
+        if (file.size() < 17)
+            throw ContainerError(ContainerError::Reason::Corrupt, "the file ends inside its LZMA header");
+        Inflated inflated = decodeLzma(file.subspan(12, 5), file.subspan(17), limit);
+        movie.body = std::move(inflated.bytes);
+        movie.truncated = !inflated.complete;
+        break;
+    }
+    }
+
+    ByteReader body(movie.body);
+    try {
+        readHeaderTail(body, movie.header);
+    } catch (const FormatError&) {
+        throw ContainerError(ContainerError::Reason::Corrupt, "the movie ends inside its header");
+    }
+    movie.tagsOffset = body.position();
+    return movie;
+}
+
+} // namespace swf

@@ -1,0 +1,42 @@
+#include "engine/movie/DisplayList.h"
+
+#include <algorithm>
+
+namespace swf::movie {
+
+namespace {
+
+auto lowerBound(std::vector<DisplayObject>& children, uint16_t depth)
+{
+    return std::ranges::lower_bound(children, depth, {}, &DisplayObject::depth);
+}
+
+} // namespace
+
+DisplayObject* ClipState::find(uint16_t depth)
+{
+    auto it = lowerBound(children, depth);
+    return it != children.end() && it->depth == depth ? &*it : nullptr;
+}
+
+const DisplayObject* ClipState::find(uint16_t depth) const
+{
+    return const_cast<ClipState*>(this)->find(depth);
+}
+
+DisplayObject& ClipState::insert(DisplayObject object)
+{
+    auto it = lowerBound(children, object.depth);
+    return *children.insert(it, std::move(object));
+}
+
+bool ClipState::remove(uint16_t depth)
+{
+    auto it = lowerBound(children, depth);
+    if (it == children.end() || it->depth != depth)
+        return false;
+    children.erase(it);
+    return true;
+}
+
+} // namespace swf::movie

@@ -1,0 +1,83 @@
+#pragma once
+
+// A loaded movie as immutable definitions: the character dictionary and the timelines
+// (the main one and one per sprite), each a list of frames of control tags. Running
+// state lives elsewhere (ClipState), so one definition can back many instances.
+
+#include "engine/format/Container.h"
+#include "engine/format/ControlTags.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <variant>
+#include <vector>
+
+namespace swf {
+struct ShapeDef;
+struct MorphShapeDef;
+}
+
+namespace swf::movie {
+
+struct TimelineDef;
+
+enum class CharacterKind { Shape, MorphShape, Sprite };
+
+struct Character {
+    CharacterKind kind = CharacterKind::Shape;
+    std::shared_ptr<const ShapeDef> shape;
+    std::shared_ptr<const MorphShapeDef> morph;
+    std::shared_ptr<const TimelineDef> sprite;
+};
+
+// A frame script; the bytes belong to the MovieDef.
+struct DoAction {
+    std::span<const uint8_t> code;
+};
+
+using ControlTag = std::variant<PlaceObject, RemoveObject, DoAction>;
+
+struct Frame {
+    std::vector<ControlTag> tags;  // in stream order
+};
+
+struct FrameLabel {
+    std::string name;
+    int frame = 1;  // 1-based
+};
+
+struct TimelineDef {
+    std::vector<Frame> frames;  // never empty once loaded
+    std::vector<FrameLabel> labels;
+
+    int frameCount() const { return static_cast<int>(frames.size()); }
+    const Frame& frame(int oneBased) const { return frames[static_cast<size_t>(oneBased - 1)]; }
+    // Labels match without regard to ASCII case, as scripts look them up.
+    std::optional<int> frameOfLabel(std::string_view name) const;
+};
+
+struct MovieDef {
+    Header header;
+    bool truncated = false;
+    Rgba background{255, 255, 255, 255};
+    FileAttributes attributes;
+    bool hasAbc = false;  // carries ActionScript 3 code (DoABC)
+    std::unordered_map<uint16_t, Character> dictionary;
+    TimelineDef root;
+    // Tag bodies (scripts, clip actions) are views into these bytes.
+    std::vector<uint8_t> bytes;
+
+    bool isAs3() const { return attributes.actionScript3 || hasAbc; }
+    const Character* character(uint16_t id) const;
+};
+
+// Builds the definitions from a decoded container. Damaged definitions are left out
+// (what is placed from them draws nothing); it throws only when nothing is usable.
+std::shared_ptr<const MovieDef> buildMovie(DecodedMovie decoded);
+
+} // namespace swf::movie

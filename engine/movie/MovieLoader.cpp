@@ -1,0 +1,136 @@
+// Turns the tag stream into definitions: characters into the dictionary, control tags
+// into frames. Tag bodies that fail to parse are dropped one by one; a movie with a
+// damaged shape still plays the rest.
+
+#include "engine/format/Shape.h"
+#include "engine/movie/MovieDef.h"
+
+#include <algorithm>
+
+namespace swf::movie {
+
+namespace {
+
+constexpr int kMaxFrames = 65535;
+
+class Loader {
+public:
+    explicit Loader(MovieDef& movie) : movie_(movie) {}
+
+    void readTimeline(std::span<const uint8_t> stream, TimelineDef& timeline, int declaredFrames, bool isRoot)
+    {
+        Frame current;
+        bool currentHasContent = false;
+        TagReader tags(stream);
+        while (auto tag = tags.next()) {
+            if (tag->is(TagCode::End))
+                break;
+            if (tag->is(TagCode::ShowFrame)) {
+                if (timeline.frames.size() >= kMaxFrames)
+                    break;
+                timeline.frames.push_back(std::move(current));
+                current = {};
+                currentHasContent = false;
+                continue;
+            }
+            try {
+                if (readControlTag(*tag, timeline, current)) {
+                    currentHasContent = true;
+                    continue;
+                }
+                if (isRoot)
+                    readDefinitionTag(*tag);
+            } catch (const std::exception&) {
+                // A damaged tag is skipped; the stream itself is still in step.
+            }
+        }
+        if (currentHasContent && timeline.frames.size() < kMaxFrames)
+            timeline.frames.push_back(std::move(current));
+        // The declared count wins when it is larger: those frames exist, only empty.
+        size_t wanted = static_cast<size_t>(std::clamp(declaredFrames, 1, kMaxFrames));
+        if (timeline.frames.size() < wanted)
+            timeline.frames.resize(wanted);
+        for (FrameLabel& label : timeline.labels)
+            label.frame = std::min(label.frame, timeline.frameCount());
+    }
+
+private:
+    // Returns true when `tag` belongs to the frame being collected.
+    bool readControlTag(const Tag& tag, TimelineDef& timeline, Frame& current)
+    {
+        switch (static_cast<TagCode>(tag.code)) {
+        case TagCode::PlaceObject:
+        case TagCode::PlaceObject2:
+        case TagCode::PlaceObject3: current.tags.emplace_back(parsePlaceObject(tag)); return true;
+        case TagCode::RemoveObject:
+        case TagCode::RemoveObject2: current.tags.emplace_back(parseRemoveObject(tag)); return true;
+        case TagCode::DoAction: current.tags.emplace_back(DoAction{tag.body}); return true;
+        case TagCode::FrameLabel:
+            timeline.labels.push_back({parseFrameLabel(tag), static_cast<int>(timeline.frames.size()) + 1});
+            return false;
+        default: return false;
+        }
+    }
+
+    void readDefinitionTag(const Tag& tag)
+    {
+        ByteReader body(tag.body);
+        switch (static_cast<TagCode>(tag.code)) {
+        case TagCode::SetBackgroundColor:
+            if (!backgroundSet_) {
+                movie_.background = parseSetBackgroundColor(tag);
+                backgroundSet_ = true;
+            }
+            break;
+        case TagCode::FileAttributes: movie_.attributes = parseFileAttributes(tag); break;
+        case TagCode::DoAbc:
+        case TagCode::DoAbcLegacy: movie_.hasAbc = true; break;
+        case TagCode::DefineShape:
+        case TagCode::DefineShape2:
+        case TagCode::DefineShape3:
+        case TagCode::DefineShape4: {
+            uint16_t id = body.u16();
+            Character character{CharacterKind::Shape, parseDefineShape(tag.code, body), nullptr, nullptr};
+            define(id, std::move(character));
+            break;
+        }
+        case TagCode::DefineMorphShape:
+        case TagCode::DefineMorphShape2: {
+            uint16_t id = body.u16();
+            Character character{CharacterKind::MorphShape, nullptr, parseDefineMorphShape(tag.code, body), nullptr};
+            define(id, std::move(character));
+            break;
+        }
+        case TagCode::DefineSprite: {
+            SpriteHeader header = parseSpriteHeader(tag);
+            auto sprite = std::make_shared<TimelineDef>();
+            readTimeline(header.tags, *sprite, header.frameCount, false);
+            define(header.id, Character{CharacterKind::Sprite, nullptr, nullptr, std::move(sprite)});
+            break;
+        }
+        default: break;
+        }
+    }
+
+    // The first definition of an id stands, as in the reference player.
+    void define(uint16_t id, Character character) { movie_.dictionary.try_emplace(id, std::move(character)); }
+
+    MovieDef& movie_;
+    bool backgroundSet_ = false;
+};
+
+} // namespace
+
+std::shared_ptr<const MovieDef> buildMovie(DecodedMovie decoded)
+{
+    auto movie = std::make_shared<MovieDef>();
+    movie->header = decoded.header;
+    movie->truncated = decoded.truncated;
+    movie->bytes = std::move(decoded.body);
+    auto stream = std::span<const uint8_t>(movie->bytes).subspan(std::min(decoded.tagsOffset, movie->bytes.size()));
+    Loader loader(*movie);
+    loader.readTimeline(stream, movie->root, movie->header.frameCount, true);
+    return movie;
+}
+
+} // namespace swf::movie

@@ -1,0 +1,45 @@
+#include "engine/movie/RenderTreeBuilder.h"
+
+#include "engine/movie/MovieDef.h"
+
+namespace swf::movie {
+
+namespace {
+
+void addChildren(const ClipState& clip, render::RenderNode& parent)
+{
+    parent.children.reserve(clip.children.size());
+    for (const DisplayObject& object : clip.children) {
+        render::RenderNode node;
+        node.depth = object.depth;
+        node.clipDepth = object.clipDepth;
+        node.visible = object.visible;
+        node.matrix = object.matrix;
+        node.colorTransform = object.colorTransform;
+        if (object.character) {
+            switch (object.character->kind) {
+            case CharacterKind::Shape: node.shape = object.character->shape; break;
+            case CharacterKind::MorphShape:
+                node.morph = object.character->morph;
+                node.morphRatio = object.ratio / 65535.0;
+                break;
+            case CharacterKind::Sprite:
+                if (object.clip)
+                    addChildren(*object.clip, node);
+                break;
+            }
+        }
+        parent.children.push_back(std::move(node));
+    }
+}
+
+} // namespace
+
+render::RenderNode buildRenderTree(const ClipState& root)
+{
+    render::RenderNode node;
+    addChildren(root, node);
+    return node;
+}
+
+} // namespace swf::movie
