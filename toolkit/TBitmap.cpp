@@ -174,6 +174,20 @@ QString trimmedReason(QString reason)
     throw EFCreateError(QStringLiteral("Cannot create file \"%1\". %2").arg(absolutePath, trimmedReason(reason)));
 }
 
+// The temporary file is created happily beside a folder of the target's name, or beside
+// a read-only target; the rename at the end would then replace what opening the target
+// itself refuses. Such targets are refused up front, with the platform's reason for
+// refusing to open them for writing.
+std::optional<QString> reasonTargetCannotBeReplaced(const QFileInfo& target)
+{
+    auto reason = [](std::errc code) { return QString::fromStdString(std::make_error_code(code).message()); };
+    if (target.isDir())
+        return reason(std::errc::is_a_directory);
+    if (target.exists() && !target.isWritable())
+        return reason(std::errc::permission_denied);
+    return std::nullopt;
+}
+
 // Writes all of `bytes`, honouring the test limit; a short store is a write error.
 void writeAll(QSaveFile& file, const uint8_t* bytes, int64_t count, int64_t& writtenSoFar)
 {
@@ -294,11 +308,8 @@ void TBitmap::SaveToFile(const QString& fileName)
     if (!dib_)
         dib_ = DeviceIndependentBitmap::fromImage(image_, bitsPerPixel_);
 
-    // The temporary file would be created happily beside a folder of the target's name;
-    // the rename at the end would then fail after all the work. Refuse it up front with
-    // the reason the platform gives for opening a folder as a file.
-    if (QFileInfo(fileName).isDir())
-        raiseCreateError(absolutePath, QString::fromStdString(std::make_error_code(std::errc::is_a_directory).message()));
+    if (auto reason = reasonTargetCannotBeReplaced(QFileInfo(fileName)))
+        raiseCreateError(absolutePath, *reason);
 
     // QSaveFile writes beside the target and renames over it on commit; destroying it
     // uncommitted removes the temporary file, which covers every error below.

@@ -287,7 +287,7 @@ TEST_F(BitmapWriterTest, MissingFolderNamesTheAbsolutePathAndThePlatformsReason)
     EXPECT_TRUE(entriesOf(dir.path()).isEmpty());
 }
 
-TEST_F(BitmapWriterTest, ReadOnlyFolderKeepsTheOldFile)
+TEST_F(BitmapWriterTest, ReadOnlyFolderOrFileKeepsTheOldFile)
 {
     if (geteuid() == 0)
         GTEST_SKIP() << "the superuser may write into a read-only folder";
@@ -297,6 +297,13 @@ TEST_F(BitmapWriterTest, ReadOnlyFolderKeepsTheOldFile)
     const QString message = messageOf<EFCreateError>([&] { saveImage(knownImage(), 32, path); });
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     EXPECT_EQ(message, QStringLiteral("Cannot create file \"%1\". Permission denied").arg(QDir::toNativeSeparators(path)));
+    EXPECT_EQ(fileBytes(path), QByteArray("old contents"));
+    EXPECT_EQ(entriesOf(dir.path()), QStringList{"shot.bmp"});
+
+    // A read-only file in a writable folder is not replaced either.
+    ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner));
+    EXPECT_EQ(messageOf<EFCreateError>([&] { saveImage(knownImage(), 32, path); }),
+              QStringLiteral("Cannot create file \"%1\". Permission denied").arg(QDir::toNativeSeparators(path)));
     EXPECT_EQ(fileBytes(path), QByteArray("old contents"));
     EXPECT_EQ(entriesOf(dir.path()), QStringList{"shot.bmp"});
 }
