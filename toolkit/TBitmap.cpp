@@ -7,7 +7,6 @@
 #include <QSaveFile>
 
 #include <algorithm>
-#include <cerrno>
 #include <limits>
 #include <new>
 #include <system_error>
@@ -201,6 +200,19 @@ void writeAll(QSaveFile& file, const uint8_t* bytes, int64_t count, int64_t& wri
         throw EWriteError(messages::streamWriteError);
 }
 
+// Headers, colour table and pixels, in file order.
+void writeBitmapFile(QSaveFile& file, const DeviceIndependentBitmap& dib)
+{
+    int64_t written = 0;
+    const std::vector<uint8_t> headers = dib.headers();
+    writeAll(file, headers.data(), int64_t(headers.size()), written);
+    std::vector<uint8_t> table;
+    for (uint32_t entry : dib.colourTable)
+        putU32(table, entry);  // blue, green, red, 0 in file order
+    writeAll(file, table.data(), int64_t(table.size()), written);
+    writeAll(file, dib.pixels.data(), int64_t(dib.pixels.size()), written);
+}
+
 } // namespace
 
 std::vector<uint32_t> paletteForDepth(int bitsPerPixel)
@@ -317,15 +329,7 @@ void TBitmap::SaveToFile(const QString& fileName)
     if (!file.open(QIODevice::WriteOnly))
         raiseCreateError(absolutePath, file.errorString());
 
-    int64_t written = 0;
-    const std::vector<uint8_t> headers = dib_->headers();
-    writeAll(file, headers.data(), int64_t(headers.size()), written);
-    std::vector<uint8_t> table;
-    for (uint32_t entry : dib_->colourTable)
-        putU32(table, entry);  // blue, green, red, 0 in file order
-    writeAll(file, table.data(), int64_t(table.size()), written);
-    writeAll(file, dib_->pixels.data(), int64_t(dib_->pixels.size()), written);
-
+    writeBitmapFile(file, *dib_);
     if (!file.flush())
         throw EWriteError(messages::streamWriteError);
     if (!file.commit()) {
