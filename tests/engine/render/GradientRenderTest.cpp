@@ -1,0 +1,125 @@
+// Gradients mapped through the 16384-twip gradient square, spread and interpolation
+// modes, focal points, and colour transforms on gradient stops.
+
+#include "RenderFixture.h"
+#include "tests/support/ShapeWriter.h"
+
+namespace {
+
+using namespace swf;
+using namespace swf::render;
+using namespace lanfan::test;
+
+constexpr double kSquare = 32768.0;  // side of the gradient square in twips
+
+GradientSpec redToBlue(Matrix m)
+{
+    GradientSpec g;
+    g.matrix = m;
+    g.stops = {{0, {255, 0, 0, 255}}, {255, {0, 0, 255, 255}}};
+    return g;
+}
+
+// A 300 x 20 px band, with a linear gradient whose square covers its first 200 px.
+Canvas linearBand(GradientSpec g, const ColorTransform& cx = {})
+{
+    StyleArrays styles(32);
+    uint32_t fill = styles.linear(g);
+    RecordWriter w;
+    w.fill0(fill).rect(0, 0, 6000, 400);
+    RenderNode node = shapeNode(buildShape(32, {0, 6000, 0, 400}, styles, w));
+    node.colorTransform = cx;
+    Canvas canvas(300, 20);
+    canvas.draw(rootOf({node}));
+    return canvas;
+}
+
+const Matrix kFirst200px{4000 / kSquare, 0, 0, 4000 / kSquare, 2000, 0};
+
+TEST(GradientRender, LinearSquareMapsOntoTheMatrixRange)
+{
+    Canvas c = linearBand(redToBlue(kFirst200px));
+    EXPECT_TRUE(near(c.at(0, 10), QColor(255, 0, 0), 4));
+    EXPECT_TRUE(near(c.at(199, 10), QColor(0, 0, 255), 4));
+    EXPECT_TRUE(near(c.at(100, 10), QColor(127, 0, 128), 4));
+    EXPECT_TRUE(near(c.at(50, 10), QColor(191, 0, 64), 4));
+}
+
+TEST(GradientRender, SpreadModesBeyondTheSquare)
+{
+    GradientSpec g = redToBlue(kFirst200px);
+    g.spread = SpreadMode::Pad;
+    EXPECT_TRUE(near(linearBand(g).at(250, 10), QColor(0, 0, 255), 4));
+    g.spread = SpreadMode::Repeat;
+    EXPECT_TRUE(near(linearBand(g).at(250, 10), QColor(191, 0, 64), 6));
+    g.spread = SpreadMode::Reflect;
+    EXPECT_TRUE(near(linearBand(g).at(250, 10), QColor(64, 0, 191), 6));
+}
+
+TEST(GradientRender, LinearRgbInterpolationIsBrighterInTheMiddle)
+{
+    GradientSpec g = redToBlue(kFirst200px);
+    g.interpolation = GradientInterpolation::LinearRgb;
+    Canvas c = linearBand(g);
+    // Half of each channel in linear light is 188 in sRGB, not 128.
+    EXPECT_TRUE(near(c.at(100, 10), QColor(188, 0, 187), 6));
+    EXPECT_TRUE(near(c.at(0, 10), QColor(255, 0, 0), 4));
+    EXPECT_TRUE(near(c.at(199, 10), QColor(0, 0, 255), 4));
+}
+
+TEST(GradientRender, ColourTransformAppliesToEveryStop)
+{
+    ColorTransform cx;
+    cx.rMul = 0;
+    cx.gAdd = 255;
+    Canvas c = linearBand(redToBlue(kFirst200px), cx);
+    EXPECT_TRUE(near(c.at(0, 10), QColor(0, 255, 0), 4));
+    EXPECT_TRUE(near(c.at(199, 10), QColor(0, 255, 255), 4));
+}
+
+Canvas radialSquare(FillKind kind, double focal)
+{
+    StyleArrays styles(83);
+    GradientSpec g;
+    g.matrix = {4000 / kSquare, 0, 0, 4000 / kSquare, 2000, 2000};  // radius 100 px about (100, 100)
+    g.stops = {{0, {255, 255, 255, 255}}, {255, {0, 0, 0, 255}}};
+    uint32_t fill = kind == FillKind::FocalGradient ? styles.focal(g, focal) : styles.radial(g);
+    RecordWriter w;
+    w.fill0(fill).rect(0, 0, 4000, 4000);
+    ShapeFlags flags;
+    flags.edgeBounds = {0, 4000, 0, 4000};
+    Canvas canvas(200, 200, Qt::red);
+    canvas.draw(rootOf({shapeNode(buildShape(83, {0, 4000, 0, 4000}, styles, w, flags))}));
+    return canvas;
+}
+
+TEST(GradientRender, RadialRunsFromCentreToTheSquaresEdge)
+{
+    Canvas c = radialSquare(FillKind::RadialGradient, 0);
+    EXPECT_TRUE(near(c.at(100, 100), QColor(255, 255, 255), 6));
+    EXPECT_TRUE(near(c.at(150, 100), QColor(128, 128, 128), 6));
+    EXPECT_TRUE(near(c.at(100, 50), QColor(128, 128, 128), 6));
+    EXPECT_TRUE(near(c.at(199, 100), QColor(0, 0, 0), 6));
+    EXPECT_TRUE(near(c.at(2, 2), QColor(0, 0, 0), 6));  // padded past the circle
+}
+
+TEST(GradientRender, FocalPointMovesTheFirstStop)
+{
+    Canvas c = radialSquare(FillKind::FocalGradient, 0.5);
+    EXPECT_TRUE(near(c.at(150, 100), QColor(255, 255, 255), 8));
+    EXPECT_FALSE(near(c.at(100, 100), QColor(255, 255, 255), 20));
+    EXPECT_TRUE(near(c.at(199, 100), QColor(0, 0, 0), 8));
+}
+
+TEST(GradientRender, BitmapFillWithoutBitmapsIsDrawnGrey)
+{
+    StyleArrays styles(32);
+    uint32_t fill = styles.bitmap(5, {20, 0, 0, 20, 0, 0}, true, true);
+    RecordWriter w;
+    w.fill0(fill).rect(0, 0, 2000, 2000);
+    Canvas c(100, 100);
+    c.draw(rootOf({shapeNode(buildShape(32, {0, 2000, 0, 2000}, styles, w))}));
+    EXPECT_TRUE(near(c.at(50, 50), QColor(128, 128, 128)));
+}
+
+} // namespace

@@ -1,0 +1,104 @@
+// Stroke widths (scaled, non-scaling, the one-pixel minimum) and caps.
+
+#include "RenderFixture.h"
+#include "tests/support/ShapeWriter.h"
+
+namespace {
+
+using namespace swf;
+using namespace swf::render;
+using namespace lanfan::test;
+
+const QColor kBlack(0, 0, 0);
+const QColor kWhite(255, 255, 255);
+
+// A horizontal line through the middle of pixel row 50 (y = 1010 twips).
+std::shared_ptr<const ShapeDef> horizontalLine(const LineStyle& style, bool lineStyle2)
+{
+    StyleArrays styles(lineStyle2 ? 83 : 32);
+    uint32_t line = lineStyle2 ? styles.line2(style) : styles.line(style.width, style.color);
+    RecordWriter w;
+    w.moveTo(400, 1010).line(line).lineTo(1600, 1010);
+    ShapeFlags flags;
+    flags.edgeBounds = {0, 2000, 0, 2000};
+    return buildShape(lineStyle2 ? 83 : 32, {0, 2000, 0, 2000}, styles, w, flags);
+}
+
+LineStyle black(uint16_t width)
+{
+    LineStyle s;
+    s.width = width;
+    s.color = {0, 0, 0, 255};
+    return s;
+}
+
+TEST(StrokeRender, ThinAndZeroWidthLinesAreAtLeastOnePixel)
+{
+    for (uint16_t width : {0, 1, 10}) {
+        Canvas c(100, 100);
+        c.draw(rootOf({shapeNode(horizontalLine(black(width), false))}));
+        EXPECT_TRUE(near(c.at(50, 50), kBlack, 8)) << width;
+        EXPECT_TRUE(near(c.at(50, 48), kWhite)) << width;
+    }
+    // Still one pixel when the whole stage is drawn at a tenth of its size.
+    Canvas c(100, 100);
+    RenderNode node = shapeNode(horizontalLine(black(20), false));
+    c.draw(rootOf({node}), scale(1 / 200.0, 1 / 200.0));
+    // The line lies across rows 4.55..5.55, so row 5 gets a little over half of it.
+    EXPECT_LT(c.at(5, 5).red(), 160);
+}
+
+TEST(StrokeRender, WidthScalesWithTheMatrixUnlessTheStyleSaysNot)
+{
+    // 200 twips = 10 px around row 50.5: rows 46..55 are covered, 57 is not.
+    Canvas plain(100, 100);
+    plain.draw(rootOf({shapeNode(horizontalLine(black(200), false))}));
+    EXPECT_TRUE(near(plain.at(50, 47), kBlack));
+    EXPECT_TRUE(near(plain.at(50, 57), kWhite));
+
+    // The same line scaled by 2 about the canvas centre is 20 px wide.
+    const Matrix atCentre{2, 0, 0, 2, -1000, -1010};
+    RenderNode scaled = shapeNode(horizontalLine(black(200), false));
+    scaled.matrix = atCentre;
+    Canvas wide(100, 100);
+    wide.draw(rootOf({scaled}));
+    EXPECT_TRUE(near(wide.at(50, 42), kBlack));
+
+    LineStyle fixed = black(200);
+    fixed.noHScale = true;
+    fixed.noVScale = true;
+    RenderNode unscaled = shapeNode(horizontalLine(fixed, true));
+    unscaled.matrix = atCentre;
+    Canvas narrow(100, 100);
+    narrow.draw(rootOf({unscaled}));
+    EXPECT_TRUE(near(narrow.at(50, 47), kBlack));
+    EXPECT_TRUE(near(narrow.at(50, 42), kWhite));
+}
+
+TEST(StrokeRender, RoundCapsByDefaultAndNoneWhenAsked)
+{
+    // The line ends at x = 20 px; a 10 px cap reaches 5 px past it.
+    Canvas round(100, 100);
+    round.draw(rootOf({shapeNode(horizontalLine(black(200), false))}));
+    EXPECT_TRUE(near(round.at(17, 50), kBlack, 8));
+
+    LineStyle flat = black(200);
+    flat.startCap = CapStyle::None;
+    flat.endCap = CapStyle::None;
+    Canvas none(100, 100);
+    none.draw(rootOf({shapeNode(horizontalLine(flat, true))}));
+    EXPECT_TRUE(near(none.at(17, 50), kWhite));
+    EXPECT_TRUE(near(none.at(22, 50), kBlack));
+}
+
+TEST(StrokeRender, StrokeColourTakesTheColourTransform)
+{
+    LineStyle s = black(200);
+    RenderNode node = shapeNode(horizontalLine(s, false));
+    node.colorTransform.bAdd = 255;
+    Canvas c(100, 100);
+    c.draw(rootOf({node}));
+    EXPECT_TRUE(near(c.at(50, 50), QColor(0, 0, 255)));
+}
+
+} // namespace

@@ -1,0 +1,174 @@
+// The render tree walk: nested matrices and colour transforms, visibility, masks by
+// clip depth, quality, and bitmap fills through a bitmap source.
+
+#include "RenderFixture.h"
+#include "tests/support/ShapeWriter.h"
+
+#include <set>
+
+namespace {
+
+using namespace swf;
+using namespace swf::render;
+using namespace lanfan::test;
+
+const QColor kWhite(255, 255, 255);
+
+std::shared_ptr<const ShapeDef> box(int32_t x0, int32_t y0, int32_t x1, int32_t y1, Rgba color)
+{
+    StyleArrays styles(32);
+    uint32_t fill = styles.solid(color);
+    RecordWriter w;
+    w.fill0(fill).rect(x0, y0, x1, y1);
+    return buildShape(32, {x0, x1, y0, y1}, styles, w);
+}
+
+RenderNode sprite(uint16_t depth, std::vector<RenderNode> children)
+{
+    RenderNode node;
+    node.depth = depth;
+    node.children = std::move(children);
+    return node;
+}
+
+TEST(TreeRender, ChildMatrixAppliesBeforeParentMatrix)
+{
+    RenderNode child = shapeNode(box(0, 0, 800, 800, {255, 0, 0, 255}));
+    child.matrix = scale(0.5, 0.5);
+    RenderNode parent = sprite(1, {child});
+    parent.matrix = translate(1000, 0);
+    Canvas c(100, 100);
+    c.draw(rootOf({parent}));
+    // Scaled to 0..400 twips, then moved to 1000..1400: pixels 50..70.
+    EXPECT_TRUE(near(c.at(60, 10), QColor(255, 0, 0)));
+    EXPECT_TRUE(near(c.at(45, 10), kWhite));
+    EXPECT_TRUE(near(c.at(72, 10), kWhite));
+}
+
+TEST(TreeRender, ColourTransformsMultiplyAlphaAndComposeChildFirst)
+{
+    RenderNode child = shapeNode(box(0, 0, 2000, 1000, {100, 0, 0, 255}));
+    child.colorTransform.rMul = 2;
+    RenderNode parent = sprite(1, {child});
+    parent.colorTransform.rAdd = -50;
+    RenderNode faded = shapeNode(box(0, 1000, 2000, 2000, {255, 0, 0, 255}), 2);
+    faded.colorTransform.aMul = 0.5;
+    Canvas c(100, 100);
+    c.draw(rootOf({parent, faded}));
+    EXPECT_TRUE(near(c.at(50, 20), QColor(150, 0, 0)));  // (100 * 2) - 50
+    EXPECT_TRUE(near(c.at(50, 70), QColor(255, 128, 128), 4));
+}
+
+TEST(TreeRender, InvisibleNodesAndTheirChildrenAreSkipped)
+{
+    RenderNode hidden = sprite(1, {shapeNode(box(0, 0, 2000, 2000, {255, 0, 0, 255}))});
+    hidden.visible = false;
+    Canvas c(100, 100);
+    c.draw(rootOf({hidden}));
+    EXPECT_TRUE(near(c.at(50, 50), kWhite));
+}
+
+TEST(TreeRender, MaskClipsSiblingsUpToItsClipDepthAndIsNotDrawn)
+{
+    RenderNode mask = shapeNode(box(0, 0, 1000, 2000, {0, 255, 0, 255}), 1);
+    mask.clipDepth = 3;
+    RenderNode under = shapeNode(box(0, 0, 2000, 1000, {255, 0, 0, 255}), 2);
+    RenderNode alsoUnder = shapeNode(box(0, 1000, 2000, 2000, {0, 0, 255, 255}), 3);
+    RenderNode above = shapeNode(box(1500, 1500, 2000, 2000, {0, 0, 0, 255}), 4);
+    Canvas c(100, 100);
+    c.draw(rootOf({mask, under, alsoUnder, above}));
+    EXPECT_TRUE(near(c.at(20, 20), QColor(255, 0, 0)));
+    EXPECT_TRUE(near(c.at(80, 20), kWhite));  // red clipped away
+    EXPECT_TRUE(near(c.at(20, 70), QColor(0, 0, 255)));
+    EXPECT_TRUE(near(c.at(60, 70), kWhite));
+    EXPECT_TRUE(near(c.at(90, 90), QColor(0, 0, 0)));  // depth 4 is past the mask
+}
+
+TEST(TreeRender, NestedMasksIntersectAndSpriteMasksUseTheirChildren)
+{
+    // Outer mask: a sprite whose child covers the left half, moved by the sprite's matrix.
+    RenderNode outer = sprite(1, {shapeNode(box(0, 0, 1000, 2000, {0, 0, 0, 255}))});
+    outer.matrix = translate(0, 0);
+    outer.clipDepth = 5;
+    // Inner mask: the top half.
+    RenderNode inner = shapeNode(box(0, 0, 2000, 1000, {0, 0, 0, 255}), 2);
+    inner.clipDepth = 3;
+    RenderNode content = shapeNode(box(0, 0, 2000, 2000, {255, 0, 0, 255}), 3);
+    RenderNode onlyOuter = shapeNode(box(0, 1500, 2000, 2000, {0, 0, 255, 255}), 4);
+    Canvas c(100, 100);
+    c.draw(rootOf({outer, inner, content, onlyOuter}));
+    EXPECT_TRUE(near(c.at(20, 20), QColor(255, 0, 0)));
+    EXPECT_TRUE(near(c.at(70, 20), kWhite));
+    EXPECT_TRUE(near(c.at(20, 60), kWhite));
+    EXPECT_TRUE(near(c.at(20, 90), QColor(0, 0, 255)));
+    EXPECT_TRUE(near(c.at(70, 90), kWhite));
+}
+
+TEST(TreeRender, LowQualityDrawsWithoutAntiAliasing)
+{
+    StyleArrays styles(32);
+    uint32_t fill = styles.solid({0, 0, 0, 255});
+    RecordWriter w;
+    w.moveTo(0, 0).fill0(fill).lineTo(2000, 700).lineTo(0, 2000).lineTo(0, 0);
+    auto triangle = buildShape(32, {0, 2000, 0, 2000}, styles, w);
+    auto colours = [&](Quality quality) {
+        Canvas c(100, 100);
+        c.draw(rootOf({shapeNode(triangle)}), kTwipsToPixels, quality);
+        std::set<QRgb> seen;
+        for (int y = 0; y < 100; ++y)
+            for (int x = 0; x < 100; ++x)
+                seen.insert(c.image().pixel(x, y));
+        return seen.size();
+    };
+    EXPECT_EQ(colours(Quality::Low), 2u);
+    EXPECT_GT(colours(Quality::High), 10u);
+}
+
+class TwoByTwo : public BitmapSource {
+public:
+    TwoByTwo() : image_(2, 2, QImage::Format_ARGB32_Premultiplied)
+    {
+        image_.setPixel(0, 0, qRgb(255, 0, 0));
+        image_.setPixel(1, 0, qRgb(0, 255, 0));
+        image_.setPixel(0, 1, qRgb(0, 0, 255));
+        image_.setPixel(1, 1, qRgb(0, 0, 0));
+    }
+    const QImage* bitmap(uint16_t id) const override { return id == 9 ? &image_ : nullptr; }
+
+private:
+    QImage image_;
+};
+
+TEST(TreeRender, RepeatingBitmapFillUsesItsMatrix)
+{
+    StyleArrays styles(32);
+    // Each bitmap pixel becomes 10 device pixels (200 twips); the bitmap repeats.
+    uint32_t fill = styles.bitmap(9, {200, 0, 0, 200, 0, 0}, true, false);
+    RecordWriter w;
+    w.fill0(fill).rect(0, 0, 2000, 2000);
+    auto shape = buildShape(32, {0, 2000, 0, 2000}, styles, w);
+    TwoByTwo bitmaps;
+    Renderer renderer;
+    renderer.setBitmapSource(&bitmaps);
+    Canvas c(100, 100);
+    c.draw(renderer, rootOf({shapeNode(shape)}));
+    EXPECT_TRUE(near(c.at(5, 5), QColor(255, 0, 0)));
+    EXPECT_TRUE(near(c.at(15, 5), QColor(0, 255, 0)));
+    EXPECT_TRUE(near(c.at(5, 15), QColor(0, 0, 255)));
+    EXPECT_TRUE(near(c.at(25, 25), QColor(255, 0, 0)));  // repeated
+}
+
+TEST(TreeRender, OneRendererKeepsShapesApartInItsCache)
+{
+    Renderer renderer;
+    auto red = box(0, 0, 2000, 2000, {255, 0, 0, 255});
+    auto blue = box(0, 0, 2000, 2000, {0, 0, 255, 255});
+    Canvas first(100, 100);
+    first.draw(renderer, rootOf({shapeNode(red)}));
+    Canvas second(100, 100);
+    second.draw(renderer, rootOf({shapeNode(blue)}));
+    EXPECT_TRUE(near(first.at(50, 50), QColor(255, 0, 0)));
+    EXPECT_TRUE(near(second.at(50, 50), QColor(0, 0, 255)));
+}
+
+} // namespace
