@@ -4,7 +4,7 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <array>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -46,7 +46,6 @@ void growOutput(std::vector<uint8_t>& out, size_t used, size_t limit)
 
 struct Inflated {
     std::vector<uint8_t> bytes;
-    bool complete = false;  // the stream reached its proper end or the limit
 };
 
 Inflated inflateZlib(std::span<const uint8_t> input, OutputLimit limit)
@@ -75,33 +74,25 @@ Inflated inflateZlib(std::span<const uint8_t> input, OutputLimit limit)
     result.bytes.resize(used);
     if (used >= limit.bytes && limit.refuseAtLimit && moreInput)
         tooLarge();
-    result.complete = status == Z_STREAM_END || used >= limit.bytes;
     return result;
 }
 
 Inflated decodeLzma(std::span<const uint8_t> props, std::span<const uint8_t> input, OutputLimit limit)
 {
-    // liblzma's .lzma ("alone") decoder wants the 13-byte header SWF leaves out: the
-    // five property bytes and then the uncompressed size, here "unknown" so that an
-    // end marker and a plain end of data are both accepted.
-    std::array<uint8_t, 13> header{};
-    std::memcpy(header.data(), props.data(), 5);
-    std::fill(header.begin() + 5, header.end(), 0xFF);
+    // SWF stores raw LZMA1 data after the five property bytes (no .lzma size field), so
+    // the raw decoder is used with the properties decoded by hand.
+    lzma_filter filters[2]{};
+    filters[0].id = LZMA_FILTER_LZMA1;
+    filters[1].id = LZMA_VLI_UNKNOWN;
+    if (lzma_properties_decode(&filters[0], nullptr, props.data(), props.size()) != LZMA_OK)
+        throw ContainerError(ContainerError::Reason::Corrupt, "the LZMA properties are not valid");
+    lzma_stream ls = LZMA_STREAM_INIT;
+    lzma_ret status = lzma_raw_decoder(&ls, filters);
+    free(filters[0].options);  // liblzma allocated it with malloc; the decoder has its copy
+    if (status != LZMA_OK)
+        throw ContainerError(ContainerError::Reason::Corrupt, "cannot start the LZMA decoder");
 
     Inflated result;
-    lzma_stream ls = LZMA_STREAM_INIT;
-    if (lzma_alone_decoder(&ls, uint64_t{1} << 30) != LZMA_OK)
-        throw ContainerError(ContainerError::Reason::Corrupt, "cannot start the LZMA decoder");
-    ls.next_in = header.data();
-    ls.avail_in = header.size();
-    std::array<uint8_t, 1> scratch{};
-    ls.next_out = scratch.data();
-    ls.avail_out = 0;
-    lzma_ret status = lzma_code(&ls, LZMA_RUN);
-    if (status != LZMA_OK) {
-        lzma_end(&ls);
-        throw ContainerError(ContainerError::Reason::Corrupt, "the LZMA properties are not valid");
-    }
     ls.next_in = input.data();
     ls.avail_in = input.size();
     size_t used = 0;
@@ -111,7 +102,7 @@ Inflated decodeLzma(std::span<const uint8_t> props, std::span<const uint8_t> inp
         ls.next_out = result.bytes.data() + used;
         ls.avail_out = result.bytes.size() - used;
         size_t before = ls.avail_out;
-        status = lzma_code(&ls, ls.avail_in > 0 ? LZMA_RUN : LZMA_FINISH);
+        status = lzma_code(&ls, LZMA_RUN);
         used += before - ls.avail_out;
         if (status != LZMA_OK)
             break;
@@ -123,7 +114,6 @@ Inflated decodeLzma(std::span<const uint8_t> props, std::span<const uint8_t> inp
     result.bytes.resize(used);
     if (used >= limit.bytes && limit.refuseAtLimit && moreInput)
         tooLarge();
-    result.complete = status == LZMA_STREAM_END || used >= limit.bytes;
     return result;
 }
 
@@ -158,14 +148,12 @@ DecodedMovie decodeMovie(std::span<const uint8_t> file, size_t ceiling)
         if (body.size() > ceiling)
             tooLarge();
         movie.body.assign(body.begin(), body.end());
-        movie.truncated = body.size() < limit.bytes;
         break;
     }
     case 'C': {
         movie.header.compression = Compression::Zlib;
         Inflated inflated = inflateZlib(file.subspan(kPrefixSize), limit);
         movie.body = std::move(inflated.bytes);
-        movie.truncated = !inflated.complete;
         break;
     }
     default: {
@@ -176,10 +164,12 @@ DecodedMovie decodeMovie(std::span<const uint8_t> file, size_t ceiling)
             throw ContainerError(ContainerError::Reason::Corrupt, "the file ends inside its LZMA header");
         Inflated inflated = decodeLzma(file.subspan(12, 5), file.subspan(17), limit);
         movie.body = std::move(inflated.bytes);
-        movie.truncated = !inflated.complete;
         break;
     }
     }
+
+    // Shorter than declared: a movie cut off in transfer, played as far as it goes.
+    movie.truncated = !limit.refuseAtLimit && movie.body.size() < limit.bytes;
 
     ByteReader body(movie.body);
     try {
