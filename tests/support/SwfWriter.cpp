@@ -456,6 +456,18 @@ TagStream& TagStream::defineSprite(uint16_t id, uint16_t frameCount, const TagSt
     return tag(39, w.data());
 }
 
+TagStream& TagStream::defineEmptyShape(uint16_t id, const Rect& bounds)
+{
+    BitWriter w;
+    w.u16(id);
+    w.rect(bounds);
+    w.u8(0);  // fill styles
+    w.u8(0);  // line styles
+    w.u8(0);  // fill and line index bits
+    w.u8(0);  // end of shape
+    return tag(2, w.data());
+}
+
 TagStream& TagStream::end()
 {
     return tag(0, {});
@@ -530,6 +542,60 @@ std::vector<uint8_t> SwfWriter::build(Compression compression) const
     }
     }
     return file.take();
+}
+
+SwfWriter busyMovie(int frames, uint32_t seed)
+{
+    uint32_t state = seed * 2654435761u + 1;
+    auto next = [&state](uint32_t below) {
+        state = state * 1664525u + 1013904223u;
+        return (state >> 8) % below;
+    };
+    constexpr uint16_t kShapes = 8;
+    constexpr uint16_t kSprite = 100;
+    constexpr uint16_t kDepths = 24;
+
+    SwfWriter w;
+    for (uint16_t id = 1; id <= kShapes; ++id)
+        w.defineEmptyShape(id);
+    TagStream sprite;
+    for (int f = 0; f < 5; ++f) {
+        Place p;
+        p.depth = 1;
+        p.characterId = static_cast<uint16_t>(1 + f % kShapes);
+        p.move = f > 0;
+        p.matrix = Matrix{1, 0, 0, 1, 20.0 * f, 0};
+        sprite.placeObject2(p).showFrame();
+    }
+    w.defineSprite(kSprite, 5, sprite);
+
+    std::vector<bool> used(kDepths + 1, false);
+    for (int frame = 0; frame < frames; ++frame) {
+        for (int change = 0; change < 3; ++change) {
+            auto depth = static_cast<uint16_t>(1 + next(kDepths));
+            Place p;
+            p.depth = depth;
+            if (!used[depth]) {
+                p.characterId = next(6) == 0 ? kSprite : static_cast<uint16_t>(1 + next(kShapes));
+                p.matrix = Matrix{1, 0, 0, 1, static_cast<double>(next(4000)), static_cast<double>(next(4000))};
+                used[depth] = true;
+            } else if (next(5) == 0) {
+                w.removeObject2(depth);
+                used[depth] = false;
+                continue;
+            } else {
+                p.move = true;
+                if (next(4) == 0)
+                    p.characterId = static_cast<uint16_t>(1 + next(kShapes));
+                p.matrix = Matrix{1, 0, 0, 1, static_cast<double>(next(4000)), static_cast<double>(next(4000))};
+                if (next(3) == 0)
+                    p.colorTransform = ColorTransform{1, 1, 1, 0.5f, static_cast<float>(next(100)), 0, 0, 0};
+            }
+            w.placeObject2(p);
+        }
+        w.showFrame();
+    }
+    return w;
 }
 
 } // namespace swf::test

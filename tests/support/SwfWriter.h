@@ -124,6 +124,9 @@ public:
     TagStream& setBackgroundColor(Rgba color);
     TagStream& fileAttributes(bool as3, bool useNetwork = false);
     TagStream& defineSprite(uint16_t id, uint16_t frameCount, const TagStream& sprite);
+    // DefineShape with bounds and no edges: a character to place when the drawing
+    // does not matter.
+    TagStream& defineEmptyShape(uint16_t id, const Rect& bounds = {0, 200, 0, 200});
     TagStream& end();
 
     int shownFrames() const { return shownFrames_; }
@@ -156,5 +159,10 @@ public:
 private:
     MovieOptions options_;
 };
+
+// A long movie that changes its display list on every frame: moves, places, removes,
+// replaces, colour changes, and nested sprites coming and going. Deterministic for a
+// seed. For seek tests and benchmarks.
+SwfWriter busyMovie(int frames, uint32_t seed = 1);
 
 } // namespace swf::test
