@@ -2,6 +2,7 @@
 
 #include "app/Unit1Layout.h"
 #include "app/Unit2.h"
+#include "app/Resources.h"
 #include "app/player/ControlData.h"
 
 #include "toolkit/Application.h"
@@ -29,6 +30,7 @@ QImage picture(const char* resource)
 
 TMainForm::TMainForm(QWidget* owner) : TForm(owner)
 {
+    ensureResources();
     setObjectName(QStringLiteral("MainForm"));
     setLoading(true);
     loadMenu();

@@ -1,5 +1,7 @@
 #include "app/Unit2.h"
 
+#include "app/Resources.h"
+
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -42,6 +44,7 @@ void TAboutBox::setUrlOpener(UrlOpener opener)
 
 TAboutBox::TAboutBox(QWidget* owner) : TForm(owner)
 {
+    ensureResources();
     setObjectName(QStringLiteral("AboutBox"));
     setLoading(true);
     loadLayout();

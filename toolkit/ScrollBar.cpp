@@ -5,6 +5,8 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QSignalBlocker>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -83,6 +85,13 @@ void TScrollBar::Scroll(TScrollCode code, int trackPosition)
     inScroll_ = false;
     // Whatever happened, the thumb shows the stored position.
     syncPlatform();
+}
+
+QRect TScrollBar::lineDownArrowRect() const
+{
+    QStyleOptionSlider option;
+    initStyleOption(&option);
+    return style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarAddLine, this);
 }
 
 void TScrollBar::onAction(int action)

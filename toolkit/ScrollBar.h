@@ -53,6 +53,9 @@ public:
     // and change it, then stores it. A failing handler leaves the stored position.
     void Scroll(TScrollCode code, int trackPosition = 0);
 
+    // Where the line-down (right) arrow is drawn, in the bar's coordinates.
+    QRect lineDownArrowRect() const;
+
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;

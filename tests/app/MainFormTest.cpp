@@ -187,7 +187,8 @@ TEST_F(MainFormTest, EscEndsTheApplication)
 {
     TMainForm& f = build();
     EXPECT_FALSE(app->Terminated());
-    QTest::keyClick(&f, Qt::Key_Escape);
+    f.CheckBox1->setFocus();
+    QTest::keyClick(f.CheckBox1, Qt::Key_Escape);
     EXPECT_TRUE(app->Terminated());
 }
 
@@ -215,11 +216,12 @@ TEST_F(MainFormTest, OneClickOnTheRightArrowSeeksToTheOldThenTheNewPosition)
     f.ScrollBar1->SetParams(10, 1, 240);
     control->frameCount = 240;
     control->calls.clear();
-    QPoint arrow(f.ScrollBar1->width() - 4, f.ScrollBar1->height() / 2);
+    QTest::qWait(0);
+    QPoint arrow = f.ScrollBar1->lineDownArrowRect().center();
     QTest::mousePress(f.ScrollBar1, Qt::LeftButton, {}, arrow);
     QTest::mouseRelease(f.ScrollBar1, Qt::LeftButton, {}, arrow);
     QStringList seeks = control->calls.filter(QStringLiteral("SeekToFrame"));
-    ASSERT_EQ(seeks.size(), 2);
+    ASSERT_EQ(seeks.size(), 2) << control->calls.join(", ").toStdString();
     EXPECT_EQ(seeks[0], QStringLiteral("SeekToFrame(10)"));
     EXPECT_EQ(seeks[1], QStringLiteral("SeekToFrame(11)"));
     EXPECT_EQ(f.ScrollBar1->Position(), 11);

@@ -148,7 +148,8 @@ TEST_F(ScrollBarTest, OneClickOnTheRightArrowEndsWithEndScroll)
     parent->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(parent.get()));
     // The right arrow lies at the right end of the horizontal bar.
-    QPoint arrow(bar->width() - 4, bar->height() / 2);
+    QTest::qWait(0);
+    QPoint arrow = bar->lineDownArrowRect().center();
     QTest::mousePress(bar, Qt::LeftButton, {}, arrow);
     QTest::mouseRelease(bar, Qt::LeftButton, {}, arrow);
     ASSERT_GE(calls.size(), 2u);
