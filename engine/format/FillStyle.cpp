@@ -46,9 +46,11 @@ Gradient readGradient(ByteReader& r, ColorFormat format, bool focal)
     return g;
 }
 
+// Morphed colours are truncated, not rounded, as the player does (a morph between red
+// and blue just past two thirds shows red 84, not 85).
 uint8_t lerpByte(uint8_t from, uint8_t to, double t)
 {
-    return static_cast<uint8_t>(std::lround(std::clamp(from + (to - from) * t, 0.0, 255.0)));
+    return static_cast<uint8_t>(std::clamp(from + (to - from) * t, 0.0, 255.0));
 }
 
 double lerp(double from, double to, double t)

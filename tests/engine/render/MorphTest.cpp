@@ -47,7 +47,7 @@ TEST(Morph, InterpolatesEdgesStylesAndBoundsAtARatio)
     EXPECT_EQ(start.records[2].to, (Point{800, 800}));
     EXPECT_EQ(middle.records[2].to, (Point{1400, 1400}));
     EXPECT_EQ(end.records[2].to, (Point{2000, 2000}));
-    EXPECT_EQ(middle.fillStyles[0].color, (Rgba{128, 0, 128, 255}));
+    EXPECT_EQ(middle.fillStyles[0].color, (Rgba{127, 0, 127, 255}));
     EXPECT_EQ(middle.lineStyles[0].width, 120);
     EXPECT_EQ(morphBounds(*morph, 0.5), (Rect{600, 1400, 600, 1400}));
     EXPECT_EQ(morphBounds(*morph, 7), (Rect{1200, 2000, 1200, 2000}));
