@@ -13,8 +13,6 @@ namespace {
 
 // Half the side of the square every gradient is defined in, in twips.
 constexpr double kGradientHalfSize = 16384.0;
-// Extra stops between two stored ones when approximating linear-RGB blending.
-constexpr int kLinearRgbSteps = 8;
 
 double toLinear(double srgb)
 {
@@ -91,28 +89,61 @@ QColor toQColor(Rgba c, const ColorTransform& cx)
     return QColor(t.r, t.g, t.b, t.a);
 }
 
+namespace {
+
+bool ratiosAscend(const std::vector<GradientStop>& stops)
+{
+    for (size_t i = 1; i < stops.size(); ++i) {
+        if (stops[i].ratio <= stops[i - 1].ratio)
+            return false;
+    }
+    return true;
+}
+
+// The colour at `ratio` as the player finds it: the first stop in stored order whose
+// ratio is not below `ratio`, blended from the stop stored before it. With ratios out
+// of order this skips stops rather than sorting them, which is what shows on screen.
+QColor colourAtRatio(const std::vector<QColor>& colours, const std::vector<GradientStop>& stops, int ratio,
+                     bool linearRgb)
+{
+    size_t k = 0;
+    while (k < stops.size() && stops[k].ratio < ratio)
+        ++k;
+    if (k == stops.size())
+        return colours.back();
+    if (k == 0)
+        return colours[0];  // every earlier stop is below `ratio`, so k - 1 starts a real span
+    const double t = static_cast<double>(ratio - stops[k - 1].ratio) / (stops[k].ratio - stops[k - 1].ratio);
+    if (linearRgb)
+        return blendLinearRgb(colours[k - 1], colours[k], t);
+    const QColor& a = colours[k - 1];
+    const QColor& b = colours[k];
+    auto mix = [t](int from, int to) { return static_cast<int>(std::lround(from + (to - from) * t)); };
+    return QColor(mix(a.red(), b.red()), mix(a.green(), b.green()), mix(a.blue(), b.blue()), mix(a.alpha(), b.alpha()));
+}
+
+} // namespace
+
 QGradientStops gradientStops(const Gradient& gradient, const ColorTransform& cx)
 {
     QGradientStops stops;
-    double lastPos = -1;
-    for (const GradientStop& s : gradient.stops) {
-        // Qt wants strictly increasing positions; stored ratios may repeat or go back.
-        double pos = std::max(s.ratio / 255.0, lastPos + 1e-6);
-        if (pos > 1)
-            pos = 1;
-        if (pos <= lastPos)
-            continue;
-        QColor color = toQColor(s.color, cx);
-        if (gradient.interpolation == GradientInterpolation::LinearRgb && !stops.empty()) {
-            const auto [prevPos, prevColor] = stops.back();
-            for (int i = 1; i < kLinearRgbSteps; ++i) {
-                double t = static_cast<double>(i) / kLinearRgbSteps;
-                stops.push_back({prevPos + (pos - prevPos) * t, blendLinearRgb(prevColor, color, t)});
-            }
-        }
-        stops.push_back({pos, color});
-        lastPos = pos;
+    if (gradient.stops.empty())
+        return stops;
+    const bool linearRgb = gradient.interpolation == GradientInterpolation::LinearRgb;
+    if (ratiosAscend(gradient.stops) && !linearRgb) {
+        for (const GradientStop& s : gradient.stops)
+            stops.push_back({s.ratio / 255.0, toQColor(s.color, cx)});
+        return stops;
     }
+    // Out-of-order ratios and linear-RGB blending have no Qt equivalent: give Qt the
+    // whole 256-entry ramp instead.
+    std::vector<QColor> colours;
+    colours.reserve(gradient.stops.size());
+    for (const GradientStop& s : gradient.stops)
+        colours.push_back(toQColor(s.color, cx));
+    stops.reserve(256);
+    for (int ratio = 0; ratio < 256; ++ratio)
+        stops.push_back({ratio / 255.0, colourAtRatio(colours, gradient.stops, ratio, linearRgb)});
     return stops;
 }
 

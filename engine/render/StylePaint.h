@@ -28,8 +28,8 @@ constexpr Rgba kMissingBitmapColor{128, 128, 128, 255};
 QBrush fillBrush(const FillStyle& fill, const ColorTransform& cx, const QTransform& toDevice,
                  const BitmapSource* bitmaps);
 
-// The gradient stops Qt needs, including the extra stops that approximate linear-RGB
-// interpolation between the stored ones.
+// The gradient stops Qt needs: the stored ones when Qt can blend them itself, or a
+// full ramp for linear-RGB blending and out-of-order ratios.
 QGradientStops gradientStops(const Gradient& gradient, const ColorTransform& cx);
 
 // Stroke width in device pixels: the style's width scaled by the shape's matrix (axes

@@ -63,8 +63,22 @@ TEST(GradientRender, LinearRgbInterpolationIsBrighterInTheMiddle)
     Canvas c = linearBand(g);
     // Half of each channel in linear light is 188 in sRGB, not 128.
     EXPECT_TRUE(near(c.at(100, 10), QColor(188, 0, 187), 6));
-    EXPECT_TRUE(near(c.at(0, 10), QColor(255, 0, 0), 4));
-    EXPECT_TRUE(near(c.at(199, 10), QColor(0, 0, 255), 4));
+    EXPECT_TRUE(near(c.at(250, 10), QColor(0, 0, 255), 1));
+}
+
+TEST(GradientRender, OutOfOrderRatiosSkipStopsInsteadOfSorting)
+{
+    // Stored order red 0, green 200, blue 100, white 255: a ratio of 150 finds green
+    // (the first stop not below it) and blends from red, so blue never shows before 200;
+    // past 200 the first stop not below is white, blended from blue stored before it.
+    GradientSpec g;
+    g.matrix = {6000 / kSquare, 0, 0, 6000 / kSquare, 3000, 0};  // one ratio step per 300/255 px
+    g.stops = {{0, {255, 0, 0, 255}}, {200, {0, 255, 0, 255}}, {100, {0, 0, 255, 255}}, {255, {255, 255, 255, 255}}};
+    Canvas c = linearBand(g);
+    const int at150 = static_cast<int>(150 / 255.0 * 300);
+    EXPECT_TRUE(near(c.at(at150, 10), QColor(64, 191, 0), 6));
+    EXPECT_LT(c.at(static_cast<int>(100 / 255.0 * 300), 10).blue(), 10);
+    EXPECT_TRUE(near(c.at(static_cast<int>(228 / 255.0 * 300), 10), QColor(211, 211, 255), 8));
 }
 
 TEST(GradientRender, ColourTransformAppliesToEveryStop)
