@@ -6,6 +6,8 @@
 #include "toolkit/Application.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -37,6 +39,10 @@ int main(int argc, char* argv[])
     // Qt takes its own options (-platform and the like) from the command line; the
     // program itself reads nothing there.
     QApplication qtApp(argc, argv);
+    // The interface is Chinese throughout, the toolkit's own dialogs included.
+    QTranslator qtTexts;
+    if (qtTexts.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
     lanfan::TApplication application;
     application.SetTitle(QStringLiteral("澜帆Flash播放器"));
     QGuiApplication::setApplicationDisplayName(QString());

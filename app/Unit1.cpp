@@ -122,7 +122,10 @@ void TMainForm::loadLayout()
             if (row.picture)
                 button->SetGlyph(picture(row.picture));
             button->SetCaption(row.caption);
-            button->setAccessibleName(row.caption.isEmpty() ? row.hint : row.caption);
+            // A picture-only button is read out by its hint; one with a caption by the
+            // caption it shows at the moment.
+            if (row.caption.isEmpty())
+                button->setAccessibleName(row.hint);
             if (event == QLatin1String("OpenClick"))
                 button->OnClick = [this](TControl* s) { OpenClick(s); };
             else if (event == QLatin1String("CatchPictureClick"))

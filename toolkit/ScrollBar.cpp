@@ -17,6 +17,10 @@ TScrollBar::TScrollBar(QWidget* parent) : QScrollBar(Qt::Horizontal, parent), TC
 {
     setFocusPolicy(Qt::NoFocus);
     setTracking(true);
+    // Our page size is 0: the thumb keeps its smallest length whatever the range. Line
+    // and page steps are applied by Scroll, not by Qt.
+    setPageStep(0);
+    setSingleStep(1);
     syncPlatform();
     connect(this, &QAbstractSlider::actionTriggered, this, &TScrollBar::onAction);
     connect(this, &QAbstractSlider::sliderReleased, this, &TScrollBar::onSliderReleased);

@@ -43,8 +43,8 @@ public:
     void SetMax(int max) { SetParams(position_, min_, max); }
     void SetPosition(int position) { SetParams(position, min_, max_); }
     void SetPageSize(int pageSize);
-    void SetSmallChange(int step) { smallChange_ = step; setSingleStep(step); }
-    void SetLargeChange(int step) { largeChange_ = step; setPageStep(step); }
+    void SetSmallChange(int step) { smallChange_ = step; }
+    void SetLargeChange(int step) { largeChange_ = step; }
 
     std::function<void(TControl* sender, TScrollCode code, int& scrollPos)> OnScroll;
     std::function<void(TControl* sender)> OnChange;
