@@ -87,13 +87,18 @@ BitmapData decode(BitmapTag tag, ByteReader& body, std::span<const uint8_t> jpeg
 
 } // namespace
 
-BitmapData makeBitmap(int64_t width, int64_t height)
+void checkBitmapSize(int64_t width, int64_t height)
 {
     if (width <= 0 || height <= 0)
         throw FormatError("bitmap: empty image (" + std::to_string(width) + "x" + std::to_string(height) + ")");
     if (width > kMaxBitmapPixels / height)
         throw FormatError("bitmap: image of " + std::to_string(width) + "x" + std::to_string(height)
                           + " pixels is too large");
+}
+
+BitmapData makeBitmap(int64_t width, int64_t height)
+{
+    checkBitmapSize(width, height);
     BitmapData out;
     out.width = static_cast<int>(width);
     out.height = static_cast<int>(height);

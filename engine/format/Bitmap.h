@@ -27,8 +27,12 @@ struct BitmapData {
 // very wide or very tall images, so the ceiling is on the area, not on each side.
 constexpr int64_t kMaxBitmapPixels = int64_t{8192} * 8192;
 
-// A transparent bitmap of the given size; FormatError when a side is not positive or the
-// area is over kMaxBitmapPixels.
+// FormatError when a side is not positive or the area is over kMaxBitmapPixels. Decoders
+// check before inflating anything, and allocate only once the data has proved complete,
+// so that a few bytes claiming a huge image cost nothing.
+void checkBitmapSize(int64_t width, int64_t height);
+
+// A transparent bitmap of the given size, checked as above.
 BitmapData makeBitmap(int64_t width, int64_t height);
 
 // True for the tag codes decodeBitmapTag() understands.

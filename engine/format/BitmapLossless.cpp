@@ -31,14 +31,14 @@ Palette readPalette(std::span<const uint8_t> entries, size_t count, LosslessAlph
     return palette;
 }
 
-void decodeColorMapped(ByteReader& body, LosslessAlpha alpha, BitmapData& out)
+// The decoders inflate first and allocate the bitmap only once the pixels are all there.
+BitmapData decodeColorMapped(ByteReader& body, LosslessAlpha alpha, size_t w, size_t h)
 {
     const size_t colors = size_t{body.u8()} + 1;
     const size_t entryBytes = colors * (alpha == LosslessAlpha::Opaque ? 3 : 4);
-    const auto w = static_cast<size_t>(out.width);
-    const auto h = static_cast<size_t>(out.height);
     const size_t row = paddedRow(w);
     const std::vector<uint8_t> data = inflateExactly(body.rest(), entryBytes + row * h, "colour-mapped bitmap");
+    BitmapData out = makeBitmap(int64_t(w), int64_t(h));
     const Palette palette = readPalette(data, colors, alpha);
     for (size_t y = 0; y < h; ++y) {
         const uint8_t* src = data.data() + entryBytes + y * row;
@@ -46,17 +46,17 @@ void decodeColorMapped(ByteReader& body, LosslessAlpha alpha, BitmapData& out)
         for (size_t x = 0; x < w; ++x)
             dst[x] = palette[src[x]];
     }
+    return out;
 }
 
 // 5-bit channel to 8 bits, so that full intensity stays full.
 constexpr uint32_t widen5(uint32_t v) { return (v << 3) | (v >> 2); }
 
-void decodeRgb15(ByteReader& body, BitmapData& out)
+BitmapData decodeRgb15(ByteReader& body, size_t w, size_t h)
 {
-    const auto w = static_cast<size_t>(out.width);
-    const auto h = static_cast<size_t>(out.height);
     const size_t row = paddedRow(w * 2);
     const std::vector<uint8_t> data = inflateExactly(body.rest(), row * h, "15-bit bitmap");
+    BitmapData out = makeBitmap(int64_t(w), int64_t(h));
     for (size_t y = 0; y < h; ++y) {
         const uint8_t* src = data.data() + y * row;
         uint32_t* dst = out.pixels.data() + y * w;
@@ -66,18 +66,21 @@ void decodeRgb15(ByteReader& body, BitmapData& out)
             dst[x] = pixel::pack(255, widen5((v >> 10) & 31), widen5((v >> 5) & 31), widen5(v & 31));
         }
     }
+    return out;
 }
 
-void decodeArgb32(ByteReader& body, LosslessAlpha alpha, BitmapData& out)
+BitmapData decodeArgb32(ByteReader& body, LosslessAlpha alpha, size_t w, size_t h)
 {
-    const size_t count = out.pixels.size();
+    const size_t count = w * h;
     const std::vector<uint8_t> data = inflateExactly(body.rest(), count * 4, "32-bit bitmap");
+    BitmapData out = makeBitmap(int64_t(w), int64_t(h));
     for (size_t i = 0; i < count; ++i) {
         const uint8_t* p = data.data() + i * 4;
         // Lossless keeps a reserved byte where Lossless2 keeps alpha.
         out.pixels[i] = alpha == LosslessAlpha::Opaque ? pixel::pack(255, p[1], p[2], p[3])
                                                        : pixel::clampToAlpha(p[0], p[1], p[2], p[3]);
     }
+    return out;
 }
 
 } // namespace
@@ -87,22 +90,17 @@ BitmapData decodeLossless(ByteReader& body, LosslessAlpha alpha)
     const uint8_t format = body.u8();
     const uint16_t width = body.u16();
     const uint16_t height = body.u16();
-    BitmapData out = makeBitmap(width, height);
+    checkBitmapSize(width, height);
     switch (static_cast<LosslessFormat>(format)) {
     case LosslessFormat::ColorMapped8:
-        decodeColorMapped(body, alpha, out);
-        break;
+        return decodeColorMapped(body, alpha, width, height);
     case LosslessFormat::Rgb15:
         // Only defined for opaque bitmaps, but the pixels are unambiguous either way.
-        decodeRgb15(body, out);
-        break;
+        return decodeRgb15(body, width, height);
     case LosslessFormat::Argb32:
-        decodeArgb32(body, alpha, out);
-        break;
-    default:
-        throw FormatError("bitmap: unknown lossless format " + std::to_string(format));
+        return decodeArgb32(body, alpha, width, height);
     }
-    return out;
+    throw FormatError("bitmap: unknown lossless format " + std::to_string(format));
 }
 
 } // namespace swf

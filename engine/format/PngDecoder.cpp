@@ -314,12 +314,13 @@ BitmapData decodePng(std::span<const uint8_t> data)
     if (!looksLikePng(data))
         throw FormatError("bitmap: not PNG data");
     const PngFile png = readChunks(data);
-    BitmapData out = makeBitmap(png.header.width, png.header.height);
+    checkBitmapSize(png.header.width, png.header.height);
     const std::vector<Pass> passes = passesFor(png.header);
     size_t expected = 0;
     for (const Pass& p : passes)
         expected += p.height * (png.header.rowBytes(p.width) + 1);
     std::vector<uint8_t> filtered = inflateExactly(png.compressed, expected, "PNG image data");
+    BitmapData out = makeBitmap(png.header.width, png.header.height);
     size_t offset = 0;
     for (const Pass& p : passes) {
         const size_t size = p.height * (png.header.rowBytes(p.width) + 1);
