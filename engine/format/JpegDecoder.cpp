@@ -33,6 +33,21 @@ void jumpOnError(j_common_ptr info)
 // Warnings (corrupt or missing data) are normal for movie JPEGs; keep them off stderr.
 void stayQuiet(j_common_ptr) {}
 
+// A progressive JPEG may hold any number of scans, each a pass over the whole image; a
+// hostile one with thousands would decode for minutes. Real encoders write about ten.
+constexpr int kMaxScans = 256;
+
+void limitScans(j_common_ptr info)
+{
+    if (!info->is_decompressor)
+        return;
+    if (reinterpret_cast<j_decompress_ptr>(info)->input_scan_number <= kMaxScans)
+        return;
+    auto* errors = reinterpret_cast<JumpingErrorManager*>(info->err);
+    std::snprintf(errors->message.data(), errors->message.size(), "more than %d scans", kMaxScans);
+    std::longjmp(errors->jump, 1);
+}
+
 // 4-byte output in the byte order of our native 0xAARRGGBB words.
 constexpr J_COLOR_SPACE kNativeArgb = std::endian::native == std::endian::little ? JCS_EXT_BGRA : JCS_EXT_ARGB;
 
@@ -46,6 +61,7 @@ public:
         errors_.base.error_exit = jumpOnError;
         errors_.base.output_message = stayQuiet;
         errors_.message[0] = '\0';
+        progress_.progress_monitor = limitScans;
     }
     ~JpegSession()
     {
@@ -80,6 +96,7 @@ private:
             return false;
         jpeg_create_decompress(&info_);
         created_ = true;
+        info_.progress = &progress_;  // after creation, which clears the struct
         jpeg_mem_src(&info_, stream_.data(), static_cast<unsigned long>(stream_.size()));
         jpeg_read_header(&info_, TRUE);
         return true;
@@ -138,6 +155,7 @@ private:
     std::span<const uint8_t> stream_;
     jpeg_decompress_struct info_{};
     JumpingErrorManager errors_{};
+    jpeg_progress_mgr progress_{};
     bool created_ = false;
     bool cmyk_ = false;
     uint32_t* pixels_ = nullptr;

@@ -146,11 +146,13 @@ void appendFiltered(std::vector<uint8_t>& out, const std::vector<std::vector<uin
 
 } // namespace
 
-std::vector<uint8_t> encodeJpeg(const Samples& image, JpegColor color, int quality)
+std::vector<uint8_t> encodeJpeg(const Samples& image, JpegColor color, int quality, bool progressive)
 {
     JpegCompressor c;
     c.toMemory();
     c.setup(image, color, quality);
+    if (progressive)
+        jpeg_simple_progression(&c.info());
     c.writeImage(image, true);
     return c.output();
 }

@@ -26,7 +26,8 @@ std::vector<uint8_t> zlibCompress(std::span<const uint8_t> data);
 
 enum class JpegColor { Rgb, Gray, AdobeCmyk };
 
-std::vector<uint8_t> encodeJpeg(const Samples& image, JpegColor color = JpegColor::Rgb, int quality = 95);
+std::vector<uint8_t> encodeJpeg(const Samples& image, JpegColor color = JpegColor::Rgb, int quality = 95,
+                                bool progressive = false);
 
 // The same image as a tables-only stream and an abbreviated image stream without tables,
 // as DefineBits and JPEGTables store it.

@@ -188,6 +188,26 @@ TEST(JpegBitmap, DamagedDataNeverCrashes)
     EXPECT_THROW(decode(kJpeg2, std::vector<uint8_t>{'h', 'e', 'l', 'l', 'o'}), FormatError);
 }
 
+TEST(JpegBitmap, ProgressiveDecodesButEndlessScansAreCutOff)
+{
+    const Samples src = test::gradient(40, 24);
+    const auto jpeg = test::encodeJpeg(src, test::JpegColor::Rgb, 95, true);
+    EXPECT_LE(maxError(*decode(kJpeg2, jpeg), src), 12);
+
+    // Repeat the last scan until there are hundreds: each would be another pass over the
+    // whole image, so a movie could stall the player with a few kilobytes.
+    size_t lastScan = 0;
+    for (size_t i = 0; i + 1 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xDA)
+            lastScan = i;
+    const std::span<const uint8_t> scan = std::span(jpeg).subspan(lastScan, jpeg.size() - 2 - lastScan);
+    std::vector<uint8_t> endless(jpeg.begin(), jpeg.end() - 2);
+    for (int i = 0; i < 400; ++i)
+        endless.insert(endless.end(), scan.begin(), scan.end());
+    endless.insert(endless.end(), {0xFF, 0xD9});
+    EXPECT_THROW(decode(kJpeg2, endless), FormatError);
+}
+
 TEST(JpegBitmap, OversizedFrameIsRefused)
 {
     auto jpeg = test::encodeJpeg(test::gradient(8, 8));
