@@ -8,8 +8,9 @@ ExecutionResult Executor::run(std::span<const uint8_t> code, TimelineControl& ti
 {
     stack_.clear();
     constants_.clear();
+    actionsRun_ = 0;
     ActionReader reader(code);
-    for (size_t steps = 0; steps < limits_.maxActions; ++steps) {
+    for (; actionsRun_ < limits_.maxActions; ++actionsRun_) {
         auto action = reader.next();
         if (!action)
             return ExecutionResult::Finished;
@@ -107,9 +108,10 @@ void Executor::push(std::span<const uint8_t> payload)
 
 void Executor::pushValue(Value value)
 {
-    if (stack_.size() >= limits_.maxStackDepth)
-        stack_.erase(stack_.begin());
-    stack_.push_back(std::move(value));
+    // A script that only ever pushes would grow without end; past the limit the new
+    // values are dropped.
+    if (stack_.size() < limits_.maxStackDepth)
+        stack_.push_back(std::move(value));
 }
 
 Value Executor::pop()

@@ -28,6 +28,9 @@ public:
     explicit Executor(int swfVersion, ExecutionLimits limits = {}) : version_(swfVersion), limits_(limits) {}
 
     ExecutionResult run(std::span<const uint8_t> code, TimelineControl& timeline);
+    // Actions carried out by the last run().
+    size_t actionsRun() const { return actionsRun_; }
+    void setLimits(ExecutionLimits limits) { limits_ = limits; }
 
 private:
     // Carries out one record; returns false when the block ends here.
@@ -41,6 +44,7 @@ private:
     ExecutionLimits limits_;
     std::vector<Value> stack_;
     std::vector<std::string> constants_;
+    size_t actionsRun_ = 0;
 };
 
 } // namespace swf::avm1

@@ -11,6 +11,8 @@ namespace {
 // Frame scripts one frame step may run, gotos' scripts included: enough for any real
 // movie, small enough that two frames jumping to each other cannot hang the player.
 constexpr size_t kMaxScriptsPerStep = 4096;
+// Actions all of one step's scripts together may carry out.
+constexpr size_t kMaxActionsPerStep = 1'000'000;
 
 template <class... F>
 struct Overloaded : F... {
@@ -176,8 +178,9 @@ void TimelinePlayer::runQueuedScripts(ClipState& root)
     }
     avm1::Executor executor(movie_.header.version);
     size_t ran = 0;
+    size_t actionsLeft = kMaxActionsPerStep;
     while (!queue_.empty()) {
-        if (++ran > kMaxScriptsPerStep) {
+        if (++ran > kMaxScriptsPerStep || actionsLeft == 0) {
             queue_.clear();
             break;
         }
@@ -186,7 +189,9 @@ void TimelinePlayer::runQueuedScripts(ClipState& root)
         if (!resolve(root, script.path))
             continue;  // its clip went away before its turn
         ClipControl control(*this, root, std::move(script.path));
+        executor.setLimits({.maxActions = actionsLeft});
         executor.run(script.code, control);
+        actionsLeft -= std::min(actionsLeft, executor.actionsRun() + 1);
     }
 }
 

@@ -1,0 +1,106 @@
+#include "tools/lanfan-swf/Options.h"
+
+#include <charconv>
+
+namespace lanfan::tool {
+
+const char* const kUsage =
+    "usage: lanfan-swf info FILE\n"
+    "       lanfan-swf run FILE [--frames N]\n"
+    "       lanfan-swf render FILE [--frames N] --out IMAGE.png|IMAGE.bmp\n";
+
+namespace {
+
+std::optional<int> parseCount(const std::string& text)
+{
+    int value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value < 0)
+        return std::nullopt;
+    return value;
+}
+
+bool endsWith(const std::string& s, const std::string& suffix)
+{
+    if (s.size() < suffix.size())
+        return false;
+    for (size_t i = 0; i < suffix.size(); ++i) {
+        char c = s[s.size() - suffix.size() + i];
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+        if (c != suffix[i])
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<Options> parseOptions(const std::vector<std::string>& args, std::string& error)
+{
+    if (args.empty()) {
+        error = "no command given";
+        return std::nullopt;
+    }
+    Options options;
+    const std::string& command = args[0];
+    if (command == "info")
+        options.command = Command::Info;
+    else if (command == "run")
+        options.command = Command::Run;
+    else if (command == "render")
+        options.command = Command::Render;
+    else {
+        error = "unknown command '" + command + "'";
+        return std::nullopt;
+    }
+
+    bool haveFile = false;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        bool takesValue = options.command != Command::Info && (arg == "--frames" || arg == "--out");
+        if (takesValue) {
+            if (i + 1 >= args.size()) {
+                error = arg + " needs a value";
+                return std::nullopt;
+            }
+            const std::string& value = args[++i];
+            if (arg == "--frames") {
+                auto count = parseCount(value);
+                if (!count) {
+                    error = "--frames needs a whole number of frames, not '" + value + "'";
+                    return std::nullopt;
+                }
+                options.frames = *count;
+            } else if (options.command == Command::Render) {
+                options.out = value;
+            } else {
+                error = "--out applies to render only";
+                return std::nullopt;
+            }
+        } else if (arg.starts_with("--") || haveFile) {
+            error = "unexpected argument '" + arg + "'";
+            return std::nullopt;
+        } else {
+            options.file = arg;
+            haveFile = true;
+        }
+    }
+    if (!haveFile) {
+        error = "no movie file given";
+        return std::nullopt;
+    }
+    if (options.command == Command::Render) {
+        if (options.out.empty()) {
+            error = "render needs --out IMAGE.png or IMAGE.bmp";
+            return std::nullopt;
+        }
+        if (!endsWith(options.out, ".png") && !endsWith(options.out, ".bmp")) {
+            error = "the output image must end in .png or .bmp";
+            return std::nullopt;
+        }
+    }
+    return options;
+}
+
+} // namespace lanfan::tool

@@ -1,0 +1,25 @@
+#pragma once
+
+// The command line of lanfan-swf, parsed into what to do.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace lanfan::tool {
+
+enum class Command { Info, Run, Render };
+
+struct Options {
+    Command command = Command::Info;
+    std::string file;
+    int frames = 1;
+    std::string out;
+};
+
+// Returns nothing (and sets `error`) when the arguments do not make a valid command.
+std::optional<Options> parseOptions(const std::vector<std::string>& args, std::string& error);
+
+extern const char* const kUsage;
+
+} // namespace lanfan::tool
