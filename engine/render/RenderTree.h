@@ -36,7 +36,7 @@ struct RenderNode {
     std::vector<RenderNode> children;  // in depth order
 };
 
-// Looks up bitmap characters for bitmap fills; may return null (drawn as a placeholder).
+// Looks up bitmap characters for bitmap fills; a missing bitmap is drawn as flat grey.
 class BitmapSource {
 public:
     virtual ~BitmapSource() = default;
