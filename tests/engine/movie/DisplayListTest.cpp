@@ -204,6 +204,38 @@ TEST(DisplayList, BackwardGotoKeepsAClipThatStaysAndResetsOnesThatReturn)
     EXPECT_EQ(listOf(*run.root.find(2)->clip), "1:1");
 }
 
+TEST(DisplayList, FrameScriptsRunAfterTheFramesDisplayListChanges)
+{
+    // Frame 2's script comes before its PlaceObject in the stream and jumps back to
+    // frame 1: run after the changes, the rebuilt list no longer holds depth 3.
+    SwfWriter w = withShapes({1});
+    w.placeObject2(placeAt(1, 1)).showFrame();
+    w.doAction(test::ActionBuilder().gotoFrame(0).stop()).placeObject2(placeAt(3, 1)).showFrame();
+    Running run(w);
+    run.step(2);
+    EXPECT_EQ(run.root.frame, 1);
+    EXPECT_FALSE(run.root.playing);
+    EXPECT_EQ(listOf(run.root), "1:1");
+}
+
+TEST(DisplayList, ScriptsInANestedClipDriveThatClip)
+{
+    SwfWriter w = withShapes({1, 2});
+    TagStream sprite;
+    sprite.placeObject2(placeAt(1, 1)).showFrame();
+    sprite.removeObject2(1).placeObject2(placeAt(1, 2)).doAction(test::ActionBuilder().stop().trace("child stops")).showFrame();
+    sprite.showFrame();
+    w.defineSprite(9, 3, sprite);
+    w.placeObject2(placeAt(4, 9)).showFrame();
+    w.showFrame().showFrame().showFrame();
+    Running run(w);
+    run.step(4);
+    EXPECT_EQ(run.root.frame, 4);
+    EXPECT_EQ(run.root.find(4)->clip->frame, 2);
+    EXPECT_EQ(listOf(*run.root.find(4)->clip), "1:2");
+    EXPECT_EQ(run.traces, (std::vector<std::string>{"child stops"}));
+}
+
 TEST(DisplayList, LabelsAreFoundWithoutRegardToCase)
 {
     SwfWriter w;

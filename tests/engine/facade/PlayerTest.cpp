@@ -1,0 +1,295 @@
+// The Player facade: loading and its errors, stepping, scripts, seeking, the clock,
+// painting.
+
+#include "engine/Player.h"
+#include "engine/movie/StageTransform.h"
+#include "tests/support/SwfWriter.h"
+
+#include <QImage>
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace swf {
+namespace {
+
+using test::ActionBuilder;
+using test::SwfWriter;
+using test::TagStream;
+
+struct Traced {
+    Player player;
+    std::vector<std::string> lines;
+
+    explicit Traced(const SwfWriter& movie, Compression compression = Compression::None)
+    {
+        player.loadBytes(movie.build(compression));
+        player.setTraceSink([this](const std::string& line) { lines.push_back(line); });
+    }
+    void advance(int frames = 1)
+    {
+        for (int i = 0; i < frames; ++i)
+            player.advance();
+    }
+};
+
+// Frame n traces "frame n".
+SwfWriter tracingFrames(int frames, test::MovieOptions options = {})
+{
+    SwfWriter w(options);
+    for (int f = 1; f <= frames; ++f)
+        w.doAction(ActionBuilder().trace("frame " + std::to_string(f))).showFrame();
+    return w;
+}
+
+using Lines = std::vector<std::string>;
+
+LoadError::Kind loadErrorKind(const std::function<void(Player&)>& load)
+{
+    Player player;
+    try {
+        load(player);
+    } catch (const LoadError& e) {
+        EXPECT_FALSE(player.loaded());
+        EXPECT_FALSE(std::string(e.what()).empty());
+        return e.kind();
+    }
+    ADD_FAILURE() << "loaded without error";
+    return LoadError::Kind::Corrupt;
+}
+
+TEST(PlayerLoad, SaysWhyAMovieCannotBeLoaded)
+{
+    auto dir = std::filesystem::temp_directory_path();
+    auto text = dir / "lanfan-player-test-not-a-movie.txt";
+    std::ofstream(text) << "just some words";
+    EXPECT_EQ(loadErrorKind([&](Player& p) { p.loadFile(dir / "lanfan-no-such-file.swf"); }), LoadError::Kind::CannotRead);
+    EXPECT_EQ(loadErrorKind([&](Player& p) { p.loadFile(dir); }), LoadError::Kind::CannotRead);
+    EXPECT_EQ(loadErrorKind([&](Player& p) { p.loadFile(text); }), LoadError::Kind::NotAMovie);
+    std::filesystem::remove(text);
+
+    auto bytes = tracingFrames(1).build();
+    bytes.resize(9);
+    EXPECT_EQ(loadErrorKind([&](Player& p) { p.loadBytes(bytes); }), LoadError::Kind::Corrupt);
+}
+
+TEST(PlayerLoad, AFailedLoadLeavesNoMovie)
+{
+    Player player;
+    player.loadBytes(tracingFrames(2).build());
+    EXPECT_THROW(player.loadBytes(std::vector<uint8_t>{'x'}), LoadError);
+    EXPECT_FALSE(player.loaded());
+    EXPECT_EQ(player.frameCount(), 0);
+    EXPECT_EQ(player.currentFrame(), 0);
+    EXPECT_FALSE(player.playing());
+}
+
+TEST(PlayerLoad, InfoComesFromTheHeaderAndTags)
+{
+    test::MovieOptions options;
+    options.version = 8;
+    options.stage = {0, 6400, 0, 4800};
+    options.frameRate = 12;
+    SwfWriter w(options);
+    w.setBackgroundColor({0x12, 0x34, 0x56, 255}).showFrame().showFrame();
+    Player player;
+    player.loadBytes(w.build(Compression::Lzma));
+    const MovieInfo& info = player.info();
+    EXPECT_EQ(info.version, 8);
+    EXPECT_EQ(info.compression, Compression::Lzma);
+    EXPECT_EQ(info.stage.width(), 6400);
+    EXPECT_EQ(info.frameRate, 12);
+    EXPECT_EQ(info.frameCount, 2);
+    EXPECT_EQ(info.background, (Rgba{0x12, 0x34, 0x56, 255}));
+    EXPECT_FALSE(info.hasAs3);
+    EXPECT_EQ(player.frameCount(), 2);
+}
+
+TEST(PlayerStepping, FirstAdvanceEntersFrameOneAndTheMovieLoops)
+{
+    Traced t(tracingFrames(3), Compression::Zlib);
+    EXPECT_EQ(t.player.currentFrame(), 0);
+    EXPECT_TRUE(t.player.playing());
+    t.advance(5);
+    EXPECT_EQ(t.lines, (Lines{"frame 1", "frame 2", "frame 3", "frame 1", "frame 2"}));
+    EXPECT_EQ(t.player.currentFrame(), 2);
+}
+
+TEST(PlayerStepping, WithoutLoopTheMovieStopsOnItsLastFrame)
+{
+    Traced t(tracingFrames(2));
+    t.player.setLoop(false);
+    t.advance(4);
+    EXPECT_EQ(t.lines, (Lines{"frame 1", "frame 2"}));
+    EXPECT_EQ(t.player.currentFrame(), 2);
+    EXPECT_FALSE(t.player.playing());
+}
+
+TEST(PlayerScripts, StopHoldsTheFrameUntilPlay)
+{
+    SwfWriter w;
+    w.doAction(ActionBuilder().trace("one")).showFrame();
+    w.doAction(ActionBuilder().trace("two").stop()).showFrame();
+    w.doAction(ActionBuilder().trace("three")).showFrame();
+    Traced t(w);
+    t.advance(5);
+    EXPECT_EQ(t.lines, (Lines{"one", "two"}));
+    EXPECT_EQ(t.player.currentFrame(), 2);
+    EXPECT_FALSE(t.player.playing());
+    t.player.play();
+    t.advance();
+    EXPECT_EQ(t.lines.back(), "three");
+}
+
+TEST(PlayerScripts, GotoRunsTheTargetFramesScriptAfterTheCurrentOne)
+{
+    SwfWriter w;
+    w.doAction(ActionBuilder().trace("one")).showFrame();
+    w.doAction(ActionBuilder().gotoFrame(3).trace("after goto")).showFrame();
+    w.showFrame();
+    w.doAction(ActionBuilder().trace("four").stop()).showFrame();
+    Traced t(w);
+    t.advance(2);
+    EXPECT_EQ(t.lines, (Lines{"one", "after goto", "four"}));
+    EXPECT_EQ(t.player.currentFrame(), 4);
+}
+
+TEST(PlayerScripts, LabelsAndPrevNext)
+{
+    SwfWriter w;
+    w.doAction(ActionBuilder().gotoLabel("Target")).showFrame();
+    w.doAction(ActionBuilder().trace("skipped")).showFrame();
+    w.frameLabel("target").doAction(ActionBuilder().trace("labelled").prevFrame()).showFrame();
+    Traced t(w);
+    t.advance();
+    EXPECT_EQ(t.lines, (Lines{"labelled", "skipped"}));
+    EXPECT_EQ(t.player.currentFrame(), 2);
+    EXPECT_FALSE(t.player.playing()) << "prevFrame stops";
+}
+
+TEST(PlayerScripts, NestedClipsFirstFrameScriptRunsBeforeItsParentsLaterOne)
+{
+    SwfWriter w;
+    TagStream sprite;
+    sprite.doAction(ActionBuilder().trace("child")).showFrame();
+    w.defineSprite(7, 1, sprite);
+    test::Place place;
+    place.depth = 1;
+    place.characterId = 7;
+    w.placeObject2(place).doAction(ActionBuilder().trace("parent")).showFrame();
+    Traced t(w);
+    t.advance();
+    EXPECT_EQ(t.lines, (Lines{"child", "parent"}));
+}
+
+TEST(PlayerScripts, TwoFramesJumpingToEachOtherDoNotHang)
+{
+    SwfWriter w;
+    w.doAction(ActionBuilder().trace("a").gotoFrame(1)).showFrame();
+    w.doAction(ActionBuilder().trace("b").gotoFrame(0)).showFrame();
+    Traced t(w);
+    t.advance();
+    EXPECT_GT(t.lines.size(), 2u);
+    EXPECT_LT(t.lines.size(), 10000u);
+    t.advance();  // and the movie goes on
+}
+
+TEST(PlayerScripts, GetUrlGoesToTheHook)
+{
+    SwfWriter w;
+    w.doAction(ActionBuilder().getUrl("http://example.com/", "_self")).showFrame();
+    Player player;
+    player.loadBytes(w.build());
+    std::string seen;
+    player.setUrlHook([&](const std::string& url, const std::string& target) { seen = url + " " + target; });
+    player.advance();
+    EXPECT_EQ(seen, "http://example.com/ _self");
+}
+
+TEST(PlayerScripts, ActionScript3MoviesPlayTheirTimelineWithoutScripts)
+{
+    SwfWriter w;
+    w.fileAttributes(true);
+    w.doAction(ActionBuilder().trace("must not run").stop()).showFrame().showFrame();
+    Traced t(w);
+    EXPECT_TRUE(t.player.info().hasAs3);
+    t.advance(2);
+    EXPECT_TRUE(t.lines.empty());
+    EXPECT_EQ(t.player.currentFrame(), 2);
+}
+
+TEST(PlayerSeek, ClampsKeepsPlayingStateAndRunsTheFramesScript)
+{
+    Traced t(tracingFrames(5));
+    t.player.seek(4);
+    EXPECT_EQ(t.player.currentFrame(), 4);
+    EXPECT_EQ(t.lines, (Lines{"frame 4"}));
+    t.player.stop();
+    t.player.seek(0);
+    EXPECT_EQ(t.player.currentFrame(), 1);
+    EXPECT_FALSE(t.player.playing());
+    t.player.seek(99);
+    EXPECT_EQ(t.player.currentFrame(), 5);
+    t.player.play();
+    t.advance();
+    EXPECT_EQ(t.player.currentFrame(), 1);
+}
+
+TEST(PlayerClock, StepsAtTheFrameRateWithBoundedCatchUp)
+{
+    test::MovieOptions options;
+    options.frameRate = 10;
+    Traced t(tracingFrames(100, options));
+    using std::chrono::milliseconds;
+    EXPECT_FALSE(t.player.tick(milliseconds(60)));
+    EXPECT_TRUE(t.player.tick(milliseconds(60)));  // 120 ms: one frame, 20 ms carried
+    EXPECT_EQ(t.player.currentFrame(), 1);
+    EXPECT_TRUE(t.player.tick(milliseconds(80)));
+    EXPECT_EQ(t.player.currentFrame(), 2);
+    t.player.tick(std::chrono::seconds(30));
+    EXPECT_LE(t.player.currentFrame(), 5) << "a stall is not made up frame by frame";
+    EXPECT_GT(t.player.currentFrame(), 2);
+}
+
+TEST(PlayerPaint, FillsTheWholeAreaWithTheBackground)
+{
+    SwfWriter w;
+    w.setBackgroundColor({200, 10, 20, 255}).showFrame();
+    Player player;
+    player.loadBytes(w.build());
+    player.advance();
+    QImage image(300, 100, QImage::Format_ARGB32);
+    image.fill(Qt::black);
+    {
+        QPainter painter(&image);
+        player.paint(painter, QRectF(0, 0, 300, 100), ScaleMode::ShowAll, RenderQuality::High);
+    }
+    for (QPoint p : {QPoint(0, 0), QPoint(299, 99), QPoint(150, 50), QPoint(5, 95)})
+        EXPECT_EQ(image.pixel(p), qRgb(200, 10, 20)) << p.x() << "," << p.y();
+}
+
+TEST(StageTransform, EachScaleModePlacesTheStage)
+{
+    Rect stage{0, 400 * 20, 0, 200 * 20};  // 400 x 200 pixels
+    movie::DeviceArea area{10, 0, 400, 400};
+    auto corners = [&](movie::StageScale scale) {
+        Matrix m = movie::stageToDevice(stage, area, scale);
+        Point tl = m.apply({0, 0});
+        Point br = m.apply({400 * 20, 200 * 20});
+        return std::vector<double>{tl.x, tl.y, br.x, br.y};
+    };
+    EXPECT_EQ(corners(movie::StageScale::ShowAll), (std::vector<double>{10, 100, 410, 300}));
+    EXPECT_EQ(corners(movie::StageScale::NoBorder), (std::vector<double>{-190, 0, 610, 400}));
+    EXPECT_EQ(corners(movie::StageScale::ExactFit), (std::vector<double>{10, 0, 410, 400}));
+    EXPECT_EQ(corners(movie::StageScale::NoScale), (std::vector<double>{10, 100, 410, 300}));
+    Matrix offsetStage = movie::stageToDevice({200, 200 + 8000, -400, -400 + 4000}, area, movie::StageScale::ShowAll);
+    Point origin = offsetStage.apply({200, -400});
+    EXPECT_EQ(origin.x, 10);
+    EXPECT_EQ(origin.y, 100);
+}
+
+} // namespace
+} // namespace swf
