@@ -1,0 +1,159 @@
+// The lanfan-swf program as a user runs it: exit codes, info lines, trace output.
+
+#include "tests/support/SwfWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using swf::test::ActionBuilder;
+using swf::test::SwfWriter;
+
+struct Result {
+    int exitCode = -1;
+    std::string out;
+};
+
+// Runs the tool with stdout captured and stderr sent to `errFile`.
+Result runTool(const std::string& args, const fs::path& errFile = "/dev/null")
+{
+    std::string command = std::string(LANFAN_BINARY_DIR) + "/bin/lanfan-swf " + args + " 2>" + errFile.string();
+    Result result;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return result;
+    std::array<char, 4096> buffer{};
+    while (size_t n = fread(buffer.data(), 1, buffer.size(), pipe))
+        result.out.append(buffer.data(), n);
+    int status = pclose(pipe);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+std::string readFile(const fs::path& path)
+{
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class LanfanSwf : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir_ = fs::temp_directory_path() / ("lanfan-swf-test-" + std::to_string(::getpid()));
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    fs::path write(const std::string& name, const std::vector<uint8_t>& bytes)
+    {
+        fs::path path = dir_ / name;
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                    static_cast<std::streamsize>(bytes.size()));
+        return path;
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(LanfanSwf, InfoPrintsTheHeaderAsKeyValueLines)
+{
+    swf::test::MovieOptions options;
+    options.version = 7;
+    options.stage = {0, 320 * 20, 0, 240 * 20};
+    options.frameRate = 12.5;
+    SwfWriter w(options);
+    w.setBackgroundColor({0xAB, 0x01, 0xEF, 255}).showFrame().showFrame().showFrame();
+    fs::path movie = write("info.swf", w.build(swf::Compression::Zlib));
+    Result r = runTool("info " + movie.string());
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "version: 7\ncompression: zlib\nwidth: 320\nheight: 240\nframe_rate: 12.5\nframe_count: 3\n"
+                     "background: #ab01ef\n");
+    EXPECT_NE(runTool("info " + write("lzma.swf", w.build(swf::Compression::Lzma)).string()).out.find("compression: lzma"),
+              std::string::npos);
+}
+
+TEST_F(LanfanSwf, RunPrintsTracesAndNothingElse)
+{
+    SwfWriter w;
+    w.doAction(ActionBuilder().trace("first")).showFrame();
+    w.doAction(ActionBuilder().trace("second").stop()).showFrame();
+    fs::path movie = write("run.swf", w.build());
+    Result r = runTool("run " + movie.string() + " --frames 5");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "first\nsecond\n");
+    EXPECT_EQ(runTool("run " + movie.string() + " --frames 1").out, "first\n");
+}
+
+TEST_F(LanfanSwf, RunSaysOnceOnStderrThatActionScript3IsNotRun)
+{
+    SwfWriter w;
+    w.fileAttributes(true).showFrame().showFrame();
+    fs::path movie = write("as3.swf", w.build());
+    fs::path err = dir_ / "err.txt";
+    Result r = runTool("run " + movie.string() + " --frames 3", err);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "");
+    std::string message = readFile(err);
+    EXPECT_NE(message.find("ActionScript 3"), std::string::npos);
+    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1);
+}
+
+TEST_F(LanfanSwf, RenderWritesAnImageOfTheStageSize)
+{
+    swf::test::MovieOptions options;
+    options.stage = {0, 64 * 20, 0, 48 * 20};
+    SwfWriter w(options);
+    w.setBackgroundColor({0, 128, 255, 255}).showFrame();
+    fs::path movie = write("render.swf", w.build());
+    fs::path png = dir_ / "out.png";
+    Result r = runTool("render " + movie.string() + " --frames 1 --out " + png.string());
+    EXPECT_EQ(r.exitCode, 0);
+    std::string bytes = readFile(png);
+    ASSERT_GT(bytes.size(), 24u);
+    EXPECT_EQ(bytes.substr(1, 3), "PNG");
+    // Width and height in the IHDR chunk, big-endian.
+    auto be32 = [&](size_t at) {
+        return (uint8_t(bytes[at]) << 24) | (uint8_t(bytes[at + 1]) << 16) | (uint8_t(bytes[at + 2]) << 8) | uint8_t(bytes[at + 3]);
+    };
+    EXPECT_EQ(be32(16), 64u);
+    EXPECT_EQ(be32(20), 48u);
+    fs::path bmp = dir_ / "out.bmp";
+    EXPECT_EQ(runTool("render " + movie.string() + " --out " + bmp.string()).exitCode, 0);
+    EXPECT_EQ(readFile(bmp).substr(0, 2), "BM");
+}
+
+TEST_F(LanfanSwf, UnreadableMoviesExitWithOneAndOneLine)
+{
+    fs::path err = dir_ / "err.txt";
+    EXPECT_EQ(runTool("info " + (dir_ / "missing.swf").string(), err).exitCode, 1);
+    std::string message = readFile(err);
+    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
+
+    fs::path text = write("text.swf", {'h', 'e', 'l', 'l', 'o'});
+    EXPECT_EQ(runTool("run " + text.string(), err).exitCode, 1);
+    EXPECT_NE(readFile(err).find("not an SWF movie"), std::string::npos);
+}
+
+TEST_F(LanfanSwf, BadUsageExitsWithTwo)
+{
+    fs::path movie = write("ok.swf", SwfWriter().build());
+    for (const std::string& args : {std::string(""), std::string("play ") + movie.string(), std::string("info"),
+                                    "run " + movie.string() + " --frames", "run " + movie.string() + " --frames -3",
+                                    "run " + movie.string() + " --frames many", "render " + movie.string(),
+                                    "render " + movie.string() + " --out picture.gif",
+                                    "info " + movie.string() + " extra"})
+        EXPECT_EQ(runTool(args).exitCode, 2) << "lanfan-swf " << args;
+}
+
+} // namespace
