@@ -1,7 +1,8 @@
 #pragma once
 
-// One QApplication per test process, created on first use. Tests that need widgets call
-// lanfan::test::qtApp() first. Without a display the offscreen platform is used.
+// The QApplication of a test program. Programs that use widgets link the Qt test main
+// (support/qt/QtTestMain.cpp), which creates it in main; qtApp() creates one on first
+// use only in programs without it. Without a display the offscreen platform is used.
 
 #include <QApplication>
 
