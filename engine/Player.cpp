@@ -6,6 +6,7 @@
 #include "engine/movie/SeekIndex.h"
 #include "engine/movie/StageTransform.h"
 #include "engine/movie/Timeline.h"
+#include "engine/render/BitmapImages.h"
 #include "engine/render/Renderer.h"
 
 #include <QColor>
@@ -92,9 +93,13 @@ struct Player::Impl {
     std::function<void(const std::string&)> traceSink;
     std::function<void(const std::string&, const std::string&)> urlHook;
     std::unique_ptr<render::Renderer> renderer;
+    std::unique_ptr<render::BitmapImages> bitmaps;
 
     void start(std::shared_ptr<const movie::MovieDef> def)
     {
+        // The renderer's caches and bitmaps belong to the movie being replaced.
+        renderer.reset();
+        bitmaps.reset();
         movie = std::move(def);
         info = {};
         info.version = movie->header.version;
@@ -123,17 +128,17 @@ struct Player::Impl {
         root = timeline->makeRoot();
         qualityToggled = false;
         clockDebt = {};
-        renderer.reset();
     }
 
     void clear()
     {
+        renderer.reset();
+        bitmaps.reset();
         seekIndex.reset();
         timeline.reset();
         root = {};
         movie.reset();
         info = {};
-        renderer.reset();
         clockDebt = {};
     }
 };
@@ -274,8 +279,11 @@ void Player::paint(QPainter& painter, const QRectF& area, ScaleMode mode, Render
                                                toStageScale(mode));
         if (impl_->qualityToggled)
             quality = quality >= RenderQuality::High ? RenderQuality::Low : RenderQuality::High;
-        if (!impl_->renderer)
+        if (!impl_->renderer) {
             impl_->renderer = std::make_unique<render::Renderer>();
+            impl_->bitmaps = std::make_unique<render::BitmapImages>(impl_->movie->bitmaps);
+            impl_->renderer->setBitmapSource(impl_->bitmaps.get());
+        }
         impl_->renderer->render(painter, movie::buildRenderTree(impl_->root), toDevice, toRenderQuality(quality));
     }
     painter.restore();

@@ -1,3 +1,4 @@
+// AGENTS: before you edit anything here, read /work/main/HELPERS.md (binding house rules).
 #pragma once
 
 #include "engine/format/Error.h"

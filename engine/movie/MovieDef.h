@@ -20,6 +20,7 @@
 namespace swf {
 struct ShapeDef;
 struct MorphShapeDef;
+struct BitmapData;
 }
 
 namespace swf::movie {
@@ -68,6 +69,8 @@ struct MovieDef {
     FileAttributes attributes;
     bool hasAbc = false;  // carries ActionScript 3 code (DoABC)
     std::unordered_map<uint16_t, Character> dictionary;
+    // Bitmap characters, decoded once at load; shapes fill with them by id.
+    std::unordered_map<uint16_t, std::shared_ptr<const BitmapData>> bitmaps;
     TimelineDef root;
     // Tag bodies (scripts, clip actions) are views into these bytes.
     std::vector<uint8_t> bytes;

@@ -2,6 +2,7 @@
 // into frames. Tag bodies that fail to parse are dropped one by one; a movie with a
 // damaged shape still plays the rest.
 
+#include "engine/format/Bitmap.h"
 #include "engine/format/Shape.h"
 #include "engine/movie/MovieDef.h"
 
@@ -101,6 +102,7 @@ private:
             define(id, std::move(character));
             break;
         }
+        case TagCode::JpegTables: jpegTables_ = tag.body; break;
         case TagCode::DefineSprite: {
             SpriteHeader header = parseSpriteHeader(tag);
             auto sprite = std::make_shared<TimelineDef>();
@@ -108,7 +110,14 @@ private:
             define(header.id, Character{CharacterKind::Sprite, nullptr, nullptr, std::move(sprite)});
             break;
         }
-        default: break;
+        default:
+            if (isBitmapTag(tag.code)) {
+                uint16_t id = body.u16();
+                // A bitmap that cannot be decoded is left out: fills using it draw a
+                // placeholder, and the rest of the movie plays.
+                movie_.bitmaps.try_emplace(id, decodeBitmapTag(tag.code, body, jpegTables_));
+            }
+            break;
         }
     }
 
@@ -117,6 +126,7 @@ private:
 
     MovieDef& movie_;
     bool backgroundSet_ = false;
+    std::span<const uint8_t> jpegTables_;  // the movie's JPEGTables, for DefineBits
 };
 
 } // namespace

@@ -36,7 +36,7 @@ struct RenderNode {
     std::vector<RenderNode> children;  // in depth order
 };
 
-// Looks up bitmap characters for bitmap fills; a missing bitmap is drawn as flat grey.
+// Looks up bitmap characters for bitmap fills; where a bitmap is missing nothing is drawn.
 class BitmapSource {
 public:
     virtual ~BitmapSource() = default;

@@ -25,7 +25,7 @@ public:
     // caller fills the background.
     void render(QPainter& painter, const RenderNode& root, const Matrix& twipsToDevice, Quality quality);
 
-    // Where bitmap fills find their bitmaps; null (the default) draws them as grey.
+    // Where bitmap fills find their bitmaps; without one (the default) they draw nothing.
     void setBitmapSource(const BitmapSource* bitmaps);
 
     // Drops every cached path, e.g. when the movie is replaced.

@@ -70,13 +70,28 @@ QBrush gradientBrush(const FillStyle& fill, const ColorTransform& cx, const QTra
     return brush;
 }
 
+// The bitmap with a colour transform applied to each pixel, on straight colours.
+QImage colourTransformed(const QImage& image, const ColorTransform& cx)
+{
+    QImage out = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < out.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x) {
+            Rgba c = cx.apply(Rgba{static_cast<uint8_t>(qRed(row[x])), static_cast<uint8_t>(qGreen(row[x])),
+                                   static_cast<uint8_t>(qBlue(row[x])), static_cast<uint8_t>(qAlpha(row[x]))});
+            row[x] = qRgba(c.r, c.g, c.b, c.a);
+        }
+    }
+    return out;
+}
+
 QBrush bitmapBrush(const FillStyle& fill, const ColorTransform& cx, const QTransform& toDevice,
                    const BitmapSource* bitmaps)
 {
     const QImage* image = bitmaps ? bitmaps->bitmap(fill.bitmapId) : nullptr;
     if (!image || image->isNull())
-        return QBrush(toQColor(kMissingBitmapColor, cx));
-    QBrush brush(*image);
+        return QBrush(Qt::NoBrush);
+    QBrush brush(cx.isIdentity() ? *image : colourTransformed(*image, cx));
     brush.setTransform(toQTransform(fill.bitmapMatrix) * toDevice);
     return brush;
 }

@@ -19,8 +19,6 @@ inline QTransform toQTransform(const Matrix& m)
 
 QColor toQColor(Rgba c, const ColorTransform& cx);
 
-// Grey drawn where a bitmap fill's bitmap is not available.
-constexpr Rgba kMissingBitmapColor{128, 128, 128, 255};
 
 // A brush for `fill` in shape space (twips); `toDevice` is applied after the fill's own
 // matrix, so a brush for a path already in device pixels passes the shape's matrix and
