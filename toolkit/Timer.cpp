@@ -57,7 +57,7 @@ void TTimer::updateTimer()
     }
     if (!enabled_ || interval_ <= 0 || !onTimer_)
         return;
-    timerId_ = platformRefuses() ? 0 : startTimer(interval_, Qt::PreciseTimer);
+    timerId_ = platformRefuses() ? 0 : startTimer(interval_, Qt::CoarseTimer);
     if (timerId_ == 0)
         throw EOutOfResources(messages::noTimers);
 }
