@@ -1,0 +1,99 @@
+#!/usr/bin/env python3
+"""Builds the seed corpora of the fuzz harnesses from the conformance movies.
+
+fuzz_container and fuzz_player start from the movie files themselves, fuzz_tags from
+their uncompressed tag streams, fuzz_shape from every shape and morph shape tag body
+(after the character id), prefixed with the byte that selects its tag kind.
+Usage: make_seeds.py CORPUS_DIR OUT_DIR
+"""
+import hashlib
+import lzma
+import os
+import sys
+import zlib
+
+SHAPE_SELECTOR = {2: 0, 22: 1, 32: 2, 83: 3, 46: 4, 84: 5}
+MAX_SEED = 64 * 1024
+
+
+def body_of(data):
+    """The bytes after the 8-byte prefix, uncompressed, or None."""
+    if len(data) < 8 or data[1:3] != b"WS":
+        return None
+    try:
+        if data[0:1] == b"F":
+            return data[8:]
+        if data[0:1] == b"C":
+            return zlib.decompressobj().decompress(data[8:], 64 << 20)
+        if data[0:1] == b"Z" and len(data) >= 17:
+            props = data[12:17]
+            dict_size = int.from_bytes(props[1:5], "little")
+            lc = props[0] % 9
+            lp = (props[0] // 9) % 5
+            pb = props[0] // 45
+            filters = [{"id": lzma.FILTER_LZMA1, "dict_size": dict_size, "lc": lc, "lp": lp, "pb": pb}]
+            dec = lzma.LZMADecompressor(format=lzma.FORMAT_RAW, filters=filters)
+            return dec.decompress(data[17:], 64 << 20)
+    except (zlib.error, lzma.LZMAError, ValueError):
+        return None
+    return None
+
+
+def tag_stream(body):
+    """Skips the stage rectangle, frame rate and frame count."""
+    if not body:
+        return None
+    nbits = body[0] >> 3
+    rect_bytes = (5 + 4 * nbits + 7) // 8
+    return body[rect_bytes + 4:]
+
+
+def tags(stream):
+    pos = 0
+    while pos + 2 <= len(stream):
+        code_len = int.from_bytes(stream[pos:pos + 2], "little")
+        pos += 2
+        code, length = code_len >> 6, code_len & 0x3F
+        if length == 0x3F:
+            if pos + 4 > len(stream):
+                return
+            length = int.from_bytes(stream[pos:pos + 4], "little")
+            pos += 4
+        yield code, stream[pos:pos + length]
+        pos += length
+        if code == 0:
+            return
+
+
+def write(folder, data):
+    if not data or len(data) > MAX_SEED:
+        return
+    name = hashlib.sha1(data).hexdigest()
+    with open(os.path.join(folder, name), "wb") as out:
+        out.write(data)
+
+
+def main():
+    corpus, out = sys.argv[1], sys.argv[2]
+    folders = {}
+    for harness in ("fuzz_container", "fuzz_player", "fuzz_tags", "fuzz_shape"):
+        folders[harness] = os.path.join(out, harness)
+        os.makedirs(folders[harness], exist_ok=True)
+    for root, _, files in os.walk(corpus):
+        if "test.swf" not in files:
+            continue
+        with open(os.path.join(root, "test.swf"), "rb") as f:
+            data = f.read()
+        write(folders["fuzz_container"], data)
+        write(folders["fuzz_player"], data)
+        stream = tag_stream(body_of(data))
+        if stream is None:
+            continue
+        write(folders["fuzz_tags"], stream)
+        for code, tag_body in tags(stream):
+            if code in SHAPE_SELECTOR and len(tag_body) > 2:
+                write(folders["fuzz_shape"], bytes([SHAPE_SELECTOR[code]]) + tag_body[2:])
+
+
+if __name__ == "__main__":
+    main()
