@@ -20,6 +20,7 @@ constexpr size_t kPrefixSize = 8;
 struct OutputLimit {
     size_t bytes = 0;
     bool refuseAtLimit = false;
+    size_t ceiling = 0;
 };
 
 OutputLimit limitFor(uint32_t declaredLength, size_t ceiling)
@@ -27,8 +28,8 @@ OutputLimit limitFor(uint32_t declaredLength, size_t ceiling)
     // A length that cannot even cover the prefix says nothing; only the ceiling applies.
     size_t declaredBody = declaredLength > kPrefixSize ? declaredLength - kPrefixSize : ceiling + 1;
     if (declaredBody > ceiling)
-        return {ceiling, true};
-    return {declaredBody, false};
+        return {ceiling, true, ceiling};
+    return {declaredBody, false, ceiling};
 }
 
 // Grows `out` geometrically towards `limit` so that a lying length costs nothing up front.
@@ -38,10 +39,13 @@ void growOutput(std::vector<uint8_t>& out, size_t used, size_t limit)
     out.resize(std::min(want, limit));
 }
 
-[[noreturn]] void tooLarge()
+// Names the limit that was hit; a ceiling below a MiB is given in bytes.
+[[noreturn]] void tooLarge(size_t ceiling)
 {
-    throw ContainerError(ContainerError::Reason::TooLarge,
-                         "the movie expands past the " + std::to_string(kMaxMovieBytes >> 20) + " MiB limit");
+    std::string limit = ceiling >= (size_t{1} << 20) && ceiling % (size_t{1} << 20) == 0
+                            ? std::to_string(ceiling >> 20) + " MiB"
+                            : std::to_string(ceiling) + " bytes";
+    throw ContainerError(ContainerError::Reason::TooLarge, "the movie expands past the " + limit + " limit");
 }
 
 struct Inflated {
@@ -73,7 +77,7 @@ Inflated inflateZlib(std::span<const uint8_t> input, OutputLimit limit)
     inflateEnd(&zs);
     result.bytes.resize(used);
     if (used >= limit.bytes && limit.refuseAtLimit && moreInput)
-        tooLarge();
+        tooLarge(limit.ceiling);
     return result;
 }
 
@@ -113,7 +117,7 @@ Inflated decodeLzma(std::span<const uint8_t> props, std::span<const uint8_t> inp
     lzma_end(&ls);
     result.bytes.resize(used);
     if (used >= limit.bytes && limit.refuseAtLimit && moreInput)
-        tooLarge();
+        tooLarge(limit.ceiling);
     return result;
 }
 
@@ -146,7 +150,7 @@ DecodedMovie decodeMovie(std::span<const uint8_t> file, size_t ceiling)
         movie.header.compression = Compression::None;
         auto body = file.subspan(kPrefixSize);
         if (body.size() > ceiling)
-            tooLarge();
+            tooLarge(ceiling);
         movie.body.assign(body.begin(), body.end());
         break;
     }

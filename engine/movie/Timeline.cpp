@@ -13,6 +13,10 @@ namespace {
 constexpr size_t kMaxScriptsPerStep = 4096;
 // Actions all of one step's scripts together may carry out.
 constexpr size_t kMaxActionsPerStep = 1'000'000;
+// Clips nested inside clips: far beyond what real movies use, and shallow enough that
+// a sprite placing itself (or two placing each other) stops long before the stack
+// runs out. A sprite placed deeper stays empty.
+constexpr size_t kMaxClipNesting = 256;
 
 template <class... F>
 struct Overloaded : F... {
@@ -334,6 +338,8 @@ void TimelinePlayer::place(ClipState& clip, ClipPath& path, const PlaceObject& t
 
 void TimelinePlayer::instantiateClip(DisplayObject& object, ClipPath& path)
 {
+    if (path.size() > kMaxClipNesting)
+        return;
     object.clip.emplace();
     object.clip->timeline = object.character->sprite.get();
     applyFrame(*object.clip, path, 1, StepMode{.markFresh = false, .instantiate = true}, true);

@@ -1,0 +1,78 @@
+#include "tests/engine/regression/Hostile.h"
+
+#include "engine/Player.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+namespace swf::test {
+
+namespace {
+
+void ensureGuiApplication()
+{
+    if (QCoreApplication::instance())
+        return;
+    if (!std::getenv("QT_QPA_PLATFORM"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    static int argc = 1;
+    static char arg0[] = "regression-tests";
+    static char* argv[] = {arg0, nullptr};
+    static QGuiApplication app(argc, argv);
+}
+
+std::filesystem::path inputsDir()
+{
+    return std::filesystem::path(LANFAN_SOURCE_DIR) / "tests/engine/regression/inputs";
+}
+
+} // namespace
+
+PlayOutcome playThreeFramesAndPaint(std::span<const uint8_t> movie)
+{
+    ensureGuiApplication();
+    PlayOutcome outcome;
+    Player player;
+    try {
+        player.loadBytes(movie);
+    } catch (const LoadError& error) {
+        outcome.loadError = error.what();
+        return outcome;
+    }
+    for (int i = 0; i < 3; ++i)
+        player.advance();
+    QImage canvas(48, 36, QImage::Format_ARGB32_Premultiplied);
+    canvas.fill(0);
+    {
+        QPainter painter(&canvas);
+        player.paint(painter, QRectF(0, 0, canvas.width(), canvas.height()), ScaleMode::ShowAll, RenderQuality::High);
+    }
+    outcome.frameCount = player.frameCount();
+    outcome.currentFrame = player.currentFrame();
+    return outcome;
+}
+
+std::vector<uint8_t> regressionInput(const std::string& name)
+{
+    std::ifstream in(inputsDir() / name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<std::filesystem::path> regressionInputs()
+{
+    std::vector<std::filesystem::path> files;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(inputsDir(), ec))
+        if (entry.is_regular_file())
+            files.push_back(entry.path().filename());
+    std::ranges::sort(files);
+    return files;
+}
+
+} // namespace swf::test
