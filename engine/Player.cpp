@@ -94,6 +94,19 @@ struct Player::Impl {
     std::function<void(const std::string&, const std::string&)> urlHook;
     std::unique_ptr<render::Renderer> renderer;
     std::unique_ptr<render::BitmapImages> bitmaps;
+    movie::MovieHooks hooks_;
+
+    bool scripted() const { return movie && movie->hasScripts && !movie->isAs3(); }
+
+    // A fresh timeline player, script machine and main timeline before frame 1.
+    void resetTimeline()
+    {
+        root = {};
+        timeline = std::make_unique<movie::TimelinePlayer>(*movie, hooks_);
+        timeline->setScriptsEnabled(!movie->isAs3());
+        timeline->setLoop(loop);
+        root = timeline->makeRoot();
+    }
 
     void start(std::shared_ptr<const movie::MovieDef> def)
     {
@@ -121,11 +134,9 @@ struct Player::Impl {
                 urlHook(url, target);
         };
         hooks.toggleQuality = [this] { qualityToggled = !qualityToggled; };
-        timeline = std::make_unique<movie::TimelinePlayer>(*movie, std::move(hooks));
-        timeline->setScriptsEnabled(!movie->isAs3());
-        timeline->setLoop(loop);
+        hooks_ = std::move(hooks);
+        resetTimeline();
         seekIndex = std::make_unique<movie::SeekIndex>(*movie);
-        root = timeline->makeRoot();
         qualityToggled = false;
         clockDebt = {};
     }
@@ -134,9 +145,11 @@ struct Player::Impl {
     {
         renderer.reset();
         bitmaps.reset();
+        // The display list first: its clips detach from the script machine the
+        // timeline player owns.
+        root = {};
         seekIndex.reset();
         timeline.reset();
-        root = {};
         movie.reset();
         info = {};
         clockDebt = {};
@@ -215,6 +228,29 @@ void Player::seek(int frame)
     if (!loaded())
         return;
     bool wasPlaying = impl_->root.playing;
+    if (impl_->scripted()) {
+        // Script state cannot be snapshotted cheaply, so a scripted movie is replayed
+        // from the start on a fresh machine, silently up to the target frame, whose
+        // scripts then run as usual. Each step is bounded by the script budget.
+        frame = std::clamp(frame, 1, frameCount());
+        impl_->resetTimeline();
+        impl_->timeline->setLoop(false);
+        impl_->timeline->setTraceMuted(true);
+        for (int f = 1; f < frame && impl_->root.frame < frame; ++f) {
+            impl_->root.playing = true;
+            impl_->timeline->step(impl_->root);
+        }
+        impl_->timeline->setTraceMuted(false);
+        if (impl_->root.frame < frame) {
+            impl_->root.playing = true;
+            impl_->timeline->step(impl_->root);
+        }
+        if (impl_->root.frame != frame)
+            impl_->timeline->gotoFrame(impl_->root, {}, frame, true);
+        impl_->timeline->setLoop(impl_->loop);
+        impl_->root.playing = wasPlaying;
+        return;
+    }
     impl_->root = impl_->seekIndex->stateAt(frame);
     impl_->root.playing = wasPlaying;
     impl_->timeline->runFrameScripts(impl_->root);

@@ -1,6 +1,7 @@
 #include "engine/avm1/Value.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
@@ -32,6 +33,42 @@ std::string numberToString(double value)
     return text;
 }
 
+std::string numberToRadix(double value, int radix)
+{
+    if (radix < 2 || radix > 36 || radix == 10)
+        return numberToString(value);
+    if (std::isnan(value) || std::isinf(value))
+        return numberToString(value);
+    int32_t n = toInt32(value);
+    bool negative = n < 0;
+    uint32_t magnitude = negative ? static_cast<uint32_t>(-(static_cast<int64_t>(n))) : static_cast<uint32_t>(n);
+    std::string digits;
+    do {
+        uint32_t d = magnitude % static_cast<uint32_t>(radix);
+        digits.insert(digits.begin(), static_cast<char>(d < 10 ? '0' + d : 'a' + d - 10));
+        magnitude /= static_cast<uint32_t>(radix);
+    } while (magnitude);
+    return negative ? "-" + digits : digits;
+}
+
+int32_t toInt32(double value)
+{
+    if (std::isnan(value) || std::isinf(value))
+        return 0;
+    double t = std::trunc(value);
+    double m = std::fmod(t, 4294967296.0);
+    if (m < 0)
+        m += 4294967296.0;
+    return static_cast<int32_t>(static_cast<uint32_t>(m));
+}
+
+double toInteger(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    return std::trunc(value);
+}
+
 std::string Value::toString(int swfVersion) const
 {
     return std::visit(
@@ -45,33 +82,40 @@ std::string Value::toString(int swfVersion) const
                 return swfVersion >= 5 ? (v ? "true" : "false") : (v ? "1" : "0");
             else if constexpr (std::is_same_v<T, double>)
                 return numberToString(v);
-            else
+            else if constexpr (std::is_same_v<T, std::string>)
                 return v;
+            else
+                return "[object Object]";
         },
         data_);
 }
 
-namespace {
-
 double stringToNumber(std::string_view text, int swfVersion)
 {
+    double failed = swfVersion >= 5 ? std::nan("") : 0.0;
     size_t begin = text.find_first_not_of(" \t\r\n");
     if (begin == std::string_view::npos)
-        return swfVersion >= 5 ? std::nan("") : 0.0;
+        return failed;
     std::string trimmed(text.substr(begin));
     if (trimmed.size() > 2 && trimmed[0] == '0' && (trimmed[1] == 'x' || trimmed[1] == 'X')) {
         char* end = nullptr;
         long long v = std::strtoll(trimmed.c_str() + 2, &end, 16);
-        return *end == '\0' ? static_cast<double>(v) : std::nan("");
+        return *end == '\0' ? static_cast<double>(static_cast<int32_t>(static_cast<uint32_t>(v))) : failed;
+    }
+    // Words C accepts but the player does not.
+    for (char c : trimmed) {
+        if (c == 'x' || c == 'X' || c == 'n' || c == 'N' || c == 'i' || c == 'I')
+            return failed;
     }
     char* end = nullptr;
     double v = std::strtod(trimmed.c_str(), &end);
     if (end == trimmed.c_str())
-        return swfVersion >= 5 ? std::nan("") : 0.0;
+        return failed;
+    // Trailing text makes the whole string unreadable, trailing spaces included.
+    if (*end != '\0')
+        return failed;
     return v;
 }
-
-} // namespace
 
 double Value::toNumber(int swfVersion) const
 {
@@ -84,8 +128,10 @@ double Value::toNumber(int swfVersion) const
                 return v ? 1.0 : 0.0;
             else if constexpr (std::is_same_v<T, double>)
                 return v;
-            else
+            else if constexpr (std::is_same_v<T, std::string>)
                 return stringToNumber(v, swfVersion);
+            else
+                return std::nan("");
         },
         data_);
 }
@@ -101,13 +147,14 @@ bool Value::toBoolean(int swfVersion) const
                 return v;
             else if constexpr (std::is_same_v<T, double>)
                 return !std::isnan(v) && v != 0;
-            else if (swfVersion >= 7)
-                return !v.empty();
-            else {
+            else if constexpr (std::is_same_v<T, std::string>) {
+                if (swfVersion >= 7)
+                    return !v.empty();
                 // Before SWF 7 a string is true when it reads as a non-zero number.
                 double n = stringToNumber(v, swfVersion);
                 return !std::isnan(n) && n != 0;
-            }
+            } else
+                return true;
         },
         data_);
 }

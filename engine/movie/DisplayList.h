@@ -2,12 +2,16 @@
 
 // Running state of a timeline: the playhead and the objects on its display list, by
 // depth. Plain values: copying a ClipState copies the whole subtree, which is what
-// seek snapshots rely on.
+// seek snapshots rely on. A sprite's state sits in its own heap cell (ClipBox) so that
+// its address stays put while the lists around it change: the script object of a clip
+// points at it.
 
 #include "engine/format/Primitives.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -16,12 +20,35 @@ namespace swf::movie {
 struct Character;
 struct TimelineDef;
 struct DisplayObject;
+class ClipScript;
+
+// The script side of a clip, created when a script first reaches it. Copies of a
+// state (seek snapshots) start without one; it never takes part in comparisons.
+class ScriptLink {
+public:
+    ScriptLink();
+    ScriptLink(const ScriptLink&);
+    ScriptLink(ScriptLink&&) noexcept;
+    // A state assigned over becomes another clip: its old script side goes.
+    ScriptLink& operator=(const ScriptLink&);
+    ScriptLink& operator=(ScriptLink&&) noexcept;
+    ~ScriptLink();
+
+    ClipScript* get() const { return host_.get(); }
+    void set(std::unique_ptr<ClipScript> host);
+    void reset();
+    friend bool operator==(const ScriptLink&, const ScriptLink&) { return true; }
+
+private:
+    std::unique_ptr<ClipScript> host_;
+};
 
 struct ClipState {
     const TimelineDef* timeline = nullptr;
     int frame = 0;  // 1-based; 0 until the first frame is entered
     bool playing = true;
     std::vector<DisplayObject> children;  // sorted by depth, at most one per depth
+    ScriptLink script;
 
     DisplayObject* find(uint16_t depth);
     const DisplayObject* find(uint16_t depth) const;
@@ -30,6 +57,42 @@ struct ClipState {
     bool remove(uint16_t depth);
 
     friend bool operator==(const ClipState&, const ClipState&) = default;
+};
+
+// A sprite instance's state in a heap cell of its own; copying copies the state.
+class ClipBox {
+public:
+    ClipBox() = default;
+    ClipBox(const ClipBox& other) : state_(other.state_ ? std::make_unique<ClipState>(*other.state_) : nullptr) {}
+    ClipBox(ClipBox&&) noexcept = default;
+    ClipBox& operator=(const ClipBox& other)
+    {
+        if (this != &other)
+            state_ = other.state_ ? std::make_unique<ClipState>(*other.state_) : nullptr;
+        return *this;
+    }
+    ClipBox& operator=(ClipBox&&) noexcept = default;
+
+    explicit operator bool() const { return state_ != nullptr; }
+    ClipState& operator*() const { return *state_; }
+    ClipState* operator->() const { return state_.get(); }
+    ClipState* get() const { return state_.get(); }
+    ClipState& emplace()
+    {
+        state_ = std::make_unique<ClipState>();
+        return *state_;
+    }
+    void reset() { state_.reset(); }
+
+    friend bool operator==(const ClipBox& a, const ClipBox& b)
+    {
+        if (!a.state_ || !b.state_)
+            return !a.state_ == !b.state_;
+        return *a.state_ == *b.state_;
+    }
+
+private:
+    std::unique_ptr<ClipState> state_;
 };
 
 struct DisplayObject {
@@ -48,9 +111,18 @@ struct DisplayObject {
     int placedAt = 0;
     // Created during the current frame step, so it does not step again until the next.
     bool fresh = false;
-    std::optional<ClipState> clip;  // for sprite instances
+    // Event handlers from PlaceObject (onClipEvent), kept undecoded.
+    std::span<const uint8_t> clipActions;
+    ClipBox clip;  // for sprite instances
 
-    friend bool operator==(const DisplayObject&, const DisplayObject&) = default;
+    friend bool operator==(const DisplayObject& a, const DisplayObject& b)
+    {
+        return a.depth == b.depth && a.characterId == b.characterId && a.character == b.character
+            && a.matrix == b.matrix && a.colorTransform == b.colorTransform && a.ratio == b.ratio && a.name == b.name
+            && a.clipDepth == b.clipDepth && a.visible == b.visible && a.placedAt == b.placedAt && a.fresh == b.fresh
+            && a.clip == b.clip;
+    }
 };
+
 
 } // namespace swf::movie

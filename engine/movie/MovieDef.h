@@ -41,7 +41,13 @@ struct DoAction {
     std::span<const uint8_t> code;
 };
 
-using ControlTag = std::variant<PlaceObject, RemoveObject, DoAction>;
+// DoInitAction: runs once, before the first frame script of the frame it sits in.
+struct InitAction {
+    uint16_t spriteId = 0;
+    std::span<const uint8_t> code;
+};
+
+using ControlTag = std::variant<PlaceObject, RemoveObject, DoAction, InitAction>;
 
 struct Frame {
     std::vector<ControlTag> tags;  // in stream order
@@ -72,6 +78,10 @@ struct MovieDef {
     // Bitmap characters, decoded once at load; shapes fill with them by id.
     std::unordered_map<uint16_t, std::shared_ptr<const BitmapData>> bitmaps;
     TimelineDef root;
+    // ExportAssets: linkage names (for attachMovie) to character ids.
+    std::unordered_map<std::string, uint16_t> exports;
+    // Any frame script, init script or clip event handler anywhere in the movie.
+    bool hasScripts = false;
     // Tag bodies (scripts, clip actions) are views into these bytes.
     std::vector<uint8_t> bytes;
 

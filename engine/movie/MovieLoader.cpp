@@ -62,10 +62,27 @@ private:
         switch (static_cast<TagCode>(tag.code)) {
         case TagCode::PlaceObject:
         case TagCode::PlaceObject2:
-        case TagCode::PlaceObject3: current.tags.emplace_back(parsePlaceObject(tag)); return true;
+        case TagCode::PlaceObject3: {
+            PlaceObject place = parsePlaceObject(tag);
+            if (!place.clipActions.empty())
+                movie_.hasScripts = true;
+            current.tags.emplace_back(std::move(place));
+            return true;
+        }
         case TagCode::RemoveObject:
         case TagCode::RemoveObject2: current.tags.emplace_back(parseRemoveObject(tag)); return true;
-        case TagCode::DoAction: current.tags.emplace_back(DoAction{tag.body}); return true;
+        case TagCode::DoAction:
+            movie_.hasScripts = true;
+            current.tags.emplace_back(DoAction{tag.body});
+            return true;
+        case TagCode::DoInitAction: {
+            if (tag.body.size() < 2)
+                return false;
+            movie_.hasScripts = true;
+            uint16_t id = static_cast<uint16_t>(tag.body[0] | (tag.body[1] << 8));
+            current.tags.emplace_back(InitAction{id, tag.body.subspan(2)});
+            return true;
+        }
         case TagCode::FrameLabel:
             timeline.labels.push_back({parseFrameLabel(tag), static_cast<int>(timeline.frames.size()) + 1});
             return false;
@@ -103,6 +120,14 @@ private:
             break;
         }
         case TagCode::JpegTables: jpegTables_ = tag.body; break;
+        case TagCode::ExportAssets: {
+            unsigned count = body.u16();
+            for (unsigned i = 0; i < count && !body.atEnd(); ++i) {
+                uint16_t id = body.u16();
+                movie_.exports.try_emplace(body.cstring(), id);
+            }
+            break;
+        }
         case TagCode::DefineSprite: {
             SpriteHeader header = parseSpriteHeader(tag);
             auto sprite = std::make_shared<TimelineDef>();

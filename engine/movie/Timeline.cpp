@@ -1,6 +1,8 @@
 #include "engine/movie/Timeline.h"
 
-#include "engine/avm1/Executor.h"
+#include "engine/avm1/Machine.h"
+#include "engine/movie/ClipEvents.h"
+#include "engine/movie/ClipScript.h"
 
 #include <algorithm>
 
@@ -8,8 +10,8 @@ namespace swf::movie {
 
 namespace {
 
-// Frame scripts one frame step may run, gotos' scripts included: enough for any real
-// movie, small enough that two frames jumping to each other cannot hang the player.
+// Scripts one frame step may run, gotos' scripts included: enough for any real movie,
+// small enough that two frames jumping to each other cannot hang the player.
 constexpr size_t kMaxScriptsPerStep = 4096;
 // Actions all of one step's scripts together may carry out.
 constexpr size_t kMaxActionsPerStep = 1'000'000;
@@ -17,6 +19,27 @@ constexpr size_t kMaxActionsPerStep = 1'000'000;
 // a sprite placing itself (or two placing each other) stops long before the stack
 // runs out. A sprite placed deeper stays empty.
 constexpr size_t kMaxClipNesting = 256;
+// Display objects one timeline may hold, in all its clips together: a hundred times
+// what busy real movies show, and a bound on the memory and the work of a frame step
+// when sprites placing many copies of each other would multiply without end. Objects
+// past it are not placed.
+constexpr size_t kMaxDisplayObjects = 200'000;
+// What may still be placed until the next frame step counts again. Steps of different
+// players never interleave on one thread, so one count a thread serves them all.
+thread_local size_t displayObjectsLeft = kMaxDisplayObjects;
+
+size_t countDisplayObjects(const ClipState& clip)
+{
+    size_t count = clip.children.size();
+    for (const DisplayObject& child : clip.children)
+        if (child.clip)
+            count += countDisplayObjects(*child.clip);
+    return count;
+}
+// Depths at and above this belong to clips scripts made; timeline gotos keep them.
+constexpr uint16_t kScriptDepthBase = 16384;
+// Frame steps between sweeps of unreachable script objects.
+constexpr uint64_t kStepsPerCollection = 64;
 
 template <class... F>
 struct Overloaded : F... {
@@ -39,6 +62,8 @@ void applyPlacedFields(DisplayObject& object, const PlaceObject& tag)
         object.clipDepth = *tag.clipDepth;
     if (tag.visible)
         object.visible = *tag.visible;
+    if (!tag.clipActions.empty())
+        object.clipActions = tag.clipActions;
 }
 
 bool isSprite(const DisplayObject& object)
@@ -48,88 +73,15 @@ bool isSprite(const DisplayObject& object)
 
 } // namespace
 
-// The face a running script sees of the clip it belongs to. It holds the clip's path,
-// not a pointer, because a goto can rebuild the lists the clip lives in.
-class ClipControl : public avm1::TimelineControl {
-public:
-    ClipControl(TimelinePlayer& player, ClipState& root, ClipPath path)
-        : player_(player), root_(root), path_(std::move(path))
-    {
-    }
+TimelinePlayer::TimelinePlayer(const MovieDef& movie, MovieHooks hooks) : movie_(movie), hooks_(std::move(hooks))
+{
+    auto empty = std::make_shared<TimelineDef>();
+    empty->frames.resize(1);
+    emptySprite_.kind = CharacterKind::Sprite;
+    emptySprite_.sprite = std::move(empty);
+}
 
-    void play() override
-    {
-        if (ClipState* clip = clipState())
-            clip->playing = true;
-    }
-    void stop() override
-    {
-        if (ClipState* clip = clipState())
-            clip->playing = false;
-    }
-    void nextFrame() override
-    {
-        if (ClipState* clip = clipState()) {
-            goTo(clip->frame + 1);
-            stop();
-        }
-    }
-    void prevFrame() override
-    {
-        if (ClipState* clip = clipState()) {
-            goTo(clip->frame - 1);
-            stop();
-        }
-    }
-    void gotoFrame(int frame) override { goTo(frame + 1); }
-    bool gotoLabel(std::string_view label) override
-    {
-        ClipState* clip = clipState();
-        if (!clip)
-            return false;
-        auto frame = clip->timeline->frameOfLabel(label);
-        if (!frame)
-            return false;
-        goTo(*frame);
-        return true;
-    }
-    void toggleQuality() override
-    {
-        if (player_.hooks_.toggleQuality)
-            player_.hooks_.toggleQuality();
-    }
-    void stopSounds() override
-    {
-        if (player_.hooks_.stopSounds)
-            player_.hooks_.stopSounds();
-    }
-    void getUrl(const std::string& url, const std::string& target) override
-    {
-        if (player_.hooks_.getUrl)
-            player_.hooks_.getUrl(url, target);
-    }
-    void trace(const std::string& line) override
-    {
-        if (player_.hooks_.trace)
-            player_.hooks_.trace(line);
-    }
-
-private:
-    ClipState* clipState() { return TimelinePlayer::resolve(root_, path_); }
-    void goTo(int frame)
-    {
-        if (ClipState* clip = clipState()) {
-            ClipPath path = path_;
-            player_.gotoInClip(*clip, path, frame);
-        }
-    }
-
-    TimelinePlayer& player_;
-    ClipState& root_;
-    ClipPath path_;
-};
-
-TimelinePlayer::TimelinePlayer(const MovieDef& movie, MovieHooks hooks) : movie_(movie), hooks_(std::move(hooks)) {}
+TimelinePlayer::~TimelinePlayer() = default;
 
 ClipState TimelinePlayer::makeRoot() const
 {
@@ -150,15 +102,72 @@ ClipState* TimelinePlayer::resolve(ClipState& root, const ClipPath& path)
     return clip;
 }
 
+avm1::Machine* TimelinePlayer::machine()
+{
+    if (!scriptsEnabled_)
+        return nullptr;
+    if (!machine_) {
+        machine_ = std::make_shared<avm1::Machine>(movie_.header.version);
+        machine_->setTraceSink([this](const std::string& line) {
+            if (hooks_.trace && !traceMuted_)
+                hooks_.trace(line);
+        });
+        machine_->setLevelResolver([this](int level) -> avm1::Object* {
+            return level == 0 && root_ ? scriptObject(*root_, {}) : nullptr;
+        });
+    }
+    return machine_.get();
+}
+
+avm1::Object* TimelinePlayer::scriptObject(ClipState& root, const ClipPath& path)
+{
+    avm1::Machine* m = machine();
+    if (!m)
+        return nullptr;
+    ClipState* clip = &root;
+    ClipState* parent = nullptr;
+    size_t index = 0;
+    while (true) {
+        if (!clip->script.get()) {
+            avm1::Object* object = m->newClipObject(nullptr);
+            auto host = std::make_unique<ClipScript>(*this, machine_, *clip, parent, object);
+            object->clip = host.get();
+            clip->script.set(std::move(host));
+        }
+        if (index == path.size())
+            return clip->script.get()->scriptObject();
+        DisplayObject* child = clip->find(path[index++]);
+        if (!child || !child->clip)
+            return nullptr;
+        parent = clip;
+        clip = child->clip.get();
+    }
+}
+
 void TimelinePlayer::step(ClipState& root)
 {
+    root_ = &root;
+    size_t live = countDisplayObjects(root);
+    displayObjectsLeft = live < kMaxDisplayObjects ? kMaxDisplayObjects - live : 0;
     ClipPath path;
+    if (scriptsEnabled_ && machine_)
+        queueEnterFrames(root, path);
     advanceClip(root, path, true);
     runQueuedScripts(root);
+    if (machine_) {
+        double rate = movie_.header.frameRate > 0 ? movie_.header.frameRate : 12.0;
+        machine_->resetBudget(kMaxActionsPerStep);
+        machine_->advanceClock(1000.0 / rate);
+        if (++stepsSinceCollect_ >= kStepsPerCollection) {
+            stepsSinceCollect_ = 0;
+            machine_->collectGarbage({});
+        }
+    }
 }
 
 void TimelinePlayer::gotoFrame(ClipState& root, const ClipPath& path, int frame, bool runNow)
 {
+    root_ = &root;
     if (ClipState* clip = resolve(root, path)) {
         ClipPath scratch = path;
         gotoInClip(*clip, scratch, frame);
@@ -169,6 +178,7 @@ void TimelinePlayer::gotoFrame(ClipState& root, const ClipPath& path, int frame,
 
 void TimelinePlayer::runFrameScripts(ClipState& root)
 {
+    root_ = &root;
     if (root.frame > 0)
         queueScripts(root, {}, root.frame);
     runQueuedScripts(root);
@@ -176,26 +186,76 @@ void TimelinePlayer::runFrameScripts(ClipState& root)
 
 void TimelinePlayer::runQueuedScripts(ClipState& root)
 {
+    root_ = &root;
     if (!scriptsEnabled_) {
         queue_.clear();
         return;
     }
-    avm1::Executor executor(movie_.header.version);
+    avm1::Machine* m = machine();
+    m->resetBudget(kMaxActionsPerStep);
     size_t ran = 0;
-    size_t actionsLeft = kMaxActionsPerStep;
     while (!queue_.empty()) {
-        if (++ran > kMaxScriptsPerStep || actionsLeft == 0) {
+        if (++ran > kMaxScriptsPerStep || m->actionsLeft() == 0) {
             queue_.clear();
             break;
         }
         QueuedScript script = std::move(queue_.front());
         queue_.pop_front();
-        if (!resolve(root, script.path))
-            continue;  // its clip went away before its turn
-        ClipControl control(*this, root, std::move(script.path));
-        executor.setLimits({.maxActions = actionsLeft});
-        executor.run(script.code, control);
-        actionsLeft -= std::min(actionsLeft, executor.actionsRun() + 1);
+        runScript(root, std::move(script));
+    }
+}
+
+void TimelinePlayer::runScript(ClipState& root, QueuedScript script)
+{
+    ClipState* clip = resolve(root, script.path);
+    if (!clip)
+        return;  // its clip went away before its turn
+    // An event method can only have been set on a clip some script has reached.
+    if (!script.method.empty() && !clip->script.get() && clip != &root)
+        return;
+    avm1::Object* object = scriptObject(root, script.path);
+    if (!object)
+        return;
+    avm1::Machine& m = *machine();
+    if (script.method.empty()) {
+        m.runBlock(script.code, object);
+        return;
+    }
+    try {
+        avm1::Value handler = m.getMember(avm1::Value(object), script.method);
+        if (handler.isObject()) {
+            avm1::Object* previous = m.currentClip();
+            m.setCurrentClip(object);
+            m.call(handler, avm1::Value(object), {});
+            m.setCurrentClip(previous);
+        }
+    } catch (const avm1::ScriptThrow&) {
+    } catch (const avm1::ScriptAbort&) {
+    }
+}
+
+void TimelinePlayer::queueEnterFrames(ClipState& clip, ClipPath& path)
+{
+    // Children first, then their parent, as the reference player orders these events.
+    for (DisplayObject& child : clip.children) {
+        if (!child.clip || child.fresh)
+            continue;
+        path.push_back(child.depth);
+        queueEnterFrames(*child.clip, path);
+        queueClipEvent(child, path, ClipEvent::EnterFrame);
+        path.pop_back();
+    }
+    if (clip.script.get())
+        queue_.push_back({path, {}, "onEnterFrame"});
+}
+
+void TimelinePlayer::queueClipEvent(const DisplayObject& object, const ClipPath& path, uint32_t event)
+{
+    if (object.clipActions.empty() || !scriptsEnabled_)
+        return;
+    for (const ClipEventHandler& handler : parseClipEvents(object.clipActions, movie_.header.version)) {
+        if (handler.events & event)
+            queue_.push_back({path, handler.code, {}});
     }
 }
 
@@ -206,6 +266,8 @@ void TimelinePlayer::advanceClip(ClipState& clip, ClipPath& path, bool isRoot)
     if (clip.frame == 0) {
         applyFrame(clip, path, 1, stepping, true);
         clip.frame = 1;
+        if (isRoot && scriptsEnabled_)
+            queue_.push_back({path, {}, "onLoad"});
     } else if (clip.playing) {
         if (clip.frame < count) {
             applyFrame(clip, path, clip.frame + 1, stepping, true);
@@ -217,7 +279,8 @@ void TimelinePlayer::advanceClip(ClipState& clip, ClipPath& path, bool isRoot)
             clip.playing = false;
         }
     }
-    for (DisplayObject& child : clip.children) {
+    for (size_t i = 0; i < clip.children.size(); ++i) {
+        DisplayObject& child = clip.children[i];
         if (child.fresh) {
             child.fresh = false;
             continue;
@@ -279,6 +342,14 @@ void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame, StepM
             path.pop_back();
         }
     }
+    // Clips scripts made, or moved off the timeline's control, stay where they are.
+    for (DisplayObject& current : clip.children) {
+        bool scriptOwned = current.placedAt < 0 || current.depth >= kScriptDepthBase;
+        if (scriptOwned && current.clip.get() != nullptr &&
+            std::ranges::none_of(rebuilt, [&](const DisplayObject& o) { return o.depth == current.depth; }))
+            rebuilt.push_back(std::move(current));
+    }
+    std::ranges::sort(rebuilt, {}, &DisplayObject::depth);
     clip.children = std::move(rebuilt);
     clip.frame = frame;
     queueScripts(clip, path, frame);
@@ -287,16 +358,40 @@ void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame, StepM
 void TimelinePlayer::applyFrame(ClipState& clip, ClipPath& path, int frame, StepMode mode, bool queueFrameScripts)
 {
     const Frame& def = clip.timeline->frame(frame);
+    bool scripting = queueFrameScripts && mode.instantiate && scriptsEnabled_;
+    if (scripting)
+        queueInitActions(def, path);
     for (const ControlTag& tag : def.tags) {
         std::visit(Overloaded{
                        [&](const PlaceObject& place_) { place(clip, path, place_, frame, mode); },
-                       [&](const RemoveObject& remove) { clip.remove(remove.depth); },
-                       [&](const DoAction& action) {
-                           if (queueFrameScripts && mode.instantiate && scriptsEnabled_)
-                               queue_.push_back({path, action.code});
+                       [&](const RemoveObject& remove) {
+                           DisplayObject* gone = clip.find(remove.depth);
+                           if (gone && gone->placedAt < 0)
+                               return;  // a script took it over
+                           if (gone && mode.instantiate && scriptsEnabled_) {
+                               path.push_back(remove.depth);
+                               queueClipEvent(*gone, path, ClipEvent::Unload);
+                               path.pop_back();
+                           }
+                           clip.remove(remove.depth);
                        },
+                       [&](const DoAction& action) {
+                           if (scripting)
+                               queue_.push_back({path, action.code, {}});
+                       },
+                       [&](const InitAction&) {},
                    },
                    tag);
+    }
+}
+
+void TimelinePlayer::queueInitActions(const Frame& frame, const ClipPath& path)
+{
+    for (const ControlTag& tag : frame.tags) {
+        if (const auto* init = std::get_if<InitAction>(&tag)) {
+            if (initActionsRun_.insert(init->spriteId).second)
+                queue_.push_back({path, init->code, {}});
+        }
     }
 }
 
@@ -304,6 +399,8 @@ void TimelinePlayer::place(ClipState& clip, ClipPath& path, const PlaceObject& t
 {
     DisplayObject* existing = clip.find(tag.depth);
     if (existing && tag.move) {
+        if (existing->placedAt < 0)
+            return;  // a script took it over
         if (tag.characterId && *tag.characterId != existing->characterId) {
             // Replacing keeps the depth and the transform unless the tag gives new ones.
             existing->characterId = *tag.characterId;
@@ -321,6 +418,11 @@ void TimelinePlayer::place(ClipState& clip, ClipPath& path, const PlaceObject& t
     // A new object needs a character and a free depth; anything else is ignored.
     if (existing || !tag.characterId)
         return;
+    if (mode.instantiate) {
+        if (displayObjectsLeft == 0)
+            return;
+        --displayObjectsLeft;
+    }
     DisplayObject object;
     object.depth = tag.depth;
     object.characterId = *tag.characterId;
@@ -340,20 +442,92 @@ void TimelinePlayer::instantiateClip(DisplayObject& object, ClipPath& path)
 {
     if (path.size() > kMaxClipNesting)
         return;
-    object.clip.emplace();
-    object.clip->timeline = object.character->sprite.get();
-    applyFrame(*object.clip, path, 1, StepMode{.markFresh = false, .instantiate = true}, true);
-    object.clip->frame = 1;
+    ClipState& state = object.clip.emplace();
+    state.timeline = object.character->sprite.get();
+    if (scriptsEnabled_ && root_) {
+        queueClipEvent(object, path, ClipEvent::Initialize | ClipEvent::Construct);
+        std::string linkage = linkageOf(object.characterId);
+        if (!linkage.empty() && machine() && machine_->registeredClasses().count(linkage))
+            applyRegisteredClass(scriptObject(*root_, path), linkage);
+        queueClipEvent(object, path, ClipEvent::Load);
+    }
+    applyFrame(state, path, 1, StepMode{.markFresh = false, .instantiate = true}, true);
+    state.frame = 1;
+    if (scriptsEnabled_)
+        queue_.push_back({path, {}, "onLoad"});
 }
 
 void TimelinePlayer::queueScripts(const ClipState& clip, const ClipPath& path, int frame)
 {
     if (!scriptsEnabled_)
         return;
+    queueInitActions(clip.timeline->frame(frame), path);
     for (const ControlTag& tag : clip.timeline->frame(frame).tags) {
         if (const auto* action = std::get_if<DoAction>(&tag))
-            queue_.push_back({path, action->code});
+            queue_.push_back({path, action->code, {}});
     }
+}
+
+std::string TimelinePlayer::linkageOf(uint16_t characterId) const
+{
+    if (characterId == 0)
+        return {};
+    for (const auto& [name, id] : movie_.exports) {
+        if (id == characterId)
+            return name;
+    }
+    return {};
+}
+
+void TimelinePlayer::applyRegisteredClass(avm1::Object* object, const std::string& linkage)
+{
+    avm1::Machine* m = machine();
+    if (!m || !object)
+        return;
+    auto it = m->registeredClasses().find(linkage);
+    if (it == m->registeredClasses().end())
+        return;
+    avm1::Object* ctor = it->second;
+    avm1::Value proto = m->getMember(avm1::Value(ctor), "prototype");
+    if (proto.asObject())
+        object->setProto(proto.asObject());
+    try {
+        m->call(avm1::Value(ctor), avm1::Value(object), {});
+    } catch (const avm1::ScriptThrow&) {
+    } catch (const avm1::ScriptAbort&) {
+    }
+}
+
+avm1::Object* TimelinePlayer::placeByScript(ClipState& container, const ClipPath& containerPath, DisplayObject object,
+                                            const std::string& linkage)
+{
+    if (!root_)
+        return nullptr;
+    container.remove(object.depth);
+    object.placedAt = -1;
+    object.fresh = false;
+    uint16_t depth = object.depth;
+    DisplayObject& inserted = container.insert(std::move(object));
+    ClipPath path = containerPath;
+    path.push_back(depth);
+    if (isSprite(inserted)) {
+        ClipState& state = inserted.clip.emplace();
+        state.timeline = inserted.character->sprite.get();
+        avm1::Object* self = scriptObject(*root_, path);
+        queueClipEvent(inserted, path, ClipEvent::Initialize | ClipEvent::Construct);
+        std::string name = linkage.empty() ? linkageOf(inserted.characterId) : linkage;
+        if (!name.empty())
+            applyRegisteredClass(self, name);
+        queueClipEvent(inserted, path, ClipEvent::Load);
+        // `inserted` may have moved while the constructor ran; find it again.
+        ClipState* fresh = resolve(*root_, path);
+        if (fresh) {
+            applyFrame(*fresh, path, 1, StepMode{.markFresh = false, .instantiate = true}, true);
+            fresh->frame = 1;
+        }
+        return self;
+    }
+    return nullptr;
 }
 
 } // namespace swf::movie

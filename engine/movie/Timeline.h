@@ -2,7 +2,8 @@
 
 // Plays timelines: steps clips frame by frame, applies control tags to display lists,
 // carries out gotos (a backward goto rebuilds the list as if played from frame 1) and
-// runs the frame scripts that entering frames queues, after the display-list changes.
+// runs the scripts that entering frames queues (init actions, frame scripts, clip
+// events), after the display-list changes.
 
 #include "engine/movie/DisplayList.h"
 #include "engine/movie/MovieDef.h"
@@ -10,9 +11,16 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
+
+namespace swf::avm1 {
+class Machine;
+class Object;
+}
 
 namespace swf::movie {
 
@@ -31,6 +39,7 @@ using ClipPath = std::vector<uint16_t>;
 class TimelinePlayer {
 public:
     TimelinePlayer(const MovieDef& movie, MovieHooks hooks);
+    ~TimelinePlayer();
 
     // Scripts off: frames play their display-list changes only (AS3 movies, seeking).
     void setScriptsEnabled(bool enabled) { scriptsEnabled_ = enabled; }
@@ -38,13 +47,15 @@ public:
     // Whether the main timeline starts again after its last frame (sprites always do).
     void setLoop(bool loop) { loop_ = loop; }
     bool loop() const { return loop_; }
+    // Whether trace() lines reach the hook (a seek replays frames silently).
+    void setTraceMuted(bool muted) { traceMuted_ = muted; }
 
     // A fresh main timeline before its first frame.
     ClipState makeRoot() const;
 
-    // One frame of the movie clock: the main timeline moves on if it is playing
-    // (entering frame 1 the first time), every nested clip likewise, then the queued
-    // scripts run.
+    // One frame of the movie clock: enterFrame events are queued, the main timeline
+    // moves on if it is playing (entering frame 1 the first time), every nested clip
+    // likewise, then the queued scripts run and script timers advance by a frame.
     void step(ClipState& root);
     // Moves the clip at `path` to `frame` (clamped into range), queuing the target
     // frame's scripts; runs them when `runNow`.
@@ -56,8 +67,13 @@ public:
 
     static ClipState* resolve(ClipState& root, const ClipPath& path);
 
+    // The script machine, created on first use (null while scripts are off).
+    avm1::Machine* machine();
+    // The script object of `clip`, creating it (and its parents') on first use.
+    avm1::Object* scriptObject(ClipState& root, const ClipPath& path);
+
 private:
-    friend class ClipControl;
+    friend class ClipScript;
 
     struct StepMode {
         bool markFresh = false;    // new objects wait for the next step before stepping
@@ -66,6 +82,7 @@ private:
     struct QueuedScript {
         ClipPath path;
         std::span<const uint8_t> code;
+        std::string method;  // set: call this method of the clip instead
     };
 
     void advanceClip(ClipState& clip, ClipPath& path, bool isRoot);
@@ -75,12 +92,30 @@ private:
     void place(ClipState& clip, ClipPath& path, const PlaceObject& tag, int frame, StepMode mode);
     void instantiateClip(DisplayObject& object, ClipPath& path);
     void queueScripts(const ClipState& clip, const ClipPath& path, int frame);
+    void queueInitActions(const Frame& frame, const ClipPath& path);
+    void queueClipEvent(const DisplayObject& object, const ClipPath& path, uint32_t event);
+    void queueEnterFrames(ClipState& clip, ClipPath& path);
+    void runScript(ClipState& root, QueuedScript script);
+    // Puts a clip made by a script (duplicate, attach, create) into `container`,
+    // replacing whatever is at its depth; returns its script object.
+    avm1::Object* placeByScript(ClipState& container, const ClipPath& containerPath, DisplayObject object,
+                                const std::string& linkage = {});
+    // Gives a clip made from an exported symbol its registered class.
+    void applyRegisteredClass(avm1::Object* object, const std::string& linkage);
+    std::string linkageOf(uint16_t characterId) const;
 
     const MovieDef& movie_;
     MovieHooks hooks_;
     bool scriptsEnabled_ = true;
     bool loop_ = true;
+    bool traceMuted_ = false;
     std::deque<QueuedScript> queue_;
+    std::set<uint16_t> initActionsRun_;
+    std::shared_ptr<avm1::Machine> machine_;
+    ClipState* root_ = nullptr;  // the root of the call in progress
+    // createEmptyMovieClip's character: a sprite of one empty frame.
+    Character emptySprite_;
+    uint64_t stepsSinceCollect_ = 0;
 };
 
 } // namespace swf::movie

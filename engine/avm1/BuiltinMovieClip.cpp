@@ -1,0 +1,213 @@
+// MovieClip: the methods scripts call on clips, forwarded to the clip's host.
+
+#include "engine/avm1/ClipHost.h"
+#include "engine/avm1/Machine.h"
+
+#include <array>
+#include <cctype>
+#include <cmath>
+
+namespace swf::avm1 {
+
+std::optional<ClipProperty> clipPropertyByName(std::string_view name)
+{
+    static constexpr std::array<std::string_view, 22> names = {
+        "_x", "_y", "_xscale", "_yscale", "_currentframe", "_totalframes", "_alpha", "_visible",
+        "_width", "_height", "_rotation", "_target", "_framesloaded", "_name", "_droptarget", "_url",
+        "_highquality", "_focusrect", "_soundbuftime", "_quality", "_xmouse", "_ymouse"};
+    if (name.size() < 2 || name[0] != '_')
+        return std::nullopt;
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (names[i].size() != name.size())
+            continue;
+        bool same = true;
+        for (size_t k = 0; k < name.size() && same; ++k)
+            same = std::tolower(static_cast<unsigned char>(name[k])) == names[i][k];
+        if (same)
+            return static_cast<ClipProperty>(i);
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+ClipHost* host(const Value& self)
+{
+    Object* o = self.asObject();
+    return o && o->kind() == ObjectKind::MovieClip ? o->clip : nullptr;
+}
+
+// Depths scripts give are offset from the timeline's, which start at -16384.
+constexpr int kScriptDepthOffset = 16384;
+
+void gotoAndMaybePlay(Machine& m, ClipHost* clip, const Value& frame, bool play)
+{
+    if (!clip)
+        return;
+    if (frame.isString()) {
+        double n = stringToNumber(frame.asString(), 7);
+        if (std::isnan(n)) {
+            if (!clip->gotoLabel(frame.asString()))
+                return;
+        } else {
+            clip->gotoFrame(static_cast<int>(n));
+        }
+    } else {
+        double n = m.toNumber(frame);
+        if (std::isnan(n))
+            return;
+        clip->gotoFrame(static_cast<int>(std::clamp(n, -1e9, 1e9)));
+    }
+    if (play)
+        clip->play();
+    else
+        clip->stop();
+}
+
+} // namespace
+
+void installMovieClipClass(Machine& m)
+{
+    Object* proto = m.newObject();
+    m.protos().movieClip = proto;
+    m.newClass("MovieClip", proto, [](Machine&, Value self, std::span<const Value>) -> Value { return self; });
+    auto method = [&m, proto](const char* name, NativeFunction fn) { m.defineMethod(proto, name, std::move(fn)); };
+    method("play", [](Machine&, Value self, std::span<const Value>) -> Value {
+        if (ClipHost* c = host(self))
+            c->play();
+        return Value();
+    });
+    method("stop", [](Machine&, Value self, std::span<const Value>) -> Value {
+        if (ClipHost* c = host(self))
+            c->stop();
+        return Value();
+    });
+    method("nextFrame", [](Machine&, Value self, std::span<const Value>) -> Value {
+        if (ClipHost* c = host(self))
+            c->nextFrame();
+        return Value();
+    });
+    method("prevFrame", [](Machine&, Value self, std::span<const Value>) -> Value {
+        if (ClipHost* c = host(self))
+            c->prevFrame();
+        return Value();
+    });
+    method("gotoAndPlay", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
+        gotoAndMaybePlay(mm, host(self), arg(args, 0), true);
+        return Value();
+    });
+    method("gotoAndStop", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
+        gotoAndMaybePlay(mm, host(self), arg(args, 0), false);
+        return Value();
+    });
+    method("getDepth", [](Machine&, Value self, std::span<const Value>) -> Value {
+        ClipHost* c = host(self);
+        return c ? Value(static_cast<double>(c->depth() - kScriptDepthOffset)) : Value();
+    });
+    method("getNextHighestDepth", [](Machine&, Value self, std::span<const Value>) -> Value {
+        ClipHost* c = host(self);
+        return c ? Value(static_cast<double>(std::max(0, c->nextHighestDepth() - kScriptDepthOffset))) : Value();
+    });
+    method("swapDepths", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
+        if (ClipHost* c = host(self)) {
+            Value target = arg(args, 0);
+            if (target.isObject())
+                c->swapDepths(target);
+            else
+                c->swapDepths(Value(mm.toNumber(target) + kScriptDepthOffset));
+        }
+        return Value();
+    });
+    method("duplicateMovieClip", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
+        ClipHost* c = host(self);
+        if (!c || args.size() < 2)
+            return Value();
+        Object* copy = c->duplicate(mm.toString(args[0]), mm.toInt32(args[1]) + kScriptDepthOffset);
+        return copy ? Value(copy) : Value();
+    });
+    method("removeMovieClip", [](Machine&, Value self, std::span<const Value>) -> Value {
+        if (ClipHost* c = host(self))
+            c->removeClip();
+        return Value();
+    });
+    method("attachMovie", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
+        ClipHost* c = host(self);
+        if (!c || args.size() < 3)
+            return Value();
+        Object* clip = c->attachMovie(mm.toString(args[0]), mm.toString(args[1]), mm.toInt32(args[2]) + kScriptDepthOffset);
+        if (clip && args.size() > 3) {
+            if (Object* init = args[3].asObject()) {
+                for (const Property& p : init->properties())
+                    mm.setMember(Value(clip), p.name, p.value);
+            }
+        }
+        return clip ? Value(clip) : Value();
+    });
+    method("createEmptyMovieClip", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
+        ClipHost* c = host(self);
+        if (!c || args.size() < 2)
+            return Value();
+        Object* clip = c->createEmptyClip(mm.toString(args[0]), mm.toInt32(args[1]) + kScriptDepthOffset);
+        return clip ? Value(clip) : Value();
+    });
+    method("getBounds", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
+        ClipHost* c = host(self);
+        if (!c)
+            return Value();
+        double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+        c->bounds(arg(args, 0).asObject(), x0, y0, x1, y1);
+        Object* r = mm.newObject();
+        r->put("xMin", Value(x0));
+        r->put("xMax", Value(x1));
+        r->put("yMin", Value(y0));
+        r->put("yMax", Value(y1));
+        return Value(r);
+    });
+    auto convertPoint = [](Machine& mm, Value self, std::span<const Value> args, bool toGlobal) -> Value {
+        ClipHost* c = host(self);
+        Object* point = arg(args, 0).asObject();
+        if (!c || !point)
+            return Value();
+        double x = mm.toNumber(mm.getMember(Value(point), "x"));
+        double y = mm.toNumber(mm.getMember(Value(point), "y"));
+        if (toGlobal)
+            c->localToGlobal(x, y);
+        else
+            c->globalToLocal(x, y);
+        mm.setMember(Value(point), "x", Value(x));
+        mm.setMember(Value(point), "y", Value(y));
+        return Value();
+    };
+    method("localToGlobal", [convertPoint](Machine& mm, Value self, std::span<const Value> args) {
+        return convertPoint(mm, self, args, true);
+    });
+    method("globalToLocal", [convertPoint](Machine& mm, Value self, std::span<const Value> args) {
+        return convertPoint(mm, self, args, false);
+    });
+    method("hitTest", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
+        ClipHost* c = host(self);
+        if (!c)
+            return Value(false);
+        if (args.size() >= 2)
+            return Value(c->hitTestPoint(mm.toNumber(args[0]), mm.toNumber(args[1]), mm.toBoolean(arg(args, 2))));
+        ClipHost* other = host(arg(args, 0));
+        if (!other)
+            return Value(false);
+        double a0, b0, a1, b1, c0, d0, c1, d1;
+        c->bounds(nullptr, a0, b0, a1, b1);
+        c->localToGlobal(a0, b0);
+        c->localToGlobal(a1, b1);
+        other->bounds(nullptr, c0, d0, c1, d1);
+        other->localToGlobal(c0, d0);
+        other->localToGlobal(c1, d1);
+        return Value(a0 <= c1 && c0 <= a1 && b0 <= d1 && d0 <= b1);
+    });
+    method("startDrag", [](Machine&, Value, std::span<const Value>) -> Value { return Value(); });
+    method("stopDrag", [](Machine&, Value, std::span<const Value>) -> Value { return Value(); });
+    method("getBytesLoaded", [](Machine&, Value self, std::span<const Value>) -> Value { return Value(host(self) ? 1.0 : 0.0); });
+    method("getBytesTotal", [](Machine&, Value self, std::span<const Value>) -> Value { return Value(host(self) ? 1.0 : 0.0); });
+    for (const char* name : {"clear", "beginFill", "endFill", "lineStyle", "moveTo", "lineTo", "curveTo", "beginGradientFill"})
+        method(name, [](Machine&, Value, std::span<const Value>) -> Value { return Value(); });
+}
+
+} // namespace swf::avm1

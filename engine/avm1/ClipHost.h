@@ -1,0 +1,76 @@
+#pragma once
+
+// What a MovieClip script object asks of the clip it stands for. The movie layer
+// implements it for each clip instance; the machine knows nothing of display lists.
+
+#include "engine/avm1/Value.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace swf::avm1 {
+
+class Object;
+
+// Indices of the clip properties, as GetProperty/SetProperty number them.
+enum class ClipProperty {
+    X = 0, Y, XScale, YScale, CurrentFrame, TotalFrames, Alpha, Visible, Width, Height, Rotation, Target,
+    FramesLoaded, Name, DropTarget, Url, HighQuality, FocusRect, SoundBufTime, Quality, XMouse, YMouse,
+};
+// "_x" -> X ...; case-insensitive; nullopt for other names.
+std::optional<ClipProperty> clipPropertyByName(std::string_view name);
+
+class ClipHost {
+public:
+    virtual ~ClipHost() = default;
+
+    virtual Object* scriptObject() = 0;
+    virtual Object* parentObject() = 0;   // null for a root
+    virtual Object* rootObject() = 0;
+    virtual Object* childByName(std::string_view name, bool caseSensitive) = 0;
+    // Script objects of the named children, in depth order (for..in on a clip).
+    virtual std::vector<Object*> namedChildren() = 0;
+
+    virtual Value getProperty(ClipProperty property) = 0;
+    virtual void setProperty(ClipProperty property, const Value& value) = 0;
+
+    virtual void play() = 0;
+    virtual void stop() = 0;
+    virtual void nextFrame() = 0;
+    virtual void prevFrame() = 0;
+    // 1-based; clamped by the timeline.
+    virtual void gotoFrame(int frame) = 0;
+    virtual bool gotoLabel(std::string_view label) = 0;
+    virtual int currentFrame() = 0;
+    virtual int totalFrames() = 0;
+
+    virtual std::string name() = 0;
+    virtual int depth() = 0;
+    // "_level0.a.b" for the dotted forms, "/a/b" for slash syntax.
+    virtual std::string targetPath(bool slashes) = 0;
+
+    virtual bool removeClip() = 0;
+    virtual Object* duplicate(const std::string& newName, int depth) = 0;
+    virtual Object* attachMovie(const std::string& linkage, const std::string& newName, int depth) = 0;
+    virtual Object* createEmptyClip(const std::string& newName, int depth) = 0;
+    virtual void swapDepths(const Value& target) = 0;
+    virtual int nextHighestDepth() = 0;
+    // Bounds in the coordinate space of `space` (null: the clip's own), in pixels.
+    virtual void bounds(Object* space, double& xMin, double& yMin, double& xMax, double& yMax) = 0;
+    // Points in pixels between the clip's space and the stage's.
+    virtual void localToGlobal(double& x, double& y) = 0;
+    virtual void globalToLocal(double& x, double& y) = 0;
+    virtual bool hitTestPoint(double x, double y, bool shape) = 0;
+
+    // Movie-wide services reached through any clip.
+    virtual void trace(const std::string& line) = 0;
+    virtual void getUrl(const std::string& url, const std::string& target) = 0;
+    virtual void toggleQuality() = 0;
+    virtual void stopSounds() = 0;
+    // The clip at `_levelN`, or null.
+    virtual Object* level(int number) = 0;
+};
+
+} // namespace swf::avm1

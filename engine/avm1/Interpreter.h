@@ -1,0 +1,80 @@
+#pragma once
+
+// The action loop: runs frame scripts and script functions over the Machine. One
+// Context per running block or call holds its stack, registers, scope chain, `this` and
+// the clip its timeline actions address.
+
+#include "engine/avm1/ActionReader.h"
+#include "engine/avm1/Machine.h"
+
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace swf::avm1 {
+
+class Interpreter {
+public:
+    explicit Interpreter(Machine& machine) : m_(machine) {}
+
+    ExecutionResult runBlock(std::span<const uint8_t> code, Object* clip);
+    Value callFunction(Object* function, const Value& self, std::span<const Value> args, Object* home);
+
+private:
+    struct Context {
+        std::span<const uint8_t> code;
+        std::shared_ptr<const ConstantStrings> constants;
+        std::shared_ptr<const Scope> scope;  // innermost first
+        Object* target = nullptr;            // the clip timeline actions address
+        Object* baseClip = nullptr;          // the clip the block belongs to
+        Value self;
+        Object* activation = nullptr;        // where `var` writes inside a function
+        Object* arguments = nullptr;
+        Object* superObject = nullptr;
+        Object* superConstructor = nullptr;
+        std::vector<Value> registers;
+        std::vector<Value> stack;
+        Value returned;
+    };
+    enum class Flow { Fallthrough, Return, JumpOut };
+    struct Outcome {
+        Flow flow = Flow::Fallthrough;
+        size_t offset = 0;
+    };
+
+    Outcome execute(Context& ctx, size_t begin, size_t end);
+    // Carries out one record; sets `next` to where the block continues.
+    Outcome step(Context& ctx, const ActionRecord& action, size_t& next, size_t begin, size_t end);
+    bool stepSimple(Context& ctx, uint8_t code);
+    void push(Context& ctx, std::span<const uint8_t> payload);
+    Outcome defineFunction(Context& ctx, const ActionRecord& action, bool version2, size_t& next);
+    Outcome runTry(Context& ctx, const ActionRecord& action, size_t& next, size_t begin, size_t end);
+    Outcome runWith(Context& ctx, const ActionRecord& action, size_t& next, size_t begin, size_t end);
+
+    // Variables by name or path.
+    Value getVariable(Context& ctx, const std::string& name);
+    void setVariable(Context& ctx, const std::string& name, Value value);
+    void defineLocal(Context& ctx, const std::string& name, Value value);
+    bool deleteVariable(Context& ctx, const std::string& name);
+    bool specialName(Context& ctx, std::string_view name, Value& out);
+    // A clip or object named by a target path ("/a/b", "_root.a", "../b", "a.b").
+    Object* resolveTarget(Context& ctx, const std::string& path);
+    Object* resolvePathFrom(Context& ctx, Object* start, std::string_view path);
+    // Splits "path:var" / "a.b.c" forms; false when `name` is a plain identifier.
+    bool splitPath(const std::string& name, std::string& path, std::string& variable) const;
+
+    Value callValue(Context& ctx, const Value& function, const Value& self, std::span<const Value> args);
+    void callMethodAction(Context& ctx);
+    void gotoFrame2(Context& ctx, std::span<const uint8_t> payload);
+    void gotoFrameValue(Object* clip, const Value& frame, bool play, int bias);
+
+    void pushValue(Context& ctx, Value v);
+    Value pop(Context& ctx);
+    std::vector<Value> popArgs(Context& ctx);
+    ClipHost* targetClip(Context& ctx);
+
+    Machine& m_;
+};
+
+} // namespace swf::avm1

@@ -1,0 +1,663 @@
+#include "engine/avm1/Machine.h"
+
+#include "engine/avm1/ClipHost.h"
+#include "engine/avm1/Interpreter.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <utility>
+
+namespace swf::avm1 {
+
+namespace {
+
+// Calls nested deeper than this abort the script, as the reference player stops at
+// its recursion limit.
+constexpr int kMaxCallDepth = 256;
+
+std::optional<uint32_t> arrayIndex(std::string_view name)
+{
+    if (name.empty() || name.size() > 10 || (name.size() > 1 && name[0] == '0'))
+        return std::nullopt;
+    uint64_t v = 0;
+    for (char c : name) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        v = v * 10 + static_cast<uint64_t>(c - '0');
+    }
+    if (v >= 0xFFFFFFFFull)
+        return std::nullopt;
+    return static_cast<uint32_t>(v);
+}
+
+} // namespace
+
+Machine::Machine(int swfVersion) : version_(swfVersion)
+{
+    protos_.object = heap_.make(ObjectKind::Plain, nullptr, version_);
+    protos_.function = heap_.make(ObjectKind::Plain, protos_.object, version_);
+    global_ = heap_.make(ObjectKind::Plain, protos_.object, version_);
+    installObjectClass(*this);
+    installFunctionClass(*this);
+    installArrayClass(*this);
+    installStringClass(*this);
+    installNumberAndBooleanClasses(*this);
+    installMathObject(*this);
+    installDateClass(*this);
+    installErrorClass(*this);
+    installGlobalFunctions(*this);
+    installMovieClipClass(*this);
+    installStageObjects(*this);
+}
+
+Machine::~Machine() = default;
+
+void Machine::trace(const std::string& line)
+{
+    if (traceSink_)
+        traceSink_(line);
+}
+
+void Machine::spendAction()
+{
+    if (actionsLeft_ == 0)
+        throw ScriptAbort{};
+    --actionsLeft_;
+}
+
+ExecutionResult Machine::runBlock(std::span<const uint8_t> code, Object* clip)
+{
+    return Interpreter(*this).runBlock(code, clip);
+}
+
+Object* Machine::newObject(Object* proto)
+{
+    return heap_.make(ObjectKind::Plain, proto ? proto : protos_.object, version_);
+}
+
+Object* Machine::newArray(std::span<const Value> items)
+{
+    Object* a = heap_.make(ObjectKind::Array, protos_.array, version_);
+    arrayAssign(a, items);
+    return a;
+}
+
+Object* Machine::newNativeFunction(std::string name, NativeFunction fn, NativeFunction construct)
+{
+    Object* f = heap_.make(ObjectKind::Function, protos_.function, version_);
+    auto data = std::make_unique<FunctionData>();
+    data->name = std::move(name);
+    data->native = std::move(fn);
+    data->nativeConstruct = std::move(construct);
+    f->setFunction(std::move(data));
+    return f;
+}
+
+Object* Machine::newClass(std::string name, Object* prototype, NativeFunction call, NativeFunction construct)
+{
+    Object* ctor = newNativeFunction(name, std::move(call), std::move(construct));
+    ctor->put("prototype", Value(prototype), PropertyFlag::DontEnum | PropertyFlag::DontDelete);
+    prototype->put("constructor", Value(ctor), PropertyFlag::DontEnum | PropertyFlag::DontDelete);
+    global_->put(name, Value(ctor), PropertyFlag::DontEnum);
+    return ctor;
+}
+
+Object* Machine::newClipObject(ClipHost* host)
+{
+    Object* o = heap_.make(ObjectKind::MovieClip, protos_.movieClip, version_);
+    o->clip = host;
+    return o;
+}
+
+void Machine::defineMethod(Object* target, std::string_view name, NativeFunction fn)
+{
+    target->put(name, Value(newNativeFunction(std::string(name), std::move(fn))),
+                PropertyFlag::DontEnum | PropertyFlag::DontDelete);
+}
+
+bool Machine::usesDefaultToString(Object* o)
+{
+    const Property* p = findProperty(o, "toString");
+    return !p || p == protos_.object->findOwn("toString");
+}
+
+std::string Machine::toString(const Value& v)
+{
+    if (!v.isObject())
+        return v.toString(version_);
+    Object* o = v.asObject();
+    if (o->kind() == ObjectKind::MovieClip && o->clip && usesDefaultToString(o))
+        return o->clip->targetPath(false);
+    Value p = toPrimitive(v, true);
+    if (p.isObject())
+        return o->kind() == ObjectKind::Function ? "[type Function]" : "[object Object]";
+    return p.toString(version_);
+}
+
+double Machine::toNumber(const Value& v)
+{
+    if (!v.isObject())
+        return v.toNumber(version_);
+    Value p = toPrimitive(v, false);
+    if (p.isObject())
+        return std::nan("");
+    return p.toNumber(version_);
+}
+
+Value Machine::toPrimitive(const Value& v, bool preferString)
+{
+    Object* o = v.asObject();
+    if (!o)
+        return v;
+    if (o->kind() == ObjectKind::MovieClip && o->clip && usesDefaultToString(o) && preferString)
+        return Value(o->clip->targetPath(false));
+    const char* order[2] = {"valueOf", "toString"};
+    if (preferString || o->kind() == ObjectKind::Date)
+        std::swap(order[0], order[1]);
+    for (const char* name : order) {
+        Value method = getMember(v, name);
+        if (Object* f = method.asObject(); f && f->function()) {
+            Value r = call(method, v, {});
+            if (!r.isObject())
+                return r;
+        }
+    }
+    if (o->kind() == ObjectKind::Function)
+        return Value(std::string("[type Function]"));
+    return v;
+}
+
+Object* Machine::toObject(const Value& v)
+{
+    if (Object* o = v.asObject())
+        return o;
+    if (v.isNullish())
+        return nullptr;
+    Object* boxed = nullptr;
+    if (v.isString())
+        boxed = heap_.make(ObjectKind::String, protos_.string, version_);
+    else if (v.isNumber())
+        boxed = heap_.make(ObjectKind::Number, protos_.number, version_);
+    else
+        boxed = heap_.make(ObjectKind::Boolean, protos_.boolean, version_);
+    boxed->primitive = v;
+    return boxed;
+}
+
+std::string Machine::typeOf(const Value& v)
+{
+    if (v.isUndefined())
+        return "undefined";
+    if (v.isNull())
+        return "null";
+    if (v.isBool())
+        return "boolean";
+    if (v.isNumber())
+        return "number";
+    if (v.isString())
+        return "string";
+    Object* o = v.asObject();
+    if (o->kind() == ObjectKind::MovieClip)
+        return "movieclip";
+    if (o->function())
+        return "function";
+    return "object";
+}
+
+bool Machine::strictEquals(const Value& a, const Value& b) const
+{
+    if (a.isNumber() && b.isNumber())
+        return a.asNumber() == b.asNumber();
+    return a == b;
+}
+
+bool Machine::looseEquals(const Value& a, const Value& b)
+{
+    if (a.isNullish() && b.isNullish())
+        return true;
+    if (a.isNullish() || b.isNullish())
+        return false;
+    if (a.isNumber() && b.isNumber())
+        return a.asNumber() == b.asNumber();
+    if (a.isString() && b.isString())
+        return a.asString() == b.asString();
+    if (a.isBool() && b.isBool())
+        return a.asBool() == b.asBool();
+    if (a.isObject() && b.isObject())
+        return a.asObject() == b.asObject();
+    if (a.isBool())
+        return looseEquals(Value(a.asBool() ? 1.0 : 0.0), b);
+    if (b.isBool())
+        return looseEquals(a, Value(b.asBool() ? 1.0 : 0.0));
+    if (a.isNumber() && b.isString())
+        return a.asNumber() == b.toNumber(version_);
+    if (a.isString() && b.isNumber())
+        return a.toNumber(version_) == b.asNumber();
+    if (a.isObject()) {
+        Value p = toPrimitive(a);
+        return p.isObject() ? false : looseEquals(p, b);
+    }
+    if (b.isObject()) {
+        Value p = toPrimitive(b);
+        return p.isObject() ? false : looseEquals(a, p);
+    }
+    return false;
+}
+
+Value Machine::lessThan(const Value& a, const Value& b)
+{
+    Value pa = toPrimitive(a);
+    Value pb = toPrimitive(b);
+    if (pa.isString() && pb.isString())
+        return Value(pa.asString() < pb.asString());
+    double x = toNumber(pa);
+    double y = toNumber(pb);
+    if (std::isnan(x) || std::isnan(y))
+        return Value();
+    return Value(x < y);
+}
+
+bool Machine::instanceOf(const Value& v, Object* constructor)
+{
+    Object* o = v.asObject();
+    if (!o || !constructor)
+        return false;
+    Value protoValue = getMember(Value(constructor), "prototype");
+    Object* proto = protoValue.asObject();
+    if (!proto)
+        return false;
+    int guard = 0;
+    for (Object* p = o->proto(); p && guard < 10000; p = p->proto(), ++guard) {
+        if (p == proto)
+            return true;
+        // Interfaces a class implements count too.
+        if (const Property* ifaces = p->findOwn("__interfaces__")) {
+            if (Object* list = ifaces->value.asObject()) {
+                for (const Value& i : arrayItems(list)) {
+                    if (i.asObject() == constructor)
+                        return true;
+                }
+            }
+        }
+    }
+    return false;
+}
+
+Property* Machine::findProperty(Object* target, std::string_view name)
+{
+    int guard = 0;
+    for (Object* o = target; o && guard < 10000; o = o->proto(), ++guard) {
+        if (Property* p = o->findOwn(name))
+            return p;
+    }
+    return nullptr;
+}
+
+bool Machine::hasProperty(Object* target, std::string_view name)
+{
+    if (!target)
+        return false;
+    if (findProperty(target, name))
+        return true;
+    if (target->kind() == ObjectKind::MovieClip && target->clip)
+        return target->clip->childByName(name, caseSensitive()) || clipPropertyByName(name).has_value();
+    return false;
+}
+
+Value Machine::getMember(const Value& target, std::string_view name)
+{
+    if (target.isNullish())
+        return Value();
+    if (target.isString()) {
+        if (name == "length") {
+            // Code points, which is how the string methods count.
+            size_t n = 0;
+            for (unsigned char c : target.asString())
+                n += (c & 0xC0) != 0x80;
+            return Value(static_cast<double>(n));
+        }
+    }
+    Object* o = target.asObject();
+    Object* lookup = o;
+    if (!o) {
+        if (target.isString())
+            lookup = protos_.string;
+        else if (target.isNumber())
+            lookup = protos_.number;
+        else if (target.isBool())
+            lookup = protos_.boolean;
+    }
+    if (!lookup)
+        return Value();
+    if (name == "__proto__")
+        return Value(lookup == o ? o->proto() : lookup);
+    if (o) {
+        if (Property* own = o->findOwn(name)) {
+            if (own->getter)
+                return call(Value(own->getter), target, {});
+            if (own->isAccessor())
+                return Value();
+            return own->value;
+        }
+        if (o->kind() == ObjectKind::MovieClip && o->clip) {
+            if (auto prop = clipPropertyByName(name))
+                return o->clip->getProperty(*prop);
+            if (Object* child = o->clip->childByName(name, caseSensitive()))
+                return Value(child);
+        }
+        lookup = o->proto();
+    }
+    Property* p = findProperty(lookup, name);
+    if (!p)
+        return Value();
+    if (p->getter)
+        return call(Value(p->getter), target, {});
+    if (p->isAccessor())
+        return Value();
+    return p->value;
+}
+
+void Machine::setMember(const Value& target, std::string_view name, Value value)
+{
+    Object* o = target.asObject();
+    if (!o)
+        return;
+    if (name == "__proto__") {
+        o->setProto(value.asObject());
+        return;
+    }
+    if (!o->watches.empty()) {
+        auto it = o->watches.find(std::string(name));
+        if (it != o->watches.end() && it->second.callback) {
+            Value old = getMember(target, name);
+            Value args[] = {Value(std::string(name)), old, value, it->second.userData};
+            value = call(Value(it->second.callback), target, args);
+        }
+    }
+    Property* own = o->findOwn(name);
+    if (!own) {
+        if (o->kind() == ObjectKind::MovieClip && o->clip) {
+            if (auto prop = clipPropertyByName(name)) {
+                o->clip->setProperty(*prop, value);
+                return;
+            }
+        }
+        // An inherited setter takes the write.
+        if (Property* inherited = findProperty(o->proto(), name); inherited && inherited->isAccessor()) {
+            if (inherited->setter)
+                call(Value(inherited->setter), target, std::span<const Value>(&value, 1));
+            return;
+        }
+    } else if (own->isAccessor()) {
+        if (own->setter)
+            call(Value(own->setter), target, std::span<const Value>(&value, 1));
+        return;
+    } else if (own->flags & PropertyFlag::ReadOnly) {
+        return;
+    }
+    if (o->kind() == ObjectKind::Array) {
+        if (name == "length") {
+            double n = toNumber(value);
+            if (n >= 0 && n < 4294967295.0)
+                setArrayLength(o, static_cast<uint32_t>(n));
+            return;
+        }
+        if (auto index = arrayIndex(name)) {
+            arraySet(o, *index, std::move(value));
+            return;
+        }
+    }
+    if (own)
+        own->value = std::move(value);
+    else
+        o->put(name, std::move(value));
+}
+
+bool Machine::deleteMember(Object* target, std::string_view name)
+{
+    if (!target)
+        return false;
+    Property* p = target->findOwn(name);
+    if (!p || (p->flags & PropertyFlag::DontDelete))
+        return false;
+    return target->erase(name);
+}
+
+std::vector<std::string> Machine::enumerableNames(Object* target)
+{
+    std::vector<std::string> names;
+    std::vector<std::string> seen;
+    auto seenBefore = [&](const std::string& n) {
+        for (const std::string& s : seen) {
+            if (caseSensitive() ? s == n : std::ranges::equal(s, n, [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b)); }))
+                return true;
+        }
+        return false;
+    };
+    int guard = 0;
+    for (Object* o = target; o && guard < 10000; o = o->proto(), ++guard) {
+        for (const Property& p : o->properties()) {
+            if (seenBefore(p.name))
+                continue;
+            seen.push_back(p.name);
+            if (!(p.flags & PropertyFlag::DontEnum))
+                names.push_back(p.name);
+        }
+        if (o->kind() == ObjectKind::MovieClip && o->clip) {
+            for (Object* child : o->clip->namedChildren()) {
+                std::string n = child && child->clip ? child->clip->name() : std::string();
+                if (!n.empty() && !seenBefore(n)) {
+                    seen.push_back(n);
+                    names.push_back(n);
+                }
+            }
+        }
+    }
+    return names;
+}
+
+uint32_t Machine::arrayLength(Object* array)
+{
+    if (!array)
+        return 0;
+    const Property* p = array->findOwn("length");
+    if (!p)
+        return 0;
+    double n = p->value.toNumber(version_);
+    if (std::isnan(n) || n < 0)
+        return 0;
+    return static_cast<uint32_t>(std::min(n, 4294967295.0));
+}
+
+void Machine::setArrayLength(Object* array, uint32_t length)
+{
+    uint32_t old = arrayLength(array);
+    if (length < old) {
+        // Only the indices that exist need removing, whatever the old length claims.
+        std::vector<std::string> doomed;
+        for (const Property& p : array->properties()) {
+            if (auto index = arrayIndex(p.name); index && *index >= length)
+                doomed.push_back(p.name);
+        }
+        for (const std::string& name : doomed)
+            array->erase(name);
+    }
+    array->put("length", Value(static_cast<double>(length)), PropertyFlag::DontEnum | PropertyFlag::DontDelete);
+}
+
+Value Machine::arrayGet(Object* array, uint32_t index)
+{
+    return getMember(Value(array), std::to_string(index));
+}
+
+void Machine::arraySet(Object* array, uint32_t index, Value value)
+{
+    std::string name = std::to_string(index);
+    if (Property* p = array->findOwn(name))
+        p->value = std::move(value);
+    else
+        array->put(name, std::move(value));
+    if (array->kind() == ObjectKind::Array && index >= arrayLength(array))
+        array->put("length", Value(static_cast<double>(index) + 1), PropertyFlag::DontEnum | PropertyFlag::DontDelete);
+}
+
+std::vector<Value> Machine::arrayItems(Object* array)
+{
+    std::vector<Value> items;
+    uint32_t n = std::min<uint32_t>(arrayLength(array), 1u << 24);
+    items.reserve(n);
+    for (uint32_t i = 0; i < n; ++i)
+        items.push_back(arrayGet(array, i));
+    return items;
+}
+
+void Machine::arrayAssign(Object* array, std::span<const Value> items)
+{
+    setArrayLength(array, 0);
+    for (uint32_t i = 0; i < items.size(); ++i)
+        array->put(std::to_string(i), items[i]);
+    array->put("length", Value(static_cast<double>(items.size())), PropertyFlag::DontEnum | PropertyFlag::DontDelete);
+}
+
+Value Machine::call(const Value& function, const Value& self, std::span<const Value> args)
+{
+    Object* home = std::exchange(pendingHome, nullptr);
+    Object* f = function.asObject();
+    if (!f || !f->function())
+        return Value();
+    if (callDepth >= kMaxCallDepth)
+        throw ScriptAbort{};
+    struct DepthGuard {
+        int& depth;
+        explicit DepthGuard(int& d) : depth(d) { ++depth; }
+        ~DepthGuard() { --depth; }
+    } guard(callDepth);
+    FunctionData* data = f->function();
+    if (data->native)
+        return data->native(*this, self, args);
+    return Interpreter(*this).callFunction(f, self, args, home);
+}
+
+Value Machine::callMethod(const Value& target, std::string_view name, std::span<const Value> args)
+{
+    return call(getMember(target, name), target, args);
+}
+
+Object* Machine::allocateFor(Object* constructor)
+{
+    Value protoValue = getMember(Value(constructor), "prototype");
+    Object* o = newObject(protoValue.asObject() ? protoValue.asObject() : protos_.object);
+    o->put("__constructor__", Value(constructor), PropertyFlag::DontEnum);
+    if (version_ < 7)
+        o->put("constructor", Value(constructor), PropertyFlag::DontEnum);
+    return o;
+}
+
+Value Machine::construct(const Value& constructor, std::span<const Value> args)
+{
+    Object* ctor = constructor.asObject();
+    if (!ctor || !ctor->function())
+        return Value();
+    if (ctor->function()->nativeConstruct) {
+        if (callDepth >= kMaxCallDepth)
+            throw ScriptAbort{};
+        ++callDepth;
+        Value r;
+        try {
+            r = ctor->function()->nativeConstruct(*this, Value(), args);
+        } catch (...) {
+            --callDepth;
+            throw;
+        }
+        --callDepth;
+        return r;
+    }
+    Object* self = allocateFor(ctor);
+    Value r = call(constructor, Value(self), args);
+    // Built-in classes called as constructors hand back what they built.
+    if (ctor->function()->native && r.isObject())
+        return r;
+    return Value(self);
+}
+
+void Machine::advanceClock(double ms)
+{
+    nowMs_ += ms;
+    // Each interval fires at most once a frame, as the reference player's do when their
+    // period is shorter than a frame.
+    std::vector<int> due;
+    for (const Interval& i : intervals_) {
+        if (i.due <= nowMs_)
+            due.push_back(i.id);
+    }
+    for (int id : due) {
+        auto it = std::ranges::find(intervals_, id, &Interval::id);
+        if (it == intervals_.end())
+            continue;
+        Interval copy = *it;
+        it->due = nowMs_ + std::max(copy.period, 1.0);
+        if (copy.once)
+            intervals_.erase(it);
+        try {
+            if (!copy.method.empty())
+                callMethod(copy.self, copy.method, copy.args);
+            else
+                call(copy.function, copy.self, copy.args);
+        } catch (const ScriptThrow&) {
+        } catch (const ScriptAbort&) {
+        }
+    }
+}
+
+int Machine::addInterval(Value function, Value self, std::string method, double period, std::vector<Value> args, bool once)
+{
+    if (intervals_.size() >= 10000)
+        return 0;
+    Interval i;
+    i.id = nextIntervalId_++;
+    i.function = std::move(function);
+    i.self = std::move(self);
+    i.method = std::move(method);
+    i.period = std::isnan(period) ? 0 : period;
+    i.due = nowMs_ + std::max(i.period, 1.0);
+    i.args = std::move(args);
+    i.once = once;
+    intervals_.push_back(std::move(i));
+    return intervals_.back().id;
+}
+
+void Machine::clearInterval(int id)
+{
+    std::erase_if(intervals_, [id](const Interval& i) { return i.id == id; });
+}
+
+void Machine::collectGarbage(std::span<Object* const> extraRoots)
+{
+    std::vector<Object*> roots(extraRoots.begin(), extraRoots.end());
+    roots.push_back(global_);
+    for (Object* p : {protos_.object, protos_.function, protos_.array, protos_.string, protos_.number,
+                      protos_.boolean, protos_.movieClip, protos_.date, protos_.error})
+        roots.push_back(p);
+    for (const auto& [name, ctor] : registeredClasses_)
+        roots.push_back(ctor);
+    roots.push_back(currentClip_);
+    heap_.collect(roots, [this](const std::function<void(Object*)>& mark) {
+        for (const Interval& i : intervals_) {
+            mark(i.function.asObject());
+            mark(i.self.asObject());
+            for (const Value& a : i.args)
+                mark(a.asObject());
+        }
+    });
+}
+
+uint32_t Machine::nextRandom()
+{
+    randomState_ ^= randomState_ >> 12;
+    randomState_ ^= randomState_ << 25;
+    randomState_ ^= randomState_ >> 27;
+    return static_cast<uint32_t>((randomState_ * 0x2545F4914F6CDD1Dull) >> 32);
+}
+
+} // namespace swf::avm1

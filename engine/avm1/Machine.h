@@ -1,0 +1,187 @@
+#pragma once
+
+// The ActionScript 1/2 machine of one movie: the heap, the global object and the
+// built-in classes, the conversions that may call into objects, property access with
+// prototype chains and accessors, function calls, and the movie-wide script budget.
+// The action loop itself is the Interpreter's.
+
+#include "engine/avm1/Object.h"
+#include "engine/avm1/Value.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace swf::avm1 {
+
+enum class ExecutionResult { Finished, BudgetExhausted };
+
+struct Prototypes {
+    Object* object = nullptr;
+    Object* function = nullptr;
+    Object* array = nullptr;
+    Object* string = nullptr;
+    Object* number = nullptr;
+    Object* boolean = nullptr;
+    Object* movieClip = nullptr;
+    Object* date = nullptr;
+    Object* error = nullptr;
+};
+
+class Machine {
+public:
+    explicit Machine(int swfVersion);
+    ~Machine();
+    Machine(const Machine&) = delete;
+    Machine& operator=(const Machine&) = delete;
+
+    int version() const { return version_; }
+    bool caseSensitive() const { return version_ >= 7; }
+    Heap& heap() { return heap_; }
+    Object* global() const { return global_; }
+    const Prototypes& protos() const { return protos_; }
+    Prototypes& protos() { return protos_; }
+
+    // Where trace() lines go.
+    void setTraceSink(std::function<void(const std::string&)> sink) { traceSink_ = std::move(sink); }
+    void trace(const std::string& line);
+    // The movie's clips by level, for _levelN and _root (level 0).
+    void setLevelResolver(std::function<Object*(int)> resolver) { levelResolver_ = std::move(resolver); }
+    Object* level(int number) const { return levelResolver_ ? levelResolver_(number) : nullptr; }
+    // Library symbols for attachMovie / registerClass: constructor by linkage name.
+    std::unordered_map<std::string, Object*>& registeredClasses() { return registeredClasses_; }
+
+    // Budget shared by everything run until the next reset: a script that runs too long
+    // is stopped, as the reference player stops it.
+    void resetBudget(size_t actions) { actionsLeft_ = actions; }
+    size_t actionsLeft() const { return actionsLeft_; }
+    void spendAction();
+
+    // Runs a frame script (or clip event) on `clip`. Errors stop the block quietly.
+    ExecutionResult runBlock(std::span<const uint8_t> code, Object* clip);
+
+    // Object creation.
+    Object* newObject(Object* proto = nullptr);
+    Object* newArray(std::span<const Value> items = {});
+    Object* newNativeFunction(std::string name, NativeFunction fn, NativeFunction construct = nullptr);
+    // A function that serves as a class: gets `prototype` with `constructor`.
+    Object* newClass(std::string name, Object* prototype, NativeFunction call, NativeFunction construct = nullptr);
+    Object* newClipObject(ClipHost* host);
+    void defineMethod(Object* target, std::string_view name, NativeFunction fn);
+
+    // Conversions.
+    std::string toString(const Value& v);
+    double toNumber(const Value& v);
+    bool toBoolean(const Value& v) const { return v.toBoolean(version_); }
+    Value toPrimitive(const Value& v, bool preferString = false);
+    Object* toObject(const Value& v);  // boxes primitives; null for undefined/null
+    std::string typeOf(const Value& v);
+    int32_t toInt32(const Value& v) { return avm1::toInt32(toNumber(v)); }
+
+    // Comparisons.
+    bool looseEquals(const Value& a, const Value& b);
+    bool strictEquals(const Value& a, const Value& b) const;
+    // a < b: true, false, or undefined (NaN involved).
+    Value lessThan(const Value& a, const Value& b);
+    bool instanceOf(const Value& v, Object* constructor);
+
+    // Properties.
+    Value getMember(const Value& target, std::string_view name);
+    void setMember(const Value& target, std::string_view name, Value value);
+    bool deleteMember(Object* target, std::string_view name);
+    bool hasProperty(Object* target, std::string_view name);
+    // The property `name` as found along the prototype chain.
+    Property* findProperty(Object* target, std::string_view name);
+    // Enumerable names, own first then inherited, without repeats, in the order
+    // for..in reports them.
+    std::vector<std::string> enumerableNames(Object* target);
+
+    // Arrays.
+    uint32_t arrayLength(Object* array);
+    void setArrayLength(Object* array, uint32_t length);
+    Value arrayGet(Object* array, uint32_t index);
+    void arraySet(Object* array, uint32_t index, Value value);
+    std::vector<Value> arrayItems(Object* array);
+    void arrayAssign(Object* array, std::span<const Value> items);
+
+    // Calls. `self` is the `this` of the call.
+    Value call(const Value& function, const Value& self, std::span<const Value> args);
+    Value callMethod(const Value& target, std::string_view name, std::span<const Value> args);
+    Value construct(const Value& constructor, std::span<const Value> args);
+    // Builds `this` for `new constructor`, without calling it.
+    Object* allocateFor(Object* constructor);
+
+    // Timers driven by the frame clock.
+    double now() const { return nowMs_; }
+    void advanceClock(double ms);
+    int addInterval(Value function, Value self, std::string method, double period, std::vector<Value> args, bool once);
+    void clearInterval(int id);
+
+    // Frees objects nothing reaches any more; `extraRoots` adds the movie's own.
+    void collectGarbage(std::span<Object* const> extraRoots);
+
+    // The clip scripts are running on right now (for trace of clip properties etc.).
+    Object* currentClip() const { return currentClip_; }
+    void setCurrentClip(Object* clip) { currentClip_ = clip; }
+    int callDepth = 0;
+    // The prototype a method about to be called was found on, for its `super`.
+    Object* pendingHome = nullptr;
+
+    // Random numbers: one generator per machine, seeded for repeatable runs.
+    uint32_t nextRandom();
+
+private:
+    // A clip without a toString of its own converts to its target path.
+    bool usesDefaultToString(Object* o);
+
+    struct Interval {
+        int id = 0;
+        Value function;
+        Value self;
+        std::string method;
+        double period = 0;
+        double due = 0;
+        std::vector<Value> args;
+        bool once = false;
+    };
+
+    int version_;
+    Heap heap_;
+    Object* global_ = nullptr;
+    Prototypes protos_;
+    std::function<void(const std::string&)> traceSink_;
+    std::function<Object*(int)> levelResolver_;
+    std::unordered_map<std::string, Object*> registeredClasses_;
+    size_t actionsLeft_ = 1'000'000;
+    double nowMs_ = 0;
+    std::vector<Interval> intervals_;
+    int nextIntervalId_ = 1;
+    Object* currentClip_ = nullptr;
+    uint64_t randomState_ = 0x2545F4914F6CDD1Dull;
+};
+
+// Builders of the built-in classes and globals, one file each.
+void installObjectClass(Machine& m);
+void installFunctionClass(Machine& m);
+void installArrayClass(Machine& m);
+void installStringClass(Machine& m);
+void installNumberAndBooleanClasses(Machine& m);
+void installMathObject(Machine& m);
+void installDateClass(Machine& m);
+void installGlobalFunctions(Machine& m);
+void installMovieClipClass(Machine& m);
+void installStageObjects(Machine& m);
+void installErrorClass(Machine& m);
+
+// Argument helper for natives.
+inline Value arg(std::span<const Value> args, size_t i)
+{
+    return i < args.size() ? args[i] : Value();
+}
+
+} // namespace swf::avm1

@@ -1,0 +1,547 @@
+#include "engine/movie/ClipScript.h"
+
+#include "engine/avm1/Machine.h"
+#include "engine/format/Shape.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace swf::movie {
+
+namespace {
+
+// Depths at and above this belong to scripts (depth 0 in script terms).
+constexpr int kScriptDepthBase = 16384;
+constexpr double kTwips = 20.0;
+
+bool sameName(std::string_view a, std::string_view b, bool caseSensitive)
+{
+    if (a.size() != b.size())
+        return false;
+    if (caseSensitive)
+        return a == b;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+Rect transformRect(const Rect& r, const Matrix& m)
+{
+    Point corners[4] = {m.apply({double(r.xMin), double(r.yMin)}), m.apply({double(r.xMax), double(r.yMin)}),
+                        m.apply({double(r.xMin), double(r.yMax)}), m.apply({double(r.xMax), double(r.yMax)})};
+    double x0 = corners[0].x, x1 = x0, y0 = corners[0].y, y1 = y0;
+    for (const Point& p : corners) {
+        x0 = std::min(x0, p.x);
+        x1 = std::max(x1, p.x);
+        y0 = std::min(y0, p.y);
+        y1 = std::max(y1, p.y);
+    }
+    return {static_cast<int32_t>(std::floor(x0)), static_cast<int32_t>(std::ceil(x1)), static_cast<int32_t>(std::floor(y0)),
+            static_cast<int32_t>(std::ceil(y1))};
+}
+
+bool isEmpty(const Rect& r)
+{
+    return r.xMin == 0 && r.xMax == 0 && r.yMin == 0 && r.yMax == 0;
+}
+
+Rect unite(const Rect& a, const Rect& b)
+{
+    if (isEmpty(a))
+        return b;
+    if (isEmpty(b))
+        return a;
+    return {std::min(a.xMin, b.xMin), std::max(a.xMax, b.xMax), std::min(a.yMin, b.yMin), std::max(a.yMax, b.yMax)};
+}
+
+double xScaleOf(const Matrix& m)
+{
+    return std::sqrt(m.a * m.a + m.b * m.b) * 100;
+}
+
+double yScaleOf(const Matrix& m)
+{
+    return std::sqrt(m.c * m.c + m.d * m.d) * 100;
+}
+
+double rotationOf(const Matrix& m)
+{
+    return std::atan2(m.b, m.a) * 180 / std::numbers::pi;
+}
+
+void setScaleRotation(Matrix& m, double xScale, double yScale, double degrees)
+{
+    double r = degrees * std::numbers::pi / 180;
+    m.a = xScale / 100 * std::cos(r);
+    m.b = xScale / 100 * std::sin(r);
+    m.c = -yScale / 100 * std::sin(r);
+    m.d = yScale / 100 * std::cos(r);
+}
+
+} // namespace
+
+ScriptLink::ScriptLink() = default;
+ScriptLink::ScriptLink(const ScriptLink&) {}
+ScriptLink::ScriptLink(ScriptLink&&) noexcept {}
+ScriptLink::~ScriptLink() = default;
+
+ScriptLink& ScriptLink::operator=(const ScriptLink& other)
+{
+    if (this != &other)
+        host_.reset();
+    return *this;
+}
+
+ScriptLink& ScriptLink::operator=(ScriptLink&& other) noexcept
+{
+    if (this != &other)
+        host_.reset();
+    return *this;
+}
+
+void ScriptLink::set(std::unique_ptr<ClipScript> host)
+{
+    host_ = std::move(host);
+}
+
+void ScriptLink::reset()
+{
+    host_.reset();
+}
+
+Rect characterBounds(const DisplayObject& object)
+{
+    if (object.clip)
+        return clipBounds(*object.clip);
+    if (!object.character)
+        return {};
+    if (object.character->shape)
+        return object.character->shape->bounds;
+    if (object.character->morph)
+        return object.character->morph->startBounds;
+    return {};
+}
+
+Rect clipBounds(const ClipState& clip)
+{
+    Rect r;
+    for (const DisplayObject& child : clip.children)
+        r = unite(r, transformRect(characterBounds(child), child.matrix));
+    return r;
+}
+
+ClipScript::ClipScript(TimelinePlayer& player, std::weak_ptr<avm1::Machine> machine, ClipState& self, ClipState* parent,
+                       avm1::Object* object)
+    : player_(player), machine_(std::move(machine)), self_(self), parent_(parent), object_(object)
+{
+}
+
+ClipScript::~ClipScript()
+{
+    if (!machine_.expired())
+        object_->clip = nullptr;
+}
+
+DisplayObject* ClipScript::displayObject()
+{
+    if (!parent_)
+        return nullptr;
+    for (DisplayObject& o : parent_->children) {
+        if (o.clip.get() == &self_)
+            return &o;
+    }
+    return nullptr;
+}
+
+ClipPath ClipScript::path()
+{
+    ClipPath reversed;
+    ClipScript* s = this;
+    while (s && s->parent_) {
+        DisplayObject* d = s->displayObject();
+        if (!d)
+            break;
+        reversed.push_back(d->depth);
+        s = s->parent_->script.get();
+    }
+    return ClipPath(reversed.rbegin(), reversed.rend());
+}
+
+avm1::Object* ClipScript::parentObject()
+{
+    if (!parent_ || !parent_->script.get())
+        return nullptr;
+    return parent_->script.get()->scriptObject();
+}
+
+avm1::Object* ClipScript::rootObject()
+{
+    ClipScript* s = this;
+    while (s->parent_ && s->parent_->script.get())
+        s = s->parent_->script.get();
+    return s->scriptObject();
+}
+
+avm1::Object* ClipScript::childByName(std::string_view name, bool caseSensitive)
+{
+    for (DisplayObject& child : self_.children) {
+        if (child.clip && !child.name.empty() && sameName(child.name, name, caseSensitive)) {
+            ClipPath p = path();
+            p.push_back(child.depth);
+            return player_.scriptObject(*player_.root_, p);
+        }
+    }
+    return nullptr;
+}
+
+std::vector<avm1::Object*> ClipScript::namedChildren()
+{
+    std::vector<avm1::Object*> out;
+    ClipPath base = path();
+    for (DisplayObject& child : self_.children) {
+        if (child.clip && !child.name.empty()) {
+            ClipPath p = base;
+            p.push_back(child.depth);
+            if (avm1::Object* o = player_.scriptObject(*player_.root_, p))
+                out.push_back(o);
+        }
+    }
+    return out;
+}
+
+avm1::Value ClipScript::getProperty(avm1::ClipProperty property)
+{
+    using P = avm1::ClipProperty;
+    DisplayObject* d = displayObject();
+    Matrix m = d ? d->matrix : Matrix{};
+    switch (property) {
+    case P::X: return avm1::Value(m.tx / kTwips);
+    case P::Y: return avm1::Value(m.ty / kTwips);
+    case P::XScale: return avm1::Value(xScaleOf(m));
+    case P::YScale: return avm1::Value(yScaleOf(m));
+    case P::CurrentFrame: return avm1::Value(static_cast<double>(self_.frame));
+    case P::TotalFrames:
+    case P::FramesLoaded: return avm1::Value(static_cast<double>(totalFrames()));
+    case P::Alpha: return avm1::Value(d ? static_cast<double>(d->colorTransform.aMul) * 100 : 100.0);
+    case P::Visible: return avm1::Value(d ? d->visible : true);
+    case P::Width:
+    case P::Height: {
+        Rect r = transformRect(clipBounds(self_), m);
+        return avm1::Value((property == P::Width ? r.width() : r.height()) / kTwips);
+    }
+    case P::Rotation: return avm1::Value(rotationOf(m));
+    case P::Target: return avm1::Value(targetPath(true));
+    case P::Name: return avm1::Value(name());
+    case P::DropTarget: return avm1::Value(std::string());
+    case P::Url: return avm1::Value(std::string());
+    case P::HighQuality: return avm1::Value(1.0);
+    case P::FocusRect: return avm1::Value(true);
+    case P::SoundBufTime: return avm1::Value(5.0);
+    case P::Quality: return avm1::Value("HIGH");
+    case P::XMouse:
+    case P::YMouse: return avm1::Value(0.0);
+    }
+    return avm1::Value();
+}
+
+void ClipScript::setProperty(avm1::ClipProperty property, const avm1::Value& value)
+{
+    using P = avm1::ClipProperty;
+    avm1::Machine* machine = player_.machine();
+    DisplayObject* d = displayObject();
+    if (!d || !machine)
+        return;
+    double n = machine->toNumber(value);
+    Matrix& m = d->matrix;
+    bool numeric = !std::isnan(n);
+    switch (property) {
+    case P::X:
+        if (numeric)
+            m.tx = std::round(n * kTwips);
+        break;
+    case P::Y:
+        if (numeric)
+            m.ty = std::round(n * kTwips);
+        break;
+    case P::XScale:
+        if (numeric)
+            setScaleRotation(m, n, yScaleOf(m), rotationOf(m));
+        break;
+    case P::YScale:
+        if (numeric)
+            setScaleRotation(m, xScaleOf(m), n, rotationOf(m));
+        break;
+    case P::Rotation:
+        if (numeric)
+            setScaleRotation(m, xScaleOf(m), yScaleOf(m), std::fmod(n, 360.0));
+        break;
+    case P::Alpha:
+        if (numeric)
+            d->colorTransform.aMul = static_cast<float>(n / 100);
+        break;
+    case P::Visible: d->visible = machine->toBoolean(value); break;
+    case P::Width:
+    case P::Height: {
+        Rect own = clipBounds(self_);
+        double size = property == P::Width ? own.width() : own.height();
+        if (numeric && size > 0) {
+            double scale = n * kTwips / size * 100;
+            if (property == P::Width)
+                setScaleRotation(m, scale, yScaleOf(m), rotationOf(m));
+            else
+                setScaleRotation(m, xScaleOf(m), scale, rotationOf(m));
+        }
+        break;
+    }
+    case P::Name: d->name = machine->toString(value); break;
+    default: break;
+    }
+}
+
+void ClipScript::goTo(int frame)
+{
+    ClipPath p = path();
+    player_.gotoInClip(self_, p, frame);
+}
+
+void ClipScript::nextFrame()
+{
+    goTo(self_.frame + 1);
+    stop();
+}
+
+void ClipScript::prevFrame()
+{
+    goTo(self_.frame - 1);
+    stop();
+}
+
+void ClipScript::gotoFrame(int frame)
+{
+    goTo(frame);
+}
+
+bool ClipScript::gotoLabel(std::string_view label)
+{
+    if (!self_.timeline)
+        return false;
+    auto frame = self_.timeline->frameOfLabel(label);
+    if (!frame)
+        return false;
+    goTo(*frame);
+    return true;
+}
+
+std::string ClipScript::name()
+{
+    DisplayObject* d = displayObject();
+    return d ? d->name : std::string();
+}
+
+int ClipScript::depth()
+{
+    DisplayObject* d = displayObject();
+    return d ? d->depth : 0;
+}
+
+std::string ClipScript::targetPath(bool slashes)
+{
+    if (!parent_ || !parent_->script.get())
+        return slashes ? "/" : "_level0";
+    std::string base = parent_->script.get()->targetPath(slashes);
+    if (slashes)
+        return (base == "/" ? base : base + "/") + name();
+    return base + "." + name();
+}
+
+bool ClipScript::removeClip()
+{
+    DisplayObject* d = displayObject();
+    if (!d || d->depth < kScriptDepthBase)
+        return false;
+    ClipState* parent = parent_;
+    uint16_t at = d->depth;
+    // Removing destroys this host; nothing may touch it afterwards.
+    parent->remove(at);
+    return true;
+}
+
+avm1::Object* ClipScript::duplicate(const std::string& newName, int newDepth)
+{
+    DisplayObject* d = displayObject();
+    if (!d || !parent_ || !parent_->script.get() || newDepth < 0 || newDepth > 0xFFFF)
+        return nullptr;
+    DisplayObject copy;
+    copy.depth = static_cast<uint16_t>(newDepth);
+    copy.characterId = d->characterId;
+    copy.character = d->character;
+    copy.matrix = d->matrix;
+    copy.colorTransform = d->colorTransform;
+    copy.clipDepth = d->clipDepth;
+    copy.visible = d->visible;
+    copy.clipActions = d->clipActions;
+    copy.name = newName;
+    return player_.placeByScript(*parent_, parent_->script.get()->path(), std::move(copy));
+}
+
+avm1::Object* ClipScript::attachMovie(const std::string& linkage, const std::string& newName, int newDepth)
+{
+    const MovieDef& movie = player_.movie_;
+    auto it = movie.exports.find(linkage);
+    if (it == movie.exports.end()) {
+        it = std::find_if(movie.exports.begin(), movie.exports.end(),
+                          [&](const auto& e) { return sameName(e.first, linkage, false); });
+    }
+    if (it == movie.exports.end() || newDepth < 0 || newDepth > 0xFFFF)
+        return nullptr;
+    const Character* character = movie.character(it->second);
+    if (!character || character->kind != CharacterKind::Sprite)
+        return nullptr;
+    DisplayObject object;
+    object.depth = static_cast<uint16_t>(newDepth);
+    object.characterId = it->second;
+    object.character = character;
+    object.name = newName;
+    return player_.placeByScript(self_, path(), std::move(object), linkage);
+}
+
+avm1::Object* ClipScript::createEmptyClip(const std::string& newName, int newDepth)
+{
+    if (newDepth < 0 || newDepth > 0xFFFF)
+        return nullptr;
+    DisplayObject object;
+    object.depth = static_cast<uint16_t>(newDepth);
+    object.character = &player_.emptySprite_;
+    object.name = newName;
+    return player_.placeByScript(self_, path(), std::move(object));
+}
+
+void ClipScript::swapDepths(const avm1::Value& target)
+{
+    DisplayObject* d = displayObject();
+    avm1::Machine* machine = player_.machine();
+    if (!d || !machine)
+        return;
+    int to = 0;
+    if (avm1::Object* other = target.asObject()) {
+        auto* host = dynamic_cast<ClipScript*>(other->clip);
+        if (!host || host->parent_ != parent_)
+            return;
+        to = host->depth();
+    } else {
+        double n = machine->toNumber(target);
+        if (std::isnan(n) || n < 0 || n > 0xFFFF)
+            return;
+        to = static_cast<int>(n);
+    }
+    uint16_t from = d->depth;
+    if (to == from)
+        return;
+    std::vector<DisplayObject>& list = parent_->children;
+    for (DisplayObject& o : list) {
+        if (o.depth == to) {
+            o.depth = from;
+            o.placedAt = -1;
+        }
+    }
+    d->depth = static_cast<uint16_t>(to);
+    d->placedAt = -1;
+    std::stable_sort(list.begin(), list.end(), [](const DisplayObject& a, const DisplayObject& b) { return a.depth < b.depth; });
+}
+
+int ClipScript::nextHighestDepth()
+{
+    int highest = kScriptDepthBase;
+    for (const DisplayObject& o : self_.children)
+        highest = std::max(highest, o.depth + 1);
+    return highest;
+}
+
+Matrix ClipScript::toStage()
+{
+    Matrix m;
+    ClipScript* s = this;
+    while (s && s->parent_) {
+        DisplayObject* d = s->displayObject();
+        if (!d)
+            break;
+        m = d->matrix * m;
+        s = s->parent_->script.get();
+    }
+    return m;
+}
+
+void ClipScript::bounds(avm1::Object* space, double& xMin, double& yMin, double& xMax, double& yMax)
+{
+    Rect r = clipBounds(self_);
+    if (space && space->clip && space->clip != this) {
+        auto* other = dynamic_cast<ClipScript*>(space->clip);
+        if (other) {
+            Matrix toOther = other->toStage().inverted() * toStage();
+            r = transformRect(r, toOther);
+        }
+    }
+    xMin = r.xMin / kTwips;
+    yMin = r.yMin / kTwips;
+    xMax = r.xMax / kTwips;
+    yMax = r.yMax / kTwips;
+}
+
+void ClipScript::localToGlobal(double& x, double& y)
+{
+    Point p = toStage().apply({x * kTwips, y * kTwips});
+    x = p.x / kTwips;
+    y = p.y / kTwips;
+}
+
+void ClipScript::globalToLocal(double& x, double& y)
+{
+    Matrix m = toStage();
+    if (!m.invertible())
+        return;
+    Point p = m.inverted().apply({x * kTwips, y * kTwips});
+    x = p.x / kTwips;
+    y = p.y / kTwips;
+}
+
+bool ClipScript::hitTestPoint(double x, double y, bool)
+{
+    Rect r = transformRect(clipBounds(self_), toStage());
+    double tx = x * kTwips;
+    double ty = y * kTwips;
+    return !isEmpty(r) && tx >= r.xMin && tx <= r.xMax && ty >= r.yMin && ty <= r.yMax;
+}
+
+void ClipScript::trace(const std::string& line)
+{
+    if (player_.hooks_.trace && !player_.traceMuted_)
+        player_.hooks_.trace(line);
+}
+
+void ClipScript::getUrl(const std::string& url, const std::string& target)
+{
+    if (player_.hooks_.getUrl)
+        player_.hooks_.getUrl(url, target);
+}
+
+void ClipScript::toggleQuality()
+{
+    if (player_.hooks_.toggleQuality)
+        player_.hooks_.toggleQuality();
+}
+
+void ClipScript::stopSounds()
+{
+    if (player_.hooks_.stopSounds)
+        player_.hooks_.stopSounds();
+}
+
+avm1::Object* ClipScript::level(int number)
+{
+    return number == 0 ? rootObject() : nullptr;
+}
+
+} // namespace swf::movie

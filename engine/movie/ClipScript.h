@@ -1,0 +1,89 @@
+#pragma once
+
+// The script face of one sprite instance: answers its MovieClip object's questions
+// from the display list and carries out what scripts ask of it. It lives in the clip's
+// state and detaches the object when the clip goes away.
+
+#include "engine/avm1/ClipHost.h"
+#include "engine/movie/DisplayList.h"
+#include "engine/movie/Timeline.h"
+
+#include <memory>
+
+namespace swf::avm1 {
+class Machine;
+}
+
+namespace swf::movie {
+
+class ClipScript final : public avm1::ClipHost {
+public:
+    ClipScript(TimelinePlayer& player, std::weak_ptr<avm1::Machine> machine, ClipState& self, ClipState* parent,
+               avm1::Object* object);
+    ~ClipScript() override;
+    ClipScript(const ClipScript&) = delete;
+    ClipScript& operator=(const ClipScript&) = delete;
+
+    ClipState& state() { return self_; }
+    ClipState* parentState() { return parent_; }
+    // The depths from the root to this clip.
+    ClipPath path();
+
+    avm1::Object* scriptObject() override { return object_; }
+    avm1::Object* parentObject() override;
+    avm1::Object* rootObject() override;
+    avm1::Object* childByName(std::string_view name, bool caseSensitive) override;
+    std::vector<avm1::Object*> namedChildren() override;
+
+    avm1::Value getProperty(avm1::ClipProperty property) override;
+    void setProperty(avm1::ClipProperty property, const avm1::Value& value) override;
+
+    void play() override { self_.playing = true; }
+    void stop() override { self_.playing = false; }
+    void nextFrame() override;
+    void prevFrame() override;
+    void gotoFrame(int frame) override;
+    bool gotoLabel(std::string_view label) override;
+    int currentFrame() override { return self_.frame; }
+    int totalFrames() override { return self_.timeline ? self_.timeline->frameCount() : 1; }
+
+    std::string name() override;
+    int depth() override;
+    std::string targetPath(bool slashes) override;
+
+    bool removeClip() override;
+    avm1::Object* duplicate(const std::string& newName, int depth) override;
+    avm1::Object* attachMovie(const std::string& linkage, const std::string& newName, int depth) override;
+    avm1::Object* createEmptyClip(const std::string& newName, int depth) override;
+    void swapDepths(const avm1::Value& target) override;
+    int nextHighestDepth() override;
+    void bounds(avm1::Object* space, double& xMin, double& yMin, double& xMax, double& yMax) override;
+    void localToGlobal(double& x, double& y) override;
+    void globalToLocal(double& x, double& y) override;
+    bool hitTestPoint(double x, double y, bool shape) override;
+
+    void trace(const std::string& line) override;
+    void getUrl(const std::string& url, const std::string& target) override;
+    void toggleQuality() override;
+    void stopSounds() override;
+    avm1::Object* level(int number) override;
+
+private:
+    DisplayObject* displayObject();
+    // The matrix from this clip's space to the stage's, in twips.
+    Matrix toStage();
+    void goTo(int frame);
+
+    TimelinePlayer& player_;
+    std::weak_ptr<avm1::Machine> machine_;
+    ClipState& self_;
+    ClipState* parent_;
+    avm1::Object* object_;
+};
+
+// A character's own bounds in twips (empty for unknown ones), and a clip's with its
+// children's.
+Rect characterBounds(const DisplayObject& object);
+Rect clipBounds(const ClipState& clip);
+
+} // namespace swf::movie
