@@ -56,7 +56,6 @@ void TAboutBox::loadLayout()
     SetCaption(QStringLiteral("About"));
     SetBorderStyle(TBorderStyle::bsDialog);
     SetStoredPlacement(478, 299, 322, 213);
-    setFixedSize(size());
 
     Panel1 = new TPanel(&client());
     Panel1->Name = QStringLiteral("Panel1");

@@ -57,7 +57,10 @@ void TForm::SetStoredPlacement(int left, int top, int clientWidth, int clientHei
     int menuHeight = layout_->menuBar() ? layout_->menuBar()->sizeHint().height() : 0;
     // The client area keeps its designed size; the window grows by the menu bar.
     client_->resize(clientWidth, clientHeight);
-    resize(clientWidth, clientHeight + menuHeight);
+    if (borderStyle_ == TBorderStyle::bsDialog)
+        setFixedSize(clientWidth, clientHeight + menuHeight);  // a dialog frame cannot be resized
+    else
+        resize(clientWidth, clientHeight + menuHeight);
     move(left, top);
 }
 
@@ -76,7 +79,7 @@ void TForm::SetBorderStyle(TBorderStyle style)
     borderStyle_ = style;
     if (style == TBorderStyle::bsDialog) {
         setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-        layout_->setSizeConstraint(QLayout::SetFixedSize);
+        setFixedSize(size());
     }
 }
 

@@ -2,6 +2,7 @@
 accessibility layer (AT-SPI) and screenshots, driven by real key presses."""
 import os
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -113,11 +114,37 @@ for i in range(desktop.childCount):
 '''
 
 
+ATSPI_ACTIVATE = r'''
+import sys, pyatspi
+wanted = sys.argv[1]
+def walk(node):
+    try:
+        if node.getRoleName() == "menu item" and (node.name or "").split("\t")[0] == wanted:
+            node.queryAction().doAction(0)
+            print("done")
+            return True
+        for i in range(node.childCount):
+            if walk(node.getChildAtIndex(i)):
+                return True
+    except Exception:
+        pass
+    return False
+desktop = pyatspi.Registry.getDesktop(0)
+for i in range(desktop.childCount):
+    app = desktop.getChildAtIndex(i)
+    if app and "lanfan" in (app.name or "") and walk(app):
+        break
+'''
+
+
 class PlayerEndToEnd(unittest.TestCase):
+    DEPTH = 24
+
     def setUp(self):
         if not shutil.which("Xvfb") or not shutil.which("xdotool"):
             self.skipTest("Xvfb and xdotool are needed")
-        self.display = Display()
+        self.display = Display(self.DEPTH)
+        self.helpers = []
         self.tmp = tempfile.mkdtemp(prefix="lanfan-e2e-")
         self.movie = os.path.join(self.tmp, "十帧影片.swf")
         with open(self.movie, "wb") as f:
@@ -127,6 +154,10 @@ class PlayerEndToEnd(unittest.TestCase):
                                      stdout=self.log, stderr=subprocess.STDOUT)
 
     def tearDown(self):
+        for helper in self.helpers:
+            if helper.poll() is None:
+                helper.kill()
+            helper.wait()
         if self.proc.poll() is None:
             self.proc.kill()
             self.proc.wait()
@@ -161,6 +192,52 @@ class PlayerEndToEnd(unittest.TestCase):
                     and (text is None or row[3] == text):
                 return row
         return None
+
+    def main_window(self):
+        win = wait_for(lambda: self.window(CAPTION_PATTERN), what="the main window")
+        self.display.run("xdotool", "windowfocus", "--sync", win)
+        return win
+
+    def answer_dialog(self, path):
+        dialog = wait_for(lambda: self.dialog(), what="a file dialog")
+        self.display.run("xdotool", "windowfocus", "--sync", dialog)
+        time.sleep(0.5)
+        # The name box may hold the name chosen last time: replace it.
+        self.key("ctrl+a")
+        self.display.run("xdotool", "type", "--delay", "10", path)
+        self.key("Return")
+        wait_for(lambda: not self.dialog(), what="the dialog to close")
+
+    def open_movie(self, path):
+        win = self.main_window()
+        self.key("ctrl+o")
+        self.answer_dialog(path)
+        self.display.run("xdotool", "windowfocus", "--sync", win)
+        return win
+
+    def menu(self, caption):
+        """Activates a menu item through the accessibility layer, as a screen reader would.
+        It does not wait: an item that opens a modal window answers only once it closes."""
+        helper = subprocess.Popen(["/usr/bin/python3", "-c", ATSPI_ACTIVATE, caption], env=self.display.env,
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.helpers.append(helper)
+
+    def counter(self):
+        for r in self.accessible():
+            if r[0] == "label" and r[1].startswith("当前帧："):
+                return r[1]
+        return None
+
+    def play_button(self):
+        rows = self.accessible()
+        return self.find(rows, role="push button", name="停止") or self.find(rows, role="push button", name="播放")
+
+    def screen_rgb(self, x, y, w, h):
+        shot = os.path.join(self.tmp, "screen.png")
+        self.display.run("import", "-window", "root", shot)
+        raw = subprocess.run(["convert", shot, "-crop", "%dx%d+%d+%d" % (w, h, x, y), "+repage",
+                              "-depth", "8", "rgb:-"], capture_output=True).stdout
+        return raw
 
     def pixel(self, x, y):
         shot = os.path.join(self.tmp, "shot.png")
@@ -206,6 +283,98 @@ class PlayerEndToEnd(unittest.TestCase):
         self.display.run("xdotool", "windowfocus", "--sync", win)
         self.key("Escape")
         self.assertEqual(self.proc.wait(20), 0)
+
+
+    def test_keys_stop_and_play_and_seeking_with_the_box_cleared(self):
+        self.open_movie(self.movie)
+        wait_for(lambda: (self.play_button() or [None, ""])[1] == "停止", what="playing")
+        self.key("s")
+        wait_for(lambda: (self.play_button() or [None, ""])[1] == "播放", what="stopped by S")
+        self.key("shift+s")
+        self.key("Return")
+        wait_for(lambda: (self.play_button() or [None, ""])[1] == "停止", what="playing by Enter")
+        # Clear the check box, then one click on the scroll bar's right arrow: the movie
+        # stops at the sought frame and the tracker stands still.
+        client = (262, 143 + 20)
+        self.display.run("xdotool", "mousemove", str(client[0] + 440), str(client[1] + 24), "click", "1")
+        self.display.run("xdotool", "mousemove", str(client[0] + 112 + 313 - 6), str(client[1] + 24), "click", "1")
+        wait_for(lambda: (self.play_button() or [None, ""])[1] == "播放", what="stopped by the seek")
+        first = self.counter()
+        time.sleep(2.2)
+        self.assertEqual(self.counter(), first)
+        self.assertRegex(first, r"^当前帧：\d+/10$")
+
+    def capture(self, name):
+        path = os.path.join(self.tmp, name)
+        self.key("ctrl+c")
+        self.answer_dialog(path)
+        return wait_for(lambda: os.path.exists(path + ".bmp") and path + ".bmp", what="the BMP file")
+
+    def assert_bmp_equals_screen(self, bmp_path, x, y, w, h, bits, tolerance):
+        with open(bmp_path, "rb") as f:
+            data = f.read()
+        self.assertEqual(data[:2], b"BM")
+        width, height, bpp = struct.unpack_from("<iiH", data, 18)[0], struct.unpack_from("<i", data, 22)[0], \
+            struct.unpack_from("<H", data, 28)[0]
+        self.assertEqual((width, height, bpp), (w, h, bits))
+        offset = struct.unpack_from("<I", data, 10)[0]
+        row = ((w * bits + 31) // 32) * 4
+        self.assertEqual(len(data), offset + row * h)
+        screen = self.screen_rgb(x, y, w, h)
+        worst = 0
+        for yy in range(0, h, 7):
+            src = offset + (h - 1 - yy) * row
+            for xx in range(0, w, 5):
+                if bits == 32:
+                    b, g, r = data[src + 4 * xx: src + 4 * xx + 3]
+                else:
+                    v = struct.unpack_from("<H", data, src + 2 * xx)[0]
+                    r, g, b = ((v >> 10) & 31) * 255 // 31, ((v >> 5) & 31) * 255 // 31, (v & 31) * 255 // 31
+                sr, sg, sb = screen[3 * (yy * w + xx): 3 * (yy * w + xx) + 3]
+                worst = max(worst, abs(r - sr), abs(g - sg), abs(b - sb))
+        self.assertLessEqual(worst, tolerance)
+
+    def test_capture_holds_the_screens_pixels_of_the_player_area(self):
+        demo = os.path.join(os.path.dirname(os.path.dirname(HERE)), "docs", "demo.swf")
+        self.open_movie(demo)
+        self.key("s")
+        wait_for(lambda: (self.play_button() or [None, ""])[1] == "播放", what="stopped")
+        time.sleep(0.3)
+        bits = 32 if self.DEPTH == 24 else 16
+        tolerance = 0 if bits == 32 else 10
+        shot = self.capture("画面")
+        self.assert_bmp_equals_screen(shot, 262, 143 + 20 + 49, 518, 282, bits, tolerance)
+        # With the toolbar hidden (View > Toolbar) the area is 518 x 331.
+        self.menu("工具栏(T)")
+        time.sleep(0.5)
+        shot = self.capture("无工具栏")
+        self.assert_bmp_equals_screen(shot, 262, 143 + 20, 518, 331, bits, tolerance)
+
+    def test_about_box_opens_modally_and_enter_closes_it(self):
+        self.main_window()
+        self.menu("关于(A)")
+        about = wait_for(lambda: self.window("^About$"), what="the About box")
+        self.assertTrue(about)
+        rows = self.accessible()
+        self.assertIsNotNone(self.find(rows, role="label", name="版本        1.00"), rows)
+        # The main window's shortcuts are dead while it is up: S does not stop.
+        self.display.run("xdotool", "windowfocus", "--sync", about)
+        self.key("Return")
+        wait_for(lambda: not self.window("^About$"), what="the About box to close")
+        self.assertIsNone(self.proc.poll())
+
+
+class PlayerOnA16BitDisplay(PlayerEndToEnd):
+    DEPTH = 16
+
+    def test_open_a_movie_and_quit_with_esc(self):
+        self.skipTest("covered at depth 24")
+
+    def test_keys_stop_and_play_and_seeking_with_the_box_cleared(self):
+        self.skipTest("covered at depth 24")
+
+    def test_about_box_opens_modally_and_enter_closes_it(self):
+        self.skipTest("covered at depth 24")
 
 
 if __name__ == "__main__":
