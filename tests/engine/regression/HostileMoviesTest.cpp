@@ -74,6 +74,26 @@ TEST(HostileTimelines, ALongChainOfDistinctSpritesDoesNotExhaustTheStack)
     EXPECT_FALSE(playThreeFramesAndPaint(movie.build()).loadError);
 }
 
+TEST(HostileTimelines, SpritesFanningOutLevelByLevelStayWithinTheInstanceBudget)
+{
+    // Each level places 200 copies of the next: 200^4 clips if nothing stopped it.
+    SwfWriter movie;
+    movie.defineEmptyShape(1);
+    uint16_t child = 1;
+    for (uint16_t level = 0; level < 4; ++level) {
+        TagStream sprite;
+        for (uint32_t depth = 1; depth <= 200; ++depth)
+            sprite.placeObject2(place(depth, child));
+        sprite.showFrame();
+        uint16_t id = static_cast<uint16_t>(10 + level);
+        movie.defineSprite(id, 1, sprite);
+        child = id;
+    }
+    movie.placeObject2(place(1, child)).showFrame().showFrame();
+    PlayOutcome outcome = playThreeFramesAndPaint(movie.build());
+    EXPECT_FALSE(outcome.loadError);
+}
+
 TEST(HostileTimelines, ExtremeDepthsAndAFullDisplayList)
 {
     SwfWriter movie;
