@@ -2,6 +2,8 @@
 
 #include "toolkit/ScrollBar.h"
 
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTest>
 
 using namespace lanfan;
@@ -158,6 +160,40 @@ TEST_F(ScrollBarTest, OneClickOnTheRightArrowEndsWithEndScroll)
     EXPECT_EQ(calls.back().code, scEndScroll);
     EXPECT_EQ(calls.back().storedDuringCall, 11);
     EXPECT_EQ(bar->Position(), 11);
+}
+
+TEST_F(ScrollBarTest, DraggingTheThumbTracksThenPositionsThenEnds)
+{
+    bar->SetParams(1, 1, 100);
+    parent->resize(313, 17);
+    parent->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(parent.get()));
+    QStyleOptionSlider option;
+    option.initFrom(bar);
+    option.orientation = Qt::Horizontal;
+    option.minimum = bar->minimum();
+    option.maximum = bar->maximum();
+    option.sliderPosition = bar->sliderPosition();
+    option.sliderValue = bar->value();
+    option.pageStep = bar->pageStep();
+    option.singleStep = bar->singleStep();
+    QRect thumb = bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, bar);
+    QPoint from = thumb.center();
+    QTest::mousePress(bar, Qt::LeftButton, {}, from);
+    QTest::mouseMove(bar, from + QPoint(60, 0));
+    QTest::mouseMove(bar, from + QPoint(120, 0));
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, from + QPoint(120, 0));
+    ASSERT_GE(calls.size(), 3u);
+    EXPECT_EQ(calls[0].code, scTrack);
+    EXPECT_EQ(calls[0].storedDuringCall, 1);
+    EXPECT_GT(calls[0].proposed, 1);
+    EXPECT_EQ(calls[calls.size() - 2].code, scPosition);
+    EXPECT_EQ(calls.back().code, scEndScroll);
+    // The last tracking position is where the bar ends up, and the closing notification
+    // proposes it unchanged.
+    EXPECT_EQ(calls.back().proposed, calls[calls.size() - 2].proposed);
+    EXPECT_EQ(bar->Position(), calls.back().proposed);
+    EXPECT_GT(bar->Position(), calls[0].proposed);
 }
 
 TEST_F(ScrollBarTest, KeysScrollAndEndWithEndScroll)
