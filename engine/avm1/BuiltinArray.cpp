@@ -203,7 +203,7 @@ void installArrayClass(Machine& m)
     });
     m.defineMethod(proto, "splice", [](Machine& mm, Value s, std::span<const Value> args) -> Value {
         Object* a = self(mm, s);
-        if (!a || args.empty())
+        if (!a || args.empty() || args[0].isUndefined())
             return Value();
         std::vector<Value> items = mm.arrayItems(a);
         auto n = static_cast<uint32_t>(items.size());

@@ -88,7 +88,7 @@ Value Interpreter::callFunction(Object* function, const Value& self, std::span<c
     // `arguments`, and `super` from the prototype the method was found on.
     Object* arguments = m_.newArray(args);
     arguments->put("callee", Value(function), PropertyFlag::DontEnum);
-    arguments->put("caller", Value(), PropertyFlag::DontEnum);
+    arguments->put("caller", Value(Null{}), PropertyFlag::DontEnum);
     ctx.arguments = arguments;
     Object* thisObject = self.asObject();
     if (!home && thisObject)

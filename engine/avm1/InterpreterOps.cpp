@@ -50,8 +50,10 @@ bool Interpreter::stepSimple(Context& ctx, uint8_t code)
     case 0x0B:    // Subtract
     case 0x0C:    // Multiply
     case 0x0D: {  // Divide
-        double b = m_.toNumber(pop(ctx));
-        double a = m_.toNumber(pop(ctx));
+        Value bv = pop(ctx);
+        Value av = pop(ctx);
+        double a = m_.toNumber(av);  // left operand converts first
+        double b = m_.toNumber(bv);
         double r = code == 0x0A ? a + b : code == 0x0B ? a - b : code == 0x0C ? a * b : a / b;
         if (code == 0x0D && b == 0 && version < 5)
             pushValue(ctx, Value(std::string("#ERROR#")));
@@ -60,14 +62,18 @@ bool Interpreter::stepSimple(Context& ctx, uint8_t code)
         break;
     }
     case 0x0E: {  // Equals (numeric)
-        double b = m_.toNumber(pop(ctx));
-        double a = m_.toNumber(pop(ctx));
+        Value bv = pop(ctx);
+        Value av = pop(ctx);
+        double a = m_.toNumber(av);  // left operand converts first
+        double b = m_.toNumber(bv);
         pushValue(ctx, version < 5 ? Value(a == b ? 1.0 : 0.0) : Value(a == b));
         break;
     }
     case 0x0F: {  // Less (numeric)
-        double b = m_.toNumber(pop(ctx));
-        double a = m_.toNumber(pop(ctx));
+        Value bv = pop(ctx);
+        Value av = pop(ctx);
+        double a = m_.toNumber(av);  // left operand converts first
+        double b = m_.toNumber(bv);
         pushValue(ctx, version < 5 ? Value(a < b ? 1.0 : 0.0) : Value(a < b));
         break;
     }
@@ -189,9 +195,11 @@ bool Interpreter::stepSimple(Context& ctx, uint8_t code)
             o->clip->removeClip();
         break;
     }
-    case 0x26:  // Trace
-        m_.trace(m_.toString(pop(ctx)));
+    case 0x26: {  // Trace: undefined prints as a word whatever the version
+        Value v = pop(ctx);
+        m_.trace(v.isUndefined() ? std::string("undefined") : m_.toString(v));
         break;
+    }
     case 0x27: {  // StartDrag: nothing to drag without a pointer
         pop(ctx);
         pop(ctx);
@@ -288,8 +296,10 @@ bool Interpreter::stepSimple(Context& ctx, uint8_t code)
         break;
     }
     case 0x3F: {  // Modulo
-        double b = m_.toNumber(pop(ctx));
-        double a = m_.toNumber(pop(ctx));
+        Value bv = pop(ctx);
+        Value av = pop(ctx);
+        double a = m_.toNumber(av);  // left operand converts first
+        double b = m_.toNumber(bv);
         pushValue(ctx, Value(std::fmod(a, b)));
         break;
     }
@@ -339,8 +349,9 @@ bool Interpreter::stepSimple(Context& ctx, uint8_t code)
         break;
     }
     case 0x47: {  // Add2
-        Value b = m_.toPrimitive(pop(ctx));
+        Value bv = pop(ctx);
         Value a = m_.toPrimitive(pop(ctx));
+        Value b = m_.toPrimitive(bv);
         if (a.isString() || b.isString())
             pushValue(ctx, Value(m_.toString(a) + m_.toString(b)));
         else
@@ -428,7 +439,8 @@ bool Interpreter::stepSimple(Context& ctx, uint8_t code)
         case 0x62: r = a ^ b; break;
         case 0x63: r = static_cast<int32_t>(static_cast<uint32_t>(a) << shift); break;
         case 0x64: r = a >> shift; break;
-        default: r = static_cast<uint32_t>(a) >> shift; break;
+        // The unsigned result reads back as a signed 32-bit integer.
+        default: r = static_cast<int32_t>(static_cast<uint32_t>(a) >> shift); break;
         }
         pushValue(ctx, Value(r));
         break;

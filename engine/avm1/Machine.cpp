@@ -514,10 +514,15 @@ std::vector<Value> Machine::arrayItems(Object* array)
 
 void Machine::arrayAssign(Object* array, std::span<const Value> items)
 {
-    setArrayLength(array, 0);
-    for (uint32_t i = 0; i < items.size(); ++i)
-        array->put(std::to_string(i), items[i]);
-    array->put("length", Value(static_cast<double>(items.size())), PropertyFlag::DontEnum | PropertyFlag::DontDelete);
+    // Elements that exist keep their place in enumeration order; only values change.
+    for (uint32_t i = 0; i < items.size(); ++i) {
+        std::string name = std::to_string(i);
+        if (Property* p = array->findOwn(name))
+            p->value = items[i];
+        else
+            array->put(name, items[i]);
+    }
+    setArrayLength(array, static_cast<uint32_t>(items.size()));
 }
 
 Value Machine::call(const Value& function, const Value& self, std::span<const Value> args)

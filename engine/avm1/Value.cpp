@@ -97,6 +97,18 @@ double stringToNumber(std::string_view text, int swfVersion)
     if (begin == std::string_view::npos)
         return failed;
     std::string trimmed(text.substr(begin));
+    if (swfVersion < 5) {
+        // SWF 4 reads the longest decimal prefix: "150a" is 150, "0x96" is 0.
+        char* end = nullptr;
+        double v = std::strtod(trimmed.c_str(), &end);
+        if (end == trimmed.c_str())
+            return 0.0;
+        for (const char* p = trimmed.c_str(); p < end; ++p) {
+            if (*p == 'x' || *p == 'X' || *p == 'n' || *p == 'N' || *p == 'i' || *p == 'I')
+                return std::strtod(std::string(trimmed.c_str(), static_cast<size_t>(p - trimmed.c_str())).c_str(), nullptr);
+        }
+        return v;
+    }
     if (trimmed.size() > 2 && trimmed[0] == '0' && (trimmed[1] == 'x' || trimmed[1] == 'X')) {
         char* end = nullptr;
         long long v = std::strtoll(trimmed.c_str() + 2, &end, 16);

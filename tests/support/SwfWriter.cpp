@@ -295,6 +295,105 @@ ActionBuilder& ActionBuilder::branchIfTrue(int16_t offset)
     return raw(0x9D, w.data());
 }
 
+ActionBuilder& ActionBuilder::pushRegister(uint8_t reg)
+{
+    const uint8_t payload[] = {4, reg};
+    return raw(0x96, payload);
+}
+
+ActionBuilder& ActionBuilder::storeRegister(uint8_t reg)
+{
+    const uint8_t payload[] = {reg};
+    return raw(0x87, payload);
+}
+
+ActionBuilder& ActionBuilder::setVariable(std::string_view name, const ActionBuilder& value)
+{
+    pushString(name);
+    append(value);
+    return op(0x1D);
+}
+
+ActionBuilder& ActionBuilder::callFunction(std::string_view name, std::initializer_list<double> args)
+{
+    for (auto it = std::rbegin(args); it != std::rend(args); ++it)
+        pushNumber(*it);
+    pushInt(static_cast<int32_t>(args.size()));
+    pushString(name);
+    return op(0x3D);
+}
+
+namespace {
+
+void putString(std::vector<uint8_t>& out, std::string_view s)
+{
+    out.insert(out.end(), s.begin(), s.end());
+    out.push_back(0);
+}
+
+void putU16(std::vector<uint8_t>& out, size_t v)
+{
+    out.push_back(static_cast<uint8_t>(v & 0xFF));
+    out.push_back(static_cast<uint8_t>((v >> 8) & 0xFF));
+}
+
+} // namespace
+
+ActionBuilder& ActionBuilder::defineFunction(std::string_view name, std::initializer_list<std::string_view> params,
+                                             const ActionBuilder& body)
+{
+    std::vector<uint8_t> payload;
+    putString(payload, name);
+    putU16(payload, params.size());
+    for (std::string_view p : params)
+        putString(payload, p);
+    putU16(payload, body.size());
+    raw(0x9B, payload);
+    return append(body);
+}
+
+ActionBuilder& ActionBuilder::defineFunction2(std::string_view name, uint8_t registers, uint16_t flags,
+                                              std::initializer_list<Param2> params, const ActionBuilder& body)
+{
+    std::vector<uint8_t> payload;
+    putString(payload, name);
+    putU16(payload, params.size());
+    payload.push_back(registers);
+    putU16(payload, flags);
+    for (const Param2& p : params) {
+        payload.push_back(p.reg);
+        putString(payload, p.name);
+    }
+    putU16(payload, body.size());
+    raw(0x8E, payload);
+    return append(body);
+}
+
+ActionBuilder& ActionBuilder::tryBlock(const ActionBuilder& body, std::string_view catchName,
+                                       const ActionBuilder* catchBody, const ActionBuilder* finallyBody)
+{
+    std::vector<uint8_t> payload;
+    uint8_t flags = static_cast<uint8_t>((catchBody ? 1 : 0) | (finallyBody ? 2 : 0));
+    payload.push_back(flags);
+    putU16(payload, body.size());
+    putU16(payload, catchBody ? catchBody->size() : 0);
+    putU16(payload, finallyBody ? finallyBody->size() : 0);
+    putString(payload, catchName);
+    raw(0x8F, payload);
+    append(body);
+    if (catchBody)
+        append(*catchBody);
+    if (finallyBody)
+        append(*finallyBody);
+    return *this;
+}
+
+ActionBuilder& ActionBuilder::append(const ActionBuilder& other)
+{
+    code_.insert(code_.end(), other.code_.begin(), other.code_.end());
+    return *this;
+}
+
 std::vector<uint8_t> ActionBuilder::build() const
 {
     std::vector<uint8_t> code = code_;

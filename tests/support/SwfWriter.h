@@ -84,6 +84,29 @@ public:
     // Convenience: push `text` and trace it.
     ActionBuilder& trace(std::string_view text) { return pushString(text).trace(); }
 
+    // Script-level helpers (SWF 5+ actions).
+    ActionBuilder& op(uint8_t code) { return code >= 0x80 ? raw(code) : simple(code); }
+    ActionBuilder& pushRegister(uint8_t reg);
+    ActionBuilder& storeRegister(uint8_t reg);
+    ActionBuilder& getVariable(std::string_view name) { return pushString(name).op(0x1C); }
+    ActionBuilder& setVariable(std::string_view name, const ActionBuilder& value);
+    // Pushes the arguments in reverse, their count, then calls `name`.
+    ActionBuilder& callFunction(std::string_view name, std::initializer_list<double> args);
+    // DefineFunction: the body follows the record, as the format stores it.
+    ActionBuilder& defineFunction(std::string_view name, std::initializer_list<std::string_view> params,
+                                  const ActionBuilder& body);
+    struct Param2 {
+        uint8_t reg;
+        std::string_view name;
+    };
+    ActionBuilder& defineFunction2(std::string_view name, uint8_t registers, uint16_t flags,
+                                   std::initializer_list<Param2> params, const ActionBuilder& body);
+    // Try with catch into variable `catchName` (empty: no catch) and optional finally.
+    ActionBuilder& tryBlock(const ActionBuilder& body, std::string_view catchName, const ActionBuilder* catchBody,
+                            const ActionBuilder* finallyBody);
+    // Appends another builder's code (without its closing End).
+    ActionBuilder& append(const ActionBuilder& other);
+
     size_t size() const { return code_.size(); }
     // The code with a closing ActionEnd.
     std::vector<uint8_t> build() const;

@@ -63,10 +63,10 @@ TEST(Executor, TraceConvertsWhatItPops)
                              "trace:undefined"}));
 }
 
-TEST(Executor, OldVersionsWriteUndefinedAsEmpty)
+TEST(Executor, OldVersionsConvertUndefinedToEmpty)
 {
     ActionBuilder a;
-    a.pushUndefined().trace();
+    a.pushUndefined().raw(0x4B).trace();  // ToString, then trace
     EXPECT_EQ(run(a, 6), (Calls{"trace:"}));
 }
 

@@ -1,0 +1,341 @@
+// The ActionScript machine on hand-built action blocks: conversions and operators by
+// SWF version, equality tables, scope chains and closures, DefineFunction2 registers,
+// prototype chains and super, try/catch/finally, built-in classes, and its bounds.
+
+#include "engine/avm1/Executor.h"
+#include "engine/avm1/Machine.h"
+#include "tests/support/SwfWriter.h"
+
+#include <gtest/gtest.h>
+
+namespace swf::avm1 {
+namespace {
+
+using test::ActionBuilder;
+using Lines = std::vector<std::string>;
+
+namespace Op {
+constexpr uint8_t Add = 0x0A, Trace = 0x26, GetVariable = 0x1C, SetVariable = 0x1D, DefineLocal = 0x3C,
+                  Return = 0x3E, NewObject = 0x40, InitArray = 0x42, InitObject = 0x43, TypeOf = 0x44,
+                  Add2 = 0x47, Less2 = 0x48, Equals2 = 0x49, GetMember = 0x4E, SetMember = 0x4F,
+                  CallMethod = 0x52, NewMethod = 0x53, InstanceOf = 0x54, StrictEquals = 0x66, Extends = 0x69,
+                  Throw = 0x2A, Enumerate2 = 0x55, Pop = 0x17, BitURShift = 0x65, Modulo = 0x3F, Greater = 0x67;
+}
+
+class Collector : public TimelineControl {
+public:
+    Lines lines;
+    void play() override {}
+    void stop() override {}
+    void nextFrame() override {}
+    void prevFrame() override {}
+    void gotoFrame(int) override {}
+    bool gotoLabel(std::string_view) override { return false; }
+    void toggleQuality() override {}
+    void stopSounds() override {}
+    void getUrl(const std::string&, const std::string&) override {}
+    void trace(const std::string& line) override { lines.push_back(line); }
+};
+
+Lines run(const ActionBuilder& actions, int version = 10, ExecutionLimits limits = {})
+{
+    Collector c;
+    Executor(version, limits).run(actions.build(), c);
+    return c.lines;
+}
+
+// Pushes a, b, applies `op`, traces the result.
+ActionBuilder binary(const ActionBuilder& a, const ActionBuilder& b, uint8_t op)
+{
+    ActionBuilder code;
+    code.append(a).append(b).op(op).op(Op::Trace);
+    return code;
+}
+
+ActionBuilder str(std::string_view s)
+{
+    ActionBuilder b;
+    b.pushString(s);
+    return b;
+}
+
+ActionBuilder num(double v)
+{
+    ActionBuilder b;
+    b.pushNumber(v);
+    return b;
+}
+
+ActionBuilder undef()
+{
+    ActionBuilder b;
+    b.pushUndefined();
+    return b;
+}
+
+ActionBuilder null()
+{
+    ActionBuilder b;
+    b.pushNull();
+    return b;
+}
+
+// `target.method(args...)` with numeric args, result traced.
+ActionBuilder callMethod(const ActionBuilder& target, std::string_view method, std::initializer_list<double> args)
+{
+    ActionBuilder code;
+    for (auto it = std::rbegin(args); it != std::rend(args); ++it)
+        code.pushNumber(*it);
+    code.pushInt(static_cast<int32_t>(args.size())).append(target).pushString(method).op(Op::CallMethod);
+    return code;
+}
+
+TEST(MachineOperators, AddConcatenatesWhenEitherSideIsAString)
+{
+    ActionBuilder a;
+    a.append(binary(str("1"), num(2), Op::Add2));
+    a.append(binary(num(1), num(2), Op::Add2));
+    a.append(binary(str("a"), undef(), Op::Add2));
+    EXPECT_EQ(run(a, 7), (Lines{"12", "3", "aundefined"}));
+    EXPECT_EQ(run(a, 6), (Lines{"12", "3", "a"})) << "undefined converts to an empty string before SWF 7";
+}
+
+TEST(MachineOperators, Swf4ArithmeticReadsNumericPrefixesAndNoHex)
+{
+    ActionBuilder a;
+    a.append(binary(str("300"), str("150a"), Op::Add));
+    a.append(binary(str("300"), str("0x96"), Op::Add));
+    EXPECT_EQ(run(a, 4), (Lines{"450", "300"}));
+    EXPECT_EQ(run(a, 7), (Lines{"NaN", "450"}));
+}
+
+TEST(MachineOperators, EqualityTables)
+{
+    ActionBuilder a;
+    a.append(binary(null(), undef(), Op::Equals2));
+    a.append(binary(str("1"), num(1), Op::Equals2));
+    a.append(binary(str("1"), num(1), Op::StrictEquals));
+    a.append(binary(num(0.0 / 0.0), num(0.0 / 0.0), Op::Equals2));
+    a.append(binary(null(), num(0), Op::Equals2));
+    ActionBuilder t;
+    t.pushBool(true);
+    a.append(binary(t, num(1), Op::Equals2));
+    EXPECT_EQ(run(a), (Lines{"true", "true", "false", "false", "false", "true"}));
+}
+
+TEST(MachineOperators, ComparisonsWithNaNAreUndefinedAndStringsCompareAsText)
+{
+    ActionBuilder a;
+    a.append(binary(num(1), str("x"), Op::Less2));
+    a.append(binary(str("10"), str("9"), Op::Less2));
+    a.append(binary(num(10), num(9), Op::Greater));
+    EXPECT_EQ(run(a), (Lines{"undefined", "true", "true"}));
+}
+
+TEST(MachineOperators, UnsignedShiftReadsBackSigned32BitAndModuloKeepsSign)
+{
+    ActionBuilder a;
+    a.append(binary(num(-3), num(1), Op::BitURShift));
+    a.append(binary(num(-3), num(0), Op::BitURShift));
+    a.append(binary(num(-7), num(3), Op::Modulo));
+    EXPECT_EQ(run(a), (Lines{"2147483646", "-3", "-1"}));
+}
+
+TEST(MachineVariables, NamesIgnoreCaseBeforeSwf7)
+{
+    ActionBuilder a;
+    a.setVariable("Foo", num(5)).getVariable("foo").op(Op::Trace);
+    EXPECT_EQ(run(a, 6), (Lines{"5"}));
+    EXPECT_EQ(run(a, 7), (Lines{"undefined"}));
+}
+
+TEST(MachineFunctions, ClosuresKeepTheirScopeAndLocalsStayLocal)
+{
+    // function make(n) { var k = n; return function() { return k; }; }
+    ActionBuilder inner;
+    inner.getVariable("k").op(Op::Return);
+    ActionBuilder makeBody;
+    makeBody.pushString("k").getVariable("n").op(Op::DefineLocal);
+    makeBody.defineFunction("", {}, inner).op(Op::Return);
+    ActionBuilder a;
+    a.defineFunction("make", {"n"}, makeBody);
+    a.pushString("f").callFunction("make", {7}).op(Op::SetVariable);
+    a.pushInt(0).getVariable("f").pushUndefined().op(Op::CallMethod).op(Op::Trace);
+    a.getVariable("k").op(Op::Trace);
+    EXPECT_EQ(run(a), (Lines{"7", "undefined"}));
+}
+
+TEST(MachineFunctions, Function2PreloadsRegistersInOrderAndBindsParameters)
+{
+    // Registers: 1 = this, 2 = arguments; parameter x in register 3, y as a local.
+    constexpr uint16_t preloadThis = 0x01, preloadArguments = 0x04;
+    ActionBuilder body;
+    body.pushRegister(2).pushString("length").op(Op::GetMember).op(Op::Trace);
+    body.pushRegister(3).op(Op::Trace);
+    body.getVariable("y").op(Op::Trace);
+    body.pushRegister(1).op(Op::TypeOf).op(Op::Trace);
+    ActionBuilder a;
+    a.defineFunction2("f", 4, preloadThis | preloadArguments, {{3, "x"}, {0, "y"}}, body);
+    a.callFunction("f", {10, 20, 30}).op(Op::Pop);
+    EXPECT_EQ(run(a), (Lines{"3", "10", "20", "undefined"}));
+}
+
+TEST(MachineFunctions, RunawayRecursionAbortsTheBlockInsteadOfOverflowing)
+{
+    ActionBuilder body;
+    body.callFunction("f", {}).op(Op::Return);
+    ActionBuilder a;
+    a.defineFunction("f", {}, body).callFunction("f", {}).op(Op::Pop).trace("not reached");
+    EXPECT_TRUE(run(a).empty());
+}
+
+TEST(MachineObjects, PrototypeChainsExtendsAndSuper)
+{
+    // function A() {}  A.prototype.hello = function() { return "A"; }
+    // function B() { super(); }  B extends A;  B.prototype.hello = function() { return "B" + super.hello(); }
+    ActionBuilder returnA;
+    returnA.pushString("A").op(Op::Return);
+    ActionBuilder superCall;  // super() : CallMethod on super with an undefined name
+    superCall.pushInt(0).getVariable("super").pushUndefined().op(Op::CallMethod).op(Op::Pop);
+    ActionBuilder helloB;
+    helloB.pushString("B").append(callMethod([] {
+        ActionBuilder s;
+        s.getVariable("super");
+        return s;
+    }(), "hello", {})).op(Op::Add2).op(Op::Return);
+
+    ActionBuilder a;
+    a.defineFunction("A", {}, ActionBuilder());
+    a.getVariable("A").pushString("prototype").op(Op::GetMember).pushString("hello").defineFunction("", {}, returnA).op(Op::SetMember);
+    a.defineFunction("B", {}, superCall);
+    a.getVariable("B").getVariable("A").op(Op::Extends);
+    a.getVariable("B").pushString("prototype").op(Op::GetMember).pushString("hello").defineFunction("", {}, helloB).op(Op::SetMember);
+    a.pushString("b").pushInt(0).pushString("B").op(Op::NewObject).op(Op::SetVariable);
+    ActionBuilder b;
+    b.getVariable("b");
+    a.append(callMethod(b, "hello", {})).op(Op::Trace);
+    a.getVariable("b").getVariable("A").op(Op::InstanceOf).op(Op::Trace);
+    EXPECT_EQ(run(a, 7), (Lines{"BA", "true"}));
+}
+
+TEST(MachineObjects, ObjectsAndArraysPrintAsThePlayerPrintsThem)
+{
+    ActionBuilder a;
+    a.pushNumber(3).pushNumber(2).pushNumber(1).pushInt(3).op(Op::InitArray).op(Op::Trace);
+    a.pushString("a").pushNumber(1).pushInt(1).op(Op::InitObject).op(Op::Trace);
+    a.pushNumber(255).pushInt(1).pushString("Number").op(Op::NewObject).storeRegister(0).op(Op::Pop);
+    ActionBuilder n;
+    n.pushRegister(0);
+    a.append(callMethod(n, "toString", {16})).op(Op::Trace);
+    EXPECT_EQ(run(a), (Lines{"1,2,3", "[object Object]", "ff"}));
+}
+
+TEST(MachineObjects, ForInListsOwnPropertiesAndSkipsHiddenOnes)
+{
+    ActionBuilder a;
+    a.pushString("o").pushString("x").pushNumber(1).pushString("y").pushNumber(2).pushInt(2).op(Op::InitObject);
+    a.op(Op::SetVariable);
+    a.getVariable("o").op(Op::Enumerate2);
+    // Pop names until the null marker; trace each.
+    ActionBuilder loopBody;
+    loopBody.op(Op::Trace);
+    ActionBuilder check;
+    check.storeRegister(0).pushNull().op(Op::Equals2);
+    // layout: check; If(end) -> trace register; jump back
+    ActionBuilder traceIt;
+    traceIt.pushRegister(0).op(Op::Trace);
+    ActionBuilder jumpBack;
+    jumpBack.jump(0);
+    int16_t skip = static_cast<int16_t>(traceIt.size() + jumpBack.size());
+    a.append(check).branchIfTrue(skip).append(traceIt);
+    int16_t back = static_cast<int16_t>(-(check.size() + 5 + traceIt.size() + 5));
+    a.jump(back);
+    Lines lines = run(a);
+    std::sort(lines.begin(), lines.end());
+    EXPECT_EQ(lines, (Lines{"x", "y"}));
+}
+
+TEST(MachineControl, TryCatchFinallyRunsInOrderAndRethrowsWithoutCatch)
+{
+    ActionBuilder body;
+    body.trace("try").pushString("boom").op(Op::Throw).trace("never");
+    ActionBuilder catchBody;
+    catchBody.getVariable("e").op(Op::Trace);
+    ActionBuilder finallyBody;
+    finallyBody.trace("finally");
+    ActionBuilder a;
+    a.tryBlock(body, "e", &catchBody, &finallyBody).trace("after");
+    EXPECT_EQ(run(a), (Lines{"try", "boom", "finally", "after"}));
+
+    ActionBuilder b;
+    b.tryBlock(body, "", nullptr, &finallyBody).trace("after");
+    EXPECT_EQ(run(b), (Lines{"try", "finally"})) << "an uncaught throw ends the block after finally";
+}
+
+TEST(MachineControl, ReturnInsideTryStillRunsFinally)
+{
+    ActionBuilder body;
+    body.pushString("value").op(Op::Return);
+    ActionBuilder finallyBody;
+    finallyBody.trace("cleanup");
+    ActionBuilder fn;
+    fn.tryBlock(body, "", nullptr, &finallyBody).trace("never");
+    ActionBuilder a;
+    a.defineFunction("f", {}, fn).callFunction("f", {}).op(Op::Trace);
+    EXPECT_EQ(run(a), (Lines{"cleanup", "value"}));
+}
+
+TEST(MachineBuiltins, StringMethodsCountCharactersNotBytes)
+{
+    ActionBuilder s;
+    s.pushString("h\xC3\xA9llo");
+    ActionBuilder a;
+    a.append(s).pushString("length").op(Op::GetMember).op(Op::Trace);
+    a.append(callMethod(s, "charCodeAt", {1})).op(Op::Trace);
+    a.append(callMethod(s, "substr", {1, 2})).op(Op::Trace);
+    a.append(callMethod(s, "toUpperCase", {})).op(Op::Trace);
+    EXPECT_EQ(run(a), (Lines{"5", "233", "\xC3\xA9l", "H\xC3\x89LLO"}));
+}
+
+TEST(MachineBuiltins, ArraySortHonoursFlags)
+{
+    ActionBuilder arr;
+    arr.getVariable("a");
+    ActionBuilder a;
+    a.pushString("a").pushNumber(1).pushNumber(10).pushNumber(2).pushInt(3).op(Op::InitArray).op(Op::SetVariable);
+    a.append(callMethod(arr, "sort", {})).op(Op::Trace);
+    a.append(callMethod(arr, "sort", {16})).op(Op::Trace);      // NUMERIC
+    a.append(callMethod(arr, "sort", {16 | 2})).op(Op::Trace);  // NUMERIC | DESCENDING
+    EXPECT_EQ(run(a), (Lines{"1,10,2", "1,2,10", "10,2,1"}));
+}
+
+TEST(MachineBuiltins, ParseIntAndParseFloat)
+{
+    ActionBuilder a;
+    a.pushString("0x1F").pushInt(1).pushString("parseInt").op(0x3D).op(Op::Trace);
+    a.pushString("12px").pushInt(1).pushString("parseInt").op(0x3D).op(Op::Trace);
+    a.pushString("3.5e2x").pushInt(1).pushString("parseFloat").op(0x3D).op(Op::Trace);
+    a.pushString("z").pushInt(1).pushString("parseInt").op(0x3D).op(Op::Trace);
+    EXPECT_EQ(run(a), (Lines{"31", "12", "350", "NaN"}));
+}
+
+TEST(MachineBounds, EndlessLoopsStopAtTheBudget)
+{
+    ActionBuilder a;
+    a.jump(-5);
+    Collector c;
+    Executor executor(10, ExecutionLimits{.maxActions = 1000});
+    EXPECT_EQ(executor.run(a.build(), c), ExecutionResult::BudgetExhausted);
+}
+
+TEST(MachineBounds, TraceOfUndefinedIsTheWordWhileStringConversionDependsOnVersion)
+{
+    ActionBuilder a;
+    a.pushUndefined().op(Op::Trace);
+    a.pushUndefined().op(0x4B).op(Op::Trace);  // ToString
+    EXPECT_EQ(run(a, 6), (Lines{"undefined", ""}));
+    EXPECT_EQ(run(a, 7), (Lines{"undefined", "undefined"}));
+}
+
+} // namespace
+} // namespace swf::avm1
