@@ -8,121 +8,6 @@ namespace lanfan::test {
 
 using swf::Rgba;
 
-void BitWriter::ub(uint32_t value, unsigned bits)
-{
-    for (unsigned i = bits; i-- > 0;) {
-        if (used_ == 0)
-            data_.push_back(0);
-        if ((value >> i) & 1u)
-            data_.back() = static_cast<uint8_t>(data_.back() | (0x80u >> used_));
-        used_ = (used_ + 1) % 8;
-    }
-}
-
-void BitWriter::sb(int32_t value, unsigned bits)
-{
-    ub(static_cast<uint32_t>(value) & (bits >= 32 ? 0xFFFFFFFFu : ((1u << bits) - 1u)), bits);
-}
-
-void BitWriter::align()
-{
-    used_ = 0;
-}
-
-void BitWriter::u8(uint8_t v)
-{
-    align();
-    data_.push_back(v);
-}
-
-void BitWriter::u16(uint16_t v)
-{
-    u8(static_cast<uint8_t>(v & 0xFF));
-    u8(static_cast<uint8_t>(v >> 8));
-}
-
-void BitWriter::u32(uint32_t v)
-{
-    u16(static_cast<uint16_t>(v & 0xFFFF));
-    u16(static_cast<uint16_t>(v >> 16));
-}
-
-void BitWriter::bytes(const std::vector<uint8_t>& data)
-{
-    align();
-    data_.insert(data_.end(), data.begin(), data.end());
-}
-
-void BitWriter::rgb(Rgba c)
-{
-    u8(c.r);
-    u8(c.g);
-    u8(c.b);
-}
-
-void BitWriter::rgba(Rgba c)
-{
-    rgb(c);
-    u8(c.a);
-}
-
-unsigned BitWriter::bitsForUnsigned(uint32_t value)
-{
-    unsigned bits = 0;
-    while (bits < 32 && (value >> bits) != 0)
-        ++bits;
-    return bits;
-}
-
-unsigned BitWriter::bitsForSigned(int64_t value)
-{
-    unsigned bits = 1;
-    while (value < -(int64_t{1} << (bits - 1)) || value >= (int64_t{1} << (bits - 1)))
-        ++bits;
-    return bits;
-}
-
-void BitWriter::rect(const swf::Rect& r)
-{
-    align();
-    unsigned n = std::max({bitsForSigned(r.xMin), bitsForSigned(r.xMax), bitsForSigned(r.yMin), bitsForSigned(r.yMax)});
-    ub(n, 5);
-    sb(r.xMin, n);
-    sb(r.xMax, n);
-    sb(r.yMin, n);
-    sb(r.yMax, n);
-    align();
-}
-
-void BitWriter::matrix(const swf::Matrix& m)
-{
-    align();
-    auto fixed = [](double v) { return static_cast<int32_t>(std::lround(v * 65536.0)); };
-    const bool hasScale = m.a != 1 || m.d != 1;
-    flag(hasScale);
-    if (hasScale) {
-        unsigned n = std::max(bitsForSigned(fixed(m.a)), bitsForSigned(fixed(m.d)));
-        ub(n, 5);
-        sb(fixed(m.a), n);
-        sb(fixed(m.d), n);
-    }
-    const bool hasRotate = m.b != 0 || m.c != 0;
-    flag(hasRotate);
-    if (hasRotate) {
-        unsigned n = std::max(bitsForSigned(fixed(m.b)), bitsForSigned(fixed(m.c)));
-        ub(n, 5);
-        sb(fixed(m.b), n);
-        sb(fixed(m.c), n);
-    }
-    const auto tx = static_cast<int32_t>(std::lround(m.tx));
-    const auto ty = static_cast<int32_t>(std::lround(m.ty));
-    unsigned n = (tx == 0 && ty == 0) ? 0 : std::max(bitsForSigned(tx), bitsForSigned(ty));
-    ub(n, 5);
-    sb(tx, n);
-    sb(ty, n);
-    align();
-}
-
 // ---- style arrays ----
 
 void StyleArrays::color(BitWriter& w, Rgba c) const
@@ -323,8 +208,8 @@ RecordWriter& RecordWriter::rect(int32_t x0, int32_t y0, int32_t x1, int32_t y1)
 
 void RecordWriter::write(BitWriter& out, size_t fillCount, size_t lineCount) const
 {
-    unsigned fillBits = BitWriter::bitsForUnsigned(static_cast<uint32_t>(fillCount));
-    unsigned lineBits = BitWriter::bitsForUnsigned(static_cast<uint32_t>(lineCount));
+    unsigned fillBits = BitWriter::unsignedBits(static_cast<uint32_t>(fillCount));
+    unsigned lineBits = BitWriter::unsignedBits(static_cast<uint32_t>(lineCount));
     out.align();
     out.ub(fillBits, 4);
     out.ub(lineBits, 4);
@@ -337,7 +222,7 @@ void RecordWriter::write(BitWriter& out, size_t fillCount, size_t lineCount) con
             out.flag(op.fill0.has_value());
             out.flag(op.move.has_value());
             if (op.move) {
-                unsigned n = std::max(BitWriter::bitsForSigned(op.move->first), BitWriter::bitsForSigned(op.move->second));
+                unsigned n = std::max(BitWriter::signedBits(op.move->first), BitWriter::signedBits(op.move->second));
                 out.ub(n, 5);
                 out.sb(op.move->first, n);
                 out.sb(op.move->second, n);
@@ -350,8 +235,8 @@ void RecordWriter::write(BitWriter& out, size_t fillCount, size_t lineCount) con
                 out.ub(*op.line, lineBits);
             if (op.newStyles) {
                 op.newStyles->write(out);
-                fillBits = BitWriter::bitsForUnsigned(static_cast<uint32_t>(op.newStyles->fillCount()));
-                lineBits = BitWriter::bitsForUnsigned(static_cast<uint32_t>(op.newStyles->lineCount()));
+                fillBits = BitWriter::unsignedBits(static_cast<uint32_t>(op.newStyles->fillCount()));
+                lineBits = BitWriter::unsignedBits(static_cast<uint32_t>(op.newStyles->lineCount()));
                 out.ub(fillBits, 4);
                 out.ub(lineBits, 4);
             }
@@ -360,7 +245,7 @@ void RecordWriter::write(BitWriter& out, size_t fillCount, size_t lineCount) con
         out.flag(true);
         if (op.kind == Op::Kind::Line) {
             out.flag(true);
-            unsigned n = std::max({2u, BitWriter::bitsForSigned(op.dx), BitWriter::bitsForSigned(op.dy)});
+            unsigned n = std::max({2u, BitWriter::signedBits(op.dx), BitWriter::signedBits(op.dy)});
             out.ub(n - 2, 4);
             if (op.dx != 0 && op.dy != 0) {
                 out.flag(true);
@@ -373,8 +258,8 @@ void RecordWriter::write(BitWriter& out, size_t fillCount, size_t lineCount) con
             }
         } else {
             out.flag(false);
-            unsigned n = std::max({2u, BitWriter::bitsForSigned(op.cdx), BitWriter::bitsForSigned(op.cdy),
-                                   BitWriter::bitsForSigned(op.dx), BitWriter::bitsForSigned(op.dy)});
+            unsigned n = std::max({2u, BitWriter::signedBits(op.cdx), BitWriter::signedBits(op.cdy),
+                                   BitWriter::signedBits(op.dx), BitWriter::signedBits(op.dy)});
             out.ub(n - 2, 4);
             out.sb(op.cdx, n);
             out.sb(op.cdy, n);

@@ -7,37 +7,15 @@
 
 #include <cstdint>
 #include <memory>
+#include "tests/support/SwfWriter.h"
+
 #include <optional>
 #include <vector>
 
 namespace lanfan::test {
 
-// Most-significant-bit-first writer, the mirror of swf::BitReader.
-class BitWriter {
-public:
-    void ub(uint32_t value, unsigned bits);
-    void sb(int32_t value, unsigned bits);
-    void flag(bool value) { ub(value ? 1 : 0, 1); }
-    void align();
-
-    void u8(uint8_t v);
-    void u16(uint16_t v);
-    void u32(uint32_t v);
-    void bytes(const std::vector<uint8_t>& data);
-    void rgb(swf::Rgba c);
-    void rgba(swf::Rgba c);
-    void rect(const swf::Rect& r);
-    void matrix(const swf::Matrix& m);
-
-    const std::vector<uint8_t>& data() const { return data_; }
-
-    static unsigned bitsForUnsigned(uint32_t value);
-    static unsigned bitsForSigned(int64_t value);
-
-private:
-    std::vector<uint8_t> data_;
-    unsigned used_ = 0;  // bits used in the last byte; 0 = byte-aligned
-};
+// The bit writer shared by the test movie builders.
+using BitWriter = swf::test::BitWriter;
 
 struct GradientSpec {
     swf::Matrix matrix;
