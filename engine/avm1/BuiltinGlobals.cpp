@@ -156,10 +156,10 @@ void installGlobalFunctions(Machine& m)
     global("parseInt", [](Machine& mm, Value, std::span<const Value> args) { return parseInt(mm, args); });
     global("parseFloat", [](Machine& mm, Value, std::span<const Value> args) { return parseFloat(mm, args); });
     global("isNaN", [](Machine& mm, Value, std::span<const Value> args) -> Value {
-        return Value(std::isnan(mm.toNumber(arg(args, 0))));
+        return Value(args.empty() || std::isnan(mm.toNumber(args[0])));
     });
     global("isFinite", [](Machine& mm, Value, std::span<const Value> args) -> Value {
-        return Value(std::isfinite(mm.toNumber(arg(args, 0))));
+        return Value(!args.empty() && std::isfinite(mm.toNumber(args[0])));
     });
     global("escape", [](Machine& mm, Value, std::span<const Value> args) -> Value { return Value(escape(mm.toString(arg(args, 0)))); });
     global("unescape", [](Machine& mm, Value, std::span<const Value> args) -> Value { return Value(unescape(mm.toString(arg(args, 0)))); });

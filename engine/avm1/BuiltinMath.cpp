@@ -51,7 +51,10 @@ void installMathObject(Machine& m)
             return Value(std::nan(""));
         return Value(std::pow(mm.toNumber(args[0]), mm.toNumber(args[1])));
     });
+    // With a single argument both answer NaN, as the reference player does.
     m.defineMethod(math, "max", [](Machine& mm, Value, std::span<const Value> args) -> Value {
+        if (args.size() == 1)
+            return Value(std::nan(""));
         double r = -INFINITY;
         for (const Value& v : args) {
             double x = mm.toNumber(v);
@@ -62,6 +65,8 @@ void installMathObject(Machine& m)
         return Value(r);
     });
     m.defineMethod(math, "min", [](Machine& mm, Value, std::span<const Value> args) -> Value {
+        if (args.size() == 1)
+            return Value(std::nan(""));
         double r = INFINITY;
         for (const Value& v : args) {
             double x = mm.toNumber(v);

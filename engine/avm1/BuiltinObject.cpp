@@ -38,7 +38,10 @@ void installObjectClass(Machine& m)
     m.defineMethod(proto, "valueOf", [](Machine&, Value self, std::span<const Value>) -> Value { return self; });
     m.defineMethod(proto, "hasOwnProperty", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
         Object* o = self.asObject();
-        return Value(o && o->findOwn(mm.toString(arg(args, 0))) != nullptr);
+        if (!o || args.empty())
+            return Value(false);
+        std::string name = mm.toString(args[0]);
+        return Value(!name.empty() && o->findOwn(name) != nullptr);
     });
     m.defineMethod(proto, "isPropertyEnumerable", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
         Object* o = self.asObject();

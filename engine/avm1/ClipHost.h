@@ -5,7 +5,9 @@
 
 #include "engine/avm1/Value.h"
 
+#include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,6 +46,8 @@ public:
     virtual void gotoFrame(int frame) = 0;
     virtual bool gotoLabel(std::string_view label) = 0;
     virtual int currentFrame() = 0;
+    // The frame scripts of a frame given by number (1-based) or label (ActionCall).
+    virtual std::vector<std::span<const uint8_t>> frameScripts(const std::string& frame) = 0;
     virtual int totalFrames() = 0;
 
     virtual std::string name() = 0;

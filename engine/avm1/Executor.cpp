@@ -37,6 +37,7 @@ public:
     void gotoFrame(int frame) override { timeline_.gotoFrame(frame - 1); }
     bool gotoLabel(std::string_view label) override { return timeline_.gotoLabel(label); }
     int currentFrame() override { return 1; }
+    std::vector<std::span<const uint8_t>> frameScripts(const std::string&) override { return {}; }
     int totalFrames() override { return 1; }
     std::string name() override { return {}; }
     int depth() override { return 0; }

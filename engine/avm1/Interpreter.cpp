@@ -72,6 +72,20 @@ ExecutionResult Interpreter::runBlock(std::span<const uint8_t> code, Object* cli
     return result;
 }
 
+void Interpreter::runNested(std::span<const uint8_t> code, Object* clip)
+{
+    Context ctx;
+    ctx.code = code;
+    ctx.constants = std::make_shared<ConstantStrings>();
+    auto globalScope = std::make_shared<Scope>(Scope{m_.global(), nullptr});
+    ctx.scope = std::make_shared<Scope>(Scope{clip, globalScope});
+    ctx.target = clip;
+    ctx.baseClip = clip;
+    ctx.self = Value(clip);
+    ctx.registers.resize(4);
+    execute(ctx, 0, code.size());
+}
+
 Value Interpreter::callFunction(Object* function, const Value& self, std::span<const Value> args, Object* home)
 {
     FunctionData& f = *function->function();
@@ -306,8 +320,18 @@ Interpreter::Outcome Interpreter::step(Context& ctx, const ActionRecord& action,
             clip->getUrl(m_.toString(url), m_.toString(target));
         return {};
     }
-    case 0x9E: {  // Call: run another frame's actions on the target
-        pop(ctx);
+    case 0x9E: {  // Call: run another frame's actions on the target, then go on
+        std::string frame = m_.toString(pop(ctx));
+        Object* target = ctx.target;
+        auto colon = frame.rfind(':');
+        if (colon != std::string::npos) {
+            target = resolveTarget(ctx, frame.substr(0, colon));
+            frame = frame.substr(colon + 1);
+        }
+        if (target && target->kind() == ObjectKind::MovieClip && target->clip) {
+            for (std::span<const uint8_t> code : target->clip->frameScripts(frame))
+                Interpreter(m_).runNested(code, target);
+        }
         return {};
     }
     case 0x9F: gotoFrame2(ctx, action.payload); return {};

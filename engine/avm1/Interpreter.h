@@ -20,6 +20,8 @@ public:
 
     ExecutionResult runBlock(std::span<const uint8_t> code, Object* clip);
     Value callFunction(Object* function, const Value& self, std::span<const Value> args, Object* home);
+    // Runs a frame's script inside the running one (ActionCall); throws propagate.
+    void runNested(std::span<const uint8_t> code, Object* clip);
 
 private:
     struct Context {
@@ -61,6 +63,7 @@ private:
     // A clip or object named by a target path ("/a/b", "_root.a", "../b", "a.b").
     Object* resolveTarget(Context& ctx, const std::string& path);
     Object* resolvePathFrom(Context& ctx, Object* start, std::string_view path);
+    Object* resolveDottedInScopes(Context& ctx, const std::string& path);
     // Splits "path:var" / "a.b.c" forms; false when `name` is a plain identifier.
     bool splitPath(const std::string& name, std::string& path, std::string& variable) const;
 

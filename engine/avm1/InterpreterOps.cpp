@@ -153,7 +153,7 @@ bool Interpreter::stepSimple(Context& ctx, uint8_t code)
         break;
     }
     case 0x22: {  // GetProperty
-        double index = m_.toNumber(pop(ctx));
+        double index = toInteger(m_.toNumber(pop(ctx)));
         Value targetValue = pop(ctx);
         Object* target = targetValue.asObject();
         if (!target) {
@@ -168,7 +168,7 @@ bool Interpreter::stepSimple(Context& ctx, uint8_t code)
     }
     case 0x23: {  // SetProperty
         Value value = pop(ctx);
-        double index = m_.toNumber(pop(ctx));
+        double index = toInteger(m_.toNumber(pop(ctx)));
         Value targetValue = pop(ctx);
         Object* target = targetValue.asObject();
         if (!target) {
@@ -589,6 +589,8 @@ Value Interpreter::getVariable(Context& ctx, const std::string& name)
         return o ? Value(o) : Value();
     }
     if (splitPath(name, path, variable)) {
+        if (Object* o = resolveDottedInScopes(ctx, path))
+            return m_.getMember(Value(o), variable);
         Object* o = resolveTarget(ctx, path);
         if (!o)
             return Value();
@@ -608,7 +610,10 @@ void Interpreter::setVariable(Context& ctx, const std::string& name, Value value
 {
     std::string path, variable;
     if (splitPath(name, path, variable)) {
-        if (Object* o = resolveTarget(ctx, path))
+        Object* o = resolveDottedInScopes(ctx, path);
+        if (!o)
+            o = resolveTarget(ctx, path);
+        if (o)
             m_.setMember(Value(o), variable, std::move(value));
         return;
     }
@@ -644,6 +649,24 @@ bool Interpreter::deleteVariable(Context& ctx, const std::string& name)
             return m_.deleteMember(s->object, name);
     }
     return false;
+}
+
+Object* Interpreter::resolveDottedInScopes(Context& ctx, const std::string& path)
+{
+    // "a.b" is looked for scope by scope: a scope whose `a` does not lead to an
+    // object gives way to the next one out.
+    if (path.find_first_of(":/") != std::string::npos)
+        return nullptr;
+    std::string first = path.substr(0, path.find('.'));
+    if (first.empty() || first[0] == '_' || first == "this" || first == "..")
+        return nullptr;
+    for (const Scope* s = ctx.scope.get(); s; s = s->parent.get()) {
+        if (!m_.hasProperty(s->object, first))
+            continue;
+        if (Object* o = resolvePathFrom(ctx, s->object, path))
+            return o;
+    }
+    return nullptr;
 }
 
 Object* Interpreter::resolveTarget(Context& ctx, const std::string& path)

@@ -12,10 +12,6 @@ namespace swf::avm1 {
 
 namespace {
 
-// Calls nested deeper than this abort the script, as the reference player stops at
-// its recursion limit.
-constexpr int kMaxCallDepth = 256;
-
 std::optional<uint32_t> arrayIndex(std::string_view name)
 {
     if (name.empty() || name.size() > 10 || (name.size() > 1 && name[0] == '0'))
@@ -531,7 +527,7 @@ Value Machine::call(const Value& function, const Value& self, std::span<const Va
     Object* f = function.asObject();
     if (!f || !f->function())
         return Value();
-    if (callDepth >= kMaxCallDepth)
+    if (callDepth >= maxCallDepth_)
         throw ScriptAbort{};
     struct DepthGuard {
         int& depth;
@@ -565,7 +561,7 @@ Value Machine::construct(const Value& constructor, std::span<const Value> args)
     if (!ctor || !ctor->function())
         return Value();
     if (ctor->function()->nativeConstruct) {
-        if (callDepth >= kMaxCallDepth)
+        if (callDepth >= maxCallDepth_)
             throw ScriptAbort{};
         ++callDepth;
         Value r;

@@ -8,6 +8,7 @@
 #include "engine/avm1/Object.h"
 #include "engine/avm1/Value.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -129,6 +130,9 @@ public:
     Object* currentClip() const { return currentClip_; }
     void setCurrentClip(Object* clip) { currentClip_ = clip; }
     int callDepth = 0;
+    // Nesting of calls past which a script is stopped (ScriptLimits may lower it).
+    void setMaxCallDepth(int depth) { maxCallDepth_ = std::clamp(depth, 1, 256); }
+    int maxCallDepth() const { return maxCallDepth_; }
     // The prototype a method about to be called was found on, for its `super`.
     Object* pendingHome = nullptr;
 
@@ -162,6 +166,7 @@ private:
     std::vector<Interval> intervals_;
     int nextIntervalId_ = 1;
     Object* currentClip_ = nullptr;
+    int maxCallDepth_ = 256;
     uint64_t randomState_ = 0x2545F4914F6CDD1Dull;
 };
 

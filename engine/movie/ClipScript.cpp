@@ -335,6 +335,26 @@ bool ClipScript::gotoLabel(std::string_view label)
     return true;
 }
 
+std::vector<std::span<const uint8_t>> ClipScript::frameScripts(const std::string& frame)
+{
+    std::vector<std::span<const uint8_t>> scripts;
+    if (!self_.timeline)
+        return scripts;
+    int number = 0;
+    double n = avm1::stringToNumber(frame, 7);
+    if (!std::isnan(n))
+        number = static_cast<int>(n);
+    else if (auto labelled = self_.timeline->frameOfLabel(frame))
+        number = *labelled;
+    if (number < 1 || number > self_.timeline->frameCount())
+        return scripts;
+    for (const ControlTag& tag : self_.timeline->frame(number).tags) {
+        if (const auto* action = std::get_if<DoAction>(&tag))
+            scripts.push_back(action->code);
+    }
+    return scripts;
+}
+
 std::string ClipScript::name()
 {
     DisplayObject* d = displayObject();

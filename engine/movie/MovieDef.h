@@ -82,6 +82,8 @@ struct MovieDef {
     std::unordered_map<std::string, uint16_t> exports;
     // Any frame script, init script or clip event handler anywhere in the movie.
     bool hasScripts = false;
+    // ScriptLimits: how deep script calls may nest before the script is stopped.
+    int maxRecursionDepth = 256;
     // Tag bodies (scripts, clip actions) are views into these bytes.
     std::vector<uint8_t> bytes;
 

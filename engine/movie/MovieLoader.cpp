@@ -13,10 +13,18 @@ namespace swf::movie {
 namespace {
 
 constexpr int kMaxFrames = 65535;
+// Memory the decoded definitions (bitmap pixels, shape records) of one movie may take.
+// Compression lets a small file ask for far more than that; such a movie is refused
+// with this limit named rather than left to exhaust the machine.
+constexpr size_t kMaxDefinitionBytes = size_t{1} << 30;
+constexpr uint16_t kScriptLimitsTag = 65;
 
 class Loader {
 public:
     explicit Loader(MovieDef& movie) : movie_(movie) {}
+
+    // The definitions read so far take more memory than a movie may use.
+    bool overBudget() const { return definitionBytes_ > kMaxDefinitionBytes; }
 
     void readTimeline(std::span<const uint8_t> stream, TimelineDef& timeline, int declaredFrames, bool isRoot)
     {
@@ -24,7 +32,7 @@ public:
         bool currentHasContent = false;
         TagReader tags(stream);
         while (auto tag = tags.next()) {
-            if (tag->is(TagCode::End))
+            if (tag->is(TagCode::End) || overBudget())
                 break;
             if (tag->is(TagCode::ShowFrame)) {
                 if (timeline.frames.size() >= kMaxFrames)
@@ -109,6 +117,9 @@ private:
         case TagCode::DefineShape4: {
             uint16_t id = body.u16();
             Character character{CharacterKind::Shape, parseDefineShape(tag.code, body), nullptr, nullptr};
+            charge(character.shape->records.size() * sizeof(ShapeRecord) +
+                   character.shape->fillStyles.size() * sizeof(FillStyle) +
+                   character.shape->lineStyles.size() * sizeof(LineStyle));
             define(id, std::move(character));
             break;
         }
@@ -116,6 +127,9 @@ private:
         case TagCode::DefineMorphShape2: {
             uint16_t id = body.u16();
             Character character{CharacterKind::MorphShape, nullptr, parseDefineMorphShape(tag.code, body), nullptr};
+            charge(2 * character.morph->startRecords.size() * sizeof(ShapeRecord) +
+                   character.morph->fillStyles.size() * sizeof(MorphFillStyle) +
+                   character.morph->lineStyles.size() * sizeof(MorphLineStyle));
             define(id, std::move(character));
             break;
         }
@@ -136,11 +150,17 @@ private:
             break;
         }
         default:
+            if (tag.code == kScriptLimitsTag && tag.body.size() >= 2) {
+                movie_.maxRecursionDepth = body.u16();
+                break;
+            }
             if (isBitmapTag(tag.code)) {
                 uint16_t id = body.u16();
                 // A bitmap that cannot be decoded is left out: fills using it draw a
                 // placeholder, and the rest of the movie plays.
-                movie_.bitmaps.try_emplace(id, decodeBitmapTag(tag.code, body, jpegTables_));
+                auto [entry, added] = movie_.bitmaps.try_emplace(id, decodeBitmapTag(tag.code, body, jpegTables_));
+                if (added && entry->second)
+                    charge(entry->second->pixels.size() * sizeof(uint32_t));
             }
             break;
         }
@@ -148,6 +168,10 @@ private:
 
     // The first definition of an id stands, as in the reference player.
     void define(uint16_t id, Character character) { movie_.dictionary.try_emplace(id, std::move(character)); }
+
+    void charge(size_t bytes) { definitionBytes_ += bytes; }
+
+    size_t definitionBytes_ = 0;
 
     MovieDef& movie_;
     bool backgroundSet_ = false;
@@ -165,6 +189,10 @@ std::shared_ptr<const MovieDef> buildMovie(DecodedMovie decoded)
     auto stream = std::span<const uint8_t>(movie->bytes).subspan(std::min(decoded.tagsOffset, movie->bytes.size()));
     Loader loader(*movie);
     loader.readTimeline(stream, movie->root, movie->header.frameCount, true);
+    if (loader.overBudget())
+        throw ContainerError(ContainerError::Reason::TooLarge,
+                             "its pictures and shapes need more than the " + std::to_string(kMaxDefinitionBytes >> 20) +
+                                 " MiB of memory one movie may use");
     return movie;
 }
 

@@ -108,6 +108,7 @@ avm1::Machine* TimelinePlayer::machine()
         return nullptr;
     if (!machine_) {
         machine_ = std::make_shared<avm1::Machine>(movie_.header.version);
+        machine_->setMaxCallDepth(movie_.maxRecursionDepth);
         machine_->setTraceSink([this](const std::string& line) {
             if (hooks_.trace && !traceMuted_)
                 hooks_.trace(line);
