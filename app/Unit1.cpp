@@ -99,6 +99,12 @@ void TMainForm::loadLayout()
     SetCaption(layout.caption);
     SetStoredPlacement(layout.left, layout.top, layout.clientWidth, layout.clientHeight);
 
+    const QMap<QString, TSpeedButton**> speedButtons{{"Open", &Open}, {"CatchPicture", &CatchPicture}, {"Play", &Play}};
+    const QMap<QString, void (TMainForm::*)(TControl*)> clickHandlers{
+        {"OpenClick", &TMainForm::OpenClick},
+        {"CatchPictureClick", &TMainForm::CatchPictureClick},
+        {"PlayClick", &TMainForm::PlayClick},
+    };
     QMap<QString, QWidget*> containers{{QString(), &client()}};
     std::vector<std::pair<int, QWidget*>> tabOrder;
     for (size_t i = 0; i < layout.componentCount; ++i) {
@@ -126,14 +132,9 @@ void TMainForm::loadLayout()
             // caption it shows at the moment.
             if (row.caption.isEmpty())
                 button->setAccessibleName(row.hint);
-            if (event == QLatin1String("OpenClick"))
-                button->OnClick = [this](TControl* s) { OpenClick(s); };
-            else if (event == QLatin1String("CatchPictureClick"))
-                button->OnClick = [this](TControl* s) { CatchPictureClick(s); };
-            else if (event == QLatin1String("PlayClick"))
-                button->OnClick = [this](TControl* s) { PlayClick(s); };
-            (name == QLatin1String("Open") ? Open : name == QLatin1String("CatchPicture") ? CatchPicture : Play) =
-                button;
+            if (auto handler = clickHandlers.value(event))
+                button->OnClick = [this, handler](TControl* sender) { (this->*handler)(sender); };
+            *speedButtons.value(name) = button;
             control = button;
             break;
         }
