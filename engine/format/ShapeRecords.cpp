@@ -1,5 +1,7 @@
 #include "engine/format/ShapeRecords.h"
 
+#include <string>
+
 namespace swf {
 
 namespace {
@@ -93,6 +95,11 @@ ShapeRecord readEdge(BitReader& bits, RecordState& state)
 
 } // namespace
 
+// Unpacked, a record takes up to ninety times the bits it was stored in, so a large
+// compressed movie could otherwise unpack one shape into gigabytes. Real shapes stay
+// far below this; a shape past it is dropped like any other damaged definition.
+constexpr size_t kMaxShapeRecords = size_t{1} << 22;
+
 std::vector<ShapeRecord> readShapeRecords(ByteReader& r, StyleLayer layer, const NewStylesReader& newStyles)
 {
     RecordState state;
@@ -111,6 +118,8 @@ std::vector<ShapeRecord> readShapeRecords(ByteReader& r, StyleLayer layer, const
             // Some writers drop the end record when the data ends exactly there.
             break;
         }
+        if (records.size() >= kMaxShapeRecords)
+            throw FormatError("the shape has more than " + std::to_string(kMaxShapeRecords) + " records");
         if (isEdge) {
             records.push_back(readEdge(bits, state));
             continue;

@@ -255,6 +255,38 @@ TEST(HostileContainers, ThePlayersCeilingIsNamedInItsMessage)
     EXPECT_FALSE(player.loaded());
 }
 
+TEST(HostileContainers, BitmapsPastTheMemoryBudgetAreRefusedNamingIt)
+{
+    // Five lossless ARGB images of 8192 x 8192 transparent pixels: 1.25 GiB decoded from
+    // a few hundred kilobytes each.
+    std::vector<uint8_t> pixels(size_t{8192} * 8192 * 4, 0);
+    uLongf packedSize = compressBound(static_cast<uLong>(pixels.size()));
+    std::vector<uint8_t> packed(packedSize);
+    compress2(packed.data(), &packedSize, pixels.data(), static_cast<uLong>(pixels.size()), 1);
+    packed.resize(packedSize);
+    pixels = {};
+
+    SwfWriter movie;
+    for (uint16_t id = 1; id <= 5; ++id) {
+        BitWriter tag;
+        tag.u16(id);
+        tag.u8(5);  // 32-bit ARGB
+        tag.u16(8192);
+        tag.u16(8192);
+        tag.bytes(packed);
+        movie.tag(36, tag.take(), true);
+    }
+    movie.showFrame();
+    Player player;
+    try {
+        player.loadBytes(movie.build(Compression::Zlib));
+        FAIL() << "1.25 GiB of bitmaps were accepted";
+    } catch (const LoadError& error) {
+        EXPECT_EQ(error.kind(), LoadError::Kind::TooLarge);
+        EXPECT_NE(std::string(error.what()).find("1024 MiB"), std::string::npos) << error.what();
+    }
+}
+
 TEST(HostileContainers, EveryTruncationOfAMovieLoadsOrIsRefused)
 {
     SwfWriter movie;
