@@ -40,10 +40,43 @@ ClipHost* host(const Value& self)
 // Depths scripts give are offset from the timeline's, which start at -16384.
 constexpr int kScriptDepthOffset = 16384;
 
-void gotoAndMaybePlay(Machine& m, ClipHost* clip, const Value& frame, bool play)
+// A clip named by a slash or dot path from `from` ("/", "/a/b", "../c", "a.b").
+ClipHost* clipAtPath(ClipHost* from, std::string_view path, bool caseSensitive)
+{
+    ClipHost* current = from;
+    if (!path.empty() && path[0] == '/') {
+        Object* root = from->rootObject();
+        current = root ? root->clip : nullptr;
+        path.remove_prefix(1);
+    }
+    while (current && !path.empty()) {
+        auto sep = path.find_first_of("/.");
+        std::string_view segment = path.substr(0, sep);
+        path = sep == std::string_view::npos ? std::string_view() : path.substr(sep + 1);
+        if (segment.empty())
+            continue;
+        Object* next = segment == ".." ? current->parentObject() : current->childByName(segment, caseSensitive);
+        current = next ? next->clip : nullptr;
+    }
+    return current;
+}
+
+void gotoAndMaybePlay(Machine& m, ClipHost* clip, const Value& frameValue, bool play)
 {
     if (!clip)
         return;
+    Value frame = frameValue;
+    if (frame.isString()) {
+        // "path:frame" addresses another clip.
+        const std::string& text = frame.asString();
+        auto colon = text.rfind(':');
+        if (colon != std::string::npos) {
+            clip = clipAtPath(clip, std::string_view(text).substr(0, colon), m.caseSensitive());
+            if (!clip)
+                return;
+            frame = Value(text.substr(colon + 1));
+        }
+    }
     if (frame.isString()) {
         double n = stringToNumber(frame.asString(), 7);
         if (std::isnan(n)) {

@@ -597,7 +597,10 @@ void Machine::advanceClock(double ms)
         if (it == intervals_.end())
             continue;
         Interval copy = *it;
-        it->due = nowMs_ + std::max(copy.period, 1.0);
+        // Keep the phase; a period shorter than a frame fires once a frame.
+        it->due += std::max(copy.period, 1.0);
+        if (it->due <= nowMs_)
+            it->due = nowMs_ + std::max(copy.period, 1.0);
         if (copy.once)
             intervals_.erase(it);
         try {

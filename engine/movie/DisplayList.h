@@ -84,12 +84,9 @@ public:
     }
     void reset() { state_.reset(); }
 
-    friend bool operator==(const ClipBox& a, const ClipBox& b)
-    {
-        if (!a.state_ || !b.state_)
-            return !a.state_ == !b.state_;
-        return *a.state_ == *b.state_;
-    }
+    // Defined below DisplayObject: comparing states compares their children, and clang
+    // wants DisplayObject complete for that.
+    friend bool operator==(const ClipBox& a, const ClipBox& b);
 
 private:
     std::unique_ptr<ClipState> state_;
@@ -123,6 +120,13 @@ struct DisplayObject {
             && a.clip == b.clip;
     }
 };
+
+inline bool operator==(const ClipBox& a, const ClipBox& b)
+{
+    if (!a.state_ || !b.state_)
+        return !a.state_ == !b.state_;
+    return *a.state_ == *b.state_;
+}
 
 
 } // namespace swf::movie

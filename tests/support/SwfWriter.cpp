@@ -459,7 +459,7 @@ uint8_t placeFlags(const Place& p)
 {
     return static_cast<uint8_t>((p.move ? 0x01 : 0) | (p.characterId ? 0x02 : 0) | (p.matrix ? 0x04 : 0)
                                 | (p.colorTransform ? 0x08 : 0) | (p.ratio ? 0x10 : 0) | (p.name ? 0x20 : 0)
-                                | (p.clipDepth ? 0x40 : 0));
+                                | (p.clipDepth ? 0x40 : 0) | (p.clipEvents.empty() ? 0 : 0x80));
 }
 
 void placeFields(BitWriter& w, const Place& p)
@@ -476,6 +476,20 @@ void placeFields(BitWriter& w, const Place& p)
         w.cstring(*p.name);
     if (p.clipDepth)
         w.u16(*p.clipDepth);
+    if (!p.clipEvents.empty()) {
+        uint32_t all = 0;
+        for (const auto& [events, code] : p.clipEvents)
+            all |= events;
+        w.u16(0);
+        w.u32(all);
+        for (const auto& [events, code] : p.clipEvents) {
+            std::vector<uint8_t> bytes = code.build();
+            w.u32(events);
+            w.u32(static_cast<uint32_t>(bytes.size()));
+            w.bytes(bytes);
+        }
+        w.u32(0);
+    }
 }
 
 } // namespace
@@ -501,6 +515,23 @@ TagStream& TagStream::placeObject3(const Place& place, std::span<const uint8_t> 
     if (!extraFlagsAndFields.empty())
         w.bytes(extraFlagsAndFields.subspan(1));
     return tag(70, w.data());
+}
+
+TagStream& TagStream::doInitAction(uint16_t spriteId, const ActionBuilder& actions)
+{
+    BitWriter w;
+    w.u16(spriteId);
+    w.bytes(actions.build());
+    return tag(59, w.data());
+}
+
+TagStream& TagStream::exportAssets(uint16_t characterId, std::string_view name)
+{
+    BitWriter w;
+    w.u16(1);
+    w.u16(characterId);
+    w.cstring(std::string(name));
+    return tag(56, w.data());
 }
 
 TagStream& TagStream::removeObject(uint16_t characterId, uint16_t depth)

@@ -125,6 +125,8 @@ struct Place {
     std::optional<uint16_t> ratio;
     std::optional<std::string> name;
     std::optional<uint16_t> clipDepth;
+    // onClipEvent handlers: event mask (SWF 6+ layout) and actions.
+    std::vector<std::pair<uint32_t, ActionBuilder>> clipEvents;
 };
 
 // A tag stream: the main timeline's, or a sprite's.
@@ -144,6 +146,8 @@ public:
     TagStream& removeObject2(uint16_t depth);
     TagStream& frameLabel(std::string_view label);
     TagStream& doAction(const ActionBuilder& actions);
+    TagStream& doInitAction(uint16_t spriteId, const ActionBuilder& actions);
+    TagStream& exportAssets(uint16_t characterId, std::string_view name);
     TagStream& setBackgroundColor(Rgba color);
     TagStream& fileAttributes(bool as3, bool useNetwork = false);
     TagStream& defineSprite(uint16_t id, uint16_t frameCount, const TagStream& sprite);

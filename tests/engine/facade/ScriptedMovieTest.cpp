@@ -1,0 +1,191 @@
+// Scripts inside movies: clips as script objects, init actions, clip events, gotos
+// from scripts, clips made by scripts, timers on the frame clock, seeking with scripts.
+
+#include "engine/Player.h"
+#include "tests/support/SwfWriter.h"
+
+#include <gtest/gtest.h>
+
+namespace swf {
+namespace {
+
+using test::ActionBuilder;
+using test::Place;
+using test::SwfWriter;
+using test::TagStream;
+using Lines = std::vector<std::string>;
+
+namespace Op {
+constexpr uint8_t Trace = 0x26, GetMember = 0x4E, SetMember = 0x4F, CallMethod = 0x52, TypeOf = 0x44,
+                  Increment = 0x50, SetVariable = 0x1D, Add2 = 0x47, Pop = 0x17;
+}
+namespace Event {
+constexpr uint32_t Load = 0x1, EnterFrame = 0x2;
+}
+
+struct Traced {
+    Player player;
+    Lines lines;
+
+    explicit Traced(const SwfWriter& movie)
+    {
+        player.loadBytes(movie.build());
+        player.setTraceSink([this](const std::string& line) { lines.push_back(line); });
+    }
+    void advance(int frames = 1)
+    {
+        for (int i = 0; i < frames; ++i)
+            player.advance();
+    }
+};
+
+// `target.member` traced.
+ActionBuilder traceMember(std::string_view target, std::string_view member)
+{
+    ActionBuilder a;
+    a.getVariable(target).pushString(member).op(Op::GetMember).op(Op::Trace);
+    return a;
+}
+
+// `target.method(args)` with string arguments; the result is left on the stack.
+ActionBuilder callMethod(std::string_view target, std::string_view method, std::initializer_list<std::string_view> args)
+{
+    ActionBuilder a;
+    for (auto it = std::rbegin(args); it != std::rend(args); ++it)
+        a.pushString(*it);
+    a.pushInt(static_cast<int32_t>(args.size())).getVariable(target).pushString(method).op(Op::CallMethod);
+    return a;
+}
+
+// A sprite of `frames` empty frames.
+TagStream emptySprite(int frames)
+{
+    TagStream s;
+    for (int i = 0; i < frames; ++i)
+        s.showFrame();
+    return s;
+}
+
+TEST(ScriptedClips, NamedInstancesAreMembersWithTheirOwnVariables)
+{
+    SwfWriter w;
+    w.defineSprite(2, 2, emptySprite(2));
+    Place p;
+    p.depth = 1;
+    p.characterId = 2;
+    p.name = "box";
+    w.placeObject2(p);
+    ActionBuilder frame1;
+    frame1.getVariable("box").op(Op::TypeOf).op(Op::Trace);
+    frame1.append(traceMember("box", "_name")).append(traceMember("box", "_target"));
+    frame1.getVariable("box").pushString("score").pushNumber(3).op(Op::SetMember);
+    w.doAction(frame1).showFrame();
+    w.doAction(traceMember("box", "score")).showFrame();
+    Traced t(w);
+    t.advance(2);
+    EXPECT_EQ(t.lines, (Lines{"movieclip", "box", "/box", "3"}));
+}
+
+TEST(ScriptedClips, InitActionsRunOnceBeforeTheFramesScript)
+{
+    SwfWriter w;
+    w.defineSprite(2, 1, emptySprite(1));
+    w.doAction(ActionBuilder().trace("frame"));
+    w.doInitAction(2, ActionBuilder().trace("init"));
+    w.showFrame();
+    w.doAction(ActionBuilder().trace("frame 2")).showFrame();
+    Traced t(w);
+    t.advance(3);  // the third step loops back to frame 1
+    EXPECT_EQ(t.lines, (Lines{"init", "frame", "frame 2", "frame"}));
+}
+
+TEST(ScriptedClips, ClipEventsLoadOnceAndEnterFrameEveryFrameAfter)
+{
+    SwfWriter w;
+    w.defineSprite(2, 1, emptySprite(1));
+    Place p;
+    p.depth = 1;
+    p.characterId = 2;
+    p.name = "c";
+    p.clipEvents.push_back({Event::Load, ActionBuilder().trace("load")});
+    p.clipEvents.push_back({Event::EnterFrame, ActionBuilder().trace("enter")});
+    w.placeObject2(p);
+    w.doAction(ActionBuilder().trace("frame 1")).showFrame();
+    w.doAction(ActionBuilder().trace("frame 2")).showFrame();
+    w.doAction(ActionBuilder().op(0x07)).showFrame();  // stop
+    Traced t(w);
+    t.advance(3);
+    EXPECT_EQ(t.lines, (Lines{"load", "frame 1", "enter", "frame 2", "enter"}));
+}
+
+TEST(ScriptedClips, GotoInTheMiddleOfAScriptMovesAtOnceAndRunsTheTargetLater)
+{
+    SwfWriter w;
+    ActionBuilder frame1;
+    frame1.trace("before").gotoFrame(2);  // zero-based: frame 3
+    frame1.pushString("").pushInt(4).op(0x22).op(Op::Trace);  // _currentframe
+    frame1.trace("after");
+    w.doAction(frame1).showFrame();
+    w.doAction(ActionBuilder().trace("frame 2")).showFrame();
+    w.doAction(ActionBuilder().trace("frame 3").stop()).showFrame();
+    Traced t(w);
+    t.advance(1);
+    EXPECT_EQ(t.lines, (Lines{"before", "3", "after", "frame 3"}));
+    EXPECT_EQ(t.player.currentFrame(), 3);
+}
+
+TEST(ScriptedClips, AttachedClipsTakeTheirNameAndDepthAndCanBeRemoved)
+{
+    SwfWriter w;
+    w.defineSprite(2, 1, emptySprite(1));
+    w.exportAssets(2, "Widget");
+    ActionBuilder frame1;
+    frame1.pushNumber(5).pushString("w1").pushString("Widget").pushInt(3).getVariable("_root")
+        .pushString("attachMovie").op(Op::CallMethod).op(Op::Pop);
+    frame1.append(traceMember("w1", "_name"));
+    frame1.append(callMethod("w1", "getDepth", {})).op(Op::Trace);
+    frame1.append(callMethod("w1", "removeMovieClip", {})).op(Op::Pop);
+    frame1.getVariable("w1").op(Op::TypeOf).op(Op::Trace);
+    w.doAction(frame1.stop()).showFrame();
+    Traced t(w);
+    t.advance();
+    EXPECT_EQ(t.lines, (Lines{"w1", "5", "undefined"}));
+}
+
+TEST(ScriptedClips, IntervalsFireOnTheFrameClock)
+{
+    test::MovieOptions options;
+    options.frameRate = 10;  // 100 ms a frame
+    SwfWriter w(options);
+    ActionBuilder tick;
+    tick.trace("tick");
+    ActionBuilder frame1;
+    frame1.pushNumber(250).defineFunction("", {}, tick).pushInt(2).pushString("setInterval").op(0x3D).op(Op::Pop);
+    w.doAction(frame1).showFrame();
+    w.doAction(ActionBuilder().stop()).showFrame();
+    Traced t(w);
+    t.advance(6);  // the clock passes 250 ms and 500 ms
+    EXPECT_EQ(t.lines, (Lines{"tick", "tick"}));
+}
+
+TEST(ScriptedSeek, SeekingReplaysScriptsSilentlyAndRunsTheTargetFrame)
+{
+    test::MovieOptions options;
+    options.version = 6;  // undefined counts as 0
+    SwfWriter w(options);
+    for (int f = 1; f <= 4; ++f) {
+        ActionBuilder a;
+        a.pushString("n").getVariable("n").op(Op::Increment).op(Op::SetVariable);
+        a.pushString("frame ").getVariable("n").op(Op::Add2).op(Op::Trace);
+        w.doAction(a).showFrame();
+    }
+    Traced t(w);
+    t.player.seek(3);
+    EXPECT_EQ(t.lines, (Lines{"frame 3"})) << "variables are as if frames 1 and 2 had run";
+    EXPECT_EQ(t.player.currentFrame(), 3);
+    t.advance();
+    EXPECT_EQ(t.lines.back(), "frame 4");
+}
+
+} // namespace
+} // namespace swf
