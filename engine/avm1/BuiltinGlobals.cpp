@@ -129,6 +129,10 @@ Value setTimer(Machine& m, std::span<const Value> args, bool once)
 {
     Value first = arg(args, 0);
     Object* o = first.asObject();
+    // A timer needs its period: without one nothing is scheduled.
+    size_t periodIndex = o && o->function() ? 1 : 2;
+    if (args.size() <= periodIndex || args[periodIndex].isUndefined())
+        return Value();
     if (o && o->function())
         return Value(static_cast<double>(m.addInterval(first, Value(), {}, m.toNumber(arg(args, 1)),
                                                        std::vector<Value>(args.begin() + std::min<size_t>(2, args.size()), args.end()), once)));
@@ -153,8 +157,13 @@ void installGlobalFunctions(Machine& m)
         mm.trace(mm.toString(arg(args, 0)));
         return Value();
     });
-    global("parseInt", [](Machine& mm, Value, std::span<const Value> args) { return parseInt(mm, args); });
-    global("parseFloat", [](Machine& mm, Value, std::span<const Value> args) { return parseFloat(mm, args); });
+    // Without an argument both answer undefined rather than NaN.
+    global("parseInt", [](Machine& mm, Value, std::span<const Value> args) {
+        return args.empty() ? Value() : parseInt(mm, args);
+    });
+    global("parseFloat", [](Machine& mm, Value, std::span<const Value> args) {
+        return args.empty() ? Value() : parseFloat(mm, args);
+    });
     global("isNaN", [](Machine& mm, Value, std::span<const Value> args) -> Value {
         return Value(args.empty() || std::isnan(mm.toNumber(args[0])));
     });

@@ -380,7 +380,7 @@ Interpreter::Outcome Interpreter::defineFunction(Context& ctx, const ActionRecor
     function->setFunction(std::move(data));
     Object* prototype = m_.newObject();
     prototype->put("constructor", Value(function), PropertyFlag::DontEnum);
-    function->put("prototype", Value(prototype), PropertyFlag::DontEnum);
+    function->put("prototype", Value(prototype), PropertyFlag::DontEnum | PropertyFlag::DontDelete);
     if (name.empty())
         pushValue(ctx, Value(function));
     else

@@ -292,7 +292,16 @@ bool Interpreter::stepSimple(Context& ctx, uint8_t code)
         std::string name = m_.toString(pop(ctx));
         std::vector<Value> args = popArgs(ctx);
         Value function = getVariable(ctx, name);
-        pushValue(ctx, callValue(ctx, function, Value(), args));
+        // A function found on a timeline runs with that clip as `this`.
+        Value self;
+        for (const Scope* s = ctx.scope.get(); s; s = s->parent.get()) {
+            if (m_.hasProperty(s->object, name)) {
+                if (isClip(s->object))
+                    self = Value(s->object);
+                break;
+            }
+        }
+        pushValue(ctx, callValue(ctx, function, self, args));
         break;
     }
     case 0x3F: {  // Modulo
