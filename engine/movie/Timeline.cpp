@@ -280,7 +280,11 @@ void TimelinePlayer::advanceClip(ClipState& clip, ClipPath& path, bool isRoot)
             clip.playing = false;
         }
     }
-    for (size_t i = 0; i < clip.children.size(); ++i) {
+    // Children step from the top of the list down, as the reference player walks its
+    // display list (the most recently placed, highest depth first).
+    for (size_t i = clip.children.size(); i-- > 0;) {
+        if (i >= clip.children.size())
+            continue;
         DisplayObject& child = clip.children[i];
         if (child.fresh) {
             child.fresh = false;
