@@ -173,7 +173,13 @@ Interpreter::Outcome Interpreter::execute(Context& ctx, size_t begin, size_t end
             return {Flow::JumpOut, ctx.code.size()};
         m_.spendAction();
         size_t next = action->nextOffset;
-        Outcome o = step(ctx, *action, next, begin, end);
+        Outcome o;
+        try {
+            o = step(ctx, *action, next, begin, end);
+        } catch (const FormatError&) {
+            // A malformed payload ends this block (or function body) here.
+            return {Flow::JumpOut, ctx.code.size()};
+        }
         if (o.flow == Flow::Return)
             return o;
         if (o.flow == Flow::JumpOut) {

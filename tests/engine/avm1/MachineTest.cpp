@@ -177,7 +177,8 @@ TEST(MachineFunctions, Function2PreloadsRegistersInOrderAndBindsParameters)
     ActionBuilder a;
     a.defineFunction2("f", 4, preloadThis | preloadArguments, {{3, "x"}, {0, "y"}}, body);
     a.callFunction("f", {10, 20, 30}).op(Op::Pop);
-    EXPECT_EQ(run(a), (Lines{"3", "10", "20", "undefined"}));
+    // Called by name from the timeline, `this` is the clip.
+    EXPECT_EQ(run(a), (Lines{"3", "10", "20", "movieclip"}));
 }
 
 TEST(MachineFunctions, RunawayRecursionAbortsTheBlockInsteadOfOverflowing)
