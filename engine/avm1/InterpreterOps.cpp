@@ -483,6 +483,8 @@ void Interpreter::callMethodAction(Context& ctx)
     if (o && o == ctx.superObject) {
         // super(...) and super.method(...) run with this call's `this`.
         if (method.empty()) {
+            // The superclass constructor's own `super` is one prototype further up.
+            m_.pendingHome = o->proto();
             pushValue(ctx, callValue(ctx, Value(ctx.superConstructor), ctx.self, args));
             return;
         }
