@@ -17,6 +17,8 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <set>
+#include <string>
 #include <vector>
 
 namespace swf {
@@ -92,6 +94,8 @@ struct Player::Impl {
     std::chrono::nanoseconds clockDebt{0};
     std::function<void(const std::string&)> traceSink;
     std::function<void(const std::string&, const std::string&)> urlHook;
+    std::function<void(const std::string&)> limitSink;
+    std::set<std::string> limitsReported;  // for the movie loaded
     std::unique_ptr<render::Renderer> renderer;
     std::unique_ptr<render::BitmapImages> bitmaps;
     movie::MovieHooks hooks_;
@@ -134,11 +138,19 @@ struct Player::Impl {
                 urlHook(url, target);
         };
         hooks.toggleQuality = [this] { qualityToggled = !qualityToggled; };
+        hooks.limitReached = [this](const std::string& message) { reportLimit(message); };
+        limitsReported.clear();
         hooks_ = std::move(hooks);
         resetTimeline();
         seekIndex = std::make_unique<movie::SeekIndex>(*movie);
         qualityToggled = false;
         clockDebt = {};
+    }
+
+    void reportLimit(const std::string& message)
+    {
+        if (limitsReported.insert(message).second && limitSink)
+            limitSink(message);
     }
 
     void clear()
@@ -284,6 +296,8 @@ bool Player::tick(std::chrono::nanoseconds elapsed)
     int frames = static_cast<int>(impl_->clockDebt / frameTime);
     if (frames > kMaxCatchUpFrames) {
         // A long stall is not made up for: the movie simply resumes.
+        impl_->reportLimit("the clock fell " + std::to_string(frames) + " frames behind; at most " +
+                           std::to_string(kMaxCatchUpFrames) + " are caught up in one tick");
         frames = kMaxCatchUpFrames;
         impl_->clockDebt = {};
     } else {
@@ -297,6 +311,11 @@ bool Player::tick(std::chrono::nanoseconds elapsed)
 void Player::setTraceSink(std::function<void(const std::string&)> sink)
 {
     impl_->traceSink = std::move(sink);
+}
+
+void Player::setLimitSink(std::function<void(const std::string&)> sink)
+{
+    impl_->limitSink = std::move(sink);
 }
 
 void Player::setUrlHook(std::function<void(const std::string&, const std::string&)> hook)

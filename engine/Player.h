@@ -84,6 +84,9 @@ public:
     void setTraceSink(std::function<void(const std::string&)> sink);
     // URLs scripts ask to open (getURL), with their target window.
     void setUrlHook(std::function<void(const std::string& url, const std::string& target)> hook);
+    // Each limit a playing movie runs into (nesting depth, objects shown, script work
+    // per frame, clock catch-up per tick), once a movie, as a line naming the limit.
+    void setLimitSink(std::function<void(const std::string&)> sink);
 
     // Paints the current frame into `area` of `painter`, scaled by `mode`, with the
     // background colour filling the whole area.

@@ -5,6 +5,7 @@
 #include "engine/movie/ClipScript.h"
 
 #include <algorithm>
+#include <string>
 
 namespace swf::movie {
 
@@ -27,6 +28,12 @@ constexpr size_t kMaxDisplayObjects = 200'000;
 // What may still be placed until the next frame step counts again. Steps of different
 // players never interleave on one thread, so one count a thread serves them all.
 thread_local size_t displayObjectsLeft = kMaxDisplayObjects;
+
+void reportLimit(const MovieHooks& hooks, const std::string& message)
+{
+    if (hooks.limitReached)
+        hooks.limitReached(message);
+}
 
 size_t countDisplayObjects(const ClipState& clip)
 {
@@ -197,6 +204,9 @@ void TimelinePlayer::runQueuedScripts(ClipState& root)
     size_t ran = 0;
     while (!queue_.empty()) {
         if (++ran > kMaxScriptsPerStep || m->actionsLeft() == 0) {
+            reportLimit(hooks_, "scripts ran past " + std::to_string(kMaxScriptsPerStep) + " scripts or " +
+                                    std::to_string(kMaxActionsPerStep) +
+                                    " actions in one frame; the rest of that frame's scripts were dropped");
             queue_.clear();
             break;
         }
@@ -424,8 +434,11 @@ void TimelinePlayer::place(ClipState& clip, ClipPath& path, const PlaceObject& t
     if (existing || !tag.characterId)
         return;
     if (mode.instantiate) {
-        if (displayObjectsLeft == 0)
+        if (displayObjectsLeft == 0) {
+            reportLimit(hooks_, "the movie shows more than " + std::to_string(kMaxDisplayObjects) +
+                                    " objects at once; further ones are not placed");
             return;
+        }
         --displayObjectsLeft;
     }
     DisplayObject object;
@@ -445,8 +458,11 @@ void TimelinePlayer::place(ClipState& clip, ClipPath& path, const PlaceObject& t
 
 void TimelinePlayer::instantiateClip(DisplayObject& object, ClipPath& path)
 {
-    if (path.size() > kMaxClipNesting)
+    if (path.size() > kMaxClipNesting) {
+        reportLimit(hooks_, "sprites nest deeper than " + std::to_string(kMaxClipNesting) +
+                                " levels; the deeper ones stay empty");
         return;
+    }
     ClipState& state = object.clip.emplace();
     state.timeline = object.character->sprite.get();
     if (scriptsEnabled_ && root_) {

@@ -30,6 +30,9 @@ struct MovieHooks {
     std::function<void(const std::string& url, const std::string& target)> getUrl;
     std::function<void()> toggleQuality;
     std::function<void()> stopSounds;
+    // A limit that keeps hostile movies in check cut something short; the text names
+    // the limit and its value. It may come every frame: listeners keep the first.
+    std::function<void(const std::string&)> limitReached;
 };
 
 // A clip is named by the depths leading to it from the root, so that queued work

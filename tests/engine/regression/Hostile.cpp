@@ -39,6 +39,7 @@ PlayOutcome playThreeFramesAndPaint(std::span<const uint8_t> movie)
     ensureGuiApplication();
     PlayOutcome outcome;
     Player player;
+    player.setLimitSink([&outcome](const std::string& message) { outcome.limits.push_back(message); });
     try {
         player.loadBytes(movie);
     } catch (const LoadError& error) {
@@ -56,6 +57,11 @@ PlayOutcome playThreeFramesAndPaint(std::span<const uint8_t> movie)
     outcome.frameCount = player.frameCount();
     outcome.currentFrame = player.currentFrame();
     return outcome;
+}
+
+bool PlayOutcome::reported(const std::string& words) const
+{
+    return std::ranges::any_of(limits, [&](const std::string& line) { return line.find(words) != std::string::npos; });
 }
 
 std::vector<uint8_t> regressionInput(const std::string& name)

@@ -17,6 +17,8 @@ struct PlayOutcome {
     std::optional<std::string> loadError;  // set when the player refused the movie
     int frameCount = 0;
     int currentFrame = 0;
+    std::vector<std::string> limits;  // what the player said about limits it hit
+    bool reported(const std::string& words) const;
 };
 
 PlayOutcome playThreeFramesAndPaint(std::span<const uint8_t> movie);

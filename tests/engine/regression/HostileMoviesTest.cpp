@@ -14,7 +14,10 @@
 
 #include <zlib.h>
 
+#include <chrono>
 #include <limits>
+#include <string>
+#include <vector>
 
 namespace swf::test {
 namespace {
@@ -47,6 +50,8 @@ TEST(HostileTimelines, SpriteThatPlacesItselfStopsAtTheNestingLimit)
     PlayOutcome outcome = playThreeFramesAndPaint(movie.build());
     EXPECT_FALSE(outcome.loadError);
     EXPECT_EQ(outcome.frameCount, 2);
+    EXPECT_TRUE(outcome.reported("sprites nest deeper than 256 levels"));
+    EXPECT_EQ(outcome.limits.size(), 1u) << "each limit is reported once";
 }
 
 TEST(HostileTimelines, TwoSpritesPlacingEachOtherStopAtTheNestingLimit)
@@ -92,6 +97,7 @@ TEST(HostileTimelines, SpritesFanningOutLevelByLevelStayWithinTheInstanceBudget)
     movie.placeObject2(place(1, child)).showFrame().showFrame();
     PlayOutcome outcome = playThreeFramesAndPaint(movie.build());
     EXPECT_FALSE(outcome.loadError);
+    EXPECT_TRUE(outcome.reported("more than 200000 objects"));
 }
 
 TEST(HostileTimelines, ExtremeDepthsAndAFullDisplayList)
@@ -124,7 +130,25 @@ TEST(HostileTimelines, FramesThatJumpToEachOtherForeverStillReturn)
     // A frame whose script jumps to itself, and a loop that never leaves its script.
     movie.doAction(ActionBuilder().gotoFrame(2).play()).showFrame();
     movie.doAction(ActionBuilder().jump(-5)).showFrame();
-    EXPECT_FALSE(playThreeFramesAndPaint(movie.build()).loadError);
+    PlayOutcome outcome = playThreeFramesAndPaint(movie.build());
+    EXPECT_FALSE(outcome.loadError);
+    EXPECT_TRUE(outcome.reported("scripts ran past")) << "the frame whose script never ends";
+}
+
+TEST(HostileTimelines, ALongStallIsNotCaughtUpAndSaysSo)
+{
+    SwfWriter movie;
+    for (int i = 0; i < 30; ++i)
+        movie.showFrame();
+    std::vector<std::string> limits;
+    Player player;
+    player.setLimitSink([&limits](const std::string& message) { limits.push_back(message); });
+    player.loadBytes(movie.build());
+    player.play();
+    EXPECT_TRUE(player.tick(std::chrono::seconds(60)));
+    EXPECT_EQ(player.currentFrame(), 3);
+    ASSERT_EQ(limits.size(), 1u);
+    EXPECT_NE(limits[0].find("at most 3 are caught up"), std::string::npos) << limits[0];
 }
 
 TEST(HostileTimelines, SpriteScriptsThatGotoTheirParentsFrames)
