@@ -384,6 +384,9 @@ bool ClipScript::removeClip()
         return false;
     ClipState* parent = parent_;
     uint16_t at = d->depth;
+    ClipPath parentPath = path();
+    parentPath.pop_back();
+    player_.queueUnload(*parent, parentPath, at);
     // Removing destroys this host; nothing may touch it afterwards.
     parent->remove(at);
     return true;

@@ -216,8 +216,58 @@ void TimelinePlayer::runQueuedScripts(ClipState& root)
     }
 }
 
+void TimelinePlayer::queueUnload(ClipState& parent, const ClipPath& parentPath, uint16_t depth)
+{
+    if (!scriptsEnabled_ || !root_ || !machine_)
+        return;
+    DisplayObject* object = parent.find(depth);
+    if (!object || !object->clip)
+        return;
+    ClipPath path = parentPath;
+    path.push_back(depth);
+    queueUnloadOf(*object, path, 0);
+}
+
+void TimelinePlayer::queueUnloadOf(DisplayObject& object, ClipPath& path, int nesting)
+{
+    constexpr int kMaxNesting = 64;
+    if (!object.clip || nesting > kMaxNesting)
+        return;
+    bool hasHandler = !object.clipActions.empty() || object.clip->script.get();
+    if (hasHandler) {
+        avm1::Object* self = scriptObject(*root_, path);
+        if (self) {
+            for (const ClipEventHandler& handler : parseClipEvents(object.clipActions, movie_.header.version)) {
+                if (handler.events & ClipEvent::Unload)
+                    queue_.push_back({path, handler.code, {}, self});
+            }
+            queue_.push_back({path, {}, "onUnload", self});
+        }
+    }
+    for (DisplayObject& child : object.clip->children) {
+        path.push_back(child.depth);
+        queueUnloadOf(child, path, nesting + 1);
+        path.pop_back();
+    }
+}
+
 void TimelinePlayer::runScript(ClipState& root, QueuedScript script)
 {
+    if (script.object) {
+        avm1::Machine& m = *machine();
+        if (script.method.empty()) {
+            m.runBlock(script.code, script.object);
+            return;
+        }
+        try {
+            avm1::Value handler = m.getMember(avm1::Value(script.object), script.method);
+            if (handler.isObject())
+                m.call(handler, avm1::Value(script.object), {});
+        } catch (const avm1::ScriptThrow&) {
+        } catch (const avm1::ScriptAbort&) {
+        }
+        return;
+    }
     ClipState* clip = resolve(root, script.path);
     if (!clip)
         return;  // its clip went away before its turn
@@ -364,6 +414,11 @@ void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame, StepM
             std::ranges::none_of(rebuilt, [&](const DisplayObject& o) { return o.depth == current.depth; }))
             rebuilt.push_back(std::move(current));
     }
+    // What the plan does not keep leaves the list: its unload handlers run.
+    for (const DisplayObject& dropped : clip.children) {
+        if (dropped.clip)
+            queueUnload(clip, path, dropped.depth);
+    }
     std::ranges::sort(rebuilt, {}, &DisplayObject::depth);
     clip.children = std::move(rebuilt);
     clip.frame = frame;
@@ -383,11 +438,8 @@ void TimelinePlayer::applyFrame(ClipState& clip, ClipPath& path, int frame, Step
                            DisplayObject* gone = clip.find(remove.depth);
                            if (gone && gone->placedAt < 0)
                                return;  // a script took it over
-                           if (gone && mode.instantiate && scriptsEnabled_) {
-                               path.push_back(remove.depth);
-                               queueClipEvent(*gone, path, ClipEvent::Unload);
-                               path.pop_back();
-                           }
+                           if (gone && mode.instantiate)
+                               queueUnload(clip, path, remove.depth);
                            clip.remove(remove.depth);
                        },
                        [&](const DoAction& action) {
@@ -418,6 +470,8 @@ void TimelinePlayer::place(ClipState& clip, ClipPath& path, const PlaceObject& t
             return;  // a script took it over
         if (tag.characterId && *tag.characterId != existing->characterId) {
             // Replacing keeps the depth and the transform unless the tag gives new ones.
+            if (mode.instantiate)
+                queueUnload(clip, path, existing->depth);
             existing->characterId = *tag.characterId;
             existing->character = movie_.character(*tag.characterId);
             existing->clip.reset();
@@ -524,6 +578,7 @@ avm1::Object* TimelinePlayer::placeByScript(ClipState& container, const ClipPath
 {
     if (!root_)
         return nullptr;
+    queueUnload(container, containerPath, object.depth);
     container.remove(object.depth);
     object.placedAt = -1;
     object.fresh = false;

@@ -86,6 +86,8 @@ private:
         ClipPath path;
         std::span<const uint8_t> code;
         std::string method;  // set: call this method of the clip instead
+        // Set for clips already gone (unload handlers): run on this object.
+        avm1::Object* object = nullptr;
     };
 
     void advanceClip(ClipState& clip, ClipPath& path, bool isRoot);
@@ -99,6 +101,10 @@ private:
     void queueClipEvent(const DisplayObject& object, const ClipPath& path, uint32_t event);
     void queueEnterFrames(ClipState& clip, ClipPath& path);
     void runScript(ClipState& root, QueuedScript script);
+    void queueUnloadOf(DisplayObject& object, ClipPath& path, int nesting);
+    // Queues the unload handlers of the object at `depth` of `parent` (and of the
+    // clips inside it) before it leaves the display list.
+    void queueUnload(ClipState& parent, const ClipPath& parentPath, uint16_t depth);
     // Puts a clip made by a script (duplicate, attach, create) into `container`,
     // replacing whatever is at its depth; returns its script object.
     avm1::Object* placeByScript(ClipState& container, const ClipPath& containerPath, DisplayObject object,

@@ -219,6 +219,31 @@ TEST(MachineObjects, PrototypeChainsExtendsAndSuper)
     EXPECT_EQ(run(a, 7), (Lines{"BA", "true"}));
 }
 
+TEST(MachineObjects, SuperConstructorsChainThroughThreeLevels)
+{
+    // function A() { trace("A"); }  B: super(); trace("B")  C: super(); trace("C")
+    // with B.prototype.__proto__ = A.prototype and C.prototype.__proto__ = B.prototype.
+    constexpr uint16_t preloadSuper = 0x10, suppressThis = 0x02, suppressArguments = 0x08;
+    auto ctor = [&](std::string_view label) {
+        ActionBuilder body;
+        body.pushInt(0).pushRegister(1).pushUndefined().op(Op::CallMethod).op(Op::Pop).trace(label);
+        return body;
+    };
+    auto link = [](std::string_view sub, std::string_view super) {
+        ActionBuilder a;
+        a.getVariable(sub).pushString("prototype").op(Op::GetMember).pushString("__proto__");
+        a.getVariable(super).pushString("prototype").op(Op::GetMember).op(Op::SetMember);
+        return a;
+    };
+    ActionBuilder a;
+    a.defineFunction("A", {}, ActionBuilder().trace("A"));
+    a.defineFunction2("B", 2, preloadSuper | suppressThis | suppressArguments, {}, ctor("B"));
+    a.defineFunction2("C", 2, preloadSuper | suppressThis | suppressArguments, {}, ctor("C"));
+    a.append(link("B", "A")).append(link("C", "B"));
+    a.pushInt(0).pushString("C").op(Op::NewObject).op(Op::Pop);
+    EXPECT_EQ(run(a, 7), (Lines{"A", "B", "C"}));
+}
+
 TEST(MachineObjects, ObjectsAndArraysPrintAsThePlayerPrintsThem)
 {
     ActionBuilder a;

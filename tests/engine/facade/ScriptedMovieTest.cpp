@@ -118,6 +118,30 @@ TEST(ScriptedClips, ClipEventsLoadOnceAndEnterFrameEveryFrameAfter)
     EXPECT_EQ(t.lines, (Lines{"load", "frame 1", "enter", "frame 2", "enter"}));
 }
 
+TEST(ScriptedClips, RemovedClipsRunTheirUnloadHandlersWithTheirObject)
+{
+    constexpr uint32_t unload = 0x4;
+    SwfWriter w;
+    w.defineSprite(2, 1, emptySprite(1));
+    Place p;
+    p.depth = 1;
+    p.characterId = 2;
+    p.name = "c";
+    ActionBuilder handler;
+    handler.pushString("unload ").getVariable("tag").op(Op::Add2).op(Op::Trace);
+    p.clipEvents.push_back({unload, handler});
+    w.placeObject2(p);
+    ActionBuilder frame1;
+    frame1.getVariable("c").pushString("tag").pushString("kept").op(Op::SetMember);
+    w.doAction(frame1).showFrame();
+    w.removeObject2(1);
+    w.doAction(ActionBuilder().trace("frame 2").stop()).showFrame();
+    Traced t(w);
+    t.advance(2);
+    // Unload handlers run before the scripts of the frame that removed the clip.
+    EXPECT_EQ(t.lines, (Lines{"unload kept", "frame 2"}));
+}
+
 TEST(ScriptedClips, GotoInTheMiddleOfAScriptMovesAtOnceAndRunsTheTargetLater)
 {
     SwfWriter w;
