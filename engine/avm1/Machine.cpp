@@ -178,6 +178,9 @@ Object* Machine::toObject(const Value& v)
     else
         boxed = heap_.make(ObjectKind::Boolean, protos_.boolean, version_);
     boxed->primitive = v;
+    // A String object carries its length as an own, hidden, writable property.
+    if (v.isString())
+        boxed->put("length", getMember(v, "length"), PropertyFlag::DontEnum | PropertyFlag::DontDelete);
     return boxed;
 }
 
