@@ -188,11 +188,16 @@ avm1::Object* ClipScript::rootObject()
 avm1::Object* ClipScript::childByName(std::string_view name, bool caseSensitive)
 {
     for (DisplayObject& child : self_.children) {
-        if (child.clip && !child.name.empty() && sameName(child.name, name, caseSensitive)) {
-            ClipPath p = path();
-            p.push_back(child.depth);
-            return player_.scriptObject(*player_.root_, p);
+        if (child.name.empty() || !sameName(child.name, name, caseSensitive))
+            continue;
+        if (!child.clip) {
+            // A named shape has no script object of its own: the name reaches the
+            // clip it sits in, as in the reference player.
+            return object_;
         }
+        ClipPath p = path();
+        p.push_back(child.depth);
+        return player_.scriptObject(*player_.root_, p);
     }
     return nullptr;
 }
