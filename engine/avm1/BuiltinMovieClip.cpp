@@ -147,9 +147,16 @@ void installMovieClipClass(Machine& m)
             if (target.isObject())
                 c->swapDepths(target);
             else
-                c->swapDepths(Value(mm.toNumber(target) + kScriptDepthOffset));
+                c->swapDepths(Value(static_cast<double>(mm.toInt32(target)) + kScriptDepthOffset));
         }
         return Value();
+    });
+    method("getInstanceAtDepth", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
+        ClipHost* c = host(self);
+        if (!c || args.empty())
+            return Value();
+        Object* child = c->childAtDepth(mm.toInt32(args[0]) + kScriptDepthOffset);
+        return child ? Value(child) : Value();
     });
     method("duplicateMovieClip", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
         ClipHost* c = host(self);

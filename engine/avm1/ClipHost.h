@@ -61,6 +61,7 @@ public:
     virtual Object* createEmptyClip(const std::string& newName, int depth) = 0;
     virtual void swapDepths(const Value& target) = 0;
     virtual int nextHighestDepth() = 0;
+    virtual Object* childAtDepth(int depth) = 0;
     // Bounds in the coordinate space of `space` (null: the clip's own), in pixels.
     virtual void bounds(Object* space, double& xMin, double& yMin, double& xMax, double& yMax) = 0;
     // Points in pixels between the clip's space and the stage's.

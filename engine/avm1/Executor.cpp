@@ -48,6 +48,7 @@ public:
     Object* createEmptyClip(const std::string&, int) override { return nullptr; }
     void swapDepths(const Value&) override {}
     int nextHighestDepth() override { return 0; }
+    Object* childAtDepth(int) override { return nullptr; }
     void bounds(Object*, double& x0, double& y0, double& x1, double& y1) override { x0 = y0 = x1 = y1 = 0; }
     void localToGlobal(double&, double&) override {}
     void globalToLocal(double&, double&) override {}

@@ -488,6 +488,20 @@ int ClipScript::nextHighestDepth()
     return highest;
 }
 
+avm1::Object* ClipScript::childAtDepth(int depth)
+{
+    if (depth < 0 || depth > 0xFFFF)
+        return nullptr;
+    DisplayObject* child = self_.find(static_cast<uint16_t>(depth));
+    if (!child)
+        return nullptr;
+    if (!child->clip)
+        return object_;
+    ClipPath p = path();
+    p.push_back(child->depth);
+    return player_.scriptObject(*player_.root_, p);
+}
+
 Matrix ClipScript::toStage()
 {
     Matrix m;

@@ -58,6 +58,7 @@ public:
     avm1::Object* createEmptyClip(const std::string& newName, int depth) override;
     void swapDepths(const avm1::Value& target) override;
     int nextHighestDepth() override;
+    avm1::Object* childAtDepth(int depth) override;
     void bounds(avm1::Object* space, double& xMin, double& yMin, double& xMax, double& yMax) override;
     void localToGlobal(double& x, double& y) override;
     void globalToLocal(double& x, double& y) override;
