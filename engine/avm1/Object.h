@@ -134,7 +134,7 @@ struct FunctionData {
 // memory. `collect` frees what the given roots no longer reach.
 class Heap {
 public:
-    explicit Heap(size_t maxObjects = 2'000'000) : maxObjects_(maxObjects) {}
+    explicit Heap(size_t maxObjects = 1'000'000) : maxObjects_(maxObjects) {}
 
     Object* make(ObjectKind kind, Object* proto, int swfVersion);
     size_t size() const { return objects_.size(); }

@@ -166,9 +166,13 @@ void TimelinePlayer::step(ClipState& root)
         double rate = movie_.header.frameRate > 0 ? movie_.header.frameRate : 12.0;
         machine_->resetBudget(kMaxActionsPerStep);
         machine_->advanceClock(1000.0 / rate);
-        if (++stepsSinceCollect_ >= kStepsPerCollection) {
+        // Sweep now and then, and at once when the heap has doubled since the last
+        // sweep, so that scripts allocating every frame stay within bounds.
+        size_t objects = machine_->heap().size();
+        if (++stepsSinceCollect_ >= kStepsPerCollection || objects > std::max<size_t>(100'000, 2 * heapAfterCollect_)) {
             stepsSinceCollect_ = 0;
             machine_->collectGarbage({});
+            heapAfterCollect_ = machine_->heap().size();
         }
     }
 }

@@ -125,6 +125,7 @@ private:
     // createEmptyMovieClip's character: a sprite of one empty frame.
     Character emptySprite_;
     uint64_t stepsSinceCollect_ = 0;
+    size_t heapAfterCollect_ = 0;
 };
 
 } // namespace swf::movie

@@ -365,3 +365,31 @@ TEST(MachineBounds, TraceOfUndefinedIsTheWordWhileStringConversionDependsOnVersi
 
 } // namespace
 } // namespace swf::avm1
+
+namespace swf::avm1 {
+namespace {
+
+TEST(MachineHeap, CollectionFreesUnreachableObjectsAndKeepsReachableOnes)
+{
+    Machine m(10);
+    size_t baseline = m.heap().size();
+    Object* kept = m.newObject();
+    kept->put("inner", Value(m.newArray()));
+    m.global()->put("kept", Value(kept));
+    for (int i = 0; i < 100; ++i)
+        m.newObject();
+    m.collectGarbage({});
+    EXPECT_EQ(m.heap().size(), baseline + 2) << "the kept object and the array it holds";
+    EXPECT_EQ(m.toString(m.getMember(Value(kept), "inner")), "");
+}
+
+TEST(MachineHeap, AllocationPastTheLimitStopsTheScript)
+{
+    Heap heap(10);
+    for (int i = 0; i < 10; ++i)
+        heap.make(ObjectKind::Plain, nullptr, 10);
+    EXPECT_THROW(heap.make(ObjectKind::Plain, nullptr, 10), ScriptAbort);
+}
+
+} // namespace
+} // namespace swf::avm1
