@@ -102,7 +102,8 @@ Value Interpreter::callFunction(Object* function, const Value& self, std::span<c
     // `arguments`, and `super` from the prototype the method was found on.
     Object* arguments = m_.newArray(args);
     arguments->put("callee", Value(function), PropertyFlag::DontEnum);
-    arguments->put("caller", Value(Null{}), PropertyFlag::DontEnum);
+    arguments->put("caller", m_.runningFunctions.empty() ? Value(Null{}) : Value(m_.runningFunctions.back()),
+                   PropertyFlag::DontEnum);
     ctx.arguments = arguments;
     Object* thisObject = self.asObject();
     if (!home && thisObject)
@@ -153,6 +154,11 @@ Value Interpreter::callFunction(Object* function, const Value& self, std::span<c
             activation->put(f.params[i], i < args.size() ? args[i] : Value());
     }
 
+    struct Running {
+        std::vector<Object*>& stack;
+        Running(std::vector<Object*>& s, Object* f) : stack(s) { stack.push_back(f); }
+        ~Running() { stack.pop_back(); }
+    } running(m_.runningFunctions, function);
     Outcome outcome = execute(ctx, 0, ctx.code.size());
     if (outcome.flow == Flow::Return)
         return ctx.returned;

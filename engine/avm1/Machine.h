@@ -130,6 +130,8 @@ public:
     Object* currentClip() const { return currentClip_; }
     void setCurrentClip(Object* clip) { currentClip_ = clip; }
     int callDepth = 0;
+    // Script functions running now, innermost last (for arguments.caller).
+    std::vector<Object*> runningFunctions;
     // Nesting of calls past which a script is stopped (ScriptLimits may lower it).
     void setMaxCallDepth(int depth) { maxCallDepth_ = std::clamp(depth, 1, 256); }
     int maxCallDepth() const { return maxCallDepth_; }
