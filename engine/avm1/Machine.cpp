@@ -33,7 +33,8 @@ Machine::Machine(int swfVersion) : version_(swfVersion)
 {
     protos_.object = heap_.make(ObjectKind::Plain, nullptr, version_);
     protos_.function = heap_.make(ObjectKind::Plain, protos_.object, version_);
-    global_ = heap_.make(ObjectKind::Plain, protos_.object, version_);
+    // The global object inherits nothing: it has no toString or valueOf of its own.
+    global_ = heap_.make(ObjectKind::Plain, nullptr, version_);
     installObjectClass(*this);
     installFunctionClass(*this);
     installArrayClass(*this);
@@ -127,7 +128,7 @@ std::string Machine::toString(const Value& v)
         return o->clip->targetPath(false);
     Value p = toPrimitive(v, true);
     if (p.isObject())
-        return o->kind() == ObjectKind::Function ? "[type Function]" : "[object Object]";
+        return o->kind() == ObjectKind::Function ? "[type Function]" : "[type Object]";
     return p.toString(version_);
 }
 
