@@ -90,6 +90,12 @@ Inflated decodeLzma(std::span<const uint8_t> props, std::span<const uint8_t> inp
     filters[1].id = LZMA_VLI_UNKNOWN;
     if (lzma_properties_decode(&filters[0], nullptr, props.data(), props.size()) != LZMA_OK)
         throw ContainerError(ContainerError::Reason::Corrupt, "the LZMA properties are not valid");
+    // The properties may ask for a dictionary of up to 4 GiB, which liblzma allocates
+    // up front. No match can reach further back than the output we allow, so a
+    // dictionary of that size decodes the same bytes.
+    auto* options = static_cast<lzma_options_lzma*>(filters[0].options);
+    options->dict_size = static_cast<uint32_t>(
+        std::clamp<size_t>(limit.bytes, LZMA_DICT_SIZE_MIN, std::max<size_t>(options->dict_size, LZMA_DICT_SIZE_MIN)));
     lzma_stream ls = LZMA_STREAM_INIT;
     lzma_ret status = lzma_raw_decoder(&ls, filters);
     free(filters[0].options);  // liblzma allocated it with malloc; the decoder has its copy
