@@ -367,6 +367,9 @@ void TMainForm::ScreenCap(int left, int top, int right, int bottom)
     // Grab first: the picture is what the screen shows now, before any dialog opens.
     TBitmap image;
     image.setHandle(grabScreen(QRect(left, top, width, height)), displayBitsPerPixel());
+    // A player area with no width or height (a window made tiny) has nothing to save:
+    // say so at once instead of asking for a name.
+    image.CheckNotEmpty();
     if (!SaveDialog1->Execute())
         return;
     image.SaveToFile(SaveDialog1->fileName() + QStringLiteral(".bmp"));

@@ -309,12 +309,17 @@ void TBitmap::setHandle(QImage image, int bitsPerPixel)
     dib_.reset();
 }
 
-void TBitmap::SaveToFile(const QString& fileName)
+void TBitmap::CheckNotEmpty() const
 {
     // A file with no pixels would be no picture at all; say so rather than leave an
     // empty file that looks like a saved capture.
     if (Empty())
         throw EInvalidOperation(QStringLiteral("截图区域为空（宽度或高度为 0），未保存文件"));
+}
+
+void TBitmap::SaveToFile(const QString& fileName)
+{
+    CheckNotEmpty();
 
     const QString absolutePath = QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(fileName).absoluteFilePath()));
     if (!dib_)

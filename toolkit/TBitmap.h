@@ -51,6 +51,8 @@ public:
     void setHandle(QImage image, int bitsPerPixel);
 
     bool Empty() const { return image_.isNull() || image_.width() <= 0 || image_.height() <= 0; }
+    // Raises the "nothing to save" error for an image without pixels.
+    void CheckNotEmpty() const;
     int Width() const { return image_.width(); }
     int Height() const { return image_.height(); }
     int bitsPerPixel() const { return bitsPerPixel_; }

@@ -211,6 +211,19 @@ TEST_F(CaptureTest, UnwritableTargetReportsAndTheNextCaptureWorks)
     EXPECT_TRUE(QFile::exists(good + QStringLiteral(".bmp")));
 }
 
+TEST_F(CaptureTest, PlayerAreaWithoutHeightIsReportedBeforeAnyDialog)
+{
+    // The toolbar and the status bar take all of a tiny window's client area.
+    form->client().resize(518, 40);
+    ASSERT_EQ(form->ShockwaveFlash1->height(), 0);
+    answer(dir.filePath(QStringLiteral("never")));
+    form->MenuCatchPicture->Click();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes[0], QStringLiteral("截图区域为空（宽度或高度为 0），未保存文件."));
+    EXPECT_TRUE(shownFileNames.isEmpty());
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
+}
+
 TEST_F(CaptureTest, CancelWritesNothing)
 {
     answer(QString());
