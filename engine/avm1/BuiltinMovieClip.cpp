@@ -83,7 +83,7 @@ void gotoAndMaybePlay(Machine& m, ClipHost* clip, const Value& frameValue, bool 
             if (!clip->gotoLabel(frame.asString()))
                 return;
         } else {
-            clip->gotoFrame(static_cast<int>(n));
+            clip->gotoFrame(static_cast<int>(std::clamp(n, -1e9, 1e9)));
         }
     } else {
         double n = m.toNumber(frame);

@@ -518,7 +518,7 @@ void Interpreter::gotoFrameValue(Object* target, const Value& frame, bool play, 
             return;
         double n = stringToNumber(text, 7);
         if (!std::isnan(n))
-            clip->gotoFrame(static_cast<int>(n) + bias);
+            clip->gotoFrame(static_cast<int>(std::clamp(n, -1e9, 1e9)) + bias);
         else if (!clip->gotoLabel(text))
             return;
     } else {

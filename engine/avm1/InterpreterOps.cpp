@@ -185,7 +185,7 @@ bool Interpreter::stepSimple(Context& ctx, uint8_t code)
         Value source = pop(ctx);
         Object* o = source.asObject() ? source.asObject() : resolveTarget(ctx, m_.toString(source));
         if (isClip(o) && !std::isnan(depth))
-            o->clip->duplicate(name, static_cast<int>(depth));
+            o->clip->duplicate(name, static_cast<int>(std::clamp(depth, -1e9, 1e9)));
         break;
     }
     case 0x25: {  // RemoveSprite

@@ -39,8 +39,9 @@ Rect transformRect(const Rect& r, const Matrix& m)
         y0 = std::min(y0, p.y);
         y1 = std::max(y1, p.y);
     }
-    return {static_cast<int32_t>(std::floor(x0)), static_cast<int32_t>(std::ceil(x1)), static_cast<int32_t>(std::floor(y0)),
-            static_cast<int32_t>(std::ceil(y1))};
+    // Scripts can scale a clip past what 32 bits of twips hold; the cast needs a value in range.
+    auto twips = [](double v) { return std::isnan(v) ? 0 : static_cast<int32_t>(std::clamp(v, -2147483648.0, 2147483647.0)); };
+    return {twips(std::floor(x0)), twips(std::ceil(x1)), twips(std::floor(y0)), twips(std::ceil(y1))};
 }
 
 bool isEmpty(const Rect& r)
@@ -348,7 +349,7 @@ std::vector<std::span<const uint8_t>> ClipScript::frameScripts(const std::string
     int number = 0;
     double n = avm1::stringToNumber(frame, 7);
     if (!std::isnan(n))
-        number = static_cast<int>(n);
+        number = n >= 1 && n <= self_.timeline->frameCount() ? static_cast<int>(n) : 0;  // cast in range only
     else if (auto labelled = self_.timeline->frameOfLabel(frame))
         number = *labelled;
     if (number < 1 || number > self_.timeline->frameCount())
