@@ -37,9 +37,15 @@ uint32_t clampIndex(double v, uint32_t length)
 
 std::string joinItems(Machine& m, Object* array, const std::string& separator)
 {
+    // A sparse array claiming four billion items, or a long separator, must not let one
+    // call take seconds or gigabytes: every 4 items cost an action of the frame's
+    // budget, and the text stops growing at 16 MiB.
+    constexpr size_t kMaxJoinedBytes = size_t{16} << 20;
     std::string out;
     uint32_t n = std::min<uint32_t>(m.arrayLength(array), 1u << 22);
-    for (uint32_t i = 0; i < n; ++i) {
+    for (uint32_t i = 0; i < n && out.size() < kMaxJoinedBytes; ++i) {
+        if (i % 4 == 3)
+            m.spendAction();
         if (i)
             out += separator;
         Value v = m.arrayGet(array, i);
