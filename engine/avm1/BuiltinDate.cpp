@@ -13,6 +13,10 @@ constexpr double kMsPerDay = 86400000.0;
 
 double daysFromCivil(double y, double m, double d)
 {
+    // No date lies a billion years away; beyond that (or not finite) the integer casts
+    // below would be undefined, and the date is invalid anyway.
+    if (!std::isfinite(y) || !std::isfinite(m) || !std::isfinite(d) || std::abs(y) > 1e9 || std::abs(m) > 1e9)
+        return std::nan("");
     // Months outside 0..11 carry into the year.
     y += std::floor(m / 12);
     m = std::fmod(m, 12);
@@ -34,6 +38,10 @@ struct Civil {
 Civil civilFromTime(double t)
 {
     double days = std::floor(t / kMsPerDay);
+    if (!std::isfinite(days) || std::abs(days) > 1e12) {
+        double nan = std::nan("");
+        return {nan, nan, nan, nan, nan, nan, nan, nan};
+    }
     double msInDay = t - days * kMsPerDay;
     auto z = static_cast<int64_t>(days) + 719468;
     int64_t era = (z >= 0 ? z : z - 146096) / 146097;

@@ -82,8 +82,11 @@ void installStringClass(Machine& m)
     });
     m.defineMethod(proto, "concat", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
         std::string out = encodeUtf8(thisText(mm, self));
-        for (const Value& v : args)
+        for (const Value& v : args) {
             out += mm.toString(v);
+            if (out.size() > (size_t{1} << 20))
+                throw ScriptAbort{};  // as the + operator: no string past 1 MiB
+        }
         return Value(out);
     });
     m.defineMethod(proto, "indexOf", [](Machine& mm, Value self, std::span<const Value> args) -> Value {

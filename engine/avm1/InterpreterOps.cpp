@@ -12,6 +12,22 @@ namespace swf::avm1 {
 
 namespace {
 
+// A script doubling a string in a loop reaches gigabytes long before its action budget
+// runs out, copying the whole string at every step. Past this length the script run
+// ends, as it would on running out of memory; below it, every 4 KiB made costs an
+// action of the frame's budget.
+constexpr size_t kMaxStringBytes = size_t{1} << 20;
+
+std::string concatenated(Machine& m, const std::string& a, const std::string& b)
+{
+    size_t size = a.size() + b.size();
+    if (size > kMaxStringBytes)
+        throw ScriptAbort{};
+    for (size_t charged = 4096; charged <= size; charged += 4096)
+        m.spendAction();
+    return a + b;
+}
+
 bool isClip(const Object* o)
 {
     return o && o->kind() == ObjectKind::MovieClip && o->clip;
@@ -149,7 +165,7 @@ bool Interpreter::stepSimple(Context& ctx, uint8_t code)
     case 0x21: {  // StringAdd
         std::string b = m_.toString(pop(ctx));
         std::string a = m_.toString(pop(ctx));
-        pushValue(ctx, Value(a + b));
+        pushValue(ctx, Value(concatenated(m_, a, b)));
         break;
     }
     case 0x22: {  // GetProperty
@@ -362,7 +378,7 @@ bool Interpreter::stepSimple(Context& ctx, uint8_t code)
         Value a = m_.toPrimitive(pop(ctx));
         Value b = m_.toPrimitive(bv);
         if (a.isString() || b.isString())
-            pushValue(ctx, Value(m_.toString(a) + m_.toString(b)));
+            pushValue(ctx, Value(concatenated(m_, m_.toString(a), m_.toString(b))));
         else
             pushValue(ctx, Value(m_.toNumber(a) + m_.toNumber(b)));
         break;
