@@ -1,4 +1,3 @@
-// AGENTS: before you edit anything here, read /work/main/HELPERS.md (binding house rules).
 #pragma once
 
 // The engine's facade: loads a movie, runs its clock, answers the control operations

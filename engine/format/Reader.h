@@ -1,4 +1,3 @@
-// AGENTS: before you edit anything here, read /work/main/HELPERS.md (binding house rules).
 #pragma once
 
 #include "engine/format/Error.h"

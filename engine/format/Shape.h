@@ -1,4 +1,3 @@
-// AGENTS: before you edit anything here, read /work/main/HELPERS.md (binding house rules).
 #pragma once
 
 // Shape characters (DefineShape 1-4) and morph shapes (DefineMorphShape 1-2) as parsed
