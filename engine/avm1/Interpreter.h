@@ -62,6 +62,9 @@ private:
     bool specialName(Context& ctx, std::string_view name, Value& out);
     // A clip or object named by a target path ("/a/b", "_root.a", "../b", "a.b").
     Object* resolveTarget(Context& ctx, const std::string& path);
+    // The clip GetProperty and SetProperty act on: an object as given, else the clip a
+    // target path names, the current target for an empty path.
+    Object* propertyTarget(Context& ctx, const Value& target);
     Object* resolvePathFrom(Context& ctx, Object* start, std::string_view path);
     Object* resolveDottedInScopes(Context& ctx, const std::string& path);
     // Splits "path:var" / "a.b.c" forms; false when `name` is a plain identifier.

@@ -170,12 +170,7 @@ bool Interpreter::stepSimple(Context& ctx, uint8_t code)
     }
     case 0x22: {  // GetProperty
         double index = toInteger(m_.toNumber(pop(ctx)));
-        Value targetValue = pop(ctx);
-        Object* target = targetValue.asObject();
-        if (!target) {
-            std::string path = m_.toString(targetValue);
-            target = path.empty() ? ctx.target : resolveTarget(ctx, path);
-        }
+        Object* target = propertyTarget(ctx, pop(ctx));
         if (isClip(target) && index >= 0 && index <= 21)
             pushValue(ctx, target->clip->getProperty(static_cast<ClipProperty>(static_cast<int>(index))));
         else
@@ -185,12 +180,7 @@ bool Interpreter::stepSimple(Context& ctx, uint8_t code)
     case 0x23: {  // SetProperty
         Value value = pop(ctx);
         double index = toInteger(m_.toNumber(pop(ctx)));
-        Value targetValue = pop(ctx);
-        Object* target = targetValue.asObject();
-        if (!target) {
-            std::string path = m_.toString(targetValue);
-            target = path.empty() ? ctx.target : resolveTarget(ctx, path);
-        }
+        Object* target = propertyTarget(ctx, pop(ctx));
         if (isClip(target) && index >= 0 && index <= 21)
             target->clip->setProperty(static_cast<ClipProperty>(static_cast<int>(index)), value);
         break;
@@ -694,6 +684,14 @@ Object* Interpreter::resolveDottedInScopes(Context& ctx, const std::string& path
             return o;
     }
     return nullptr;
+}
+
+Object* Interpreter::propertyTarget(Context& ctx, const Value& target)
+{
+    if (Object* object = target.asObject())
+        return object;
+    std::string path = m_.toString(target);
+    return path.empty() ? ctx.target : resolveTarget(ctx, path);
 }
 
 Object* Interpreter::resolveTarget(Context& ctx, const std::string& path)
