@@ -31,13 +31,14 @@ size_t relative(size_t base, int16_t offset)
     return target < 0 ? SIZE_MAX : static_cast<size_t>(target);
 }
 
+// DefineFunction2 flags. The suppress flags for `this` (0x02) and `super` (0x20) need
+// nothing here: compilers set them only on functions that never name either, and both
+// are resolved from the call's context rather than stored in the activation.
 namespace Function2 {
 constexpr uint16_t PreloadThis = 0x01;
-constexpr uint16_t SuppressThis = 0x02;
 constexpr uint16_t PreloadArguments = 0x04;
 constexpr uint16_t SuppressArguments = 0x08;
 constexpr uint16_t PreloadSuper = 0x10;
-constexpr uint16_t SuppressSuper = 0x20;
 constexpr uint16_t PreloadRoot = 0x40;
 constexpr uint16_t PreloadParent = 0x80;
 constexpr uint16_t PreloadGlobal = 0x100;

@@ -82,8 +82,8 @@ std::string Value::toString(int swfVersion) const
                 return swfVersion >= 5 ? (v ? "true" : "false") : (v ? "1" : "0");
             else if constexpr (std::is_same_v<T, double>)
                 return numberToString(v);
-            else if constexpr (std::is_same_v<T, std::string>)
-                return v;
+            else if constexpr (std::is_same_v<T, SharedString>)
+                return v.str();
             else
                 return "[object Object]";
         },
@@ -140,8 +140,8 @@ double Value::toNumber(int swfVersion) const
                 return v ? 1.0 : 0.0;
             else if constexpr (std::is_same_v<T, double>)
                 return v;
-            else if constexpr (std::is_same_v<T, std::string>)
-                return stringToNumber(v, swfVersion);
+            else if constexpr (std::is_same_v<T, SharedString>)
+                return stringToNumber(v.str(), swfVersion);
             else
                 return std::nan("");
         },
@@ -159,11 +159,11 @@ bool Value::toBoolean(int swfVersion) const
                 return v;
             else if constexpr (std::is_same_v<T, double>)
                 return !std::isnan(v) && v != 0;
-            else if constexpr (std::is_same_v<T, std::string>) {
+            else if constexpr (std::is_same_v<T, SharedString>) {
                 if (swfVersion >= 7)
-                    return !v.empty();
+                    return !v.str().empty();
                 // Before SWF 7 a string is true when it reads as a non-zero number.
-                double n = stringToNumber(v, swfVersion);
+                double n = stringToNumber(v.str(), swfVersion);
                 return !std::isnan(n) && n != 0;
             } else
                 return true;

@@ -4,6 +4,7 @@
 // depend on the movie's SWF version. Conversions that may call into objects (valueOf,
 // toString) live on the Machine.
 
+#include <memory>
 #include <string>
 #include <variant>
 
@@ -18,6 +19,22 @@ struct Null {
     friend bool operator==(Null, Null) { return true; }
 };
 
+// Script strings are immutable once made, so copies of a value share one buffer: a
+// megabyte string duplicated across the operand stack, variables and arrays costs its
+// bytes once, and pushing it costs a reference count.
+class SharedString {
+public:
+    explicit SharedString(std::string text) : text_(std::make_shared<const std::string>(std::move(text))) {}
+    const std::string& str() const { return *text_; }
+    friend bool operator==(const SharedString& a, const SharedString& b)
+    {
+        return a.text_ == b.text_ || *a.text_ == *b.text_;
+    }
+
+private:
+    std::shared_ptr<const std::string> text_;
+};
+
 class Value {
 public:
     Value() = default;
@@ -26,8 +43,8 @@ public:
     Value(bool v) : data_(v) {}
     Value(double v) : data_(v) {}
     Value(int v) : data_(static_cast<double>(v)) {}
-    Value(std::string v) : data_(std::move(v)) {}
-    Value(const char* v) : data_(std::string(v)) {}
+    Value(std::string v) : data_(SharedString(std::move(v))) {}
+    Value(const char* v) : data_(SharedString(v)) {}
     Value(Object* v)
     {
         if (v)
@@ -41,13 +58,13 @@ public:
     bool isNullish() const { return isUndefined() || isNull(); }
     bool isBool() const { return std::holds_alternative<bool>(data_); }
     bool isNumber() const { return std::holds_alternative<double>(data_); }
-    bool isString() const { return std::holds_alternative<std::string>(data_); }
+    bool isString() const { return std::holds_alternative<SharedString>(data_); }
     bool isObject() const { return std::holds_alternative<Object*>(data_); }
     bool isPrimitive() const { return !isObject(); }
 
     bool asBool() const { return std::get<bool>(data_); }
     double asNumber() const { return std::get<double>(data_); }
-    const std::string& asString() const { return std::get<std::string>(data_); }
+    const std::string& asString() const { return std::get<SharedString>(data_).str(); }
     Object* asObject() const { return isObject() ? std::get<Object*>(data_) : nullptr; }
 
     // Primitive conversions; an object converts as "[object Object]" / NaN / true here.
@@ -58,7 +75,7 @@ public:
     friend bool operator==(const Value&, const Value&) = default;
 
 private:
-    std::variant<Undefined, Null, bool, double, std::string, Object*> data_;
+    std::variant<Undefined, Null, bool, double, SharedString, Object*> data_;
 };
 
 // Numbers print with up to 15 significant digits, switching to exponent form outside

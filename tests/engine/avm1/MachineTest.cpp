@@ -354,6 +354,33 @@ TEST(MachineBounds, EndlessLoopsStopAtTheBudget)
     EXPECT_EQ(executor.run(a.build(), c), ExecutionResult::BudgetExhausted);
 }
 
+TEST(MachineBounds, ConcatenatingLongStringsSpendsTheBudgetByTheirLength)
+{
+    // Each pass doubles a 16,000-character string and throws it away: 7 actions, plus
+    // one for every KiB the concatenation copies. Counted as 7 actions a pass, a loop
+    // like this could copy gigabytes inside one frame's budget.
+    ActionBuilder loop;
+    loop.pushString(std::string(16000, 'x')).op(0x4C).op(Op::Add2).pop().trace(".");
+    ActionBuilder a;
+    a.append(loop).jump(static_cast<int16_t>(-static_cast<int>(loop.size()) - 5));
+    Collector c;
+    Executor executor(10, ExecutionLimits{.maxActions = 3800});
+    EXPECT_EQ(executor.run(a.build(), c), ExecutionResult::BudgetExhausted);
+    EXPECT_GT(c.lines.size(), 80u);
+    EXPECT_LT(c.lines.size(), 120u) << "31 actions charged for each 32,000-character result";
+}
+
+TEST(MachineBounds, CopiesOfAStringCompareByTheirText)
+{
+    // Values share a string's buffer when copied; equality still compares the text,
+    // whether or not two strings share a buffer.
+    ActionBuilder a;
+    a.pushString("ab").op(0x4C).op(Op::StrictEquals).op(Op::Trace);
+    a.pushString("a").pushString("b").op(Op::Add2).pushString("ab").op(Op::StrictEquals).op(Op::Trace);
+    a.pushString("ab").pushString("abc").op(Op::StrictEquals).op(Op::Trace);
+    EXPECT_EQ(run(a), (Lines{"true", "true", "false"}));
+}
+
 TEST(MachineBounds, TraceOfUndefinedIsTheWordWhileStringConversionDependsOnVersion)
 {
     ActionBuilder a;
