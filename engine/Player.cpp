@@ -94,8 +94,8 @@ struct Player::Impl {
     std::chrono::nanoseconds clockDebt{0};
     std::function<void(const std::string&)> traceSink;
     std::function<void(const std::string&, const std::string&)> urlHook;
-    std::function<void(const std::string&)> limitSink;
-    std::set<std::string> limitsReported;  // for the movie loaded
+    std::function<void(Limit, const std::string&)> limitSink;
+    std::set<Limit> limitsReported;  // for the movie loaded
     std::unique_ptr<render::Renderer> renderer;
     std::unique_ptr<render::BitmapImages> bitmaps;
     movie::MovieHooks hooks_;
@@ -138,7 +138,7 @@ struct Player::Impl {
                 urlHook(url, target);
         };
         hooks.toggleQuality = [this] { qualityToggled = !qualityToggled; };
-        hooks.limitReached = [this](const std::string& message) { reportLimit(message); };
+        hooks.limitReached = [this](Limit limit, const std::string& message) { reportLimit(limit, message); };
         limitsReported.clear();
         hooks_ = std::move(hooks);
         resetTimeline();
@@ -147,10 +147,10 @@ struct Player::Impl {
         clockDebt = {};
     }
 
-    void reportLimit(const std::string& message)
+    void reportLimit(Limit limit, const std::string& message)
     {
-        if (limitsReported.insert(message).second && limitSink)
-            limitSink(message);
+        if (limitsReported.insert(limit).second && limitSink)
+            limitSink(limit, message);
     }
 
     void clear()
@@ -296,7 +296,7 @@ bool Player::tick(std::chrono::nanoseconds elapsed)
     int frames = static_cast<int>(impl_->clockDebt / frameTime);
     if (frames > kMaxCatchUpFrames) {
         // A long stall is not made up for: the movie simply resumes.
-        impl_->reportLimit("the clock fell " + std::to_string(frames) + " frames behind; at most " +
+        impl_->reportLimit(Limit::ClockCatchUp, "the clock fell " + std::to_string(frames) + " frames behind; at most " +
                            std::to_string(kMaxCatchUpFrames) + " are caught up in one tick");
         frames = kMaxCatchUpFrames;
         impl_->clockDebt = {};
@@ -313,7 +313,7 @@ void Player::setTraceSink(std::function<void(const std::string&)> sink)
     impl_->traceSink = std::move(sink);
 }
 
-void Player::setLimitSink(std::function<void(const std::string&)> sink)
+void Player::setLimitSink(std::function<void(Limit, const std::string&)> sink)
 {
     impl_->limitSink = std::move(sink);
 }

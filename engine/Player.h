@@ -5,6 +5,7 @@
 
 #include "engine/format/Header.h"
 #include "engine/format/Primitives.h"
+#include "engine/movie/Limits.h"
 
 #include <chrono>
 #include <filesystem>
@@ -84,8 +85,10 @@ public:
     // URLs scripts ask to open (getURL), with their target window.
     void setUrlHook(std::function<void(const std::string& url, const std::string& target)> hook);
     // Each limit a playing movie runs into (nesting depth, objects shown, script work
-    // per frame, clock catch-up per tick), once a movie, as a line naming the limit.
-    void setLimitSink(std::function<void(const std::string&)> sink);
+    // per frame, clock catch-up per tick), once a movie for each kind, with a line
+    // naming the limit and its value.
+    using Limit = movie::Limit;
+    void setLimitSink(std::function<void(Limit, const std::string&)> sink);
 
     // Paints the current frame into `area` of `painter`, scaled by `mode`, with the
     // background colour filling the whole area.

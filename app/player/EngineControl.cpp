@@ -1,5 +1,6 @@
 #include "app/player/EngineControl.h"
 
+#include "toolkit/Application.h"
 #include "toolkit/Exceptions.h"
 
 #include <QPainter>
@@ -73,10 +74,17 @@ QString movieLoadErrorText(const QString& path, const swf::LoadError& error)
         .arg(path, reason, QString::fromUtf8(error.what()));
 }
 
+QString movieLimitText(const QString& path, const std::string& message)
+{
+    return QStringLiteral("影片“%1”超出了播放器的限制，超出的部分已略去，影片继续播放（%2）")
+        .arg(path, QString::fromStdString(message));
+}
+
 EngineControl::EngineControl()
 {
     clock_.setTimerType(Qt::PreciseTimer);
     QObject::connect(&clock_, &QTimer::timeout, [this] { onClock(); });
+    player_.setLimitSink([this](swf::Player::Limit limit, const std::string& message) { onLimit(limit, message); });
 }
 
 EngineControl::~EngineControl()
@@ -129,6 +137,7 @@ void EngineControl::UIActivate(bool) {}
 void EngineControl::SetMovie(const QString& path)
 {
     try {
+        moviePath_ = path;
         player_.loadFile(path.toStdU16String());
     } catch (const swf::LoadError& error) {
         repaint();
@@ -203,6 +212,20 @@ void EngineControl::onClock()
     sinceLastTick_.start();
     if (player_.tick(elapsed))
         repaint();
+}
+
+void EngineControl::onLimit(swf::Player::Limit limit, const std::string& message)
+{
+    // Falling behind after a stall is the machine's doing, not the movie's: the clock
+    // just resumes, and there is nothing for the user to act on.
+    if (limit == swf::Player::Limit::ClockCatchUp)
+        return;
+    // The engine is in the middle of a frame here. The box waits until the frame is
+    // done, so that its message loop cannot step the movie from inside the step.
+    QTimer::singleShot(0, &clock_, [text = movieLimitText(moviePath_, message)] {
+        if (Application)
+            Application->guard([&text] { throw Exception(text); });
+    });
 }
 
 void EngineControl::repaint()

@@ -42,8 +42,10 @@ private:
     void onClock();
     void updateClock();
     void repaint();
+    void onLimit(swf::Player::Limit limit, const std::string& message);
 
     swf::Player player_;
+    QString moviePath_;
     ControlSettings settings_;
     QPointer<MovieView> view_;
     QTimer clock_;
@@ -52,5 +54,7 @@ private:
 
 // The message shown when a movie cannot be opened: names the file and the reason.
 QString movieLoadErrorText(const QString& path, const swf::LoadError& error);
+// The message shown when a playing movie runs into one of the engine's limits.
+QString movieLimitText(const QString& path, const std::string& message);
 
 } // namespace lanfan

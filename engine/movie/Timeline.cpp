@@ -29,10 +29,10 @@ constexpr size_t kMaxDisplayObjects = 200'000;
 // players never interleave on one thread, so one count a thread serves them all.
 thread_local size_t displayObjectsLeft = kMaxDisplayObjects;
 
-void reportLimit(const MovieHooks& hooks, const std::string& message)
+void reportLimit(const MovieHooks& hooks, Limit limit, const std::string& message)
 {
     if (hooks.limitReached)
-        hooks.limitReached(message);
+        hooks.limitReached(limit, message);
 }
 
 size_t countDisplayObjects(const ClipState& clip)
@@ -208,7 +208,7 @@ void TimelinePlayer::runQueuedScripts(ClipState& root)
     size_t ran = 0;
     while (!queue_.empty()) {
         if (++ran > kMaxScriptsPerStep || m->actionsLeft() == 0) {
-            reportLimit(hooks_, "scripts ran past " + std::to_string(kMaxScriptsPerStep) + " scripts or " +
+            reportLimit(hooks_, Limit::ScriptWork, "scripts ran past " + std::to_string(kMaxScriptsPerStep) + " scripts or " +
                                     std::to_string(kMaxActionsPerStep) +
                                     " actions in one frame; the rest of that frame's scripts were dropped");
             queue_.clear();
@@ -493,7 +493,7 @@ void TimelinePlayer::place(ClipState& clip, ClipPath& path, const PlaceObject& t
         return;
     if (mode.instantiate) {
         if (displayObjectsLeft == 0) {
-            reportLimit(hooks_, "the movie shows more than " + std::to_string(kMaxDisplayObjects) +
+            reportLimit(hooks_, Limit::DisplayObjects, "the movie shows more than " + std::to_string(kMaxDisplayObjects) +
                                     " objects at once; further ones are not placed");
             return;
         }
@@ -517,7 +517,7 @@ void TimelinePlayer::place(ClipState& clip, ClipPath& path, const PlaceObject& t
 void TimelinePlayer::instantiateClip(DisplayObject& object, ClipPath& path)
 {
     if (path.size() > kMaxClipNesting) {
-        reportLimit(hooks_, "sprites nest deeper than " + std::to_string(kMaxClipNesting) +
+        reportLimit(hooks_, Limit::SpriteNesting, "sprites nest deeper than " + std::to_string(kMaxClipNesting) +
                                 " levels; the deeper ones stay empty");
         return;
     }

@@ -6,6 +6,7 @@
 // events), after the display-list changes.
 
 #include "engine/movie/DisplayList.h"
+#include "engine/movie/Limits.h"
 #include "engine/movie/MovieDef.h"
 
 #include <cstdint>
@@ -32,7 +33,7 @@ struct MovieHooks {
     std::function<void()> stopSounds;
     // A limit that keeps hostile movies in check cut something short; the text names
     // the limit and its value. It may come every frame: listeners keep the first.
-    std::function<void(const std::string&)> limitReached;
+    std::function<void(Limit, const std::string&)> limitReached;
 };
 
 // A clip is named by the depths leading to it from the root, so that queued work

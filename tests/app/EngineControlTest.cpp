@@ -1,6 +1,7 @@
 #include "tests/app/MainFormFixture.h"
 
 #include "app/player/EngineControl.h"
+#include "tests/support/SwfWriter.h"
 
 #include <QFile>
 #include <QFileDialog>
@@ -170,6 +171,33 @@ TEST_F(MalformedMovieInTheWindowTest, ErrorBoxThenTheNextOpenWorks)
     EXPECT_EQ(form->ScrollBar1->Max(), 24);
     EXPECT_TRUE(form->Play->isEnabled());
     QTRY_COMPARE(form->Play->text(), QStringLiteral("停止"));
+}
+
+TEST_F(MalformedMovieInTheWindowTest, AScriptThatNeverEndsIsReportedOnceAndTheMovieGoesOn)
+{
+    // Frame 1's script loops for ever; each frame it is cut off at the action budget.
+    swf::test::ActionBuilder endless;
+    endless.jump(-5);
+    swf::test::SwfWriter movie;
+    movie.doAction(endless).showFrame().showFrame().showFrame();
+    QString path = dir.filePath(QStringLiteral("endless.swf"));
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        auto bytes = movie.build();
+        f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    }
+    open(path);
+    // The box comes after the frame that ran into the limit, not inside it.
+    QTRY_COMPARE(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].contains(path)) << boxes[0].toStdString();
+    EXPECT_TRUE(boxes[0].contains(QStringLiteral("超出了播放器的限制"))) << boxes[0].toStdString();
+    EXPECT_TRUE(boxes[0].contains(QStringLiteral("actions in one frame"))) << boxes[0].toStdString();
+    // The movie plays on through more frames (and more cut-off loops) without more boxes.
+    QTest::qWait(1000);
+    EXPECT_EQ(boxes.size(), 1);
+    EXPECT_EQ(form->ScrollBar1->Max(), 3);
+    EXPECT_EQ(form->Play->text(), QStringLiteral("停止"));
 }
 
 } // namespace

@@ -103,7 +103,7 @@ int renderFrames(swf::Player& player, const Options& options, std::ostream& err)
 int runCommand(const Options& options, std::ostream& out, std::ostream& err)
 {
     swf::Player player;
-    player.setLimitSink([&err](const std::string& message) { err << "lanfan-swf: limit reached: " << message << '\n'; });
+    player.setLimitSink([&err](swf::Player::Limit, const std::string& message) { err << "lanfan-swf: limit reached: " << message << '\n'; });
     try {
         player.loadFile(options.file);
     } catch (const swf::LoadError& e) {

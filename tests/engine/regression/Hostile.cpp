@@ -49,7 +49,7 @@ PlayOutcome playThreeFramesAndPaint(std::span<const uint8_t> movie)
     ensureGuiApplication();
     PlayOutcome outcome;
     Player player;
-    player.setLimitSink([&outcome](const std::string& message) { outcome.limits.push_back(message); });
+    player.setLimitSink([&outcome](Player::Limit, const std::string& message) { outcome.limits.push_back(message); });
     try {
         player.loadBytes(movie);
     } catch (const LoadError& error) {

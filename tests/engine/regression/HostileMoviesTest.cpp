@@ -141,14 +141,27 @@ TEST(HostileTimelines, ALongStallIsNotCaughtUpAndSaysSo)
     for (int i = 0; i < 30; ++i)
         movie.showFrame();
     std::vector<std::string> limits;
+    std::vector<Player::Limit> kinds;
     Player player;
-    player.setLimitSink([&limits](const std::string& message) { limits.push_back(message); });
+    player.setLimitSink([&](Player::Limit kind, const std::string& message) {
+        kinds.push_back(kind);
+        limits.push_back(message);
+    });
     player.loadBytes(movie.build());
     player.play();
     EXPECT_TRUE(player.tick(std::chrono::seconds(60)));
     EXPECT_EQ(player.currentFrame(), 3);
     ASSERT_EQ(limits.size(), 1u);
+    EXPECT_EQ(kinds[0], Player::Limit::ClockCatchUp);
     EXPECT_NE(limits[0].find("at most 3 are caught up"), std::string::npos) << limits[0];
+    // A second stall of another length is the same limit: not reported again.
+    EXPECT_TRUE(player.tick(std::chrono::seconds(90)));
+    EXPECT_EQ(limits.size(), 1u);
+    // A new movie reports afresh.
+    player.loadBytes(movie.build());
+    player.play();
+    player.tick(std::chrono::seconds(60));
+    EXPECT_EQ(limits.size(), 2u);
 }
 
 TEST(HostileTimelines, SpriteScriptsThatGotoTheirParentsFrames)
