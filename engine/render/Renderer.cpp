@@ -98,8 +98,13 @@ private:
             if (p.role == PathRole::Fill) {
                 const FillStyle& fill = shape.fillStyles[p.style];
                 painter_.setTransform(toDevice);
-                if (fill.kind == FillKind::Bitmap)
+                if (fill.kind == FillKind::Bitmap) {
                     painter_.setRenderHint(QPainter::SmoothPixmapTransform, smooth_ && fill.bitmapSmoothed);
+                    if (!fill.bitmapRepeats) {
+                        fillClampedBitmap(painter_, p.path, fill, cx, toDevice, bitmaps_);
+                        continue;
+                    }
+                }
                 painter_.fillPath(p.path, fillBrush(fill, cx, QTransform(), bitmaps_));
             } else {
                 const LineStyle& line = shape.lineStyles[p.style];

@@ -85,18 +85,76 @@ QImage colourTransformed(const QImage& image, const ColorTransform& cx)
     return out;
 }
 
-QBrush bitmapBrush(const FillStyle& fill, const ColorTransform& cx, const QTransform& toDevice,
-                   const BitmapSource* bitmaps)
+// The image a bitmap fill shows: the bitmap itself, or a copy with the colour transform
+// applied. Null when the bitmap is missing.
+QImage fillImage(const FillStyle& fill, const ColorTransform& cx, const BitmapSource* bitmaps)
 {
     const QImage* image = bitmaps ? bitmaps->bitmap(fill.bitmapId) : nullptr;
     if (!image || image->isNull())
+        return {};
+    return cx.isIdentity() ? *image : colourTransformed(*image, cx);
+}
+
+QBrush bitmapBrush(const FillStyle& fill, const ColorTransform& cx, const QTransform& toDevice,
+                   const BitmapSource* bitmaps)
+{
+    QImage image = fillImage(fill, cx, bitmaps);
+    if (image.isNull())
         return QBrush(Qt::NoBrush);
-    QBrush brush(cx.isIdentity() ? *image : colourTransformed(*image, cx));
+    QBrush brush(image);
     brush.setTransform(toQTransform(fill.bitmapMatrix) * toDevice);
     return brush;
 }
 
 } // namespace
+
+void fillClampedBitmap(QPainter& painter, const QPainterPath& path, const FillStyle& fill, const ColorTransform& cx,
+                       const QTransform& toDevice, const BitmapSource* bitmaps)
+{
+    QImage image = fillImage(fill, cx, bitmaps);
+    const QTransform bitmapToShape = toQTransform(fill.bitmapMatrix);
+    if (image.isNull() || !bitmapToShape.isInvertible())
+        return;
+    // The shape's extent in bitmap pixels: how far the edges must be drawn out.
+    const QRectF extent = bitmapToShape.inverted().mapRect(path.boundingRect());
+    const double w = image.width();
+    const double h = image.height();
+    const double left = std::min(extent.left(), 0.0);
+    const double top = std::min(extent.top(), 0.0);
+    const double right = std::max(extent.right(), w);
+    const double bottom = std::max(extent.bottom(), h);
+
+    painter.save();
+    painter.setTransform(toDevice);
+    painter.setClipPath(path, painter.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
+    painter.setTransform(bitmapToShape * toDevice);
+    // The pieces meet edge to edge; anti-aliasing their edges would leave faint seams.
+    // The shape's own edge stays anti-aliased through the clip.
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.drawImage(QRectF(0, 0, w, h), image);
+    // Edge strips: one row or column of pixels stretched outwards. Each is its own image,
+    // so that smoothing cannot pick up pixels from beside it.
+    auto strip = [&](const QRectF& target, const QRect& source) {
+        if (target.width() > 0 && target.height() > 0)
+            painter.drawImage(target, image.copy(source));
+    };
+    const int iw = image.width();
+    const int ih = image.height();
+    strip(QRectF(left, 0, -left, h), QRect(0, 0, 1, ih));
+    strip(QRectF(w, 0, right - w, h), QRect(iw - 1, 0, 1, ih));
+    strip(QRectF(0, top, w, -top), QRect(0, 0, iw, 1));
+    strip(QRectF(0, h, w, bottom - h), QRect(0, ih - 1, iw, 1));
+    // Corners: the corner pixel's colour.
+    auto corner = [&](const QRectF& target, int x, int y) {
+        if (target.width() > 0 && target.height() > 0)
+            painter.fillRect(target, image.pixelColor(x, y));
+    };
+    corner(QRectF(left, top, -left, -top), 0, 0);
+    corner(QRectF(w, top, right - w, -top), iw - 1, 0);
+    corner(QRectF(left, h, -left, bottom - h), 0, ih - 1);
+    corner(QRectF(w, h, right - w, bottom - h), iw - 1, ih - 1);
+    painter.restore();
+}
 
 QColor toQColor(Rgba c, const ColorTransform& cx)
 {

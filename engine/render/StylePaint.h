@@ -7,6 +7,8 @@
 #include "engine/render/RenderTree.h"
 
 #include <QBrush>
+#include <QPainter>
+#include <QPainterPath>
 #include <QPen>
 #include <QTransform>
 
@@ -25,6 +27,12 @@ QColor toQColor(Rgba c, const ColorTransform& cx);
 // one for a path drawn under the painter's transform passes the identity.
 QBrush fillBrush(const FillStyle& fill, const ColorTransform& cx, const QTransform& toDevice,
                  const BitmapSource* bitmaps);
+
+// Fills `path` (in shape space, drawn under `toDevice`) with a clipped bitmap fill: the
+// bitmap once, and beyond its edges its outermost rows and columns drawn out, as the
+// player does instead of repeating it. A missing bitmap draws nothing.
+void fillClampedBitmap(QPainter& painter, const QPainterPath& path, const FillStyle& fill, const ColorTransform& cx,
+                       const QTransform& toDevice, const BitmapSource* bitmaps);
 
 // The gradient stops Qt needs: the stored ones when Qt can blend them itself, or a
 // full ramp for linear-RGB blending and out-of-order ratios.

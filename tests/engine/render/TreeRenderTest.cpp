@@ -158,6 +158,36 @@ TEST(TreeRender, RepeatingBitmapFillUsesItsMatrix)
     EXPECT_TRUE(near(c.at(25, 25), QColor(255, 0, 0)));  // repeated
 }
 
+TEST(TreeRender, ClippedBitmapFillDrawsItsEdgePixelsOutwards)
+{
+    StyleArrays styles(32);
+    // The 2 x 2 bitmap covers device pixels 15..35; the shape covers 0..60. Outside the
+    // bitmap its edge rows and columns go on; nothing repeats.
+    uint32_t fill = styles.bitmap(9, {200, 0, 0, 200, 300, 300}, false, false);
+    RecordWriter w;
+    w.fill0(fill).rect(0, 0, 1200, 1200);
+    auto shape = buildShape(32, {0, 1200, 0, 1200}, styles, w);
+    TwoByTwo bitmaps;
+    Renderer renderer;
+    renderer.setBitmapSource(&bitmaps);
+    for (Quality quality : {Quality::Low, Quality::High}) {
+        SCOPED_TRACE(static_cast<int>(quality));
+        Canvas c(80, 80);
+        c.draw(renderer, rootOf({shapeNode(shape)}), kTwipsToPixels, quality);
+        EXPECT_TRUE(near(c.at(20, 20), QColor(255, 0, 0)));  // the bitmap itself
+        EXPECT_TRUE(near(c.at(30, 30), QColor(0, 0, 0)));
+        EXPECT_TRUE(near(c.at(5, 5), QColor(255, 0, 0)));  // corners
+        EXPECT_TRUE(near(c.at(50, 5), QColor(0, 255, 0)));
+        EXPECT_TRUE(near(c.at(5, 50), QColor(0, 0, 255)));
+        EXPECT_TRUE(near(c.at(50, 50), QColor(0, 0, 0)));
+        EXPECT_TRUE(near(c.at(30, 5), QColor(0, 255, 0)));  // top edge, column 1
+        EXPECT_TRUE(near(c.at(5, 30), QColor(0, 0, 255)));  // left edge, row 1
+        EXPECT_TRUE(near(c.at(50, 20), QColor(0, 255, 0)));  // right edge, row 0
+        EXPECT_TRUE(near(c.at(20, 50), QColor(0, 0, 255)));  // bottom edge, column 0
+        EXPECT_TRUE(near(c.at(70, 70), QColor(255, 255, 255))) << "nothing outside the shape";
+    }
+}
+
 TEST(TreeRender, OneRendererKeepsShapesApartInItsCache)
 {
     Renderer renderer;
