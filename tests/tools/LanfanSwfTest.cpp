@@ -131,6 +131,13 @@ TEST_F(LanfanSwf, RenderWritesAnImageOfTheStageSize)
     fs::path bmp = dir_ / "out.bmp";
     EXPECT_EQ(runTool("render " + movie.string() + " --out " + bmp.string()).exitCode, 0);
     EXPECT_EQ(readFile(bmp).substr(0, 2), "BM");
+
+    // --size gives the picture the player area's size, the stage fitted inside it.
+    EXPECT_EQ(runTool("render " + movie.string() + " --size 100x30 --out " + png.string()).exitCode, 0);
+    bytes = readFile(png);
+    ASSERT_GT(bytes.size(), 24u);
+    EXPECT_EQ(be32(16), 100u);
+    EXPECT_EQ(be32(20), 30u);
 }
 
 TEST_F(LanfanSwf, UnreadableMoviesExitWithOneAndOneLine)
@@ -152,6 +159,10 @@ TEST_F(LanfanSwf, BadUsageExitsWithTwo)
                                     "run " + movie.string() + " --frames", "run " + movie.string() + " --frames -3",
                                     "run " + movie.string() + " --frames many", "render " + movie.string(),
                                     "render " + movie.string() + " --out picture.gif",
+                                    "render " + movie.string() + " --size 0x10 --out a.png",
+                                    "render " + movie.string() + " --size 640 --out a.png",
+                                    "render " + movie.string() + " --size 9000x10 --out a.png",
+                                    "run " + movie.string() + " --size 64x48",
                                     "info " + movie.string() + " extra"})
         EXPECT_EQ(runTool(args).exitCode, 2) << "lanfan-swf " << args;
 }

@@ -85,7 +85,8 @@ int renderFrames(swf::Player& player, const Options& options, std::ostream& err)
         player.advance();
     const swf::Rect& stage = player.info().stage;
     auto pixels = [](int32_t twips) { return std::clamp(static_cast<int>(std::lround(twips / swf::kTwipsPerPixel)), 1, 8192); };
-    QImage image(pixels(stage.width()), pixels(stage.height()), QImage::Format_ARGB32_Premultiplied);
+    QImage image = options.size ? QImage(options.size->first, options.size->second, QImage::Format_ARGB32_Premultiplied)
+                                : QImage(pixels(stage.width()), pixels(stage.height()), QImage::Format_ARGB32_Premultiplied);
     {
         QPainter painter(&image);
         player.paint(painter, QRectF(0, 0, image.width(), image.height()), swf::ScaleMode::ShowAll,

@@ -7,7 +7,7 @@ namespace lanfan::tool {
 const char* const kUsage =
     "usage: lanfan-swf info FILE\n"
     "       lanfan-swf run FILE [--frames N]\n"
-    "       lanfan-swf render FILE [--frames N] --out IMAGE.png|IMAGE.bmp\n";
+    "       lanfan-swf render FILE [--frames N] [--size WxH] --out IMAGE.png|IMAGE.bmp\n";
 
 namespace {
 
@@ -18,6 +18,19 @@ std::optional<int> parseCount(const std::string& text)
     if (ec != std::errc() || end != text.data() + text.size() || value < 0)
         return std::nullopt;
     return value;
+}
+
+// "WxH" with both sides 1..8192.
+std::optional<std::pair<int, int>> parseSize(const std::string& text)
+{
+    size_t x = text.find('x');
+    if (x == std::string::npos)
+        return std::nullopt;
+    auto width = parseCount(text.substr(0, x));
+    auto height = parseCount(text.substr(x + 1));
+    if (!width || !height || *width < 1 || *height < 1 || *width > 8192 || *height > 8192)
+        return std::nullopt;
+    return std::pair{*width, *height};
 }
 
 bool endsWith(const std::string& s, const std::string& suffix)
@@ -58,7 +71,7 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
     bool haveFile = false;
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        bool takesValue = options.command != Command::Info && (arg == "--frames" || arg == "--out");
+        bool takesValue = options.command != Command::Info && (arg == "--frames" || arg == "--out" || arg == "--size");
         if (takesValue) {
             if (i + 1 >= args.size()) {
                 error = arg + " needs a value";
@@ -72,6 +85,15 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
                     return std::nullopt;
                 }
                 options.frames = *count;
+            } else if (arg == "--size" && options.command == Command::Render) {
+                options.size = parseSize(value);
+                if (!options.size) {
+                    error = "--size needs WIDTHxHEIGHT in pixels, each 1 to 8192, not '" + value + "'";
+                    return std::nullopt;
+                }
+            } else if (arg == "--size") {
+                error = "--size applies to render only";
+                return std::nullopt;
             } else if (options.command == Command::Render) {
                 options.out = value;
             } else {

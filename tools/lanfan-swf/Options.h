@@ -15,6 +15,9 @@ struct Options {
     std::string file;
     int frames = 1;
     std::string out;
+    // render: the picture's size in pixels, the stage fitted in as the player shows it
+    // ("ShowAll"). Unset: the stage's own size.
+    std::optional<std::pair<int, int>> size;
 };
 
 // Returns nothing (and sets `error`) when the arguments do not make a valid command.
