@@ -5,6 +5,7 @@
 
 #include <QPainter>
 
+#include <cmath>
 #include <span>
 
 namespace swf::render {
@@ -15,6 +16,18 @@ struct Renderer::Caches {
 };
 
 namespace {
+
+// Pixel hinting: a stroke's points move to where the stroke covers whole pixels, so that
+// a hinted line is crisp: onto pixel centres for odd widths, onto pixel edges for even.
+void snapToPixels(QPainterPath& path, double width)
+{
+    const bool odd = static_cast<long long>(std::llround(width)) % 2 == 1;
+    auto snap = [odd](double v) { return odd ? std::floor(v) + 0.5 : std::round(v); };
+    for (int i = 0; i < path.elementCount(); ++i) {
+        const QPainterPath::Element e = path.elementAt(i);
+        path.setElementPositionAt(i, snap(e.x), snap(e.y));
+    }
+}
 
 // One frame's walk over the render tree.
 class FrameDrawer {
@@ -111,7 +124,10 @@ private:
                 // Strokes are drawn in device pixels so that their width rules (minimum
                 // one pixel, axes that do not scale) are applied to the final size.
                 painter_.resetTransform();
-                painter_.strokePath(toDevice.map(p.path), strokePen(line, cx, world, bitmaps_));
+                QPainterPath path = toDevice.map(p.path);
+                if (line.pixelHinting)
+                    snapToPixels(path, strokeWidth(line, world));
+                painter_.strokePath(path, strokePen(line, cx, world, bitmaps_));
             }
         }
         painter_.resetTransform();

@@ -48,6 +48,32 @@ TEST(StrokeRender, ThinAndZeroWidthLinesAreAtLeastOnePixel)
     EXPECT_LT(c.at(5, 5).red(), 160);
 }
 
+TEST(StrokeRender, PixelHintedLinesCoverWholePixels)
+{
+    // A one-pixel line at y = 50.3 px: unhinted it straddles rows 49 and 50; hinted it
+    // moves onto the centre of row 50 and covers that row alone.
+    auto line = [](bool hinted) {
+        LineStyle style = black(20);
+        style.pixelHinting = hinted;
+        StyleArrays styles(83);
+        uint32_t id = styles.line2(style);
+        RecordWriter w;
+        w.moveTo(400, 1006).line(id).lineTo(1600, 1006);
+        ShapeFlags flags;
+        flags.edgeBounds = {0, 2000, 0, 2000};
+        return buildShape(83, {0, 2000, 0, 2000}, styles, w, flags);
+    };
+    Canvas hinted(100, 100);
+    hinted.draw(rootOf({shapeNode(line(true))}));
+    EXPECT_TRUE(near(hinted.at(50, 50), kBlack, 2));
+    EXPECT_TRUE(near(hinted.at(50, 49), kWhite, 2));
+    EXPECT_TRUE(near(hinted.at(50, 51), kWhite, 2));
+    Canvas plain(100, 100);
+    plain.draw(rootOf({shapeNode(line(false))}));
+    EXPECT_GT(plain.at(50, 50).red(), 20) << "an unhinted line shares its ink between two rows";
+    EXPECT_LT(plain.at(50, 49).red(), 250);
+}
+
 TEST(StrokeRender, WidthScalesWithTheMatrixUnlessTheStyleSaysNot)
 {
     // 200 twips = 10 px around row 50.5: rows 46..55 are covered, 57 is not.
