@@ -125,6 +125,8 @@ void installArrayClass(Machine& m)
             double n = args[0].asNumber();
             if (n >= 0 && n < 4294967295.0 && n == std::trunc(n))
                 mm.setArrayLength(a, static_cast<uint32_t>(n));
+            else if (n < 0)
+                ;  // a negative length gives an empty array, not an array holding it
             else
                 mm.arrayAssign(a, args);
         } else {

@@ -99,7 +99,9 @@ std::string escape(std::string_view text)
     static const char* hex = "0123456789ABCDEF";
     std::string out;
     for (unsigned char c : text) {
-        if (std::isalnum(c) || c == '@' || c == '-' || c == '_' || c == '.' || c == '*' || c == '+' || c == '/') {
+        // Only ASCII letters and digits stay as they are; every other byte of the UTF-8
+        // text, punctuation included, is written as %XX.
+        if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) {
             out.push_back(static_cast<char>(c));
         } else {
             out.push_back('%');

@@ -7,6 +7,24 @@
 
 namespace swf::avm1 {
 
+namespace {
+
+// Math.max / Math.min over the arguments, each converted to a number in order.
+template <class Pick>
+double extreme(Machine& m, std::span<const Value> args, Pick pick, double start)
+{
+    double result = start;
+    bool sawNaN = false;
+    for (const Value& v : args) {
+        double x = m.toNumber(v);
+        sawNaN = sawNaN || std::isnan(x);
+        result = pick(result, x);
+    }
+    return sawNaN || args.size() == 1 ? std::nan("") : result;
+}
+
+} // namespace
+
 void installMathObject(Machine& m)
 {
     Object* math = m.newObject();
@@ -51,30 +69,13 @@ void installMathObject(Machine& m)
             return Value(std::nan(""));
         return Value(std::pow(mm.toNumber(args[0]), mm.toNumber(args[1])));
     });
-    // With a single argument both answer NaN, as the reference player does.
+    // With a single argument both answer NaN, as the reference player does, after
+    // converting it (its valueOf runs). Every argument is converted, NaN or not.
     m.defineMethod(math, "max", [](Machine& mm, Value, std::span<const Value> args) -> Value {
-        if (args.size() == 1)
-            return Value(std::nan(""));
-        double r = -INFINITY;
-        for (const Value& v : args) {
-            double x = mm.toNumber(v);
-            if (std::isnan(x))
-                return Value(std::nan(""));
-            r = std::max(r, x);
-        }
-        return Value(r);
+        return Value(extreme(mm, args, [](double a, double b) { return std::max(a, b); }, -INFINITY));
     });
     m.defineMethod(math, "min", [](Machine& mm, Value, std::span<const Value> args) -> Value {
-        if (args.size() == 1)
-            return Value(std::nan(""));
-        double r = INFINITY;
-        for (const Value& v : args) {
-            double x = mm.toNumber(v);
-            if (std::isnan(x))
-                return Value(std::nan(""));
-            r = std::min(r, x);
-        }
-        return Value(r);
+        return Value(extreme(mm, args, [](double a, double b) { return std::min(a, b); }, INFINITY));
     });
     m.defineMethod(math, "random", [](Machine& mm, Value, std::span<const Value>) -> Value {
         return Value(mm.nextRandom() / 4294967296.0);

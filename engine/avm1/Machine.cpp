@@ -207,8 +207,9 @@ std::string Machine::typeOf(const Value& v)
 
 bool Machine::strictEquals(const Value& a, const Value& b) const
 {
+    // Unlike ==, the player's === holds NaN equal to itself.
     if (a.isNumber() && b.isNumber())
-        return a.asNumber() == b.asNumber();
+        return a.asNumber() == b.asNumber() || (std::isnan(a.asNumber()) && std::isnan(b.asNumber()));
     return a == b;
 }
 
@@ -235,14 +236,27 @@ bool Machine::looseEquals(const Value& a, const Value& b)
     if (a.isString() && b.isNumber())
         return a.toNumber(version_) == b.asNumber();
     if (a.isObject()) {
-        Value p = toPrimitive(a);
+        Value p = primitiveForEquality(a);
         return p.isObject() ? false : looseEquals(p, b);
     }
     if (b.isObject()) {
-        Value p = toPrimitive(b);
+        Value p = primitiveForEquality(b);
         return p.isObject() ? false : looseEquals(a, p);
     }
     return false;
+}
+
+Value Machine::primitiveForEquality(const Value& v)
+{
+    // == compares an object by what its valueOf gives. When that is an object (as the
+    // default valueOf's `this` is), the comparison fails; toString is not tried.
+    Object* o = v.asObject();
+    if (o && o->kind() != ObjectKind::Date && o->kind() != ObjectKind::MovieClip) {
+        Value method = getMember(v, "valueOf");
+        if (Object* f = method.asObject(); f && f->function())
+            return call(method, v, {});
+    }
+    return toPrimitive(v);
 }
 
 Value Machine::lessThan(const Value& a, const Value& b)

@@ -87,6 +87,7 @@ public:
     // Comparisons.
     bool looseEquals(const Value& a, const Value& b);
     bool strictEquals(const Value& a, const Value& b) const;
+    Value primitiveForEquality(const Value& v);
     // a < b: true, false, or undefined (NaN involved).
     Value lessThan(const Value& a, const Value& b);
     bool instanceOf(const Value& v, Object* constructor);

@@ -327,6 +327,9 @@ void ClipScript::prevFrame()
 
 void ClipScript::gotoFrame(int frame)
 {
+    // A script's goto past the last frame goes nowhere: the clip stays where it is.
+    if (self_.timeline && frame > self_.timeline->frameCount())
+        return;
     goTo(frame);
 }
 

@@ -100,6 +100,33 @@ TEST(MachineOperators, AddConcatenatesWhenEitherSideIsAString)
     EXPECT_EQ(run(a, 6), (Lines{"12", "3", "a"})) << "undefined converts to an empty string before SWF 7";
 }
 
+TEST(MachineOperators, StrictEqualityHoldsNaNEqualToItselfWhileLooseEqualityDoesNot)
+{
+    ActionBuilder a;
+    a.append(binary(num(0.0 / 0.0), num(0.0 / 0.0), Op::StrictEquals));
+    a.append(binary(num(0.0 / 0.0), num(1), Op::StrictEquals));
+    a.append(binary(num(0.0 / 0.0), undef(), Op::StrictEquals));
+    a.append(binary(num(0.0 / 0.0), num(0.0 / 0.0), Op::Equals2));
+    EXPECT_EQ(run(a), (Lines{"true", "false", "false", "false"}));
+}
+
+TEST(MachineOperators, LooseEqualityComparesAnObjectByItsValueOfAlone)
+{
+    // {toString: () => "test"} == "test": the default valueOf gives the object itself,
+    // so the comparison fails without trying toString. An own valueOf is used.
+    ActionBuilder returnsTest;
+    returnsTest.pushString("test").op(Op::Return);
+    ActionBuilder withToString;
+    withToString.pushString("toString").defineFunction("", {}, returnsTest).pushInt(1).op(Op::InitObject);
+    ActionBuilder withValueOf;
+    withValueOf.pushString("valueOf").defineFunction("", {}, returnsTest).pushInt(1).op(Op::InitObject);
+    ActionBuilder a;
+    a.append(binary(str("test"), withToString, Op::Equals2));
+    a.append(binary(withValueOf, str("test"), Op::Equals2));
+    a.append(binary(withToString, str("x"), Op::Add2));
+    EXPECT_EQ(run(a), (Lines{"false", "true", "testx"}));
+}
+
 TEST(MachineOperators, Swf4ArithmeticReadsNumericPrefixesAndNoHex)
 {
     ActionBuilder a;
@@ -343,6 +370,42 @@ TEST(MachineBuiltins, ParseIntAndParseFloat)
     a.pushString("3.5e2x").pushInt(1).pushString("parseFloat").op(0x3D).op(Op::Trace);
     a.pushString("z").pushInt(1).pushString("parseInt").op(0x3D).op(Op::Trace);
     EXPECT_EQ(run(a), (Lines{"31", "12", "350", "NaN"}));
+}
+
+TEST(MachineBuiltins, EscapeKeepsOnlyAsciiLettersAndDigits)
+{
+    ActionBuilder a;
+    a.pushString("aZ09@*_+-./ \xC4\x80").pushInt(1).pushString("escape").op(0x3D).op(Op::Trace);
+    EXPECT_EQ(run(a), (Lines{"aZ09%40%2A%5F%2B%2D%2E%2F%20%C4%80"}));
+}
+
+TEST(MachineBuiltins, ArrayOfOneNumberIsALengthUnlessNegative)
+{
+    ActionBuilder a;
+    a.pushInt(3).pushInt(1).pushString("Array").op(0x3D).op(Op::Trace);
+    a.pushInt(-1).pushInt(1).pushString("Array").op(0x3D).op(Op::Trace);
+    a.pushNumber(1.5).pushInt(1).pushString("Array").op(0x3D).op(Op::Trace);
+    EXPECT_EQ(run(a), (Lines{"undefined,undefined,undefined", "", "1.5"}));
+}
+
+TEST(MachineBuiltins, MathMinAndMaxConvertEveryArgumentAndOneArgumentIsNaN)
+{
+    // Each argument's valueOf runs, in order, even where the answer is NaN.
+    auto counted = [](std::string_view name, double value) {
+        ActionBuilder body;
+        body.trace(name).pushNumber(value).op(Op::Return);
+        ActionBuilder o;
+        o.pushString("valueOf").defineFunction("", {}, body).pushInt(1).op(Op::InitObject);
+        return o;
+    };
+    ActionBuilder a;
+    a.append(counted("b", 2)).append(counted("a", 1)).pushInt(2).pushString("Math").op(Op::GetVariable)
+        .pushString("min").op(Op::CallMethod).op(Op::Trace);
+    a.append(counted("a", 1)).pushInt(1).pushString("Math").op(Op::GetVariable).pushString("max")
+        .op(Op::CallMethod).op(Op::Trace);
+    a.append(counted("b", 2)).pushString("x").pushInt(2).pushString("Math").op(Op::GetVariable)
+        .pushString("max").op(Op::CallMethod).op(Op::Trace);
+    EXPECT_EQ(run(a), (Lines{"a", "b", "1", "a", "NaN", "b", "NaN"}));
 }
 
 TEST(MachineBounds, EndlessLoopsStopAtTheBudget)

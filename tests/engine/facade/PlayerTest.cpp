@@ -157,6 +157,20 @@ TEST(PlayerScripts, GotoRunsTheTargetFramesScriptAfterTheCurrentOne)
     EXPECT_EQ(t.player.currentFrame(), 4);
 }
 
+TEST(PlayerScripts, AGotoPastTheLastFrameStaysPut)
+{
+    // gotoAndStop(999) in a three-frame movie: no jump, the last frame's script does not
+    // run, and the stop still holds.
+    SwfWriter w;
+    w.showFrame();
+    w.doAction(ActionBuilder().gotoFrame(998).stop().trace("two")).showFrame();
+    w.doAction(ActionBuilder().trace("three")).showFrame();
+    Traced t(w);
+    t.advance(3);
+    EXPECT_EQ(t.lines, (Lines{"two"}));
+    EXPECT_EQ(t.player.currentFrame(), 2);
+}
+
 TEST(PlayerScripts, LabelsAndPrevNext)
 {
     SwfWriter w;
