@@ -126,7 +126,8 @@ void installArrayClass(Machine& m)
             if (n >= 0 && n < 4294967295.0 && n == std::trunc(n))
                 mm.setArrayLength(a, static_cast<uint32_t>(n));
             else if (n < 0)
-                ;  // a negative length gives an empty array, not an array holding it
+                // A negative length is kept as it is: the array reads as empty.
+                a->put("length", Value(n), PropertyFlag::DontEnum | PropertyFlag::DontDelete);
             else
                 mm.arrayAssign(a, args);
         } else {

@@ -66,7 +66,7 @@ private:
     // target path names, the current target for an empty path.
     Object* propertyTarget(Context& ctx, const Value& target);
     Object* resolvePathFrom(Context& ctx, Object* start, std::string_view path);
-    Object* resolveDottedInScopes(Context& ctx, const std::string& path);
+    Object* resolveDottedInScopes(Context& ctx, const std::string& path, const std::string& variable = {});
     // Splits "path:var" / "a.b.c" forms; false when `name` is a plain identifier.
     bool splitPath(const std::string& name, std::string& path, std::string& variable) const;
 

@@ -138,8 +138,8 @@ bool Interpreter::stepSimple(Context& ctx, uint8_t code)
         break;
     }
     case 0x17: pop(ctx); break;
-    case 0x18:  // ToInteger
-        pushValue(ctx, Value(toInteger(m_.toNumber(pop(ctx)))));
+    case 0x18:  // ToInteger: truncates and wraps to 32 bits (0xFFFFFFFF gives -1)
+        pushValue(ctx, Value(static_cast<double>(toInt32(m_.toNumber(pop(ctx))))));
         break;
     case 0x1C: {  // GetVariable
         std::string name = m_.toString(pop(ctx));
@@ -290,7 +290,9 @@ bool Interpreter::stepSimple(Context& ctx, uint8_t code)
     case 0x41: {  // DefineLocal2: declares without changing an existing value
         std::string name = m_.toString(pop(ctx));
         Object* local = ctx.activation ? ctx.activation : ctx.baseClip;
-        if (local && !local->findOwn(name))
+        // A name its prototypes already answer is left alone too, so that their value
+        // stays visible.
+        if (local && !m_.hasProperty(local, name))
             local->put(name, Value());
         break;
     }
@@ -470,7 +472,7 @@ bool Interpreter::stepSimple(Context& ctx, uint8_t code)
             proto->put("__constructor__", superclass, PropertyFlag::DontEnum);
             if (m_.version() < 7)
                 proto->put("constructor", superclass, PropertyFlag::DontEnum);
-            sub->put("prototype", Value(proto), PropertyFlag::DontEnum);
+            sub->put("prototype", Value(proto), PropertyFlag::DontEnum | PropertyFlag::DontDelete);
         }
         break;
     }
@@ -606,7 +608,7 @@ Value Interpreter::getVariable(Context& ctx, const std::string& name)
         return o ? Value(o) : Value();
     }
     if (splitPath(name, path, variable)) {
-        if (Object* o = resolveDottedInScopes(ctx, path))
+        if (Object* o = resolveDottedInScopes(ctx, path, variable))
             return m_.getMember(Value(o), variable);
         Object* o = resolveTarget(ctx, path);
         if (!o)
@@ -668,22 +670,29 @@ bool Interpreter::deleteVariable(Context& ctx, const std::string& name)
     return false;
 }
 
-Object* Interpreter::resolveDottedInScopes(Context& ctx, const std::string& path)
+Object* Interpreter::resolveDottedInScopes(Context& ctx, const std::string& path, const std::string& variable)
 {
     // "a.b" is looked for scope by scope: a scope whose `a` does not lead to an
-    // object gives way to the next one out.
+    // object gives way to the next one out. When reading "a.b.c", a scope whose "a.b"
+    // has no `c` gives way too; if no scope has it, the first "a.b" found is used.
     if (path.find_first_of(":/") != std::string::npos)
         return nullptr;
     std::string first = path.substr(0, path.find('.'));
     if (first.empty() || first[0] == '_' || first == "this" || first == "..")
         return nullptr;
+    Object* firstFound = nullptr;
     for (const Scope* s = ctx.scope.get(); s; s = s->parent.get()) {
         if (!m_.hasProperty(s->object, first))
             continue;
-        if (Object* o = resolvePathFrom(ctx, s->object, path))
+        Object* o = resolvePathFrom(ctx, s->object, path);
+        if (!o)
+            continue;
+        if (variable.empty() || m_.hasProperty(o, variable))
             return o;
+        if (!firstFound)
+            firstFound = o;
     }
-    return nullptr;
+    return firstFound;
 }
 
 Object* Interpreter::propertyTarget(Context& ctx, const Value& target)

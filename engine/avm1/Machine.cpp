@@ -285,15 +285,28 @@ bool Machine::instanceOf(const Value& v, Object* constructor)
     for (Object* p = o->proto(); p && guard < 10000; p = p->proto(), ++guard) {
         if (p == proto)
             return true;
-        // Interfaces a class implements count too.
-        if (const Property* ifaces = p->findOwn("__interfaces__")) {
-            if (Object* list = ifaces->value.asObject()) {
-                for (const Value& i : arrayItems(list)) {
-                    if (i.asObject() == constructor)
-                        return true;
-                }
-            }
-        }
+        // Interfaces a class implements count too, and the interfaces those extend.
+        if (implementsInterface(p, constructor, 0))
+            return true;
+    }
+    return false;
+}
+
+bool Machine::implementsInterface(Object* prototype, Object* constructor, int depth)
+{
+    const Property* ifaces = prototype->findOwn("__interfaces__");
+    Object* list = ifaces ? ifaces->value.asObject() : nullptr;
+    if (!list || depth > 64)
+        return false;
+    for (const Value& i : arrayItems(list)) {
+        Object* iface = i.asObject();
+        if (!iface)
+            continue;
+        if (iface == constructor)
+            return true;
+        Object* ifaceProto = getMember(i, "prototype").asObject();
+        if (ifaceProto && ifaceProto != prototype && implementsInterface(ifaceProto, constructor, depth + 1))
+            return true;
     }
     return false;
 }
@@ -502,7 +515,14 @@ void Machine::setArrayLength(Object* array, uint32_t length)
 
 Value Machine::arrayGet(Object* array, uint32_t index)
 {
-    return getMember(Value(array), std::to_string(index));
+    std::string name = std::to_string(index);
+    if (array->kind() != ObjectKind::Array) {
+        // Array methods applied to another object see only the elements it holds itself:
+        // none from its prototypes, none behind getters.
+        const Property* own = array->findOwn(name);
+        return own && !own->isAccessor() ? own->value : Value();
+    }
+    return getMember(Value(array), name);
 }
 
 void Machine::arraySet(Object* array, uint32_t index, Value value)

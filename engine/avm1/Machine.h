@@ -88,6 +88,7 @@ public:
     bool looseEquals(const Value& a, const Value& b);
     bool strictEquals(const Value& a, const Value& b) const;
     Value primitiveForEquality(const Value& v);
+    bool implementsInterface(Object* prototype, Object* constructor, int depth);
     // a < b: true, false, or undefined (NaN involved).
     Value lessThan(const Value& a, const Value& b);
     bool instanceOf(const Value& v, Object* constructor);

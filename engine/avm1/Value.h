@@ -45,13 +45,7 @@ public:
     Value(int v) : data_(static_cast<double>(v)) {}
     Value(std::string v) : data_(SharedString(std::move(v))) {}
     Value(const char* v) : data_(SharedString(v)) {}
-    Value(Object* v)
-    {
-        if (v)
-            data_ = v;
-        else
-            data_ = Null{};
-    }
+    Value(Object* v) : data_(v ? Data(v) : Data(Null{})) {}
 
     bool isUndefined() const { return std::holds_alternative<Undefined>(data_); }
     bool isNull() const { return std::holds_alternative<Null>(data_); }
@@ -75,7 +69,8 @@ public:
     friend bool operator==(const Value&, const Value&) = default;
 
 private:
-    std::variant<Undefined, Null, bool, double, SharedString, Object*> data_;
+    using Data = std::variant<Undefined, Null, bool, double, SharedString, Object*>;
+    Data data_;
 };
 
 // Numbers print with up to 15 significant digits, switching to exponent form outside

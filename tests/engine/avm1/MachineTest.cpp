@@ -127,6 +127,28 @@ TEST(MachineOperators, LooseEqualityComparesAnObjectByItsValueOfAlone)
     EXPECT_EQ(run(a), (Lines{"false", "true", "testx"}));
 }
 
+TEST(MachineOperators, ToIntegerTruncatesAndWrapsTo32Bits)
+{
+    ActionBuilder a;
+    for (double v : {4294967295.0, -10.7, 2147483648.0, 1e20})
+        a.pushNumber(v).op(0x18).op(Op::Trace);
+    EXPECT_EQ(run(a), (Lines{"-1", "-10", "-2147483648", "1661992960"}));
+}
+
+TEST(MachineObjects, InstanceOfFollowsInterfacesThatExtendInterfaces)
+{
+    // Pink implements Red; C implements Pink: a C is a Pink and a Red, not a Blue.
+    ActionBuilder a;
+    for (const char* name : {"Red", "Pink", "Blue", "C"})
+        a.pushString(name).defineFunction("", {}, ActionBuilder()).op(Op::SetVariable);
+    a.getVariable("Red").pushInt(1).getVariable("Pink").op(0x2C);
+    a.getVariable("Pink").pushInt(1).getVariable("C").op(0x2C);
+    a.pushString("o").pushInt(0).pushString("C").op(Op::NewObject).op(Op::SetVariable);
+    for (const char* name : {"Pink", "Red", "Blue"})
+        a.getVariable("o").getVariable(name).op(Op::InstanceOf).op(Op::Trace);
+    EXPECT_EQ(run(a), (Lines{"true", "true", "false"}));
+}
+
 TEST(MachineOperators, Swf4ArithmeticReadsNumericPrefixesAndNoHex)
 {
     ActionBuilder a;
@@ -174,6 +196,25 @@ TEST(MachineVariables, NamesIgnoreCaseBeforeSwf7)
     a.setVariable("Foo", num(5)).getVariable("foo").op(Op::Trace);
     EXPECT_EQ(run(a, 6), (Lines{"5"}));
     EXPECT_EQ(run(a, 7), (Lines{"undefined"}));
+}
+
+TEST(MachineVariables, ADottedPathGivesWayToAnOuterScopeThatHasItsLastName)
+{
+    // Inside f, the local a.b has no c; the global a.b has. Reading "a.b.c" finds the
+    // global one; reading "a.b.d", which no scope has, reads the local a.b.
+    ActionBuilder inner;
+    inner.pushString("c").pushString("global").pushInt(1).op(Op::InitObject);
+    ActionBuilder b;
+    b.pushString("b").append(inner).pushInt(1).op(Op::InitObject);
+    ActionBuilder emptyB;
+    emptyB.pushString("b").pushInt(0).op(Op::InitObject).pushInt(1).op(Op::InitObject);
+    ActionBuilder body;
+    body.pushString("a").append(emptyB).op(Op::DefineLocal);
+    body.getVariable("a.b.c").op(Op::Trace).getVariable("a.b.d").op(Op::Trace);
+    ActionBuilder a;
+    a.getVariable("_global").pushString("a").append(b).op(Op::SetMember);
+    a.defineFunction("f", {}, body).callFunction("f", {}).pop();
+    EXPECT_EQ(run(a), (Lines{"global", "undefined"}));
 }
 
 TEST(MachineFunctions, ClosuresKeepTheirScopeAndLocalsStayLocal)
@@ -385,7 +426,8 @@ TEST(MachineBuiltins, ArrayOfOneNumberIsALengthUnlessNegative)
     a.pushInt(3).pushInt(1).pushString("Array").op(0x3D).op(Op::Trace);
     a.pushInt(-1).pushInt(1).pushString("Array").op(0x3D).op(Op::Trace);
     a.pushNumber(1.5).pushInt(1).pushString("Array").op(0x3D).op(Op::Trace);
-    EXPECT_EQ(run(a), (Lines{"undefined,undefined,undefined", "", "1.5"}));
+    a.pushInt(-1).pushInt(1).pushString("Array").op(0x3D).pushString("length").op(Op::GetMember).op(Op::Trace);
+    EXPECT_EQ(run(a), (Lines{"undefined,undefined,undefined", "", "1.5", "-1"}));
 }
 
 TEST(MachineBuiltins, MathMinAndMaxConvertEveryArgumentAndOneArgumentIsNaN)
