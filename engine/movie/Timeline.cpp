@@ -69,6 +69,8 @@ void applyPlacedFields(DisplayObject& object, const PlaceObject& tag)
         object.clipDepth = *tag.clipDepth;
     if (tag.visible)
         object.visible = *tag.visible;
+    if (tag.blendMode)
+        object.blendMode = blendModeFromByte(*tag.blendMode);
     if (!tag.clipActions.empty())
         object.clipActions = tag.clipActions;
 }
