@@ -402,6 +402,7 @@ void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame, StepM
             kept.ratio = planned.ratio;
             kept.clipDepth = planned.clipDepth;
             kept.visible = planned.visible;
+            kept.blendMode = planned.blendMode;
             rebuilt.push_back(std::move(kept));
             continue;
         }
