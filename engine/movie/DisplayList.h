@@ -6,6 +6,7 @@
 // its address stays put while the lists around it change: the script object of a clip
 // points at it.
 
+#include "engine/format/BlendMode.h"
 #include "engine/format/Primitives.h"
 
 #include <cstdint>
@@ -102,6 +103,8 @@ struct DisplayObject {
     std::string name;
     uint16_t clipDepth = 0;
     bool visible = true;
+    // Set by PlaceObject3 (kept by moves that do not give one) or by scripts.
+    BlendMode blendMode = BlendMode::Normal;
     // The parent frame whose PlaceObject created this instance; a backward goto keeps
     // an instance only when the rebuilt list places the same character at the same
     // depth from the same frame.
@@ -116,7 +119,8 @@ struct DisplayObject {
     {
         return a.depth == b.depth && a.characterId == b.characterId && a.character == b.character
             && a.matrix == b.matrix && a.colorTransform == b.colorTransform && a.ratio == b.ratio && a.name == b.name
-            && a.clipDepth == b.clipDepth && a.visible == b.visible && a.placedAt == b.placedAt && a.fresh == b.fresh
+            && a.clipDepth == b.clipDepth && a.visible == b.visible && a.blendMode == b.blendMode
+            && a.placedAt == b.placedAt && a.fresh == b.fresh
             && a.clip == b.clip;
     }
 };

@@ -16,6 +16,7 @@ void addChildren(const ClipState& clip, render::RenderNode& parent)
         node.visible = object.visible;
         node.matrix = object.matrix;
         node.colorTransform = object.colorTransform;
+        node.blendMode = object.blendMode;
         if (object.character) {
             switch (object.character->kind) {
             case CharacterKind::Shape: node.shape = object.character->shape; break;

@@ -69,6 +69,8 @@ void applyPlacedFields(DisplayObject& object, const PlaceObject& tag)
         object.clipDepth = *tag.clipDepth;
     if (tag.visible)
         object.visible = *tag.visible;
+    if (tag.blendMode)
+        object.blendMode = blendModeFromByte(*tag.blendMode);
     if (!tag.clipActions.empty())
         object.clipActions = tag.clipActions;
 }
@@ -400,6 +402,7 @@ void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame, StepM
             kept.ratio = planned.ratio;
             kept.clipDepth = planned.clipDepth;
             kept.visible = planned.visible;
+            kept.blendMode = planned.blendMode;
             rebuilt.push_back(std::move(kept));
             continue;
         }

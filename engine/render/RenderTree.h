@@ -3,6 +3,7 @@
 // What the timeline hands the renderer each frame: a tree of placed objects in depth
 // order. The timeline builds it from its display list; the renderer only reads it.
 
+#include "engine/format/BlendMode.h"
 #include "engine/format/Primitives.h"
 
 #include <cstdint>
@@ -26,6 +27,9 @@ struct RenderNode {
     bool visible = true;
     Matrix matrix;                 // relative to the parent, translation in twips
     ColorTransform colorTransform; // relative to the parent
+    // Anything but normal: the node and its children are drawn into a layer of their
+    // own, which then meets what lies below in this mode.
+    BlendMode blendMode = BlendMode::Normal;
 
     // What the node draws itself (at most one is set); sprites and buttons draw only
     // their children.

@@ -1,8 +1,10 @@
 #include "engine/render/Renderer.h"
 
+#include "engine/render/BlendLayer.h"
 #include "engine/render/ShapeCache.h"
 #include "engine/render/StylePaint.h"
 
+#include <QImage>
 #include <QPainter>
 
 #include <cmath>
@@ -29,11 +31,49 @@ void snapToPixels(QPainterPath& path, double width)
     }
 }
 
+// A shape's bounds in twips, at the ratio a morph is drawn at.
+Rect boundsOf(const RenderNode& node)
+{
+    if (node.shape)
+        return node.shape->bounds;
+    const Rect& a = node.morph->startBounds;
+    const Rect& b = node.morph->endBounds;
+    const double t = std::isfinite(node.morphRatio) ? std::clamp(node.morphRatio, 0.0, 1.0) : 0.0;
+    auto mix = [t](int32_t from, int32_t to) { return static_cast<int32_t>(std::lround(from + (to - from) * t)); };
+    return {mix(a.xMin, b.xMin), mix(a.xMax, b.xMax), mix(a.yMin, b.yMin), mix(a.yMax, b.yMax)};
+}
+
+// Grows `area` by what `node` and its drawn children cover in device pixels, from their
+// declared bounds (strokes included). Masks are left out: they are never drawn.
+void addDeviceBounds(const RenderNode& node, const Matrix& world, QRectF& area)
+{
+    if (node.shape || node.morph) {
+        const Rect r = boundsOf(node);
+        const Point corners[] = {world.apply({double(r.xMin), double(r.yMin)}), world.apply({double(r.xMax), double(r.yMin)}),
+                                 world.apply({double(r.xMin), double(r.yMax)}), world.apply({double(r.xMax), double(r.yMax)})};
+        double x0 = corners[0].x, x1 = x0, y0 = corners[0].y, y1 = y0;
+        for (const Point& p : corners) {
+            x0 = std::min(x0, p.x);
+            x1 = std::max(x1, p.x);
+            y0 = std::min(y0, p.y);
+            y1 = std::max(y1, p.y);
+        }
+        // NaN fails every comparison, so this also drops matrices that went bad.
+        if (x0 <= x1 && y0 <= y1 && std::isfinite(x0) && std::isfinite(x1) && std::isfinite(y0) && std::isfinite(y1))
+            area = area.isNull() ? QRectF(QPointF(x0, y0), QPointF(x1, y1)) : area.united(QRectF(QPointF(x0, y0), QPointF(x1, y1)));
+    }
+    for (const RenderNode& child : node.children) {
+        if (child.visible && child.clipDepth == 0)
+            addDeviceBounds(child, world * child.matrix, area);
+    }
+}
+
 // One frame's walk over the render tree.
 class FrameDrawer {
 public:
-    FrameDrawer(QPainter& painter, ShapeCache& cache, const BitmapSource* bitmaps, bool smooth)
-        : painter_(painter), cache_(cache), bitmaps_(bitmaps), smooth_(smooth)
+    // `layer`: the image `painter` draws on when this walk fills a blend layer.
+    FrameDrawer(QPainter& painter, ShapeCache& cache, const BitmapSource* bitmaps, bool smooth, QImage* layer = nullptr)
+        : painter_(painter), cache_(cache), bitmaps_(bitmaps), smooth_(smooth), layer_(layer)
     {
     }
 
@@ -60,8 +100,16 @@ public:
 private:
     void drawNode(const RenderNode& node, const Matrix& parent, const ColorTransform& parentCx)
     {
-        const Matrix world = parent * node.matrix;
-        const ColorTransform cx = parentCx * node.colorTransform;
+        if (node.blendMode != BlendMode::Normal) {
+            drawBlended(node, parent * node.matrix, parentCx * node.colorTransform);
+            return;
+        }
+        drawContent(node, parent * node.matrix, parentCx * node.colorTransform);
+    }
+
+    // What the node draws itself and its children, in place.
+    void drawContent(const RenderNode& node, const Matrix& world, const ColorTransform& cx)
+    {
         if (node.shape)
             drawShape(cache_.shape(node.shape), world, cx);
         else if (node.morph)
@@ -133,10 +181,98 @@ private:
         painter_.resetTransform();
     }
 
+    // A node with a blend mode: it and its children are drawn into a layer the size of
+    // their device bounds, with no colour transform; the node's colour transform then
+    // applies to the layer as a whole (so a layer's alpha fades the group, not each
+    // child), and the layer meets what lies below in the node's mode.
+    void drawBlended(const RenderNode& node, const Matrix& world, const ColorTransform& cx)
+    {
+        const BlendMode mode = node.blendMode;
+        const bool cuts = mode == BlendMode::Alpha || mode == BlendMode::Erase;
+        // Alpha and erase act on the layer they sit in; on the stage itself there is
+        // none, and the reference player then shows nothing of the object.
+        if (cuts && !layer_)
+            return;
+        if (!cuts && cx.aMul <= 0 && cx.aAdd <= 0)
+            return;  // fully transparent
+        const QRect area = layerArea(node, world);
+        if (area.isEmpty())
+            return;
+        QImage layer(area.size(), QImage::Format_ARGB32_Premultiplied);
+        if (layer.isNull())
+            return;  // out of memory: draw nothing rather than fail
+        layer.fill(Qt::transparent);
+        {
+            QPainter p(&layer);
+            p.setRenderHint(QPainter::Antialiasing, smooth_);
+            p.setPen(Qt::NoPen);
+            FrameDrawer inner(p, cache_, bitmaps_, smooth_, &layer);
+            const Matrix toLayer{1, 0, 0, 1, -double(area.x()), -double(area.y())};
+            inner.drawContent(node, toLayer * world, ColorTransform{});
+        }
+        applyColorTransform(layer, cx);
+        composite(layer, area.topLeft(), mode);
+    }
+
+    // The device pixels a blend layer needs: the node's bounds within what can be seen,
+    // and a pixel round them that anti-aliasing may spill into. In every mode the
+    // layer's empty pixels change nothing below.
+    QRect layerArea(const RenderNode& node, const Matrix& world)
+    {
+        QRectF bounds;
+        addDeviceBounds(node, world, bounds);
+        if (bounds.isNull())
+            return {};
+        bounds.adjust(-1, -1, 1, 1);
+        painter_.resetTransform();
+        QRectF visible(0, 0, painter_.device()->width(), painter_.device()->height());
+        if (painter_.hasClipping())
+            visible = visible.intersected(painter_.clipBoundingRect());
+        // Intersecting first keeps huge bounds from overflowing the integer rectangle.
+        return bounds.intersected(visible).toAlignedRect().intersected(visible.toAlignedRect());
+    }
+
+    void composite(QImage& layer, QPoint at, BlendMode mode)
+    {
+        painter_.resetTransform();
+        const QRect area(at, layer.size());
+        if (mode == BlendMode::Subtract || mode == BlendMode::Invert) {
+            if (layer_) {
+                // Inside a layer the pixels below are ours to read: combine them by hand
+                // and put the result back through the painter, so that masks still clip.
+                QImage backdrop = layer_->copy(area);
+                blendPixels(backdrop, layer, mode);
+                painter_.setCompositionMode(QPainter::CompositionMode_Source);
+                painter_.drawImage(at, backdrop);
+            } else if (mode == BlendMode::Invert) {
+                // The stage is opaque: difference with white inverts it.
+                whitenKeepingAlpha(layer);
+                painter_.setCompositionMode(QPainter::CompositionMode_Difference);
+                painter_.drawImage(at, layer);
+            } else {
+                // The stage is opaque, and the painter's device may not be readable:
+                // subtracting is inverting, adding, and inverting back.
+                painter_.setCompositionMode(QPainter::CompositionMode_Difference);
+                painter_.fillRect(area, Qt::white);
+                painter_.setCompositionMode(QPainter::CompositionMode_Plus);
+                painter_.drawImage(at, layer);
+                painter_.setCompositionMode(QPainter::CompositionMode_Difference);
+                painter_.fillRect(area, Qt::white);
+            }
+        } else {
+            if (mode == BlendMode::Alpha)
+                makeEmptyPixelsOpaque(layer);
+            painter_.setCompositionMode(compositionModeFor(mode));
+            painter_.drawImage(at, layer);
+        }
+        painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    }
+
     QPainter& painter_;
     ShapeCache& cache_;
     const BitmapSource* bitmaps_;
     bool smooth_;
+    QImage* layer_;
 };
 
 } // namespace

@@ -57,6 +57,7 @@ QBrush gradientBrush(const FillStyle& fill, const ColorTransform& cx, const QTra
         QLinearGradient linear(-kGradientHalfSize, 0, kGradientHalfSize, 0);
         linear.setStops(stops);
         linear.setSpread(toQSpread(g.spread));
+        linear.setInterpolationMode(QGradient::ComponentInterpolation);
         brush = QBrush(linear);
     } else {
         // Qt keeps the focus inside the circle; the player's focal point is -1..1 of the radius.
@@ -64,6 +65,7 @@ QBrush gradientBrush(const FillStyle& fill, const ColorTransform& cx, const QTra
         QRadialGradient radial(QPointF(0, 0), kGradientHalfSize, QPointF(focus, 0));
         radial.setStops(stops);
         radial.setSpread(toQSpread(g.spread));
+        radial.setInterpolationMode(QGradient::ComponentInterpolation);
         brush = QBrush(radial);
     }
     brush.setTransform(toQTransform(g.matrix) * toDevice);
