@@ -2,6 +2,7 @@
 
 #include "engine/render/ShapeCache.h"
 #include "engine/render/StylePaint.h"
+#include "engine/render/TextDraw.h"
 
 #include <QPainter>
 
@@ -13,6 +14,7 @@ namespace swf::render {
 struct Renderer::Caches {
     ShapeCache shapes;
     const BitmapSource* bitmaps = nullptr;
+    TextCaches text;
 };
 
 namespace {
@@ -36,6 +38,9 @@ public:
         : painter_(painter), cache_(cache), bitmaps_(bitmaps), smooth_(smooth)
     {
     }
+
+    // Glyph and text paths; without them texts and text fields draw nothing.
+    void setTextCaches(TextCaches* text) { text_ = text; }
 
     void drawRange(std::span<const RenderNode> nodes, const Matrix& parent, const ColorTransform& parentCx)
     {
@@ -66,6 +71,10 @@ private:
             drawShape(cache_.shape(node.shape), world, cx);
         else if (node.morph)
             drawShape(cache_.morph(node.morph, node.morphRatio), world, cx);
+        else if (node.text && text_)
+            drawStaticText(painter_, *text_, node.text, world, cx);
+        else if (node.editText && text_)
+            drawEditText(painter_, *text_, node.editText, world, cx);
         drawRange(node.children, world, cx);
     }
 
@@ -95,6 +104,8 @@ private:
             shape = &cache_.morph(node.morph, node.morphRatio);
         if (shape && !shape->area().isEmpty())
             clip.addPath(toQTransform(world).map(shape->area()));
+        if (node.text && text_)
+            clip.addPath(staticTextArea(*text_, node.text, world));
         for (const RenderNode& child : node.children) {
             if (child.clipDepth == 0)
                 addMaskArea(child, world, clip);
@@ -137,6 +148,7 @@ private:
     ShapeCache& cache_;
     const BitmapSource* bitmaps_;
     bool smooth_;
+    TextCaches* text_ = nullptr;
 };
 
 } // namespace
@@ -153,6 +165,7 @@ void Renderer::setBitmapSource(const BitmapSource* bitmaps)
 void Renderer::clearCaches()
 {
     caches_->shapes.clear();
+    caches_->text.clear();
 }
 
 void Renderer::render(QPainter& painter, const RenderNode& root, const Matrix& twipsToDevice, Quality quality)
@@ -162,6 +175,7 @@ void Renderer::render(QPainter& painter, const RenderNode& root, const Matrix& t
     painter.setRenderHint(QPainter::Antialiasing, smooth);
     painter.setPen(Qt::NoPen);
     FrameDrawer drawer(painter, caches_->shapes, caches_->bitmaps, smooth);
+    drawer.setTextCaches(&caches_->text);
     drawer.drawRange(root.children, twipsToDevice * root.matrix, root.colorTransform);
     painter.restore();
 }
