@@ -171,21 +171,42 @@ QString systemFamily(const std::string& name)
     return QString::fromStdString(name);
 }
 
+// The background fills the bounds; the border is a line one pixel wide whatever the
+// field's scale. Fields that are not rotated or skewed have both snapped to whole
+// pixels, with the border on the pixel rows and columns the bounds' edges round to,
+// drawn round from the top left.
 void drawFieldBox(QPainter& painter, const EditTextDef& field, const Matrix& world, const ColorTransform& cx)
 {
     const QRectF bounds(field.bounds.xMin, field.bounds.yMin, field.bounds.width(), field.bounds.height());
     const QTransform toDevice = toQTransform(world);
+    const QColor background = toQColor({255, 255, 255, 255}, cx);
+    const QColor border = toQColor({0, 0, 0, 255}, cx);
+    if (world.b == 0 && world.c == 0) {
+        const QRectF device = toDevice.mapRect(bounds);
+        const int x0 = static_cast<int>(std::lround(device.left()));
+        const int x1 = static_cast<int>(std::lround(device.right()));
+        const int y0 = static_cast<int>(std::lround(device.top()));
+        const int y1 = static_cast<int>(std::lround(device.bottom()));
+        painter.resetTransform();
+        painter.fillRect(QRect(x0, y0, x1 - x0, y1 - y0), background);
+        painter.fillRect(QRect(x0, y0, x1 - x0 + 1, 1), border);
+        painter.fillRect(QRect(x0, y0, 1, y1 - y0 + 1), border);
+        painter.fillRect(QRect(x1, y0, 1, y1 - y0), border);
+        painter.fillRect(QRect(x0, y1, x1 - x0, 1), border);
+        // Where the right and bottom edges end, the corner pixel is only partly covered.
+        QColor corner = border;
+        corner.setAlphaF(corner.alphaF() * 0.6f);
+        painter.fillRect(QRect(x1, y1, 1, 1), corner);
+        return;
+    }
     painter.setTransform(toDevice);
-    painter.fillRect(bounds, toQColor({255, 255, 255, 255}, cx));
-    // The border is a one-pixel line whatever the field's scale, just inside its bounds.
+    painter.fillRect(bounds, background);
     painter.resetTransform();
-    QPen pen(toQColor({0, 0, 0, 255}, cx));
+    QPen pen(border);
     pen.setWidthF(1);
-    pen.setCosmetic(true);
     painter.setPen(pen);
     painter.setBrush(Qt::NoBrush);
-    const QPolygonF outline = toDevice.map(QPolygonF(bounds.adjusted(0, 0, 0, 0)));
-    painter.drawPolygon(outline.translated(0.5, 0.5));
+    painter.drawPolygon(toDevice.map(QPolygonF(bounds)));
     painter.setPen(Qt::NoPen);
 }
 
