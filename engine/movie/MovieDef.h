@@ -21,19 +21,24 @@ namespace swf {
 struct ShapeDef;
 struct MorphShapeDef;
 struct BitmapData;
+struct FontDef;
+struct TextDef;
+struct EditTextDef;
 }
 
 namespace swf::movie {
 
 struct TimelineDef;
 
-enum class CharacterKind { Shape, MorphShape, Sprite };
+enum class CharacterKind { Shape, MorphShape, Sprite, Text, EditText };
 
 struct Character {
     CharacterKind kind = CharacterKind::Shape;
     std::shared_ptr<const ShapeDef> shape;
     std::shared_ptr<const MorphShapeDef> morph;
     std::shared_ptr<const TimelineDef> sprite;
+    std::shared_ptr<const TextDef> text{};
+    std::shared_ptr<const EditTextDef> editText{};
 };
 
 // A frame script; the bytes belong to the MovieDef.
@@ -77,6 +82,8 @@ struct MovieDef {
     std::unordered_map<uint16_t, Character> dictionary;
     // Bitmap characters, decoded once at load; shapes fill with them by id.
     std::unordered_map<uint16_t, std::shared_ptr<const BitmapData>> bitmaps;
+    // Embedded fonts by id; texts and text fields hold on to the ones they name.
+    std::unordered_map<uint16_t, std::shared_ptr<const FontDef>> fonts;
     TimelineDef root;
     // ExportAssets: linkage names (for attachMovie) to character ids.
     std::unordered_map<std::string, uint16_t> exports;

@@ -3,10 +3,14 @@
 // damaged shape still plays the rest.
 
 #include "engine/format/Bitmap.h"
+#include "engine/format/EditText.h"
+#include "engine/format/Font.h"
 #include "engine/format/Shape.h"
+#include "engine/format/Text.h"
 #include "engine/movie/MovieDef.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace swf::movie {
 
@@ -133,6 +137,14 @@ private:
             define(id, std::move(character));
             break;
         }
+        case TagCode::DefineFont:
+        case TagCode::DefineFont2:
+        case TagCode::DefineFont3:
+        case TagCode::DefineFontInfo:
+        case TagCode::DefineFontInfo2:
+        case TagCode::DefineText:
+        case TagCode::DefineText2:
+        case TagCode::DefineEditText: readTextTag(tag, body); break;
         case TagCode::JpegTables: jpegTables_ = tag.body; break;
         case TagCode::ExportAssets: {
             unsigned count = body.u16();
@@ -164,6 +176,67 @@ private:
             }
             break;
         }
+    }
+
+    // Fonts go into their own table; texts and text fields take the fonts they name
+    // from it as it stands when they are defined.
+    void readTextTag(const Tag& tag, ByteReader& body)
+    {
+        const uint16_t id = body.u16();
+        switch (static_cast<TagCode>(tag.code)) {
+        case TagCode::DefineFont: defineFont(id, parseDefineFont(body)); break;
+        case TagCode::DefineFont2:
+        case TagCode::DefineFont3: defineFont(id, parseDefineFont2(tag.code, body)); break;
+        case TagCode::DefineFontInfo:
+        case TagCode::DefineFontInfo2: {
+            auto font = movie_.fonts.find(id);
+            if (font != movie_.fonts.end() && font->second->tagCode == static_cast<int>(TagCode::DefineFont))
+                font->second = applyDefineFontInfo(tag.code, body, *font->second);
+            break;
+        }
+        case TagCode::DefineText:
+        case TagCode::DefineText2: {
+            auto text = parseDefineText(tag.code, body);
+            for (const TextRecord& record : text->records) {
+                if (record.fontId)
+                    text->fonts.try_emplace(*record.fontId, font(*record.fontId));
+                charge(record.glyphs.size() * sizeof(GlyphEntry));
+            }
+            Character character{CharacterKind::Text, nullptr, nullptr, nullptr};
+            character.text = std::move(text);
+            define(id, std::move(character));
+            break;
+        }
+        case TagCode::DefineEditText: {
+            auto field = parseDefineEditText(body);
+            if (field->fontId)
+                field->font = font(*field->fontId);
+            charge(field->initialText ? field->initialText->size() : 0);
+            Character character{CharacterKind::EditText, nullptr, nullptr, nullptr};
+            character.editText = std::move(field);
+            define(id, std::move(character));
+            break;
+        }
+        default: break;
+        }
+    }
+
+    void defineFont(uint16_t id, std::shared_ptr<const FontDef> font)
+    {
+        // Glyphs may share one outline; it takes its memory once.
+        std::unordered_set<const ShapeDef*> counted;
+        for (const Glyph& glyph : font->glyphs) {
+            charge(sizeof(Glyph));
+            if (glyph.shape && counted.insert(glyph.shape.get()).second)
+                charge(glyph.shape->records.size() * sizeof(ShapeRecord));
+        }
+        movie_.fonts.try_emplace(id, std::move(font));
+    }
+
+    std::shared_ptr<const FontDef> font(uint16_t id) const
+    {
+        auto it = movie_.fonts.find(id);
+        return it == movie_.fonts.end() ? nullptr : it->second;
     }
 
     // The first definition of an id stands, as in the reference player.

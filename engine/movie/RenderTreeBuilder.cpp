@@ -24,6 +24,8 @@ void addChildren(const ClipState& clip, render::RenderNode& parent)
                 node.morph = object.character->morph;
                 node.morphRatio = object.ratio / 65535.0;
                 break;
+            case CharacterKind::Text: node.text = object.character->text; break;
+            case CharacterKind::EditText: node.editText = object.character->editText; break;
             case CharacterKind::Sprite:
                 if (object.clip)
                     addChildren(*object.clip, node);

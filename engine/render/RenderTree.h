@@ -16,6 +16,8 @@ class QPainter;
 namespace swf {
 struct ShapeDef;
 struct MorphShapeDef;
+struct TextDef;
+struct EditTextDef;
 }
 
 namespace swf::render {
@@ -36,6 +38,8 @@ struct RenderNode {
     std::shared_ptr<const ShapeDef> shape;
     std::shared_ptr<const MorphShapeDef> morph;
     double morphRatio = 0;  // 0..1
+    std::shared_ptr<const TextDef> text;          // static text
+    std::shared_ptr<const EditTextDef> editText;  // a text field with its stored text
 
     std::vector<RenderNode> children;  // in depth order
 };

@@ -3,6 +3,7 @@
 #include "engine/render/BlendLayer.h"
 #include "engine/render/ShapeCache.h"
 #include "engine/render/StylePaint.h"
+#include "engine/render/TextDraw.h"
 
 #include <QImage>
 #include <QPainter>
@@ -15,6 +16,7 @@ namespace swf::render {
 struct Renderer::Caches {
     ShapeCache shapes;
     const BitmapSource* bitmaps = nullptr;
+    TextCaches text;
 };
 
 namespace {
@@ -31,11 +33,16 @@ void snapToPixels(QPainterPath& path, double width)
     }
 }
 
-// A shape's bounds in twips, at the ratio a morph is drawn at.
+// What a node draws itself covers in twips: a shape's or a text's bounds, a morph's at
+// the ratio it is drawn at.
 Rect boundsOf(const RenderNode& node)
 {
     if (node.shape)
         return node.shape->bounds;
+    if (node.text)
+        return node.text->bounds;
+    if (node.editText)
+        return node.editText->bounds;
     const Rect& a = node.morph->startBounds;
     const Rect& b = node.morph->endBounds;
     const double t = std::isfinite(node.morphRatio) ? std::clamp(node.morphRatio, 0.0, 1.0) : 0.0;
@@ -47,7 +54,7 @@ Rect boundsOf(const RenderNode& node)
 // declared bounds (strokes included). Masks are left out: they are never drawn.
 void addDeviceBounds(const RenderNode& node, const Matrix& world, QRectF& area)
 {
-    if (node.shape || node.morph) {
+    if (node.shape || node.morph || node.text || node.editText) {
         const Rect r = boundsOf(node);
         const Point corners[] = {world.apply({double(r.xMin), double(r.yMin)}), world.apply({double(r.xMax), double(r.yMin)}),
                                  world.apply({double(r.xMin), double(r.yMax)}), world.apply({double(r.xMax), double(r.yMax)})};
@@ -76,6 +83,9 @@ public:
         : painter_(painter), cache_(cache), bitmaps_(bitmaps), smooth_(smooth), layer_(layer)
     {
     }
+
+    // Glyph and text paths; without them texts and text fields draw nothing.
+    void setTextCaches(TextCaches* text) { text_ = text; }
 
     void drawRange(std::span<const RenderNode> nodes, const Matrix& parent, const ColorTransform& parentCx)
     {
@@ -114,6 +124,10 @@ private:
             drawShape(cache_.shape(node.shape), world, cx);
         else if (node.morph)
             drawShape(cache_.morph(node.morph, node.morphRatio), world, cx);
+        else if (node.text && text_)
+            drawStaticText(painter_, *text_, node.text, world, cx);
+        else if (node.editText && text_)
+            drawEditText(painter_, *text_, node.editText, world, cx);
         drawRange(node.children, world, cx);
     }
 
@@ -143,6 +157,8 @@ private:
             shape = &cache_.morph(node.morph, node.morphRatio);
         if (shape && !shape->area().isEmpty())
             clip.addPath(toQTransform(world).map(shape->area()));
+        if (node.text && text_)
+            clip.addPath(staticTextArea(*text_, node.text, world));
         for (const RenderNode& child : node.children) {
             if (child.clipDepth == 0)
                 addMaskArea(child, world, clip);
@@ -207,6 +223,7 @@ private:
             p.setRenderHint(QPainter::Antialiasing, smooth_);
             p.setPen(Qt::NoPen);
             FrameDrawer inner(p, cache_, bitmaps_, smooth_, &layer);
+            inner.setTextCaches(text_);
             const Matrix toLayer{1, 0, 0, 1, -double(area.x()), -double(area.y())};
             inner.drawContent(node, toLayer * world, ColorTransform{});
         }
@@ -273,6 +290,7 @@ private:
     const BitmapSource* bitmaps_;
     bool smooth_;
     QImage* layer_;
+    TextCaches* text_ = nullptr;
 };
 
 } // namespace
@@ -289,6 +307,7 @@ void Renderer::setBitmapSource(const BitmapSource* bitmaps)
 void Renderer::clearCaches()
 {
     caches_->shapes.clear();
+    caches_->text.clear();
 }
 
 void Renderer::render(QPainter& painter, const RenderNode& root, const Matrix& twipsToDevice, Quality quality)
@@ -298,6 +317,7 @@ void Renderer::render(QPainter& painter, const RenderNode& root, const Matrix& t
     painter.setRenderHint(QPainter::Antialiasing, smooth);
     painter.setPen(Qt::NoPen);
     FrameDrawer drawer(painter, caches_->shapes, caches_->bitmaps, smooth);
+    drawer.setTextCaches(&caches_->text);
     drawer.drawRange(root.children, twipsToDevice * root.matrix, root.colorTransform);
     painter.restore();
 }

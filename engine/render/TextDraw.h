@@ -1,0 +1,42 @@
+#pragma once
+
+// Drawing static texts and text fields with the painter: embedded fonts as filled glyph
+// outlines, text fields without outlines with a system font. Colours go through the
+// placed object's colour transform.
+
+#include "engine/format/EditText.h"
+#include "engine/format/Text.h"
+#include "engine/render/TextPaths.h"
+
+#include <QPainter>
+#include <QString>
+
+namespace swf::render {
+
+struct TextCaches {
+    GlyphCache glyphs;
+    TextCache texts;
+
+    void clear()
+    {
+        texts.clear();
+        glyphs.clear();
+    }
+};
+
+// `world` maps the character's space (twips) to device pixels.
+void drawStaticText(QPainter& painter, TextCaches& caches, const std::shared_ptr<const TextDef>& text,
+                    const Matrix& world, const ColorTransform& cx);
+// The area the text's glyphs cover, in device pixels (a mask made of text uses it).
+QPainterPath staticTextArea(TextCaches& caches, const std::shared_ptr<const TextDef>& text, const Matrix& world);
+
+// The field's background and border when it has them, then its stored text, clipped to
+// its bounds.
+void drawEditText(QPainter& painter, TextCaches& caches, const std::shared_ptr<const EditTextDef>& field,
+                  const Matrix& world, const ColorTransform& cx);
+
+// The text a field shows for its stored text: HTML reduced to its characters (tags
+// dropped, paragraphs and <br> as line breaks, entities decoded), bytes read as UTF-8.
+QString displayedText(const EditTextDef& field);
+
+} // namespace swf::render

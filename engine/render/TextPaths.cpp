@@ -1,0 +1,69 @@
+#include "engine/render/TextPaths.h"
+
+#include "engine/render/ShapePaths.h"
+
+#include <QTransform>
+
+#include <algorithm>
+
+namespace swf::render {
+
+namespace {
+
+QPainterPath outlineOf(const Glyph& glyph)
+{
+    QPainterPath path;
+    if (glyph.shape)
+        path = filledArea(buildShapePaths(*glyph.shape));
+    path.setFillRule(Qt::WindingFill);
+    return path;
+}
+
+} // namespace
+
+const QPainterPath* GlyphCache::glyph(const std::shared_ptr<const FontDef>& font, uint32_t index)
+{
+    if (!font || index >= font->glyphs.size())
+        return nullptr;
+    FontEntry& entry = fonts_[font.get()];
+    if (!entry.font) {
+        entry.font = font;
+        entry.glyphs.resize(font->glyphs.size());
+    }
+    std::optional<QPainterPath>& slot = entry.glyphs[index];
+    if (!slot)
+        slot = outlineOf(font->glyphs[index]);
+    return &*slot;
+}
+
+QPainterPath placeGlyph(const QPainterPath& glyph, const FontDef& font, double x, double y, double height)
+{
+    const double scale = height / font.emSquare();
+    return QTransform(scale, 0, 0, scale, x, y).map(glyph);
+}
+
+const std::vector<TextRun>& TextCache::runs(const std::shared_ptr<const TextDef>& text, GlyphCache& glyphs)
+{
+    TextEntry& entry = texts_[text.get()];
+    if (entry.text)
+        return entry.runs;
+    entry.text = text;
+    for (const PlacedGlyph& placed : layoutStaticText(*text)) {
+        auto font = text->fonts.find(placed.fontId);
+        if (font == text->fonts.end() || !font->second)
+            continue;
+        const QPainterPath* outline = glyphs.glyph(font->second, placed.index);
+        if (!outline || outline->isEmpty())
+            continue;
+        auto run = std::ranges::find_if(entry.runs, [&](const TextRun& r) { return r.color == placed.color; });
+        if (run == entry.runs.end()) {
+            entry.runs.push_back({placed.color, QPainterPath()});
+            run = entry.runs.end() - 1;
+            run->path.setFillRule(Qt::WindingFill);
+        }
+        run->path.addPath(placeGlyph(*outline, *font->second, placed.x, placed.y, placed.height));
+    }
+    return entry.runs;
+}
+
+} // namespace swf::render
