@@ -95,7 +95,9 @@ Value Interpreter::callFunction(Object* function, const Value& self, std::span<c
     ctx.constants = f.constants ? f.constants : std::make_shared<ConstantStrings>();
     ctx.self = self;
     ctx.baseClip = f.definingClip;
-    ctx.target = isClip(f.definingClip) ? f.definingClip : m_.currentClip();
+    // From SWF 6 a function's target is the clip it was defined on; before, the clip
+    // whose script calls it.
+    ctx.target = m_.version() >= 6 && isClip(f.definingClip) ? f.definingClip : m_.currentClip();
     Object* activation = m_.heap().make(ObjectKind::Plain, nullptr, m_.version());
     ctx.activation = activation;
     ctx.scope = std::make_shared<Scope>(Scope{activation, f.scope});

@@ -203,21 +203,24 @@ void TimelinePlayer::runQueuedScripts(ClipState& root)
     root_ = &root;
     if (!scriptsEnabled_) {
         queue_.clear();
+        constructQueue_.clear();
         return;
     }
     avm1::Machine* m = machine();
     m->resetBudget(kMaxActionsPerStep);
     size_t ran = 0;
-    while (!queue_.empty()) {
+    while (!queue_.empty() || !constructQueue_.empty()) {
         if (++ran > kMaxScriptsPerStep || m->actionsLeft() == 0) {
             reportLimit(hooks_, Limit::ScriptWork, "scripts ran past " + std::to_string(kMaxScriptsPerStep) + " scripts or " +
                                     std::to_string(kMaxActionsPerStep) +
                                     " actions in one frame; the rest of that frame's scripts were dropped");
             queue_.clear();
+            constructQueue_.clear();
             break;
         }
-        QueuedScript script = std::move(queue_.front());
-        queue_.pop_front();
+        auto& from = constructQueue_.empty() ? queue_ : constructQueue_;
+        QueuedScript script = std::move(from.front());
+        from.pop_front();
         runScript(root, std::move(script));
     }
 }
@@ -320,9 +323,10 @@ void TimelinePlayer::queueClipEvent(const DisplayObject& object, const ClipPath&
 {
     if (object.clipActions.empty() || !scriptsEnabled_)
         return;
+    constexpr uint32_t kConstruction = ClipEvent::Initialize | ClipEvent::Construct;
     for (const ClipEventHandler& handler : parseClipEvents(object.clipActions, movie_.header.version)) {
         if (handler.events & event)
-            queue_.push_back({path, handler.code, {}});
+            ((handler.events & event & kConstruction) ? constructQueue_ : queue_).push_back({path, handler.code, {}});
     }
 }
 

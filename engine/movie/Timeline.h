@@ -120,6 +120,9 @@ private:
     bool loop_ = true;
     bool traceMuted_ = false;
     std::deque<QueuedScript> queue_;
+    // Initialize and construct events of clips just placed: they run ahead of the frame
+    // scripts queued with them, even those earlier in the tag stream.
+    std::deque<QueuedScript> constructQueue_;
     std::set<uint16_t> initActionsRun_;
     std::shared_ptr<avm1::Machine> machine_;
     ClipState* root_ = nullptr;  // the root of the call in progress

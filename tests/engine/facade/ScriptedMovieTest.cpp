@@ -10,6 +10,7 @@ namespace swf {
 namespace {
 
 using test::ActionBuilder;
+using test::MovieOptions;
 using test::Place;
 using test::SwfWriter;
 using test::TagStream;
@@ -116,6 +117,57 @@ TEST(ScriptedClips, ClipEventsLoadOnceAndEnterFrameEveryFrameAfter)
     Traced t(w);
     t.advance(3);
     EXPECT_EQ(t.lines, (Lines{"load", "frame 1", "enter", "frame 2", "enter"}));
+}
+
+TEST(ScriptedClips, ConstructionEventsRunAheadOfTheFrameScriptsQueuedWithThem)
+{
+    // The frame's script comes first in the stream, the placed clip after it: its
+    // initialize and construct handlers still run first; load keeps its place.
+    constexpr uint32_t initialize = 0x200, construct = 0x40000;
+    SwfWriter w;
+    w.defineSprite(2, 1, emptySprite(1));
+    w.doAction(ActionBuilder().trace("frame 1"));
+    Place p;
+    p.depth = 1;
+    p.characterId = 2;
+    p.clipEvents.push_back({Event::Load, ActionBuilder().trace("load")});
+    p.clipEvents.push_back({construct, ActionBuilder().trace("construct")});
+    p.clipEvents.push_back({initialize, ActionBuilder().trace("initialize")});
+    w.placeObject2(p).showFrame();
+    Traced t(w);
+    t.advance();
+    EXPECT_EQ(t.lines, (Lines{"construct", "initialize", "frame 1", "load"}));
+}
+
+TEST(ScriptedClips, AFunctionsTargetIsItsCallersClipBeforeSwf6AndItsOwnFrom6)
+{
+    for (int version : {5, 6}) {
+        SCOPED_TRACE(version);
+        MovieOptions options;
+        options.version = version;
+        SwfWriter w(options);
+        // The root defines MovieClip.prototype.f, which traces _target; a sprite named c calls it on its
+        // second frame and stops.
+        ActionBuilder body;
+        body.pushString("").pushInt(11).op(0x22).op(Op::Trace);  // GetProperty("", _target)
+        TagStream sprite;
+        sprite.showFrame();
+        sprite.doAction(ActionBuilder().callFunction("f", {}).pop().stop()).showFrame();
+        w.defineSprite(2, 2, sprite);
+        ActionBuilder define;
+        define.getVariable("MovieClip").pushString("prototype").op(Op::GetMember).pushString("f")
+            .defineFunction("", {}, body).op(Op::SetMember);
+        w.doAction(define);
+        Place p;
+        p.depth = 1;
+        p.characterId = 2;
+        p.name = "c";
+        w.placeObject2(p).showFrame();
+        w.showFrame();
+        Traced t(w);
+        t.advance(2);
+        EXPECT_EQ(t.lines, (Lines{version < 6 ? "/c" : "/"}));
+    }
 }
 
 TEST(ScriptedClips, RemovedClipsRunTheirUnloadHandlersWithTheirObject)
