@@ -109,8 +109,6 @@ struct DisplayObject {
     // an instance only when the rebuilt list places the same character at the same
     // depth from the same frame.
     int placedAt = 0;
-    // Created during the current frame step, so it does not step again until the next.
-    bool fresh = false;
     // Event handlers from PlaceObject (onClipEvent), kept undecoded.
     std::span<const uint8_t> clipActions;
     ClipBox clip;  // for sprite instances
@@ -120,7 +118,7 @@ struct DisplayObject {
         return a.depth == b.depth && a.characterId == b.characterId && a.character == b.character
             && a.matrix == b.matrix && a.colorTransform == b.colorTransform && a.ratio == b.ratio && a.name == b.name
             && a.clipDepth == b.clipDepth && a.visible == b.visible && a.blendMode == b.blendMode
-            && a.placedAt == b.placedAt && a.fresh == b.fresh
+            && a.placedAt == b.placedAt
             && a.clip == b.clip;
     }
 };

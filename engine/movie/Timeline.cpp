@@ -308,7 +308,7 @@ void TimelinePlayer::queueEnterFrames(ClipState& clip, ClipPath& path)
 {
     // Children first, then their parent, as the reference player orders these events.
     for (DisplayObject& child : clip.children) {
-        if (!child.clip || child.fresh)
+        if (!child.clip)
             continue;
         path.push_back(child.depth);
         queueEnterFrames(*child.clip, path);
@@ -332,7 +332,21 @@ void TimelinePlayer::queueClipEvent(const DisplayObject& object, const ClipPath&
 
 void TimelinePlayer::advanceClip(ClipState& clip, ClipPath& path, bool isRoot)
 {
-    const StepMode stepping{.markFresh = true, .instantiate = true};
+    // Children that were already there step first, from the top of the list down, as
+    // the reference player walks its display list (the most recently placed, highest
+    // depth first); then the clip's own timeline moves on, and what its frame places
+    // starts at its first frame.
+    for (size_t i = clip.children.size(); i-- > 0;) {
+        if (i >= clip.children.size())
+            continue;
+        DisplayObject& child = clip.children[i];
+        if (child.clip) {
+            path.push_back(child.depth);
+            advanceClip(*child.clip, path, false);
+            path.pop_back();
+        }
+    }
+    const StepMode stepping{.instantiate = true};
     int count = clip.timeline->frameCount();
     if (clip.frame == 0) {
         applyFrame(clip, path, 1, stepping, true);
@@ -345,25 +359,9 @@ void TimelinePlayer::advanceClip(ClipState& clip, ClipPath& path, bool isRoot)
             ++clip.frame;
         } else if (!isRoot || loop_) {
             if (count > 1)
-                rebuildTo(clip, path, 1, stepping);
+                rebuildTo(clip, path, 1);
         } else {
             clip.playing = false;
-        }
-    }
-    // Children step from the top of the list down, as the reference player walks its
-    // display list (the most recently placed, highest depth first).
-    for (size_t i = clip.children.size(); i-- > 0;) {
-        if (i >= clip.children.size())
-            continue;
-        DisplayObject& child = clip.children[i];
-        if (child.fresh) {
-            child.fresh = false;
-            continue;
-        }
-        if (child.clip) {
-            path.push_back(child.depth);
-            advanceClip(*child.clip, path, false);
-            path.pop_back();
         }
     }
 }
@@ -373,25 +371,25 @@ void TimelinePlayer::gotoInClip(ClipState& clip, ClipPath& path, int frame)
     frame = std::clamp(frame, 1, clip.timeline->frameCount());
     if (frame == clip.frame)
         return;
-    const StepMode jumping{.markFresh = false, .instantiate = true};
+    const StepMode jumping{.instantiate = true};
     if (frame > clip.frame) {
         // Skipped frames change the list but their scripts do not run.
         for (int f = clip.frame + 1; f <= frame; ++f)
             applyFrame(clip, path, f, jumping, f == frame);
         clip.frame = frame;
     } else {
-        rebuildTo(clip, path, frame, jumping);
+        rebuildTo(clip, path, frame);
     }
 }
 
-void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame, StepMode mode)
+void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame)
 {
     // The list frame `frame` would have when played from the start, as a plan.
     ClipState plan;
     plan.timeline = clip.timeline;
     ClipPath unused;
     for (int f = 1; f <= frame; ++f)
-        applyFrame(plan, unused, f, StepMode{.markFresh = false, .instantiate = false}, false);
+        applyFrame(plan, unused, f, StepMode{.instantiate = false}, false);
 
     std::vector<DisplayObject> rebuilt;
     rebuilt.reserve(plan.children.size());
@@ -410,7 +408,6 @@ void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame, StepM
             rebuilt.push_back(std::move(kept));
             continue;
         }
-        planned.fresh = mode.markFresh;
         rebuilt.push_back(std::move(planned));
         if (isSprite(rebuilt.back())) {
             path.push_back(rebuilt.back().depth);
@@ -511,7 +508,6 @@ void TimelinePlayer::place(ClipState& clip, ClipPath& path, const PlaceObject& t
     object.characterId = *tag.characterId;
     object.character = movie_.character(object.characterId);
     object.placedAt = frame;
-    object.fresh = mode.markFresh;
     applyPlacedFields(object, tag);
     DisplayObject& inserted = clip.insert(std::move(object));
     if (mode.instantiate && isSprite(inserted)) {
@@ -537,7 +533,7 @@ void TimelinePlayer::instantiateClip(DisplayObject& object, ClipPath& path)
             applyRegisteredClass(scriptObject(*root_, path), linkage);
         queueClipEvent(object, path, ClipEvent::Load);
     }
-    applyFrame(state, path, 1, StepMode{.markFresh = false, .instantiate = true}, true);
+    applyFrame(state, path, 1, StepMode{.instantiate = true}, true);
     state.frame = 1;
     if (scriptsEnabled_)
         queue_.push_back({path, {}, "onLoad"});
@@ -592,7 +588,6 @@ avm1::Object* TimelinePlayer::placeByScript(ClipState& container, const ClipPath
     queueUnload(container, containerPath, object.depth);
     container.remove(object.depth);
     object.placedAt = -1;
-    object.fresh = false;
     uint16_t depth = object.depth;
     DisplayObject& inserted = container.insert(std::move(object));
     ClipPath path = containerPath;
@@ -609,7 +604,7 @@ avm1::Object* TimelinePlayer::placeByScript(ClipState& container, const ClipPath
         // `inserted` may have moved while the constructor ran; find it again.
         ClipState* fresh = resolve(*root_, path);
         if (fresh) {
-            applyFrame(*fresh, path, 1, StepMode{.markFresh = false, .instantiate = true}, true);
+            applyFrame(*fresh, path, 1, StepMode{.instantiate = true}, true);
             fresh->frame = 1;
         }
         return self;

@@ -80,7 +80,6 @@ private:
     friend class ClipScript;
 
     struct StepMode {
-        bool markFresh = false;    // new objects wait for the next step before stepping
         bool instantiate = true;   // false: plan a list without creating clip states
     };
     struct QueuedScript {
@@ -93,7 +92,7 @@ private:
 
     void advanceClip(ClipState& clip, ClipPath& path, bool isRoot);
     void gotoInClip(ClipState& clip, ClipPath& path, int frame);
-    void rebuildTo(ClipState& clip, ClipPath& path, int frame, StepMode mode);
+    void rebuildTo(ClipState& clip, ClipPath& path, int frame);
     void applyFrame(ClipState& clip, ClipPath& path, int frame, StepMode mode, bool queueScripts);
     void place(ClipState& clip, ClipPath& path, const PlaceObject& tag, int frame, StepMode mode);
     void instantiateClip(DisplayObject& object, ClipPath& path);

@@ -199,6 +199,25 @@ TEST(PlayerScripts, NestedClipsFirstFrameScriptRunsBeforeItsParentsLaterOne)
     EXPECT_EQ(t.lines, (Lines{"child", "parent"}));
 }
 
+TEST(PlayerScripts, OnLaterFramesChildrenStepBeforeTheirParent)
+{
+    // Placed on frame 1, the child runs its frame 1 there; on frame 2 its own frame 2
+    // comes before its parent's.
+    SwfWriter w;
+    TagStream sprite;
+    sprite.doAction(ActionBuilder().trace("child 1")).showFrame();
+    sprite.doAction(ActionBuilder().trace("child 2").stop()).showFrame();
+    w.defineSprite(7, 2, sprite);
+    test::Place place;
+    place.depth = 1;
+    place.characterId = 7;
+    w.doAction(ActionBuilder().trace("root 1")).placeObject2(place).showFrame();
+    w.doAction(ActionBuilder().trace("root 2").stop()).showFrame();
+    Traced t(w);
+    t.advance(3);
+    EXPECT_EQ(t.lines, (Lines{"root 1", "child 1", "child 2", "root 2"}));
+}
+
 TEST(PlayerScripts, TwoFramesJumpingToEachOtherDoNotHang)
 {
     SwfWriter w;
