@@ -109,10 +109,16 @@ double stringToNumber(std::string_view text, int swfVersion)
         }
         return v;
     }
-    if (trimmed.size() > 2 && trimmed[0] == '0' && (trimmed[1] == 'x' || trimmed[1] == 'X')) {
+    // From SWF 6 "0x1F" reads as hexadecimal and "010" (a zero, then only octal
+    // digits) as octal; SWF 5 reads neither.
+    if (swfVersion >= 6 && trimmed.size() > 2 && trimmed[0] == '0' && (trimmed[1] == 'x' || trimmed[1] == 'X')) {
         char* end = nullptr;
         long long v = std::strtoll(trimmed.c_str() + 2, &end, 16);
         return *end == '\0' ? static_cast<double>(static_cast<int32_t>(static_cast<uint32_t>(v))) : failed;
+    }
+    if (swfVersion >= 6 && trimmed.size() > 1 && trimmed[0] == '0' &&
+        trimmed.find_first_not_of("01234567") == std::string::npos) {
+        return static_cast<double>(std::strtoull(trimmed.c_str(), nullptr, 8));
     }
     // Words C accepts but the player does not.
     for (char c : trimmed) {

@@ -149,6 +149,19 @@ TEST(MachineObjects, InstanceOfFollowsInterfacesThatExtendInterfaces)
     EXPECT_EQ(run(a), (Lines{"true", "true", "false"}));
 }
 
+TEST(MachineOperators, HexAndOctalStringsAreNumbersFromSwf6)
+{
+    // "0x10" == "16" and "010" == "8" (octal) from SWF 6; SWF 5 reads neither, and a
+    // zero followed by a non-octal digit stays decimal.
+    ActionBuilder a;
+    constexpr uint8_t numericEquals = 0x0E;
+    a.append(binary(str("0x10"), str("16"), numericEquals));
+    a.append(binary(str("010"), str("8"), numericEquals));
+    a.append(binary(str("09"), str("9"), numericEquals));
+    EXPECT_EQ(run(a, 6), (Lines{"true", "true", "true"}));
+    EXPECT_EQ(run(a, 5), (Lines{"false", "false", "true"}));
+}
+
 TEST(MachineOperators, Swf4ArithmeticReadsNumericPrefixesAndNoHex)
 {
     ActionBuilder a;
