@@ -59,6 +59,12 @@ public:
     virtual Object* duplicate(const std::string& newName, int depth) = 0;
     virtual Object* attachMovie(const std::string& linkage, const std::string& newName, int depth) = 0;
     virtual Object* createEmptyClip(const std::string& newName, int depth) = 0;
+    // An empty text field at `depth`, its box at x, y of width x height (pixels).
+    virtual Object* createTextField(const std::string& /*newName*/, int /*depth*/, double /*x*/, double /*y*/,
+                                    double /*width*/, double /*height*/)
+    {
+        return nullptr;
+    }
     virtual void swapDepths(const Value& target) = 0;
     virtual int nextHighestDepth() = 0;
     virtual Object* childAtDepth(int depth) = 0;

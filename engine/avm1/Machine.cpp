@@ -2,6 +2,7 @@
 
 #include "engine/avm1/ClipHost.h"
 #include "engine/avm1/Interpreter.h"
+#include "engine/avm1/TextFieldHost.h"
 
 #include <algorithm>
 #include <charconv>
@@ -45,6 +46,7 @@ Machine::Machine(int swfVersion) : version_(swfVersion)
     installErrorClass(*this);
     installGlobalFunctions(*this);
     installMovieClipClass(*this);
+    installTextFieldClass(*this);
     installStageObjects(*this);
 }
 
@@ -107,6 +109,13 @@ Object* Machine::newClipObject(ClipHost* host)
     return o;
 }
 
+Object* Machine::newTextFieldObject(TextFieldHost* host)
+{
+    Object* o = heap_.make(ObjectKind::TextField, protos_.textField, version_);
+    o->textField = host;
+    return o;
+}
+
 void Machine::defineMethod(Object* target, std::string_view name, NativeFunction fn)
 {
     target->put(name, Value(newNativeFunction(std::string(name), std::move(fn))),
@@ -126,6 +135,8 @@ std::string Machine::toString(const Value& v)
     Object* o = v.asObject();
     if (o->kind() == ObjectKind::MovieClip && o->clip && usesDefaultToString(o))
         return o->clip->targetPath(false);
+    if (o->kind() == ObjectKind::TextField && o->textField && usesDefaultToString(o))
+        return o->textField->targetPath(false);
     Value p = toPrimitive(v, true);
     if (p.isObject())
         return o->kind() == ObjectKind::Function ? "[type Function]" : "[type Object]";
@@ -149,6 +160,8 @@ Value Machine::toPrimitive(const Value& v, bool preferString)
         return v;
     if (o->kind() == ObjectKind::MovieClip && o->clip && usesDefaultToString(o) && preferString)
         return Value(o->clip->targetPath(false));
+    if (o->kind() == ObjectKind::TextField && o->textField && usesDefaultToString(o) && preferString)
+        return Value(o->textField->targetPath(false));
     const char* order[2] = {"valueOf", "toString"};
     if (preferString || o->kind() == ObjectKind::Date)
         std::swap(order[0], order[1]);
@@ -329,6 +342,8 @@ bool Machine::hasProperty(Object* target, std::string_view name)
         return true;
     if (target->kind() == ObjectKind::MovieClip && target->clip)
         return target->clip->childByName(name, caseSensitive()) || clipPropertyByName(name).has_value();
+    if (target->kind() == ObjectKind::TextField && target->textField)
+        return textFieldDisplayMember(target, name).has_value();
     return false;
 }
 
@@ -373,6 +388,10 @@ Value Machine::getMember(const Value& target, std::string_view name)
             if (Object* child = o->clip->childByName(name, caseSensitive()))
                 return Value(child);
         }
+        if (o->kind() == ObjectKind::TextField) {
+            if (auto shown = textFieldDisplayMember(o, name))
+                return *shown;
+        }
         lookup = o->proto();
     }
     Property* p = findProperty(lookup, name);
@@ -410,6 +429,8 @@ void Machine::setMember(const Value& target, std::string_view name, Value value)
                 return;
             }
         }
+        if (o->kind() == ObjectKind::TextField && setTextFieldDisplayMember(o, name, value))
+            return;
         // An inherited setter takes the write.
         if (Property* inherited = findProperty(o->proto(), name); inherited && inherited->isAccessor()) {
             if (inherited->setter)
@@ -679,7 +700,7 @@ void Machine::collectGarbage(std::span<Object* const> extraRoots)
     std::vector<Object*> roots(extraRoots.begin(), extraRoots.end());
     roots.push_back(global_);
     for (Object* p : {protos_.object, protos_.function, protos_.array, protos_.string, protos_.number,
-                      protos_.boolean, protos_.movieClip, protos_.date, protos_.error})
+                      protos_.boolean, protos_.movieClip, protos_.date, protos_.error, protos_.textField})
         roots.push_back(p);
     for (const auto& [name, ctor] : registeredClasses_)
         roots.push_back(ctor);

@@ -32,6 +32,7 @@ struct Prototypes {
     Object* movieClip = nullptr;
     Object* date = nullptr;
     Object* error = nullptr;
+    Object* textField = nullptr;
 };
 
 class Machine {
@@ -73,6 +74,7 @@ public:
     // A function that serves as a class: gets `prototype` with `constructor`.
     Object* newClass(std::string name, Object* prototype, NativeFunction call, NativeFunction construct = nullptr);
     Object* newClipObject(ClipHost* host);
+    Object* newTextFieldObject(TextFieldHost* host);
     void defineMethod(Object* target, std::string_view name, NativeFunction fn);
 
     // Conversions.
@@ -184,6 +186,7 @@ void installMathObject(Machine& m);
 void installDateClass(Machine& m);
 void installGlobalFunctions(Machine& m);
 void installMovieClipClass(Machine& m);
+void installTextFieldClass(Machine& m);
 void installStageObjects(Machine& m);
 void installErrorClass(Machine& m);
 

@@ -114,7 +114,7 @@ void Heap::collect(std::span<Object* const> roots, const std::function<void(cons
 {
     std::vector<Object*> work(roots.begin(), roots.end());
     for (const auto& o : objects_) {
-        if (o->clip)
+        if (o->clip || o->textField)
             work.push_back(o.get());
     }
     if (markExtra)
@@ -142,7 +142,7 @@ void Heap::collect(std::span<Object* const> roots, const std::function<void(cons
         }
     }
     // Objects standing for live clips stay whether or not anything refers to them.
-    std::erase_if(objects_, [](const std::unique_ptr<Object>& o) { return !o->marked && !o->clip; });
+    std::erase_if(objects_, [](const std::unique_ptr<Object>& o) { return !o->marked && !o->clip && !o->textField; });
     for (auto& o : objects_)
         o->marked = false;
 }

@@ -20,6 +20,7 @@ namespace swf::avm1 {
 
 class Machine;
 class ClipHost;
+class TextFieldHost;
 struct FunctionData;
 
 namespace PropertyFlag {
@@ -43,7 +44,7 @@ struct Property {
     bool isAccessor() const { return getter || setter; }
 };
 
-enum class ObjectKind : uint8_t { Plain, Function, Array, String, Number, Boolean, Date, MovieClip, Error };
+enum class ObjectKind : uint8_t { Plain, Function, Array, String, Number, Boolean, Date, MovieClip, Error, TextField };
 
 struct Watch {
     Object* callback = nullptr;
@@ -85,6 +86,8 @@ public:
     Value primitive;
     // The clip a MovieClip object stands for; null once the clip is gone.
     ClipHost* clip = nullptr;
+    // The field a TextField object stands for; null once the field is gone.
+    TextFieldHost* textField = nullptr;
     // watch(): callbacks by property name.
     std::unordered_map<std::string, Watch> watches;
     // For collection.

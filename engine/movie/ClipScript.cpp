@@ -191,6 +191,8 @@ avm1::Object* ClipScript::childByName(std::string_view name, bool caseSensitive)
     for (DisplayObject& child : self_.children) {
         if (child.name.empty() || !sameName(child.name, name, caseSensitive))
             continue;
+        if (child.textField)
+            return player_.textFieldObject(self_, child);
         if (!child.clip) {
             // A named shape has no script object of its own: the name reaches the
             // clip it sits in, as in the reference player.
@@ -208,6 +210,11 @@ std::vector<avm1::Object*> ClipScript::namedChildren()
     std::vector<avm1::Object*> out;
     ClipPath base = path();
     for (DisplayObject& child : self_.children) {
+        if (child.textField && !child.name.empty()) {
+            if (avm1::Object* o = player_.textFieldObject(self_, child))
+                out.push_back(o);
+            continue;
+        }
         if (child.clip && !child.name.empty()) {
             ClipPath p = base;
             p.push_back(child.depth);
@@ -451,6 +458,25 @@ avm1::Object* ClipScript::createEmptyClip(const std::string& newName, int newDep
     return player_.placeByScript(self_, path(), std::move(object));
 }
 
+avm1::Object* ClipScript::createTextField(const std::string& newName, int newDepth, double x, double y, double width,
+                                          double height)
+{
+    if (newDepth < 0 || newDepth > 0xFFFF || !player_.root_)
+        return nullptr;
+    auto twips = [](double pixels) { return static_cast<int32_t>(std::round(pixels * kTwips)); };
+    DisplayObject object;
+    object.depth = static_cast<uint16_t>(newDepth);
+    object.name = newName;
+    object.placedAt = -1;
+    object.matrix.tx = twips(x);
+    object.matrix.ty = twips(y);
+    object.textField.emplace(TextFieldState::created({0, twips(std::max(0.0, width)), 0, twips(std::max(0.0, height))}));
+    player_.queueUnload(self_, path(), object.depth);
+    self_.remove(object.depth);
+    DisplayObject& inserted = self_.insert(std::move(object));
+    return player_.textFieldObject(self_, inserted);
+}
+
 void ClipScript::swapDepths(const avm1::Value& target)
 {
     DisplayObject* d = displayObject();
@@ -499,6 +525,8 @@ avm1::Object* ClipScript::childAtDepth(int depth)
     DisplayObject* child = self_.find(static_cast<uint16_t>(depth));
     if (!child)
         return nullptr;
+    if (child->textField)
+        return player_.textFieldObject(self_, *child);
     if (!child->clip)
         return object_;
     ClipPath p = path();

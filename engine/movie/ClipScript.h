@@ -56,6 +56,8 @@ public:
     avm1::Object* duplicate(const std::string& newName, int depth) override;
     avm1::Object* attachMovie(const std::string& linkage, const std::string& newName, int depth) override;
     avm1::Object* createEmptyClip(const std::string& newName, int depth) override;
+    avm1::Object* createTextField(const std::string& newName, int depth, double x, double y, double width,
+                                  double height) override;
     void swapDepths(const avm1::Value& target) override;
     int nextHighestDepth() override;
     avm1::Object* childAtDepth(int depth) override;

@@ -8,6 +8,7 @@
 
 #include "engine/format/BlendMode.h"
 #include "engine/format/Primitives.h"
+#include "engine/movie/TextFieldState.h"
 
 #include <cstdint>
 #include <memory>
@@ -112,6 +113,7 @@ struct DisplayObject {
     // Event handlers from PlaceObject (onClipEvent), kept undecoded.
     std::span<const uint8_t> clipActions;
     ClipBox clip;  // for sprite instances
+    TextFieldBox textField;  // for text field instances
 
     friend bool operator==(const DisplayObject& a, const DisplayObject& b)
     {
@@ -119,7 +121,7 @@ struct DisplayObject {
             && a.matrix == b.matrix && a.colorTransform == b.colorTransform && a.ratio == b.ratio && a.name == b.name
             && a.clipDepth == b.clipDepth && a.visible == b.visible && a.blendMode == b.blendMode
             && a.placedAt == b.placedAt
-            && a.clip == b.clip;
+            && a.clip == b.clip && a.textField == b.textField;
     }
 };
 

@@ -32,6 +32,9 @@ void addChildren(const ClipState& clip, render::RenderNode& parent)
                 break;
             }
         }
+        // A field drawn as scripts left it rather than as its definition stored it.
+        if (object.textField && object.textField->look)
+            node.textField = object.textField->look;
         parent.children.push_back(std::move(node));
     }
 }

@@ -164,6 +164,7 @@ void TimelinePlayer::step(ClipState& root)
         queueEnterFrames(root, path);
     advanceClip(root, path, true);
     runQueuedScripts(root);
+    syncBoundFields(root);
     if (machine_) {
         double rate = movie_.header.frameRate > 0 ? movie_.header.frameRate : 12.0;
         machine_->resetBudget(kMaxActionsPerStep);
@@ -418,7 +419,7 @@ void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame)
     // Clips scripts made, or moved off the timeline's control, stay where they are.
     for (DisplayObject& current : clip.children) {
         bool scriptOwned = current.placedAt < 0 || current.depth >= kScriptDepthBase;
-        if (scriptOwned && current.clip.get() != nullptr &&
+        if (scriptOwned && (current.clip.get() != nullptr || current.textField.get() != nullptr) &&
             std::ranges::none_of(rebuilt, [&](const DisplayObject& o) { return o.depth == current.depth; }))
             rebuilt.push_back(std::move(current));
     }
@@ -483,6 +484,9 @@ void TimelinePlayer::place(ClipState& clip, ClipPath& path, const PlaceObject& t
             existing->characterId = *tag.characterId;
             existing->character = movie_.character(*tag.characterId);
             existing->clip.reset();
+            existing->textField = {};
+            if (existing->character && existing->character->kind == CharacterKind::EditText && existing->character->editText)
+                existing->textField.emplace(TextFieldState::fromDefinition(existing->character->editText));
             if (mode.instantiate && isSprite(*existing)) {
                 path.push_back(existing->depth);
                 instantiateClip(*existing, path);
@@ -509,6 +513,8 @@ void TimelinePlayer::place(ClipState& clip, ClipPath& path, const PlaceObject& t
     object.character = movie_.character(object.characterId);
     object.placedAt = frame;
     applyPlacedFields(object, tag);
+    if (object.character && object.character->kind == CharacterKind::EditText && object.character->editText)
+        object.textField.emplace(TextFieldState::fromDefinition(object.character->editText));
     DisplayObject& inserted = clip.insert(std::move(object));
     if (mode.instantiate && isSprite(inserted)) {
         path.push_back(inserted.depth);

@@ -5,6 +5,7 @@
 // runs the scripts that entering frames queues (init actions, frame scripts, clip
 // events), after the display-list changes.
 
+#include "engine/avm1/Value.h"
 #include "engine/movie/DisplayList.h"
 #include "engine/movie/Limits.h"
 #include "engine/movie/MovieDef.h"
@@ -16,6 +17,8 @@
 #include <set>
 #include <span>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace swf::avm1 {
@@ -75,9 +78,24 @@ public:
     avm1::Machine* machine();
     // The script object of `clip`, creating it (and its parents') on first use.
     avm1::Object* scriptObject(ClipState& root, const ClipPath& path);
+    // The script object of the text field `field` of `container`, created on first use;
+    // the container's own must exist already.
+    avm1::Object* textFieldObject(ClipState& container, DisplayObject& field);
+    // A text field's variable: a name on the timeline `owner` stands for, or a path
+    // to another one ("a.b.name", "/a/b:name", "_parent.name").
+    void setBoundVariable(avm1::Object* owner, std::string_view variable, const avm1::Value& value);
+    // Shows in every text field with a variable the value of that variable, as the
+    // frame ends; a variable not yet set takes the field's text.
+    void syncBoundFields(ClipState& root);
 
 private:
     friend class ClipScript;
+    friend class TextFieldScript;
+
+    // Where a field's variable lives: the object and the name on it; owner null when
+    // the path leads nowhere.
+    std::pair<avm1::Object*, std::string> locateVariable(avm1::Object* owner, std::string_view variable);
+    void collectBoundFields(ClipState& clip, ClipPath& path, int nesting, std::vector<ClipPath>& out);
 
     struct StepMode {
         bool instantiate = true;   // false: plan a list without creating clip states

@@ -22,6 +22,8 @@ struct EditTextDef;
 
 namespace swf::render {
 
+struct TextFieldLook;
+
 struct RenderNode {
     uint16_t depth = 0;
     // Non-zero: this node is a mask for the following siblings with depth <= clipDepth.
@@ -40,6 +42,7 @@ struct RenderNode {
     double morphRatio = 0;  // 0..1
     std::shared_ptr<const TextDef> text;          // static text
     std::shared_ptr<const EditTextDef> editText;  // a text field with its stored text
+    std::shared_ptr<const TextFieldLook> textField;  // a text field as scripts left it
 
     std::vector<RenderNode> children;  // in depth order
 };

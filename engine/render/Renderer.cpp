@@ -41,6 +41,8 @@ Rect boundsOf(const RenderNode& node)
         return node.shape->bounds;
     if (node.text)
         return node.text->bounds;
+    if (node.textField)
+        return node.textField->bounds;
     if (node.editText)
         return node.editText->bounds;
     const Rect& a = node.morph->startBounds;
@@ -54,7 +56,7 @@ Rect boundsOf(const RenderNode& node)
 // declared bounds (strokes included). Masks are left out: they are never drawn.
 void addDeviceBounds(const RenderNode& node, const Matrix& world, QRectF& area)
 {
-    if (node.shape || node.morph || node.text || node.editText) {
+    if (node.shape || node.morph || node.text || node.editText || node.textField) {
         const Rect r = boundsOf(node);
         const Point corners[] = {world.apply({double(r.xMin), double(r.yMin)}), world.apply({double(r.xMax), double(r.yMin)}),
                                  world.apply({double(r.xMin), double(r.yMax)}), world.apply({double(r.xMax), double(r.yMax)})};
@@ -126,6 +128,8 @@ private:
             drawShape(cache_.morph(node.morph, node.morphRatio), world, cx);
         else if (node.text && text_)
             drawStaticText(painter_, *text_, node.text, world, cx);
+        else if (node.textField && text_)
+            drawTextField(painter_, *text_, *node.textField, world, cx);
         else if (node.editText && text_)
             drawEditText(painter_, *text_, node.editText, world, cx);
         drawRange(node.children, world, cx);

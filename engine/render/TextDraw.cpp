@@ -43,10 +43,11 @@ double widthOf(const QString& text, const FieldMetrics& metrics)
 
 // Breaks the text into lines (at line breaks, and at spaces where a word-wrapping field
 // runs out of width) and places them by the field's margins, indent and alignment.
-std::vector<FieldLine> layoutField(const EditTextDef& field, const QString& text, const FieldMetrics& metrics)
+std::vector<FieldLine> layoutField(const TextFieldLook& look, const QString& text, const FieldMetrics& metrics)
 {
-    const double left = field.bounds.xMin + kFieldPadding + field.leftMargin;
-    const double available = field.bounds.width() - 2 * kFieldPadding - field.leftMargin - field.rightMargin;
+    const EditTextDef& field = *look.def;
+    const double left = look.bounds.xMin + kFieldPadding + field.leftMargin;
+    const double available = look.bounds.width() - 2 * kFieldPadding - field.leftMargin - field.rightMargin;
     const double lineStep = metrics.ascent + metrics.descent + field.leading;
     std::vector<FieldLine> lines;
     auto addLine = [&](const QString& line, double indent) {
@@ -60,7 +61,7 @@ std::vector<FieldLine> layoutField(const EditTextDef& field, const QString& text
         else if (field.align == TextAlign::Center)
             x += slack / 2;
         const double baseline =
-            field.bounds.yMin + kFieldPadding + metrics.ascent + static_cast<double>(lines.size()) * lineStep;
+            look.bounds.yMin + kFieldPadding + metrics.ascent + static_cast<double>(lines.size()) * lineStep;
         lines.push_back({shown, x, baseline});
     };
 
@@ -78,7 +79,7 @@ std::vector<FieldLine> layoutField(const EditTextDef& field, const QString& text
             qsizetype lastSpace = -1;
             while (end < paragraph.size()) {
                 const double advance = metrics.advance(paragraph[end]);
-                if (field.wordWrap && end > pos && width + advance > available - indent
+                if (look.wordWrap && end > pos && width + advance > available - indent
                     && paragraph[end] != QLatin1Char(' '))
                     break;
                 if (paragraph[end] == QLatin1Char(' '))
@@ -92,7 +93,7 @@ std::vector<FieldLine> layoutField(const EditTextDef& field, const QString& text
             pos = end;
             first = false;
             // Lines below the field's bottom edge are clipped away; stop laying them out.
-            if (lines.back().baseline - metrics.ascent > field.bounds.yMax)
+            if (lines.back().baseline - metrics.ascent > look.bounds.yMax)
                 return lines;
         } while (pos < paragraph.size());
     }
@@ -175,12 +176,12 @@ QString systemFamily(const std::string& name)
 // field's scale. Fields that are not rotated or skewed have both snapped to whole
 // pixels, with the border on the pixel rows and columns the bounds' edges round to,
 // drawn round from the top left.
-void drawFieldBox(QPainter& painter, const EditTextDef& field, const Matrix& world, const ColorTransform& cx)
+void drawFieldBox(QPainter& painter, const TextFieldLook& look, const Matrix& world, const ColorTransform& cx)
 {
-    const QRectF bounds(field.bounds.xMin, field.bounds.yMin, field.bounds.width(), field.bounds.height());
+    const QRectF bounds(look.bounds.xMin, look.bounds.yMin, look.bounds.width(), look.bounds.height());
     const QTransform toDevice = toQTransform(world);
-    const QColor background = toQColor({255, 255, 255, 255}, cx);
-    const QColor border = toQColor({0, 0, 0, 255}, cx);
+    const QColor background = look.background ? toQColor(look.backgroundColor, cx) : QColor(Qt::transparent);
+    const QColor border = look.border ? toQColor(look.borderColor, cx) : QColor(Qt::transparent);
     if (world.b == 0 && world.c == 0) {
         const QRectF device = toDevice.mapRect(bounds);
         const int x0 = static_cast<int>(std::lround(device.left()));
@@ -210,9 +211,10 @@ void drawFieldBox(QPainter& painter, const EditTextDef& field, const Matrix& wor
     painter.setPen(Qt::NoPen);
 }
 
-void drawWithOutlines(QPainter& painter, TextCaches& caches, const EditTextDef& field, const QString& text,
+void drawWithOutlines(QPainter& painter, TextCaches& caches, const TextFieldLook& look, const QString& text,
                       const QColor& color, const Matrix& world)
 {
+    const EditTextDef& field = *look.def;
     const FontDef& font = *field.font;
     const double height = std::min<double>(field.height, kMaxTextHeight);
     const double scale = height / font.emSquare();
@@ -233,7 +235,7 @@ void drawWithOutlines(QPainter& painter, TextCaches& caches, const EditTextDef& 
     }
     QPainterPath path;
     path.setFillRule(Qt::WindingFill);
-    for (const FieldLine& line : layoutField(field, text, metrics)) {
+    for (const FieldLine& line : layoutField(look, text, metrics)) {
         double x = line.x;
         for (QChar c : line.text) {
             if (auto index = font.glyphForCode(c.unicode())) {
@@ -247,10 +249,11 @@ void drawWithOutlines(QPainter& painter, TextCaches& caches, const EditTextDef& 
     painter.fillPath(path, color);
 }
 
-void drawWithSystemFont(QPainter& painter, const EditTextDef& field, const QString& text, const QColor& color,
+void drawWithSystemFont(QPainter& painter, const TextFieldLook& look, const QString& text, const QColor& color,
                         const Matrix& world)
 {
-    QFont font(systemFamily(field.font ? field.font->name : std::string()));
+    const EditTextDef& field = *look.def;
+    QFont font(systemFamily(look.deviceFont));
     // Sized in twips: the painter's transform takes the text to device pixels.
     font.setPixelSize(std::max(1, static_cast<int>(std::min<double>(field.height, kMaxTextHeight))));
     if (field.font) {
@@ -262,7 +265,7 @@ void drawWithSystemFont(QPainter& painter, const EditTextDef& field, const QStri
     painter.setTransform(toQTransform(world));
     painter.setFont(font);
     painter.setPen(color);
-    for (const FieldLine& line : layoutField(field, text, metrics))
+    for (const FieldLine& line : layoutField(look, text, metrics))
         painter.drawText(QPointF(line.x, line.baseline), line.text);
     painter.setPen(Qt::NoPen);
 }
@@ -290,43 +293,78 @@ QPainterPath staticTextArea(TextCaches& caches, const std::shared_ptr<const Text
     return area;
 }
 
-QString displayedText(const EditTextDef& field)
+QString displayedText(const TextFieldLook& look)
 {
-    if (!field.initialText)
-        return {};
-    const std::string& bytes = *field.initialText;
+    const std::string& bytes = look.text;
     QString text = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
     // Movies before UTF-8 store text in the author's 8-bit code page.
     if (text.contains(QChar::ReplacementCharacter))
         text = QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    if (field.html)
+    if (look.html)
         text = stripHtml(text);
-    if (field.password)
+    if (look.password)
         text.fill(QLatin1Char('*'));
     return text;
+}
+
+QString displayedText(const EditTextDef& field)
+{
+    if (!field.initialText)
+        return {};
+    TextFieldLook look;
+    look.text = *field.initialText;
+    look.html = field.html;
+    look.password = field.password;
+    return displayedText(look);
+}
+
+void drawTextField(QPainter& painter, TextCaches& caches, const TextFieldLook& look, const Matrix& world,
+                   const ColorTransform& cx)
+{
+    if ((cx.aMul <= 0 && cx.aAdd <= 0) || !look.def)
+        return;
+    painter.save();
+    if (look.border || look.background)
+        drawFieldBox(painter, look, world, cx);
+    const QString text = displayedText(look);
+    if (!text.isEmpty() && world.invertible() && look.bounds.width() > 0 && look.bounds.height() > 0) {
+        const Rect& b = look.bounds;
+        painter.setTransform(toQTransform(world));
+        painter.setClipRect(QRectF(b.xMin, b.yMin, b.width(), b.height()),
+                            painter.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
+        const QColor color = toQColor(look.textColor, cx);
+        if (look.def->useOutlines && look.def->font && look.def->font->hasOutlines())
+            drawWithOutlines(painter, caches, look, text, color, world);
+        else
+            drawWithSystemFont(painter, look, text, color, world);
+    }
+    painter.restore();
 }
 
 void drawEditText(QPainter& painter, TextCaches& caches, const std::shared_ptr<const EditTextDef>& field,
                   const Matrix& world, const ColorTransform& cx)
 {
-    if (cx.aMul <= 0 && cx.aAdd <= 0)
-        return;
-    painter.save();
-    if (field->border)
-        drawFieldBox(painter, *field, world, cx);
-    const QString text = displayedText(*field);
-    if (!text.isEmpty() && world.invertible()) {
-        const Rect& b = field->bounds;
-        painter.setTransform(toQTransform(world));
-        painter.setClipRect(QRectF(b.xMin, b.yMin, b.width(), b.height()),
-                            painter.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
-        const QColor color = toQColor(field->color.value_or(Rgba{0, 0, 0, 255}), cx);
-        if (field->useOutlines && field->font && field->font->hasOutlines())
-            drawWithOutlines(painter, caches, *field, text, color, world);
-        else
-            drawWithSystemFont(painter, *field, text, color, world);
-    }
-    painter.restore();
+    drawTextField(painter, caches, TextFieldLook::fromDefinition(field), world, cx);
+}
+
+TextFieldLook TextFieldLook::fromDefinition(std::shared_ptr<const EditTextDef> def)
+{
+    TextFieldLook look;
+    if (!def)
+        return look;
+    look.bounds = def->bounds;
+    look.text = def->initialText.value_or(std::string());
+    look.html = def->html;
+    look.password = def->password;
+    look.wordWrap = def->wordWrap;
+    look.multiline = def->multiline;
+    look.textColor = def->color.value_or(Rgba{0, 0, 0, 255});
+    // The definition's one flag stands for a black border round a white background.
+    look.border = def->border;
+    look.background = def->border;
+    look.deviceFont = def->font ? def->font->name : std::string();
+    look.def = std::move(def);
+    return look;
 }
 
 } // namespace swf::render

@@ -6,6 +6,7 @@
 
 #include "engine/format/EditText.h"
 #include "engine/format/Text.h"
+#include "engine/render/TextFieldLook.h"
 #include "engine/render/TextPaths.h"
 
 #include <QPainter>
@@ -34,6 +35,13 @@ QPainterPath staticTextArea(TextCaches& caches, const std::shared_ptr<const Text
 // its bounds.
 void drawEditText(QPainter& painter, TextCaches& caches, const std::shared_ptr<const EditTextDef>& field,
                   const Matrix& world, const ColorTransform& cx);
+
+// A field as it stands now: background and border where it has them, then its text in
+// its colour, clipped to its bounds.
+void drawTextField(QPainter& painter, TextCaches& caches, const TextFieldLook& look, const Matrix& world,
+                   const ColorTransform& cx);
+// The characters a field's text shows (HTML reduced as below, passwords as stars).
+QString displayedText(const TextFieldLook& look);
 
 // The text a field shows for its stored text: HTML reduced to its characters (tags
 // dropped, paragraphs and <br> as line breaks, entities decoded), bytes read as UTF-8.

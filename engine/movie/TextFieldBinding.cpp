@@ -1,0 +1,146 @@
+// The timeline's side of text fields: their script objects, and the variables fields
+// are bound to, which they show as each frame ends.
+
+#include "engine/avm1/Machine.h"
+#include "engine/movie/ClipScript.h"
+#include "engine/movie/TextFieldScript.h"
+#include "engine/movie/Timeline.h"
+
+namespace swf::movie {
+
+namespace {
+
+// Clips nested inside clips that the binding walk follows; deeper ones are left alone.
+constexpr int kMaxBindingNesting = 256;
+
+bool equalsNoCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+} // namespace
+
+avm1::Object* TimelinePlayer::textFieldObject(ClipState& container, DisplayObject& field)
+{
+    avm1::Machine* m = machine();
+    if (!m || !field.textField)
+        return nullptr;
+    TextFieldState& state = *field.textField;
+    if (!state.script.get()) {
+        avm1::Object* object = m->newTextFieldObject(nullptr);
+        auto host = std::make_unique<TextFieldScript>(*this, machine_, state, container, object);
+        object->textField = host.get();
+        state.script.set(std::move(host));
+    }
+    return state.script.get()->scriptObject();
+}
+
+std::pair<avm1::Object*, std::string> TimelinePlayer::locateVariable(avm1::Object* owner, std::string_view variable)
+{
+    avm1::Machine* m = machine();
+    if (!m || !owner || variable.empty())
+        return {nullptr, {}};
+    // "path:name" or "path.name": the path leads from `owner` to the timeline.
+    size_t split = variable.rfind(':');
+    if (split == std::string_view::npos)
+        split = variable.rfind('.');
+    if (split == std::string_view::npos)
+        return {owner, std::string(variable)};
+    std::string_view path = variable.substr(0, split);
+    std::string name(variable.substr(split + 1));
+    avm1::Object* current = owner;
+    if (!path.empty() && path[0] == '/') {
+        current = owner->clip ? owner->clip->rootObject() : nullptr;
+        path.remove_prefix(1);
+    }
+    while (current && !path.empty()) {
+        size_t sep = path.find_first_of("/.");
+        std::string_view segment = path.substr(0, sep);
+        path = sep == std::string_view::npos ? std::string_view() : path.substr(sep + 1);
+        if (segment.empty())
+            continue;
+        if (segment == ".." || equalsNoCase(segment, "_parent"))
+            current = current->clip ? current->clip->parentObject() : nullptr;
+        else if (equalsNoCase(segment, "_root"))
+            current = current->clip ? current->clip->rootObject() : nullptr;
+        else
+            current = m->getMember(avm1::Value(current), segment).asObject();
+    }
+    return {current, name};
+}
+
+void TimelinePlayer::setBoundVariable(avm1::Object* owner, std::string_view variable, const avm1::Value& value)
+{
+    avm1::Machine* m = machine();
+    if (!m)
+        return;
+    try {
+        auto [target, name] = locateVariable(owner, variable);
+        if (target && !name.empty())
+            m->setMember(avm1::Value(target), name, value);
+    } catch (const avm1::ScriptThrow&) {
+    } catch (const avm1::ScriptAbort&) {
+    }
+}
+
+void TimelinePlayer::syncBoundFields(ClipState& root)
+{
+    if (!scriptsEnabled_ || !machine_)
+        return;
+    root_ = &root;
+    // Reading a variable may run getters, which may change any list: gather the bound
+    // fields first, then find each again by its path before touching it.
+    std::vector<ClipPath> fields;
+    ClipPath path;
+    collectBoundFields(root, path, 0, fields);
+    avm1::Machine& m = *machine_;
+    for (ClipPath& at : fields) {
+        const uint16_t depth = at.back();
+        at.pop_back();
+        auto field = [&]() -> TextFieldState* {
+            ClipState* clip = resolve(root, at);
+            DisplayObject* object = clip ? clip->find(depth) : nullptr;
+            return object && object->textField ? object->textField.get() : nullptr;
+        };
+        avm1::Object* owner = scriptObject(root, at);
+        if (!owner || !field())
+            continue;
+        const std::string variable = field()->variable;
+        try {
+            auto [target, name] = locateVariable(owner, variable);
+            if (!target || name.empty())
+                continue;
+            if (!m.hasProperty(target, name)) {
+                // A variable not yet set starts as the field's text.
+                m.setMember(avm1::Value(target), name, avm1::Value(field()->look->text));
+                continue;
+            }
+            avm1::Value value = m.getMember(avm1::Value(target), name);
+            if (value.isUndefined())
+                continue;
+            std::string text = m.toString(value);
+            if (TextFieldState* state = field(); state && state->look->text != text)
+                state->editLook().text = std::move(text);
+        } catch (const avm1::ScriptThrow&) {
+        } catch (const avm1::ScriptAbort&) {
+        }
+    }
+}
+
+void TimelinePlayer::collectBoundFields(ClipState& clip, ClipPath& path, int nesting, std::vector<ClipPath>& out)
+{
+    if (nesting > kMaxBindingNesting)
+        return;
+    for (DisplayObject& child : clip.children) {
+        path.push_back(child.depth);
+        if (child.clip)
+            collectBoundFields(*child.clip, path, nesting + 1, out);
+        else if (child.textField && !child.textField->variable.empty())
+            out.push_back(path);
+        path.pop_back();
+    }
+}
+
+} // namespace swf::movie

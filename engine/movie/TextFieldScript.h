@@ -1,0 +1,61 @@
+#pragma once
+
+// The script face of one text field: answers its TextField object's questions from the
+// field's state and carries out what scripts change. It lives in the field's state and
+// detaches the object when the field goes away.
+
+#include "engine/avm1/TextFieldHost.h"
+#include "engine/movie/DisplayList.h"
+
+#include <memory>
+
+namespace swf::avm1 {
+class Machine;
+}
+
+namespace swf::movie {
+
+class TimelinePlayer;
+
+class TextFieldScript final : public avm1::TextFieldHost {
+public:
+    TextFieldScript(TimelinePlayer& player, std::weak_ptr<avm1::Machine> machine, TextFieldState& self,
+                    ClipState& parent, avm1::Object* object);
+    ~TextFieldScript() override;
+    TextFieldScript(const TextFieldScript&) = delete;
+    TextFieldScript& operator=(const TextFieldScript&) = delete;
+
+    avm1::Object* scriptObject() override { return object_; }
+    avm1::Object* parentObject() override;
+
+    avm1::Value get(avm1::TextFieldProperty property) override;
+    void set(avm1::TextFieldProperty property, const avm1::Value& value) override;
+    avm1::Value getDisplayProperty(avm1::ClipProperty property) override;
+    void setDisplayProperty(avm1::ClipProperty property, const avm1::Value& value) override;
+
+    std::string name() override;
+    int depth() override;
+    std::string targetPath(bool slashes) override;
+    bool remove() override;
+
+private:
+    DisplayObject* displayObject();
+    // Sets the text and, for a bound field, its variable.
+    void setText(std::string text, bool html);
+
+    TimelinePlayer& player_;
+    std::weak_ptr<avm1::Machine> machine_;
+    TextFieldState& self_;
+    ClipState& parent_;
+    avm1::Object* object_;
+};
+
+// The text a field shows as plain characters (HTML markup reduced, entities decoded).
+std::string plainTextOf(const render::TextFieldLook& look);
+// The field's text as the reference player's htmlText gives it: each paragraph in a
+// <P ALIGN=...><FONT ...> pair carrying the field's font, size and colour.
+std::string htmlTextOf(const render::TextFieldLook& look);
+// Characters of `html` without its markup, entities decoded; paragraphs and <br> as "\r".
+std::string stripMarkup(std::string_view html);
+
+} // namespace swf::movie
