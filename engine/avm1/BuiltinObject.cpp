@@ -41,6 +41,9 @@ void installObjectClass(Machine& m)
         if (!o || args.empty())
             return Value(false);
         std::string name = mm.toString(args[0]);
+        // An object's prototype link counts as its own property.
+        if (name == "__proto__")
+            return Value(o->proto() != nullptr);
         return Value(!name.empty() && o->findOwn(name) != nullptr);
     });
     m.defineMethod(proto, "isPropertyEnumerable", [](Machine& mm, Value self, std::span<const Value> args) -> Value {

@@ -428,9 +428,13 @@ Interpreter::Outcome Interpreter::runTry(Context& ctx, const ActionRecord& actio
     Outcome outcome;
     bool pending = false;
     Value pendingValue;
+    const size_t stackAtTry = ctx.stack.size();
     try {
         outcome = execute(ctx, tryStart, catchStart);
     } catch (ScriptThrow& thrown) {
+        // What the try block left on the stack is dropped; what it took off stays off.
+        if (ctx.stack.size() > stackAtTry)
+            ctx.stack.resize(stackAtTry);
         if (hasCatch) {
             if (catchInRegister) {
                 if (catchRegister < ctx.registers.size())

@@ -736,12 +736,24 @@ Object* Interpreter::resolveTarget(Context& ctx, const std::string& path)
 Object* Interpreter::resolvePathFrom(Context& ctx, Object* start, std::string_view path)
 {
     Object* current = start;
+    // A path with slashes is in slash syntax, where ".." is the parent and dots belong
+    // to names; otherwise segments are separated by dots.
+    const bool slashSyntax = path.find('/') != std::string_view::npos;
+    // One slash may end a path; any other empty segment ("a//b", "a//") names nothing.
+    if (slashSyntax && path.ends_with('/')) {
+        path.remove_suffix(1);
+        if (path.ends_with('/'))
+            return nullptr;
+    }
     while (current && !path.empty()) {
-        auto sep = path.find_first_of("./");
+        auto sep = slashSyntax ? path.find('/') : path.find('.');
         std::string_view segment = path.substr(0, sep);
         path = sep == std::string_view::npos ? std::string_view() : path.substr(sep + 1);
-        if (segment.empty())
+        if (segment.empty()) {
+            if (slashSyntax)
+                return nullptr;
             continue;
+        }
         if (segment == "..") {
             current = isClip(current) ? current->clip->parentObject() : nullptr;
             continue;

@@ -379,6 +379,32 @@ TEST(MachineControl, TryCatchFinallyRunsInOrderAndRethrowsWithoutCatch)
     EXPECT_EQ(run(b), (Lines{"try", "finally"})) << "an uncaught throw ends the block after finally";
 }
 
+TEST(MachineControl, ACaughtThrowDropsWhatTheTryBlockPushedButNotWhatItPopped)
+{
+    // "below" stays under the try; the try block pushes "pushed" then throws: the catch
+    // sees "below" on top. In the second block the try pops "two" before throwing.
+    ActionBuilder pushes;
+    pushes.pushString("pushed").pushString("err").op(Op::Throw);
+    ActionBuilder pops;
+    pops.pop().pushString("err").op(Op::Throw);
+    ActionBuilder showTop;
+    showTop.op(0x4C).op(Op::Trace);  // PushDuplicate, Trace
+    ActionBuilder a;
+    a.pushString("below").tryBlock(pushes, "e", &showTop, nullptr).pop();
+    a.pushString("one").pushString("two").tryBlock(pops, "e", &showTop, nullptr);
+    EXPECT_EQ(run(a), (Lines{"below", "one"}));
+}
+
+TEST(MachineObjects, TheProtoLinkIsAnOwnProperty)
+{
+    ActionBuilder a;
+    a.pushString("__proto__").pushInt(1).pushInt(0).op(Op::InitObject).pushString("hasOwnProperty")
+        .op(Op::CallMethod).op(Op::Trace);
+    a.pushString("missing").pushInt(1).pushInt(0).op(Op::InitObject).pushString("hasOwnProperty")
+        .op(Op::CallMethod).op(Op::Trace);
+    EXPECT_EQ(run(a), (Lines{"true", "false"}));
+}
+
 TEST(MachineControl, ReturnInsideTryStillRunsFinally)
 {
     ActionBuilder body;
