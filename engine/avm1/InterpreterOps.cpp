@@ -300,12 +300,12 @@ bool Interpreter::stepSimple(Context& ctx, uint8_t code)
         std::string name = m_.toString(pop(ctx));
         std::vector<Value> args = popArgs(ctx);
         Value function = getVariable(ctx, name);
-        // A function found on a timeline runs with that clip as `this`.
+        // The function runs with the scope object it was found on as `this`: the
+        // timeline's clip, an enclosing function's locals, a with() object, _global.
         Value self;
         for (const Scope* s = ctx.scope.get(); s; s = s->parent.get()) {
             if (m_.hasProperty(s->object, name)) {
-                if (isClip(s->object))
-                    self = Value(s->object);
+                self = Value(s->object);
                 break;
             }
         }

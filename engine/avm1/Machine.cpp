@@ -326,10 +326,15 @@ bool Machine::implementsInterface(Object* prototype, Object* constructor, int de
 
 Property* Machine::findProperty(Object* target, std::string_view name)
 {
-    int guard = 0;
-    for (Object* o = target; o && guard < 10000; o = o->proto(), ++guard) {
+    // A prototype chain this long has looped back on itself (a.__proto__ = a): the
+    // script that looks something up in it is stopped, as the reference player does.
+    constexpr int kMaxChain = 256;
+    int depth = 0;
+    for (Object* o = target; o; o = o->proto()) {
         if (Property* p = o->findOwn(name))
             return p;
+        if (++depth > kMaxChain)
+            throw ScriptAbort{};
     }
     return nullptr;
 }

@@ -576,10 +576,10 @@ void TimelinePlayer::applyRegisteredClass(avm1::Object* object, const std::strin
     if (it == m->registeredClasses().end())
         return;
     avm1::Object* ctor = it->second;
-    avm1::Value proto = m->getMember(avm1::Value(ctor), "prototype");
-    if (proto.asObject())
-        object->setProto(proto.asObject());
     try {
+        avm1::Value proto = m->getMember(avm1::Value(ctor), "prototype");
+        if (proto.asObject())
+            object->setProto(proto.asObject());
         m->call(avm1::Value(ctor), avm1::Value(object), {});
     } catch (const avm1::ScriptThrow&) {
     } catch (const avm1::ScriptAbort&) {

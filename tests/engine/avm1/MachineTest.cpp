@@ -405,6 +405,32 @@ TEST(MachineObjects, TheProtoLinkIsAnOwnProperty)
     EXPECT_EQ(run(a), (Lines{"true", "false"}));
 }
 
+TEST(MachineBounds, APrototypeChainThatLoopsStopsTheScript)
+{
+    // a.__proto__ = a; a.foo: nothing more of the block runs.
+    ActionBuilder a;
+    a.pushString("a").pushInt(0).op(Op::InitObject).op(Op::SetVariable);
+    a.getVariable("a").pushString("__proto__").getVariable("a").op(Op::SetMember);
+    a.getVariable("a").pushString("foo").op(Op::GetMember).op(Op::Trace).trace("after");
+    Collector c;
+    Executor executor(10, {});
+    EXPECT_NE(executor.run(a.build(), c), ExecutionResult::Finished);
+    EXPECT_TRUE(c.lines.empty());
+}
+
+TEST(MachineFunctions, ACalledFunctionsThisIsTheScopeObjectItWasFoundOn)
+{
+    // inner is a local of outer: called by name, its `this` is outer's locals, an
+    // object without a prototype, which prints as "[type Object]".
+    ActionBuilder innerBody;
+    innerBody.getVariable("this").op(Op::Trace);
+    ActionBuilder outerBody;
+    outerBody.defineFunction("inner", {}, innerBody).callFunction("inner", {}).pop();
+    ActionBuilder a;
+    a.defineFunction("outer", {}, outerBody).callFunction("outer", {}).pop();
+    EXPECT_EQ(run(a), (Lines{"[type Object]"}));
+}
+
 TEST(MachineControl, ReturnInsideTryStillRunsFinally)
 {
     ActionBuilder body;
