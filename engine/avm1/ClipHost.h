@@ -4,6 +4,7 @@
 // implements it for each clip instance; the machine knows nothing of display lists.
 
 #include "engine/avm1/Value.h"
+#include "engine/format/Primitives.h"
 
 #include <cstdint>
 #include <optional>
@@ -65,6 +66,10 @@ public:
     {
         return nullptr;
     }
+    // The clip's colour transform, as the Color class reads and sets it. Setting it
+    // takes the clip's colour away from the timeline, as setting _alpha does.
+    virtual ColorTransform colorTransform() { return {}; }
+    virtual void setColorTransform(const ColorTransform& /*transform*/) {}
     virtual void swapDepths(const Value& target) = 0;
     virtual int nextHighestDepth() = 0;
     virtual Object* childAtDepth(int depth) = 0;

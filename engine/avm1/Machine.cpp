@@ -47,6 +47,7 @@ Machine::Machine(int swfVersion) : version_(swfVersion)
     installGlobalFunctions(*this);
     installMovieClipClass(*this);
     installTextFieldClass(*this);
+    installColorClass(*this);
     installStageObjects(*this);
 }
 

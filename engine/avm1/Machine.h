@@ -187,6 +187,7 @@ void installDateClass(Machine& m);
 void installGlobalFunctions(Machine& m);
 void installMovieClipClass(Machine& m);
 void installTextFieldClass(Machine& m);
+void installColorClass(Machine& m);
 void installStageObjects(Machine& m);
 void installErrorClass(Machine& m);
 

@@ -271,6 +271,13 @@ void ClipScript::setProperty(avm1::ClipProperty property, const avm1::Value& val
     Matrix& m = d->matrix;
     bool numeric = !std::isnan(n);
     switch (property) {
+    case P::X: case P::Y: case P::XScale: case P::YScale: case P::Rotation: case P::Alpha: case P::Width:
+    case P::Height:
+        d->scriptTransformed = true;
+        break;
+    default: break;
+    }
+    switch (property) {
     case P::X:
         if (numeric)
             m.tx = std::round(n * kTwips);
@@ -311,6 +318,20 @@ void ClipScript::setProperty(avm1::ClipProperty property, const avm1::Value& val
     }
     case P::Name: d->name = machine->toString(value); break;
     default: break;
+    }
+}
+
+ColorTransform ClipScript::colorTransform()
+{
+    DisplayObject* d = displayObject();
+    return d ? d->colorTransform : ColorTransform{};
+}
+
+void ClipScript::setColorTransform(const ColorTransform& transform)
+{
+    if (DisplayObject* d = displayObject()) {
+        d->colorTransform = transform;
+        d->scriptTransformed = true;
     }
 }
 

@@ -58,6 +58,8 @@ public:
     avm1::Object* createEmptyClip(const std::string& newName, int depth) override;
     avm1::Object* createTextField(const std::string& newName, int depth, double x, double y, double width,
                                   double height) override;
+    ColorTransform colorTransform() override;
+    void setColorTransform(const ColorTransform& transform) override;
     void swapDepths(const avm1::Value& target) override;
     int nextHighestDepth() override;
     avm1::Object* childAtDepth(int depth) override;

@@ -110,6 +110,9 @@ struct DisplayObject {
     // an instance only when the rebuilt list places the same character at the same
     // depth from the same frame.
     int placedAt = 0;
+    // A script set its position, size, rotation or colour: from then on the timeline's
+    // moves leave its matrix and colour transform alone, as the reference player does.
+    bool scriptTransformed = false;
     // Event handlers from PlaceObject (onClipEvent), kept undecoded.
     std::span<const uint8_t> clipActions;
     ClipBox clip;  // for sprite instances
@@ -120,7 +123,7 @@ struct DisplayObject {
         return a.depth == b.depth && a.characterId == b.characterId && a.character == b.character
             && a.matrix == b.matrix && a.colorTransform == b.colorTransform && a.ratio == b.ratio && a.name == b.name
             && a.clipDepth == b.clipDepth && a.visible == b.visible && a.blendMode == b.blendMode
-            && a.placedAt == b.placedAt
+            && a.placedAt == b.placedAt && a.scriptTransformed == b.scriptTransformed
             && a.clip == b.clip && a.textField == b.textField;
     }
 };

@@ -400,8 +400,10 @@ void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame)
             // The same placement: the instance lives on (a clip keeps its own state),
             // taking the properties the plan gives it.
             DisplayObject kept = std::move(*current);
-            kept.matrix = planned.matrix;
-            kept.colorTransform = planned.colorTransform;
+            if (!kept.scriptTransformed) {
+                kept.matrix = planned.matrix;
+                kept.colorTransform = planned.colorTransform;
+            }
             kept.ratio = planned.ratio;
             kept.clipDepth = planned.clipDepth;
             kept.visible = planned.visible;
@@ -493,7 +495,13 @@ void TimelinePlayer::place(ClipState& clip, ClipPath& path, const PlaceObject& t
                 path.pop_back();
             }
         }
+        const Matrix matrix = existing->matrix;
+        const ColorTransform colorTransform = existing->colorTransform;
         applyPlacedFields(*existing, tag);
+        if (existing->scriptTransformed) {
+            existing->matrix = matrix;
+            existing->colorTransform = colorTransform;
+        }
         return;
     }
     // A new object needs a character and a free depth; anything else is ignored.

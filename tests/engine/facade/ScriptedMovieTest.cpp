@@ -170,6 +170,58 @@ TEST(ScriptedClips, AFunctionsTargetIsItsCallersClipBeforeSwf6AndItsOwnFrom6)
     }
 }
 
+TEST(ScriptedClips, ColorTintsAClipAndReadsItsTransformBack)
+{
+    SwfWriter w;
+    w.defineSprite(2, 1, emptySprite(1));
+    Place p;
+    p.depth = 1;
+    p.characterId = 2;
+    p.name = "c";
+    w.placeObject2(p);
+    ActionBuilder a;
+    a.pushString("k").getVariable("c").pushInt(1).pushString("Color").op(0x40).op(Op::SetVariable);  // new Color(c)
+    a.pushInt(0x336699).pushInt(1).getVariable("k").pushString("setRGB").op(Op::CallMethod).pop();
+    a.pushInt(0).getVariable("k").pushString("getRGB").op(Op::CallMethod).op(Op::Trace);
+    // setTransform({ra: 50, ab: -20}) keeps the offsets setRGB gave the other channels.
+    a.pushString("ra").pushInt(50).pushString("ab").pushInt(-20).pushInt(2).op(0x43).pushInt(1)
+        .getVariable("k").pushString("setTransform").op(Op::CallMethod).pop();
+    a.pushString("t").pushInt(0).getVariable("k").pushString("getTransform").op(Op::CallMethod).op(Op::SetVariable);
+    for (const char* field : {"ra", "rb", "ga", "gb", "aa", "ab"})
+        a.append(traceMember("t", field));
+    w.doAction(a).showFrame();
+    Traced t(w);
+    t.advance();
+    EXPECT_EQ(t.lines, (Lines{std::to_string(0x336699), "50", "51", "0", "102", "100", "-20"}));
+}
+
+TEST(ScriptedClips, TimelineMovesLeaveAClipAScriptHasMoved)
+{
+    // Frame 2 moves both clips to x = 100; the script moved "a" on frame 1, so only
+    // "b" follows the timeline.
+    SwfWriter w;
+    w.defineSprite(2, 1, emptySprite(1));
+    for (uint16_t depth : {1, 2}) {
+        Place p;
+        p.depth = depth;
+        p.characterId = 2;
+        p.name = depth == 1 ? "a" : "b";
+        w.placeObject2(p);
+    }
+    w.doAction(ActionBuilder().getVariable("a").pushString("_y").pushInt(5).op(Op::SetMember)).showFrame();
+    for (uint16_t depth : {1, 2}) {
+        Place move;
+        move.depth = depth;
+        move.move = true;
+        move.matrix = Matrix{1, 0, 0, 1, 2000, 0};
+        w.placeObject2(move);
+    }
+    w.doAction(traceMember("a", "_x").append(traceMember("b", "_x")).stop()).showFrame();
+    Traced t(w);
+    t.advance(2);
+    EXPECT_EQ(t.lines, (Lines{"0", "100"}));
+}
+
 TEST(ScriptedClips, RemovedClipsRunTheirUnloadHandlersWithTheirObject)
 {
     constexpr uint32_t unload = 0x4;
