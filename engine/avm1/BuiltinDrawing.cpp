@@ -80,10 +80,13 @@ Matrix gradientMatrixArg(Machine& m, const Value& value)
 
 // A gradient fill from beginGradientFill's or lineGradientStyle's arguments: type,
 // colours, alphas, ratios, matrix, then spread, interpolation and focal point when
-// given. Nothing for an unknown type or when the arrays hold no stops.
+// given. Nothing for an unknown type, a missing matrix, more than eight arguments, arrays
+// of different lengths or none, or a ratio outside 0..255: the player draws no fill then.
 std::optional<FillStyle> gradientArgs(Machine& m, std::span<const Value> args)
 {
     FillStyle fill;
+    if (args.size() < 5 || args.size() > 8 || !args[4].isObject())
+        return std::nullopt;
     const Value type = arg(args, 0);
     if (!type.isString())
         return std::nullopt;
@@ -100,18 +103,24 @@ std::optional<FillStyle> gradientArgs(Machine& m, std::span<const Value> args)
         return std::nullopt;
     auto lengthOf = [&m](Object* array) {
         const double n = numberMember(m, array, "length");
-        return std::isfinite(n) && n > 0 ? static_cast<size_t>(std::min(n, double(kMaxGradientStops))) : size_t(0);
+        return std::isfinite(n) && n > 0 ? n : 0.0;
     };
-    const size_t count = std::min({lengthOf(colors), lengthOf(alphas), lengthOf(ratios)});
-    if (count == 0)
+    const double length = lengthOf(colors);
+    if (length == 0 || length != lengthOf(alphas) || length != lengthOf(ratios))
         return std::nullopt;
+    const size_t count = static_cast<size_t>(std::min(length, double(kMaxGradientStops)));
     Gradient& gradient = fill.gradient;
     for (size_t i = 0; i < count; ++i) {
         const std::string index = std::to_string(i);
         GradientStop stop;
         stop.color = colorArg(m, m.getMember(Value(colors), index), m.getMember(Value(alphas), index));
-        double ratio = numberMember(m, ratios, index);
-        stop.ratio = static_cast<uint8_t>(std::isnan(ratio) ? 0 : std::clamp(std::lround(std::clamp(ratio, -1.0, 256.0)), 0L, 255L));
+        // Fractions are cut off; a ratio that is no number counts as 0.
+        double ratio = std::trunc(numberMember(m, ratios, index));
+        if (std::isnan(ratio))
+            ratio = 0;
+        if (ratio < 0 || ratio > 255)
+            return std::nullopt;
+        stop.ratio = static_cast<uint8_t>(ratio);
         gradient.stops.push_back(stop);
     }
     gradient.matrix = gradientMatrixArg(m, arg(args, 4));
@@ -212,10 +221,12 @@ void installDrawingMethods(Machine& m, Object* proto)
         Drawing* d = drawingOf(self);
         if (!d)
             return Value();
-        if (auto fill = gradientArgs(mm, args))
-            d->beginFill(*fill);
-        else
+        // Without a type the fill ends; other arguments the player cannot use leave the
+        // current fill as it is.
+        if (args.empty() || args[0].isUndefined())
             d->endFill();
+        else if (auto fill = gradientArgs(mm, args))
+            d->beginFill(*fill);
         return Value();
     });
     method("endFill", [](Machine&, Value self, std::span<const Value>) -> Value {
