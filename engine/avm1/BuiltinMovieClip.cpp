@@ -246,8 +246,7 @@ void installMovieClipClass(Machine& m)
     method("stopDrag", [](Machine&, Value, std::span<const Value>) -> Value { return Value(); });
     method("getBytesLoaded", [](Machine&, Value self, std::span<const Value>) -> Value { return Value(host(self) ? 1.0 : 0.0); });
     method("getBytesTotal", [](Machine&, Value self, std::span<const Value>) -> Value { return Value(host(self) ? 1.0 : 0.0); });
-    for (const char* name : {"clear", "beginFill", "endFill", "lineStyle", "moveTo", "lineTo", "curveTo", "beginGradientFill"})
-        method(name, [](Machine&, Value, std::span<const Value>) -> Value { return Value(); });
+    installDrawingMethods(m, proto);
 }
 
 } // namespace swf::avm1

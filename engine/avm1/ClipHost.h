@@ -13,6 +13,10 @@
 #include <string_view>
 #include <vector>
 
+namespace swf {
+class Drawing;
+}
+
 namespace swf::avm1 {
 
 class Object;
@@ -79,6 +83,8 @@ public:
     virtual void localToGlobal(double& x, double& y) = 0;
     virtual void globalToLocal(double& x, double& y) = 0;
     virtual bool hitTestPoint(double x, double y, bool shape) = 0;
+    // What scripts draw into the clip (moveTo, lineTo ...); null where nothing can be drawn.
+    virtual Drawing* drawing() { return nullptr; }
 
     // Movie-wide services reached through any clip.
     virtual void trace(const std::string& line) = 0;

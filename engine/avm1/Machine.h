@@ -186,6 +186,8 @@ void installMathObject(Machine& m);
 void installDateClass(Machine& m);
 void installGlobalFunctions(Machine& m);
 void installMovieClipClass(Machine& m);
+// The drawing methods of MovieClip (clear, lineStyle, beginFill, moveTo ...) on `proto`.
+void installDrawingMethods(Machine& m, Object* proto);
 void installTextFieldClass(Machine& m);
 void installColorClass(Machine& m);
 void installStageObjects(Machine& m);

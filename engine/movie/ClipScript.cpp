@@ -128,7 +128,7 @@ Rect characterBounds(const DisplayObject& object)
 
 Rect clipBounds(const ClipState& clip)
 {
-    Rect r;
+    Rect r = clip.drawing.bounds();
     for (const DisplayObject& child : clip.children)
         r = unite(r, transformRect(characterBounds(child), child.matrix));
     return r;
@@ -444,7 +444,15 @@ avm1::Object* ClipScript::duplicate(const std::string& newName, int newDepth)
     copy.visible = d->visible;
     copy.clipActions = d->clipActions;
     copy.name = newName;
-    return player_.placeByScript(*parent_, parent_->script.get()->path(), std::move(copy));
+    Drawing drawing = self_.drawing;
+    avm1::Object* placed = player_.placeByScript(*parent_, parent_->script.get()->path(), std::move(copy));
+    // The copy starts with what scripts drew into the original. Its event handlers are
+    // only queued, so they still draw over it.
+    if (placed) {
+        if (auto* host = dynamic_cast<ClipScript*>(placed->clip))
+            host->state().drawing = std::move(drawing);
+    }
+    return placed;
 }
 
 avm1::Object* ClipScript::attachMovie(const std::string& linkage, const std::string& newName, int newDepth)

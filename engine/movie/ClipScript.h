@@ -67,6 +67,7 @@ public:
     void localToGlobal(double& x, double& y) override;
     void globalToLocal(double& x, double& y) override;
     bool hitTestPoint(double x, double y, bool shape) override;
+    Drawing* drawing() override { return &self_.drawing; }
 
     void trace(const std::string& line) override;
     void getUrl(const std::string& url, const std::string& target) override;

@@ -7,6 +7,7 @@
 // points at it.
 
 #include "engine/format/BlendMode.h"
+#include "engine/format/Drawing.h"
 #include "engine/format/Primitives.h"
 #include "engine/movie/TextFieldState.h"
 
@@ -51,6 +52,7 @@ struct ClipState {
     bool playing = true;
     std::vector<DisplayObject> children;  // sorted by depth, at most one per depth
     ScriptLink script;
+    Drawing drawing;  // what scripts drew into the clip, beneath its children
 
     DisplayObject* find(uint16_t depth);
     const DisplayObject* find(uint16_t depth) const;

@@ -27,8 +27,11 @@ void addChildren(const ClipState& clip, render::RenderNode& parent)
             case CharacterKind::Text: node.text = object.character->text; break;
             case CharacterKind::EditText: node.editText = object.character->editText; break;
             case CharacterKind::Sprite:
-                if (object.clip)
+                if (object.clip) {
                     addChildren(*object.clip, node);
+                    if (!object.clip->drawing.empty())
+                        node.drawing = object.clip->drawing.shape();
+                }
                 break;
             }
         }
@@ -45,6 +48,8 @@ render::RenderNode buildRenderTree(const ClipState& root)
 {
     render::RenderNode node;
     addChildren(root, node);
+    if (!root.drawing.empty())
+        node.drawing = root.drawing.shape();
     return node;
 }
 

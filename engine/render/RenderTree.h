@@ -43,6 +43,9 @@ struct RenderNode {
     std::shared_ptr<const TextDef> text;          // static text
     std::shared_ptr<const EditTextDef> editText;  // a text field with its stored text
     std::shared_ptr<const TextFieldLook> textField;  // a text field as scripts left it
+    // What scripts drew into a clip, drawn beneath its children. A drawing that changes
+    // comes as a new object, which is what keeps its cached paths current.
+    std::shared_ptr<const ShapeDef> drawing;
 
     std::vector<RenderNode> children;  // in depth order
 };

@@ -56,6 +56,11 @@ Rect boundsOf(const RenderNode& node)
 // declared bounds (strokes included). Masks are left out: they are never drawn.
 void addDeviceBounds(const RenderNode& node, const Matrix& world, QRectF& area)
 {
+    if (node.drawing) {
+        RenderNode drawn;
+        drawn.shape = node.drawing;
+        addDeviceBounds(drawn, world, area);
+    }
     if (node.shape || node.morph || node.text || node.editText || node.textField) {
         const Rect r = boundsOf(node);
         const Point corners[] = {world.apply({double(r.xMin), double(r.yMin)}), world.apply({double(r.xMax), double(r.yMin)}),
@@ -89,8 +94,12 @@ public:
     // Glyph and text paths; without them texts and text fields draw nothing.
     void setTextCaches(TextCaches* text) { text_ = text; }
 
-    void drawRange(std::span<const RenderNode> nodes, const Matrix& parent, const ColorTransform& parentCx)
+    // `drawing`: what scripts drew into the clip that holds `nodes`, drawn first.
+    void drawRange(std::span<const RenderNode> nodes, const Matrix& parent, const ColorTransform& parentCx,
+                   const std::shared_ptr<const ShapeDef>& drawing = nullptr)
     {
+        if (drawing)
+            drawShape(cache_.drawing(drawing), parent, parentCx);
         size_t i = 0;
         while (i < nodes.size()) {
             const RenderNode& node = nodes[i];
@@ -122,6 +131,8 @@ private:
     // What the node draws itself and its children, in place.
     void drawContent(const RenderNode& node, const Matrix& world, const ColorTransform& cx)
     {
+        if (node.drawing)
+            drawShape(cache_.drawing(node.drawing), world, cx);
         if (node.shape)
             drawShape(cache_.shape(node.shape), world, cx);
         else if (node.morph)
@@ -154,6 +165,11 @@ private:
     void addMaskArea(const RenderNode& node, const Matrix& parent, QPainterPath& clip)
     {
         const Matrix world = parent * node.matrix;
+        if (node.drawing) {
+            CachedShape& drawing = cache_.drawing(node.drawing);
+            if (!drawing.area().isEmpty())
+                clip.addPath(toQTransform(world).map(drawing.area()));
+        }
         CachedShape* shape = nullptr;
         if (node.shape)
             shape = &cache_.shape(node.shape);
@@ -322,8 +338,9 @@ void Renderer::render(QPainter& painter, const RenderNode& root, const Matrix& t
     painter.setPen(Qt::NoPen);
     FrameDrawer drawer(painter, caches_->shapes, caches_->bitmaps, smooth);
     drawer.setTextCaches(&caches_->text);
-    drawer.drawRange(root.children, twipsToDevice * root.matrix, root.colorTransform);
+    drawer.drawRange(root.children, twipsToDevice * root.matrix, root.colorTransform, root.drawing);
     painter.restore();
+    caches_->shapes.dropReplacedDrawings();
 }
 
 } // namespace swf::render

@@ -55,10 +55,26 @@ CachedShape& ShapeCache::morph(const std::shared_ptr<const MorphShapeDef>& morph
     return *entry.frames.back().shape;
 }
 
+CachedShape& ShapeCache::drawing(const std::shared_ptr<const ShapeDef>& drawing)
+{
+    auto& slot = drawings_[drawing.get()];
+    if (!slot)
+        slot = convert(drawing);
+    return *slot;
+}
+
+void ShapeCache::dropReplacedDrawings()
+{
+    // The entry's own reference is the last one when the clip has drawn something else
+    // since, or is gone.
+    std::erase_if(drawings_, [](const auto& entry) { return entry.second->shape.use_count() <= 1; });
+}
+
 void ShapeCache::clear()
 {
     shapes_.clear();
     morphs_.clear();
+    drawings_.clear();
 }
 
 } // namespace swf::render

@@ -32,6 +32,10 @@ class ShapeCache {
 public:
     CachedShape& shape(const std::shared_ptr<const ShapeDef>& shape);
     CachedShape& morph(const std::shared_ptr<const MorphShapeDef>& morph, double ratio);
+    // A clip's script drawing. Drawings are replaced whenever a script draws, so their
+    // entries are kept apart and dropped once nothing else holds the drawing.
+    CachedShape& drawing(const std::shared_ptr<const ShapeDef>& drawing);
+    void dropReplacedDrawings();
     void clear();
 
     static constexpr size_t kRatiosPerMorph = 8;
@@ -48,6 +52,7 @@ private:
 
     std::unordered_map<const ShapeDef*, std::unique_ptr<CachedShape>> shapes_;
     std::unordered_map<const MorphShapeDef*, MorphEntry> morphs_;
+    std::unordered_map<const ShapeDef*, std::unique_ptr<CachedShape>> drawings_;
 };
 
 } // namespace swf::render

@@ -1,0 +1,254 @@
+// MovieClip's drawing methods: they turn script arguments (pixels, colours as numbers,
+// alphas in percent, gradient matrices as objects) into the clip's Drawing.
+
+#include "engine/avm1/ClipHost.h"
+#include "engine/avm1/Machine.h"
+#include "engine/format/Drawing.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace swf::avm1 {
+
+namespace {
+
+// The most stops a gradient holds.
+constexpr size_t kMaxGradientStops = 15;
+
+Drawing* drawingOf(const Value& self)
+{
+    Object* o = self.asObject();
+    if (!o || o->kind() != ObjectKind::MovieClip || !o->clip)
+        return nullptr;
+    return o->clip->drawing();
+}
+
+// A coordinate in pixels as twips. What does not fit in 32 bits of twips is held at the
+// edge; NaN stays NaN so that the drawing ignores the point.
+double twips(double pixels)
+{
+    if (std::isnan(pixels))
+        return pixels;
+    return std::clamp(std::round(pixels * kTwipsPerPixel), -2147483648.0, 2147483647.0);
+}
+
+Point pointArg(Machine& m, std::span<const Value> args, size_t first)
+{
+    return {twips(m.toNumber(arg(args, first))), twips(m.toNumber(arg(args, first + 1)))};
+}
+
+// A colour given as 0xRRGGBB with an alpha in percent (0..100, 100 when not given).
+Rgba colorArg(Machine& m, const Value& rgb, const Value& alpha)
+{
+    const uint32_t value = static_cast<uint32_t>(m.toInt32(rgb));
+    double percent = alpha.isUndefined() ? 100.0 : m.toNumber(alpha);
+    if (std::isnan(percent))
+        percent = 0;
+    percent = std::clamp(percent, 0.0, 100.0);
+    return {static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value),
+            static_cast<uint8_t>(std::lround(percent * 255 / 100))};
+}
+
+double numberMember(Machine& m, Object* o, std::string_view name)
+{
+    return m.toNumber(m.getMember(Value(o), name));
+}
+
+// The matrix of a gradient, from either form scripts use: a box
+// ({matrixType: "box", x, y, w, h, r}) or a matrix in pixels ({a, b, c, d, tx, ty})
+// that maps the gradient square into the clip.
+Matrix gradientMatrixArg(Machine& m, const Value& value)
+{
+    Object* o = value.asObject();
+    if (!o)
+        return {};
+    Matrix matrix;
+    if (m.toString(m.getMember(value, "matrixType")) == "box") {
+        matrix = gradientBoxMatrix(numberMember(m, o, "x"), numberMember(m, o, "y"), numberMember(m, o, "w"),
+                                   numberMember(m, o, "h"), numberMember(m, o, "r"));
+    } else {
+        matrix = {numberMember(m, o, "a"), numberMember(m, o, "b"), numberMember(m, o, "c"), numberMember(m, o, "d"),
+                  numberMember(m, o, "tx") * kTwipsPerPixel, numberMember(m, o, "ty") * kTwipsPerPixel};
+    }
+    // A matrix with missing or unusable terms would spread NaN through the paint code.
+    for (double v : {matrix.a, matrix.b, matrix.c, matrix.d, matrix.tx, matrix.ty}) {
+        if (!std::isfinite(v))
+            return {};
+    }
+    return matrix;
+}
+
+// A gradient fill from beginGradientFill's or lineGradientStyle's arguments: type,
+// colours, alphas, ratios, matrix, then spread, interpolation and focal point when
+// given. Nothing for an unknown type, a missing matrix, more than eight arguments, arrays
+// of different lengths or none, or a ratio outside 0..255: the player draws no fill then.
+std::optional<FillStyle> gradientArgs(Machine& m, std::span<const Value> args)
+{
+    FillStyle fill;
+    if (args.size() < 5 || args.size() > 8 || !args[4].isObject())
+        return std::nullopt;
+    const Value type = arg(args, 0);
+    if (!type.isString())
+        return std::nullopt;
+    if (type.asString() == "linear")
+        fill.kind = FillKind::LinearGradient;
+    else if (type.asString() == "radial")
+        fill.kind = FillKind::RadialGradient;
+    else
+        return std::nullopt;
+    Object* colors = arg(args, 1).asObject();
+    Object* alphas = arg(args, 2).asObject();
+    Object* ratios = arg(args, 3).asObject();
+    if (!colors || !alphas || !ratios)
+        return std::nullopt;
+    auto lengthOf = [&m](Object* array) {
+        const double n = numberMember(m, array, "length");
+        return std::isfinite(n) && n > 0 ? n : 0.0;
+    };
+    const double length = lengthOf(colors);
+    if (length == 0 || length != lengthOf(alphas) || length != lengthOf(ratios))
+        return std::nullopt;
+    const size_t count = static_cast<size_t>(std::min(length, double(kMaxGradientStops)));
+    Gradient& gradient = fill.gradient;
+    for (size_t i = 0; i < count; ++i) {
+        const std::string index = std::to_string(i);
+        GradientStop stop;
+        stop.color = colorArg(m, m.getMember(Value(colors), index), m.getMember(Value(alphas), index));
+        // Fractions are cut off; a ratio that is no number counts as 0.
+        double ratio = std::trunc(numberMember(m, ratios, index));
+        if (std::isnan(ratio))
+            ratio = 0;
+        if (ratio < 0 || ratio > 255)
+            return std::nullopt;
+        stop.ratio = static_cast<uint8_t>(ratio);
+        gradient.stops.push_back(stop);
+    }
+    gradient.matrix = gradientMatrixArg(m, arg(args, 4));
+    const std::string spread = args.size() > 5 ? m.toString(args[5]) : std::string();
+    if (spread == "reflect")
+        gradient.spread = SpreadMode::Reflect;
+    else if (spread == "repeat")
+        gradient.spread = SpreadMode::Repeat;
+    if (args.size() > 6 && m.toString(args[6]) == "linearRGB")
+        gradient.interpolation = GradientInterpolation::LinearRgb;
+    if (fill.kind == FillKind::RadialGradient && args.size() > 7) {
+        const double focal = m.toNumber(args[7]);
+        if (std::isfinite(focal) && focal != 0) {
+            fill.kind = FillKind::FocalGradient;
+            gradient.focalPoint = std::clamp(focal, -1.0, 1.0);
+        }
+    }
+    return fill;
+}
+
+// lineStyle(thickness, rgb, alpha, pixelHinting, noScale, capsStyle, jointStyle,
+// miterLimit); without a thickness lines end.
+std::optional<LineStyle> lineStyleArgs(Machine& m, std::span<const Value> args)
+{
+    if (args.empty() || args[0].isUndefined())
+        return std::nullopt;
+    LineStyle style;
+    double thickness = m.toNumber(args[0]);
+    if (std::isnan(thickness))
+        thickness = 0;
+    style.width = static_cast<uint16_t>(std::lround(std::clamp(thickness, 0.0, 255.0) * kTwipsPerPixel));
+    style.color = colorArg(m, arg(args, 1), arg(args, 2));
+    style.pixelHinting = m.toBoolean(arg(args, 3));
+    if (args.size() > 4) {
+        const std::string noScale = m.toString(args[4]);
+        style.noHScale = noScale == "none" || noScale == "horizontal";
+        style.noVScale = noScale == "none" || noScale == "vertical";
+    }
+    if (args.size() > 5) {
+        const std::string caps = m.toString(args[5]);
+        if (caps == "none")
+            style.startCap = style.endCap = CapStyle::None;
+        else if (caps == "square")
+            style.startCap = style.endCap = CapStyle::Square;
+    }
+    if (args.size() > 6) {
+        const std::string joint = m.toString(args[6]);
+        if (joint == "miter")
+            style.join = JoinStyle::Miter;
+        else if (joint == "bevel")
+            style.join = JoinStyle::Bevel;
+    }
+    if (args.size() > 7) {
+        const double limit = m.toNumber(args[7]);
+        if (!std::isnan(limit))
+            style.miterLimit = std::clamp(limit, 1.0, 255.0);
+    }
+    return style;
+}
+
+} // namespace
+
+void installDrawingMethods(Machine& m, Object* proto)
+{
+    auto method = [&m, proto](const char* name, NativeFunction fn) { m.defineMethod(proto, name, std::move(fn)); };
+    method("clear", [](Machine&, Value self, std::span<const Value>) -> Value {
+        if (Drawing* d = drawingOf(self))
+            d->clear();
+        return Value();
+    });
+    method("lineStyle", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
+        if (Drawing* d = drawingOf(self))
+            d->setLineStyle(lineStyleArgs(mm, args));
+        return Value();
+    });
+    method("lineGradientStyle", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
+        Drawing* d = drawingOf(self);
+        if (!d)
+            return Value();
+        if (auto fill = gradientArgs(mm, args))
+            d->setLineFill(*fill);
+        return Value();
+    });
+    method("beginFill", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
+        Drawing* d = drawingOf(self);
+        if (!d)
+            return Value();
+        if (args.empty() || args[0].isUndefined()) {
+            d->endFill();
+            return Value();
+        }
+        FillStyle fill;
+        fill.color = colorArg(mm, args[0], arg(args, 1));
+        d->beginFill(fill);
+        return Value();
+    });
+    method("beginGradientFill", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
+        Drawing* d = drawingOf(self);
+        if (!d)
+            return Value();
+        // Without a type the fill ends; other arguments the player cannot use leave the
+        // current fill as it is.
+        if (args.empty() || args[0].isUndefined())
+            d->endFill();
+        else if (auto fill = gradientArgs(mm, args))
+            d->beginFill(*fill);
+        return Value();
+    });
+    method("endFill", [](Machine&, Value self, std::span<const Value>) -> Value {
+        if (Drawing* d = drawingOf(self))
+            d->endFill();
+        return Value();
+    });
+    method("moveTo", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
+        if (Drawing* d = drawingOf(self); d && args.size() >= 2)
+            d->moveTo(pointArg(mm, args, 0));
+        return Value();
+    });
+    method("lineTo", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
+        if (Drawing* d = drawingOf(self); d && args.size() >= 2)
+            d->lineTo(pointArg(mm, args, 0));
+        return Value();
+    });
+    method("curveTo", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
+        if (Drawing* d = drawingOf(self); d && args.size() >= 4)
+            d->curveTo(pointArg(mm, args, 0), pointArg(mm, args, 2));
+        return Value();
+    });
+}
+
+} // namespace swf::avm1
