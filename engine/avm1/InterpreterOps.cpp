@@ -554,21 +554,24 @@ bool Interpreter::specialName(Context& ctx, std::string_view name, Value& out)
         return false;
     }
     Object* base = isClip(ctx.target) ? ctx.target : ctx.baseClip;
-    if (equalsNoCase(name, "_global") && m_.version() >= 6) {
+    // From SWF 7 these names are case-sensitive like every other: _LeVeL0 is nothing.
+    const bool exact = m_.caseSensitive();
+    auto is = [exact, name](std::string_view word) { return exact ? name == word : equalsNoCase(name, word); };
+    if (is("_global") && m_.version() >= 6) {
         out = Value(m_.global());
         return true;
     }
-    if (equalsNoCase(name, "_root")) {
+    if (is("_root")) {
         out = isClip(base) ? Value(base->clip->rootObject()) : Value(m_.level(0));
         return true;
     }
-    if (equalsNoCase(name, "_parent")) {
+    if (is("_parent")) {
         out = isClip(base) ? Value(base->clip->parentObject()) : Value();
         if (out.isNull())
             out = Value();
         return true;
     }
-    if (startsWithNoCase(name, "_level") && name.size() > 6) {
+    if (name.size() > 6 && (exact ? name.starts_with("_level") : startsWithNoCase(name, "_level"))) {
         int n = 0;
         for (char c : name.substr(6)) {
             if (c < '0' || c > '9')

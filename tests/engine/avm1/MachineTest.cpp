@@ -209,6 +209,12 @@ TEST(MachineVariables, NamesIgnoreCaseBeforeSwf7)
     a.setVariable("Foo", num(5)).getVariable("foo").op(Op::Trace);
     EXPECT_EQ(run(a, 6), (Lines{"5"}));
     EXPECT_EQ(run(a, 7), (Lines{"undefined"}));
+
+    // The special names too: _GLOBAL is _global before SWF 7, nothing from 7.
+    ActionBuilder g;
+    g.getVariable("_GLOBAL").op(Op::TypeOf).op(Op::Trace).getVariable("_global").op(Op::TypeOf).op(Op::Trace);
+    EXPECT_EQ(run(g, 6), (Lines{"object", "object"}));
+    EXPECT_EQ(run(g, 7), (Lines{"undefined", "object"}));
 }
 
 TEST(MachineVariables, ADottedPathGivesWayToAnOuterScopeThatHasItsLastName)
