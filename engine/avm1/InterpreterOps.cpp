@@ -4,6 +4,7 @@
 #include "engine/avm1/ClipHost.h"
 #include "engine/avm1/Interpreter.h"
 #include "engine/avm1/StringUtil.h"
+#include "engine/avm1/TextFieldHost.h"
 
 #include <algorithm>
 #include <cmath>
@@ -351,7 +352,12 @@ bool Interpreter::stepSimple(Context& ctx, uint8_t code)
     case 0x45: {  // TargetPath
         Value v = pop(ctx);
         Object* o = v.asObject();
-        pushValue(ctx, isClip(o) ? Value(o->clip->targetPath(false)) : Value());
+        if (isClip(o))
+            pushValue(ctx, Value(o->clip->targetPath(false)));
+        else if (o && o->textField)
+            pushValue(ctx, Value(o->textField->targetPath(false)));
+        else
+            pushValue(ctx, Value());
         break;
     }
     case 0x46:    // Enumerate
