@@ -27,8 +27,9 @@ void installObjectClass(Machine& m)
         Object* o = self.asObject();
         if (o && o->kind() == ObjectKind::Function)
             return Value("[type Function]");
-        if (o && o->kind() == ObjectKind::MovieClip && o->clip)
-            return Value(o->clip->targetPath(false));
+        // A clip reads as its path; a reference to one since removed, as nothing.
+        if (o && o->kind() == ObjectKind::MovieClip)
+            return o->clip ? Value(o->clip->targetPath(false)) : Value(std::string());
         (void)mm;
         return Value("[object Object]");
     });

@@ -134,8 +134,8 @@ std::string Machine::toString(const Value& v)
     if (!v.isObject())
         return v.toString(version_);
     Object* o = v.asObject();
-    if (o->kind() == ObjectKind::MovieClip && o->clip && usesDefaultToString(o))
-        return o->clip->targetPath(false);
+    if (o->kind() == ObjectKind::MovieClip && usesDefaultToString(o))
+        return o->clip ? o->clip->targetPath(false) : std::string();
     if (o->kind() == ObjectKind::TextField && o->textField && usesDefaultToString(o))
         return o->textField->targetPath(false);
     Value p = toPrimitive(v, true);
@@ -159,8 +159,10 @@ Value Machine::toPrimitive(const Value& v, bool preferString)
     Object* o = v.asObject();
     if (!o)
         return v;
-    if (o->kind() == ObjectKind::MovieClip && o->clip && usesDefaultToString(o) && preferString)
-        return Value(o->clip->targetPath(false));
+    if (o->kind() == ObjectKind::MovieClip && usesDefaultToString(o) && preferString) {
+        // A reference to a clip that has since been removed reads as an empty string.
+        return o->clip ? Value(o->clip->targetPath(false)) : Value(std::string());
+    }
     if (o->kind() == ObjectKind::TextField && o->textField && usesDefaultToString(o) && preferString)
         return Value(o->textField->targetPath(false));
     const char* order[2] = {"valueOf", "toString"};

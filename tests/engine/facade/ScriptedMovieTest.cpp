@@ -222,6 +222,22 @@ TEST(ScriptedClips, TimelineMovesLeaveAClipAScriptHasMoved)
     EXPECT_EQ(t.lines, (Lines{"0", "100"}));
 }
 
+TEST(ScriptedClips, AReferenceToARemovedClipReadsAsNothing)
+{
+    SwfWriter w;
+    ActionBuilder a;
+    a.pushString("c").pushInt(5).pushString("made").pushInt(2).getVariable("_root")
+        .pushString("createEmptyMovieClip").op(Op::CallMethod).op(Op::SetVariable);
+    a.pushString("before ").getVariable("c").op(Op::Add2).op(Op::Trace);
+    a.pushInt(0).getVariable("c").pushString("removeMovieClip").op(Op::CallMethod).pop();
+    a.pushString("after ").getVariable("c").op(Op::Add2).op(Op::Trace);
+    a.append(traceMember("c", "_x"));
+    w.doAction(a).showFrame();
+    Traced t(w);
+    t.advance();
+    EXPECT_EQ(t.lines, (Lines{"before _level0.made", "after ", "undefined"}));
+}
+
 TEST(ScriptedClips, RemovedClipsRunTheirUnloadHandlersWithTheirObject)
 {
     constexpr uint32_t unload = 0x4;
