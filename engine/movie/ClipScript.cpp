@@ -2,6 +2,7 @@
 
 #include "engine/avm1/Machine.h"
 #include "engine/format/Shape.h"
+#include "engine/movie/MatrixParts.h"
 
 #include <algorithm>
 #include <cmath>
@@ -56,30 +57,6 @@ Rect unite(const Rect& a, const Rect& b)
     if (isEmpty(b))
         return a;
     return {std::min(a.xMin, b.xMin), std::max(a.xMax, b.xMax), std::min(a.yMin, b.yMin), std::max(a.yMax, b.yMax)};
-}
-
-double xScaleOf(const Matrix& m)
-{
-    return std::sqrt(m.a * m.a + m.b * m.b) * 100;
-}
-
-double yScaleOf(const Matrix& m)
-{
-    return std::sqrt(m.c * m.c + m.d * m.d) * 100;
-}
-
-double rotationOf(const Matrix& m)
-{
-    return std::atan2(m.b, m.a) * 180 / std::numbers::pi;
-}
-
-void setScaleRotation(Matrix& m, double xScale, double yScale, double degrees)
-{
-    double r = degrees * std::numbers::pi / 180;
-    m.a = xScale / 100 * std::cos(r);
-    m.b = xScale / 100 * std::sin(r);
-    m.c = -yScale / 100 * std::sin(r);
-    m.d = yScale / 100 * std::cos(r);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "engine/avm1/Machine.h"
 #include "engine/avm1/StringUtil.h"
 #include "engine/movie/ClipScript.h"
+#include "engine/movie/MatrixParts.h"
 #include "engine/movie/Timeline.h"
 
 #include <algorithm>
@@ -18,30 +19,6 @@ constexpr int kScriptDepthBase = 16384;
 constexpr double kTwips = 20.0;
 // Field sizes scripts may give, in twips: far past any screen, well inside 32 bits.
 constexpr double kMaxFieldTwips = 1e8;
-
-double xScaleOf(const Matrix& m)
-{
-    return std::sqrt(m.a * m.a + m.b * m.b) * 100;
-}
-
-double yScaleOf(const Matrix& m)
-{
-    return std::sqrt(m.c * m.c + m.d * m.d) * 100;
-}
-
-double rotationOf(const Matrix& m)
-{
-    return std::atan2(m.b, m.a) * 180 / std::numbers::pi;
-}
-
-void setScaleRotation(Matrix& m, double xScale, double yScale, double degrees)
-{
-    double r = degrees * std::numbers::pi / 180;
-    m.a = xScale / 100 * std::cos(r);
-    m.b = xScale / 100 * std::sin(r);
-    m.c = -yScale / 100 * std::sin(r);
-    m.d = yScale / 100 * std::cos(r);
-}
 
 int32_t twips(double v)
 {
