@@ -81,8 +81,8 @@ bool Interpreter::stepSimple(Context& ctx, uint8_t code)
     case 0x0E: {  // Equals (numeric)
         Value bv = pop(ctx);
         Value av = pop(ctx);
-        double a = m_.toNumber(av);  // left operand converts first
-        double b = m_.toNumber(bv);
+        double b = m_.toNumber(bv);  // unlike arithmetic, the right operand converts first
+        double a = m_.toNumber(av);
         pushValue(ctx, version < 5 ? Value(a == b ? 1.0 : 0.0) : Value(a == b));
         break;
     }

@@ -162,6 +162,21 @@ TEST(MachineOperators, HexAndOctalStringsAreNumbersFromSwf6)
     EXPECT_EQ(run(a, 5), (Lines{"false", "false", "true"}));
 }
 
+TEST(MachineOperators, NumericEqualsConvertsItsRightOperandFirst)
+{
+    auto counted = [](std::string_view name) {
+        ActionBuilder body;
+        body.trace(name).pushInt(1).op(Op::Return);
+        ActionBuilder o;
+        o.pushString("valueOf").defineFunction("", {}, body).pushInt(1).op(Op::InitObject);
+        return o;
+    };
+    ActionBuilder a;
+    a.append(binary(counted("left"), counted("right"), 0x0E));   // Equals
+    a.append(binary(counted("left"), counted("right"), 0x0B));   // Subtract, for contrast
+    EXPECT_EQ(run(a, 5), (Lines{"right", "left", "true", "left", "right", "0"}));
+}
+
 TEST(MachineOperators, Swf4ArithmeticReadsNumericPrefixesAndNoHex)
 {
     ActionBuilder a;
