@@ -274,9 +274,10 @@ Interpreter::Outcome Interpreter::step(Context& ctx, const ActionRecord& action,
     ByteReader payload(action.payload);
     ClipHost* clip = targetClip(ctx);
     switch (action.code) {
-    case 0x81:  // GotoFrame
+    case 0x81:  // GotoFrame: goes to the frame and stops there
         if (clip) {
             clip->gotoFrame(payload.u16() + 1);
+            clip->stop();
         }
         return {};
     case 0x83: {  // GetURL
@@ -297,8 +298,7 @@ Interpreter::Outcome Interpreter::step(Context& ctx, const ActionRecord& action,
     case 0x8A:  // WaitForFrame: the whole movie is loaded, nothing to skip.
         return {};
     case 0x8B: {  // SetTarget
-        std::string path = payload.cstring();
-        ctx.target = path.empty() ? ctx.baseClip : resolveTarget(ctx, path);
+        ctx.target = tellTarget(ctx, payload.cstring());
         return {};
     }
     case 0x8C:  // GotoLabel

@@ -66,6 +66,10 @@ private:
     // target path names, the current target for an empty path.
     Object* propertyTarget(Context& ctx, const Value& target);
     Object* resolvePathFrom(Context& ctx, Object* start, std::string_view path);
+    // A scope's object, with the timeline swapped for tellTarget's target.
+    Object* scopeObject(const Context& ctx, const Scope* scope) const;
+    // The clip tellTarget / SetTarget switches to.
+    Object* tellTarget(Context& ctx, const std::string& path);
     Object* resolveDottedInScopes(Context& ctx, const std::string& path, const std::string& variable = {});
     // Splits "path:var" / "a.b.c" forms; false when `name` is a plain identifier.
     bool splitPath(const std::string& name, std::string& path, std::string& variable) const;

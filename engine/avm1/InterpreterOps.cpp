@@ -157,10 +157,8 @@ bool Interpreter::stepSimple(Context& ctx, uint8_t code)
         Value target = pop(ctx);
         if (Object* o = target.asObject())
             ctx.target = o;
-        else {
-            std::string path = m_.toString(target);
-            ctx.target = path.empty() ? ctx.baseClip : resolveTarget(ctx, path);
-        }
+        else
+            ctx.target = tellTarget(ctx, m_.toString(target));
         break;
     }
     case 0x21: {  // StringAdd
@@ -628,10 +626,19 @@ Value Interpreter::getVariable(Context& ctx, const std::string& name)
     if (specialName(ctx, name, special))
         return special;
     for (const Scope* s = ctx.scope.get(); s; s = s->parent.get()) {
-        if (m_.hasProperty(s->object, name))
-            return m_.getMember(Value(s->object), name);
+        Object* object = scopeObject(ctx, s);
+        if (m_.hasProperty(object, name))
+            return m_.getMember(Value(object), name);
     }
     return Value();
+}
+
+Object* Interpreter::scopeObject(const Context& ctx, const Scope* scope) const
+{
+    // Inside tellTarget the timeline in the scope chain is the target's.
+    if (scope->object == ctx.baseClip && ctx.target != ctx.baseClip && isClip(ctx.target))
+        return ctx.target;
+    return scope->object;
 }
 
 void Interpreter::setVariable(Context& ctx, const std::string& name, Value value)
@@ -651,9 +658,10 @@ void Interpreter::setVariable(Context& ctx, const std::string& name, Value value
     for (const Scope* s = ctx.scope.get(); s; s = s->parent.get()) {
         if (s->object == m_.global())
             break;
-        fallback = s->object;
-        if (s->object->findOwn(name) || m_.hasProperty(s->object, name)) {
-            m_.setMember(Value(s->object), name, std::move(value));
+        Object* object = scopeObject(ctx, s);
+        fallback = object;
+        if (object->findOwn(name) || m_.hasProperty(object, name)) {
+            m_.setMember(Value(object), name, std::move(value));
             return;
         }
     }
@@ -710,6 +718,19 @@ Object* Interpreter::propertyTarget(Context& ctx, const Value& target)
         return object;
     std::string path = m_.toString(target);
     return path.empty() ? ctx.target : resolveTarget(ctx, path);
+}
+
+Object* Interpreter::tellTarget(Context& ctx, const std::string& path)
+{
+    // An empty path returns to the script's own clip; one that names nothing sends
+    // the actions to the movie's root (so undefined, which reads as "undefined" from
+    // SWF 7, does too).
+    if (path.empty())
+        return ctx.baseClip;
+    if (Object* o = resolveTarget(ctx, path))
+        return o;
+    Object* base = isClip(ctx.baseClip) ? ctx.baseClip : nullptr;
+    return base ? base->clip->rootObject() : m_.level(0);
 }
 
 Object* Interpreter::resolveTarget(Context& ctx, const std::string& path)

@@ -238,6 +238,52 @@ TEST(ScriptedClips, AReferenceToARemovedClipReadsAsNothing)
     EXPECT_EQ(t.lines, (Lines{"before _level0.made", "after ", "undefined"}));
 }
 
+// tellTarget(path) as the SetTarget action.
+ActionBuilder setTarget(std::string_view path)
+{
+    std::vector<uint8_t> payload(path.begin(), path.end());
+    payload.push_back(0);
+    ActionBuilder a;
+    a.raw(0x8B, payload);
+    return a;
+}
+
+TEST(ScriptedClips, TellTargetOfNothingActsOnTheRootAndItsVariablesFollowTheTarget)
+{
+    // A child's script: tellTarget("nowhere") { n = 3; gotoFrame(n) } sends the root,
+    // stopped on frame 1, to frame 3, reading n where it was just written.
+    SwfWriter w;
+    TagStream sprite;
+    ActionBuilder childScript;
+    childScript.append(setTarget("nowhere")).pushString("n").pushInt(3).op(0x3C)
+        .getVariable("n").raw(0x9F, std::vector<uint8_t>{0}).append(setTarget("")).stop();
+    sprite.doAction(childScript).showFrame();
+    w.defineSprite(2, 1, sprite);
+    Place p;
+    p.depth = 1;
+    p.characterId = 2;
+    w.placeObject2(p).doAction(ActionBuilder().stop()).showFrame();
+    w.doAction(ActionBuilder().trace("two")).showFrame();
+    w.doAction(ActionBuilder().trace("three")).showFrame();
+    Traced t(w);
+    t.advance(2);
+    EXPECT_EQ(t.lines, (Lines{"three"}));
+    EXPECT_EQ(t.player.currentFrame(), 3);
+}
+
+TEST(ScriptedClips, TheGotoFrameActionStopsWhereItLands)
+{
+    SwfWriter w;
+    w.doAction(ActionBuilder().gotoFrame(2)).showFrame();
+    w.showFrame();
+    w.doAction(ActionBuilder().trace("three")).showFrame();
+    w.doAction(ActionBuilder().trace("four")).showFrame();
+    Traced t(w);
+    t.advance(3);
+    EXPECT_EQ(t.lines, (Lines{"three"}));
+    EXPECT_EQ(t.player.currentFrame(), 3);
+}
+
 TEST(ScriptedClips, RemovedClipsRunTheirUnloadHandlersWithTheirObject)
 {
     constexpr uint32_t unload = 0x4;
