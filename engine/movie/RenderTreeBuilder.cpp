@@ -1,5 +1,6 @@
 #include "engine/movie/RenderTreeBuilder.h"
 
+#include "engine/movie/ButtonState.h"
 #include "engine/movie/MovieDef.h"
 
 namespace swf::movie {
@@ -29,6 +30,10 @@ void addChildren(const ClipState& clip, render::RenderNode& parent)
             case CharacterKind::Sprite:
                 if (object.clip)
                     addChildren(*object.clip, node);
+                break;
+            case CharacterKind::Button:
+                if (object.character->button)
+                    addButtonChildren(*object.character->button, object.buttonVisual, node);
                 break;
             }
         }

@@ -618,4 +618,16 @@ avm1::Object* TimelinePlayer::placeByScript(ClipState& container, const ClipPath
     return nullptr;
 }
 
+void TimelinePlayer::queueAction(const ClipPath& target, std::span<const uint8_t> code)
+{
+    if (scriptsEnabled_)
+        queue_.push_back({target, code, {}});
+}
+
+void TimelinePlayer::queueMethod(const ClipPath& clip, std::string method)
+{
+    if (scriptsEnabled_)
+        queue_.push_back({clip, {}, std::move(method)});
+}
+
 } // namespace swf::movie

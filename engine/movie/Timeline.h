@@ -74,6 +74,12 @@ public:
 
     static ClipState* resolve(ClipState& root, const ClipPath& path);
 
+    // Pointer events: a button's script, run with the clip at `target` (the button's
+    // parent) as its timeline, or a handler method of the clip at `clip`. They wait in
+    // the frame's script queue until runQueuedScripts.
+    void queueAction(const ClipPath& target, std::span<const uint8_t> code);
+    void queueMethod(const ClipPath& clip, std::string method);
+
     // The script machine, created on first use (null while scripts are off).
     avm1::Machine* machine();
     // The script object of `clip`, creating it (and its parents') on first use.
