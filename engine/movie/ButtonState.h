@@ -1,11 +1,10 @@
 #pragma once
 
-// Drawing a placed button: the records of the state it shows become children of its
-// render node.
+// What a button state shows: the record flag of each state, and the first frame of a
+// sprite in a hit area.
 
 #include "engine/movie/ButtonCharacter.h"
 #include "engine/format/ControlTags.h"
-#include "engine/render/RenderTree.h"
 
 #include <vector>
 
@@ -24,10 +23,5 @@ std::vector<FirstFramePlacement> firstFramePlacements(const TimelineDef& sprite,
 
 // The record flag of a shown state.
 uint8_t stateFlag(ButtonVisual visual);
-
-// Adds to `node` the characters of `button`'s records for `visual`, in depth order,
-// each with its record's matrix, colour transform and blend mode. A sprite in a state
-// shows what its first frame places.
-void addButtonChildren(const ButtonCharacter& button, ButtonVisual visual, render::RenderNode& node);
 
 } // namespace swf::movie

@@ -93,16 +93,17 @@ bool MouseInput::hitsObject(const DisplayObject& object, Point parentLocal, int 
     auto local = toLocal(object.matrix, parentLocal);
     if (!local)
         return false;
+    // A button is hit by its hit area, not by what its state shows.
+    if (object.character->kind == CharacterKind::Button) {
+        if (object.character->button)
+            movie_ = object.character->button->movie;
+        return hitsCharacter(*object.character, 0, *local, nesting, kButtonHitTest);
+    }
     if (object.clip) {
         for (const DisplayObject& child : object.clip->children)
             if (hitsObject(child, *local, nesting + 1))
                 return true;
         return false;
-    }
-    if (object.character->kind == CharacterKind::Button) {
-        if (object.character->button)
-            movie_ = object.character->button->movie;
-        return hitsCharacter(*object.character, 0, *local, nesting, kButtonHitTest);
     }
     return hitsCharacter(*object.character, object.ratio, *local, nesting, 0);
 }
@@ -182,16 +183,16 @@ bool MouseInput::fire(ClipState& root, TimelinePlayer& timeline, const Target& t
     DisplayObject* object = resolve(root, target);
     if (!object)
         return false;
-    bool changed = false;
-    if (!target.isClip && object->buttonVisual != visual) {
-        object->buttonVisual = visual;
-        changed = true;
-    }
+    bool changed = !target.isClip && timeline.showButtonState(root, target.parent, target.depth, visual);
+    object = resolve(root, target);  // a state change may place clips and move the list
+    if (!object)
+        return changed;
     bool queued = false;
+    const std::string method(kClipHandlers[static_cast<size_t>(transition)]);
+    ClipPath path = target.parent;
+    path.push_back(target.depth);
     if (target.isClip) {
-        ClipPath path = target.parent;
-        path.push_back(target.depth);
-        timeline.queueMethod(path, std::string(kClipHandlers[static_cast<size_t>(transition)]));
+        timeline.queueMethod(path, method);
         queued = true;
     } else if (object->character && object->character->button) {
         static constexpr std::array<uint16_t, 7> kConditions = {
@@ -204,12 +205,15 @@ bool MouseInput::fire(ClipState& root, TimelinePlayer& timeline, const Target& t
                 queued = true;
             }
         }
+        // Handlers a script set on the button object (onPress, onRelease ...).
+        if (object->clip && object->clip->script.get()) {
+            timeline.queueMethod(path, method);
+            queued = true;
+        }
     }
-    if (queued) {
-        timeline.runQueuedScripts(root);
-        changed = true;
-    }
-    return changed;
+    // Sprites a new state placed have their first frame's scripts waiting too.
+    timeline.runQueuedScripts(root);
+    return changed || queued;
 }
 
 bool MouseInput::hover(ClipState& root, TimelinePlayer& timeline)

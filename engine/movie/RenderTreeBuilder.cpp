@@ -1,6 +1,5 @@
 #include "engine/movie/RenderTreeBuilder.h"
 
-#include "engine/movie/ButtonState.h"
 #include "engine/movie/MovieDef.h"
 
 namespace swf::movie {
@@ -32,8 +31,9 @@ void addChildren(const ClipState& clip, render::RenderNode& parent)
                     addChildren(*object.clip, node);
                 break;
             case CharacterKind::Button:
-                if (object.character->button)
-                    addButtonChildren(*object.character->button, object.buttonVisual, node);
+                // The characters of the shown state, held like a clip's children.
+                if (object.clip)
+                    addChildren(*object.clip, node);
                 break;
             }
         }

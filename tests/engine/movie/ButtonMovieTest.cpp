@@ -112,18 +112,21 @@ TEST(ButtonMovie, PlacedButtonDrawsTheRecordsOfItsStateInDepthOrder)
     EXPECT_EQ(node.children[1].matrix.ty, 400);
     EXPECT_EQ(node.children[1].colorTransform, halfAlpha());
 
-    run.root.find(1)->buttonVisual = ButtonVisual::Down;
+    EXPECT_TRUE(run.player->showButtonState(run.root, {}, 1, ButtonVisual::Down));
+    EXPECT_FALSE(run.player->showButtonState(run.root, {}, 1, ButtonVisual::Down));
+    EXPECT_FALSE(run.player->showButtonState(run.root, {}, 9, ButtonVisual::Over));  // nothing there
     tree = buildRenderTree(run.root);
     ASSERT_EQ(tree.children[0].children.size(), 1u);  // the hit area is never drawn
     EXPECT_EQ(tree.children[0].children[0].shape, run.movie->character(kDownShape)->shape);
 }
 
-TEST(ButtonMovie, SpriteInAStateShowsItsFirstFrame)
+TEST(ButtonMovie, SpriteInAStatePlaysAndItsFirstFrameIsTheHitArea)
 {
     test::SwfWriter movie;
     defineParts(movie);
     test::TagStream sprite;
-    sprite.placeObject(kDownShape, 1, at(50)).showFrame().removeObject2(1).placeObject(kOverShape, 2).showFrame();
+    sprite.placeObject(kDownShape, 1, at(50)).doAction(ActionBuilder().trace("sprite frame 1")).showFrame();
+    sprite.removeObject2(1).placeObject(kOverShape, 2).showFrame();
     movie.defineSprite(20, 2, sprite);
     test::defineButton2(movie, kButtonId, {{kButtonUp | kButtonHitTest, 20, 1, at(7), {}}}, {});
     movie.placeObject(kButtonId, 1).showFrame();
@@ -136,8 +139,15 @@ TEST(ButtonMovie, SpriteInAStateShowsItsFirstFrame)
     ASSERT_EQ(spriteNode.children.size(), 1u);
     EXPECT_EQ(spriteNode.children[0].shape, run.movie->character(kDownShape)->shape);
     EXPECT_EQ(spriteNode.children[0].matrix.tx, 50);
+    EXPECT_EQ(run.traces, Lines{"sprite frame 1"});
 
-    // The sprite's first frame is the hit area too.
+    // The sprite in the button plays on.
+    run.step();
+    tree = buildRenderTree(run.root);
+    ASSERT_EQ(tree.children[0].children[0].children.size(), 1u);
+    EXPECT_EQ(tree.children[0].children[0].children[0].shape, run.movie->character(kOverShape)->shape);
+
+    // The hit area counts the sprite's first frame, whatever frame it shows.
     Pointer pointer(run);
     pointer.move(60, 10);
     EXPECT_EQ(pointer.visual(), ButtonVisual::Over);
@@ -261,6 +271,49 @@ TEST(ButtonMovie, ClipWithPointerHandlersActsAsAButton)
     pointer.move(3000, 100);
     EXPECT_EQ(pointer.take(), (Lines{"onPress clip", "onRelease clip", "onRollOut clip"}));
     EXPECT_FALSE(pointer.mouse.overActive());
+}
+
+TEST(ButtonMovie, StatesSwapTheirClipsAndScriptsReachTheButtonByName)
+{
+    test::MovieOptions options;
+    options.version = 8;
+    test::SwfWriter movie(options);
+    defineParts(movie);
+    test::TagStream upClip;
+    upClip.doAction(ActionBuilder().pushString("up clip in ").getVariable("_parent").pushString("_name").op(0x4E).op(0x47).trace());
+    upClip.showFrame();
+    movie.defineSprite(20, 1, upClip);
+    test::TagStream overClip;
+    overClip.doAction(ActionBuilder().trace("over clip placed")).showFrame();
+    movie.defineSprite(21, 1, overClip);
+    test::defineButton2(movie, kButtonId,
+                        {{kButtonUp, 20, 1, {}, {}},
+                         {kButtonOver | kButtonDown, 21, 1, {}, {}},
+                         {kButtonUp | kButtonOver | kButtonDown | kButtonHitTest, kHitShape, 2, {}, {}}},
+                        {traceOn(kOverUpToOverDown, "condition press")});
+    test::Place place = placeAt(1, kButtonId);
+    place.name = "btn";
+    movie.placeObject2(place);
+    movie.doAction(ActionBuilder()
+                       .getVariable("btn")
+                       .pushString("onPress")
+                       .defineFunction("", {}, ActionBuilder().trace("onPress handler"))
+                       .op(0x4F)
+                       .stop());
+    movie.showFrame();
+    Running run(movie);
+    run.step();
+    EXPECT_EQ(run.traces, Lines{"up clip in btn"});
+    run.traces.clear();
+    Pointer pointer(run);
+    const DisplayObject* hit = run.root.find(1)->clip->find(2);
+    pointer.move(100, 100);
+    EXPECT_EQ(pointer.take(), Lines{"over clip placed"});
+    EXPECT_EQ(run.root.find(1)->clip->find(1)->characterId, 21);
+    EXPECT_EQ(run.root.find(1)->clip->find(2), hit);  // shown in both states: kept
+    pointer.press();
+    EXPECT_EQ(pointer.take(), (Lines{"condition press", "onPress handler"}));
+    EXPECT_EQ(run.root.find(1)->clip->find(1)->characterId, 21);  // over and down share it
 }
 
 TEST(ButtonMovie, ButtonsShowingEachOtherStayBounded)
