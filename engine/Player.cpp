@@ -287,8 +287,11 @@ void Player::setLoop(bool loop)
 
 void Player::advance()
 {
-    if (loaded())
-        impl_->timeline->step(impl_->root);
+    if (!loaded())
+        return;
+    impl_->timeline->step(impl_->root);
+    // The frame may have moved a button under (or from under) a pointer standing still.
+    impl_->mouse.refresh(impl_->root, *impl_->timeline);
 }
 
 bool Player::tick(std::chrono::nanoseconds elapsed)

@@ -92,6 +92,16 @@ protected:
         QWidget::leaveEvent(event);
     }
 
+public:
+    // A pointing hand over anything in the movie that takes clicks.
+    void updateCursor()
+    {
+        if (control_.player().overButton())
+            setCursor(Qt::PointingHandCursor);
+        else
+            unsetCursor();
+    }
+
 private:
     bool moveTo(QPointF widgetPoint)
     {
@@ -104,13 +114,6 @@ private:
     {
         updateCursor();
         update();
-    }
-    void updateCursor()
-    {
-        if (control_.player().overButton())
-            setCursor(Qt::PointingHandCursor);
-        else
-            unsetCursor();
     }
 
     EngineControl& control_;
@@ -265,8 +268,12 @@ void EngineControl::onClock()
 {
     auto elapsed = std::chrono::nanoseconds(sinceLastTick_.nsecsElapsed());
     sinceLastTick_.start();
-    if (player_.tick(elapsed))
+    if (player_.tick(elapsed)) {
+        // A new frame may have brought a button under the pointer or taken it away.
+        if (view_)
+            view_->updateCursor();
         repaint();
+    }
 }
 
 void EngineControl::onLimit(swf::Player::Limit limit, const std::string& message)

@@ -246,6 +246,11 @@ bool MouseInput::move(ClipState& root, TimelinePlayer& timeline, Point stageTwip
                   : fire(root, timeline, *pressed_, Transition::DragOut, ButtonVisual::Over);
 }
 
+bool MouseInput::refresh(ClipState& root, TimelinePlayer& timeline)
+{
+    return known_ && move(root, timeline, pointer_);
+}
+
 bool MouseInput::press(ClipState& root, TimelinePlayer& timeline)
 {
     if (down_)

@@ -19,6 +19,9 @@ public:
     bool move(ClipState& root, TimelinePlayer& timeline, Point stageTwips);
     bool press(ClipState& root, TimelinePlayer& timeline);
     bool release(ClipState& root, TimelinePlayer& timeline);
+    // Tests again at the last position after the display list changed (a new frame),
+    // as if the pointer had moved there.
+    bool refresh(ClipState& root, TimelinePlayer& timeline);
 
     // Something that reacts to clicks is under the pointer (or held down).
     bool overActive() const { return over_.has_value() || pressed_.has_value(); }

@@ -86,5 +86,29 @@ TEST(PointerInput, ButtonOnAnOffsetStageTakesTheClick)
     EXPECT_FALSE(player.overButton());
 }
 
+TEST(PointerInput, AButtonArrivingUnderAStillPointerRollsOver)
+{
+    test::SwfWriter movie;
+    test::defineFilledRect(movie, 1, {0, 400, 0, 400}, {0, 0, 255, 255});
+    test::defineButton2(movie, 2, {{kButtonUp | kButtonHitTest, 1, 1, {}, {}}},
+                        {{kIdleToOverUp, 0, ActionBuilder().trace("over")}, {kOverUpToIdle, 0, ActionBuilder().trace("out")}});
+    movie.showFrame();
+    movie.placeObject(2, 1).showFrame();
+    movie.removeObject2(1).showFrame();
+    Player player;
+    std::vector<std::string> lines;
+    player.setTraceSink([&](const std::string& line) { lines.push_back(line); });
+    player.loadBytes(movie.build());
+    player.advance();
+    EXPECT_FALSE(player.mouseMove(QPointF(10, 10)));
+    player.advance();
+    EXPECT_TRUE(player.overButton());
+    EXPECT_EQ(lines, std::vector<std::string>{"over"});
+    // Removed, it is gone: no hand, and no script of it runs.
+    player.advance();
+    EXPECT_FALSE(player.overButton());
+    EXPECT_EQ(lines, std::vector<std::string>{"over"});
+}
+
 } // namespace
 } // namespace swf
