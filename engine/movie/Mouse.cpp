@@ -23,8 +23,8 @@ constexpr int kMaxNesting = 64;
 constexpr int kMaxTests = 200000;
 
 // The methods that make a clip behave as a button, by transition.
-constexpr std::array<std::string_view, 7> kClipHandlers = {"onRollOver", "onRollOut",       "onPress",  "onRelease",
-                                                          "onReleaseOutside", "onDragOut", "onDragOver"};
+constexpr std::array<std::string_view, 9> kClipHandlers = {
+    "onRollOver", "onRollOut", "onPress", "onRelease", "onReleaseOutside", "onDragOut", "onDragOver", "onDragOver", "onDragOut"};
 
 bool inBounds(const Rect& bounds, Point p)
 {
@@ -195,9 +195,9 @@ bool MouseInput::fire(ClipState& root, TimelinePlayer& timeline, const Target& t
         timeline.queueMethod(path, method);
         queued = true;
     } else if (object->character && object->character->button) {
-        static constexpr std::array<uint16_t, 7> kConditions = {
-            kIdleToOverUp, kOverUpToIdle, kOverUpToOverDown, kOverDownToOverUp,
-            kOutDownToIdle, kOverDownToOutDown, kOutDownToOverDown};
+        static constexpr std::array<uint16_t, 9> kConditions = {
+            kIdleToOverUp,     kOverUpToIdle,      kOverUpToOverDown, kOverDownToOverUp, kOutDownToIdle,
+            kOverDownToOutDown, kOutDownToOverDown, kIdleToOverDown,   kOverDownToIdle};
         const uint16_t condition = kConditions[static_cast<size_t>(transition)];
         for (const ButtonAction& action : object->character->button->def.actions) {
             if (action.keyCode == 0 && (action.conditions & condition)) {
@@ -235,15 +235,44 @@ bool MouseInput::move(ClipState& root, TimelinePlayer& timeline, Point stageTwip
 {
     pointer_ = stageTwips;
     known_ = true;
-    if (!pressed_)
-        return hover(root, timeline);
-    // Held down: only the pressed button follows the pointer, leaving and coming back.
-    bool inside = targetAt(root, timeline) == pressed_;
+    return down_ ? drag(root, timeline) : hover(root, timeline);
+}
+
+bool MouseInput::isMenu(ClipState& root, const Target& target) const
+{
+    const DisplayObject* object = target.isClip ? nullptr : resolve(root, target);
+    return object && object->character && object->character->button && object->character->button->def.trackAsMenu;
+}
+
+bool MouseInput::drag(ClipState& root, TimelinePlayer& timeline)
+{
+    std::optional<Target> now = targetAt(root, timeline);
+    bool changed = false;
+    // A menu button lets go as the held pointer leaves it, and the next menu button
+    // it reaches takes the press instead: a release there selects that one.
+    if (pressed_ && now != pressed_ && isMenu(root, *pressed_)) {
+        changed |= fire(root, timeline, *pressed_, Transition::MenuDragOut, ButtonVisual::Up);
+        pressed_.reset();
+        over_.reset();
+    }
+    if (!pressed_) {
+        if (now && isMenu(root, *now)) {
+            pressed_ = now;
+            over_ = now;
+            pressedInside_ = true;
+            changed |= fire(root, timeline, *now, Transition::MenuDragOver, ButtonVisual::Down);
+        }
+        // Other buttons take no notice of a pointer held down elsewhere.
+        return changed;
+    }
+    // Only the pressed button follows the pointer, leaving and coming back.
+    bool inside = now == pressed_;
     if (inside == pressedInside_)
-        return false;
+        return changed;
     pressedInside_ = inside;
-    return inside ? fire(root, timeline, *pressed_, Transition::DragOver, ButtonVisual::Down)
-                  : fire(root, timeline, *pressed_, Transition::DragOut, ButtonVisual::Over);
+    return (inside ? fire(root, timeline, *pressed_, Transition::DragOver, ButtonVisual::Down)
+                   : fire(root, timeline, *pressed_, Transition::DragOut, ButtonVisual::Over)) ||
+        changed;
 }
 
 bool MouseInput::refresh(ClipState& root, TimelinePlayer& timeline)

@@ -37,7 +37,17 @@ private:
         bool isClip = false;
         friend bool operator==(const Target&, const Target&) = default;
     };
-    enum class Transition { RollOver, RollOut, Press, Release, ReleaseOutside, DragOut, DragOver };
+    enum class Transition {
+        RollOver,
+        RollOut,
+        Press,
+        Release,
+        ReleaseOutside,
+        DragOut,
+        DragOver,
+        MenuDragOver,  // onto a menu button while the mouse is held
+        MenuDragOut,   // off a menu button while the mouse is held
+    };
 
     std::optional<Target> targetAt(ClipState& root, TimelinePlayer& timeline);
     bool findIn(ClipState& clip, ClipPath& path, Point local, TimelinePlayer& timeline, int nesting,
@@ -51,6 +61,8 @@ private:
     bool fire(ClipState& root, TimelinePlayer& timeline, const Target& target, Transition transition,
               ButtonVisual visual);
     bool hover(ClipState& root, TimelinePlayer& timeline);
+    bool isMenu(ClipState& root, const Target& target) const;
+    bool drag(ClipState& root, TimelinePlayer& timeline);
 
     Point pointer_;
     bool known_ = false;  // a position has been given

@@ -316,6 +316,44 @@ TEST(ButtonMovie, StatesSwapTheirClipsAndScriptsReachTheButtonByName)
     EXPECT_EQ(run.root.find(1)->clip->find(1)->characterId, 21);  // over and down share it
 }
 
+TEST(ButtonMovie, HeldPointerMovesBetweenMenuButtonsButNotOntoOthers)
+{
+    test::SwfWriter movie;
+    defineParts(movie);
+    auto menuScripts = [](std::string_view name) {
+        std::string n(name);
+        return std::vector<ButtonScript>{traceOn(kOverUpToOverDown, n + " press"), traceOn(kIdleToOverDown, n + " dragOver"),
+                                         traceOn(kOverDownToIdle, n + " dragOut"), traceOn(kOverDownToOverUp, n + " release"),
+                                         traceOn(kIdleToOverUp, n + " rollOver")};
+    };
+    const std::vector<ButtonPart> area = {{kButtonUp | kButtonHitTest, kHitShape, 1, {}, {}}};
+    test::defineButton2(movie, 11, area, menuScripts("A"), true);
+    test::defineButton2(movie, 12, area, menuScripts("B"), true);
+    test::defineButton2(movie, 13, area, menuScripts("plain"), false);
+    movie.placeObject(11, 1).placeObject(12, 2, at(3000)).placeObject(13, 3, at(6000)).showFrame();
+    Running run(movie);
+    run.step();
+    Pointer pointer(run);
+
+    pointer.move(100, 100);
+    pointer.press();
+    pointer.move(3100, 100);
+    EXPECT_EQ(pointer.visual(1), ButtonVisual::Up);
+    EXPECT_EQ(pointer.visual(2), ButtonVisual::Down);
+    pointer.release();
+    EXPECT_EQ(pointer.take(), (Lines{"A rollOver", "A press", "A dragOut", "B dragOver", "B release"}));
+
+    // Held down from empty stage, the pointer passes over a plain button unnoticed.
+    pointer.move(9500, 100);
+    pointer.take();
+    pointer.press();
+    pointer.move(6100, 100);
+    EXPECT_EQ(pointer.visual(3), ButtonVisual::Up);
+    EXPECT_TRUE(pointer.take().empty());
+    pointer.release();
+    EXPECT_EQ(pointer.take(), Lines{"plain rollOver"});
+}
+
 TEST(ButtonMovie, ButtonsShowingEachOtherStayBounded)
 {
     // Sprite 20 places button 30 twice; button 30 shows sprite 20 twice in every state.
