@@ -2,6 +2,7 @@
 
 #include "engine/format/Container.h"
 #include "engine/movie/MovieDef.h"
+#include "engine/movie/Mouse.h"
 #include "engine/movie/RenderTreeBuilder.h"
 #include "engine/movie/SeekIndex.h"
 #include "engine/movie/StageTransform.h"
@@ -11,6 +12,7 @@
 
 #include <QColor>
 #include <QPainter>
+#include <QPointF>
 #include <QRectF>
 
 #include <algorithm>
@@ -99,6 +101,7 @@ struct Player::Impl {
     std::unique_ptr<render::Renderer> renderer;
     std::unique_ptr<render::BitmapImages> bitmaps;
     movie::MovieHooks hooks_;
+    movie::MouseInput mouse;
 
     bool scripted() const { return movie && movie->hasScripts && !movie->isAs3(); }
 
@@ -110,6 +113,7 @@ struct Player::Impl {
         timeline->setScriptsEnabled(!movie->isAs3());
         timeline->setLoop(loop);
         root = timeline->makeRoot();
+        mouse.reset();
     }
 
     void start(std::shared_ptr<const movie::MovieDef> def)
@@ -161,6 +165,7 @@ struct Player::Impl {
         // timeline player owns.
         root = {};
         seekIndex.reset();
+        mouse.reset();
         timeline.reset();
         movie.reset();
         info = {};
@@ -282,8 +287,11 @@ void Player::setLoop(bool loop)
 
 void Player::advance()
 {
-    if (loaded())
-        impl_->timeline->step(impl_->root);
+    if (!loaded())
+        return;
+    impl_->timeline->step(impl_->root);
+    // The frame may have moved a button under (or from under) a pointer standing still.
+    impl_->mouse.refresh(impl_->root, *impl_->timeline);
 }
 
 bool Player::tick(std::chrono::nanoseconds elapsed)
@@ -342,6 +350,42 @@ void Player::paint(QPainter& painter, const QRectF& area, ScaleMode mode, Render
         impl_->renderer->render(painter, movie::buildRenderTree(impl_->root), toDevice, toRenderQuality(quality));
     }
     painter.restore();
+}
+
+bool Player::mouseMove(const QPointF& stagePixels)
+{
+    if (!loaded())
+        return false;
+    const Rect& stage = impl_->info.stage;
+    Point twips{stagePixels.x() * kTwipsPerPixel + stage.xMin, stagePixels.y() * kTwipsPerPixel + stage.yMin};
+    return impl_->mouse.move(impl_->root, *impl_->timeline, twips);
+}
+
+bool Player::mousePress()
+{
+    return loaded() && impl_->mouse.press(impl_->root, *impl_->timeline);
+}
+
+bool Player::mouseRelease()
+{
+    return loaded() && impl_->mouse.release(impl_->root, *impl_->timeline);
+}
+
+bool Player::overButton() const
+{
+    return loaded() && impl_->mouse.overActive();
+}
+
+QPointF Player::stagePoint(const QRectF& area, ScaleMode mode, const QPointF& device) const
+{
+    if (!loaded())
+        return device;
+    const Rect& stage = impl_->info.stage;
+    Matrix toDevice = movie::stageToDevice(stage, {area.x(), area.y(), area.width(), area.height()}, toStageScale(mode));
+    if (!toDevice.invertible())
+        return {};
+    Point twips = toDevice.inverted().apply({device.x(), device.y()});
+    return {(twips.x - stage.xMin) / kTwipsPerPixel, (twips.y - stage.yMin) / kTwipsPerPixel};
 }
 
 } // namespace swf

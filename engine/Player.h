@@ -16,6 +16,7 @@
 #include <string>
 
 class QPainter;
+class QPointF;
 class QRectF;
 
 namespace swf {
@@ -93,6 +94,22 @@ public:
     // Paints the current frame into `area` of `painter`, scaled by `mode`, with the
     // background colour filling the whole area.
     void paint(QPainter& painter, const QRectF& area, ScaleMode mode, RenderQuality quality);
+
+    // Pointer input in stage pixels: (0, 0) is the stage's top-left corner and one unit
+    // is one pixel of the movie as authored, whatever the window's scale. The topmost
+    // button (or clip with pointer handlers) under the pointer takes its over and down
+    // states, and the scripts of each transition (roll over and out, press, release,
+    // release outside, drag out and over) run at once. Each returns true when the
+    // picture may have changed and needs a repaint.
+    bool mouseMove(const QPointF& stagePixels);
+    bool mousePress();
+    bool mouseRelease();
+    // Something that reacts to clicks is under the pointer (or held): windows show a
+    // pointing hand.
+    bool overButton() const;
+    // The stage pixel under `device`, a point of `area` as paint() lays the stage out
+    // there with `mode`.
+    QPointF stagePoint(const QRectF& area, ScaleMode mode, const QPointF& device) const;
 
 private:
     struct Impl;

@@ -3,6 +3,8 @@
 #include "toolkit/Application.h"
 #include "toolkit/Exceptions.h"
 
+#include <QGuiApplication>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPaintEvent>
 
@@ -43,6 +45,8 @@ public:
         setAttribute(Qt::WA_OpaquePaintEvent);
         setFocusPolicy(Qt::NoFocus);
         setAccessibleName(QStringLiteral("Flash"));
+        // Buttons in the movie react to the pointer moving over them, not only to drags.
+        setMouseTracking(true);
     }
 
 protected:
@@ -57,7 +61,61 @@ protected:
                                 qualityOf(control_.settings().quality));
     }
 
+    // The pointer goes to the movie in stage pixels, through the layout paint uses.
+    void mouseMoveEvent(QMouseEvent* event) override
+    {
+        if (moveTo(event->position()))
+            afterInput();
+    }
+    void mousePressEvent(QMouseEvent* event) override
+    {
+        if (event->button() != Qt::LeftButton)
+            return QWidget::mousePressEvent(event);
+        bool changed = moveTo(event->position());
+        if (control_.player().mousePress() || changed)
+            afterInput();
+    }
+    void mouseReleaseEvent(QMouseEvent* event) override
+    {
+        if (event->button() != Qt::LeftButton)
+            return QWidget::mouseReleaseEvent(event);
+        bool changed = moveTo(event->position());
+        if (control_.player().mouseRelease() || changed)
+            afterInput();
+    }
+    void leaveEvent(QEvent* event) override
+    {
+        // Off the window the pointer is over nothing: a hovered button rolls out. A
+        // button held down keeps following the grab instead.
+        if (!(QGuiApplication::mouseButtons() & Qt::LeftButton) && control_.player().mouseMove(QPointF(-1e9, -1e9)))
+            afterInput();
+        QWidget::leaveEvent(event);
+    }
+
+public:
+    // A pointing hand over anything in the movie that takes clicks.
+    void updateCursor()
+    {
+        if (control_.player().overButton())
+            setCursor(Qt::PointingHandCursor);
+        else
+            unsetCursor();
+    }
+
 private:
+    bool moveTo(QPointF widgetPoint)
+    {
+        swf::Player& player = control_.player();
+        if (!player.loaded())
+            return false;
+        return player.mouseMove(player.stagePoint(QRectF(rect()), scaleModeOf(control_.settings().scale), widgetPoint));
+    }
+    void afterInput()
+    {
+        updateCursor();
+        update();
+    }
+
     EngineControl& control_;
 };
 
@@ -210,8 +268,12 @@ void EngineControl::onClock()
 {
     auto elapsed = std::chrono::nanoseconds(sinceLastTick_.nsecsElapsed());
     sinceLastTick_.start();
-    if (player_.tick(elapsed))
+    if (player_.tick(elapsed)) {
+        // A new frame may have brought a button under the pointer or taken it away.
+        if (view_)
+            view_->updateCursor();
         repaint();
+    }
 }
 
 void EngineControl::onLimit(swf::Player::Limit limit, const std::string& message)

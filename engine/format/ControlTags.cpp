@@ -46,6 +46,11 @@ void skipFilters(ByteReader& r)
 
 } // namespace
 
+void skipFilterList(ByteReader& r)
+{
+    skipFilters(r);
+}
+
 PlaceObject parsePlaceObject(const Tag& tag)
 {
     ByteReader r(tag.body);

@@ -61,5 +61,8 @@ std::string parseFrameLabel(const Tag& tag);
 Rgba parseSetBackgroundColor(const Tag& tag);
 FileAttributes parseFileAttributes(const Tag& tag);
 SpriteHeader parseSpriteHeader(const Tag& tag);
+// Steps over a stored filter list (PlaceObject3, button records); FormatError for an
+// unknown filter kind.
+void skipFilterList(ByteReader& r);
 
 } // namespace swf

@@ -9,6 +9,7 @@
 #include "engine/format/BlendMode.h"
 #include "engine/format/Drawing.h"
 #include "engine/format/Primitives.h"
+#include "engine/movie/ButtonCharacter.h"
 #include "engine/movie/TextFieldState.h"
 
 #include <cstdint>
@@ -118,6 +119,8 @@ struct DisplayObject {
     // Event handlers from PlaceObject (onClipEvent), kept undecoded.
     std::span<const uint8_t> clipActions;
     ClipBox clip;  // for sprite instances
+    // For button instances: the state shown, which the pointer changes.
+    ButtonVisual buttonVisual = ButtonVisual::Up;
     TextFieldBox textField;  // for text field instances
 
     friend bool operator==(const DisplayObject& a, const DisplayObject& b)

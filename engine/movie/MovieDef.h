@@ -29,8 +29,9 @@ struct EditTextDef;
 namespace swf::movie {
 
 struct TimelineDef;
+struct ButtonCharacter;
 
-enum class CharacterKind { Shape, MorphShape, Sprite, Text, EditText };
+enum class CharacterKind { Shape, MorphShape, Sprite, Text, EditText, Button };
 
 struct Character {
     CharacterKind kind = CharacterKind::Shape;
@@ -39,6 +40,7 @@ struct Character {
     std::shared_ptr<const TimelineDef> sprite;
     std::shared_ptr<const TextDef> text{};
     std::shared_ptr<const EditTextDef> editText{};
+    std::shared_ptr<const ButtonCharacter> button{};
 };
 
 // A frame script; the bytes belong to the MovieDef.

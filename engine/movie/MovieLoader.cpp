@@ -3,10 +3,12 @@
 // damaged shape still plays the rest.
 
 #include "engine/format/Bitmap.h"
+#include "engine/format/Button.h"
 #include "engine/format/EditText.h"
 #include "engine/format/Font.h"
 #include "engine/format/Shape.h"
 #include "engine/format/Text.h"
+#include "engine/movie/ButtonCharacter.h"
 #include "engine/movie/MovieDef.h"
 
 #include <algorithm>
@@ -154,6 +156,8 @@ private:
             }
             break;
         }
+        case TagCode::DefineButton:
+        case TagCode::DefineButton2: readButton(tag); break;
         case TagCode::DefineSprite: {
             SpriteHeader header = parseSpriteHeader(tag);
             auto sprite = std::make_shared<TimelineDef>();
@@ -219,6 +223,22 @@ private:
         }
         default: break;
         }
+    }
+
+    void readButton(const Tag& tag)
+    {
+        auto button = std::make_shared<ButtonCharacter>();
+        button->def = parseDefineButton(tag.code, tag.body);
+        button->movie = &movie_;
+        for (const ButtonRecord& record : button->def.records)
+            button->characters.push_back(movie_.character(record.characterId));
+        if (!button->def.actions.empty())
+            movie_.hasScripts = true;
+        charge(button->def.records.size() * (sizeof(ButtonRecord) + sizeof(Character*)));
+        Character character{CharacterKind::Button, nullptr, nullptr, nullptr};
+        const uint16_t id = button->def.id;
+        character.button = std::move(button);
+        define(id, std::move(character));
     }
 
     void defineFont(uint16_t id, std::shared_ptr<const FontDef> font)

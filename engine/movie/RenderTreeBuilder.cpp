@@ -33,6 +33,11 @@ void addChildren(const ClipState& clip, render::RenderNode& parent)
                         node.drawing = object.clip->drawing.shape();
                 }
                 break;
+            case CharacterKind::Button:
+                // The characters of the shown state, held like a clip's children.
+                if (object.clip)
+                    addChildren(*object.clip, node);
+                break;
             }
         }
         // A field drawn as scripts left it rather than as its definition stored it.

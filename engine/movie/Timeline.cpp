@@ -80,6 +80,12 @@ bool isSprite(const DisplayObject& object)
     return object.character && object.character->kind == CharacterKind::Sprite && object.character->sprite;
 }
 
+// A button instance holds the characters of its shown state as a clip of its own.
+bool isButton(const DisplayObject& object)
+{
+    return object.character && object.character->kind == CharacterKind::Button && object.character->button;
+}
+
 } // namespace
 
 TimelinePlayer::TimelinePlayer(const MovieDef& movie, MovieHooks hooks) : movie_(movie), hooks_(std::move(hooks))
@@ -412,7 +418,7 @@ void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame)
             continue;
         }
         rebuilt.push_back(std::move(planned));
-        if (isSprite(rebuilt.back())) {
+        if (isSprite(rebuilt.back()) || isButton(rebuilt.back())) {
             path.push_back(rebuilt.back().depth);
             instantiateClip(rebuilt.back(), path);
             path.pop_back();
@@ -489,7 +495,7 @@ void TimelinePlayer::place(ClipState& clip, ClipPath& path, const PlaceObject& t
             existing->textField = {};
             if (existing->character && existing->character->kind == CharacterKind::EditText && existing->character->editText)
                 existing->textField.emplace(TextFieldState::fromDefinition(existing->character->editText));
-            if (mode.instantiate && isSprite(*existing)) {
+            if (mode.instantiate && (isSprite(*existing) || isButton(*existing))) {
                 path.push_back(existing->depth);
                 instantiateClip(*existing, path);
                 path.pop_back();
@@ -507,14 +513,8 @@ void TimelinePlayer::place(ClipState& clip, ClipPath& path, const PlaceObject& t
     // A new object needs a character and a free depth; anything else is ignored.
     if (existing || !tag.characterId)
         return;
-    if (mode.instantiate) {
-        if (displayObjectsLeft == 0) {
-            reportLimit(hooks_, Limit::DisplayObjects, "the movie shows more than " + std::to_string(kMaxDisplayObjects) +
-                                    " objects at once; further ones are not placed");
-            return;
-        }
-        --displayObjectsLeft;
-    }
+    if (mode.instantiate && !takeDisplayObjectSlot())
+        return;
     DisplayObject object;
     object.depth = tag.depth;
     object.characterId = *tag.characterId;
@@ -524,11 +524,22 @@ void TimelinePlayer::place(ClipState& clip, ClipPath& path, const PlaceObject& t
     if (object.character && object.character->kind == CharacterKind::EditText && object.character->editText)
         object.textField.emplace(TextFieldState::fromDefinition(object.character->editText));
     DisplayObject& inserted = clip.insert(std::move(object));
-    if (mode.instantiate && isSprite(inserted)) {
+    if (mode.instantiate && (isSprite(inserted) || isButton(inserted))) {
         path.push_back(inserted.depth);
         instantiateClip(inserted, path);
         path.pop_back();
     }
+}
+
+bool TimelinePlayer::takeDisplayObjectSlot()
+{
+    if (displayObjectsLeft == 0) {
+        reportLimit(hooks_, Limit::DisplayObjects, "the movie shows more than " + std::to_string(kMaxDisplayObjects) +
+                                " objects at once; further ones are not placed");
+        return false;
+    }
+    --displayObjectsLeft;
+    return true;
 }
 
 void TimelinePlayer::instantiateClip(DisplayObject& object, ClipPath& path)
@@ -536,6 +547,10 @@ void TimelinePlayer::instantiateClip(DisplayObject& object, ClipPath& path)
     if (path.size() > kMaxClipNesting) {
         reportLimit(hooks_, Limit::SpriteNesting, "sprites nest deeper than " + std::to_string(kMaxClipNesting) +
                                 " levels; the deeper ones stay empty");
+        return;
+    }
+    if (isButton(object)) {
+        instantiateButton(object, path);
         return;
     }
     ClipState& state = object.clip.emplace();
@@ -624,6 +639,18 @@ avm1::Object* TimelinePlayer::placeByScript(ClipState& container, const ClipPath
         return self;
     }
     return nullptr;
+}
+
+void TimelinePlayer::queueAction(const ClipPath& target, std::span<const uint8_t> code)
+{
+    if (scriptsEnabled_)
+        queue_.push_back({target, code, {}});
+}
+
+void TimelinePlayer::queueMethod(const ClipPath& clip, std::string method)
+{
+    if (scriptsEnabled_)
+        queue_.push_back({clip, {}, std::move(method)});
 }
 
 } // namespace swf::movie

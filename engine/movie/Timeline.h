@@ -74,6 +74,16 @@ public:
 
     static ClipState* resolve(ClipState& root, const ClipPath& path);
 
+    // Pointer events: a button's script, run with the clip at `target` (the button's
+    // parent) as its timeline, or a handler method of the clip at `clip`. They wait in
+    // the frame's script queue until runQueuedScripts.
+    void queueAction(const ClipPath& target, std::span<const uint8_t> code);
+    void queueMethod(const ClipPath& clip, std::string method);
+    // Shows state `visual` of the button at `depth` of the clip at `parent`: the
+    // characters of records in both states stay, the others leave or are placed.
+    // Returns false when there is no such button or it shows that state already.
+    bool showButtonState(ClipState& root, const ClipPath& parent, uint16_t depth, ButtonVisual visual);
+
     // The script machine, created on first use (null while scripts are off).
     avm1::Machine* machine();
     // The script object of `clip`, creating it (and its parents') on first use.
@@ -114,6 +124,11 @@ private:
     void applyFrame(ClipState& clip, ClipPath& path, int frame, StepMode mode, bool queueScripts);
     void place(ClipState& clip, ClipPath& path, const PlaceObject& tag, int frame, StepMode mode);
     void instantiateClip(DisplayObject& object, ClipPath& path);
+    void instantiateButton(DisplayObject& object, ClipPath& path);
+    // Counts one more object shown against the limit; false (reported) when it is spent.
+    bool takeDisplayObjectSlot();
+    // Brings a button's children in line with the records of its shown state.
+    void syncButtonChildren(DisplayObject& button, ClipPath& path);
     void queueScripts(const ClipState& clip, const ClipPath& path, int frame);
     void queueInitActions(const Frame& frame, const ClipPath& path);
     void queueClipEvent(const DisplayObject& object, const ClipPath& path, uint32_t event);

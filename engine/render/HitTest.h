@@ -1,0 +1,29 @@
+#pragma once
+
+// Whether a point lies on what a shape fills, in the shape's own twips. Buttons ask on
+// every pointer move, so each shape's filled area is built once and kept.
+
+#include "engine/format/Shape.h"
+
+#include <QPainterPath>
+
+#include <memory>
+#include <unordered_map>
+
+namespace swf::render {
+
+class ShapeHitTester {
+public:
+    // `local` is in the shape's coordinates (twips).
+    bool contains(const std::shared_ptr<const ShapeDef>& shape, Point local);
+    void clear() { areas_.clear(); }
+
+private:
+    struct Entry {
+        std::shared_ptr<const ShapeDef> shape;  // keeps the key's address valid
+        QPainterPath area;
+    };
+    std::unordered_map<const ShapeDef*, Entry> areas_;
+};
+
+} // namespace swf::render
