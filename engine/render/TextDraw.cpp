@@ -211,6 +211,13 @@ void drawFieldBox(QPainter& painter, const TextFieldLook& look, const Matrix& wo
     painter.setPen(Qt::NoPen);
 }
 
+// Lines outside the field's box are clipped away anyway; a field holding a long log
+// would otherwise cost its whole text's drawing every frame.
+bool lineShows(const TextFieldLook& look, const FieldLine& line, const FieldMetrics& metrics)
+{
+    return line.baseline + metrics.descent >= look.bounds.yMin && line.baseline - metrics.ascent <= look.bounds.yMax;
+}
+
 void drawWithOutlines(QPainter& painter, TextCaches& caches, const TextFieldLook& look, const QString& text,
                       const QColor& color, const Matrix& world)
 {
@@ -236,6 +243,8 @@ void drawWithOutlines(QPainter& painter, TextCaches& caches, const TextFieldLook
     QPainterPath path;
     path.setFillRule(Qt::WindingFill);
     for (const FieldLine& line : layoutField(look, text, metrics)) {
+        if (!lineShows(look, line, metrics))
+            continue;
         double x = line.x;
         for (QChar c : line.text) {
             if (auto index = font.glyphForCode(c.unicode())) {
@@ -253,20 +262,31 @@ void drawWithSystemFont(QPainter& painter, const TextFieldLook& look, const QStr
                         const Matrix& world)
 {
     const EditTextDef& field = *look.def;
+    // The font is sized in device pixels, not in twips scaled down by the transform:
+    // Qt then draws the text from its glyph cache instead of filling every glyph's
+    // outline at twenty times the size, which made a page of text cost 100 ms a frame.
+    const double scale = (std::hypot(world.a, world.b) + std::hypot(world.c, world.d)) / 2;
+    const double pixels = std::min<double>(field.height, kMaxTextHeight) * scale;
+    if (!std::isfinite(pixels) || pixels < 0.5 || pixels > kMaxTextHeight)
+        return;  // too small to see, or a matrix gone bad
     QFont font(systemFamily(look.deviceFont));
-    // Sized in twips: the painter's transform takes the text to device pixels.
-    font.setPixelSize(std::max(1, static_cast<int>(std::min<double>(field.height, kMaxTextHeight))));
+    font.setPixelSize(std::max(1, static_cast<int>(std::lround(pixels))));
     if (field.font) {
         font.setBold(field.font->bold);
         font.setItalic(field.font->italic);
     }
+    // Layout stays in twips; the metrics come back from device pixels.
     const QFontMetricsF fm(font);
-    FieldMetrics metrics{fm.ascent(), fm.descent(), [&fm](QChar c) { return fm.horizontalAdvance(c); }};
-    painter.setTransform(toQTransform(world));
+    FieldMetrics metrics{fm.ascent() / scale, fm.descent() / scale,
+                         [&fm, scale](QChar c) { return fm.horizontalAdvance(c) / scale; }};
+    painter.setTransform(QTransform::fromScale(1 / scale, 1 / scale) * toQTransform(world));
     painter.setFont(font);
     painter.setPen(color);
-    for (const FieldLine& line : layoutField(look, text, metrics))
-        painter.drawText(QPointF(line.x, line.baseline), line.text);
+    for (const FieldLine& line : layoutField(look, text, metrics)) {
+        if (!lineShows(look, line, metrics))
+            continue;
+        painter.drawText(QPointF(line.x * scale, line.baseline * scale), line.text);
+    }
     painter.setPen(Qt::NoPen);
 }
 
