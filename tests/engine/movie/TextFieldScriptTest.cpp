@@ -187,6 +187,31 @@ TEST(TextFieldScript, DisplayPropertiesMoveAndSizeTheBoxNotTheText)
     EXPECT_FALSE(node->visible);
 }
 
+TEST(TextFieldScript, AFieldAScriptMovedNoLongerFollowsTheTimeline)
+{
+    // Frame 1's script sets _x to 7; frame 2 moves depth 1 to x = 100 px.
+    ActionBuilder first;
+    setMember(first, "field", "_x", 7.0);
+    test::SwfWriter movie;
+    movie.tag(37, withId(1, encodeDefineEditText(redBorderedField())));
+    test::Place place;
+    place.depth = 1;
+    place.characterId = 1;
+    place.name = "field";
+    place.matrix = Matrix{};
+    movie.placeObject2(place).doAction(first).showFrame();
+    test::Place move;
+    move.depth = 1;
+    move.move = true;
+    move.matrix = Matrix{1, 0, 0, 1, 2000, 0};
+    ActionBuilder second;
+    traceMember(second, "field", "_x");
+    movie.placeObject2(move).doAction(second).showFrame();
+    Running run(movie);
+    run.step(2);
+    EXPECT_EQ(run.traces, (Lines{"7"}));
+}
+
 TEST(TextFieldScript, CreateTextFieldMakesAnEmptyDynamicFieldWithTheReferenceDefaults)
 {
     ActionBuilder a;
