@@ -247,13 +247,7 @@ void ClipScript::setProperty(avm1::ClipProperty property, const avm1::Value& val
     double n = machine->toNumber(value);
     Matrix& m = d->matrix;
     bool numeric = !std::isnan(n);
-    switch (property) {
-    case P::X: case P::Y: case P::XScale: case P::YScale: case P::Rotation: case P::Alpha: case P::Width:
-    case P::Height:
-        d->scriptTransformed = true;
-        break;
-    default: break;
-    }
+    noteScriptTransform(*d, property);
     switch (property) {
     case P::X:
         if (numeric)
@@ -309,6 +303,18 @@ void ClipScript::setColorTransform(const ColorTransform& transform)
     if (DisplayObject* d = displayObject()) {
         d->colorTransform = transform;
         d->scriptTransformed = true;
+    }
+}
+
+void noteScriptTransform(DisplayObject& object, avm1::ClipProperty property)
+{
+    using P = avm1::ClipProperty;
+    switch (property) {
+    case P::X: case P::Y: case P::XScale: case P::YScale: case P::Rotation: case P::Alpha: case P::Width:
+    case P::Height:
+        object.scriptTransformed = true;
+        break;
+    default: break;
     }
 }
 

@@ -16,6 +16,11 @@ class Machine;
 
 namespace swf::movie {
 
+// Marks a clip or text field as taken over by scripts when `property` is one of its
+// position, size, rotation or alpha: the timeline's later moves then leave its matrix
+// and colour alone.
+void noteScriptTransform(DisplayObject& object, avm1::ClipProperty property);
+
 class ClipScript final : public avm1::ClipHost {
 public:
     ClipScript(TimelinePlayer& player, std::weak_ptr<avm1::Machine> machine, ClipState& self, ClipState* parent,

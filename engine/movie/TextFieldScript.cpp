@@ -328,15 +328,7 @@ void TextFieldScript::setDisplayProperty(avm1::ClipProperty property, const avm1
     double n = machine->toNumber(value);
     bool numeric = std::isfinite(n);
     Matrix& m = d->matrix;
-    // As with clips, a field a script has moved, sized or faded stays where the script
-    // put it when the timeline moves it later.
-    switch (property) {
-    case P::X: case P::Y: case P::XScale: case P::YScale: case P::Rotation: case P::Alpha: case P::Width:
-    case P::Height:
-        d->scriptTransformed = true;
-        break;
-    default: break;
-    }
+    noteScriptTransform(*d, property);
     switch (property) {
     case P::X:
         if (numeric)
