@@ -27,7 +27,9 @@ void blurLine(uint8_t* data, int count, int step, const BoxKernel& box, std::vec
         window += at(j);
     for (int i = 0; i < count; ++i) {
         const uint32_t sum = window * 256u + edge * (at(i - r - 1) + at(i + r + 1));
-        data[size_t(i) * size_t(step)] = static_cast<uint8_t>((sum + divisor / 2) / divisor);
+        // Truncated, as the reference player's blur is: a blurred edge ends a shade
+        // lighter than rounding would leave it.
+        data[size_t(i) * size_t(step)] = static_cast<uint8_t>(sum / divisor);
         window += at(i + r + 1);
         window -= at(i - r);
     }
