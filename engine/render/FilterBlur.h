@@ -26,7 +26,7 @@ BoxKernel boxKernelFor(double size);
 int blurReach(double size, int passes);
 
 // Blurs interleaved 8-bit channels in place: `channels` values a pixel (1 for an alpha
-// plane, 4 for ARGB), rows `stride` bytes apart. Outside the image counts as zero, so
+// plane, 4 for ARGB; other counts are left alone), rows `stride` bytes apart. Outside the image counts as zero, so
 // an object's edge fades out into the room left round it.
 void boxBlur(std::span<uint8_t> pixels, int width, int height, int stride, int channels, double sizeX, double sizeY,
              int passes);
