@@ -128,6 +128,8 @@ struct DisplayObject {
     std::shared_ptr<const std::vector<Filter>> filters;
     bool cacheAsBitmap = false;
     std::optional<Rgba> opaqueBackground;
+    // Set by scripts: the window onto the object's content, in its own twips.
+    std::optional<Rect> scrollRect;
     // The parent frame whose PlaceObject created this instance; a backward goto keeps
     // an instance only when the rebuilt list places the same character at the same
     // depth from the same frame.
@@ -148,7 +150,7 @@ struct DisplayObject {
             && a.matrix == b.matrix && a.colorTransform == b.colorTransform && a.ratio == b.ratio && a.name == b.name
             && a.clipDepth == b.clipDepth && a.visible == b.visible && a.blendMode == b.blendMode
             && sameFilters(a.filters, b.filters) && a.cacheAsBitmap == b.cacheAsBitmap
-            && a.opaqueBackground == b.opaqueBackground
+            && a.opaqueBackground == b.opaqueBackground && a.scrollRect == b.scrollRect
             && a.placedAt == b.placedAt && a.scriptTransformed == b.scriptTransformed
             && a.clip == b.clip && a.textField == b.textField;
     }

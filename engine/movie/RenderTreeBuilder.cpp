@@ -20,6 +20,7 @@ void addChildren(const ClipState& clip, render::RenderNode& parent)
         node.filters = object.filters;
         node.cacheAsBitmap = object.cacheAsBitmap;
         node.opaqueBackground = object.opaqueBackground;
+        node.scrollRect = object.scrollRect;
         if (object.character) {
             switch (object.character->kind) {
             case CharacterKind::Shape: node.shape = object.character->shape; break;

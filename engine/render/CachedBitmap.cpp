@@ -25,7 +25,7 @@ bool sameDrawing(const RenderNode& a, const RenderNode& b)
 {
     if (a.depth != b.depth || a.clipDepth != b.clipDepth || a.visible != b.visible || !(a.matrix == b.matrix)
         || !(a.colorTransform == b.colorTransform) || a.blendMode != b.blendMode || a.cacheAsBitmap != b.cacheAsBitmap
-        || a.opaqueBackground != b.opaqueBackground || a.shape != b.shape || a.morph != b.morph
+        || a.opaqueBackground != b.opaqueBackground || a.scrollRect != b.scrollRect || a.shape != b.shape || a.morph != b.morph
         || a.morphRatio != b.morphRatio || a.text != b.text || a.editText != b.editText || a.textField != b.textField
         || a.drawing != b.drawing || !sameFilterList(a, b) || a.children.size() != b.children.size())
         return false;

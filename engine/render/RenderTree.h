@@ -43,6 +43,9 @@ struct RenderNode {
     bool cacheAsBitmap = false;
     // Fills the node's bounds beneath it.
     std::optional<Rgba> opaqueBackground;
+    // Shows only this window onto the node's content, in its own coordinates (twips):
+    // the window's top-left lands on the node's origin, and the rest is cut away.
+    std::optional<Rect> scrollRect;
 
     // What the node draws itself (at most one is set); sprites and buttons draw only
     // their children.

@@ -136,15 +136,28 @@ public:
 private:
     void drawNode(const RenderNode& node, const Matrix& parent, const ColorTransform& parentCx)
     {
-        if (drawsThroughSurface(node)) {
-            drawThroughSurface(node, parent * node.matrix, parentCx * node.colorTransform);
-            return;
+        Matrix world = parent * node.matrix;
+        const ColorTransform cx = parentCx * node.colorTransform;
+        if (node.scrollRect) {
+            // Only the window is seen, its top-left at the node's origin.
+            const Rect& r = *node.scrollRect;
+            if (r.width() <= 0 || r.height() <= 0)
+                return;
+            QPainterPath window;
+            window.addRect(QRectF(0, 0, r.width(), r.height()));
+            painter_.save();
+            painter_.resetTransform();
+            painter_.setClipPath(toQTransform(world).map(window), painter_.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
+            world = world * Matrix{1, 0, 0, 1, -double(r.xMin), -double(r.yMin)};
         }
-        if (node.blendMode != BlendMode::Normal) {
-            drawBlended(node, parent * node.matrix, parentCx * node.colorTransform);
-            return;
-        }
-        drawContent(node, parent * node.matrix, parentCx * node.colorTransform);
+        if (drawsThroughSurface(node))
+            drawThroughSurface(node, world, cx);
+        else if (node.blendMode != BlendMode::Normal)
+            drawBlended(node, world, cx);
+        else
+            drawContent(node, world, cx);
+        if (node.scrollRect)
+            painter_.restore();
     }
 
     // What the node draws itself and its children, in place.
@@ -290,9 +303,10 @@ private:
         return bounds.intersected(visible).toAlignedRect().intersected(visible.toAlignedRect());
     }
 
+    // A scroll window caches its content as the reference player does.
     static bool drawsThroughSurface(const RenderNode& node)
     {
-        return node.cacheAsBitmap || (node.filters && !node.filters->empty());
+        return node.cacheAsBitmap || node.scrollRect || (node.filters && !node.filters->empty());
     }
 
     // An opaque background fills the box round what the node draws, beneath it.

@@ -183,3 +183,31 @@ TEST(FilterRender, ObjectsPastTheBitmapLimitsAreDrawnWithoutFilters)
 }
 
 } // namespace
+
+namespace {
+
+TEST(ScrollRectRender, ShowsOnlyTheWindowWithItsCornerAtTheOrigin)
+{
+    // A sprite at (5, 5) px holding a red square at [0, 10) and a blue one at [10, 20)
+    // px; its window is [10, 20) x [0, 10): the blue square, shown at the sprite's origin.
+    RenderNode sprite;
+    sprite.depth = 1;
+    sprite.matrix = translate(100, 100);
+    sprite.children.push_back(shapeNode(box(0, 0, 200, 200, {255, 0, 0, 255}), 1));
+    sprite.children.push_back(shapeNode(box(200, 0, 400, 200, {0, 0, 255, 255}), 2));
+    sprite.scrollRect = Rect{200, 400, 0, 200};
+    Canvas canvas(30, 30);
+    canvas.draw(rootOf({sprite}));
+    EXPECT_TRUE(near(canvas.at(6, 6), QColor(0, 0, 255)));
+    EXPECT_TRUE(near(canvas.at(14, 14), QColor(0, 0, 255)));
+    EXPECT_TRUE(near(canvas.at(16, 10), QColor(255, 255, 255), 0));  // right of the window
+    EXPECT_TRUE(near(canvas.at(3, 10), QColor(255, 255, 255), 0));   // the red square is cut away
+
+    // An empty window shows nothing.
+    sprite.scrollRect = Rect{0, 0, 0, 200};
+    Canvas empty(30, 30);
+    empty.draw(rootOf({sprite}));
+    EXPECT_TRUE(near(empty.at(6, 6), QColor(255, 255, 255), 0));
+}
+
+} // namespace
