@@ -17,6 +17,7 @@ namespace {
 
 // The largest blur the reference player runs: sizes are kept to 0..255 pixels.
 constexpr double kMaxBlurSize = 255.0;
+constexpr int kMaxPasses = 15;
 
 // Exact division by a fixed divisor through one multiply and shift, much cheaper than
 // a divide per value. Numerators stay below 2^25 (255 times the largest divisor,
@@ -132,6 +133,8 @@ void boxBlur(std::span<uint8_t> pixels, int width, int height, int stride, int c
     if (width <= 0 || height <= 0 || (channels != 1 && channels != 4) || stride < width * channels
         || pixels.size() < size_t(stride) * size_t(height - 1) + size_t(width) * size_t(channels))
         return;
+    // The reference player runs at most 15 passes.
+    passes = std::min(passes, kMaxPasses);
     const BoxKernel across = boxKernelFor(sizeX);
     const BoxKernel down = boxKernelFor(sizeY);
     std::vector<uint32_t> window;

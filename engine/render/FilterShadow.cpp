@@ -102,6 +102,8 @@ std::vector<uint8_t> blurredCoverage(const QImage& surface, const Filter& filter
 
 int strengthen(int value, double strength)
 {
+    if (!std::isfinite(strength))
+        strength = strength > 0 ? 255.0 : 0.0;
     return static_cast<int>(std::clamp(std::lround(value * strength), 0L, 255L));
 }
 
@@ -190,7 +192,8 @@ void applyBevelFilter(QImage& surface, const Filter& filter, FilterScale scale)
             // Lit where the object's coverage rises towards the light, shaded where it
             // falls: the blurred outline against itself moved both ways.
             const int rise = sample(x + off.x, y + off.y) - sample(x - off.x, y - off.y);
-            const long lifted = std::clamp(std::lround(rise * filter.strength), -255L, 255L);
+            const double strength = std::isfinite(filter.strength) ? filter.strength : 0.0;
+            const long lifted = std::clamp(std::lround(rise * strength), -255L, 255L);
             QRgb effect;
             if (gradient)
                 effect = ramp[size_t(std::clamp(128L + lifted / 2, 0L, 255L))];

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <numeric>
 #include <vector>
 
@@ -346,6 +347,16 @@ TEST(FilterSafety, OddSurfacesAndHostileValuesAreHarmless)
     bad.blurX = std::numeric_limits<double>::quiet_NaN();
     applyFilter(s, bad, {});
     EXPECT_EQ(s.pixel(3, 3), qRgba(255, 255, 255, 255));
+
+    // A strength that is not a number counts as none; a thousand passes run as 15.
+    Filter nanGlow = glow({255, 0, 0, 255}, 3);
+    nanGlow.strength = std::numeric_limits<double>::quiet_NaN();
+    nanGlow.passes = 1000;
+    QImage g = surface(8, 8);
+    fillSquare(g, 2, 2, 6, 6, qRgba(255, 255, 255, 255));
+    applyFilter(g, nanGlow, {});
+    EXPECT_EQ(g.pixel(1, 3), 0u);
+    EXPECT_EQ(g.pixel(3, 3), qRgba(255, 255, 255, 255));
 
     Filter conv;
     conv.kind = FilterKind::Convolution;
