@@ -1,6 +1,6 @@
 #include "engine/format/Button.h"
 
-#include "engine/format/ControlTags.h"
+#include "engine/format/Filter.h"
 #include "engine/format/Error.h"
 #include "engine/format/Tags.h"
 
@@ -28,7 +28,7 @@ void readRecords(ByteReader& r, bool withColorTransform, std::vector<ButtonRecor
             if (withColorTransform)
                 record.colorTransform = readColorTransform(r, true);
             if (flags & kHasFilterList)
-                skipFilterList(r);
+                record.filters = readFilterList(r);
             if (flags & kHasBlendMode)
                 record.blendMode = blendModeFromByte(r.u8());
             out.push_back(record);

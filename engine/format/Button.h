@@ -6,6 +6,7 @@
 // not read.
 
 #include "engine/format/BlendMode.h"
+#include "engine/format/Filter.h"
 #include "engine/format/Primitives.h"
 
 #include <cstdint>
@@ -29,6 +30,7 @@ struct ButtonRecord {
     Matrix matrix;
     ColorTransform colorTransform;  // DefineButton2 only; identity otherwise
     BlendMode blendMode = BlendMode::Normal;
+    std::vector<Filter> filters;  // DefineButton2 records that carry a filter list
 };
 
 // The pointer transitions a DefineButton2 script may run on, as the stored bits.

@@ -16,40 +16,7 @@ PlaceObject parsePlaceObject1(ByteReader& r)
     return place;
 }
 
-// The filter list is only skipped: each filter's size follows from its kind.
-void skipFilters(ByteReader& r)
-{
-    unsigned count = r.u8();
-    for (unsigned i = 0; i < count; ++i) {
-        switch (r.u8()) {
-        case 0: r.skip(23); break;  // drop shadow
-        case 1: r.skip(9); break;   // blur
-        case 2: r.skip(15); break;  // glow
-        case 3: r.skip(27); break;  // bevel
-        case 4:                     // gradient glow
-        case 7: {                   // gradient bevel
-            unsigned colors = r.u8();
-            r.skip(colors * 5 + 19);
-            break;
-        }
-        case 5: {  // convolution
-            unsigned w = r.u8();
-            unsigned h = r.u8();
-            r.skip(8 + size_t{w} * h * 4 + 5);
-            break;
-        }
-        case 6: r.skip(80); break;  // colour matrix
-        default: throw FormatError("unknown filter kind");
-        }
-    }
-}
-
 } // namespace
-
-void skipFilterList(ByteReader& r)
-{
-    skipFilters(r);
-}
 
 PlaceObject parsePlaceObject(const Tag& tag)
 {
@@ -85,7 +52,7 @@ PlaceObject parsePlaceObject(const Tag& tag)
     // What follows does not change what is placed where; a damaged tail loses only it.
     try {
         if (flags3 & 0x01)
-            skipFilters(r);
+            place.filters = readFilterList(r);
         if (flags3 & 0x02)
             place.blendMode = r.u8();
         if (flags3 & 0x04)

@@ -3,6 +3,7 @@
 // Records of the tags that drive a timeline rather than define a character: placing,
 // moving and removing objects, frame labels, and movie-wide settings.
 
+#include "engine/format/Filter.h"
 #include "engine/format/Primitives.h"
 #include "engine/format/Tags.h"
 
@@ -10,6 +11,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace swf {
 
@@ -31,6 +33,7 @@ struct PlaceObject {
     std::optional<bool> cacheAsBitmap;
     std::optional<bool> visible;
     std::optional<Rgba> backgroundColor;
+    std::optional<std::vector<Filter>> filters;
     // Event handlers (clip actions) left undecoded for the script engine.
     std::span<const uint8_t> clipActions;
 };
@@ -61,8 +64,5 @@ std::string parseFrameLabel(const Tag& tag);
 Rgba parseSetBackgroundColor(const Tag& tag);
 FileAttributes parseFileAttributes(const Tag& tag);
 SpriteHeader parseSpriteHeader(const Tag& tag);
-// Steps over a stored filter list (PlaceObject3, button records); FormatError for an
-// unknown filter kind.
-void skipFilterList(ByteReader& r);
 
 } // namespace swf

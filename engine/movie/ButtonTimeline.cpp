@@ -9,6 +9,17 @@
 
 namespace swf::movie {
 
+namespace {
+
+std::shared_ptr<const std::vector<Filter>> buttonFilters(const ButtonRecord& record)
+{
+    if (record.filters.empty())
+        return nullptr;
+    return std::make_shared<const std::vector<Filter>>(record.filters);
+}
+
+} // namespace
+
 void TimelinePlayer::instantiateButton(DisplayObject& object, ClipPath& path)
 {
     ClipState& state = object.clip.emplace();
@@ -48,6 +59,7 @@ void TimelinePlayer::syncButtonChildren(DisplayObject& button, ClipPath& path)
             kept->matrix = record.matrix;
             kept->colorTransform = record.colorTransform;
             kept->blendMode = record.blendMode;
+            kept->filters = buttonFilters(record);
             continue;
         }
         if (!takeDisplayObjectSlot())
@@ -59,6 +71,7 @@ void TimelinePlayer::syncButtonChildren(DisplayObject& button, ClipPath& path)
         child.matrix = record.matrix;
         child.colorTransform = record.colorTransform;
         child.blendMode = record.blendMode;
+        child.filters = buttonFilters(record);
         if (child.character->kind == CharacterKind::EditText && child.character->editText)
             child.textField.emplace(TextFieldState::fromDefinition(child.character->editText));
         DisplayObject& inserted = state.insert(std::move(child));

@@ -8,6 +8,7 @@
 
 #include "engine/format/BlendMode.h"
 #include "engine/format/Drawing.h"
+#include "engine/format/Filter.h"
 #include "engine/format/Primitives.h"
 #include "engine/movie/ButtonCharacter.h"
 #include "engine/movie/TextFieldState.h"
@@ -97,6 +98,18 @@ private:
     std::unique_ptr<ClipState> state_;
 };
 
+// Filter lists are shared between copies; two lists are the same when their filters are.
+inline bool sameFilters(const std::shared_ptr<const std::vector<Filter>>& a,
+                        const std::shared_ptr<const std::vector<Filter>>& b)
+{
+    if (a == b)
+        return true;
+    const bool aEmpty = !a || a->empty(), bEmpty = !b || b->empty();
+    if (aEmpty || bEmpty)
+        return aEmpty == bEmpty;
+    return *a == *b;
+}
+
 struct DisplayObject {
     uint16_t depth = 0;
     uint16_t characterId = 0;
@@ -109,6 +122,14 @@ struct DisplayObject {
     bool visible = true;
     // Set by PlaceObject3 (kept by moves that do not give one) or by scripts.
     BlendMode blendMode = BlendMode::Normal;
+    // Set by PlaceObject3 (kept by moves that do not give them), button records or
+    // scripts: the effects the object is drawn through, whether it is drawn through a
+    // kept off-screen surface, and the colour its bounds are filled with beneath it.
+    std::shared_ptr<const std::vector<Filter>> filters;
+    bool cacheAsBitmap = false;
+    std::optional<Rgba> opaqueBackground;
+    // Set by scripts: the window onto the object's content, in its own twips.
+    std::optional<Rect> scrollRect;
     // The parent frame whose PlaceObject created this instance; a backward goto keeps
     // an instance only when the rebuilt list places the same character at the same
     // depth from the same frame.
@@ -128,6 +149,8 @@ struct DisplayObject {
         return a.depth == b.depth && a.characterId == b.characterId && a.character == b.character
             && a.matrix == b.matrix && a.colorTransform == b.colorTransform && a.ratio == b.ratio && a.name == b.name
             && a.clipDepth == b.clipDepth && a.visible == b.visible && a.blendMode == b.blendMode
+            && sameFilters(a.filters, b.filters) && a.cacheAsBitmap == b.cacheAsBitmap
+            && a.opaqueBackground == b.opaqueBackground && a.scrollRect == b.scrollRect
             && a.placedAt == b.placedAt && a.scriptTransformed == b.scriptTransformed
             && a.clip == b.clip && a.textField == b.textField;
     }

@@ -17,6 +17,10 @@ void addChildren(const ClipState& clip, render::RenderNode& parent)
         node.matrix = object.matrix;
         node.colorTransform = object.colorTransform;
         node.blendMode = object.blendMode;
+        node.filters = object.filters;
+        node.cacheAsBitmap = object.cacheAsBitmap;
+        node.opaqueBackground = object.opaqueBackground;
+        node.scrollRect = object.scrollRect;
         if (object.character) {
             switch (object.character->kind) {
             case CharacterKind::Shape: node.shape = object.character->shape; break;

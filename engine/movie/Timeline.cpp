@@ -71,6 +71,12 @@ void applyPlacedFields(DisplayObject& object, const PlaceObject& tag)
         object.visible = *tag.visible;
     if (tag.blendMode)
         object.blendMode = blendModeFromByte(*tag.blendMode);
+    if (tag.filters)
+        object.filters = tag.filters->empty() ? nullptr : std::make_shared<const std::vector<Filter>>(*tag.filters);
+    if (tag.cacheAsBitmap)
+        object.cacheAsBitmap = *tag.cacheAsBitmap;
+    if (tag.backgroundColor)
+        object.opaqueBackground = tag.backgroundColor;
     if (!tag.clipActions.empty())
         object.clipActions = tag.clipActions;
 }
@@ -414,6 +420,9 @@ void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame)
             kept.clipDepth = planned.clipDepth;
             kept.visible = planned.visible;
             kept.blendMode = planned.blendMode;
+            kept.filters = planned.filters;
+            kept.cacheAsBitmap = planned.cacheAsBitmap;
+            kept.opaqueBackground = planned.opaqueBackground;
             rebuilt.push_back(std::move(kept));
             continue;
         }

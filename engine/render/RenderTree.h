@@ -4,10 +4,12 @@
 // order. The timeline builds it from its display list; the renderer only reads it.
 
 #include "engine/format/BlendMode.h"
+#include "engine/format/Filter.h"
 #include "engine/format/Primitives.h"
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QImage;
@@ -34,6 +36,16 @@ struct RenderNode {
     // Anything but normal: the node and its children are drawn into a layer of their
     // own, which then meets what lies below in this mode.
     BlendMode blendMode = BlendMode::Normal;
+    // Filters, in order: the node and its children are drawn into a surface of their
+    // own, which each filter then works on. Null or empty: none.
+    std::shared_ptr<const std::vector<Filter>> filters;
+    // Drawn through an off-screen surface that is kept while the node does not change.
+    bool cacheAsBitmap = false;
+    // Fills the node's bounds beneath it.
+    std::optional<Rgba> opaqueBackground;
+    // Shows only this window onto the node's content, in its own coordinates (twips):
+    // the window's top-left lands on the node's origin, and the rest is cut away.
+    std::optional<Rect> scrollRect;
 
     // What the node draws itself (at most one is set); sprites and buttons draw only
     // their children.

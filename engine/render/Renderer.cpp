@@ -1,6 +1,8 @@
 #include "engine/render/Renderer.h"
 
 #include "engine/render/BlendLayer.h"
+#include "engine/render/CachedBitmap.h"
+#include "engine/render/Filters.h"
 #include "engine/render/ShapeCache.h"
 #include "engine/render/StylePaint.h"
 #include "engine/render/TextDraw.h"
@@ -17,9 +19,14 @@ struct Renderer::Caches {
     ShapeCache shapes;
     const BitmapSource* bitmaps = nullptr;
     TextCaches text;
+    SurfaceCache surfaces;
 };
 
 namespace {
+
+// The reference player's largest bitmap: 8191 pixels a side, 16,777,215 in all.
+constexpr double kMaxSurfaceSide = 8191;
+constexpr double kMaxSurfacePixels = 16777215;
 
 // Pixel hinting: a stroke's points move to where the stroke covers whole pixels, so that
 // a hinted line is crisp: onto pixel centres for odd widths, onto pixel edges for even.
@@ -94,6 +101,14 @@ public:
     // Glyph and text paths; without them texts and text fields draw nothing.
     void setTextCaches(TextCaches* text) { text_ = text; }
 
+    // Where surfaces of cached and filtered objects are kept between frames (none:
+    // drawn afresh each time), and the stage scale filters are drawn at.
+    void setSurfaces(SurfaceCache* surfaces, FilterScale scale)
+    {
+        surfaces_ = surfaces;
+        filterScale_ = scale;
+    }
+
     // `drawing`: what scripts drew into the clip that holds `nodes`, drawn first.
     void drawRange(std::span<const RenderNode> nodes, const Matrix& parent, const ColorTransform& parentCx,
                    const std::shared_ptr<const ShapeDef>& drawing = nullptr)
@@ -121,16 +136,35 @@ public:
 private:
     void drawNode(const RenderNode& node, const Matrix& parent, const ColorTransform& parentCx)
     {
-        if (node.blendMode != BlendMode::Normal) {
-            drawBlended(node, parent * node.matrix, parentCx * node.colorTransform);
-            return;
+        Matrix world = parent * node.matrix;
+        const ColorTransform cx = parentCx * node.colorTransform;
+        if (node.scrollRect) {
+            // Only the window is seen, its top-left at the node's origin.
+            const Rect& r = *node.scrollRect;
+            if (r.width() <= 0 || r.height() <= 0)
+                return;
+            QPainterPath window;
+            window.addRect(QRectF(0, 0, r.width(), r.height()));
+            painter_.save();
+            painter_.resetTransform();
+            painter_.setClipPath(toQTransform(world).map(window), painter_.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
+            world = world * Matrix{1, 0, 0, 1, -double(r.xMin), -double(r.yMin)};
         }
-        drawContent(node, parent * node.matrix, parentCx * node.colorTransform);
+        if (drawsThroughSurface(node))
+            drawThroughSurface(node, world, cx);
+        else if (node.blendMode != BlendMode::Normal)
+            drawBlended(node, world, cx);
+        else
+            drawContent(node, world, cx);
+        if (node.scrollRect)
+            painter_.restore();
     }
 
     // What the node draws itself and its children, in place.
     void drawContent(const RenderNode& node, const Matrix& world, const ColorTransform& cx)
     {
+        if (node.opaqueBackground)
+            fillBackground(node, world, cx);
         if (node.drawing)
             drawShape(cache_.drawing(node.drawing), world, cx);
         if (node.shape)
@@ -269,6 +303,94 @@ private:
         return bounds.intersected(visible).toAlignedRect().intersected(visible.toAlignedRect());
     }
 
+    // A scroll window caches its content as the reference player does.
+    static bool drawsThroughSurface(const RenderNode& node)
+    {
+        return node.cacheAsBitmap || node.scrollRect || (node.filters && !node.filters->empty());
+    }
+
+    // An opaque background fills the box round what the node draws, beneath it.
+    void fillBackground(const RenderNode& node, const Matrix& world, const ColorTransform& cx)
+    {
+        RenderNode content = node;
+        content.opaqueBackground.reset();
+        QRectF bounds;
+        addDeviceBounds(content, world, bounds);
+        if (bounds.isNull())
+            return;
+        const Rgba c = cx.apply(*node.opaqueBackground);
+        painter_.resetTransform();
+        painter_.fillRect(bounds, QColor(c.r, c.g, c.b, c.a));
+    }
+
+    // A node cached as a bitmap or filtered: it and its children are drawn into a
+    // surface with room round them for the filters, the filters work on the surface,
+    // and the surface then meets what lies below like a blend layer. Unchanged, the
+    // surface is kept and drawn again as it is.
+    void drawThroughSurface(const RenderNode& node, const Matrix& world, const ColorTransform& cx)
+    {
+        const BlendMode mode = node.blendMode;
+        const bool cuts = mode == BlendMode::Alpha || mode == BlendMode::Erase;
+        if (cuts && !layer_)
+            return;
+        if (!cuts && cx.aMul <= 0 && cx.aAdd <= 0)
+            return;  // fully transparent
+        const std::span<const Filter> filters = node.filters ? std::span<const Filter>(*node.filters) : std::span<const Filter>();
+        QRectF bounds;
+        addDeviceBounds(node, world, bounds);
+        if (bounds.isNull())
+            return;
+        const FilterReach reach = filterReach(filters, filterScale_);
+        bounds.adjust(-1.0 - reach.left, -1.0 - reach.top, 1.0 + reach.right, 1.0 + reach.bottom);
+        if (!node.cacheAsBitmap) {
+            // Only what can be seen, and what the filters pull into it from round it.
+            painter_.resetTransform();
+            QRectF visible(0, 0, painter_.device()->width(), painter_.device()->height());
+            if (painter_.hasClipping())
+                visible = visible.intersected(painter_.clipBoundingRect());
+            visible.adjust(-reach.right, -reach.bottom, reach.left, reach.top);
+            bounds = bounds.intersected(visible);
+            if (bounds.isEmpty())
+                return;
+        }
+        if (!(bounds.width() <= kMaxSurfaceSide && bounds.height() <= kMaxSurfaceSide
+              && bounds.width() * bounds.height() <= kMaxSurfacePixels)) {
+            // Past the reference player's bitmap limits an object is drawn as it is,
+            // without its surface or filters.
+            if (mode != BlendMode::Normal)
+                drawBlended(node, world, cx);
+            else
+                drawContent(node, world, cx);
+            return;
+        }
+        const QRect area = bounds.toAlignedRect();
+        const SurfacePlacement placement{world, area.topLeft(), area.size(), filterScale_.x, filterScale_.y};
+        QImage surface;
+        if (const QImage* kept = surfaces_ ? surfaces_->find(node, placement) : nullptr) {
+            surface = *kept;  // shared until changed
+        } else {
+            surface = QImage(area.size(), QImage::Format_ARGB32_Premultiplied);
+            if (surface.isNull())
+                return;  // out of memory: draw nothing rather than fail
+            surface.fill(Qt::transparent);
+            {
+                QPainter p(&surface);
+                p.setRenderHint(QPainter::Antialiasing, smooth_);
+                p.setPen(Qt::NoPen);
+                FrameDrawer inner(p, cache_, bitmaps_, smooth_, &surface);
+                inner.setTextCaches(text_);
+                inner.setSurfaces(surfaces_, filterScale_);
+                const Matrix toSurface{1, 0, 0, 1, -double(area.x()), -double(area.y())};
+                inner.drawContent(node, toSurface * world, ColorTransform{});
+            }
+            applyFilters(surface, filters, filterScale_);
+            if (surfaces_)
+                surfaces_->store(node, placement, surface);
+        }
+        applyColorTransform(surface, cx);
+        composite(surface, area.topLeft(), mode);
+    }
+
     void composite(QImage& layer, QPoint at, BlendMode mode)
     {
         painter_.resetTransform();
@@ -311,6 +433,8 @@ private:
     bool smooth_;
     QImage* layer_;
     TextCaches* text_ = nullptr;
+    SurfaceCache* surfaces_ = nullptr;
+    FilterScale filterScale_;
 };
 
 } // namespace
@@ -328,6 +452,7 @@ void Renderer::clearCaches()
 {
     caches_->shapes.clear();
     caches_->text.clear();
+    caches_->surfaces.clear();
 }
 
 void Renderer::render(QPainter& painter, const RenderNode& root, const Matrix& twipsToDevice, Quality quality)
@@ -338,9 +463,14 @@ void Renderer::render(QPainter& painter, const RenderNode& root, const Matrix& t
     painter.setPen(Qt::NoPen);
     FrameDrawer drawer(painter, caches_->shapes, caches_->bitmaps, smooth);
     drawer.setTextCaches(&caches_->text);
+    // Filters are sized in stage pixels and grow as the stage is scaled to the device.
+    const FilterScale stageScale{std::hypot(twipsToDevice.a, twipsToDevice.b) * kTwipsPerPixel,
+                                 std::hypot(twipsToDevice.c, twipsToDevice.d) * kTwipsPerPixel};
+    drawer.setSurfaces(&caches_->surfaces, stageScale);
     drawer.drawRange(root.children, twipsToDevice * root.matrix, root.colorTransform, root.drawing);
     painter.restore();
     caches_->shapes.dropReplacedDrawings();
+    caches_->surfaces.endFrame();
 }
 
 } // namespace swf::render

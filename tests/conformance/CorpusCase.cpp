@@ -59,6 +59,17 @@ long countOutliers(const QImage& actual, const QImage& expected, int tolerance)
     return outliers;
 }
 
+// The quality named in a case's inline renderer table, e.g.
+// `with_renderer = { optional = false, quality = "low" }`.
+swf::RenderQuality rendererQuality(const std::string& table)
+{
+    if (table.find("\"low\"") != std::string::npos)
+        return swf::RenderQuality::Low;
+    if (table.find("\"medium\"") != std::string::npos)
+        return swf::RenderQuality::Medium;
+    return swf::RenderQuality::High;
+}
+
 Outcome comparePicture(swf::Player& player, const CaseSpec& spec, std::string& note)
 {
     QImage expected(QString::fromStdString(spec.expectedPicture.string()));
@@ -73,7 +84,7 @@ Outcome comparePicture(swf::Player& player, const CaseSpec& spec, std::string& n
     QImage actual(width, height, QImage::Format_ARGB32_Premultiplied);
     {
         QPainter painter(&actual);
-        player.paint(painter, QRectF(0, 0, width, height), swf::ScaleMode::ShowAll, swf::RenderQuality::High);
+        player.paint(painter, QRectF(0, 0, width, height), swf::ScaleMode::ShowAll, spec.quality);
     }
     actual = actual.convertToFormat(QImage::Format_ARGB32);
     if (actual.size() != expected.size()) {
@@ -109,6 +120,7 @@ CaseSpec readCase(const fs::path& corpus, const fs::path& dir)
             spec.pictureChecks.push_back({static_cast<int>(toml.integer(at + "tolerance").value_or(0)),
                                           toml.integer(at + "max_outliers").value_or(0)});
         }
+        spec.quality = rendererQuality(toml.string("player_options.with_renderer").value_or(""));
         if (spec.pictureChecks.empty())
             spec.pictureChecks.push_back({static_cast<int>(toml.integer(image + ".tolerance").value_or(0)),
                                           toml.integer(image + ".max_outliers").value_or(0)});

@@ -3,6 +3,8 @@
 // One corpus case: where its files are, how long to run it, what to compare; and
 // running it in this process against the engine.
 
+#include "engine/Player.h"
+
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -22,6 +24,9 @@ struct CaseSpec {
     std::filesystem::path expectedTrace;  // may not exist: then no output is expected
     std::vector<PictureCheck> pictureChecks;  // empty: no picture check
     std::filesystem::path expectedPicture;
+    // The quality the reference picture was drawn at ("low" draws without
+    // anti-aliasing); high where the case does not say.
+    swf::RenderQuality quality = swf::RenderQuality::High;
 };
 
 enum class Outcome { Pass, Fail, NotApplicable };
