@@ -154,7 +154,14 @@ void TextFieldScript::set(avm1::TextFieldProperty property, const avm1::Value& v
     case P::Text: setText(m->toString(value), false); break;
     case P::HtmlText: setText(m->toString(value), self_.html); break;
     case P::Html: self_.html = m->toBoolean(value); break;
-    case P::TextColor: self_.editLook().textColor = color(value); break;
+    case P::TextColor: {
+        // The colour of all the text, its formatted stretches too.
+        render::TextFieldLook& look = self_.editLook();
+        look.textColor = color(value);
+        for (render::TextSpan& span : look.spans)
+            span.format.color = look.textColor;
+        break;
+    }
     case P::Border: self_.editLook().border = m->toBoolean(value); break;
     case P::BorderColor: self_.editLook().borderColor = color(value); break;
     case P::Background: self_.editLook().background = m->toBoolean(value); break;

@@ -140,6 +140,19 @@ std::vector<std::pair<char32_t, size_t>> charactersOf(const TextFieldLook& look,
 
 } // namespace
 
+const TextFormat* formatAt(const FieldLayout& layout, double x, double y)
+{
+    for (const LaidLine& line : layout.lines) {
+        if (y < line.baseline - line.ascent || y > line.baseline + line.descent)
+            continue;
+        for (const LaidRun& run : line.runs) {
+            if (x >= run.left && x <= run.right)
+                return &layout.formats[run.span];
+        }
+    }
+    return nullptr;
+}
+
 bool usesEmbeddedFont(const TextFieldLook& look)
 {
     return look.def && look.def->useOutlines && look.def->font && look.def->font->hasOutlines();

@@ -54,6 +54,10 @@ struct FieldLayout {
 // Lays out what `look` shows. `glyphs` gives outlines of fonts without advances.
 FieldLayout layoutField(const TextFieldLook& look, GlyphCache& glyphs);
 
+// The format of the character at (x, y), in the field's space (twips), or null where
+// no character is.
+const TextFormat* formatAt(const FieldLayout& layout, double x, double y);
+
 // Whether the field draws with its embedded font's outlines.
 bool usesEmbeddedFont(const TextFieldLook& look);
 
