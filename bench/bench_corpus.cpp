@@ -213,6 +213,11 @@ void BM_MovieBudget(benchmark::State& state)
         std::cerr << "movies by share of their frame budget (share, mean ms per frame):\n";
         for (size_t i = 0; i < std::min<size_t>(10, movies.size()); ++i)
             std::cerr << "  " << std::get<0>(movies[i]) << "  " << std::get<1>(movies[i]) << "  " << std::get<2>(movies[i]) << '\n';
+        std::cerr << "real-world movies (share, mean ms per frame):\n";
+        for (const auto& [share, mean, name] : movies) {
+            if (name.starts_with("realworld/"))
+                std::cerr << "  " << share << "  " << mean << "  " << name << '\n';
+        }
     }
 }
 BENCHMARK(BM_MovieBudget)->Iterations(1)->Unit(benchmark::kSecond);
