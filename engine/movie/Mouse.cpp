@@ -3,6 +3,7 @@
 #include "engine/avm1/Machine.h"
 #include "engine/movie/ButtonState.h"
 #include "engine/movie/ClipScript.h"
+#include "engine/movie/TextLinks.h"
 #include "engine/format/EditText.h"
 #include "engine/format/Shape.h"
 #include "engine/format/Text.h"
@@ -287,8 +288,14 @@ bool MouseInput::press(ClipState& root, TimelinePlayer& timeline)
     down_ = true;
     // The list may have changed under a still pointer since it last moved.
     bool changed = known_ ? hover(root, timeline) : false;
-    if (!over_)
+    if (!over_) {
+        // A press on a link in HTML text opens it.
+        if (known_) {
+            if (auto link = linkAt(root, pointer_))
+                timeline.openUrl(link->url, link->target);
+        }
         return changed;
+    }
     pressed_ = over_;
     pressedInside_ = true;
     return fire(root, timeline, *pressed_, Transition::Press, ButtonVisual::Down) || changed;

@@ -3,6 +3,7 @@
 #include "engine/avm1/Machine.h"
 #include "engine/avm1/StringUtil.h"
 #include "engine/movie/ClipScript.h"
+#include "engine/movie/HtmlText.h"
 #include "engine/movie/MatrixParts.h"
 #include "engine/movie/Timeline.h"
 
@@ -25,60 +26,6 @@ int32_t twips(double v)
     return static_cast<int32_t>(std::clamp(std::round(v), -kMaxFieldTwips, kMaxFieldTwips));
 }
 
-std::string decodeEntity(std::string_view name)
-{
-    if (name == "lt")
-        return "<";
-    if (name == "gt")
-        return ">";
-    if (name == "amp")
-        return "&";
-    if (name == "quot")
-        return "\"";
-    if (name == "apos")
-        return "'";
-    if (name == "nbsp")
-        return "\xC2\xA0";
-    if (name.size() > 1 && name[0] == '#') {
-        bool hex = name.size() > 2 && (name[1] == 'x' || name[1] == 'X');
-        uint32_t code = 0;
-        for (char c : name.substr(hex ? 2 : 1)) {
-            int digit = std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
-                : hex && std::isxdigit(static_cast<unsigned char>(c)) ? std::tolower(c) - 'a' + 10 : -1;
-            if (digit < 0 || code > 0x10FFFF)
-                return {};
-            code = code * (hex ? 16 : 10) + static_cast<uint32_t>(digit);
-        }
-        if (code > 0 && code <= 0x10FFFF)
-            return avm1::encodeUtf8(static_cast<char32_t>(code));
-    }
-    return {};
-}
-
-void appendEscaped(std::string& out, std::string_view text)
-{
-    for (char c : text) {
-        switch (c) {
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '&': out += "&amp;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
-        }
-    }
-}
-
-const char* alignName(TextAlign align)
-{
-    switch (align) {
-    case TextAlign::Right: return "RIGHT";
-    case TextAlign::Center: return "CENTER";
-    case TextAlign::Justify: return "JUSTIFY";
-    case TextAlign::Left: break;
-    }
-    return "LEFT";
-}
-
 double colorNumber(const Rgba& c)
 {
     return static_cast<double>((uint32_t(c.r) << 16) | (uint32_t(c.g) << 8) | c.b);
@@ -94,80 +41,24 @@ size_t codePoints(std::string_view text)
 
 } // namespace
 
-std::string stripMarkup(std::string_view html)
-{
-    std::string out;
-    size_t i = 0;
-    while (i < html.size()) {
-        char c = html[i];
-        if (c == '<') {
-            size_t close = html.find('>', i);
-            if (close == std::string_view::npos)
-                break;  // an unclosed tag hides the rest
-            std::string tag;
-            for (char t : html.substr(i + 1, close - i - 1)) {
-                if (t == ' ' || t == '\t' || t == '\n' || t == '\r')
-                    break;
-                tag += static_cast<char>(std::tolower(static_cast<unsigned char>(t)));
-            }
-            if (tag == "br" || tag == "br/" || tag == "/p" || tag == "/li")
-                out += '\r';
-            i = close + 1;
-            continue;
-        }
-        if (c == '&') {
-            size_t semi = html.find(';', i);
-            if (semi != std::string_view::npos && semi > i && semi - i <= 10) {
-                std::string decoded = decodeEntity(html.substr(i + 1, semi - i - 1));
-                if (!decoded.empty()) {
-                    out += decoded;
-                    i = semi + 1;
-                    continue;
-                }
-            }
-        }
-        out += c;
-        ++i;
-    }
-    // The last paragraph's end is not a line of its own.
-    if (!out.empty() && out.back() == '\r')
-        out.pop_back();
-    return out;
-}
-
 std::string plainTextOf(const render::TextFieldLook& look)
 {
     return look.html ? stripMarkup(look.text) : look.text;
 }
 
+render::TextFormat htmlBaseFormat(const render::TextFieldLook& look)
+{
+    render::TextFormat base = look.defaultFormat();
+    const EditTextDef* def = look.def.get();
+    base.face = def && def->font ? def->font->name : look.deviceFont;
+    if (base.face.empty())
+        base.face = "Times New Roman";
+    return base;
+}
+
 std::string htmlTextOf(const render::TextFieldLook& look)
 {
-    const EditTextDef* def = look.def.get();
-    std::string face = def && def->font ? def->font->name : look.deviceFont;
-    if (face.empty())
-        face = "Times New Roman";
-    char size[32];
-    std::snprintf(size, sizeof size, "%g", def ? def->height / kTwips : 12.0);
-    char color[16];
-    std::snprintf(color, sizeof color, "#%02X%02X%02X", look.textColor.r, look.textColor.g, look.textColor.b);
-    std::string open = std::string("<P ALIGN=\"") + alignName(def ? def->align : TextAlign::Left) + "\"><FONT FACE=\"";
-    appendEscaped(open, face);
-    open += std::string("\" SIZE=\"") + size + "\" COLOR=\"" + color + "\" LETTERSPACING=\"0\" KERNING=\"0\">";
-    std::string text = plainTextOf(look);
-    std::string out;
-    size_t start = 0;
-    while (true) {
-        size_t end = text.find_first_of("\r\n", start);
-        out += open;
-        appendEscaped(out, std::string_view(text).substr(start, end == std::string::npos ? std::string::npos : end - start));
-        out += "</FONT></P>";
-        if (end == std::string::npos)
-            break;
-        start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
-        if (start >= text.size())
-            break;
-    }
-    return out;
+    return toHtml(look.text, look.spans, htmlBaseFormat(look));
 }
 
 TextFieldScript::TextFieldScript(TimelinePlayer& player, std::weak_ptr<avm1::Machine> machine, TextFieldState& self,
@@ -200,7 +91,14 @@ avm1::Object* TextFieldScript::parentObject()
 void TextFieldScript::setText(std::string text, bool html)
 {
     render::TextFieldLook& look = self_.editLook();
-    look.text = html ? stripMarkup(text) : std::move(text);
+    if (html) {
+        FormattedText formatted = parseHtml(text, htmlBaseFormat(look));
+        look.text = std::move(formatted.text);
+        look.spans = std::move(formatted.spans);
+    } else {
+        look.text = std::move(text);
+        look.spans.clear();
+    }
     look.html = false;
     if (!self_.variable.empty()) {
         if (avm1::Object* owner = parentObject())
@@ -256,7 +154,14 @@ void TextFieldScript::set(avm1::TextFieldProperty property, const avm1::Value& v
     case P::Text: setText(m->toString(value), false); break;
     case P::HtmlText: setText(m->toString(value), self_.html); break;
     case P::Html: self_.html = m->toBoolean(value); break;
-    case P::TextColor: self_.editLook().textColor = color(value); break;
+    case P::TextColor: {
+        // The colour of all the text, its formatted stretches too.
+        render::TextFieldLook& look = self_.editLook();
+        look.textColor = color(value);
+        for (render::TextSpan& span : look.spans)
+            span.format.color = look.textColor;
+        break;
+    }
     case P::Border: self_.editLook().border = m->toBoolean(value); break;
     case P::BorderColor: self_.editLook().borderColor = color(value); break;
     case P::Background: self_.editLook().background = m->toBoolean(value); break;

@@ -52,10 +52,10 @@ private:
 
 // The text a field shows as plain characters (HTML markup reduced, entities decoded).
 std::string plainTextOf(const render::TextFieldLook& look);
-// The field's text as the reference player's htmlText gives it: each paragraph in a
-// <P ALIGN=...><FONT ...> pair carrying the field's font, size and colour.
+// The field's text as the reference player's htmlText gives it (see HtmlText.h).
 std::string htmlTextOf(const render::TextFieldLook& look);
-// Characters of `html` without its markup, entities decoded; paragraphs and <br> as "\r".
-std::string stripMarkup(std::string_view html);
+// The format HTML text starts from: the field's, named by its font (Times New Roman
+// when it has none).
+render::TextFormat htmlBaseFormat(const render::TextFieldLook& look);
 
 } // namespace swf::movie

@@ -1,5 +1,6 @@
 #include "engine/movie/TextFieldState.h"
 
+#include "engine/movie/HtmlText.h"
 #include "engine/movie/TextFieldScript.h"
 
 namespace swf::movie {
@@ -36,8 +37,11 @@ TextFieldState TextFieldState::fromDefinition(std::shared_ptr<const EditTextDef>
     render::TextFieldLook look = render::TextFieldLook::fromDefinition(def);
     // The running field keeps plain characters; the HTML flag stays with the state
     // and decides how scripts read and write them.
-    if (look.html)
-        look.text = stripMarkup(look.text);
+    if (look.html) {
+        FormattedText formatted = parseHtml(look.text, htmlBaseFormat(look));
+        look.text = std::move(formatted.text);
+        look.spans = std::move(formatted.spans);
+    }
     look.html = false;
     if (def) {
         state.html = def->html;

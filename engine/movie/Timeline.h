@@ -56,6 +56,12 @@ public:
     bool loop() const { return loop_; }
     // Whether trace() lines reach the hook (a seek replays frames silently).
     void setTraceMuted(bool muted) { traceMuted_ = muted; }
+    // Opens `url` in `target` as getURL does (a clicked link in HTML text).
+    void openUrl(const std::string& url, const std::string& target)
+    {
+        if (hooks_.getUrl)
+            hooks_.getUrl(url, target);
+    }
 
     // A fresh main timeline before its first frame.
     ClipState makeRoot() const;

@@ -225,7 +225,13 @@ private:
             return;  // fully transparent
         const ShapeDef& shape = *cached.shape;
         const QTransform toDevice = toQTransform(world);
-        for (const StylePath& p : cached.paths.paths) {
+        const DeviceShape* device = cached.device(world);
+        for (size_t i = 0; i < cached.paths.paths.size(); ++i) {
+            const StylePath& p = cached.paths.paths[i];
+            if (device && device->paths[i]) {
+                drawDevicePath(*device->paths[i], p, shape, world, cx);
+                continue;
+            }
             if (p.role == PathRole::Fill) {
                 const FillStyle& fill = shape.fillStyles[p.style];
                 painter_.setTransform(toDevice);
@@ -249,6 +255,19 @@ private:
             }
         }
         painter_.resetTransform();
+    }
+
+    // A fill kept flattened on the device for the linear part of `world`: moved into
+    // place, it is filled with the style's brush set to that linear part.
+    void drawDevicePath(const QPainterPath& path, const StylePath& p, const ShapeDef& shape, const Matrix& world,
+                        const ColorTransform& cx)
+    {
+        const QTransform linear(world.a, world.b, world.c, world.d, 0, 0);
+        painter_.setTransform(QTransform::fromTranslate(world.tx, world.ty));
+        const FillStyle& fill = shape.fillStyles[p.style];
+        if (fill.kind == FillKind::Bitmap)
+            painter_.setRenderHint(QPainter::SmoothPixmapTransform, smooth_ && fill.bitmapSmoothed);
+        painter_.fillPath(path, fillBrush(fill, cx, linear, bitmaps_));
     }
 
     // A node with a blend mode: it and its children are drawn into a layer the size of

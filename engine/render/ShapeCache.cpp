@@ -24,6 +24,66 @@ std::unique_ptr<CachedShape> convert(std::shared_ptr<const ShapeDef> shape)
 
 } // namespace
 
+namespace {
+
+// The path with its curves flattened to lines as the rasteriser would at this size.
+QPainterPath flattened(const QPainterPath& path)
+{
+    QPainterPath out;
+    out.setFillRule(path.fillRule());
+    for (const QPolygonF& polygon : path.toSubpathPolygons())
+        out.addPolygon(polygon);
+    return out;
+}
+
+void build(DeviceShape& device, const CachedShape& cached)
+{
+    const ShapeDef& shape = *cached.shape;
+    const QTransform linear(device.a, device.b, device.c, device.d, 0, 0);
+    device.paths.clear();
+    for (const StylePath& p : cached.paths.paths) {
+        std::optional<QPainterPath>& out = device.paths.emplace_back();
+        if (p.role == PathRole::Fill) {
+            if (p.style >= shape.fillStyles.size())
+                continue;
+            const FillStyle& fill = shape.fillStyles[p.style];
+            if (fill.kind == FillKind::Bitmap && !fill.bitmapRepeats)
+                continue;
+            out = flattened(linear.map(p.path));
+        }
+        // Strokes are left to the painter: stroking a flattened centre line, or filling
+        // an outline made once, does not cover their edge pixels as the painter's own
+        // stroking of the curves does.
+    }
+    device.built = true;
+}
+
+} // namespace
+
+const DeviceShape* CachedShape::device(const Matrix& world)
+{
+    if (!std::isfinite(world.a) || !std::isfinite(world.b) || !std::isfinite(world.c) || !std::isfinite(world.d))
+        return nullptr;
+    auto found = std::ranges::find_if(device_, [&](const DeviceShape& d) {
+        return d.a == world.a && d.b == world.b && d.c == world.c && d.d == world.d;
+    });
+    if (found == device_.end()) {
+        device_.push_front({world.a, world.b, world.c, world.d, false, {}});
+        if (device_.size() > kDeviceShapes)
+            device_.pop_back();
+        return nullptr;
+    }
+    if (found != device_.begin()) {
+        DeviceShape moved = std::move(*found);
+        device_.erase(found);
+        device_.push_front(std::move(moved));
+        found = device_.begin();
+    }
+    if (!found->built)
+        build(*found, *this);
+    return &*found;
+}
+
 const QPainterPath& CachedShape::area()
 {
     if (!area_)

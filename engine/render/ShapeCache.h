@@ -17,6 +17,18 @@
 
 namespace swf::render {
 
+// A shape's paths on the device for one linear part of its transform (scale, rotation,
+// skew; the translation left out), with the fills' curves flattened to lines. A shape
+// that only moves between frames is filled from these without flattening its curves
+// again.
+struct DeviceShape {
+    double a = 0, b = 0, c = 0, d = 0;
+    bool built = false;
+    // One per path of the shape; empty where that path is drawn the usual way (strokes,
+    // and bitmap fills drawn clamped).
+    std::vector<std::optional<QPainterPath>> paths;
+};
+
 struct CachedShape {
     std::shared_ptr<const ShapeDef> shape;  // keeps the key's address from being reused
     ShapePaths paths;
@@ -24,8 +36,16 @@ struct CachedShape {
     // Union of the fills, built on first use as a mask.
     const QPainterPath& area();
 
+    // The shape's device paths for `world`'s linear part, built the second time that
+    // part is seen (a shape that is resized every frame would only pay for them), or
+    // null.
+    const DeviceShape* device(const Matrix& world);
+
+    static constexpr size_t kDeviceShapes = 4;
+
 private:
     std::optional<QPainterPath> area_;
+    std::deque<DeviceShape> device_;  // most recently used first
 };
 
 class ShapeCache {

@@ -1,9 +1,10 @@
 #include "engine/render/TextDraw.h"
 
+#include "engine/render/DeviceFonts.h"
 #include "engine/render/StylePaint.h"
 
-#include <QFont>
-#include <QFontMetricsF>
+#include <QGlyphRun>
+#include <QRawFont>
 
 #include <algorithm>
 #include <cmath>
@@ -14,91 +15,9 @@ namespace swf::render {
 
 namespace {
 
-// Text sits this far inside a field's bounds on every side.
-constexpr double kFieldPadding = 2 * kTwipsPerPixel;
-// Heights past this are treated as this: the stored field is 16 bits, but a glyph a
-// hundred thousand pixels tall helps nobody and slows the rasteriser to a crawl.
+// Glyphs taller than this are drawn at this height: the stored size is 16 bits, but a
+// glyph a hundred thousand pixels tall helps nobody and slows the rasteriser to a crawl.
 constexpr double kMaxTextHeight = 65535;
-
-// What laying out a field needs from its font, in twips.
-struct FieldMetrics {
-    double ascent = 0;
-    double descent = 0;
-    std::function<double(QChar)> advance;
-};
-
-struct FieldLine {
-    QString text;
-    double x = 0;         // where the first character starts
-    double baseline = 0;
-};
-
-double widthOf(const QString& text, const FieldMetrics& metrics)
-{
-    double width = 0;
-    for (QChar c : text)
-        width += metrics.advance(c);
-    return width;
-}
-
-// Breaks the text into lines (at line breaks, and at spaces where a word-wrapping field
-// runs out of width) and places them by the field's margins, indent and alignment.
-std::vector<FieldLine> layoutField(const TextFieldLook& look, const QString& text, const FieldMetrics& metrics)
-{
-    const EditTextDef& field = *look.def;
-    const double left = look.bounds.xMin + kFieldPadding + field.leftMargin;
-    const double available = look.bounds.width() - 2 * kFieldPadding - field.leftMargin - field.rightMargin;
-    const double lineStep = metrics.ascent + metrics.descent + field.leading;
-    std::vector<FieldLine> lines;
-    auto addLine = [&](const QString& line, double indent) {
-        QString shown = line;
-        while (shown.endsWith(QLatin1Char(' ')))
-            shown.chop(1);
-        const double slack = available - indent - widthOf(shown, metrics);
-        double x = left + indent;
-        if (field.align == TextAlign::Right)
-            x += slack;
-        else if (field.align == TextAlign::Center)
-            x += slack / 2;
-        const double baseline =
-            look.bounds.yMin + kFieldPadding + metrics.ascent + static_cast<double>(lines.size()) * lineStep;
-        lines.push_back({shown, x, baseline});
-    };
-
-    QString normalised = text;
-    normalised.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    normalised.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    const QStringList paragraphs = normalised.split(QLatin1Char('\n'));
-    for (const QString& paragraph : paragraphs) {
-        qsizetype pos = 0;
-        bool first = true;
-        do {
-            const double indent = first ? field.indent : 0;
-            double width = 0;
-            qsizetype end = pos;
-            qsizetype lastSpace = -1;
-            while (end < paragraph.size()) {
-                const double advance = metrics.advance(paragraph[end]);
-                if (look.wordWrap && end > pos && width + advance > available - indent
-                    && paragraph[end] != QLatin1Char(' '))
-                    break;
-                if (paragraph[end] == QLatin1Char(' '))
-                    lastSpace = end;
-                width += advance;
-                ++end;
-            }
-            if (end < paragraph.size() && lastSpace >= pos)
-                end = lastSpace + 1;
-            addLine(paragraph.mid(pos, end - pos), indent);
-            pos = end;
-            first = false;
-            // Lines below the field's bottom edge are clipped away; stop laying them out.
-            if (lines.back().baseline - metrics.ascent > look.bounds.yMax)
-                return lines;
-        } while (pos < paragraph.size());
-    }
-    return lines;
-}
 
 QString decodeEntity(const QString& name)
 {
@@ -161,17 +80,6 @@ QString stripHtml(const QString& html)
     return out;
 }
 
-QString systemFamily(const std::string& name)
-{
-    if (name.empty() || name == "_sans")
-        return QStringLiteral("sans-serif");
-    if (name == "_serif")
-        return QStringLiteral("serif");
-    if (name == "_typewriter")
-        return QStringLiteral("monospace");
-    return QString::fromStdString(name);
-}
-
 // The background fills the bounds; the border is a line one pixel wide whatever the
 // field's scale. Fields that are not rotated or skewed have both snapped to whole
 // pixels, with the border on the pixel rows and columns the bounds' edges round to,
@@ -213,81 +121,91 @@ void drawFieldBox(QPainter& painter, const TextFieldLook& look, const Matrix& wo
 
 // Lines outside the field's box are clipped away anyway; a field holding a long log
 // would otherwise cost its whole text's drawing every frame.
-bool lineShows(const TextFieldLook& look, const FieldLine& line, const FieldMetrics& metrics)
+bool lineShows(const TextFieldLook& look, const LaidLine& line)
 {
-    return line.baseline + metrics.descent >= look.bounds.yMin && line.baseline - metrics.ascent <= look.bounds.yMax;
+    return line.baseline + line.descent >= look.bounds.yMin && line.baseline - line.ascent <= look.bounds.yMax;
 }
 
-void drawWithOutlines(QPainter& painter, TextCaches& caches, const TextFieldLook& look, const QString& text,
-                      const QColor& color, const Matrix& world)
+// Whether `world` only scales and moves, so glyph pictures can stand in for outlines.
+bool axisAligned(const Matrix& world)
 {
-    const EditTextDef& field = *look.def;
-    const FontDef& font = *field.font;
-    const double height = std::min<double>(field.height, kMaxTextHeight);
-    const double scale = height / font.emSquare();
-    auto advance = [&](QChar c) -> double {
-        auto index = font.glyphForCode(c.unicode());
-        if (!index)
-            return 0;
-        const Glyph& glyph = font.glyphs[*index];
-        if (font.hasLayout)
-            return glyph.advance * scale;
-        const QPainterPath* outline = caches.glyphs.glyph(field.font, *index);
-        return outline ? outline->boundingRect().right() * scale : 0;
-    };
-    FieldMetrics metrics{font.ascent * scale, font.descent * scale, advance};
-    if (!font.hasLayout) {
-        metrics.ascent = height * 0.8;
-        metrics.descent = height * 0.2;
+    return world.b == 0 && world.c == 0 && world.a > 0 && world.d > 0;
+}
+
+void drawEmbeddedRun(QPainter& painter, TextCaches& caches, const FieldLayout& layout, const LaidLine& line,
+                     const LaidRun& run, const QColor& color, const Matrix& world)
+{
+    const TextFormat& format = layout.formats[run.span];
+    const double height = std::min(format.size, kMaxTextHeight);
+    if (axisAligned(world) && GlyphBitmaps::suits(world.a, world.d, height)) {
+        painter.resetTransform();
+        const qreal opacity = painter.opacity();
+        painter.setOpacity(opacity * color.alphaF());
+        for (const LaidGlyph& g : run.glyphs) {
+            caches.bitmaps.draw(painter, caches.glyphs, layout.embedded, g.index, height, world.a * g.x + world.tx,
+                                world.d * line.baseline + world.ty, world.a, world.d, color);
+        }
+        painter.setOpacity(opacity);
+        return;
     }
     QPainterPath path;
     path.setFillRule(Qt::WindingFill);
-    for (const FieldLine& line : layoutField(look, text, metrics)) {
-        if (!lineShows(look, line, metrics))
-            continue;
-        double x = line.x;
-        for (QChar c : line.text) {
-            if (auto index = font.glyphForCode(c.unicode())) {
-                if (const QPainterPath* outline = caches.glyphs.glyph(field.font, *index))
-                    path.addPath(placeGlyph(*outline, font, x, line.baseline, height));
-            }
-            x += advance(c);
-        }
+    for (const LaidGlyph& g : run.glyphs) {
+        if (const QPainterPath* outline = caches.glyphs.glyph(layout.embedded, g.index))
+            path.addPath(placeGlyph(*outline, *layout.embedded, g.x, line.baseline, height));
     }
     painter.setTransform(toQTransform(world));
     painter.fillPath(path, color);
 }
 
-void drawWithSystemFont(QPainter& painter, const TextFieldLook& look, const QString& text, const QColor& color,
-                        const Matrix& world)
+// Device glyphs go through Qt's glyph cache at their size on the device: the painter
+// is set to draw in device pixels (scaled by `k` from twips) and the glyphs placed where
+// the layout put them.
+void drawDeviceRun(QPainter& painter, const FieldLayout& layout, const LaidLine& line, const LaidRun& run,
+                   const QColor& color, const Matrix& world, double k)
 {
-    const EditTextDef& field = *look.def;
-    // The font is sized in device pixels, not in twips scaled down by the transform:
-    // Qt then draws the text from its glyph cache instead of filling every glyph's
-    // outline at twenty times the size, which made a page of text cost 100 ms a frame.
-    const double scale = (std::hypot(world.a, world.b) + std::hypot(world.c, world.d)) / 2;
-    const double pixels = std::min<double>(field.height, kMaxTextHeight) * scale;
-    if (!std::isfinite(pixels) || pixels < 0.5 || pixels > kMaxTextHeight)
-        return;  // too small to see, or a matrix gone bad
-    QFont font(systemFamily(look.deviceFont));
-    font.setPixelSize(std::max(1, static_cast<int>(std::lround(pixels))));
-    if (field.font) {
-        font.setBold(field.font->bold);
-        font.setItalic(field.font->italic);
-    }
-    // Layout stays in twips; the metrics come back from device pixels.
-    const QFontMetricsF fm(font);
-    FieldMetrics metrics{fm.ascent() / scale, fm.descent() / scale,
-                         [&fm, scale](QChar c) { return fm.horizontalAdvance(c) / scale; }};
-    painter.setTransform(QTransform::fromScale(1 / scale, 1 / scale) * toQTransform(world));
-    painter.setFont(font);
+    const TextFormat& format = layout.formats[run.span];
+    const double pixels = std::min(format.size, kMaxTextHeight) * k;
+    if (!std::isfinite(pixels) || pixels < 0.5 || pixels > kMaxTextHeight || run.glyphs.empty())
+        return;
+    const DeviceFace face = deviceFace(format.face, format.bold, format.italic, pixels);
+    painter.setTransform(QTransform::fromScale(1 / k, 1 / k) * toQTransform(world));
     painter.setPen(color);
-    for (const FieldLine& line : layoutField(look, text, metrics)) {
-        if (!lineShows(look, line, metrics))
+    for (bool fallback : {false, true}) {
+        const QRawFont& raw = fallback ? face.fallback : face.primary;
+        if (!raw.isValid())
             continue;
-        painter.drawText(QPointF(line.x * scale, line.baseline * scale), line.text);
+        QList<quint32> indexes;
+        QList<QPointF> positions;
+        for (const LaidGlyph& g : run.glyphs) {
+            if (g.fallback != fallback)
+                continue;
+            indexes.push_back(g.index);
+            positions.push_back(QPointF(g.x * k, line.baseline * k));
+        }
+        if (indexes.isEmpty())
+            continue;
+        QGlyphRun glyphs;
+        glyphs.setRawFont(raw);
+        glyphs.setGlyphIndexes(indexes);
+        glyphs.setPositions(positions);
+        painter.drawGlyphRun(QPointF(0, 0), glyphs);
     }
     painter.setPen(Qt::NoPen);
+}
+
+// An underline one device pixel thick (or the text's size over twenty, if more), a
+// little below the baseline.
+void drawUnderline(QPainter& painter, const FieldLayout& layout, const LaidLine& line, const LaidRun& run,
+                   const QColor& color, const Matrix& world, double k)
+{
+    const TextFormat& format = layout.formats[run.span];
+    if (!format.underline || run.right <= run.left)
+        return;
+    const double thickness = std::max(1 / k, format.size / 20);
+    const double y = line.baseline + std::max(format.size / 12, 1 / k);
+    painter.setTransform(toQTransform(world));
+    painter.fillRect(QRectF(run.left, y, run.right - run.left, thickness), color);
 }
 
 } // namespace
@@ -297,7 +215,31 @@ void drawStaticText(QPainter& painter, TextCaches& caches, const std::shared_ptr
 {
     if (cx.aMul <= 0 && cx.aAdd <= 0)
         return;  // fully transparent
-    painter.setTransform(toQTransform(world * text->matrix));
+    const Matrix toDevice = world * text->matrix;
+    if (axisAligned(toDevice)) {
+        // Glyph by glyph from their pictures, when every glyph is small enough for one.
+        const std::vector<PlacedGlyph>& placed = caches.texts.glyphs(text);
+        const bool pictures = std::ranges::all_of(placed, [&](const PlacedGlyph& g) {
+            return GlyphBitmaps::suits(toDevice.a, toDevice.d, std::min(g.height, kMaxTextHeight));
+        });
+        if (pictures) {
+            painter.resetTransform();
+            const qreal opacity = painter.opacity();
+            for (const PlacedGlyph& g : placed) {
+                auto font = text->fonts.find(g.fontId);
+                if (font == text->fonts.end() || !font->second)
+                    continue;
+                const QColor color = toQColor(g.color, cx);
+                painter.setOpacity(opacity * color.alphaF());
+                caches.bitmaps.draw(painter, caches.glyphs, font->second, g.index, std::min(g.height, kMaxTextHeight),
+                                    toDevice.a * g.x + toDevice.tx, toDevice.d * g.y + toDevice.ty, toDevice.a,
+                                    toDevice.d, color);
+            }
+            painter.setOpacity(opacity);
+            return;
+        }
+    }
+    painter.setTransform(toQTransform(toDevice));
     for (const TextRun& run : caches.texts.runs(text, caches.glyphs))
         painter.fillPath(run.path, toQColor(run.color, cx));
     painter.resetTransform();
@@ -346,17 +288,27 @@ void drawTextField(QPainter& painter, TextCaches& caches, const TextFieldLook& l
     painter.save();
     if (look.border || look.background)
         drawFieldBox(painter, look, world, cx);
-    const QString text = displayedText(look);
-    if (!text.isEmpty() && world.invertible() && look.bounds.width() > 0 && look.bounds.height() > 0) {
+    if (!look.text.empty() && world.invertible() && look.bounds.width() > 0 && look.bounds.height() > 0) {
         const Rect& b = look.bounds;
         painter.setTransform(toQTransform(world));
         painter.setClipRect(QRectF(b.xMin, b.yMin, b.width(), b.height()),
                             painter.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
-        const QColor color = toQColor(look.textColor, cx);
-        if (look.def->useOutlines && look.def->font && look.def->font->hasOutlines())
-            drawWithOutlines(painter, caches, look, text, color, world);
-        else
-            drawWithSystemFont(painter, look, text, color, world);
+        const FieldLayout& layout = caches.layouts.layout(look, caches.glyphs);
+        // Device pixels per twip, for device glyphs and hairline underlines.
+        const double k = (std::hypot(world.a, world.b) + std::hypot(world.c, world.d)) / 2;
+        for (const LaidLine& line : layout.lines) {
+            if (!lineShows(look, line))
+                continue;
+            for (const LaidRun& run : line.runs) {
+                const QColor color = toQColor(layout.formats[run.span].color, cx);
+                if (layout.embedded)
+                    drawEmbeddedRun(painter, caches, layout, line, run, color, world);
+                else if (std::isfinite(k) && k > 0)
+                    drawDeviceRun(painter, layout, line, run, color, world, k);
+                if (std::isfinite(k) && k > 0)
+                    drawUnderline(painter, layout, line, run, color, world, k);
+            }
+        }
     }
     painter.restore();
 }
@@ -364,7 +316,13 @@ void drawTextField(QPainter& painter, TextCaches& caches, const TextFieldLook& l
 void drawEditText(QPainter& painter, TextCaches& caches, const std::shared_ptr<const EditTextDef>& field,
                   const Matrix& world, const ColorTransform& cx)
 {
-    drawTextField(painter, caches, TextFieldLook::fromDefinition(field), world, cx);
+    TextFieldLook look = TextFieldLook::fromDefinition(field);
+    if (look.html) {
+        look.text = displayedText(look).toStdString();
+        look.html = false;
+        look.password = false;  // already starred
+    }
+    drawTextField(painter, caches, look, world, cx);
 }
 
 TextFieldLook TextFieldLook::fromDefinition(std::shared_ptr<const EditTextDef> def)

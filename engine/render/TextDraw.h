@@ -6,7 +6,9 @@
 
 #include "engine/format/EditText.h"
 #include "engine/format/Text.h"
+#include "engine/render/GlyphBitmaps.h"
 #include "engine/render/TextFieldLook.h"
+#include "engine/render/TextLayout.h"
 #include "engine/render/TextPaths.h"
 
 #include <QPainter>
@@ -17,9 +19,13 @@ namespace swf::render {
 struct TextCaches {
     GlyphCache glyphs;
     TextCache texts;
+    GlyphBitmaps bitmaps;
+    LayoutCache layouts;
 
     void clear()
     {
+        layouts.clear();
+        bitmaps.clear();
         texts.clear();
         glyphs.clear();
     }

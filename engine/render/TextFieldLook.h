@@ -9,8 +9,43 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace swf::render {
+
+// How a stretch of a field's text is set: the character part (font, size, colour,
+// style, link) and the paragraph part, which the paragraph's first character carries.
+struct TextFormat {
+    std::string face;    // a system font's name, or the embedded font's
+    double size = 240;   // twips
+    Rgba color{0, 0, 0, 255};
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    std::string url;     // a link's address; empty: no link
+    std::string target;  // the window a link opens in
+    double letterSpacing = 0;  // twips added after every character
+    bool kerning = false;
+
+    TextAlign align = TextAlign::Left;
+    double leftMargin = 0;  // twips
+    double rightMargin = 0;
+    double indent = 0;       // the paragraph's first line
+    double blockIndent = 0;  // every line of the paragraph
+    double leading = 0;      // between lines
+    bool bullet = false;
+    std::vector<double> tabStops;  // twips from the left margin
+
+    friend bool operator==(const TextFormat&, const TextFormat&) = default;
+};
+
+// `bytes` bytes of the field's UTF-8 text set in `format`.
+struct TextSpan {
+    size_t bytes = 0;
+    TextFormat format;
+
+    friend bool operator==(const TextSpan&, const TextSpan&) = default;
+};
 
 struct TextFieldLook {
     // Font, size, margins and alignment; never null.
@@ -28,6 +63,12 @@ struct TextFieldLook {
     Rgba backgroundColor{255, 255, 255, 255};
     // The system font drawn with when the field does not use its embedded glyphs.
     std::string deviceFont;
+    // Formatted stretches covering `text` in order (HTML text sets them). Empty: all of
+    // it in defaultFormat(). Bytes past the last span take the last span's format.
+    std::vector<TextSpan> spans;
+
+    // The format the field's definition and its colour give every character.
+    TextFormat defaultFormat() const;
 
     // The look a field has as its definition places it.
     static TextFieldLook fromDefinition(std::shared_ptr<const EditTextDef> def);

@@ -42,13 +42,29 @@ QPainterPath placeGlyph(const QPainterPath& glyph, const FontDef& font, double x
     return QTransform(scale, 0, 0, scale, x, y).map(glyph);
 }
 
-const std::vector<TextRun>& TextCache::runs(const std::shared_ptr<const TextDef>& text, GlyphCache& glyphs)
+TextCache::TextEntry& TextCache::entry(const std::shared_ptr<const TextDef>& text)
 {
     TextEntry& entry = texts_[text.get()];
-    if (entry.text)
+    if (!entry.text)
+        entry.text = text;
+    return entry;
+}
+
+const std::vector<PlacedGlyph>& TextCache::glyphs(const std::shared_ptr<const TextDef>& text)
+{
+    TextEntry& e = entry(text);
+    if (!e.placed)
+        e.placed = layoutStaticText(*text);
+    return *e.placed;
+}
+
+const std::vector<TextRun>& TextCache::runs(const std::shared_ptr<const TextDef>& text, GlyphCache& glyphs)
+{
+    TextEntry& entry = this->entry(text);
+    if (entry.hasRuns)
         return entry.runs;
-    entry.text = text;
-    for (const PlacedGlyph& placed : layoutStaticText(*text)) {
+    entry.hasRuns = true;
+    for (const PlacedGlyph& placed : this->glyphs(text)) {
         auto font = text->fonts.find(placed.fontId);
         if (font == text->fonts.end() || !font->second)
             continue;

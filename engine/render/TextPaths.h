@@ -44,13 +44,18 @@ public:
     // The text's glyphs merged into one path per colour, in the order the colours first
     // appear. Glyphs of missing fonts, or past their font's glyphs, are left out.
     const std::vector<TextRun>& runs(const std::shared_ptr<const TextDef>& text, GlyphCache& glyphs);
+    // The text's glyphs where its records place them, in drawing order.
+    const std::vector<PlacedGlyph>& glyphs(const std::shared_ptr<const TextDef>& text);
     void clear() { texts_.clear(); }
 
 private:
     struct TextEntry {
         std::shared_ptr<const TextDef> text;
         std::vector<TextRun> runs;
+        bool hasRuns = false;
+        std::optional<std::vector<PlacedGlyph>> placed;
     };
+    TextEntry& entry(const std::shared_ptr<const TextDef>& text);
     std::unordered_map<const TextDef*, TextEntry> texts_;
 };
 

@@ -141,7 +141,7 @@ TEST(TextFieldScript, WritesAreConvertedAsTheReferenceDoes)
                                  "5", "12.5", "v"}));
 }
 
-TEST(TextFieldScript, HtmlTextStripsMarkupAndReadsBackWrappedInTheFieldsFormat)
+TEST(TextFieldScript, HtmlTextKeepsItsFormatsAndReadsBackWrappedInTheFieldsFormat)
 {
     ActionBuilder a;
     setMember(a, "field", "htmlText", std::string("<b>not html</b>"));
@@ -156,7 +156,7 @@ TEST(TextFieldScript, HtmlTextStripsMarkupAndReadsBackWrappedInTheFieldsFormat)
     const std::string font = R"(<FONT FACE="Times New Roman" SIZE="12" COLOR="#0000FF" LETTERSPACING="0" KERNING="0">)";
     EXPECT_EQ(run.traces, (Lines{"<b>not html</b>", "15",
                                  R"(<P ALIGN="LEFT">)" + font + "one</FONT></P>" + R"(<P ALIGN="LEFT">)" + font
-                                     + "two &amp; three</FONT></P>"}));
+                                     + "two &amp; <I>three</I></FONT></P>"}));
 }
 
 TEST(TextFieldScript, DisplayPropertiesMoveAndSizeTheBoxNotTheText)

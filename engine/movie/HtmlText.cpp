@@ -1,0 +1,525 @@
+#include "engine/movie/HtmlText.h"
+
+#include "engine/avm1/StringUtil.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <map>
+
+namespace swf::movie {
+
+namespace {
+
+constexpr double kTwips = 20.0;
+// Sizes, margins and spacings past this (in pixels) are taken as this.
+constexpr double kMaxPixels = 10000;
+
+using render::TextFormat;
+using render::TextSpan;
+
+std::string lower(std::string_view s)
+{
+    std::string out(s);
+    std::ranges::transform(out, out.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return out;
+}
+
+std::string decodeEntity(std::string_view name)
+{
+    if (name == "lt")
+        return "<";
+    if (name == "gt")
+        return ">";
+    if (name == "amp")
+        return "&";
+    if (name == "quot")
+        return "\"";
+    if (name == "apos")
+        return "'";
+    if (name == "nbsp")
+        return "\xC2\xA0";
+    if (name.size() > 1 && name[0] == '#') {
+        bool hex = name.size() > 2 && (name[1] == 'x' || name[1] == 'X');
+        uint32_t code = 0;
+        for (char c : name.substr(hex ? 2 : 1)) {
+            int digit = std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
+                : hex && std::isxdigit(static_cast<unsigned char>(c)) ? std::tolower(c) - 'a' + 10 : -1;
+            if (digit < 0 || code > 0x10FFFF)
+                return {};
+            code = code * (hex ? 16 : 10) + static_cast<uint32_t>(digit);
+        }
+        if (code > 0 && code <= 0x10FFFF)
+            return avm1::encodeUtf8(static_cast<char32_t>(code));
+    }
+    return {};
+}
+
+// A tag as written: its lower-case name (with a leading '/' when it closes) and its
+// attributes, names in lower case, values with their quotes and entities removed.
+struct Tag {
+    std::string name;
+    std::map<std::string, std::string> attributes;
+
+    const std::string* attribute(const char* key) const
+    {
+        auto found = attributes.find(key);
+        return found == attributes.end() ? nullptr : &found->second;
+    }
+};
+
+std::string decodeEntities(std::string_view text);
+
+Tag parseTag(std::string_view inside)
+{
+    Tag tag;
+    size_t i = 0;
+    auto skipSpace = [&] {
+        while (i < inside.size() && std::isspace(static_cast<unsigned char>(inside[i])))
+            ++i;
+    };
+    skipSpace();
+    size_t start = i;
+    while (i < inside.size() && !std::isspace(static_cast<unsigned char>(inside[i])) && inside[i] != '/'
+           && !(i > start && inside[i] == '>'))
+        ++i;
+    if (i == start && i < inside.size() && inside[i] == '/') {  // a closing tag
+        ++i;
+        while (i < inside.size() && !std::isspace(static_cast<unsigned char>(inside[i])))
+            ++i;
+    }
+    tag.name = lower(inside.substr(start, i - start));
+    while (i < inside.size()) {
+        skipSpace();
+        size_t nameStart = i;
+        while (i < inside.size() && inside[i] != '=' && !std::isspace(static_cast<unsigned char>(inside[i])))
+            ++i;
+        std::string name = lower(inside.substr(nameStart, i - nameStart));
+        skipSpace();
+        std::string value;
+        if (i < inside.size() && inside[i] == '=') {
+            ++i;
+            skipSpace();
+            if (i < inside.size() && (inside[i] == '"' || inside[i] == '\'')) {
+                const char quote = inside[i++];
+                size_t end = inside.find(quote, i);
+                if (end == std::string_view::npos)
+                    end = inside.size();
+                value = decodeEntities(inside.substr(i, end - i));
+                i = std::min(end + 1, inside.size());
+            } else {
+                size_t valueStart = i;
+                while (i < inside.size() && !std::isspace(static_cast<unsigned char>(inside[i])))
+                    ++i;
+                value = decodeEntities(inside.substr(valueStart, i - valueStart));
+            }
+        }
+        if (!name.empty() && name != "/")
+            tag.attributes.emplace(std::move(name), std::move(value));
+        else if (i == nameStart)
+            ++i;  // a stray character
+    }
+    return tag;
+}
+
+// Appends the text up to `<` with its entities decoded; returns where it stopped.
+size_t appendText(std::string& out, std::string_view html, size_t i)
+{
+    while (i < html.size() && html[i] != '<') {
+        if (html[i] == '&') {
+            size_t semi = html.find(';', i);
+            if (semi != std::string_view::npos && semi > i && semi - i <= 10) {
+                std::string decoded = decodeEntity(html.substr(i + 1, semi - i - 1));
+                if (!decoded.empty()) {
+                    out += decoded;
+                    i = semi + 1;
+                    continue;
+                }
+            }
+        }
+        out += html[i++];
+    }
+    return i;
+}
+
+std::string decodeEntities(std::string_view text)
+{
+    std::string out;
+    size_t i = 0;
+    while (i < text.size()) {
+        i = appendText(out, text, i);
+        if (i < text.size())
+            out += text[i++];
+    }
+    return out;
+}
+
+std::optional<double> number(const std::string& text)
+{
+    double value = 0;
+    const char* begin = text.data();
+    while (begin < text.data() + text.size() && *begin == ' ')
+        ++begin;
+    if (begin < text.data() + text.size() && *begin == '+')
+        ++begin;
+    auto [end, error] = std::from_chars(begin, text.data() + text.size(), value);
+    if (error != std::errc() || end == begin || !std::isfinite(value))
+        return std::nullopt;
+    return std::clamp(value, -kMaxPixels, kMaxPixels);
+}
+
+std::optional<Rgba> colour(const std::string& text)
+{
+    std::string_view digits = text;
+    if (digits.starts_with('#'))
+        digits.remove_prefix(1);
+    else if (digits.starts_with("0x") || digits.starts_with("0X"))
+        digits.remove_prefix(2);
+    uint32_t rgb = 0;
+    auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), rgb, 16);
+    if (error != std::errc() || end == digits.data())
+        return std::nullopt;
+    return Rgba{static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>(rgb >> 8), static_cast<uint8_t>(rgb), 255};
+}
+
+void applyFont(TextFormat& f, const Tag& tag)
+{
+    if (const std::string* face = tag.attribute("face"); face && !face->empty())
+        f.face = *face;
+    if (const std::string* size = tag.attribute("size")) {
+        if (auto n = number(*size)) {
+            // "+2" and "-2" change the size by that much.
+            const bool relative = !size->empty() && ((*size)[0] == '+' || (*size)[0] == '-');
+            const double pixels = relative ? f.size / kTwips + *n : *n;
+            f.size = std::clamp(std::round(pixels), 0.0, kMaxPixels) * kTwips;
+        }
+    }
+    if (const std::string* color = tag.attribute("color")) {
+        if (auto c = colour(*color))
+            f.color = *c;
+    }
+    if (const std::string* spacing = tag.attribute("letterspacing")) {
+        if (auto n = number(*spacing))
+            f.letterSpacing = *n * kTwips;
+    }
+    if (const std::string* kerning = tag.attribute("kerning")) {
+        if (auto n = number(*kerning))
+            f.kerning = *n != 0;
+    }
+}
+
+void applyTextFormat(TextFormat& f, const Tag& tag)
+{
+    auto pixels = [&](const char* key, double& into) {
+        if (const std::string* v = tag.attribute(key)) {
+            if (auto n = number(*v))
+                into = *n * kTwips;
+        }
+    };
+    pixels("leftmargin", f.leftMargin);
+    pixels("rightmargin", f.rightMargin);
+    pixels("indent", f.indent);
+    pixels("blockindent", f.blockIndent);
+    pixels("leading", f.leading);
+    if (const std::string* stops = tag.attribute("tabstops")) {
+        f.tabStops.clear();
+        size_t start = 0;
+        while (start <= stops->size() && f.tabStops.size() < 1000) {
+            size_t comma = stops->find(',', start);
+            if (comma == std::string::npos)
+                comma = stops->size();
+            if (auto n = number(stops->substr(start, comma - start)))
+                f.tabStops.push_back(*n * kTwips);
+            start = comma + 1;
+        }
+    }
+}
+
+TextAlign alignNamed(const std::string& name, TextAlign current)
+{
+    const std::string a = lower(name);
+    if (a == "left")
+        return TextAlign::Left;
+    if (a == "right")
+        return TextAlign::Right;
+    if (a == "center")
+        return TextAlign::Center;
+    if (a == "justify")
+        return TextAlign::Justify;
+    return current;
+}
+
+// Builds the text and its spans as characters arrive in formats.
+class Builder {
+public:
+    void append(std::string_view text, const TextFormat& format)
+    {
+        if (text.empty())
+            return;
+        out_.text += text;
+        if (!out_.spans.empty() && out_.spans.back().format == format)
+            out_.spans.back().bytes += text.size();
+        else
+            out_.spans.push_back({text.size(), format});
+    }
+    bool endsParagraph() const { return out_.text.empty() || out_.text.back() == '\r'; }
+    FormattedText finish()
+    {
+        // The last paragraph's end is not a line of its own.
+        if (!out_.text.empty() && out_.text.back() == '\r') {
+            out_.text.pop_back();
+            if (--out_.spans.back().bytes == 0)
+                out_.spans.pop_back();
+        }
+        return std::move(out_);
+    }
+
+private:
+    FormattedText out_;
+};
+
+} // namespace
+
+FormattedText parseHtml(std::string_view html, const TextFormat& base)
+{
+    Builder builder;
+    // Open tags with the format inside each; the base at the bottom.
+    std::vector<std::pair<std::string, TextFormat>> open{{std::string(), base}};
+    constexpr size_t kMaxDepth = 256;
+    size_t i = 0;
+    std::string text;
+    while (i < html.size()) {
+        text.clear();
+        i = appendText(text, html, i);
+        builder.append(text, open.back().second);
+        if (i >= html.size())
+            break;
+        const size_t close = html.find('>', i);
+        if (close == std::string_view::npos)
+            break;  // an unclosed tag hides the rest
+        const Tag tag = parseTag(html.substr(i + 1, close - i - 1));
+        i = close + 1;
+        const TextFormat& current = open.back().second;
+        if (tag.name.starts_with('/')) {
+            const std::string name = tag.name.substr(1);
+            if (name == "p" || name == "li")
+                builder.append("\r", current);
+            for (size_t k = open.size(); k-- > 1;) {
+                if (open[k].first == name) {
+                    open.resize(k);
+                    break;
+                }
+            }
+            continue;
+        }
+        if (tag.name == "br" || tag.name == "br/" || tag.name == "sbr") {
+            builder.append("\r", current);
+            continue;
+        }
+        TextFormat inner = current;
+        if (tag.name == "p" || tag.name == "li") {
+            if (!builder.endsParagraph())
+                builder.append("\r", current);
+            if (tag.name == "li")
+                inner.bullet = true;
+            else if (const std::string* align = tag.attribute("align"))
+                inner.align = alignNamed(*align, inner.align);
+        } else if (tag.name == "font") {
+            applyFont(inner, tag);
+        } else if (tag.name == "b") {
+            inner.bold = true;
+        } else if (tag.name == "i") {
+            inner.italic = true;
+        } else if (tag.name == "u") {
+            inner.underline = true;
+        } else if (tag.name == "a") {
+            if (const std::string* href = tag.attribute("href"))
+                inner.url = *href;
+            if (const std::string* target = tag.attribute("target"))
+                inner.target = *target;
+        } else if (tag.name == "textformat") {
+            applyTextFormat(inner, tag);
+        } else if (tag.name != "span") {
+            continue;  // not a tag of the subset (images are not shown yet)
+        }
+        if (open.size() < kMaxDepth)
+            open.emplace_back(tag.name, std::move(inner));
+    }
+    return builder.finish();
+}
+
+std::string stripMarkup(std::string_view html)
+{
+    return parseHtml(html, TextFormat()).text;
+}
+
+namespace {
+
+void appendEscaped(std::string& out, std::string_view text)
+{
+    for (char c : text) {
+        switch (c) {
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '&': out += "&amp;"; break;
+        case '"': out += "&quot;"; break;
+        default: out += c;
+        }
+    }
+}
+
+const char* alignName(TextAlign align)
+{
+    switch (align) {
+    case TextAlign::Right: return "RIGHT";
+    case TextAlign::Center: return "CENTER";
+    case TextAlign::Justify: return "JUSTIFY";
+    case TextAlign::Left: break;
+    }
+    return "LEFT";
+}
+
+std::string pixelsText(double twips)
+{
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%g", std::round(twips / kTwips * 100) / 100);
+    return buffer;
+}
+
+std::string colourText(const Rgba& c)
+{
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "#%02X%02X%02X", c.r, c.g, c.b);
+    return buffer;
+}
+
+std::string fontAttributes(const TextFormat& f, const TextFormat* outer)
+{
+    std::string out;
+    auto add = [&](const char* name, const std::string& value) {
+        out += std::string(" ") + name + "=\"";
+        appendEscaped(out, value);
+        out += '"';
+    };
+    if (!outer || outer->face != f.face)
+        add("FACE", f.face);
+    if (!outer || outer->size != f.size)
+        add("SIZE", pixelsText(f.size));
+    if (!outer || outer->color != f.color)
+        add("COLOR", colourText(f.color));
+    if (!outer || outer->letterSpacing != f.letterSpacing)
+        add("LETTERSPACING", pixelsText(f.letterSpacing));
+    if (!outer || outer->kerning != f.kerning)
+        add("KERNING", f.kerning ? "1" : "0");
+    return out;
+}
+
+// One stretch inside a paragraph: a <FONT> for what differs from the paragraph's
+// font, then the link, bold, italic and underline it has.
+void appendStretch(std::string& out, std::string_view text, const TextFormat& f, const TextFormat& paragraph)
+{
+    const std::string font = fontAttributes(f, &paragraph);
+    if (!font.empty())
+        out += "<FONT" + font + ">";
+    if (!f.url.empty()) {
+        out += "<A HREF=\"";
+        appendEscaped(out, f.url);
+        out += "\" TARGET=\"";
+        appendEscaped(out, f.target);
+        out += "\">";
+    }
+    if (f.bold)
+        out += "<B>";
+    if (f.italic)
+        out += "<I>";
+    if (f.underline)
+        out += "<U>";
+    appendEscaped(out, text);
+    if (f.underline)
+        out += "</U>";
+    if (f.italic)
+        out += "</I>";
+    if (f.bold)
+        out += "</B>";
+    if (!f.url.empty())
+        out += "</A>";
+    if (!font.empty())
+        out += "</FONT>";
+}
+
+} // namespace
+
+std::string toHtml(std::string_view text, const std::vector<TextSpan>& spans, const TextFormat& base)
+{
+    // The format of each byte's stretch, as (end offset, format) pairs.
+    std::vector<std::pair<size_t, const TextFormat*>> stretches;
+    size_t offset = 0;
+    for (const TextSpan& span : spans) {
+        offset += span.bytes;
+        stretches.emplace_back(std::min(offset, text.size()), &span.format);
+    }
+    if (stretches.empty())
+        stretches.emplace_back(text.size(), &base);
+    stretches.back().first = std::max(stretches.back().first, text.size());
+    auto formatAt = [&](size_t at) -> const TextFormat& {
+        for (const auto& [end, format] : stretches) {
+            if (at < end)
+                return *format;
+        }
+        return *stretches.back().second;
+    };
+
+    std::string out;
+    size_t start = 0;
+    while (true) {
+        size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos)
+            end = text.size();
+        const TextFormat& para = formatAt(start < text.size() ? start : (start > 0 ? start - 1 : 0));
+        std::string textFormat;
+        auto add = [&](const char* name, double twips) {
+            if (twips != 0)
+                textFormat += std::string(" ") + name + "=\"" + pixelsText(twips) + "\"";
+        };
+        add("LEFTMARGIN", para.leftMargin);
+        add("RIGHTMARGIN", para.rightMargin);
+        add("INDENT", para.indent);
+        add("BLOCKINDENT", para.blockIndent);
+        add("LEADING", para.leading);
+        if (!para.tabStops.empty()) {
+            textFormat += " TABSTOPS=\"";
+            for (size_t k = 0; k < para.tabStops.size(); ++k)
+                textFormat += (k ? "," : "") + pixelsText(para.tabStops[k]);
+            textFormat += '"';
+        }
+        if (!textFormat.empty())
+            out += "<TEXTFORMAT" + textFormat + ">";
+        out += para.bullet ? std::string("<LI>") : std::string("<P ALIGN=\"") + alignName(para.align) + "\">";
+        out += "<FONT" + fontAttributes(para, nullptr) + ">";
+        // The paragraph's text, stretch by stretch.
+        size_t at = start;
+        for (const auto& [stretchEnd, format] : stretches) {
+            if (at >= end)
+                break;
+            if (stretchEnd <= at)
+                continue;
+            const size_t to = std::min(stretchEnd, end);
+            appendStretch(out, text.substr(at, to - at), *format, para);
+            at = to;
+        }
+        out += "</FONT>";
+        out += para.bullet ? "</LI>" : "</P>";
+        if (!textFormat.empty())
+            out += "</TEXTFORMAT>";
+        if (end >= text.size())
+            break;
+        start = end + (text.substr(end, 2) == "\r\n" ? 2 : 1);
+        if (start >= text.size())
+            break;
+    }
+    return out;
+}
+
+} // namespace swf::movie

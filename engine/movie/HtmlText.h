@@ -1,0 +1,34 @@
+#pragma once
+
+// The HTML subset text fields read and write: <p align>, <font face size color
+// letterSpacing kerning>, <b>, <i>, <u>, <a href target>, <br>, <li>, <textformat> with
+// its margins, indents, leading and tab stops, and the common entities. Parsing gives the
+// characters a field shows and the formats they are set in; writing gives them back in
+// the reference player's own form (every paragraph as <P ALIGN><FONT ...>...</FONT></P>,
+// wrapped in <TEXTFORMAT> where a paragraph has margins, indents, leading or tab stops).
+
+#include "engine/render/TextFieldLook.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace swf::movie {
+
+struct FormattedText {
+    std::string text;  // UTF-8; paragraphs end in "\r"
+    std::vector<render::TextSpan> spans;
+};
+
+// `base` is the format of text outside any tag. Unknown tags are dropped with their
+// markup; an unclosed tag hides the rest of the text.
+FormattedText parseHtml(std::string_view html, const render::TextFormat& base);
+
+// The reference player's htmlText for `text` set in `spans` (all of it in `base` when
+// there are none).
+std::string toHtml(std::string_view text, const std::vector<render::TextSpan>& spans, const render::TextFormat& base);
+
+// Characters of `html` without its markup, entities decoded; paragraphs and <br> as "\r".
+std::string stripMarkup(std::string_view html);
+
+} // namespace swf::movie

@@ -1,0 +1,376 @@
+#include "engine/render/TextLayout.h"
+
+#include "engine/render/DeviceFonts.h"
+
+#include <QString>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+namespace swf::render {
+
+namespace {
+
+// Tab stops every half inch where a paragraph sets none.
+constexpr double kDefaultTabStep = 36 * 20.0;
+
+// One character of a paragraph, measured.
+struct Item {
+    char32_t code = 0;
+    size_t format = 0;
+    uint32_t glyph = 0;
+    bool hasGlyph = false;
+    bool fallback = false;
+    double advance = 0;
+};
+
+bool isSpace(char32_t c)
+{
+    return c == U' ' || c == U'\t' || c == 0x3000;
+}
+
+// Measures characters in the formats of one field, remembering what it looked up.
+class Measurer {
+public:
+    Measurer(const FieldLayout& layout, GlyphCache& glyphs) : layout_(layout), glyphs_(glyphs) {}
+
+    void measure(Item& item)
+    {
+        const TextFormat& format = layout_.formats[item.format];
+        if (layout_.embedded) {
+            const FontDef& font = *layout_.embedded;
+            const double scale = format.size / font.emSquare();
+            auto index = item.code <= 0xFFFF ? font.glyphForCode(static_cast<uint16_t>(item.code)) : std::nullopt;
+            if (index) {
+                item.glyph = *index;
+                item.hasGlyph = true;
+                if (font.hasLayout) {
+                    item.advance = font.glyphs[*index].advance * scale;
+                } else {
+                    const QPainterPath* outline = glyphs_.glyph(layout_.embedded, *index);
+                    item.advance = outline ? outline->boundingRect().right() * scale : 0;
+                }
+            }
+        } else {
+            auto key = std::make_pair(item.format, item.code);
+            auto found = device_.find(key);
+            if (found == device_.end()) {
+                const DeviceFace& face = deviceFaceFor(item.format);
+                Item measured = item;
+                const bool primary = face.primary.isValid() && face.primary.supportsCharacter(item.code);
+                const QRawFont& raw =
+                    primary || !face.fallback.isValid() || !face.fallback.supportsCharacter(item.code) ? face.primary
+                                                                                                       : face.fallback;
+                if (raw.isValid()) {
+                    const QList<quint32> indexes = raw.glyphIndexesForString(QString::fromUcs4(&item.code, 1));
+                    if (!indexes.isEmpty()) {
+                        measured.glyph = indexes.front();
+                        measured.hasGlyph = true;
+                        measured.fallback = &raw == &face.fallback;
+                        const QList<QPointF> advances = raw.advancesForGlyphIndexes(indexes, QRawFont::UseDesignMetrics);
+                        measured.advance = advances.isEmpty() ? 0 : advances.front().x();
+                    }
+                }
+                found = device_.emplace(key, measured).first;
+            }
+            item = found->second;
+        }
+        item.advance += format.letterSpacing;
+    }
+
+    // Ascent and descent of a format's font, in twips.
+    std::pair<double, double> extent(size_t formatIndex)
+    {
+        const TextFormat& format = layout_.formats[formatIndex];
+        if (layout_.embedded) {
+            const FontDef& font = *layout_.embedded;
+            if (!font.hasLayout)
+                return {format.size * 0.8, format.size * 0.2};
+            const double scale = format.size / font.emSquare();
+            return {font.ascent * scale, font.descent * scale};
+        }
+        const DeviceFace& face = deviceFaceFor(formatIndex);
+        if (!face.primary.isValid())
+            return {format.size * 0.8, format.size * 0.2};
+        return {face.primary.ascent(), face.primary.descent()};
+    }
+
+private:
+    const DeviceFace& deviceFaceFor(size_t formatIndex)
+    {
+        auto found = faces_.find(formatIndex);
+        if (found == faces_.end()) {
+            const TextFormat& f = layout_.formats[formatIndex];
+            found = faces_.emplace(formatIndex, deviceFace(f.face, f.bold, f.italic, f.size)).first;
+        }
+        return found->second;
+    }
+
+    const FieldLayout& layout_;
+    GlyphCache& glyphs_;
+    std::map<std::pair<size_t, char32_t>, Item> device_;
+    std::map<size_t, DeviceFace> faces_;
+};
+
+// The field's characters, each with the index of its format; line breaks kept as '\n'.
+std::vector<std::pair<char32_t, size_t>> charactersOf(const TextFieldLook& look, size_t formats)
+{
+    const std::string& bytes = look.text;
+    // Movies before UTF-8 store text in the author's 8-bit code page.
+    const bool latin1 = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size())).contains(QChar::ReplacementCharacter);
+    std::vector<std::pair<char32_t, size_t>> out;
+    size_t offset = 0;
+    size_t span = 0;
+    while (offset < bytes.size()) {
+        size_t length = bytes.size() - offset;
+        if (span < look.spans.size() && span + 1 < formats)
+            length = std::min(length, look.spans[span].bytes);
+        const char* start = bytes.data() + offset;
+        const QString piece = latin1 ? QString::fromLatin1(start, static_cast<qsizetype>(length))
+                                     : QString::fromUtf8(start, static_cast<qsizetype>(length));
+        const size_t format = std::min(span, formats - 1);
+        for (char32_t c : piece.toUcs4())
+            out.emplace_back(c, format);
+        offset += length;
+        ++span;
+    }
+    return out;
+}
+
+} // namespace
+
+const TextFormat* formatAt(const FieldLayout& layout, double x, double y)
+{
+    for (const LaidLine& line : layout.lines) {
+        if (y < line.baseline - line.ascent || y > line.baseline + line.descent)
+            continue;
+        for (const LaidRun& run : line.runs) {
+            if (x >= run.left && x <= run.right)
+                return &layout.formats[run.span];
+        }
+    }
+    return nullptr;
+}
+
+bool usesEmbeddedFont(const TextFieldLook& look)
+{
+    return look.def && look.def->useOutlines && look.def->font && look.def->font->hasOutlines();
+}
+
+FieldLayout layoutField(const TextFieldLook& look, GlyphCache& glyphs)
+{
+    FieldLayout layout;
+    if (!look.def)
+        return layout;
+    if (look.spans.empty()) {
+        layout.formats.push_back(look.defaultFormat());
+    } else {
+        for (const TextSpan& span : look.spans)
+            layout.formats.push_back(span.format);
+    }
+    for (TextFormat& f : layout.formats)
+        f.size = std::clamp(f.size, 0.0, 65535.0);
+    if (usesEmbeddedFont(look))
+        layout.embedded = look.def->font;
+
+    std::vector<std::pair<char32_t, size_t>> characters = charactersOf(look, layout.formats.size());
+    if (look.password) {
+        for (auto& c : characters) {
+            if (c.first != U'\r' && c.first != U'\n')
+                c.first = U'*';
+        }
+    }
+
+    Measurer measurer(layout, glyphs);
+    const Rect& box = look.bounds;
+    double previousBottom = box.yMin + kFieldPadding;  // the last line's descent and leading below it
+
+    size_t at = 0;
+    while (at <= characters.size()) {
+        // One paragraph: up to the next line break.
+        size_t end = at;
+        while (end < characters.size() && characters[end].first != U'\r' && characters[end].first != U'\n')
+            ++end;
+        const size_t paragraphFormat = at < characters.size() ? characters[at].second
+                                       : characters.empty()   ? 0
+                                                              : characters.back().second;
+        const TextFormat& para = layout.formats[paragraphFormat];
+        std::vector<Item> items;
+        items.reserve(end - at);
+        for (size_t i = at; i < end; ++i) {
+            Item item;
+            item.code = characters[i].first;
+            item.format = characters[i].second;
+            if (item.code != U'\t')
+                measurer.measure(item);
+            items.push_back(item);
+        }
+
+        const double outer = box.width() - 2 * kFieldPadding - para.leftMargin - para.rightMargin - para.blockIndent;
+        size_t pos = 0;
+        bool firstOfParagraph = true;
+        do {
+            const double indent = firstOfParagraph ? para.indent : 0;
+            const double available = outer - indent;
+            // Tabs reach the next stop, measured from the line's start.
+            auto tabAdvance = [&](double width) {
+                for (double stop : para.tabStops) {
+                    if (stop > width)
+                        return stop - width;
+                }
+                return kDefaultTabStep - std::fmod(width, kDefaultTabStep);
+            };
+            double width = 0;
+            size_t stop = pos;
+            size_t lastBreak = pos;
+            bool overflowed = false;
+            while (stop < items.size()) {
+                Item& item = items[stop];
+                if (item.code == U'\t')
+                    item.advance = tabAdvance(width);
+                if (look.wordWrap && stop > pos && width + item.advance > available && !isSpace(item.code)) {
+                    overflowed = true;
+                    break;
+                }
+                if (isCjk(item.code) && stop > pos)
+                    lastBreak = stop;
+                width += item.advance;
+                ++stop;
+                if (isSpace(item.code) || isCjk(item.code))
+                    lastBreak = stop;
+            }
+            if (overflowed) {
+                const bool cjkEdge = isCjk(items[stop].code) || isCjk(items[stop - 1].code);
+                if (!cjkEdge && lastBreak > pos)
+                    stop = lastBreak;
+            }
+
+            // Place the line.
+            LaidLine line;
+            double ascent = 0, descent = 0;
+            for (size_t i = pos; i < stop; ++i) {
+                auto [a, d] = measurer.extent(items[i].format);
+                ascent = std::max(ascent, a);
+                descent = std::max(descent, d);
+            }
+            if (pos == stop)
+                std::tie(ascent, descent) = measurer.extent(paragraphFormat);
+            size_t shown = stop;
+            while (shown > pos && isSpace(items[shown - 1].code))
+                --shown;
+            double textWidth = 0;
+            for (size_t i = pos; i < shown; ++i)
+                textWidth += items[i].advance;
+            double x = box.xMin + kFieldPadding + para.leftMargin + para.blockIndent + indent;
+            const double slack = available - textWidth;
+            if (para.align == TextAlign::Right)
+                x += slack;
+            else if (para.align == TextAlign::Center)
+                x += slack / 2;
+            line.ascent = ascent;
+            line.descent = descent;
+            line.baseline = previousBottom + ascent;
+            line.left = x;
+            line.width = textWidth;
+            for (size_t i = pos; i < stop; ++i) {
+                const Item& item = items[i];
+                if (line.runs.empty() || line.runs.back().span != item.format) {
+                    LaidRun run;
+                    run.span = item.format;
+                    run.left = x;
+                    line.runs.push_back(std::move(run));
+                }
+                LaidRun& run = line.runs.back();
+                if (item.hasGlyph && !isSpace(item.code))
+                    run.glyphs.push_back({item.glyph, item.fallback, x});
+                x += item.advance;
+                if (i < shown)
+                    run.right = x;
+                else
+                    run.right = std::max(run.right, run.left);
+            }
+            previousBottom = line.baseline + descent + para.leading;
+            layout.textWidth = std::max(layout.textWidth, textWidth + para.leftMargin + para.blockIndent + indent);
+            layout.lines.push_back(std::move(line));
+            firstOfParagraph = false;
+            pos = stop;
+            // Lines below the field's bottom edge are clipped away; stop laying them out.
+            if (layout.lines.back().baseline - ascent > box.yMax)
+                break;
+        } while (pos < items.size());
+        if (!layout.lines.empty() && layout.lines.back().baseline - layout.lines.back().ascent > box.yMax)
+            break;
+        if (end >= characters.size())
+            break;
+        // "\r\n" is one line break.
+        at = end + 1;
+        if (characters[end].first == U'\r' && at < characters.size() && characters[at].first == U'\n')
+            ++at;
+    }
+    if (!layout.lines.empty())
+        layout.textHeight = layout.lines.back().baseline + layout.lines.back().descent - (box.yMin + kFieldPadding);
+    return layout;
+}
+
+namespace {
+
+size_t hashOf(const TextFieldLook& look)
+{
+    size_t h = std::hash<std::string>()(look.text);
+    auto mix = [&h](size_t v) { h ^= v + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2); };
+    mix(std::hash<const void*>()(look.def.get()));
+    mix(std::hash<int64_t>()((int64_t(look.bounds.xMin) << 32) ^ look.bounds.xMax));
+    mix(std::hash<int64_t>()((int64_t(look.bounds.yMin) << 32) ^ look.bounds.yMax));
+    mix(look.spans.size());
+    return h;
+}
+
+// Layouts unused for this many look-ups are dropped once the cache is this big.
+constexpr size_t kMaxLayouts = 256;
+
+} // namespace
+
+const FieldLayout& LayoutCache::layout(const TextFieldLook& look, GlyphCache& glyphs)
+{
+    ++uses_;
+    const size_t hash = hashOf(look);
+    auto [first, last] = entries_.equal_range(hash);
+    for (auto it = first; it != last; ++it) {
+        if (it->second.look == look) {
+            it->second.lastUsed = uses_;
+            return it->second.layout;
+        }
+    }
+    if (entries_.size() >= kMaxLayouts) {
+        std::erase_if(entries_, [this](const auto& e) { return e.second.lastUsed + kMaxLayouts / 2 < uses_; });
+        if (entries_.size() >= kMaxLayouts)
+            entries_.clear();
+    }
+    Entry entry{look, layoutField(look, glyphs), uses_};
+    return entries_.emplace(hash, std::move(entry))->second.layout;
+}
+
+TextFormat TextFieldLook::defaultFormat() const
+{
+    TextFormat f;
+    f.color = textColor;
+    if (!def)
+        return f;
+    f.face = def->font && !def->font->name.empty() ? def->font->name : deviceFont;
+    if (!usesEmbeddedFont(*this))
+        f.face = deviceFont;
+    f.size = def->height;
+    if (def->font) {
+        f.bold = def->font->bold;
+        f.italic = def->font->italic;
+    }
+    f.align = def->align;
+    f.leftMargin = def->leftMargin;
+    f.rightMargin = def->rightMargin;
+    f.indent = def->indent;
+    f.leading = def->leading;
+    return f;
+}
+
+} // namespace swf::render

@@ -1,0 +1,153 @@
+// The HTML subset of text fields: what parsing makes of markup (characters and the
+// formats they are set in) and what writing gives back.
+
+#include "engine/movie/HtmlText.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace swf;
+using namespace swf::movie;
+using render::TextFormat;
+
+TextFormat base()
+{
+    TextFormat f;
+    f.face = "Times New Roman";
+    f.size = 240;
+    return f;
+}
+
+// The format of the character at byte `at`.
+TextFormat formatAt(const FormattedText& t, size_t at)
+{
+    size_t end = 0;
+    for (const auto& span : t.spans) {
+        end += span.bytes;
+        if (at < end)
+            return span.format;
+    }
+    ADD_FAILURE() << "no span covers byte " << at;
+    return {};
+}
+
+TEST(HtmlText, CharactersComeOutWithParagraphsAsReturnsAndEntitiesDecoded)
+{
+    struct Case {
+        const char* html;
+        const char* text;
+    } cases[] = {
+        {"plain", "plain"},
+        {"<p>one</p><p>two</p>", "one\rtwo"},
+        {"a<br>b<BR/>c", "a\rb\rc"},
+        {"a<p>b</p>", "a\rb"},  // a paragraph starts on a line of its own
+        {"&lt;&gt;&amp;&quot;&apos;&#65;&#x42;", "<>&\"'AB"},
+        {"&bogus; & alone", "&bogus; & alone"},
+        {"<li>x</li><li>y</li>", "x\ry"},
+        {"<unknown attr=1>kept</unknown>", "kept"},
+        {"before<font color='#ff0000'", "before"},  // an unclosed tag hides the rest
+        {"<b><i><u>deep</u></i></b>", "deep"},
+        {"\xE4\xB8\xAD<b>\xE6\x96\x87</b>", "\xE4\xB8\xAD\xE6\x96\x87"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(parseHtml(c.html, base()).text, c.text) << c.html;
+}
+
+TEST(HtmlText, TagsSetTheFormatsOfWhatTheyEnclose)
+{
+    const FormattedText t = parseHtml(
+        "<p align=\"center\"><font face=\"Arial\" size=\"20\" color=\"#FF8000\" letterSpacing=\"2\">A</font>"
+        "<b>B</b><i>C</i><u>D</u><a href=\"http://x/\" target=\"_blank\">E</a>"
+        "<font size=\"+4\">F</font><font size='-2'>G</font>H</p>",
+        base());
+    ASSERT_EQ(t.text, "ABCDEFGH");
+    const TextFormat a = formatAt(t, 0);
+    EXPECT_EQ(a.face, "Arial");
+    EXPECT_EQ(a.size, 400);
+    EXPECT_EQ(a.color, (Rgba{255, 128, 0, 255}));
+    EXPECT_EQ(a.letterSpacing, 40);
+    EXPECT_EQ(a.align, TextAlign::Center);
+    EXPECT_TRUE(formatAt(t, 1).bold);
+    EXPECT_FALSE(formatAt(t, 1).italic);
+    EXPECT_TRUE(formatAt(t, 2).italic);
+    EXPECT_TRUE(formatAt(t, 3).underline);
+    EXPECT_EQ(formatAt(t, 4).url, "http://x/");
+    EXPECT_EQ(formatAt(t, 4).target, "_blank");
+    EXPECT_EQ(formatAt(t, 5).size, 320);  // 12 + 4 pixels
+    EXPECT_EQ(formatAt(t, 6).size, 200);  // 12 - 2
+    const TextFormat h = formatAt(t, 7);
+    EXPECT_EQ(h.face, "Times New Roman");
+    EXPECT_FALSE(h.bold || h.italic || h.underline);
+    EXPECT_TRUE(h.url.empty());
+    EXPECT_EQ(h.align, TextAlign::Center);
+}
+
+TEST(HtmlText, TextFormatSetsIndentsMarginsLeadingAndTabStopsAndLiBullets)
+{
+    const FormattedText t = parseHtml("<textformat leftmargin='5' rightmargin='6' indent='7' blockindent='8' "
+                                      "leading='-2' tabstops='10,20,x,30'>a</textformat><li>b</li>c",
+                                      base());
+    ASSERT_EQ(t.text, "a\rb\rc");
+    const TextFormat a = formatAt(t, 0);
+    EXPECT_EQ(a.leftMargin, 100);
+    EXPECT_EQ(a.rightMargin, 120);
+    EXPECT_EQ(a.indent, 140);
+    EXPECT_EQ(a.blockIndent, 160);
+    EXPECT_EQ(a.leading, -40);
+    EXPECT_EQ(a.tabStops, (std::vector<double>{200, 400, 600}));
+    EXPECT_TRUE(formatAt(t, 2).bullet);
+    EXPECT_FALSE(formatAt(t, 4).bullet);
+    EXPECT_EQ(formatAt(t, 4).leftMargin, 0);  // closed with its tag
+}
+
+TEST(HtmlText, HostileMarkupStaysBounded)
+{
+    std::string deep;
+    for (int i = 0; i < 5000; ++i)
+        deep += "<font size='+1'>";
+    deep += "x";
+    const FormattedText t = parseHtml(deep, base());
+    EXPECT_EQ(t.text, "x");
+    EXPECT_LE(formatAt(t, 0).size, 10000 * 20);
+    EXPECT_EQ(parseHtml("<font size='1e308' color='#zz'>y", base()).text, "y");
+    EXPECT_EQ(parseHtml("<<<>>>&#99999999999;<", base()).text, ">>&#99999999999;");
+}
+
+TEST(HtmlText, WritesParagraphsInTheReferenceForm)
+{
+    const std::string font = R"(<FONT FACE="Times New Roman" SIZE="12" COLOR="#000000" LETTERSPACING="0" KERNING="0">)";
+    struct Case {
+        const char* html;
+        std::string out;
+    } cases[] = {
+        {"", R"(<P ALIGN="LEFT">)" + font + "</FONT></P>"},
+        {"a &amp; b", R"(<P ALIGN="LEFT">)" + font + "a &amp; b</FONT></P>"},
+        {"<p align='right'>r</p><p>l</p>",
+         R"(<P ALIGN="RIGHT">)" + font + "r</FONT></P>" + R"(<P ALIGN="LEFT">)" + font + "l</FONT></P>"},
+        {"x <b>y</b> <a href='u' target='t'><b><i>z</i></b></a>",
+         R"(<P ALIGN="LEFT">)" + font + R"(x <B>y</B> <A HREF="u" TARGET="t"><B><I>z</I></B></A></FONT></P>)"},
+        {"a<font face='Arial' color='#ff0000'>b</font>",
+         R"(<P ALIGN="LEFT">)" + font + R"(a<FONT FACE="Arial" COLOR="#FF0000">b</FONT></FONT></P>)"},
+        {"<textformat leftmargin='5' leading='2'>t</textformat>",
+         R"(<TEXTFORMAT LEFTMARGIN="5" LEADING="2"><P ALIGN="LEFT">)" + font + "t</FONT></P></TEXTFORMAT>"},
+        {"<li>item</li>", "<LI>" + font + "item</FONT></LI>"},
+    };
+    for (const Case& c : cases) {
+        const FormattedText t = parseHtml(c.html, base());
+        EXPECT_EQ(toHtml(t.text, t.spans, base()), c.out) << c.html;
+    }
+}
+
+TEST(HtmlText, WrittenTextReadsBackToTheSameCharactersAndFormats)
+{
+    const FormattedText first = parseHtml(
+        "<p align='center'><font face='Verdana' size='9'>one <b>two</b></font></p><textformat indent='3'><li><u>"
+        "three</u></li></textformat><p><a href='http://a/?q=1&amp;r=2'>four &lt;5&gt;</a></p>",
+        base());
+    const FormattedText again = parseHtml(toHtml(first.text, first.spans, base()), base());
+    EXPECT_EQ(again.text, first.text);
+    EXPECT_EQ(again.spans, first.spans);
+}
+
+} // namespace
