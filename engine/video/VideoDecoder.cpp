@@ -121,7 +121,7 @@ void VideoDecoder::reset()
     codec_->hasLatest = false;
 }
 
-bool VideoDecoder::decode(std::span<const uint8_t> data)
+bool VideoDecoder::decode(std::span<const uint8_t> data, bool keyFrame)
 {
     if (!codec_)
         return false;
@@ -139,6 +139,8 @@ bool VideoDecoder::decode(std::span<const uint8_t> data)
         return false;
     }
     std::copy(data.begin(), data.end(), packet->data);
+    if (keyFrame)
+        packet->flags |= AV_PKT_FLAG_KEY;
     int sent = avcodec_send_packet(codec_->context, packet);
     av_packet_unref(packet);
     if (sent < 0) {

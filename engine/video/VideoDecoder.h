@@ -29,10 +29,11 @@ public:
 
     // Forgets the pictures decoded so far; the next one fed should be a key frame.
     void reset();
-    // Decodes one coded picture. True when it gave a picture, which becomes the latest
+    // Decodes one coded picture, `keyFrame` when it stands alone (screen video 2 keeps
+    // key frames for the pictures after them to refer to). True when it gave a picture, which becomes the latest
     // one; false (with `error()` set) when the data was damaged or gave none, and the
     // latest picture stays what it was.
-    bool decode(std::span<const uint8_t> data);
+    bool decode(std::span<const uint8_t> data, bool keyFrame);
     // Whether a picture has been decoded since the last reset.
     bool hasPicture() const;
     // The latest picture as premultiplied ARGB (converted on each call).

@@ -49,7 +49,7 @@ QImage VideoFrames::decodeTo(int index)
     for (int i = start; i <= index; ++i) {
         position_ = i;
         ++decodedCount_;
-        if (decoder_.decode(video_->frames[static_cast<size_t>(i)].data))
+        if (decoder_.decode(video_->frames[static_cast<size_t>(i)].data, keyFrames_[static_cast<size_t>(i)]))
             lastGoodIndex_ = i;
         else
             report("video stream " + std::to_string(video_->def.id) + ", frame " +
