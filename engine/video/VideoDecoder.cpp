@@ -5,6 +5,8 @@ extern "C" {
 #include <libavutil/error.h>
 #include <libavutil/frame.h>
 #include <libavutil/log.h>
+#include <libavutil/macros.h>
+#include <libavutil/mem.h>
 #include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
@@ -194,11 +196,22 @@ QImage VideoDecoder::picture()
                                           frame->height, AV_PIX_FMT_RGB32, SWS_POINT, nullptr, nullptr, nullptr);
     if (!codec_->scaler)
         return {};
-    QImage image(frame->width, frame->height, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
-    if (image.isNull())
+    // swscale writes whole SIMD blocks, past the end of a row whose width is not a
+    // multiple of them, and so past the end of a tightly packed last row: the image
+    // gets a buffer of its own with aligned rows and padding after the last one.
+    const int stride = FFALIGN(frame->width * 4, 64);
+    const size_t bytes = static_cast<size_t>(stride) * static_cast<size_t>(frame->height) + 64;
+    auto* pixels = static_cast<uint8_t*>(av_malloc(bytes));
+    if (!pixels)
         return {};
-    uint8_t* planes[4] = {image.bits(), nullptr, nullptr, nullptr};
-    int strides[4] = {static_cast<int>(image.bytesPerLine()), 0, 0, 0};
+    QImage image(pixels, frame->width, frame->height, stride, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32,
+                 [](void* buffer) { av_free(buffer); }, pixels);
+    if (image.isNull()) {
+        av_free(pixels);
+        return {};
+    }
+    uint8_t* planes[4] = {pixels, nullptr, nullptr, nullptr};
+    int strides[4] = {stride, 0, 0, 0};
     sws_scale(codec_->scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);
     if (alpha)
         return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
