@@ -191,9 +191,13 @@ QImage VideoDecoder::picture()
     const auto format = static_cast<AVPixelFormat>(frame->format);
     const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(format);
     const bool alpha = descriptor && (descriptor->flags & AV_PIX_FMT_FLAG_ALPHA);
+    // Each pixel takes the chroma of its own 2 x 2 block, converted with exact
+    // rounding: within a level or two of the reference player's colours, where the
+    // faster approximations are off by several.
+    constexpr int kConversionFlags = SWS_POINT | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT;
     // AV_PIX_FMT_RGB32 is 0xAARRGGBB in native byte order, which is QImage's ARGB32.
     codec_->scaler = sws_getCachedContext(codec_->scaler, frame->width, frame->height, format, frame->width,
-                                          frame->height, AV_PIX_FMT_RGB32, SWS_POINT, nullptr, nullptr, nullptr);
+                                          frame->height, AV_PIX_FMT_RGB32, kConversionFlags, nullptr, nullptr, nullptr);
     if (!codec_->scaler)
         return {};
     // swscale writes whole SIMD blocks, past the end of a row whose width is not a
