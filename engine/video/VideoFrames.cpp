@@ -4,8 +4,8 @@ namespace swf::video {
 
 namespace {
 
-// Kept pictures: some 25 of 640 x 480.
-constexpr size_t kCacheBytes = size_t{32} << 20;
+// Kept pictures of one stream: some 13 of 640 x 480.
+constexpr size_t kCacheBytes = size_t{16} << 20;
 
 } // namespace
 

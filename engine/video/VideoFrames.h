@@ -34,6 +34,8 @@ public:
     size_t decodedCount() const { return decodedCount_; }
     // Drops the kept pictures, as when memory is short; the decoder's state stays.
     void dropCache();
+    // What the kept pictures take.
+    size_t cacheBytes() const { return cacheBytes_; }
 
 private:
     // Decodes forward until the picture at `index` (an index into the frames).

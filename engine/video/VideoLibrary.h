@@ -26,6 +26,10 @@ public:
     VideoFrames& frames(const std::shared_ptr<const EmbeddedVideo>& video);
 
 private:
+    // Keeps what all streams keep within one budget: past it, every stream but the one
+    // just drawn lets go of its pictures.
+    void trimCaches(const VideoFrames& used);
+
     std::function<void(const std::string&)> notice_;
     std::unordered_map<const EmbeddedVideo*, std::unique_ptr<VideoFrames>> streams_;
 };

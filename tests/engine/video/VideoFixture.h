@@ -100,6 +100,43 @@ inline EncodedStream encodeTestStream(const std::string& encoder, uint8_t codec,
     return stream;
 }
 
+// A whole movie written by FFmpeg's SWF muxer (Sorenson H.263), and the same tool's
+// decode of it, one picture per frame. Empty when the tool failed.
+struct EncodedMovie {
+    std::vector<uint8_t> swf;
+    std::vector<QImage> reference;
+};
+
+inline EncodedMovie encodeTestMovie(int width, int height, int frames, int keyInterval)
+{
+    static int counter = 0;
+    const auto dir = std::filesystem::temp_directory_path() /
+                     ("lanfan-video-swf-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+    std::filesystem::create_directories(dir);
+    const auto swf = dir / "movie.swf";
+    const auto raw = dir / "decoded.raw";
+    const std::string size = std::to_string(width) + "x" + std::to_string(height);
+    const std::string encode = "ffmpeg -v error -nostdin -y -f lavfi -i testsrc=size=" + size + ":rate=30 -frames:v " +
+                               std::to_string(frames) + " -c:v flv1 -g " + std::to_string(keyInterval) + " " +
+                               swf.string();
+    const std::string decode =
+        "ffmpeg -v error -nostdin -y -i " + swf.string() + " -f rawvideo -pix_fmt bgra " + raw.string();
+    EncodedMovie movie;
+    if (std::system(encode.c_str()) == 0 && std::system(decode.c_str()) == 0) {
+        movie.swf = readFile(swf);
+        const std::vector<uint8_t> pixels = readFile(raw);
+        const size_t frameBytes = size_t(width) * size_t(height) * 4;
+        for (size_t at = 0; at + frameBytes <= pixels.size(); at += frameBytes) {
+            QImage image(width, height, QImage::Format_ARGB32);
+            for (int y = 0; y < height; ++y)
+                std::memcpy(image.scanLine(y), pixels.data() + at + size_t(y) * size_t(width) * 4, size_t(width) * 4);
+            movie.reference.push_back(image);
+        }
+    }
+    std::filesystem::remove_all(dir);
+    return movie;
+}
+
 // The stream as a movie's definition would hold it: frames numbered from 0.
 inline std::shared_ptr<swf::EmbeddedVideo> embedded(const EncodedStream& stream, uint16_t id = 1)
 {

@@ -120,6 +120,68 @@ TEST_F(VideoMovieTest, ADamagedPictureLeavesTheLastGoodOneAndANotice)
     EXPECT_GE(psnr(paint(player), h263Stream().reference[10]), 30.0);
 }
 
+TEST_F(VideoMovieTest, AMovieFfmpegWroteShowsWhatFfmpegDecodes)
+{
+    static const EncodedMovie encoded = encodeTestMovie(kWidth, kHeight, 24, 12);
+    ASSERT_FALSE(encoded.swf.empty());
+    ASSERT_EQ(encoded.reference.size(), 24u);
+    swf::Player played;
+    played.loadBytes(encoded.swf);
+    std::vector<QImage> shown;
+    for (int n = 0; n < 24; ++n) {
+        played.advance();
+        shown.push_back(paint(played));
+        EXPECT_GE(psnr(shown.back(), encoded.reference[size_t(n)]), 30.0) << "frame " << n + 1;
+    }
+    swf::Player sought;
+    sought.loadBytes(encoded.swf);
+    sought.advance();
+    for (int frame : {12, 24, 6, 7, 20}) {  // 11 after the key frame, the last, and back
+        sought.seek(frame);
+        EXPECT_EQ(paint(sought), shown[size_t(frame - 1)]) << "frame " << frame;
+    }
+}
+
+TEST_F(VideoMovieTest, AVideoInsideASpriteTakesItsPicturesFromTheSpriteTimeline)
+{
+    // The sprite places the video and carries its pictures; the main timeline holds the
+    // sprite at (10, 5) pixels.
+    const EncodedStream& stream = h263Stream();
+    swf::test::TagStream sprite;
+    for (int n = 0; n < 5; ++n) {
+        sprite.tag(61, videoFrameBody(1, static_cast<uint16_t>(n), stream.packets[size_t(n)]), true);
+        swf::test::Place place;
+        place.ratio = static_cast<uint16_t>(n);
+        if (n == 0)
+            place.characterId = 1;
+        else
+            place.move = true;
+        sprite.placeObject2(place);
+        sprite.showFrame();
+    }
+    swf::test::SwfWriter movie(videoMovieOptions(kWidth + 20, kHeight + 10));
+    movie.tag(60, defineVideoStreamBody(stream, 1, 0));
+    movie.defineSprite(2, 5, sprite);
+    swf::test::Place place;
+    place.characterId = 2;
+    place.matrix = swf::Matrix{1, 0, 0, 1, 200, 100};
+    movie.placeObject2(place);
+    movie.showFrame();
+    movie.showFrame();
+    movie.showFrame();
+
+    swf::Player player;
+    player.loadBytes(movie.build());
+    for (int n = 0; n < 3; ++n)
+        player.advance();
+    QImage image(kWidth + 20, kHeight + 10, QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&image);
+    player.paint(painter, QRectF(0, 0, kWidth + 20, kHeight + 10), swf::ScaleMode::ShowAll, swf::RenderQuality::High);
+    painter.end();
+    EXPECT_GE(psnr(image, stream.reference[2], QPoint(10, 5)), 30.0);
+    EXPECT_EQ(image.pixel(5, 2), qRgb(255, 255, 255));
+}
+
 TEST_F(VideoMovieTest, VideoFramesOfUndefinedStreamsAreIgnored)
 {
     // Pictures for stream 9, which is never defined, and a place of it: nothing shows,
