@@ -182,6 +182,37 @@ TEST_F(VideoMovieTest, AVideoInsideASpriteTakesItsPicturesFromTheSpriteTimeline)
     EXPECT_EQ(image.pixel(5, 2), qRgb(255, 255, 255));
 }
 
+TEST_F(VideoMovieTest, AClipHoldingAVideoIsTheVideoBoxInSize)
+{
+    // A sprite holding the video, named "clip" and scaled by 1.5 on the main timeline:
+    // scripts see the stream's box in its size.
+    swf::test::TagStream sprite;
+    swf::test::Place inner;
+    inner.characterId = 1;
+    sprite.placeObject2(inner);
+    sprite.showFrame();
+    swf::test::SwfWriter movie(videoMovieOptions(kWidth * 2, kHeight * 2));
+    movie.tag(60, defineVideoStreamBody(h263Stream(), 1, 0));
+    movie.defineSprite(2, 1, sprite);
+    swf::test::Place place;
+    place.characterId = 2;
+    place.name = "clip";
+    place.matrix = swf::Matrix{1.5, 0, 0, 1.5, 0, 0};
+    movie.placeObject2(place);
+    swf::test::ActionBuilder script;
+    for (double property : {8.0, 9.0})  // _width, _height
+        script.pushString("clip").pushNumber(property).op(0x22).trace();
+    movie.doAction(script);
+    movie.showFrame();
+
+    swf::Player player;
+    std::vector<std::string> lines;
+    player.setTraceSink([&lines](const std::string& line) { lines.push_back(line); });
+    player.loadBytes(movie.build());
+    player.advance();
+    EXPECT_EQ(lines, (std::vector<std::string>{"144", "96"}));
+}
+
 TEST_F(VideoMovieTest, VideoFramesOfUndefinedStreamsAreIgnored)
 {
     // Pictures for stream 9, which is never defined, and a place of it: nothing shows,
