@@ -46,9 +46,10 @@ void quietLibraryLog()
     std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
 }
 
-// Pictures larger than this are refused rather than converted (a damaged header can
-// claim any size).
-constexpr int64_t kMaxPicturePixels = int64_t{4096} * 4096;
+// Pictures larger than this are refused before they are decoded: a damaged header can
+// claim any size (an H.263 header up to 65535 x 65535), and decoding such a picture
+// would take seconds and gigabytes. Movies' videos stay far below it.
+constexpr int64_t kMaxPicturePixels = int64_t{2048} * 2048;
 
 } // namespace
 
@@ -95,6 +96,7 @@ VideoDecoder::VideoDecoder(const VideoStreamDef& stream)
     // One thread: frame threading would hold pictures back, and a picture must come out
     // for the packet that went in.
     codec->context->thread_count = 1;
+    codec->context->max_pixels = kMaxPicturePixels;
     codec->context->width = stream.width;
     codec->context->height = stream.height;
     if (stream.deblocking == 1)

@@ -198,3 +198,47 @@ TEST(VideoFramesTest, PicturesOfNoiseShowNothingRatherThanFail)
 }
 
 } // namespace
+
+namespace {
+
+// An H.263 intra picture header claiming `width` x `height`, then zero bits.
+std::vector<uint8_t> h263ClaimingSize(uint16_t width, uint16_t height)
+{
+    swf::test::BitWriter w;
+    w.ub(1, 17);
+    w.ub(0, 5);
+    w.ub(0, 8);
+    w.ub(1, 3);  // 16-bit width and height follow
+    w.ub(width, 16);
+    w.ub(height, 16);
+    w.ub(0, 2);  // intra
+    for (int i = 0; i < 2000; ++i)
+        w.u8(0);
+    return w.take();
+}
+
+TEST(VideoFramesTest, PicturesClaimingAHugeSizeAreRefusedAndTheStreamGoesOn)
+{
+    if (!haveFfmpeg())
+        GTEST_SKIP() << "ffmpeg is not installed; this test needs it to make its stream";
+    // A damaged header may claim up to 65535 x 65535; decoding that would take seconds
+    // and gigabytes. The next key frame shows as usual.
+    const EncodedStream& stream = streamFor({"flv", 2});
+    ASSERT_FALSE(stream.packets.empty());
+    const std::vector<uint8_t> huge = h263ClaimingSize(10537, 10537);
+    auto video = std::make_shared<swf::EmbeddedVideo>();
+    video->def.codecId = 2;
+    video->def.width = 96;
+    video->def.height = 64;
+    video->frames.push_back({0, 0, huge});
+    video->frames.push_back({0, 1, stream.packets[0]});
+    std::vector<std::string> notices;
+    VideoFrames frames(video, [&notices](const std::string& line) { notices.push_back(line); });
+    EXPECT_TRUE(frames.picture(0).isNull());
+    EXPECT_EQ(notices.size(), 1u);
+    const QImage second = frames.picture(1);
+    ASSERT_FALSE(second.isNull());
+    EXPECT_GE(psnr(second, stream.reference[0]), 30.0);
+}
+
+} // namespace
