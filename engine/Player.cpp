@@ -9,6 +9,7 @@
 #include "engine/movie/Timeline.h"
 #include "engine/render/BitmapImages.h"
 #include "engine/render/Renderer.h"
+#include "engine/video/VideoLibrary.h"
 
 #include <QColor>
 #include <QPainter>
@@ -100,6 +101,8 @@ struct Player::Impl {
     std::set<Limit> limitsReported;  // for the movie loaded
     std::unique_ptr<render::Renderer> renderer;
     std::unique_ptr<render::BitmapImages> bitmaps;
+    std::unique_ptr<video::VideoLibrary> videos;
+    std::function<void(const std::string&)> noticeSink;
     movie::MovieHooks hooks_;
     movie::MouseInput mouse;
 
@@ -121,6 +124,7 @@ struct Player::Impl {
         // The renderer's caches and bitmaps belong to the movie being replaced.
         renderer.reset();
         bitmaps.reset();
+        videos.reset();
         movie = std::move(def);
         info = {};
         info.version = movie->header.version;
@@ -161,6 +165,7 @@ struct Player::Impl {
     {
         renderer.reset();
         bitmaps.reset();
+        videos.reset();
         // The display list first: its clips detach from the script machine the
         // timeline player owns.
         root = {};
@@ -326,6 +331,11 @@ void Player::setLimitSink(std::function<void(Limit, const std::string&)> sink)
     impl_->limitSink = std::move(sink);
 }
 
+void Player::setNoticeSink(std::function<void(const std::string&)> sink)
+{
+    impl_->noticeSink = std::move(sink);
+}
+
 void Player::setUrlHook(std::function<void(const std::string&, const std::string&)> hook)
 {
     impl_->urlHook = std::move(hook);
@@ -346,6 +356,11 @@ void Player::paint(QPainter& painter, const QRectF& area, ScaleMode mode, Render
             impl_->renderer = std::make_unique<render::Renderer>();
             impl_->bitmaps = std::make_unique<render::BitmapImages>(impl_->movie->bitmaps);
             impl_->renderer->setBitmapSource(impl_->bitmaps.get());
+            impl_->videos = std::make_unique<video::VideoLibrary>([impl = impl_.get()](const std::string& line) {
+                if (impl->noticeSink)
+                    impl->noticeSink(line);
+            });
+            impl_->renderer->setVideoSource(impl_->videos.get());
         }
         impl_->renderer->render(painter, movie::buildRenderTree(impl_->root), toDevice, toRenderQuality(quality));
     }

@@ -90,6 +90,9 @@ public:
     // naming the limit and its value.
     using Limit = movie::Limit;
     void setLimitSink(std::function<void(Limit, const std::string&)> sink);
+    // Problems a movie plays on through, such as a video picture that does not decode
+    // (the last good one stays shown), one line each.
+    void setNoticeSink(std::function<void(const std::string&)> sink);
 
     // Paints the current frame into `area` of `painter`, scaled by `mode`, with the
     // background colour filling the whole area.

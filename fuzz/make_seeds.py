@@ -3,8 +3,10 @@
 
 fuzz_container and fuzz_player start from the movie files themselves, fuzz_tags from
 their uncompressed tag streams, fuzz_shape from every shape and morph shape tag body
-(after the character id), prefixed with the byte that selects its tag kind.
-Usage: make_seeds.py CORPUS_DIR OUT_DIR
+(after the character id), prefixed with the byte that selects its tag kind, fuzz_video
+from each embedded video stream's first pictures. Further folders of .swf files add
+video seeds only (real-world movies carry far more video than the corpus).
+Usage: make_seeds.py CORPUS_DIR OUT_DIR [MOVIE_DIR...]
 """
 import hashlib
 import lzma
@@ -65,6 +67,30 @@ def tags(stream):
             return
 
 
+def video_seeds(stream, pictures=8):
+    """fuzz_video inputs: codec selector, flags, width and height less one (a byte
+    each), then the stream's first pictures, each after a 16-bit length."""
+    streams = {}
+    for code, body in tags(stream):
+        if code == 60 and len(body) >= 10:
+            sid = int.from_bytes(body[0:2], "little")
+            width = min(int.from_bytes(body[4:6], "little"), 256)
+            height = min(int.from_bytes(body[6:8], "little"), 256)
+            head = bytes([(body[9] - 2) % 256, body[8], max(width - 1, 0), max(height - 1, 0)])
+            streams.setdefault(sid, [head])
+        elif code == 61 and len(body) >= 4:
+            sid = int.from_bytes(body[0:2], "little")
+            frames = streams.get(sid)
+            if frames is not None and len(frames) <= pictures and len(body) - 4 < 0x10000:
+                frames.append(len(body[4:]).to_bytes(2, "little") + body[4:])
+    for frames in streams.values():
+        seed = b"".join(frames)
+        while len(frames) > 2 and len(seed) > MAX_SEED:
+            frames.pop()
+            seed = b"".join(frames)
+        yield seed
+
+
 def write(folder, data):
     if not data or len(data) > MAX_SEED:
         return
@@ -76,7 +102,7 @@ def write(folder, data):
 def main():
     corpus, out = sys.argv[1], sys.argv[2]
     folders = {}
-    for harness in ("fuzz_container", "fuzz_player", "fuzz_tags", "fuzz_shape"):
+    for harness in ("fuzz_container", "fuzz_player", "fuzz_tags", "fuzz_shape", "fuzz_video"):
         folders[harness] = os.path.join(out, harness)
         os.makedirs(folders[harness], exist_ok=True)
     for root, _, files in os.walk(corpus):
@@ -93,6 +119,15 @@ def main():
         for code, tag_body in tags(stream):
             if code in SHAPE_SELECTOR and len(tag_body) > 2:
                 write(folders["fuzz_shape"], bytes([SHAPE_SELECTOR[code]]) + tag_body[2:])
+        for seed in video_seeds(stream):
+            write(folders["fuzz_video"], seed)
+    for movies in sys.argv[3:]:
+        for name in sorted(os.listdir(movies)):
+            if name.endswith(".swf"):
+                with open(os.path.join(movies, name), "rb") as f:
+                    stream = tag_stream(body_of(f.read()))
+                for seed in video_seeds(stream or b""):
+                    write(folders["fuzz_video"], seed)
 
 
 if __name__ == "__main__":

@@ -50,6 +50,8 @@ enum class TagCode : uint16_t {
     ExportAssets = 56,
     ImportAssets = 57,
     DoInitAction = 59,
+    DefineVideoStream = 60,
+    VideoFrame = 61,
     DefineFontInfo2 = 62,
     FileAttributes = 69,
     PlaceObject3 = 70,

@@ -2,6 +2,7 @@
 
 #include "engine/avm1/Machine.h"
 #include "engine/format/Shape.h"
+#include "engine/format/Video.h"
 #include "engine/movie/MatrixParts.h"
 
 #include <algorithm>
@@ -100,6 +101,8 @@ Rect characterBounds(const DisplayObject& object)
         return object.character->shape->bounds;
     if (object.character->morph)
         return object.character->morph->startBounds;
+    if (object.character->video)
+        return object.character->video->bounds();
     return {};
 }
 

@@ -7,6 +7,7 @@
 #include "engine/format/EditText.h"
 #include "engine/format/Shape.h"
 #include "engine/format/Text.h"
+#include "engine/format/Video.h"
 
 #include <array>
 #include <map>
@@ -57,6 +58,7 @@ bool MouseInput::hitsCharacter(const Character& character, uint16_t ratio, Point
         return character.morph && inBounds(morphBounds(*character.morph, ratio / 65535.0), local);
     case CharacterKind::Text: return character.text && inBounds(character.text->bounds, local);
     case CharacterKind::EditText: return character.editText && inBounds(character.editText->bounds, local);
+    case CharacterKind::Video: return character.video && inBounds(character.video->bounds(), local);
     case CharacterKind::Sprite:
         // Only met inside a button's hit area, which counts a sprite's first frame.
         if (!character.sprite || !movie_)

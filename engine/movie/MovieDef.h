@@ -24,6 +24,7 @@ struct BitmapData;
 struct FontDef;
 struct TextDef;
 struct EditTextDef;
+struct EmbeddedVideo;
 }
 
 namespace swf::movie {
@@ -31,7 +32,7 @@ namespace swf::movie {
 struct TimelineDef;
 struct ButtonCharacter;
 
-enum class CharacterKind { Shape, MorphShape, Sprite, Text, EditText, Button };
+enum class CharacterKind { Shape, MorphShape, Sprite, Text, EditText, Button, Video };
 
 struct Character {
     CharacterKind kind = CharacterKind::Shape;
@@ -41,6 +42,7 @@ struct Character {
     std::shared_ptr<const TextDef> text{};
     std::shared_ptr<const EditTextDef> editText{};
     std::shared_ptr<const ButtonCharacter> button{};
+    std::shared_ptr<const EmbeddedVideo> video{};
 };
 
 // A frame script; the bytes belong to the MovieDef.

@@ -8,6 +8,7 @@
 #include "engine/format/Font.h"
 #include "engine/format/Shape.h"
 #include "engine/format/Text.h"
+#include "engine/format/Video.h"
 #include "engine/movie/ButtonCharacter.h"
 #include "engine/movie/MovieDef.h"
 
@@ -49,6 +50,10 @@ public:
                 continue;
             }
             try {
+                if (tag->is(TagCode::VideoFrame)) {
+                    addVideoFrame(*tag);
+                    continue;
+                }
                 if (readControlTag(*tag, timeline, current)) {
                     currentHasContent = true;
                     continue;
@@ -69,7 +74,38 @@ public:
             label.frame = std::min(label.frame, timeline.frameCount());
     }
 
+    // Puts each stream's pictures in frame order, once all are read.
+    void finishVideos()
+    {
+        for (auto& [id, video] : videos_)
+            video->finish();
+    }
+
 private:
+    // A stream's pictures may sit in any timeline, after the stream's definition.
+    void addVideoFrame(const Tag& tag)
+    {
+        VideoFrameTag frame = parseVideoFrame(tag.body);
+        auto video = videos_.find(frame.streamId);
+        if (video == videos_.end())
+            return;
+        charge(sizeof(VideoFrameTag));
+        video->second->frames.push_back(frame);
+    }
+
+    void defineVideo(std::span<const uint8_t> body)
+    {
+        auto video = std::make_shared<EmbeddedVideo>();
+        video->def = parseDefineVideoStream(body);
+        const uint16_t id = video->def.id;
+        if (movie_.dictionary.contains(id))
+            return;
+        videos_.emplace(id, video);
+        Character character{CharacterKind::Video, nullptr, nullptr, nullptr};
+        character.video = std::move(video);
+        define(id, std::move(character));
+    }
+
     // Returns true when `tag` belongs to the frame being collected.
     bool readControlTag(const Tag& tag, TimelineDef& timeline, Frame& current)
     {
@@ -158,6 +194,7 @@ private:
         }
         case TagCode::DefineButton:
         case TagCode::DefineButton2: readButton(tag); break;
+        case TagCode::DefineVideoStream: defineVideo(tag.body); break;
         case TagCode::DefineSprite: {
             SpriteHeader header = parseSpriteHeader(tag);
             auto sprite = std::make_shared<TimelineDef>();
@@ -269,6 +306,8 @@ private:
     MovieDef& movie_;
     bool backgroundSet_ = false;
     std::span<const uint8_t> jpegTables_;  // the movie's JPEGTables, for DefineBits
+    // Video streams being read, still taking pictures.
+    std::unordered_map<uint16_t, std::shared_ptr<EmbeddedVideo>> videos_;
 };
 
 } // namespace
@@ -282,6 +321,7 @@ std::shared_ptr<const MovieDef> buildMovie(DecodedMovie decoded)
     auto stream = std::span<const uint8_t>(movie->bytes).subspan(std::min(decoded.tagsOffset, movie->bytes.size()));
     Loader loader(*movie);
     loader.readTimeline(stream, movie->root, movie->header.frameCount, true);
+    loader.finishVideos();
     if (loader.overBudget())
         throw ContainerError(ContainerError::Reason::TooLarge,
                              "its pictures and shapes need more than the " + std::to_string(kMaxDefinitionBytes >> 20) +

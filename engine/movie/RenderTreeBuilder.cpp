@@ -1,6 +1,7 @@
 #include "engine/movie/RenderTreeBuilder.h"
 
 #include "engine/movie/MovieDef.h"
+#include "engine/movie/VideoObject.h"
 
 namespace swf::movie {
 
@@ -37,6 +38,7 @@ void addChildren(const ClipState& clip, render::RenderNode& parent)
                         node.drawing = object.clip->drawing.shape();
                 }
                 break;
+            case CharacterKind::Video: addVideo(object, node); break;
             case CharacterKind::Button:
                 // The characters of the shown state, held like a clip's children.
                 if (object.clip)

@@ -20,6 +20,7 @@ struct ShapeDef;
 struct MorphShapeDef;
 struct TextDef;
 struct EditTextDef;
+struct EmbeddedVideo;
 }
 
 namespace swf::render {
@@ -58,6 +59,9 @@ struct RenderNode {
     // What scripts drew into a clip, drawn beneath its children. A drawing that changes
     // comes as a new object, which is what keeps its cached paths current.
     std::shared_ptr<const ShapeDef> drawing;
+    // An embedded video and the frame of it shown (the placement's ratio).
+    std::shared_ptr<const EmbeddedVideo> video;
+    int videoFrame = 0;
 
     std::vector<RenderNode> children;  // in depth order
 };
@@ -69,6 +73,15 @@ public:
     // The decoded bitmap of character `characterId`, or null when there is none. The
     // image must stay alive while the renderer may draw it.
     virtual const QImage* bitmap(uint16_t characterId) const = 0;
+};
+
+// Decodes the pictures of embedded videos; decoding moves the source on, so it is not
+// const. Where there is none, videos draw nothing.
+class VideoSource {
+public:
+    virtual ~VideoSource() = default;
+    // The picture frame `frame` of `video` shows, or a null image when there is none.
+    virtual QImage picture(const std::shared_ptr<const EmbeddedVideo>& video, int frame) = 0;
 };
 
 } // namespace swf::render

@@ -6,6 +6,8 @@
 #include "engine/render/ShapeCache.h"
 #include "engine/render/StylePaint.h"
 #include "engine/render/TextDraw.h"
+#include "engine/render/VideoDraw.h"
+#include "engine/format/Video.h"
 
 #include <QImage>
 #include <QPainter>
@@ -20,6 +22,7 @@ struct Renderer::Caches {
     const BitmapSource* bitmaps = nullptr;
     TextCaches text;
     SurfaceCache surfaces;
+    VideoSource* videos = nullptr;
 };
 
 namespace {
@@ -52,6 +55,8 @@ Rect boundsOf(const RenderNode& node)
         return node.textField->bounds;
     if (node.editText)
         return node.editText->bounds;
+    if (node.video)
+        return node.video->bounds();
     const Rect& a = node.morph->startBounds;
     const Rect& b = node.morph->endBounds;
     const double t = std::isfinite(node.morphRatio) ? std::clamp(node.morphRatio, 0.0, 1.0) : 0.0;
@@ -68,7 +73,7 @@ void addDeviceBounds(const RenderNode& node, const Matrix& world, QRectF& area)
         drawn.shape = node.drawing;
         addDeviceBounds(drawn, world, area);
     }
-    if (node.shape || node.morph || node.text || node.editText || node.textField) {
+    if (node.shape || node.morph || node.text || node.editText || node.textField || node.video) {
         const Rect r = boundsOf(node);
         const Point corners[] = {world.apply({double(r.xMin), double(r.yMin)}), world.apply({double(r.xMax), double(r.yMin)}),
                                  world.apply({double(r.xMin), double(r.yMax)}), world.apply({double(r.xMax), double(r.yMax)})};
@@ -100,6 +105,8 @@ public:
 
     // Glyph and text paths; without them texts and text fields draw nothing.
     void setTextCaches(TextCaches* text) { text_ = text; }
+    // Where videos get their pictures; without one they draw nothing.
+    void setVideoSource(VideoSource* videos) { videos_ = videos; }
 
     // Where surfaces of cached and filtered objects are kept between frames (none:
     // drawn afresh each time), and the stage scale filters are drawn at.
@@ -177,6 +184,8 @@ private:
             drawTextField(painter_, *text_, *node.textField, world, cx);
         else if (node.editText && text_)
             drawEditText(painter_, *text_, node.editText, world, cx);
+        else if (node.video && videos_)
+            drawVideo(painter_, videos_->picture(node.video, node.videoFrame), *node.video, world, cx, smooth_);
         drawRange(node.children, world, cx);
     }
 
@@ -213,6 +222,8 @@ private:
             clip.addPath(toQTransform(world).map(shape->area()));
         if (node.text && text_)
             clip.addPath(staticTextArea(*text_, node.text, world));
+        if (node.video)
+            clip.addPath(videoMaskArea(*node.video, world));
         for (const RenderNode& child : node.children) {
             if (child.clipDepth == 0)
                 addMaskArea(child, world, clip);
@@ -297,6 +308,7 @@ private:
             p.setPen(Qt::NoPen);
             FrameDrawer inner(p, cache_, bitmaps_, smooth_, &layer);
             inner.setTextCaches(text_);
+            inner.setVideoSource(videos_);
             const Matrix toLayer{1, 0, 0, 1, -double(area.x()), -double(area.y())};
             inner.drawContent(node, toLayer * world, ColorTransform{});
         }
@@ -454,6 +466,7 @@ private:
     TextCaches* text_ = nullptr;
     SurfaceCache* surfaces_ = nullptr;
     FilterScale filterScale_;
+    VideoSource* videos_ = nullptr;
 };
 
 } // namespace
@@ -465,6 +478,11 @@ Renderer::~Renderer() = default;
 void Renderer::setBitmapSource(const BitmapSource* bitmaps)
 {
     caches_->bitmaps = bitmaps;
+}
+
+void Renderer::setVideoSource(VideoSource* videos)
+{
+    caches_->videos = videos;
 }
 
 void Renderer::clearCaches()
@@ -486,6 +504,7 @@ void Renderer::render(QPainter& painter, const RenderNode& root, const Matrix& t
     const FilterScale stageScale{std::hypot(twipsToDevice.a, twipsToDevice.b) * kTwipsPerPixel,
                                  std::hypot(twipsToDevice.c, twipsToDevice.d) * kTwipsPerPixel};
     drawer.setSurfaces(&caches_->surfaces, stageScale);
+    drawer.setVideoSource(caches_->videos);
     drawer.drawRange(root.children, twipsToDevice * root.matrix, root.colorTransform, root.drawing);
     painter.restore();
     caches_->shapes.dropReplacedDrawings();

@@ -27,6 +27,9 @@ public:
     // Where bitmap fills find their bitmaps; without one (the default) they draw nothing.
     void setBitmapSource(const BitmapSource* bitmaps);
 
+    // Where videos get their pictures; without one (the default) they draw nothing.
+    void setVideoSource(VideoSource* videos);
+
     // Drops every cached path, e.g. when the movie is replaced.
     void clearCaches();
 

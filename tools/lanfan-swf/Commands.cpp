@@ -105,6 +105,7 @@ int runCommand(const Options& options, std::ostream& out, std::ostream& err)
 {
     swf::Player player;
     player.setLimitSink([&err](swf::Player::Limit, const std::string& message) { err << "lanfan-swf: limit reached: " << message << '\n'; });
+    player.setNoticeSink([&err](const std::string& message) { err << "lanfan-swf: notice: " << message << '\n'; });
     try {
         player.loadFile(options.file);
     } catch (const swf::LoadError& e) {

@@ -1,0 +1,227 @@
+#include "engine/video/VideoDecoder.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/error.h>
+#include <libavutil/frame.h>
+#include <libavutil/log.h>
+#include <libavutil/macros.h>
+#include <libavutil/mem.h>
+#include <libavutil/pixdesc.h>
+#include <libswscale/swscale.h>
+}
+
+#include <mutex>
+
+namespace swf::video {
+
+namespace {
+
+AVCodecID codecIdFor(uint8_t codec)
+{
+    if (!isKnownVideoCodec(codec))
+        return AV_CODEC_ID_NONE;
+    switch (static_cast<VideoCodec>(codec)) {
+    case VideoCodec::SorensonH263: return AV_CODEC_ID_FLV1;
+    case VideoCodec::ScreenVideo: return AV_CODEC_ID_FLASHSV;
+    case VideoCodec::Vp6: return AV_CODEC_ID_VP6F;
+    case VideoCodec::Vp6Alpha: return AV_CODEC_ID_VP6A;
+    case VideoCodec::ScreenVideo2: return AV_CODEC_ID_FLASHSV2;
+    }
+    return AV_CODEC_ID_NONE;
+}
+
+std::string averror(int code)
+{
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, text, sizeof text);
+    return text;
+}
+
+// Damaged pictures are expected input, reported through our own notices; libavcodec's
+// own complaints on stderr would only repeat them.
+void quietLibraryLog()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
+}
+
+// Pictures larger than this are refused before they are decoded: a damaged header can
+// claim any size (an H.263 header up to 65535 x 65535), and decoding such a picture
+// would take seconds and gigabytes. Movies' videos stay far below it.
+constexpr int64_t kMaxPicturePixels = int64_t{2048} * 2048;
+
+} // namespace
+
+struct VideoDecoder::Codec {
+    AVCodecContext* context = nullptr;
+    AVPacket* packet = nullptr;
+    AVFrame* received = nullptr;
+    AVFrame* latest = nullptr;  // a reference to the last good picture
+    bool hasLatest = false;
+    SwsContext* scaler = nullptr;
+
+    ~Codec()
+    {
+        sws_freeContext(scaler);
+        av_frame_free(&latest);
+        av_frame_free(&received);
+        av_packet_free(&packet);
+        avcodec_free_context(&context);
+    }
+};
+
+VideoDecoder::VideoDecoder(const VideoStreamDef& stream)
+{
+    quietLibraryLog();
+    const AVCodecID id = codecIdFor(stream.codecId);
+    if (id == AV_CODEC_ID_NONE) {
+        error_ = "video codec " + std::to_string(stream.codecId) + " is not one embedded video uses";
+        return;
+    }
+    const AVCodec* decoder = avcodec_find_decoder(id);
+    if (!decoder) {
+        error_ = std::string("this build of libavcodec cannot decode ") + avcodec_get_name(id);
+        return;
+    }
+    auto codec = std::make_unique<Codec>();
+    codec->context = avcodec_alloc_context3(decoder);
+    codec->packet = av_packet_alloc();
+    codec->received = av_frame_alloc();
+    codec->latest = av_frame_alloc();
+    if (!codec->context || !codec->packet || !codec->received || !codec->latest) {
+        error_ = "out of memory for the video decoder";
+        return;
+    }
+    // One thread: frame threading would hold pictures back, and a picture must come out
+    // for the packet that went in.
+    codec->context->thread_count = 1;
+    codec->context->max_pixels = kMaxPicturePixels;
+    codec->context->width = stream.width;
+    codec->context->height = stream.height;
+    if (stream.deblocking == 1)
+        codec->context->skip_loop_filter = AVDISCARD_ALL;
+    const int opened = avcodec_open2(codec->context, decoder, nullptr);
+    if (opened < 0) {
+        error_ = "cannot open the " + std::string(avcodec_get_name(id)) + " decoder: " + averror(opened);
+        return;
+    }
+    codec_ = std::move(codec);
+}
+
+VideoDecoder::~VideoDecoder() = default;
+
+bool VideoDecoder::usable() const
+{
+    return codec_ != nullptr;
+}
+
+void VideoDecoder::reset()
+{
+    if (!codec_)
+        return;
+    avcodec_flush_buffers(codec_->context);
+    av_frame_unref(codec_->latest);
+    codec_->hasLatest = false;
+}
+
+bool VideoDecoder::decode(std::span<const uint8_t> data, bool keyFrame)
+{
+    if (!codec_)
+        return false;
+    if (data.empty()) {
+        error_ = "an empty video picture";
+        return false;
+    }
+    // libavcodec reads up to AV_INPUT_BUFFER_PADDING_SIZE bytes past the data, so the
+    // packet gets a padded copy of its own.
+    AVPacket* packet = codec_->packet;
+    av_packet_unref(packet);
+    if (data.size() > static_cast<size_t>(INT32_MAX - AV_INPUT_BUFFER_PADDING_SIZE) ||
+        av_new_packet(packet, static_cast<int>(data.size())) < 0) {
+        error_ = "out of memory for a video picture";
+        return false;
+    }
+    std::copy(data.begin(), data.end(), packet->data);
+    if (keyFrame)
+        packet->flags |= AV_PKT_FLAG_KEY;
+    int sent = avcodec_send_packet(codec_->context, packet);
+    av_packet_unref(packet);
+    if (sent < 0) {
+        error_ = "damaged video picture: " + averror(sent);
+        // A decoder left in an error state takes no more input until flushed.
+        if (sent != AVERROR_INVALIDDATA && sent != AVERROR(EAGAIN))
+            avcodec_flush_buffers(codec_->context);
+        return false;
+    }
+    bool got = false;
+    for (;;) {
+        const int received = avcodec_receive_frame(codec_->context, codec_->received);
+        if (received == AVERROR(EAGAIN) || received == AVERROR_EOF)
+            break;
+        if (received < 0) {
+            error_ = "damaged video picture: " + averror(received);
+            return false;
+        }
+        const AVFrame* frame = codec_->received;
+        if (frame->width <= 0 || frame->height <= 0 || int64_t{frame->width} * frame->height > kMaxPicturePixels ||
+            (frame->flags & AV_FRAME_FLAG_CORRUPT) || frame->decode_error_flags) {
+            error_ = "damaged video picture";
+            av_frame_unref(codec_->received);
+            continue;
+        }
+        av_frame_unref(codec_->latest);
+        av_frame_move_ref(codec_->latest, codec_->received);
+        codec_->hasLatest = true;
+        got = true;
+    }
+    if (!got && error_.empty())
+        error_ = "a video picture that decodes to nothing";
+    return got;
+}
+
+bool VideoDecoder::hasPicture() const
+{
+    return codec_ && codec_->hasLatest;
+}
+
+QImage VideoDecoder::picture()
+{
+    if (!hasPicture())
+        return {};
+    const AVFrame* frame = codec_->latest;
+    const auto format = static_cast<AVPixelFormat>(frame->format);
+    const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(format);
+    const bool alpha = descriptor && (descriptor->flags & AV_PIX_FMT_FLAG_ALPHA);
+    // Each pixel takes the chroma of its own 2 x 2 block, converted with exact
+    // rounding: within a level or two of the reference player's colours, where the
+    // faster approximations are off by several.
+    constexpr int kConversionFlags = SWS_POINT | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT;
+    // AV_PIX_FMT_RGB32 is 0xAARRGGBB in native byte order, which is QImage's ARGB32.
+    codec_->scaler = sws_getCachedContext(codec_->scaler, frame->width, frame->height, format, frame->width,
+                                          frame->height, AV_PIX_FMT_RGB32, kConversionFlags, nullptr, nullptr, nullptr);
+    if (!codec_->scaler)
+        return {};
+    // swscale writes whole SIMD blocks, past the end of a row whose width is not a
+    // multiple of them, and so past the end of a tightly packed last row: the image
+    // gets a buffer of its own with aligned rows and padding after the last one.
+    const int stride = FFALIGN(frame->width * 4, 64);
+    const size_t bytes = static_cast<size_t>(stride) * static_cast<size_t>(frame->height) + 64;
+    auto* pixels = static_cast<uint8_t*>(av_malloc(bytes));
+    if (!pixels)
+        return {};
+    QImage image(pixels, frame->width, frame->height, stride, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32,
+                 [](void* buffer) { av_free(buffer); }, pixels);
+    if (image.isNull()) {
+        av_free(pixels);
+        return {};
+    }
+    uint8_t* planes[4] = {pixels, nullptr, nullptr, nullptr};
+    int strides[4] = {stride, 0, 0, 0};
+    sws_scale(codec_->scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);
+    if (alpha)
+        return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    return image;
+}
+
+} // namespace swf::video
