@@ -5,7 +5,6 @@
 #include "toolkit/Accessible.h"
 
 #include <QDesktopServices>
-#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
@@ -31,11 +30,6 @@ QFont songti()
     font.setFamilies({QStringLiteral("SimSun"), QStringLiteral("宋体"), QStringLiteral("WenQuanYi Micro Hei Mono"),
                       QStringLiteral("WenQuanYi Micro Hei")});
     font.setPixelSize(12);
-    // The values line up after their names because a space is half a Chinese
-    // character, as in 宋体. Where the font's space is wider or narrower, each space is
-    // stretched or shrunk to that.
-    QFontMetricsF fm(font);
-    font.setWordSpacing(fm.horizontalAdvance(QChar(0x4E2D)) / 2 - fm.horizontalAdvance(QLatin1Char(' ')));
     return font;
 }
 } // namespace
