@@ -27,7 +27,7 @@ CAPTION_PATTERN = "FLASH"
 # "十帧影片.swf" arrived as "片.swf"). The display binds these characters to spare keys
 # once, before the player starts, so the map never changes while it runs, and presses
 # those keys itself through the XTEST extension.
-TYPED_CHARACTERS = "十帧影片画面无工具栏放大"
+TYPED_CHARACTERS = "十帧影片画面无工具栏"
 
 
 class Keyboard:
@@ -385,7 +385,8 @@ class PlayerEndToEnd(unittest.TestCase):
                            ("scroll bar", "进度条"), ("panel", "影片播放区"), ("animation", "Flash 影片"),
                            ("check box", "在拖动进度条时播放影片"), ("push button", "打开")):
             self.assertIsNotNone(self.find(rows, role=role, name=name), (role, name, rows))
-        self.assertFalse([r for r in rows if r[0] == "unknown"], rows)
+        # Qt's bridge has no AT-SPI role for a size grip; it is still named.
+        self.assertFalse([r for r in rows if r[0] == "unknown" and r[1] != "调整窗口大小"], rows)
         self.assertIsNotNone(self.find(rows, role="label", name="当前帧："), rows)
         play = self.find(rows, name="播放")
         self.assertIsNotNone(play, rows)
@@ -473,8 +474,9 @@ class PlayerEndToEnd(unittest.TestCase):
         shot = self.capture("画面")
         self.assert_bmp_equals_screen(shot, 262, 143 + 20 + 49, 518, 282, bits, tolerance)
         # With the toolbar hidden (View > Toolbar) the area is 518 x 331.
+        toolbar = self.screen_rgb(262, 143 + 20, 518, 49)
         self.menu("工具栏(T)")
-        time.sleep(0.5)
+        wait_for(lambda: self.screen_rgb(262, 143 + 20, 518, 49) != toolbar, what="the toolbar to go")
         shot = self.capture("无工具栏")
         self.assert_bmp_equals_screen(shot, 262, 143 + 20, 518, 331, bits, tolerance)
 
@@ -567,26 +569,6 @@ class PlayerStartedWithAMovie(PlayerEndToEnd):
         self.assertEqual(box[1], "澜帆Flash播放器")
         rows = self.accessible()
         self.assertTrue(any(r[0] == "label" and missing in r[1] for r in rows), rows)
-
-    def test_zoom_from_the_right_click_menu_stays_in_the_area_and_the_capture_follows(self):
-        demo = os.path.join(os.path.dirname(os.path.dirname(HERE)), "docs", "demo.swf")
-        self.start(demo)
-        self.main_window()
-        wait_for(lambda: (self.play_button() or [None, ""])[1] == "停止", what="playing")
-        self.key("s")
-        wait_for(lambda: (self.play_button() or [None, ""])[1] == "播放", what="stopped")
-        area = (262, 143 + 20 + 49, 518, 282)
-        before = self.screen_rgb(*area)
-        outside = self.screen_rgb(262, 143 + 20, 518, 49)
-        # Right-click in the player area, then 放大 from the menu.
-        self.display.run("xdotool", "mousemove", str(262 + 200), str(143 + 20 + 49 + 120), "click", "3")
-        wait_for(lambda: self.find(self.accessible(), role="menu item", name="放大"), what="the right-click menu")
-        self.menu("放大")
-        wait_for(lambda: self.screen_rgb(*area) != before, what="the zoomed picture")
-        time.sleep(0.3)
-        self.assertEqual(self.screen_rgb(262, 143 + 20, 518, 49), outside, "the toolbar is untouched")
-        shot = self.capture("放大画面")
-        self.assert_bmp_equals_screen(shot, *area, 32, 0)
 
 
 class PlayerOnA16BitDisplay(PlayerEndToEnd):
