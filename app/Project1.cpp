@@ -6,6 +6,7 @@
 #include "toolkit/Application.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QTranslator>
 
@@ -32,12 +33,29 @@ lanfan::ShowCommand startupShowCommand()
     return lanfan::ShowCommand::Normal;
 }
 
+// The movie named on the command line: the first argument after the program's name
+// that is not an option (Qt has taken its own options out already), made absolute.
+QString movieArgument(const QStringList& arguments)
+{
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& arg = arguments[i];
+        if (arg == QLatin1String("--")) {
+            if (i + 1 < arguments.size())
+                return QFileInfo(arguments[i + 1]).absoluteFilePath();
+            return {};
+        }
+        if (!arg.startsWith(QLatin1Char('-')))
+            return QFileInfo(arg).absoluteFilePath();
+    }
+    return {};
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
     // Qt takes its own options (-platform and the like) from the command line; the
-    // program itself reads nothing there.
+    // program itself reads one movie to open from there.
     QApplication qtApp(argc, argv);
     // The interface is Chinese throughout, the toolkit's own dialogs included.
     QTranslator qtTexts;
@@ -56,6 +74,10 @@ int main(int argc, char* argv[])
         lanfan::MainForm = mainForm.get();
         aboutBox = std::make_unique<lanfan::TAboutBox>();
         lanfan::AboutBox = aboutBox.get();
+        // "lanfan-player MOVIE.swf" (as a file manager's "Open with" runs it) opens the
+        // movie once the window is up, as the open command would.
+        if (QString movie = movieArgument(QCoreApplication::arguments()); !movie.isEmpty())
+            mainForm->OpenWhenShown(movie);
         exitCode = application.Run(startupShowCommand());
     } catch (const std::exception& error) {
         // Errors before the message loop runs end start-up.

@@ -5,13 +5,19 @@
 #include "app/Resources.h"
 #include "app/player/ControlData.h"
 
+#include "toolkit/Accessible.h"
 #include "toolkit/Application.h"
 #include "toolkit/ScreenGrab.h"
 #include "toolkit/TBitmap.h"
 
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QImage>
+#include <QLabel>
 #include <QMap>
+#include <QMimeData>
+#include <QTimer>
 
 namespace lanfan {
 
@@ -36,6 +42,8 @@ TMainForm::TMainForm(QWidget* owner) : TForm(owner)
     loadMenu();
     loadLayout();
     setLoading(false);
+    // A .swf file dropped anywhere on the window opens as the open command would.
+    setAcceptDrops(true);
 }
 
 TMainForm::~TMainForm()
@@ -117,6 +125,8 @@ void TMainForm::loadLayout()
         case ComponentKind::Panel: {
             auto* panel = new TPanel(parent);
             panel->SetBevels(TBevelCut::bvRaised, TBevelCut::bvNone, 1);
+            setAccessibleRole(*panel, QAccessible::ToolBar);
+            panel->setAccessibleName(QStringLiteral("工具栏"));
             containers.insert(name, panel);
             ToolBar = panel;
             control = panel;
@@ -142,7 +152,7 @@ void TMainForm::loadLayout()
             auto* bar = new TScrollBar(parent);
             if (event == QLatin1String("ScrollBar1Scroll"))
                 bar->OnScroll = [this](TControl* s, TScrollCode code, int& pos) { ScrollBar1Scroll(s, code, pos); };
-            bar->setAccessibleName(name);
+            bar->setAccessibleName(QStringLiteral("进度条"));
             ScrollBar1 = bar;
             control = bar;
             break;
@@ -167,6 +177,10 @@ void TMainForm::loadLayout()
             bar->AutoHint = true;
             for (size_t p = 0; p < layout.panelCount; ++p)
                 bar->AddPanel(layout.panels[p].width, layout.panels[p].text);
+            bar->setAccessibleName(QStringLiteral("状态栏"));
+            // A panel is read by its text; what it is for, by its description.
+            bar->panelWidget(0)->setAccessibleDescription(QStringLiteral("提示"));
+            bar->panelWidget(1)->setAccessibleDescription(QStringLiteral("帧计数"));
             StatusBar = bar;
             control = bar;
             break;
@@ -240,14 +254,73 @@ void TMainForm::MenuOpenClick(TMenuItem*)
 {
     if (!OpenDialog1->Execute())
         return;
+    OpenMovie(OpenDialog1->fileName());
+}
+
+void TMainForm::OpenMovie(const QString& path)
+{
+    OpenDialog1->setFileName(path);
     // Paths stay Unicode from the dialog to the control.
-    ShockwaveFlash1->SetMovie(OpenDialog1->fileName());
+    ShockwaveFlash1->SetMovie(path);
     ScrollBar1->SetMin(1);
     ScrollBar1->SetMax(ShockwaveFlash1->FrameCount());
     ShockwaveFlash1->StartPlayback();
     ScrollBar1->SetEnabled(true);
     Timer1->SetEnabled(true);
     Play->SetEnabled(true);
+}
+
+void TMainForm::OpenWhenShown(const QString& path)
+{
+    pendingMovie_ = path;
+    if (isVisible())
+        showEvent(nullptr);
+}
+
+void TMainForm::showEvent(QShowEvent* event)
+{
+    if (event)
+        TForm::showEvent(event);
+    if (pendingMovie_.isEmpty())
+        return;
+    // After the window has come up (and drawn itself): an error box then has the
+    // window to stand on, and the player control has been activated.
+    QTimer::singleShot(0, this, [this, path = std::exchange(pendingMovie_, QString())] {
+        Application->guard([&] { OpenMovie(path); });
+    });
+}
+
+QString TMainForm::droppedMovie(const QMimeData* data)
+{
+    if (!data || !data->hasUrls())
+        return {};
+    const QList<QUrl> urls = data->urls();
+    if (urls.size() != 1 || !urls.front().isLocalFile())
+        return {};
+    QString path = urls.front().toLocalFile();
+    return path.endsWith(QLatin1String(".swf"), Qt::CaseInsensitive) ? path : QString();
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!droppedMovie(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void TMainForm::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (!droppedMovie(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void TMainForm::dropEvent(QDropEvent* event)
+{
+    QString path = droppedMovie(event->mimeData());
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // The drop ends first (the source waits for it); the movie opens right after.
+    QTimer::singleShot(0, this, [this, path] { Application->guard([&] { OpenMovie(path); }); });
 }
 
 void TMainForm::X1Click(TMenuItem*)

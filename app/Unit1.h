@@ -14,6 +14,8 @@
 #include "toolkit/StdCtrls.h"
 #include "toolkit/Timer.h"
 
+class QMimeData;
+
 namespace lanfan {
 
 class TMainForm : public TForm {
@@ -70,7 +72,24 @@ public:
     void Timer2Timer(TTimer* sender);
     void ScreenCap(int left, int top, int right, int bottom);
 
+    // Opens the movie at `path` as the open command does once its dialog has answered:
+    // the same steps, the same errors (they end the command at their step). The open
+    // dialog then starts from that file.
+    void OpenMovie(const QString& path);
+    // Opens `path` through OpenMovie once the window has been shown (the movie named on
+    // the command line); errors go to the error box.
+    void OpenWhenShown(const QString& path);
+    // The local .swf file a drag carries, if it carries exactly one; otherwise empty.
+    static QString droppedMovie(const QMimeData* data);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
 private:
+    QString pendingMovie_;
     void loadLayout();
     void loadMenu();
     QString frameCounterText();

@@ -2,6 +2,8 @@
 
 #include "app/Resources.h"
 
+#include "toolkit/Accessible.h"
+
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -60,6 +62,7 @@ void TAboutBox::loadLayout()
     Panel1 = new TPanel(&client());
     Panel1->Name = QStringLiteral("Panel1");
     Panel1->SetBevels(TBevelCut::bvLowered, TBevelCut::bvRaised, 1);
+    Panel1->setAccessibleName(QStringLiteral("软件信息"));
     Panel1->SetBounds(8, 8, 305, 161);
 
     Label1 = new TLabel(Panel1);
@@ -72,10 +75,12 @@ void TAboutBox::loadLayout()
     Label1->setCursor(Qt::PointingHandCursor);
     Label1->setAutoFillBackground(true);
     Label1->SetBounds(120, 112, 106, 13);
-    Label1->adjustSize();
     Label1->OnMouseDown = [this](TControl* s, Qt::MouseButton b, Qt::KeyboardModifiers m, int x, int y) {
         Label1MouseDown(s, b, m, x, y);
     };
+    // Screen readers read it as the link it is and can open it as a press would.
+    setAccessibleRole(*Label1, QAccessible::Link);
+    setAccessiblePress(*Label1, [this] { Label1MouseDown(Label1, Qt::LeftButton, Qt::NoModifier, 0, 0); });
 
     auto makeText = [this](const char* name, const QString& text, int left, int top, int width) {
         auto* label = new TLabel(Panel1);
@@ -84,7 +89,6 @@ void TAboutBox::loadLayout()
         label->setStyleSheet(QStringLiteral("color: black;"));
         label->SetCaption(text);
         label->SetBounds(left, top, width, 12);
-        label->adjustSize();
         return label;
     };
     Copyright = makeText("Copyright", QStringLiteral("作者        澜帆播放器开发组"), 88, 80, 96);
@@ -96,6 +100,7 @@ void TAboutBox::loadLayout()
     ProgramIcon->Stretch = true;
     ProgramIcon->SetPicture(QImage(QStringLiteral(":/pictures/icon32.png")));
     ProgramIcon->SetBounds(8, 16, 32, 32);
+    ProgramIcon->setAccessibleName(QStringLiteral("程序图标"));
 
     Image1 = new TImage(Panel1);
     Image1->Name = QStringLiteral("Image1");
@@ -103,6 +108,7 @@ void TAboutBox::loadLayout()
     Image1->Transparent = true;
     Image1->SetPicture(QImage(QStringLiteral(":/pictures/house.png")));
     Image1->SetBounds(88, 104, 25, 25);
+    Image1->setAccessibleName(QStringLiteral("作者主页"));
 
     OKButton = new TButton(&client());
     OKButton->Name = QStringLiteral("OKButton");
@@ -117,6 +123,23 @@ void TAboutBox::loadLayout()
         c->widget().setObjectName(c->Name);
         c->widget().show();
     }
+    fitToTexts();
+}
+
+void TAboutBox::fitToTexts()
+{
+    // The stored sizes were made for a font whose Latin letters are half a Chinese
+    // character wide. A wider font makes the labels (which size themselves to their
+    // text) reach past the panel: the panel and the box then grow by as much, keeping
+    // the stored margins, and OK stays in the middle.
+    constexpr int kPanelWidth = 305, kClientWidth = 322, kMargin = 8;
+    int right = 0;
+    for (TLabel* label : {Label1, Copyright, Version, ProductName})
+        right = std::max(right, label->geometry().right() + 1);
+    int grow = std::max(0, right + kMargin - kPanelWidth);
+    Panel1->SetBounds(8, 8, kPanelWidth + grow, 161);
+    SetStoredPlacement(478, 299, kClientWidth + grow, 213);
+    OKButton->SetBounds(127 + grow / 2, 180, 75, 25);
 }
 
 void TAboutBox::beforeFirstShow()

@@ -40,6 +40,7 @@ protected:
 
 private:
     void loadLayout();
+    void fitToTexts();
 };
 
 extern TAboutBox* AboutBox;

@@ -2,14 +2,29 @@
 # Measures the player's CPU use over 10 seconds from /proc (utime + stime), in a virtual
 # X display: with the window open and no movie, or while MOVIE plays.
 # Usage: bench/player_cpu.sh [MOVIE.swf] [build/bin/lanfan-player]
+# It ends only the processes it started (its own Xvfb and player), by their ids.
 set -euo pipefail
 movie="${1:-}"
 player="${2:-build/bin/lanfan-player}"
-exec 3< <(Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp 2>/dev/null)
-read -r display <&3
+workdir=$(mktemp -d)
+mkfifo "$workdir/display"
+xvfb_pid=""
+pid=""
+cleanup() {
+  [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  [ -n "$pid" ] && wait "$pid" 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && wait "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$workdir"
+}
+trap cleanup EXIT
+# Xvfb writes the display number it chose into the pipe once it accepts clients.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$workdir/display" 2>/dev/null &
+xvfb_pid=$!
+read -r display <"$workdir/display"
 export DISPLAY=":$display" QT_QPA_PLATFORM=xcb
-"$player" >/dev/null 2>&1 & pid=$!
-trap 'kill $pid 2>/dev/null; pkill -f "Xvfb -displayfd 1" 2>/dev/null || true' EXIT
+"$player" >/dev/null 2>&1 &
+pid=$!
 sleep 2
 if [ -n "$movie" ]; then
   window=$(xdotool search --name FLASH | head -1)

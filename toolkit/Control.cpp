@@ -42,6 +42,11 @@ QString TControl::hintFor(const QWidget* widget)
 
 void TControl::SetBounds(int left, int top, int width, int height)
 {
+    if (AutoSize) {
+        QSize content = widget_->sizeHint();
+        width = content.width();
+        height = content.height();
+    }
     widget_->setGeometry(left, top, width, height);
     designRect_ = QRect(left, top, width, height);
     if (QWidget* parent = widget_->parentWidget())
@@ -51,6 +56,12 @@ void TControl::SetBounds(int left, int top, int width, int height)
 void TControl::SetTop(int top)
 {
     SetBounds(Left(), top, Width(), Height());
+}
+
+void TControl::fitToContent()
+{
+    if (AutoSize && designParentSize_.isValid())
+        SetBounds(designRect_.left(), designRect_.top(), 0, 0);
 }
 
 void TControl::SetVisible(bool visible)

@@ -42,11 +42,17 @@ public:
     bool ParentShowHint = true;
     TAlign Align = TAlign::alNone;
     TAnchors Anchors;
+    // A control that sizes itself to its content (a label to its caption in the font it
+    // is drawn with): the width and height given to SetBounds are replaced by the
+    // widget's size hint, now and whenever fitToContent runs.
+    bool AutoSize = false;
 
     // Places the control in its parent's client coordinates and remembers the
     // parent's size at that moment, from which anchored edges keep their distance.
     void SetBounds(int left, int top, int width, int height);
     void SetTop(int top);
+    // Resizes an AutoSize control to its content, keeping its place.
+    void fitToContent();
     int Left() const { return widget_->x(); }
     int Top() const { return widget_->y(); }
     int Width() const { return widget_->width(); }

@@ -1,5 +1,6 @@
 #include "toolkit/Form.h"
 
+#include "toolkit/Accessible.h"
 #include "toolkit/Application.h"
 #include "toolkit/Menu.h"
 
@@ -28,6 +29,7 @@ void TClientArea::resizeEvent(QResizeEvent* event)
 
 TForm::TForm(QWidget* parent) : QWidget(parent, Qt::Window)
 {
+    installAccessibility();
     setAttribute(Qt::WA_DeleteOnClose, false);
     layout_ = new QVBoxLayout(this);
     layout_->setContentsMargins(0, 0, 0, 0);
@@ -88,6 +90,7 @@ void TForm::SetMenu(TMainMenu* menu)
     menu_ = menu;
     auto* bar = new QMenuBar(this);
     bar->setNativeMenuBar(false);
+    bar->setAccessibleName(QStringLiteral("菜单栏"));
     menu->attach(*bar);
     layout_->setMenuBar(bar);
 }

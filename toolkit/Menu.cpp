@@ -124,8 +124,10 @@ void TMenuItem::updateActionText()
     if (shortcut_ != 0)
         text += QLatin1Char('\t') + ShortCutToText(shortcut_);
     action_->setText(text);
-    if (submenu_)
+    if (submenu_) {
         submenu_->setTitle(caption_);
+        submenu_->setAccessibleName(QString(caption_).remove(QLatin1Char('&')));
+    }
 }
 
 void TMenuItem::SetChecked(bool checked)
@@ -154,6 +156,8 @@ void TMenuItem::Add(TMenuItem* item)
 {
     if (!submenu_) {
         submenu_ = std::make_unique<QMenu>(caption_);
+        // Screen readers name a drop-down menu after its title, without the "&".
+        submenu_->setAccessibleName(QString(caption_).remove(QLatin1Char('&')));
         action_->setMenu(submenu_.get());
         connect(submenu_.get(), &QMenu::aboutToHide, this, [] {
             if (Application)

@@ -1,5 +1,7 @@
 #include "toolkit/StatusBar.h"
 
+#include "toolkit/Accessible.h"
+
 #include <QLabel>
 #include <QSizeGrip>
 
@@ -8,7 +10,7 @@ namespace lanfan {
 TStatusBar::TStatusBar(QWidget* parent) : QWidget(parent), TControl(static_cast<QWidget&>(*this))
 {
     grip_ = new QSizeGrip(this);
-    setAccessibleName(QStringLiteral("StatusBar"));
+    setAccessibleRole(*this, QAccessible::StatusBar);
 }
 
 void TStatusBar::AddPanel(int width, const QString& text)
@@ -19,7 +21,6 @@ void TStatusBar::AddPanel(int width, const QString& text)
     label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     label->setTextFormat(Qt::PlainText);
     label->setIndent(2);
-    label->setAccessibleDescription(QStringLiteral("panel %1").arg(panels_.size()));
     panels_.push_back({width, label});
     layoutPanels();
 }

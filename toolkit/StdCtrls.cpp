@@ -1,5 +1,6 @@
 #include "toolkit/StdCtrls.h"
 
+#include "toolkit/Accessible.h"
 #include "toolkit/Application.h"
 #include "toolkit/Form.h"
 
@@ -26,6 +27,7 @@ QImage withTransparentColour(const QImage& picture)
 TPanel::TPanel(QWidget* parent) : QFrame(parent), TControl(static_cast<QWidget&>(*this))
 {
     setAutoFillBackground(false);
+    setAccessibleRole(*this, QAccessible::Pane);
 }
 
 void TPanel::SetBevels(TBevelCut outer, TBevelCut inner, int width)
@@ -118,6 +120,7 @@ TLabel::TLabel(QWidget* parent) : QLabel(parent), TControl(static_cast<QWidget&>
 {
     setTextFormat(Qt::PlainText);
     setWordWrap(false);
+    AutoSize = true;
 }
 
 void TLabel::SetCaption(const QString& caption)
@@ -125,6 +128,15 @@ void TLabel::SetCaption(const QString& caption)
     if (text() == caption)
         return;
     setText(caption);
+    fitToContent();
+}
+
+void TLabel::changeEvent(QEvent* event)
+{
+    QLabel::changeEvent(event);
+    // A new font (or style sheet) changes the text's size.
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        fitToContent();
 }
 
 void TLabel::mousePressEvent(QMouseEvent* event)
@@ -142,7 +154,10 @@ void TLabel::mouseDoubleClickEvent(QMouseEvent* event)
     mousePressEvent(event);
 }
 
-TImage::TImage(QWidget* parent) : QWidget(parent), TControl(static_cast<QWidget&>(*this)) {}
+TImage::TImage(QWidget* parent) : QWidget(parent), TControl(static_cast<QWidget&>(*this))
+{
+    setAccessibleRole(*this, QAccessible::Graphic);
+}
 
 void TImage::SetPicture(const QImage& picture)
 {

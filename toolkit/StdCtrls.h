@@ -80,6 +80,7 @@ public:
     void SetTabStop(bool stop) { setFocusPolicy(stop ? Qt::StrongFocus : Qt::NoFocus); }
 };
 
+// A label sizes itself to its caption in its font (AutoSize on), on one line.
 class TLabel : public QLabel, public TControl {
     Q_OBJECT
 public:
@@ -91,6 +92,7 @@ public:
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 };
 
 class TImage : public QWidget, public TControl {

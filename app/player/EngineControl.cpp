@@ -1,8 +1,11 @@
 #include "app/player/EngineControl.h"
 
+#include "toolkit/Accessible.h"
 #include "toolkit/Application.h"
 #include "toolkit/Exceptions.h"
 
+#include <QActionGroup>
+#include <QContextMenuEvent>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
@@ -44,7 +47,8 @@ public:
     {
         setAttribute(Qt::WA_OpaquePaintEvent);
         setFocusPolicy(Qt::NoFocus);
-        setAccessibleName(QStringLiteral("Flash"));
+        setAccessibleRole(*this, QAccessible::Animation);
+        setAccessibleName(QStringLiteral("Flash 影片"));
         // Buttons in the movie react to the pointer moving over them, not only to drags.
         setMouseTracking(true);
     }
@@ -57,8 +61,16 @@ protected:
             painter.fillRect(rect(), Qt::white);
             return;
         }
-        control_.player().paint(painter, QRectF(rect()), scaleModeOf(control_.settings().scale),
+        // Zoomed, the picture is larger than the window: it is cut at the window's edge.
+        painter.setClipRect(rect());
+        control_.player().paint(painter, control_.displayArea(), scaleModeOf(control_.settings().scale),
                                 qualityOf(control_.settings().quality));
+    }
+
+    void contextMenuEvent(QContextMenuEvent* event) override
+    {
+        if (std::unique_ptr<QMenu> menu = control_.contextMenu(event->pos()))
+            menu->exec(event->globalPos());
     }
 
     // The pointer goes to the movie in stage pixels, through the layout paint uses.
@@ -108,7 +120,8 @@ private:
         swf::Player& player = control_.player();
         if (!player.loaded())
             return false;
-        return player.mouseMove(player.stagePoint(QRectF(rect()), scaleModeOf(control_.settings().scale), widgetPoint));
+        return player.mouseMove(
+            player.stagePoint(control_.displayArea(), scaleModeOf(control_.settings().scale), widgetPoint));
     }
     void afterInput()
     {
@@ -203,6 +216,9 @@ void EngineControl::SetMovie(const QString& path)
         throw EOleException(movieLoadErrorText(path, error));
     }
     player_.setLoop(settings_.loop);
+    // A new movie is shown whole.
+    zoom_ = 1.0;
+    zoomedArea_ = QRectF(0, 0, 1, 1);
     // Show the first frame at once; play on from it when the stored state says so.
     player_.advance();
     if (settings_.play)
@@ -288,6 +304,147 @@ void EngineControl::onLimit(swf::Player::Limit limit, const std::string& message
         if (Application)
             Application->guard([&text] { throw Exception(text); });
     });
+}
+
+QRectF EngineControl::displayArea() const
+{
+    QSizeF size = view_ ? QSizeF(view_->size()) : QSizeF();
+    return {zoomedArea_.x() * size.width(), zoomedArea_.y() * size.height(), zoomedArea_.width() * size.width(),
+            zoomedArea_.height() * size.height()};
+}
+
+void EngineControl::setDisplayArea(QRectF area)
+{
+    QSizeF size = view_ ? QSizeF(view_->size()) : QSizeF();
+    if (size.isEmpty())
+        return;
+    // Keep to the window: the zoomed picture always covers it, so zooming shows no
+    // more than the area and never uncovers an empty edge.
+    area.moveLeft(std::clamp(area.left(), size.width() - area.width(), 0.0));
+    area.moveTop(std::clamp(area.top(), size.height() - area.height(), 0.0));
+    zoomedArea_ = QRectF(area.x() / size.width(), area.y() / size.height(), area.width() / size.width(),
+                         area.height() / size.height());
+    repaint();
+}
+
+void EngineControl::zoomIn(QPointF at)
+{
+    double factor = std::min(2.0, kMaxZoom / zoom_);
+    if (factor <= 1.0)
+        return;
+    QRectF area = displayArea();
+    // What lies under `at` stays there.
+    setDisplayArea(QRectF(at - (at - area.topLeft()) * factor, area.size() * factor));
+    zoom_ *= factor;
+}
+
+void EngineControl::zoomOut(QPointF at)
+{
+    if (zoom_ <= 1.0)
+        return;
+    if (zoom_ <= 2.0) {
+        showAll();
+        return;
+    }
+    QRectF area = displayArea();
+    setDisplayArea(QRectF(at - (at - area.topLeft()) * 0.5, area.size() * 0.5));
+    zoom_ /= 2.0;
+}
+
+void EngineControl::showAll()
+{
+    zoom_ = 1.0;
+    zoomedArea_ = QRectF(0, 0, 1, 1);
+    repaint();
+}
+
+void EngineControl::setQuality(const QString& quality)
+{
+    settings_.quality = quality;
+    repaint();
+}
+
+void EngineControl::stepForward()
+{
+    if (!player_.loaded())
+        return;
+    player_.stop();
+    player_.seek(player_.currentFrame() + 1);
+    repaint();
+}
+
+void EngineControl::stepBack()
+{
+    if (!player_.loaded())
+        return;
+    player_.stop();
+    player_.seek(player_.currentFrame() - 1);
+    repaint();
+}
+
+void EngineControl::rewind()
+{
+    if (!player_.loaded())
+        return;
+    player_.stop();
+    player_.seek(1);
+    repaint();
+}
+
+std::unique_ptr<QMenu> EngineControl::contextMenu(QPointF at)
+{
+    if (!settings_.menu)
+        return nullptr;
+    auto menu = std::make_unique<QMenu>();
+    const bool movie = player_.loaded();
+    auto add = [&](QMenu* into, const QString& text, auto&& run, bool enabled = true) {
+        QAction* action = into->addAction(text);
+        action->setEnabled(enabled);
+        QObject::connect(action, &QAction::triggered, action, [run] {
+            if (Application)
+                Application->guard(run);
+            else
+                run();
+        });
+        return action;
+    };
+    add(menu.get(), QStringLiteral("放大"), [this, at] { zoomIn(at); }, movie && zoom_ < kMaxZoom);
+    add(menu.get(), QStringLiteral("缩小"), [this, at] { zoomOut(at); }, movie && zoom_ > 1.0);
+    add(menu.get(), QStringLiteral("全部显示"), [this] { showAll(); }, movie && zoom_ > 1.0);
+    menu->addSeparator();
+    QMenu* quality = menu->addMenu(QStringLiteral("品质"));
+    auto* qualities = new QActionGroup(quality);
+    const std::pair<QString, QString> levels[] = {
+        {QStringLiteral("低"), QStringLiteral("Low")},
+        {QStringLiteral("中"), QStringLiteral("Medium")},
+        {QStringLiteral("高"), QStringLiteral("High")},
+    };
+    for (const auto& [text, level] : levels) {
+        QAction* action = add(quality, text, [this, level] { setQuality(level); });
+        action->setCheckable(true);
+        action->setChecked(settings_.quality.compare(level, Qt::CaseInsensitive) == 0);
+        qualities->addAction(action);
+    }
+    menu->addSeparator();
+    QAction* play = add(menu.get(), QStringLiteral("播放"), [this] {
+        if (player_.playing())
+            StopPlayback();
+        else
+            StartPlayback();
+    }, movie);
+    play->setCheckable(true);
+    play->setChecked(player_.playing());
+    QAction* loop = add(menu.get(), QStringLiteral("循环"), [this] {
+        settings_.loop = !settings_.loop;
+        player_.setLoop(settings_.loop);
+    });
+    loop->setCheckable(true);
+    loop->setChecked(settings_.loop);
+    menu->addSeparator();
+    add(menu.get(), QStringLiteral("倒带"), [this] { rewind(); }, movie && player_.currentFrame() > 1);
+    add(menu.get(), QStringLiteral("前进"), [this] { stepForward(); }, movie && player_.currentFrame() < player_.frameCount());
+    add(menu.get(), QStringLiteral("后退"), [this] { stepBack(); }, movie && player_.currentFrame() > 1);
+    return menu;
 }
 
 void EngineControl::repaint()

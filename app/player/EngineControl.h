@@ -8,9 +8,12 @@
 #include "engine/Player.h"
 
 #include <QElapsedTimer>
+#include <QMenu>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
+
+#include <memory>
 
 namespace lanfan {
 
@@ -38,6 +41,27 @@ public:
     const ControlSettings& settings() const { return settings_; }
     swf::Player& player() { return player_; }
 
+    // The right-click menu of the player area (when the stored state's Menu is on), as
+    // the reference control has it: zoom in, zoom out, show all, quality, play, loop,
+    // rewind, forward, back. `at` is the point clicked, in the control's window; zooming
+    // in keeps what lies under it in place. Null when the menu is off.
+    std::unique_ptr<QMenu> contextMenu(QPointF at);
+    // Zoom: 1 shows the whole movie as the scale mode lays it out; each step in doubles
+    // it, up to kMaxZoom, and the picture never leaves part of the area empty.
+    static constexpr double kMaxZoom = 16.0;
+    double zoom() const { return zoom_; }
+    void zoomIn(QPointF at);
+    void zoomOut(QPointF at);
+    void showAll();
+    void setQuality(const QString& quality);
+    // Steps one frame forward or back and stops there; rewind goes to frame 1 and stops.
+    void stepForward();
+    void stepBack();
+    void rewind();
+    // Where the movie is painted in the control's window: the window's area, or the
+    // zoomed area around it (larger, covering it).
+    QRectF displayArea() const;
+
 private:
     void onClock();
     void updateClock();
@@ -50,6 +74,10 @@ private:
     QPointer<MovieView> view_;
     QTimer clock_;
     QElapsedTimer sinceLastTick_;
+    // The zoomed area as a fraction of the window's size, so that it follows resizes.
+    double zoom_ = 1.0;
+    QRectF zoomedArea_{0, 0, 1, 1};
+    void setDisplayArea(QRectF area);
 };
 
 // The message shown when a movie cannot be opened: names the file and the reason.

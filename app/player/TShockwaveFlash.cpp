@@ -1,5 +1,7 @@
 #include "app/player/TShockwaveFlash.h"
 
+#include "toolkit/Accessible.h"
+
 #include "app/player/EngineControl.h"
 
 #include "toolkit/Application.h"
@@ -32,7 +34,9 @@ std::unique_ptr<PlayerControl> createPlayerControl()
 TShockwaveFlash::TShockwaveFlash(QWidget* parent) : QWidget(parent), TControl(static_cast<QWidget&>(*this))
 {
     setFocusPolicy(Qt::StrongFocus);
-    setAccessibleName(QStringLiteral("ShockwaveFlash1"));
+    // The player area, as screen readers name it; the movie inside is the control's own.
+    setAccessibleRole(*this, QAccessible::Pane);
+    setAccessibleName(QStringLiteral("影片播放区"));
 }
 
 TShockwaveFlash::~TShockwaveFlash() = default;

@@ -5,6 +5,7 @@
 
 #include "app/player/PlayerControl.h"
 
+#include "toolkit/Accessible.h"
 #include "toolkit/Exceptions.h"
 
 #include <QStringList>
@@ -81,6 +82,8 @@ public:
         if (s_->noInPlaceObject)
             return nullptr;
         auto* w = new QWidget(&site);
+        setAccessibleRole(*w, QAccessible::Animation);
+        w->setAccessibleName(QStringLiteral("fake movie"));
         w->show();
         return w;
     }

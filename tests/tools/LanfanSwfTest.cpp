@@ -25,9 +25,11 @@ struct Result {
 };
 
 // Runs the tool with stdout captured and stderr sent to `errFile`.
-Result runTool(const std::string& args, const fs::path& errFile = "/dev/null")
+// With `whole` set, `args` is the whole command line (for an environment prefix).
+Result runTool(const std::string& args, const fs::path& errFile = "/dev/null", bool whole = false)
 {
-    std::string command = std::string(LANFAN_BINARY_DIR) + "/bin/lanfan-swf " + args + " 2>" + errFile.string();
+    std::string command =
+        (whole ? std::string() : std::string(LANFAN_BINARY_DIR) + "/bin/lanfan-swf ") + args + " 2>" + errFile.string();
     Result result;
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe)
@@ -138,6 +140,38 @@ TEST_F(LanfanSwf, RenderWritesAnImageOfTheStageSize)
     ASSERT_GT(bytes.size(), 24u);
     EXPECT_EQ(be32(16), 100u);
     EXPECT_EQ(be32(20), 30u);
+}
+
+TEST_F(LanfanSwf, AGoodMovieLeavesStderrEmptyOutsideALoginSession)
+{
+    // Cron, CI and ssh runs have no per-user runtime directory and often no display; the
+    // graphics start-up of render must not talk about that, nor leave one behind.
+    swf::test::MovieOptions options;
+    options.stage = {0, 32 * 20, 0, 32 * 20};
+    SwfWriter w(options);
+    w.setBackgroundColor({10, 20, 30, 255}).showFrame();
+    fs::path movie = write("quiet.swf", w.build());
+    fs::path err = dir_ / "err.txt";
+    fs::path png = dir_ / "quiet.png";
+    fs::path tmp = dir_ / "tmp";
+    fs::create_directories(tmp);
+    const std::string env = "env -u XDG_RUNTIME_DIR -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM TMPDIR=" + tmp.string()
+                            + " ";
+    for (const std::string& command : {"render " + movie.string() + " --frames 2 --out " + png.string(),
+                                       "run " + movie.string(), "info " + movie.string()}) {
+        SCOPED_TRACE(command);
+        Result r = runTool(env + std::string(LANFAN_BINARY_DIR) + "/bin/lanfan-swf " + command, err, true);
+        EXPECT_EQ(r.exitCode, 0);
+        EXPECT_EQ(readFile(err), "");
+    }
+    EXPECT_TRUE(fs::is_empty(tmp)) << "the private runtime directory is removed at exit";
+    // A real problem still reaches stderr.
+    EXPECT_EQ(runTool(env + std::string(LANFAN_BINARY_DIR) + "/bin/lanfan-swf render " + movie.string() + " --out "
+                          + (dir_ / "no-such-folder" / "a.png").string(),
+                      err, true)
+                  .exitCode,
+              1);
+    EXPECT_NE(readFile(err).find("cannot write"), std::string::npos);
 }
 
 TEST_F(LanfanSwf, UnreadableMoviesExitWithOneAndOneLine)

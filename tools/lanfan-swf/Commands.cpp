@@ -2,9 +2,12 @@
 
 #include "engine/Player.h"
 
+#include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cmath>
@@ -72,6 +75,17 @@ void ensureGuiApplication()
         return;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Starting, Qt probes the per-user runtime directory (for a sandbox marker). A run
+    // outside a login session (cron, CI, ssh) has none, and Qt would warn on stderr and
+    // make up /tmp/runtime-USER. The tool keeps nothing there: it gets a private, empty
+    // one for its lifetime, removed at exit.
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        static QTemporaryDir runtimeDir(QDir::tempPath() + QStringLiteral("/lanfan-swf-runtime-XXXXXX"));
+        if (runtimeDir.isValid()) {
+            QFile::setPermissions(runtimeDir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir.path()));
+        }
+    }
     static int argc = 1;
     static char name[] = "lanfan-swf";
     static char* argv[] = {name, nullptr};
