@@ -344,6 +344,14 @@ void ClipScript::gotoFrame(int frame)
     goTo(frame);
 }
 
+int ClipScript::totalFrames()
+{
+    // The main timeline counts the frames its header declares, as the player reports.
+    if (!parent_)
+        return player_.movie().header.frameCount;
+    return self_.timeline ? self_.timeline->frameCount() : 1;
+}
+
 bool ClipScript::gotoLabel(std::string_view label)
 {
     if (!self_.timeline)

@@ -3,6 +3,7 @@
 #include "engine/avm1/Machine.h"
 #include "engine/movie/ClipEvents.h"
 #include "engine/movie/ClipScript.h"
+#include "engine/movie/SeekIndex.h"
 
 #include <algorithm>
 #include <string>
@@ -88,7 +89,8 @@ bool isButton(const DisplayObject& object)
 
 } // namespace
 
-TimelinePlayer::TimelinePlayer(const MovieDef& movie, MovieHooks hooks) : movie_(movie), hooks_(std::move(hooks))
+TimelinePlayer::TimelinePlayer(const MovieDef& movie, MovieHooks hooks)
+    : movie_(movie), hooks_(std::move(hooks)), seekIndex_(std::make_unique<SeekIndex>())
 {
     auto empty = std::make_shared<TimelineDef>();
     empty->frames.resize(1);
@@ -190,8 +192,11 @@ void TimelinePlayer::gotoFrame(ClipState& root, const ClipPath& path, int frame,
 {
     root_ = &root;
     if (ClipState* clip = resolve(root, path)) {
+        bool starting = path.empty() && clip->frame == 0;
         ClipPath scratch = path;
         gotoInClip(*clip, scratch, frame);
+        if (starting && scriptsEnabled_)
+            queue_.push_back({path, {}, "onLoad"});
     }
     if (runNow)
         runQueuedScripts(root);
@@ -378,25 +383,25 @@ void TimelinePlayer::gotoInClip(ClipState& clip, ClipPath& path, int frame)
     frame = std::clamp(frame, 1, clip.timeline->frameCount());
     if (frame == clip.frame)
         return;
-    const StepMode jumping{.instantiate = true};
-    if (frame > clip.frame) {
-        // Skipped frames change the list but their scripts do not run.
-        for (int f = clip.frame + 1; f <= frame; ++f)
-            applyFrame(clip, path, f, jumping, f == frame);
+    if (frame == clip.frame + 1) {
+        // The next frame: its tags apply as when playing.
+        applyFrame(clip, path, frame, StepMode{.instantiate = true}, true);
         clip.frame = frame;
     } else {
+        // Further ahead or back: the list the target frame has when played from the
+        // start, keeping what stays; nothing jumped over is created or runs a script.
         rebuildTo(clip, path, frame);
     }
+    if (hooks_.jumped)
+        hooks_.jumped(path, frame);
 }
 
 void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame)
 {
-    // The list frame `frame` would have when played from the start, as a plan.
-    ClipState plan;
-    plan.timeline = clip.timeline;
-    ClipPath unused;
-    for (int f = 1; f <= frame; ++f)
-        applyFrame(plan, unused, f, StepMode{.instantiate = false}, false);
+    ClipState plan = seekIndex_->planAt(*clip.timeline, frame, [this](ClipState& planned, int f) {
+        ClipPath unused;
+        applyFrame(planned, unused, f, StepMode{.instantiate = false}, false);
+    });
 
     std::vector<DisplayObject> rebuilt;
     rebuilt.reserve(plan.children.size());

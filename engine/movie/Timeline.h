@@ -28,6 +28,8 @@ class Object;
 
 namespace swf::movie {
 
+class SeekIndex;
+
 // Where scripts reach outside the timeline.
 struct MovieHooks {
     std::function<void(const std::string&)> trace;
@@ -37,6 +39,9 @@ struct MovieHooks {
     // A limit that keeps hostile movies in check cut something short; the text names
     // the limit and its value. It may come every frame: listeners keep the first.
     std::function<void(Limit, const std::string&)> limitReached;
+    // A goto (a script's or the player's seek) landed the clip at `clip` on `frame`;
+    // what plays along with the timeline (stream sound) resumes there.
+    std::function<void(const std::vector<uint16_t>& clip, int frame)> jumped;
 };
 
 // A clip is named by the depths leading to it from the root, so that queued work
@@ -57,6 +62,9 @@ public:
     // Whether trace() lines reach the hook (a seek replays frames silently).
     void setTraceMuted(bool muted) { traceMuted_ = muted; }
 
+    const MovieDef& movie() const { return movie_; }
+    const SeekIndex& seekIndex() const { return *seekIndex_; }
+
     // A fresh main timeline before its first frame.
     ClipState makeRoot() const;
 
@@ -65,7 +73,10 @@ public:
     // likewise, then the queued scripts run and script timers advance by a frame.
     void step(ClipState& root);
     // Moves the clip at `path` to `frame` (clamped into range), queuing the target
-    // frame's scripts; runs them when `runNow`.
+    // frame's scripts; runs them when `runNow`. The display list is rebuilt to the
+    // target frame: instances that stay keep their state, those the frame does not
+    // hold leave (their unload handlers queued), the frames jumped over run no script.
+    // A main timeline not yet started enters the target frame as its first.
     void gotoFrame(ClipState& root, const ClipPath& path, int frame, bool runNow);
     // Queues the scripts of the root's current frame and runs them (after a seek).
     void runFrameScripts(ClipState& root);
@@ -158,6 +169,8 @@ private:
     std::set<uint16_t> initActionsRun_;
     std::shared_ptr<avm1::Machine> machine_;
     ClipState* root_ = nullptr;  // the root of the call in progress
+    // What each timeline places at each frame, for rebuilding lists on gotos.
+    std::unique_ptr<SeekIndex> seekIndex_;
     // createEmptyMovieClip's character: a sprite of one empty frame.
     Character emptySprite_;
     uint64_t stepsSinceCollect_ = 0;
