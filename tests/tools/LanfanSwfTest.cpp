@@ -95,6 +95,32 @@ TEST_F(LanfanSwf, RunPrintsTracesAndNothingElse)
     EXPECT_EQ(runTool("run " + movie.string() + " --frames 1").out, "first\n");
 }
 
+TEST_F(LanfanSwf, RunSeeksAsTheSeekBarDoesAndPrintsEveryTraceThroughout)
+{
+    // Frame 1 sets count to 0; every frame k adds one and traces "fk count".
+    SwfWriter w;
+    for (int k = 1; k <= 20; ++k) {
+        ActionBuilder a;
+        if (k == 1)
+            a.setVariable("count", ActionBuilder().pushInt(0));
+        a.pushString("count").getVariable("count").op(0x50).op(0x1D);  // Increment, SetVariable
+        a.pushString("f" + std::to_string(k) + " ").getVariable("count").op(0x47).op(0x26);  // Add2, Trace
+        w.doAction(a).showFrame();
+    }
+    fs::path movie = write("seek.swf", w.build());
+    std::string expected;
+    for (int k = 1; k <= 10; ++k)
+        expected += "f" + std::to_string(k) + " " + std::to_string(k) + "\n";
+    Result r = runTool("run " + movie.string() + " --frames 10 --seek 5 --then 2");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, expected + "f5 11\nf6 12\nf7 13\n");
+    // Without --then the seek's own frame is the last; a frame past the end lands on the last.
+    EXPECT_EQ(runTool("run " + movie.string() + " --frames 10 --seek 500").out, expected + "f20 11\n");
+    fs::path png = dir_ / "seek.png";
+    EXPECT_EQ(runTool("render " + movie.string() + " --frames 2 --seek 9 --then 1 --out " + png.string()).exitCode, 0);
+    EXPECT_TRUE(fs::exists(png));
+}
+
 TEST_F(LanfanSwf, RunSaysOnceOnStderrThatActionScript3IsNotRun)
 {
     SwfWriter w;
@@ -163,6 +189,10 @@ TEST_F(LanfanSwf, BadUsageExitsWithTwo)
                                     "render " + movie.string() + " --size 640 --out a.png",
                                     "render " + movie.string() + " --size 9000x10 --out a.png",
                                     "run " + movie.string() + " --size 64x48",
+                                    "run " + movie.string() + " --seek", "run " + movie.string() + " --seek five",
+                                    "run " + movie.string() + " --seek 3x", "run " + movie.string() + " --seek 99999999999",
+                                    "run " + movie.string() + " --then 2", "run " + movie.string() + " --seek 2 --then -1",
+                                    "info " + movie.string() + " --seek 2",
                                     "info " + movie.string() + " extra"})
         EXPECT_EQ(runTool(args).exitCode, 2) << "lanfan-swf " << args;
 }

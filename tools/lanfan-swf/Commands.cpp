@@ -54,13 +54,26 @@ int printInfo(const swf::Player& player, std::ostream& out)
     return kExitOk;
 }
 
+// The frames the options ask for: the first ones, then a seek with playing on (the
+// seek bar with its check box ticked) and the frames after it.
+void playFrames(swf::Player& player, const Options& options)
+{
+    for (int i = 0; i < options.frames; ++i)
+        player.advance();
+    if (!options.seek)
+        return;
+    player.seek(*options.seek);
+    player.play();
+    for (int i = 0; i < options.thenFrames; ++i)
+        player.advance();
+}
+
 int runFrames(swf::Player& player, const Options& options, std::ostream& out, std::ostream& err)
 {
     if (player.info().hasAs3)
         err << "lanfan-swf: " << options.file << " uses ActionScript 3; its scripts are not run, only its timeline\n";
     player.setTraceSink([&out](const std::string& line) { out << line << '\n'; });
-    for (int i = 0; i < options.frames; ++i)
-        player.advance();
+    playFrames(player, options);
     out.flush();
     return kExitOk;
 }
@@ -81,8 +94,7 @@ void ensureGuiApplication()
 int renderFrames(swf::Player& player, const Options& options, std::ostream& err)
 {
     ensureGuiApplication();
-    for (int i = 0; i < options.frames; ++i)
-        player.advance();
+    playFrames(player, options);
     const swf::Rect& stage = player.info().stage;
     auto pixels = [](int32_t twips) { return std::clamp(static_cast<int>(std::lround(twips / swf::kTwipsPerPixel)), 1, 8192); };
     QImage image = options.size ? QImage(options.size->first, options.size->second, QImage::Format_ARGB32_Premultiplied)
