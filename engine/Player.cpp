@@ -245,6 +245,7 @@ void Player::seek(int frame)
     // movie plays on is the caller's to say.
     bool wasPlaying = impl_->root.playing;
     impl_->timeline->gotoFrame(impl_->root, {}, frame, true);
+    impl_->timeline->syncBoundFields(impl_->root);
     impl_->root.playing = wasPlaying;
     impl_->mouse.refresh(impl_->root, *impl_->timeline);
 }

@@ -202,14 +202,6 @@ void TimelinePlayer::gotoFrame(ClipState& root, const ClipPath& path, int frame,
         runQueuedScripts(root);
 }
 
-void TimelinePlayer::runFrameScripts(ClipState& root)
-{
-    root_ = &root;
-    if (root.frame > 0)
-        queueScripts(root, {}, root.frame);
-    runQueuedScripts(root);
-}
-
 void TimelinePlayer::runQueuedScripts(ClipState& root)
 {
     root_ = &root;

@@ -78,8 +78,6 @@ public:
     // hold leave (their unload handlers queued), the frames jumped over run no script.
     // A main timeline not yet started enters the target frame as its first.
     void gotoFrame(ClipState& root, const ClipPath& path, int frame, bool runNow);
-    // Queues the scripts of the root's current frame and runs them (after a seek).
-    void runFrameScripts(ClipState& root);
     // Runs queued scripts, oldest first, within the per-frame budget.
     void runQueuedScripts(ClipState& root);
 

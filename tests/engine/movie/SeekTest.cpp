@@ -153,5 +153,29 @@ TEST(Goto, AClipThatStaysKeepsItsOwnFrameAndANewOneStartsAtItsFirst)
     EXPECT_EQ(run.root.find(1)->clip->frame, 2);
 }
 
+TEST(Goto, TellsWhereTheTimelineLandedSoStreamSoundCanResumeThere)
+{
+    // The sprite at depth 1 jumps to its third frame from its first by script.
+    test::SwfWriter w;
+    test::TagStream sprite;
+    sprite.doAction(test::ActionBuilder().gotoFrame(2).stop()).showFrame().showFrame().showFrame();
+    w.defineSprite(5, 3, sprite);
+    w.placeObject2(placeAt(1, 5)).showFrame();
+    for (int i = 0; i < 50; ++i)
+        w.showFrame();
+    auto movie = load(w);
+    std::vector<std::pair<ClipPath, int>> landings;
+    MovieHooks hooks;
+    hooks.jumped = [&](const ClipPath& path, int frame) { landings.emplace_back(path, frame); };
+    TimelinePlayer player(*movie, hooks);
+    ClipState root = player.makeRoot();
+    player.step(root);
+    player.gotoFrame(root, {}, 40, true);
+    player.gotoFrame(root, {}, 40, true);  // already there: no goto
+    player.gotoFrame(root, {}, 2, true);
+    using Landing = std::pair<ClipPath, int>;
+    EXPECT_EQ(landings, (std::vector<Landing>{{ClipPath{1}, 3}, {ClipPath{}, 40}, {ClipPath{}, 2}}));
+}
+
 } // namespace
 } // namespace swf::movie
