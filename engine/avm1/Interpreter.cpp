@@ -7,7 +7,9 @@
 #endif
 
 #include "engine/avm1/ClipHost.h"
+#include "engine/avm1/MovieClipObject.h"
 #include "engine/avm1/StringUtil.h"
+#include "engine/avm1/TextFieldObject.h"
 #include "engine/format/Reader.h"
 
 #include <algorithm>
@@ -22,7 +24,7 @@ constexpr size_t kMaxArgs = 65536;
 
 bool isClip(const Object* o)
 {
-    return o && o->kind() == ObjectKind::MovieClip && o->clip;
+    return clipHost(const_cast<Object*>(o)) != nullptr;
 }
 
 size_t relative(size_t base, int16_t offset)
@@ -46,9 +48,27 @@ constexpr uint16_t PreloadGlobal = 0x100;
 
 } // namespace
 
+void Interpreter::visitContext(const Context& ctx, Visitor& visitor)
+{
+    visitor.visit(ctx.scope.get());
+    visitor.visit(ctx.target);
+    visitor.visit(ctx.baseClip);
+    visitor.visit(ctx.self);
+    visitor.visit(ctx.activation);
+    visitor.visit(ctx.arguments);
+    visitor.visit(ctx.superObject);
+    visitor.visit(ctx.superConstructor);
+    for (const Value& v : ctx.registers)
+        visitor.visit(v);
+    for (const Value& v : ctx.stack)
+        visitor.visit(v);
+    visitor.visit(ctx.returned);
+}
+
 ExecutionResult Interpreter::runBlock(std::span<const uint8_t> code, Object* clip)
 {
     Context ctx;
+    ScopedRoot frameRoot(m_, [&ctx](Visitor& visitor) { visitContext(ctx, visitor); });
     ctx.code = code;
     ctx.constants = std::make_shared<ConstantStrings>();
     auto globalScope = std::make_shared<Scope>(Scope{m_.global(), nullptr});
@@ -76,6 +96,7 @@ ExecutionResult Interpreter::runBlock(std::span<const uint8_t> code, Object* cli
 void Interpreter::runNested(std::span<const uint8_t> code, Object* clip)
 {
     Context ctx;
+    ScopedRoot frameRoot(m_, [&ctx](Visitor& visitor) { visitContext(ctx, visitor); });
     ctx.code = code;
     ctx.constants = std::make_shared<ConstantStrings>();
     auto globalScope = std::make_shared<Scope>(Scope{m_.global(), nullptr});
@@ -91,6 +112,7 @@ Value Interpreter::callFunction(Object* function, const Value& self, std::span<c
 {
     FunctionData& f = *function->function();
     Context ctx;
+    ScopedRoot frameRoot(m_, [&ctx](Visitor& visitor) { visitContext(ctx, visitor); });
     ctx.code = f.code;
     ctx.constants = f.constants ? f.constants : std::make_shared<ConstantStrings>();
     ctx.self = self;
@@ -98,7 +120,7 @@ Value Interpreter::callFunction(Object* function, const Value& self, std::span<c
     // From SWF 6 a function's target is the clip it was defined on; before, the clip
     // whose script calls it.
     ctx.target = m_.version() >= 6 && isClip(f.definingClip) ? f.definingClip : m_.currentClip();
-    Object* activation = m_.heap().make(ObjectKind::Plain, nullptr, m_.version());
+    Object* activation = m_.heap().make(nullptr);
     ctx.activation = activation;
     ctx.scope = std::make_shared<Scope>(Scope{activation, f.scope});
 
@@ -135,9 +157,9 @@ Value Interpreter::callFunction(Object* function, const Value& self, std::span<c
         if (f.flags & Function2::PreloadSuper)
             preload(Value(ctx.superObject));
         if (f.flags & Function2::PreloadRoot)
-            preload(isClip(ctx.target) ? Value(ctx.target->clip->rootObject()) : Value());
+            preload(isClip(ctx.target) ? Value(clipHost(ctx.target)->rootObject()) : Value());
         if (f.flags & Function2::PreloadParent)
-            preload(isClip(ctx.target) ? Value(ctx.target->clip->parentObject()) : Value());
+            preload(isClip(ctx.target) ? Value(clipHost(ctx.target)->parentObject()) : Value());
         if (f.flags & Function2::PreloadGlobal)
             preload(Value(m_.global()));
         if (!(f.flags & Function2::SuppressArguments) && !(f.flags & Function2::PreloadArguments))
@@ -236,7 +258,7 @@ std::vector<Value> Interpreter::popArgs(Context& ctx)
 
 ClipHost* Interpreter::targetClip(Context& ctx)
 {
-    return isClip(ctx.target) ? ctx.target->clip : nullptr;
+    return clipHost(ctx.target);
 }
 
 void Interpreter::push(Context& ctx, std::span<const uint8_t> payload)
@@ -343,8 +365,8 @@ Interpreter::Outcome Interpreter::step(Context& ctx, const ActionRecord& action,
             target = resolveTarget(ctx, frame.substr(0, colon));
             frame = frame.substr(colon + 1);
         }
-        if (target && target->kind() == ObjectKind::MovieClip && target->clip) {
-            for (std::span<const uint8_t> code : target->clip->frameScripts(frame))
+        if (clipHost(target)) {
+            for (std::span<const uint8_t> code : clipHost(target)->frameScripts(frame))
                 Interpreter(m_).runNested(code, target);
         }
         return {};
@@ -391,8 +413,7 @@ Interpreter::Outcome Interpreter::defineFunction(Context& ctx, const ActionRecor
     next = bodyEnd;
 
     std::string name = data->name;
-    Object* function = m_.heap().make(ObjectKind::Function, m_.protos().function, m_.version());
-    function->setFunction(std::move(data));
+    Object* function = m_.make<FunctionObject>(m_.protos().function, std::move(data));
     Object* prototype = m_.newObject();
     prototype->put("constructor", Value(function), PropertyFlag::DontEnum);
     function->put("prototype", Value(prototype), PropertyFlag::DontEnum | PropertyFlag::DontDelete);
@@ -518,7 +539,7 @@ void Interpreter::gotoFrameValue(Object* target, const Value& frame, bool play, 
 {
     if (!isClip(target))
         return;
-    ClipHost* clip = target->clip;
+    ClipHost* clip = clipHost(target);
     if (frame.isString()) {
         const std::string& text = frame.asString();
         if (text.find(':') != std::string::npos)

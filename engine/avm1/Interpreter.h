@@ -45,6 +45,8 @@ private:
         size_t offset = 0;
     };
 
+    // What a running frame holds, for the collector.
+    static void visitContext(const Context& ctx, Visitor& visitor);
     Outcome execute(Context& ctx, size_t begin, size_t end);
     // Carries out one record; sets `next` to where the block continues.
     Outcome step(Context& ctx, const ActionRecord& action, size_t& next, size_t begin, size_t end);

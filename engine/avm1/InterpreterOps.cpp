@@ -3,8 +3,10 @@
 
 #include "engine/avm1/ClipHost.h"
 #include "engine/avm1/Interpreter.h"
+#include "engine/avm1/MovieClipObject.h"
 #include "engine/avm1/StringUtil.h"
 #include "engine/avm1/TextFieldHost.h"
+#include "engine/avm1/TextFieldObject.h"
 
 #include <algorithm>
 #include <cmath>
@@ -31,7 +33,7 @@ std::string concatenated(Machine& m, const std::string& a, const std::string& b)
 
 bool isClip(const Object* o)
 {
-    return o && o->kind() == ObjectKind::MovieClip && o->clip;
+    return clipHost(const_cast<Object*>(o)) != nullptr;
 }
 
 bool startsWithNoCase(std::string_view text, std::string_view prefix)
@@ -171,7 +173,7 @@ bool Interpreter::stepSimple(Context& ctx, uint8_t code)
         double index = toInteger(m_.toNumber(pop(ctx)));
         Object* target = propertyTarget(ctx, pop(ctx));
         if (isClip(target) && index >= 0 && index <= 21)
-            pushValue(ctx, target->clip->getProperty(static_cast<ClipProperty>(static_cast<int>(index))));
+            pushValue(ctx, clipHost(target)->getProperty(static_cast<ClipProperty>(static_cast<int>(index))));
         else
             pushValue(ctx, Value());
         break;
@@ -181,7 +183,7 @@ bool Interpreter::stepSimple(Context& ctx, uint8_t code)
         double index = toInteger(m_.toNumber(pop(ctx)));
         Object* target = propertyTarget(ctx, pop(ctx));
         if (isClip(target) && index >= 0 && index <= 21)
-            target->clip->setProperty(static_cast<ClipProperty>(static_cast<int>(index)), value);
+            clipHost(target)->setProperty(static_cast<ClipProperty>(static_cast<int>(index)), value);
         break;
     }
     case 0x24: {  // CloneSprite
@@ -190,14 +192,14 @@ bool Interpreter::stepSimple(Context& ctx, uint8_t code)
         Value source = pop(ctx);
         Object* o = source.asObject() ? source.asObject() : resolveTarget(ctx, m_.toString(source));
         if (isClip(o) && !std::isnan(depth))
-            o->clip->duplicate(name, static_cast<int>(std::clamp(depth, -1e9, 1e9)));
+            clipHost(o)->duplicate(name, static_cast<int>(std::clamp(depth, -1e9, 1e9)));
         break;
     }
     case 0x25: {  // RemoveSprite
         Value source = pop(ctx);
         Object* o = source.asObject() ? source.asObject() : resolveTarget(ctx, m_.toString(source));
         if (isClip(o))
-            o->clip->removeClip();
+            clipHost(o)->removeClip();
         break;
     }
     case 0x26: {  // Trace: undefined prints as a word whatever the version
@@ -351,9 +353,9 @@ bool Interpreter::stepSimple(Context& ctx, uint8_t code)
         Value v = pop(ctx);
         Object* o = v.asObject();
         if (isClip(o))
-            pushValue(ctx, Value(o->clip->targetPath(false)));
-        else if (o && o->textField)
-            pushValue(ctx, Value(o->textField->targetPath(false)));
+            pushValue(ctx, Value(clipHost(o)->targetPath(false)));
+        else if (TextFieldHost* field = textFieldHost(o))
+            pushValue(ctx, Value(field->targetPath(false)));
         else
             pushValue(ctx, Value());
         break;
@@ -566,11 +568,11 @@ bool Interpreter::specialName(Context& ctx, std::string_view name, Value& out)
         return true;
     }
     if (is("_root")) {
-        out = isClip(base) ? Value(base->clip->rootObject()) : Value(m_.level(0));
+        out = isClip(base) ? Value(clipHost(base)->rootObject()) : Value(m_.level(0));
         return true;
     }
     if (is("_parent")) {
-        out = isClip(base) ? Value(base->clip->parentObject()) : Value();
+        out = isClip(base) ? Value(clipHost(base)->parentObject()) : Value();
         if (out.isNull())
             out = Value();
         return true;
@@ -730,7 +732,7 @@ Object* Interpreter::tellTarget(Context& ctx, const std::string& path)
     if (Object* o = resolveTarget(ctx, path))
         return o;
     Object* base = isClip(ctx.baseClip) ? ctx.baseClip : nullptr;
-    return base ? base->clip->rootObject() : m_.level(0);
+    return base ? clipHost(base)->rootObject() : m_.level(0);
 }
 
 Object* Interpreter::resolveTarget(Context& ctx, const std::string& path)
@@ -739,7 +741,7 @@ Object* Interpreter::resolveTarget(Context& ctx, const std::string& path)
     if (path.empty())
         return start;
     if (path[0] == '/') {
-        Object* root = isClip(start) ? start->clip->rootObject() : m_.level(0);
+        Object* root = isClip(start) ? clipHost(start)->rootObject() : m_.level(0);
         return resolvePathFrom(ctx, root, std::string_view(path).substr(1));
     }
     // The first segment of a dotted path may be any variable ("a.b", "this.c").
@@ -785,14 +787,14 @@ Object* Interpreter::resolvePathFrom(Context& ctx, Object* start, std::string_vi
             continue;
         }
         if (segment == "..") {
-            current = isClip(current) ? current->clip->parentObject() : nullptr;
+            current = isClip(current) ? clipHost(current)->parentObject() : nullptr;
             continue;
         }
         Value special;
         if (segment[0] == '_' && (equalsNoCase(segment, "_root") || equalsNoCase(segment, "_parent") ||
                                   equalsNoCase(segment, "_global") || startsWithNoCase(segment, "_level"))) {
             if (equalsNoCase(segment, "_parent")) {
-                current = isClip(current) ? current->clip->parentObject() : nullptr;
+                current = isClip(current) ? clipHost(current)->parentObject() : nullptr;
                 continue;
             }
             Context scratch;
