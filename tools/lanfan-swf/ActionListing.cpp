@@ -186,8 +186,17 @@ int listActions(std::span<const uint8_t> file, std::ostream& out, std::ostream& 
     swf::DecodedMovie movie;
     try {
         movie = swf::decodeMovie(file);
+    } catch (const swf::ContainerError& e) {
+        // Worded as the player's loader words them.
+        switch (e.reason()) {
+        case swf::ContainerError::Reason::NotAMovie: err << "lanfan-swf: not an SWF movie: "; break;
+        case swf::ContainerError::Reason::TooLarge: err << "lanfan-swf: the movie is too large: "; break;
+        case swf::ContainerError::Reason::Corrupt: err << "lanfan-swf: the movie is damaged: "; break;
+        }
+        err << e.what() << '\n';
+        return kExitCannotRead;
     } catch (const swf::FormatError& e) {
-        err << "lanfan-swf: cannot read the movie: " << e.what() << '\n';
+        err << "lanfan-swf: the movie is damaged: " << e.what() << '\n';
         return kExitCannotRead;
     }
     if (movie.tagsOffset > movie.body.size()) {
