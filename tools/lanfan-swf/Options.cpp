@@ -6,6 +6,7 @@ namespace lanfan::tool {
 
 const char* const kUsage =
     "usage: lanfan-swf info FILE\n"
+    "       lanfan-swf actions FILE\n"
     "       lanfan-swf run FILE [--frames N]\n"
     "       lanfan-swf render FILE [--frames N] [--size WxH] --out IMAGE.png|IMAGE.bmp\n";
 
@@ -63,6 +64,8 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
         options.command = Command::Run;
     else if (command == "render")
         options.command = Command::Render;
+    else if (command == "actions")
+        options.command = Command::Actions;
     else {
         error = "unknown command '" + command + "'";
         return std::nullopt;
@@ -71,7 +74,7 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
     bool haveFile = false;
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        bool takesValue = options.command != Command::Info && (arg == "--frames" || arg == "--out" || arg == "--size");
+        bool takesValue = options.command != Command::Info && options.command != Command::Actions && (arg == "--frames" || arg == "--out" || arg == "--size");
         if (takesValue) {
             if (i + 1 >= args.size()) {
                 error = arg + " needs a value";
