@@ -1,6 +1,8 @@
 #include "tools/lanfan-swf/Commands.h"
 
 #include "engine/Player.h"
+#include "engine/format/Container.h"
+#include "tools/lanfan-swf/ActionListing.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -10,6 +12,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <vector>
 #include <ostream>
 #include <string>
 
@@ -111,10 +117,53 @@ int renderFrames(swf::Player& player, const Options& options, std::ostream& err)
     return kExitOk;
 }
 
+// The movie file's bytes for the commands that read it without a player; nothing
+// (and one line on `err`) when it cannot be read.
+std::optional<std::vector<uint8_t>> readMovieFile(const std::string& file, std::ostream& err)
+{
+    std::error_code ec;
+    if (std::filesystem::is_directory(file, ec)) {
+        err << "lanfan-swf: cannot read " << file << ": it is a folder\n";
+        return std::nullopt;
+    }
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        err << "lanfan-swf: cannot read " << file << ": " << std::strerror(errno) << '\n';
+        return std::nullopt;
+    }
+    std::vector<uint8_t> bytes;
+    char buffer[65536];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+        bytes.insert(bytes.end(), buffer, buffer + in.gcount());
+        if (bytes.size() > swf::kMaxMovieBytes) {
+            err << "lanfan-swf: cannot read " << file << ": larger than the " << (swf::kMaxMovieBytes >> 20)
+                << " MiB limit\n";
+            return std::nullopt;
+        }
+    }
+    if (in.bad()) {
+        err << "lanfan-swf: cannot read " << file << ": read failed\n";
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+int listMovieActions(const Options& options, std::ostream& out, std::ostream& err)
+{
+    auto bytes = readMovieFile(options.file, err);
+    if (!bytes)
+        return kExitCannotRead;
+    int code = listActions(*bytes, out, err);
+    out.flush();
+    return code;
+}
+
 } // namespace
 
 int runCommand(const Options& options, std::ostream& out, std::ostream& err)
 {
+    if (options.command == Command::Actions)
+        return listMovieActions(options, out, err);
     swf::Player player;
     player.setLimitSink([&err](swf::Player::Limit, const std::string& message) { err << "lanfan-swf: limit reached: " << message << '\n'; });
     try {
@@ -127,6 +176,7 @@ int runCommand(const Options& options, std::ostream& out, std::ostream& err)
     case Command::Info: return printInfo(player, out);
     case Command::Run: return runFrames(player, options, out, err);
     case Command::Render: return renderFrames(player, options, err);
+    case Command::Actions: break;
     }
     return kExitUsage;
 }

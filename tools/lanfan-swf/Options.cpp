@@ -6,6 +6,7 @@ namespace lanfan::tool {
 
 const char* const kUsage =
     "usage: lanfan-swf info FILE\n"
+    "       lanfan-swf actions FILE\n"
     "       lanfan-swf run FILE [--frames N] [--seek F [--then M]]\n"
     "       lanfan-swf render FILE [--frames N] [--seek F [--then M]] [--size WxH] --out IMAGE.png|IMAGE.bmp\n";
 
@@ -73,6 +74,8 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
         options.command = Command::Run;
     else if (command == "render")
         options.command = Command::Render;
+    else if (command == "actions")
+        options.command = Command::Actions;
     else {
         error = "unknown command '" + command + "'";
         return std::nullopt;
@@ -82,7 +85,7 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
     bool haveThen = false;
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        bool takesValue = options.command != Command::Info &&
+        bool takesValue = options.command != Command::Info && options.command != Command::Actions &&
                           (arg == "--frames" || arg == "--out" || arg == "--size" || arg == "--seek" || arg == "--then");
         if (takesValue) {
             if (i + 1 >= args.size()) {
