@@ -4,6 +4,7 @@
 #include "engine/avm1/MovieClipObject.h"
 #include "engine/avm1/TextFieldObject.h"
 #include "engine/format/Shape.h"
+#include "engine/movie/DisplayProperties.h"
 #include "engine/movie/MatrixParts.h"
 
 #include <algorithm>
@@ -14,9 +15,7 @@ namespace swf::movie {
 
 namespace {
 
-// Depths at and above this belong to scripts (depth 0 in script terms).
-constexpr int kScriptDepthBase = 16384;
-constexpr double kTwips = 20.0;
+constexpr double kTwips = kTwipsPerPixel;
 
 bool sameName(std::string_view a, std::string_view b, bool caseSensitive)
 {
@@ -179,7 +178,7 @@ avm1::Object* ClipScript::childByName(std::string_view name, bool caseSensitive)
         }
         ClipPath p = path();
         p.push_back(child.depth);
-        return player_.scriptObject(*player_.root_, p);
+        return player_.clipObject(p);
     }
     return nullptr;
 }
@@ -197,7 +196,7 @@ std::vector<avm1::Object*> ClipScript::namedChildren()
         if (child.clip && !child.name.empty()) {
             ClipPath p = base;
             p.push_back(child.depth);
-            if (avm1::Object* o = player_.scriptObject(*player_.root_, p))
+            if (avm1::Object* o = player_.clipObject(p))
                 out.push_back(o);
         }
     }
@@ -208,25 +207,18 @@ avm1::Value ClipScript::getProperty(avm1::ClipProperty property)
 {
     using P = avm1::ClipProperty;
     DisplayObject* d = displayObject();
-    Matrix m = d ? d->matrix : Matrix{};
+    if (auto shared = sharedDisplayProperty(d, property))
+        return *shared;
     switch (property) {
-    case P::X: return avm1::Value(m.tx / kTwips);
-    case P::Y: return avm1::Value(m.ty / kTwips);
-    case P::XScale: return avm1::Value(xScaleOf(m));
-    case P::YScale: return avm1::Value(yScaleOf(m));
     case P::CurrentFrame: return avm1::Value(static_cast<double>(self_.frame));
     case P::TotalFrames:
     case P::FramesLoaded: return avm1::Value(static_cast<double>(totalFrames()));
-    case P::Alpha: return avm1::Value(d ? static_cast<double>(d->colorTransform.aMul) * 100 : 100.0);
-    case P::Visible: return avm1::Value(d ? d->visible : true);
     case P::Width:
     case P::Height: {
-        Rect r = transformRect(clipBounds(self_), m);
+        Rect r = transformRect(clipBounds(self_), d ? d->matrix : Matrix{});
         return avm1::Value((property == P::Width ? r.width() : r.height()) / kTwips);
     }
-    case P::Rotation: return avm1::Value(rotationOf(m));
     case P::Target: return avm1::Value(targetPath(true));
-    case P::Name: return avm1::Value(name());
     case P::DropTarget: return avm1::Value(std::string());
     case P::Url: return avm1::Value(std::string());
     case P::HighQuality: return avm1::Value(1.0);
@@ -235,6 +227,7 @@ avm1::Value ClipScript::getProperty(avm1::ClipProperty property)
     case P::Quality: return avm1::Value("HIGH");
     case P::XMouse:
     case P::YMouse: return avm1::Value(0.0);
+    default: break;
     }
     return avm1::Value();
 }
@@ -246,52 +239,23 @@ void ClipScript::setProperty(avm1::ClipProperty property, const avm1::Value& val
     DisplayObject* d = displayObject();
     if (!d || !machine)
         return;
-    double n = machine->toNumber(value);
-    Matrix& m = d->matrix;
-    bool numeric = !std::isnan(n);
+    if (setSharedDisplayProperty(*d, property, value, *machine))
+        return;
+    if (property != P::Width && property != P::Height)
+        return;
+    // A clip's size is a scale of its contents' bounds.
     noteScriptTransform(*d, property);
-    switch (property) {
-    case P::X:
-        if (numeric)
-            m.tx = std::round(n * kTwips);
-        break;
-    case P::Y:
-        if (numeric)
-            m.ty = std::round(n * kTwips);
-        break;
-    case P::XScale:
-        if (numeric)
-            setScaleRotation(m, n, yScaleOf(m), rotationOf(m));
-        break;
-    case P::YScale:
-        if (numeric)
-            setScaleRotation(m, xScaleOf(m), n, rotationOf(m));
-        break;
-    case P::Rotation:
-        if (numeric)
-            setScaleRotation(m, xScaleOf(m), yScaleOf(m), std::fmod(n, 360.0));
-        break;
-    case P::Alpha:
-        if (numeric)
-            d->colorTransform.aMul = static_cast<float>(n / 100);
-        break;
-    case P::Visible: d->visible = machine->toBoolean(value); break;
-    case P::Width:
-    case P::Height: {
-        Rect own = clipBounds(self_);
-        double size = property == P::Width ? own.width() : own.height();
-        if (numeric && size > 0) {
-            double scale = n * kTwips / size * 100;
-            if (property == P::Width)
-                setScaleRotation(m, scale, yScaleOf(m), rotationOf(m));
-            else
-                setScaleRotation(m, xScaleOf(m), scale, rotationOf(m));
-        }
-        break;
-    }
-    case P::Name: d->name = machine->toString(value); break;
-    default: break;
-    }
+    double n = machine->toNumber(value);
+    Rect own = clipBounds(self_);
+    double size = property == P::Width ? own.width() : own.height();
+    if (std::isnan(n) || size <= 0)
+        return;
+    Matrix& m = d->matrix;
+    double scale = n * kTwips / size * 100;
+    if (property == P::Width)
+        setScaleRotation(m, scale, yScaleOf(m), rotationOf(m));
+    else
+        setScaleRotation(m, xScaleOf(m), scale, rotationOf(m));
 }
 
 ColorTransform ClipScript::colorTransform()
@@ -450,7 +414,7 @@ avm1::Object* ClipScript::duplicate(const std::string& newName, int newDepth)
 
 avm1::Object* ClipScript::attachMovie(const std::string& linkage, const std::string& newName, int newDepth)
 {
-    const MovieDef& movie = player_.movie_;
+    const MovieDef& movie = player_.movie();
     auto it = movie.exports.find(linkage);
     if (it == movie.exports.end()) {
         it = std::find_if(movie.exports.begin(), movie.exports.end(),
@@ -475,7 +439,7 @@ avm1::Object* ClipScript::createEmptyClip(const std::string& newName, int newDep
         return nullptr;
     DisplayObject object;
     object.depth = static_cast<uint16_t>(newDepth);
-    object.character = &player_.emptySprite_;
+    object.character = &player_.emptySprite();
     object.name = newName;
     return player_.placeByScript(self_, path(), std::move(object));
 }
@@ -483,7 +447,7 @@ avm1::Object* ClipScript::createEmptyClip(const std::string& newName, int newDep
 avm1::Object* ClipScript::createTextField(const std::string& newName, int newDepth, double x, double y, double width,
                                           double height)
 {
-    if (newDepth < 0 || newDepth > 0xFFFF || !player_.root_)
+    if (newDepth < 0 || newDepth > 0xFFFF || !player_.running())
         return nullptr;
     auto twips = [](double pixels) { return static_cast<int32_t>(std::round(pixels * kTwips)); };
     DisplayObject object;
@@ -553,7 +517,7 @@ avm1::Object* ClipScript::childAtDepth(int depth)
         return object_;
     ClipPath p = path();
     p.push_back(child->depth);
-    return player_.scriptObject(*player_.root_, p);
+    return player_.clipObject(p);
 }
 
 Matrix ClipScript::toStage()
@@ -613,26 +577,26 @@ bool ClipScript::hitTestPoint(double x, double y, bool)
 
 void ClipScript::trace(const std::string& line)
 {
-    if (player_.hooks_.trace && !player_.traceMuted_)
-        player_.hooks_.trace(line);
+    if (player_.hooks().trace)
+        player_.hooks().trace(line);
 }
 
 void ClipScript::getUrl(const std::string& url, const std::string& target)
 {
-    if (player_.hooks_.getUrl)
-        player_.hooks_.getUrl(url, target);
+    if (player_.hooks().getUrl)
+        player_.hooks().getUrl(url, target);
 }
 
 void ClipScript::toggleQuality()
 {
-    if (player_.hooks_.toggleQuality)
-        player_.hooks_.toggleQuality();
+    if (player_.hooks().toggleQuality)
+        player_.hooks().toggleQuality();
 }
 
 void ClipScript::stopSounds()
 {
-    if (player_.hooks_.stopSounds)
-        player_.hooks_.stopSounds();
+    if (player_.hooks().stopSounds)
+        player_.hooks().stopSounds();
 }
 
 avm1::Object* ClipScript::level(int number)

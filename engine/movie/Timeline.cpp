@@ -46,8 +46,6 @@ size_t countDisplayObjects(const ClipState& clip)
             count += countDisplayObjects(*child.clip);
     return count;
 }
-// Depths at and above this belong to clips scripts made; timeline gotos keep them.
-constexpr uint16_t kScriptDepthBase = 16384;
 // Frame steps between sweeps of unreachable script objects.
 constexpr uint64_t kStepsPerCollection = 64;
 
@@ -129,7 +127,7 @@ avm1::Machine* TimelinePlayer::machine()
         machine_ = std::make_shared<avm1::Machine>(movie_.header.version);
         machine_->setMaxCallDepth(movie_.maxRecursionDepth);
         machine_->setTraceSink([this](const std::string& line) {
-            if (hooks_.trace && !traceMuted_)
+            if (hooks_.trace)
                 hooks_.trace(line);
         });
         // Scripts queued for objects whose clips have gone keep those objects alive.

@@ -59,10 +59,10 @@ public:
     // Whether the main timeline starts again after its last frame (sprites always do).
     void setLoop(bool loop) { loop_ = loop; }
     bool loop() const { return loop_; }
-    // Whether trace() lines reach the hook (a seek replays frames silently).
-    void setTraceMuted(bool muted) { traceMuted_ = muted; }
 
     const MovieDef& movie() const { return movie_; }
+    // Where scripts reach outside the timeline.
+    const MovieHooks& hooks() const { return hooks_; }
     const SeekIndex& seekIndex() const { return *seekIndex_; }
 
     // A fresh main timeline before its first frame.
@@ -107,9 +107,25 @@ public:
     // frame ends; a variable not yet set takes the field's text.
     void syncBoundFields(ClipState& root);
 
+    // What a clip's script face asks of the timeline while scripts run.
+    //
+    // Whether a step, goto or event has given the timeline its root yet, and the
+    // script object of the clip at `path` from that root, created on first use.
+    bool running() const { return root_ != nullptr; }
+    avm1::Object* clipObject(const ClipPath& path) { return root_ ? scriptObject(*root_, path) : nullptr; }
+    // A script's goto in the clip at `path`.
+    void gotoInClip(ClipState& clip, ClipPath& path, int frame);
+    // Queues the unload handlers of the object at `depth` of `parent` (and of the
+    // clips inside it) before it leaves the display list.
+    void queueUnload(ClipState& parent, const ClipPath& parentPath, uint16_t depth);
+    // Puts a clip made by a script (duplicate, attach, create) into `container`,
+    // replacing whatever is at its depth; returns its script object.
+    avm1::Object* placeByScript(ClipState& container, const ClipPath& containerPath, DisplayObject object,
+                                const std::string& linkage = {});
+    // createEmptyMovieClip's character: a sprite of one empty frame.
+    const Character& emptySprite() const { return emptySprite_; }
+
 private:
-    friend class ClipScript;
-    friend class TextFieldScript;
 
     // Where a field's variable lives: the object and the name on it; owner null when
     // the path leads nowhere.
@@ -128,7 +144,6 @@ private:
     };
 
     void advanceClip(ClipState& clip, ClipPath& path, bool isRoot);
-    void gotoInClip(ClipState& clip, ClipPath& path, int frame);
     void rebuildTo(ClipState& clip, ClipPath& path, int frame);
     void applyFrame(ClipState& clip, ClipPath& path, int frame, StepMode mode, bool queueScripts);
     void place(ClipState& clip, ClipPath& path, const PlaceObject& tag, int frame, StepMode mode);
@@ -144,13 +159,6 @@ private:
     void queueEnterFrames(ClipState& clip, ClipPath& path);
     void runScript(ClipState& root, QueuedScript script);
     void queueUnloadOf(DisplayObject& object, ClipPath& path, int nesting);
-    // Queues the unload handlers of the object at `depth` of `parent` (and of the
-    // clips inside it) before it leaves the display list.
-    void queueUnload(ClipState& parent, const ClipPath& parentPath, uint16_t depth);
-    // Puts a clip made by a script (duplicate, attach, create) into `container`,
-    // replacing whatever is at its depth; returns its script object.
-    avm1::Object* placeByScript(ClipState& container, const ClipPath& containerPath, DisplayObject object,
-                                const std::string& linkage = {});
     // Gives a clip made from an exported symbol its registered class.
     void applyRegisteredClass(avm1::Object* object, const std::string& linkage);
     std::string linkageOf(uint16_t characterId) const;
@@ -159,7 +167,6 @@ private:
     MovieHooks hooks_;
     bool scriptsEnabled_ = true;
     bool loop_ = true;
-    bool traceMuted_ = false;
     std::deque<QueuedScript> queue_;
     // Initialize and construct events of clips just placed: they run ahead of the frame
     // scripts queued with them, even those earlier in the tag stream.
