@@ -32,18 +32,10 @@ bool sameName(std::string_view a, std::string_view b, bool caseSensitive)
 
 Rect transformRect(const Rect& r, const Matrix& m)
 {
-    Point corners[4] = {m.apply({double(r.xMin), double(r.yMin)}), m.apply({double(r.xMax), double(r.yMin)}),
-                        m.apply({double(r.xMin), double(r.yMax)}), m.apply({double(r.xMax), double(r.yMax)})};
-    double x0 = corners[0].x, x1 = x0, y0 = corners[0].y, y1 = y0;
-    for (const Point& p : corners) {
-        x0 = std::min(x0, p.x);
-        x1 = std::max(x1, p.x);
-        y0 = std::min(y0, p.y);
-        y1 = std::max(y1, p.y);
-    }
+    Box box = m.mapRect(r);
     // Scripts can scale a clip past what 32 bits of twips hold; the cast needs a value in range.
     auto twips = [](double v) { return std::isnan(v) ? 0 : static_cast<int32_t>(std::clamp(v, -2147483648.0, 2147483647.0)); };
-    return {twips(std::floor(x0)), twips(std::ceil(x1)), twips(std::floor(y0)), twips(std::ceil(y1))};
+    return {twips(std::floor(box.xMin)), twips(std::ceil(box.xMax)), twips(std::floor(box.yMin)), twips(std::ceil(box.yMax))};
 }
 
 bool isEmpty(const Rect& r)
