@@ -4,7 +4,6 @@
 #include "engine/movie/MovieDef.h"
 #include "engine/movie/Mouse.h"
 #include "engine/movie/RenderTreeBuilder.h"
-#include "engine/movie/SeekIndex.h"
 #include "engine/movie/StageTransform.h"
 #include "engine/movie/Timeline.h"
 #include "engine/render/BitmapImages.h"
@@ -90,7 +89,6 @@ struct Player::Impl {
     std::shared_ptr<const movie::MovieDef> movie;
     MovieInfo info;
     std::unique_ptr<movie::TimelinePlayer> timeline;
-    std::unique_ptr<movie::SeekIndex> seekIndex;
     movie::ClipState root;
     bool loop = true;
     bool qualityToggled = false;
@@ -105,8 +103,6 @@ struct Player::Impl {
     std::function<void(const std::string&)> noticeSink;
     movie::MovieHooks hooks_;
     movie::MouseInput mouse;
-
-    bool scripted() const { return movie && movie->hasScripts && !movie->isAs3(); }
 
     // A fresh timeline player, script machine and main timeline before frame 1.
     void resetTimeline()
@@ -150,7 +146,6 @@ struct Player::Impl {
         limitsReported.clear();
         hooks_ = std::move(hooks);
         resetTimeline();
-        seekIndex = std::make_unique<movie::SeekIndex>(*movie);
         qualityToggled = false;
         clockDebt = {};
     }
@@ -169,7 +164,6 @@ struct Player::Impl {
         // The display list first: its clips detach from the script machine the
         // timeline player owns.
         root = {};
-        seekIndex.reset();
         mouse.reset();
         timeline.reset();
         movie.reset();
@@ -220,7 +214,9 @@ const MovieInfo& Player::info() const
 
 int Player::frameCount() const
 {
-    return loaded() ? impl_->movie->root.frameCount() : 0;
+    // The count the header declares, as the movie states it; the timeline may hold
+    // more or fewer frames than that, and plays what it holds.
+    return loaded() ? impl_->info.frameCount : 0;
 }
 
 int Player::currentFrame() const
@@ -249,33 +245,14 @@ void Player::seek(int frame)
 {
     if (!loaded())
         return;
+    // The main timeline's own goto, as a script's gotoAndPlay or gotoAndStop would do
+    // it: script state lives on, only the landing frame's scripts run. Whether the
+    // movie plays on is the caller's to say.
     bool wasPlaying = impl_->root.playing;
-    if (impl_->scripted()) {
-        // Script state cannot be snapshotted cheaply, so a scripted movie is replayed
-        // from the start on a fresh machine, silently up to the target frame, whose
-        // scripts then run as usual. Each step is bounded by the script budget.
-        frame = std::clamp(frame, 1, frameCount());
-        impl_->resetTimeline();
-        impl_->timeline->setLoop(false);
-        impl_->timeline->setTraceMuted(true);
-        for (int f = 1; f < frame && impl_->root.frame < frame; ++f) {
-            impl_->root.playing = true;
-            impl_->timeline->step(impl_->root);
-        }
-        impl_->timeline->setTraceMuted(false);
-        if (impl_->root.frame < frame) {
-            impl_->root.playing = true;
-            impl_->timeline->step(impl_->root);
-        }
-        if (impl_->root.frame != frame)
-            impl_->timeline->gotoFrame(impl_->root, {}, frame, true);
-        impl_->timeline->setLoop(impl_->loop);
-        impl_->root.playing = wasPlaying;
-        return;
-    }
-    impl_->root = impl_->seekIndex->stateAt(frame);
+    impl_->timeline->gotoFrame(impl_->root, {}, frame, true);
+    impl_->timeline->syncBoundFields(impl_->root);
     impl_->root.playing = wasPlaying;
-    impl_->timeline->runFrameScripts(impl_->root);
+    impl_->mouse.refresh(impl_->root, *impl_->timeline);
 }
 
 bool Player::loop() const

@@ -61,14 +61,19 @@ public:
     bool loaded() const;
     const MovieInfo& info() const;
 
-    // Control operations. Frames are numbered 1..frameCount(); with no movie loaded
-    // frameCount() and currentFrame() are 0 and playing() is false.
+    // Control operations. Frames are numbered 1..frameCount(), the count the header
+    // declares (0 for a movie declaring none); with no movie loaded frameCount() and
+    // currentFrame() are 0 and playing() is false.
     int frameCount() const;
     int currentFrame() const;
     bool playing() const;
     void play();
     void stop();
-    void seek(int frame);  // clamped into 1..frameCount()
+    // The main timeline's goto, clamped into the frames it holds: the display list is
+    // rebuilt to `frame`, objects that stay keep their state, script variables live
+    // on, the frames jumped over run no script and the landing frame's run once. The
+    // play state stays as it was.
+    void seek(int frame);
     bool loop() const;
     void setLoop(bool loop);
 

@@ -3,34 +3,14 @@
 // Action records as stored in DoAction bodies: a code byte and, for codes >= 0x80, a
 // 16-bit length and that many bytes of payload.
 
+#include "engine/avm1/Actions.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
 
 namespace swf::avm1 {
-
-enum class ActionCode : uint8_t {
-    End = 0x00,
-    NextFrame = 0x04,
-    PrevFrame = 0x05,
-    Play = 0x06,
-    Stop = 0x07,
-    ToggleQuality = 0x08,
-    StopSounds = 0x09,
-    Not = 0x12,
-    Pop = 0x17,
-    Trace = 0x26,
-    GotoFrame = 0x81,
-    GetUrl = 0x83,
-    ConstantPool = 0x88,
-    WaitForFrame = 0x8A,
-    SetTarget = 0x8B,
-    GotoLabel = 0x8C,
-    Push = 0x96,
-    Jump = 0x99,
-    If = 0x9D,
-};
 
 struct ActionRecord {
     uint8_t code = 0;

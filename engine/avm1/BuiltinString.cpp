@@ -1,6 +1,7 @@
 // String: the methods index characters (code points), not the UTF-8 bytes.
 
 #include "engine/avm1/Machine.h"
+#include "engine/avm1/BoxedObject.h"
 #include "engine/avm1/StringUtil.h"
 
 #include <algorithm>
@@ -12,9 +13,7 @@ namespace {
 
 std::u32string thisText(Machine& m, const Value& self)
 {
-    if (Object* o = self.asObject(); o && o->kind() == ObjectKind::String)
-        return decodeUtf8(m.toString(o->primitive));
-    return decodeUtf8(m.toString(self));
+    return decodeUtf8(m.toString(unboxed<StringObject>(self)));
 }
 
 double integerArg(Machine& m, std::span<const Value> args, size_t i, double fallback)
@@ -34,9 +33,7 @@ size_t clampTo(double v, size_t size)
 
 void installStringClass(Machine& m)
 {
-    Object* proto = m.newObject();
-    proto->setKind(ObjectKind::String);
-    proto->primitive = Value(std::string());
+    Object* proto = m.make<StringObject>(m.protos().object, Value(std::string()));
     m.protos().string = proto;
     Object* ctor = m.newClass(
         "String", proto,
@@ -57,14 +54,12 @@ void installStringClass(Machine& m)
         return Value(encodeUtf8(out));
     });
     m.defineMethod(proto, "toString", [](Machine& mm, Value self, std::span<const Value>) -> Value {
-        if (Object* o = self.asObject(); o && o->kind() == ObjectKind::String)
-            return o->primitive;
-        return self.isString() ? self : Value(mm.toString(self));
+        Value v = unboxed<StringObject>(self);
+        return v.isString() ? v : Value(mm.toString(v));
     });
     m.defineMethod(proto, "valueOf", [](Machine& mm, Value self, std::span<const Value>) -> Value {
-        if (Object* o = self.asObject(); o && o->kind() == ObjectKind::String)
-            return o->primitive;
-        return self.isString() ? self : Value(mm.toString(self));
+        Value v = unboxed<StringObject>(self);
+        return v.isString() ? v : Value(mm.toString(v));
     });
     m.defineMethod(proto, "charAt", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
         std::u32string s = thisText(mm, self);

@@ -7,10 +7,11 @@
 #endif
 
 #include "engine/avm1/ClipHost.h"
-#include "engine/avm1/StringUtil.h"
+#include "engine/avm1/InterpreterSupport.h"
 #include "engine/format/Reader.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace swf::avm1 {
@@ -20,16 +21,7 @@ namespace {
 constexpr size_t kMaxStackDepth = 65536;
 constexpr size_t kMaxArgs = 65536;
 
-bool isClip(const Object* o)
-{
-    return o && o->kind() == ObjectKind::MovieClip && o->clip;
-}
-
-size_t relative(size_t base, int16_t offset)
-{
-    auto target = static_cast<std::ptrdiff_t>(base) + offset;
-    return target < 0 ? SIZE_MAX : static_cast<size_t>(target);
-}
+using support::isClip;
 
 // DefineFunction2 flags. The suppress flags for `this` (0x02) and `super` (0x20) need
 // nothing here: compilers set them only on functions that never name either, and both
@@ -46,9 +38,27 @@ constexpr uint16_t PreloadGlobal = 0x100;
 
 } // namespace
 
+void Interpreter::visitContext(const Context& ctx, Visitor& visitor)
+{
+    visitor.visit(ctx.scope.get());
+    visitor.visit(ctx.target);
+    visitor.visit(ctx.baseClip);
+    visitor.visit(ctx.self);
+    visitor.visit(ctx.activation);
+    visitor.visit(ctx.arguments);
+    visitor.visit(ctx.superObject);
+    visitor.visit(ctx.superConstructor);
+    for (const Value& v : ctx.registers)
+        visitor.visit(v);
+    for (const Value& v : ctx.stack)
+        visitor.visit(v);
+    visitor.visit(ctx.returned);
+}
+
 ExecutionResult Interpreter::runBlock(std::span<const uint8_t> code, Object* clip)
 {
     Context ctx;
+    ScopedRoot frameRoot(m_, [&ctx](Visitor& visitor) { visitContext(ctx, visitor); });
     ctx.code = code;
     ctx.constants = std::make_shared<ConstantStrings>();
     auto globalScope = std::make_shared<Scope>(Scope{m_.global(), nullptr});
@@ -76,6 +86,7 @@ ExecutionResult Interpreter::runBlock(std::span<const uint8_t> code, Object* cli
 void Interpreter::runNested(std::span<const uint8_t> code, Object* clip)
 {
     Context ctx;
+    ScopedRoot frameRoot(m_, [&ctx](Visitor& visitor) { visitContext(ctx, visitor); });
     ctx.code = code;
     ctx.constants = std::make_shared<ConstantStrings>();
     auto globalScope = std::make_shared<Scope>(Scope{m_.global(), nullptr});
@@ -91,6 +102,7 @@ Value Interpreter::callFunction(Object* function, const Value& self, std::span<c
 {
     FunctionData& f = *function->function();
     Context ctx;
+    ScopedRoot frameRoot(m_, [&ctx](Visitor& visitor) { visitContext(ctx, visitor); });
     ctx.code = f.code;
     ctx.constants = f.constants ? f.constants : std::make_shared<ConstantStrings>();
     ctx.self = self;
@@ -98,7 +110,7 @@ Value Interpreter::callFunction(Object* function, const Value& self, std::span<c
     // From SWF 6 a function's target is the clip it was defined on; before, the clip
     // whose script calls it.
     ctx.target = m_.version() >= 6 && isClip(f.definingClip) ? f.definingClip : m_.currentClip();
-    Object* activation = m_.heap().make(ObjectKind::Plain, nullptr, m_.version());
+    Object* activation = m_.heap().make(nullptr);
     ctx.activation = activation;
     ctx.scope = std::make_shared<Scope>(Scope{activation, f.scope});
 
@@ -135,9 +147,9 @@ Value Interpreter::callFunction(Object* function, const Value& self, std::span<c
         if (f.flags & Function2::PreloadSuper)
             preload(Value(ctx.superObject));
         if (f.flags & Function2::PreloadRoot)
-            preload(isClip(ctx.target) ? Value(ctx.target->clip->rootObject()) : Value());
+            preload(isClip(ctx.target) ? Value(clipHost(ctx.target)->rootObject()) : Value());
         if (f.flags & Function2::PreloadParent)
-            preload(isClip(ctx.target) ? Value(ctx.target->clip->parentObject()) : Value());
+            preload(isClip(ctx.target) ? Value(clipHost(ctx.target)->parentObject()) : Value());
         if (f.flags & Function2::PreloadGlobal)
             preload(Value(m_.global()));
         if (!(f.flags & Function2::SuppressArguments) && !(f.flags & Function2::PreloadArguments))
@@ -168,8 +180,29 @@ Value Interpreter::callFunction(Object* function, const Value& self, std::span<c
     return Value();
 }
 
+const Interpreter::Handler* Interpreter::dispatchTable()
+{
+    // Every code gets a handler: the table's own, or one that skips the record, as the
+    // reference player skips actions it does not know by their length.
+    static const std::array<Handler, 256> table = [] {
+        std::array<Handler, 256> t;
+        t.fill(&Interpreter::actionUnknown);
+#define ACTION(name, code, version, payload) t[code] = &Interpreter::action##name;
+#include "engine/avm1/Actions.def"
+#undef ACTION
+        return t;
+    }();
+    return table.data();
+}
+
+Interpreter::Outcome Interpreter::actionUnknown(Context&, Step&)
+{
+    return {};
+}
+
 Interpreter::Outcome Interpreter::execute(Context& ctx, size_t begin, size_t end)
 {
+    const Handler* handlers = dispatchTable();
     size_t pos = begin;
     while (pos < end) {
         ActionReader reader(ctx.code);
@@ -178,13 +211,12 @@ Interpreter::Outcome Interpreter::execute(Context& ctx, size_t begin, size_t end
         auto action = reader.next();
         if (!action)
             return {Flow::JumpOut, ctx.code.size()};
-        if (action->is(ActionCode::End))
-            return {Flow::JumpOut, ctx.code.size()};
-        m_.spendAction();
-        size_t next = action->nextOffset;
+        if (!action->is(ActionCode::End))
+            m_.spendAction();
+        Step step{*action, action->nextOffset};
         Outcome o;
         try {
-            o = step(ctx, *action, next, begin, end);
+            o = (this->*handlers[action->code])(ctx, step);
         } catch (const FormatError&) {
             // A malformed payload ends this block (or function body) here.
             return {Flow::JumpOut, ctx.code.size()};
@@ -200,7 +232,7 @@ Interpreter::Outcome Interpreter::execute(Context& ctx, size_t begin, size_t end
                 return {Flow::Fallthrough, end};
             return o;
         }
-        pos = next;
+        pos = step.next;
     }
     return {Flow::Fallthrough, pos};
 }
@@ -234,310 +266,19 @@ std::vector<Value> Interpreter::popArgs(Context& ctx)
     return args;
 }
 
-ClipHost* Interpreter::targetClip(Context& ctx)
+Value Interpreter::logical(bool value) const
 {
-    return isClip(ctx.target) ? ctx.target->clip : nullptr;
+    return m_.version() < 5 ? Value(value ? 1.0 : 0.0) : Value(value);
 }
 
-void Interpreter::push(Context& ctx, std::span<const uint8_t> payload)
+Value Interpreter::callValue(Context&, const Value& function, const Value& self, std::span<const Value> args)
 {
-    ByteReader r(payload);
-    while (!r.atEnd()) {
-        switch (r.u8()) {
-        case 0: pushValue(ctx, Value(r.cstring())); break;
-        case 1: pushValue(ctx, Value(static_cast<double>(r.f32()))); break;
-        case 2: pushValue(ctx, Value(Null{})); break;
-        case 3: pushValue(ctx, Value()); break;
-        case 4: {
-            uint8_t reg = r.u8();
-            pushValue(ctx, reg < ctx.registers.size() ? ctx.registers[reg] : Value());
-            break;
-        }
-        case 5: pushValue(ctx, Value(r.u8() != 0)); break;
-        case 6: pushValue(ctx, Value(r.f64Swapped())); break;
-        case 7: pushValue(ctx, Value(static_cast<double>(r.s32()))); break;
-        case 8:
-        case 9: {
-            bool wide = payload[r.position() - 1] == 9;
-            unsigned index = wide ? r.u16() : r.u8();
-            const ConstantStrings& pool = *ctx.constants;
-            pushValue(ctx, index < pool.size() ? Value(pool[index]) : Value());
-            break;
-        }
-        default: throw FormatError("unknown push type");
-        }
+    Object* f = function.asObject();
+    if (!f || !f->function()) {
+        m_.pendingHome = nullptr;
+        return Value();
     }
-}
-
-Interpreter::Outcome Interpreter::step(Context& ctx, const ActionRecord& action, size_t& next, size_t begin, size_t end)
-{
-    ByteReader payload(action.payload);
-    ClipHost* clip = targetClip(ctx);
-    switch (action.code) {
-    case 0x81:  // GotoFrame: goes to the frame and stops there
-        if (clip) {
-            clip->gotoFrame(payload.u16() + 1);
-            clip->stop();
-        }
-        return {};
-    case 0x83: {  // GetURL
-        std::string url = payload.cstring();
-        std::string target = payload.cstring();
-        if (clip)
-            clip->getUrl(url, target);
-        return {};
-    }
-    case 0x88: {  // ConstantPool
-        auto pool = std::make_shared<ConstantStrings>();
-        unsigned count = payload.u16();
-        for (unsigned i = 0; i < count && !payload.atEnd(); ++i)
-            pool->push_back(payload.cstring());
-        ctx.constants = std::move(pool);
-        return {};
-    }
-    case 0x8A:  // WaitForFrame: the whole movie is loaded, nothing to skip.
-        return {};
-    case 0x8B: {  // SetTarget
-        ctx.target = tellTarget(ctx, payload.cstring());
-        return {};
-    }
-    case 0x8C:  // GotoLabel
-        if (clip)
-            clip->gotoLabel(payload.cstring());
-        return {};
-    case 0x8D:  // WaitForFrame2
-        pop(ctx);
-        return {};
-    case 0x87: {  // StoreRegister
-        uint8_t reg = payload.u8();
-        if (reg < ctx.registers.size())
-            ctx.registers[reg] = ctx.stack.empty() ? Value() : ctx.stack.back();
-        return {};
-    }
-    case 0x89:  // StrictMode
-        return {};
-    case 0x8E: return defineFunction(ctx, action, true, next);
-    case 0x9B: return defineFunction(ctx, action, false, next);
-    case 0x8F: return runTry(ctx, action, next, begin, end);
-    case 0x94: return runWith(ctx, action, next, begin, end);
-    case 0x96: push(ctx, action.payload); return {};
-    case 0x99: return {Flow::JumpOut, relative(action.nextOffset, payload.s16())};
-    case 0x9D: {  // If
-        int16_t offset = payload.s16();
-        if (m_.toBoolean(pop(ctx)))
-            return {Flow::JumpOut, relative(action.nextOffset, offset)};
-        return {};
-    }
-    case 0x9A: {  // GetURL2
-        Value target = pop(ctx);
-        Value url = pop(ctx);
-        if (clip)
-            clip->getUrl(m_.toString(url), m_.toString(target));
-        return {};
-    }
-    case 0x9E: {  // Call: run another frame's actions on the target, then go on
-        std::string frame = m_.toString(pop(ctx));
-        Object* target = ctx.target;
-        auto colon = frame.rfind(':');
-        if (colon != std::string::npos) {
-            target = resolveTarget(ctx, frame.substr(0, colon));
-            frame = frame.substr(colon + 1);
-        }
-        if (target && target->kind() == ObjectKind::MovieClip && target->clip) {
-            for (std::span<const uint8_t> code : target->clip->frameScripts(frame))
-                Interpreter(m_).runNested(code, target);
-        }
-        return {};
-    }
-    case 0x9F: gotoFrame2(ctx, action.payload); return {};
-    case 0x3E:  // Return
-        ctx.returned = pop(ctx);
-        return {Flow::Return, 0};
-    case 0x2A:  // Throw
-        throw ScriptThrow{pop(ctx)};
-    default:
-        if (!stepSimple(ctx, action.code)) {
-            // Unknown actions are skipped by their length.
-        }
-        return {};
-    }
-}
-
-Interpreter::Outcome Interpreter::defineFunction(Context& ctx, const ActionRecord& action, bool version2, size_t& next)
-{
-    ByteReader r(action.payload);
-    auto data = std::make_unique<FunctionData>();
-    data->name = r.cstring();
-    unsigned paramCount = r.u16();
-    if (version2) {
-        data->isFunction2 = true;
-        data->registerCount = r.u8();
-        data->flags = r.u16();
-        for (unsigned i = 0; i < paramCount; ++i) {
-            data->paramRegisters.push_back(r.u8());
-            data->params.push_back(r.cstring());
-        }
-    } else {
-        for (unsigned i = 0; i < paramCount; ++i)
-            data->params.push_back(r.cstring());
-    }
-    size_t codeSize = r.u16();
-    size_t bodyStart = action.nextOffset;
-    size_t bodyEnd = std::min(bodyStart + codeSize, ctx.code.size());
-    data->code = ctx.code.subspan(bodyStart, bodyEnd - bodyStart);
-    data->scope = ctx.scope;
-    data->constants = ctx.constants;
-    data->definingClip = ctx.baseClip;
-    next = bodyEnd;
-
-    std::string name = data->name;
-    Object* function = m_.heap().make(ObjectKind::Function, m_.protos().function, m_.version());
-    function->setFunction(std::move(data));
-    Object* prototype = m_.newObject();
-    prototype->put("constructor", Value(function), PropertyFlag::DontEnum);
-    function->put("prototype", Value(prototype), PropertyFlag::DontEnum | PropertyFlag::DontDelete);
-    if (name.empty())
-        pushValue(ctx, Value(function));
-    else
-        defineLocal(ctx, name, Value(function));
-    return {};
-}
-
-Interpreter::Outcome Interpreter::runTry(Context& ctx, const ActionRecord& action, size_t& next, size_t begin, size_t end)
-{
-    ByteReader r(action.payload);
-    uint8_t flags = r.u8();
-    size_t trySize = r.u16();
-    size_t catchSize = r.u16();
-    size_t finallySize = r.u16();
-    bool hasCatch = flags & 1;
-    bool hasFinally = flags & 2;
-    bool catchInRegister = flags & 4;
-    std::string catchName;
-    uint8_t catchRegister = 0;
-    if (catchInRegister)
-        catchRegister = r.u8();
-    else
-        catchName = r.cstring();
-
-    size_t tryStart = action.nextOffset;
-    size_t catchStart = std::min(tryStart + trySize, ctx.code.size());
-    size_t finallyStart = std::min(catchStart + catchSize, ctx.code.size());
-    size_t after = std::min(finallyStart + finallySize, ctx.code.size());
-
-    Outcome outcome;
-    bool pending = false;
-    Value pendingValue;
-    const size_t stackAtTry = ctx.stack.size();
-    try {
-        outcome = execute(ctx, tryStart, catchStart);
-    } catch (ScriptThrow& thrown) {
-        // What the try block left on the stack is dropped; what it took off stays off.
-        if (ctx.stack.size() > stackAtTry)
-            ctx.stack.resize(stackAtTry);
-        if (hasCatch) {
-            if (catchInRegister) {
-                if (catchRegister < ctx.registers.size())
-                    ctx.registers[catchRegister] = thrown.value;
-            } else {
-                defineLocal(ctx, catchName, thrown.value);
-            }
-            try {
-                outcome = execute(ctx, catchStart, finallyStart);
-            } catch (ScriptThrow& again) {
-                pending = true;
-                pendingValue = std::move(again.value);
-            }
-        } else {
-            pending = true;
-            pendingValue = std::move(thrown.value);
-        }
-    }
-    if (hasFinally) {
-        Outcome fin = execute(ctx, finallyStart, after);
-        if (fin.flow != Flow::Fallthrough)
-            return fin;  // a return or jump in finally wins over everything
-    }
-    if (pending)
-        throw ScriptThrow{std::move(pendingValue)};
-    if (outcome.flow == Flow::Fallthrough) {
-        next = after;
-        return {};
-    }
-    (void)begin;
-    (void)end;
-    return outcome;
-}
-
-Interpreter::Outcome Interpreter::runWith(Context& ctx, const ActionRecord& action, size_t& next, size_t begin, size_t end)
-{
-    ByteReader r(action.payload);
-    size_t size = r.u16();
-    Object* object = m_.toObject(pop(ctx));
-    size_t bodyStart = action.nextOffset;
-    size_t bodyEnd = std::min(bodyStart + size, ctx.code.size());
-    auto saved = ctx.scope;
-    if (object)
-        ctx.scope = std::make_shared<Scope>(Scope{object, saved});
-    Outcome outcome;
-    try {
-        outcome = execute(ctx, bodyStart, bodyEnd);
-    } catch (...) {
-        ctx.scope = saved;
-        throw;
-    }
-    ctx.scope = saved;
-    (void)begin;
-    (void)end;
-    if (outcome.flow == Flow::Fallthrough) {
-        next = bodyEnd;
-        return {};
-    }
-    return outcome;
-}
-
-void Interpreter::gotoFrame2(Context& ctx, std::span<const uint8_t> payload)
-{
-    ByteReader r(payload);
-    uint8_t flags = r.u8();
-    int bias = (flags & 2) ? r.u16() : 0;
-    Value frame = pop(ctx);
-    gotoFrameValue(ctx.target, frame, flags & 1, bias);
-    if (frame.isString()) {
-        // "target:frame" addresses another clip.
-        const std::string& text = frame.asString();
-        auto colon = text.rfind(':');
-        if (colon != std::string::npos) {
-            Object* other = resolveTarget(ctx, text.substr(0, colon));
-            gotoFrameValue(other, Value(text.substr(colon + 1)), flags & 1, bias);
-        }
-    }
-}
-
-void Interpreter::gotoFrameValue(Object* target, const Value& frame, bool play, int bias)
-{
-    if (!isClip(target))
-        return;
-    ClipHost* clip = target->clip;
-    if (frame.isString()) {
-        const std::string& text = frame.asString();
-        if (text.find(':') != std::string::npos)
-            return;
-        double n = stringToNumber(text, 7);
-        if (!std::isnan(n))
-            clip->gotoFrame(static_cast<int>(std::clamp(n, -1e9, 1e9)) + bias);
-        else if (!clip->gotoLabel(text))
-            return;
-    } else {
-        double n = m_.toNumber(frame);
-        if (std::isnan(n))
-            return;
-        clip->gotoFrame(static_cast<int>(std::clamp(n, -1e9, 1e9)) + bias);
-    }
-    if (play)
-        clip->play();
-    else
-        clip->stop();
+    return m_.call(function, self, args);
 }
 
 } // namespace swf::avm1

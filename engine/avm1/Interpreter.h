@@ -44,15 +44,33 @@ private:
         Flow flow = Flow::Fallthrough;
         size_t offset = 0;
     };
+    // The record being carried out; `next` is where the block continues, which the
+    // actions that own a body after their record (functions, try, with) move past it.
+    struct Step {
+        const ActionRecord& action;
+        size_t next;
+    };
+    using Handler = Outcome (Interpreter::*)(Context&, Step&);
 
+    // What a running frame holds, for the collector.
+    static void visitContext(const Context& ctx, Visitor& visitor);
     Outcome execute(Context& ctx, size_t begin, size_t end);
-    // Carries out one record; sets `next` to where the block continues.
-    Outcome step(Context& ctx, const ActionRecord& action, size_t& next, size_t begin, size_t end);
-    bool stepSimple(Context& ctx, uint8_t code);
-    void push(Context& ctx, std::span<const uint8_t> payload);
-    Outcome defineFunction(Context& ctx, const ActionRecord& action, bool version2, size_t& next);
-    Outcome runTry(Context& ctx, const ActionRecord& action, size_t& next, size_t begin, size_t end);
-    Outcome runWith(Context& ctx, const ActionRecord& action, size_t& next, size_t begin, size_t end);
+    static const Handler* dispatchTable();
+
+    // One handler per action of Actions.def, defined in the Actions<Topic>.cpp files.
+#define ACTION(name, code, version, payload) Outcome action##name(Context& ctx, Step& step);
+#include "engine/avm1/Actions.def"
+#undef ACTION
+    Outcome actionUnknown(Context& ctx, Step& step);
+
+    Outcome defineFunction(Context& ctx, Step& step, bool version2);
+    Value logical(bool value) const;  // a boolean result, as a number before SWF 5
+    // a + b, charged to the action budget by size; too long a result aborts the run.
+    std::string concatenated(const std::string& a, const std::string& b);
+    void stringExtract(Context& ctx, bool multibyte);
+    void charToCode(Context& ctx, bool multibyte);
+    void codeToChar(Context& ctx, bool multibyte);
+    void enumerate(Context& ctx, Object* object);
 
     // Variables by name or path.
     Value getVariable(Context& ctx, const std::string& name);
@@ -75,8 +93,6 @@ private:
     bool splitPath(const std::string& name, std::string& path, std::string& variable) const;
 
     Value callValue(Context& ctx, const Value& function, const Value& self, std::span<const Value> args);
-    void callMethodAction(Context& ctx);
-    void gotoFrame2(Context& ctx, std::span<const uint8_t> payload);
     void gotoFrameValue(Object* clip, const Value& frame, bool play, int bias);
 
     void pushValue(Context& ctx, Value v);

@@ -1,7 +1,8 @@
 #include "engine/format/Container.h"
 
+#include "engine/format/Inflate.h"
+
 #include <lzma.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -48,35 +49,12 @@ void growOutput(std::vector<uint8_t>& out, size_t used, size_t limit)
     throw ContainerError(ContainerError::Reason::TooLarge, "the movie expands past the " + limit + " limit");
 }
 
-struct Inflated {
-    std::vector<uint8_t> bytes;
-};
-
-Inflated inflateZlib(std::span<const uint8_t> input, OutputLimit limit)
+Inflated inflateMovie(std::span<const uint8_t> input, OutputLimit limit)
 {
-    Inflated result;
-    z_stream zs{};
-    if (inflateInit(&zs) != Z_OK)
-        throw ContainerError(ContainerError::Reason::Corrupt, "cannot start the zlib decoder");
-    zs.next_in = const_cast<Bytef*>(input.data());
-    zs.avail_in = static_cast<uInt>(std::min<size_t>(input.size(), std::numeric_limits<uInt>::max()));
-    size_t used = 0;
-    int status = Z_OK;
-    while (used < limit.bytes) {
-        if (used == result.bytes.size())
-            growOutput(result.bytes, used, limit.bytes);
-        zs.next_out = result.bytes.data() + used;
-        zs.avail_out = static_cast<uInt>(std::min<size_t>(result.bytes.size() - used, std::numeric_limits<uInt>::max()));
-        size_t before = zs.avail_out;
-        status = inflate(&zs, Z_NO_FLUSH);
-        used += before - zs.avail_out;
-        if (status != Z_OK)
-            break;
-    }
-    bool moreInput = status == Z_OK && zs.avail_in > 0;
-    inflateEnd(&zs);
-    result.bytes.resize(used);
-    if (used >= limit.bytes && limit.refuseAtLimit && moreInput)
+    // A stream that ends early or goes bad keeps what came before it: a cut-short
+    // movie plays as far as it goes.
+    Inflated result = inflateZlib(input, limit.bytes);
+    if (result.bytes.size() >= limit.bytes && limit.refuseAtLimit && result.inputLeft)
         tooLarge(limit.ceiling);
     return result;
 }
@@ -162,7 +140,7 @@ DecodedMovie decodeMovie(std::span<const uint8_t> file, size_t ceiling)
     }
     case 'C': {
         movie.header.compression = Compression::Zlib;
-        Inflated inflated = inflateZlib(file.subspan(kPrefixSize), limit);
+        Inflated inflated = inflateMovie(file.subspan(kPrefixSize), limit);
         movie.body = std::move(inflated.bytes);
         break;
     }

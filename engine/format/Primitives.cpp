@@ -4,6 +4,20 @@
 
 namespace swf {
 
+Box Matrix::mapRect(const Rect& r) const
+{
+    const Point corners[] = {apply({double(r.xMin), double(r.yMin)}), apply({double(r.xMax), double(r.yMin)}),
+                             apply({double(r.xMin), double(r.yMax)}), apply({double(r.xMax), double(r.yMax)})};
+    Box box{corners[0].x, corners[0].x, corners[0].y, corners[0].y};
+    for (const Point& p : corners) {
+        box.xMin = std::min(box.xMin, p.x);
+        box.xMax = std::max(box.xMax, p.x);
+        box.yMin = std::min(box.yMin, p.y);
+        box.yMax = std::max(box.yMax, p.y);
+    }
+    return box;
+}
+
 Matrix Matrix::inverted() const
 {
     double det = a * d - b * c;

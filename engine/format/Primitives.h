@@ -28,6 +28,11 @@ struct Point {
     friend bool operator==(const Point&, const Point&) = default;
 };
 
+// An axis-aligned box in unrounded coordinates.
+struct Box {
+    double xMin = 0, xMax = 0, yMin = 0, yMax = 0;
+};
+
 // 2x3 affine matrix: x' = a*x + c*y + tx, y' = b*x + d*y + ty (translation in twips).
 struct Matrix {
     double a = 1, b = 0, c = 0, d = 1;
@@ -42,6 +47,9 @@ struct Matrix {
     }
     bool invertible() const { return a * d - b * c != 0; }
     Matrix inverted() const;
+    // The box covering rectangle `r` once mapped: the bounds of its four corners. A
+    // matrix gone bad (NaN) gives NaN edges.
+    Box mapRect(const Rect& r) const;
     friend bool operator==(const Matrix&, const Matrix&) = default;
 };
 

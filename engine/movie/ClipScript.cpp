@@ -1,8 +1,11 @@
 #include "engine/movie/ClipScript.h"
 
 #include "engine/avm1/Machine.h"
+#include "engine/avm1/MovieClipObject.h"
+#include "engine/avm1/TextFieldObject.h"
 #include "engine/format/Shape.h"
 #include "engine/format/Video.h"
+#include "engine/movie/DisplayProperties.h"
 #include "engine/movie/MatrixParts.h"
 
 #include <algorithm>
@@ -13,9 +16,7 @@ namespace swf::movie {
 
 namespace {
 
-// Depths at and above this belong to scripts (depth 0 in script terms).
-constexpr int kScriptDepthBase = 16384;
-constexpr double kTwips = 20.0;
+constexpr double kTwips = kTwipsPerPixel;
 
 bool sameName(std::string_view a, std::string_view b, bool caseSensitive)
 {
@@ -32,18 +33,10 @@ bool sameName(std::string_view a, std::string_view b, bool caseSensitive)
 
 Rect transformRect(const Rect& r, const Matrix& m)
 {
-    Point corners[4] = {m.apply({double(r.xMin), double(r.yMin)}), m.apply({double(r.xMax), double(r.yMin)}),
-                        m.apply({double(r.xMin), double(r.yMax)}), m.apply({double(r.xMax), double(r.yMax)})};
-    double x0 = corners[0].x, x1 = x0, y0 = corners[0].y, y1 = y0;
-    for (const Point& p : corners) {
-        x0 = std::min(x0, p.x);
-        x1 = std::max(x1, p.x);
-        y0 = std::min(y0, p.y);
-        y1 = std::max(y1, p.y);
-    }
+    Box box = m.mapRect(r);
     // Scripts can scale a clip past what 32 bits of twips hold; the cast needs a value in range.
     auto twips = [](double v) { return std::isnan(v) ? 0 : static_cast<int32_t>(std::clamp(v, -2147483648.0, 2147483647.0)); };
-    return {twips(std::floor(x0)), twips(std::ceil(x1)), twips(std::floor(y0)), twips(std::ceil(y1))};
+    return {twips(std::floor(box.xMin)), twips(std::ceil(box.xMax)), twips(std::floor(box.yMin)), twips(std::ceil(box.yMax))};
 }
 
 bool isEmpty(const Rect& r)
@@ -123,7 +116,7 @@ ClipScript::ClipScript(TimelinePlayer& player, std::weak_ptr<avm1::Machine> mach
 ClipScript::~ClipScript()
 {
     if (!machine_.expired())
-        object_->clip = nullptr;
+        static_cast<avm1::MovieClipObject*>(object_)->detach();
 }
 
 DisplayObject* ClipScript::displayObject()
@@ -180,7 +173,7 @@ avm1::Object* ClipScript::childByName(std::string_view name, bool caseSensitive)
         }
         ClipPath p = path();
         p.push_back(child.depth);
-        return player_.scriptObject(*player_.root_, p);
+        return player_.clipObject(p);
     }
     return nullptr;
 }
@@ -198,7 +191,7 @@ std::vector<avm1::Object*> ClipScript::namedChildren()
         if (child.clip && !child.name.empty()) {
             ClipPath p = base;
             p.push_back(child.depth);
-            if (avm1::Object* o = player_.scriptObject(*player_.root_, p))
+            if (avm1::Object* o = player_.clipObject(p))
                 out.push_back(o);
         }
     }
@@ -209,25 +202,18 @@ avm1::Value ClipScript::getProperty(avm1::ClipProperty property)
 {
     using P = avm1::ClipProperty;
     DisplayObject* d = displayObject();
-    Matrix m = d ? d->matrix : Matrix{};
+    if (auto shared = sharedDisplayProperty(d, property))
+        return *shared;
     switch (property) {
-    case P::X: return avm1::Value(m.tx / kTwips);
-    case P::Y: return avm1::Value(m.ty / kTwips);
-    case P::XScale: return avm1::Value(xScaleOf(m));
-    case P::YScale: return avm1::Value(yScaleOf(m));
     case P::CurrentFrame: return avm1::Value(static_cast<double>(self_.frame));
     case P::TotalFrames:
     case P::FramesLoaded: return avm1::Value(static_cast<double>(totalFrames()));
-    case P::Alpha: return avm1::Value(d ? static_cast<double>(d->colorTransform.aMul) * 100 : 100.0);
-    case P::Visible: return avm1::Value(d ? d->visible : true);
     case P::Width:
     case P::Height: {
-        Rect r = transformRect(clipBounds(self_), m);
+        Rect r = transformRect(clipBounds(self_), d ? d->matrix : Matrix{});
         return avm1::Value((property == P::Width ? r.width() : r.height()) / kTwips);
     }
-    case P::Rotation: return avm1::Value(rotationOf(m));
     case P::Target: return avm1::Value(targetPath(true));
-    case P::Name: return avm1::Value(name());
     case P::DropTarget: return avm1::Value(std::string());
     case P::Url: return avm1::Value(std::string());
     case P::HighQuality: return avm1::Value(1.0);
@@ -236,6 +222,7 @@ avm1::Value ClipScript::getProperty(avm1::ClipProperty property)
     case P::Quality: return avm1::Value("HIGH");
     case P::XMouse:
     case P::YMouse: return avm1::Value(0.0);
+    default: break;
     }
     return avm1::Value();
 }
@@ -247,52 +234,23 @@ void ClipScript::setProperty(avm1::ClipProperty property, const avm1::Value& val
     DisplayObject* d = displayObject();
     if (!d || !machine)
         return;
-    double n = machine->toNumber(value);
-    Matrix& m = d->matrix;
-    bool numeric = !std::isnan(n);
+    if (setSharedDisplayProperty(*d, property, value, *machine))
+        return;
+    if (property != P::Width && property != P::Height)
+        return;
+    // A clip's size is a scale of its contents' bounds.
     noteScriptTransform(*d, property);
-    switch (property) {
-    case P::X:
-        if (numeric)
-            m.tx = std::round(n * kTwips);
-        break;
-    case P::Y:
-        if (numeric)
-            m.ty = std::round(n * kTwips);
-        break;
-    case P::XScale:
-        if (numeric)
-            setScaleRotation(m, n, yScaleOf(m), rotationOf(m));
-        break;
-    case P::YScale:
-        if (numeric)
-            setScaleRotation(m, xScaleOf(m), n, rotationOf(m));
-        break;
-    case P::Rotation:
-        if (numeric)
-            setScaleRotation(m, xScaleOf(m), yScaleOf(m), std::fmod(n, 360.0));
-        break;
-    case P::Alpha:
-        if (numeric)
-            d->colorTransform.aMul = static_cast<float>(n / 100);
-        break;
-    case P::Visible: d->visible = machine->toBoolean(value); break;
-    case P::Width:
-    case P::Height: {
-        Rect own = clipBounds(self_);
-        double size = property == P::Width ? own.width() : own.height();
-        if (numeric && size > 0) {
-            double scale = n * kTwips / size * 100;
-            if (property == P::Width)
-                setScaleRotation(m, scale, yScaleOf(m), rotationOf(m));
-            else
-                setScaleRotation(m, xScaleOf(m), scale, rotationOf(m));
-        }
-        break;
-    }
-    case P::Name: d->name = machine->toString(value); break;
-    default: break;
-    }
+    double n = machine->toNumber(value);
+    Rect own = clipBounds(self_);
+    double size = property == P::Width ? own.width() : own.height();
+    if (std::isnan(n) || size <= 0)
+        return;
+    Matrix& m = d->matrix;
+    double scale = n * kTwips / size * 100;
+    if (property == P::Width)
+        setScaleRotation(m, scale, yScaleOf(m), rotationOf(m));
+    else
+        setScaleRotation(m, xScaleOf(m), scale, rotationOf(m));
 }
 
 ColorTransform ClipScript::colorTransform()
@@ -345,6 +303,14 @@ void ClipScript::gotoFrame(int frame)
     if (self_.timeline && frame > self_.timeline->frameCount())
         return;
     goTo(frame);
+}
+
+int ClipScript::totalFrames()
+{
+    // The main timeline counts the frames its header declares, as the player reports.
+    if (!parent_)
+        return player_.movie().header.frameCount;
+    return self_.timeline ? self_.timeline->frameCount() : 1;
 }
 
 bool ClipScript::gotoLabel(std::string_view label)
@@ -435,7 +401,7 @@ avm1::Object* ClipScript::duplicate(const std::string& newName, int newDepth)
     // The copy starts with what scripts drew into the original. Its event handlers are
     // only queued, so they still draw over it.
     if (placed) {
-        if (auto* host = dynamic_cast<ClipScript*>(placed->clip))
+        if (auto* host = dynamic_cast<ClipScript*>(avm1::clipHost(placed)))
             host->state().drawing = std::move(drawing);
     }
     return placed;
@@ -443,7 +409,7 @@ avm1::Object* ClipScript::duplicate(const std::string& newName, int newDepth)
 
 avm1::Object* ClipScript::attachMovie(const std::string& linkage, const std::string& newName, int newDepth)
 {
-    const MovieDef& movie = player_.movie_;
+    const MovieDef& movie = player_.movie();
     auto it = movie.exports.find(linkage);
     if (it == movie.exports.end()) {
         it = std::find_if(movie.exports.begin(), movie.exports.end(),
@@ -468,7 +434,7 @@ avm1::Object* ClipScript::createEmptyClip(const std::string& newName, int newDep
         return nullptr;
     DisplayObject object;
     object.depth = static_cast<uint16_t>(newDepth);
-    object.character = &player_.emptySprite_;
+    object.character = &player_.emptySprite();
     object.name = newName;
     return player_.placeByScript(self_, path(), std::move(object));
 }
@@ -476,7 +442,7 @@ avm1::Object* ClipScript::createEmptyClip(const std::string& newName, int newDep
 avm1::Object* ClipScript::createTextField(const std::string& newName, int newDepth, double x, double y, double width,
                                           double height)
 {
-    if (newDepth < 0 || newDepth > 0xFFFF || !player_.root_)
+    if (newDepth < 0 || newDepth > 0xFFFF || !player_.running())
         return nullptr;
     auto twips = [](double pixels) { return static_cast<int32_t>(std::round(pixels * kTwips)); };
     DisplayObject object;
@@ -500,7 +466,7 @@ void ClipScript::swapDepths(const avm1::Value& target)
         return;
     int to = 0;
     if (avm1::Object* other = target.asObject()) {
-        auto* host = dynamic_cast<ClipScript*>(other->clip);
+        auto* host = dynamic_cast<ClipScript*>(avm1::clipHost(other));
         if (!host || host->parent_ != parent_)
             return;
         to = host->depth();
@@ -546,7 +512,7 @@ avm1::Object* ClipScript::childAtDepth(int depth)
         return object_;
     ClipPath p = path();
     p.push_back(child->depth);
-    return player_.scriptObject(*player_.root_, p);
+    return player_.clipObject(p);
 }
 
 Matrix ClipScript::toStage()
@@ -566,8 +532,8 @@ Matrix ClipScript::toStage()
 void ClipScript::bounds(avm1::Object* space, double& xMin, double& yMin, double& xMax, double& yMax)
 {
     Rect r = clipBounds(self_);
-    if (space && space->clip && space->clip != this) {
-        auto* other = dynamic_cast<ClipScript*>(space->clip);
+    if (avm1::clipHost(space) && avm1::clipHost(space) != this) {
+        auto* other = dynamic_cast<ClipScript*>(avm1::clipHost(space));
         if (other) {
             Matrix toOther = other->toStage().inverted() * toStage();
             r = transformRect(r, toOther);
@@ -606,26 +572,26 @@ bool ClipScript::hitTestPoint(double x, double y, bool)
 
 void ClipScript::trace(const std::string& line)
 {
-    if (player_.hooks_.trace && !player_.traceMuted_)
-        player_.hooks_.trace(line);
+    if (player_.hooks().trace)
+        player_.hooks().trace(line);
 }
 
 void ClipScript::getUrl(const std::string& url, const std::string& target)
 {
-    if (player_.hooks_.getUrl)
-        player_.hooks_.getUrl(url, target);
+    if (player_.hooks().getUrl)
+        player_.hooks().getUrl(url, target);
 }
 
 void ClipScript::toggleQuality()
 {
-    if (player_.hooks_.toggleQuality)
-        player_.hooks_.toggleQuality();
+    if (player_.hooks().toggleQuality)
+        player_.hooks().toggleQuality();
 }
 
 void ClipScript::stopSounds()
 {
-    if (player_.hooks_.stopSounds)
-        player_.hooks_.stopSounds();
+    if (player_.hooks().stopSounds)
+        player_.hooks().stopSounds();
 }
 
 avm1::Object* ClipScript::level(int number)

@@ -51,7 +51,7 @@ public:
     bool gotoLabel(std::string_view label) override;
     int currentFrame() override { return self_.frame; }
     std::vector<std::span<const uint8_t>> frameScripts(const std::string& frame) override;
-    int totalFrames() override { return self_.timeline ? self_.timeline->frameCount() : 1; }
+    int totalFrames() override;
 
     std::string name() override;
     int depth() override;

@@ -22,6 +22,10 @@
 
 namespace swf::movie {
 
+// Depths at and above this belong to objects scripts made (depth 0 in script terms);
+// timeline gotos keep them, and only they can be removed by script.
+constexpr uint16_t kScriptDepthBase = 16384;
+
 struct Character;
 struct TimelineDef;
 struct DisplayObject;

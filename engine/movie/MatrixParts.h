@@ -29,10 +29,13 @@ inline double rotationOf(const Matrix& m)
 inline void setScaleRotation(Matrix& m, double xScale, double yScale, double degrees)
 {
     double r = degrees * std::numbers::pi / 180;
-    m.a = xScale / 100 * std::cos(r);
-    m.b = xScale / 100 * std::sin(r);
-    m.c = -yScale / 100 * std::sin(r);
-    m.d = yScale / 100 * std::cos(r);
+    // A zero factor stays zero even against an infinite scale, so that an infinite
+    // scale without rotation reads back as itself rather than as NaN.
+    auto times = [](double scale, double factor) { return factor == 0 ? 0.0 : scale * factor; };
+    m.a = times(xScale / 100, std::cos(r));
+    m.b = times(xScale / 100, std::sin(r));
+    m.c = -times(yScale / 100, std::sin(r));
+    m.d = times(yScale / 100, std::cos(r));
 }
 
 } // namespace swf::movie

@@ -1,9 +1,12 @@
 #include "engine/movie/TextFieldScript.h"
 
 #include "engine/avm1/Machine.h"
+#include "engine/avm1/MovieClipObject.h"
+#include "engine/avm1/TextFieldObject.h"
 #include "engine/avm1/StringUtil.h"
 #include "engine/movie/ClipScript.h"
 #include "engine/movie/HtmlText.h"
+#include "engine/movie/DisplayProperties.h"
 #include "engine/movie/MatrixParts.h"
 #include "engine/movie/Timeline.h"
 
@@ -16,8 +19,7 @@ namespace swf::movie {
 
 namespace {
 
-constexpr int kScriptDepthBase = 16384;
-constexpr double kTwips = 20.0;
+constexpr double kTwips = kTwipsPerPixel;
 // Field sizes scripts may give, in twips: far past any screen, well inside 32 bits.
 constexpr double kMaxFieldTwips = 1e8;
 
@@ -70,7 +72,7 @@ TextFieldScript::TextFieldScript(TimelinePlayer& player, std::weak_ptr<avm1::Mac
 TextFieldScript::~TextFieldScript()
 {
     if (!machine_.expired())
-        object_->textField = nullptr;
+        static_cast<avm1::TextFieldObject*>(object_)->detach();
 }
 
 DisplayObject* TextFieldScript::displayObject()
@@ -205,20 +207,14 @@ avm1::Value TextFieldScript::getDisplayProperty(avm1::ClipProperty property)
 {
     using P = avm1::ClipProperty;
     DisplayObject* d = displayObject();
+    if (auto shared = sharedDisplayProperty(d, property))
+        return *shared;
     Matrix m = d ? d->matrix : Matrix{};
     const Rect& b = self_.look->bounds;
     switch (property) {
-    case P::X: return avm1::Value(m.tx / kTwips);
-    case P::Y: return avm1::Value(m.ty / kTwips);
-    case P::XScale: return avm1::Value(xScaleOf(m));
-    case P::YScale: return avm1::Value(yScaleOf(m));
-    case P::Alpha: return avm1::Value(d ? static_cast<double>(d->colorTransform.aMul) * 100 : 100.0);
-    case P::Visible: return avm1::Value(d ? d->visible : true);
     case P::Width: return avm1::Value(b.width() * xScaleOf(m) / 100 / kTwips);
     case P::Height: return avm1::Value(b.height() * yScaleOf(m) / 100 / kTwips);
-    case P::Rotation: return avm1::Value(rotationOf(m));
     case P::Target: return avm1::Value(targetPath(true));
-    case P::Name: return avm1::Value(name());
     default: return avm1::Value();
     }
 }
@@ -230,52 +226,21 @@ void TextFieldScript::setDisplayProperty(avm1::ClipProperty property, const avm1
     DisplayObject* d = displayObject();
     if (!d || !machine)
         return;
-    double n = machine->toNumber(value);
-    bool numeric = std::isfinite(n);
-    Matrix& m = d->matrix;
+    if (setSharedDisplayProperty(*d, property, value, *machine))
+        return;
+    if (property != P::Width && property != P::Height)
+        return;
+    // A field's size is its box's, not a scale: the text keeps its size.
     noteScriptTransform(*d, property);
-    switch (property) {
-    case P::X:
-        if (numeric)
-            m.tx = twips(n * kTwips);
-        break;
-    case P::Y:
-        if (numeric)
-            m.ty = twips(n * kTwips);
-        break;
-    case P::XScale:
-        if (numeric)
-            setScaleRotation(m, n, yScaleOf(m), rotationOf(m));
-        break;
-    case P::YScale:
-        if (numeric)
-            setScaleRotation(m, xScaleOf(m), n, rotationOf(m));
-        break;
-    case P::Rotation:
-        if (numeric)
-            setScaleRotation(m, xScaleOf(m), yScaleOf(m), std::fmod(n, 360.0));
-        break;
-    case P::Alpha:
-        if (numeric)
-            d->colorTransform.aMul = static_cast<float>(std::clamp(n, -1e6, 1e6) / 100);
-        break;
-    case P::Visible: d->visible = machine->toBoolean(value); break;
-    case P::Width:
-    case P::Height: {
-        // A field's size is its box's, not a scale: the text keeps its size.
-        double scale = (property == P::Width ? xScaleOf(m) : yScaleOf(m)) / 100;
-        if (!numeric || n < 0 || scale <= 0)
-            break;
-        Rect& b = self_.editLook().bounds;
-        if (property == P::Width)
-            b.xMax = twips(b.xMin + n * kTwips / scale);
-        else
-            b.yMax = twips(b.yMin + n * kTwips / scale);
-        break;
-    }
-    case P::Name: d->name = machine->toString(value); break;
-    default: break;
-    }
+    double n = machine->toNumber(value);
+    double scale = (property == P::Width ? xScaleOf(d->matrix) : yScaleOf(d->matrix)) / 100;
+    if (!std::isfinite(n) || n < 0 || scale <= 0)
+        return;
+    Rect& b = self_.editLook().bounds;
+    if (property == P::Width)
+        b.xMax = twips(b.xMin + n * kTwips / scale);
+    else
+        b.yMax = twips(b.yMin + n * kTwips / scale);
 }
 
 std::string TextFieldScript::name()

@@ -1,8 +1,11 @@
 #include "engine/movie/Timeline.h"
 
 #include "engine/avm1/Machine.h"
+#include "engine/avm1/MovieClipObject.h"
+#include "engine/avm1/TextFieldObject.h"
 #include "engine/movie/ClipEvents.h"
 #include "engine/movie/ClipScript.h"
+#include "engine/movie/SeekIndex.h"
 
 #include <algorithm>
 #include <string>
@@ -43,8 +46,6 @@ size_t countDisplayObjects(const ClipState& clip)
             count += countDisplayObjects(*child.clip);
     return count;
 }
-// Depths at and above this belong to clips scripts made; timeline gotos keep them.
-constexpr uint16_t kScriptDepthBase = 16384;
 // Frame steps between sweeps of unreachable script objects.
 constexpr uint64_t kStepsPerCollection = 64;
 
@@ -94,7 +95,8 @@ bool isButton(const DisplayObject& object)
 
 } // namespace
 
-TimelinePlayer::TimelinePlayer(const MovieDef& movie, MovieHooks hooks) : movie_(movie), hooks_(std::move(hooks))
+TimelinePlayer::TimelinePlayer(const MovieDef& movie, MovieHooks hooks)
+    : movie_(movie), hooks_(std::move(hooks)), seekIndex_(std::make_unique<SeekIndex>())
 {
     auto empty = std::make_shared<TimelineDef>();
     empty->frames.resize(1);
@@ -131,8 +133,15 @@ avm1::Machine* TimelinePlayer::machine()
         machine_ = std::make_shared<avm1::Machine>(movie_.header.version);
         machine_->setMaxCallDepth(movie_.maxRecursionDepth);
         machine_->setTraceSink([this](const std::string& line) {
-            if (hooks_.trace && !traceMuted_)
+            if (hooks_.trace)
                 hooks_.trace(line);
+        });
+        // Scripts queued for objects whose clips have gone keep those objects alive.
+        machine_->setHostRoots([this](avm1::Visitor& visitor) {
+            for (const auto* queue : {&queue_, &constructQueue_}) {
+                for (const QueuedScript& script : *queue)
+                    visitor.visit(script.object);
+            }
         });
         machine_->setLevelResolver([this](int level) -> avm1::Object* {
             return level == 0 && root_ ? scriptObject(*root_, {}) : nullptr;
@@ -151,9 +160,9 @@ avm1::Object* TimelinePlayer::scriptObject(ClipState& root, const ClipPath& path
     size_t index = 0;
     while (true) {
         if (!clip->script.get()) {
-            avm1::Object* object = m->newClipObject(nullptr);
+            avm1::MovieClipObject* object = m->newClipObject(nullptr);
             auto host = std::make_unique<ClipScript>(*this, machine_, *clip, parent, object);
-            object->clip = host.get();
+            object->setHost(host.get());
             clip->script.set(std::move(host));
         }
         if (index == path.size())
@@ -196,19 +205,14 @@ void TimelinePlayer::gotoFrame(ClipState& root, const ClipPath& path, int frame,
 {
     root_ = &root;
     if (ClipState* clip = resolve(root, path)) {
+        bool starting = path.empty() && clip->frame == 0;
         ClipPath scratch = path;
         gotoInClip(*clip, scratch, frame);
+        if (starting && scriptsEnabled_)
+            queue_.push_back({path, {}, "onLoad"});
     }
     if (runNow)
         runQueuedScripts(root);
-}
-
-void TimelinePlayer::runFrameScripts(ClipState& root)
-{
-    root_ = &root;
-    if (root.frame > 0)
-        queueScripts(root, {}, root.frame);
-    runQueuedScripts(root);
 }
 
 void TimelinePlayer::runQueuedScripts(ClipState& root)
@@ -384,25 +388,25 @@ void TimelinePlayer::gotoInClip(ClipState& clip, ClipPath& path, int frame)
     frame = std::clamp(frame, 1, clip.timeline->frameCount());
     if (frame == clip.frame)
         return;
-    const StepMode jumping{.instantiate = true};
-    if (frame > clip.frame) {
-        // Skipped frames change the list but their scripts do not run.
-        for (int f = clip.frame + 1; f <= frame; ++f)
-            applyFrame(clip, path, f, jumping, f == frame);
+    if (frame == clip.frame + 1) {
+        // The next frame: its tags apply as when playing.
+        applyFrame(clip, path, frame, StepMode{.instantiate = true}, true);
         clip.frame = frame;
     } else {
+        // Further ahead or back: the list the target frame has when played from the
+        // start, keeping what stays; nothing jumped over is created or runs a script.
         rebuildTo(clip, path, frame);
     }
+    if (hooks_.jumped)
+        hooks_.jumped(path, frame);
 }
 
 void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame)
 {
-    // The list frame `frame` would have when played from the start, as a plan.
-    ClipState plan;
-    plan.timeline = clip.timeline;
-    ClipPath unused;
-    for (int f = 1; f <= frame; ++f)
-        applyFrame(plan, unused, f, StepMode{.instantiate = false}, false);
+    ClipState plan = seekIndex_->planAt(*clip.timeline, frame, [this](ClipState& planned, int f) {
+        ClipPath unused;
+        applyFrame(planned, unused, f, StepMode{.instantiate = false}, false);
+    });
 
     std::vector<DisplayObject> rebuilt;
     rebuilt.reserve(plan.children.size());

@@ -28,6 +28,8 @@ class Object;
 
 namespace swf::movie {
 
+class SeekIndex;
+
 // Where scripts reach outside the timeline.
 struct MovieHooks {
     std::function<void(const std::string&)> trace;
@@ -37,6 +39,9 @@ struct MovieHooks {
     // A limit that keeps hostile movies in check cut something short; the text names
     // the limit and its value. It may come every frame: listeners keep the first.
     std::function<void(Limit, const std::string&)> limitReached;
+    // A goto (a script's or the player's seek) landed the clip at `clip` on `frame`;
+    // what plays along with the timeline (stream sound) resumes there.
+    std::function<void(const std::vector<uint16_t>& clip, int frame)> jumped;
 };
 
 // A clip is named by the depths leading to it from the root, so that queued work
@@ -54,14 +59,17 @@ public:
     // Whether the main timeline starts again after its last frame (sprites always do).
     void setLoop(bool loop) { loop_ = loop; }
     bool loop() const { return loop_; }
-    // Whether trace() lines reach the hook (a seek replays frames silently).
-    void setTraceMuted(bool muted) { traceMuted_ = muted; }
     // Opens `url` in `target` as getURL does (a clicked link in HTML text).
     void openUrl(const std::string& url, const std::string& target)
     {
         if (hooks_.getUrl)
             hooks_.getUrl(url, target);
     }
+
+    const MovieDef& movie() const { return movie_; }
+    // Where scripts reach outside the timeline.
+    const MovieHooks& hooks() const { return hooks_; }
+    const SeekIndex& seekIndex() const { return *seekIndex_; }
 
     // A fresh main timeline before its first frame.
     ClipState makeRoot() const;
@@ -71,10 +79,11 @@ public:
     // likewise, then the queued scripts run and script timers advance by a frame.
     void step(ClipState& root);
     // Moves the clip at `path` to `frame` (clamped into range), queuing the target
-    // frame's scripts; runs them when `runNow`.
+    // frame's scripts; runs them when `runNow`. The display list is rebuilt to the
+    // target frame: instances that stay keep their state, those the frame does not
+    // hold leave (their unload handlers queued), the frames jumped over run no script.
+    // A main timeline not yet started enters the target frame as its first.
     void gotoFrame(ClipState& root, const ClipPath& path, int frame, bool runNow);
-    // Queues the scripts of the root's current frame and runs them (after a seek).
-    void runFrameScripts(ClipState& root);
     // Runs queued scripts, oldest first, within the per-frame budget.
     void runQueuedScripts(ClipState& root);
 
@@ -104,9 +113,25 @@ public:
     // frame ends; a variable not yet set takes the field's text.
     void syncBoundFields(ClipState& root);
 
+    // What a clip's script face asks of the timeline while scripts run.
+    //
+    // Whether a step, goto or event has given the timeline its root yet, and the
+    // script object of the clip at `path` from that root, created on first use.
+    bool running() const { return root_ != nullptr; }
+    avm1::Object* clipObject(const ClipPath& path) { return root_ ? scriptObject(*root_, path) : nullptr; }
+    // A script's goto in the clip at `path`.
+    void gotoInClip(ClipState& clip, ClipPath& path, int frame);
+    // Queues the unload handlers of the object at `depth` of `parent` (and of the
+    // clips inside it) before it leaves the display list.
+    void queueUnload(ClipState& parent, const ClipPath& parentPath, uint16_t depth);
+    // Puts a clip made by a script (duplicate, attach, create) into `container`,
+    // replacing whatever is at its depth; returns its script object.
+    avm1::Object* placeByScript(ClipState& container, const ClipPath& containerPath, DisplayObject object,
+                                const std::string& linkage = {});
+    // createEmptyMovieClip's character: a sprite of one empty frame.
+    const Character& emptySprite() const { return emptySprite_; }
+
 private:
-    friend class ClipScript;
-    friend class TextFieldScript;
 
     // Where a field's variable lives: the object and the name on it; owner null when
     // the path leads nowhere.
@@ -125,7 +150,6 @@ private:
     };
 
     void advanceClip(ClipState& clip, ClipPath& path, bool isRoot);
-    void gotoInClip(ClipState& clip, ClipPath& path, int frame);
     void rebuildTo(ClipState& clip, ClipPath& path, int frame);
     void applyFrame(ClipState& clip, ClipPath& path, int frame, StepMode mode, bool queueScripts);
     void place(ClipState& clip, ClipPath& path, const PlaceObject& tag, int frame, StepMode mode);
@@ -141,13 +165,6 @@ private:
     void queueEnterFrames(ClipState& clip, ClipPath& path);
     void runScript(ClipState& root, QueuedScript script);
     void queueUnloadOf(DisplayObject& object, ClipPath& path, int nesting);
-    // Queues the unload handlers of the object at `depth` of `parent` (and of the
-    // clips inside it) before it leaves the display list.
-    void queueUnload(ClipState& parent, const ClipPath& parentPath, uint16_t depth);
-    // Puts a clip made by a script (duplicate, attach, create) into `container`,
-    // replacing whatever is at its depth; returns its script object.
-    avm1::Object* placeByScript(ClipState& container, const ClipPath& containerPath, DisplayObject object,
-                                const std::string& linkage = {});
     // Gives a clip made from an exported symbol its registered class.
     void applyRegisteredClass(avm1::Object* object, const std::string& linkage);
     std::string linkageOf(uint16_t characterId) const;
@@ -156,7 +173,6 @@ private:
     MovieHooks hooks_;
     bool scriptsEnabled_ = true;
     bool loop_ = true;
-    bool traceMuted_ = false;
     std::deque<QueuedScript> queue_;
     // Initialize and construct events of clips just placed: they run ahead of the frame
     // scripts queued with them, even those earlier in the tag stream.
@@ -164,6 +180,8 @@ private:
     std::set<uint16_t> initActionsRun_;
     std::shared_ptr<avm1::Machine> machine_;
     ClipState* root_ = nullptr;  // the root of the call in progress
+    // What each timeline places at each frame, for rebuilding lists on gotos.
+    std::unique_ptr<SeekIndex> seekIndex_;
     // createEmptyMovieClip's character: a sprite of one empty frame.
     Character emptySprite_;
     uint64_t stepsSinceCollect_ = 0;

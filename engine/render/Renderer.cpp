@@ -74,16 +74,8 @@ void addDeviceBounds(const RenderNode& node, const Matrix& world, QRectF& area)
         addDeviceBounds(drawn, world, area);
     }
     if (node.shape || node.morph || node.text || node.editText || node.textField || node.video) {
-        const Rect r = boundsOf(node);
-        const Point corners[] = {world.apply({double(r.xMin), double(r.yMin)}), world.apply({double(r.xMax), double(r.yMin)}),
-                                 world.apply({double(r.xMin), double(r.yMax)}), world.apply({double(r.xMax), double(r.yMax)})};
-        double x0 = corners[0].x, x1 = x0, y0 = corners[0].y, y1 = y0;
-        for (const Point& p : corners) {
-            x0 = std::min(x0, p.x);
-            x1 = std::max(x1, p.x);
-            y0 = std::min(y0, p.y);
-            y1 = std::max(y1, p.y);
-        }
+        const Box box = world.mapRect(boundsOf(node));
+        const double x0 = box.xMin, x1 = box.xMax, y0 = box.yMin, y1 = box.yMax;
         // NaN fails every comparison, so this also drops matrices that went bad.
         if (x0 <= x1 && y0 <= y1 && std::isfinite(x0) && std::isfinite(x1) && std::isfinite(y0) && std::isfinite(y1))
             area = area.isNull() ? QRectF(QPointF(x0, y0), QPointF(x1, y1)) : area.united(QRectF(QPointF(x0, y0), QPointF(x1, y1)));

@@ -173,6 +173,30 @@ TEST_F(MalformedMovieInTheWindowTest, ErrorBoxThenTheNextOpenWorks)
     QTRY_COMPARE(form->Play->text(), QStringLiteral("停止"));
 }
 
+TEST_F(MalformedMovieInTheWindowTest, AMovieDeclaringNoFramesTakesTheZeroFramePath)
+{
+    // One frame in the tag stream, none in the header: the control reports the header's
+    // count, and the scroll bar refuses a maximum of 0.
+    swf::test::MovieOptions options;
+    options.frameCount = 0;
+    swf::test::SwfWriter movie(options);
+    movie.showFrame();
+    QString path = dir.filePath(QStringLiteral("noframes.swf"));
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        auto bytes = movie.build();
+        f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    }
+    open(path);
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes[0], QStringLiteral("Scrollbar property out of range."));
+    EXPECT_TRUE(form->ScrollBar1->isEnabled());
+    EXPECT_EQ(form->ScrollBar1->Max(), 100);
+    EXPECT_FALSE(form->Play->isEnabled());
+    EXPECT_FALSE(form->Timer1->Enabled());
+}
+
 TEST_F(MalformedMovieInTheWindowTest, AScriptThatNeverEndsIsReportedOnceAndTheMovieGoesOn)
 {
     // Frame 1's script loops for ever; each frame it is cut off at the action budget.

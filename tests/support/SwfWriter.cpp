@@ -674,7 +674,7 @@ std::vector<uint8_t> SwfWriter::build(Compression compression) const
     return file.take();
 }
 
-SwfWriter busyMovie(int frames, uint32_t seed)
+SwfWriter busyMovie(int frames, uint32_t seed, bool scripted)
 {
     uint32_t state = seed * 2654435761u + 1;
     auto next = [&state](uint32_t below) {
@@ -722,6 +722,10 @@ SwfWriter busyMovie(int frames, uint32_t seed)
                     p.colorTransform = ColorTransform{1, 1, 1, 0.5f, static_cast<float>(next(100)), 0, 0, 0};
             }
             w.placeObject2(p);
+        }
+        if (scripted) {
+            // count = count + 1, as a frame script of the main timeline.
+            w.doAction(ActionBuilder().pushString("count").getVariable("count").pushInt(1).op(0x47).op(0x1D));
         }
         w.showFrame();
     }

@@ -189,7 +189,8 @@ private:
 
 // A long movie that changes its display list on every frame: moves, places, removes,
 // replaces, colour changes, and nested sprites coming and going. Deterministic for a
-// seed. For seek tests and benchmarks.
-SwfWriter busyMovie(int frames, uint32_t seed = 1);
+// seed. For seek tests and benchmarks. `scripted`: every frame also runs a script
+// that counts frames in a variable of the main timeline.
+SwfWriter busyMovie(int frames, uint32_t seed = 1, bool scripted = false);
 
 } // namespace swf::test

@@ -1,5 +1,7 @@
 // The lanfan-swf program as a user runs it: exit codes, info lines, trace output.
 
+#include "engine/format/Button.h"
+#include "tests/support/ButtonWriter.h"
 #include "tests/support/SwfWriter.h"
 
 #include <gtest/gtest.h>
@@ -97,6 +99,32 @@ TEST_F(LanfanSwf, RunPrintsTracesAndNothingElse)
     EXPECT_EQ(runTool("run " + movie.string() + " --frames 1").out, "first\n");
 }
 
+TEST_F(LanfanSwf, RunSeeksAsTheSeekBarDoesAndPrintsEveryTraceThroughout)
+{
+    // Frame 1 sets count to 0; every frame k adds one and traces "fk count".
+    SwfWriter w;
+    for (int k = 1; k <= 20; ++k) {
+        ActionBuilder a;
+        if (k == 1)
+            a.setVariable("count", ActionBuilder().pushInt(0));
+        a.pushString("count").getVariable("count").op(0x50).op(0x1D);  // Increment, SetVariable
+        a.pushString("f" + std::to_string(k) + " ").getVariable("count").op(0x47).op(0x26);  // Add2, Trace
+        w.doAction(a).showFrame();
+    }
+    fs::path movie = write("seek.swf", w.build());
+    std::string expected;
+    for (int k = 1; k <= 10; ++k)
+        expected += "f" + std::to_string(k) + " " + std::to_string(k) + "\n";
+    Result r = runTool("run " + movie.string() + " --frames 10 --seek 5 --then 2");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, expected + "f5 11\nf6 12\nf7 13\n");
+    // Without --then the seek's own frame is the last; a frame past the end lands on the last.
+    EXPECT_EQ(runTool("run " + movie.string() + " --frames 10 --seek 500").out, expected + "f20 11\n");
+    fs::path png = dir_ / "seek.png";
+    EXPECT_EQ(runTool("render " + movie.string() + " --frames 2 --seek 9 --then 1 --out " + png.string()).exitCode, 0);
+    EXPECT_TRUE(fs::exists(png));
+}
+
 TEST_F(LanfanSwf, RunSaysOnceOnStderrThatActionScript3IsNotRun)
 {
     SwfWriter w;
@@ -184,6 +212,96 @@ TEST_F(LanfanSwf, UnreadableMoviesExitWithOneAndOneLine)
     fs::path text = write("text.swf", {'h', 'e', 'l', 'l', 'o'});
     EXPECT_EQ(runTool("run " + text.string(), err).exitCode, 1);
     EXPECT_NE(readFile(err).find("not an SWF movie"), std::string::npos);
+
+    EXPECT_EQ(runTool("actions " + text.string(), err).exitCode, 1);
+    EXPECT_NE(readFile(err).find("not an SWF movie"), std::string::npos);
+    EXPECT_EQ(runTool("actions " + dir_.string(), err).exitCode, 1);
+    message = readFile(err);
+    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
+}
+
+TEST_F(LanfanSwf, ActionsListsEveryScriptUnderWhereItLives)
+{
+    swf::test::MovieOptions options;
+    options.version = 6;
+    SwfWriter w(options);
+    w.defineEmptyShape(1);
+    swf::test::TagStream sprite;
+    sprite.showFrame().doAction(ActionBuilder().trace("in the sprite")).showFrame();
+    w.defineSprite(7, 2, sprite);
+    w.doInitAction(7, ActionBuilder().trace("init"));
+    swf::test::ButtonPart part;
+    part.states = swf::kButtonUp | swf::kButtonHitTest;
+    part.characterId = 1;
+    swf::test::defineButton2(w, 5, {part},
+                             {{swf::kOverDownToOverUp | swf::kIdleToOverUp, 0, ActionBuilder().play()},
+                              {0, 13, ActionBuilder().stop()}});
+    w.doAction(ActionBuilder().trace("first"));
+    w.showFrame();
+    swf::test::Place place;
+    place.depth = 3;
+    place.characterId = 7;
+    place.clipEvents.push_back({0x2 | 0x400, ActionBuilder().nextFrame()});
+    w.placeObject2(place);
+    w.doAction(ActionBuilder().gotoFrame(0));
+    w.showFrame();
+    fs::path movie = write("scripts.swf", w.build(swf::Compression::Zlib));
+
+    Result r = runTool("actions " + movie.string());
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out,
+              "sprite 7 frame 2:\n"
+              "  0000  Push string \"in the sprite\"\n"
+              "  0012  Trace\n"
+              "  0013  End\n"
+              "\n"
+              "init sprite 7:\n"
+              "  0000  Push string \"init\"\n"
+              "  0009  Trace\n"
+              "  000a  End\n"
+              "\n"
+              "button 5 on rollOver, release:\n"
+              "  0000  Play\n"
+              "  0001  End\n"
+              "\n"
+              "button 5 on keyPress \"<Enter>\":\n"
+              "  0000  Stop\n"
+              "  0001  End\n"
+              "\n"
+              "frame 1:\n"
+              "  0000  Push string \"first\"\n"
+              "  000a  Trace\n"
+              "  000b  End\n"
+              "\n"
+              "clip at depth 3 frame 2 onClipEvent(enterFrame) on(press):\n"
+              "  0000  NextFrame\n"
+              "  0001  End\n"
+              "\n"
+              "frame 2:\n"
+              "  0000  GotoFrame 0 (frame 1)\n"
+              "  0005  End\n");
+}
+
+TEST_F(LanfanSwf, ActionsReportsDamageAndGoesOn)
+{
+    SwfWriter w;
+    // A script whose Push claims more bytes than the tag holds, then a good one.
+    w.doAction(ActionBuilder().raw(0x96, std::vector<uint8_t>{0x00, 'a', 0x00}).raw(0x07));
+    std::vector<uint8_t> lying{0x06, 0x96, 0x40, 0x00, 0x00};
+    w.tag(12, lying);
+    w.showFrame();
+    Result r = runTool("actions " + write("damaged.swf", w.build()).string());
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.out.find("frame 1:\n  0000  Push string \"a\"\n  0006  Stop\n  0007  End\n\nframe 1:\n  0000  Play\n"
+                         "  stopped at 0001: Push claims 64 bytes, 1 remain\n"),
+              std::string::npos)
+        << r.out;
+
+    SwfWriter empty;
+    empty.showFrame();
+    r = runTool("actions " + write("empty.swf", empty.build()).string());
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "no ActionScript 1/2 scripts\n");
 }
 
 TEST_F(LanfanSwf, BadUsageExitsWithTwo)
@@ -197,7 +315,12 @@ TEST_F(LanfanSwf, BadUsageExitsWithTwo)
                                     "render " + movie.string() + " --size 640 --out a.png",
                                     "render " + movie.string() + " --size 9000x10 --out a.png",
                                     "run " + movie.string() + " --size 64x48",
-                                    "info " + movie.string() + " extra"})
+                                    "run " + movie.string() + " --seek", "run " + movie.string() + " --seek five",
+                                    "run " + movie.string() + " --seek 3x", "run " + movie.string() + " --seek 99999999999",
+                                    "run " + movie.string() + " --then 2", "run " + movie.string() + " --seek 2 --then -1",
+                                    "info " + movie.string() + " --seek 2",
+                                    "info " + movie.string() + " extra", std::string("actions"),
+                                    "actions " + movie.string() + " --frames 2"})
         EXPECT_EQ(runTool(args).exitCode, 2) << "lanfan-swf " << args;
 }
 

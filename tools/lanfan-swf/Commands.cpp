@@ -1,6 +1,8 @@
 #include "tools/lanfan-swf/Commands.h"
 
 #include "engine/Player.h"
+#include "engine/format/Container.h"
+#include "tools/lanfan-swf/ActionListing.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,6 +15,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <vector>
 #include <ostream>
 #include <string>
 
@@ -57,13 +63,26 @@ int printInfo(const swf::Player& player, std::ostream& out)
     return kExitOk;
 }
 
+// The frames the options ask for: the first ones, then a seek with playing on (the
+// seek bar with its check box ticked) and the frames after it.
+void playFrames(swf::Player& player, const Options& options)
+{
+    for (int i = 0; i < options.frames; ++i)
+        player.advance();
+    if (!options.seek)
+        return;
+    player.seek(*options.seek);
+    player.play();
+    for (int i = 0; i < options.thenFrames; ++i)
+        player.advance();
+}
+
 int runFrames(swf::Player& player, const Options& options, std::ostream& out, std::ostream& err)
 {
     if (player.info().hasAs3)
         err << "lanfan-swf: " << options.file << " uses ActionScript 3; its scripts are not run, only its timeline\n";
     player.setTraceSink([&out](const std::string& line) { out << line << '\n'; });
-    for (int i = 0; i < options.frames; ++i)
-        player.advance();
+    playFrames(player, options);
     out.flush();
     return kExitOk;
 }
@@ -95,8 +114,7 @@ void ensureGuiApplication()
 int renderFrames(swf::Player& player, const Options& options, std::ostream& err)
 {
     ensureGuiApplication();
-    for (int i = 0; i < options.frames; ++i)
-        player.advance();
+    playFrames(player, options);
     const swf::Rect& stage = player.info().stage;
     auto pixels = [](int32_t twips) { return std::clamp(static_cast<int>(std::lround(twips / swf::kTwipsPerPixel)), 1, 8192); };
     QImage image = options.size ? QImage(options.size->first, options.size->second, QImage::Format_ARGB32_Premultiplied)
@@ -113,10 +131,53 @@ int renderFrames(swf::Player& player, const Options& options, std::ostream& err)
     return kExitOk;
 }
 
+// The movie file's bytes for the commands that read it without a player; nothing
+// (and one line on `err`) when it cannot be read.
+std::optional<std::vector<uint8_t>> readMovieFile(const std::string& file, std::ostream& err)
+{
+    std::error_code ec;
+    if (std::filesystem::is_directory(file, ec)) {
+        err << "lanfan-swf: cannot read " << file << ": it is a folder\n";
+        return std::nullopt;
+    }
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        err << "lanfan-swf: cannot read " << file << ": " << std::strerror(errno) << '\n';
+        return std::nullopt;
+    }
+    std::vector<uint8_t> bytes;
+    char buffer[65536];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+        bytes.insert(bytes.end(), buffer, buffer + in.gcount());
+        if (bytes.size() > swf::kMaxMovieBytes) {
+            err << "lanfan-swf: cannot read " << file << ": larger than the " << (swf::kMaxMovieBytes >> 20)
+                << " MiB limit\n";
+            return std::nullopt;
+        }
+    }
+    if (in.bad()) {
+        err << "lanfan-swf: cannot read " << file << ": read failed\n";
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+int listMovieActions(const Options& options, std::ostream& out, std::ostream& err)
+{
+    auto bytes = readMovieFile(options.file, err);
+    if (!bytes)
+        return kExitCannotRead;
+    int code = listActions(*bytes, out, err);
+    out.flush();
+    return code;
+}
+
 } // namespace
 
 int runCommand(const Options& options, std::ostream& out, std::ostream& err)
 {
+    if (options.command == Command::Actions)
+        return listMovieActions(options, out, err);
     swf::Player player;
     player.setLimitSink([&err](swf::Player::Limit, const std::string& message) { err << "lanfan-swf: limit reached: " << message << '\n'; });
     player.setNoticeSink([&err](const std::string& message) { err << "lanfan-swf: notice: " << message << '\n'; });
@@ -130,6 +191,7 @@ int runCommand(const Options& options, std::ostream& out, std::ostream& err)
     case Command::Info: return printInfo(player, out);
     case Command::Run: return runFrames(player, options, out, err);
     case Command::Render: return renderFrames(player, options, err);
+    case Command::Actions: break;
     }
     return kExitUsage;
 }

@@ -6,8 +6,9 @@ namespace lanfan::tool {
 
 const char* const kUsage =
     "usage: lanfan-swf info FILE\n"
-    "       lanfan-swf run FILE [--frames N]\n"
-    "       lanfan-swf render FILE [--frames N] [--size WxH] --out IMAGE.png|IMAGE.bmp\n";
+    "       lanfan-swf actions FILE\n"
+    "       lanfan-swf run FILE [--frames N] [--seek F [--then M]]\n"
+    "       lanfan-swf render FILE [--frames N] [--seek F [--then M]] [--size WxH] --out IMAGE.png|IMAGE.bmp\n";
 
 namespace {
 
@@ -16,6 +17,16 @@ std::optional<int> parseCount(const std::string& text)
     int value = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (ec != std::errc() || end != text.data() + text.size() || value < 0)
+        return std::nullopt;
+    return value;
+}
+
+// A frame number as the player's seek takes it: any 32-bit integer, clamped there.
+std::optional<int> parseFrame(const std::string& text)
+{
+    int value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || text.empty() || end != text.data() + text.size())
         return std::nullopt;
     return value;
 }
@@ -63,28 +74,39 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
         options.command = Command::Run;
     else if (command == "render")
         options.command = Command::Render;
+    else if (command == "actions")
+        options.command = Command::Actions;
     else {
         error = "unknown command '" + command + "'";
         return std::nullopt;
     }
 
     bool haveFile = false;
+    bool haveThen = false;
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        bool takesValue = options.command != Command::Info && (arg == "--frames" || arg == "--out" || arg == "--size");
+        bool takesValue = options.command != Command::Info && options.command != Command::Actions &&
+                          (arg == "--frames" || arg == "--out" || arg == "--size" || arg == "--seek" || arg == "--then");
         if (takesValue) {
             if (i + 1 >= args.size()) {
                 error = arg + " needs a value";
                 return std::nullopt;
             }
             const std::string& value = args[++i];
-            if (arg == "--frames") {
+            if (arg == "--frames" || arg == "--then") {
                 auto count = parseCount(value);
                 if (!count) {
-                    error = "--frames needs a whole number of frames, not '" + value + "'";
+                    error = arg + " needs a whole number of frames, not '" + value + "'";
                     return std::nullopt;
                 }
-                options.frames = *count;
+                (arg == "--frames" ? options.frames : options.thenFrames) = *count;
+                haveThen = haveThen || arg == "--then";
+            } else if (arg == "--seek") {
+                options.seek = parseFrame(value);
+                if (!options.seek) {
+                    error = "--seek needs a frame number, not '" + value + "'";
+                    return std::nullopt;
+                }
             } else if (arg == "--size" && options.command == Command::Render) {
                 options.size = parseSize(value);
                 if (!options.size) {
@@ -110,6 +132,10 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
     }
     if (!haveFile) {
         error = "no movie file given";
+        return std::nullopt;
+    }
+    if (haveThen && !options.seek) {
+        error = "--then counts the frames after --seek, which is missing";
         return std::nullopt;
     }
     if (options.command == Command::Render) {

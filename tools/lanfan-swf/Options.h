@@ -8,12 +8,16 @@
 
 namespace lanfan::tool {
 
-enum class Command { Info, Run, Render };
+enum class Command { Info, Run, Render, Actions };
 
 struct Options {
     Command command = Command::Info;
     std::string file;
     int frames = 1;
+    // run and render: after `frames`, the player's seek to this frame with playing on
+    // (as the seek bar does with its check box ticked), then `thenFrames` more frames.
+    std::optional<int> seek;
+    int thenFrames = 0;
     std::string out;
     // render: the picture's size in pixels, the stage fitted in as the player shows it
     // ("ShowAll"). Unset: the stage's own size.

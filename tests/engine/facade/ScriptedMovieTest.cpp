@@ -1,5 +1,5 @@
 // Scripts inside movies: clips as script objects, init actions, clip events, gotos
-// from scripts, clips made by scripts, timers on the frame clock, seeking with scripts.
+// from scripts, clips made by scripts, timers on the frame clock.
 
 #include "engine/Player.h"
 #include "tests/support/SwfWriter.h"
@@ -356,25 +356,6 @@ TEST(ScriptedClips, IntervalsFireOnTheFrameClock)
     Traced t(w);
     t.advance(6);  // the clock passes 250 ms and 500 ms
     EXPECT_EQ(t.lines, (Lines{"tick", "tick"}));
-}
-
-TEST(ScriptedSeek, SeekingReplaysScriptsSilentlyAndRunsTheTargetFrame)
-{
-    test::MovieOptions options;
-    options.version = 6;  // undefined counts as 0
-    SwfWriter w(options);
-    for (int f = 1; f <= 4; ++f) {
-        ActionBuilder a;
-        a.pushString("n").getVariable("n").op(Op::Increment).op(Op::SetVariable);
-        a.pushString("frame ").getVariable("n").op(Op::Add2).op(Op::Trace);
-        w.doAction(a).showFrame();
-    }
-    Traced t(w);
-    t.player.seek(3);
-    EXPECT_EQ(t.lines, (Lines{"frame 3"})) << "variables are as if frames 1 and 2 had run";
-    EXPECT_EQ(t.player.currentFrame(), 3);
-    t.advance();
-    EXPECT_EQ(t.lines.back(), "frame 4");
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "engine/format/Container.h"
 #include "engine/movie/MovieDef.h"
 #include "engine/movie/SeekIndex.h"
+#include "engine/movie/Timeline.h"
 #include "tests/support/SwfWriter.h"
 
 #include <gtest/gtest.h>
@@ -28,17 +29,21 @@ TEST(SeekMemory, SnapshotsOfACrowdedLongMovieStayWithinTheirBudget)
         writer.showFrame();
     auto movie = movie::buildMovie(decodeMovie(writer.build(Compression::Zlib)));
 
-    movie::SeekIndex index(*movie);
-    movie::ClipState last = index.stateAt(kFrames);
-    EXPECT_EQ(last.frame, kFrames);
-    EXPECT_EQ(last.children.size(), size_t{kObjects});
+    // The plans a goto rebuilds from, as the timeline player makes them.
+    movie::TimelinePlayer player(*movie, {});
+    movie::ClipState root = player.makeRoot();
+    player.step(root);
+    player.gotoFrame(root, {}, kFrames, true);
+    EXPECT_EQ(root.frame, kFrames);
+    EXPECT_EQ(root.children.size(), size_t{kObjects});
+    const movie::SeekIndex& index = player.seekIndex();
     // Every 32 frames would be 63 snapshots of 60,000 objects; the budget of two
     // million objects stops them after 34.
     EXPECT_LE(index.snapshotCount(), 34u);
 
-    movie::ClipState middle = index.stateAt(kFrames / 2);
-    EXPECT_EQ(middle.frame, kFrames / 2);
-    EXPECT_EQ(middle.children.size(), size_t{kObjects});
+    player.gotoFrame(root, {}, kFrames / 2, true);
+    EXPECT_EQ(root.frame, kFrames / 2);
+    EXPECT_EQ(root.children.size(), size_t{kObjects});
 }
 
 } // namespace

@@ -1,0 +1,258 @@
+// Object and function actions: members, construction, calls, enumeration, type tests,
+// classes and function definitions.
+
+#include "engine/avm1/ActionPayloads.h"
+#include "engine/avm1/Interpreter.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace swf::avm1 {
+
+Interpreter::Outcome Interpreter::actionGetMember(Context& ctx, Step&)
+{
+    Value name = pop(ctx);
+    Value object = pop(ctx);
+    pushValue(ctx, m_.getMember(object, m_.toString(name)));
+    return {};
+}
+
+Interpreter::Outcome Interpreter::actionSetMember(Context& ctx, Step&)
+{
+    Value value = pop(ctx);
+    Value name = pop(ctx);
+    Value object = pop(ctx);
+    m_.setMember(object, m_.toString(name), std::move(value));
+    return {};
+}
+
+Interpreter::Outcome Interpreter::actionDelete(Context& ctx, Step&)
+{
+    std::string name = m_.toString(pop(ctx));
+    Value object = pop(ctx);
+    pushValue(ctx, Value(m_.deleteMember(object.asObject(), name)));
+    return {};
+}
+
+Interpreter::Outcome Interpreter::actionCallFunction(Context& ctx, Step&)
+{
+    std::string name = m_.toString(pop(ctx));
+    std::vector<Value> args = popArgs(ctx);
+    Value function = getVariable(ctx, name);
+    // The function runs with the scope object it was found on as `this`: the
+    // timeline's clip, an enclosing function's locals, a with() object, _global.
+    Value self;
+    for (const Scope* s = ctx.scope.get(); s; s = s->parent.get()) {
+        if (m_.hasProperty(s->object, name)) {
+            self = Value(s->object);
+            break;
+        }
+    }
+    pushValue(ctx, callValue(ctx, function, self, args));
+    return {};
+}
+
+Interpreter::Outcome Interpreter::actionCallMethod(Context& ctx, Step&)
+{
+    Value name = pop(ctx);
+    Value object = pop(ctx);
+    std::vector<Value> args = popArgs(ctx);
+    std::string method = name.isUndefined() ? std::string() : m_.toString(name);
+    Object* o = object.asObject();
+    if (o && o == ctx.superObject) {
+        // super(...) and super.method(...) run with this call's `this`.
+        if (method.empty()) {
+            // The superclass constructor's own `super` is one prototype further up.
+            m_.pendingHome = o->proto();
+            pushValue(ctx, callValue(ctx, Value(ctx.superConstructor), ctx.self, args));
+            return {};
+        }
+        Object* home = nullptr;
+        for (Object* p = o->proto(); p; p = p->proto()) {
+            if (p->findOwn(method)) {
+                home = p;
+                break;
+            }
+        }
+        Value function = m_.getMember(object, method);
+        m_.pendingHome = home;
+        pushValue(ctx, callValue(ctx, function, ctx.self, args));
+        return {};
+    }
+    if (method.empty()) {
+        pushValue(ctx, callValue(ctx, object, Value(), args));
+        return {};
+    }
+    Value function = m_.getMember(object, method);
+    if (o) {
+        int guard = 0;
+        for (Object* p = o; p && guard < 10000; p = p->proto(), ++guard) {
+            if (p->findOwn(method)) {
+                m_.pendingHome = p == o ? o->proto() : p;
+                break;
+            }
+        }
+    }
+    pushValue(ctx, callValue(ctx, function, object, args));
+    return {};
+}
+
+Interpreter::Outcome Interpreter::actionNewObject(Context& ctx, Step&)
+{
+    std::string name = m_.toString(pop(ctx));
+    std::vector<Value> args = popArgs(ctx);
+    Value constructor = getVariable(ctx, name);
+    pushValue(ctx, m_.construct(constructor, args));
+    return {};
+}
+
+Interpreter::Outcome Interpreter::actionNewMethod(Context& ctx, Step&)
+{
+    Value name = pop(ctx);
+    Value object = pop(ctx);
+    std::vector<Value> args = popArgs(ctx);
+    std::string method = name.isUndefined() ? std::string() : m_.toString(name);
+    Value constructor = method.empty() ? object : m_.getMember(object, method);
+    pushValue(ctx, m_.construct(constructor, args));
+    return {};
+}
+
+Interpreter::Outcome Interpreter::actionInitArray(Context& ctx, Step&)
+{
+    std::vector<Value> items = popArgs(ctx);
+    pushValue(ctx, Value(m_.newArray(items)));
+    return {};
+}
+
+Interpreter::Outcome Interpreter::actionInitObject(Context& ctx, Step&)
+{
+    double n = m_.toNumber(pop(ctx));
+    size_t count = std::isnan(n) || n < 0 ? 0 : static_cast<size_t>(std::min(n, 65536.0));
+    std::vector<std::pair<std::string, Value>> pairs;
+    for (size_t i = 0; i < count && !ctx.stack.empty(); ++i) {
+        Value value = pop(ctx);
+        std::string name = m_.toString(pop(ctx));
+        pairs.emplace_back(std::move(name), std::move(value));
+    }
+    Object* o = m_.newObject();
+    for (auto it = pairs.rbegin(); it != pairs.rend(); ++it)
+        m_.setMember(Value(o), it->first, std::move(it->second));
+    pushValue(ctx, Value(o));
+    return {};
+}
+
+Interpreter::Outcome Interpreter::actionTypeOf(Context& ctx, Step&)
+{
+    pushValue(ctx, Value(m_.typeOf(pop(ctx))));
+    return {};
+}
+
+// for..in: a null marks the end of the names, which follow it on the stack.
+void Interpreter::enumerate(Context& ctx, Object* object)
+{
+    pushValue(ctx, Value(Null{}));
+    if (object) {
+        for (const std::string& name : m_.enumerableNames(object))
+            pushValue(ctx, Value(name));
+    }
+}
+
+Interpreter::Outcome Interpreter::actionEnumerate(Context& ctx, Step&)
+{
+    Value v = pop(ctx);
+    enumerate(ctx, getVariable(ctx, m_.toString(v)).asObject());
+    return {};
+}
+
+Interpreter::Outcome Interpreter::actionEnumerate2(Context& ctx, Step&)
+{
+    Value v = pop(ctx);
+    enumerate(ctx, v.asObject());
+    return {};
+}
+
+Interpreter::Outcome Interpreter::actionInstanceOf(Context& ctx, Step&)
+{
+    Value constructor = pop(ctx);
+    Value object = pop(ctx);
+    pushValue(ctx, Value(m_.instanceOf(object, constructor.asObject())));
+    return {};
+}
+
+Interpreter::Outcome Interpreter::actionCastOp(Context& ctx, Step&)
+{
+    Value object = pop(ctx);
+    Value constructor = pop(ctx);
+    pushValue(ctx, m_.instanceOf(object, constructor.asObject()) ? object : Value(Null{}));
+    return {};
+}
+
+Interpreter::Outcome Interpreter::actionImplementsOp(Context& ctx, Step&)
+{
+    Value constructor = pop(ctx);
+    std::vector<Value> interfaces = popArgs(ctx);
+    if (constructor.asObject()) {
+        Value proto = m_.getMember(constructor, "prototype");
+        if (Object* p = proto.asObject())
+            p->put("__interfaces__", Value(m_.newArray(interfaces)), PropertyFlag::DontEnum);
+    }
+    return {};
+}
+
+Interpreter::Outcome Interpreter::actionExtends(Context& ctx, Step&)
+{
+    Value superclass = pop(ctx);
+    Value subclass = pop(ctx);
+    Object* sub = subclass.asObject();
+    Object* super = superclass.asObject();
+    if (sub && super) {
+        Object* proto = m_.newObject(m_.getMember(superclass, "prototype").asObject());
+        proto->put("__constructor__", superclass, PropertyFlag::DontEnum);
+        if (m_.version() < 7)
+            proto->put("constructor", superclass, PropertyFlag::DontEnum);
+        sub->put("prototype", Value(proto), PropertyFlag::DontEnum | PropertyFlag::DontDelete);
+    }
+    return {};
+}
+
+Interpreter::Outcome Interpreter::actionDefineFunction(Context& ctx, Step& step)
+{
+    return defineFunction(ctx, step, false);
+}
+
+Interpreter::Outcome Interpreter::actionDefineFunction2(Context& ctx, Step& step)
+{
+    return defineFunction(ctx, step, true);
+}
+
+Interpreter::Outcome Interpreter::defineFunction(Context& ctx, Step& step, bool version2)
+{
+    FunctionHeader header = readFunctionHeader(step.action.payload, version2);
+    auto data = std::make_unique<FunctionData>();
+    data->name = std::move(header.name);
+    data->isFunction2 = version2;
+    data->registerCount = header.registerCount;
+    data->flags = header.flags;
+    data->params = std::move(header.params);
+    data->paramRegisters = std::move(header.paramRegisters);
+    size_t bodyStart = step.action.nextOffset;
+    size_t bodyEnd = std::min(bodyStart + header.codeSize, ctx.code.size());
+    data->code = ctx.code.subspan(bodyStart, bodyEnd - bodyStart);
+    data->scope = ctx.scope;
+    data->constants = ctx.constants;
+    data->definingClip = ctx.baseClip;
+    step.next = bodyEnd;
+
+    std::string name = data->name;
+    Object* function = m_.make<FunctionObject>(m_.protos().function, std::move(data));
+    Object* prototype = m_.newObject();
+    prototype->put("constructor", Value(function), PropertyFlag::DontEnum);
+    function->put("prototype", Value(prototype), PropertyFlag::DontEnum | PropertyFlag::DontDelete);
+    if (name.empty())
+        pushValue(ctx, Value(function));
+    else
+        defineLocal(ctx, name, Value(function));
+    return {};
+}
+
+} // namespace swf::avm1

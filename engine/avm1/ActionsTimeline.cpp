@@ -1,0 +1,247 @@
+// Timeline actions: frames, targets, clip properties, duplicating and removing clips,
+// URLs, dragging and trace. They address the current target clip and do nothing when
+// the target is not a clip.
+
+#include "engine/avm1/ClipHost.h"
+#include "engine/avm1/Interpreter.h"
+#include "engine/avm1/InterpreterSupport.h"
+#include "engine/avm1/StringUtil.h"
+#include "engine/avm1/TextFieldHost.h"
+#include "engine/format/Reader.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace swf::avm1 {
+
+using support::isClip;
+
+ClipHost* Interpreter::targetClip(Context& ctx)
+{
+    return clipHost(ctx.target);
+}
+
+#define LANFAN_CLIP_ACTION(name, call)                                   \
+    Interpreter::Outcome Interpreter::action##name(Context& ctx, Step&)  \
+    {                                                                    \
+        if (ClipHost* clip = targetClip(ctx))                            \
+            clip->call();                                                \
+        return {};                                                       \
+    }
+LANFAN_CLIP_ACTION(NextFrame, nextFrame)
+LANFAN_CLIP_ACTION(PrevFrame, prevFrame)
+LANFAN_CLIP_ACTION(Play, play)
+LANFAN_CLIP_ACTION(Stop, stop)
+LANFAN_CLIP_ACTION(ToggleQuality, toggleQuality)
+LANFAN_CLIP_ACTION(StopSounds, stopSounds)
+#undef LANFAN_CLIP_ACTION
+
+Interpreter::Outcome Interpreter::actionGotoFrame(Context& ctx, Step& step)
+{
+    // Goes to the frame and stops there.
+    ByteReader r(step.action.payload);
+    if (ClipHost* clip = targetClip(ctx)) {
+        clip->gotoFrame(r.u16() + 1);
+        clip->stop();
+    }
+    return {};
+}
+
+Interpreter::Outcome Interpreter::actionGotoLabel(Context& ctx, Step& step)
+{
+    ByteReader r(step.action.payload);
+    if (ClipHost* clip = targetClip(ctx))
+        clip->gotoLabel(r.cstring());
+    return {};
+}
+
+Interpreter::Outcome Interpreter::actionGotoFrame2(Context& ctx, Step& step)
+{
+    ByteReader r(step.action.payload);
+    uint8_t flags = r.u8();
+    int bias = (flags & 2) ? r.u16() : 0;
+    Value frame = pop(ctx);
+    gotoFrameValue(ctx.target, frame, flags & 1, bias);
+    if (frame.isString()) {
+        // "target:frame" addresses another clip.
+        const std::string& text = frame.asString();
+        auto colon = text.rfind(':');
+        if (colon != std::string::npos) {
+            Object* other = resolveTarget(ctx, text.substr(0, colon));
+            gotoFrameValue(other, Value(text.substr(colon + 1)), flags & 1, bias);
+        }
+    }
+    return {};
+}
+
+void Interpreter::gotoFrameValue(Object* target, const Value& frame, bool play, int bias)
+{
+    if (!isClip(target))
+        return;
+    ClipHost* clip = clipHost(target);
+    if (frame.isString()) {
+        const std::string& text = frame.asString();
+        if (text.find(':') != std::string::npos)
+            return;
+        double n = stringToNumber(text, 7);
+        if (!std::isnan(n))
+            clip->gotoFrame(static_cast<int>(std::clamp(n, -1e9, 1e9)) + bias);
+        else if (!clip->gotoLabel(text))
+            return;
+    } else {
+        double n = m_.toNumber(frame);
+        if (std::isnan(n))
+            return;
+        clip->gotoFrame(static_cast<int>(std::clamp(n, -1e9, 1e9)) + bias);
+    }
+    if (play)
+        clip->play();
+    else
+        clip->stop();
+}
+
+Interpreter::Outcome Interpreter::actionWaitForFrame(Context&, Step&)
+{
+    // The whole movie is loaded: every frame is there, nothing to skip.
+    return {};
+}
+
+Interpreter::Outcome Interpreter::actionWaitForFrame2(Context& ctx, Step&)
+{
+    pop(ctx);
+    return {};
+}
+
+Interpreter::Outcome Interpreter::actionCall(Context& ctx, Step&)
+{
+    // Runs another frame's actions on the target, then goes on.
+    std::string frame = m_.toString(pop(ctx));
+    Object* target = ctx.target;
+    auto colon = frame.rfind(':');
+    if (colon != std::string::npos) {
+        target = resolveTarget(ctx, frame.substr(0, colon));
+        frame = frame.substr(colon + 1);
+    }
+    if (isClip(target)) {
+        for (std::span<const uint8_t> code : clipHost(target)->frameScripts(frame))
+            Interpreter(m_).runNested(code, target);
+    }
+    return {};
+}
+
+Interpreter::Outcome Interpreter::actionSetTarget(Context& ctx, Step& step)
+{
+    ByteReader r(step.action.payload);
+    ctx.target = tellTarget(ctx, r.cstring());
+    return {};
+}
+
+Interpreter::Outcome Interpreter::actionSetTarget2(Context& ctx, Step&)
+{
+    Value target = pop(ctx);
+    if (Object* o = target.asObject())
+        ctx.target = o;
+    else
+        ctx.target = tellTarget(ctx, m_.toString(target));
+    return {};
+}
+
+Interpreter::Outcome Interpreter::actionGetUrl(Context& ctx, Step& step)
+{
+    ByteReader r(step.action.payload);
+    std::string url = r.cstring();
+    std::string target = r.cstring();
+    if (ClipHost* clip = targetClip(ctx))
+        clip->getUrl(url, target);
+    return {};
+}
+
+Interpreter::Outcome Interpreter::actionGetUrl2(Context& ctx, Step&)
+{
+    Value target = pop(ctx);
+    Value url = pop(ctx);
+    if (ClipHost* clip = targetClip(ctx))
+        clip->getUrl(m_.toString(url), m_.toString(target));
+    return {};
+}
+
+Interpreter::Outcome Interpreter::actionGetProperty(Context& ctx, Step&)
+{
+    double index = toInteger(m_.toNumber(pop(ctx)));
+    Object* target = propertyTarget(ctx, pop(ctx));
+    if (isClip(target) && index >= 0 && index <= 21)
+        pushValue(ctx, clipHost(target)->getProperty(static_cast<ClipProperty>(static_cast<int>(index))));
+    else
+        pushValue(ctx, Value());
+    return {};
+}
+
+Interpreter::Outcome Interpreter::actionSetProperty(Context& ctx, Step&)
+{
+    Value value = pop(ctx);
+    double index = toInteger(m_.toNumber(pop(ctx)));
+    Object* target = propertyTarget(ctx, pop(ctx));
+    if (isClip(target) && index >= 0 && index <= 21)
+        clipHost(target)->setProperty(static_cast<ClipProperty>(static_cast<int>(index)), value);
+    return {};
+}
+
+Interpreter::Outcome Interpreter::actionCloneSprite(Context& ctx, Step&)
+{
+    double depth = m_.toNumber(pop(ctx));
+    std::string name = m_.toString(pop(ctx));
+    Value source = pop(ctx);
+    Object* o = source.asObject() ? source.asObject() : resolveTarget(ctx, m_.toString(source));
+    if (isClip(o) && !std::isnan(depth))
+        clipHost(o)->duplicate(name, static_cast<int>(std::clamp(depth, -1e9, 1e9)));
+    return {};
+}
+
+Interpreter::Outcome Interpreter::actionRemoveSprite(Context& ctx, Step&)
+{
+    Value source = pop(ctx);
+    Object* o = source.asObject() ? source.asObject() : resolveTarget(ctx, m_.toString(source));
+    if (isClip(o))
+        clipHost(o)->removeClip();
+    return {};
+}
+
+Interpreter::Outcome Interpreter::actionStartDrag(Context& ctx, Step&)
+{
+    // Nothing to drag without a pointer; the operands still leave the stack.
+    pop(ctx);
+    pop(ctx);
+    if (m_.toBoolean(pop(ctx))) {
+        for (int i = 0; i < 4; ++i)
+            pop(ctx);
+    }
+    return {};
+}
+
+Interpreter::Outcome Interpreter::actionEndDrag(Context&, Step&)
+{
+    return {};
+}
+
+Interpreter::Outcome Interpreter::actionTargetPath(Context& ctx, Step&)
+{
+    Value v = pop(ctx);
+    Object* o = v.asObject();
+    if (isClip(o))
+        pushValue(ctx, Value(clipHost(o)->targetPath(false)));
+    else if (TextFieldHost* field = textFieldHost(o))
+        pushValue(ctx, Value(field->targetPath(false)));
+    else
+        pushValue(ctx, Value());
+    return {};
+}
+
+Interpreter::Outcome Interpreter::actionTrace(Context& ctx, Step&)
+{
+    // Undefined prints as a word whatever the version.
+    Value v = pop(ctx);
+    m_.trace(v.isUndefined() ? std::string("undefined") : m_.toString(v));
+    return {};
+}
+
+} // namespace swf::avm1

@@ -1,0 +1,401 @@
+// Variables, paths and the stack: reading and writing variables by name or target path,
+// locals, registers, the constant pool and the stack-shuffling actions; and the lookups
+// of scope chains and target paths behind them.
+
+#include "engine/avm1/ActionPayloads.h"
+#include "engine/avm1/ClipHost.h"
+#include "engine/avm1/Interpreter.h"
+#include "engine/avm1/InterpreterSupport.h"
+#include "engine/format/Reader.h"
+
+#include <algorithm>
+
+namespace swf::avm1 {
+
+using support::equalsNoCase;
+using support::isClip;
+using support::startsWithNoCase;
+
+Interpreter::Outcome Interpreter::actionPush(Context& ctx, Step& step)
+{
+    PushReader reader(step.action.payload);
+    PushItem item;
+    while (reader.next(item)) {
+        switch (item.type) {
+        case PushType::String: pushValue(ctx, Value(std::move(item.text))); break;
+        case PushType::Float:
+        case PushType::Double:
+        case PushType::Integer: pushValue(ctx, Value(item.number)); break;
+        case PushType::Null: pushValue(ctx, Value(Null{})); break;
+        case PushType::Undefined: pushValue(ctx, Value()); break;
+        case PushType::Register:
+            pushValue(ctx, item.index < ctx.registers.size() ? ctx.registers[item.index] : Value());
+            break;
+        case PushType::Boolean: pushValue(ctx, Value(item.boolean)); break;
+        case PushType::Constant8:
+        case PushType::Constant16: {
+            const ConstantStrings& pool = *ctx.constants;
+            pushValue(ctx, item.index < pool.size() ? Value(pool[item.index]) : Value());
+            break;
+        }
+        }
+    }
+    return {};
+}
+
+Interpreter::Outcome Interpreter::actionPop(Context& ctx, Step&)
+{
+    pop(ctx);
+    return {};
+}
+
+Interpreter::Outcome Interpreter::actionPushDuplicate(Context& ctx, Step&)
+{
+    pushValue(ctx, ctx.stack.empty() ? Value() : ctx.stack.back());
+    return {};
+}
+
+Interpreter::Outcome Interpreter::actionStackSwap(Context& ctx, Step&)
+{
+    Value b = pop(ctx);
+    Value a = pop(ctx);
+    pushValue(ctx, std::move(b));
+    pushValue(ctx, std::move(a));
+    return {};
+}
+
+Interpreter::Outcome Interpreter::actionConstantPool(Context& ctx, Step& step)
+{
+    ByteReader r(step.action.payload);
+    auto pool = std::make_shared<ConstantStrings>();
+    unsigned count = r.u16();
+    for (unsigned i = 0; i < count && !r.atEnd(); ++i)
+        pool->push_back(r.cstring());
+    ctx.constants = std::move(pool);
+    return {};
+}
+
+Interpreter::Outcome Interpreter::actionStoreRegister(Context& ctx, Step& step)
+{
+    ByteReader r(step.action.payload);
+    uint8_t reg = r.u8();
+    if (reg < ctx.registers.size())
+        ctx.registers[reg] = ctx.stack.empty() ? Value() : ctx.stack.back();
+    return {};
+}
+
+Interpreter::Outcome Interpreter::actionGetVariable(Context& ctx, Step&)
+{
+    std::string name = m_.toString(pop(ctx));
+    pushValue(ctx, getVariable(ctx, name));
+    return {};
+}
+
+Interpreter::Outcome Interpreter::actionSetVariable(Context& ctx, Step&)
+{
+    Value value = pop(ctx);
+    std::string name = m_.toString(pop(ctx));
+    setVariable(ctx, name, std::move(value));
+    return {};
+}
+
+Interpreter::Outcome Interpreter::actionDefineLocal(Context& ctx, Step&)
+{
+    Value value = pop(ctx);
+    std::string name = m_.toString(pop(ctx));
+    defineLocal(ctx, name, std::move(value));
+    return {};
+}
+
+Interpreter::Outcome Interpreter::actionDefineLocal2(Context& ctx, Step&)
+{
+    // Declares without changing an existing value.
+    std::string name = m_.toString(pop(ctx));
+    Object* local = ctx.activation ? ctx.activation : ctx.baseClip;
+    // A name its prototypes already answer is left alone too, so that their value
+    // stays visible.
+    if (local && !m_.hasProperty(local, name))
+        local->put(name, Value());
+    return {};
+}
+
+Interpreter::Outcome Interpreter::actionDelete2(Context& ctx, Step&)
+{
+    std::string name = m_.toString(pop(ctx));
+    pushValue(ctx, Value(deleteVariable(ctx, name)));
+    return {};
+}
+
+bool Interpreter::specialName(Context& ctx, std::string_view name, Value& out)
+{
+    if (name == "this" || (!m_.caseSensitive() && equalsNoCase(name, "this"))) {
+        out = ctx.self;
+        return true;
+    }
+    if (name.empty() || name[0] != '_') {
+        if (equalsNoCase(name, "super") && ctx.superObject) {
+            out = Value(ctx.superObject);
+            return true;
+        }
+        if (equalsNoCase(name, "arguments") && ctx.arguments && ctx.activation && !ctx.activation->findOwn("arguments")) {
+            out = Value(ctx.arguments);
+            return true;
+        }
+        return false;
+    }
+    Object* base = isClip(ctx.target) ? ctx.target : ctx.baseClip;
+    // From SWF 7 these names are case-sensitive like every other: _LeVeL0 is nothing.
+    const bool exact = m_.caseSensitive();
+    auto is = [exact, name](std::string_view word) { return exact ? name == word : equalsNoCase(name, word); };
+    if (is("_global") && m_.version() >= 6) {
+        out = Value(m_.global());
+        return true;
+    }
+    if (is("_root")) {
+        out = isClip(base) ? Value(clipHost(base)->rootObject()) : Value(m_.level(0));
+        return true;
+    }
+    if (is("_parent")) {
+        out = isClip(base) ? Value(clipHost(base)->parentObject()) : Value();
+        if (out.isNull())
+            out = Value();
+        return true;
+    }
+    if (name.size() > 6 && (exact ? name.starts_with("_level") : startsWithNoCase(name, "_level"))) {
+        int n = 0;
+        for (char c : name.substr(6)) {
+            if (c < '0' || c > '9')
+                return false;
+            n = std::min(n * 10 + (c - '0'), 1 << 20);
+        }
+        Object* level = m_.level(n);
+        out = level ? Value(level) : Value();
+        return true;
+    }
+    return false;
+}
+
+bool Interpreter::splitPath(const std::string& name, std::string& path, std::string& variable) const
+{
+    auto colon = name.rfind(':');
+    if (colon != std::string::npos) {
+        path = name.substr(0, colon);
+        variable = name.substr(colon + 1);
+        return true;
+    }
+    auto dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0 && dot + 1 < name.size()) {
+        path = name.substr(0, dot);
+        variable = name.substr(dot + 1);
+        return true;
+    }
+    return false;
+}
+
+Value Interpreter::getVariable(Context& ctx, const std::string& name)
+{
+    std::string path, variable;
+    if (name.find('/') != std::string::npos && name.find(':') == std::string::npos && name.find('.') == std::string::npos) {
+        // A bare slash path names a clip.
+        Object* o = resolveTarget(ctx, name);
+        return o ? Value(o) : Value();
+    }
+    if (splitPath(name, path, variable)) {
+        if (Object* o = resolveDottedInScopes(ctx, path, variable))
+            return m_.getMember(Value(o), variable);
+        Object* o = resolveTarget(ctx, path);
+        if (!o)
+            return Value();
+        return m_.getMember(Value(o), variable);
+    }
+    Value special;
+    if (specialName(ctx, name, special))
+        return special;
+    for (const Scope* s = ctx.scope.get(); s; s = s->parent.get()) {
+        Object* object = scopeObject(ctx, s);
+        if (m_.hasProperty(object, name))
+            return m_.getMember(Value(object), name);
+    }
+    return Value();
+}
+
+Object* Interpreter::scopeObject(const Context& ctx, const Scope* scope) const
+{
+    // Inside tellTarget the timeline in the scope chain is the target's.
+    if (scope->object == ctx.baseClip && ctx.target != ctx.baseClip && isClip(ctx.target))
+        return ctx.target;
+    return scope->object;
+}
+
+void Interpreter::setVariable(Context& ctx, const std::string& name, Value value)
+{
+    std::string path, variable;
+    if (splitPath(name, path, variable)) {
+        Object* o = resolveDottedInScopes(ctx, path);
+        if (!o)
+            o = resolveTarget(ctx, path);
+        if (o)
+            m_.setMember(Value(o), variable, std::move(value));
+        return;
+    }
+    // The innermost scope that has the variable takes the write; otherwise the
+    // timeline (the scope just inside the global one) gets a new variable.
+    Object* fallback = nullptr;
+    for (const Scope* s = ctx.scope.get(); s; s = s->parent.get()) {
+        if (s->object == m_.global())
+            break;
+        Object* object = scopeObject(ctx, s);
+        fallback = object;
+        if (object->findOwn(name) || m_.hasProperty(object, name)) {
+            m_.setMember(Value(object), name, std::move(value));
+            return;
+        }
+    }
+    if (isClip(ctx.target) && !ctx.activation)
+        fallback = ctx.target;
+    if (fallback)
+        m_.setMember(Value(fallback), name, std::move(value));
+}
+
+void Interpreter::defineLocal(Context& ctx, const std::string& name, Value value)
+{
+    Object* local = ctx.activation ? ctx.activation : (isClip(ctx.target) ? ctx.target : ctx.baseClip);
+    if (local)
+        m_.setMember(Value(local), name, std::move(value));
+}
+
+bool Interpreter::deleteVariable(Context& ctx, const std::string& name)
+{
+    for (const Scope* s = ctx.scope.get(); s; s = s->parent.get()) {
+        if (s->object->findOwn(name))
+            return m_.deleteMember(s->object, name);
+    }
+    return false;
+}
+
+Object* Interpreter::resolveDottedInScopes(Context& ctx, const std::string& path, const std::string& variable)
+{
+    // "a.b" is looked for scope by scope: a scope whose `a` does not lead to an
+    // object gives way to the next one out. When reading "a.b.c", a scope whose "a.b"
+    // has no `c` gives way too; if no scope has it, the first "a.b" found is used.
+    if (path.find_first_of(":/") != std::string::npos)
+        return nullptr;
+    std::string first = path.substr(0, path.find('.'));
+    if (first.empty() || first[0] == '_' || first == "this" || first == "..")
+        return nullptr;
+    Object* firstFound = nullptr;
+    for (const Scope* s = ctx.scope.get(); s; s = s->parent.get()) {
+        if (!m_.hasProperty(s->object, first))
+            continue;
+        Object* o = resolvePathFrom(ctx, s->object, path);
+        if (!o)
+            continue;
+        if (variable.empty() || m_.hasProperty(o, variable))
+            return o;
+        if (!firstFound)
+            firstFound = o;
+    }
+    return firstFound;
+}
+
+Object* Interpreter::propertyTarget(Context& ctx, const Value& target)
+{
+    if (Object* object = target.asObject())
+        return object;
+    std::string path = m_.toString(target);
+    return path.empty() ? ctx.target : resolveTarget(ctx, path);
+}
+
+Object* Interpreter::tellTarget(Context& ctx, const std::string& path)
+{
+    // An empty path returns to the script's own clip; one that names nothing sends
+    // the actions to the movie's root (so undefined, which reads as "undefined" from
+    // SWF 7, does too).
+    if (path.empty())
+        return ctx.baseClip;
+    if (Object* o = resolveTarget(ctx, path))
+        return o;
+    Object* base = isClip(ctx.baseClip) ? ctx.baseClip : nullptr;
+    return base ? clipHost(base)->rootObject() : m_.level(0);
+}
+
+Object* Interpreter::resolveTarget(Context& ctx, const std::string& path)
+{
+    Object* start = isClip(ctx.target) ? ctx.target : ctx.baseClip;
+    if (path.empty())
+        return start;
+    if (path[0] == '/') {
+        Object* root = isClip(start) ? clipHost(start)->rootObject() : m_.level(0);
+        return resolvePathFrom(ctx, root, std::string_view(path).substr(1));
+    }
+    // The first segment of a dotted path may be any variable ("a.b", "this.c").
+    std::string_view rest = path;
+    auto dot = path.find_first_of("./");
+    std::string first = path.substr(0, dot);
+    if (first != ".." && !first.empty()) {
+        Value v = getVariable(ctx, first);
+        if (!v.isObject()) {
+            if (!isClip(start))
+                return nullptr;
+            Value child = m_.getMember(Value(start), first);
+            if (!child.isObject())
+                return nullptr;
+            v = child;
+        }
+        if (dot == std::string::npos)
+            return v.asObject();
+        return resolvePathFrom(ctx, v.asObject(), rest.substr(dot + 1));
+    }
+    return resolvePathFrom(ctx, start, rest);
+}
+
+Object* Interpreter::resolvePathFrom(Context& ctx, Object* start, std::string_view path)
+{
+    Object* current = start;
+    // A path with slashes is in slash syntax, where ".." is the parent and dots belong
+    // to names; otherwise segments are separated by dots.
+    const bool slashSyntax = path.find('/') != std::string_view::npos;
+    // One slash may end a path; any other empty segment ("a//b", "a//") names nothing.
+    if (slashSyntax && path.ends_with('/')) {
+        path.remove_suffix(1);
+        if (path.ends_with('/'))
+            return nullptr;
+    }
+    while (current && !path.empty()) {
+        auto sep = slashSyntax ? path.find('/') : path.find('.');
+        std::string_view segment = path.substr(0, sep);
+        path = sep == std::string_view::npos ? std::string_view() : path.substr(sep + 1);
+        if (segment.empty()) {
+            if (slashSyntax)
+                return nullptr;
+            continue;
+        }
+        if (segment == "..") {
+            current = isClip(current) ? clipHost(current)->parentObject() : nullptr;
+            continue;
+        }
+        Value special;
+        if (segment[0] == '_' && (equalsNoCase(segment, "_root") || equalsNoCase(segment, "_parent") ||
+                                  equalsNoCase(segment, "_global") || startsWithNoCase(segment, "_level"))) {
+            if (equalsNoCase(segment, "_parent")) {
+                current = isClip(current) ? clipHost(current)->parentObject() : nullptr;
+                continue;
+            }
+            Context scratch;
+            scratch.target = current;
+            scratch.baseClip = current;
+            if (specialName(scratch, segment, special)) {
+                current = special.asObject();
+                continue;
+            }
+        }
+        if (segment == "this" && current == start) {
+            current = ctx.self.asObject() ? ctx.self.asObject() : current;
+            continue;
+        }
+        current = m_.getMember(Value(current), segment).asObject();
+    }
+    return current;
+}
+
+} // namespace swf::avm1

@@ -1,0 +1,40 @@
+#pragma once
+
+// The display properties every placed object shows scripts alike, clips and text
+// fields: position, scale, rotation, alpha, visibility and name. One set of rules for
+// the values scripts give, as the reference player stores them:
+//  - a value that converts to NaN leaves the property as it was;
+//  - positions are whole twips in 32 bits: a value past their range, infinities
+//    included, becomes the smallest one (-107374182.4 pixels);
+//  - alpha is a multiplier in 8.8 fixed point: the percentage is truncated to 1/256
+//    and a value past 16 bits (infinities included) becomes 0;
+//  - scales take any other number, infinities included; a rotation is taken modulo
+//    360 degrees.
+// Sizes (_width, _height) depend on what the object is and stay with its owner.
+
+#include "engine/avm1/ClipHost.h"
+#include "engine/movie/DisplayList.h"
+
+#include <cstdint>
+#include <optional>
+
+namespace swf::avm1 {
+class Machine;
+}
+
+namespace swf::movie {
+
+// Pixels to the twips a position holds.
+double positionTwips(double pixels);
+// A percentage to the alpha multiplier held.
+float alphaMultiplier(double percent);
+
+// The value of `property` for `object` (null: an object no longer placed, which reads
+// as a fresh one), or nothing when the property is not one of the shared set.
+std::optional<avm1::Value> sharedDisplayProperty(const DisplayObject* object, avm1::ClipProperty property);
+// Sets `property` of `object` by the rules above; false when the property is not one
+// of the shared set. A transform set this way is the script's from then on.
+bool setSharedDisplayProperty(DisplayObject& object, avm1::ClipProperty property, const avm1::Value& value,
+                              avm1::Machine& machine);
+
+} // namespace swf::movie
