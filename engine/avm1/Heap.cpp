@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -28,8 +29,9 @@ public:
     using Visitor::visit;
     void visit(Object* object) override
     {
-        if (object)
+        if (object) {
             work_.push_back(object);
+        }
     }
 
 private:
@@ -118,7 +120,7 @@ void Heap::collect()
     collecting_ = true;
     ++collections_;
     std::vector<Object*> work;
-    MarkVisitor visitor(work);
+    MarkVisitor visitor(work, stress_ ? &live_ : nullptr);
     if (rootVisitor_)
         rootVisitor_(visitor);
     for (const auto& o : objects_) {
