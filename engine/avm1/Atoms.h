@@ -6,10 +6,11 @@
 // numbers all along the prototype chain. A name never interned cannot be a member of
 // anything, which ends such lookups at once.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
 namespace swf::avm1 {
 
@@ -24,23 +25,35 @@ public:
     Atom find(std::string_view name) const;
     // The number of `name`, made on first use.
     Atom intern(std::string_view name);
-    size_t size() const { return ids_.size(); }
+    size_t size() const { return count_; }
 
 private:
-    struct Hash {
-        using is_transparent = void;
-        size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    // Open addressing with linear probing over a power-of-two table; the hash is
+    // taken over the folded characters, so no folded copy of a name is ever built.
+    struct Slot {
+        uint64_t hash = 0;
+        Atom atom = kNoAtom;  // kNoAtom: empty
+        std::string key;      // folded
     };
-    struct Equal {
-        using is_transparent = void;
-        bool operator()(std::string_view a, std::string_view b) const { return a == b; }
+    // Names mostly come from the same buffers again (a constant pool, a literal): a
+    // small cache from a name's address to its slot skips the hash; a hit is still
+    // checked against the slot's text.
+    struct Recent {
+        const char* data = nullptr;
+        size_t size = 0;
+        size_t slot = 0;
     };
-    // The key `name` is filed under: itself, or lower-cased where case does not count.
-    std::string_view folded(std::string_view name) const;
+    static constexpr size_t kRecent = 64;
+
+    uint64_t hashOf(std::string_view name) const;
+    bool matches(const Slot& slot, uint64_t hash, std::string_view name) const;
+    size_t slotOf(uint64_t hash, std::string_view name) const;
+    void grow();
 
     bool caseSensitive_;
-    std::unordered_map<std::string, Atom, Hash, Equal> ids_;
-    mutable std::string scratch_;
+    std::vector<Slot> slots_ = std::vector<Slot>(64);
+    size_t count_ = 0;
+    mutable std::vector<Recent> recent_ = std::vector<Recent>(kRecent);
 };
 
 } // namespace swf::avm1

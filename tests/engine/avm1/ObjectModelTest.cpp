@@ -97,6 +97,47 @@ TEST(ObjectHooks, BuiltInObjectsAnswerTypeofAndUnboxingByTheirClass)
     EXPECT_EQ(m.getMember(Value(plain), "length"), Value());
 }
 
+TEST(AtomTable, NamesFoldCaseOnlyBeforeSwf7AndSurviveGrowth)
+{
+    AtomTable insensitive(false);
+    AtomTable sensitive(true);
+    Atom lower = insensitive.intern("myName");
+    EXPECT_EQ(insensitive.find("MYNAME"), lower);
+    EXPECT_EQ(insensitive.intern("myname"), lower);
+    Atom exact = sensitive.intern("myName");
+    EXPECT_EQ(sensitive.find("myName"), exact);
+    EXPECT_EQ(sensitive.find("MYNAME"), kNoAtom);
+    EXPECT_EQ(sensitive.find("never"), kNoAtom);
+    // Thousands of names, past every resize: each keeps its number.
+    std::vector<Atom> atoms;
+    for (int i = 0; i < 5000; ++i)
+        atoms.push_back(insensitive.intern("Name" + std::to_string(i)));
+    for (int i = 0; i < 5000; ++i)
+        ASSERT_EQ(insensitive.find("NAME" + std::to_string(i)), atoms[static_cast<size_t>(i)]);
+    EXPECT_EQ(insensitive.find("myNAME"), lower);
+    EXPECT_EQ(insensitive.size(), 5001u);
+}
+
+TEST(ObjectHooks, LookupsIgnoreCaseBeforeSwf7AcrossIndexedObjects)
+{
+    for (int version : {6, 7}) {
+        SCOPED_TRACE(version);
+        Machine m(version);
+        Object* proto = m.newObject();
+        // Enough members that the object keeps a hash index beside its list.
+        for (int i = 0; i < 20; ++i)
+            proto->put("Member" + std::to_string(i), Value(static_cast<double>(i)));
+        Object* o = m.newObject(proto);
+        EXPECT_EQ(m.getMember(Value(o), "member13"), version < 7 ? Value(13.0) : Value());
+        EXPECT_EQ(m.getMember(Value(o), "Member13"), Value(13.0));
+        EXPECT_TRUE(m.deleteMember(proto, "Member5"));
+        EXPECT_EQ(m.getMember(Value(o), "Member5"), Value());
+        EXPECT_EQ(m.getMember(Value(o), "Member19"), Value(19.0)) << "the index follows the removal";
+        m.setMember(Value(o), "MEMBER1", Value("own"));
+        EXPECT_EQ(m.getMember(Value(o), "Member1"), version < 7 ? Value("own") : Value(1.0));
+    }
+}
+
 // Builds an object reachable from `m` only through the one edge a case names, and
 // returns it; the object carries a marker member.
 struct EdgeCase {
