@@ -36,19 +36,7 @@ Machine::Machine(int swfVersion) : version_(swfVersion)
     protos_.function = heap_.make(ObjectKind::Plain, protos_.object, version_);
     // The global object inherits nothing: it has no toString or valueOf of its own.
     global_ = heap_.make(ObjectKind::Plain, nullptr, version_);
-    installObjectClass(*this);
-    installFunctionClass(*this);
-    installArrayClass(*this);
-    installStringClass(*this);
-    installNumberAndBooleanClasses(*this);
-    installMathObject(*this);
-    installDateClass(*this);
-    installErrorClass(*this);
-    installGlobalFunctions(*this);
-    installMovieClipClass(*this);
-    installTextFieldClass(*this);
-    installColorClass(*this);
-    installStageObjects(*this);
+    installBuiltins(*this);
 }
 
 Machine::~Machine() = default;

@@ -176,22 +176,10 @@ private:
     uint64_t randomState_ = 0x2545F4914F6CDD1Dull;
 };
 
-// Builders of the built-in classes and globals, one file each.
-void installObjectClass(Machine& m);
-void installFunctionClass(Machine& m);
-void installArrayClass(Machine& m);
-void installStringClass(Machine& m);
-void installNumberAndBooleanClasses(Machine& m);
-void installMathObject(Machine& m);
-void installDateClass(Machine& m);
-void installGlobalFunctions(Machine& m);
-void installMovieClipClass(Machine& m);
+// Installs every built-in class and global object listed in Builtins.def.
+void installBuiltins(Machine& m);
 // The drawing methods of MovieClip (clear, lineStyle, beginFill, moveTo ...) on `proto`.
 void installDrawingMethods(Machine& m, Object* proto);
-void installTextFieldClass(Machine& m);
-void installColorClass(Machine& m);
-void installStageObjects(Machine& m);
-void installErrorClass(Machine& m);
 
 // Argument helper for natives.
 inline Value arg(std::span<const Value> args, size_t i)
