@@ -244,8 +244,7 @@ Interpreter::Outcome Interpreter::defineFunction(Context& ctx, Step& step, bool 
     step.next = bodyEnd;
 
     std::string name = data->name;
-    Object* function = m_.heap().make(ObjectKind::Function, m_.protos().function, m_.version());
-    function->setFunction(std::move(data));
+    Object* function = m_.make<FunctionObject>(m_.protos().function, std::move(data));
     Object* prototype = m_.newObject();
     prototype->put("constructor", Value(function), PropertyFlag::DontEnum);
     function->put("prototype", Value(prototype), PropertyFlag::DontEnum | PropertyFlag::DontDelete);

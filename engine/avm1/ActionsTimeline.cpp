@@ -18,7 +18,7 @@ using support::isClip;
 
 ClipHost* Interpreter::targetClip(Context& ctx)
 {
-    return isClip(ctx.target) ? ctx.target->clip : nullptr;
+    return clipHost(ctx.target);
 }
 
 #define LANFAN_CLIP_ACTION(name, call)                                   \
@@ -78,7 +78,7 @@ void Interpreter::gotoFrameValue(Object* target, const Value& frame, bool play, 
 {
     if (!isClip(target))
         return;
-    ClipHost* clip = target->clip;
+    ClipHost* clip = clipHost(target);
     if (frame.isString()) {
         const std::string& text = frame.asString();
         if (text.find(':') != std::string::npos)
@@ -123,7 +123,7 @@ Interpreter::Outcome Interpreter::actionCall(Context& ctx, Step&)
         frame = frame.substr(colon + 1);
     }
     if (isClip(target)) {
-        for (std::span<const uint8_t> code : target->clip->frameScripts(frame))
+        for (std::span<const uint8_t> code : clipHost(target)->frameScripts(frame))
             Interpreter(m_).runNested(code, target);
     }
     return {};
@@ -170,7 +170,7 @@ Interpreter::Outcome Interpreter::actionGetProperty(Context& ctx, Step&)
     double index = toInteger(m_.toNumber(pop(ctx)));
     Object* target = propertyTarget(ctx, pop(ctx));
     if (isClip(target) && index >= 0 && index <= 21)
-        pushValue(ctx, target->clip->getProperty(static_cast<ClipProperty>(static_cast<int>(index))));
+        pushValue(ctx, clipHost(target)->getProperty(static_cast<ClipProperty>(static_cast<int>(index))));
     else
         pushValue(ctx, Value());
     return {};
@@ -182,7 +182,7 @@ Interpreter::Outcome Interpreter::actionSetProperty(Context& ctx, Step&)
     double index = toInteger(m_.toNumber(pop(ctx)));
     Object* target = propertyTarget(ctx, pop(ctx));
     if (isClip(target) && index >= 0 && index <= 21)
-        target->clip->setProperty(static_cast<ClipProperty>(static_cast<int>(index)), value);
+        clipHost(target)->setProperty(static_cast<ClipProperty>(static_cast<int>(index)), value);
     return {};
 }
 
@@ -193,7 +193,7 @@ Interpreter::Outcome Interpreter::actionCloneSprite(Context& ctx, Step&)
     Value source = pop(ctx);
     Object* o = source.asObject() ? source.asObject() : resolveTarget(ctx, m_.toString(source));
     if (isClip(o) && !std::isnan(depth))
-        o->clip->duplicate(name, static_cast<int>(std::clamp(depth, -1e9, 1e9)));
+        clipHost(o)->duplicate(name, static_cast<int>(std::clamp(depth, -1e9, 1e9)));
     return {};
 }
 
@@ -202,7 +202,7 @@ Interpreter::Outcome Interpreter::actionRemoveSprite(Context& ctx, Step&)
     Value source = pop(ctx);
     Object* o = source.asObject() ? source.asObject() : resolveTarget(ctx, m_.toString(source));
     if (isClip(o))
-        o->clip->removeClip();
+        clipHost(o)->removeClip();
     return {};
 }
 
@@ -228,9 +228,9 @@ Interpreter::Outcome Interpreter::actionTargetPath(Context& ctx, Step&)
     Value v = pop(ctx);
     Object* o = v.asObject();
     if (isClip(o))
-        pushValue(ctx, Value(o->clip->targetPath(false)));
-    else if (o && o->textField)
-        pushValue(ctx, Value(o->textField->targetPath(false)));
+        pushValue(ctx, Value(clipHost(o)->targetPath(false)));
+    else if (TextFieldHost* field = textFieldHost(o))
+        pushValue(ctx, Value(field->targetPath(false)));
     else
         pushValue(ctx, Value());
     return {};

@@ -152,11 +152,11 @@ bool Interpreter::specialName(Context& ctx, std::string_view name, Value& out)
         return true;
     }
     if (is("_root")) {
-        out = isClip(base) ? Value(base->clip->rootObject()) : Value(m_.level(0));
+        out = isClip(base) ? Value(clipHost(base)->rootObject()) : Value(m_.level(0));
         return true;
     }
     if (is("_parent")) {
-        out = isClip(base) ? Value(base->clip->parentObject()) : Value();
+        out = isClip(base) ? Value(clipHost(base)->parentObject()) : Value();
         if (out.isNull())
             out = Value();
         return true;
@@ -316,7 +316,7 @@ Object* Interpreter::tellTarget(Context& ctx, const std::string& path)
     if (Object* o = resolveTarget(ctx, path))
         return o;
     Object* base = isClip(ctx.baseClip) ? ctx.baseClip : nullptr;
-    return base ? base->clip->rootObject() : m_.level(0);
+    return base ? clipHost(base)->rootObject() : m_.level(0);
 }
 
 Object* Interpreter::resolveTarget(Context& ctx, const std::string& path)
@@ -325,7 +325,7 @@ Object* Interpreter::resolveTarget(Context& ctx, const std::string& path)
     if (path.empty())
         return start;
     if (path[0] == '/') {
-        Object* root = isClip(start) ? start->clip->rootObject() : m_.level(0);
+        Object* root = isClip(start) ? clipHost(start)->rootObject() : m_.level(0);
         return resolvePathFrom(ctx, root, std::string_view(path).substr(1));
     }
     // The first segment of a dotted path may be any variable ("a.b", "this.c").
@@ -371,14 +371,14 @@ Object* Interpreter::resolvePathFrom(Context& ctx, Object* start, std::string_vi
             continue;
         }
         if (segment == "..") {
-            current = isClip(current) ? current->clip->parentObject() : nullptr;
+            current = isClip(current) ? clipHost(current)->parentObject() : nullptr;
             continue;
         }
         Value special;
         if (segment[0] == '_' && (equalsNoCase(segment, "_root") || equalsNoCase(segment, "_parent") ||
                                   equalsNoCase(segment, "_global") || startsWithNoCase(segment, "_level"))) {
             if (equalsNoCase(segment, "_parent")) {
-                current = isClip(current) ? current->clip->parentObject() : nullptr;
+                current = isClip(current) ? clipHost(current)->parentObject() : nullptr;
                 continue;
             }
             Context scratch;

@@ -1,6 +1,7 @@
 // Array: elements are ordinary properties named by index, `length` kept in step.
 
 #include "engine/avm1/Machine.h"
+#include "engine/avm1/ArrayObject.h"
 #include "engine/avm1/StringUtil.h"
 
 #include <algorithm>
@@ -116,8 +117,7 @@ Value finishSort(Machine& m, Object* array, std::vector<std::pair<Value, uint32_
 
 void installArrayClass(Machine& m)
 {
-    Object* proto = m.newObject();
-    proto->setKind(ObjectKind::Array);
+    Object* proto = m.make<ArrayObject>(m.protos().object);
     m.protos().array = proto;
     auto build = [](Machine& mm, Value, std::span<const Value> args) -> Value {
         Object* a = mm.newArray();
@@ -234,7 +234,7 @@ void installArrayClass(Machine& m)
         std::vector<Value> items = a ? mm.arrayItems(a) : std::vector<Value>{};
         for (const Value& v : args) {
             Object* o = v.asObject();
-            if (o && o->kind() == ObjectKind::Array) {
+            if (o && o->as<ArrayObject>()) {
                 auto more = mm.arrayItems(o);
                 items.insert(items.end(), more.begin(), more.end());
             } else {
@@ -272,7 +272,7 @@ void installArrayClass(Machine& m)
         std::vector<std::string> fields;
         std::vector<int> fieldFlags;
         Object* names = arg(args, 0).asObject();
-        if (names && names->kind() == ObjectKind::Array) {
+        if (names && names->as<ArrayObject>()) {
             for (const Value& v : mm.arrayItems(names))
                 fields.push_back(mm.toString(v));
         } else {
@@ -280,7 +280,7 @@ void installArrayClass(Machine& m)
         }
         Object* flagList = arg(args, 1).asObject();
         int flags = 0;
-        if (flagList && flagList->kind() == ObjectKind::Array) {
+        if (flagList && flagList->as<ArrayObject>()) {
             for (const Value& v : mm.arrayItems(flagList))
                 fieldFlags.push_back(mm.toInt32(v));
         } else {

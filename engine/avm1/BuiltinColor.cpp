@@ -4,6 +4,7 @@
 
 #include "engine/avm1/ClipHost.h"
 #include "engine/avm1/Machine.h"
+#include "engine/avm1/MovieClipObject.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,12 +13,24 @@ namespace swf::avm1 {
 
 namespace {
 
+// A Color object: the clip (or whatever object) it was made for.
+class ColorObject final : public Object {
+public:
+    using Object::Object;
+    Object* target = nullptr;
+    void visitEdges(Visitor& visitor) override
+    {
+        Object::visitEdges(visitor);
+        visitor.visit(target);
+    }
+};
+
 // The clip a Color object was made for, while it still exists.
 ClipHost* targetOf(const Value& self)
 {
-    Object* color = self.asObject();
-    Object* target = color ? color->primitive.asObject() : nullptr;
-    return target && target->kind() == ObjectKind::MovieClip ? target->clip : nullptr;
+    Object* o = self.asObject();
+    ColorObject* color = o ? o->as<ColorObject>() : nullptr;
+    return color ? clipHost(color->target) : nullptr;
 }
 
 // Offsets are whole numbers in the player's arithmetic.
@@ -31,10 +44,10 @@ double offsetOf(float add)
 void installColorClass(Machine& m)
 {
     Object* proto = m.newObject();
-    auto build = [proto](Machine& mm, Value, std::span<const Value> args) -> Value {
-        Object* color = mm.newObject(proto);
-        if (!args.empty() && args[0].asObject())
-            color->primitive = args[0];
+    m.protos().color = proto;
+    auto build = [](Machine& mm, Value, std::span<const Value> args) -> Value {
+        auto* color = mm.make<ColorObject>(mm.protos().color);
+        color->target = arg(args, 0).asObject();
         return Value(color);
     };
     m.newClass("Color", proto, build, build);

@@ -2,6 +2,7 @@
 // exactly wherever they happen.
 
 #include "engine/avm1/Machine.h"
+#include "engine/avm1/BoxedObject.h"
 
 #include <cmath>
 
@@ -67,7 +68,8 @@ Civil civilFromTime(double t)
 double timeOf(const Value& self)
 {
     Object* o = self.asObject();
-    return o && o->kind() == ObjectKind::Date && o->primitive.isNumber() ? o->primitive.asNumber() : std::nan("");
+    const DateObject* date = o ? o->as<DateObject>() : nullptr;
+    return date && date->primitive().isNumber() ? date->primitive().asNumber() : std::nan("");
 }
 
 } // namespace
@@ -77,8 +79,6 @@ void installDateClass(Machine& m)
     Object* proto = m.newObject();
     m.protos().date = proto;
     auto build = [](Machine& mm, Value, std::span<const Value> args) -> Value {
-        Object* d = mm.newObject(mm.protos().date);
-        d->setKind(ObjectKind::Date);
         double t = mm.now();
         if (args.size() == 1) {
             t = mm.toNumber(args[0]);
@@ -91,8 +91,7 @@ void installDateClass(Machine& m)
             t = daysFromCivil(std::trunc(parts[0]), std::trunc(parts[1]), std::trunc(parts[2])) * kMsPerDay +
                 parts[3] * 3600000 + parts[4] * 60000 + parts[5] * 1000 + parts[6];
         }
-        d->primitive = Value(t);
-        return Value(d);
+        return Value(mm.make<DateObject>(mm.protos().date, Value(t)));
     };
     m.newClass("Date", proto, build, build);
     auto getter = [&m, proto](const char* name, double (*field)(const Civil&)) {
@@ -120,10 +119,11 @@ void installDateClass(Machine& m)
     m.defineMethod(proto, "getTimezoneOffset", [](Machine&, Value, std::span<const Value>) -> Value { return Value(0.0); });
     m.defineMethod(proto, "setTime", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
         Object* o = self.asObject();
-        if (!o || o->kind() != ObjectKind::Date)
+        DateObject* date = o ? o->as<DateObject>() : nullptr;
+        if (!date)
             return Value();
-        o->primitive = Value(mm.toNumber(arg(args, 0)));
-        return o->primitive;
+        date->setPrimitive(Value(mm.toNumber(arg(args, 0))));
+        return date->primitive();
     });
 }
 

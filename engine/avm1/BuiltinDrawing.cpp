@@ -3,6 +3,7 @@
 
 #include "engine/avm1/ClipHost.h"
 #include "engine/avm1/Machine.h"
+#include "engine/avm1/MovieClipObject.h"
 #include "engine/format/Drawing.h"
 
 #include <algorithm>
@@ -18,9 +19,10 @@ constexpr size_t kMaxGradientStops = 15;
 Drawing* drawingOf(const Value& self)
 {
     Object* o = self.asObject();
-    if (!o || o->kind() != ObjectKind::MovieClip || !o->clip)
+    ClipHost* host = clipHost(o);
+    if (!host)
         return nullptr;
-    return o->clip->drawing();
+    return host->drawing();
 }
 
 // A coordinate in pixels as twips. What does not fit in 32 bits of twips is held at the

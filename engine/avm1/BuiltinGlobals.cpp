@@ -2,6 +2,7 @@
 // headless stand-ins for Key, Mouse, Stage and friends.
 
 #include "engine/avm1/Machine.h"
+#include "engine/avm1/ArrayObject.h"
 #include "engine/avm1/StringUtil.h"
 
 #include <cmath>
@@ -203,7 +204,7 @@ void installGlobalFunctions(Machine& m)
             return Value();
         }
         std::vector<std::string> list;
-        if (Object* a = names.asObject(); a && a->kind() == ObjectKind::Array) {
+        if (Object* a = names.asObject(); a && a->as<ArrayObject>()) {
             for (const Value& v : mm.arrayItems(a))
                 list.push_back(mm.toString(v));
         } else {

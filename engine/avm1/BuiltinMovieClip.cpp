@@ -2,6 +2,7 @@
 
 #include "engine/avm1/ClipHost.h"
 #include "engine/avm1/Machine.h"
+#include "engine/avm1/MovieClipObject.h"
 
 #include <array>
 #include <cctype>
@@ -33,8 +34,7 @@ namespace {
 
 ClipHost* host(const Value& self)
 {
-    Object* o = self.asObject();
-    return o && o->kind() == ObjectKind::MovieClip ? o->clip : nullptr;
+    return clipHost(self.asObject());
 }
 
 // Depths scripts give are offset from the timeline's, which start at -16384.
@@ -46,7 +46,7 @@ ClipHost* clipAtPath(ClipHost* from, std::string_view path, bool caseSensitive)
     ClipHost* current = from;
     if (!path.empty() && path[0] == '/') {
         Object* root = from->rootObject();
-        current = root ? root->clip : nullptr;
+        current = clipHost(root);
         path.remove_prefix(1);
     }
     while (current && !path.empty()) {
@@ -56,7 +56,7 @@ ClipHost* clipAtPath(ClipHost* from, std::string_view path, bool caseSensitive)
         if (segment.empty())
             continue;
         Object* next = segment == ".." ? current->parentObject() : current->childByName(segment, caseSensitive);
-        current = next ? next->clip : nullptr;
+        current = clipHost(next);
     }
     return current;
 }

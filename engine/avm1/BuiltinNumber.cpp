@@ -1,28 +1,16 @@
 // Number and Boolean: wrappers of primitives, Number's constants and radix output.
 
 #include "engine/avm1/Machine.h"
+#include "engine/avm1/BoxedObject.h"
 
 #include <cmath>
 #include <limits>
 
 namespace swf::avm1 {
 
-namespace {
-
-Value unwrap(const Value& self, ObjectKind kind)
-{
-    if (Object* o = self.asObject(); o && o->kind() == kind)
-        return o->primitive;
-    return self;
-}
-
-} // namespace
-
 void installNumberAndBooleanClasses(Machine& m)
 {
-    Object* numberProto = m.newObject();
-    numberProto->setKind(ObjectKind::Number);
-    numberProto->primitive = Value(0.0);
+    Object* numberProto = m.make<NumberObject>(m.protos().object, Value(0.0));
     m.protos().number = numberProto;
     Object* number = m.newClass(
         "Number", numberProto,
@@ -39,18 +27,16 @@ void installNumberAndBooleanClasses(Machine& m)
     number->put("NEGATIVE_INFINITY", Value(-std::numeric_limits<double>::infinity()), constant);
     number->put("POSITIVE_INFINITY", Value(std::numeric_limits<double>::infinity()), constant);
     m.defineMethod(numberProto, "toString", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
-        Value v = unwrap(self, ObjectKind::Number);
+        Value v = unboxed<NumberObject>(self);
         double n = mm.toNumber(v);
         int radix = args.empty() || args[0].isUndefined() ? 10 : mm.toInt32(args[0]);
         return Value(numberToRadix(n, radix));
     });
     m.defineMethod(numberProto, "valueOf", [](Machine& mm, Value self, std::span<const Value>) -> Value {
-        return Value(mm.toNumber(unwrap(self, ObjectKind::Number)));
+        return Value(mm.toNumber(unboxed<NumberObject>(self)));
     });
 
-    Object* booleanProto = m.newObject();
-    booleanProto->setKind(ObjectKind::Boolean);
-    booleanProto->primitive = Value(false);
+    Object* booleanProto = m.make<BooleanObject>(m.protos().object, Value(false));
     m.protos().boolean = booleanProto;
     m.newClass(
         "Boolean", booleanProto,
@@ -61,10 +47,10 @@ void installNumberAndBooleanClasses(Machine& m)
             return Value(mm.toObject(Value(!args.empty() && mm.toBoolean(args[0]))));
         });
     m.defineMethod(booleanProto, "toString", [](Machine& mm, Value self, std::span<const Value>) -> Value {
-        return Value(mm.toString(Value(mm.toBoolean(unwrap(self, ObjectKind::Boolean)))));
+        return Value(mm.toString(Value(mm.toBoolean(unboxed<BooleanObject>(self)))));
     });
     m.defineMethod(booleanProto, "valueOf", [](Machine& mm, Value self, std::span<const Value>) -> Value {
-        return Value(mm.toBoolean(unwrap(self, ObjectKind::Boolean)));
+        return Value(mm.toBoolean(unboxed<BooleanObject>(self)));
     });
 }
 

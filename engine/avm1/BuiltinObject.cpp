@@ -2,6 +2,7 @@
 
 #include "engine/avm1/ClipHost.h"
 #include "engine/avm1/Machine.h"
+#include "engine/avm1/MovieClipObject.h"
 
 namespace swf::avm1 {
 
@@ -25,11 +26,11 @@ void installObjectClass(Machine& m)
 
     m.defineMethod(proto, "toString", [](Machine& mm, Value self, std::span<const Value>) -> Value {
         Object* o = self.asObject();
-        if (o && o->kind() == ObjectKind::Function)
+        if (o && o->function())
             return Value("[type Function]");
         // A clip reads as its path; a reference to one since removed, as nothing.
-        if (o && o->kind() == ObjectKind::MovieClip)
-            return o->clip ? Value(o->clip->targetPath(false)) : Value(std::string());
+        if (MovieClipObject* clip = o ? o->as<MovieClipObject>() : nullptr)
+            return Value(*clip->defaultString());
         (void)mm;
         return Value("[object Object]");
     });

@@ -2,6 +2,7 @@
 
 #include "engine/avm1/Machine.h"
 #include "engine/avm1/Native.h"
+#include "engine/avm1/BoxedObject.h"
 #include "engine/avm1/StringUtil.h"
 
 #include <algorithm>
@@ -13,9 +14,7 @@ namespace {
 
 std::u32string thisText(Machine& m, const Value& self)
 {
-    if (Object* o = self.asObject(); o && o->kind() == ObjectKind::String)
-        return decodeUtf8(m.toString(o->primitive));
-    return decodeUtf8(m.toString(self));
+    return decodeUtf8(m.toString(unboxed<StringObject>(self)));
 }
 
 double integerArg(Machine& m, std::span<const Value> args, size_t i, double fallback)
@@ -55,16 +54,14 @@ Value stringStaticFromCharCode(Machine& m, Value, std::span<const Value> args)
 
 Value stringToString(Machine& m, Value self, std::span<const Value>)
 {
-    if (Object* o = self.asObject(); o && o->kind() == ObjectKind::String)
-        return o->primitive;
-    return self.isString() ? self : Value(m.toString(self));
+    Value v = unboxed<StringObject>(self);
+    return v.isString() ? v : Value(m.toString(v));
 }
 
 Value stringValueOf(Machine& m, Value self, std::span<const Value>)
 {
-    if (Object* o = self.asObject(); o && o->kind() == ObjectKind::String)
-        return o->primitive;
-    return self.isString() ? self : Value(m.toString(self));
+    Value v = unboxed<StringObject>(self);
+    return v.isString() ? v : Value(m.toString(v));
 }
 
 Value stringCharAt(Machine& m, Value self, std::span<const Value> args)
@@ -231,9 +228,7 @@ const NativeMethod kStringMethods[] = {
 
 void installStringClass(Machine& m)
 {
-    Object* proto = m.newObject();
-    proto->setKind(ObjectKind::String);
-    proto->primitive = Value(std::string());
+    Object* proto = m.make<StringObject>(m.protos().object, Value(std::string()));
     m.protos().string = proto;
     Object* ctor = m.newClass("String", proto, stringCall, stringConstruct);
     defineMethods(m, ctor, kStringStaticMethods);

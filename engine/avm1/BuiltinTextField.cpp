@@ -4,6 +4,8 @@
 // answers undefined and ignores writes.
 
 #include "engine/avm1/Machine.h"
+#include "engine/avm1/MovieClipObject.h"
+#include "engine/avm1/TextFieldObject.h"
 #include "engine/avm1/TextFieldHost.h"
 
 #include <array>
@@ -47,8 +49,7 @@ bool fieldHasDisplayProperty(ClipProperty property)
 
 TextFieldHost* host(const Value& self)
 {
-    Object* o = self.asObject();
-    return o && o->kind() == ObjectKind::TextField ? o->textField : nullptr;
+    return textFieldHost(self.asObject());
 }
 
 } // namespace
@@ -72,13 +73,15 @@ std::optional<Value> textFieldDisplayMember(Object* field, std::string_view name
     if (name.empty() || name[0] != '_')
         return std::nullopt;
     if (equalsNoCase(name, "_parent")) {
-        Object* parent = field->textField ? field->textField->parentObject() : nullptr;
+        TextFieldHost* host = textFieldHost(field);
+        Object* parent = host ? host->parentObject() : nullptr;
         return parent ? Value(parent) : Value();
     }
     auto property = clipPropertyByName(name);
     if (!property || !fieldHasDisplayProperty(*property))
         return std::nullopt;
-    return field->textField ? field->textField->getDisplayProperty(*property) : Value();
+    TextFieldHost* host = textFieldHost(field);
+    return host ? host->getDisplayProperty(*property) : Value();
 }
 
 bool setTextFieldDisplayMember(Object* field, std::string_view name, const Value& value)
@@ -90,8 +93,8 @@ bool setTextFieldDisplayMember(Object* field, std::string_view name, const Value
     auto property = clipPropertyByName(name);
     if (!property || !fieldHasDisplayProperty(*property))
         return false;
-    if (field->textField && *property != ClipProperty::Target)
-        field->textField->setDisplayProperty(*property, value);
+    if (TextFieldHost* host = textFieldHost(field); host && *property != ClipProperty::Target)
+        host->setDisplayProperty(*property, value);
     return true;
 }
 
@@ -129,8 +132,7 @@ void installTextFieldClass(Machine& m)
 
     // MovieClip.prototype.createTextField(name, depth, x, y, width, height).
     m.defineMethod(m.protos().movieClip, "createTextField", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
-        Object* o = self.asObject();
-        ClipHost* clip = o && o->kind() == ObjectKind::MovieClip ? o->clip : nullptr;
+        ClipHost* clip = clipHost(self.asObject());
         if (!clip || args.size() < 6)
             return Value();
         // Pixels; what is not a number counts as 0, and sizes stay within what twips in

@@ -1,6 +1,7 @@
 #include "engine/avm1/Executor.h"
 
 #include "engine/avm1/ClipHost.h"
+#include "engine/avm1/MovieClipObject.h"
 
 namespace swf::avm1 {
 
@@ -70,14 +71,14 @@ ExecutionResult Executor::run(std::span<const uint8_t> code, TimelineControl& ti
 {
     Machine machine(version_);
     TimelineHost host(timeline);
-    Object* clip = machine.newClipObject(&host);
+    auto* clip = machine.make<MovieClipObject>(machine.protos().movieClip, &host);
     host.bind(clip);
     machine.setTraceSink([&timeline](const std::string& line) { timeline.trace(line); });
     machine.setLevelResolver([clip](int n) { return n == 0 ? clip : nullptr; });
     machine.resetBudget(limits_.maxActions);
     ExecutionResult result = machine.runBlock(code, clip);
     actionsRun_ = limits_.maxActions - machine.actionsLeft();
-    clip->clip = nullptr;
+    clip->detach();
     return result;
 }
 

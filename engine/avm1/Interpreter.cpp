@@ -38,9 +38,27 @@ constexpr uint16_t PreloadGlobal = 0x100;
 
 } // namespace
 
+void Interpreter::visitContext(const Context& ctx, Visitor& visitor)
+{
+    visitor.visit(ctx.scope.get());
+    visitor.visit(ctx.target);
+    visitor.visit(ctx.baseClip);
+    visitor.visit(ctx.self);
+    visitor.visit(ctx.activation);
+    visitor.visit(ctx.arguments);
+    visitor.visit(ctx.superObject);
+    visitor.visit(ctx.superConstructor);
+    for (const Value& v : ctx.registers)
+        visitor.visit(v);
+    for (const Value& v : ctx.stack)
+        visitor.visit(v);
+    visitor.visit(ctx.returned);
+}
+
 ExecutionResult Interpreter::runBlock(std::span<const uint8_t> code, Object* clip)
 {
     Context ctx;
+    ScopedRoot frameRoot(m_, [&ctx](Visitor& visitor) { visitContext(ctx, visitor); });
     ctx.code = code;
     ctx.constants = std::make_shared<ConstantStrings>();
     auto globalScope = std::make_shared<Scope>(Scope{m_.global(), nullptr});
@@ -68,6 +86,7 @@ ExecutionResult Interpreter::runBlock(std::span<const uint8_t> code, Object* cli
 void Interpreter::runNested(std::span<const uint8_t> code, Object* clip)
 {
     Context ctx;
+    ScopedRoot frameRoot(m_, [&ctx](Visitor& visitor) { visitContext(ctx, visitor); });
     ctx.code = code;
     ctx.constants = std::make_shared<ConstantStrings>();
     auto globalScope = std::make_shared<Scope>(Scope{m_.global(), nullptr});
@@ -83,6 +102,7 @@ Value Interpreter::callFunction(Object* function, const Value& self, std::span<c
 {
     FunctionData& f = *function->function();
     Context ctx;
+    ScopedRoot frameRoot(m_, [&ctx](Visitor& visitor) { visitContext(ctx, visitor); });
     ctx.code = f.code;
     ctx.constants = f.constants ? f.constants : std::make_shared<ConstantStrings>();
     ctx.self = self;
@@ -90,7 +110,7 @@ Value Interpreter::callFunction(Object* function, const Value& self, std::span<c
     // From SWF 6 a function's target is the clip it was defined on; before, the clip
     // whose script calls it.
     ctx.target = m_.version() >= 6 && isClip(f.definingClip) ? f.definingClip : m_.currentClip();
-    Object* activation = m_.heap().make(ObjectKind::Plain, nullptr, m_.version());
+    Object* activation = m_.heap().make(nullptr);
     ctx.activation = activation;
     ctx.scope = std::make_shared<Scope>(Scope{activation, f.scope});
 
@@ -127,9 +147,9 @@ Value Interpreter::callFunction(Object* function, const Value& self, std::span<c
         if (f.flags & Function2::PreloadSuper)
             preload(Value(ctx.superObject));
         if (f.flags & Function2::PreloadRoot)
-            preload(isClip(ctx.target) ? Value(ctx.target->clip->rootObject()) : Value());
+            preload(isClip(ctx.target) ? Value(clipHost(ctx.target)->rootObject()) : Value());
         if (f.flags & Function2::PreloadParent)
-            preload(isClip(ctx.target) ? Value(ctx.target->clip->parentObject()) : Value());
+            preload(isClip(ctx.target) ? Value(clipHost(ctx.target)->parentObject()) : Value());
         if (f.flags & Function2::PreloadGlobal)
             preload(Value(m_.global()));
         if (!(f.flags & Function2::SuppressArguments) && !(f.flags & Function2::PreloadArguments))

@@ -52,6 +52,8 @@ private:
     };
     using Handler = Outcome (Interpreter::*)(Context&, Step&);
 
+    // What a running frame holds, for the collector.
+    static void visitContext(const Context& ctx, Visitor& visitor);
     Outcome execute(Context& ctx, size_t begin, size_t end);
     static const Handler* dispatchTable();
 

@@ -3,7 +3,9 @@
 // Small helpers the interpreter's action files share.
 
 #include "engine/avm1/ClipHost.h"
+#include "engine/avm1/MovieClipObject.h"
 #include "engine/avm1/Object.h"
+#include "engine/avm1/TextFieldObject.h"
 
 #include <cctype>
 #include <cstddef>
@@ -14,7 +16,7 @@ namespace swf::avm1::support {
 
 inline bool isClip(const Object* o)
 {
-    return o && o->kind() == ObjectKind::MovieClip && o->clip;
+    return clipHost(const_cast<Object*>(o)) != nullptr;
 }
 
 // A branch target: `offset` bytes from `base`; SIZE_MAX (outside every block) when it

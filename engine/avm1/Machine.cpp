@@ -1,8 +1,10 @@
 #include "engine/avm1/Machine.h"
 
-#include "engine/avm1/ClipHost.h"
+#include "engine/avm1/ArrayObject.h"
+#include "engine/avm1/BoxedObject.h"
 #include "engine/avm1/Interpreter.h"
-#include "engine/avm1/TextFieldHost.h"
+#include "engine/avm1/MovieClipObject.h"
+#include "engine/avm1/TextFieldObject.h"
 
 #include <algorithm>
 #include <charconv>
@@ -11,31 +13,26 @@
 
 namespace swf::avm1 {
 
-namespace {
 
-std::optional<uint32_t> arrayIndex(std::string_view name)
+StackRoot::StackRoot(Machine& machine) : machine_(machine), previous_(machine.stackRoots_)
 {
-    if (name.empty() || name.size() > 10 || (name.size() > 1 && name[0] == '0'))
-        return std::nullopt;
-    uint64_t v = 0;
-    for (char c : name) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        v = v * 10 + static_cast<uint64_t>(c - '0');
-    }
-    if (v >= 0xFFFFFFFFull)
-        return std::nullopt;
-    return static_cast<uint32_t>(v);
+    machine_.stackRoots_ = this;
 }
 
-} // namespace
-
-Machine::Machine(int swfVersion) : version_(swfVersion)
+StackRoot::~StackRoot()
 {
-    protos_.object = heap_.make(ObjectKind::Plain, nullptr, version_);
-    protos_.function = heap_.make(ObjectKind::Plain, protos_.object, version_);
+    machine_.stackRoots_ = previous_;
+}
+
+Machine::Machine(int swfVersion) : version_(swfVersion), heap_(swfVersion)
+{
+    heap_.setRootVisitor([this](Visitor& visitor) { visitRoots(visitor); });
+    // The built-in classes are half-built until the last one is in.
+    Heap::NoCollect settingUp(heap_);
+    protos_.object = heap_.make(nullptr);
+    protos_.function = heap_.make(protos_.object);
     // The global object inherits nothing: it has no toString or valueOf of its own.
-    global_ = heap_.make(ObjectKind::Plain, nullptr, version_);
+    global_ = heap_.make(nullptr);
     installBuiltins(*this);
 }
 
@@ -61,25 +58,23 @@ ExecutionResult Machine::runBlock(std::span<const uint8_t> code, Object* clip)
 
 Object* Machine::newObject(Object* proto)
 {
-    return heap_.make(ObjectKind::Plain, proto ? proto : protos_.object, version_);
+    return heap_.make(proto ? proto : protos_.object);
 }
 
 Object* Machine::newArray(std::span<const Value> items)
 {
-    Object* a = heap_.make(ObjectKind::Array, protos_.array, version_);
+    Object* a = heap_.make<ArrayObject>(protos_.array);
     arrayAssign(a, items);
     return a;
 }
 
 Object* Machine::newNativeFunction(std::string name, NativeFunction fn, NativeFunction construct)
 {
-    Object* f = heap_.make(ObjectKind::Function, protos_.function, version_);
     auto data = std::make_unique<FunctionData>();
     data->name = std::move(name);
     data->native = std::move(fn);
     data->nativeConstruct = std::move(construct);
-    f->setFunction(std::move(data));
-    return f;
+    return heap_.make<FunctionObject>(protos_.function, std::move(data));
 }
 
 Object* Machine::newClass(std::string name, Object* prototype, NativeFunction call, NativeFunction construct)
@@ -91,18 +86,14 @@ Object* Machine::newClass(std::string name, Object* prototype, NativeFunction ca
     return ctor;
 }
 
-Object* Machine::newClipObject(ClipHost* host)
+MovieClipObject* Machine::newClipObject(ClipHost* host)
 {
-    Object* o = heap_.make(ObjectKind::MovieClip, protos_.movieClip, version_);
-    o->clip = host;
-    return o;
+    return heap_.make<MovieClipObject>(protos_.movieClip, host);
 }
 
-Object* Machine::newTextFieldObject(TextFieldHost* host)
+TextFieldObject* Machine::newTextFieldObject(TextFieldHost* host)
 {
-    Object* o = heap_.make(ObjectKind::TextField, protos_.textField, version_);
-    o->textField = host;
-    return o;
+    return heap_.make<TextFieldObject>(protos_.textField, host);
 }
 
 void Machine::defineMethod(Object* target, std::string_view name, NativeFunction fn)
@@ -122,13 +113,11 @@ std::string Machine::toString(const Value& v)
     if (!v.isObject())
         return v.toString(version_);
     Object* o = v.asObject();
-    if (o->kind() == ObjectKind::MovieClip && usesDefaultToString(o))
-        return o->clip ? o->clip->targetPath(false) : std::string();
-    if (o->kind() == ObjectKind::TextField && o->textField && usesDefaultToString(o))
-        return o->textField->targetPath(false);
+    if (auto path = o->defaultString(); path && usesDefaultToString(o))
+        return *path;
     Value p = toPrimitive(v, true);
     if (p.isObject())
-        return o->kind() == ObjectKind::Function ? "[type Function]" : "[type Object]";
+        return o->function() ? "[type Function]" : "[type Object]";
     return p.toString(version_);
 }
 
@@ -147,14 +136,12 @@ Value Machine::toPrimitive(const Value& v, bool preferString)
     Object* o = v.asObject();
     if (!o)
         return v;
-    if (o->kind() == ObjectKind::MovieClip && usesDefaultToString(o) && preferString) {
-        // A reference to a clip that has since been removed reads as an empty string.
-        return o->clip ? Value(o->clip->targetPath(false)) : Value(std::string());
+    if (preferString) {
+        if (auto path = o->defaultString(); path && usesDefaultToString(o))
+            return Value(std::move(*path));
     }
-    if (o->kind() == ObjectKind::TextField && o->textField && usesDefaultToString(o) && preferString)
-        return Value(o->textField->targetPath(false));
     const char* order[2] = {"valueOf", "toString"};
-    if (preferString || o->kind() == ObjectKind::Date)
+    if (preferString || o->convertsToStringFirst())
         std::swap(order[0], order[1]);
     for (const char* name : order) {
         Value method = getMember(v, name);
@@ -164,7 +151,7 @@ Value Machine::toPrimitive(const Value& v, bool preferString)
                 return r;
         }
     }
-    if (o->kind() == ObjectKind::Function)
+    if (o->function())
         return Value(std::string("[type Function]"));
     return v;
 }
@@ -177,12 +164,11 @@ Object* Machine::toObject(const Value& v)
         return nullptr;
     Object* boxed = nullptr;
     if (v.isString())
-        boxed = heap_.make(ObjectKind::String, protos_.string, version_);
+        boxed = heap_.make<StringObject>(protos_.string, v);
     else if (v.isNumber())
-        boxed = heap_.make(ObjectKind::Number, protos_.number, version_);
+        boxed = heap_.make<NumberObject>(protos_.number, v);
     else
-        boxed = heap_.make(ObjectKind::Boolean, protos_.boolean, version_);
-    boxed->primitive = v;
+        boxed = heap_.make<BooleanObject>(protos_.boolean, v);
     // A String object carries its length as an own, hidden, writable property.
     if (v.isString())
         boxed->put("length", getMember(v, "length"), PropertyFlag::DontEnum | PropertyFlag::DontDelete);
@@ -201,12 +187,7 @@ std::string Machine::typeOf(const Value& v)
         return "number";
     if (v.isString())
         return "string";
-    Object* o = v.asObject();
-    if (o->kind() == ObjectKind::MovieClip)
-        return "movieclip";
-    if (o->function())
-        return "function";
-    return "object";
+    return std::string(v.asObject()->typeName());
 }
 
 bool Machine::strictEquals(const Value& a, const Value& b) const
@@ -255,7 +236,7 @@ Value Machine::primitiveForEquality(const Value& v)
     // == compares an object by what its valueOf gives. When that is an object (as the
     // default valueOf's `this` is), the comparison fails; toString is not tried.
     Object* o = v.asObject();
-    if (o && o->kind() != ObjectKind::Date && o->kind() != ObjectKind::MovieClip) {
+    if (o && o->equalityUsesValueOf()) {
         Value method = getMember(v, "valueOf");
         if (Object* f = method.asObject(); f && f->function())
             return call(method, v, {});
@@ -336,11 +317,7 @@ bool Machine::hasProperty(Object* target, std::string_view name)
         return false;
     if (findProperty(target, name))
         return true;
-    if (target->kind() == ObjectKind::MovieClip && target->clip)
-        return target->clip->childByName(name, caseSensitive()) || clipPropertyByName(name).has_value();
-    if (target->kind() == ObjectKind::TextField && target->textField)
-        return textFieldDisplayMember(target, name).has_value();
-    return false;
+    return target->hasComputed(*this, name);
 }
 
 Value Machine::getMember(const Value& target, std::string_view name)
@@ -378,16 +355,8 @@ Value Machine::getMember(const Value& target, std::string_view name)
                 return Value();
             return own->value;
         }
-        if (o->kind() == ObjectKind::MovieClip && o->clip) {
-            if (auto prop = clipPropertyByName(name))
-                return o->clip->getProperty(*prop);
-            if (Object* child = o->clip->childByName(name, caseSensitive()))
-                return Value(child);
-        }
-        if (o->kind() == ObjectKind::TextField) {
-            if (auto shown = textFieldDisplayMember(o, name))
-                return *shown;
-        }
+        if (Value computed; o->getComputed(*this, name, computed))
+            return computed;
         lookup = o->proto();
     }
     Property* p = findProperty(lookup, name);
@@ -419,13 +388,7 @@ void Machine::setMember(const Value& target, std::string_view name, Value value)
     }
     Property* own = o->findOwn(name);
     if (!own) {
-        if (o->kind() == ObjectKind::MovieClip && o->clip) {
-            if (auto prop = clipPropertyByName(name)) {
-                o->clip->setProperty(*prop, value);
-                return;
-            }
-        }
-        if (o->kind() == ObjectKind::TextField && setTextFieldDisplayMember(o, name, value))
+        if (o->setComputed(*this, name, value))
             return;
         // An inherited setter takes the write.
         if (Property* inherited = findProperty(o->proto(), name); inherited && inherited->isAccessor()) {
@@ -440,22 +403,7 @@ void Machine::setMember(const Value& target, std::string_view name, Value value)
     } else if (own->flags & PropertyFlag::ReadOnly) {
         return;
     }
-    if (o->kind() == ObjectKind::Array) {
-        if (name == "length") {
-            double n = toNumber(value);
-            if (n >= 0 && n < 4294967295.0)
-                setArrayLength(o, static_cast<uint32_t>(n));
-            return;
-        }
-        if (auto index = arrayIndex(name)) {
-            arraySet(o, *index, std::move(value));
-            return;
-        }
-    }
-    if (own)
-        own->value = std::move(value);
-    else
-        o->put(name, std::move(value));
+    o->storeOwn(*this, name, std::move(value), own);
 }
 
 bool Machine::deleteMember(Object* target, std::string_view name)
@@ -488,13 +436,12 @@ std::vector<std::string> Machine::enumerableNames(Object* target)
             if (!(p.flags & PropertyFlag::DontEnum))
                 names.push_back(p.name);
         }
-        if (o->kind() == ObjectKind::MovieClip && o->clip) {
-            for (Object* child : o->clip->namedChildren()) {
-                std::string n = child && child->clip ? child->clip->name() : std::string();
-                if (!n.empty() && !seenBefore(n)) {
-                    seen.push_back(n);
-                    names.push_back(n);
-                }
+        std::vector<std::string> computed;
+        o->appendComputedNames(computed);
+        for (std::string& n : computed) {
+            if (!seenBefore(n)) {
+                seen.push_back(n);
+                names.push_back(std::move(n));
             }
         }
     }
@@ -533,7 +480,7 @@ void Machine::setArrayLength(Object* array, uint32_t length)
 Value Machine::arrayGet(Object* array, uint32_t index)
 {
     std::string name = std::to_string(index);
-    if (array->kind() != ObjectKind::Array) {
+    if (!array->as<ArrayObject>()) {
         // Array methods applied to another object see only the elements it holds itself:
         // none from its prototypes, none behind getters.
         const Property* own = array->findOwn(name);
@@ -549,7 +496,7 @@ void Machine::arraySet(Object* array, uint32_t index, Value value)
         p->value = std::move(value);
     else
         array->put(name, std::move(value));
-    if (array->kind() == ObjectKind::Array && index >= arrayLength(array))
+    if (array->as<ArrayObject>() && index >= arrayLength(array))
         array->put("length", Value(static_cast<double>(index) + 1), PropertyFlag::DontEnum | PropertyFlag::DontDelete);
 }
 
@@ -589,6 +536,15 @@ Value Machine::call(const Value& function, const Value& self, std::span<const Va
         explicit DepthGuard(int& d) : depth(d) { ++depth; }
         ~DepthGuard() { --depth; }
     } guard(callDepth);
+    // The arguments may live where the collector does not look (a vector of the
+    // caller's): they stay alive for the call.
+    ScopedRoot callRoot(*this, [&function, &self, args, home](Visitor& visitor) {
+        visitor.visit(function);
+        visitor.visit(self);
+        visitor.visit(home);
+        for (const Value& a : args)
+            visitor.visit(a);
+    });
     FunctionData* data = f->function();
     if (data->native)
         return data->native(*this, self, args);
@@ -619,6 +575,11 @@ Value Machine::construct(const Value& constructor, std::span<const Value> args)
         if (callDepth >= maxCallDepth_)
             throw ScriptAbort{};
         ++callDepth;
+        ScopedRoot constructRoot(*this, [&constructor, args](Visitor& visitor) {
+            visitor.visit(constructor);
+            for (const Value& a : args)
+                visitor.visit(a);
+        });
         Value r;
         try {
             r = ctor->function()->nativeConstruct(*this, Value(), args);
@@ -693,22 +654,33 @@ void Machine::clearInterval(int id)
 
 void Machine::collectGarbage(std::span<Object* const> extraRoots)
 {
-    std::vector<Object*> roots(extraRoots.begin(), extraRoots.end());
-    roots.push_back(global_);
-    for (Object* p : {protos_.object, protos_.function, protos_.array, protos_.string, protos_.number,
-                      protos_.boolean, protos_.movieClip, protos_.date, protos_.error, protos_.textField})
-        roots.push_back(p);
+    extraRoots_ = extraRoots;
+    heap_.collect();
+    extraRoots_ = {};
+}
+
+void Machine::visitRoots(Visitor& visitor)
+{
+    visitor.visit(global_);
+    protos_.forEach([&visitor](Object* p) { visitor.visit(p); });
     for (const auto& [name, ctor] : registeredClasses_)
-        roots.push_back(ctor);
-    roots.push_back(currentClip_);
-    heap_.collect(roots, [this](const std::function<void(Object*)>& mark) {
-        for (const Interval& i : intervals_) {
-            mark(i.function.asObject());
-            mark(i.self.asObject());
-            for (const Value& a : i.args)
-                mark(a.asObject());
-        }
-    });
+        visitor.visit(ctor);
+    visitor.visit(currentClip_);
+    visitor.visit(pendingHome);
+    for (Object* f : runningFunctions)
+        visitor.visit(f);
+    for (const Interval& i : intervals_) {
+        visitor.visit(i.function);
+        visitor.visit(i.self);
+        for (const Value& a : i.args)
+            visitor.visit(a);
+    }
+    for (Object* o : extraRoots_)
+        visitor.visit(o);
+    for (const StackRoot* r = stackRoots_; r; r = r->previous())
+        r->visitEdges(visitor);
+    if (hostRoots_)
+        hostRoots_(visitor);
 }
 
 uint32_t Machine::nextRandom()

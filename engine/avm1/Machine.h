@@ -5,6 +5,8 @@
 // prototype chains and accessors, function calls, and the movie-wide script budget.
 // The action loop itself is the Interpreter's.
 
+#include "engine/avm1/FunctionObject.h"
+#include "engine/avm1/Heap.h"
 #include "engine/avm1/Object.h"
 #include "engine/avm1/Value.h"
 
@@ -33,6 +35,47 @@ struct Prototypes {
     Object* date = nullptr;
     Object* error = nullptr;
     Object* textField = nullptr;
+    Object* color = nullptr;
+
+    template <class F>
+    void forEach(F&& f) const
+    {
+        for (Object* p : {object, function, array, string, number, boolean, movieClip, date, error, textField, color})
+            f(p);
+    }
+};
+
+class ClipHost;
+class TextFieldHost;
+class MovieClipObject;
+class TextFieldObject;
+
+// Values held by something on the C++ stack while it runs (an interpreter frame, the
+// arguments of a call in progress), shown to the collector for as long as it lives.
+// Registered on construction, unregistered on destruction, strictly nested.
+class StackRoot {
+public:
+    explicit StackRoot(Machine& machine);
+    virtual ~StackRoot();
+    StackRoot(const StackRoot&) = delete;
+    StackRoot& operator=(const StackRoot&) = delete;
+    virtual void visitEdges(Visitor& visitor) const = 0;
+    const StackRoot* previous() const { return previous_; }
+
+private:
+    Machine& machine_;
+    StackRoot* previous_;
+};
+
+// A StackRoot visiting through a callable.
+template <class F>
+class ScopedRoot final : public StackRoot {
+public:
+    ScopedRoot(Machine& machine, F visit) : StackRoot(machine), visit_(std::move(visit)) {}
+    void visitEdges(Visitor& visitor) const override { visit_(visitor); }
+
+private:
+    F visit_;
 };
 
 class Machine {
@@ -73,8 +116,14 @@ public:
     Object* newNativeFunction(std::string name, NativeFunction fn, NativeFunction construct = nullptr);
     // A function that serves as a class: gets `prototype` with `constructor`.
     Object* newClass(std::string name, Object* prototype, NativeFunction call, NativeFunction construct = nullptr);
-    Object* newClipObject(ClipHost* host);
-    Object* newTextFieldObject(TextFieldHost* host);
+    MovieClipObject* newClipObject(ClipHost* host);
+    TextFieldObject* newTextFieldObject(TextFieldHost* host);
+    // A new object of class T (Object or a subclass) with the prototype given.
+    template <class T, class... Args>
+    T* make(Object* proto, Args&&... args)
+    {
+        return heap_.template make<T>(proto, std::forward<Args>(args)...);
+    }
     void defineMethod(Object* target, std::string_view name, NativeFunction fn);
 
     // Conversions.
@@ -127,8 +176,14 @@ public:
     int addInterval(Value function, Value self, std::string method, double period, std::vector<Value> args, bool once);
     void clearInterval(int id);
 
-    // Frees objects nothing reaches any more; `extraRoots` adds the movie's own.
-    void collectGarbage(std::span<Object* const> extraRoots);
+    // Frees objects nothing reaches any more; `extraRoots` adds more for this sweep.
+    void collectGarbage(std::span<Object* const> extraRoots = {});
+    // What the movie around the machine holds (scripts queued to run on objects):
+    // visited at every collection.
+    void setHostRoots(std::function<void(Visitor&)> visit) { hostRoots_ = std::move(visit); }
+    // Every root: globals, built-in prototypes, registered classes, timers, running
+    // frames and calls, and the host's.
+    void visitRoots(Visitor& visitor);
 
     // The clip scripts are running on right now (for trace of clip properties etc.).
     Object* currentClip() const { return currentClip_; }
@@ -146,6 +201,7 @@ public:
     uint32_t nextRandom();
 
 private:
+    friend class StackRoot;
     // A clip without a toString of its own converts to its target path.
     bool usesDefaultToString(Object* o);
 
@@ -174,6 +230,9 @@ private:
     Object* currentClip_ = nullptr;
     int maxCallDepth_ = 256;
     uint64_t randomState_ = 0x2545F4914F6CDD1Dull;
+    StackRoot* stackRoots_ = nullptr;
+    std::function<void(Visitor&)> hostRoots_;
+    std::span<Object* const> extraRoots_;
 };
 
 // Installs every built-in class and global object listed in Builtins.def.

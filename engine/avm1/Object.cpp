@@ -1,6 +1,5 @@
 #include "engine/avm1/Object.h"
 
-#include "engine/avm1/ClipHost.h"
 
 #include <algorithm>
 
@@ -81,70 +80,43 @@ void Object::reindex()
         index_.emplace(key(props_[i].name), i);
 }
 
-void Object::setFunction(std::unique_ptr<FunctionData> data)
+bool Object::getComputed(Machine&, std::string_view, Value&)
 {
-    function_ = std::move(data);
+    return false;
 }
 
-Object* Heap::make(ObjectKind kind, Object* proto, int swfVersion)
+bool Object::hasComputed(Machine&, std::string_view)
 {
-    if (objects_.size() >= maxObjects_)
-        throw ScriptAbort{};
-    objects_.push_back(std::make_unique<Object>(kind, proto, swfVersion));
-    return objects_.back().get();
+    return false;
 }
 
-namespace {
-
-void markValue(const Value& v, std::vector<Object*>& work)
+bool Object::setComputed(Machine&, std::string_view, const Value&)
 {
-    if (Object* o = v.asObject())
-        work.push_back(o);
+    return false;
 }
 
-void markScope(const Scope* scope, std::vector<Object*>& work)
+void Object::storeOwn(Machine&, std::string_view name, Value value, Property* own)
 {
-    for (; scope; scope = scope->parent.get())
-        work.push_back(scope->object);
+    if (own)
+        own->value = std::move(value);
+    else
+        put(name, std::move(value));
 }
 
-} // namespace
+void Object::appendComputedNames(std::vector<std::string>&) {}
 
-void Heap::collect(std::span<Object* const> roots, const std::function<void(const std::function<void(Object*)>&)>& markExtra)
+void Object::visitEdges(Visitor& visitor)
 {
-    std::vector<Object*> work(roots.begin(), roots.end());
-    for (const auto& o : objects_) {
-        if (o->clip || o->textField)
-            work.push_back(o.get());
+    visitor.visit(proto_);
+    for (const Property& p : props_) {
+        visitor.visit(p.value);
+        visitor.visit(p.getter);
+        visitor.visit(p.setter);
     }
-    if (markExtra)
-        markExtra([&work](Object* o) { work.push_back(o); });
-    while (!work.empty()) {
-        Object* o = work.back();
-        work.pop_back();
-        if (!o || o->marked)
-            continue;
-        o->marked = true;
-        work.push_back(o->proto());
-        for (const Property& p : o->properties()) {
-            markValue(p.value, work);
-            work.push_back(p.getter);
-            work.push_back(p.setter);
-        }
-        markValue(o->primitive, work);
-        for (const auto& [name, watch] : o->watches) {
-            work.push_back(watch.callback);
-            markValue(watch.userData, work);
-        }
-        if (const FunctionData* f = o->function()) {
-            markScope(f->scope.get(), work);
-            work.push_back(f->definingClip);
-        }
+    for (const auto& [name, watch] : watches) {
+        visitor.visit(watch.callback);
+        visitor.visit(watch.userData);
     }
-    // Objects standing for live clips stay whether or not anything refers to them.
-    std::erase_if(objects_, [](const std::unique_ptr<Object>& o) { return !o->marked && !o->clip && !o->textField; });
-    for (auto& o : objects_)
-        o->marked = false;
 }
 
 } // namespace swf::avm1

@@ -1,16 +1,16 @@
 #pragma once
 
 // Script objects: named properties in insertion order (for..in and trace walk them that
-// way), a prototype link, and what a few kinds carry besides (a function's code, a
-// boxed primitive, the clip a MovieClip object stands for). Objects live in the Heap;
-// everything else refers to them by plain pointer.
+// way), a prototype link, and virtual hooks through which objects with special property
+// behaviour (clips, text fields, arrays, boxed primitives, functions) take part in
+// lookups without the machine knowing which kind it holds. Objects live in the Heap,
+// which frees them by tracing: each class visits what it holds in `visitEdges`.
 
 #include "engine/avm1/Value.h"
 
 #include <cstdint>
-#include <functional>
 #include <memory>
-#include <span>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -19,9 +19,9 @@
 namespace swf::avm1 {
 
 class Machine;
-class ClipHost;
-class TextFieldHost;
+class Object;
 struct FunctionData;
+struct Scope;
 
 namespace PropertyFlag {
 constexpr uint16_t DontEnum = 1;
@@ -44,28 +44,55 @@ struct Property {
     bool isAccessor() const { return getter || setter; }
 };
 
-enum class ObjectKind : uint8_t { Plain, Function, Array, String, Number, Boolean, Date, MovieClip, Error, TextField };
-
 struct Watch {
     Object* callback = nullptr;
     Value userData;
+};
+
+// What the collector hands to `visitEdges`: every object and value reached is marked.
+class Visitor {
+public:
+    virtual ~Visitor() = default;
+    virtual void visit(Object* object) = 0;
+    void visit(const Value& value)
+    {
+        if (Object* o = value.asObject())
+            visit(o);
+    }
+    // A scope chain, innermost first.
+    void visit(const Scope* scope);
 };
 
 class Object {
 public:
     // Names compare without case before SWF 7; `swfVersion` also decides which
     // version-flagged properties exist.
-    Object(ObjectKind kind, Object* proto, int swfVersion)
-        : kind_(kind), proto_(proto), caseSensitive_(swfVersion >= 7), version_(swfVersion)
+    Object(Object* proto, int swfVersion)
+        : proto_(proto), caseSensitive_(swfVersion >= 7), version_(swfVersion)
     {
     }
+    virtual ~Object() = default;
+    Object(const Object&) = delete;
+    Object& operator=(const Object&) = delete;
 
-    ObjectKind kind() const { return kind_; }
-    void setKind(ObjectKind kind) { kind_ = kind; }
+    // Checked downcast: null when the object is not a T.
+    template <class T>
+    T* as()
+    {
+        return dynamic_cast<T*>(this);
+    }
+    template <class T>
+    const T* as() const
+    {
+        return dynamic_cast<const T*>(this);
+    }
+
     Object* proto() const { return proto_; }
     void setProto(Object* proto) { proto_ = proto; }
     bool caseSensitive() const { return caseSensitive_; }
+    int version() const { return version_; }
 
+    // Stored own properties.
     Property* findOwn(std::string_view name);
     // Including properties this movie's version does not see (for ASSetPropFlags).
     Property* findOwnAnyVersion(std::string_view name);
@@ -79,74 +106,58 @@ public:
     std::vector<Property>& properties() { return props_; }
     size_t propertyCount() const { return props_.size(); }
 
-    // Function objects.
-    FunctionData* function() const { return function_.get(); }
-    void setFunction(std::unique_ptr<FunctionData> data);
-    // Boxed primitive for String/Number/Boolean/Date objects.
-    Value primitive;
-    // The clip a MovieClip object stands for; null once the clip is gone.
-    ClipHost* clip = nullptr;
-    // The field a TextField object stands for; null once the field is gone.
-    TextFieldHost* textField = nullptr;
+    // ---- Hooks for objects whose members are not all stored properties. ----
+
+    // The code and closure of a function object; null for every other object.
+    virtual FunctionData* function() const { return nullptr; }
+    // Members the object computes rather than stores (a clip's `_x`, its children by
+    // name). Consulted after the stored own properties, before the prototype chain.
+    virtual bool getComputed(Machine& machine, std::string_view name, Value& out);
+    virtual bool hasComputed(Machine& machine, std::string_view name);
+    // A write to a computed member; true when the object took it. Asked only when no
+    // stored own property has the name, before inherited setters.
+    virtual bool setComputed(Machine& machine, std::string_view name, const Value& value);
+    // Stores a written value once accessors and flags let the write through. `own` is
+    // the stored property of that name, or null. Arrays keep `length` in step here.
+    virtual void storeOwn(Machine& machine, std::string_view name, Value value, Property* own);
+    // Names for..in reports after the stored ones (a clip's named children).
+    virtual void appendComputedNames(std::vector<std::string>& names);
+    // What the object converts to as a string when its toString is the default one
+    // (a clip: its target path); nullopt for the ordinary conversion.
+    virtual std::optional<std::string> defaultString() { return std::nullopt; }
+    // typeof.
+    virtual std::string_view typeName() const { return "object"; }
+    // Conversion to a primitive tries toString before valueOf (Date).
+    virtual bool convertsToStringFirst() const { return false; }
+    // == asks valueOf for the object's primitive (not for Date nor clips).
+    virtual bool equalityUsesValueOf() const { return true; }
+    // Alive whatever refers to it, while something outside the machine stands behind
+    // it (a clip on stage, a text field).
+    virtual bool pinned() const { return false; }
+    // Every object and value this object holds.
+    virtual void visitEdges(Visitor& visitor);
+
     // watch(): callbacks by property name.
     std::unordered_map<std::string, Watch> watches;
-    // For collection.
-    bool marked = false;
 
 private:
+    friend class Heap;
     std::string key(std::string_view name) const;
     bool hiddenByVersion(const Property& p) const;
     void reindex();
 
-    ObjectKind kind_;
     Object* proto_;
     bool caseSensitive_;
+    bool marked_ = false;
     int version_;
     std::vector<Property> props_;
     std::unordered_map<std::string, size_t> index_;
-    std::unique_ptr<FunctionData> function_;
 };
 
 // Lexical scope: an object whose properties are variables, and the scope outside it.
 struct Scope {
     Object* object = nullptr;
     std::shared_ptr<const Scope> parent;
-};
-
-using ConstantStrings = std::vector<std::string>;
-using NativeFunction = std::function<Value(Machine&, Value self, std::span<const Value> args)>;
-
-struct FunctionData {
-    std::string name;
-    NativeFunction native;         // set for built-in functions
-    NativeFunction nativeConstruct;  // `new` on a built-in that builds differently
-    // Script functions.
-    std::span<const uint8_t> code;
-    std::vector<std::string> params;
-    std::vector<uint8_t> paramRegisters;  // DefineFunction2: 0 = no register
-    uint8_t registerCount = 4;
-    uint16_t flags = 0;                   // DefineFunction2 preload/suppress flags
-    bool isFunction2 = false;
-    std::shared_ptr<const Scope> scope;
-    std::shared_ptr<const ConstantStrings> constants;
-    Object* definingClip = nullptr;       // the timeline whose script defined it
-};
-
-// Owns every object. The count is bounded: past the limit, allocation throws
-// ScriptAbort and the running script stops, which keeps runaway scripts from eating
-// memory. `collect` frees what the given roots no longer reach.
-class Heap {
-public:
-    explicit Heap(size_t maxObjects = 1'000'000) : maxObjects_(maxObjects) {}
-
-    Object* make(ObjectKind kind, Object* proto, int swfVersion);
-    size_t size() const { return objects_.size(); }
-    // Frees objects not reachable from `roots` (plus what `markExtra` marks).
-    void collect(std::span<Object* const> roots, const std::function<void(const std::function<void(Object*)>&)>& markExtra);
-
-private:
-    size_t maxObjects_;
-    std::vector<std::unique_ptr<Object>> objects_;
 };
 
 // Ends the whole script run (budget, recursion or memory exhausted).

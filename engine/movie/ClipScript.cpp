@@ -1,6 +1,8 @@
 #include "engine/movie/ClipScript.h"
 
 #include "engine/avm1/Machine.h"
+#include "engine/avm1/MovieClipObject.h"
+#include "engine/avm1/TextFieldObject.h"
 #include "engine/format/Shape.h"
 #include "engine/movie/MatrixParts.h"
 
@@ -120,7 +122,7 @@ ClipScript::ClipScript(TimelinePlayer& player, std::weak_ptr<avm1::Machine> mach
 ClipScript::~ClipScript()
 {
     if (!machine_.expired())
-        object_->clip = nullptr;
+        static_cast<avm1::MovieClipObject*>(object_)->detach();
 }
 
 DisplayObject* ClipScript::displayObject()
@@ -432,7 +434,7 @@ avm1::Object* ClipScript::duplicate(const std::string& newName, int newDepth)
     // The copy starts with what scripts drew into the original. Its event handlers are
     // only queued, so they still draw over it.
     if (placed) {
-        if (auto* host = dynamic_cast<ClipScript*>(placed->clip))
+        if (auto* host = dynamic_cast<ClipScript*>(avm1::clipHost(placed)))
             host->state().drawing = std::move(drawing);
     }
     return placed;
@@ -497,7 +499,7 @@ void ClipScript::swapDepths(const avm1::Value& target)
         return;
     int to = 0;
     if (avm1::Object* other = target.asObject()) {
-        auto* host = dynamic_cast<ClipScript*>(other->clip);
+        auto* host = dynamic_cast<ClipScript*>(avm1::clipHost(other));
         if (!host || host->parent_ != parent_)
             return;
         to = host->depth();
@@ -563,8 +565,8 @@ Matrix ClipScript::toStage()
 void ClipScript::bounds(avm1::Object* space, double& xMin, double& yMin, double& xMax, double& yMax)
 {
     Rect r = clipBounds(self_);
-    if (space && space->clip && space->clip != this) {
-        auto* other = dynamic_cast<ClipScript*>(space->clip);
+    if (avm1::clipHost(space) && avm1::clipHost(space) != this) {
+        auto* other = dynamic_cast<ClipScript*>(avm1::clipHost(space));
         if (other) {
             Matrix toOther = other->toStage().inverted() * toStage();
             r = transformRect(r, toOther);

@@ -2,6 +2,8 @@
 // are bound to, which they show as each frame ends.
 
 #include "engine/avm1/Machine.h"
+#include "engine/avm1/MovieClipObject.h"
+#include "engine/avm1/TextFieldObject.h"
 #include "engine/movie/ClipScript.h"
 #include "engine/movie/TextFieldScript.h"
 #include "engine/movie/Timeline.h"
@@ -29,9 +31,9 @@ avm1::Object* TimelinePlayer::textFieldObject(ClipState& container, DisplayObjec
         return nullptr;
     TextFieldState& state = *field.textField;
     if (!state.script.get()) {
-        avm1::Object* object = m->newTextFieldObject(nullptr);
+        avm1::TextFieldObject* object = m->newTextFieldObject(nullptr);
         auto host = std::make_unique<TextFieldScript>(*this, machine_, state, container, object);
-        object->textField = host.get();
+        object->setHost(host.get());
         state.script.set(std::move(host));
     }
     return state.script.get()->scriptObject();
@@ -52,7 +54,7 @@ std::pair<avm1::Object*, std::string> TimelinePlayer::locateVariable(avm1::Objec
     std::string name(variable.substr(split + 1));
     avm1::Object* current = owner;
     if (!path.empty() && path[0] == '/') {
-        current = owner->clip ? owner->clip->rootObject() : nullptr;
+        current = avm1::clipHost(owner) ? avm1::clipHost(owner)->rootObject() : nullptr;
         path.remove_prefix(1);
     }
     while (current && !path.empty()) {
@@ -62,9 +64,9 @@ std::pair<avm1::Object*, std::string> TimelinePlayer::locateVariable(avm1::Objec
         if (segment.empty())
             continue;
         if (segment == ".." || equalsNoCase(segment, "_parent"))
-            current = current->clip ? current->clip->parentObject() : nullptr;
+            current = avm1::clipHost(current) ? avm1::clipHost(current)->parentObject() : nullptr;
         else if (equalsNoCase(segment, "_root"))
-            current = current->clip ? current->clip->rootObject() : nullptr;
+            current = avm1::clipHost(current) ? avm1::clipHost(current)->rootObject() : nullptr;
         else
             current = m->getMember(avm1::Value(current), segment).asObject();
     }

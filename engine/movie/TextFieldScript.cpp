@@ -1,6 +1,8 @@
 #include "engine/movie/TextFieldScript.h"
 
 #include "engine/avm1/Machine.h"
+#include "engine/avm1/MovieClipObject.h"
+#include "engine/avm1/TextFieldObject.h"
 #include "engine/avm1/StringUtil.h"
 #include "engine/movie/ClipScript.h"
 #include "engine/movie/MatrixParts.h"
@@ -179,7 +181,7 @@ TextFieldScript::TextFieldScript(TimelinePlayer& player, std::weak_ptr<avm1::Mac
 TextFieldScript::~TextFieldScript()
 {
     if (!machine_.expired())
-        object_->textField = nullptr;
+        static_cast<avm1::TextFieldObject*>(object_)->detach();
 }
 
 DisplayObject* TextFieldScript::displayObject()

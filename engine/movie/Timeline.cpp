@@ -1,6 +1,8 @@
 #include "engine/movie/Timeline.h"
 
 #include "engine/avm1/Machine.h"
+#include "engine/avm1/MovieClipObject.h"
+#include "engine/avm1/TextFieldObject.h"
 #include "engine/movie/ClipEvents.h"
 #include "engine/movie/ClipScript.h"
 
@@ -128,6 +130,13 @@ avm1::Machine* TimelinePlayer::machine()
             if (hooks_.trace && !traceMuted_)
                 hooks_.trace(line);
         });
+        // Scripts queued for objects whose clips have gone keep those objects alive.
+        machine_->setHostRoots([this](avm1::Visitor& visitor) {
+            for (const auto* queue : {&queue_, &constructQueue_}) {
+                for (const QueuedScript& script : *queue)
+                    visitor.visit(script.object);
+            }
+        });
         machine_->setLevelResolver([this](int level) -> avm1::Object* {
             return level == 0 && root_ ? scriptObject(*root_, {}) : nullptr;
         });
@@ -145,9 +154,9 @@ avm1::Object* TimelinePlayer::scriptObject(ClipState& root, const ClipPath& path
     size_t index = 0;
     while (true) {
         if (!clip->script.get()) {
-            avm1::Object* object = m->newClipObject(nullptr);
+            avm1::MovieClipObject* object = m->newClipObject(nullptr);
             auto host = std::make_unique<ClipScript>(*this, machine_, *clip, parent, object);
-            object->clip = host.get();
+            object->setHost(host.get());
             clip->script.set(std::move(host));
         }
         if (index == path.size())

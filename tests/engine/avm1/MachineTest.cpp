@@ -603,10 +603,10 @@ TEST(MachineHeap, CollectionFreesUnreachableObjectsAndKeepsReachableOnes)
 
 TEST(MachineHeap, AllocationPastTheLimitStopsTheScript)
 {
-    Heap heap(10);
+    Heap heap(10, 10);
     for (int i = 0; i < 10; ++i)
-        heap.make(ObjectKind::Plain, nullptr, 10);
-    EXPECT_THROW(heap.make(ObjectKind::Plain, nullptr, 10), ScriptAbort);
+        heap.make(nullptr);
+    EXPECT_THROW(heap.make(nullptr), ScriptAbort);
 }
 
 } // namespace

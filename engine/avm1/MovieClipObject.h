@@ -1,0 +1,42 @@
+#pragma once
+
+// The script object of a movie clip. Its display properties (`_x`, `_alpha` ...) and
+// named children read and write through the ClipHost the movie layer gives it; it
+// converts to its target path and is "movieclip" to typeof. The host goes away with
+// the clip, after which the object is an ordinary one that reads as "".
+
+#include "engine/avm1/ClipHost.h"
+#include "engine/avm1/Object.h"
+
+namespace swf::avm1 {
+
+class MovieClipObject final : public Object {
+public:
+    MovieClipObject(Object* proto, int swfVersion, ClipHost* host) : Object(proto, swfVersion), host_(host) {}
+
+    ClipHost* host() const { return host_; }
+    void setHost(ClipHost* host) { host_ = host; }
+    // The clip is gone: nothing may reach its host any more.
+    void detach() { host_ = nullptr; }
+
+    bool getComputed(Machine& machine, std::string_view name, Value& out) override;
+    bool hasComputed(Machine& machine, std::string_view name) override;
+    bool setComputed(Machine& machine, std::string_view name, const Value& value) override;
+    void appendComputedNames(std::vector<std::string>& names) override;
+    std::optional<std::string> defaultString() override;
+    std::string_view typeName() const override { return "movieclip"; }
+    bool equalityUsesValueOf() const override { return false; }
+    bool pinned() const override { return host_ != nullptr; }
+
+private:
+    ClipHost* host_;
+};
+
+// The live clip `object` stands for, or null (not a clip, or the clip is gone).
+inline ClipHost* clipHost(Object* object)
+{
+    MovieClipObject* clip = object ? object->as<MovieClipObject>() : nullptr;
+    return clip ? clip->host() : nullptr;
+}
+
+} // namespace swf::avm1

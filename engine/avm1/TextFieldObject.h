@@ -1,0 +1,39 @@
+#pragma once
+
+// The script object of a text field. Its display properties (`_x`, `_parent` ...) read
+// and write through the TextFieldHost, as a clip's do; its field properties (`text`,
+// `border` ...) are getter/setters on TextField.prototype. It converts to its target
+// path while the field exists.
+
+#include "engine/avm1/Object.h"
+#include "engine/avm1/TextFieldHost.h"
+
+namespace swf::avm1 {
+
+class TextFieldObject final : public Object {
+public:
+    TextFieldObject(Object* proto, int swfVersion, TextFieldHost* host) : Object(proto, swfVersion), host_(host) {}
+
+    TextFieldHost* host() const { return host_; }
+    void setHost(TextFieldHost* host) { host_ = host; }
+    // The field is gone: nothing may reach its host any more.
+    void detach() { host_ = nullptr; }
+
+    bool getComputed(Machine& machine, std::string_view name, Value& out) override;
+    bool hasComputed(Machine& machine, std::string_view name) override;
+    bool setComputed(Machine& machine, std::string_view name, const Value& value) override;
+    std::optional<std::string> defaultString() override;
+    bool pinned() const override { return host_ != nullptr; }
+
+private:
+    TextFieldHost* host_;
+};
+
+// The live field `object` stands for, or null.
+inline TextFieldHost* textFieldHost(Object* object)
+{
+    TextFieldObject* field = object ? object->as<TextFieldObject>() : nullptr;
+    return field ? field->host() : nullptr;
+}
+
+} // namespace swf::avm1
