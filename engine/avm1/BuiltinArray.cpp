@@ -211,7 +211,7 @@ Value arraySplice(Machine& m, Value s, std::span<const Value> args)
         double c = m.toNumber(args[1]);
         count = std::isnan(c) || c < 0 ? 0 : static_cast<uint32_t>(std::min(c, static_cast<double>(n - start)));
     }
-    std::vector<Value> removed(items.begin() + start, items.begin() + start + count);
+    RootedValues removed(m, std::vector<Value>(items.begin() + start, items.begin() + start + count));
     items.erase(items.begin() + start, items.begin() + start + count);
     if (args.size() > 2)
         items.insert(items.begin() + start, args.begin() + 2, args.end());

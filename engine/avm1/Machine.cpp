@@ -24,6 +24,41 @@ StackRoot::~StackRoot()
     machine_.stackRoots_ = previous_;
 }
 
+RootedValues::RootedValues(Machine& machine) : machine_(&machine)
+{
+    link();
+}
+
+RootedValues::RootedValues(Machine& machine, std::vector<Value> values)
+    : std::vector<Value>(std::move(values)), machine_(&machine)
+{
+    link();
+}
+
+RootedValues::RootedValues(RootedValues&& other) noexcept
+    : std::vector<Value>(std::move(other)), machine_(other.machine_)
+{
+    link();
+}
+
+void RootedValues::link()
+{
+    next_ = machine_->rootedLists_;
+    if (next_)
+        next_->prev_ = this;
+    machine_->rootedLists_ = this;
+}
+
+RootedValues::~RootedValues()
+{
+    if (prev_)
+        prev_->next_ = next_;
+    else
+        machine_->rootedLists_ = next_;
+    if (next_)
+        next_->prev_ = prev_;
+}
+
 Machine::Machine(int swfVersion) : version_(swfVersion), heap_(swfVersion)
 {
     heap_.setRootVisitor([this](Visitor& visitor) { visitRoots(visitor); });
@@ -677,6 +712,10 @@ void Machine::visitRoots(Visitor& visitor)
     }
     for (Object* o : extraRoots_)
         visitor.visit(o);
+    for (const RootedValues* list = rootedLists_; list; list = list->next_) {
+        for (const Value& v : *list)
+            visitor.visit(v);
+    }
     for (const StackRoot* r = stackRoots_; r; r = r->previous())
         r->visitEdges(visitor);
     if (hostRoots_)

@@ -67,6 +67,31 @@ private:
     StackRoot* previous_;
 };
 
+// A list of values the collector sees for as long as the list lives: for values taken
+// off the operand stack, or gathered by a native, before they are stored anywhere the
+// collector looks. Lists may be moved and destroyed in any order.
+class RootedValues : public std::vector<Value> {
+public:
+    explicit RootedValues(Machine& machine);
+    RootedValues(Machine& machine, std::vector<Value> values);
+    RootedValues(RootedValues&& other) noexcept;
+    RootedValues& operator=(RootedValues&& other) noexcept
+    {
+        std::vector<Value>::operator=(std::move(other));
+        return *this;
+    }
+    RootedValues(const RootedValues&) = delete;
+    RootedValues& operator=(const RootedValues&) = delete;
+    ~RootedValues();
+
+private:
+    friend class Machine;
+    void link();
+    Machine* machine_;
+    RootedValues* prev_ = nullptr;
+    RootedValues* next_ = nullptr;
+};
+
 // A StackRoot visiting through a callable.
 template <class F>
 class ScopedRoot final : public StackRoot {
@@ -202,6 +227,7 @@ public:
 
 private:
     friend class StackRoot;
+    friend class RootedValues;
     // A clip without a toString of its own converts to its target path.
     bool usesDefaultToString(Object* o);
 
@@ -231,6 +257,7 @@ private:
     int maxCallDepth_ = 256;
     uint64_t randomState_ = 0x2545F4914F6CDD1Dull;
     StackRoot* stackRoots_ = nullptr;
+    RootedValues* rootedLists_ = nullptr;
     std::function<void(Visitor&)> hostRoots_;
     std::span<Object* const> extraRoots_;
 };
