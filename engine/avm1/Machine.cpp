@@ -79,6 +79,17 @@ void Machine::trace(const std::string& line)
         traceSink_(line);
 }
 
+void Machine::reportUncaught(const Value& thrown)
+{
+    std::string text;
+    try {
+        text = toString(thrown);
+    } catch (const ScriptThrow&) {
+        return;  // its toString threw in turn: nothing to print
+    }
+    trace("Warning: Uncaught exception, " + text);
+}
+
 void Machine::spendAction()
 {
     if (actionsLeft_ == 0)
@@ -659,7 +670,8 @@ void Machine::advanceClock(double ms)
                 callMethod(copy.self, copy.method, copy.args);
             else
                 call(copy.function, copy.self, copy.args);
-        } catch (const ScriptThrow&) {
+        } catch (const ScriptThrow& thrown) {
+            reportUncaught(thrown.value);
         } catch (const ScriptAbort&) {
         }
     }

@@ -120,6 +120,8 @@ public:
     // Where trace() lines go.
     void setTraceSink(std::function<void(const std::string&)> sink) { traceSink_ = std::move(sink); }
     void trace(const std::string& line);
+    // A throw nothing caught ends its script; the player says so in the trace output.
+    void reportUncaught(const Value& thrown);
     // The movie's clips by level, for _levelN and _root (level 0).
     void setLevelResolver(std::function<Object*(int)> resolver) { levelResolver_ = std::move(resolver); }
     Object* level(int number) const { return levelResolver_ ? levelResolver_(number) : nullptr; }
