@@ -86,7 +86,7 @@ void Visitor::visit(const Scope* scope)
 }
 
 Heap::Heap(int swfVersion, size_t maxObjects)
-    : version_(swfVersion), maxObjects_(maxObjects), stress_(stressFromEnvironment())
+    : version_(swfVersion), maxObjects_(maxObjects), atoms_(swfVersion >= 7), stress_(stressFromEnvironment())
 {
 }
 
@@ -103,6 +103,7 @@ void Heap::beforeAllocation()
 
 void Heap::adopt(std::unique_ptr<Object> object)
 {
+    object->atoms_ = &atoms_;
     live_.insert(object.get());
     objects_.push_back(std::move(object));
 }

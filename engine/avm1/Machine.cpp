@@ -344,13 +344,20 @@ bool Machine::implementsInterface(Object* prototype, Object* constructor, int de
 
 Property* Machine::findProperty(Object* target, std::string_view name)
 {
+    return findProperty(target, heap_.atoms().find(name));
+}
+
+Property* Machine::findProperty(Object* target, Atom atom)
+{
     // A prototype chain this long has looped back on itself (a.__proto__ = a): the
     // script that looks something up in it is stopped, as the reference player does.
     constexpr int kMaxChain = 256;
     int depth = 0;
     for (Object* o = target; o; o = o->proto()) {
-        if (Property* p = o->findOwn(name))
-            return p;
+        if (atom != kNoAtom) {
+            if (Property* p = o->findOwn(atom))
+                return p;
+        }
         if (++depth > kMaxChain)
             throw ScriptAbort{};
     }
@@ -393,8 +400,9 @@ Value Machine::getMember(const Value& target, std::string_view name)
         return Value();
     if (name == "__proto__")
         return Value(lookup == o ? o->proto() : lookup);
+    Atom atom = heap_.atoms().find(name);
     if (o) {
-        if (Property* own = o->findOwn(name)) {
+        if (Property* own = o->findOwn(atom)) {
             if (own->getter)
                 return call(Value(own->getter), target, {});
             if (own->isAccessor())
@@ -405,7 +413,7 @@ Value Machine::getMember(const Value& target, std::string_view name)
             return computed;
         lookup = o->proto();
     }
-    Property* p = findProperty(lookup, name);
+    Property* p = findProperty(lookup, atom);
     if (!p)
         return Value();
     if (p->getter)

@@ -178,6 +178,7 @@ public:
     bool hasProperty(Object* target, std::string_view name);
     // The property `name` as found along the prototype chain.
     Property* findProperty(Object* target, std::string_view name);
+    Property* findProperty(Object* target, Atom name);
     // Enumerable names, own first then inherited, without repeats, in the order
     // for..in reports them.
     std::vector<std::string> enumerableNames(Object* target);
