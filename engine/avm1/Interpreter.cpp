@@ -72,8 +72,9 @@ ExecutionResult Interpreter::runBlock(std::span<const uint8_t> code, Object* cli
     ExecutionResult result = ExecutionResult::Finished;
     try {
         execute(ctx, 0, code.size());
-    } catch (const ScriptThrow&) {
+    } catch (const ScriptThrow& thrown) {
         // An uncaught throw ends the block.
+        m_.reportUncaught(thrown.value);
     } catch (const ScriptAbort&) {
         result = ExecutionResult::BudgetExhausted;
     } catch (const FormatError&) {

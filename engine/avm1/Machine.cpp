@@ -68,19 +68,7 @@ Machine::Machine(int swfVersion) : version_(swfVersion), heap_(swfVersion)
     protos_.function = heap_.make(protos_.object);
     // The global object inherits nothing: it has no toString or valueOf of its own.
     global_ = heap_.make(nullptr);
-    installObjectClass(*this);
-    installFunctionClass(*this);
-    installArrayClass(*this);
-    installStringClass(*this);
-    installNumberAndBooleanClasses(*this);
-    installMathObject(*this);
-    installDateClass(*this);
-    installErrorClass(*this);
-    installGlobalFunctions(*this);
-    installMovieClipClass(*this);
-    installTextFieldClass(*this);
-    installColorClass(*this);
-    installStageObjects(*this);
+    installBuiltins(*this);
 }
 
 Machine::~Machine() = default;
@@ -89,6 +77,17 @@ void Machine::trace(const std::string& line)
 {
     if (traceSink_)
         traceSink_(line);
+}
+
+void Machine::reportUncaught(const Value& thrown)
+{
+    std::string text;
+    try {
+        text = toString(thrown);
+    } catch (const ScriptThrow&) {
+        return;  // its toString threw in turn: nothing to print
+    }
+    trace("Warning: Uncaught exception, " + text);
 }
 
 void Machine::spendAction()
@@ -679,7 +678,8 @@ void Machine::advanceClock(double ms)
                 callMethod(copy.self, copy.method, copy.args);
             else
                 call(copy.function, copy.self, copy.args);
-        } catch (const ScriptThrow&) {
+        } catch (const ScriptThrow& thrown) {
+            reportUncaught(thrown.value);
         } catch (const ScriptAbort&) {
         }
     }

@@ -120,6 +120,8 @@ public:
     // Where trace() lines go.
     void setTraceSink(std::function<void(const std::string&)> sink) { traceSink_ = std::move(sink); }
     void trace(const std::string& line);
+    // A throw nothing caught ends its script; the player says so in the trace output.
+    void reportUncaught(const Value& thrown);
     // The movie's clips by level, for _levelN and _root (level 0).
     void setLevelResolver(std::function<Object*(int)> resolver) { levelResolver_ = std::move(resolver); }
     Object* level(int number) const { return levelResolver_ ? levelResolver_(number) : nullptr; }
@@ -263,22 +265,10 @@ private:
     std::span<Object* const> extraRoots_;
 };
 
-// Builders of the built-in classes and globals, one file each.
-void installObjectClass(Machine& m);
-void installFunctionClass(Machine& m);
-void installArrayClass(Machine& m);
-void installStringClass(Machine& m);
-void installNumberAndBooleanClasses(Machine& m);
-void installMathObject(Machine& m);
-void installDateClass(Machine& m);
-void installGlobalFunctions(Machine& m);
-void installMovieClipClass(Machine& m);
+// Installs every built-in class and global object listed in Builtins.def.
+void installBuiltins(Machine& m);
 // The drawing methods of MovieClip (clear, lineStyle, beginFill, moveTo ...) on `proto`.
 void installDrawingMethods(Machine& m, Object* proto);
-void installTextFieldClass(Machine& m);
-void installColorClass(Machine& m);
-void installStageObjects(Machine& m);
-void installErrorClass(Machine& m);
 
 // Argument helper for natives.
 inline Value arg(std::span<const Value> args, size_t i)

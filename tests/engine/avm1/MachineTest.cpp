@@ -397,7 +397,16 @@ TEST(MachineControl, TryCatchFinallyRunsInOrderAndRethrowsWithoutCatch)
 
     ActionBuilder b;
     b.tryBlock(body, "", nullptr, &finallyBody).trace("after");
-    EXPECT_EQ(run(b), (Lines{"try", "finally"})) << "an uncaught throw ends the block after finally";
+    EXPECT_EQ(run(b), (Lines{"try", "finally", "Warning: Uncaught exception, boom"}))
+        << "an uncaught throw ends the block after finally, and the player says so";
+
+    // A throw out of a called function that nothing catches is reported once, with the
+    // thrown value as text.
+    ActionBuilder thrower;
+    thrower.pushNumber(42).op(Op::Throw);
+    ActionBuilder c;
+    c.defineFunction("f", {}, thrower).callFunction("f", {}).trace("never");
+    EXPECT_EQ(run(c), (Lines{"Warning: Uncaught exception, 42"}));
 }
 
 TEST(MachineControl, ACaughtThrowDropsWhatTheTryBlockPushedButNotWhatItPopped)
