@@ -37,7 +37,7 @@ Interpreter::Outcome Interpreter::actionDelete(Context& ctx, Step&)
 Interpreter::Outcome Interpreter::actionCallFunction(Context& ctx, Step&)
 {
     std::string name = m_.toString(pop(ctx));
-    std::vector<Value> args = popArgs(ctx);
+    RootedValues args = popArgs(ctx);
     Value function = getVariable(ctx, name);
     // The function runs with the scope object it was found on as `this`: the
     // timeline's clip, an enclosing function's locals, a with() object, _global.
@@ -56,7 +56,7 @@ Interpreter::Outcome Interpreter::actionCallMethod(Context& ctx, Step&)
 {
     Value name = pop(ctx);
     Value object = pop(ctx);
-    std::vector<Value> args = popArgs(ctx);
+    RootedValues args = popArgs(ctx);
     std::string method = name.isUndefined() ? std::string() : m_.toString(name);
     Object* o = object.asObject();
     if (o && o == ctx.superObject) {
@@ -100,7 +100,7 @@ Interpreter::Outcome Interpreter::actionCallMethod(Context& ctx, Step&)
 Interpreter::Outcome Interpreter::actionNewObject(Context& ctx, Step&)
 {
     std::string name = m_.toString(pop(ctx));
-    std::vector<Value> args = popArgs(ctx);
+    RootedValues args = popArgs(ctx);
     Value constructor = getVariable(ctx, name);
     pushValue(ctx, m_.construct(constructor, args));
     return {};
@@ -110,7 +110,7 @@ Interpreter::Outcome Interpreter::actionNewMethod(Context& ctx, Step&)
 {
     Value name = pop(ctx);
     Value object = pop(ctx);
-    std::vector<Value> args = popArgs(ctx);
+    RootedValues args = popArgs(ctx);
     std::string method = name.isUndefined() ? std::string() : m_.toString(name);
     Value constructor = method.empty() ? object : m_.getMember(object, method);
     pushValue(ctx, m_.construct(constructor, args));
@@ -119,7 +119,7 @@ Interpreter::Outcome Interpreter::actionNewMethod(Context& ctx, Step&)
 
 Interpreter::Outcome Interpreter::actionInitArray(Context& ctx, Step&)
 {
-    std::vector<Value> items = popArgs(ctx);
+    RootedValues items = popArgs(ctx);
     pushValue(ctx, Value(m_.newArray(items)));
     return {};
 }
@@ -128,15 +128,15 @@ Interpreter::Outcome Interpreter::actionInitObject(Context& ctx, Step&)
 {
     double n = m_.toNumber(pop(ctx));
     size_t count = std::isnan(n) || n < 0 ? 0 : static_cast<size_t>(std::min(n, 65536.0));
-    std::vector<std::pair<std::string, Value>> pairs;
+    std::vector<std::string> names;
+    RootedValues values(m_);
     for (size_t i = 0; i < count && !ctx.stack.empty(); ++i) {
-        Value value = pop(ctx);
-        std::string name = m_.toString(pop(ctx));
-        pairs.emplace_back(std::move(name), std::move(value));
+        values.push_back(pop(ctx));
+        names.push_back(m_.toString(pop(ctx)));
     }
     Object* o = m_.newObject();
-    for (auto it = pairs.rbegin(); it != pairs.rend(); ++it)
-        m_.setMember(Value(o), it->first, std::move(it->second));
+    for (size_t i = names.size(); i-- > 0;)
+        m_.setMember(Value(o), names[i], std::move(values[i]));
     pushValue(ctx, Value(o));
     return {};
 }
@@ -190,7 +190,7 @@ Interpreter::Outcome Interpreter::actionCastOp(Context& ctx, Step&)
 Interpreter::Outcome Interpreter::actionImplementsOp(Context& ctx, Step&)
 {
     Value constructor = pop(ctx);
-    std::vector<Value> interfaces = popArgs(ctx);
+    RootedValues interfaces = popArgs(ctx);
     if (constructor.asObject()) {
         Value proto = m_.getMember(constructor, "prototype");
         if (Object* p = proto.asObject())

@@ -1,6 +1,7 @@
 // Array: elements are ordinary properties named by index, `length` kept in step.
 
 #include "engine/avm1/Machine.h"
+#include "engine/avm1/Native.h"
 #include "engine/avm1/ArrayObject.h"
 #include "engine/avm1/StringUtil.h"
 
@@ -113,196 +114,239 @@ Value finishSort(Machine& m, Object* array, std::vector<std::pair<Value, uint32_
     return Value(array);
 }
 
+Value arrayToString(Machine& m, Value s, std::span<const Value>)
+{
+    Object* a = self(m, s);
+    return a ? Value(joinItems(m, a, ",")) : Value();
+}
+
+Value arrayJoin(Machine& m, Value s, std::span<const Value> args)
+{
+    Object* a = self(m, s);
+    std::string sep = args.empty() || args[0].isUndefined() ? std::string(",") : m.toString(args[0]);
+    return a ? Value(joinItems(m, a, sep)) : Value();
+}
+
+Value arrayPush(Machine& m, Value s, std::span<const Value> args)
+{
+    Object* a = self(m, s);
+    if (!a)
+        return Value();
+    uint32_t n = m.arrayLength(a);
+    for (const Value& v : args)
+        m.arraySet(a, n++, v);
+    m.setArrayLength(a, n);
+    return Value(static_cast<double>(n));
+}
+
+Value arrayPop(Machine& m, Value s, std::span<const Value>)
+{
+    Object* a = self(m, s);
+    uint32_t n = a ? m.arrayLength(a) : 0;
+    if (n == 0)
+        return Value();
+    Value last = m.arrayGet(a, n - 1);
+    m.setArrayLength(a, n - 1);
+    return last;
+}
+
+Value arrayShift(Machine& m, Value s, std::span<const Value>)
+{
+    Object* a = self(m, s);
+    if (!a || m.arrayLength(a) == 0)
+        return Value();
+    std::vector<Value> items = m.arrayItems(a);
+    Value first = items.front();
+    items.erase(items.begin());
+    m.arrayAssign(a, items);
+    return first;
+}
+
+Value arrayUnshift(Machine& m, Value s, std::span<const Value> args)
+{
+    Object* a = self(m, s);
+    if (!a)
+        return Value();
+    std::vector<Value> items = m.arrayItems(a);
+    items.insert(items.begin(), args.begin(), args.end());
+    m.arrayAssign(a, items);
+    return Value(static_cast<double>(items.size()));
+}
+
+Value arrayReverse(Machine& m, Value s, std::span<const Value>)
+{
+    Object* a = self(m, s);
+    if (!a)
+        return Value();
+    std::vector<Value> items = m.arrayItems(a);
+    std::reverse(items.begin(), items.end());
+    m.arrayAssign(a, items);
+    return Value(a);
+}
+
+Value arraySlice(Machine& m, Value s, std::span<const Value> args)
+{
+    Object* a = self(m, s);
+    if (!a)
+        return Value();
+    uint32_t n = m.arrayLength(a);
+    uint32_t start = args.empty() ? 0 : clampIndex(m.toNumber(args[0]), n);
+    uint32_t end = args.size() < 2 || args[1].isUndefined() ? n : clampIndex(m.toNumber(args[1]), n);
+    std::vector<Value> out;
+    for (uint32_t i = start; i < end; ++i)
+        out.push_back(m.arrayGet(a, i));
+    return Value(m.newArray(out));
+}
+
+Value arraySplice(Machine& m, Value s, std::span<const Value> args)
+{
+    Object* a = self(m, s);
+    if (!a || args.empty() || args[0].isUndefined())
+        return Value();
+    std::vector<Value> items = m.arrayItems(a);
+    auto n = static_cast<uint32_t>(items.size());
+    uint32_t start = clampIndex(m.toNumber(args[0]), n);
+    uint32_t count = n - start;
+    if (args.size() > 1) {
+        double c = m.toNumber(args[1]);
+        count = std::isnan(c) || c < 0 ? 0 : static_cast<uint32_t>(std::min(c, static_cast<double>(n - start)));
+    }
+    RootedValues removed(m, std::vector<Value>(items.begin() + start, items.begin() + start + count));
+    items.erase(items.begin() + start, items.begin() + start + count);
+    if (args.size() > 2)
+        items.insert(items.begin() + start, args.begin() + 2, args.end());
+    m.arrayAssign(a, items);
+    return Value(m.newArray(removed));
+}
+
+Value arrayConcat(Machine& m, Value s, std::span<const Value> args)
+{
+    Object* a = self(m, s);
+    std::vector<Value> items = a ? m.arrayItems(a) : std::vector<Value>{};
+    for (const Value& v : args) {
+        Object* o = v.asObject();
+        if (o && o->as<ArrayObject>()) {
+            auto more = m.arrayItems(o);
+            items.insert(items.end(), more.begin(), more.end());
+        } else {
+            items.push_back(v);
+        }
+    }
+    return Value(m.newArray(items));
+}
+
+Value arraySort(Machine& m, Value s, std::span<const Value> args)
+{
+    Object* a = self(m, s);
+    if (!a)
+        return Value();
+    Object* compareFn = arg(args, 0).asObject();
+    int flags = parseFlags(m, compareFn ? arg(args, 1) : arg(args, 0));
+    std::vector<std::pair<Value, uint32_t>> items;
+    uint32_t i = 0;
+    for (Value& v : m.arrayItems(a))
+        items.emplace_back(std::move(v), i++);
+    std::function<int(const Value&, const Value&)> compare;
+    if (compareFn && compareFn->function()) {
+        compare = [&m, compareFn](const Value& x, const Value& y) {
+            Value pair[] = {x, y};
+            double r = m.toNumber(m.call(Value(compareFn), Value(), pair));
+            return r < 0 ? -1 : r > 0 ? 1 : 0;
+        };
+    } else {
+        compare = [&m, flags](const Value& x, const Value& y) { return compareValues(m, x, y, flags); };
+    }
+    return finishSort(m, a, items, flags, compare);
+}
+
+Value arraySortOn(Machine& m, Value s, std::span<const Value> args)
+{
+    Object* a = self(m, s);
+    if (!a)
+        return Value();
+    std::vector<std::string> fields;
+    std::vector<int> fieldFlags;
+    Object* names = arg(args, 0).asObject();
+    if (names && names->as<ArrayObject>()) {
+        for (const Value& v : m.arrayItems(names))
+            fields.push_back(m.toString(v));
+    } else {
+        fields.push_back(m.toString(arg(args, 0)));
+    }
+    Object* flagList = arg(args, 1).asObject();
+    int flags = 0;
+    if (flagList && flagList->as<ArrayObject>()) {
+        for (const Value& v : m.arrayItems(flagList))
+            fieldFlags.push_back(m.toInt32(v));
+    } else {
+        flags = parseFlags(m, arg(args, 1));
+    }
+    std::vector<std::pair<Value, uint32_t>> items;
+    uint32_t i = 0;
+    for (Value& v : m.arrayItems(a))
+        items.emplace_back(std::move(v), i++);
+    auto compare = [&](const Value& x, const Value& y) {
+        for (size_t f = 0; f < fields.size(); ++f) {
+            int ff = f < fieldFlags.size() ? fieldFlags[f] : flags;
+            int c = compareValues(m, m.getMember(x, fields[f]), m.getMember(y, fields[f]), ff);
+            if (f < fieldFlags.size() && (ff & SortFlag::Descending))
+                c = -c;
+            if (c != 0)
+                return c;
+        }
+        return 0;
+    };
+    return finishSort(m, a, items, flags, compare);
+}
+
+const NativeMethod kArrayMethods[] = {
+    {"toString", arrayToString},
+    {"join", arrayJoin},
+    {"push", arrayPush},
+    {"pop", arrayPop},
+    {"shift", arrayShift},
+    {"unshift", arrayUnshift},
+    {"reverse", arrayReverse},
+    {"slice", arraySlice},
+    {"splice", arraySplice},
+    {"concat", arrayConcat},
+    {"sort", arraySort},
+    {"sortOn", arraySortOn},
+};
+
+Value arrayConstruct(Machine& m, Value, std::span<const Value> args)
+{
+    Object* a = m.newArray();
+    if (args.size() == 1 && args[0].isNumber()) {
+        double n = args[0].asNumber();
+        if (n >= 0 && n < 4294967295.0 && n == std::trunc(n))
+            m.setArrayLength(a, static_cast<uint32_t>(n));
+        else if (n < 0)
+            // A negative length is kept as it is: the array reads as empty.
+            a->put("length", Value(n), PropertyFlag::DontEnum | PropertyFlag::DontDelete);
+        else
+            m.arrayAssign(a, args);
+    } else {
+        m.arrayAssign(a, args);
+    }
+    return Value(a);
+}
+
 } // namespace
 
 void installArrayClass(Machine& m)
 {
     Object* proto = m.make<ArrayObject>(m.protos().object);
     m.protos().array = proto;
-    auto build = [](Machine& mm, Value, std::span<const Value> args) -> Value {
-        Object* a = mm.newArray();
-        if (args.size() == 1 && args[0].isNumber()) {
-            double n = args[0].asNumber();
-            if (n >= 0 && n < 4294967295.0 && n == std::trunc(n))
-                mm.setArrayLength(a, static_cast<uint32_t>(n));
-            else if (n < 0)
-                // A negative length is kept as it is: the array reads as empty.
-                a->put("length", Value(n), PropertyFlag::DontEnum | PropertyFlag::DontDelete);
-            else
-                mm.arrayAssign(a, args);
-        } else {
-            mm.arrayAssign(a, args);
-        }
-        return Value(a);
-    };
-    Object* ctor = m.newClass("Array", proto, build, build);
+    // Array(...) and new Array(...) build the same.
+    Object* ctor = m.newClass("Array", proto, arrayConstruct, arrayConstruct);
     ctor->put("CASEINSENSITIVE", Value(1.0), PropertyFlag::DontEnum | PropertyFlag::DontDelete | PropertyFlag::ReadOnly);
     ctor->put("DESCENDING", Value(2.0), PropertyFlag::DontEnum | PropertyFlag::DontDelete | PropertyFlag::ReadOnly);
     ctor->put("UNIQUESORT", Value(4.0), PropertyFlag::DontEnum | PropertyFlag::DontDelete | PropertyFlag::ReadOnly);
     ctor->put("RETURNINDEXEDARRAY", Value(8.0), PropertyFlag::DontEnum | PropertyFlag::DontDelete | PropertyFlag::ReadOnly);
     ctor->put("NUMERIC", Value(16.0), PropertyFlag::DontEnum | PropertyFlag::DontDelete | PropertyFlag::ReadOnly);
 
-    m.defineMethod(proto, "toString", [](Machine& mm, Value s, std::span<const Value>) -> Value {
-        Object* a = self(mm, s);
-        return a ? Value(joinItems(mm, a, ",")) : Value();
-    });
-    m.defineMethod(proto, "join", [](Machine& mm, Value s, std::span<const Value> args) -> Value {
-        Object* a = self(mm, s);
-        std::string sep = args.empty() || args[0].isUndefined() ? std::string(",") : mm.toString(args[0]);
-        return a ? Value(joinItems(mm, a, sep)) : Value();
-    });
-    m.defineMethod(proto, "push", [](Machine& mm, Value s, std::span<const Value> args) -> Value {
-        Object* a = self(mm, s);
-        if (!a)
-            return Value();
-        uint32_t n = mm.arrayLength(a);
-        for (const Value& v : args)
-            mm.arraySet(a, n++, v);
-        mm.setArrayLength(a, n);
-        return Value(static_cast<double>(n));
-    });
-    m.defineMethod(proto, "pop", [](Machine& mm, Value s, std::span<const Value>) -> Value {
-        Object* a = self(mm, s);
-        uint32_t n = a ? mm.arrayLength(a) : 0;
-        if (n == 0)
-            return Value();
-        Value last = mm.arrayGet(a, n - 1);
-        mm.setArrayLength(a, n - 1);
-        return last;
-    });
-    m.defineMethod(proto, "shift", [](Machine& mm, Value s, std::span<const Value>) -> Value {
-        Object* a = self(mm, s);
-        if (!a || mm.arrayLength(a) == 0)
-            return Value();
-        std::vector<Value> items = mm.arrayItems(a);
-        Value first = items.front();
-        items.erase(items.begin());
-        mm.arrayAssign(a, items);
-        return first;
-    });
-    m.defineMethod(proto, "unshift", [](Machine& mm, Value s, std::span<const Value> args) -> Value {
-        Object* a = self(mm, s);
-        if (!a)
-            return Value();
-        std::vector<Value> items = mm.arrayItems(a);
-        items.insert(items.begin(), args.begin(), args.end());
-        mm.arrayAssign(a, items);
-        return Value(static_cast<double>(items.size()));
-    });
-    m.defineMethod(proto, "reverse", [](Machine& mm, Value s, std::span<const Value>) -> Value {
-        Object* a = self(mm, s);
-        if (!a)
-            return Value();
-        std::vector<Value> items = mm.arrayItems(a);
-        std::reverse(items.begin(), items.end());
-        mm.arrayAssign(a, items);
-        return Value(a);
-    });
-    m.defineMethod(proto, "slice", [](Machine& mm, Value s, std::span<const Value> args) -> Value {
-        Object* a = self(mm, s);
-        if (!a)
-            return Value();
-        uint32_t n = mm.arrayLength(a);
-        uint32_t start = args.empty() ? 0 : clampIndex(mm.toNumber(args[0]), n);
-        uint32_t end = args.size() < 2 || args[1].isUndefined() ? n : clampIndex(mm.toNumber(args[1]), n);
-        std::vector<Value> out;
-        for (uint32_t i = start; i < end; ++i)
-            out.push_back(mm.arrayGet(a, i));
-        return Value(mm.newArray(out));
-    });
-    m.defineMethod(proto, "splice", [](Machine& mm, Value s, std::span<const Value> args) -> Value {
-        Object* a = self(mm, s);
-        if (!a || args.empty() || args[0].isUndefined())
-            return Value();
-        std::vector<Value> items = mm.arrayItems(a);
-        auto n = static_cast<uint32_t>(items.size());
-        uint32_t start = clampIndex(mm.toNumber(args[0]), n);
-        uint32_t count = n - start;
-        if (args.size() > 1) {
-            double c = mm.toNumber(args[1]);
-            count = std::isnan(c) || c < 0 ? 0 : static_cast<uint32_t>(std::min(c, static_cast<double>(n - start)));
-        }
-        std::vector<Value> removed(items.begin() + start, items.begin() + start + count);
-        items.erase(items.begin() + start, items.begin() + start + count);
-        if (args.size() > 2)
-            items.insert(items.begin() + start, args.begin() + 2, args.end());
-        mm.arrayAssign(a, items);
-        return Value(mm.newArray(removed));
-    });
-    m.defineMethod(proto, "concat", [](Machine& mm, Value s, std::span<const Value> args) -> Value {
-        Object* a = self(mm, s);
-        std::vector<Value> items = a ? mm.arrayItems(a) : std::vector<Value>{};
-        for (const Value& v : args) {
-            Object* o = v.asObject();
-            if (o && o->as<ArrayObject>()) {
-                auto more = mm.arrayItems(o);
-                items.insert(items.end(), more.begin(), more.end());
-            } else {
-                items.push_back(v);
-            }
-        }
-        return Value(mm.newArray(items));
-    });
-    m.defineMethod(proto, "sort", [](Machine& mm, Value s, std::span<const Value> args) -> Value {
-        Object* a = self(mm, s);
-        if (!a)
-            return Value();
-        Object* compareFn = arg(args, 0).asObject();
-        int flags = parseFlags(mm, compareFn ? arg(args, 1) : arg(args, 0));
-        std::vector<std::pair<Value, uint32_t>> items;
-        uint32_t i = 0;
-        for (Value& v : mm.arrayItems(a))
-            items.emplace_back(std::move(v), i++);
-        std::function<int(const Value&, const Value&)> compare;
-        if (compareFn && compareFn->function()) {
-            compare = [&mm, compareFn](const Value& x, const Value& y) {
-                Value pair[] = {x, y};
-                double r = mm.toNumber(mm.call(Value(compareFn), Value(), pair));
-                return r < 0 ? -1 : r > 0 ? 1 : 0;
-            };
-        } else {
-            compare = [&mm, flags](const Value& x, const Value& y) { return compareValues(mm, x, y, flags); };
-        }
-        return finishSort(mm, a, items, flags, compare);
-    });
-    m.defineMethod(proto, "sortOn", [](Machine& mm, Value s, std::span<const Value> args) -> Value {
-        Object* a = self(mm, s);
-        if (!a)
-            return Value();
-        std::vector<std::string> fields;
-        std::vector<int> fieldFlags;
-        Object* names = arg(args, 0).asObject();
-        if (names && names->as<ArrayObject>()) {
-            for (const Value& v : mm.arrayItems(names))
-                fields.push_back(mm.toString(v));
-        } else {
-            fields.push_back(mm.toString(arg(args, 0)));
-        }
-        Object* flagList = arg(args, 1).asObject();
-        int flags = 0;
-        if (flagList && flagList->as<ArrayObject>()) {
-            for (const Value& v : mm.arrayItems(flagList))
-                fieldFlags.push_back(mm.toInt32(v));
-        } else {
-            flags = parseFlags(mm, arg(args, 1));
-        }
-        std::vector<std::pair<Value, uint32_t>> items;
-        uint32_t i = 0;
-        for (Value& v : mm.arrayItems(a))
-            items.emplace_back(std::move(v), i++);
-        auto compare = [&](const Value& x, const Value& y) {
-            for (size_t f = 0; f < fields.size(); ++f) {
-                int ff = f < fieldFlags.size() ? fieldFlags[f] : flags;
-                int c = compareValues(mm, mm.getMember(x, fields[f]), mm.getMember(y, fields[f]), ff);
-                if (f < fieldFlags.size() && (ff & SortFlag::Descending))
-                    c = -c;
-                if (c != 0)
-                    return c;
-            }
-            return 0;
-        };
-        return finishSort(mm, a, items, flags, compare);
-    });
+    defineMethods(m, proto, kArrayMethods);
 }
 
 } // namespace swf::avm1

@@ -2,6 +2,7 @@
 // exactly wherever they happen.
 
 #include "engine/avm1/Machine.h"
+#include "engine/avm1/Native.h"
 #include "engine/avm1/BoxedObject.h"
 
 #include <cmath>
@@ -72,59 +73,110 @@ double timeOf(const Value& self)
     return date && date->primitive().isNumber() ? date->primitive().asNumber() : std::nan("");
 }
 
+// The getters read the date's fields in UTC, the only time zone the engine has; the
+// get and getUTC forms answer alike.
+#define LANFAN_DATE_GETTER(name, expression)                               \
+    Value date##name(Machine&, Value self, std::span<const Value>)         \
+    {                                                                      \
+        double t = timeOf(self);                                           \
+        if (std::isnan(t))                                                 \
+            return Value(std::nan(""));                                    \
+        const Civil c = civilFromTime(t);                                  \
+        return Value(expression);                                          \
+    }
+LANFAN_DATE_GETTER(GetFullYear, c.year)
+LANFAN_DATE_GETTER(GetUTCFullYear, c.year)
+LANFAN_DATE_GETTER(GetMonth, c.month)
+LANFAN_DATE_GETTER(GetUTCMonth, c.month)
+LANFAN_DATE_GETTER(GetDate, c.day)
+LANFAN_DATE_GETTER(GetUTCDate, c.day)
+LANFAN_DATE_GETTER(GetDay, c.weekday)
+LANFAN_DATE_GETTER(GetUTCDay, c.weekday)
+LANFAN_DATE_GETTER(GetHours, c.hours)
+LANFAN_DATE_GETTER(GetUTCHours, c.hours)
+LANFAN_DATE_GETTER(GetMinutes, c.minutes)
+LANFAN_DATE_GETTER(GetUTCMinutes, c.minutes)
+LANFAN_DATE_GETTER(GetSeconds, c.seconds)
+LANFAN_DATE_GETTER(GetUTCSeconds, c.seconds)
+LANFAN_DATE_GETTER(GetMilliseconds, c.ms)
+LANFAN_DATE_GETTER(GetUTCMilliseconds, c.ms)
+LANFAN_DATE_GETTER(GetYear, c.year - 1900)
+#undef LANFAN_DATE_GETTER
+
+Value dateGetTime(Machine&, Value self, std::span<const Value>)
+{
+    return Value(timeOf(self));
+}
+
+Value dateValueOf(Machine&, Value self, std::span<const Value>)
+{
+    return Value(timeOf(self));
+}
+
+Value dateGetTimezoneOffset(Machine&, Value, std::span<const Value>)
+{
+    return Value(0.0);
+}
+
+Value dateSetTime(Machine& m, Value self, std::span<const Value> args)
+{
+    Object* o = self.asObject();
+    DateObject* date = o ? o->as<DateObject>() : nullptr;
+    if (!date)
+        return Value();
+    date->setPrimitive(Value(m.toNumber(arg(args, 0))));
+    return date->primitive();
+}
+
+const NativeMethod kDateMethods[] = {
+    {"getFullYear", dateGetFullYear},
+    {"getMonth", dateGetMonth},
+    {"getDate", dateGetDate},
+    {"getDay", dateGetDay},
+    {"getHours", dateGetHours},
+    {"getMinutes", dateGetMinutes},
+    {"getSeconds", dateGetSeconds},
+    {"getMilliseconds", dateGetMilliseconds},
+    {"getUTCFullYear", dateGetUTCFullYear},
+    {"getUTCMonth", dateGetUTCMonth},
+    {"getUTCDate", dateGetUTCDate},
+    {"getUTCDay", dateGetUTCDay},
+    {"getUTCHours", dateGetUTCHours},
+    {"getUTCMinutes", dateGetUTCMinutes},
+    {"getUTCSeconds", dateGetUTCSeconds},
+    {"getUTCMilliseconds", dateGetUTCMilliseconds},
+    {"getYear", dateGetYear},
+    {"getTime", dateGetTime},
+    {"valueOf", dateValueOf},
+    {"getTimezoneOffset", dateGetTimezoneOffset},
+    {"setTime", dateSetTime},
+};
+
+Value dateConstruct(Machine& m, Value, std::span<const Value> args)
+{
+    double t = m.now();
+    if (args.size() == 1) {
+        t = m.toNumber(args[0]);
+    } else if (args.size() >= 2) {
+        double parts[7] = {0, 0, 1, 0, 0, 0, 0};
+        for (size_t i = 0; i < std::min<size_t>(args.size(), 7); ++i)
+            parts[i] = m.toNumber(args[i]);
+        if (parts[0] >= 0 && parts[0] < 100)
+            parts[0] += 1900;
+        t = daysFromCivil(std::trunc(parts[0]), std::trunc(parts[1]), std::trunc(parts[2])) * kMsPerDay +
+            parts[3] * 3600000 + parts[4] * 60000 + parts[5] * 1000 + parts[6];
+    }
+    return Value(m.make<DateObject>(m.protos().date, Value(t)));
+}
+
 } // namespace
 
 void installDateClass(Machine& m)
 {
     Object* proto = m.newObject();
     m.protos().date = proto;
-    auto build = [](Machine& mm, Value, std::span<const Value> args) -> Value {
-        double t = mm.now();
-        if (args.size() == 1) {
-            t = mm.toNumber(args[0]);
-        } else if (args.size() >= 2) {
-            double parts[7] = {0, 0, 1, 0, 0, 0, 0};
-            for (size_t i = 0; i < std::min<size_t>(args.size(), 7); ++i)
-                parts[i] = mm.toNumber(args[i]);
-            if (parts[0] >= 0 && parts[0] < 100)
-                parts[0] += 1900;
-            t = daysFromCivil(std::trunc(parts[0]), std::trunc(parts[1]), std::trunc(parts[2])) * kMsPerDay +
-                parts[3] * 3600000 + parts[4] * 60000 + parts[5] * 1000 + parts[6];
-        }
-        return Value(mm.make<DateObject>(mm.protos().date, Value(t)));
-    };
-    m.newClass("Date", proto, build, build);
-    auto getter = [&m, proto](const char* name, double (*field)(const Civil&)) {
-        m.defineMethod(proto, name, [field](Machine&, Value self, std::span<const Value>) -> Value {
-            double t = timeOf(self);
-            if (std::isnan(t))
-                return Value(std::nan(""));
-            return Value(field(civilFromTime(t)));
-        });
-    };
-    for (const char* prefix : {"get", "getUTC"}) {
-        std::string p(prefix);
-        getter((p + "FullYear").c_str(), [](const Civil& c) { return c.year; });
-        getter((p + "Month").c_str(), [](const Civil& c) { return c.month; });
-        getter((p + "Date").c_str(), [](const Civil& c) { return c.day; });
-        getter((p + "Day").c_str(), [](const Civil& c) { return c.weekday; });
-        getter((p + "Hours").c_str(), [](const Civil& c) { return c.hours; });
-        getter((p + "Minutes").c_str(), [](const Civil& c) { return c.minutes; });
-        getter((p + "Seconds").c_str(), [](const Civil& c) { return c.seconds; });
-        getter((p + "Milliseconds").c_str(), [](const Civil& c) { return c.ms; });
-    }
-    getter("getYear", [](const Civil& c) { return c.year - 1900; });
-    m.defineMethod(proto, "getTime", [](Machine&, Value self, std::span<const Value>) -> Value { return Value(timeOf(self)); });
-    m.defineMethod(proto, "valueOf", [](Machine&, Value self, std::span<const Value>) -> Value { return Value(timeOf(self)); });
-    m.defineMethod(proto, "getTimezoneOffset", [](Machine&, Value, std::span<const Value>) -> Value { return Value(0.0); });
-    m.defineMethod(proto, "setTime", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
-        Object* o = self.asObject();
-        DateObject* date = o ? o->as<DateObject>() : nullptr;
-        if (!date)
-            return Value();
-        date->setPrimitive(Value(mm.toNumber(arg(args, 0))));
-        return date->primitive();
-    });
+    m.newClass("Date", proto, dateConstruct, dateConstruct);
+    defineMethods(m, proto, kDateMethods);
 }
 
 } // namespace swf::avm1

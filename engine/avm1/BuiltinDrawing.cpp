@@ -3,6 +3,7 @@
 
 #include "engine/avm1/ClipHost.h"
 #include "engine/avm1/Machine.h"
+#include "engine/avm1/Native.h"
 #include "engine/avm1/MovieClipObject.h"
 #include "engine/format/Drawing.h"
 
@@ -183,74 +184,104 @@ std::optional<LineStyle> lineStyleArgs(Machine& m, std::span<const Value> args)
     return style;
 }
 
+Value drawingClear(Machine&, Value self, std::span<const Value>)
+{
+    if (Drawing* d = drawingOf(self))
+        d->clear();
+    return Value();
+}
+
+Value drawingLineStyle(Machine& m, Value self, std::span<const Value> args)
+{
+    if (Drawing* d = drawingOf(self))
+        d->setLineStyle(lineStyleArgs(m, args));
+    return Value();
+}
+
+Value drawingLineGradientStyle(Machine& m, Value self, std::span<const Value> args)
+{
+    Drawing* d = drawingOf(self);
+    if (!d)
+        return Value();
+    if (auto fill = gradientArgs(m, args))
+        d->setLineFill(*fill);
+    return Value();
+}
+
+Value drawingBeginFill(Machine& m, Value self, std::span<const Value> args)
+{
+    Drawing* d = drawingOf(self);
+    if (!d)
+        return Value();
+    if (args.empty() || args[0].isUndefined()) {
+        d->endFill();
+        return Value();
+    }
+    FillStyle fill;
+    fill.color = colorArg(m, args[0], arg(args, 1));
+    d->beginFill(fill);
+    return Value();
+}
+
+Value drawingBeginGradientFill(Machine& m, Value self, std::span<const Value> args)
+{
+    Drawing* d = drawingOf(self);
+    if (!d)
+        return Value();
+    // Without a type the fill ends; other arguments the player cannot use leave the
+    // current fill as it is.
+    if (args.empty() || args[0].isUndefined())
+        d->endFill();
+    else if (auto fill = gradientArgs(m, args))
+        d->beginFill(*fill);
+    return Value();
+}
+
+Value drawingEndFill(Machine&, Value self, std::span<const Value>)
+{
+    if (Drawing* d = drawingOf(self))
+        d->endFill();
+    return Value();
+}
+
+Value drawingMoveTo(Machine& m, Value self, std::span<const Value> args)
+{
+    if (Drawing* d = drawingOf(self); d && args.size() >= 2)
+        d->moveTo(pointArg(m, args, 0));
+    return Value();
+}
+
+Value drawingLineTo(Machine& m, Value self, std::span<const Value> args)
+{
+    if (Drawing* d = drawingOf(self); d && args.size() >= 2)
+        d->lineTo(pointArg(m, args, 0));
+    return Value();
+}
+
+Value drawingCurveTo(Machine& m, Value self, std::span<const Value> args)
+{
+    if (Drawing* d = drawingOf(self); d && args.size() >= 4)
+        d->curveTo(pointArg(m, args, 0), pointArg(m, args, 2));
+    return Value();
+}
+
+const NativeMethod kDrawingMethods[] = {
+    {"clear", drawingClear},
+    {"lineStyle", drawingLineStyle},
+    {"lineGradientStyle", drawingLineGradientStyle},
+    {"beginFill", drawingBeginFill},
+    {"beginGradientFill", drawingBeginGradientFill},
+    {"endFill", drawingEndFill},
+    {"moveTo", drawingMoveTo},
+    {"lineTo", drawingLineTo},
+    {"curveTo", drawingCurveTo},
+};
+
 } // namespace
 
 void installDrawingMethods(Machine& m, Object* proto)
 {
-    auto method = [&m, proto](const char* name, NativeFunction fn) { m.defineMethod(proto, name, std::move(fn)); };
-    method("clear", [](Machine&, Value self, std::span<const Value>) -> Value {
-        if (Drawing* d = drawingOf(self))
-            d->clear();
-        return Value();
-    });
-    method("lineStyle", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
-        if (Drawing* d = drawingOf(self))
-            d->setLineStyle(lineStyleArgs(mm, args));
-        return Value();
-    });
-    method("lineGradientStyle", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
-        Drawing* d = drawingOf(self);
-        if (!d)
-            return Value();
-        if (auto fill = gradientArgs(mm, args))
-            d->setLineFill(*fill);
-        return Value();
-    });
-    method("beginFill", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
-        Drawing* d = drawingOf(self);
-        if (!d)
-            return Value();
-        if (args.empty() || args[0].isUndefined()) {
-            d->endFill();
-            return Value();
-        }
-        FillStyle fill;
-        fill.color = colorArg(mm, args[0], arg(args, 1));
-        d->beginFill(fill);
-        return Value();
-    });
-    method("beginGradientFill", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
-        Drawing* d = drawingOf(self);
-        if (!d)
-            return Value();
-        // Without a type the fill ends; other arguments the player cannot use leave the
-        // current fill as it is.
-        if (args.empty() || args[0].isUndefined())
-            d->endFill();
-        else if (auto fill = gradientArgs(mm, args))
-            d->beginFill(*fill);
-        return Value();
-    });
-    method("endFill", [](Machine&, Value self, std::span<const Value>) -> Value {
-        if (Drawing* d = drawingOf(self))
-            d->endFill();
-        return Value();
-    });
-    method("moveTo", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
-        if (Drawing* d = drawingOf(self); d && args.size() >= 2)
-            d->moveTo(pointArg(mm, args, 0));
-        return Value();
-    });
-    method("lineTo", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
-        if (Drawing* d = drawingOf(self); d && args.size() >= 2)
-            d->lineTo(pointArg(mm, args, 0));
-        return Value();
-    });
-    method("curveTo", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
-        if (Drawing* d = drawingOf(self); d && args.size() >= 4)
-            d->curveTo(pointArg(mm, args, 0), pointArg(mm, args, 2));
-        return Value();
-    });
+    defineMethods(m, proto, kDrawingMethods);
 }
 
 } // namespace swf::avm1

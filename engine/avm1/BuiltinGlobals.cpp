@@ -2,6 +2,7 @@
 // headless stand-ins for Key, Mouse, Stage and friends.
 
 #include "engine/avm1/Machine.h"
+#include "engine/avm1/Native.h"
 #include "engine/avm1/ArrayObject.h"
 #include "engine/avm1/StringUtil.h"
 
@@ -145,6 +146,197 @@ Value setTimer(Machine& m, std::span<const Value> args, bool once)
     return Value();
 }
 
+Value globalTrace(Machine& m, Value, std::span<const Value> args)
+{
+    m.trace(m.toString(arg(args, 0)));
+    return Value();
+}
+
+// Without an argument both parseInt and parseFloat answer undefined rather than NaN.
+Value globalParseInt(Machine& m, Value, std::span<const Value> args)
+{
+    return args.empty() ? Value() : parseInt(m, args);
+}
+
+Value globalParseFloat(Machine& m, Value, std::span<const Value> args)
+{
+    return args.empty() ? Value() : parseFloat(m, args);
+}
+
+Value globalIsNaN(Machine& m, Value, std::span<const Value> args)
+{
+    return Value(args.empty() || std::isnan(m.toNumber(args[0])));
+}
+
+Value globalIsFinite(Machine& m, Value, std::span<const Value> args)
+{
+    return Value(!args.empty() && std::isfinite(m.toNumber(args[0])));
+}
+
+Value globalClearInterval(Machine& m, Value, std::span<const Value> args)
+{
+    m.clearInterval(m.toInt32(arg(args, 0)));
+    return Value();
+}
+
+Value globalClearTimeout(Machine& m, Value, std::span<const Value> args)
+{
+    m.clearInterval(m.toInt32(arg(args, 0)));
+    return Value();
+}
+
+Value globalASSetPropFlags(Machine& m, Value, std::span<const Value> args)
+{
+    Object* o = arg(args, 0).asObject();
+    if (!o)
+        return Value();
+    int set = m.toInt32(arg(args, 2));
+    int clear = m.toInt32(arg(args, 3));
+    auto apply = [&](Property& p) {
+        p.flags = static_cast<uint16_t>((p.flags & ~clear) | set);
+    };
+    Value names = arg(args, 1);
+    if (names.isNull()) {
+        for (Property& p : o->properties())
+            apply(p);
+        return Value();
+    }
+    std::vector<std::string> list;
+    if (Object* a = names.asObject(); a && a->as<ArrayObject>()) {
+        for (const Value& v : m.arrayItems(a))
+            list.push_back(m.toString(v));
+    } else {
+        std::string text = m.toString(names);
+        size_t start = 0;
+        while (start <= text.size()) {
+            size_t comma = text.find(',', start);
+            list.push_back(text.substr(start, comma - start));
+            if (comma == std::string::npos)
+                break;
+            start = comma + 1;
+        }
+    }
+    for (const std::string& n : list) {
+        if (Property* p = o->findOwnAnyVersion(n))
+            apply(*p);
+    }
+    return Value();
+}
+
+Value globalEscape(Machine& m, Value, std::span<const Value> args)
+{
+    return Value(escape(m.toString(arg(args, 0))));
+}
+
+Value globalUnescape(Machine& m, Value, std::span<const Value> args)
+{
+    return Value(unescape(m.toString(arg(args, 0))));
+}
+
+Value globalGetTimer(Machine& m, Value, std::span<const Value>)
+{
+    return Value(std::floor(m.now()));
+}
+
+Value globalGetVersion(Machine&, Value, std::span<const Value>)
+{
+    return Value("LNX 10,0,0,0");
+}
+
+Value globalSetInterval(Machine& m, Value, std::span<const Value> args)
+{
+    return setTimer(m, args, false);
+}
+
+Value globalSetTimeout(Machine& m, Value, std::span<const Value> args)
+{
+    return setTimer(m, args, true);
+}
+
+Value globalUpdateAfterEvent(Machine&, Value, std::span<const Value>)
+{
+    return Value();
+}
+
+// Global functions can be deleted and replaced; only for..in does not see them.
+constexpr uint16_t kGlobalFlags = PropertyFlag::DontEnum;
+
+// Key, Mouse and Stage: no keyboard or pointer reaches scripts yet, so keys read as up
+// and listeners are accepted without ever being called.
+Value keyIsDown(Machine&, Value, std::span<const Value>)
+{
+    return Value(false);
+}
+
+Value keyIsToggled(Machine&, Value, std::span<const Value>)
+{
+    return Value(false);
+}
+
+Value keyGetCode(Machine&, Value, std::span<const Value>)
+{
+    return Value(0.0);
+}
+
+Value keyGetAscii(Machine&, Value, std::span<const Value>)
+{
+    return Value(0.0);
+}
+
+Value acceptListener(Machine&, Value, std::span<const Value>)
+{
+    return Value(true);
+}
+
+Value mouseShow(Machine&, Value, std::span<const Value>)
+{
+    return Value(1.0);
+}
+
+Value mouseHide(Machine&, Value, std::span<const Value>)
+{
+    return Value(1.0);
+}
+
+const NativeMethod kKeyMethods[] = {
+    {"isDown", keyIsDown},
+    {"isToggled", keyIsToggled},
+    {"getCode", keyGetCode},
+    {"getAscii", keyGetAscii},
+    {"addListener", acceptListener},
+    {"removeListener", acceptListener},
+};
+
+const NativeMethod kMouseMethods[] = {
+    {"addListener", acceptListener},
+    {"removeListener", acceptListener},
+    {"show", mouseShow},
+    {"hide", mouseHide},
+};
+
+const NativeMethod kStageMethods[] = {
+    {"addListener", acceptListener},
+    {"removeListener", acceptListener},
+};
+
+const NativeMethod kGlobalMethods[] = {
+    {"trace", globalTrace, kGlobalFlags},
+    {"parseInt", globalParseInt, kGlobalFlags},
+    {"parseFloat", globalParseFloat, kGlobalFlags},
+    {"isNaN", globalIsNaN, kGlobalFlags},
+    {"isFinite", globalIsFinite, kGlobalFlags},
+    {"escape", globalEscape, kGlobalFlags},
+    {"unescape", globalUnescape, kGlobalFlags},
+    {"getTimer", globalGetTimer, kGlobalFlags},
+    {"getVersion", globalGetVersion, kGlobalFlags},
+    {"setInterval", globalSetInterval, kGlobalFlags},
+    {"setTimeout", globalSetTimeout, kGlobalFlags},
+    {"clearInterval", globalClearInterval, kGlobalFlags},
+    {"clearTimeout", globalClearTimeout, kGlobalFlags},
+    {"updateAfterEvent", globalUpdateAfterEvent, kGlobalFlags},
+    {"ASSetPropFlags", globalASSetPropFlags, kGlobalFlags},
+};
+
 } // namespace
 
 void installGlobalFunctions(Machine& m)
@@ -153,77 +345,7 @@ void installGlobalFunctions(Machine& m)
     const uint8_t hidden = PropertyFlag::DontEnum;
     g->put("NaN", Value(std::nan("")), hidden);
     g->put("Infinity", Value(std::numeric_limits<double>::infinity()), hidden);
-    auto global = [&m, g](const char* name, NativeFunction fn) {
-        g->put(name, Value(m.newNativeFunction(name, std::move(fn))), PropertyFlag::DontEnum);
-    };
-    global("trace", [](Machine& mm, Value, std::span<const Value> args) -> Value {
-        mm.trace(mm.toString(arg(args, 0)));
-        return Value();
-    });
-    // Without an argument both answer undefined rather than NaN.
-    global("parseInt", [](Machine& mm, Value, std::span<const Value> args) {
-        return args.empty() ? Value() : parseInt(mm, args);
-    });
-    global("parseFloat", [](Machine& mm, Value, std::span<const Value> args) {
-        return args.empty() ? Value() : parseFloat(mm, args);
-    });
-    global("isNaN", [](Machine& mm, Value, std::span<const Value> args) -> Value {
-        return Value(args.empty() || std::isnan(mm.toNumber(args[0])));
-    });
-    global("isFinite", [](Machine& mm, Value, std::span<const Value> args) -> Value {
-        return Value(!args.empty() && std::isfinite(mm.toNumber(args[0])));
-    });
-    global("escape", [](Machine& mm, Value, std::span<const Value> args) -> Value { return Value(escape(mm.toString(arg(args, 0)))); });
-    global("unescape", [](Machine& mm, Value, std::span<const Value> args) -> Value { return Value(unescape(mm.toString(arg(args, 0)))); });
-    global("getTimer", [](Machine& mm, Value, std::span<const Value>) -> Value { return Value(std::floor(mm.now())); });
-    global("getVersion", [](Machine&, Value, std::span<const Value>) -> Value { return Value("LNX 10,0,0,0"); });
-    global("setInterval", [](Machine& mm, Value, std::span<const Value> args) { return setTimer(mm, args, false); });
-    global("setTimeout", [](Machine& mm, Value, std::span<const Value> args) { return setTimer(mm, args, true); });
-    global("clearInterval", [](Machine& mm, Value, std::span<const Value> args) -> Value {
-        mm.clearInterval(mm.toInt32(arg(args, 0)));
-        return Value();
-    });
-    global("clearTimeout", [](Machine& mm, Value, std::span<const Value> args) -> Value {
-        mm.clearInterval(mm.toInt32(arg(args, 0)));
-        return Value();
-    });
-    global("updateAfterEvent", [](Machine&, Value, std::span<const Value>) -> Value { return Value(); });
-    global("ASSetPropFlags", [](Machine& mm, Value, std::span<const Value> args) -> Value {
-        Object* o = arg(args, 0).asObject();
-        if (!o)
-            return Value();
-        int set = mm.toInt32(arg(args, 2));
-        int clear = mm.toInt32(arg(args, 3));
-        auto apply = [&](Property& p) {
-            p.flags = static_cast<uint16_t>((p.flags & ~clear) | set);
-        };
-        Value names = arg(args, 1);
-        if (names.isNull()) {
-            for (Property& p : o->properties())
-                apply(p);
-            return Value();
-        }
-        std::vector<std::string> list;
-        if (Object* a = names.asObject(); a && a->as<ArrayObject>()) {
-            for (const Value& v : mm.arrayItems(a))
-                list.push_back(mm.toString(v));
-        } else {
-            std::string text = mm.toString(names);
-            size_t start = 0;
-            while (start <= text.size()) {
-                size_t comma = text.find(',', start);
-                list.push_back(text.substr(start, comma - start));
-                if (comma == std::string::npos)
-                    break;
-                start = comma + 1;
-            }
-        }
-        for (const std::string& n : list) {
-            if (Property* p = o->findOwnAnyVersion(n))
-                apply(*p);
-        }
-        return Value();
-    });
+    defineMethods(m, g, kGlobalMethods);
 }
 
 void installStageObjects(Machine& m)
@@ -237,24 +359,15 @@ void installStageObjects(Machine& m)
         {"PGUP", 33}, {"RIGHT", 39}, {"SHIFT", 16}, {"SPACE", 32}, {"TAB", 9}, {"UP", 38}, {"ALT", 18}};
     for (const auto& [name, code] : keys)
         key->put(name, Value(code), PropertyFlag::DontEnum | PropertyFlag::DontDelete | PropertyFlag::ReadOnly);
-    m.defineMethod(key, "isDown", [](Machine&, Value, std::span<const Value>) -> Value { return Value(false); });
-    m.defineMethod(key, "isToggled", [](Machine&, Value, std::span<const Value>) -> Value { return Value(false); });
-    m.defineMethod(key, "getCode", [](Machine&, Value, std::span<const Value>) -> Value { return Value(0.0); });
-    m.defineMethod(key, "getAscii", [](Machine&, Value, std::span<const Value>) -> Value { return Value(0.0); });
-    for (const char* name : {"addListener", "removeListener"})
-        m.defineMethod(key, name, [](Machine&, Value, std::span<const Value>) -> Value { return Value(true); });
+    defineMethods(m, key, kKeyMethods);
 
     Object* mouse = m.newObject();
     g->put("Mouse", Value(mouse), PropertyFlag::DontEnum);
-    for (const char* name : {"addListener", "removeListener"})
-        m.defineMethod(mouse, name, [](Machine&, Value, std::span<const Value>) -> Value { return Value(true); });
-    m.defineMethod(mouse, "show", [](Machine&, Value, std::span<const Value>) -> Value { return Value(1.0); });
-    m.defineMethod(mouse, "hide", [](Machine&, Value, std::span<const Value>) -> Value { return Value(1.0); });
+    defineMethods(m, mouse, kMouseMethods);
 
     Object* stage = m.newObject();
     g->put("Stage", Value(stage), PropertyFlag::DontEnum);
-    for (const char* name : {"addListener", "removeListener"})
-        m.defineMethod(stage, name, [](Machine&, Value, std::span<const Value>) -> Value { return Value(true); });
+    defineMethods(m, stage, kStageMethods);
     stage->put("scaleMode", Value("showAll"));
     stage->put("align", Value(""));
     stage->put("showMenu", Value(true));

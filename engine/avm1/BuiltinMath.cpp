@@ -1,6 +1,7 @@
 // Math: constants and functions over numbers; random() from the machine's generator.
 
 #include "engine/avm1/Machine.h"
+#include "engine/avm1/Native.h"
 
 #include <cmath>
 #include <numbers>
@@ -23,6 +24,82 @@ double extreme(Machine& m, std::span<const Value> args, Pick pick, double start)
     return sawNaN || args.size() == 1 ? std::nan("") : result;
 }
 
+// The one-argument functions: NaN without an argument.
+#define LANFAN_MATH_UNARY(name, expression)                                \
+    Value math##name(Machine& m, Value, std::span<const Value> args)       \
+    {                                                                      \
+        if (args.empty())                                                  \
+            return Value(std::nan(""));                                    \
+        double x = m.toNumber(args[0]);                                    \
+        return Value(expression);                                          \
+    }
+LANFAN_MATH_UNARY(Abs, std::fabs(x))
+LANFAN_MATH_UNARY(Acos, std::acos(x))
+LANFAN_MATH_UNARY(Asin, std::asin(x))
+LANFAN_MATH_UNARY(Atan, std::atan(x))
+LANFAN_MATH_UNARY(Ceil, std::ceil(x))
+LANFAN_MATH_UNARY(Cos, std::cos(x))
+LANFAN_MATH_UNARY(Exp, std::exp(x))
+LANFAN_MATH_UNARY(Floor, std::floor(x))
+LANFAN_MATH_UNARY(Log, std::log(x))
+LANFAN_MATH_UNARY(Round, std::floor(x + 0.5))
+LANFAN_MATH_UNARY(Sin, std::sin(x))
+LANFAN_MATH_UNARY(Sqrt, std::sqrt(x))
+LANFAN_MATH_UNARY(Tan, std::tan(x))
+#undef LANFAN_MATH_UNARY
+
+Value mathAtan2(Machine& m, Value, std::span<const Value> args)
+{
+    if (args.size() < 2)
+        return Value(std::nan(""));
+    return Value(std::atan2(m.toNumber(args[0]), m.toNumber(args[1])));
+}
+
+Value mathPow(Machine& m, Value, std::span<const Value> args)
+{
+    if (args.size() < 2)
+        return Value(std::nan(""));
+    return Value(std::pow(m.toNumber(args[0]), m.toNumber(args[1])));
+}
+
+// With a single argument both answer NaN, as the reference player does, after
+// converting it (its valueOf runs). Every argument is converted, NaN or not.
+Value mathMax(Machine& m, Value, std::span<const Value> args)
+{
+    return Value(extreme(m, args, [](double a, double b) { return std::max(a, b); }, -INFINITY));
+}
+
+Value mathMin(Machine& m, Value, std::span<const Value> args)
+{
+    return Value(extreme(m, args, [](double a, double b) { return std::min(a, b); }, INFINITY));
+}
+
+Value mathRandom(Machine& m, Value, std::span<const Value>)
+{
+    return Value(m.nextRandom() / 4294967296.0);
+}
+
+const NativeMethod kMathMethods[] = {
+    {"abs", mathAbs},
+    {"acos", mathAcos},
+    {"asin", mathAsin},
+    {"atan", mathAtan},
+    {"ceil", mathCeil},
+    {"cos", mathCos},
+    {"exp", mathExp},
+    {"floor", mathFloor},
+    {"log", mathLog},
+    {"round", mathRound},
+    {"sin", mathSin},
+    {"sqrt", mathSqrt},
+    {"tan", mathTan},
+    {"atan2", mathAtan2},
+    {"pow", mathPow},
+    {"max", mathMax},
+    {"min", mathMin},
+    {"random", mathRandom},
+};
+
 } // namespace
 
 void installMathObject(Machine& m)
@@ -39,47 +116,7 @@ void installMathObject(Machine& m)
     math->put("SQRT1_2", Value(1 / std::numbers::sqrt2), constant);
     math->put("SQRT2", Value(std::numbers::sqrt2), constant);
 
-    auto unary = [&m, math](const char* name, double (*f)(double)) {
-        m.defineMethod(math, name, [f](Machine& mm, Value, std::span<const Value> args) -> Value {
-            if (args.empty())
-                return Value(std::nan(""));
-            return Value(f(mm.toNumber(args[0])));
-        });
-    };
-    unary("abs", [](double x) { return std::fabs(x); });
-    unary("acos", [](double x) { return std::acos(x); });
-    unary("asin", [](double x) { return std::asin(x); });
-    unary("atan", [](double x) { return std::atan(x); });
-    unary("ceil", [](double x) { return std::ceil(x); });
-    unary("cos", [](double x) { return std::cos(x); });
-    unary("exp", [](double x) { return std::exp(x); });
-    unary("floor", [](double x) { return std::floor(x); });
-    unary("log", [](double x) { return std::log(x); });
-    unary("round", [](double x) { return std::floor(x + 0.5); });
-    unary("sin", [](double x) { return std::sin(x); });
-    unary("sqrt", [](double x) { return std::sqrt(x); });
-    unary("tan", [](double x) { return std::tan(x); });
-    m.defineMethod(math, "atan2", [](Machine& mm, Value, std::span<const Value> args) -> Value {
-        if (args.size() < 2)
-            return Value(std::nan(""));
-        return Value(std::atan2(mm.toNumber(args[0]), mm.toNumber(args[1])));
-    });
-    m.defineMethod(math, "pow", [](Machine& mm, Value, std::span<const Value> args) -> Value {
-        if (args.size() < 2)
-            return Value(std::nan(""));
-        return Value(std::pow(mm.toNumber(args[0]), mm.toNumber(args[1])));
-    });
-    // With a single argument both answer NaN, as the reference player does, after
-    // converting it (its valueOf runs). Every argument is converted, NaN or not.
-    m.defineMethod(math, "max", [](Machine& mm, Value, std::span<const Value> args) -> Value {
-        return Value(extreme(mm, args, [](double a, double b) { return std::max(a, b); }, -INFINITY));
-    });
-    m.defineMethod(math, "min", [](Machine& mm, Value, std::span<const Value> args) -> Value {
-        return Value(extreme(mm, args, [](double a, double b) { return std::min(a, b); }, INFINITY));
-    });
-    m.defineMethod(math, "random", [](Machine& mm, Value, std::span<const Value>) -> Value {
-        return Value(mm.nextRandom() / 4294967296.0);
-    });
+    defineMethods(m, math, kMathMethods);
 }
 
 } // namespace swf::avm1

@@ -2,6 +2,7 @@
 
 #include "engine/avm1/ClipHost.h"
 #include "engine/avm1/Machine.h"
+#include "engine/avm1/Native.h"
 #include "engine/avm1/MovieClipObject.h"
 
 #include <array>
@@ -97,155 +98,242 @@ void gotoAndMaybePlay(Machine& m, ClipHost* clip, const Value& frameValue, bool 
         clip->stop();
 }
 
+Value movieClipPlay(Machine&, Value self, std::span<const Value>)
+{
+    if (ClipHost* c = host(self))
+        c->play();
+    return Value();
+}
+
+Value movieClipStop(Machine&, Value self, std::span<const Value>)
+{
+    if (ClipHost* c = host(self))
+        c->stop();
+    return Value();
+}
+
+Value movieClipNextFrame(Machine&, Value self, std::span<const Value>)
+{
+    if (ClipHost* c = host(self))
+        c->nextFrame();
+    return Value();
+}
+
+Value movieClipPrevFrame(Machine&, Value self, std::span<const Value>)
+{
+    if (ClipHost* c = host(self))
+        c->prevFrame();
+    return Value();
+}
+
+Value movieClipGotoAndPlay(Machine& m, Value self, std::span<const Value> args)
+{
+    gotoAndMaybePlay(m, host(self), arg(args, 0), true);
+    return Value();
+}
+
+Value movieClipGotoAndStop(Machine& m, Value self, std::span<const Value> args)
+{
+    gotoAndMaybePlay(m, host(self), arg(args, 0), false);
+    return Value();
+}
+
+Value movieClipGetDepth(Machine&, Value self, std::span<const Value>)
+{
+    ClipHost* c = host(self);
+    return c ? Value(static_cast<double>(c->depth() - kScriptDepthOffset)) : Value();
+}
+
+Value movieClipGetNextHighestDepth(Machine&, Value self, std::span<const Value>)
+{
+    ClipHost* c = host(self);
+    return c ? Value(static_cast<double>(std::max(0, c->nextHighestDepth() - kScriptDepthOffset))) : Value();
+}
+
+Value movieClipSwapDepths(Machine& m, Value self, std::span<const Value> args)
+{
+    if (ClipHost* c = host(self)) {
+        Value target = arg(args, 0);
+        if (target.isObject())
+            c->swapDepths(target);
+        else
+            c->swapDepths(Value(static_cast<double>(m.toInt32(target)) + kScriptDepthOffset));
+    }
+    return Value();
+}
+
+Value movieClipGetInstanceAtDepth(Machine& m, Value self, std::span<const Value> args)
+{
+    ClipHost* c = host(self);
+    if (!c || args.empty())
+        return Value();
+    Object* child = c->childAtDepth(m.toInt32(args[0]) + kScriptDepthOffset);
+    return child ? Value(child) : Value();
+}
+
+Value movieClipDuplicateMovieClip(Machine& m, Value self, std::span<const Value> args)
+{
+    ClipHost* c = host(self);
+    if (!c || args.size() < 2)
+        return Value();
+    Object* copy = c->duplicate(m.toString(args[0]), m.toInt32(args[1]) + kScriptDepthOffset);
+    return copy ? Value(copy) : Value();
+}
+
+Value movieClipRemoveMovieClip(Machine&, Value self, std::span<const Value>)
+{
+    if (ClipHost* c = host(self))
+        c->removeClip();
+    return Value();
+}
+
+Value movieClipAttachMovie(Machine& m, Value self, std::span<const Value> args)
+{
+    ClipHost* c = host(self);
+    if (!c || args.size() < 3)
+        return Value();
+    Object* clip = c->attachMovie(m.toString(args[0]), m.toString(args[1]), m.toInt32(args[2]) + kScriptDepthOffset);
+    if (clip && args.size() > 3) {
+        if (Object* init = args[3].asObject()) {
+            for (const Property& p : init->properties())
+                m.setMember(Value(clip), p.name, p.value);
+        }
+    }
+    return clip ? Value(clip) : Value();
+}
+
+Value movieClipCreateEmptyMovieClip(Machine& m, Value self, std::span<const Value> args)
+{
+    ClipHost* c = host(self);
+    if (!c || args.size() < 2)
+        return Value();
+    Object* clip = c->createEmptyClip(m.toString(args[0]), m.toInt32(args[1]) + kScriptDepthOffset);
+    return clip ? Value(clip) : Value();
+}
+
+Value movieClipGetBounds(Machine& m, Value self, std::span<const Value> args)
+{
+    ClipHost* c = host(self);
+    if (!c)
+        return Value();
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    c->bounds(arg(args, 0).asObject(), x0, y0, x1, y1);
+    Object* r = m.newObject();
+    r->put("xMin", Value(x0));
+    r->put("xMax", Value(x1));
+    r->put("yMin", Value(y0));
+    r->put("yMax", Value(y1));
+    return Value(r);
+}
+
+Value movieClipHitTest(Machine& m, Value self, std::span<const Value> args)
+{
+    ClipHost* c = host(self);
+    if (!c)
+        return Value(false);
+    if (args.size() >= 2)
+        return Value(c->hitTestPoint(m.toNumber(args[0]), m.toNumber(args[1]), m.toBoolean(arg(args, 2))));
+    ClipHost* other = host(arg(args, 0));
+    if (!other)
+        return Value(false);
+    double a0, b0, a1, b1, c0, d0, c1, d1;
+    c->bounds(nullptr, a0, b0, a1, b1);
+    c->localToGlobal(a0, b0);
+    c->localToGlobal(a1, b1);
+    other->bounds(nullptr, c0, d0, c1, d1);
+    other->localToGlobal(c0, d0);
+    other->localToGlobal(c1, d1);
+    return Value(a0 <= c1 && c0 <= a1 && b0 <= d1 && d0 <= b1);
+}
+
+// Clips are made by the timeline, not by `new`: the constructor leaves `this` alone.
+Value returnThis(Machine&, Value self, std::span<const Value>)
+{
+    return self;
+}
+
+Value convertPoint(Machine& m, Value self, std::span<const Value> args, bool toGlobal)
+{
+    ClipHost* c = host(self);
+    Object* point = arg(args, 0).asObject();
+    if (!c || !point)
+        return Value();
+    double x = m.toNumber(m.getMember(Value(point), "x"));
+    double y = m.toNumber(m.getMember(Value(point), "y"));
+    if (toGlobal)
+        c->localToGlobal(x, y);
+    else
+        c->globalToLocal(x, y);
+    m.setMember(Value(point), "x", Value(x));
+    m.setMember(Value(point), "y", Value(y));
+    return Value();
+}
+
+Value movieClipLocalToGlobal(Machine& m, Value self, std::span<const Value> args)
+{
+    return convertPoint(m, self, args, true);
+}
+
+Value movieClipGlobalToLocal(Machine& m, Value self, std::span<const Value> args)
+{
+    return convertPoint(m, self, args, false);
+}
+
+// Nothing to drag without a pointer that scripts see.
+Value movieClipStartDrag(Machine&, Value, std::span<const Value>)
+{
+    return Value();
+}
+
+Value movieClipStopDrag(Machine&, Value, std::span<const Value>)
+{
+    return Value();
+}
+
+// The whole movie is loaded before it plays.
+Value movieClipGetBytesLoaded(Machine&, Value self, std::span<const Value>)
+{
+    return Value(host(self) ? 1.0 : 0.0);
+}
+
+Value movieClipGetBytesTotal(Machine&, Value self, std::span<const Value>)
+{
+    return Value(host(self) ? 1.0 : 0.0);
+}
+
+const NativeMethod kMovieClipMethods[] = {
+    {"play", movieClipPlay},
+    {"stop", movieClipStop},
+    {"nextFrame", movieClipNextFrame},
+    {"prevFrame", movieClipPrevFrame},
+    {"gotoAndPlay", movieClipGotoAndPlay},
+    {"gotoAndStop", movieClipGotoAndStop},
+    {"getDepth", movieClipGetDepth},
+    {"getNextHighestDepth", movieClipGetNextHighestDepth},
+    {"swapDepths", movieClipSwapDepths},
+    {"getInstanceAtDepth", movieClipGetInstanceAtDepth},
+    {"duplicateMovieClip", movieClipDuplicateMovieClip},
+    {"removeMovieClip", movieClipRemoveMovieClip},
+    {"attachMovie", movieClipAttachMovie},
+    {"createEmptyMovieClip", movieClipCreateEmptyMovieClip},
+    {"getBounds", movieClipGetBounds},
+    {"hitTest", movieClipHitTest},
+    {"localToGlobal", movieClipLocalToGlobal},
+    {"globalToLocal", movieClipGlobalToLocal},
+    {"startDrag", movieClipStartDrag},
+    {"stopDrag", movieClipStopDrag},
+    {"getBytesLoaded", movieClipGetBytesLoaded},
+    {"getBytesTotal", movieClipGetBytesTotal},
+};
+
 } // namespace
 
 void installMovieClipClass(Machine& m)
 {
     Object* proto = m.newObject();
     m.protos().movieClip = proto;
-    m.newClass("MovieClip", proto, [](Machine&, Value self, std::span<const Value>) -> Value { return self; });
-    auto method = [&m, proto](const char* name, NativeFunction fn) { m.defineMethod(proto, name, std::move(fn)); };
-    method("play", [](Machine&, Value self, std::span<const Value>) -> Value {
-        if (ClipHost* c = host(self))
-            c->play();
-        return Value();
-    });
-    method("stop", [](Machine&, Value self, std::span<const Value>) -> Value {
-        if (ClipHost* c = host(self))
-            c->stop();
-        return Value();
-    });
-    method("nextFrame", [](Machine&, Value self, std::span<const Value>) -> Value {
-        if (ClipHost* c = host(self))
-            c->nextFrame();
-        return Value();
-    });
-    method("prevFrame", [](Machine&, Value self, std::span<const Value>) -> Value {
-        if (ClipHost* c = host(self))
-            c->prevFrame();
-        return Value();
-    });
-    method("gotoAndPlay", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
-        gotoAndMaybePlay(mm, host(self), arg(args, 0), true);
-        return Value();
-    });
-    method("gotoAndStop", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
-        gotoAndMaybePlay(mm, host(self), arg(args, 0), false);
-        return Value();
-    });
-    method("getDepth", [](Machine&, Value self, std::span<const Value>) -> Value {
-        ClipHost* c = host(self);
-        return c ? Value(static_cast<double>(c->depth() - kScriptDepthOffset)) : Value();
-    });
-    method("getNextHighestDepth", [](Machine&, Value self, std::span<const Value>) -> Value {
-        ClipHost* c = host(self);
-        return c ? Value(static_cast<double>(std::max(0, c->nextHighestDepth() - kScriptDepthOffset))) : Value();
-    });
-    method("swapDepths", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
-        if (ClipHost* c = host(self)) {
-            Value target = arg(args, 0);
-            if (target.isObject())
-                c->swapDepths(target);
-            else
-                c->swapDepths(Value(static_cast<double>(mm.toInt32(target)) + kScriptDepthOffset));
-        }
-        return Value();
-    });
-    method("getInstanceAtDepth", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
-        ClipHost* c = host(self);
-        if (!c || args.empty())
-            return Value();
-        Object* child = c->childAtDepth(mm.toInt32(args[0]) + kScriptDepthOffset);
-        return child ? Value(child) : Value();
-    });
-    method("duplicateMovieClip", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
-        ClipHost* c = host(self);
-        if (!c || args.size() < 2)
-            return Value();
-        Object* copy = c->duplicate(mm.toString(args[0]), mm.toInt32(args[1]) + kScriptDepthOffset);
-        return copy ? Value(copy) : Value();
-    });
-    method("removeMovieClip", [](Machine&, Value self, std::span<const Value>) -> Value {
-        if (ClipHost* c = host(self))
-            c->removeClip();
-        return Value();
-    });
-    method("attachMovie", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
-        ClipHost* c = host(self);
-        if (!c || args.size() < 3)
-            return Value();
-        Object* clip = c->attachMovie(mm.toString(args[0]), mm.toString(args[1]), mm.toInt32(args[2]) + kScriptDepthOffset);
-        if (clip && args.size() > 3) {
-            if (Object* init = args[3].asObject()) {
-                for (const Property& p : init->properties())
-                    mm.setMember(Value(clip), p.name, p.value);
-            }
-        }
-        return clip ? Value(clip) : Value();
-    });
-    method("createEmptyMovieClip", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
-        ClipHost* c = host(self);
-        if (!c || args.size() < 2)
-            return Value();
-        Object* clip = c->createEmptyClip(mm.toString(args[0]), mm.toInt32(args[1]) + kScriptDepthOffset);
-        return clip ? Value(clip) : Value();
-    });
-    method("getBounds", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
-        ClipHost* c = host(self);
-        if (!c)
-            return Value();
-        double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
-        c->bounds(arg(args, 0).asObject(), x0, y0, x1, y1);
-        Object* r = mm.newObject();
-        r->put("xMin", Value(x0));
-        r->put("xMax", Value(x1));
-        r->put("yMin", Value(y0));
-        r->put("yMax", Value(y1));
-        return Value(r);
-    });
-    auto convertPoint = [](Machine& mm, Value self, std::span<const Value> args, bool toGlobal) -> Value {
-        ClipHost* c = host(self);
-        Object* point = arg(args, 0).asObject();
-        if (!c || !point)
-            return Value();
-        double x = mm.toNumber(mm.getMember(Value(point), "x"));
-        double y = mm.toNumber(mm.getMember(Value(point), "y"));
-        if (toGlobal)
-            c->localToGlobal(x, y);
-        else
-            c->globalToLocal(x, y);
-        mm.setMember(Value(point), "x", Value(x));
-        mm.setMember(Value(point), "y", Value(y));
-        return Value();
-    };
-    method("localToGlobal", [convertPoint](Machine& mm, Value self, std::span<const Value> args) {
-        return convertPoint(mm, self, args, true);
-    });
-    method("globalToLocal", [convertPoint](Machine& mm, Value self, std::span<const Value> args) {
-        return convertPoint(mm, self, args, false);
-    });
-    method("hitTest", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
-        ClipHost* c = host(self);
-        if (!c)
-            return Value(false);
-        if (args.size() >= 2)
-            return Value(c->hitTestPoint(mm.toNumber(args[0]), mm.toNumber(args[1]), mm.toBoolean(arg(args, 2))));
-        ClipHost* other = host(arg(args, 0));
-        if (!other)
-            return Value(false);
-        double a0, b0, a1, b1, c0, d0, c1, d1;
-        c->bounds(nullptr, a0, b0, a1, b1);
-        c->localToGlobal(a0, b0);
-        c->localToGlobal(a1, b1);
-        other->bounds(nullptr, c0, d0, c1, d1);
-        other->localToGlobal(c0, d0);
-        other->localToGlobal(c1, d1);
-        return Value(a0 <= c1 && c0 <= a1 && b0 <= d1 && d0 <= b1);
-    });
-    method("startDrag", [](Machine&, Value, std::span<const Value>) -> Value { return Value(); });
-    method("stopDrag", [](Machine&, Value, std::span<const Value>) -> Value { return Value(); });
-    method("getBytesLoaded", [](Machine&, Value self, std::span<const Value>) -> Value { return Value(host(self) ? 1.0 : 0.0); });
-    method("getBytesTotal", [](Machine&, Value self, std::span<const Value>) -> Value { return Value(host(self) ? 1.0 : 0.0); });
+    m.newClass("MovieClip", proto, returnThis);
+    defineMethods(m, proto, kMovieClipMethods);
     installDrawingMethods(m, proto);
 }
 

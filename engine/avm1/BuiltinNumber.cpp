@@ -1,6 +1,7 @@
 // Number and Boolean: wrappers of primitives, Number's constants and radix output.
 
 #include "engine/avm1/Machine.h"
+#include "engine/avm1/Native.h"
 #include "engine/avm1/BoxedObject.h"
 
 #include <cmath>
@@ -8,50 +9,80 @@
 
 namespace swf::avm1 {
 
+namespace {
+
+Value numberToString(Machine& m, Value self, std::span<const Value> args)
+{
+    Value v = unboxed<NumberObject>(self);
+    double n = m.toNumber(v);
+    int radix = args.empty() || args[0].isUndefined() ? 10 : m.toInt32(args[0]);
+    return Value(numberToRadix(n, radix));
+}
+
+Value numberValueOf(Machine& m, Value self, std::span<const Value>)
+{
+    return Value(m.toNumber(unboxed<NumberObject>(self)));
+}
+
+Value booleanToString(Machine& m, Value self, std::span<const Value>)
+{
+    return Value(m.toString(Value(m.toBoolean(unboxed<BooleanObject>(self)))));
+}
+
+Value booleanValueOf(Machine& m, Value self, std::span<const Value>)
+{
+    return Value(m.toBoolean(unboxed<BooleanObject>(self)));
+}
+
+const NativeMethod kNumberMethods[] = {
+    {"toString", numberToString},
+    {"valueOf", numberValueOf},
+};
+
+const NativeMethod kBooleanMethods[] = {
+    {"toString", booleanToString},
+    {"valueOf", booleanValueOf},
+};
+
+Value numberCall(Machine& m, Value, std::span<const Value> args)
+{
+    return Value(args.empty() ? 0.0 : m.toNumber(args[0]));
+}
+
+Value numberConstruct(Machine& m, Value, std::span<const Value> args)
+{
+    return Value(m.toObject(Value(args.empty() ? 0.0 : m.toNumber(args[0]))));
+}
+
+Value booleanCall(Machine& m, Value, std::span<const Value> args)
+{
+    return Value(!args.empty() && m.toBoolean(args[0]));
+}
+
+Value booleanConstruct(Machine& m, Value, std::span<const Value> args)
+{
+    return Value(m.toObject(Value(!args.empty() && m.toBoolean(args[0]))));
+}
+
+} // namespace
+
 void installNumberAndBooleanClasses(Machine& m)
 {
     Object* numberProto = m.make<NumberObject>(m.protos().object, Value(0.0));
     m.protos().number = numberProto;
-    Object* number = m.newClass(
-        "Number", numberProto,
-        [](Machine& mm, Value, std::span<const Value> args) -> Value {
-            return Value(args.empty() ? 0.0 : mm.toNumber(args[0]));
-        },
-        [](Machine& mm, Value, std::span<const Value> args) -> Value {
-            return Value(mm.toObject(Value(args.empty() ? 0.0 : mm.toNumber(args[0]))));
-        });
+    Object* number = m.newClass("Number", numberProto, numberCall, numberConstruct);
     const uint8_t constant = PropertyFlag::DontEnum | PropertyFlag::DontDelete | PropertyFlag::ReadOnly;
     number->put("MAX_VALUE", Value(std::numeric_limits<double>::max()), constant);
     number->put("MIN_VALUE", Value(std::numeric_limits<double>::denorm_min()), constant);
     number->put("NaN", Value(std::nan("")), constant);
     number->put("NEGATIVE_INFINITY", Value(-std::numeric_limits<double>::infinity()), constant);
     number->put("POSITIVE_INFINITY", Value(std::numeric_limits<double>::infinity()), constant);
-    m.defineMethod(numberProto, "toString", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
-        Value v = unboxed<NumberObject>(self);
-        double n = mm.toNumber(v);
-        int radix = args.empty() || args[0].isUndefined() ? 10 : mm.toInt32(args[0]);
-        return Value(numberToRadix(n, radix));
-    });
-    m.defineMethod(numberProto, "valueOf", [](Machine& mm, Value self, std::span<const Value>) -> Value {
-        return Value(mm.toNumber(unboxed<NumberObject>(self)));
-    });
+    defineMethods(m, numberProto, kNumberMethods);
 
     Object* booleanProto = m.make<BooleanObject>(m.protos().object, Value(false));
     m.protos().boolean = booleanProto;
-    m.newClass(
-        "Boolean", booleanProto,
-        [](Machine& mm, Value, std::span<const Value> args) -> Value {
-            return Value(!args.empty() && mm.toBoolean(args[0]));
-        },
-        [](Machine& mm, Value, std::span<const Value> args) -> Value {
-            return Value(mm.toObject(Value(!args.empty() && mm.toBoolean(args[0]))));
-        });
-    m.defineMethod(booleanProto, "toString", [](Machine& mm, Value self, std::span<const Value>) -> Value {
-        return Value(mm.toString(Value(mm.toBoolean(unboxed<BooleanObject>(self)))));
-    });
-    m.defineMethod(booleanProto, "valueOf", [](Machine& mm, Value self, std::span<const Value>) -> Value {
-        return Value(mm.toBoolean(unboxed<BooleanObject>(self)));
-    });
+    m.newClass("Boolean", booleanProto, booleanCall, booleanConstruct);
+    defineMethods(m, booleanProto, kBooleanMethods);
 }
 
 } // namespace swf::avm1

@@ -2,132 +2,192 @@
 
 #include "engine/avm1/ClipHost.h"
 #include "engine/avm1/Machine.h"
+#include "engine/avm1/Native.h"
 #include "engine/avm1/MovieClipObject.h"
 
 namespace swf::avm1 {
 
+namespace {
+
+Value objectToString(Machine& m, Value self, std::span<const Value>)
+{
+    Object* o = self.asObject();
+    if (o && o->function())
+        return Value("[type Function]");
+    // A clip reads as its path; a reference to one since removed, as nothing.
+    if (MovieClipObject* clip = o ? o->as<MovieClipObject>() : nullptr)
+        return Value(*clip->defaultString());
+    (void)m;
+    return Value("[object Object]");
+}
+
+Value objectToLocaleString(Machine& m, Value self, std::span<const Value>)
+{
+    return m.callMethod(self, "toString", {});
+}
+
+Value objectValueOf(Machine&, Value self, std::span<const Value>)
+{
+    return self;
+}
+
+Value objectHasOwnProperty(Machine& m, Value self, std::span<const Value> args)
+{
+    Object* o = self.asObject();
+    if (!o || args.empty())
+        return Value(false);
+    std::string name = m.toString(args[0]);
+    // An object's prototype link counts as its own property.
+    if (name == "__proto__")
+        return Value(o->proto() != nullptr);
+    return Value(!name.empty() && o->findOwn(name) != nullptr);
+}
+
+Value objectIsPropertyEnumerable(Machine& m, Value self, std::span<const Value> args)
+{
+    Object* o = self.asObject();
+    const Property* p = o ? o->findOwn(m.toString(arg(args, 0))) : nullptr;
+    return Value(p && !(p->flags & PropertyFlag::DontEnum));
+}
+
+Value objectIsPrototypeOf(Machine&, Value self, std::span<const Value> args)
+{
+    Object* o = self.asObject();
+    Object* other = arg(args, 0).asObject();
+    int guard = 0;
+    for (Object* p = other ? other->proto() : nullptr; p && guard < 10000; p = p->proto(), ++guard) {
+        if (p == o)
+            return Value(true);
+    }
+    return Value(false);
+}
+
+Value objectAddProperty(Machine& m, Value self, std::span<const Value> args)
+{
+    Object* o = self.asObject();
+    std::string name = m.toString(arg(args, 0));
+    Object* getter = arg(args, 1).asObject();
+    Value setterValue = arg(args, 2);
+    Object* setter = setterValue.asObject();
+    if (!o || name.empty() || !getter || !getter->function())
+        return Value(false);
+    if (setter && !setter->function())
+        return Value(false);
+    if (!setter && !setterValue.isNull() && !setterValue.isUndefined())
+        return Value(false);
+    Property& p = o->ensure(name);
+    p.getter = getter;
+    p.setter = setter;
+    p.value = Value();
+    return Value(true);
+}
+
+Value objectWatch(Machine& m, Value self, std::span<const Value> args)
+{
+    Object* o = self.asObject();
+    Object* callback = arg(args, 1).asObject();
+    if (!o || !callback || !callback->function())
+        return Value(false);
+    o->watches[m.toString(arg(args, 0))] = Watch{callback, arg(args, 2)};
+    return Value(true);
+}
+
+Value objectUnwatch(Machine& m, Value self, std::span<const Value> args)
+{
+    Object* o = self.asObject();
+    return Value(o && o->watches.erase(m.toString(arg(args, 0))) > 0);
+}
+
+Value objectStaticRegisterClass(Machine& m, Value, std::span<const Value> args)
+{
+    std::string name = m.toString(arg(args, 0));
+    Object* cls = arg(args, 1).asObject();
+    if (name.empty())
+        return Value(false);
+    if (cls)
+        m.registeredClasses()[name] = cls;
+    else
+        m.registeredClasses().erase(name);
+    return Value(true);
+}
+
+const NativeMethod kObjectMethods[] = {
+    {"toString", objectToString},
+    {"toLocaleString", objectToLocaleString},
+    {"valueOf", objectValueOf},
+    {"hasOwnProperty", objectHasOwnProperty},
+    {"isPropertyEnumerable", objectIsPropertyEnumerable},
+    {"isPrototypeOf", objectIsPrototypeOf},
+    {"addProperty", objectAddProperty},
+    {"watch", objectWatch},
+    {"unwatch", objectUnwatch},
+};
+
+const NativeMethod kObjectStaticMethods[] = {
+    {"registerClass", objectStaticRegisterClass},
+};
+
+// Object(v) and new Object(v): v as an object, or a new empty one.
+Value objectConstruct(Machine& m, Value, std::span<const Value> args)
+{
+    Value v = arg(args, 0);
+    if (Object* o = m.toObject(v))
+        return Value(o);
+    return Value(m.newObject());
+}
+
+} // namespace
+
 void installObjectClass(Machine& m)
 {
     Object* proto = m.protos().object;
-    Object* ctor = m.newClass(
-        "Object", proto,
-        [](Machine& mm, Value, std::span<const Value> args) -> Value {
-            Value v = arg(args, 0);
-            if (Object* o = mm.toObject(v))
-                return Value(o);
-            return Value(mm.newObject());
-        },
-        [](Machine& mm, Value, std::span<const Value> args) -> Value {
-            Value v = arg(args, 0);
-            if (Object* o = mm.toObject(v))
-                return Value(o);
-            return Value(mm.newObject());
-        });
+    Object* ctor = m.newClass("Object", proto, objectConstruct, objectConstruct);
 
-    m.defineMethod(proto, "toString", [](Machine& mm, Value self, std::span<const Value>) -> Value {
-        Object* o = self.asObject();
-        if (o && o->function())
-            return Value("[type Function]");
-        // A clip reads as its path; a reference to one since removed, as nothing.
-        if (MovieClipObject* clip = o ? o->as<MovieClipObject>() : nullptr)
-            return Value(*clip->defaultString());
-        (void)mm;
-        return Value("[object Object]");
-    });
-    m.defineMethod(proto, "toLocaleString", [](Machine& mm, Value self, std::span<const Value>) -> Value {
-        return mm.callMethod(self, "toString", {});
-    });
-    m.defineMethod(proto, "valueOf", [](Machine&, Value self, std::span<const Value>) -> Value { return self; });
-    m.defineMethod(proto, "hasOwnProperty", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
-        Object* o = self.asObject();
-        if (!o || args.empty())
-            return Value(false);
-        std::string name = mm.toString(args[0]);
-        // An object's prototype link counts as its own property.
-        if (name == "__proto__")
-            return Value(o->proto() != nullptr);
-        return Value(!name.empty() && o->findOwn(name) != nullptr);
-    });
-    m.defineMethod(proto, "isPropertyEnumerable", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
-        Object* o = self.asObject();
-        const Property* p = o ? o->findOwn(mm.toString(arg(args, 0))) : nullptr;
-        return Value(p && !(p->flags & PropertyFlag::DontEnum));
-    });
-    m.defineMethod(proto, "isPrototypeOf", [](Machine&, Value self, std::span<const Value> args) -> Value {
-        Object* o = self.asObject();
-        Object* other = arg(args, 0).asObject();
-        int guard = 0;
-        for (Object* p = other ? other->proto() : nullptr; p && guard < 10000; p = p->proto(), ++guard) {
-            if (p == o)
-                return Value(true);
-        }
-        return Value(false);
-    });
-    m.defineMethod(proto, "addProperty", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
-        Object* o = self.asObject();
-        std::string name = mm.toString(arg(args, 0));
-        Object* getter = arg(args, 1).asObject();
-        Value setterValue = arg(args, 2);
-        Object* setter = setterValue.asObject();
-        if (!o || name.empty() || !getter || !getter->function())
-            return Value(false);
-        if (setter && !setter->function())
-            return Value(false);
-        if (!setter && !setterValue.isNull() && !setterValue.isUndefined())
-            return Value(false);
-        Property& p = o->ensure(name);
-        p.getter = getter;
-        p.setter = setter;
-        p.value = Value();
-        return Value(true);
-    });
-    m.defineMethod(proto, "watch", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
-        Object* o = self.asObject();
-        Object* callback = arg(args, 1).asObject();
-        if (!o || !callback || !callback->function())
-            return Value(false);
-        o->watches[mm.toString(arg(args, 0))] = Watch{callback, arg(args, 2)};
-        return Value(true);
-    });
-    m.defineMethod(proto, "unwatch", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
-        Object* o = self.asObject();
-        return Value(o && o->watches.erase(mm.toString(arg(args, 0))) > 0);
-    });
-    m.defineMethod(ctor, "registerClass", [](Machine& mm, Value, std::span<const Value> args) -> Value {
-        std::string name = mm.toString(arg(args, 0));
-        Object* cls = arg(args, 1).asObject();
-        if (name.empty())
-            return Value(false);
-        if (cls)
-            mm.registeredClasses()[name] = cls;
-        else
-            mm.registeredClasses().erase(name);
-        return Value(true);
-    });
+    defineMethods(m, proto, kObjectMethods);
+    defineMethods(m, ctor, kObjectStaticMethods);
 }
+
+namespace {
+
+Value functionCall(Machine& m, Value self, std::span<const Value> args)
+{
+    Value thisArg = arg(args, 0);
+    std::span<const Value> rest = args.empty() ? args : args.subspan(1);
+    return m.call(self, thisArg.isNullish() ? Value() : thisArg, rest);
+}
+
+Value functionApply(Machine& m, Value self, std::span<const Value> args)
+{
+    Value thisArg = arg(args, 0);
+    std::vector<Value> list;
+    if (Object* a = arg(args, 1).asObject())
+        list = m.arrayItems(a);
+    return m.call(self, thisArg.isNullish() ? Value() : thisArg, list);
+}
+
+const NativeMethod kFunctionMethods[] = {
+    {"call", functionCall},
+    {"apply", functionApply},
+};
+
+Value functionConstructorCall(Machine& m, Value, std::span<const Value> args)
+{
+    Value v = arg(args, 0);
+    return v.isObject() ? v : Value(m.newObject());
+}
+
+Value functionConstruct(Machine& m, Value, std::span<const Value>)
+{
+    return Value(m.newObject());
+}
+
+} // namespace
 
 void installFunctionClass(Machine& m)
 {
     Object* proto = m.protos().function;
-    m.newClass(
-        "Function", proto,
-        [](Machine& mm, Value, std::span<const Value> args) -> Value {
-            Value v = arg(args, 0);
-            return v.isObject() ? v : Value(mm.newObject());
-        },
-        [](Machine& mm, Value, std::span<const Value>) -> Value { return Value(mm.newObject()); });
-    m.defineMethod(proto, "call", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
-        Value thisArg = arg(args, 0);
-        std::span<const Value> rest = args.empty() ? args : args.subspan(1);
-        return mm.call(self, thisArg.isNullish() ? Value() : thisArg, rest);
-    });
-    m.defineMethod(proto, "apply", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
-        Value thisArg = arg(args, 0);
-        std::vector<Value> list;
-        if (Object* a = arg(args, 1).asObject())
-            list = mm.arrayItems(a);
-        return mm.call(self, thisArg.isNullish() ? Value() : thisArg, list);
-    });
+    m.newClass("Function", proto, functionConstructorCall, functionConstruct);
+    defineMethods(m, proto, kFunctionMethods);
 }
 
 } // namespace swf::avm1

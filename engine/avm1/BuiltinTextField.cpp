@@ -4,12 +4,14 @@
 // answers undefined and ignores writes.
 
 #include "engine/avm1/Machine.h"
+#include "engine/avm1/Native.h"
 #include "engine/avm1/MovieClipObject.h"
 #include "engine/avm1/TextFieldObject.h"
 #include "engine/avm1/TextFieldHost.h"
 
 #include <array>
 #include <cctype>
+#include <utility>
 #include <cmath>
 
 namespace swf::avm1 {
@@ -98,58 +100,107 @@ bool setTextFieldDisplayMember(Object* field, std::string_view name, const Value
     return true;
 }
 
+namespace {
+
+Value textFieldGetDepth(Machine&, Value self, std::span<const Value>)
+{
+    TextFieldHost* field = host(self);
+    return field ? Value(static_cast<double>(field->depth() - kScriptDepthOffset)) : Value();
+}
+
+Value textFieldRemoveTextField(Machine&, Value self, std::span<const Value>)
+{
+    if (TextFieldHost* field = host(self))
+        field->remove();  // destroys the host: nothing may touch it afterwards
+    return Value();
+}
+
+// new TextField() makes nothing: fields come from the timeline and createTextField.
+Value textFieldConstruct(Machine&, Value self, std::span<const Value>)
+{
+    return self;
+}
+
+template <size_t I>
+Value textFieldGetProperty(Machine&, Value self, std::span<const Value>)
+{
+    TextFieldHost* field = host(self);
+    return field ? field->get(static_cast<TextFieldProperty>(I)) : Value();
+}
+
+template <size_t I>
+Value textFieldSetProperty(Machine&, Value self, std::span<const Value> args)
+{
+    if (TextFieldHost* field = host(self))
+        field->set(static_cast<TextFieldProperty>(I), arg(args, 0));
+    return Value();
+}
+
+template <size_t... I>
+constexpr std::array<NativeFn, sizeof...(I)> propertyGetters(std::index_sequence<I...>)
+{
+    return {&textFieldGetProperty<I>...};
+}
+
+template <size_t... I>
+constexpr std::array<NativeFn, sizeof...(I)> propertySetters(std::index_sequence<I...>)
+{
+    return {&textFieldSetProperty<I>...};
+}
+
+// One getter and one setter per property, as named functions over its index.
+constexpr auto kPropertyGetters = propertyGetters(std::make_index_sequence<kPropertyNames.size()>());
+constexpr auto kPropertySetters = propertySetters(std::make_index_sequence<kPropertyNames.size()>());
+
+// MovieClip.prototype.createTextField(name, depth, x, y, width, height).
+Value movieClipCreateTextField(Machine& m, Value self, std::span<const Value> args)
+{
+    ClipHost* clip = clipHost(self.asObject());
+    if (!clip || args.size() < 6)
+        return Value();
+    // Pixels; what is not a number counts as 0, and sizes stay within what twips in
+    // 32 bits can hold.
+    auto pixels = [&m](const Value& v) {
+        double n = m.toNumber(v);
+        return std::isfinite(n) ? std::clamp(n, -1e7, 1e7) : 0.0;
+    };
+    double depth = m.toNumber(args[1]);
+    if (std::isnan(depth))
+        return Value();
+    int at = static_cast<int>(std::clamp(depth, -1e9, 1e9)) + kScriptDepthOffset;
+    Object* field = clip->createTextField(m.toString(args[0]), at, pixels(args[2]), pixels(args[3]),
+                                          pixels(args[4]), pixels(args[5]));
+    // Movies from version 8 on get the new field back.
+    return field && m.version() >= 8 ? Value(field) : Value();
+}
+
+const NativeMethod kMovieClipTextMethods[] = {
+    {"createTextField", movieClipCreateTextField},
+};
+
+const NativeMethod kTextFieldMethods[] = {
+    {"getDepth", textFieldGetDepth},
+    {"removeTextField", textFieldRemoveTextField},
+};
+
+} // namespace
+
 void installTextFieldClass(Machine& m)
 {
     Object* proto = m.newObject();
     m.protos().textField = proto;
-    m.newClass("TextField", proto, [](Machine&, Value self, std::span<const Value>) -> Value { return self; });
+    m.newClass("TextField", proto, textFieldConstruct);
 
+    // Each property is an accessor pair on the prototype.
     for (size_t i = 0; i < kPropertyNames.size(); ++i) {
-        const auto property = static_cast<TextFieldProperty>(i);
-        Object* getter = m.newNativeFunction(std::string(kPropertyNames[i]), [property](Machine&, Value self, std::span<const Value>) -> Value {
-            TextFieldHost* field = host(self);
-            return field ? field->get(property) : Value();
-        });
-        Object* setter = m.newNativeFunction(std::string(kPropertyNames[i]), [property](Machine&, Value self, std::span<const Value> args) -> Value {
-            if (TextFieldHost* field = host(self))
-                field->set(property, arg(args, 0));
-            return Value();
-        });
         Property& p = proto->ensure(kPropertyNames[i]);
-        p.getter = getter;
-        p.setter = setter;
+        p.getter = m.newNativeFunction(std::string(kPropertyNames[i]), kPropertyGetters[i]);
+        p.setter = m.newNativeFunction(std::string(kPropertyNames[i]), kPropertySetters[i]);
     }
 
-    m.defineMethod(proto, "getDepth", [](Machine&, Value self, std::span<const Value>) -> Value {
-        TextFieldHost* field = host(self);
-        return field ? Value(static_cast<double>(field->depth() - kScriptDepthOffset)) : Value();
-    });
-    m.defineMethod(proto, "removeTextField", [](Machine&, Value self, std::span<const Value>) -> Value {
-        if (TextFieldHost* field = host(self))
-            field->remove();  // destroys the host: nothing may touch it afterwards
-        return Value();
-    });
+    defineMethods(m, proto, kTextFieldMethods);
 
-    // MovieClip.prototype.createTextField(name, depth, x, y, width, height).
-    m.defineMethod(m.protos().movieClip, "createTextField", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
-        ClipHost* clip = clipHost(self.asObject());
-        if (!clip || args.size() < 6)
-            return Value();
-        // Pixels; what is not a number counts as 0, and sizes stay within what twips in
-        // 32 bits can hold.
-        auto pixels = [&mm](const Value& v) {
-            double n = mm.toNumber(v);
-            return std::isfinite(n) ? std::clamp(n, -1e7, 1e7) : 0.0;
-        };
-        double depth = mm.toNumber(args[1]);
-        if (std::isnan(depth))
-            return Value();
-        int at = static_cast<int>(std::clamp(depth, -1e9, 1e9)) + kScriptDepthOffset;
-        Object* field = clip->createTextField(mm.toString(args[0]), at, pixels(args[2]), pixels(args[3]),
-                                              pixels(args[4]), pixels(args[5]));
-        // Movies from version 8 on get the new field back.
-        return field && mm.version() >= 8 ? Value(field) : Value();
-    });
+    defineMethods(m, m.protos().movieClip, kMovieClipTextMethods);
 }
 
 } // namespace swf::avm1

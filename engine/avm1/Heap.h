@@ -39,6 +39,7 @@ public:
     }
 
     size_t size() const { return objects_.size(); }
+    AtomTable& atoms() { return atoms_; }
     bool contains(const Object* object) const { return live_.contains(object); }
 
     // Who visits the roots: the machine.
@@ -69,6 +70,7 @@ private:
 
     int version_;
     size_t maxObjects_;
+    AtomTable atoms_;
     std::vector<std::unique_ptr<Object>> objects_;
     std::unordered_set<const Object*> live_;
     std::function<void(Visitor&)> rootVisitor_;

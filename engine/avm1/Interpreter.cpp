@@ -72,8 +72,9 @@ ExecutionResult Interpreter::runBlock(std::span<const uint8_t> code, Object* cli
     ExecutionResult result = ExecutionResult::Finished;
     try {
         execute(ctx, 0, code.size());
-    } catch (const ScriptThrow&) {
+    } catch (const ScriptThrow& thrown) {
         // An uncaught throw ends the block.
+        m_.reportUncaught(thrown.value);
     } catch (const ScriptAbort&) {
         result = ExecutionResult::BudgetExhausted;
     } catch (const FormatError&) {
@@ -254,12 +255,12 @@ Value Interpreter::pop(Context& ctx)
     return v;
 }
 
-std::vector<Value> Interpreter::popArgs(Context& ctx)
+RootedValues Interpreter::popArgs(Context& ctx)
 {
     double n = m_.toNumber(pop(ctx));
     size_t count = (std::isnan(n) || n < 0) ? 0 : static_cast<size_t>(std::min(n, static_cast<double>(kMaxArgs)));
     count = std::min(count, ctx.stack.size());
-    std::vector<Value> args;
+    RootedValues args(m_);
     args.reserve(count);
     for (size_t i = 0; i < count; ++i)
         args.push_back(pop(ctx));

@@ -97,7 +97,7 @@ private:
 
     void pushValue(Context& ctx, Value v);
     Value pop(Context& ctx);
-    std::vector<Value> popArgs(Context& ctx);
+    RootedValues popArgs(Context& ctx);
     ClipHost* targetClip(Context& ctx);
 
     Machine& m_;

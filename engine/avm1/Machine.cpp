@@ -24,6 +24,41 @@ StackRoot::~StackRoot()
     machine_.stackRoots_ = previous_;
 }
 
+RootedValues::RootedValues(Machine& machine) : machine_(&machine)
+{
+    link();
+}
+
+RootedValues::RootedValues(Machine& machine, std::vector<Value> values)
+    : std::vector<Value>(std::move(values)), machine_(&machine)
+{
+    link();
+}
+
+RootedValues::RootedValues(RootedValues&& other) noexcept
+    : std::vector<Value>(std::move(other)), machine_(other.machine_)
+{
+    link();
+}
+
+void RootedValues::link()
+{
+    next_ = machine_->rootedLists_;
+    if (next_)
+        next_->prev_ = this;
+    machine_->rootedLists_ = this;
+}
+
+RootedValues::~RootedValues()
+{
+    if (prev_)
+        prev_->next_ = next_;
+    else
+        machine_->rootedLists_ = next_;
+    if (next_)
+        next_->prev_ = prev_;
+}
+
 Machine::Machine(int swfVersion) : version_(swfVersion), heap_(swfVersion)
 {
     heap_.setRootVisitor([this](Visitor& visitor) { visitRoots(visitor); });
@@ -33,19 +68,7 @@ Machine::Machine(int swfVersion) : version_(swfVersion), heap_(swfVersion)
     protos_.function = heap_.make(protos_.object);
     // The global object inherits nothing: it has no toString or valueOf of its own.
     global_ = heap_.make(nullptr);
-    installObjectClass(*this);
-    installFunctionClass(*this);
-    installArrayClass(*this);
-    installStringClass(*this);
-    installNumberAndBooleanClasses(*this);
-    installMathObject(*this);
-    installDateClass(*this);
-    installErrorClass(*this);
-    installGlobalFunctions(*this);
-    installMovieClipClass(*this);
-    installTextFieldClass(*this);
-    installColorClass(*this);
-    installStageObjects(*this);
+    installBuiltins(*this);
 }
 
 Machine::~Machine() = default;
@@ -54,6 +77,17 @@ void Machine::trace(const std::string& line)
 {
     if (traceSink_)
         traceSink_(line);
+}
+
+void Machine::reportUncaught(const Value& thrown)
+{
+    std::string text;
+    try {
+        text = toString(thrown);
+    } catch (const ScriptThrow&) {
+        return;  // its toString threw in turn: nothing to print
+    }
+    trace("Warning: Uncaught exception, " + text);
 }
 
 void Machine::spendAction()
@@ -310,13 +344,20 @@ bool Machine::implementsInterface(Object* prototype, Object* constructor, int de
 
 Property* Machine::findProperty(Object* target, std::string_view name)
 {
+    return findProperty(target, heap_.atoms().find(name));
+}
+
+Property* Machine::findProperty(Object* target, Atom atom)
+{
     // A prototype chain this long has looped back on itself (a.__proto__ = a): the
     // script that looks something up in it is stopped, as the reference player does.
     constexpr int kMaxChain = 256;
     int depth = 0;
     for (Object* o = target; o; o = o->proto()) {
-        if (Property* p = o->findOwn(name))
-            return p;
+        if (atom != kNoAtom) {
+            if (Property* p = o->findOwn(atom))
+                return p;
+        }
         if (++depth > kMaxChain)
             throw ScriptAbort{};
     }
@@ -359,8 +400,9 @@ Value Machine::getMember(const Value& target, std::string_view name)
         return Value();
     if (name == "__proto__")
         return Value(lookup == o ? o->proto() : lookup);
+    Atom atom = heap_.atoms().find(name);
     if (o) {
-        if (Property* own = o->findOwn(name)) {
+        if (Property* own = o->findOwn(atom)) {
             if (own->getter)
                 return call(Value(own->getter), target, {});
             if (own->isAccessor())
@@ -371,7 +413,7 @@ Value Machine::getMember(const Value& target, std::string_view name)
             return computed;
         lookup = o->proto();
     }
-    Property* p = findProperty(lookup, name);
+    Property* p = findProperty(lookup, atom);
     if (!p)
         return Value();
     if (p->getter)
@@ -636,7 +678,8 @@ void Machine::advanceClock(double ms)
                 callMethod(copy.self, copy.method, copy.args);
             else
                 call(copy.function, copy.self, copy.args);
-        } catch (const ScriptThrow&) {
+        } catch (const ScriptThrow& thrown) {
+            reportUncaught(thrown.value);
         } catch (const ScriptAbort&) {
         }
     }
@@ -689,6 +732,10 @@ void Machine::visitRoots(Visitor& visitor)
     }
     for (Object* o : extraRoots_)
         visitor.visit(o);
+    for (const RootedValues* list = rootedLists_; list; list = list->next_) {
+        for (const Value& v : *list)
+            visitor.visit(v);
+    }
     for (const StackRoot* r = stackRoots_; r; r = r->previous())
         r->visitEdges(visitor);
     if (hostRoots_)

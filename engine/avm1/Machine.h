@@ -67,6 +67,31 @@ private:
     StackRoot* previous_;
 };
 
+// A list of values the collector sees for as long as the list lives: for values taken
+// off the operand stack, or gathered by a native, before they are stored anywhere the
+// collector looks. Lists may be moved and destroyed in any order.
+class RootedValues : public std::vector<Value> {
+public:
+    explicit RootedValues(Machine& machine);
+    RootedValues(Machine& machine, std::vector<Value> values);
+    RootedValues(RootedValues&& other) noexcept;
+    RootedValues& operator=(RootedValues&& other) noexcept
+    {
+        std::vector<Value>::operator=(std::move(other));
+        return *this;
+    }
+    RootedValues(const RootedValues&) = delete;
+    RootedValues& operator=(const RootedValues&) = delete;
+    ~RootedValues();
+
+private:
+    friend class Machine;
+    void link();
+    Machine* machine_;
+    RootedValues* prev_ = nullptr;
+    RootedValues* next_ = nullptr;
+};
+
 // A StackRoot visiting through a callable.
 template <class F>
 class ScopedRoot final : public StackRoot {
@@ -95,6 +120,8 @@ public:
     // Where trace() lines go.
     void setTraceSink(std::function<void(const std::string&)> sink) { traceSink_ = std::move(sink); }
     void trace(const std::string& line);
+    // A throw nothing caught ends its script; the player says so in the trace output.
+    void reportUncaught(const Value& thrown);
     // The movie's clips by level, for _levelN and _root (level 0).
     void setLevelResolver(std::function<Object*(int)> resolver) { levelResolver_ = std::move(resolver); }
     Object* level(int number) const { return levelResolver_ ? levelResolver_(number) : nullptr; }
@@ -151,6 +178,7 @@ public:
     bool hasProperty(Object* target, std::string_view name);
     // The property `name` as found along the prototype chain.
     Property* findProperty(Object* target, std::string_view name);
+    Property* findProperty(Object* target, Atom name);
     // Enumerable names, own first then inherited, without repeats, in the order
     // for..in reports them.
     std::vector<std::string> enumerableNames(Object* target);
@@ -202,6 +230,7 @@ public:
 
 private:
     friend class StackRoot;
+    friend class RootedValues;
     // A clip without a toString of its own converts to its target path.
     bool usesDefaultToString(Object* o);
 
@@ -231,26 +260,15 @@ private:
     int maxCallDepth_ = 256;
     uint64_t randomState_ = 0x2545F4914F6CDD1Dull;
     StackRoot* stackRoots_ = nullptr;
+    RootedValues* rootedLists_ = nullptr;
     std::function<void(Visitor&)> hostRoots_;
     std::span<Object* const> extraRoots_;
 };
 
-// Builders of the built-in classes and globals, one file each.
-void installObjectClass(Machine& m);
-void installFunctionClass(Machine& m);
-void installArrayClass(Machine& m);
-void installStringClass(Machine& m);
-void installNumberAndBooleanClasses(Machine& m);
-void installMathObject(Machine& m);
-void installDateClass(Machine& m);
-void installGlobalFunctions(Machine& m);
-void installMovieClipClass(Machine& m);
+// Installs every built-in class and global object listed in Builtins.def.
+void installBuiltins(Machine& m);
 // The drawing methods of MovieClip (clear, lineStyle, beginFill, moveTo ...) on `proto`.
 void installDrawingMethods(Machine& m, Object* proto);
-void installTextFieldClass(Machine& m);
-void installColorClass(Machine& m);
-void installStageObjects(Machine& m);
-void installErrorClass(Machine& m);
 
 // Argument helper for natives.
 inline Value arg(std::span<const Value> args, size_t i)

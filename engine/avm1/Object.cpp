@@ -5,17 +5,12 @@
 
 namespace swf::avm1 {
 
-std::string Object::key(std::string_view name) const
-{
-    std::string k(name);
-    if (!caseSensitive_) {
-        for (char& c : k) {
-            if (c >= 'A' && c <= 'Z')
-                c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return k;
-}
+namespace {
+
+// Up to this many properties, lookups scan the list.
+constexpr size_t kIndexThreshold = 8;
+
+} // namespace
 
 bool Object::hiddenByVersion(const Property& p) const
 {
@@ -25,34 +20,60 @@ bool Object::hiddenByVersion(const Property& p) const
         ((p.flags & Version10) && version_ < 10);
 }
 
+std::ptrdiff_t Object::indexOf(Atom atom) const
+{
+    if (atom == kNoAtom)
+        return -1;
+    if (index_.empty()) {
+        for (size_t i = 0; i < props_.size(); ++i) {
+            if (props_[i].atom == atom)
+                return static_cast<std::ptrdiff_t>(i);
+        }
+        return -1;
+    }
+    auto it = index_.find(atom);
+    return it == index_.end() ? -1 : static_cast<std::ptrdiff_t>(it->second);
+}
+
+Property* Object::findOwn(Atom atom)
+{
+    std::ptrdiff_t i = indexOf(atom);
+    if (i < 0 || hiddenByVersion(props_[static_cast<size_t>(i)]))
+        return nullptr;
+    return &props_[static_cast<size_t>(i)];
+}
+
 Property* Object::findOwn(std::string_view name)
 {
-    auto it = index_.find(key(name));
-    if (it == index_.end() || hiddenByVersion(props_[it->second]))
-        return nullptr;
-    return &props_[it->second];
+    return findOwn(atoms_->find(name));
 }
 
 Property* Object::findOwnAnyVersion(std::string_view name)
 {
-    auto it = index_.find(key(name));
-    return it == index_.end() ? nullptr : &props_[it->second];
+    std::ptrdiff_t i = indexOf(atoms_->find(name));
+    return i < 0 ? nullptr : &props_[static_cast<size_t>(i)];
 }
 
 const Property* Object::findOwn(std::string_view name) const
 {
-    auto it = index_.find(key(name));
-    if (it == index_.end() || hiddenByVersion(props_[it->second]))
+    std::ptrdiff_t i = indexOf(atoms_->find(name));
+    if (i < 0 || hiddenByVersion(props_[static_cast<size_t>(i)]))
         return nullptr;
-    return &props_[it->second];
+    return &props_[static_cast<size_t>(i)];
 }
 
 Property& Object::ensure(std::string_view name)
 {
-    auto [it, inserted] = index_.try_emplace(key(name), props_.size());
-    if (inserted)
-        props_.push_back(Property{std::string(name), Value(), 0, nullptr, nullptr});
-    return props_[it->second];
+    Atom atom = atoms_->intern(name);
+    std::ptrdiff_t i = indexOf(atom);
+    if (i >= 0)
+        return props_[static_cast<size_t>(i)];
+    props_.push_back(Property{std::string(name), atom, Value(), 0, nullptr, nullptr});
+    if (!index_.empty())
+        index_.emplace(atom, static_cast<uint32_t>(props_.size() - 1));
+    else if (props_.size() > kIndexThreshold)
+        reindex();
+    return props_.back();
 }
 
 void Object::put(std::string_view name, Value value, uint16_t flags)
@@ -65,10 +86,10 @@ void Object::put(std::string_view name, Value value, uint16_t flags)
 
 bool Object::erase(std::string_view name)
 {
-    auto it = index_.find(key(name));
-    if (it == index_.end())
+    std::ptrdiff_t i = indexOf(atoms_->find(name));
+    if (i < 0)
         return false;
-    props_.erase(props_.begin() + static_cast<std::ptrdiff_t>(it->second));
+    props_.erase(props_.begin() + i);
     reindex();
     return true;
 }
@@ -76,8 +97,10 @@ bool Object::erase(std::string_view name)
 void Object::reindex()
 {
     index_.clear();
+    if (props_.size() <= kIndexThreshold)
+        return;
     for (size_t i = 0; i < props_.size(); ++i)
-        index_.emplace(key(props_[i].name), i);
+        index_.emplace(props_[i].atom, static_cast<uint32_t>(i));
 }
 
 bool Object::getComputed(Machine&, std::string_view, Value&)

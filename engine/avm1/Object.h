@@ -6,8 +6,10 @@
 // lookups without the machine knowing which kind it holds. Objects live in the Heap,
 // which frees them by tracing: each class visits what it holds in `visitEdges`.
 
+#include "engine/avm1/Atoms.h"
 #include "engine/avm1/Value.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -37,6 +39,7 @@ constexpr uint16_t Version10 = 0x4000;
 
 struct Property {
     std::string name;
+    Atom atom = kNoAtom;  // the name's number in the heap's table
     Value value;
     uint16_t flags = 0;
     Object* getter = nullptr;  // addProperty: reads call the getter ...
@@ -94,6 +97,8 @@ public:
 
     // Stored own properties.
     Property* findOwn(std::string_view name);
+    // By interned name (the machine's lookups intern once per chain walk).
+    Property* findOwn(Atom atom);
     // Including properties this movie's version does not see (for ASSetPropFlags).
     Property* findOwnAnyVersion(std::string_view name);
     const Property* findOwn(std::string_view name) const;
@@ -142,16 +147,20 @@ public:
 
 private:
     friend class Heap;
-    std::string key(std::string_view name) const;
     bool hiddenByVersion(const Property& p) const;
+    // Where the property numbered `atom` sits in props_, or -1.
+    std::ptrdiff_t indexOf(Atom atom) const;
     void reindex();
 
     Object* proto_;
     bool caseSensitive_;
     bool marked_ = false;
     int version_;
+    AtomTable* atoms_ = nullptr;  // the heap's, set when it adopts the object
     std::vector<Property> props_;
-    std::unordered_map<std::string, size_t> index_;
+    // Past a handful of properties, a hash index beside the list; below, a scan of
+    // the numbers is quicker.
+    std::unordered_map<Atom, uint32_t> index_;
 };
 
 // Lexical scope: an object whose properties are variables, and the scope outside it.

@@ -289,7 +289,8 @@ void TimelinePlayer::runScript(ClipState& root, QueuedScript script)
             avm1::Value handler = m.getMember(avm1::Value(script.object), script.method);
             if (handler.isObject())
                 m.call(handler, avm1::Value(script.object), {});
-        } catch (const avm1::ScriptThrow&) {
+        } catch (const avm1::ScriptThrow& thrown) {
+            m.reportUncaught(thrown.value);
         } catch (const avm1::ScriptAbort&) {
         }
         return;
@@ -316,7 +317,8 @@ void TimelinePlayer::runScript(ClipState& root, QueuedScript script)
             m.call(handler, avm1::Value(object), {});
             m.setCurrentClip(previous);
         }
-    } catch (const avm1::ScriptThrow&) {
+    } catch (const avm1::ScriptThrow& thrown) {
+        m.reportUncaught(thrown.value);
     } catch (const avm1::ScriptAbort&) {
     }
 }

@@ -397,7 +397,16 @@ TEST(MachineControl, TryCatchFinallyRunsInOrderAndRethrowsWithoutCatch)
 
     ActionBuilder b;
     b.tryBlock(body, "", nullptr, &finallyBody).trace("after");
-    EXPECT_EQ(run(b), (Lines{"try", "finally"})) << "an uncaught throw ends the block after finally";
+    EXPECT_EQ(run(b), (Lines{"try", "finally", "Warning: Uncaught exception, boom"}))
+        << "an uncaught throw ends the block after finally, and the player says so";
+
+    // A throw out of a called function that nothing catches is reported once, with the
+    // thrown value as text.
+    ActionBuilder thrower;
+    thrower.pushNumber(42).op(Op::Throw);
+    ActionBuilder c;
+    c.defineFunction("f", {}, thrower).callFunction("f", {}).trace("never");
+    EXPECT_EQ(run(c), (Lines{"Warning: Uncaught exception, 42"}));
 }
 
 TEST(MachineControl, ACaughtThrowDropsWhatTheTryBlockPushedButNotWhatItPopped)
@@ -587,6 +596,12 @@ TEST(MachineBounds, TraceOfUndefinedIsTheWordWhileStringConversionDependsOnVersi
 namespace swf::avm1 {
 namespace {
 
+__attribute__((noinline)) void makeGarbage(Machine& m, int count)
+{
+    for (int i = 0; i < count; ++i)
+        m.newObject();
+}
+
 TEST(MachineHeap, CollectionFreesUnreachableObjectsAndKeepsReachableOnes)
 {
     Machine m(10);
@@ -594,18 +609,25 @@ TEST(MachineHeap, CollectionFreesUnreachableObjectsAndKeepsReachableOnes)
     Object* kept = m.newObject();
     kept->put("inner", Value(m.newArray()));
     m.global()->put("kept", Value(kept));
-    for (int i = 0; i < 100; ++i)
-        m.newObject();
+    makeGarbage(m, 100);
     m.collectGarbage({});
-    EXPECT_EQ(m.heap().size(), baseline + 2) << "the kept object and the array it holds";
+    // The native stack is scanned conservatively: a stale copy of a pointer may keep
+    // one of the hundred.
+    EXPECT_GE(m.heap().size(), baseline + 2) << "the kept object and the array it holds";
+    EXPECT_LE(m.heap().size(), baseline + 3);
     EXPECT_EQ(m.toString(m.getMember(Value(kept), "inner")), "");
 }
 
 TEST(MachineHeap, AllocationPastTheLimitStopsTheScript)
 {
     Heap heap(10, 10);
+    std::vector<Object*> kept;
+    heap.setRootVisitor([&kept](Visitor& visitor) {
+        for (Object* o : kept)
+            visitor.visit(o);
+    });
     for (int i = 0; i < 10; ++i)
-        heap.make(nullptr);
+        kept.push_back(heap.make(nullptr));
     EXPECT_THROW(heap.make(nullptr), ScriptAbort);
 }
 

@@ -1,0 +1,92 @@
+#include "engine/avm1/Atoms.h"
+
+namespace swf::avm1 {
+
+namespace {
+
+char fold(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+} // namespace
+
+uint64_t AtomTable::hashOf(std::string_view name) const
+{
+    // FNV-1a: names are short, and this runs once per lookup.
+    uint64_t h = 0xcbf29ce484222325ull;
+    if (caseSensitive_) {
+        for (char c : name)
+            h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
+    } else {
+        for (char c : name)
+            h = (h ^ static_cast<unsigned char>(fold(c))) * 0x100000001b3ull;
+    }
+    return h;
+}
+
+bool AtomTable::matches(const Slot& slot, uint64_t hash, std::string_view name) const
+{
+    if (slot.hash != hash || slot.key.size() != name.size())
+        return false;
+    if (caseSensitive_)
+        return slot.key == name;
+    for (size_t i = 0; i < name.size(); ++i) {
+        if (slot.key[i] != fold(name[i]))
+            return false;
+    }
+    return true;
+}
+
+size_t AtomTable::slotOf(uint64_t hash, std::string_view name) const
+{
+    size_t mask = slots_.size() - 1;
+    for (size_t i = hash & mask;; i = (i + 1) & mask) {
+        const Slot& slot = slots_[i];
+        if (slot.atom == kNoAtom || matches(slot, hash, name))
+            return i;
+    }
+}
+
+Atom AtomTable::find(std::string_view name) const
+{
+    return slots_[slotOf(hashOf(name), name)].atom;
+}
+
+Atom AtomTable::intern(std::string_view name)
+{
+    uint64_t hash = hashOf(name);
+    size_t i = slotOf(hash, name);
+    if (slots_[i].atom != kNoAtom)
+        return slots_[i].atom;
+    Slot& slot = slots_[i];
+    slot.hash = hash;
+    slot.atom = static_cast<Atom>(count_++);
+    slot.key.assign(name);
+    if (!caseSensitive_) {
+        for (char& c : slot.key)
+            c = fold(c);
+    }
+    Atom atom = slot.atom;
+    // At most half full, so probes stay short and always end at an empty slot.
+    if (count_ * 2 > slots_.size())
+        grow();
+    return atom;
+}
+
+void AtomTable::grow()
+{
+    std::vector<Slot> old = std::move(slots_);
+    slots_ = std::vector<Slot>(old.size() * 2);
+    size_t mask = slots_.size() - 1;
+    for (Slot& s : old) {
+        if (s.atom == kNoAtom)
+            continue;
+        size_t i = s.hash & mask;
+        while (slots_[i].atom != kNoAtom)
+            i = (i + 1) & mask;
+        slots_[i] = std::move(s);
+    }
+}
+
+} // namespace swf::avm1
