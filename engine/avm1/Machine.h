@@ -36,12 +36,36 @@ struct Prototypes {
     Object* error = nullptr;
     Object* textField = nullptr;
     Object* color = nullptr;
+    // Prototypes of classes installed in their own files, by class name, so that a new
+    // class needs no field here.
+    std::vector<std::pair<std::string, Object*>> byName;
+
+    Object* named(std::string_view name) const
+    {
+        for (const auto& [n, p] : byName) {
+            if (n == name)
+                return p;
+        }
+        return nullptr;
+    }
+    void setNamed(std::string_view name, Object* proto)
+    {
+        for (auto& [n, p] : byName) {
+            if (n == name) {
+                p = proto;
+                return;
+            }
+        }
+        byName.emplace_back(std::string(name), proto);
+    }
 
     template <class F>
     void forEach(F&& f) const
     {
         for (Object* p : {object, function, array, string, number, boolean, movieClip, date, error, textField, color})
             f(p);
+        for (const auto& entry : byName)
+            f(entry.second);
     }
 };
 
