@@ -1,5 +1,7 @@
 #include "engine/Player.h"
 
+#include "engine/audio/Decoder.h"
+#include "engine/audio/Mixer.h"
 #include "engine/format/Container.h"
 #include "engine/movie/MovieDef.h"
 #include "engine/movie/Mouse.h"
@@ -102,6 +104,34 @@ struct Player::Impl {
     std::unique_ptr<render::BitmapImages> bitmaps;
     movie::MovieHooks hooks_;
     movie::MouseInput mouse;
+    std::shared_ptr<audio::Mixer> mixer = std::make_shared<audio::Mixer>();
+    std::function<void(const std::string&)> noticeSink;
+    bool audioClock = false;
+
+    void startSound(const StartSoundDef& start)
+    {
+        // StartSound2 names an ActionScript 3 class, which this engine does not run.
+        if (!start.className.empty())
+            return;
+        auto sound = movie->sounds.find(start.soundId);
+        mixer->startSound(start.soundId, sound == movie->sounds.end() ? nullptr : sound->second, start.info);
+    }
+
+    // The frame the main timeline's stream has reached, or 0 without a stream that
+    // is still sounding.
+    int streamFrame() const
+    {
+        const auto& stream = movie->root.stream;
+        int64_t position = stream ? mixer->streamPosition(&root) : -1;
+        if (position < 0 || position >= static_cast<int64_t>(stream->pcm.frames()))
+            return 0;
+        int reached = 0;
+        for (size_t i = 0; i < stream->frameStart.size(); ++i) {
+            if (stream->frameStart[i] >= 0 && stream->frameStart[i] <= position)
+                reached = static_cast<int>(i) + 1;
+        }
+        return reached;
+    }
 
     bool scripted() const { return movie && movie->hasScripts && !movie->isAs3(); }
 
@@ -143,6 +173,17 @@ struct Player::Impl {
         };
         hooks.toggleQuality = [this] { qualityToggled = !qualityToggled; };
         hooks.limitReached = [this](Limit limit, const std::string& message) { reportLimit(limit, message); };
+        hooks.stopSounds = [this] { mixer->stopAll(); };
+        hooks.startSound = [this](const StartSoundDef& start) { startSound(start); };
+        hooks.streamFrame = [this](const movie::ClipState& clip, int frame) {
+            mixer->streamFrame(&clip, clip.timeline->stream, frame);
+        };
+        mixer->stopAll();
+        mixer->setPaused(false);
+        if (noticeSink) {
+            for (const std::string& notice : movie->notices)
+                noticeSink(notice);
+        }
         limitsReported.clear();
         hooks_ = std::move(hooks);
         resetTimeline();
@@ -159,6 +200,7 @@ struct Player::Impl {
 
     void clear()
     {
+        mixer->stopAll();
         renderer.reset();
         bitmaps.reset();
         // The display list first: its clips detach from the script machine the
@@ -230,14 +272,18 @@ bool Player::playing() const
 
 void Player::play()
 {
-    if (loaded())
+    if (loaded()) {
         impl_->root.playing = true;
+        impl_->mixer->setPaused(false);
+    }
 }
 
 void Player::stop()
 {
-    if (loaded())
+    if (loaded()) {
         impl_->root.playing = false;
+        impl_->mixer->setPaused(true);
+    }
 }
 
 void Player::seek(int frame)
@@ -290,6 +336,8 @@ void Player::advance()
     if (!loaded())
         return;
     impl_->timeline->step(impl_->root);
+    // Streams of timelines that did not move on this frame (stopped, removed) stop.
+    impl_->mixer->endStep();
     // The frame may have moved a button under (or from under) a pointer standing still.
     impl_->mouse.refresh(impl_->root, *impl_->timeline);
 }
@@ -300,6 +348,17 @@ bool Player::tick(std::chrono::nanoseconds elapsed)
         return false;
     double rate = std::clamp(impl_->info.frameRate, 1.0, 1000.0);
     auto frameTime = std::chrono::nanoseconds(static_cast<int64_t>(1e9 / rate));
+    if (impl_->audioClock && impl_->root.playing) {
+        if (int reached = impl_->streamFrame(); reached > 0) {
+            // The sound leads: step to the frame it has reached, however many that is
+            // (the frames between are not drawn), or wait for it.
+            impl_->clockDebt = {};
+            int frames = std::min(reached - impl_->root.frame, impl_->root.timeline->frameCount());
+            for (int i = 0; i < frames; ++i)
+                advance();
+            return frames > 0;
+        }
+    }
     impl_->clockDebt += elapsed;
     int frames = static_cast<int>(impl_->clockDebt / frameTime);
     if (frames > kMaxCatchUpFrames) {
@@ -314,6 +373,26 @@ bool Player::tick(std::chrono::nanoseconds elapsed)
     for (int i = 0; i < frames; ++i)
         advance();
     return frames > 0;
+}
+
+std::shared_ptr<audio::Mixer> Player::mixer() const
+{
+    return impl_->mixer;
+}
+
+void Player::renderSound(std::span<int16_t> out)
+{
+    impl_->mixer->mix(out);
+}
+
+void Player::setAudioClock(bool enabled)
+{
+    impl_->audioClock = enabled;
+}
+
+void Player::setNoticeSink(std::function<void(const std::string&)> sink)
+{
+    impl_->noticeSink = std::move(sink);
 }
 
 void Player::setTraceSink(std::function<void(const std::string&)> sink)

@@ -200,8 +200,10 @@ void TimelinePlayer::gotoFrame(ClipState& root, const ClipPath& path, int frame,
 void TimelinePlayer::runFrameScripts(ClipState& root)
 {
     root_ = &root;
-    if (root.frame > 0)
+    if (root.frame > 0) {
         queueScripts(root, {}, root.frame);
+        enterFrameSounds(root, root.frame);
+    }
     runQueuedScripts(root);
 }
 
@@ -440,12 +442,15 @@ void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame)
     clip.children = std::move(rebuilt);
     clip.frame = frame;
     queueScripts(clip, path, frame);
+    enterFrameSounds(clip, frame);
 }
 
 void TimelinePlayer::applyFrame(ClipState& clip, ClipPath& path, int frame, StepMode mode, bool queueFrameScripts)
 {
     const Frame& def = clip.timeline->frame(frame);
     bool scripting = queueFrameScripts && mode.instantiate && scriptsEnabled_;
+    if (queueFrameScripts && mode.instantiate)
+        enterFrameSounds(clip, frame);
     if (scripting)
         queueInitActions(def, path);
     for (const ControlTag& tag : def.tags) {
@@ -467,6 +472,19 @@ void TimelinePlayer::applyFrame(ClipState& clip, ClipPath& path, int frame, Step
                    },
                    tag);
     }
+}
+
+void TimelinePlayer::enterFrameSounds(const ClipState& clip, int frame)
+{
+    // A seek's silent replay starts no sound; its landing frame does.
+    if (traceMuted_)
+        return;
+    if (hooks_.startSound) {
+        for (const StartSoundDef& sound : clip.timeline->frame(frame).sounds)
+            hooks_.startSound(sound);
+    }
+    if (hooks_.streamFrame && clip.timeline->stream)
+        hooks_.streamFrame(clip, frame);
 }
 
 void TimelinePlayer::queueInitActions(const Frame& frame, const ClipPath& path)

@@ -34,6 +34,10 @@ struct MovieHooks {
     std::function<void(const std::string& url, const std::string& target)> getUrl;
     std::function<void()> toggleQuality;
     std::function<void()> stopSounds;
+    // A frame entered (played into or landed on by a goto, not skipped over) starts
+    // its event sounds, and a timeline with a stream says which frame it is on.
+    std::function<void(const StartSoundDef&)> startSound;
+    std::function<void(const ClipState& clip, int frame)> streamFrame;
     // A limit that keeps hostile movies in check cut something short; the text names
     // the limit and its value. It may come every frame: listeners keep the first.
     std::function<void(Limit, const std::string&)> limitReached;
@@ -56,6 +60,8 @@ public:
     bool loop() const { return loop_; }
     // Whether trace() lines reach the hook (a seek replays frames silently).
     void setTraceMuted(bool muted) { traceMuted_ = muted; }
+
+    const MovieDef& movie() const { return movie_; }
 
     // A fresh main timeline before its first frame.
     ClipState makeRoot() const;
@@ -83,6 +89,13 @@ public:
     // characters of records in both states stay, the others leave or are placed.
     // Returns false when there is no such button or it shows that state already.
     bool showButtonState(ClipState& root, const ClipPath& parent, uint16_t depth, ButtonVisual visual);
+
+    // Plays an event sound from outside the timeline (a button's transition).
+    void startSound(const StartSoundDef& sound)
+    {
+        if (hooks_.startSound)
+            hooks_.startSound(sound);
+    }
 
     // The script machine, created on first use (null while scripts are off).
     avm1::Machine* machine();
@@ -130,6 +143,8 @@ private:
     // Brings a button's children in line with the records of its shown state.
     void syncButtonChildren(DisplayObject& button, ClipPath& path);
     void queueScripts(const ClipState& clip, const ClipPath& path, int frame);
+    // The sounds of a frame entered: its event sounds and its stream's place.
+    void enterFrameSounds(const ClipState& clip, int frame);
     void queueInitActions(const Frame& frame, const ClipPath& path);
     void queueClipEvent(const DisplayObject& object, const ClipPath& path, uint32_t event);
     void queueEnterFrames(ClipState& clip, ClipPath& path);

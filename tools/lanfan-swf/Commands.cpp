@@ -1,6 +1,7 @@
 #include "tools/lanfan-swf/Commands.h"
 
 #include "engine/Player.h"
+#include "engine/SoundExport.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -10,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <ostream>
 #include <string>
 
@@ -99,12 +101,26 @@ int renderFrames(swf::Player& player, const Options& options, std::ostream& err)
     return kExitOk;
 }
 
+int exportAudio(swf::Player& player, const Options& options, std::ostream& err)
+{
+    std::vector<int16_t> samples = swf::mixFrames(player, options.frames);
+    std::ofstream file(options.out, std::ios::binary);
+    if (file)
+        swf::writeWav(file, samples);
+    if (!file) {
+        err << "lanfan-swf: cannot write " << options.out << '\n';
+        return kExitCannotRead;
+    }
+    return kExitOk;
+}
+
 } // namespace
 
 int runCommand(const Options& options, std::ostream& out, std::ostream& err)
 {
     swf::Player player;
     player.setLimitSink([&err](swf::Player::Limit, const std::string& message) { err << "lanfan-swf: limit reached: " << message << '\n'; });
+    player.setNoticeSink([&err](const std::string& message) { err << "lanfan-swf: " << message << '\n'; });
     try {
         player.loadFile(options.file);
     } catch (const swf::LoadError& e) {
@@ -115,6 +131,7 @@ int runCommand(const Options& options, std::ostream& out, std::ostream& err)
     case Command::Info: return printInfo(player, out);
     case Command::Run: return runFrames(player, options, out, err);
     case Command::Render: return renderFrames(player, options, err);
+    case Command::Audio: return exportAudio(player, options, err);
     }
     return kExitUsage;
 }

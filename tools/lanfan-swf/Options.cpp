@@ -7,7 +7,8 @@ namespace lanfan::tool {
 const char* const kUsage =
     "usage: lanfan-swf info FILE\n"
     "       lanfan-swf run FILE [--frames N]\n"
-    "       lanfan-swf render FILE [--frames N] [--size WxH] --out IMAGE.png|IMAGE.bmp\n";
+    "       lanfan-swf render FILE [--frames N] [--size WxH] --out IMAGE.png|IMAGE.bmp\n"
+    "       lanfan-swf audio FILE [--frames N] --out SOUND.wav\n";
 
 namespace {
 
@@ -63,6 +64,8 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
         options.command = Command::Run;
     else if (command == "render")
         options.command = Command::Render;
+    else if (command == "audio")
+        options.command = Command::Audio;
     else {
         error = "unknown command '" + command + "'";
         return std::nullopt;
@@ -94,10 +97,10 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
             } else if (arg == "--size") {
                 error = "--size applies to render only";
                 return std::nullopt;
-            } else if (options.command == Command::Render) {
+            } else if (options.command == Command::Render || options.command == Command::Audio) {
                 options.out = value;
             } else {
-                error = "--out applies to render only";
+                error = "--out applies to render and audio only";
                 return std::nullopt;
             }
         } else if (arg.starts_with("--") || haveFile) {
@@ -119,6 +122,16 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
         }
         if (!endsWith(options.out, ".png") && !endsWith(options.out, ".bmp")) {
             error = "the output image must end in .png or .bmp";
+            return std::nullopt;
+        }
+    }
+    if (options.command == Command::Audio) {
+        if (options.out.empty()) {
+            error = "audio needs --out SOUND.wav";
+            return std::nullopt;
+        }
+        if (!endsWith(options.out, ".wav")) {
+            error = "the output sound must end in .wav";
             return std::nullopt;
         }
     }

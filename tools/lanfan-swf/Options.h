@@ -8,7 +8,7 @@
 
 namespace lanfan::tool {
 
-enum class Command { Info, Run, Render };
+enum class Command { Info, Run, Render, Audio };
 
 struct Options {
     Command command = Command::Info;
