@@ -85,6 +85,19 @@ movie::StageScale toStageScale(ScaleMode mode)
     return movie::StageScale::ShowAll;
 }
 
+// The timelines with a stream that are on the display list now.
+void collectStreamClips(const movie::ClipState& clip, std::vector<const void*>& out, int nesting)
+{
+    if (clip.timeline && clip.timeline->stream)
+        out.push_back(&clip);
+    if (nesting > 256)
+        return;
+    for (const movie::DisplayObject& child : clip.children) {
+        if (child.clip)
+            collectStreamClips(*child.clip, out, nesting + 1);
+    }
+}
+
 } // namespace
 
 struct Player::Impl {
@@ -337,7 +350,11 @@ void Player::advance()
         return;
     impl_->timeline->step(impl_->root);
     // Streams of timelines that did not move on this frame (stopped, removed) stop.
-    impl_->mixer->endStep();
+    if (impl_->mixer->hasStreams()) {
+        std::vector<const void*> live;
+        collectStreamClips(impl_->root, live, 0);
+        impl_->mixer->endStep(live);
+    }
     // The frame may have moved a button under (or from under) a pointer standing still.
     impl_->mouse.refresh(impl_->root, *impl_->timeline);
 }

@@ -230,6 +230,37 @@ private:
     std::vector<int16_t> out_;
 };
 
+// Speex frames sit back to back, each padded to a whole byte; the decoder takes one
+// per packet. A frame's length follows from its mode numbers: the narrowband layer
+// (a zero bit, four mode bits) and, in wideband, the upper layer (a one bit, three
+// mode bits). Bits per 20 ms frame by mode, header bits included.
+size_t speexFrameBytes(std::span<const uint8_t> data)
+{
+    static constexpr int kNarrowBits[16] = {5, 43, 119, 160, 220, 300, 364, 492, 79, 0, 0, 0, 0, 0, 0, 0};
+    static constexpr int kWideBits[8] = {4, 36, 112, 192, 352, 0, 0, 0};
+    auto bitAt = [&](size_t bit) { return (data[bit >> 3] >> (7 - (bit & 7))) & 1; };
+    auto bits = [&](size_t from, int count) {
+        unsigned v = 0;
+        for (int i = 0; i < count; ++i)
+            v = (v << 1) | bitAt(from + static_cast<size_t>(i));
+        return v;
+    };
+    size_t total = data.size() * 8;
+    if (total < 5 || bitAt(0) != 0)
+        return 0;
+    int narrow = kNarrowBits[bits(1, 4)];
+    if (narrow == 0)
+        return 0;
+    size_t used = static_cast<size_t>(narrow);
+    if (used + 4 <= total && bitAt(used) == 1) {
+        int wide = kWideBits[bits(used + 1, 3)];
+        if (wide == 0)
+            return 0;
+        used += static_cast<size_t>(wide);
+    }
+    return used <= total ? (used + 7) / 8 : 0;
+}
+
 // Splits a payload into the packets its codec wants.
 void sendAll(Session& session, const SoundEncoding& encoding, std::span<const uint8_t> data)
 {
@@ -248,6 +279,12 @@ void sendAll(Session& session, const SoundEncoding& encoding, std::span<const ui
         packet = kNellyPacketBytes;
         data = data.first(data.size() - data.size() % kNellyBlockBytes);
         break;
+    case SoundFormat::Speex:
+        while (size_t n = data.empty() ? 0 : speexFrameBytes(data)) {
+            session.send(data.first(n));
+            data = data.subspan(n);
+        }
+        return;
     default: break;
     }
     while (!data.empty()) {

@@ -156,10 +156,18 @@ void Mixer::streamFrame(const void* clip, std::shared_ptr<const StreamPcm> strea
         voices_.push_back(std::move(fresh));
 }
 
-void Mixer::endStep()
+bool Mixer::hasStreams() const
 {
     std::lock_guard lock(mutex_);
-    std::erase_if(voices_, [](const Voice& v) { return v.stream && !v.refreshed; });
+    return std::ranges::any_of(voices_, [](const Voice& v) { return v.stream != nullptr; });
+}
+
+void Mixer::endStep(std::span<const void* const> live)
+{
+    std::lock_guard lock(mutex_);
+    std::erase_if(voices_, [&](const Voice& v) {
+        return v.stream && (!v.refreshed || std::ranges::find(live, v.clip) == live.end());
+    });
     for (Voice& v : voices_)
         v.refreshed = false;
 }

@@ -53,8 +53,9 @@ public:
     // where that frame's block begins.
     void streamFrame(const void* clip, std::shared_ptr<const StreamPcm> stream, int frame);
     // Ends a movie step: streams whose timelines entered no frame since the last call
-    // (stopped, removed) stop.
-    void endStep();
+    // (stopped) stop, and so do those whose timeline is not among `live` (removed).
+    void endStep(std::span<const void* const> live);
+    bool hasStreams() const;
     // Output frames played of the stream of `clip`, counted from its frame 1; -1 when
     // it has no stream playing.
     int64_t streamPosition(const void* clip) const;
