@@ -4,6 +4,7 @@
 // put, runs the movie's clock at its frame rate and paints frames into its window.
 
 #include "app/player/PlayerControl.h"
+#include "app/player/SoundOutput.h"
 
 #include "engine/Player.h"
 
@@ -11,6 +12,9 @@
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
+
+#include <memory>
+#include <vector>
 
 namespace lanfan {
 
@@ -37,12 +41,16 @@ public:
 
     const ControlSettings& settings() const { return settings_; }
     swf::Player& player() { return player_; }
+    SoundOutput& soundOutput() { return *sound_; }
 
 private:
     void onClock();
     void updateClock();
     void repaint();
     void onLimit(swf::Player::Limit limit, const std::string& message);
+    // Without a device the mix is pulled and dropped at the clock's pace, so sounds
+    // end when they would have and the movie keeps its timing.
+    void drainSound(std::chrono::nanoseconds elapsed);
 
     swf::Player player_;
     QString moviePath_;
@@ -50,6 +58,9 @@ private:
     QPointer<MovieView> view_;
     QTimer clock_;
     QElapsedTimer sinceLastTick_;
+    std::unique_ptr<SoundOutput> sound_;
+    std::vector<int16_t> drained_;
+    double drainDebt_ = 0;
 };
 
 // The message shown when a movie cannot be opened: names the file and the reason.
