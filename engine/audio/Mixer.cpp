@@ -25,7 +25,7 @@ std::pair<float, float> envelopeAt(const std::vector<SoundEnvelopePoint>& points
 
 } // namespace
 
-Mixer::VoiceId Mixer::startSound(uint16_t soundId, std::shared_ptr<const Pcm> pcm, const SoundInfo& info,
+Mixer::VoiceId Mixer::startSound(uint32_t soundId, std::shared_ptr<const Pcm> pcm, const SoundInfo& info,
                                  const void* owner)
 {
     std::lock_guard lock(mutex_);
@@ -59,7 +59,7 @@ Mixer::VoiceId Mixer::startSound(uint16_t soundId, std::shared_ptr<const Pcm> pc
     return voices_.back().id;
 }
 
-void Mixer::stopSound(uint16_t soundId)
+void Mixer::stopSound(uint32_t soundId)
 {
     std::lock_guard lock(mutex_);
     std::erase_if(voices_, [&](const Voice& v) { return !v.stream && v.soundId == soundId; });
@@ -77,7 +77,7 @@ void Mixer::stopOwner(const void* owner)
     std::erase_if(voices_, [&](const Voice& v) { return !v.stream && v.owner == owner; });
 }
 
-bool Mixer::soundPlaying(uint16_t soundId) const
+bool Mixer::soundPlaying(uint32_t soundId) const
 {
     std::lock_guard lock(mutex_);
     return std::ranges::any_of(voices_, [&](const Voice& v) { return !v.stream && v.soundId == soundId; });
@@ -97,6 +97,16 @@ int64_t Mixer::voicePosition(VoiceId voice) const
             return v.played;
     }
     return -1;
+}
+
+bool Mixer::takeFinished(VoiceId voice)
+{
+    std::lock_guard lock(mutex_);
+    auto it = std::ranges::find(finished_, voice);
+    if (it == finished_.end())
+        return false;
+    finished_.erase(it);
+    return true;
 }
 
 void Mixer::setOwnerGains(const void* owner, const ChannelGains& gains)
@@ -247,6 +257,13 @@ void Mixer::mix(std::span<int16_t> out)
         mixVoice(voice, scratch_.data(), frames);
     // Finished event voices leave; streams stay (silent) until their timeline stops
     // or jumps, so that a timeline running on past its stream's end restarts nothing.
+    for (const Voice& v : voices_) {
+        if (v.loopsLeft <= 0 && !v.stream)
+            finished_.push_back(v.id);
+    }
+    constexpr size_t kFinishedKept = 1024;
+    if (finished_.size() > kFinishedKept)
+        finished_.erase(finished_.begin(), finished_.end() - kFinishedKept);
     std::erase_if(voices_, [](const Voice& v) { return v.loopsLeft <= 0 && !v.stream; });
     for (size_t i = 0; i < frames * 2; ++i)
         out[i] = static_cast<int16_t>(std::clamp(std::lrint(scratch_[i]), -32768L, 32767L));

@@ -35,15 +35,17 @@ public:
     // `soundId` and starts nothing; no-multiple starts nothing while one plays.
     // Returns the voice, or 0 when nothing started. `owner` groups voices (a clip's
     // sound scope) so they can be stopped or set together.
-    VoiceId startSound(uint16_t soundId, std::shared_ptr<const Pcm> pcm, const SoundInfo& info,
+    VoiceId startSound(uint32_t soundId, std::shared_ptr<const Pcm> pcm, const SoundInfo& info,
                        const void* owner = nullptr);
-    void stopSound(uint16_t soundId);
+    void stopSound(uint32_t soundId);
     void stopVoice(VoiceId voice);
     void stopOwner(const void* owner);
-    bool soundPlaying(uint16_t soundId) const;
+    bool soundPlaying(uint32_t soundId) const;
     bool voicePlaying(VoiceId voice) const;
     // Output frames a voice has played since it started (loops included).
     int64_t voicePosition(VoiceId voice) const;
+    // Whether `voice` played to its end (rather than being stopped); asking forgets it.
+    bool takeFinished(VoiceId voice);
     void setOwnerGains(const void* owner, const ChannelGains& gains);
     // Every voice, streams included.
     void stopAll();
@@ -71,7 +73,7 @@ public:
 private:
     struct Voice {
         VoiceId id = 0;
-        uint16_t soundId = 0;
+        uint32_t soundId = 0;
         const void* owner = nullptr;
         std::shared_ptr<const Pcm> pcm;
         std::shared_ptr<const StreamPcm> stream;  // set for streams
@@ -94,6 +96,7 @@ private:
     mutable std::mutex mutex_;
     std::vector<Voice> voices_;
     std::vector<float> scratch_;
+    std::vector<VoiceId> finished_;  // the most recent voices that played out
     std::vector<std::pair<const void*, ChannelGains>> ownerGains_;
     VoiceId nextId_ = 1;
     bool paused_ = false;

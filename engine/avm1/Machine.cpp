@@ -48,6 +48,7 @@ Machine::Machine(int swfVersion) : version_(swfVersion)
     installMovieClipClass(*this);
     installTextFieldClass(*this);
     installColorClass(*this);
+    installSoundClass(*this);
     installStageObjects(*this);
 }
 

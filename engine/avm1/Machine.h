@@ -20,6 +20,8 @@
 
 namespace swf::avm1 {
 
+class SoundHost;
+
 enum class ExecutionResult { Finished, BudgetExhausted };
 
 struct Prototypes {
@@ -55,6 +57,9 @@ public:
     // The movie's clips by level, for _levelN and _root (level 0).
     void setLevelResolver(std::function<Object*(int)> resolver) { levelResolver_ = std::move(resolver); }
     Object* level(int number) const { return levelResolver_ ? levelResolver_(number) : nullptr; }
+    // The movie's sound side, for the Sound class; null where there is none.
+    void setSoundHost(SoundHost* host) { soundHost_ = host; }
+    SoundHost* soundHost() const { return soundHost_; }
     // Library symbols for attachMovie / registerClass: constructor by linkage name.
     std::unordered_map<std::string, Object*>& registeredClasses() { return registeredClasses_; }
 
@@ -174,6 +179,7 @@ private:
     Object* currentClip_ = nullptr;
     int maxCallDepth_ = 256;
     uint64_t randomState_ = 0x2545F4914F6CDD1Dull;
+    SoundHost* soundHost_ = nullptr;
 };
 
 // Builders of the built-in classes and globals, one file each.
@@ -190,6 +196,10 @@ void installMovieClipClass(Machine& m);
 void installDrawingMethods(Machine& m, Object* proto);
 void installTextFieldClass(Machine& m);
 void installColorClass(Machine& m);
+void installSoundClass(Machine& m);
+// Calls onSoundComplete of the Sound objects whose sound ended, and onLoad of those
+// whose loadSound finished; once a frame.
+void dispatchSoundEvents(Machine& m);
 void installStageObjects(Machine& m);
 void installErrorClass(Machine& m);
 

@@ -124,6 +124,7 @@ avm1::Machine* TimelinePlayer::machine()
     if (!machine_) {
         machine_ = std::make_shared<avm1::Machine>(movie_.header.version);
         machine_->setMaxCallDepth(movie_.maxRecursionDepth);
+        machine_->setSoundHost(hooks_.soundHost);
         machine_->setTraceSink([this](const std::string& line) {
             if (hooks_.trace && !traceMuted_)
                 hooks_.trace(line);
@@ -175,6 +176,8 @@ void TimelinePlayer::step(ClipState& root)
         double rate = movie_.header.frameRate > 0 ? movie_.header.frameRate : 12.0;
         machine_->resetBudget(kMaxActionsPerStep);
         machine_->advanceClock(1000.0 / rate);
+        if (!traceMuted_)
+            avm1::dispatchSoundEvents(*machine_);
         // Sweep now and then, and at once when the heap has doubled since the last
         // sweep, so that scripts allocating every frame stay within bounds.
         size_t objects = machine_->heap().size();

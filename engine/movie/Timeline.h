@@ -24,6 +24,7 @@
 namespace swf::avm1 {
 class Machine;
 class Object;
+class SoundHost;
 }
 
 namespace swf::movie {
@@ -38,6 +39,8 @@ struct MovieHooks {
     // its event sounds, and a timeline with a stream says which frame it is on.
     std::function<void(const StartSoundDef&)> startSound;
     std::function<void(const ClipState& clip, int frame)> streamFrame;
+    // What the Sound class plays through.
+    avm1::SoundHost* soundHost = nullptr;
     // A limit that keeps hostile movies in check cut something short; the text names
     // the limit and its value. It may come every frame: listeners keep the first.
     std::function<void(Limit, const std::string&)> limitReached;

@@ -1,0 +1,283 @@
+// Sound: scripts play the movie's exported sounds (attachSound, start, stop), set the
+// volume and pan of a clip's sounds (setVolume, setPan, setTransform), read where a
+// sound is (position, duration), hear when it ends (onSoundComplete), and load local
+// MP3 files (loadSound, onLoad). The playing itself is the SoundHost's.
+//
+// A Sound object keeps its target clip as its primitive (as Color does) and its own
+// state in hidden properties, so that the collector sees everything it holds.
+
+#include "engine/avm1/Machine.h"
+#include "engine/avm1/SoundHost.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace swf::avm1 {
+
+namespace {
+
+// Hidden state: the names cannot be written in a script.
+constexpr std::string_view kSoundId = "\x01sound";
+constexpr std::string_view kVoice = "\x01voice";
+constexpr std::string_view kVolume = "\x01volume";
+constexpr std::string_view kPan = "\x01pan";
+constexpr std::string_view kPosition = "\x01position";
+constexpr std::string_view kTransform[4] = {"\x01ll", "\x01lr", "\x01rr", "\x01rl"};
+// On the global object: Sound objects with a voice playing, and loads to report.
+constexpr std::string_view kPlaying = "\x01playingSounds";
+constexpr std::string_view kLoaded = "\x01loadedSounds";
+
+double hidden(Object* o, std::string_view name, double fallback)
+{
+    const Property* p = o ? o->findOwn(name) : nullptr;
+    return p && p->value.isNumber() ? p->value.asNumber() : fallback;
+}
+
+void setHidden(Object* o, std::string_view name, double value)
+{
+    o->put(name, Value(value), PropertyFlag::DontEnum);
+}
+
+// The clip a Sound object speaks for: its scope (null: the whole movie).
+const void* scopeOf(Object* sound)
+{
+    return sound ? sound->primitive.asObject() : nullptr;
+}
+
+SoundHost* hostOf(Machine& m)
+{
+    return m.soundHost();
+}
+
+// Volume and pan (or the transform) as channel gains.
+void applyGains(Machine& m, Object* sound)
+{
+    SoundHost* host = hostOf(m);
+    if (!host)
+        return;
+    double volume = hidden(sound, kVolume, 100) / 100.0;
+    SoundGains gains;
+    gains.leftToLeft = hidden(sound, kTransform[0], 100) / 100.0 * volume;
+    gains.leftToRight = hidden(sound, kTransform[1], 0) / 100.0 * volume;
+    gains.rightToRight = hidden(sound, kTransform[2], 100) / 100.0 * volume;
+    gains.rightToLeft = hidden(sound, kTransform[3], 0) / 100.0 * volume;
+    host->setScopeGains(scopeOf(sound), gains);
+}
+
+Object* listOn(Machine& m, std::string_view name)
+{
+    Value list = m.global()->findOwn(name) ? m.global()->findOwn(name)->value : Value();
+    if (!list.asObject()) {
+        list = Value(m.newArray());
+        m.global()->put(name, list, PropertyFlag::DontEnum);
+    }
+    return list.asObject();
+}
+
+double finite(Machine& m, const Value& v, double fallback)
+{
+    if (v.isUndefined())
+        return fallback;
+    double d = m.toNumber(v);
+    return std::isfinite(d) ? d : fallback;
+}
+
+Value start(Machine& m, Value self, std::span<const Value> args)
+{
+    Object* sound = self.asObject();
+    SoundHost* host = hostOf(m);
+    int id = static_cast<int>(hidden(sound, kSoundId, 0));
+    if (!sound || !host || id == 0)
+        return Value();
+    double offset = std::max(0.0, finite(m, arg(args, 0), 0));
+    int loops = static_cast<int>(std::clamp(finite(m, arg(args, 1), 1), 1.0, 65535.0));
+    uint64_t voice = host->startSound(id, offset, loops, scopeOf(sound));
+    setHidden(sound, kVoice, static_cast<double>(voice));
+    setHidden(sound, kPosition, 0);
+    if (voice != 0)
+        m.arraySet(listOn(m, kPlaying), m.arrayLength(listOn(m, kPlaying)), Value(sound));
+    return Value();
+}
+
+Value stop(Machine& m, Value self, std::span<const Value> args)
+{
+    Object* sound = self.asObject();
+    SoundHost* host = hostOf(m);
+    if (!sound || !host)
+        return Value();
+    if (!args.empty() && !args[0].isUndefined()) {
+        if (int id = host->soundByLinkage(m.toString(args[0])))
+            host->stopSound(id);
+    } else if (scopeOf(sound)) {
+        host->stopScope(scopeOf(sound));
+    } else {
+        host->stopAllSounds();
+    }
+    return Value();
+}
+
+} // namespace
+
+void installSoundClass(Machine& m)
+{
+    Object* proto = m.newObject();
+    auto build = [proto](Machine& mm, Value, std::span<const Value> args) -> Value {
+        Object* sound = mm.newObject(proto);
+        if (!args.empty() && args[0].asObject())
+            sound->primitive = args[0];
+        return Value(sound);
+    };
+    m.newClass("Sound", proto, build, build);
+
+    m.defineMethod(proto, "attachSound", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
+        Object* sound = self.asObject();
+        SoundHost* host = hostOf(mm);
+        if (!sound || !host || args.empty())
+            return Value();
+        if (int id = host->soundByLinkage(mm.toString(args[0])))
+            setHidden(sound, kSoundId, id);
+        return Value();
+    });
+    m.defineMethod(proto, "start", start);
+    m.defineMethod(proto, "stop", stop);
+    m.defineMethod(proto, "setVolume", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
+        if (Object* sound = self.asObject()) {
+            setHidden(sound, kVolume, std::trunc(finite(mm, arg(args, 0), 100)));
+            applyGains(mm, sound);
+        }
+        return Value();
+    });
+    m.defineMethod(proto, "getVolume", [](Machine&, Value self, std::span<const Value>) -> Value {
+        return Value(hidden(self.asObject(), kVolume, 100));
+    });
+    m.defineMethod(proto, "setPan", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
+        Object* sound = self.asObject();
+        if (!sound)
+            return Value();
+        double pan = std::clamp(std::trunc(finite(mm, arg(args, 0), 0)), -100.0, 100.0);
+        setHidden(sound, kPan, pan);
+        // Panning right turns the left channel down, and the other way round.
+        setHidden(sound, kTransform[0], pan > 0 ? 100 - pan : 100);
+        setHidden(sound, kTransform[1], 0);
+        setHidden(sound, kTransform[2], pan < 0 ? 100 + pan : 100);
+        setHidden(sound, kTransform[3], 0);
+        applyGains(mm, sound);
+        return Value();
+    });
+    m.defineMethod(proto, "getPan", [](Machine&, Value self, std::span<const Value>) -> Value {
+        return Value(hidden(self.asObject(), kPan, 0));
+    });
+    m.defineMethod(proto, "setTransform", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
+        Object* sound = self.asObject();
+        Object* t = arg(args, 0).asObject();
+        if (!sound || !t)
+            return Value();
+        static constexpr const char* kNames[4] = {"ll", "lr", "rr", "rl"};
+        for (int i = 0; i < 4; ++i) {
+            if (mm.hasProperty(t, kNames[i]))
+                setHidden(sound, kTransform[i], finite(mm, mm.getMember(Value(t), kNames[i]), 0));
+        }
+        applyGains(mm, sound);
+        return Value();
+    });
+    m.defineMethod(proto, "getTransform", [](Machine& mm, Value self, std::span<const Value>) -> Value {
+        Object* sound = self.asObject();
+        Object* t = mm.newObject();
+        t->put("ll", Value(hidden(sound, kTransform[0], 100)));
+        t->put("lr", Value(hidden(sound, kTransform[1], 0)));
+        t->put("rr", Value(hidden(sound, kTransform[2], 100)));
+        t->put("rl", Value(hidden(sound, kTransform[3], 0)));
+        return Value(t);
+    });
+    m.defineMethod(proto, "getBytesLoaded", [](Machine&, Value self, std::span<const Value>) -> Value {
+        return hidden(self.asObject(), kSoundId, 0) != 0 ? Value(1.0) : Value();
+    });
+    m.defineMethod(proto, "getBytesTotal", [](Machine&, Value self, std::span<const Value>) -> Value {
+        return hidden(self.asObject(), kSoundId, 0) != 0 ? Value(1.0) : Value();
+    });
+    m.defineMethod(proto, "loadSound", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
+        Object* sound = self.asObject();
+        SoundHost* host = hostOf(mm);
+        if (!sound || !host || args.empty())
+            return Value();
+        int id = host->loadSoundFile(mm.toString(args[0]));
+        setHidden(sound, kSoundId, id);
+        bool streaming = mm.toBoolean(arg(args, 1));
+        // A streamed sound plays as soon as it loads; onLoad follows at the frame's end.
+        if (id != 0 && streaming)
+            start(mm, self, {});
+        Object* entry = mm.newArray();
+        mm.arraySet(entry, 0, Value(sound));
+        mm.arraySet(entry, 1, Value(id != 0));
+        Object* loads = listOn(mm, kLoaded);
+        mm.arraySet(loads, mm.arrayLength(loads), Value(entry));
+        return Value();
+    });
+
+    auto accessor = [&m, proto](std::string_view name, NativeFunction get) {
+        Property& p = proto->ensure(name);
+        p.getter = m.newNativeFunction(std::string(name), std::move(get));
+        p.flags = PropertyFlag::DontEnum;
+    };
+    accessor("duration", [](Machine& mm, Value self, std::span<const Value>) -> Value {
+        SoundHost* host = hostOf(mm);
+        int id = static_cast<int>(hidden(self.asObject(), kSoundId, 0));
+        return host && id != 0 ? Value(std::round(host->durationMs(id))) : Value(0.0);
+    });
+    accessor("position", [](Machine& mm, Value self, std::span<const Value>) -> Value {
+        Object* sound = self.asObject();
+        SoundHost* host = hostOf(mm);
+        auto voice = static_cast<uint64_t>(hidden(sound, kVoice, 0));
+        if (host && voice != 0) {
+            double at = host->positionMs(voice);
+            if (at >= 0)
+                return Value(std::round(at));
+        }
+        return Value(hidden(sound, kPosition, 0));
+    });
+}
+
+void dispatchSoundEvents(Machine& m)
+{
+    SoundHost* host = hostOf(m);
+    if (!host)
+        return;
+    const Property* loadedList = m.global()->findOwn(kLoaded);
+    if (loadedList && loadedList->value.asObject() && m.arrayLength(loadedList->value.asObject()) > 0) {
+        std::vector<Value> loads = m.arrayItems(loadedList->value.asObject());
+        m.arrayAssign(loadedList->value.asObject(), {});
+        for (const Value& entry : loads) {
+            if (Object* pair = entry.asObject()) {
+                Value success = m.arrayGet(pair, 1);
+                m.callMethod(m.arrayGet(pair, 0), "onLoad", std::span(&success, 1));
+            }
+        }
+    }
+    const Property* playingList = m.global()->findOwn(kPlaying);
+    if (!playingList || !playingList->value.asObject())
+        return;
+    Object* list = playingList->value.asObject();
+    std::vector<Value> playing = m.arrayItems(list);
+    std::vector<Value> still;
+    std::vector<Object*> ended;
+    for (const Value& v : playing) {
+        Object* sound = v.asObject();
+        auto voice = static_cast<uint64_t>(hidden(sound, kVoice, 0));
+        if (!sound || voice == 0)
+            continue;
+        if (host->positionMs(voice) >= 0) {
+            still.push_back(v);
+            continue;
+        }
+        int id = static_cast<int>(hidden(sound, kSoundId, 0));
+        setHidden(sound, kPosition, id != 0 ? std::round(host->durationMs(id)) : 0);
+        setHidden(sound, kVoice, 0);
+        if (host->completed(voice))
+            ended.push_back(sound);
+    }
+    m.arrayAssign(list, still);
+    for (Object* sound : ended)
+        m.callMethod(Value(sound), "onSoundComplete", {});
+}
+
+} // namespace swf::avm1
