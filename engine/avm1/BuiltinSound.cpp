@@ -38,10 +38,30 @@ void setHidden(Object* o, std::string_view name, double value)
     o->put(name, Value(value), PropertyFlag::DontEnum);
 }
 
+constexpr std::string_view kNoTarget = "\x01noTarget";
+
 // The clip a Sound object speaks for: its scope (null: the whole movie).
 const void* scopeOf(Object* sound)
 {
     return sound ? sound->primitive.asObject() : nullptr;
+}
+
+// A Sound object made for a clip that is gone, or for something that is not a clip,
+// answers nothing.
+bool live(Object* sound)
+{
+    if (!sound || sound->findOwn(kNoTarget))
+        return false;
+    Object* target = sound->primitive.asObject();
+    return !target || (target->kind() == ObjectKind::MovieClip && target->clip);
+}
+
+// Volume, pan and transform belong to the scope, so every Sound object of one clip
+// shares them: they live on the clip's object (or the global one).
+Object* settingsOf(Machine& m, Object* sound)
+{
+    Object* target = sound ? sound->primitive.asObject() : nullptr;
+    return target ? target : m.global();
 }
 
 SoundHost* hostOf(Machine& m)
@@ -55,12 +75,13 @@ void applyGains(Machine& m, Object* sound)
     SoundHost* host = hostOf(m);
     if (!host)
         return;
-    double volume = hidden(sound, kVolume, 100) / 100.0;
+    Object* settings = settingsOf(m, sound);
+    double volume = hidden(settings, kVolume, 100) / 100.0;
     SoundGains gains;
-    gains.leftToLeft = hidden(sound, kTransform[0], 100) / 100.0 * volume;
-    gains.leftToRight = hidden(sound, kTransform[1], 0) / 100.0 * volume;
-    gains.rightToRight = hidden(sound, kTransform[2], 100) / 100.0 * volume;
-    gains.rightToLeft = hidden(sound, kTransform[3], 0) / 100.0 * volume;
+    gains.leftToLeft = hidden(settings, kTransform[0], 100) / 100.0 * volume;
+    gains.leftToRight = hidden(settings, kTransform[1], 0) / 100.0 * volume;
+    gains.rightToRight = hidden(settings, kTransform[2], 100) / 100.0 * volume;
+    gains.rightToLeft = hidden(settings, kTransform[3], 0) / 100.0 * volume;
     host->setScopeGains(scopeOf(sound), gains);
 }
 
@@ -125,6 +146,8 @@ void installSoundClass(Machine& m)
         Object* sound = mm.newObject(proto);
         if (!args.empty() && args[0].asObject())
             sound->primitive = args[0];
+        else if (!args.empty())
+            setHidden(sound, kNoTarget, 1);
         return Value(sound);
     };
     m.newClass("Sound", proto, build, build);
@@ -141,52 +164,60 @@ void installSoundClass(Machine& m)
     m.defineMethod(proto, "start", start);
     m.defineMethod(proto, "stop", stop);
     m.defineMethod(proto, "setVolume", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
-        if (Object* sound = self.asObject()) {
-            setHidden(sound, kVolume, std::trunc(finite(mm, arg(args, 0), 100)));
+        Object* sound = self.asObject();
+        if (live(sound)) {
+            setHidden(settingsOf(mm, sound), kVolume, std::trunc(finite(mm, arg(args, 0), 100)));
             applyGains(mm, sound);
         }
         return Value();
     });
-    m.defineMethod(proto, "getVolume", [](Machine&, Value self, std::span<const Value>) -> Value {
-        return Value(hidden(self.asObject(), kVolume, 100));
+    m.defineMethod(proto, "getVolume", [](Machine& mm, Value self, std::span<const Value>) -> Value {
+        Object* sound = self.asObject();
+        return live(sound) ? Value(hidden(settingsOf(mm, sound), kVolume, 100)) : Value();
     });
     m.defineMethod(proto, "setPan", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
         Object* sound = self.asObject();
-        if (!sound)
+        if (!live(sound))
             return Value();
+        Object* settings = settingsOf(mm, sound);
         double pan = std::clamp(std::trunc(finite(mm, arg(args, 0), 0)), -100.0, 100.0);
-        setHidden(sound, kPan, pan);
+        setHidden(settings, kPan, pan);
         // Panning right turns the left channel down, and the other way round.
-        setHidden(sound, kTransform[0], pan > 0 ? 100 - pan : 100);
-        setHidden(sound, kTransform[1], 0);
-        setHidden(sound, kTransform[2], pan < 0 ? 100 + pan : 100);
-        setHidden(sound, kTransform[3], 0);
+        setHidden(settings, kTransform[0], pan > 0 ? 100 - pan : 100);
+        setHidden(settings, kTransform[1], 0);
+        setHidden(settings, kTransform[2], pan < 0 ? 100 + pan : 100);
+        setHidden(settings, kTransform[3], 0);
         applyGains(mm, sound);
         return Value();
     });
-    m.defineMethod(proto, "getPan", [](Machine&, Value self, std::span<const Value>) -> Value {
-        return Value(hidden(self.asObject(), kPan, 0));
+    m.defineMethod(proto, "getPan", [](Machine& mm, Value self, std::span<const Value>) -> Value {
+        Object* sound = self.asObject();
+        return live(sound) ? Value(hidden(settingsOf(mm, sound), kPan, 0)) : Value();
     });
     m.defineMethod(proto, "setTransform", [](Machine& mm, Value self, std::span<const Value> args) -> Value {
         Object* sound = self.asObject();
         Object* t = arg(args, 0).asObject();
-        if (!sound || !t)
+        if (!live(sound) || !t)
             return Value();
+        Object* settings = settingsOf(mm, sound);
         static constexpr const char* kNames[4] = {"ll", "lr", "rr", "rl"};
         for (int i = 0; i < 4; ++i) {
             if (mm.hasProperty(t, kNames[i]))
-                setHidden(sound, kTransform[i], finite(mm, mm.getMember(Value(t), kNames[i]), 0));
+                setHidden(settings, kTransform[i], finite(mm, mm.getMember(Value(t), kNames[i]), 0));
         }
         applyGains(mm, sound);
         return Value();
     });
     m.defineMethod(proto, "getTransform", [](Machine& mm, Value self, std::span<const Value>) -> Value {
         Object* sound = self.asObject();
+        if (!live(sound))
+            return Value();
+        Object* settings = settingsOf(mm, sound);
         Object* t = mm.newObject();
-        t->put("ll", Value(hidden(sound, kTransform[0], 100)));
-        t->put("lr", Value(hidden(sound, kTransform[1], 0)));
-        t->put("rr", Value(hidden(sound, kTransform[2], 100)));
-        t->put("rl", Value(hidden(sound, kTransform[3], 0)));
+        t->put("ll", Value(hidden(settings, kTransform[0], 100)));
+        t->put("lr", Value(hidden(settings, kTransform[1], 0)));
+        t->put("rr", Value(hidden(settings, kTransform[2], 100)));
+        t->put("rl", Value(hidden(settings, kTransform[3], 0)));
         return Value(t);
     });
     m.defineMethod(proto, "getBytesLoaded", [](Machine&, Value self, std::span<const Value>) -> Value {
@@ -219,14 +250,18 @@ void installSoundClass(Machine& m)
         p.getter = m.newNativeFunction(std::string(name), std::move(get));
         p.flags = PropertyFlag::DontEnum;
     };
-    accessor("duration", [](Machine& mm, Value self, std::span<const Value>) -> Value {
+    auto duration = [](Machine& mm, Value self, std::span<const Value>) -> Value {
         SoundHost* host = hostOf(mm);
         int id = static_cast<int>(hidden(self.asObject(), kSoundId, 0));
-        return host && id != 0 ? Value(std::round(host->durationMs(id))) : Value(0.0);
-    });
-    accessor("position", [](Machine& mm, Value self, std::span<const Value>) -> Value {
+        if (!live(self.asObject()) || !host || id == 0)
+            return Value();
+        return Value(std::round(host->durationMs(id)));
+    };
+    auto position = [](Machine& mm, Value self, std::span<const Value>) -> Value {
         Object* sound = self.asObject();
         SoundHost* host = hostOf(mm);
+        if (!live(sound) || hidden(sound, kSoundId, 0) == 0)
+            return Value();
         auto voice = static_cast<uint64_t>(hidden(sound, kVoice, 0));
         if (host && voice != 0) {
             double at = host->positionMs(voice);
@@ -234,7 +269,11 @@ void installSoundClass(Machine& m)
                 return Value(std::round(at));
         }
         return Value(hidden(sound, kPosition, 0));
-    });
+    };
+    accessor("duration", duration);
+    accessor("position", position);
+    m.defineMethod(proto, "getDuration", duration);
+    m.defineMethod(proto, "getPosition", position);
 }
 
 void dispatchSoundEvents(Machine& m)

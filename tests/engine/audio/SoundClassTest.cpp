@@ -126,7 +126,7 @@ TEST(SoundClass, UnknownLinkageAndMissingSoundDoNothing)
     a.getVariable("s").pushString("duration").op(kGetMember).trace();
     a.getVariable("s").pushString("position").op(kGetMember).trace();
     Played run = play(beepMovie(a), 2);
-    EXPECT_EQ(run.lines, (std::vector<std::string>{"0", "0"}));
+    EXPECT_EQ(run.lines, (std::vector<std::string>{"undefined", "undefined"}));
     EXPECT_EQ(run.heard.firstSound(), run.heard.frames());
 }
 
