@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -152,6 +153,31 @@ TEST_F(LanfanSwf, UnreadableMoviesExitWithOneAndOneLine)
     EXPECT_NE(readFile(err).find("not an SWF movie"), std::string::npos);
 }
 
+TEST_F(LanfanSwf, AudioWritesAWaveOfExactlyTheFramesLength)
+{
+    swf::test::MovieOptions options;
+    options.frameRate = 12;
+    SwfWriter w(options);
+    w.showFrame();
+    fs::path movie = write("quiet.swf", w.build());
+    fs::path wav = dir_ / "out.wav";
+    ASSERT_EQ(runTool("audio " + movie.string() + " --frames 30 --out " + wav.string()).exitCode, 0);
+    std::ifstream in(wav, std::ios::binary);
+    std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    ASSERT_GE(bytes.size(), 44u);
+    auto u32 = [&](size_t at) { return uint32_t(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | bytes[at + 3] << 24); };
+    auto u16 = [&](size_t at) { return uint16_t(bytes[at] | bytes[at + 1] << 8); };
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "RIFF");
+    EXPECT_EQ(u16(20), 1);       // PCM
+    EXPECT_EQ(u16(22), 2);       // stereo
+    EXPECT_EQ(u32(24), 44100u);  // rate
+    EXPECT_EQ(u16(34), 16);      // bits
+    // 30 frames at 12 per second: 2.5 s, 110,250 stereo frames of 4 bytes.
+    EXPECT_EQ(u32(40), 110250u * 4);
+    EXPECT_EQ(bytes.size(), 44u + 110250u * 4);
+    EXPECT_EQ(u32(4), bytes.size() - 8);
+}
+
 TEST_F(LanfanSwf, BadUsageExitsWithTwo)
 {
     fs::path movie = write("ok.swf", SwfWriter().build());
@@ -163,7 +189,9 @@ TEST_F(LanfanSwf, BadUsageExitsWithTwo)
                                     "render " + movie.string() + " --size 640 --out a.png",
                                     "render " + movie.string() + " --size 9000x10 --out a.png",
                                     "run " + movie.string() + " --size 64x48",
-                                    "info " + movie.string() + " extra"})
+                                    "info " + movie.string() + " extra", "audio " + movie.string(),
+                                    "audio " + movie.string() + " --out sound.mp3",
+                                    "audio " + movie.string() + " --frames 2000000000 --out sound.wav"})
         EXPECT_EQ(runTool(args).exitCode, 2) << "lanfan-swf " << args;
 }
 

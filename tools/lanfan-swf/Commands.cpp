@@ -103,6 +103,14 @@ int renderFrames(swf::Player& player, const Options& options, std::ostream& err)
 
 int exportAudio(swf::Player& player, const Options& options, std::ostream& err)
 {
+    // The mix is built in memory: a few hours of it at most.
+    constexpr double kMaxSeconds = 4 * 3600;
+    double rate = std::clamp(player.info().frameRate, 1.0, 1000.0);
+    if (options.frames / rate > kMaxSeconds) {
+        err << "lanfan-swf: " << options.frames << " frames at " << rate << " per second is longer than the "
+            << kMaxSeconds / 3600 << " hours audio writes\n";
+        return kExitUsage;
+    }
     std::vector<int16_t> samples = swf::mixFrames(player, options.frames);
     std::ofstream file(options.out, std::ios::binary);
     if (file)
