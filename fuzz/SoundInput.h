@@ -30,7 +30,10 @@ inline std::vector<uint8_t> soundMovie(std::span<const uint8_t> input)
 {
     constexpr uint16_t kShowFrame = 1, kDefineSound = 14, kStartSound = 15, kDefineButtonSound = 17,
                        kSoundStreamBlock = 19, kSoundStreamHead2 = 45;
-    std::vector<uint8_t> tags;
+    // FWS, version 10, a 1x1 pixel stage, 10 frames a second; the length and the frame
+    // count are filled in at the end.
+    // The stage rectangle: 6-bit fields 0, 20, 0, 20 twips.
+    std::vector<uint8_t> tags{'F', 'W', 'S', 10, 0, 0, 0, 0, 0x30, 0x0a, 0x00, 0x50, 0x00, 10, 0, 0};
     const std::vector<uint8_t> showFrame;
     int frames = 3;
     uint8_t selector = input.empty() ? 0 : input[0] % 4;
@@ -71,14 +74,12 @@ inline std::vector<uint8_t> soundMovie(std::span<const uint8_t> input)
     frames += 3;
     tags.push_back(0);
     tags.push_back(0);
-    // FWS, version 10, a 1x1 pixel stage, 10 frames a second.
-    std::vector<uint8_t> movie{'F', 'W', 'S', 10, 0, 0, 0, 0, 0x10, 0x00, 0xa0, 0x00, 0x0a, 0x00, 10,
-                               static_cast<uint8_t>(frames), static_cast<uint8_t>(frames >> 8)};
-    movie.insert(movie.end(), tags.begin(), tags.end());
-    auto length = static_cast<uint32_t>(movie.size());
+    tags[14] = static_cast<uint8_t>(frames);
+    tags[15] = static_cast<uint8_t>(frames >> 8);
+    auto length = static_cast<uint32_t>(tags.size());
     for (int i = 0; i < 4; ++i)
-        movie[4 + i] = static_cast<uint8_t>(length >> (8 * i));
-    return movie;
+        tags[4 + static_cast<size_t>(i)] = static_cast<uint8_t>(length >> (8 * i));
+    return tags;
 }
 
 } // namespace swf::fuzz
