@@ -4,6 +4,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/frame.h>
+#include <libavutil/log.h>
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
 }
@@ -58,6 +59,12 @@ class Session {
 public:
     Session(const SoundEncoding& encoding, size_t maxBytes) : encoding_(encoding), maxBytes_(maxBytes)
     {
+        // Damaged data is expected here and handled; the codecs need not say so.
+        static const bool quiet = [] {
+            av_log_set_level(AV_LOG_QUIET);
+            return true;
+        }();
+        (void)quiet;
         if (!encoding.known())
             throw DecodeError("unknown sound format " + std::to_string(static_cast<int>(encoding.format)));
         const AVCodec* codec = avcodec_find_decoder(codecFor(encoding));

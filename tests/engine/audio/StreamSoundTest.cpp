@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 #include <iterator>
 
@@ -116,6 +117,33 @@ TEST(StreamSound, SeekGoesOnFromTheLandingFrameAndStopPausesSound)
     player.unload();
     player.renderSound(buffer);
     EXPECT_EQ(buffer[10], 0);
+}
+
+TEST(StreamSound, WithAnAudioClockTheTimelineKeepsPaceWithItsStream)
+{
+    SwfWriter movie(tenFps());
+    streamFrames(movie, 12);
+    Player player;
+    player.loadBytes(movie.build());
+    player.advance();
+    player.setAudioClock(true);
+    // The sound has played three frames' worth: the timeline jumps to frame 4, however
+    // little time the wall clock says has passed.
+    std::vector<int16_t> buffer(2 * 3 * kFrameSamples);
+    player.renderSound(buffer);
+    EXPECT_TRUE(player.tick(std::chrono::nanoseconds(1)));
+    EXPECT_EQ(player.currentFrame(), 4);
+    // The sound not having moved on, the timeline waits however much time passes.
+    EXPECT_FALSE(player.tick(std::chrono::seconds(1)));
+    EXPECT_EQ(player.currentFrame(), 4);
+    // The stream kept playing through the frames stepped over.
+    std::vector<int16_t> next(20);
+    player.renderSound(next);
+    EXPECT_EQ(next[0], 400);
+    // Without the audio clock, wall time drives the frames again.
+    player.setAudioClock(false);
+    EXPECT_TRUE(player.tick(std::chrono::milliseconds(100)));
+    EXPECT_EQ(player.currentFrame(), 5);
 }
 
 TEST(StreamSound, LoadingAnotherMovieSilencesTheFirst)
