@@ -6,6 +6,7 @@
 #include "engine/SoundExport.h"
 #include "fuzz/SoundInput.h"
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <new>
