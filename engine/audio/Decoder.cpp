@@ -89,10 +89,15 @@ public:
     }
 
     // Sends one packet; data the codec rejects ends the sound there.
-    void send(std::span<const uint8_t> data)
+    void send(std::span<const uint8_t> input)
     {
-        if (data.empty() || broken_)
+        if (input.empty() || broken_)
             return;
+        // The codecs and parsers read a little past the end of what they are given:
+        // the data goes in a copy with zeroed room after it.
+        padded_.assign(input.begin(), input.end());
+        padded_.resize(input.size() + AV_INPUT_BUFFER_PADDING_SIZE, 0);
+        std::span<const uint8_t> data(padded_.data(), input.size());
         if (parser_) {
             while (!data.empty()) {
                 uint8_t* out = nullptr;
@@ -235,6 +240,7 @@ private:
     std::unique_ptr<AVCodecParserContext, ParserFree> parser_;
     std::unique_ptr<SwrContext, SwrFree> swr_;
     std::vector<int16_t> out_;
+    std::vector<uint8_t> padded_;
 };
 
 // Speex frames sit back to back, each padded to a whole byte; the decoder takes one
