@@ -1,5 +1,8 @@
 #include "engine/Player.h"
 
+#include "engine/audio/Decoder.h"
+#include "engine/audio/Mixer.h"
+#include "engine/avm1/SoundHost.h"
 #include "engine/format/Container.h"
 #include "engine/movie/MovieDef.h"
 #include "engine/movie/Mouse.h"
@@ -83,7 +86,132 @@ movie::StageScale toStageScale(ScaleMode mode)
     return movie::StageScale::ShowAll;
 }
 
+// The timelines with a stream that are on the display list now.
+void collectStreamClips(const movie::ClipState& clip, std::vector<const void*>& out, int nesting)
+{
+    if (clip.timeline && clip.timeline->stream)
+        out.push_back(&clip);
+    if (nesting > 256)
+        return;
+    for (const movie::DisplayObject& child : clip.children) {
+        if (child.clip)
+            collectStreamClips(*child.clip, out, nesting + 1);
+    }
+}
+
 } // namespace
+
+// The Sound class's way to the mixer: exported sounds by linkage, local MP3 files
+// loaded by scripts, and voices grouped by the clip each Sound object speaks for.
+class ScriptSounds : public avm1::SoundHost {
+public:
+    // Scripts' loaded sounds take ids past the 16-bit range of the movie's own.
+    static constexpr int kFirstLoadedId = 0x10000;
+    static constexpr uintmax_t kMaxLoadedFileBytes = 64u << 20;
+
+    ScriptSounds(const movie::MovieDef& movie, audio::Mixer& mixer, std::filesystem::path folder)
+        : movie_(movie), mixer_(mixer), folder_(std::move(folder))
+    {
+    }
+
+    int soundByLinkage(const std::string& linkage) override
+    {
+        for (const auto& [name, id] : movie_.exports) {
+            // Linkage names match without regard to case, as attachMovie's do.
+            if (name.size() == linkage.size() &&
+                std::equal(name.begin(), name.end(), linkage.begin(), [](char a, char b) {
+                    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+                }) &&
+                movie_.sounds.count(id))
+                return id;
+        }
+        return 0;
+    }
+
+    int loadSoundFile(const std::string& url) override
+    {
+        std::filesystem::path path = url;
+        if (url.starts_with("file://"))
+            path = url.substr(7);
+        if (path.is_relative())
+            path = folder_ / path;
+        std::error_code ec;
+        auto size = std::filesystem::file_size(path, ec);
+        if (ec || size > kMaxLoadedFileBytes || folder_.empty())
+            return 0;
+        std::vector<uint8_t> bytes(static_cast<size_t>(size));
+        std::ifstream in(path, std::ios::binary);
+        if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())))
+            return 0;
+        SoundDef def;
+        def.encoding = {SoundFormat::Mp3, 3, true, true};
+        def.data = skipId3(bytes);
+        try {
+            auto pcm = std::make_shared<const audio::Pcm>(audio::decodeSound(def, size_t{256} << 20));
+            int id = kFirstLoadedId + static_cast<int>(loaded_.size());
+            loaded_.push_back(std::move(pcm));
+            return id;
+        } catch (const audio::DecodeError&) {
+            return 0;
+        }
+    }
+
+    uint64_t startSound(int sound, double offsetSeconds, int loops, const void* scope) override
+    {
+        auto pcm = find(sound);
+        if (!pcm)
+            return 0;
+        SoundInfo info;
+        info.inPoint = static_cast<uint32_t>(std::min(offsetSeconds * audio::kOutputRate, 4e9));
+        info.loopCount = static_cast<uint16_t>(std::clamp(loops, 1, 65535));
+        return mixer_.startSound(static_cast<uint32_t>(sound), std::move(pcm), info, scope);
+    }
+    void stopSound(int sound) override { mixer_.stopSound(static_cast<uint32_t>(sound)); }
+    void stopScope(const void* scope) override { mixer_.stopOwner(scope); }
+    void stopAllSounds() override { mixer_.stopAll(); }
+    void setScopeGains(const void* scope, const avm1::SoundGains& g) override
+    {
+        mixer_.setOwnerGains(scope, {static_cast<float>(g.leftToLeft), static_cast<float>(g.leftToRight),
+                                     static_cast<float>(g.rightToRight), static_cast<float>(g.rightToLeft)});
+    }
+    double durationMs(int sound) override
+    {
+        auto pcm = find(sound);
+        return pcm ? static_cast<double>(pcm->frames()) * 1000.0 / audio::kOutputRate : 0.0;
+    }
+    bool completed(uint64_t voice) override { return mixer_.takeFinished(voice); }
+    double positionMs(uint64_t voice) override
+    {
+        int64_t played = mixer_.voicePosition(voice);
+        return played < 0 ? -1.0 : static_cast<double>(played) * 1000.0 / audio::kOutputRate;
+    }
+
+private:
+    std::shared_ptr<const audio::Pcm> find(int sound) const
+    {
+        if (sound >= kFirstLoadedId) {
+            auto index = static_cast<size_t>(sound - kFirstLoadedId);
+            return index < loaded_.size() ? loaded_[index] : nullptr;
+        }
+        auto it = movie_.sounds.find(static_cast<uint16_t>(sound));
+        return it == movie_.sounds.end() ? nullptr : it->second;
+    }
+
+    // An ID3v2 tag before the first MP3 frame is stepped over.
+    static std::span<const uint8_t> skipId3(std::span<const uint8_t> data)
+    {
+        if (data.size() >= 10 && data[0] == 'I' && data[1] == 'D' && data[2] == '3') {
+            size_t length = 10 + ((data[6] & 0x7f) << 21 | (data[7] & 0x7f) << 14 | (data[8] & 0x7f) << 7 | (data[9] & 0x7f));
+            return data.subspan(std::min(length, data.size()));
+        }
+        return data;
+    }
+
+    const movie::MovieDef& movie_;
+    audio::Mixer& mixer_;
+    std::filesystem::path folder_;
+    std::vector<std::shared_ptr<const audio::Pcm>> loaded_;
+};
 
 struct Player::Impl {
     std::shared_ptr<const movie::MovieDef> movie;
@@ -103,6 +231,35 @@ struct Player::Impl {
     std::function<void(const std::string&)> noticeSink;
     movie::MovieHooks hooks_;
     movie::MouseInput mouse;
+    std::shared_ptr<audio::Mixer> mixer = std::make_shared<audio::Mixer>();
+    bool audioClock = false;
+    std::filesystem::path folder;  // of the movie file, for sounds scripts load
+    std::unique_ptr<ScriptSounds> scriptSounds;
+
+    void startSound(const StartSoundDef& start)
+    {
+        // StartSound2 names an ActionScript 3 class, which this engine does not run.
+        if (!start.className.empty())
+            return;
+        auto sound = movie->sounds.find(start.soundId);
+        mixer->startSound(start.soundId, sound == movie->sounds.end() ? nullptr : sound->second, start.info);
+    }
+
+    // The frame the main timeline's stream has reached, or 0 without a stream that
+    // is still sounding.
+    int streamFrame() const
+    {
+        const auto& stream = movie->root.stream;
+        int64_t position = stream ? mixer->streamPosition(&root) : -1;
+        if (position < 0 || position >= static_cast<int64_t>(stream->pcm.frames()))
+            return 0;
+        int reached = 0;
+        for (size_t i = 0; i < stream->frameStart.size(); ++i) {
+            if (stream->frameStart[i] >= 0 && stream->frameStart[i] <= position)
+                reached = static_cast<int>(i) + 1;
+        }
+        return reached;
+    }
 
     // A fresh timeline player, script machine and main timeline before frame 1.
     void resetTimeline()
@@ -143,6 +300,19 @@ struct Player::Impl {
         };
         hooks.toggleQuality = [this] { qualityToggled = !qualityToggled; };
         hooks.limitReached = [this](Limit limit, const std::string& message) { reportLimit(limit, message); };
+        hooks.stopSounds = [this] { mixer->stopAll(); };
+        scriptSounds = std::make_unique<ScriptSounds>(*movie, *mixer, folder);
+        hooks.soundHost = scriptSounds.get();
+        hooks.startSound = [this](const StartSoundDef& start) { startSound(start); };
+        hooks.streamFrame = [this](const movie::ClipState& clip, int frame) {
+            mixer->streamFrame(&clip, clip.timeline->stream, frame);
+        };
+        mixer->stopAll();
+        mixer->setPaused(false);
+        if (noticeSink) {
+            for (const std::string& notice : movie->notices)
+                noticeSink(notice);
+        }
         limitsReported.clear();
         hooks_ = std::move(hooks);
         resetTimeline();
@@ -158,6 +328,7 @@ struct Player::Impl {
 
     void clear()
     {
+        mixer->stopAll();
         renderer.reset();
         bitmaps.reset();
         videos.reset();
@@ -166,6 +337,7 @@ struct Player::Impl {
         root = {};
         mouse.reset();
         timeline.reset();
+        scriptSounds.reset();
         movie.reset();
         info = {};
         clockDebt = {};
@@ -184,8 +356,9 @@ void Player::loadFile(const std::filesystem::path& path)
 
 void Player::loadBytes(std::span<const uint8_t> bytes, const std::string& url)
 {
-    (void)url;
     unload();
+    // Sounds that scripts load are looked for beside the movie.
+    impl_->folder = url.empty() ? std::filesystem::path() : std::filesystem::path(url).parent_path();
     try {
         impl_->start(movie::buildMovie(decodeMovie(bytes)));
     } catch (const ContainerError& error) {
@@ -231,14 +404,18 @@ bool Player::playing() const
 
 void Player::play()
 {
-    if (loaded())
+    if (loaded()) {
         impl_->root.playing = true;
+        impl_->mixer->setPaused(false);
+    }
 }
 
 void Player::stop()
 {
-    if (loaded())
+    if (loaded()) {
         impl_->root.playing = false;
+        impl_->mixer->setPaused(true);
+    }
 }
 
 void Player::seek(int frame)
@@ -272,6 +449,12 @@ void Player::advance()
     if (!loaded())
         return;
     impl_->timeline->step(impl_->root);
+    // Streams of timelines that did not move on this frame (stopped, removed) stop.
+    if (impl_->mixer->hasStreams()) {
+        std::vector<const void*> live;
+        collectStreamClips(impl_->root, live, 0);
+        impl_->mixer->endStep(live);
+    }
     // The frame may have moved a button under (or from under) a pointer standing still.
     impl_->mouse.refresh(impl_->root, *impl_->timeline);
 }
@@ -282,6 +465,17 @@ bool Player::tick(std::chrono::nanoseconds elapsed)
         return false;
     double rate = std::clamp(impl_->info.frameRate, 1.0, 1000.0);
     auto frameTime = std::chrono::nanoseconds(static_cast<int64_t>(1e9 / rate));
+    if (impl_->audioClock && impl_->root.playing) {
+        if (int reached = impl_->streamFrame(); reached > 0) {
+            // The sound leads: step to the frame it has reached, however many that is
+            // (the frames between are not drawn), or wait for it.
+            impl_->clockDebt = {};
+            int frames = std::min(reached - impl_->root.frame, impl_->root.timeline->frameCount());
+            for (int i = 0; i < frames; ++i)
+                advance();
+            return frames > 0;
+        }
+    }
     impl_->clockDebt += elapsed;
     int frames = static_cast<int>(impl_->clockDebt / frameTime);
     if (frames > kMaxCatchUpFrames) {
@@ -296,6 +490,21 @@ bool Player::tick(std::chrono::nanoseconds elapsed)
     for (int i = 0; i < frames; ++i)
         advance();
     return frames > 0;
+}
+
+std::shared_ptr<audio::Mixer> Player::mixer() const
+{
+    return impl_->mixer;
+}
+
+void Player::renderSound(std::span<int16_t> out)
+{
+    impl_->mixer->mix(out);
+}
+
+void Player::setAudioClock(bool enabled)
+{
+    impl_->audioClock = enabled;
 }
 
 void Player::setTraceSink(std::function<void(const std::string&)> sink)

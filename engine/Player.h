@@ -19,6 +19,10 @@ class QPainter;
 class QPointF;
 class QRectF;
 
+namespace swf::audio {
+class Mixer;
+}
+
 namespace swf {
 
 // Raised when a movie cannot be loaded; `what()` is a one-line English reason, and
@@ -95,9 +99,23 @@ public:
     // naming the limit and its value.
     using Limit = movie::Limit;
     void setLimitSink(std::function<void(Limit, const std::string&)> sink);
-    // Problems a movie plays on through, such as a video picture that does not decode
-    // (the last good one stays shown), one line each.
+    // Problems a movie plays on through, one line each: what loading left out (a sound
+    // that would not decode) and what playing met (a video picture that does not
+    // decode; the last good one stays shown).
     void setNoticeSink(std::function<void(const std::string&)> sink);
+
+    // Sound. Everything the movie plays is summed by one mixer, 44.1 kHz 16-bit
+    // stereo, which belongs to the player for its whole life (a new movie silences the
+    // old one's voices) and may be pulled from another thread: the window's output
+    // thread holds on to it.
+    std::shared_ptr<audio::Mixer> mixer() const;
+    // Mixes the next `out.size() / 2` stereo frames into `out`; headless callers step
+    // frames and pull the mix in turn, so no real time passes.
+    void renderSound(std::span<int16_t> out);
+    // With an audio clock, a main timeline that plays a stream keeps pace with its
+    // sound: tick() steps the frames the sound has reached (skipping drawing, never
+    // stretching the sound) rather than those the wall clock says.
+    void setAudioClock(bool enabled);
 
     // Paints the current frame into `area` of `painter`, scaled by `mode`, with the
     // background colour filling the whole area.

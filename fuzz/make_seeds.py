@@ -102,7 +102,7 @@ def write(folder, data):
 def main():
     corpus, out = sys.argv[1], sys.argv[2]
     folders = {}
-    for harness in ("fuzz_container", "fuzz_player", "fuzz_tags", "fuzz_shape", "fuzz_video"):
+    for harness in ("fuzz_container", "fuzz_player", "fuzz_tags", "fuzz_shape", "fuzz_video", "fuzz_sound"):
         folders[harness] = os.path.join(out, harness)
         os.makedirs(folders[harness], exist_ok=True)
     for root, _, files in os.walk(corpus):
@@ -116,9 +116,25 @@ def main():
         if stream is None:
             continue
         write(folders["fuzz_tags"], stream)
+        stream_head = None
+        blocks = b""
         for code, tag_body in tags(stream):
             if code in SHAPE_SELECTOR and len(tag_body) > 2:
                 write(folders["fuzz_shape"], bytes([SHAPE_SELECTOR[code]]) + tag_body[2:])
+            # Sound harness: selector 0 DefineSound, 1 stream head and blocks,
+            # 2 StartSound, 3 DefineButtonSound (see fuzz/SoundInput.h).
+            if code == 14 and len(tag_body) < 65536:
+                write(folders["fuzz_sound"], b"\x00" + tag_body)
+            elif code in (18, 45) and stream_head is None:
+                stream_head = tag_body[:4]
+            elif code == 19 and stream_head is not None and len(blocks) < 65536:
+                blocks += len(tag_body).to_bytes(2, "little") + tag_body
+            elif code == 15:
+                write(folders["fuzz_sound"], b"\x02" + tag_body)
+            elif code == 17:
+                write(folders["fuzz_sound"], b"\x03" + tag_body)
+        if stream_head is not None and blocks:
+            write(folders["fuzz_sound"], b"\x01" + stream_head.ljust(4, b"\x00") + blocks)
         for seed in video_seeds(stream):
             write(folders["fuzz_video"], seed)
     for movies in sys.argv[3:]:

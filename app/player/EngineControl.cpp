@@ -1,6 +1,8 @@
 #include "app/player/EngineControl.h"
 
 #include "toolkit/Accessible.h"
+#include "engine/audio/Pcm.h"
+
 #include "toolkit/Application.h"
 #include "toolkit/Exceptions.h"
 
@@ -156,6 +158,7 @@ EngineControl::EngineControl()
     clock_.setTimerType(Qt::PreciseTimer);
     QObject::connect(&clock_, &QTimer::timeout, [this] { onClock(); });
     player_.setLimitSink([this](swf::Player::Limit limit, const std::string& message) { onLimit(limit, message); });
+    sound_ = std::make_unique<SoundOutput>(player_.mixer());
 }
 
 EngineControl::~EngineControl()
@@ -219,6 +222,7 @@ void EngineControl::SetMovie(const QString& path)
     // A new movie is shown whole.
     zoom_ = 1.0;
     zoomedArea_ = QRectF(0, 0, 1, 1);
+    sound_->start();
     // Show the first frame at once; play on from it when the stored state says so.
     player_.advance();
     if (settings_.play)
@@ -284,12 +288,28 @@ void EngineControl::onClock()
 {
     auto elapsed = std::chrono::nanoseconds(sinceLastTick_.nsecsElapsed());
     sinceLastTick_.start();
+    const bool sounding = sound_->active();
+    player_.setAudioClock(sounding);
+    if (!sounding)
+        drainSound(elapsed);
     if (player_.tick(elapsed)) {
         // A new frame may have brought a button under the pointer or taken it away.
         if (view_)
             view_->updateCursor();
         repaint();
     }
+}
+
+void EngineControl::drainSound(std::chrono::nanoseconds elapsed)
+{
+    // At most a second at a time: a long stall is not made up for.
+    drainDebt_ = std::min(drainDebt_ + elapsed.count() * 1e-9 * swf::audio::kOutputRate, double(swf::audio::kOutputRate));
+    auto frames = static_cast<size_t>(drainDebt_);
+    if (frames == 0)
+        return;
+    drainDebt_ -= static_cast<double>(frames);
+    drained_.resize(frames * 2);
+    player_.renderSound(drained_);
 }
 
 void EngineControl::onLimit(swf::Player::Limit limit, const std::string& message)

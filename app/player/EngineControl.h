@@ -4,6 +4,7 @@
 // put, runs the movie's clock at its frame rate and paints frames into its window.
 
 #include "app/player/PlayerControl.h"
+#include "app/player/SoundOutput.h"
 
 #include "engine/Player.h"
 
@@ -14,6 +15,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <vector>
 
 namespace lanfan {
 
@@ -40,6 +42,7 @@ public:
 
     const ControlSettings& settings() const { return settings_; }
     swf::Player& player() { return player_; }
+    SoundOutput& soundOutput() { return *sound_; }
 
     // The right-click menu of the player area (when the stored state's Menu is on), as
     // the reference control has it: zoom in, zoom out, show all, quality, play, loop,
@@ -67,6 +70,9 @@ private:
     void updateClock();
     void repaint();
     void onLimit(swf::Player::Limit limit, const std::string& message);
+    // Without a device the mix is pulled and dropped at the clock's pace, so sounds
+    // end when they would have and the movie keeps its timing.
+    void drainSound(std::chrono::nanoseconds elapsed);
 
     swf::Player player_;
     QString moviePath_;
@@ -78,6 +84,9 @@ private:
     double zoom_ = 1.0;
     QRectF zoomedArea_{0, 0, 1, 1};
     void setDisplayArea(QRectF area);
+    std::unique_ptr<SoundOutput> sound_;
+    std::vector<int16_t> drained_;
+    double drainDebt_ = 0;
 };
 
 // The message shown when a movie cannot be opened: names the file and the reason.

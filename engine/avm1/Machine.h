@@ -22,6 +22,8 @@
 
 namespace swf::avm1 {
 
+class SoundHost;
+
 enum class ExecutionResult { Finished, BudgetExhausted };
 
 struct Prototypes {
@@ -149,6 +151,9 @@ public:
     // The movie's clips by level, for _levelN and _root (level 0).
     void setLevelResolver(std::function<Object*(int)> resolver) { levelResolver_ = std::move(resolver); }
     Object* level(int number) const { return levelResolver_ ? levelResolver_(number) : nullptr; }
+    // The movie's sound side, for the Sound class; null where there is none.
+    void setSoundHost(SoundHost* host) { soundHost_ = host; }
+    SoundHost* soundHost() const { return soundHost_; }
     // Library symbols for attachMovie / registerClass: constructor by linkage name.
     std::unordered_map<std::string, Object*>& registeredClasses() { return registeredClasses_; }
 
@@ -287,12 +292,16 @@ private:
     RootedValues* rootedLists_ = nullptr;
     std::function<void(Visitor&)> hostRoots_;
     std::span<Object* const> extraRoots_;
+    SoundHost* soundHost_ = nullptr;
 };
 
 // Installs every built-in class and global object listed in Builtins.def.
 void installBuiltins(Machine& m);
 // The drawing methods of MovieClip (clear, lineStyle, beginFill, moveTo ...) on `proto`.
 void installDrawingMethods(Machine& m, Object* proto);
+// Calls onSoundComplete of the Sound objects whose sound ended, and onLoad of those
+// whose loadSound finished; once a frame.
+void dispatchSoundEvents(Machine& m);
 
 // Argument helper for natives.
 inline Value arg(std::span<const Value> args, size_t i)

@@ -30,6 +30,7 @@ enum class TagCode : uint16_t {
     StartSound = 15,
     SoundStreamHead = 18,
     SoundStreamBlock = 19,
+    DefineButtonSound = 17,
     DefineBitsLossless = 20,
     DefineBitsJpeg2 = 21,
     DefineShape2 = 22,
@@ -64,6 +65,7 @@ enum class TagCode : uint16_t {
     DefineShape4 = 83,
     DefineMorphShape2 = 84,
     DefineSceneAndFrameLabelData = 86,
+    StartSound2 = 89,
     DefineBitsJpeg4 = 90,
 };
 

@@ -29,11 +29,22 @@ double positionTwips(double pixels)
     return static_cast<double>(toInt32Truncating(twips));
 }
 
+// The alpha multiplier scripts read back is 8.8 fixed point (256 is fully opaque),
+// truncated, and wrapped to 16 bits.
+double alphaFixed(double multiplier)
+{
+    auto fixed = static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint32_t>(toInt32Truncating(multiplier * 256))));
+    return static_cast<double>(fixed) / 256.0;
+}
+
 float alphaMultiplier(double percent)
 {
-    // 8.8 fixed point: 256 is fully opaque; the low 16 bits of the converted value.
-    auto fixed = static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint32_t>(toInt32Truncating(percent * 2.56))));
-    return static_cast<float>(fixed) / 256.0f;
+    // Drawn with the percentage as given (the reference pictures show 30 as 0.3, not
+    // 76/256); a value past what 16 bits of 8.8 hold wraps as the read-back does.
+    const double multiplier = percent / 100;
+    if (std::abs(multiplier * 256) < 32768)
+        return static_cast<float>(multiplier);
+    return static_cast<float>(alphaFixed(multiplier));
 }
 
 std::optional<avm1::Value> sharedDisplayProperty(const DisplayObject* object, avm1::ClipProperty property)
@@ -46,7 +57,7 @@ std::optional<avm1::Value> sharedDisplayProperty(const DisplayObject* object, av
     case P::XScale: return avm1::Value(xScaleOf(m));
     case P::YScale: return avm1::Value(yScaleOf(m));
     case P::Rotation: return avm1::Value(rotationOf(m));
-    case P::Alpha: return avm1::Value(object ? static_cast<double>(object->colorTransform.aMul) * 100 : 100.0);
+    case P::Alpha: return avm1::Value(object ? alphaFixed(static_cast<double>(object->colorTransform.aMul)) * 100 : 100.0);
     case P::Visible: return avm1::Value(object ? object->visible : true);
     case P::Name: return avm1::Value(object ? object->name : std::string());
     default: return std::nullopt;

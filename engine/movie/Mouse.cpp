@@ -180,6 +180,18 @@ DisplayObject* MouseInput::resolve(ClipState& root, const Target& target) const
     return object && object->characterId == target.characterId ? object : nullptr;
 }
 
+// DefineButtonSound gives sounds to four of the transitions.
+static void playButtonSound(TimelinePlayer& timeline, uint16_t buttonId, ButtonSoundTransition slot)
+{
+    const MovieDef& movie = timeline.movie();
+    auto sounds = movie.buttonSounds.find(buttonId);
+    if (sounds == movie.buttonSounds.end())
+        return;
+    const ButtonSoundEntry& entry = sounds->second.sounds[static_cast<size_t>(slot)];
+    if (entry.soundId != 0)
+        timeline.startSound({entry.soundId, {}, entry.info});
+}
+
 bool MouseInput::fire(ClipState& root, TimelinePlayer& timeline, const Target& target, Transition transition,
                       ButtonVisual visual)
 {
@@ -202,6 +214,13 @@ bool MouseInput::fire(ClipState& root, TimelinePlayer& timeline, const Target& t
             kIdleToOverUp,     kOverUpToIdle,      kOverUpToOverDown, kOverDownToOverUp, kOutDownToIdle,
             kOverDownToOutDown, kOutDownToOverDown, kIdleToOverDown,   kOverDownToIdle};
         const uint16_t condition = kConditions[static_cast<size_t>(transition)];
+        switch (transition) {
+        case Transition::RollOut: playButtonSound(timeline, object->characterId, ButtonSoundTransition::OverUpToIdle); break;
+        case Transition::RollOver: playButtonSound(timeline, object->characterId, ButtonSoundTransition::IdleToOverUp); break;
+        case Transition::Press: playButtonSound(timeline, object->characterId, ButtonSoundTransition::OverUpToOverDown); break;
+        case Transition::Release: playButtonSound(timeline, object->characterId, ButtonSoundTransition::OverDownToOverUp); break;
+        default: break;
+        }
         for (const ButtonAction& action : object->character->button->def.actions) {
             if (action.keyCode == 0 && (action.conditions & condition)) {
                 timeline.queueAction(target.parent, action.code);

@@ -6,6 +6,7 @@
 
 #include "engine/format/Container.h"
 #include "engine/format/ControlTags.h"
+#include "engine/format/Sound.h"
 
 #include <cstdint>
 #include <memory>
@@ -25,6 +26,11 @@ struct FontDef;
 struct TextDef;
 struct EditTextDef;
 struct EmbeddedVideo;
+}
+
+namespace swf::audio {
+struct Pcm;
+struct StreamPcm;
 }
 
 namespace swf::movie {
@@ -60,6 +66,7 @@ using ControlTag = std::variant<PlaceObject, RemoveObject, DoAction, InitAction>
 
 struct Frame {
     std::vector<ControlTag> tags;  // in stream order
+    std::vector<StartSoundDef> sounds;  // event sounds the frame starts or stops
 };
 
 struct FrameLabel {
@@ -70,6 +77,8 @@ struct FrameLabel {
 struct TimelineDef {
     std::vector<Frame> frames;  // never empty once loaded
     std::vector<FrameLabel> labels;
+    // The timeline's streamed sound, decoded; null without one.
+    std::shared_ptr<const audio::StreamPcm> stream;
 
     int frameCount() const { return static_cast<int>(frames.size()); }
     const Frame& frame(int oneBased) const { return frames[static_cast<size_t>(oneBased - 1)]; }
@@ -89,6 +98,13 @@ struct MovieDef {
     // Embedded fonts by id; texts and text fields hold on to the ones they name.
     std::unordered_map<uint16_t, std::shared_ptr<const FontDef>> fonts;
     TimelineDef root;
+    // Event sounds by id, decoded once at load.
+    std::unordered_map<uint16_t, std::shared_ptr<const audio::Pcm>> sounds;
+    // DefineButtonSound: the sounds of a button's transitions, by button id.
+    std::unordered_map<uint16_t, ButtonSoundDef> buttonSounds;
+    // What the loader left out and the user should hear of (a sound that would not
+    // decode), one line each.
+    std::vector<std::string> notices;
     // ExportAssets: linkage names (for attachMovie) to character ids.
     std::unordered_map<std::string, uint16_t> exports;
     // Any frame script, init script or clip event handler anywhere in the movie.

@@ -2,6 +2,7 @@
 // into frames. Tag bodies that fail to parse are dropped one by one; a movie with a
 // damaged shape still plays the rest.
 
+#include "engine/audio/Decoder.h"
 #include "engine/format/Bitmap.h"
 #include "engine/format/Button.h"
 #include "engine/format/EditText.h"
@@ -13,6 +14,7 @@
 #include "engine/movie/MovieDef.h"
 
 #include <algorithm>
+#include <optional>
 #include <unordered_set>
 
 namespace swf::movie {
@@ -37,10 +39,15 @@ public:
     {
         Frame current;
         bool currentHasContent = false;
+        std::optional<audio::StreamBuilder> soundStream;
         TagReader tags(stream);
         while (auto tag = tags.next()) {
             if (tag->is(TagCode::End) || overBudget())
                 break;
+            if (readSoundTag(*tag, timeline, current, soundStream)) {
+                currentHasContent = true;
+                continue;
+            }
             if (tag->is(TagCode::ShowFrame)) {
                 if (timeline.frames.size() >= kMaxFrames)
                     break;
@@ -72,6 +79,8 @@ public:
             timeline.frames.resize(wanted);
         for (FrameLabel& label : timeline.labels)
             label.frame = std::min(label.frame, timeline.frameCount());
+        if (soundStream && !soundStream->empty())
+            decodeStream(*soundStream, timeline);
     }
 
     // Puts each stream's pictures in frame order, once all are read.
@@ -104,6 +113,64 @@ private:
         Character character{CharacterKind::Video, nullptr, nullptr, nullptr};
         character.video = std::move(video);
         define(id, std::move(character));
+    }
+
+    // Sound tags of a timeline: event sounds a frame starts, and the stream's head and
+    // blocks. Returns true when the tag belongs to the frame being collected.
+    bool readSoundTag(const Tag& tag, const TimelineDef& timeline, Frame& current,
+                      std::optional<audio::StreamBuilder>& soundStream)
+    {
+        try {
+            switch (static_cast<TagCode>(tag.code)) {
+            case TagCode::StartSound:
+            case TagCode::StartSound2: current.sounds.push_back(parseStartSound(tag)); return true;
+            case TagCode::SoundStreamHead:
+            case TagCode::SoundStreamHead2:
+                // One stream per timeline; a second head is ignored, as its blocks
+                // could not be told apart from the first one's.
+                if (!soundStream)
+                    soundStream.emplace(parseSoundStreamHead(tag.body));
+                return false;
+            case TagCode::SoundStreamBlock:
+                if (soundStream) {
+                    int frame = static_cast<int>(timeline.frames.size()) + 1;
+                    soundStream->addBlock(frame, parseSoundStreamBlock(tag.body, soundStream->head().stream.format));
+                    return true;
+                }
+                return false;
+            default: return false;
+            }
+        } catch (const FormatError& error) {
+            movie_.notices.push_back(std::string("a damaged sound tag was skipped: ") + error.what());
+            return false;
+        }
+    }
+
+    size_t budgetLeft() const { return overBudget() ? 0 : kMaxDefinitionBytes - definitionBytes_; }
+
+    void decodeStream(const audio::StreamBuilder& builder, TimelineDef& timeline)
+    {
+        try {
+            auto stream = std::make_shared<audio::StreamPcm>(builder.decode(timeline.frameCount(), budgetLeft()));
+            charge(stream->pcm.bytes());
+            timeline.stream = std::move(stream);
+        } catch (const audio::DecodeError& error) {
+            movie_.notices.push_back(std::string("a streamed sound was skipped: ") + error.what());
+        }
+    }
+
+    void defineSound(std::span<const uint8_t> body)
+    {
+        SoundDef def = parseDefineSound(body);
+        if (movie_.sounds.count(def.id))
+            return;
+        try {
+            auto pcm = std::make_shared<audio::Pcm>(audio::decodeSound(def, budgetLeft()));
+            charge(pcm->bytes());
+            movie_.sounds.emplace(def.id, std::move(pcm));
+        } catch (const audio::DecodeError& error) {
+            movie_.notices.push_back("sound " + std::to_string(def.id) + " was skipped: " + error.what());
+        }
     }
 
     // Returns true when `tag` belongs to the frame being collected.
@@ -195,6 +262,12 @@ private:
         case TagCode::DefineButton:
         case TagCode::DefineButton2: readButton(tag); break;
         case TagCode::DefineVideoStream: defineVideo(tag.body); break;
+        case TagCode::DefineSound: defineSound(tag.body); break;
+        case TagCode::DefineButtonSound: {
+            ButtonSoundDef sounds = parseDefineButtonSound(tag.body);
+            movie_.buttonSounds.try_emplace(sounds.buttonId, std::move(sounds));
+            break;
+        }
         case TagCode::DefineSprite: {
             SpriteHeader header = parseSpriteHeader(tag);
             auto sprite = std::make_shared<TimelineDef>();

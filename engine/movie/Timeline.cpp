@@ -132,6 +132,7 @@ avm1::Machine* TimelinePlayer::machine()
     if (!machine_) {
         machine_ = std::make_shared<avm1::Machine>(movie_.header.version);
         machine_->setMaxCallDepth(movie_.maxRecursionDepth);
+        machine_->setSoundHost(hooks_.soundHost);
         machine_->setTraceSink([this](const std::string& line) {
             if (hooks_.trace)
                 hooks_.trace(line);
@@ -190,6 +191,7 @@ void TimelinePlayer::step(ClipState& root)
         double rate = movie_.header.frameRate > 0 ? movie_.header.frameRate : 12.0;
         machine_->resetBudget(kMaxActionsPerStep);
         machine_->advanceClock(1000.0 / rate);
+        avm1::dispatchSoundEvents(*machine_);
         // Sweep now and then, and at once when the heap has doubled since the last
         // sweep, so that scripts allocating every frame stay within bounds.
         size_t objects = machine_->heap().size();
@@ -390,13 +392,17 @@ void TimelinePlayer::gotoInClip(ClipState& clip, ClipPath& path, int frame)
     frame = std::clamp(frame, 1, clip.timeline->frameCount());
     if (frame == clip.frame)
         return;
-    if (frame == clip.frame + 1) {
-        // The next frame: its tags apply as when playing.
-        applyFrame(clip, path, frame, StepMode{.instantiate = true}, true);
+    if (frame > clip.frame && frame - clip.frame <= seekIndex_->interval()) {
+        // A short jump ahead applies each skipped frame's tags in turn, as the reference
+        // player does (objects placed on the way are created, and their order shows in
+        // the order scripts run); only the landing frame's scripts run. It costs no more
+        // than a rebuild from the nearest kept plan would.
+        for (int f = clip.frame + 1; f <= frame; ++f)
+            applyFrame(clip, path, f, StepMode{.instantiate = true}, f == frame);
         clip.frame = frame;
     } else {
-        // Further ahead or back: the list the target frame has when played from the
-        // start, keeping what stays; nothing jumped over is created or runs a script.
+        // Far ahead or back: the list the target frame has when played from the start,
+        // keeping what stays; nothing jumped over is created or runs a script.
         rebuildTo(clip, path, frame);
     }
     if (hooks_.jumped)
@@ -455,12 +461,15 @@ void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame)
     clip.children = std::move(rebuilt);
     clip.frame = frame;
     queueScripts(clip, path, frame);
+    enterFrameSounds(clip, frame);
 }
 
 void TimelinePlayer::applyFrame(ClipState& clip, ClipPath& path, int frame, StepMode mode, bool queueFrameScripts)
 {
     const Frame& def = clip.timeline->frame(frame);
     bool scripting = queueFrameScripts && mode.instantiate && scriptsEnabled_;
+    if (queueFrameScripts && mode.instantiate)
+        enterFrameSounds(clip, frame);
     if (scripting)
         queueInitActions(def, path);
     for (const ControlTag& tag : def.tags) {
@@ -482,6 +491,16 @@ void TimelinePlayer::applyFrame(ClipState& clip, ClipPath& path, int frame, Step
                    },
                    tag);
     }
+}
+
+void TimelinePlayer::enterFrameSounds(const ClipState& clip, int frame)
+{
+    if (hooks_.startSound) {
+        for (const StartSoundDef& sound : clip.timeline->frame(frame).sounds)
+            hooks_.startSound(sound);
+    }
+    if (hooks_.streamFrame && clip.timeline->stream)
+        hooks_.streamFrame(clip, frame);
 }
 
 void TimelinePlayer::queueInitActions(const Frame& frame, const ClipPath& path)

@@ -24,6 +24,7 @@
 namespace swf::avm1 {
 class Machine;
 class Object;
+class SoundHost;
 }
 
 namespace swf::movie {
@@ -36,6 +37,12 @@ struct MovieHooks {
     std::function<void(const std::string& url, const std::string& target)> getUrl;
     std::function<void()> toggleQuality;
     std::function<void()> stopSounds;
+    // A frame entered (played into or landed on by a goto, not skipped over) starts
+    // its event sounds, and a timeline with a stream says which frame it is on.
+    std::function<void(const StartSoundDef&)> startSound;
+    std::function<void(const ClipState& clip, int frame)> streamFrame;
+    // What the Sound class plays through.
+    avm1::SoundHost* soundHost = nullptr;
     // A limit that keeps hostile movies in check cut something short; the text names
     // the limit and its value. It may come every frame: listeners keep the first.
     std::function<void(Limit, const std::string&)> limitReached;
@@ -99,6 +106,13 @@ public:
     // Returns false when there is no such button or it shows that state already.
     bool showButtonState(ClipState& root, const ClipPath& parent, uint16_t depth, ButtonVisual visual);
 
+    // Plays an event sound from outside the timeline (a button's transition).
+    void startSound(const StartSoundDef& sound)
+    {
+        if (hooks_.startSound)
+            hooks_.startSound(sound);
+    }
+
     // The script machine, created on first use (null while scripts are off).
     avm1::Machine* machine();
     // The script object of `clip`, creating it (and its parents') on first use.
@@ -160,6 +174,8 @@ private:
     // Brings a button's children in line with the records of its shown state.
     void syncButtonChildren(DisplayObject& button, ClipPath& path);
     void queueScripts(const ClipState& clip, const ClipPath& path, int frame);
+    // The sounds of a frame entered: its event sounds and its stream's place.
+    void enterFrameSounds(const ClipState& clip, int frame);
     void queueInitActions(const Frame& frame, const ClipPath& path);
     void queueClipEvent(const DisplayObject& object, const ClipPath& path, uint32_t event);
     void queueEnterFrames(ClipState& clip, ClipPath& path);

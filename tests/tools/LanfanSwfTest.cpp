@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -304,6 +305,31 @@ TEST_F(LanfanSwf, ActionsReportsDamageAndGoesOn)
     EXPECT_EQ(r.out, "no ActionScript 1/2 scripts\n");
 }
 
+TEST_F(LanfanSwf, AudioWritesAWaveOfExactlyTheFramesLength)
+{
+    swf::test::MovieOptions options;
+    options.frameRate = 12;
+    SwfWriter w(options);
+    w.showFrame();
+    fs::path movie = write("quiet.swf", w.build());
+    fs::path wav = dir_ / "out.wav";
+    ASSERT_EQ(runTool("audio " + movie.string() + " --frames 30 --out " + wav.string()).exitCode, 0);
+    std::ifstream in(wav, std::ios::binary);
+    std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    ASSERT_GE(bytes.size(), 44u);
+    auto u32 = [&](size_t at) { return uint32_t(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | bytes[at + 3] << 24); };
+    auto u16 = [&](size_t at) { return uint16_t(bytes[at] | bytes[at + 1] << 8); };
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "RIFF");
+    EXPECT_EQ(u16(20), 1);       // PCM
+    EXPECT_EQ(u16(22), 2);       // stereo
+    EXPECT_EQ(u32(24), 44100u);  // rate
+    EXPECT_EQ(u16(34), 16);      // bits
+    // 30 frames at 12 per second: 2.5 s, 110,250 stereo frames of 4 bytes.
+    EXPECT_EQ(u32(40), 110250u * 4);
+    EXPECT_EQ(bytes.size(), 44u + 110250u * 4);
+    EXPECT_EQ(u32(4), bytes.size() - 8);
+}
+
 TEST_F(LanfanSwf, BadUsageExitsWithTwo)
 {
     fs::path movie = write("ok.swf", SwfWriter().build());
@@ -320,7 +346,10 @@ TEST_F(LanfanSwf, BadUsageExitsWithTwo)
                                     "run " + movie.string() + " --then 2", "run " + movie.string() + " --seek 2 --then -1",
                                     "info " + movie.string() + " --seek 2",
                                     "info " + movie.string() + " extra", std::string("actions"),
-                                    "actions " + movie.string() + " --frames 2"})
+                                    "actions " + movie.string() + " --frames 2",
+                                    "info " + movie.string() + " extra", "audio " + movie.string(),
+                                    "audio " + movie.string() + " --out sound.mp3",
+                                    "audio " + movie.string() + " --frames 2000000000 --out sound.wav"})
         EXPECT_EQ(runTool(args).exitCode, 2) << "lanfan-swf " << args;
 }
 

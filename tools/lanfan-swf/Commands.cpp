@@ -3,6 +3,7 @@
 #include "engine/Player.h"
 #include "engine/format/Container.h"
 #include "tools/lanfan-swf/ActionListing.h"
+#include "engine/SoundExport.h"
 
 #include <QDir>
 #include <QFile>
@@ -172,6 +173,27 @@ int listMovieActions(const Options& options, std::ostream& out, std::ostream& er
     return code;
 }
 
+int exportAudio(swf::Player& player, const Options& options, std::ostream& err)
+{
+    // The mix is built in memory: a few hours of it at most.
+    constexpr double kMaxSeconds = 4 * 3600;
+    double rate = std::clamp(player.info().frameRate, 1.0, 1000.0);
+    if (options.frames / rate > kMaxSeconds) {
+        err << "lanfan-swf: " << options.frames << " frames at " << rate << " per second is longer than the "
+            << kMaxSeconds / 3600 << " hours audio writes\n";
+        return kExitUsage;
+    }
+    std::vector<int16_t> samples = swf::mixFrames(player, options.frames);
+    std::ofstream file(options.out, std::ios::binary);
+    if (file)
+        swf::writeWav(file, samples);
+    if (!file) {
+        err << "lanfan-swf: cannot write " << options.out << '\n';
+        return kExitCannotRead;
+    }
+    return kExitOk;
+}
+
 } // namespace
 
 int runCommand(const Options& options, std::ostream& out, std::ostream& err)
@@ -192,6 +214,7 @@ int runCommand(const Options& options, std::ostream& out, std::ostream& err)
     case Command::Run: return runFrames(player, options, out, err);
     case Command::Render: return renderFrames(player, options, err);
     case Command::Actions: break;
+    case Command::Audio: return exportAudio(player, options, err);
     }
     return kExitUsage;
 }

@@ -8,7 +8,8 @@ const char* const kUsage =
     "usage: lanfan-swf info FILE\n"
     "       lanfan-swf actions FILE\n"
     "       lanfan-swf run FILE [--frames N] [--seek F [--then M]]\n"
-    "       lanfan-swf render FILE [--frames N] [--seek F [--then M]] [--size WxH] --out IMAGE.png|IMAGE.bmp\n";
+    "       lanfan-swf render FILE [--frames N] [--seek F [--then M]] [--size WxH] --out IMAGE.png|IMAGE.bmp\n"
+    "       lanfan-swf audio FILE [--frames N] --out SOUND.wav\n";
 
 namespace {
 
@@ -76,6 +77,8 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
         options.command = Command::Render;
     else if (command == "actions")
         options.command = Command::Actions;
+    else if (command == "audio")
+        options.command = Command::Audio;
     else {
         error = "unknown command '" + command + "'";
         return std::nullopt;
@@ -116,10 +119,10 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
             } else if (arg == "--size") {
                 error = "--size applies to render only";
                 return std::nullopt;
-            } else if (options.command == Command::Render) {
+            } else if (options.command == Command::Render || options.command == Command::Audio) {
                 options.out = value;
             } else {
-                error = "--out applies to render only";
+                error = "--out applies to render and audio only";
                 return std::nullopt;
             }
         } else if (arg.starts_with("--") || haveFile) {
@@ -145,6 +148,16 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
         }
         if (!endsWith(options.out, ".png") && !endsWith(options.out, ".bmp")) {
             error = "the output image must end in .png or .bmp";
+            return std::nullopt;
+        }
+    }
+    if (options.command == Command::Audio) {
+        if (options.out.empty()) {
+            error = "audio needs --out SOUND.wav";
+            return std::nullopt;
+        }
+        if (!endsWith(options.out, ".wav")) {
+            error = "the output sound must end in .wav";
             return std::nullopt;
         }
     }

@@ -8,7 +8,7 @@
 
 namespace lanfan::tool {
 
-enum class Command { Info, Run, Render, Actions };
+enum class Command { Info, Run, Render, Actions, Audio };
 
 struct Options {
     Command command = Command::Info;

@@ -1,8 +1,10 @@
 // Inputs the fuzz harnesses once crashed or hung on, replayed through the whole player
 // path. The file name says which harness found it: container- and player- inputs are
 // movie files; tags- inputs are tag streams and shape- inputs shape tag bodies (after
-// a byte choosing the tag), each wrapped here into a movie that shows them.
+// a byte choosing the tag), each wrapped here into a movie that shows them; sound-
+// inputs are wrapped as the sound harness wraps them.
 
+#include "fuzz/SoundInput.h"
 #include "tests/engine/regression/Hostile.h"
 #include "tests/support/SwfWriter.h"
 
@@ -20,6 +22,8 @@ std::vector<uint8_t> asMovie(const std::string& name, std::vector<uint8_t> bytes
         movie.rawBytes(bytes);
         return movie.build();
     }
+    if (name.starts_with("sound-"))
+        return fuzz::soundMovie(bytes);
     if (name.starts_with("shape-") && !bytes.empty()) {
         // The same choice of tag as the shape harness makes.
         constexpr std::array<uint16_t, 6> kTagCodes{2, 22, 32, 83, 46, 84};

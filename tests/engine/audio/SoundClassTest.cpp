@@ -1,0 +1,134 @@
+// The Sound script class: exported sounds attached by linkage and started, volume and
+// pan on the mix, duration, stop, and onSoundComplete when a sound has played out.
+
+#include "tests/engine/audio/SoundFixture.h"
+
+#include <gtest/gtest.h>
+
+namespace swf::test {
+namespace {
+
+constexpr uint8_t kCallMethod = 0x52, kNewObject = 0x40, kSetMember = 0x4F, kGetMember = 0x4E, kSetVariable = 0x1D,
+                  kPop = 0x17;
+
+// s.method(args...) with its result left on the stack.
+ActionBuilder& call(ActionBuilder& a, std::string_view method, std::initializer_list<double> args = {})
+{
+    for (auto it = std::rbegin(args); it != std::rend(args); ++it)
+        a.pushNumber(*it);
+    a.pushInt(static_cast<int32_t>(args.size())).getVariable("s").pushString(method).op(kCallMethod);
+    return a;
+}
+
+ActionBuilder& callString(ActionBuilder& a, std::string_view method, std::string_view text)
+{
+    a.pushString(text).pushInt(1).getVariable("s").pushString(method).op(kCallMethod);
+    return a;
+}
+
+// s = new Sound(); s.attachSound("beep"); s.onSoundComplete = function () { trace("done"); }
+ActionBuilder soundSetUp()
+{
+    ActionBuilder a;
+    a.pushString("s").pushInt(0).pushString("Sound").op(kNewObject).op(kSetVariable);
+    callString(a, "attachSound", "beep").op(kPop);
+    a.getVariable("s").pushString("onSoundComplete").defineFunction("", {}, ActionBuilder().trace("done")).op(kSetMember);
+    return a;
+}
+
+SwfWriter beepMovie(const ActionBuilder& frame1, int frames = 4)
+{
+    SwfWriter movie(tenFps());
+    std::vector<int16_t> beep(kFrameSamples, 1000);
+    definePcmSound(movie, 7, beep);
+    movie.exportAssets(7, "beep");
+    movie.doAction(frame1);
+    movie.showFrame();
+    for (int i = 1; i < frames; ++i)
+        movie.showFrame();
+    return movie;
+}
+
+struct Played {
+    Heard heard;
+    std::vector<std::string> lines;
+};
+
+Played play(const SwfWriter& movie, int frames)
+{
+    Played run;
+    Player player;
+    player.setTraceSink([&](const std::string& line) { run.lines.push_back(line); });
+    run.heard = hear(movie, frames, &player);
+    return run;
+}
+
+TEST(SoundClass, AttachedSoundStartsAtItsVolumeAndReportsItsEnd)
+{
+    ActionBuilder a = soundSetUp();
+    a.getVariable("s").pushString("duration").op(kGetMember).trace();
+    call(a, "setVolume", {50}).op(kPop);
+    call(a, "getVolume").trace();
+    call(a, "start").op(kPop);
+    Played run = play(beepMovie(a), 3);
+    EXPECT_EQ(run.lines, (std::vector<std::string>{"100", "50", "done"}));
+    EXPECT_EQ(run.heard.left(0), 500);
+    EXPECT_EQ(run.heard.right(kFrameSamples - 1), 500);
+    EXPECT_EQ(run.heard.left(kFrameSamples), 0);
+}
+
+TEST(SoundClass, PanTurnsTheOtherChannelDown)
+{
+    struct Case {
+        double pan;
+        int16_t left, right;
+    };
+    for (Case c : {Case{-100, 1000, 0}, Case{100, 0, 1000}, Case{50, 500, 1000}, Case{0, 1000, 1000}}) {
+        ActionBuilder a = soundSetUp();
+        call(a, "setPan", {c.pan}).op(kPop);
+        call(a, "getPan").trace();
+        call(a, "start").op(kPop);
+        Played run = play(beepMovie(a), 1);
+        EXPECT_EQ(run.heard.left(10), c.left) << c.pan;
+        EXPECT_EQ(run.heard.right(10), c.right) << c.pan;
+        ASSERT_FALSE(run.lines.empty());
+        EXPECT_EQ(run.lines[0], std::to_string(static_cast<int>(c.pan)));
+    }
+}
+
+TEST(SoundClass, StopEndsTheSoundWithoutCompleting)
+{
+    ActionBuilder first = soundSetUp();
+    call(first, "start", {0, 3}).op(kPop);
+    SwfWriter movie(tenFps());
+    std::vector<int16_t> beep(kFrameSamples, 1000);
+    definePcmSound(movie, 7, beep);
+    movie.exportAssets(7, "beep");
+    movie.doAction(first);
+    movie.showFrame();
+    ActionBuilder second;
+    call(second, "stop").op(kPop);
+    movie.doAction(second);
+    movie.showFrame();
+    movie.showFrame();
+    Played run = play(movie, 3);
+    EXPECT_EQ(run.heard.left(10), 1000);
+    EXPECT_EQ(run.heard.rms(kFrameSamples, 3 * kFrameSamples), 0.0);
+    EXPECT_TRUE(run.lines.empty());
+}
+
+TEST(SoundClass, UnknownLinkageAndMissingSoundDoNothing)
+{
+    ActionBuilder a;
+    a.pushString("s").pushInt(0).pushString("Sound").op(kNewObject).op(kSetVariable);
+    callString(a, "attachSound", "nothing").op(kPop);
+    call(a, "start").op(kPop);
+    a.getVariable("s").pushString("duration").op(kGetMember).trace();
+    a.getVariable("s").pushString("position").op(kGetMember).trace();
+    Played run = play(beepMovie(a), 2);
+    EXPECT_EQ(run.lines, (std::vector<std::string>{"undefined", "undefined"}));
+    EXPECT_EQ(run.heard.firstSound(), run.heard.frames());
+}
+
+} // namespace
+} // namespace swf::test
