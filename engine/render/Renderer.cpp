@@ -108,6 +108,17 @@ public:
         filterScale_ = scale;
     }
 
+    // A drawer for an off-screen layer or surface, with every source this one has, so
+    // that text, video and nested filtered objects draw there as they do on screen.
+    FrameDrawer innerDrawer(QPainter& painter, QImage* target) const
+    {
+        FrameDrawer inner(painter, cache_, bitmaps_, smooth_, target);
+        inner.setTextCaches(text_);
+        inner.setVideoSource(videos_);
+        inner.setSurfaces(surfaces_, filterScale_);
+        return inner;
+    }
+
     // `drawing`: what scripts drew into the clip that holds `nodes`, drawn first.
     void drawRange(std::span<const RenderNode> nodes, const Matrix& parent, const ColorTransform& parentCx,
                    const std::shared_ptr<const ShapeDef>& drawing = nullptr)
@@ -298,9 +309,7 @@ private:
             QPainter p(&layer);
             p.setRenderHint(QPainter::Antialiasing, smooth_);
             p.setPen(Qt::NoPen);
-            FrameDrawer inner(p, cache_, bitmaps_, smooth_, &layer);
-            inner.setTextCaches(text_);
-            inner.setVideoSource(videos_);
+            FrameDrawer inner = innerDrawer(p, &layer);
             const Matrix toLayer{1, 0, 0, 1, -double(area.x()), -double(area.y())};
             inner.drawContent(node, toLayer * world, ColorTransform{});
         }
@@ -400,9 +409,7 @@ private:
                 QPainter p(&surface);
                 p.setRenderHint(QPainter::Antialiasing, smooth_);
                 p.setPen(Qt::NoPen);
-                FrameDrawer inner(p, cache_, bitmaps_, smooth_, &surface);
-                inner.setTextCaches(text_);
-                inner.setSurfaces(surfaces_, filterScale_);
+                FrameDrawer inner = innerDrawer(p, &surface);
                 const Matrix toSurface{1, 0, 0, 1, -double(area.x()), -double(area.y())};
                 inner.drawContent(node, toSurface * world, ColorTransform{});
             }
