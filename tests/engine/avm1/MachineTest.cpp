@@ -4,6 +4,7 @@
 
 #include "engine/avm1/Executor.h"
 #include "engine/avm1/Machine.h"
+#include "tests/engine/avm1/TraceCollector.h"
 #include "tests/support/SwfWriter.h"
 
 #include <gtest/gtest.h>
@@ -22,20 +23,7 @@ constexpr uint8_t Add = 0x0A, Trace = 0x26, GetVariable = 0x1C, SetVariable = 0x
                   Throw = 0x2A, Enumerate2 = 0x55, Pop = 0x17, BitURShift = 0x65, Modulo = 0x3F, Greater = 0x67;
 }
 
-class Collector : public TimelineControl {
-public:
-    Lines lines;
-    void play() override {}
-    void stop() override {}
-    void nextFrame() override {}
-    void prevFrame() override {}
-    void gotoFrame(int) override {}
-    bool gotoLabel(std::string_view) override { return false; }
-    void toggleQuality() override {}
-    void stopSounds() override {}
-    void getUrl(const std::string&, const std::string&) override {}
-    void trace(const std::string& line) override { lines.push_back(line); }
-};
+using Collector = test::TraceCollector;
 
 Lines run(const ActionBuilder& actions, int version = 10, ExecutionLimits limits = {})
 {

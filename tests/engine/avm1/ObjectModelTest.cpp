@@ -5,6 +5,7 @@
 
 #include "engine/avm1/Executor.h"
 #include "engine/avm1/Machine.h"
+#include "tests/engine/avm1/TraceCollector.h"
 #include "tests/support/SwfWriter.h"
 
 #include <gtest/gtest.h>
@@ -248,19 +249,7 @@ TEST(Heap, AFunctionKeepsItsClosureScopeAlive)
     a.pushInt(0).pushString("keep").op(Op::CallFunction).pushString("marker").op(Op::GetMember).op(Op::Trace);
 
     ::setenv("LANFAN_GC_STRESS", "1", 1);
-    struct Collector : TimelineControl {
-        Lines lines;
-        void play() override {}
-        void stop() override {}
-        void nextFrame() override {}
-        void prevFrame() override {}
-        void gotoFrame(int) override {}
-        bool gotoLabel(std::string_view) override { return false; }
-        void toggleQuality() override {}
-        void stopSounds() override {}
-        void getUrl(const std::string&, const std::string&) override {}
-        void trace(const std::string& line) override { lines.push_back(line); }
-    } c;
+    test::TraceCollector c;
     Executor(10).run(a.build(), c);
     ::unsetenv("LANFAN_GC_STRESS");
     EXPECT_EQ(c.lines, Lines{"alive"});

@@ -3,6 +3,7 @@
 
 #include "engine/avm1/Executor.h"
 #include "engine/avm1/Machine.h"
+#include "tests/engine/avm1/TraceCollector.h"
 #include "tests/support/SwfWriter.h"
 
 #include <gtest/gtest.h>
@@ -16,20 +17,7 @@ using Lines = std::vector<std::string>;
 constexpr uint8_t GetVariable = 0x1C, SetVariable = 0x1D, GetMember = 0x4E, SetMember = 0x4F, CallMethod = 0x52,
                   NewObject = 0x40;
 
-class Collector : public TimelineControl {
-public:
-    Lines lines;
-    void play() override {}
-    void stop() override {}
-    void nextFrame() override {}
-    void prevFrame() override {}
-    void gotoFrame(int) override {}
-    bool gotoLabel(std::string_view) override { return false; }
-    void toggleQuality() override {}
-    void stopSounds() override {}
-    void getUrl(const std::string&, const std::string&) override {}
-    void trace(const std::string& line) override { lines.push_back(line); }
-};
+using Collector = test::TraceCollector;
 
 // A tiny script writer: variables, dotted reads, method calls with string arguments.
 struct Script {
