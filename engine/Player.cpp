@@ -3,6 +3,7 @@
 #include "engine/audio/Decoder.h"
 #include "engine/audio/Mixer.h"
 #include "engine/avm1/SoundHost.h"
+#include "engine/data/LocalFiles.h"
 #include "engine/format/Container.h"
 #include "engine/movie/MovieDef.h"
 #include "engine/movie/Mouse.h"
@@ -22,6 +23,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -109,9 +111,13 @@ public:
     static constexpr int kFirstLoadedId = 0x10000;
     static constexpr uintmax_t kMaxLoadedFileBytes = 64u << 20;
 
-    ScriptSounds(const movie::MovieDef& movie, audio::Mixer& mixer, std::filesystem::path folder)
-        : movie_(movie), mixer_(mixer), folder_(std::move(folder))
+    // `movieFile` is where the movie was loaded from (empty for bytes from elsewhere,
+    // which may load no files).
+    ScriptSounds(const movie::MovieDef& movie, audio::Mixer& mixer, const std::filesystem::path& movieFile)
+        : movie_(movie), mixer_(mixer)
     {
+        if (!movieFile.empty())
+            sandbox_.emplace(movieFile);
     }
 
     int soundByLinkage(const std::string& linkage) override
@@ -130,22 +136,16 @@ public:
 
     int loadSoundFile(const std::string& url) override
     {
-        std::filesystem::path path = url;
-        if (url.starts_with("file://"))
-            path = url.substr(7);
-        if (path.is_relative())
-            path = folder_ / path;
-        std::error_code ec;
-        auto size = std::filesystem::file_size(path, ec);
-        if (ec || size > kMaxLoadedFileBytes || folder_.empty())
+        // Only files in the movie's own folder tree, as every load a script makes.
+        const data::LocalAccess access = sandbox_ ? sandbox_->resolve(url) : data::LocalAccess{};
+        if (!access.allowed)
             return 0;
-        std::vector<uint8_t> bytes(static_cast<size_t>(size));
-        std::ifstream in(path, std::ios::binary);
-        if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())))
+        const auto bytes = data::readLocalFile(access.path, kMaxLoadedFileBytes);
+        if (!bytes)
             return 0;
         SoundDef def;
         def.encoding = {SoundFormat::Mp3, 3, true, true};
-        def.data = skipId3(bytes);
+        def.data = skipId3(*bytes);
         try {
             auto pcm = std::make_shared<const audio::Pcm>(audio::decodeSound(def, size_t{256} << 20));
             int id = kFirstLoadedId + static_cast<int>(loaded_.size());
@@ -209,7 +209,7 @@ private:
 
     const movie::MovieDef& movie_;
     audio::Mixer& mixer_;
-    std::filesystem::path folder_;
+    std::optional<data::LocalSandbox> sandbox_;
     std::vector<std::shared_ptr<const audio::Pcm>> loaded_;
 };
 
@@ -233,7 +233,7 @@ struct Player::Impl {
     movie::MouseInput mouse;
     std::shared_ptr<audio::Mixer> mixer = std::make_shared<audio::Mixer>();
     bool audioClock = false;
-    std::filesystem::path folder;  // of the movie file, for sounds scripts load
+    std::filesystem::path movieFile;  // where the movie came from, for files scripts load
     std::unique_ptr<ScriptSounds> scriptSounds;
 
     void startSound(const StartSoundDef& start)
@@ -301,7 +301,7 @@ struct Player::Impl {
         hooks.toggleQuality = [this] { qualityToggled = !qualityToggled; };
         hooks.limitReached = [this](Limit limit, const std::string& message) { reportLimit(limit, message); };
         hooks.stopSounds = [this] { mixer->stopAll(); };
-        scriptSounds = std::make_unique<ScriptSounds>(*movie, *mixer, folder);
+        scriptSounds = std::make_unique<ScriptSounds>(*movie, *mixer, movieFile);
         hooks.soundHost = scriptSounds.get();
         hooks.startSound = [this](const StartSoundDef& start) { startSound(start); };
         hooks.streamFrame = [this](const movie::ClipState& clip, int frame) {
@@ -357,8 +357,8 @@ void Player::loadFile(const std::filesystem::path& path)
 void Player::loadBytes(std::span<const uint8_t> bytes, const std::string& url)
 {
     unload();
-    // Sounds that scripts load are looked for beside the movie.
-    impl_->folder = url.empty() ? std::filesystem::path() : std::filesystem::path(url).parent_path();
+    // Files that scripts load are looked for in the movie's folder tree.
+    impl_->movieFile = url;
     try {
         impl_->start(movie::buildMovie(decodeMovie(bytes)));
     } catch (const ContainerError& error) {
