@@ -149,8 +149,13 @@ Value Interpreter::callFunction(Object* function, const Value& self, std::span<c
             preload(Value(ctx.superObject));
         if (f.flags & Function2::PreloadRoot)
             preload(isClip(ctx.target) ? Value(clipHost(ctx.target)->rootObject()) : Value());
-        if (f.flags & Function2::PreloadParent)
-            preload(isClip(ctx.target) ? Value(clipHost(ctx.target)->parentObject()) : Value());
+        if (f.flags & Function2::PreloadParent) {
+            // A clip without a parent (a level's root) takes no register: the values
+            // after it move up one.
+            Object* parent = isClip(ctx.target) ? clipHost(ctx.target)->parentObject() : nullptr;
+            if (parent)
+                preload(Value(parent));
+        }
         if (f.flags & Function2::PreloadGlobal)
             preload(Value(m_.global()));
         if (!(f.flags & Function2::SuppressArguments) && !(f.flags & Function2::PreloadArguments))

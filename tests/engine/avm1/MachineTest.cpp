@@ -271,6 +271,20 @@ TEST(MachineFunctions, Function2PreloadsRegistersInOrderAndBindsParameters)
     EXPECT_EQ(run(a), (Lines{"3", "10", "20", "movieclip"}));
 }
 
+TEST(MachineFunctions, Function2SkipsTheParentRegisterWhenThereIsNoParent)
+{
+    // Preload _parent and _global into a function run outside any clip: with no
+    // parent, _global moves up into register 1 and register 2 stays empty.
+    ActionBuilder body;
+    body.pushRegister(1).op(Op::Trace).pushRegister(2).op(Op::Trace);
+    ActionBuilder a;
+    a.defineFunction2("f", 3, 0x80 | 0x100, {}, body).callFunction("f", {});
+    Lines lines = run(a);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[0], "undefined");
+    EXPECT_EQ(lines[1], "undefined");
+}
+
 TEST(MachineFunctions, RunawayRecursionAbortsTheBlockInsteadOfOverflowing)
 {
     ActionBuilder body;
