@@ -3,6 +3,7 @@
 
 #include "engine/Player.h"
 #include "engine/movie/StageTransform.h"
+#include "tests/engine/facade/TracedPlayer.h"
 #include "tests/support/SwfWriter.h"
 
 #include <QImage>
@@ -20,21 +21,7 @@ using test::ActionBuilder;
 using test::SwfWriter;
 using test::TagStream;
 
-struct Traced {
-    Player player;
-    std::vector<std::string> lines;
-
-    explicit Traced(const SwfWriter& movie, Compression compression = Compression::None)
-    {
-        player.loadBytes(movie.build(compression));
-        player.setTraceSink([this](const std::string& line) { lines.push_back(line); });
-    }
-    void advance(int frames = 1)
-    {
-        for (int i = 0; i < frames; ++i)
-            player.advance();
-    }
-};
+using test::Traced;
 
 // Frame n traces "frame n".
 SwfWriter tracingFrames(int frames, test::MovieOptions options = {})

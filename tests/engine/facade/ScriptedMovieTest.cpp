@@ -2,6 +2,7 @@
 // from scripts, clips made by scripts, timers on the frame clock.
 
 #include "engine/Player.h"
+#include "tests/engine/facade/TracedPlayer.h"
 #include "tests/support/SwfWriter.h"
 
 #include <gtest/gtest.h>
@@ -24,21 +25,7 @@ namespace Event {
 constexpr uint32_t Load = 0x1, EnterFrame = 0x2;
 }
 
-struct Traced {
-    Player player;
-    Lines lines;
-
-    explicit Traced(const SwfWriter& movie)
-    {
-        player.loadBytes(movie.build());
-        player.setTraceSink([this](const std::string& line) { lines.push_back(line); });
-    }
-    void advance(int frames = 1)
-    {
-        for (int i = 0; i < frames; ++i)
-            player.advance();
-    }
-};
+using test::Traced;
 
 // `target.member` traced.
 ActionBuilder traceMember(std::string_view target, std::string_view member)

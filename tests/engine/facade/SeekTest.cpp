@@ -4,6 +4,7 @@
 // the header declares.
 
 #include "engine/Player.h"
+#include "tests/engine/facade/TracedPlayer.h"
 #include "tests/support/SwfWriter.h"
 
 #include <gtest/gtest.h>
@@ -26,22 +27,7 @@ constexpr uint8_t Trace = 0x26, GetMember = 0x4E, SetMember = 0x4F, Increment = 
 }
 constexpr uint32_t kLoadEvent = 0x1, kUnloadEvent = 0x4;
 
-struct Traced {
-    Player player;
-    Lines lines;
-
-    explicit Traced(const SwfWriter& movie)
-    {
-        player.loadBytes(movie.build());
-        player.setTraceSink([this](const std::string& line) { lines.push_back(line); });
-    }
-    void advance(int frames = 1)
-    {
-        for (int i = 0; i < frames; ++i)
-            player.advance();
-    }
-    Lines take() { return std::exchange(lines, {}); }
-};
+using test::Traced;
 
 // Frame 1 sets count to 0; every frame k adds one and traces "fk count".
 SwfWriter countingMovie(int frames)
