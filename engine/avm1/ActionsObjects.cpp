@@ -11,18 +11,20 @@ namespace swf::avm1 {
 
 Interpreter::Outcome Interpreter::actionGetMember(Context& ctx, Step&)
 {
+    std::string scratch;
     Value name = pop(ctx);
     Value object = pop(ctx);
-    pushValue(ctx, m_.getMember(object, m_.toString(name)));
+    pushValue(ctx, m_.getMember(object, nameText(name, scratch)));
     return {};
 }
 
 Interpreter::Outcome Interpreter::actionSetMember(Context& ctx, Step&)
 {
+    std::string scratch;
     Value value = pop(ctx);
     Value name = pop(ctx);
     Value object = pop(ctx);
-    m_.setMember(object, m_.toString(name), std::move(value));
+    m_.setMember(object, nameText(name, scratch), std::move(value));
     return {};
 }
 

@@ -70,7 +70,7 @@ Interpreter::Outcome Interpreter::actionConstantPool(Context& ctx, Step& step)
     auto pool = std::make_shared<ConstantStrings>();
     unsigned count = r.u16();
     for (unsigned i = 0; i < count && !r.atEnd(); ++i)
-        pool->push_back(r.cstring());
+        pool->push_back(Value(r.cstring()));
     ctx.constants = std::move(pool);
     return {};
 }
@@ -86,16 +86,18 @@ Interpreter::Outcome Interpreter::actionStoreRegister(Context& ctx, Step& step)
 
 Interpreter::Outcome Interpreter::actionGetVariable(Context& ctx, Step&)
 {
-    std::string name = m_.toString(pop(ctx));
-    pushValue(ctx, getVariable(ctx, name));
+    std::string scratch;
+    Value name = pop(ctx);
+    pushValue(ctx, getVariable(ctx, nameText(name, scratch)));
     return {};
 }
 
 Interpreter::Outcome Interpreter::actionSetVariable(Context& ctx, Step&)
 {
+    std::string scratch;
     Value value = pop(ctx);
-    std::string name = m_.toString(pop(ctx));
-    setVariable(ctx, name, std::move(value));
+    Value name = pop(ctx);
+    setVariable(ctx, nameText(name, scratch), std::move(value));
     return {};
 }
 

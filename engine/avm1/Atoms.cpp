@@ -25,17 +25,22 @@ uint64_t AtomTable::hashOf(std::string_view name) const
     return h;
 }
 
-bool AtomTable::matches(const Slot& slot, uint64_t hash, std::string_view name) const
+bool AtomTable::sameText(const std::string& key, std::string_view name) const
 {
-    if (slot.hash != hash || slot.key.size() != name.size())
+    if (key.size() != name.size())
         return false;
     if (caseSensitive_)
-        return slot.key == name;
+        return key == name;
     for (size_t i = 0; i < name.size(); ++i) {
-        if (slot.key[i] != fold(name[i]))
+        if (key[i] != fold(name[i]))
             return false;
     }
     return true;
+}
+
+bool AtomTable::matches(const Slot& slot, uint64_t hash, std::string_view name) const
+{
+    return slot.hash == hash && sameText(keys_[slot.atom], name);
 }
 
 size_t AtomTable::slotOf(uint64_t hash, std::string_view name) const
@@ -50,11 +55,20 @@ size_t AtomTable::slotOf(uint64_t hash, std::string_view name) const
 
 Atom AtomTable::find(std::string_view name) const
 {
-    return slots_[slotOf(hashOf(name), name)].atom;
+    auto address = reinterpret_cast<uintptr_t>(name.data());
+    Recent& recent = recent_[((address >> 3) ^ (address >> 11) ^ name.size()) & (kRecent - 1)];
+    if (recent.data == name.data() && recent.size == name.size() && sameText(keys_[recent.atom], name))
+        return recent.atom;
+    Atom atom = slots_[slotOf(hashOf(name), name)].atom;
+    if (atom != kNoAtom)
+        recent = Recent{name.data(), name.size(), atom};
+    return atom;
 }
 
 Atom AtomTable::intern(std::string_view name)
 {
+    if (Atom known = find(name); known != kNoAtom)
+        return known;
     uint64_t hash = hashOf(name);
     size_t i = slotOf(hash, name);
     if (slots_[i].atom != kNoAtom)
@@ -62,9 +76,9 @@ Atom AtomTable::intern(std::string_view name)
     Slot& slot = slots_[i];
     slot.hash = hash;
     slot.atom = static_cast<Atom>(count_++);
-    slot.key.assign(name);
+    std::string& key = keys_.emplace_back(name);
     if (!caseSensitive_) {
-        for (char& c : slot.key)
+        for (char& c : key)
             c = fold(c);
     }
     Atom atom = slot.atom;
@@ -79,13 +93,13 @@ void AtomTable::grow()
     std::vector<Slot> old = std::move(slots_);
     slots_ = std::vector<Slot>(old.size() * 2);
     size_t mask = slots_.size() - 1;
-    for (Slot& s : old) {
+    for (const Slot& s : old) {
         if (s.atom == kNoAtom)
             continue;
         size_t i = s.hash & mask;
         while (slots_[i].atom != kNoAtom)
             i = (i + 1) & mask;
-        slots_[i] = std::move(s);
+        slots_[i] = s;
     }
 }
 

@@ -32,26 +32,28 @@ private:
     // taken over the folded characters, so no folded copy of a name is ever built.
     struct Slot {
         uint64_t hash = 0;
-        Atom atom = kNoAtom;  // kNoAtom: empty
-        std::string key;      // folded
+        Atom atom = kNoAtom;  // kNoAtom: empty; else the index of its text in keys_
     };
-    // Names mostly come from the same buffers again (a constant pool, a literal): a
-    // small cache from a name's address to its slot skips the hash; a hit is still
-    // checked against the slot's text.
+    // Names mostly come from the same buffers again (a constant pool, a string value
+    // pushed again): a small cache from a name's address and length to its atom skips
+    // the hash. A hit is still compared with the atom's text, so a buffer reused for
+    // other text only misses.
     struct Recent {
         const char* data = nullptr;
         size_t size = 0;
-        size_t slot = 0;
+        Atom atom = kNoAtom;
     };
     static constexpr size_t kRecent = 64;
 
     uint64_t hashOf(std::string_view name) const;
+    bool sameText(const std::string& key, std::string_view name) const;
     bool matches(const Slot& slot, uint64_t hash, std::string_view name) const;
     size_t slotOf(uint64_t hash, std::string_view name) const;
     void grow();
 
     bool caseSensitive_;
     std::vector<Slot> slots_ = std::vector<Slot>(64);
+    std::vector<std::string> keys_;  // by atom, folded
     size_t count_ = 0;
     mutable std::vector<Recent> recent_ = std::vector<Recent>(kRecent);
 };

@@ -14,7 +14,9 @@
 
 namespace swf::avm1 {
 
-using ConstantStrings = std::vector<std::string>;
+// A block's constant pool, made into string values once so that pushing a constant
+// shares its buffer instead of copying the text.
+using ConstantStrings = std::vector<Value>;
 using NativeFunction = std::function<Value(Machine&, Value self, std::span<const Value> args)>;
 
 struct FunctionData {

@@ -64,6 +64,15 @@ private:
     Outcome actionUnknown(Context& ctx, Step& step);
 
     Outcome defineFunction(Context& ctx, Step& step, bool version2);
+    // The text of a name operand: a string is read in place (no copy), anything else
+    // is converted into `scratch`.
+    const std::string& nameText(const Value& name, std::string& scratch)
+    {
+        if (name.isString())
+            return name.asString();
+        scratch = m_.toString(name);
+        return scratch;
+    }
     Value logical(bool value) const;  // a boolean result, as a number before SWF 5
     // a + b, charged to the action budget by size; too long a result aborts the run.
     std::string concatenated(const std::string& a, const std::string& b);

@@ -10,6 +10,12 @@ namespace {
 // Up to this many properties, lookups scan the list.
 constexpr size_t kIndexThreshold = 8;
 
+// Atoms are dense small numbers: a multiplicative hash spreads neighbours apart.
+size_t slotFor(Atom atom, size_t mask)
+{
+    return (static_cast<size_t>(atom) * 0x9E3779B97F4A7C15ull >> 32) & mask;
+}
+
 } // namespace
 
 bool Object::hiddenByVersion(const Property& p) const
@@ -31,8 +37,14 @@ std::ptrdiff_t Object::indexOf(Atom atom) const
         }
         return -1;
     }
-    auto it = index_.find(atom);
-    return it == index_.end() ? -1 : static_cast<std::ptrdiff_t>(it->second);
+    size_t mask = index_.size() - 1;
+    for (size_t i = slotFor(atom, mask);; i = (i + 1) & mask) {
+        uint32_t entry = index_[i];
+        if (entry == 0)
+            return -1;
+        if (props_[entry - 1].atom == atom)
+            return static_cast<std::ptrdiff_t>(entry - 1);
+    }
 }
 
 Property* Object::findOwn(Atom atom)
@@ -69,8 +81,8 @@ Property& Object::ensure(std::string_view name)
     if (i >= 0)
         return props_[static_cast<size_t>(i)];
     props_.push_back(Property{std::string(name), atom, Value(), 0, nullptr, nullptr});
-    if (!index_.empty())
-        index_.emplace(atom, static_cast<uint32_t>(props_.size() - 1));
+    if (!index_.empty() && props_.size() * 2 <= index_.size())
+        indexInsert(static_cast<uint32_t>(props_.size() - 1));
     else if (props_.size() > kIndexThreshold)
         reindex();
     return props_.back();
@@ -99,8 +111,21 @@ void Object::reindex()
     index_.clear();
     if (props_.size() <= kIndexThreshold)
         return;
+    size_t size = 32;
+    while (size < props_.size() * 4)
+        size *= 2;
+    index_.assign(size, 0);
     for (size_t i = 0; i < props_.size(); ++i)
-        index_.emplace(props_[i].atom, static_cast<uint32_t>(i));
+        indexInsert(static_cast<uint32_t>(i));
+}
+
+void Object::indexInsert(uint32_t position)
+{
+    size_t mask = index_.size() - 1;
+    size_t i = slotFor(props_[position].atom, mask);
+    while (index_[i] != 0)
+        i = (i + 1) & mask;
+    index_[i] = position + 1;
 }
 
 bool Object::getComputed(Machine&, std::string_view, Value&)

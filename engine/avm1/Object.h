@@ -159,8 +159,10 @@ private:
     AtomTable* atoms_ = nullptr;  // the heap's, set when it adopts the object
     std::vector<Property> props_;
     // Past a handful of properties, a hash index beside the list; below, a scan of
-    // the numbers is quicker.
-    std::unordered_map<Atom, uint32_t> index_;
+    // the numbers is quicker. Open addressing over a power-of-two table at most half
+    // full: each slot holds a position in props_ plus one, 0 for empty.
+    std::vector<uint32_t> index_;
+    void indexInsert(uint32_t position);
 };
 
 // Lexical scope: an object whose properties are variables, and the scope outside it.
