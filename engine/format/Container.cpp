@@ -135,6 +135,10 @@ DecodedMovie decodeMovie(std::span<const uint8_t> file, size_t ceiling)
         auto body = file.subspan(kPrefixSize);
         if (body.size() > ceiling)
             tooLarge(ceiling);
+        // As with compressed movies, the declared length ends the movie: bytes after
+        // it are not part of it.
+        if (!limit.refuseAtLimit && body.size() > limit.bytes)
+            body = body.first(limit.bytes);
         movie.body.assign(body.begin(), body.end());
         break;
     }

@@ -115,12 +115,15 @@ TEST(Container, FrameRateIsLittleEndianEightDotEight)
     EXPECT_EQ(movie.tagsOffset, 6u);
 }
 
-TEST(Container, DecompressionNeverExpandsPastTheDeclaredLength)
+TEST(Container, TheDeclaredLengthEndsTheMovieWhateverFollows)
 {
     MovieOptions options;
     options.declaredLength = 60;
-    for (Compression compression : {Compression::Zlib, Compression::Lzma})
-        EXPECT_EQ(decodeMovie(sampleMovie(compression, options)).body.size(), 52u);
+    for (Compression compression : {Compression::None, Compression::Zlib, Compression::Lzma}) {
+        DecodedMovie movie = decodeMovie(sampleMovie(compression, options));
+        EXPECT_EQ(movie.body.size(), 52u);
+        EXPECT_FALSE(movie.truncated);
+    }
 }
 
 TEST(Container, ZeroDeclaredLengthFallsBackToTheCeiling)
