@@ -119,4 +119,24 @@ SpriteHeader parseSpriteHeader(const Tag& tag)
     return sprite;
 }
 
+bool sceneAndFrameLabelDataWellFormed(std::span<const uint8_t> body)
+{
+    try {
+        ByteReader r(body);
+        for (int list = 0; list < 2; ++list) {  // scenes, then frame labels
+            uint32_t count = r.encodedU32();
+            // Each entry takes at least two bytes (a number and a terminated name).
+            if (count > r.remaining() / 2)
+                return false;
+            for (uint32_t i = 0; i < count; ++i) {
+                r.encodedU32();
+                r.cstring();
+            }
+        }
+        return true;
+    } catch (const FormatError&) {
+        return false;
+    }
+}
+
 } // namespace swf

@@ -64,5 +64,8 @@ std::string parseFrameLabel(const Tag& tag);
 Rgba parseSetBackgroundColor(const Tag& tag);
 FileAttributes parseFileAttributes(const Tag& tag);
 SpriteHeader parseSpriteHeader(const Tag& tag);
+// DefineSceneAndFrameLabelData (scene offsets and frame labels, used by ActionScript 3
+// movies) holds what its counts promise.
+bool sceneAndFrameLabelDataWellFormed(std::span<const uint8_t> body);
 
 } // namespace swf

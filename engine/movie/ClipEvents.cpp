@@ -35,4 +35,32 @@ std::vector<ClipEventHandler> parseClipEvents(std::span<const uint8_t> clipActio
     return handlers;
 }
 
+bool clipActionsWellFormed(std::span<const uint8_t> clipActions, int swfVersion)
+{
+    if (clipActions.empty())
+        return true;
+    try {
+        ByteReader r(clipActions);
+        bool wide = swfVersion >= 6;
+        r.u16();  // reserved
+        if (wide)
+            r.u32();
+        else
+            r.u16();  // the union of all masks
+        // A list that stops short of its closing mask still loads.
+        while (r.remaining() >= (wide ? 4u : 2u)) {
+            uint32_t events = wide ? r.u32() : r.u16();
+            if (events == 0)
+                return true;
+            uint32_t size = r.u32();
+            if (size > r.remaining() || (wide && (events & 0x20000) && size == 0))
+                return false;
+            r.skip(size);
+        }
+        return true;
+    } catch (const FormatError&) {
+        return false;
+    }
+}
+
 } // namespace swf::movie

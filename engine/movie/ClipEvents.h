@@ -31,5 +31,8 @@ struct ClipEventHandler {
 // Before SWF 6 the masks are 16 bits wide, later 32. Damaged lists yield the handlers
 // read before the damage.
 std::vector<ClipEventHandler> parseClipEvents(std::span<const uint8_t> clipActions, int swfVersion);
+// False when a handler runs past the list or a key-press handler has no key code: the
+// damage the reference player's loader stops at.
+bool clipActionsWellFormed(std::span<const uint8_t> clipActions, int swfVersion);
 
 } // namespace swf::movie

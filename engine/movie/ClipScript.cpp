@@ -206,8 +206,9 @@ avm1::Value ClipScript::getProperty(avm1::ClipProperty property)
         return *shared;
     switch (property) {
     case P::CurrentFrame: return avm1::Value(static_cast<double>(self_.frame));
-    case P::TotalFrames:
-    case P::FramesLoaded: return avm1::Value(static_cast<double>(totalFrames()));
+    case P::TotalFrames: return avm1::Value(static_cast<double>(totalFrames()));
+    case P::FramesLoaded:
+        return avm1::Value(static_cast<double>(self_.timeline ? self_.timeline->framesLoaded() : 1));
     case P::Width:
     case P::Height: {
         Rect r = transformRect(clipBounds(self_), d ? d->matrix : Matrix{});

@@ -80,7 +80,14 @@ struct TimelineDef {
     // The timeline's streamed sound, decoded; null without one.
     std::shared_ptr<const audio::StreamPcm> stream;
 
+    // Frames that loaded whole. Fewer than frameCount() when the tag stream broke off
+    // or a tag that shapes the timeline was damaged: loading stops there, and the
+    // playhead waits at the last loaded frame as it would for the rest to arrive.
+    // -1: all of them.
+    int loadedFrames = -1;
+
     int frameCount() const { return static_cast<int>(frames.size()); }
+    int framesLoaded() const { return loadedFrames < 0 ? frameCount() : loadedFrames; }
     const Frame& frame(int oneBased) const { return frames[static_cast<size_t>(oneBased - 1)]; }
     // Labels match without regard to ASCII case, as scripts look them up.
     std::optional<int> frameOfLabel(std::string_view name) const;

@@ -11,6 +11,7 @@
 #include "engine/format/Text.h"
 #include "engine/format/Video.h"
 #include "engine/movie/ButtonCharacter.h"
+#include "engine/movie/ClipEvents.h"
 #include "engine/movie/MovieDef.h"
 
 #include <algorithm>
@@ -41,9 +42,13 @@ public:
         bool currentHasContent = false;
         std::optional<audio::StreamBuilder> soundStream;
         TagReader tags(stream);
+        bool ended = false;
+        bool damaged = false;
         while (auto tag = tags.next()) {
-            if (tag->is(TagCode::End) || overBudget())
+            if (tag->is(TagCode::End) || overBudget()) {
+                ended = true;
                 break;
+            }
             if (readSoundTag(*tag, timeline, current, soundStream)) {
                 currentHasContent = true;
                 continue;
@@ -55,6 +60,12 @@ public:
                 current = {};
                 currentHasContent = false;
                 continue;
+            }
+            if (breaksTimeline(*tag)) {
+                damaged = true;
+                movie_.notices.push_back("the movie's tags are damaged after frame " +
+                                         std::to_string(timeline.frames.size()) + "; loading stopped there");
+                break;
             }
             try {
                 if (tag->is(TagCode::VideoFrame)) {
@@ -71,12 +82,20 @@ public:
                 // A damaged tag is skipped; the stream itself is still in step.
             }
         }
-        if (currentHasContent && timeline.frames.size() < kMaxFrames)
+        // A stream that ran to its end (or its last tag) keeps the content after its
+        // last ShowFrame as a frame; one that broke off keeps only whole frames,
+        // unless nothing else loaded.
+        bool whole = !damaged && (ended || !movie_.truncated || !isRoot);
+        if (currentHasContent && timeline.frames.size() < kMaxFrames && (whole || timeline.frames.empty()))
             timeline.frames.push_back(std::move(current));
+        if (timeline.frames.empty())
+            timeline.frames.emplace_back();
+        int loaded = static_cast<int>(timeline.frames.size());
         // The declared count wins when it is larger: those frames exist, only empty.
         size_t wanted = static_cast<size_t>(std::clamp(declaredFrames, 1, kMaxFrames));
         if (timeline.frames.size() < wanted)
             timeline.frames.resize(wanted);
+        timeline.loadedFrames = whole ? -1 : loaded;
         for (FrameLabel& label : timeline.labels)
             label.frame = std::min(label.frame, timeline.frameCount());
         if (soundStream && !soundStream->empty())
@@ -170,6 +189,26 @@ private:
             movie_.sounds.emplace(def.id, std::move(pcm));
         } catch (const audio::DecodeError& error) {
             movie_.notices.push_back("sound " + std::to_string(def.id) + " was skipped: " + error.what());
+        }
+    }
+
+    // A tag the timeline is built from that cannot be read ends the load, as the
+    // reference player's loader gives up there: a placement whose event handlers run
+    // past their tag or lack a key-press handler's key code, scene and label data
+    // whose counts the tag cannot hold.
+    bool breaksTimeline(const Tag& tag) const
+    {
+        switch (static_cast<TagCode>(tag.code)) {
+        case TagCode::PlaceObject2:
+        case TagCode::PlaceObject3:
+            try {
+                PlaceObject place = parsePlaceObject(tag);
+                return !clipActionsWellFormed(place.clipActions, movie_.header.version);
+            } catch (const FormatError&) {
+                return false;  // skipped as any damaged tag
+            }
+        case TagCode::DefineSceneAndFrameLabelData: return !sceneAndFrameLabelDataWellFormed(tag.body);
+        default: return false;
         }
     }
 

@@ -375,7 +375,9 @@ void TimelinePlayer::advanceClip(ClipState& clip, ClipPath& path, bool isRoot)
         if (isRoot && scriptsEnabled_)
             queue_.push_back({path, {}, "onLoad"});
     } else if (clip.playing) {
-        if (clip.frame < count) {
+        if (clip.frame >= clip.timeline->framesLoaded() && clip.frame < count) {
+            // The frames after this one never arrived: wait here.
+        } else if (clip.frame < count) {
             applyFrame(clip, path, clip.frame + 1, stepping, true);
             ++clip.frame;
         } else if (!isRoot || loop_) {
@@ -389,7 +391,8 @@ void TimelinePlayer::advanceClip(ClipState& clip, ClipPath& path, bool isRoot)
 
 void TimelinePlayer::gotoInClip(ClipState& clip, ClipPath& path, int frame)
 {
-    frame = std::clamp(frame, 1, clip.timeline->frameCount());
+    // Only frames that loaded can be reached.
+    frame = std::clamp(frame, 1, std::max(1, clip.timeline->framesLoaded()));
     if (frame == clip.frame)
         return;
     if (frame > clip.frame && frame - clip.frame <= seekIndex_->interval()) {

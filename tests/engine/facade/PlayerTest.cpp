@@ -115,6 +115,51 @@ TEST(PlayerStepping, WithoutLoopTheMovieStopsOnItsLastFrame)
     EXPECT_FALSE(t.player.playing());
 }
 
+// Loading stops at a tag the timeline cannot be built from, and at the end of a file
+// cut short; the frames before play, and the playhead then waits at the last of them
+// (as for frames still to arrive) instead of looping over frames that never came.
+TEST(PlayerStepping, AMovieThatStopsLoadingWaitsAtItsLastLoadedFrame)
+{
+    // A placement whose key-press handler has no key code.
+    const std::vector<uint8_t> keyPressWithoutKey = {0x82, 1, 0, 1, 0,        // flags, depth, character
+                                                     0, 0, 0, 0, 2, 0,        // reserved, all events
+                                                     0, 0, 2, 0, 0, 0, 0, 0,  // key press, size 0
+                                                     0, 0, 0, 0};
+    // Scene data claiming far more scenes than its bytes hold.
+    const std::vector<uint8_t> hugeSceneCount = {0xF0, 0xFF, 0xFF, 0xFF, 0x0F, 0x00, 0x41, 0x00};
+    struct Case {
+        const char* name;
+        uint16_t code;
+        std::vector<uint8_t> body;
+    };
+    for (const Case& c : {Case{"key press without key", 26, keyPressWithoutKey},
+                          Case{"scene count", 86, hugeSceneCount}}) {
+        SwfWriter w;
+        w.defineEmptyShape(1);
+        w.doAction(ActionBuilder().trace("frame 1")).showFrame();
+        w.tag(c.code, c.body).doAction(ActionBuilder().trace("frame 2")).showFrame();
+        w.doAction(ActionBuilder().trace("frame 3")).showFrame();
+        Traced t(w);
+        t.advance(5);
+        EXPECT_EQ(t.lines, (Lines{"frame 1"})) << c.name;
+        EXPECT_EQ(t.player.currentFrame(), 1) << c.name;
+    }
+
+    // A file cut off inside its third frame.
+    std::vector<uint8_t> bytes = tracingFrames(4).build();
+    SwfWriter threeFrames = tracingFrames(3);
+    bytes.resize(threeFrames.build().size() - 6);
+    Player player;
+    player.loadBytes(bytes);
+    Lines lines;
+    player.setTraceSink([&](const std::string& line) { lines.push_back(line); });
+    for (int i = 0; i < 6; ++i)
+        player.advance();
+    EXPECT_EQ(lines, (Lines{"frame 1", "frame 2"}));
+    EXPECT_EQ(player.currentFrame(), 2);
+    EXPECT_TRUE(player.playing());
+}
+
 TEST(PlayerScripts, StopHoldsTheFrameUntilPlay)
 {
     SwfWriter w;
