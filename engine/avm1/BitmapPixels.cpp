@@ -97,7 +97,10 @@ PixelRect BitmapPixels::clip(PixelRect r) const
 
 uint32_t BitmapPixels::getPixel32(int x, int y) const
 {
-    return contains(x, y) ? unpremultiply(raw(x, y)) : 0;
+    if (!contains(x, y))
+        return 0;
+    // An opaque bitmap's pixels are read as stored (threshold can leave alpha in them).
+    return transparent_ ? unpremultiply(raw(x, y)) : raw(x, y);
 }
 
 void BitmapPixels::setPixel32(int x, int y, uint32_t argb)
@@ -168,19 +171,18 @@ uint32_t over(uint32_t top, uint32_t bottom)
     for (int shift = 0; shift < 32; shift += 8) {
         const uint32_t t = (top >> shift) & 0xFF;
         const uint32_t b = (bottom >> shift) & 0xFF;
-        out |= std::min<uint32_t>(255, t + (b * inverse + 127) / 255) << shift;
+        out |= std::min<uint32_t>(255, t + b * inverse / 255) << shift;
     }
     return out;
 }
 
-// Alpha of a premultiplied pixel scaled by `alpha` (0-255), colour with it.
+// Alpha of a premultiplied pixel scaled by `alpha` (0-255), colour with it; the
+// player divides by 256 here, so even an opaque mask takes a little off.
 uint32_t scaleAlpha(uint32_t p, uint32_t alpha)
 {
-    if (alpha == 255)
-        return p;
     uint32_t out = 0;
     for (int shift = 0; shift < 32; shift += 8)
-        out |= (((p >> shift) & 0xFF) * alpha + 127) / 255 << shift;
+        out |= (((p >> shift) & 0xFF) * alpha >> 8) << shift;
     return out;
 }
 
@@ -200,10 +202,9 @@ void BitmapPixels::copyPixels(const BitmapPixels& source, PixelRect rect, int de
     for (int y = 0; y < area->height; ++y) {
         for (int x = 0; x < area->width; ++x) {
             uint32_t p = block[static_cast<size_t>(y * area->width + x)];
-            if (mergeAlpha && transparent_ && source.transparent())
+            // An opaque bitmap has nothing to show through, so it always blends.
+            if ((mergeAlpha || !transparent_) && source.transparent())
                 p = over(p, raw(area->dx + x, area->dy + y));
-            else if (!transparent_)
-                p = mergeAlpha ? over(p, raw(area->dx + x, area->dy + y)) : (unpremultiply(p) | 0xFF000000u);
             setRaw(area->dx + x, area->dy + y, p);
         }
     }
@@ -239,7 +240,8 @@ void BitmapPixels::copyChannel(const BitmapPixels& source, PixelRect rect, int d
 {
     const int from = channelIndex(sourceChannel);
     const int to = channelIndex(destChannel);
-    if (from < 0 || to < 0 || (to == 3 && !transparent_))
+    // A source naming no single channel reads as 0; a target naming none changes nothing.
+    if (to < 0 || (to == 3 && !transparent_))
         return;
     const auto area = copyArea(source, rect, *this, destX, destY);
     if (!area)
@@ -248,7 +250,7 @@ void BitmapPixels::copyChannel(const BitmapPixels& source, PixelRect rect, int d
     for (int y = 0; y < area->height; ++y) {
         for (int x = 0; x < area->width; ++x)
             values[static_cast<size_t>(y * area->width + x)] =
-                channelOf(unpremultiply(source.raw(area->sx + x, area->sy + y)), from);
+                from < 0 ? 0 : channelOf(unpremultiply(source.raw(area->sx + x, area->sy + y)), from);
     }
     for (int y = 0; y < area->height; ++y) {
         for (int x = 0; x < area->width; ++x) {
@@ -287,10 +289,14 @@ void BitmapPixels::colorTransform(PixelRect rect, const std::array<double, 4>& m
 
 PixelRect BitmapPixels::colorBounds(uint32_t mask, uint32_t color, bool find) const
 {
+    // Stored pixels are compared as stored: a transparent bitmap's colour is
+    // premultiplied first.
+    if (transparent_)
+        color = premultiply(color);
     int left = width_, top = height_, right = -1, bottom = -1;
     for (int y = 0; y < height_; ++y) {
         for (int x = 0; x < width_; ++x) {
-            const bool match = (unpremultiply(raw(x, y)) & mask) == color;
+            const bool match = (raw(x, y) & mask) == color;
             if (match != find)
                 continue;
             left = std::min(left, x);
@@ -333,8 +339,11 @@ int BitmapPixels::threshold(const BitmapPixels& source, PixelRect rect, int dest
     const auto area = copyArea(source, rect, *this, destX, destY);
     if (!area)
         return 0;
+    // Pixels are tested as the source stores them (premultiplied when it has alpha)
+    // against the threshold as given.
     const uint32_t limit = thresholdValue & mask;
-    const uint32_t colorValue = transparent_ ? premultiply(color) : (color | 0xFF000000u);
+    // The colour goes in premultiplied whatever the target, alpha and all.
+    const uint32_t colorValue = premultiply(color);
     std::vector<uint32_t> block(static_cast<size_t>(area->width) * static_cast<size_t>(area->height));
     for (int y = 0; y < area->height; ++y) {
         for (int x = 0; x < area->width; ++x)
@@ -344,7 +353,7 @@ int BitmapPixels::threshold(const BitmapPixels& source, PixelRect rect, int dest
     for (int y = 0; y < area->height; ++y) {
         for (int x = 0; x < area->width; ++x) {
             const uint32_t p = block[static_cast<size_t>(y * area->width + x)];
-            const uint32_t v = unpremultiply(p) & mask;
+            const uint32_t v = p & mask;
             bool pass = false;
             switch (test) {
             case Test::Less: pass = v < limit; break;
@@ -358,7 +367,7 @@ int BitmapPixels::threshold(const BitmapPixels& source, PixelRect rect, int dest
                 ++passed;
                 setRaw(area->dx + x, area->dy + y, colorValue);
             } else if (copySource) {
-                setRaw(area->dx + x, area->dy + y, transparent_ ? p : (unpremultiply(p) | 0xFF000000u));
+                setRaw(area->dx + x, area->dy + y, p);
             }
         }
     }

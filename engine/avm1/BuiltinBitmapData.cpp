@@ -278,8 +278,10 @@ Value bitmapCopyPixels(Machine& m, Value self, std::span<const Value> args)
     if (!readSourceArgs(m, self, args, 3, a, code))
         return Value(code);
     const bool merge = m.toBoolean(arg(args, 5));
-    BitmapDataObject* alpha = bitmapOf(arg(args, 3));
-    if (alpha && alpha->pixels) {
+    // The alpha bitmap takes part only together with its point, and only when it has
+    // alpha of its own.
+    BitmapDataObject* alpha = args.size() > 4 ? bitmapOf(args[3]) : nullptr;
+    if (alpha && alpha->pixels && alpha->pixels->transparent()) {
         int ax = 0, ay = 0;
         readPixelPoint(m, arg(args, 4), ax, ay);
         a.target->copyPixelsWithAlpha(*a.source, a.rect, a.destX, a.destY, *alpha->pixels, ax, ay, merge);
@@ -296,7 +298,8 @@ Value bitmapCopyChannel(Machine& m, Value self, std::span<const Value> args)
     if (!readSourceArgs(m, self, args, 5, a, code))
         return Value(code);
     a.target->copyChannel(*a.source, a.rect, a.destX, a.destY, toInt(m, args[3]), toInt(m, args[4]));
-    return Value(0);
+    // The reference player answers -1 here even when the copy was made.
+    return Value(-1);
 }
 
 Value bitmapColorTransform(Machine& m, Value self, std::span<const Value> args)
@@ -344,13 +347,12 @@ Value bitmapThreshold(Machine& m, Value self, std::span<const Value> args)
     int code = 0;
     if (!readSourceArgs(m, self, args, 5, a, code))
         return Value(code);
-    const auto test = testByName(m.toString(args[3]));
-    if (!test)
-        return Value(0);
+    // An operation the player does not know tests "<".
+    const auto test = testByName(m.toString(args[3])).value_or(BitmapPixels::Test::Less);
     const uint32_t color = args.size() > 5 ? toColor(m, args[5]) : 0;
     const uint32_t mask = args.size() > 6 ? toColor(m, args[6]) : 0xFFFFFFFFu;
     const bool copySource = m.toBoolean(arg(args, 7));
-    return Value(a.target->threshold(*a.source, a.rect, a.destX, a.destY, *test, toColor(m, args[4]), color, mask,
+    return Value(a.target->threshold(*a.source, a.rect, a.destX, a.destY, test, toColor(m, args[4]), color, mask,
                                      copySource));
 }
 
@@ -402,7 +404,7 @@ Value bitmapNoise(Machine& m, Value self, std::span<const Value> args)
 Value bitmapCompare(Machine& m, Value self, std::span<const Value> args)
 {
     BitmapPixels* a = live(self);
-    if (!a)
+    if (!a || args.empty())
         return Value(-1);
     BitmapDataObject* other = bitmapOf(arg(args, 0));
     if (!other || !other->pixels)
@@ -449,8 +451,10 @@ Value bitmapHitTest(Machine& m, Value self, std::span<const Value> args)
     readPixelPoint(m, args[0], fx, fy);
     const uint32_t alphaThreshold = static_cast<uint32_t>(toInt(m, args[1])) & 0xFF;
     const Value target = args[2];
+    // A fully transparent pixel never hits, even against a threshold of 0.
     auto opaqueAt = [&](int x, int y) {
-        return p->contains(x, y) && (p->getPixel32(x, y) >> 24) >= alphaThreshold;
+        const uint32_t alpha = p->getPixel32(x, y) >> 24;
+        return p->contains(x, y) && alpha > 0 && alpha >= alphaThreshold;
     };
     if (BitmapDataObject* other = bitmapOf(target)) {
         if (!other->pixels)
@@ -520,7 +524,11 @@ const NativeAccessor kBitmapDataAccessors[] = {
 void installBitmapDataClass(Machine& m)
 {
     Object* proto = m.make<BitmapDataPrototype>(m.protos().object);
-    definePackageClass(m, "flash.display", "BitmapData", proto, bitmapConstruct, bitmapConstruct);
+    Object* ctor = definePackageClass(m, "flash.display", "BitmapData", proto, bitmapConstruct, bitmapConstruct);
+    ctor->put("RED_CHANNEL", Value(1));
+    ctor->put("GREEN_CHANNEL", Value(2));
+    ctor->put("BLUE_CHANNEL", Value(4));
+    ctor->put("ALPHA_CHANNEL", Value(8));
     defineMethods(m, proto, kBitmapDataMethods);
     defineAccessors(m, proto, kBitmapDataAccessors, 0);
 }
