@@ -83,6 +83,13 @@ BitmapPixels::BitmapPixels(int width, int height, bool transparent, uint32_t fil
                    transparent ? premultiply(fillArgb) : (fillArgb | 0xFF000000u));
 }
 
+BitmapPixels::BitmapPixels(int width, int height, bool transparent, std::vector<uint32_t> premultiplied)
+    : width_(std::max(width, 0)), height_(std::max(height, 0)), transparent_(transparent),
+      pixels_(std::move(premultiplied))
+{
+    pixels_.resize(static_cast<size_t>(width_) * static_cast<size_t>(height_), 0);
+}
+
 PixelRect BitmapPixels::clip(PixelRect r) const
 {
     const int64_t left = std::max<int64_t>(r.x, 0);

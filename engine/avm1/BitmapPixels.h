@@ -30,6 +30,8 @@ public:
     static bool sizeAllowed(int width, int height, int swfVersion);
 
     BitmapPixels(int width, int height, bool transparent, uint32_t fillArgb);
+    // Pixels already premultiplied, width x height of them, row by row.
+    BitmapPixels(int width, int height, bool transparent, std::vector<uint32_t> premultiplied);
 
     int width() const { return width_; }
     int height() const { return height_; }

@@ -9,6 +9,7 @@
 #include "engine/avm1/Machine.h"
 #include "engine/avm1/Native.h"
 #include "engine/avm1/Packages.h"
+#include "engine/format/Bitmap.h"
 
 #include <cmath>
 #include <memory>
@@ -148,6 +149,30 @@ Value bitmapConstruct(Machine& m, Value, std::span<const Value> args)
         return Value();
     auto* bitmap = m.make<BitmapDataObject>(proto);
     bitmap->pixels = std::make_unique<BitmapPixels>(width, height, transparent, fill);
+    if (budgetHolder) {
+        bitmap->bytesInUse = budgetHolder->bytesInUse;
+        *bitmap->bytesInUse += bytes;
+    }
+    return Value(bitmap);
+}
+
+// A copy of the library bitmap exported under the name given; undefined when there
+// is none.
+Value bitmapLoadBitmap(Machine& m, Value, std::span<const Value> args)
+{
+    if (args.empty())
+        return Value();
+    const std::shared_ptr<const BitmapData> library = m.libraryBitmap(m.toString(args[0]));
+    if (!library || library->width < 1 || library->height < 1 ||
+        library->pixels.size() != static_cast<size_t>(library->width) * static_cast<size_t>(library->height))
+        return Value();
+    auto* proto = m.protos().named("BitmapData");
+    auto* budgetHolder = proto ? proto->as<BitmapDataPrototype>() : nullptr;
+    const size_t bytes = library->pixels.size() * 4;
+    if (budgetHolder && *budgetHolder->bytesInUse + bytes > kBitmapBudgetBytes)
+        return Value();
+    auto* bitmap = m.make<BitmapDataObject>(proto);
+    bitmap->pixels = std::make_unique<BitmapPixels>(library->width, library->height, true, library->pixels);
     if (budgetHolder) {
         bitmap->bytesInUse = budgetHolder->bytesInUse;
         *bitmap->bytesInUse += bytes;
@@ -512,6 +537,10 @@ const NativeMethod kBitmapDataMethods[] = {
     {"hitTest", bitmapHitTest},
 };
 
+const NativeMethod kBitmapDataStatics[] = {
+    {"loadBitmap", bitmapLoadBitmap},
+};
+
 const NativeAccessor kBitmapDataAccessors[] = {
     {"width", bitmapWidth, ignoreWrite},
     {"height", bitmapHeight, ignoreWrite},
@@ -525,6 +554,7 @@ void installBitmapDataClass(Machine& m)
 {
     Object* proto = m.make<BitmapDataPrototype>(m.protos().object);
     Object* ctor = definePackageClass(m, "flash.display", "BitmapData", proto, bitmapConstruct, bitmapConstruct);
+    defineMethods(m, ctor, kBitmapDataStatics);
     ctor->put("RED_CHANNEL", Value(1));
     ctor->put("GREEN_CHANNEL", Value(2));
     ctor->put("BLUE_CHANNEL", Value(4));
