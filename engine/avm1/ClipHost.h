@@ -4,6 +4,8 @@
 // implements it for each clip instance; the machine knows nothing of display lists.
 
 #include "engine/avm1/Value.h"
+#include "engine/format/BlendMode.h"
+#include "engine/format/Filter.h"
 #include "engine/format/Primitives.h"
 
 #include <cstdint>
@@ -74,6 +76,17 @@ public:
     // takes the clip's colour away from the timeline, as setting _alpha does.
     virtual ColorTransform colorTransform() { return {}; }
     virtual void setColorTransform(const ColorTransform& /*transform*/) {}
+    // Display settings scripts of SWF 8 and later reach (filters, blend mode, cached
+    // bitmap, the transform's matrix in twips). Setting one takes it away from the
+    // timeline as setting the colour transform does.
+    virtual std::vector<Filter> filters() { return {}; }
+    virtual void setFilters(std::vector<Filter> /*filters*/) {}
+    virtual BlendMode blendMode() { return BlendMode::Normal; }
+    virtual void setBlendMode(BlendMode /*mode*/) {}
+    virtual bool cacheAsBitmap() { return false; }
+    virtual void setCacheAsBitmap(bool /*on*/) {}
+    virtual Matrix matrix() { return {}; }
+    virtual void setMatrix(const Matrix& /*matrix*/) {}
     virtual void swapDepths(const Value& target) = 0;
     virtual int nextHighestDepth() = 0;
     virtual Object* childAtDepth(int depth) = 0;

@@ -20,6 +20,10 @@
 #include <string_view>
 #include <vector>
 
+namespace swf {
+struct BitmapData;
+}
+
 namespace swf::avm1 {
 
 class SoundHost;
@@ -154,6 +158,14 @@ public:
     // The movie's sound side, for the Sound class; null where there is none.
     void setSoundHost(SoundHost* host) { soundHost_ = host; }
     SoundHost* soundHost() const { return soundHost_; }
+    // Bitmaps of the movie's library by linkage name (BitmapData.loadBitmap): the
+    // decoded pixels, or null when the name exports no bitmap.
+    using BitmapResolver = std::function<std::shared_ptr<const swf::BitmapData>(const std::string&)>;
+    void setBitmapResolver(BitmapResolver resolver) { bitmapResolver_ = std::move(resolver); }
+    std::shared_ptr<const swf::BitmapData> libraryBitmap(const std::string& name) const
+    {
+        return bitmapResolver_ ? bitmapResolver_(name) : nullptr;
+    }
     // Library symbols for attachMovie / registerClass: constructor by linkage name.
     std::unordered_map<std::string, Object*>& registeredClasses() { return registeredClasses_; }
 
@@ -293,6 +305,7 @@ private:
     std::function<void(Visitor&)> hostRoots_;
     std::span<Object* const> extraRoots_;
     SoundHost* soundHost_ = nullptr;
+    BitmapResolver bitmapResolver_;
 };
 
 // Installs every built-in class and global object listed in Builtins.def.

@@ -1,5 +1,6 @@
 #include "engine/avm1/MovieClipObject.h"
 
+#include "engine/avm1/ClipDisplayMembers.h"
 #include "engine/avm1/Machine.h"
 
 namespace swf::avm1 {
@@ -16,7 +17,7 @@ bool MovieClipObject::getComputed(Machine& machine, std::string_view name, Value
         out = Value(child);
         return true;
     }
-    return false;
+    return getClipDisplayMember(machine, this, *host_, name, out);
 }
 
 bool MovieClipObject::hasComputed(Machine& machine, std::string_view name)
@@ -24,13 +25,13 @@ bool MovieClipObject::hasComputed(Machine& machine, std::string_view name)
     return host_ && (host_->childByName(name, machine.caseSensitive()) || clipPropertyByName(name).has_value());
 }
 
-bool MovieClipObject::setComputed(Machine&, std::string_view name, const Value& value)
+bool MovieClipObject::setComputed(Machine& machine, std::string_view name, const Value& value)
 {
     if (!host_)
         return false;
     auto property = clipPropertyByName(name);
     if (!property)
-        return false;
+        return setClipDisplayMember(machine, *host_, name, value);
     host_->setProperty(*property, value);
     return true;
 }

@@ -268,6 +268,56 @@ void ClipScript::setColorTransform(const ColorTransform& transform)
     }
 }
 
+std::vector<Filter> ClipScript::filters()
+{
+    DisplayObject* d = displayObject();
+    return d && d->filters ? *d->filters : std::vector<Filter>{};
+}
+
+void ClipScript::setFilters(std::vector<Filter> filters)
+{
+    if (DisplayObject* d = displayObject())
+        d->filters = filters.empty() ? nullptr : std::make_shared<const std::vector<Filter>>(std::move(filters));
+}
+
+BlendMode ClipScript::blendMode()
+{
+    DisplayObject* d = displayObject();
+    return d ? d->blendMode : BlendMode::Normal;
+}
+
+void ClipScript::setBlendMode(BlendMode mode)
+{
+    if (DisplayObject* d = displayObject())
+        d->blendMode = mode;
+}
+
+bool ClipScript::cacheAsBitmap()
+{
+    DisplayObject* d = displayObject();
+    return d && d->cacheAsBitmap;
+}
+
+void ClipScript::setCacheAsBitmap(bool on)
+{
+    if (DisplayObject* d = displayObject())
+        d->cacheAsBitmap = on;
+}
+
+Matrix ClipScript::matrix()
+{
+    DisplayObject* d = displayObject();
+    return d ? d->matrix : Matrix{};
+}
+
+void ClipScript::setMatrix(const Matrix& matrix)
+{
+    if (DisplayObject* d = displayObject()) {
+        d->matrix = matrix;
+        d->scriptTransformed = true;
+    }
+}
+
 void noteScriptTransform(DisplayObject& object, avm1::ClipProperty property)
 {
     using P = avm1::ClipProperty;

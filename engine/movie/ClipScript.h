@@ -65,6 +65,14 @@ public:
                                   double height) override;
     ColorTransform colorTransform() override;
     void setColorTransform(const ColorTransform& transform) override;
+    std::vector<Filter> filters() override;
+    void setFilters(std::vector<Filter> filters) override;
+    BlendMode blendMode() override;
+    void setBlendMode(BlendMode mode) override;
+    bool cacheAsBitmap() override;
+    void setCacheAsBitmap(bool on) override;
+    Matrix matrix() override;
+    void setMatrix(const Matrix& matrix) override;
     void swapDepths(const avm1::Value& target) override;
     int nextHighestDepth() override;
     avm1::Object* childAtDepth(int depth) override;

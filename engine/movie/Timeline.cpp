@@ -144,6 +144,13 @@ avm1::Machine* TimelinePlayer::machine()
                     visitor.visit(script.object);
             }
         });
+        machine_->setBitmapResolver([this](const std::string& name) -> std::shared_ptr<const BitmapData> {
+            const auto exported = movie_.exports.find(name);
+            if (exported == movie_.exports.end())
+                return nullptr;
+            const auto bitmap = movie_.bitmaps.find(exported->second);
+            return bitmap == movie_.bitmaps.end() ? nullptr : bitmap->second;
+        });
         machine_->setLevelResolver([this](int level) -> avm1::Object* {
             return level == 0 && root_ ? scriptObject(*root_, {}) : nullptr;
         });

@@ -1,0 +1,284 @@
+// The pixel store behind BitmapData: the player's premultiplied rounding, size limits,
+// and each operation's edges (clipping, overlapping copies, odd channels, hostile
+// offsets), on bitmaps of a few pixels with known answers.
+
+#include "engine/avm1/BitmapPixels.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+
+namespace swf::avm1 {
+namespace {
+
+TEST(BitmapPixels, ColoursWithPartialAlphaReadBackWithThePlayersRounding)
+{
+    struct Case {
+        uint32_t written, read;
+    };
+    const Case cases[] = {
+        {0x12345678, 0x12395571},  // multiplied up, divided back rounding half down
+        {0xAABBCCDD, 0xAABBCCDC},
+        {0x98765432, 0x98755432},
+        {0xFF123456, 0xFF123456},  // opaque stays exact
+        {0x00FFFFFF, 0x00000000},  // no alpha, no colour
+        {0x01FFFFFF, 0x01FFFFFF},
+    };
+    for (const Case& c : cases) {
+        BitmapPixels bitmap(1, 1, true, 0);
+        bitmap.setPixel32(0, 0, c.written);
+        EXPECT_EQ(bitmap.getPixel32(0, 0), c.read) << std::hex << c.written;
+    }
+}
+
+TEST(BitmapPixels, OpaqueBitmapsDropAlphaAndSetPixelKeepsIt)
+{
+    BitmapPixels opaque(2, 1, false, 0x12345678);
+    EXPECT_EQ(opaque.getPixel32(0, 0), 0xFF345678u);
+    opaque.setPixel32(1, 0, 0x00ABCDEF);
+    EXPECT_EQ(opaque.getPixel32(1, 0), 0xFFABCDEFu);
+
+    BitmapPixels clear(1, 1, true, 0xAABBCCDD);
+    clear.setPixel(0, 0, 0x12345678);
+    EXPECT_EQ(clear.getPixel32(0, 0), 0xAA345578u);
+}
+
+TEST(BitmapPixels, SizeLimitsFollowTheMoviesVersion)
+{
+    struct Case {
+        int width, height, version;
+        bool allowed;
+    };
+    const Case cases[] = {
+        {8191, 1, 10, true},  {8192, 1, 10, false},   {1, 8191, 10, true},   {1, 8192, 10, false},
+        {4095, 4096, 10, true}, {4096, 4096, 10, false}, {2880, 2880, 8, true}, {2881, 1, 8, false},
+        {0, 5, 10, false},    {5, -1, 10, false},     {INT_MAX, INT_MAX, 10, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(BitmapPixels::sizeAllowed(c.width, c.height, c.version), c.allowed)
+            << c.width << "x" << c.height << " v" << c.version;
+}
+
+TEST(BitmapPixels, ReadsAndWritesOutsideDoNothing)
+{
+    BitmapPixels bitmap(2, 2, true, 0xFF000000);
+    for (auto [x, y] : {std::pair{-1, 0}, {0, -1}, {2, 0}, {0, 2}, {INT_MIN, INT_MAX}}) {
+        bitmap.setPixel32(x, y, 0xFFFFFFFF);
+        EXPECT_EQ(bitmap.getPixel32(x, y), 0u);
+    }
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 2; ++x)
+            EXPECT_EQ(bitmap.getPixel32(x, y), 0xFF000000u);
+}
+
+TEST(BitmapPixels, FillRectClipsHostileRectangles)
+{
+    struct Case {
+        PixelRect rect;
+        int filled;
+    };
+    const Case cases[] = {
+        {{0, 0, 2, 2}, 4},   {{-5, -5, 6, 6}, 1},       {{2, 2, 10, 10}, 4}, {{0, 0, 0, 3}, 0},
+        {{1, 1, -2, -2}, 0}, {{INT_MAX, 0, INT_MAX, 1}, 0}, {{INT_MIN, INT_MIN, INT_MAX, INT_MAX}, 0},
+        {{0, 0, INT_MAX, INT_MAX}, 16},
+    };
+    for (const Case& c : cases) {
+        BitmapPixels bitmap(4, 4, false, 0);
+        bitmap.fillRect(c.rect, 0xFFFFFFFF);
+        int filled = 0;
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 4; ++x)
+                filled += bitmap.getPixel32(x, y) == 0xFFFFFFFF;
+        EXPECT_EQ(filled, c.filled) << c.rect.x << "," << c.rect.y << " " << c.rect.width << "x" << c.rect.height;
+    }
+}
+
+// A 4x1 opaque strip 0x..00, 0x..01, 0x..02, 0x..03 to watch pixels move.
+BitmapPixels strip()
+{
+    BitmapPixels b(4, 1, false, 0);
+    for (int x = 0; x < 4; ++x)
+        b.setPixel32(x, 0, 0xFF000000u | static_cast<uint32_t>(x));
+    return b;
+}
+
+uint32_t blueAt(const BitmapPixels& b, int x)
+{
+    return b.getPixel32(x, 0) & 0xFF;
+}
+
+TEST(BitmapPixels, CopyWithinOneBitmapReadsBeforeWriting)
+{
+    BitmapPixels b = strip();
+    b.copyPixels(b, {0, 0, 3, 1}, 1, 0, false);
+    EXPECT_EQ(blueAt(b, 0), 0u);
+    EXPECT_EQ(blueAt(b, 1), 0u);
+    EXPECT_EQ(blueAt(b, 2), 1u);
+    EXPECT_EQ(blueAt(b, 3), 2u);
+}
+
+TEST(BitmapPixels, CopyClipsSourceAndDestinationTogether)
+{
+    BitmapPixels source = strip();
+    struct Case {
+        PixelRect rect;
+        int destX;
+        uint32_t expected[4];
+    };
+    const Case cases[] = {
+        {{-2, 0, 4, 1}, 0, {9, 9, 0, 1}},  // the part of the rectangle outside the source moves the rest along
+        {{0, 0, 4, 1}, -2, {2, 3, 9, 9}},
+        {{0, 0, 4, 1}, 3, {9, 9, 9, 0}},
+        {{0, 0, 4, 1}, INT_MAX, {9, 9, 9, 9}},
+        {{INT_MAX, 0, 4, 1}, 0, {9, 9, 9, 9}},
+    };
+    for (const Case& c : cases) {
+        BitmapPixels dest(4, 1, false, 0xFF000009);
+        dest.copyPixels(source, c.rect, c.destX, 0, false);
+        for (int x = 0; x < 4; ++x)
+            EXPECT_EQ(blueAt(dest, x), c.expected[x]) << "rect.x " << c.rect.x << " dest " << c.destX << " x " << x;
+    }
+}
+
+TEST(BitmapPixels, CopyOntoOpaqueBlendsAndMergeBlendsOntoTransparent)
+{
+    BitmapPixels clearSource(1, 1, true, 0x12345678);
+    BitmapPixels opaque(1, 1, false, 0xFFBBCCDD);
+    opaque.copyPixels(clearSource, {0, 0, 1, 1}, 0, 0, false);
+    EXPECT_EQ(opaque.getPixel32(0, 0), 0xFFB1C3D5u);
+
+    BitmapPixels clearDest(1, 1, true, 0xAABBCCDD);
+    clearDest.copyPixels(clearSource, {0, 0, 1, 1}, 0, 0, false);
+    EXPECT_EQ(clearDest.getPixel32(0, 0), 0x12395571u);
+
+    BitmapPixels opaqueSource(1, 1, false, 0xFF345678);
+    BitmapPixels mask(1, 1, true, 0x12345678);
+    BitmapPixels masked(1, 1, true, 0xAABBCCDD);
+    masked.copyPixelsWithAlpha(opaqueSource, {0, 0, 1, 1}, 0, 0, mask, 0, 0, true);
+    EXPECT_EQ(masked.getPixel32(0, 0), 0xAFADC0D3u);
+}
+
+TEST(BitmapPixels, CopyChannelIgnoresTargetsThatAreNotOneChannel)
+{
+    struct Case {
+        int from, to;
+        uint32_t expected;
+    };
+    const Case cases[] = {
+        {1, 4, 0xFF112211},  // red into blue
+        {8, 2, 0xFF11FF33},  // alpha into green
+        {3, 1, 0xFF002233},  // a source of two channels reads as 0
+        {1, 3, 0xFF112233},  // a target of two channels changes nothing
+        {1, 8, 0xFF112233},  // an opaque bitmap keeps its alpha
+        {-1, 16, 0xFF112233},
+    };
+    for (const Case& c : cases) {
+        BitmapPixels b(1, 1, false, 0xFF112233);
+        b.copyChannel(b, {0, 0, 1, 1}, 0, 0, c.from, c.to);
+        EXPECT_EQ(b.getPixel32(0, 0), c.expected) << c.from << "->" << c.to;
+    }
+}
+
+TEST(BitmapPixels, ScrollMovesContentAndKeepsWhatNothingCovers)
+{
+    struct Case {
+        int dx;
+        uint32_t expected[4];
+    };
+    const Case cases[] = {
+        {1, {0, 0, 1, 2}}, {-2, {2, 3, 2, 3}}, {0, {0, 1, 2, 3}}, {4, {0, 1, 2, 3}}, {INT_MIN, {0, 1, 2, 3}},
+    };
+    for (const Case& c : cases) {
+        BitmapPixels b = strip();
+        b.scroll(c.dx, 0);
+        for (int x = 0; x < 4; ++x)
+            EXPECT_EQ(blueAt(b, x), c.expected[x]) << "dx " << c.dx << " x " << x;
+    }
+}
+
+TEST(BitmapPixels, ColorBoundsFindsOrAvoidsTheMaskedColour)
+{
+    BitmapPixels b(4, 4, false, 0xFF000000);
+    b.setPixel32(1, 2, 0xFFFF0000);
+    b.setPixel32(2, 3, 0xFFFF0000);
+    const PixelRect found = b.colorBounds(0xFFFFFFFF, 0xFFFF0000, true);
+    EXPECT_EQ(found.x, 1);
+    EXPECT_EQ(found.y, 2);
+    EXPECT_EQ(found.width, 2);
+    EXPECT_EQ(found.height, 2);
+    const PixelRect others = b.colorBounds(0xFFFFFFFF, 0xFF000000, false);
+    EXPECT_EQ(others.width, 2);
+    const PixelRect none = b.colorBounds(0xFFFFFFFF, 0xFF00FF00, true);
+    EXPECT_EQ(none.width, 0);
+    EXPECT_EQ(none.height, 0);
+}
+
+TEST(BitmapPixels, ThresholdCountsAndPaintsThePixelsThatPass)
+{
+    using T = BitmapPixels::Test;
+    struct Case {
+        T test;
+        int passed;
+    };
+    // Blues 0, 1, 2, 3 against 2.
+    const Case cases[] = {{T::Less, 2}, {T::LessEqual, 3}, {T::Greater, 1}, {T::GreaterEqual, 2}, {T::Equal, 1},
+                          {T::NotEqual, 3}};
+    for (const Case& c : cases) {
+        BitmapPixels source = strip();
+        BitmapPixels dest(4, 1, false, 0xFF000009);
+        EXPECT_EQ(dest.threshold(source, {0, 0, 4, 1}, 0, 0, c.test, 2, 0xFFFFFFFF, 0xFF, true), c.passed);
+        int painted = 0;
+        for (int x = 0; x < 4; ++x)
+            painted += dest.getPixel32(x, 0) == 0xFFFFFFFF;
+        EXPECT_EQ(painted, c.passed);
+    }
+}
+
+TEST(BitmapPixels, FloodFillStopsAtOtherColoursAndEdges)
+{
+    BitmapPixels b(3, 3, false, 0xFF000000);
+    b.setPixel32(1, 0, 0xFFFFFFFF);
+    b.setPixel32(1, 1, 0xFFFFFFFF);
+    b.setPixel32(1, 2, 0xFFFFFFFF);
+    b.floodFill(0, 0, 0xFF00FF00);
+    EXPECT_EQ(b.getPixel32(0, 2), 0xFF00FF00u);
+    EXPECT_EQ(b.getPixel32(2, 0), 0xFF000000u);
+    b.floodFill(-1, 5, 0xFFFFFFFF);  // outside: nothing
+    EXPECT_EQ(b.getPixel32(2, 2), 0xFF000000u);
+}
+
+TEST(BitmapPixels, MergeAndPaletteMapWorkPerChannel)
+{
+    BitmapPixels dest(1, 1, false, 0xFF000000);
+    BitmapPixels white(1, 1, false, 0xFFFFFFFF);
+    dest.merge(white, {0, 0, 1, 1}, 0, 0, {128, 256, 0, 256});
+    EXPECT_EQ(dest.getPixel32(0, 0), 0xFF7FFF00u);
+
+    std::array<std::optional<std::array<uint32_t, 256>>, 4> maps;
+    std::array<uint32_t, 256> redToBlue{};
+    redToBlue[0x7F] = 0x000011;
+    maps[0] = redToBlue;
+    BitmapPixels mapped(1, 1, false, 0);
+    mapped.paletteMap(dest, {0, 0, 1, 1}, 0, 0, maps);
+    EXPECT_EQ(mapped.getPixel32(0, 0), 0xFF00FF11u);
+}
+
+TEST(BitmapPixels, NoiseRepeatsForASeedAndStaysInRange)
+{
+    BitmapPixels a(8, 8, false, 0), b(8, 8, false, 0);
+    a.noise(42, 10, 20, 7, false);
+    b.noise(42, 10, 20, 7, false);
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 8; ++x) {
+            const uint32_t p = a.getPixel32(x, y);
+            EXPECT_EQ(p, b.getPixel32(x, y));
+            for (int shift : {0, 8, 16}) {
+                EXPECT_GE((p >> shift) & 0xFF, 10u);
+                EXPECT_LE((p >> shift) & 0xFF, 20u);
+            }
+        }
+    }
+}
+
+} // namespace
+} // namespace swf::avm1
