@@ -226,6 +226,8 @@ struct Player::Impl {
     std::function<void(Limit, const std::string&)> limitSink;
     std::set<Limit> limitsReported;  // for the movie loaded
     std::unique_ptr<render::Renderer> renderer;
+    // The render tree last painted, for pictureChanged().
+    std::optional<render::RenderNode> lastPicture;
     std::unique_ptr<render::BitmapImages> bitmaps;
     std::unique_ptr<video::VideoLibrary> videos;
     std::function<void(const std::string&)> noticeSink;
@@ -276,6 +278,7 @@ struct Player::Impl {
     {
         // The renderer's caches and bitmaps belong to the movie being replaced.
         renderer.reset();
+        lastPicture.reset();
         bitmaps.reset();
         videos.reset();
         movie = std::move(def);
@@ -330,6 +333,7 @@ struct Player::Impl {
     {
         mixer->stopAll();
         renderer.reset();
+        lastPicture.reset();
         bitmaps.reset();
         videos.reset();
         // The display list first: its clips detach from the script machine the
@@ -548,9 +552,18 @@ void Player::paint(QPainter& painter, const QRectF& area, ScaleMode mode, Render
             });
             impl_->renderer->setVideoSource(impl_->videos.get());
         }
-        impl_->renderer->render(painter, movie::buildRenderTree(impl_->root), toDevice, toRenderQuality(quality));
+        render::RenderNode picture = movie::buildRenderTree(impl_->root);
+        impl_->renderer->render(painter, picture, toDevice, toRenderQuality(quality));
+        impl_->lastPicture = std::move(picture);
     }
     painter.restore();
+}
+
+bool Player::pictureChanged()
+{
+    if (!loaded())
+        return false;
+    return !impl_->lastPicture || !render::drawsSame(*impl_->lastPicture, movie::buildRenderTree(impl_->root));
 }
 
 bool Player::mouseMove(const QPointF& stagePixels)

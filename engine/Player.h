@@ -121,6 +121,11 @@ public:
     // background colour filling the whole area.
     void paint(QPainter& painter, const QRectF& area, ScaleMode mode, RenderQuality quality);
 
+    // Whether the current frame draws differently from the one last painted (true
+    // before the first paint of a movie). A window repaints a new frame only when it
+    // does: a movie standing on one picture costs no drawing.
+    bool pictureChanged();
+
     // Pointer input in stage pixels: (0, 0) is the stage's top-left corner and one unit
     // is one pixel of the movie as authored, whatever the window's scale. The topmost
     // button (or clip with pointer handlers) under the pointer takes its over and down

@@ -296,7 +296,9 @@ void EngineControl::onClock()
         // A new frame may have brought a button under the pointer or taken it away.
         if (view_)
             view_->updateCursor();
-        repaint();
+        // Frames that draw what is already shown are not painted again.
+        if (player_.pictureChanged())
+            repaint();
     }
 }
 

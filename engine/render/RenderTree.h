@@ -66,6 +66,13 @@ struct RenderNode {
     std::vector<RenderNode> children;  // in depth order
 };
 
+// Whether `a` and `b` draw the same picture: the same objects in the same places, with
+// the same colour transforms, blend modes, filters, masks and children. What an object
+// draws is compared by identity, so an object whose content changes must come as a new
+// object (as script drawings and text field looks do); a window need not repaint a frame
+// that draws the same as the one it shows.
+bool drawsSame(const RenderNode& a, const RenderNode& b);
+
 // Looks up bitmap characters for bitmap fills; where a bitmap is missing nothing is drawn.
 class BitmapSource {
 public:

@@ -239,9 +239,17 @@ private:
             return;  // fully transparent
         const ShapeDef& shape = *cached.shape;
         const QTransform toDevice = toQTransform(world);
-        const DeviceShape* device = cached.device(world);
+        // Kept flattenings: in shape space for a matrix that scales evenly, on the
+        // device for its linear part otherwise.
+        const double even = evenScale(world);
+        const FlatShape* flat = even > 0 ? cached.flat(even) : nullptr;
+        const DeviceShape* device = even > 0 ? nullptr : cached.device(world);
         for (size_t i = 0; i < cached.paths.paths.size(); ++i) {
             const StylePath& p = cached.paths.paths[i];
+            if (flat && flat->paths[i]) {
+                drawFlatPath(*flat->paths[i], p, shape, toDevice, cx);
+                continue;
+            }
             if (device && device->paths[i]) {
                 drawDevicePath(*device->paths[i], p, shape, world, cx);
                 continue;
@@ -269,6 +277,17 @@ private:
             }
         }
         painter_.resetTransform();
+    }
+
+    // A fill kept flattened in shape space, filled under the shape's matrix.
+    void drawFlatPath(const QPainterPath& path, const StylePath& p, const ShapeDef& shape, const QTransform& toDevice,
+                      const ColorTransform& cx)
+    {
+        painter_.setTransform(toDevice);
+        const FillStyle& fill = shape.fillStyles[p.style];
+        if (fill.kind == FillKind::Bitmap)
+            painter_.setRenderHint(QPainter::SmoothPixmapTransform, smooth_ && fill.bitmapSmoothed);
+        painter_.fillPath(path, fillBrush(fill, cx, QTransform(), bitmaps_));
     }
 
     // A fill kept flattened on the device for the linear part of `world`: moved into

@@ -60,6 +60,86 @@ void build(DeviceShape& device, const CachedShape& cached)
 
 } // namespace
 
+double evenScale(const Matrix& world)
+{
+    const double a = world.a, b = world.b, c = world.c, d = world.d;
+    if (!std::isfinite(a) || !std::isfinite(b) || !std::isfinite(c) || !std::isfinite(d))
+        return 0;
+    // Columns of equal length at right angles: a turn (or mirror) times one scale.
+    const double x = std::hypot(a, b);
+    const double y = std::hypot(c, d);
+    const double tolerance = 1e-9 * std::max(x, y);
+    if (x <= 0 || std::abs(x - y) > tolerance || std::abs(a * c + b * d) > tolerance * std::max(x, y))
+        return 0;
+    return x;
+}
+
+namespace {
+
+// Scales within a quarter octave share a flattening, made for the top of their step.
+int scaleStep(double scale)
+{
+    return static_cast<int>(std::ceil(std::log2(scale) * 4));
+}
+
+QPainterPath flattenedAt(const QPainterPath& path, double scale)
+{
+    const QTransform up = QTransform::fromScale(scale, scale);
+    const QTransform down = QTransform::fromScale(1 / scale, 1 / scale);
+    QPainterPath out;
+    out.setFillRule(path.fillRule());
+    for (const QPolygonF& polygon : path.toSubpathPolygons(up))
+        out.addPolygon(down.map(polygon));
+    return out;
+}
+
+void build(FlatShape& flat, const CachedShape& cached)
+{
+    const ShapeDef& shape = *cached.shape;
+    const double scale = std::exp2(flat.scaleStep / 4.0);
+    flat.paths.clear();
+    for (const StylePath& p : cached.paths.paths) {
+        std::optional<QPainterPath>& out = flat.paths.emplace_back();
+        if (p.role == PathRole::Fill) {
+            if (p.style >= shape.fillStyles.size())
+                continue;
+            const FillStyle& fill = shape.fillStyles[p.style];
+            if (fill.kind == FillKind::Bitmap && !fill.bitmapRepeats)
+                continue;
+            out = flattenedAt(p.path, scale);
+        }
+        // Strokes are left to the painter: an outline made once in shape space covers
+        // the edge pixels a little differently from the painter's own stroking on the
+        // device, and the stroke would change look between its first frame and later.
+    }
+    flat.built = true;
+}
+
+} // namespace
+
+const FlatShape* CachedShape::flat(double scale)
+{
+    if (!(scale > 0) || !std::isfinite(scale))
+        return nullptr;
+    const int step = scaleStep(scale);
+    auto found = std::ranges::find_if(flat_, [&](const FlatShape& f) { return f.scaleStep == step; });
+    if (found == flat_.end()) {
+        flat_.push_front({step, false, {}});
+        if (flat_.size() > kFlatShapes)
+            flat_.pop_back();
+        return nullptr;
+    }
+    if (found != flat_.begin()) {
+        FlatShape moved = std::move(*found);
+        flat_.erase(found);
+        flat_.push_front(std::move(moved));
+        found = flat_.begin();
+    }
+    if (!found->built)
+        build(*found, *this);
+    return &*found;
+}
+
 const DeviceShape* CachedShape::device(const Matrix& world)
 {
     if (!std::isfinite(world.a) || !std::isfinite(world.b) || !std::isfinite(world.c) || !std::isfinite(world.d))

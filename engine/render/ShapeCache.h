@@ -29,6 +29,22 @@ struct DeviceShape {
     std::vector<std::optional<QPainterPath>> paths;
 };
 
+// A shape's paths in its own space (twips) with every curve flattened to lines, finely
+// enough for drawing at up to `scale` device pixels per twip. A shape whose matrix only
+// moves, turns, mirrors or scales it evenly is filled from these under its matrix, so its
+// curves are not flattened again each frame.
+struct FlatShape {
+    int scaleStep = 0;  // the scale, as a step of a quarter octave
+    bool built = false;
+    // One per path of the shape: fills flattened; empty where the path is drawn the
+    // usual way (strokes, and bitmap fills drawn clamped).
+    std::vector<std::optional<QPainterPath>> paths;
+};
+
+// How much `world` scales evenly in every direction (device pixels per twip), or 0 when
+// it stretches one way more than another (or is not finite).
+double evenScale(const Matrix& world);
+
 struct CachedShape {
     std::shared_ptr<const ShapeDef> shape;  // keeps the key's address from being reused
     ShapePaths paths;
@@ -43,8 +59,15 @@ struct CachedShape {
 
     static constexpr size_t kDeviceShapes = 4;
 
+    // The shape flattened for drawing at `scale` (from evenScale), built the second
+    // time a scale of that step is seen, or null.
+    const FlatShape* flat(double scale);
+
+    static constexpr size_t kFlatShapes = 16;
+
 private:
     std::optional<QPainterPath> area_;
+    std::deque<FlatShape> flat_;  // most recently used first
     std::deque<DeviceShape> device_;  // most recently used first
 };
 

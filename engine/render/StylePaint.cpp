@@ -235,18 +235,30 @@ QBrush fillBrush(const FillStyle& fill, const ColorTransform& cx, const QTransfo
     return QBrush(toQColor(fill.color, cx));
 }
 
+double strokeScale(const LineStyle& line, const Matrix& toDevice)
+{
+    if (line.noHScale && line.noVScale)
+        return 1 / kTwipsPerPixel;
+    // The matrix taken apart as a rotation after a scale with shear: `along` is how
+    // much it stretches the shape's x axis, `across` how far apart it sets lines that
+    // were a unit apart in y. Shear moves points along those lines and changes neither,
+    // so a skewed stroke keeps its width; a uniform scale gives both its factor.
+    const double along = std::hypot(toDevice.a, toDevice.b);
+    const double area = std::abs(toDevice.a * toDevice.d - toDevice.b * toDevice.c);
+    const double across = along > 0 ? area / along : std::hypot(toDevice.c, toDevice.d);
+    if (line.noHScale)
+        return across;
+    if (line.noVScale)
+        return along;
+    // Both axes: one factor, the square root of the area scale, so that a stroke is
+    // as much thicker as the shape is bigger, whatever its proportions.
+    return std::sqrt(area);
+}
+
 double strokeWidth(const LineStyle& line, const Matrix& toDevice)
 {
-    const double scaleX = std::hypot(toDevice.a, toDevice.b);
-    const double scaleY = std::hypot(toDevice.c, toDevice.d);
-    double scale = (scaleX + scaleY) / 2;
-    if (line.noHScale && line.noVScale)
-        scale = 1 / kTwipsPerPixel;
-    else if (line.noHScale)
-        scale = scaleY;
-    else if (line.noVScale)
-        scale = scaleX;
-    const double width = line.width * scale;
+    const double width = line.width * strokeScale(line, toDevice);
+    // Width 0, and anything thinner than a pixel, is a hairline: one pixel wide.
     return std::isfinite(width) ? std::max(1.0, width) : 1.0;
 }
 

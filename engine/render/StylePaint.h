@@ -38,8 +38,12 @@ void fillClampedBitmap(QPainter& painter, const QPainterPath& path, const FillSt
 // full ramp for linear-RGB blending and out-of-order ratios.
 QGradientStops gradientStops(const Gradient& gradient, const ColorTransform& cx);
 
-// Stroke width in device pixels: the style's width scaled by the shape's matrix (axes
-// the style does not scale left out), never below one pixel.
+// The one factor a stroke's width is scaled by under `toDevice`, for the style's scale
+// mode: both axes, only one, or none (then twips become pixels and nothing else).
+double strokeScale(const LineStyle& line, const Matrix& toDevice);
+
+// Stroke width in device pixels: the style's width times its scale, never below one
+// pixel (hairlines and strokes scaled thinner than a pixel are drawn one pixel wide).
 double strokeWidth(const LineStyle& line, const Matrix& toDevice);
 
 QPen strokePen(const LineStyle& line, const ColorTransform& cx, const Matrix& toDevice, const BitmapSource* bitmaps);

@@ -87,6 +87,12 @@ Outcome comparePicture(swf::Player& player, const CaseSpec& spec, std::string& n
         player.paint(painter, QRectF(0, 0, width, height), swf::ScaleMode::ShowAll, spec.quality);
     }
     actual = actual.convertToFormat(QImage::Format_ARGB32);
+    // For looking at a failing picture beside the expected one.
+    if (const char* keep = std::getenv("LANFAN_CONFORMANCE_PICTURES"); keep && *keep) {
+        std::string file = spec.name;
+        std::ranges::replace(file, '/', '_');
+        actual.save(QString::fromStdString((fs::path(keep) / (file + ".png")).string()));
+    }
     if (actual.size() != expected.size()) {
         note = "picture size differs";
         return Outcome::Fail;

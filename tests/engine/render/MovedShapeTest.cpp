@@ -104,3 +104,68 @@ TEST(MovedShape, DevicePathsAreBuiltOnTheSecondSightingAndKeptForAFewSizes)
 }
 
 } // namespace
+
+namespace {
+
+TEST(MovedShape, EvenScaleIsFoundOnlyWhereTheMatrixScalesAllWaysAlike)
+{
+    struct Case {
+        const char* what;
+        Matrix m;
+        double scale;  // 0: not an even scale
+    } cases[] = {
+        {"identity", {1, 0, 0, 1, 5, 5}, 1},
+        {"uniform", {0.05, 0, 0, 0.05, 0, 0}, 0.05},
+        {"turned", {0.6, 0.8, -0.8, 0.6, 0, 0}, 1},
+        {"mirrored", {-2, 0, 0, 2, 0, 0}, 2},
+        {"mirrored and turned", {0.6, 0.8, 0.8, -0.6, 0, 0}, 1},
+        {"wider than tall", {2, 0, 0, 1, 0, 0}, 0},
+        {"skewed", {1, 0, 0.5, 1, 0, 0}, 0},
+        {"equal columns, not square", {1, 0, 0.6, 0.8, 0, 0}, 0},
+        {"flattened", {0, 0, 0, 0, 0, 0}, 0},
+        {"not finite", {std::nan(""), 0, 0, 1, 0, 0}, 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_NEAR(evenScale(c.m), c.scale, 1e-12) << c.what;
+}
+
+TEST(MovedShape, TurningAndResizingWithinAStepDrawsFromKeptShapeSpacePaths)
+{
+    const auto shape = curvedShape();
+    Renderer kept;
+    // Turned a little more and resized a little each frame, as an animated object is:
+    // no two frames share a matrix, so only paths kept in shape space can be reused.
+    for (int frame = 0; frame < 6; ++frame) {
+        SCOPED_TRACE(frame);
+        const double angle = 0.2 * frame;
+        const double size = 1.0 - 0.02 * frame;
+        RenderNode node = shapeNode(shape);
+        node.matrix = {size * std::cos(angle), size * std::sin(angle), -size * std::sin(angle), size * std::cos(angle),
+                       1600, 1600};
+        Canvas viaKept(160, 160);
+        viaKept.draw(kept, rootOf({node}));
+        Canvas fresh(160, 160);
+        fresh.draw(rootOf({node}));
+        EXPECT_LE(differingPixels(viaKept.image(), fresh.image()), 4);
+        EXPECT_GT(qBlue(viaKept.image().pixel(80 + 20, 80)), 100) << "the fill is drawn";
+    }
+    ShapeCache cache;
+    CachedShape& cached = cache.shape(shape);
+    EXPECT_EQ(cached.flat(0.05), nullptr);  // first sight: drawn the usual way
+    const FlatShape* flat = cached.flat(0.049);  // the same quarter-octave step
+    ASSERT_NE(flat, nullptr);
+    ASSERT_EQ(flat->paths.size(), cached.paths.paths.size());
+    for (size_t i = 0; i < flat->paths.size(); ++i) {
+        const bool fill = cached.paths.paths[i].role == PathRole::Fill;
+        EXPECT_EQ(flat->paths[i].has_value(), fill) << "fills are kept, strokes are not";
+        if (fill) {
+            for (int e = 0; e < flat->paths[i]->elementCount(); ++e)
+                EXPECT_NE(flat->paths[i]->elementAt(e).type, QPainterPath::CurveToElement) << "flattened";
+        }
+    }
+    EXPECT_EQ(cached.flat(0.03), nullptr) << "another step is built on its own second sighting";
+    EXPECT_EQ(cached.flat(0), nullptr);
+    EXPECT_EQ(cached.flat(std::nan("")), nullptr);
+}
+
+} // namespace

@@ -1,7 +1,10 @@
 // Stroke widths (scaled, non-scaling, the one-pixel minimum) and caps.
 
 #include "RenderFixture.h"
+#include "engine/render/StylePaint.h"
 #include "tests/support/ShapeWriter.h"
+
+#include <cmath>
 
 namespace {
 
@@ -125,6 +128,86 @@ TEST(StrokeRender, StrokeColourTakesTheColourTransform)
     Canvas c(100, 100);
     c.draw(rootOf({node}));
     EXPECT_TRUE(near(c.at(50, 50), QColor(0, 0, 255)));
+}
+
+// Line styles by scale mode: both axes, only vertical scaling (no horizontal), only
+// horizontal scaling (no vertical), neither.
+enum class ScaleMode { Normal, VerticalOnly, HorizontalOnly, None };
+
+LineStyle scaled(uint16_t width, ScaleMode mode)
+{
+    LineStyle s = black(width);
+    s.noHScale = mode == ScaleMode::VerticalOnly || mode == ScaleMode::None;
+    s.noVScale = mode == ScaleMode::HorizontalOnly || mode == ScaleMode::None;
+    return s;
+}
+
+struct WidthCase {
+    const char* what;
+    Matrix matrix;  // the shape's matrix, in pixels per pixel (the stage is 1/20 on top)
+    ScaleMode mode;
+    uint16_t width;   // twips
+    double expected;  // device pixels
+};
+
+const WidthCase kWidthCases[] = {
+    {"unscaled", {1, 0, 0, 1, 0, 0}, ScaleMode::Normal, 200, 10},
+    {"uniform x2", {2, 0, 0, 2, 0, 0}, ScaleMode::Normal, 200, 20},
+    {"x3 wide", {3, 0, 0, 1, 0, 0}, ScaleMode::Normal, 200, 10 * std::sqrt(3.0)},
+    {"x3 tall", {1, 0, 0, 3, 0, 0}, ScaleMode::Normal, 200, 10 * std::sqrt(3.0)},
+    {"x2 wide, half tall", {2, 0, 0, 0.5, 0, 0}, ScaleMode::Normal, 200, 10},
+    {"skewed along x", {1, 0, 1, 1, 0, 0}, ScaleMode::Normal, 200, 10},
+    {"skewed along y", {1, 1, 0, 1, 0, 0}, ScaleMode::Normal, 200, 10},
+    {"skewed and x2", {2, 0, 2, 2, 0, 0}, ScaleMode::Normal, 200, 20},
+    {"rotated 30 degrees", {0.8660254, 0.5, -0.5, 0.8660254, 0, 0}, ScaleMode::Normal, 200, 10},
+    {"mirrored", {-1, 0, 0, 1, 0, 0}, ScaleMode::Normal, 200, 10},
+    {"vertical only, x3 wide", {3, 0, 0, 1, 0, 0}, ScaleMode::VerticalOnly, 200, 10},
+    {"vertical only, x3 tall", {1, 0, 0, 3, 0, 0}, ScaleMode::VerticalOnly, 200, 30},
+    {"vertical only, skewed", {1, 0, 1, 1, 0, 0}, ScaleMode::VerticalOnly, 200, 10},
+    {"horizontal only, x3 wide", {3, 0, 0, 1, 0, 0}, ScaleMode::HorizontalOnly, 200, 30},
+    {"horizontal only, x3 tall", {1, 0, 0, 3, 0, 0}, ScaleMode::HorizontalOnly, 200, 10},
+    {"none, x3", {3, 0, 0, 3, 0, 0}, ScaleMode::None, 200, 10},
+    {"none, skewed", {1, 0, 2, 1, 0, 0}, ScaleMode::None, 200, 10},
+    {"hairline", {1, 0, 0, 1, 0, 0}, ScaleMode::Normal, 0, 1},
+    {"hairline scaled up", {5, 0, 0, 5, 0, 0}, ScaleMode::Normal, 0, 1},
+    {"scaled below a pixel", {0.05, 0, 0, 0.05, 0, 0}, ScaleMode::Normal, 200, 1},
+    {"flattened to nothing", {1, 0, 0, 0, 0, 0}, ScaleMode::Normal, 200, 1},
+};
+
+TEST(StrokeRender, WidthFollowsTheMatrixByScaleMode)
+{
+    for (const WidthCase& c : kWidthCases) {
+        const Matrix toDevice = kTwipsToPixels * c.matrix;
+        EXPECT_NEAR(strokeWidth(scaled(c.width, c.mode), toDevice), c.expected, 1e-6) << c.what;
+    }
+}
+
+// The ink of one pixel column: how many pixels' worth of black it holds.
+double inkInColumn(const Canvas& canvas, int x)
+{
+    double ink = 0;
+    for (int y = 0; y < canvas.image().height(); ++y)
+        ink += (255 - canvas.at(x, y).red()) / 255.0;
+    return ink;
+}
+
+TEST(StrokeRender, DrawnWidthUnderScaleAndSkew)
+{
+    // A horizontal line stays horizontal under these matrices (they keep y), so the ink
+    // in a column across it is the stroke's width in pixels.
+    for (const WidthCase& c : kWidthCases) {
+        if (c.matrix.b != 0 || c.matrix.d == 0 || c.matrix.a <= 0 || c.expected > 40)
+            continue;
+        // About the middle of the line (1000, 1010 twips) so it stays on the canvas.
+        Matrix placed = c.matrix;
+        placed.tx = 1000 - (c.matrix.a * 1000 + c.matrix.c * 1010);
+        placed.ty = 1010 - c.matrix.d * 1010;
+        RenderNode node = shapeNode(horizontalLine(scaled(c.width, c.mode), true));
+        node.matrix = placed;
+        Canvas canvas(100, 100);
+        canvas.draw(rootOf({node}));
+        EXPECT_NEAR(inkInColumn(canvas, 50), c.expected, 0.15) << c.what;
+    }
 }
 
 } // namespace
