@@ -20,6 +20,7 @@ class Drawing;
 namespace swf::avm1 {
 
 class Object;
+struct SoundTransform;
 
 // Indices of the clip properties, as GetProperty/SetProperty number them.
 enum class ClipProperty {
@@ -74,6 +75,9 @@ public:
     // takes the clip's colour away from the timeline, as setting _alpha does.
     virtual ColorTransform colorTransform() { return {}; }
     virtual void setColorTransform(const ColorTransform& /*transform*/) {}
+    // The clip's sound settings, as the Sound class reads and sets them; they live and
+    // die with the clip. Null where the clip keeps none.
+    virtual SoundTransform* soundTransform() { return nullptr; }
     virtual void swapDepths(const Value& target) = 0;
     virtual int nextHighestDepth() = 0;
     virtual Object* childAtDepth(int depth) = 0;

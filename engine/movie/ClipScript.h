@@ -5,6 +5,7 @@
 // state and detaches the object when the clip goes away.
 
 #include "engine/avm1/ClipHost.h"
+#include "engine/avm1/SoundTransform.h"
 #include "engine/movie/DisplayList.h"
 #include "engine/movie/Timeline.h"
 
@@ -65,6 +66,7 @@ public:
                                   double height) override;
     ColorTransform colorTransform() override;
     void setColorTransform(const ColorTransform& transform) override;
+    avm1::SoundTransform* soundTransform() override { return &soundTransform_; }
     void swapDepths(const avm1::Value& target) override;
     int nextHighestDepth() override;
     avm1::Object* childAtDepth(int depth) override;
@@ -91,6 +93,7 @@ private:
     ClipState& self_;
     ClipState* parent_;
     avm1::Object* object_;
+    avm1::SoundTransform soundTransform_ = avm1::SoundTransform::forClip();
 };
 
 // A character's own bounds in twips (empty for unknown ones), and a clip's with its
