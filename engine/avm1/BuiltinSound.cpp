@@ -476,7 +476,7 @@ void dispatchSoundEvents(Machine& m)
         pending.push_back(Value(static_cast<Object*>(s)));
     for (const Value& v : pending) {
         auto* sound = v.asObject()->as<SoundObject>();
-        if (sound->load == SoundObject::Load::Pending && sound->loadStep < registry->step)
+        if (sound->load == SoundObject::Load::Pending && sound->loadStep + 1 < registry->step)
             sound->load = SoundObject::Load::Loading;
         if (sound->load == SoundObject::Load::Loading)
             continueLoad(m, *host, *sound);
