@@ -240,5 +240,21 @@ TEST(SoundClass, EachStartIsAVoiceWithItsOwnCompletion)
     EXPECT_EQ(run.heard.left(10), 2000);
 }
 
+TEST(SoundClass, DurationBecomesAGetterOnceASoundIsFirstAttached)
+{
+    ActionBuilder a;
+    newSound(a, "early", "", false);
+    a.getVariable("early").pushString("duration").pushString("x").op(kSetMember);
+    newSound(a, "s", "", false);
+    callString(a, "attachSound", "beep").op(kPop);
+    // Before any sound was attached the write made a property of the object's own;
+    // after, the getter ignores writes.
+    a.getVariable("s").pushString("duration").pushString("y").op(kSetMember);
+    a.getVariable("early").pushString("duration").op(kGetMember).trace();
+    a.getVariable("s").pushString("duration").op(kGetMember).trace();
+    Played run = play(beepMovie(a), 1);
+    EXPECT_EQ(run.lines, (std::vector<std::string>{"x", "100"}));
+}
+
 } // namespace
 } // namespace swf::test
