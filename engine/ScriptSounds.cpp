@@ -41,9 +41,16 @@ int ScriptSounds::loadSound(const std::string& url)
                     (access.refusal.empty() ? std::string("the movie was not opened from a file") : access.refusal));
         return 0;
     }
-    auto bytes = data::readLocalFile(access.path, kMaxLoadedFileBytes);
+    if (fileBytes_ >= kMaxLoadedFileBytes) {
+        if (notice_)
+            notice_("loadSound(\"" + url + "\") was not loaded: the movie's loaded sounds take " +
+                    std::to_string(kMaxLoadedFileBytes >> 20) + " MiB already");
+        return 0;
+    }
+    auto bytes = data::readLocalFile(access.path, kMaxLoadedFileBytes - fileBytes_);
     if (!bytes)
         return 0;
+    fileBytes_ += bytes->size();
     Loaded entry;
     try {
         entry.decoder = std::make_unique<audio::SoundFileDecoder>(std::move(*bytes), kMaxLoadedPcmBytes);
@@ -98,8 +105,19 @@ std::vector<std::pair<std::string, std::string>> ScriptSounds::tags(int sound)
 
 void ScriptSounds::continueLoading(int sound)
 {
-    if (Loaded* entry = loaded(sound); entry && entry->decoder && !entry->decoder->done())
-        entry->decoder->decodeSome(kFramesPerStep);
+    Loaded* entry = loaded(sound);
+    if (!entry || !entry->decoder || entry->decoder->done())
+        return;
+    size_t decodedBytes = 0;
+    for (const Loaded& other : loaded_) {
+        if (other.decoder)
+            decodedBytes += other.decoder->pcm()->frames() * 2 * sizeof(int16_t);
+    }
+    if (decodedBytes >= kMaxLoadedPcmBytes) {
+        entry->decoder->stop();
+        return;
+    }
+    entry->decoder->decodeSome(kFramesPerStep);
 }
 
 const void* ScriptSounds::ownerOf(uint64_t scope)

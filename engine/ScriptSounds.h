@@ -24,6 +24,8 @@ class ScriptSounds final : public avm1::SoundHost {
 public:
     // Scripts' loaded sounds take ids past the 16-bit range of the movie's own.
     static constexpr int kFirstLoadedId = 0x10000;
+    // What all the files a movie's scripts load may take together: the files as read,
+    // and their decoded sound. Past it a load fails, or a sound ends where it is.
     static constexpr size_t kMaxLoadedFileBytes = size_t{64} << 20;
     static constexpr size_t kMaxLoadedPcmBytes = size_t{256} << 20;
     // Decoded each frame for each loading sound: always more than a frame plays.
@@ -67,6 +69,7 @@ private:
     std::optional<data::LocalSandbox> sandbox_;
     std::function<void(const std::string&)> notice_;
     std::vector<Loaded> loaded_;
+    size_t fileBytes_ = 0;
     std::unordered_map<uint64_t, VoiceStart> voices_;
 };
 

@@ -226,6 +226,12 @@ size_t SoundFileDecoder::bytesRead() const
     return state_->io ? std::min(static_cast<size_t>(std::max<int64_t>(avio_tell(state_->io), 0)), file_.size()) : 0;
 }
 
+void SoundFileDecoder::stop()
+{
+    done_ = true;
+    pcm_->finish();
+}
+
 bool SoundFileDecoder::decodeSome(size_t frames)
 {
     if (done_)

@@ -62,6 +62,8 @@ public:
     // pcm(); returns whether there is more to come.
     bool decodeSome(size_t frames);
     const std::shared_ptr<GrowingPcm>& pcm() const { return pcm_; }
+    // Ends the sound where it is (the movie's budget for loaded sound is spent).
+    void stop();
     bool done() const { return done_; }
     // The file's size, and how much of it the decoder has consumed.
     size_t bytesTotal() const { return file_.size(); }
