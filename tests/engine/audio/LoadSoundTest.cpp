@@ -5,10 +5,13 @@
 
 #include "tests/engine/audio/SoundFixture.h"
 
+#include "engine/audio/LoadedSound.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include <unistd.h>
 
@@ -217,6 +220,41 @@ TEST_F(LoadSound, DamagedFileFailsWithoutSound)
     Run run = play(movieOf({loadingScript("noise.mp3", true)}, 4), 4);
     EXPECT_EQ(run.lines, (std::vector<std::string>{"asked", "load false", "load duration undefined"}));
     EXPECT_EQ(run.heard.firstSound(), run.heard.frames());
+}
+
+// Cut and damaged files: the decoder gives what it can, never more than its budget,
+// and always ends.
+TEST(SoundFileDecoder, CutOrDamagedFilesEndCleanly)
+{
+    std::ifstream in(fs::path(LANFAN_SOURCE_DIR) / "tests/engine/audio/data/tone3s_id3v2.mp3", std::ios::binary);
+    std::vector<uint8_t> whole{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    ASSERT_GT(whole.size(), 10000u);
+    for (size_t length : {size_t{0}, size_t{10}, size_t{200}, size_t{1000}, whole.size() / 2, whole.size() - 1}) {
+        std::vector<uint8_t> cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length));
+        try {
+            audio::SoundFileDecoder decoder(cut, size_t{64} << 20);
+            int rounds = 0;
+            while (decoder.decodeSome(44100) && ++rounds < 100) {
+            }
+            EXPECT_TRUE(decoder.done()) << length;
+            EXPECT_LE(decoder.pcm()->frames(), size_t{3} * 44100 + 4410) << length;
+        } catch (const audio::DecodeError&) {
+            // Too little left to be a sound file at all.
+        }
+    }
+    // Every 97th byte flipped: the damage is skipped over.
+    std::vector<uint8_t> damaged = whole;
+    for (size_t i = 500; i < damaged.size(); i += 97)
+        damaged[i] ^= 0xA5;
+    audio::SoundFileDecoder decoder(damaged, size_t{64} << 20);
+    while (decoder.decodeSome(44100)) {
+    }
+    EXPECT_TRUE(decoder.pcm()->finished());
+    // A budget smaller than the sound ends it early.
+    audio::SoundFileDecoder small(whole, 44100 * 4);
+    while (small.decodeSome(44100)) {
+    }
+    EXPECT_LE(small.pcm()->frames(), size_t{44100});
 }
 
 } // namespace
