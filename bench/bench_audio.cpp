@@ -5,6 +5,7 @@
 
 #include "engine/Player.h"
 #include "engine/audio/Decoder.h"
+#include "engine/audio/LoadedSound.h"
 #include "engine/audio/Mixer.h"
 
 #include <benchmark/benchmark.h>
@@ -87,6 +88,62 @@ void BM_LoadMovieWithStreamMusic(benchmark::State& state)
     }
 }
 BENCHMARK(BM_LoadMovieWithStreamMusic)->Unit(benchmark::kMillisecond);
+
+// A local MP3 file a script loads: three minutes, decoded through libavformat in the
+// pieces loadSound takes each frame.
+void BM_DecodeThreeMinuteLoadedFile(benchmark::State& state)
+{
+    std::ifstream in(std::filesystem::path(LANFAN_SOURCE_DIR) / "tests/engine/audio/data/sine440_22k.mp3",
+                     std::ios::binary);
+    std::vector<uint8_t> second{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (second.empty()) {
+        state.SkipWithError("no test tone");
+        return;
+    }
+    std::vector<uint8_t> file;
+    for (int i = 0; i < 180; ++i)
+        file.insert(file.end(), second.begin(), second.end());
+    size_t frames = 0;
+    for (auto _ : state) {
+        swf::audio::SoundFileDecoder decoder(file, size_t{1} << 30);
+        while (decoder.decodeSome(2 * 44100)) {
+        }
+        frames = decoder.pcm()->frames();
+    }
+    state.counters["seconds_decoded"] = static_cast<double>(frames) / 44100.0;
+}
+BENCHMARK(BM_DecodeThreeMinuteLoadedFile)->Unit(benchmark::kMillisecond);
+
+// What the window's sound output thread does for each second of a movie with stream
+// music: the audio sink pulls the mix in 50 ms blocks. There is no sound device on the
+// build machines, so the pulls are made here as the sink would make them (a null
+// sink); the CPU time per iteration (cpu_per_audio_second) is the thread's cost per
+// second of playing, a share of one core when read as a fraction of a second.
+void BM_OutputThreadStreamMusic(benchmark::State& state)
+{
+    auto path = std::filesystem::path(LANFAN_SOURCE_DIR) / "../shared/realworld/msv_adelita.swf";
+    if (!std::filesystem::exists(path)) {
+        state.SkipWithError("../shared/realworld is not here");
+        return;
+    }
+    swf::Player player;
+    player.loadFile(path);
+    player.advance();
+    auto mixer = player.mixer();
+    constexpr size_t kPull = 44100 / 20;
+    std::vector<int16_t> block(2 * kPull);
+    for (auto _ : state) {
+        for (int i = 0; i < 20; ++i) {
+            mixer->mix(block);
+            benchmark::DoNotOptimize(block.data());
+        }
+    }
+    state.counters["voices"] = static_cast<double>(mixer->voiceCount());
+    state.counters["cpu_per_audio_second"] = benchmark::Counter(static_cast<double>(state.iterations()),
+                                                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+// 150 seconds: within the movie's 175 s of music, so every pull mixes it.
+BENCHMARK(BM_OutputThreadStreamMusic)->Unit(benchmark::kMicrosecond)->Iterations(150);
 
 } // namespace
 

@@ -2,8 +2,7 @@
 
 #include "engine/audio/Decoder.h"
 #include "engine/audio/Mixer.h"
-#include "engine/avm1/SoundHost.h"
-#include "engine/data/LocalFiles.h"
+#include "engine/ScriptSounds.h"
 #include "engine/format/Container.h"
 #include "engine/movie/MovieDef.h"
 #include "engine/movie/Mouse.h"
@@ -103,116 +102,6 @@ void collectStreamClips(const movie::ClipState& clip, std::vector<const void*>& 
 
 } // namespace
 
-// The Sound class's way to the mixer: exported sounds by linkage, local MP3 files
-// loaded by scripts, and voices grouped by the clip each Sound object speaks for.
-class ScriptSounds : public avm1::SoundHost {
-public:
-    // Scripts' loaded sounds take ids past the 16-bit range of the movie's own.
-    static constexpr int kFirstLoadedId = 0x10000;
-    static constexpr uintmax_t kMaxLoadedFileBytes = 64u << 20;
-
-    // `movieFile` is where the movie was loaded from (empty for bytes from elsewhere,
-    // which may load no files).
-    ScriptSounds(const movie::MovieDef& movie, audio::Mixer& mixer, const std::filesystem::path& movieFile)
-        : movie_(movie), mixer_(mixer)
-    {
-        if (!movieFile.empty())
-            sandbox_.emplace(movieFile);
-    }
-
-    int soundByLinkage(const std::string& linkage) override
-    {
-        for (const auto& [name, id] : movie_.exports) {
-            // Linkage names match without regard to case, as attachMovie's do.
-            if (name.size() == linkage.size() &&
-                std::equal(name.begin(), name.end(), linkage.begin(), [](char a, char b) {
-                    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-                }) &&
-                movie_.sounds.count(id))
-                return id;
-        }
-        return 0;
-    }
-
-    int loadSoundFile(const std::string& url) override
-    {
-        // Only files in the movie's own folder tree, as every load a script makes.
-        const data::LocalAccess access = sandbox_ ? sandbox_->resolve(url) : data::LocalAccess{};
-        if (!access.allowed)
-            return 0;
-        const auto bytes = data::readLocalFile(access.path, kMaxLoadedFileBytes);
-        if (!bytes)
-            return 0;
-        SoundDef def;
-        def.encoding = {SoundFormat::Mp3, 3, true, true};
-        def.data = skipId3(*bytes);
-        try {
-            auto pcm = std::make_shared<const audio::Pcm>(audio::decodeSound(def, size_t{256} << 20));
-            int id = kFirstLoadedId + static_cast<int>(loaded_.size());
-            loaded_.push_back(std::move(pcm));
-            return id;
-        } catch (const audio::DecodeError&) {
-            return 0;
-        }
-    }
-
-    uint64_t startSound(int sound, double offsetSeconds, int loops, const void* scope) override
-    {
-        auto pcm = find(sound);
-        if (!pcm)
-            return 0;
-        SoundInfo info;
-        info.inPoint = static_cast<uint32_t>(std::min(offsetSeconds * audio::kOutputRate, 4e9));
-        info.loopCount = static_cast<uint16_t>(std::clamp(loops, 1, 65535));
-        return mixer_.startSound(static_cast<uint32_t>(sound), std::move(pcm), info, scope);
-    }
-    void stopSound(int sound) override { mixer_.stopSound(static_cast<uint32_t>(sound)); }
-    void stopScope(const void* scope) override { mixer_.stopOwner(scope); }
-    void stopAllSounds() override { mixer_.stopAll(); }
-    void setScopeGains(const void* scope, const avm1::SoundGains& g) override
-    {
-        mixer_.setOwnerGains(scope, {static_cast<float>(g.leftToLeft), static_cast<float>(g.leftToRight),
-                                     static_cast<float>(g.rightToRight), static_cast<float>(g.rightToLeft)});
-    }
-    double durationMs(int sound) override
-    {
-        auto pcm = find(sound);
-        return pcm ? static_cast<double>(pcm->frames()) * 1000.0 / audio::kOutputRate : 0.0;
-    }
-    bool completed(uint64_t voice) override { return mixer_.takeFinished(voice); }
-    double positionMs(uint64_t voice) override
-    {
-        int64_t played = mixer_.voicePosition(voice);
-        return played < 0 ? -1.0 : static_cast<double>(played) * 1000.0 / audio::kOutputRate;
-    }
-
-private:
-    std::shared_ptr<const audio::Pcm> find(int sound) const
-    {
-        if (sound >= kFirstLoadedId) {
-            auto index = static_cast<size_t>(sound - kFirstLoadedId);
-            return index < loaded_.size() ? loaded_[index] : nullptr;
-        }
-        auto it = movie_.sounds.find(static_cast<uint16_t>(sound));
-        return it == movie_.sounds.end() ? nullptr : it->second;
-    }
-
-    // An ID3v2 tag before the first MP3 frame is stepped over.
-    static std::span<const uint8_t> skipId3(std::span<const uint8_t> data)
-    {
-        if (data.size() >= 10 && data[0] == 'I' && data[1] == 'D' && data[2] == '3') {
-            size_t length = 10 + ((data[6] & 0x7f) << 21 | (data[7] & 0x7f) << 14 | (data[8] & 0x7f) << 7 | (data[9] & 0x7f));
-            return data.subspan(std::min(length, data.size()));
-        }
-        return data;
-    }
-
-    const movie::MovieDef& movie_;
-    audio::Mixer& mixer_;
-    std::optional<data::LocalSandbox> sandbox_;
-    std::vector<std::shared_ptr<const audio::Pcm>> loaded_;
-};
-
 struct Player::Impl {
     std::shared_ptr<const movie::MovieDef> movie;
     MovieInfo info;
@@ -304,7 +193,10 @@ struct Player::Impl {
         hooks.toggleQuality = [this] { qualityToggled = !qualityToggled; };
         hooks.limitReached = [this](Limit limit, const std::string& message) { reportLimit(limit, message); };
         hooks.stopSounds = [this] { mixer->stopAll(); };
-        scriptSounds = std::make_unique<ScriptSounds>(*movie, *mixer, movieFile);
+        scriptSounds = std::make_unique<ScriptSounds>(*movie, *mixer, movieFile, [this](const std::string& line) {
+            if (noticeSink)
+                noticeSink(line);
+        });
         hooks.soundHost = scriptSounds.get();
         hooks.startSound = [this](const StartSoundDef& start) { startSound(start); };
         hooks.streamFrame = [this](const movie::ClipState& clip, int frame) {

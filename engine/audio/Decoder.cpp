@@ -330,6 +330,12 @@ Pcm decodeSound(const SoundDef& sound, size_t maxBytes)
         throw DecodeError("its " + soundFormatName(sound.encoding.format) + " data gave no samples");
     if (sound.encoding.format == SoundFormat::Mp3 && sound.seekSamples > 0)
         dropLeading(pcm, toOutputFrames(sound.seekSamples, session.sourceRate()));
+    // 5.5 kHz is really 5512.5 Hz.
+    double statedRate = sound.encoding.rateCode == 0 && sound.encoding.format != SoundFormat::Speex &&
+                                sound.encoding.format != SoundFormat::Nelly8k && sound.encoding.format != SoundFormat::Nelly16k
+                            ? 5512.5
+                            : sound.encoding.sampleRate();
+    pcm.declaredMs = statedRate > 0 ? sound.sampleCount * 1000.0 / statedRate : 0;
     return pcm;
 }
 

@@ -123,6 +123,34 @@ void Mixer::setOwnerGains(const void* owner, const ChannelGains& gains)
     }
 }
 
+void Mixer::setMasterGains(const ChannelGains& gains)
+{
+    std::lock_guard lock(mutex_);
+    masterGains_ = gains;
+}
+
+Mixer::VoiceId Mixer::startLoaded(uint32_t soundId, std::shared_ptr<const GrowingPcm> pcm, int64_t offset, int loops,
+                                  const void* owner)
+{
+    std::lock_guard lock(mutex_);
+    if (!pcm)
+        return 0;
+    Voice voice;
+    voice.id = nextId_++;
+    voice.soundId = soundId;
+    voice.owner = owner;
+    voice.begin = std::max<int64_t>(offset, 0);
+    voice.cursor = voice.begin;
+    voice.loopsLeft = std::max(loops, 1);
+    voice.loaded = std::move(pcm);
+    for (const auto& [who, gains] : ownerGains_) {
+        if (who == owner)
+            voice.gains = gains;
+    }
+    voices_.push_back(std::move(voice));
+    return voices_.back().id;
+}
+
 void Mixer::stopAll()
 {
     std::lock_guard lock(mutex_);
@@ -210,8 +238,47 @@ size_t Mixer::voiceCount() const
     return voices_.size();
 }
 
+void Mixer::mixLoaded(Voice& voice, float* acc, size_t frames)
+{
+    const ChannelGains g = voice.gains;
+    size_t done = 0;
+    while (done < frames && voice.loopsLeft > 0) {
+        // The length is read once per pass: decoding may add to it meanwhile.
+        bool finished = voice.loaded->finished();
+        auto available = static_cast<int64_t>(voice.loaded->frames());
+        if (voice.cursor >= available) {
+            if (!finished)
+                return;  // caught up with the decoding: wait for more
+            if (available <= voice.begin) {
+                voice.loopsLeft = 0;
+                return;
+            }
+            --voice.loopsLeft;
+            voice.cursor = voice.begin;
+            continue;
+        }
+        auto run = static_cast<size_t>(std::min<int64_t>(available - voice.cursor, static_cast<int64_t>(frames - done)));
+        fetch_.resize(run * 2);
+        run = voice.loaded->read(static_cast<size_t>(voice.cursor), fetch_);
+        float* dst = acc + done * 2;
+        for (size_t i = 0; i < run; ++i) {
+            float l = fetch_[2 * i];
+            float r = fetch_[2 * i + 1];
+            dst[2 * i] += l * g.leftToLeft + r * g.rightToLeft;
+            dst[2 * i + 1] += r * g.rightToRight + l * g.leftToRight;
+        }
+        done += run;
+        voice.cursor += static_cast<int64_t>(run);
+        voice.played += static_cast<int64_t>(run);
+    }
+}
+
 void Mixer::mixVoice(Voice& voice, float* acc, size_t frames)
 {
+    if (voice.loaded) {
+        mixLoaded(voice, acc, frames);
+        return;
+    }
     const int16_t* samples = voice.stream ? voice.stream->pcm.samples.data() : voice.pcm->samples.data();
     const ChannelGains g = voice.gains;
     size_t done = 0;
@@ -265,6 +332,15 @@ void Mixer::mix(std::span<int16_t> out)
     if (finished_.size() > kFinishedKept)
         finished_.erase(finished_.begin(), finished_.end() - kFinishedKept);
     std::erase_if(voices_, [](const Voice& v) { return v.loopsLeft <= 0 && !v.stream; });
+    if (masterGains_ != ChannelGains{}) {
+        const ChannelGains g = masterGains_;
+        for (size_t i = 0; i < frames; ++i) {
+            float l = scratch_[2 * i];
+            float r = scratch_[2 * i + 1];
+            scratch_[2 * i] = l * g.leftToLeft + r * g.rightToLeft;
+            scratch_[2 * i + 1] = r * g.rightToRight + l * g.leftToRight;
+        }
+    }
     for (size_t i = 0; i < frames * 2; ++i)
         out[i] = static_cast<int16_t>(std::clamp(std::lrint(scratch_[i]), -32768L, 32767L));
     if (out.size() % 2)

@@ -5,6 +5,7 @@
 // thread while the output side pulls samples from its own, so every call locks.
 
 #include "engine/audio/Decoder.h"
+#include "engine/audio/LoadedSound.h"
 #include "engine/audio/Pcm.h"
 #include "engine/format/Sound.h"
 
@@ -47,6 +48,13 @@ public:
     // Whether `voice` played to its end (rather than being stopped); asking forgets it.
     bool takeFinished(VoiceId voice);
     void setOwnerGains(const void* owner, const ChannelGains& gains);
+    // Gains on the whole mix (a script's global sound settings), streams included.
+    void setMasterGains(const ChannelGains& gains);
+    // Starts a sound a script loads, which may still be decoding: `offset` frames in,
+    // `loops` times. Where the voice catches up with the decoding it waits, silent,
+    // for more; it ends once the sound is finished and played out.
+    VoiceId startLoaded(uint32_t soundId, std::shared_ptr<const GrowingPcm> pcm, int64_t offset, int loops,
+                        const void* owner = nullptr);
     // Every voice, streams included.
     void stopAll();
 
@@ -77,6 +85,7 @@ private:
         const void* owner = nullptr;
         std::shared_ptr<const Pcm> pcm;
         std::shared_ptr<const StreamPcm> stream;  // set for streams
+        std::shared_ptr<const GrowingPcm> loaded;  // set for sounds scripts load
         const void* clip = nullptr;               // the stream's timeline
         int lastFrame = 0;
         bool refreshed = true;
@@ -91,6 +100,7 @@ private:
     };
 
     void mixVoice(Voice& voice, float* acc, size_t frames);
+    void mixLoaded(Voice& voice, float* acc, size_t frames);
     Voice* findStream(const void* clip);
 
     mutable std::mutex mutex_;
@@ -98,6 +108,8 @@ private:
     std::vector<float> scratch_;
     std::vector<VoiceId> finished_;  // the most recent voices that played out
     std::vector<std::pair<const void*, ChannelGains>> ownerGains_;
+    ChannelGains masterGains_;
+    std::vector<int16_t> fetch_;  // samples of a loaded sound being mixed
     VoiceId nextId_ = 1;
     bool paused_ = false;
 };

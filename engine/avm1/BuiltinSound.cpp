@@ -1,298 +1,404 @@
 // Sound: scripts play the movie's exported sounds (attachSound, start, stop), set the
-// volume and pan of a clip's sounds (setVolume, setPan, setTransform), read where a
+// volume and pan of a scope's sounds (setVolume, setPan, setTransform), read where a
 // sound is (position, duration), hear when it ends (onSoundComplete), and load local
-// MP3 files (loadSound, onLoad). The playing itself is the SoundHost's.
+// MP3 files (loadSound, onLoad, id3 and onID3). The playing itself is the SoundHost's.
 //
-// A Sound object keeps its target clip (as Color does) and its own state in hidden
-// properties, so that the collector sees everything it holds.
+// A Sound object made for a clip answers only while a clip is found at the path it was
+// made for; without one every method does nothing and every getter is undefined.
 
+#include "engine/avm1/FunctionObject.h"
 #include "engine/avm1/Machine.h"
 #include "engine/avm1/MovieClipObject.h"
 #include "engine/avm1/Native.h"
 #include "engine/avm1/SoundHost.h"
+#include "engine/avm1/SoundObject.h"
+#include "engine/avm1/InterpreterSupport.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <limits>
 
 namespace swf::avm1 {
 
 namespace {
 
-// A Sound object: the clip whose sounds it speaks for (null: the whole movie).
-class SoundObject final : public Object {
-public:
-    using Object::Object;
-    Object* target = nullptr;
-    void visitEdges(Visitor& visitor) override
-    {
-        Object::visitEdges(visitor);
-        visitor.visit(target);
+SoundPrototype* registryOf(Machine& m)
+{
+    Object* proto = m.protos().named("Sound");
+    return proto ? proto->as<SoundPrototype>() : nullptr;
+}
+
+// The clip relative paths start from: the clip of the innermost running function
+// (from SWF 6 a function belongs to the clip that defined it), else the clip whose
+// script runs.
+Object* scriptClip(Machine& m)
+{
+    if (m.version() >= 6 && !m.runningFunctions.empty()) {
+        FunctionData* f = m.runningFunctions.back()->function();
+        if (f && clipHost(f->definingClip))
+            return f->definingClip;
     }
-};
-
-Object* targetOf(Object* sound)
-{
-    SoundObject* s = sound ? sound->as<SoundObject>() : nullptr;
-    return s ? s->target : nullptr;
+    return m.currentClip();
 }
 
-// Hidden state: the names cannot be written in a script.
-constexpr std::string_view kSoundId = "\x01sound";
-constexpr std::string_view kVoice = "\x01voice";
-constexpr std::string_view kVolume = "\x01volume";
-constexpr std::string_view kPan = "\x01pan";
-constexpr std::string_view kPosition = "\x01position";
-constexpr std::string_view kTransform[4] = {"\x01ll", "\x01lr", "\x01rr", "\x01rl"};
-// On the global object: Sound objects with a voice playing, and loads to report.
-constexpr std::string_view kPlaying = "\x01playingSounds";
-constexpr std::string_view kLoaded = "\x01loadedSounds";
-
-double hidden(Object* o, std::string_view name, double fallback)
+// The clip at `path` ("mc", "mc.inner", "_root.mc", "_level0.mc", "/mc/inner",
+// "_parent.mc"), looked for among display children from `start`.
+ClipHost* clipAt(Machine& m, Object* start, std::string_view path)
 {
-    const Property* p = o ? o->findOwn(name) : nullptr;
-    return p && p->value.isNumber() ? p->value.asNumber() : fallback;
+    ClipHost* current = clipHost(start);
+    if (!current)
+        current = clipHost(m.level(0));
+    if (!current)
+        return nullptr;
+    const bool slashes = path.find('/') != std::string_view::npos;
+    if (slashes && path.starts_with('/')) {
+        current = clipHost(current->rootObject());
+        path.remove_prefix(1);
+    }
+    while (current && !path.empty()) {
+        size_t end = path.find(slashes ? '/' : '.');
+        std::string_view segment = path.substr(0, end);
+        path = end == std::string_view::npos ? std::string_view() : path.substr(end + 1);
+        if (segment.empty() || segment == "this")
+            continue;
+        if (segment == ".." || support::equalsNoCase(segment, "_parent")) {
+            current = clipHost(current->parentObject());
+        } else if (support::equalsNoCase(segment, "_root")) {
+            current = clipHost(current->rootObject());
+        } else if (support::startsWithNoCase(segment, "_level")) {
+            char* stop = nullptr;
+            std::string digits(segment.substr(6));
+            long level = std::strtol(digits.c_str(), &stop, 10);
+            if (digits.empty() || *stop != '\0' || level < 0 || level > std::numeric_limits<int>::max())
+                return nullptr;
+            current = clipHost(m.level(static_cast<int>(level)));
+        } else {
+            current = clipHost(current->childByName(segment, m.caseSensitive()));
+        }
+    }
+    return current;
 }
 
-void setHidden(Object* o, std::string_view name, double value)
+// The settings `self` reads and writes, or null when it speaks for nothing now: a
+// Sound object whose clip is not there, or something that is not a Sound object.
+// A clip that has Sound's methods (a class registered for it that extends Sound)
+// speaks for itself.
+SoundTransform* scopeOf(Machine& m, const Value& self)
 {
-    o->put(name, Value(value), PropertyFlag::DontEnum);
+    Object* o = self.asObject();
+    if (!o)
+        return nullptr;
+    if (auto* sound = o->as<SoundObject>()) {
+        if (sound->wholeMovie) {
+            SoundPrototype* registry = registryOf(m);
+            return registry ? &registry->movieTransform : nullptr;
+        }
+        ClipHost* clip = clipAt(m, scriptClip(m), sound->ownerPath);
+        return clip ? clip->soundTransform() : nullptr;
+    }
+    if (ClipHost* clip = clipHost(o))
+        return clip->soundTransform();
+    return nullptr;
 }
 
-constexpr std::string_view kNoTarget = "\x01noTarget";
-
-// The clip a Sound object speaks for: its scope (null: the whole movie).
-const void* scopeOf(Object* sound)
+SoundObject* soundOf(const Value& self)
 {
-    return targetOf(sound);
+    Object* o = self.asObject();
+    return o ? o->as<SoundObject>() : nullptr;
 }
 
-// A Sound object made for a clip that is gone, or for something that is not a clip,
-// answers nothing.
-bool live(Object* sound)
+// Numbers as the player's volume and pan take them: truncated toward zero, and
+// anything out of the 32-bit range (NaN included) the lowest 32-bit number.
+int32_t truncated(double v)
 {
-    if (!sound || sound->findOwn(kNoTarget))
-        return false;
-    Object* target = targetOf(sound);
-    return !target || clipHost(target) != nullptr;
+    if (!(v >= -2147483648.0 && v < 2147483648.0))
+        return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(v);
 }
 
-// Volume, pan and transform belong to the scope, so every Sound object of one clip
-// shares them: they live on the clip's object (or the global one).
-Object* settingsOf(Machine& m, Object* sound)
+int32_t wrapped(int64_t v)
 {
-    Object* target = targetOf(sound);
-    return target ? target : m.global();
+    return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(v)));
 }
 
-SoundHost* hostOf(Machine& m)
+void applyGains(Machine& m, const SoundTransform& t)
 {
-    return m.soundHost();
-}
-
-// Volume and pan (or the transform) as channel gains.
-void applyGains(Machine& m, Object* sound)
-{
-    SoundHost* host = hostOf(m);
+    SoundHost* host = m.soundHost();
     if (!host)
         return;
-    Object* settings = settingsOf(m, sound);
-    double volume = hidden(settings, kVolume, 100) / 100.0;
+    double volume = t.volume / 100.0;
     SoundGains gains;
-    gains.leftToLeft = hidden(settings, kTransform[0], 100) / 100.0 * volume;
-    gains.leftToRight = hidden(settings, kTransform[1], 0) / 100.0 * volume;
-    gains.rightToRight = hidden(settings, kTransform[2], 100) / 100.0 * volume;
-    gains.rightToLeft = hidden(settings, kTransform[3], 0) / 100.0 * volume;
-    host->setScopeGains(scopeOf(sound), gains);
+    gains.leftToLeft = t.leftToLeft / 100.0 * volume;
+    gains.leftToRight = t.leftToRight / 100.0 * volume;
+    gains.rightToRight = t.rightToRight / 100.0 * volume;
+    gains.rightToLeft = t.rightToLeft / 100.0 * volume;
+    host->setScopeGains(t.scope, gains);
 }
 
-Object* listOn(Machine& m, std::string_view name)
+// duration and position read like properties once a sound has first been attached
+// or loaded (until then an assignment makes a plain property of the object's own).
+Value soundDuration(Machine& m, Value self, std::span<const Value>);
+Value soundPosition(Machine& m, Value self, std::span<const Value>);
+
+void installAccessors(Machine& m)
 {
-    Value list = m.global()->findOwn(name) ? m.global()->findOwn(name)->value : Value();
-    if (!list.asObject()) {
-        list = Value(m.newArray());
-        m.global()->put(name, list, PropertyFlag::DontEnum);
+    SoundPrototype* registry = registryOf(m);
+    if (!registry || registry->accessorsInstalled)
+        return;
+    registry->accessorsInstalled = true;
+    for (const NativeMethod& getter : {NativeMethod{"duration", soundDuration}, NativeMethod{"position", soundPosition}}) {
+        Property& p = registry->ensure(getter.name);
+        p.getter = m.newNativeFunction(getter.name, getter.function);
+        p.flags = PropertyFlag::DontEnum;
     }
-    return list.asObject();
 }
 
-double finite(Machine& m, const Value& v, double fallback)
+// Where the object's newest voice is now, in milliseconds.
+double currentPosition(Machine& m, SoundObject& sound)
 {
-    if (v.isUndefined())
-        return fallback;
-    double d = m.toNumber(v);
-    return std::isfinite(d) ? d : fallback;
+    SoundHost* host = m.soundHost();
+    if (host && !sound.voices.empty()) {
+        double at = host->positionMs(sound.voices.back());
+        if (at >= 0)
+            sound.positionMs = at;
+    }
+    return sound.positionMs;
 }
 
-Value start(Machine& m, Value self, std::span<const Value> args)
+Value soundAttachSound(Machine& m, Value self, std::span<const Value> args)
 {
-    Object* sound = self.asObject();
-    SoundHost* host = hostOf(m);
-    int id = static_cast<int>(hidden(sound, kSoundId, 0));
-    if (!sound || !host || id == 0)
+    SoundObject* sound = soundOf(self);
+    SoundHost* host = m.soundHost();
+    if (!sound || !host || args.empty() || !scopeOf(m, self))
         return Value();
-    double offset = std::max(0.0, finite(m, arg(args, 0), 0));
-    int loops = static_cast<int>(std::clamp(finite(m, arg(args, 1), 1), 1.0, 65535.0));
-    uint64_t voice = host->startSound(id, offset, loops, scopeOf(sound));
-    setHidden(sound, kVoice, static_cast<double>(voice));
-    setHidden(sound, kPosition, 0);
-    if (voice != 0)
-        m.arraySet(listOn(m, kPlaying), m.arrayLength(listOn(m, kPlaying)), Value(sound));
+    installAccessors(m);
+    if (int id = host->soundByLinkage(m.toString(args[0]))) {
+        sound->sound = id;
+        sound->positionMs = 0;
+        sound->load = SoundObject::Load::None;
+    }
     return Value();
 }
 
-Value stop(Machine& m, Value self, std::span<const Value> args)
+Value soundStart(Machine& m, Value self, std::span<const Value> args)
 {
-    Object* sound = self.asObject();
-    SoundHost* host = hostOf(m);
-    if (!sound || !host)
+    SoundObject* sound = soundOf(self);
+    SoundHost* host = m.soundHost();
+    SoundTransform* scope = scopeOf(m, self);
+    if (!sound || !host || !scope || sound->sound == 0)
         return Value();
+    double offset = args.empty() ? 0 : m.toNumber(args[0]);
+    offset = std::isfinite(offset) ? std::max(offset, 0.0) : 0.0;
+    double loops = args.size() < 2 ? 1 : m.toNumber(args[1]);
+    loops = std::isfinite(loops) ? std::clamp(loops, 1.0, 65535.0) : 1.0;
+    uint64_t voice = host->startSound(sound->sound, offset, static_cast<int>(loops), scope->scope);
+    if (voice == 0)
+        return Value();
+    sound->voices.push_back(voice);
+    sound->positionMs = offset * 1000;
+    if (SoundPrototype* registry = registryOf(m))
+        registry->addActive(sound);
+    return Value();
+}
+
+Value soundStop(Machine& m, Value self, std::span<const Value> args)
+{
+    SoundObject* sound = soundOf(self);
+    SoundHost* host = m.soundHost();
+    SoundTransform* scope = scopeOf(m, self);
+    if (!sound || !host || !scope)
+        return Value();
+    // A stopped sound stays where it was.
+    currentPosition(m, *sound);
     if (!args.empty() && !args[0].isUndefined()) {
         if (int id = host->soundByLinkage(m.toString(args[0])))
             host->stopSound(id);
-    } else if (scopeOf(sound)) {
-        host->stopScope(scopeOf(sound));
-    } else {
+    } else if (scope->scope == 0) {
         host->stopAllSounds();
+    } else {
+        host->stopScope(scope->scope);
     }
     return Value();
 }
 
-Value soundAttachSound(Machine& mm, Value self, std::span<const Value> args)
+Value soundSetVolume(Machine& m, Value self, std::span<const Value> args)
 {
-    Object* sound = self.asObject();
-    SoundHost* host = hostOf(mm);
-    if (!sound || !host || args.empty())
+    SoundTransform* t = scopeOf(m, self);
+    if (!t)
         return Value();
-    if (int id = host->soundByLinkage(mm.toString(args[0])))
-        setHidden(sound, kSoundId, id);
-    return Value();}
+    t->volume = args.empty() ? 0 : truncated(m.toNumber(args[0]));
+    applyGains(m, *t);
+    return Value();
+}
 
-Value soundSetVolume(Machine& mm, Value self, std::span<const Value> args)
+Value soundGetVolume(Machine& m, Value self, std::span<const Value>)
 {
-    Object* sound = self.asObject();
-    if (live(sound)) {
-        setHidden(settingsOf(mm, sound), kVolume, std::trunc(finite(mm, arg(args, 0), 100)));
-        applyGains(mm, sound);
-    }
-    return Value();}
+    SoundTransform* t = scopeOf(m, self);
+    return t ? Value(static_cast<double>(t->volume)) : Value();
+}
 
-Value soundGetVolume(Machine& mm, Value self, std::span<const Value>)
+Value soundSetPan(Machine& m, Value self, std::span<const Value> args)
 {
-    Object* sound = self.asObject();
-    return live(sound) ? Value(hidden(settingsOf(mm, sound), kVolume, 100)) : Value();}
-
-Value soundSetPan(Machine& mm, Value self, std::span<const Value> args)
-{
-    Object* sound = self.asObject();
-    if (!live(sound))
+    SoundTransform* t = scopeOf(m, self);
+    if (!t)
         return Value();
-    Object* settings = settingsOf(mm, sound);
-    double pan = std::clamp(std::trunc(finite(mm, arg(args, 0), 0)), -100.0, 100.0);
-    setHidden(settings, kPan, pan);
+    int64_t pan = args.empty() ? 0 : truncated(m.toNumber(args[0]));
     // Panning right turns the left channel down, and the other way round.
-    setHidden(settings, kTransform[0], pan > 0 ? 100 - pan : 100);
-    setHidden(settings, kTransform[1], 0);
-    setHidden(settings, kTransform[2], pan < 0 ? 100 + pan : 100);
-    setHidden(settings, kTransform[3], 0);
-    applyGains(mm, sound);
-    return Value();}
+    t->leftToLeft = pan >= 0 ? wrapped(100 - pan) : 100;
+    t->rightToRight = pan >= 0 ? 100 : wrapped(100 + pan);
+    t->leftToRight = 0;
+    t->rightToLeft = 0;
+    applyGains(m, *t);
+    return Value();
+}
 
-Value soundGetPan(Machine& mm, Value self, std::span<const Value>)
+Value soundGetPan(Machine& m, Value self, std::span<const Value>)
 {
-    Object* sound = self.asObject();
-    return live(sound) ? Value(hidden(settingsOf(mm, sound), kPan, 0)) : Value();}
-
-Value soundSetTransform(Machine& mm, Value self, std::span<const Value> args)
-{
-    Object* sound = self.asObject();
-    Object* t = arg(args, 0).asObject();
-    if (!live(sound) || !t)
+    SoundTransform* t = scopeOf(m, self);
+    if (!t)
         return Value();
-    Object* settings = settingsOf(mm, sound);
-    static constexpr const char* kNames[4] = {"ll", "lr", "rr", "rl"};
-    for (int i = 0; i < 4; ++i) {
-        if (mm.hasProperty(t, kNames[i]))
-            setHidden(settings, kTransform[i], finite(mm, mm.getMember(Value(t), kNames[i]), 0));
+    // The pan follows from the direct gains: a left channel at 100 says the right
+    // one was turned down (or up), any other says the left one was.
+    int64_t pan = t->leftToLeft == 100 ? std::llabs(static_cast<int64_t>(t->rightToRight)) - 100
+                                       : 100 - std::llabs(static_cast<int64_t>(t->leftToLeft));
+    return Value(static_cast<double>(wrapped(pan)));
+}
+
+Value soundSetTransform(Machine& m, Value self, std::span<const Value> args)
+{
+    SoundTransform* t = scopeOf(m, self);
+    Object* from = arg(args, 0).asObject();
+    if (!t || !from)
+        return Value();
+    // Only the fields the object has itself change; inherited ones do not count.
+    const std::pair<const char*, int32_t*> fields[] = {
+        {"ll", &t->leftToLeft}, {"lr", &t->leftToRight}, {"rr", &t->rightToRight}, {"rl", &t->rightToLeft}};
+    for (const auto& [name, field] : fields) {
+        if (from->findOwn(name))
+            *field = m.toInt32(m.getMember(Value(from), name));
     }
-    applyGains(mm, sound);
-    return Value();}
+    applyGains(m, *t);
+    return Value();
+}
 
-Value soundGetTransform(Machine& mm, Value self, std::span<const Value>)
+Value soundGetTransform(Machine& m, Value self, std::span<const Value>)
 {
-    Object* sound = self.asObject();
-    if (!live(sound))
+    SoundTransform* t = scopeOf(m, self);
+    if (!t)
         return Value();
-    Object* settings = settingsOf(mm, sound);
-    Object* t = mm.newObject();
-    t->put("ll", Value(hidden(settings, kTransform[0], 100)));
-    t->put("lr", Value(hidden(settings, kTransform[1], 0)));
-    t->put("rr", Value(hidden(settings, kTransform[2], 100)));
-    t->put("rl", Value(hidden(settings, kTransform[3], 0)));
-    return Value(t);}
+    Object* out = m.newObject();
+    out->put("ll", Value(static_cast<double>(t->leftToLeft)));
+    out->put("lr", Value(static_cast<double>(t->leftToRight)));
+    out->put("rr", Value(static_cast<double>(t->rightToRight)));
+    out->put("rl", Value(static_cast<double>(t->rightToLeft)));
+    return Value(out);
+}
 
-Value soundGetBytesLoaded(Machine&, Value self, std::span<const Value>)
+// Bytes of a loaded file; an attached sound is in the movie, all there.
+Value bytesOf(Machine& m, const Value& self, bool total)
 {
-    return hidden(self.asObject(), kSoundId, 0) != 0 ? Value(1.0) : Value();}
-
-Value soundGetBytesTotal(Machine&, Value self, std::span<const Value>)
-{
-    return hidden(self.asObject(), kSoundId, 0) != 0 ? Value(1.0) : Value();}
-
-Value soundLoadSound(Machine& mm, Value self, std::span<const Value> args)
-{
-    Object* sound = self.asObject();
-    SoundHost* host = hostOf(mm);
-    if (!sound || !host || args.empty())
+    SoundObject* sound = soundOf(self);
+    SoundHost* host = m.soundHost();
+    if (!sound || !host || sound->load == SoundObject::Load::None)
         return Value();
-    int id = host->loadSoundFile(mm.toString(args[0]));
-    setHidden(sound, kSoundId, id);
-    bool streaming = mm.toBoolean(arg(args, 1));
-    // A streamed sound plays as soon as it loads; onLoad follows at the frame's end.
-    if (id != 0 && streaming)
-        start(mm, self, {});
-    Object* entry = mm.newArray();
-    mm.arraySet(entry, 0, Value(sound));
-    mm.arraySet(entry, 1, Value(id != 0));
-    Object* loads = listOn(mm, kLoaded);
-    mm.arraySet(loads, mm.arrayLength(loads), Value(entry));
-    return Value();}
+    SoundLoadStatus status = sound->sound != 0 ? host->loadStatus(sound->sound) : SoundLoadStatus{};
+    return Value(static_cast<double>(total ? status.bytesTotal : status.bytesLoaded));
+}
 
-Value soundDuration(Machine& mm, Value self, std::span<const Value>)
+Value soundGetBytesLoaded(Machine& m, Value self, std::span<const Value>)
 {
-    SoundHost* host = hostOf(mm);
-    int id = static_cast<int>(hidden(self.asObject(), kSoundId, 0));
-    if (!live(self.asObject()) || !host || id == 0)
-        return Value();
-    return Value(std::round(host->durationMs(id)));}
+    return bytesOf(m, self, false);
+}
 
-Value soundPosition(Machine& mm, Value self, std::span<const Value>)
+Value soundGetBytesTotal(Machine& m, Value self, std::span<const Value>)
 {
-    Object* sound = self.asObject();
-    SoundHost* host = hostOf(mm);
-    if (!live(sound) || hidden(sound, kSoundId, 0) == 0)
-        return Value();
-    auto voice = static_cast<uint64_t>(hidden(sound, kVoice, 0));
-    if (host && voice != 0) {
-        double at = host->positionMs(voice);
-        if (at >= 0)
-            return Value(std::round(at));
-    }
-    return Value(hidden(sound, kPosition, 0));}
+    return bytesOf(m, self, true);
+}
 
+Value soundLoadSound(Machine& m, Value self, std::span<const Value> args)
+{
+    SoundObject* sound = soundOf(self);
+    SoundHost* host = m.soundHost();
+    SoundPrototype* registry = registryOf(m);
+    if (!sound || !host || !registry || args.empty())
+        return Value();
+    installAccessors(m);
+    const std::string url = m.toString(args[0]);
+    const bool streaming = m.toBoolean(arg(args, 1));
+    sound->sound = host->loadSound(url);
+    sound->voices.clear();
+    sound->positionMs = 0;
+    sound->load = SoundObject::Load::Pending;
+    sound->loadStep = registry->step;
+    sound->tagsDelivered = false;
+    sound->streaming = streaming;
+    registry->addActive(sound);
+    // A streamed sound plays as it decodes.
+    if (sound->sound != 0 && streaming)
+        soundStart(m, self, {});
+    return Value();
+}
+
+Value soundGetDuration(Machine& m, Value self, std::span<const Value>)
+{
+    SoundObject* sound = soundOf(self);
+    SoundHost* host = m.soundHost();
+    if (!sound || !host || sound->sound == 0 || !scopeOf(m, self))
+        return Value();
+    return Value(std::round(host->durationMs(sound->sound)));
+}
+
+Value soundGetPosition(Machine& m, Value self, std::span<const Value>)
+{
+    SoundObject* sound = soundOf(self);
+    if (!sound || !m.soundHost() || sound->sound == 0 || !scopeOf(m, self))
+        return Value();
+    return Value(std::round(currentPosition(m, *sound)));
+}
+
+Value soundDuration(Machine& m, Value self, std::span<const Value> args)
+{
+    return soundGetDuration(m, self, args);
+}
+
+Value soundPosition(Machine& m, Value self, std::span<const Value> args)
+{
+    return soundGetPosition(m, self, args);
+}
+
+// `new Sound(target)`: a clip is remembered by its path, anything else by what it
+// converts to (which may run, and throw from, its toString).
 Value soundConstruct(Machine& m, Value, std::span<const Value> args)
 {
+    RootedValues held(m, {args.begin(), args.end()});
+    std::string ownerPath;
+    bool wholeMovie = true;
+    const Value target = arg(args, 0);
+    if (!target.isUndefined() && !target.isNull()) {
+        wholeMovie = false;
+        if (ClipHost* clip = clipHost(target.asObject()))
+            ownerPath = clip->targetPath(false);
+        else
+            ownerPath = m.toString(target);
+    }
     auto* sound = m.make<SoundObject>(m.protos().named("Sound"));
-    if (!args.empty() && args[0].asObject())
-        sound->target = args[0].asObject();
-    else if (!args.empty())
-        setHidden(sound, kNoTarget, 1);
+    sound->wholeMovie = wholeMovie;
+    sound->ownerPath = std::move(ownerPath);
     return Value(static_cast<Object*>(sound));
+}
+
+// Sound called as a function (a subclass's super()) builds nothing: a clip given the
+// class speaks for itself.
+Value soundCall(Machine&, Value, std::span<const Value>)
+{
+    return Value();
 }
 
 const NativeMethod kSoundMethods[] = {
     {"attachSound", soundAttachSound},
-    {"start", start},
-    {"stop", stop},
+    {"start", soundStart},
+    {"stop", soundStop},
     {"setVolume", soundSetVolume},
     {"getVolume", soundGetVolume},
     {"setPan", soundSetPan},
@@ -302,67 +408,99 @@ const NativeMethod kSoundMethods[] = {
     {"getBytesLoaded", soundGetBytesLoaded},
     {"getBytesTotal", soundGetBytesTotal},
     {"loadSound", soundLoadSound},
-    {"getDuration", soundDuration},
-    {"getPosition", soundPosition},
+    {"getDuration", soundGetDuration},
+    {"getPosition", soundGetPosition},
 };
+
+// The `id3` object scripts read: every text frame by its ID3 name, and the ID3v1
+// names for the common ones.
+Object* id3Object(Machine& m, const std::vector<std::pair<std::string, std::string>>& tags)
+{
+    static constexpr std::pair<const char*, const char*> kVersion1Names[] = {
+        {"TIT2", "songname"}, {"TPE1", "artist"}, {"TALB", "album"}, {"TYER", "year"},
+        {"COMM", "comment"},  {"TCON", "genre"},  {"TRCK", "track"},
+    };
+    Object* id3 = m.newObject();
+    for (const auto& [frame, value] : tags) {
+        id3->put(frame, Value(value));
+        for (const auto& [from, name] : kVersion1Names) {
+            if (frame == from)
+                id3->put(name, Value(value));
+        }
+    }
+    return id3;
+}
+
+// One loading Sound object's step: onID3 once its tags are known, then a further
+// piece decoded, then onLoad when it is all there (or failed).
+void continueLoad(Machine& m, SoundHost& host, SoundObject& sound)
+{
+    if (!sound.tagsDelivered) {
+        sound.tagsDelivered = true;
+        auto tags = sound.sound != 0 ? host.tags(sound.sound) : std::vector<std::pair<std::string, std::string>>{};
+        if (!tags.empty()) {
+            sound.put("id3", Value(id3Object(m, tags)));
+            m.callMethod(Value(&sound), "onID3", {});
+        }
+    }
+    if (sound.sound != 0)
+        host.continueLoading(sound.sound);
+    SoundLoadStatus status = sound.sound != 0 ? host.loadStatus(sound.sound) : SoundLoadStatus{};
+    if (status.state == SoundLoadStatus::State::Loading)
+        return;
+    sound.load = SoundObject::Load::Done;
+    Value success(status.state == SoundLoadStatus::State::Loaded);
+    m.callMethod(Value(&sound), "onLoad", std::span(&success, 1));
+}
 
 } // namespace
 
 void installSoundClass(Machine& m)
 {
-    Object* proto = m.newObject();
+    Object* proto = m.make<SoundPrototype>(m.protos().object);
     m.protos().setNamed("Sound", proto);
-    m.newClass("Sound", proto, soundConstruct, soundConstruct);
+    m.newClass("Sound", proto, soundCall, soundConstruct);
     defineMethods(m, proto, kSoundMethods);
-    // duration and position read like properties.
-    for (const NativeMethod& getter : {NativeMethod{"duration", soundDuration}, NativeMethod{"position", soundPosition}}) {
-        Property& p = proto->ensure(getter.name);
-        p.getter = m.newNativeFunction(getter.name, getter.function);
-        p.flags = PropertyFlag::DontEnum;
-    }
 }
 
 void dispatchSoundEvents(Machine& m)
 {
-    SoundHost* host = hostOf(m);
-    if (!host)
+    SoundHost* host = m.soundHost();
+    SoundPrototype* registry = registryOf(m);
+    if (!host || !registry)
         return;
-    const Property* loadedList = m.global()->findOwn(kLoaded);
-    if (loadedList && loadedList->value.asObject() && m.arrayLength(loadedList->value.asObject()) > 0) {
-        std::vector<Value> loads = m.arrayItems(loadedList->value.asObject());
-        m.arrayAssign(loadedList->value.asObject(), {});
-        for (const Value& entry : loads) {
-            if (Object* pair = entry.asObject()) {
-                Value success = m.arrayGet(pair, 1);
-                m.callMethod(m.arrayGet(pair, 0), "onLoad", std::span(&success, 1));
+    ++registry->step;
+    // Handlers may start, stop and load sounds: work on a copy, rooted meanwhile.
+    RootedValues pending(m);
+    for (SoundObject* s : registry->active)
+        pending.push_back(Value(static_cast<Object*>(s)));
+    for (const Value& v : pending) {
+        auto* sound = v.asObject()->as<SoundObject>();
+        if (sound->load == SoundObject::Load::Pending && sound->loadStep + 1 < registry->step)
+            sound->load = SoundObject::Load::Loading;
+        if (sound->load == SoundObject::Load::Loading)
+            continueLoad(m, *host, *sound);
+        // Voices that ended since the last frame: onSoundComplete for each that played
+        // to its end.
+        std::vector<uint64_t> ended;
+        for (uint64_t voice : sound->voices) {
+            double at = host->positionMs(voice);
+            if (at < 0)
+                ended.push_back(voice);
+            else if (voice == sound->voices.back())
+                sound->positionMs = at;
+        }
+        for (uint64_t voice : ended) {
+            std::erase(sound->voices, voice);
+            if (host->completed(voice)) {
+                sound->positionMs = sound->sound != 0 ? std::round(host->durationMs(sound->sound)) : 0;
+                m.callMethod(v, "onSoundComplete", {});
             }
         }
     }
-    const Property* playingList = m.global()->findOwn(kPlaying);
-    if (!playingList || !playingList->value.asObject())
-        return;
-    Object* list = playingList->value.asObject();
-    std::vector<Value> playing = m.arrayItems(list);
-    std::vector<Value> still;
-    std::vector<Object*> ended;
-    for (const Value& v : playing) {
-        Object* sound = v.asObject();
-        auto voice = static_cast<uint64_t>(hidden(sound, kVoice, 0));
-        if (!sound || voice == 0)
-            continue;
-        if (host->positionMs(voice) >= 0) {
-            still.push_back(v);
-            continue;
-        }
-        int id = static_cast<int>(hidden(sound, kSoundId, 0));
-        setHidden(sound, kPosition, id != 0 ? std::round(host->durationMs(id)) : 0);
-        setHidden(sound, kVoice, 0);
-        if (host->completed(voice))
-            ended.push_back(sound);
-    }
-    m.arrayAssign(list, still);
-    for (Object* sound : ended)
-        m.callMethod(Value(sound), "onSoundComplete", {});
+    std::erase_if(registry->active, [](SoundObject* s) {
+        return s->voices.empty() && s->load != SoundObject::Load::Pending && s->load != SoundObject::Load::Loading;
+    });
 }
 
 } // namespace swf::avm1

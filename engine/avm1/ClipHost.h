@@ -22,6 +22,7 @@ class Drawing;
 namespace swf::avm1 {
 
 class Object;
+struct SoundTransform;
 
 // Indices of the clip properties, as GetProperty/SetProperty number them.
 enum class ClipProperty {
@@ -87,6 +88,9 @@ public:
     virtual void setCacheAsBitmap(bool /*on*/) {}
     virtual Matrix matrix() { return {}; }
     virtual void setMatrix(const Matrix& /*matrix*/) {}
+    // The clip's sound settings, as the Sound class reads and sets them; they live and
+    // die with the clip. Null where the clip keeps none.
+    virtual SoundTransform* soundTransform() { return nullptr; }
     virtual void swapDepths(const Value& target) = 0;
     virtual int nextHighestDepth() = 0;
     virtual Object* childAtDepth(int depth) = 0;

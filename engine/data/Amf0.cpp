@@ -5,6 +5,9 @@
 
 namespace swf::data {
 
+AmfValue::AmfValue() = default;
+
+
 namespace {
 
 enum Marker : uint8_t {

@@ -27,6 +27,10 @@ struct AmfValue {
     std::vector<std::pair<std::string, AmfValue>> members;  // Object, EcmaArray, TypedObject
     std::vector<AmfValue> elements;                          // StrictArray
 
+    // Defined out of line, where the type is complete: clang with libstdc++ cannot
+    // default-construct the member vectors of this very type inside the class body.
+    AmfValue();
+
     static AmfValue makeNumber(double v) { AmfValue a; a.type = Type::Number; a.number = v; return a; }
     static AmfValue makeBoolean(bool v) { AmfValue a; a.type = Type::Boolean; a.boolean = v; return a; }
     static AmfValue makeString(std::string v) { AmfValue a; a.type = Type::String; a.text = std::move(v); return a; }

@@ -5,6 +5,7 @@
 // state and detaches the object when the clip goes away.
 
 #include "engine/avm1/ClipHost.h"
+#include "engine/avm1/SoundTransform.h"
 #include "engine/movie/DisplayList.h"
 #include "engine/movie/Timeline.h"
 
@@ -73,6 +74,7 @@ public:
     void setCacheAsBitmap(bool on) override;
     Matrix matrix() override;
     void setMatrix(const Matrix& matrix) override;
+    avm1::SoundTransform* soundTransform() override { return &soundTransform_; }
     void swapDepths(const avm1::Value& target) override;
     int nextHighestDepth() override;
     avm1::Object* childAtDepth(int depth) override;
@@ -99,6 +101,7 @@ private:
     ClipState& self_;
     ClipState* parent_;
     avm1::Object* object_;
+    avm1::SoundTransform soundTransform_ = avm1::SoundTransform::forClip();
 };
 
 // A character's own bounds in twips (empty for unknown ones), and a clip's with its

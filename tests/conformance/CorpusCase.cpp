@@ -8,9 +8,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 namespace lanfan::conformance {
 
@@ -158,12 +160,22 @@ CaseResult runCase(const CaseSpec& spec, std::chrono::milliseconds budget)
             trace += line;
             trace += '\n';
         });
+        // Sound moves on with the frames, as it would for a player with a sound
+        // device: each frame's share of time is mixed (and dropped), so sounds end
+        // and say so on the frame they would.
+        const double rate = std::clamp(player.info().frameRate, 1.0, 1000.0);
+        std::vector<int16_t> soundScratch;
+        int64_t mixed = 0;
         for (int frame = 0; frame < spec.frames; ++frame) {
             if (std::chrono::steady_clock::now() > deadline) {
                 result.note = "over its time budget";
                 return result;
             }
             player.advance();
+            const auto due = std::llround((frame + 1) * 44100.0 / rate);
+            soundScratch.resize(static_cast<size_t>(due - mixed) * 2);
+            player.renderSound(soundScratch);
+            mixed = due;
         }
         std::string expected = fs::exists(spec.expectedTrace) ? readText(spec.expectedTrace) : std::string();
         result.trace = normaliseTrace(trace) == normaliseTrace(expected) ? Outcome::Pass : Outcome::Fail;

@@ -130,5 +130,131 @@ TEST(SoundClass, UnknownLinkageAndMissingSoundDoNothing)
     EXPECT_EQ(run.heard.firstSound(), run.heard.frames());
 }
 
+// name.method(args...) with its result left on the stack.
+ActionBuilder& callOn(ActionBuilder& a, std::string_view name, std::string_view method, std::initializer_list<double> args = {})
+{
+    for (auto it = std::rbegin(args); it != std::rend(args); ++it)
+        a.pushNumber(*it);
+    a.pushInt(static_cast<int32_t>(args.size())).getVariable(name).pushString(method).op(kCallMethod);
+    return a;
+}
+
+// name = new Sound(target), the target a variable's value (a clip) or a path string.
+ActionBuilder& newSound(ActionBuilder& a, std::string_view name, std::string_view target, bool byPath)
+{
+    a.pushString(name);
+    if (target.empty()) {
+        a.pushInt(0);
+    } else {
+        if (byPath)
+            a.pushString(target);
+        else
+            a.getVariable(target);
+        a.pushInt(1);
+    }
+    a.pushString("Sound").op(kNewObject).op(kSetVariable);
+    return a;
+}
+
+ActionBuilder& createClip(ActionBuilder& a, std::string_view name)
+{
+    constexpr uint8_t kCallFunction = 0x3D;
+    a.pushInt(1).pushString(name).pushInt(2).pushString("createEmptyMovieClip").op(kCallFunction).op(kPop);
+    return a;
+}
+
+TEST(SoundClass, ClipScopeAndMovieVolumeMultiply)
+{
+    ActionBuilder a;
+    createClip(a, "mc");
+    newSound(a, "g", "", false);
+    callOn(a, "g", "setVolume", {50}).op(kPop);
+    newSound(a, "c", "mc", false);
+    a.pushString("beep").pushInt(1).getVariable("c").pushString("attachSound").op(kCallMethod).op(kPop);
+    callOn(a, "c", "setVolume", {50}).op(kPop);
+    callOn(a, "c", "start").op(kPop);
+    // Every Sound object of the clip shares its settings; the movie's are apart.
+    newSound(a, "byPath", "mc", true);
+    callOn(a, "byPath", "getVolume").trace();
+    callOn(a, "g", "getVolume").trace();
+    Played run = play(beepMovie(a), 1);
+    EXPECT_EQ(run.lines, (std::vector<std::string>{"50", "50"}));
+    EXPECT_EQ(run.heard.left(10), 250);
+    EXPECT_EQ(run.heard.right(10), 250);
+}
+
+TEST(SoundClass, ClipSettingsGoWithTheClip)
+{
+    constexpr uint8_t kRemoveClip = 0x25;
+    ActionBuilder a;
+    newSound(a, "s", "mc", true);
+    callOn(a, "s", "getVolume").trace();  // no clip yet
+    createClip(a, "mc");
+    callOn(a, "s", "setVolume", {30}).op(kPop);
+    callOn(a, "s", "getVolume").trace();
+    a.pushString("mc").op(kRemoveClip);
+    callOn(a, "s", "getVolume").trace();  // gone
+    createClip(a, "mc");
+    callOn(a, "s", "getVolume").trace();  // a new clip starts afresh
+    Played run = play(beepMovie(a), 1);
+    EXPECT_EQ(run.lines, (std::vector<std::string>{"undefined", "30", "undefined", "100"}));
+}
+
+TEST(SoundClass, VolumeAndPanConvertAsThePlayerDoes)
+{
+    struct Case {
+        const char* method;
+        double value;
+        const char* getter;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"setVolume", 50.9, "getVolume", "50"},
+        {"setVolume", -7.9, "getVolume", "-7"},
+        {"setVolume", 3e9, "getVolume", "-2147483648"},
+        {"setVolume", std::nan(""), "getVolume", "-2147483648"},
+        {"setPan", 30, "getPan", "30"},
+        {"setPan", -30, "getPan", "-30"},
+        // Past full pan the turned-down channel goes negative; the pan reads back
+        // from its size.
+        {"setPan", 150, "getPan", "50"},
+        {"setPan", -250, "getPan", "50"},
+    };
+    for (const Case& c : cases) {
+        ActionBuilder a;
+        newSound(a, "s", "", false);
+        callOn(a, "s", c.method, {c.value}).op(kPop);
+        callOn(a, "s", c.getter).trace();
+        Played run = play(beepMovie(a), 1);
+        EXPECT_EQ(run.lines, (std::vector<std::string>{c.expected})) << c.method << " " << c.value;
+    }
+}
+
+TEST(SoundClass, EachStartIsAVoiceWithItsOwnCompletion)
+{
+    ActionBuilder a = soundSetUp();
+    call(a, "start").op(kPop);
+    call(a, "start").op(kPop);
+    Played run = play(beepMovie(a), 3);
+    EXPECT_EQ(run.lines, (std::vector<std::string>{"done", "done"}));
+    EXPECT_EQ(run.heard.left(10), 2000);
+}
+
+TEST(SoundClass, DurationBecomesAGetterOnceASoundIsFirstAttached)
+{
+    ActionBuilder a;
+    newSound(a, "early", "", false);
+    a.getVariable("early").pushString("duration").pushString("x").op(kSetMember);
+    newSound(a, "s", "", false);
+    callString(a, "attachSound", "beep").op(kPop);
+    // Before any sound was attached the write made a property of the object's own;
+    // after, the getter ignores writes.
+    a.getVariable("s").pushString("duration").pushString("y").op(kSetMember);
+    a.getVariable("early").pushString("duration").op(kGetMember).trace();
+    a.getVariable("s").pushString("duration").op(kGetMember).trace();
+    Played run = play(beepMovie(a), 1);
+    EXPECT_EQ(run.lines, (std::vector<std::string>{"x", "100"}));
+}
+
 } // namespace
 } // namespace swf::test
