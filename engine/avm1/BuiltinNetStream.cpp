@@ -252,7 +252,7 @@ Value netStreamClose(Machine& m, Value self, std::span<const Value>)
 Value netStreamSetBufferTime(Machine& m, Value self, std::span<const Value> args)
 {
     if (NetStreamObject* stream = streamOf(self))
-        stream->put("bufferTime", Value(m.toNumber(arg(args, 0))));
+        stream->bufferTime = m.toNumber(arg(args, 0));
     return Value();
 }
 
@@ -273,8 +273,19 @@ Value netStreamConstruct(Machine& m, Value, std::span<const Value> args)
 
 } // namespace
 
+bool NetStreamObject::setComputed(Machine& machine, std::string_view name, const Value& value)
+{
+    if (name == "bufferTime")
+        return true;  // read-only: setBufferTime sets it
+    return Object::setComputed(machine, name, value);
+}
+
 bool NetStreamObject::getComputed(Machine& machine, std::string_view name, Value& out)
 {
+    if (name == "bufferTime" && bufferTime) {
+        out = Value(*bufferTime);
+        return true;
+    }
     if (!opened)
         return Object::getComputed(machine, name, out);
     const double duration = media ? media->duration() : 0;

@@ -7,6 +7,7 @@
 #include "engine/avm1/Object.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,8 @@ public:
     bool paused = false;
     bool ended = false;
     size_t nextTag = 0;      // the first script tag not yet delivered
+    // Set by setBufferTime only: scripts read bufferTime but cannot assign it.
+    std::optional<double> bufferTime;
     struct Status {
         std::string level;
         std::string code;
@@ -32,6 +35,7 @@ public:
     std::vector<Status> queued;  // for the next frame, in order
 
     bool getComputed(Machine& machine, std::string_view name, Value& out) override;
+    bool setComputed(Machine& machine, std::string_view name, const Value& value) override;
     void visitEdges(Visitor& visitor) override
     {
         Object::visitEdges(visitor);

@@ -208,6 +208,16 @@ TEST_F(NetStreamTest, FilesThatCannotBeHadAndStreamsWithoutAConnection)
     EXPECT_EQ(host.log, (Lines{"open ../secret.flv"}));
 }
 
+TEST_F(NetStreamTest, BufferTimeIsSetOnlyThroughSetBufferTime)
+{
+    EXPECT_TRUE(m.getMember(ns, "bufferTime").isUndefined());
+    m.setMember(ns, "bufferTime", Value(10));
+    EXPECT_TRUE(m.getMember(ns, "bufferTime").isUndefined());
+    call("setBufferTime", {Value(20)});
+    m.setMember(ns, "bufferTime", Value(10));
+    EXPECT_EQ(number("bufferTime"), 20);
+}
+
 TEST_F(NetStreamTest, CloseStopsTheClockAndTheSound)
 {
     call("play", {Value("movie.flv")});
