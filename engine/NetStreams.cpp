@@ -33,7 +33,13 @@ public:
     double keyFrameAtOrBefore(double seconds) const override { return media_.keyFrameAtOrBefore(seconds); }
     const std::vector<avm1::StreamScriptTag>& scriptTags() const override { return tags_; }
     std::shared_ptr<const EmbeddedVideo> video() const override { return media_.video; }
-    int pictureAt(double seconds) const override { return media_.pictureAt(seconds); }
+    // Before its first picture's time (files whose video starts a little after the
+    // sound) the stream shows that first picture.
+    int pictureAt(double seconds) const override
+    {
+        const int index = media_.pictureAt(seconds);
+        return index < 0 && !media_.frameTimes.empty() ? 0 : index;
+    }
 
     void startSound(double seconds) override
     {

@@ -286,7 +286,23 @@ double FlvMedia::keyFrameAtOrBefore(double seconds) const
     return 0;
 }
 
+namespace {
+
+// Walks the tags; `cut` is set when the file ends inside one (a truncated file, or a
+// tag that claims more than there is).
+std::vector<FlvScriptTag> walkTags(std::span<const uint8_t> bytes, bool& cut);
+
+} // namespace
+
 std::vector<FlvScriptTag> readFlvScriptTags(std::span<const uint8_t> bytes)
+{
+    bool cut = false;
+    return walkTags(bytes, cut);
+}
+
+namespace {
+
+std::vector<FlvScriptTag> walkTags(std::span<const uint8_t> bytes, bool& cut)
 {
     std::vector<FlvScriptTag> tags;
     if (bytes.size() < 9 || bytes[0] != 'F' || bytes[1] != 'L' || bytes[2] != 'V')
@@ -298,8 +314,10 @@ std::vector<FlvScriptTag> readFlvScriptTags(std::span<const uint8_t> bytes)
         const uint32_t size = be24(&bytes[at + 1]);
         const uint32_t time = be24(&bytes[at + 4]) | uint32_t{bytes[at + 7]} << 24;
         const size_t body = at + 11;
-        if (size > bytes.size() - body)
-            break;  // a tag that claims more than the file holds
+        if (size > bytes.size() - body) {
+            cut = true;  // a tag that claims more than the file holds
+            break;
+        }
         if (type == 18) {
             std::span<const uint8_t> data = bytes.subspan(body, size);
             size_t pos = 0;
@@ -319,8 +337,12 @@ std::vector<FlvScriptTag> readFlvScriptTags(std::span<const uint8_t> bytes)
         }
         at = body + size + 4;
     }
+    if (at < bytes.size())
+        cut = true;  // a few bytes of a tag header and no more
     return tags;
 }
+
+} // namespace
 
 FlvMedia readFlv(std::span<const uint8_t> bytes, const FlvLimits& limits)
 {
@@ -329,7 +351,11 @@ FlvMedia readFlv(std::span<const uint8_t> bytes, const FlvLimits& limits)
     quietLibraryLog();
     FlvMedia media;
     media.bytes = bytes.size();
-    media.scripts = readFlvScriptTags(bytes);
+    bool cut = false;
+    media.scripts = walkTags(bytes, cut);
+    if (cut)
+        media.problems.push_back("the file is cut short or a tag in it claims more bytes than there are; "
+                                 "what comes before plays");
 
     Demuxer demuxer;
     demuxer.input.bytes = bytes;

@@ -43,7 +43,7 @@ inline EncodedFlv encodeFlv(const std::string& video, const std::string& audio, 
     if (std::system(encode.c_str()) == 0) {
         out.bytes = readFile(flv);
         const std::string decode =
-            "ffmpeg -v error -nostdin -y -i " + flv.string() + " -an -f rawvideo -pix_fmt bgra " + raw.string();
+            "ffmpeg -v error -nostdin -y -i " + flv.string() + " -an -vsync passthrough -f rawvideo -pix_fmt bgra " + raw.string();
         if (!video.empty() && std::system(decode.c_str()) == 0) {
             const std::vector<uint8_t> pixels = readFile(raw);
             const size_t frameBytes = size_t(width) * size_t(height) * 4;
