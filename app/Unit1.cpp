@@ -42,6 +42,13 @@ TMainForm::TMainForm(QWidget* owner) : TForm(owner)
     loadMenu();
     loadLayout();
     setLoading(false);
+    // What the movie plays on through is told in the hint panel of the status bar.
+    if (ShockwaveFlash1 && ShockwaveFlash1->control()) {
+        ShockwaveFlash1->control()->SetNoticeSink([this](const QString& text) {
+            if (StatusBar)
+                StatusBar->SetPanelText(0, text);
+        });
+    }
     // A .swf file dropped anywhere on the window opens as the open command would.
     setAcceptDrops(true);
 }

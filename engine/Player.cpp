@@ -3,6 +3,9 @@
 #include "engine/audio/Decoder.h"
 #include "engine/audio/Mixer.h"
 #include "engine/ScriptSounds.h"
+#include "engine/avm1/SoundHost.h"
+#include "engine/NetStreams.h"
+#include "engine/data/LocalFiles.h"
 #include "engine/format/Container.h"
 #include "engine/movie/MovieDef.h"
 #include "engine/movie/Mouse.h"
@@ -126,6 +129,7 @@ struct Player::Impl {
     bool audioClock = false;
     std::filesystem::path movieFile;  // where the movie came from, for files scripts load
     std::unique_ptr<ScriptSounds> scriptSounds;
+    std::unique_ptr<NetStreams> netStreams;
 
     void startSound(const StartSoundDef& start)
     {
@@ -198,6 +202,11 @@ struct Player::Impl {
                 noticeSink(line);
         });
         hooks.soundHost = scriptSounds.get();
+        netStreams = std::make_unique<NetStreams>(mixer, movieFile, [this](const std::string& line) {
+            if (noticeSink)
+                noticeSink(line);
+        });
+        hooks.netStreamHost = netStreams.get();
         hooks.startSound = [this](const StartSoundDef& start) { startSound(start); };
         hooks.streamFrame = [this](const movie::ClipState& clip, int frame) {
             mixer->streamFrame(&clip, clip.timeline->stream, frame);
@@ -234,6 +243,7 @@ struct Player::Impl {
         mouse.reset();
         timeline.reset();
         scriptSounds.reset();
+        netStreams.reset();
         movie.reset();
         info = {};
         clockDebt = {};

@@ -159,6 +159,8 @@ EngineControl::EngineControl()
     QObject::connect(&clock_, &QTimer::timeout, [this] { onClock(); });
     player_.setLimitSink([this](swf::Player::Limit limit, const std::string& message) { onLimit(limit, message); });
     sound_ = std::make_unique<SoundOutput>(player_.mixer());
+    player_.setNoticeSink([this](const std::string& line) { onNotice(QString::fromStdString(line)); });
+    sound_->setNoticeSink([this](const QString& text) { onNotice(text); });
 }
 
 EngineControl::~EngineControl()
@@ -212,6 +214,7 @@ void EngineControl::SetMovie(const QString& path)
 {
     try {
         moviePath_ = path;
+        noticesShown_.clear();
         player_.loadFile(path.toStdU16String());
     } catch (const swf::LoadError& error) {
         repaint();
@@ -326,6 +329,15 @@ void EngineControl::onLimit(swf::Player::Limit limit, const std::string& message
         if (Application)
             Application->guard([&text] { throw Exception(text); });
     });
+}
+
+void EngineControl::onNotice(const QString& text)
+{
+    if (noticesShown_.contains(text))
+        return;
+    noticesShown_.insert(text);
+    if (noticeSink_)
+        noticeSink_(text);
 }
 
 QRectF EngineControl::displayArea() const

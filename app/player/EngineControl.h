@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QMenu>
 #include <QPointer>
+#include <QSet>
 #include <QTimer>
 #include <QWidget>
 
@@ -39,6 +40,7 @@ public:
     void SetExtent(QSize pixels) override;
     bool TranslateAccelerator(const QKeyEvent& event) override;
     void UIActivate(bool active) override;
+    void SetNoticeSink(std::function<void(const QString&)> sink) override { noticeSink_ = std::move(sink); }
 
     const ControlSettings& settings() const { return settings_; }
     swf::Player& player() { return player_; }
@@ -70,6 +72,7 @@ private:
     void updateClock();
     void repaint();
     void onLimit(swf::Player::Limit limit, const std::string& message);
+    void onNotice(const QString& text);
     // Without a device the mix is pulled and dropped at the clock's pace, so sounds
     // end when they would have and the movie keeps its timing.
     void drainSound(std::chrono::nanoseconds elapsed);
@@ -87,6 +90,8 @@ private:
     std::unique_ptr<SoundOutput> sound_;
     std::vector<int16_t> drained_;
     double drainDebt_ = 0;
+    std::function<void(const QString&)> noticeSink_;
+    QSet<QString> noticesShown_;  // for the movie loaded
 };
 
 // The message shown when a movie cannot be opened: names the file and the reason.

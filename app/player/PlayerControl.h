@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QSize>
+#include <QString>
 
 #include <functional>
 #include <memory>
@@ -28,6 +29,9 @@ public:
     // Offered each key while the control has the focus; true when it took the key.
     virtual bool TranslateAccelerator(const QKeyEvent& event) = 0;
     virtual void UIActivate(bool active) = 0;
+    // Problems a movie plays on through (a file a script may not read, a video picture
+    // that does not decode), each text once per movie. Controls without any ignore it.
+    virtual void SetNoticeSink(std::function<void(const QString&)> sink) { (void)sink; }
 };
 
 // Creates the player control; tests replace it with a scripted fake.

@@ -683,6 +683,18 @@ void Machine::advanceClock(double ms)
         } catch (const ScriptAbort&) {
         }
     }
+    // A task may add or remove tasks as it runs: each runs from a copy, if still there.
+    const auto tasks = frameTasks_;
+    for (const auto& [owner, tick] : tasks) {
+        if (std::ranges::find(frameTasks_, owner, &decltype(frameTasks_)::value_type::first) == frameTasks_.end())
+            continue;
+        try {
+            tick(*this, ms);
+        } catch (const ScriptThrow& thrown) {
+            reportUncaught(thrown.value);
+        } catch (const ScriptAbort&) {
+        }
+    }
 }
 
 int Machine::addInterval(Value function, Value self, std::string method, double period, std::vector<Value> args, bool once)
@@ -705,6 +717,17 @@ int Machine::addInterval(Value function, Value self, std::string method, double 
 void Machine::clearInterval(int id)
 {
     std::erase_if(intervals_, [id](const Interval& i) { return i.id == id; });
+}
+
+void Machine::addFrameTask(Object* owner, std::function<void(Machine&, double)> tick)
+{
+    removeFrameTask(owner);
+    frameTasks_.emplace_back(owner, std::move(tick));
+}
+
+void Machine::removeFrameTask(Object* owner)
+{
+    std::erase_if(frameTasks_, [owner](const auto& task) { return task.first == owner; });
 }
 
 void Machine::collectGarbage(std::span<Object* const> extraRoots)
@@ -732,6 +755,8 @@ void Machine::visitRoots(Visitor& visitor)
     }
     for (Object* o : extraRoots_)
         visitor.visit(o);
+    for (const auto& task : frameTasks_)
+        visitor.visit(task.first);
     for (const RootedValues* list = rootedLists_; list; list = list->next_) {
         for (const Value& v : *list)
             visitor.visit(v);

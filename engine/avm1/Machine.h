@@ -27,6 +27,7 @@ struct BitmapData;
 namespace swf::avm1 {
 
 class SoundHost;
+class NetStreamHost;
 
 enum class ExecutionResult { Finished, BudgetExhausted };
 
@@ -166,6 +167,8 @@ public:
     {
         return bitmapResolver_ ? bitmapResolver_(name) : nullptr;
     }
+    void setNetStreamHost(NetStreamHost* host) { netStreamHost_ = host; }
+    NetStreamHost* netStreamHost() const { return netStreamHost_; }
     // Library symbols for attachMovie / registerClass: constructor by linkage name.
     std::unordered_map<std::string, Object*>& registeredClasses() { return registeredClasses_; }
 
@@ -244,6 +247,12 @@ public:
     void advanceClock(double ms);
     int addInterval(Value function, Value self, std::string method, double period, std::vector<Value> args, bool once);
     void clearInterval(int id);
+    // Objects the frame clock moves on besides intervals (a playing NetStream): `tick`
+    // runs once a frame after the intervals, with the frame's milliseconds. A registered
+    // object stays alive while it is registered, as a playing stream does with no
+    // script variable holding it.
+    void addFrameTask(Object* owner, std::function<void(Machine&, double)> tick);
+    void removeFrameTask(Object* owner);
 
     // Frees objects nothing reaches any more; `extraRoots` adds more for this sweep.
     void collectGarbage(std::span<Object* const> extraRoots = {});
@@ -296,6 +305,7 @@ private:
     size_t actionsLeft_ = 1'000'000;
     double nowMs_ = 0;
     std::vector<Interval> intervals_;
+    std::vector<std::pair<Object*, std::function<void(Machine&, double)>>> frameTasks_;
     int nextIntervalId_ = 1;
     Object* currentClip_ = nullptr;
     int maxCallDepth_ = 256;
@@ -306,6 +316,7 @@ private:
     std::span<Object* const> extraRoots_;
     SoundHost* soundHost_ = nullptr;
     BitmapResolver bitmapResolver_;
+    NetStreamHost* netStreamHost_ = nullptr;
 };
 
 // Installs every built-in class and global object listed in Builtins.def.

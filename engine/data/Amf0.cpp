@@ -5,9 +5,6 @@
 
 namespace swf::data {
 
-AmfValue::AmfValue() = default;
-
-
 namespace {
 
 enum Marker : uint8_t {

@@ -27,9 +27,15 @@ struct AmfValue {
     std::vector<std::pair<std::string, AmfValue>> members;  // Object, EcmaArray, TypedObject
     std::vector<AmfValue> elements;                          // StrictArray
 
-    // Defined out of line, where the type is complete: clang with libstdc++ cannot
-    // default-construct the member vectors of this very type inside the class body.
+    // Declared here and defaulted after the class: clang with libstdc++ cannot check a
+    // pair holding the class while the class is still incomplete, which implicit
+    // members would ask for.
     AmfValue();
+    AmfValue(const AmfValue&);
+    AmfValue(AmfValue&&) noexcept;
+    AmfValue& operator=(const AmfValue&);
+    AmfValue& operator=(AmfValue&&) noexcept;
+    ~AmfValue();
 
     static AmfValue makeNumber(double v) { AmfValue a; a.type = Type::Number; a.number = v; return a; }
     static AmfValue makeBoolean(bool v) { AmfValue a; a.type = Type::Boolean; a.boolean = v; return a; }
@@ -37,6 +43,13 @@ struct AmfValue {
     static AmfValue makeNull() { AmfValue a; a.type = Type::Null; return a; }
     static AmfValue makeObject() { AmfValue a; a.type = Type::Object; return a; }
 };
+
+inline AmfValue::AmfValue() = default;
+inline AmfValue::AmfValue(const AmfValue&) = default;
+inline AmfValue::AmfValue(AmfValue&&) noexcept = default;
+inline AmfValue& AmfValue::operator=(const AmfValue&) = default;
+inline AmfValue& AmfValue::operator=(AmfValue&&) noexcept = default;
+inline AmfValue::~AmfValue() = default;
 
 bool operator==(const AmfValue& a, const AmfValue& b);
 

@@ -48,6 +48,11 @@ struct VideoFrameTag {
 struct EmbeddedVideo {
     VideoStreamDef def;
     std::vector<VideoFrameTag> frames;  // by frame number, each number once
+    // What a container (an FLV file) says beyond the pictures: which ones are key frames
+    // (by index; empty: each picture's bitstream tells), and the decoder set-up it
+    // carries (H.264's configuration record, VP6's size adjustment).
+    std::vector<bool> keyFrames;
+    std::vector<uint8_t> codecConfig;
 
     // Sorts the frames by number; of repeated numbers the first in the file stays.
     void finish();

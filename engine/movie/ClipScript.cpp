@@ -1,4 +1,5 @@
 #include "engine/movie/ClipScript.h"
+#include "engine/movie/VideoObject.h"
 
 #include "engine/avm1/Machine.h"
 #include "engine/avm1/MovieClipObject.h"
@@ -166,6 +167,8 @@ avm1::Object* ClipScript::childByName(std::string_view name, bool caseSensitive)
             continue;
         if (child.textField)
             return player_.textFieldObject(self_, child);
+        if (avm1::Object* video = videoScriptObject(player_.machine(), child))
+            return video;
         if (!child.clip) {
             // A named shape has no script object of its own: the name reaches the
             // clip it sits in, as in the reference player.

@@ -20,6 +20,10 @@
 #include <string>
 #include <vector>
 
+namespace swf::avm1 {
+struct VideoAttachment;
+}
+
 namespace swf::movie {
 
 // Depths at and above this belong to objects scripts made (depth 0 in script terms);
@@ -147,6 +151,9 @@ struct DisplayObject {
     // For button instances: the state shown, which the pointer changes.
     ButtonVisual buttonVisual = ButtonVisual::Up;
     TextFieldBox textField;  // for text field instances
+    // For video instances a script reached: what it attached, and its script object.
+    // Script-side state, like a clip's ScriptLink: not part of comparisons.
+    std::shared_ptr<avm1::VideoAttachment> videoAttachment;
 
     friend bool operator==(const DisplayObject& a, const DisplayObject& b)
     {

@@ -133,6 +133,7 @@ avm1::Machine* TimelinePlayer::machine()
         machine_ = std::make_shared<avm1::Machine>(movie_.header.version);
         machine_->setMaxCallDepth(movie_.maxRecursionDepth);
         machine_->setSoundHost(hooks_.soundHost);
+        machine_->setNetStreamHost(hooks_.netStreamHost);
         machine_->setTraceSink([this](const std::string& line) {
             if (hooks_.trace)
                 hooks_.trace(line);

@@ -17,8 +17,13 @@ namespace swf::video {
 
 namespace {
 
+// FLV files number H.264 7, after the codecs embedded video shares with them.
+constexpr uint8_t kFlvH264 = 7;
+
 AVCodecID codecIdFor(uint8_t codec)
 {
+    if (codec == kFlvH264)
+        return AV_CODEC_ID_H264;
     if (!isKnownVideoCodec(codec))
         return AV_CODEC_ID_NONE;
     switch (static_cast<VideoCodec>(codec)) {
@@ -71,7 +76,7 @@ struct VideoDecoder::Codec {
     }
 };
 
-VideoDecoder::VideoDecoder(const VideoStreamDef& stream)
+VideoDecoder::VideoDecoder(const VideoStreamDef& stream, std::span<const uint8_t> config)
 {
     quietLibraryLog();
     const AVCodecID id = codecIdFor(stream.codecId);
@@ -101,6 +106,18 @@ VideoDecoder::VideoDecoder(const VideoStreamDef& stream)
     codec->context->height = stream.height;
     if (stream.deblocking == 1)
         codec->context->skip_loop_filter = AVDISCARD_ALL;
+    if (!config.empty() && config.size() < (size_t{1} << 20)) {
+        codec->context->extradata = static_cast<uint8_t*>(av_mallocz(config.size() + AV_INPUT_BUFFER_PADDING_SIZE));
+        if (!codec->context->extradata) {
+            error_ = "out of memory for the video decoder";
+            return;
+        }
+        std::copy(config.begin(), config.end(), codec->context->extradata);
+        codec->context->extradata_size = static_cast<int>(config.size());
+    }
+    // A picture must come out for the packet that went in: no holding pictures back
+    // for reordering (the files the player meets have none).
+    codec->context->flags |= AV_CODEC_FLAG_LOW_DELAY;
     const int opened = avcodec_open2(codec->context, decoder, nullptr);
     if (opened < 0) {
         error_ = "cannot open the " + std::string(avcodec_get_name(id)) + " decoder: " + averror(opened);

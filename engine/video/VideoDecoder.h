@@ -19,7 +19,9 @@ class VideoDecoder {
 public:
     // Opens a decoder for the stream's codec; `usable()` is false (with `error()` saying
     // why) when the codec is unknown or libavcodec has no decoder for it.
-    explicit VideoDecoder(const VideoStreamDef& stream);
+    // `config` is the decoder set-up a container gives beside the pictures (H.264, the
+    // FLV codec 7, needs it; embedded video has none).
+    explicit VideoDecoder(const VideoStreamDef& stream, std::span<const uint8_t> config = {});
     ~VideoDecoder();
     VideoDecoder(const VideoDecoder&) = delete;
     VideoDecoder& operator=(const VideoDecoder&) = delete;

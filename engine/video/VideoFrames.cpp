@@ -10,11 +10,15 @@ constexpr size_t kCacheBytes = size_t{16} << 20;
 } // namespace
 
 VideoFrames::VideoFrames(std::shared_ptr<const EmbeddedVideo> video, std::function<void(const std::string&)> notice)
-    : video_(std::move(video)), notice_(std::move(notice)), decoder_(video_->def)
+    : video_(std::move(video)), notice_(std::move(notice)), decoder_(video_->def, video_->codecConfig)
 {
-    keyFrames_.reserve(video_->frames.size());
-    for (const VideoFrameTag& frame : video_->frames)
-        keyFrames_.push_back(isVideoKeyFrame(video_->def.codec(), frame.data));
+    if (video_->keyFrames.size() == video_->frames.size()) {
+        keyFrames_ = video_->keyFrames;
+    } else {
+        keyFrames_.reserve(video_->frames.size());
+        for (const VideoFrameTag& frame : video_->frames)
+            keyFrames_.push_back(isVideoKeyFrame(video_->def.codec(), frame.data));
+    }
     if (!decoder_.usable())
         report(decoder_.error());
 }

@@ -1,0 +1,23 @@
+#pragma once
+
+// NetConnection's objects, which NetStream asks whether they are connected. Only the
+// local "connection" (connect(null)) plays anything: the player has no media server.
+
+#include "engine/avm1/Object.h"
+
+namespace swf::avm1 {
+
+class NetConnectionObject final : public Object {
+public:
+    using Object::Object;
+
+    enum class State { Closed, Local, Remote };
+    State state = State::Closed;
+    // connect() to a server address: refused on the next frame, unless closed before.
+    bool refusalPending = false;
+
+    // isConnected: whether the local connection is open; read-only.
+    bool getComputed(Machine& machine, std::string_view name, Value& out) override;
+};
+
+} // namespace swf::avm1

@@ -1,0 +1,36 @@
+#pragma once
+
+// Video's script objects: `new Video()` makes one that stands for nothing; a video on
+// the stage gets one when a script first reaches it by name, sharing the stage object's
+// attachment, and kept alive while the stage object is there.
+
+#include "engine/avm1/NetStreamHost.h"
+#include "engine/avm1/Object.h"
+
+#include <memory>
+
+namespace swf::avm1 {
+
+class Machine;
+
+class VideoObject final : public Object {
+public:
+    using Object::Object;
+
+    std::shared_ptr<VideoAttachment> attachment = std::make_shared<VideoAttachment>();
+    // The picture size of a stage video's own stream, before anything is attached.
+    int ownWidth = 0;
+    int ownHeight = 0;
+
+    bool getComputed(Machine& machine, std::string_view name, Value& out) override;
+    bool setComputed(Machine& machine, std::string_view name, const Value& value) override;
+    // A stage video's object lives while the stage object (which shares the
+    // attachment) does.
+    bool pinned() const override { return attachment.use_count() > 1; }
+};
+
+// The object for a stage video whose attachment is `attachment`: the one made before,
+// or a new one.
+Object* videoScriptObject(Machine& m, const std::shared_ptr<VideoAttachment>& attachment, int width, int height);
+
+} // namespace swf::avm1
