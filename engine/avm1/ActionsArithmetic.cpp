@@ -160,7 +160,7 @@ Interpreter::Outcome Interpreter::actionGreater(Context& ctx, Step&)
 {
     Value b = pop(ctx);
     Value a = pop(ctx);
-    pushValue(ctx, m_.lessThan(b, a));
+    pushValue(ctx, m_.greaterThan(a, b));
     return {};
 }
 

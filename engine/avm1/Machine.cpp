@@ -290,17 +290,50 @@ Value Machine::primitiveForEquality(const Value& v)
     return toPrimitive(v);
 }
 
+std::optional<Value> Machine::primitiveForComparison(const Value& v)
+{
+    Object* o = v.asObject();
+    if (!o)
+        return v;
+    // Only valueOf is asked. An object without one (as _global, which has no
+    // prototype) compares as undefined; a clip whose valueOf gives itself compares as
+    // NaN; any other object left an object makes the comparison false outright.
+    Value method = getMember(v, "valueOf");
+    Object* f = method.asObject();
+    if (!f || !f->function())
+        return Value();
+    Value r = call(method, v, {});
+    if (!r.isObject())
+        return r;
+    if (r.asObject()->defaultString())
+        return Value(std::nan(""));
+    return std::nullopt;
+}
+
+Value Machine::compareLess(const Value& a, const Value& b, bool swapped)
+{
+    // The left operand converts first; when it cannot be compared the right one is
+    // not even converted.
+    std::optional<Value> pa = primitiveForComparison(a);
+    if (!pa)
+        return Value(false);
+    std::optional<Value> pb = primitiveForComparison(b);
+    if (!pb)
+        return Value(false);
+    const Value& x = swapped ? *pb : *pa;
+    const Value& y = swapped ? *pa : *pb;
+    if (x.isString() && y.isString())
+        return Value(x.asString() < y.asString());
+    double nx = x.toNumber(version_);
+    double ny = y.toNumber(version_);
+    if (std::isnan(nx) || std::isnan(ny))
+        return Value();
+    return Value(nx < ny);
+}
+
 Value Machine::lessThan(const Value& a, const Value& b)
 {
-    Value pa = toPrimitive(a);
-    Value pb = toPrimitive(b);
-    if (pa.isString() && pb.isString())
-        return Value(pa.asString() < pb.asString());
-    double x = toNumber(pa);
-    double y = toNumber(pb);
-    if (std::isnan(x) || std::isnan(y))
-        return Value();
-    return Value(x < y);
+    return compareLess(a, b, false);
 }
 
 bool Machine::instanceOf(const Value& v, Object* constructor)
