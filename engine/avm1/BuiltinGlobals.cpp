@@ -343,8 +343,11 @@ void installGlobalFunctions(Machine& m)
 {
     Object* g = m.global();
     const uint8_t hidden = PropertyFlag::DontEnum;
-    g->put("NaN", Value(std::nan("")), hidden);
-    g->put("Infinity", Value(std::numeric_limits<double>::infinity()), hidden);
+    // SWF 4 has no such names: there `NaN` and `Infinity` are undefined variables.
+    if (m.version() >= 5) {
+        g->put("NaN", Value(std::nan("")), hidden);
+        g->put("Infinity", Value(std::numeric_limits<double>::infinity()), hidden);
+    }
     defineMethods(m, g, kGlobalMethods);
 }
 

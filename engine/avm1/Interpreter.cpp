@@ -274,7 +274,8 @@ RootedValues Interpreter::popArgs(Context& ctx)
 
 Value Interpreter::logical(bool value) const
 {
-    return m_.version() < 5 ? Value(value ? 1.0 : 0.0) : Value(value);
+    // SWF 4 has booleans too; they only print as 1 and 0 there.
+    return Value(value);
 }
 
 Value Interpreter::callValue(Context&, const Value& function, const Value& self, std::span<const Value> args)

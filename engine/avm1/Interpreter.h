@@ -64,7 +64,7 @@ private:
     Outcome actionUnknown(Context& ctx, Step& step);
 
     Outcome defineFunction(Context& ctx, Step& step, bool version2);
-    Value logical(bool value) const;  // a boolean result, as a number before SWF 5
+    Value logical(bool value) const;  // the result of a comparison or logical action
     // a + b, charged to the action budget by size; too long a result aborts the run.
     std::string concatenated(const std::string& a, const std::string& b);
     void stringExtract(Context& ctx, bool multibyte);

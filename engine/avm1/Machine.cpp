@@ -635,6 +635,14 @@ Value Machine::call(const Value& function, const Value& self, std::span<const Va
     FunctionData* data = f->function();
     if (data->native)
         return data->native(*this, self, args);
+    // A SWF 4 movie's frame scripts convert as SWF 4 does (true prints as 1, division
+    // by zero gives #ERROR#); the functions it defines run by the SWF 5 rules.
+    struct VersionGuard {
+        int& version;
+        int saved;
+        VersionGuard(int& v, int during) : version(v), saved(v) { version = during; }
+        ~VersionGuard() { version = saved; }
+    } versionGuard(version_, std::max(version_, 5));
     return Interpreter(*this).callFunction(f, self, args, home);
 }
 
