@@ -67,6 +67,8 @@ private:
     Value logical(bool value) const;  // the result of a comparison or logical action
     // a + b, charged to the action budget by size; too long a result aborts the run.
     std::string concatenated(const std::string& a, const std::string& b);
+    // An operand of Add2 converted to a primitive.
+    Value addOperand(const Value& operand);
     void stringExtract(Context& ctx, bool multibyte);
     void charToCode(Context& ctx, bool multibyte);
     void codeToChar(Context& ctx, bool multibyte);

@@ -161,10 +161,15 @@ std::string Machine::toString(const Value& v)
     Object* o = v.asObject();
     if (auto path = o->defaultString(); path && usesDefaultToString(o))
         return *path;
-    Value p = toPrimitive(v, true);
-    if (p.isObject())
-        return o->function() ? "[type Function]" : "[type Object]";
-    return p.toString(version_);
+    // Only toString is asked; when there is none, or it gives an object, the object
+    // reads as its kind. valueOf is never tried in its place.
+    Value method = getMember(v, "toString");
+    if (Object* f = method.asObject(); f && f->function()) {
+        Value r = call(method, v, {});
+        if (!r.isObject())
+            return r.toString(version_);
+    }
+    return o->function() ? "[type Function]" : "[type Object]";
 }
 
 double Machine::toNumber(const Value& v)
@@ -182,24 +187,18 @@ Value Machine::toPrimitive(const Value& v, bool preferString)
     Object* o = v.asObject();
     if (!o)
         return v;
-    if (preferString) {
-        if (auto path = o->defaultString(); path && usesDefaultToString(o))
-            return Value(std::move(*path));
+    if (preferString)
+        return Value(toString(v));
+    // One method is asked, valueOf (toString for a Date from SWF 6): a missing one
+    // gives undefined; when it gives an object, the object itself stays for the
+    // caller to convert on (as a string, by its toString).
+    bool stringFirst = o->convertsToStringFirst() && version_ >= 6;
+    Value method = getMember(v, stringFirst ? "toString" : "valueOf");
+    if (Object* f = method.asObject(); f && f->function()) {
+        Value r = call(method, v, {});
+        return r.isObject() ? v : r;
     }
-    const char* order[2] = {"valueOf", "toString"};
-    if (preferString || o->convertsToStringFirst())
-        std::swap(order[0], order[1]);
-    for (const char* name : order) {
-        Value method = getMember(v, name);
-        if (Object* f = method.asObject(); f && f->function()) {
-            Value r = call(method, v, {});
-            if (!r.isObject())
-                return r;
-        }
-    }
-    if (o->function())
-        return Value(std::string("[type Function]"));
-    return v;
+    return Value();
 }
 
 Object* Machine::toObject(const Value& v)
