@@ -1,4 +1,5 @@
 #include "engine/avm1/Machine.h"
+#include "engine/avm1/StringUtil.h"
 
 #include "engine/avm1/ArrayObject.h"
 #include "engine/avm1/BoxedObject.h"
@@ -411,11 +412,8 @@ Value Machine::getMember(const Value& target, std::string_view name)
         return Value();
     if (target.isString()) {
         if (name == "length") {
-            // Code points, which is how the string methods count.
-            size_t n = 0;
-            for (unsigned char c : target.asString())
-                n += (c & 0xC0) != 0x80;
-            return Value(static_cast<double>(n));
+            // UTF-16 code units, which is how the string methods count.
+            return Value(static_cast<double>(utf16Length(target.asString())));
         }
     }
     Object* o = target.asObject();
