@@ -1,6 +1,7 @@
 // Global functions (parseInt, escape, setInterval, ASSetPropFlags ...) and the
 // headless stand-ins for Key, Mouse, Stage and friends.
 
+#include "engine/avm1/AsBroadcaster.h"
 #include "engine/avm1/Machine.h"
 #include "engine/avm1/Native.h"
 #include "engine/avm1/ArrayObject.h"
@@ -403,14 +404,17 @@ void installStageObjects(Machine& m)
     for (const auto& [name, code] : keys)
         key->put(name, Value(code), PropertyFlag::DontEnum | PropertyFlag::DontDelete | PropertyFlag::ReadOnly);
     defineMethods(m, key, kKeyMethods);
+    initializeBroadcaster(m, key);
 
     Object* mouse = m.newObject();
     g->put("Mouse", Value(mouse), PropertyFlag::DontEnum);
     defineMethods(m, mouse, kMouseMethods);
+    initializeBroadcaster(m, mouse);
 
     Object* stage = m.newObject();
     g->put("Stage", Value(stage), PropertyFlag::DontEnum);
     defineMethods(m, stage, kStageMethods);
+    initializeBroadcaster(m, stage);
     stage->put("scaleMode", Value("showAll"));
     stage->put("align", Value(""));
     stage->put("showMenu", Value(true));
@@ -423,6 +427,10 @@ void installStageObjects(Machine& m)
     capabilities->put("playerType", Value("StandAlone"));
     capabilities->put("os", Value("Linux"));
     system->put("useCodepage", Value(false));
+    // The input method editor's object: a broadcaster nothing here ever speaks through.
+    Object* ime = m.newObject();
+    system->put("IME", Value(ime));
+    initializeBroadcaster(m, ime);
 }
 
 } // namespace swf::avm1
