@@ -551,8 +551,9 @@ void Machine::setArrayLength(Object* array, uint32_t length)
     if (length < old) {
         // Only the indices that exist need removing, whatever the old length claims.
         std::vector<std::string> doomed;
+        // An element that may not be deleted stays, past the new length.
         for (const Property& p : array->properties()) {
-            if (auto index = arrayIndex(p.name); index && *index >= length)
+            if (auto index = arrayIndex(p.name); index && *index >= length && !(p.flags & PropertyFlag::DontDelete))
                 doomed.push_back(p.name);
         }
         for (const std::string& name : doomed)
