@@ -324,10 +324,6 @@ Value keyGetAscii(Machine&, Value, std::span<const Value>)
     return Value(0.0);
 }
 
-Value acceptListener(Machine&, Value, std::span<const Value>)
-{
-    return Value(true);
-}
 
 Value mouseShow(Machine&, Value, std::span<const Value>)
 {
@@ -344,20 +340,11 @@ const NativeMethod kKeyMethods[] = {
     {"isToggled", keyIsToggled},
     {"getCode", keyGetCode},
     {"getAscii", keyGetAscii},
-    {"addListener", acceptListener},
-    {"removeListener", acceptListener},
 };
 
 const NativeMethod kMouseMethods[] = {
-    {"addListener", acceptListener},
-    {"removeListener", acceptListener},
     {"show", mouseShow},
     {"hide", mouseHide},
-};
-
-const NativeMethod kStageMethods[] = {
-    {"addListener", acceptListener},
-    {"removeListener", acceptListener},
 };
 
 const NativeMethod kGlobalMethods[] = {
@@ -413,7 +400,6 @@ void installStageObjects(Machine& m)
 
     Object* stage = m.newObject();
     g->put("Stage", Value(stage), PropertyFlag::DontEnum);
-    defineMethods(m, stage, kStageMethods);
     initializeBroadcaster(m, stage);
     stage->put("scaleMode", Value("showAll"));
     stage->put("align", Value(""));
