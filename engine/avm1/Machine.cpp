@@ -428,8 +428,11 @@ Value Machine::getMember(const Value& target, std::string_view name)
     }
     if (!lookup)
         return Value();
-    if (name == "__proto__")
-        return Value(lookup == o ? o->proto() : lookup);
+    if (name == "__proto__") {
+        // An object without a prototype has an undefined one, not null.
+        Object* proto = lookup == o ? o->proto() : lookup;
+        return proto ? Value(proto) : Value();
+    }
     Atom atom = heap_.atoms().find(name);
     if (o) {
         if (Property* own = o->findOwn(atom)) {
