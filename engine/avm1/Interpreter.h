@@ -36,6 +36,9 @@ private:
         Object* superObject = nullptr;
         Object* superConstructor = nullptr;
         std::vector<Value> registers;
+        // Registers past a function's own count are those of the frame script that
+        // runs it.
+        std::vector<Value>* outerRegisters = nullptr;
         std::vector<Value> stack;
         Value returned;
     };
@@ -97,6 +100,8 @@ private:
     Value callValue(Context& ctx, const Value& function, const Value& self, std::span<const Value> args);
     void gotoFrameValue(Object* clip, const Value& frame, bool play, int bias);
 
+    // Register `index` as the running code sees it; null when there is none.
+    static Value* registerSlot(Context& ctx, size_t index);
     void pushValue(Context& ctx, Value v);
     Value pop(Context& ctx);
     RootedValues popArgs(Context& ctx);

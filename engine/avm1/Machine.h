@@ -254,6 +254,9 @@ public:
     // Nesting of calls past which a script is stopped (ScriptLimits may lower it).
     void setMaxCallDepth(int depth) { maxCallDepth_ = std::clamp(depth, 1, 256); }
     int maxCallDepth() const { return maxCallDepth_; }
+    // The registers of the frame script running now, which functions with fewer
+    // registers of their own reach past their count.
+    std::vector<Value>* frameRegisters = nullptr;
     // The prototype a method about to be called was found on, for its `super`.
     Object* pendingHome = nullptr;
 

@@ -329,5 +329,43 @@ TEST(LanguageArrays, ShiftLeavesAnUndeletableElementWhereItWas)
     EXPECT_TRUE(callOn(m, Value(array), "splice", {Value(0.0), Value()}).isUndefined());
 }
 
+TEST(LanguageObjects, ObjectAndFunctionCalledBareGiveAnObjectWithoutPrototype)
+{
+    Machine m(8);
+    for (const char* name : {"Object", "Function"}) {
+        Value made = callGlobal(m, name, {});
+        ASSERT_TRUE(made.isObject()) << name;
+        EXPECT_EQ(m.toString(made), "[type Object]") << name;
+        EXPECT_TRUE(m.getMember(made, "__proto__").isUndefined()) << name;
+    }
+    EXPECT_EQ(show(m, callGlobal(m, "Function", {Value(true)})), "true") << "an argument comes back as it is";
+    EXPECT_EQ(m.typeOf(callGlobal(m, "Object", {Value(5.0)})), "object");
+}
+
+TEST(LanguageArrays, InitArrayWithACountPastTheStackMakesNothing)
+{
+    ActionBuilder a;
+    a.pushString("a").pushString("b").pushNumber(4294967297.0).op(0x42).trace();
+    a.trace().trace();
+    EXPECT_EQ(run(a, 8), (Lines{"undefined", "b", "a"}));
+}
+
+TEST(LanguageRegisters, AFunctionReachesPastItsRegisterCountIntoTheFrameScripts)
+{
+    // f has two registers of its own; register 3 is the frame script's.
+    ActionBuilder body;
+    body.pushRegister(3).trace();
+    body.pushInt(9).storeRegister(3).pop();
+    body.pushInt(7).storeRegister(1).pop();
+    ActionBuilder a;
+    a.pushInt(3).storeRegister(3).pop();
+    a.pushInt(1).storeRegister(1).pop();
+    a.defineFunction2("f", 2, 0, {}, body);
+    a.callFunction("f", {}).pop();
+    a.pushRegister(3).trace();
+    a.pushRegister(1).trace();
+    EXPECT_EQ(run(a, 8), (Lines{"3", "9", "1"}));
+}
+
 } // namespace
 } // namespace swf::avm1
