@@ -15,11 +15,15 @@ enum class Bits { And, Or, Xor, LShift, RShift, URShift };
 
 } // namespace
 
-// The SWF 4 arithmetic: both operands as numbers, the left one converted first.
+// The SWF 4 arithmetic: both operands as numbers; Add and Multiply convert the left
+// one first, Subtract and Divide the right one.
 static Value arithmetic(Machine& m, const Value& av, const Value& bv, Arith op)
 {
+    bool rightFirst = op == Arith::Subtract || op == Arith::Divide;
+    double b = rightFirst ? m.toNumber(bv) : 0;
     double a = m.toNumber(av);
-    double b = m.toNumber(bv);
+    if (!rightFirst)
+        b = m.toNumber(bv);
     switch (op) {
     case Arith::Add: return Value(a + b);
     case Arith::Subtract: return Value(a - b);
@@ -139,13 +143,24 @@ Interpreter::Outcome Interpreter::actionModulo(Context& ctx, Step&)
 Interpreter::Outcome Interpreter::actionAdd2(Context& ctx, Step&)
 {
     Value bv = pop(ctx);
-    Value a = m_.toPrimitive(pop(ctx));
-    Value b = m_.toPrimitive(bv);
+    Value av = pop(ctx);
+    Value a = addOperand(av);
+    Value b = addOperand(bv);
     if (a.isString() || b.isString())
         pushValue(ctx, Value(concatenated(m_.toString(a), m_.toString(b))));
     else
         pushValue(ctx, Value(m_.toNumber(a) + m_.toNumber(b)));
     return {};
+}
+
+Value Interpreter::addOperand(const Value& operand)
+{
+    Value p = m_.toPrimitive(operand);
+    // An object without the conversion method adds as the word "undefined" from SWF 6,
+    // as nothing before.
+    if (operand.isObject() && p.isUndefined() && m_.version() >= 6)
+        return Value(std::string("undefined"));
+    return p;
 }
 
 Interpreter::Outcome Interpreter::actionLess2(Context& ctx, Step&)
@@ -160,7 +175,7 @@ Interpreter::Outcome Interpreter::actionGreater(Context& ctx, Step&)
 {
     Value b = pop(ctx);
     Value a = pop(ctx);
-    pushValue(ctx, m_.lessThan(b, a));
+    pushValue(ctx, m_.greaterThan(a, b));
     return {};
 }
 

@@ -121,6 +121,16 @@ Interpreter::Outcome Interpreter::actionNewMethod(Context& ctx, Step&)
 
 Interpreter::Outcome Interpreter::actionInitArray(Context& ctx, Step&)
 {
+    // A count past what the stack holds makes no array: undefined, and the values
+    // stay where they are.
+    if (!ctx.stack.empty()) {
+        double n = m_.toNumber(ctx.stack.back());
+        if (n > static_cast<double>(ctx.stack.size() - 1)) {
+            pop(ctx);
+            pushValue(ctx, Value());
+            return {};
+        }
+    }
     RootedValues items = popArgs(ctx);
     pushValue(ctx, Value(m_.newArray(items)));
     return {};

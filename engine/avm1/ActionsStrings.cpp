@@ -55,31 +55,36 @@ Interpreter::Outcome Interpreter::actionStringGreater(Context& ctx, Step&)
 
 Interpreter::Outcome Interpreter::actionStringLength(Context& ctx, Step&)
 {
-    pushValue(ctx, Value(static_cast<double>(m_.toString(pop(ctx)).size())));
+    // Bytes before SWF 6; from then on, as the multibyte form, UTF-16 units.
+    std::string s = m_.toString(pop(ctx));
+    pushValue(ctx, Value(static_cast<double>(m_.version() >= 6 ? utf16Length(s) : s.size())));
     return {};
 }
 
 Interpreter::Outcome Interpreter::actionMBStringLength(Context& ctx, Step&)
 {
-    pushValue(ctx, Value(static_cast<double>(decodeUtf8(m_.toString(pop(ctx))).size())));
+    pushValue(ctx, Value(static_cast<double>(utf16Length(m_.toString(pop(ctx))))));
     return {};
 }
 
 void Interpreter::stringExtract(Context& ctx, bool multibyte)
 {
-    double count = m_.toNumber(pop(ctx));
-    double index = m_.toNumber(pop(ctx));
+    // Index (from 1) and count convert as 32-bit integers; a count below zero takes the
+    // rest. From SWF 6 both forms count UTF-16 units, before it the plain one bytes.
+    double count = toInt32(m_.toNumber(pop(ctx)));
+    double index = toInt32(m_.toNumber(pop(ctx)));
     std::string s = m_.toString(pop(ctx));
-    std::u32string chars = multibyte ? decodeUtf8(s) : std::u32string(s.begin(), s.end());
-    double start = std::isnan(index) ? 0 : std::max(0.0, std::trunc(index) - 1);
+    const bool units = multibyte || m_.version() >= 6;
+    std::u16string chars = units ? utf8ToUtf16(s) : std::u16string(s.begin(), s.end());
+    double start = std::max(0.0, index - 1);
     if (start >= static_cast<double>(chars.size())) {
         pushValue(ctx, Value(std::string()));
         return;
     }
-    double n = std::isnan(count) || count < 0 ? static_cast<double>(chars.size()) : std::trunc(count);
+    double n = count < 0 ? static_cast<double>(chars.size()) : count;
     auto piece = chars.substr(static_cast<size_t>(start), static_cast<size_t>(std::min(n, static_cast<double>(chars.size()))));
-    if (multibyte)
-        pushValue(ctx, Value(encodeUtf8(piece)));
+    if (units)
+        pushValue(ctx, Value(utf16ToUtf8(piece)));
     else
         pushValue(ctx, Value(std::string(piece.begin(), piece.end())));
 }
@@ -116,8 +121,11 @@ void Interpreter::charToCode(Context& ctx, bool multibyte)
     std::string s = m_.toString(pop(ctx));
     if (s.empty())
         pushValue(ctx, Value(0.0));
-    else if (multibyte || m_.version() >= 6)
-        pushValue(ctx, Value(static_cast<double>(decodeUtf8(s)[0])));
+    else if (multibyte || m_.version() >= 6) {
+        // The first UTF-16 unit; half of a pair reads as the replacement character.
+        char16_t c = utf8ToUtf16(s)[0];
+        pushValue(ctx, Value(static_cast<double>(c >= 0xD800 && c <= 0xDFFF ? 0xFFFD : c)));
+    }
     else
         pushValue(ctx, Value(static_cast<double>(static_cast<unsigned char>(s[0]))));
 }
@@ -126,11 +134,11 @@ void Interpreter::codeToChar(Context& ctx, bool multibyte)
 {
     double n = m_.toNumber(pop(ctx));
     const bool byte = !multibyte && m_.version() < 6;
-    auto c = static_cast<char32_t>(static_cast<uint32_t>(toInt32(n)) & (byte ? 0xFF : 0x1FFFFF));
+    auto c = static_cast<char16_t>(static_cast<uint32_t>(toInt32(n)) & (byte ? 0xFF : 0xFFFF));
     if (byte)
         pushValue(ctx, Value(std::string(1, static_cast<char>(c))));
     else
-        pushValue(ctx, Value(c == 0 ? std::string() : encodeUtf8(c)));
+        pushValue(ctx, Value(c == 0 ? std::string() : utf16ToUtf8(std::u16string(1, c))));
 }
 
 Interpreter::Outcome Interpreter::actionCharToAscii(Context& ctx, Step&)

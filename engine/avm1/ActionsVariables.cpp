@@ -29,7 +29,10 @@ Interpreter::Outcome Interpreter::actionPush(Context& ctx, Step& step)
         case PushType::Null: pushValue(ctx, Value(Null{})); break;
         case PushType::Undefined: pushValue(ctx, Value()); break;
         case PushType::Register:
-            pushValue(ctx, item.index < ctx.registers.size() ? ctx.registers[item.index] : Value());
+            if (Value* slot = registerSlot(ctx, item.index))
+                pushValue(ctx, *slot);
+            else
+                pushValue(ctx, Value());
             break;
         case PushType::Boolean: pushValue(ctx, Value(item.boolean)); break;
         case PushType::Constant8:
@@ -79,8 +82,8 @@ Interpreter::Outcome Interpreter::actionStoreRegister(Context& ctx, Step& step)
 {
     ByteReader r(step.action.payload);
     uint8_t reg = r.u8();
-    if (reg < ctx.registers.size())
-        ctx.registers[reg] = ctx.stack.empty() ? Value() : ctx.stack.back();
+    if (Value* slot = registerSlot(ctx, reg))
+        *slot = ctx.stack.empty() ? Value() : ctx.stack.back();
     return {};
 }
 

@@ -150,16 +150,32 @@ Value arrayPop(Machine& m, Value s, std::span<const Value>)
     return last;
 }
 
+// Moving elements deletes and re-creates them one by one, as the player does: where
+// they land in for..in order follows from it, a DontDelete element stays where it
+// was and a ReadOnly one keeps its value.
+void deleteIndex(Machine& m, Object* a, uint32_t i)
+{
+    m.deleteMember(a, std::to_string(i));
+}
+
+void setIndex(Machine& m, Object* a, uint32_t i, const Value& v)
+{
+    m.setMember(Value(a), std::to_string(i), v);
+}
+
 Value arrayShift(Machine& m, Value s, std::span<const Value>)
 {
     Object* a = self(m, s);
     if (!a || m.arrayLength(a) == 0)
         return Value();
-    std::vector<Value> items = m.arrayItems(a);
-    Value first = items.front();
-    items.erase(items.begin());
-    m.arrayAssign(a, items);
-    return first;
+    RootedValues items(m, m.arrayItems(a));
+    auto n = static_cast<uint32_t>(items.size());
+    for (uint32_t i = 0; i < n; ++i)
+        deleteIndex(m, a, i);
+    for (uint32_t i = 0; i + 1 < n; ++i)
+        setIndex(m, a, i, items[i + 1]);
+    m.setArrayLength(a, n - 1);
+    return items.front();
 }
 
 Value arrayUnshift(Machine& m, Value s, std::span<const Value> args)
@@ -167,10 +183,18 @@ Value arrayUnshift(Machine& m, Value s, std::span<const Value> args)
     Object* a = self(m, s);
     if (!a)
         return Value();
-    std::vector<Value> items = m.arrayItems(a);
-    items.insert(items.begin(), args.begin(), args.end());
-    m.arrayAssign(a, items);
-    return Value(static_cast<double>(items.size()));
+    RootedValues items(m, m.arrayItems(a));
+    auto n = static_cast<uint32_t>(items.size());
+    auto k = static_cast<uint32_t>(args.size());
+    for (uint32_t i = 0; i < n; ++i)
+        deleteIndex(m, a, i);
+    // The old elements move up from the last one down, then the new ones go in front.
+    for (uint32_t i = n; i-- > 0;)
+        setIndex(m, a, i + k, items[i]);
+    for (uint32_t i = 0; i < k; ++i)
+        setIndex(m, a, i, args[i]);
+    m.setArrayLength(a, n + k);
+    return Value(static_cast<double>(n + k));
 }
 
 Value arrayReverse(Machine& m, Value s, std::span<const Value>)
@@ -178,9 +202,16 @@ Value arrayReverse(Machine& m, Value s, std::span<const Value>)
     Object* a = self(m, s);
     if (!a)
         return Value();
-    std::vector<Value> items = m.arrayItems(a);
-    std::reverse(items.begin(), items.end());
-    m.arrayAssign(a, items);
+    RootedValues items(m, m.arrayItems(a));
+    auto n = static_cast<uint32_t>(items.size());
+    // Pair by pair from the outside in; the middle element of an odd count stays.
+    for (uint32_t i = 0; i < n / 2; ++i) {
+        uint32_t j = n - 1 - i;
+        deleteIndex(m, a, i);
+        deleteIndex(m, a, j);
+        setIndex(m, a, i, items[j]);
+        setIndex(m, a, j, items[i]);
+    }
     return Value(a);
 }
 
@@ -209,6 +240,9 @@ Value arraySplice(Machine& m, Value s, std::span<const Value> args)
     uint32_t count = n - start;
     if (args.size() > 1) {
         double c = m.toNumber(args[1]);
+        // A count that is undefined or below zero removes nothing and answers nothing.
+        if (args[1].isUndefined() || c < 0)
+            return Value();
         count = std::isnan(c) || c < 0 ? 0 : static_cast<uint32_t>(std::min(c, static_cast<double>(n - start)));
     }
     RootedValues removed(m, std::vector<Value>(items.begin() + start, items.begin() + start + count));

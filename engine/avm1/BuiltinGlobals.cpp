@@ -1,6 +1,7 @@
 // Global functions (parseInt, escape, setInterval, ASSetPropFlags ...) and the
 // headless stand-ins for Key, Mouse, Stage and friends.
 
+#include "engine/avm1/AsBroadcaster.h"
 #include "engine/avm1/Machine.h"
 #include "engine/avm1/Native.h"
 #include "engine/avm1/ArrayObject.h"
@@ -28,24 +29,43 @@ int digitValue(char32_t c)
 Value parseInt(Machine& m, std::span<const Value> args)
 {
     std::string text = m.toString(arg(args, 0));
+    int radix = 0;
+    if (args.size() > 1) {
+        radix = m.toInt32(args[1]);
+        if (radix < 2 || radix > 36)
+            return Value(std::nan(""));
+    }
+    auto at = [&text](size_t k) { return k < text.size() ? text[k] : '\0'; };
+    auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
     size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n' || text[i] == '\r'))
-        ++i;
     bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+'))
-        negative = text[i++] == '-';
-    int radix = args.size() > 1 && !args[1].isUndefined() ? m.toInt32(args[1]) : 0;
-    if (args.size() > 1 && !args[1].isUndefined() && (radix < 2 || radix > 36))
-        return Value(std::nan(""));
-    if ((radix == 0 || radix == 16) && i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-        radix = 16;
-        i += 2;
-    } else if (radix == 0 && i + 1 < text.size() && text[i] == '0') {
-        // A leading zero reads as octal when every digit is one.
-        bool octal = true;
-        for (size_t k = i; k < text.size() && digitValue(static_cast<unsigned char>(text[k])) < 10; ++k)
-            octal = octal && text[k] < '8';
-        radix = octal ? 8 : 10;
+    auto skipSpaceAndSign = [&] {
+        while (isSpace(at(i)))
+            ++i;
+        if (at(i) == '-' || at(i) == '+')
+            negative = text[i++] == '-';
+    };
+    if (at(0) == '0' && (at(1) == 'x' || at(1) == 'X')) {
+        // A hexadecimal prefix counts only at the very start; spaces and a sign may
+        // follow it.
+        i = 2;
+        if (radix == 0)
+            radix = 16;
+        skipSpaceAndSign();
+    } else if ((at(0) == '-' || at(0) == '+') && at(1) == '0' && (at(2) == 'x' || at(2) == 'X')) {
+        // A signed prefix loses its sign and reads on from the "x".
+        i = 2;
+        if (radix == 0)
+            radix = 16;
+    } else {
+        size_t first = i;
+        skipSpaceAndSign();
+        // Octal when the whole text, from its first character, is a zero and octal
+        // digits (a sign allowed before them).
+        bool signOnly = i == first || (i == first + 1 && (text[first] == '-' || text[first] == '+'));
+        if (radix == 0 && signOnly && at(i) == '0' &&
+            text.find_first_not_of("01234567", i) == std::string::npos)
+            radix = 8;
     }
     if (radix == 0)
         radix = 10;
@@ -66,34 +86,55 @@ Value parseInt(Machine& m, std::span<const Value> args)
 Value parseFloat(Machine& m, std::span<const Value> args)
 {
     std::string text = m.toString(arg(args, 0));
-    size_t i = text.find_first_not_of(" \t\r\n");
-    if (i == std::string::npos)
+    size_t k = text.find_first_not_of(" \t\r\n");
+    if (k == std::string::npos)
         return Value(std::nan(""));
-    // The longest prefix that reads as a decimal number.
-    size_t k = i;
-    if (k < text.size() && (text[k] == '+' || text[k] == '-'))
-        ++k;
-    size_t digitsStart = k;
-    while (k < text.size() && std::isdigit(static_cast<unsigned char>(text[k])))
-        ++k;
-    if (k < text.size() && text[k] == '.') {
-        ++k;
-        while (k < text.size() && std::isdigit(static_cast<unsigned char>(text[k])))
-            ++k;
-    }
-    if (k == digitsStart || (k == digitsStart + 1 && text[digitsStart] == '.'))
-        return Value(std::nan(""));
-    if (k < text.size() && (text[k] == 'e' || text[k] == 'E')) {
-        size_t e = k + 1;
-        if (e < text.size() && (text[e] == '+' || text[e] == '-'))
-            ++e;
-        if (e < text.size() && std::isdigit(static_cast<unsigned char>(text[e]))) {
-            while (e < text.size() && std::isdigit(static_cast<unsigned char>(text[e])))
-                ++e;
-            k = e;
+    auto isDigit = [&text](size_t at) { return at < text.size() && text[at] >= '0' && text[at] <= '9'; };
+    bool negative = false;
+    if (text[k] == '+' || text[k] == '-')
+        negative = text[k++] == '-';
+    // The digits, with every point after the first skipped over (the fraction goes on
+    // past them, but no exponent is read then). Each fraction digit adds its tenth,
+    // hundredth ... as the player sums them (".1499999" is 0.14999990000000005).
+    double digits = 0;
+    double place = 1;
+    bool any = false;
+    bool inFraction = false;
+    bool extraPoint = false;
+    for (; k < text.size(); ++k) {
+        if (isDigit(k)) {
+            if (inFraction) {
+                place /= 10;
+                digits += (text[k] - '0') * place;
+            } else {
+                digits = digits * 10 + (text[k] - '0');
+            }
+            any = true;
+        } else if (text[k] == '.') {
+            extraPoint = extraPoint || inFraction;
+            inFraction = true;
+        } else {
+            break;
         }
     }
-    return Value(std::strtod(text.substr(i, k - i).c_str(), nullptr));
+    if (!any)
+        return Value(std::nan(""));
+    int64_t exponent = 0;
+    if (!extraPoint && k < text.size() && (text[k] == 'e' || text[k] == 'E')) {
+        size_t e = k + 1;
+        bool negativeExponent = false;
+        if (e < text.size() && (text[e] == '+' || text[e] == '-'))
+            negativeExponent = text[e++] == '-';
+        int64_t magnitude = 0;
+        for (; isDigit(e); ++e)
+            magnitude = (magnitude * 10 + (text[e] - '0')) % 4294967296;
+        // The exponent wraps as a 32-bit integer.
+        exponent = static_cast<int32_t>(static_cast<uint32_t>(magnitude));
+        if (negativeExponent)
+            exponent = -exponent;
+    }
+    double value = exponent == 0 ? digits : digits * std::pow(10.0, static_cast<double>(exponent));
+    return Value(negative ? -value : value);
 }
 
 std::string escape(std::string_view text)
@@ -283,10 +324,6 @@ Value keyGetAscii(Machine&, Value, std::span<const Value>)
     return Value(0.0);
 }
 
-Value acceptListener(Machine&, Value, std::span<const Value>)
-{
-    return Value(true);
-}
 
 Value mouseShow(Machine&, Value, std::span<const Value>)
 {
@@ -303,20 +340,11 @@ const NativeMethod kKeyMethods[] = {
     {"isToggled", keyIsToggled},
     {"getCode", keyGetCode},
     {"getAscii", keyGetAscii},
-    {"addListener", acceptListener},
-    {"removeListener", acceptListener},
 };
 
 const NativeMethod kMouseMethods[] = {
-    {"addListener", acceptListener},
-    {"removeListener", acceptListener},
     {"show", mouseShow},
     {"hide", mouseHide},
-};
-
-const NativeMethod kStageMethods[] = {
-    {"addListener", acceptListener},
-    {"removeListener", acceptListener},
 };
 
 const NativeMethod kGlobalMethods[] = {
@@ -343,8 +371,11 @@ void installGlobalFunctions(Machine& m)
 {
     Object* g = m.global();
     const uint8_t hidden = PropertyFlag::DontEnum;
-    g->put("NaN", Value(std::nan("")), hidden);
-    g->put("Infinity", Value(std::numeric_limits<double>::infinity()), hidden);
+    // SWF 4 has no such names: there `NaN` and `Infinity` are undefined variables.
+    if (m.version() >= 5) {
+        g->put("NaN", Value(std::nan("")), hidden);
+        g->put("Infinity", Value(std::numeric_limits<double>::infinity()), hidden);
+    }
     defineMethods(m, g, kGlobalMethods);
 }
 
@@ -360,14 +391,16 @@ void installStageObjects(Machine& m)
     for (const auto& [name, code] : keys)
         key->put(name, Value(code), PropertyFlag::DontEnum | PropertyFlag::DontDelete | PropertyFlag::ReadOnly);
     defineMethods(m, key, kKeyMethods);
+    initializeBroadcaster(m, key);
 
     Object* mouse = m.newObject();
     g->put("Mouse", Value(mouse), PropertyFlag::DontEnum);
     defineMethods(m, mouse, kMouseMethods);
+    initializeBroadcaster(m, mouse);
 
     Object* stage = m.newObject();
     g->put("Stage", Value(stage), PropertyFlag::DontEnum);
-    defineMethods(m, stage, kStageMethods);
+    initializeBroadcaster(m, stage);
     stage->put("scaleMode", Value("showAll"));
     stage->put("align", Value(""));
     stage->put("showMenu", Value(true));
@@ -380,6 +413,10 @@ void installStageObjects(Machine& m)
     capabilities->put("playerType", Value("StandAlone"));
     capabilities->put("os", Value("Linux"));
     system->put("useCodepage", Value(false));
+    // The input method editor's object: a broadcaster nothing here ever speaks through.
+    Object* ime = m.newObject();
+    system->put("IME", Value(ime));
+    initializeBroadcaster(m, ime);
 }
 
 } // namespace swf::avm1

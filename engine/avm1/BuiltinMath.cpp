@@ -3,6 +3,7 @@
 #include "engine/avm1/Machine.h"
 #include "engine/avm1/Native.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -10,10 +11,18 @@ namespace swf::avm1 {
 
 namespace {
 
-// Math.max / Math.min over the arguments, each converted to a number in order.
+// Every Math function reads its first two arguments as numbers, in order, whether it
+// uses the second or not, and ignores the rest.
+std::span<const Value> firstTwo(std::span<const Value> args)
+{
+    return args.first(std::min<size_t>(args.size(), 2));
+}
+
+// Math.max / Math.min over the (first two) arguments, converted in order.
 template <class Pick>
 double extreme(Machine& m, std::span<const Value> args, Pick pick, double start)
 {
+    args = firstTwo(args);
     double result = start;
     bool sawNaN = false;
     for (const Value& v : args) {
@@ -31,6 +40,8 @@ double extreme(Machine& m, std::span<const Value> args, Pick pick, double start)
         if (args.empty())                                                  \
             return Value(std::nan(""));                                    \
         double x = m.toNumber(args[0]);                                    \
+        if (args.size() > 1)                                               \
+            m.toNumber(args[1]);                                           \
         return Value(expression);                                          \
     }
 LANFAN_MATH_UNARY(Abs, std::fabs(x))
@@ -48,18 +59,28 @@ LANFAN_MATH_UNARY(Sqrt, std::sqrt(x))
 LANFAN_MATH_UNARY(Tan, std::tan(x))
 #undef LANFAN_MATH_UNARY
 
+// The two-argument functions; a missing argument reads as NaN.
+double numberArg(Machine& m, std::span<const Value> args, size_t i)
+{
+    return i < args.size() ? m.toNumber(args[i]) : std::nan("");
+}
+
 Value mathAtan2(Machine& m, Value, std::span<const Value> args)
 {
     if (args.size() < 2)
         return Value(std::nan(""));
-    return Value(std::atan2(m.toNumber(args[0]), m.toNumber(args[1])));
+    double y = m.toNumber(args[0]);
+    double x = m.toNumber(args[1]);
+    return Value(std::atan2(y, x));
 }
 
 Value mathPow(Machine& m, Value, std::span<const Value> args)
 {
-    if (args.size() < 2)
+    if (args.empty())
         return Value(std::nan(""));
-    return Value(std::pow(m.toNumber(args[0]), m.toNumber(args[1])));
+    double base = numberArg(m, args, 0);
+    double exponent = numberArg(m, args, 1);
+    return Value(std::pow(base, exponent));
 }
 
 // With a single argument both answer NaN, as the reference player does, after
@@ -74,8 +95,10 @@ Value mathMin(Machine& m, Value, std::span<const Value> args)
     return Value(extreme(m, args, [](double a, double b) { return std::min(a, b); }, INFINITY));
 }
 
-Value mathRandom(Machine& m, Value, std::span<const Value>)
+Value mathRandom(Machine& m, Value, std::span<const Value> args)
 {
+    for (const Value& v : firstTwo(args))
+        m.toNumber(v);
     return Value(m.nextRandom() / 4294967296.0);
 }
 

@@ -136,12 +136,28 @@ Value objectConstruct(Machine& m, Value, std::span<const Value> args)
     return Value(m.newObject());
 }
 
+// An object with no prototype at all (it converts as "[type Object]").
+Object* bareObject(Machine& m)
+{
+    Object* o = m.newObject();
+    o->setProto(nullptr);
+    return o;
+}
+
+// Object(x) called without new: x as an object, or for nothing a bare object.
+Value objectCall(Machine& m, Value, std::span<const Value> args)
+{
+    if (Object* o = m.toObject(arg(args, 0)))
+        return Value(o);
+    return Value(bareObject(m));
+}
+
 } // namespace
 
 void installObjectClass(Machine& m)
 {
     Object* proto = m.protos().object;
-    Object* ctor = m.newClass("Object", proto, objectConstruct, objectConstruct);
+    Object* ctor = m.newClass("Object", proto, objectCall, objectConstruct);
 
     defineMethods(m, proto, kObjectMethods);
     defineMethods(m, ctor, kObjectStaticMethods);
@@ -170,10 +186,11 @@ const NativeMethod kFunctionMethods[] = {
     {"apply", functionApply},
 };
 
+// Function(x) called without new gives x back as it is, or for nothing a bare object.
 Value functionConstructorCall(Machine& m, Value, std::span<const Value> args)
 {
     Value v = arg(args, 0);
-    return v.isObject() ? v : Value(m.newObject());
+    return v.isNullish() ? Value(bareObject(m)) : v;
 }
 
 Value functionConstruct(Machine& m, Value, std::span<const Value>)

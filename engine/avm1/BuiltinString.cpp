@@ -1,4 +1,4 @@
-// String: the methods index characters (code points), not the UTF-8 bytes.
+// String: the methods index UTF-16 code units, as the player's strings are made of them.
 
 #include "engine/avm1/Machine.h"
 #include "engine/avm1/Native.h"
@@ -12,17 +12,22 @@ namespace swf::avm1 {
 
 namespace {
 
-std::u32string thisText(Machine& m, const Value& self)
+std::u16string thisText(Machine& m, const Value& self)
 {
-    return decodeUtf8(m.toString(unboxed<StringObject>(self)));
+    return utf8ToUtf16(m.toString(unboxed<StringObject>(self)));
 }
 
+Value textValue(std::u16string_view text)
+{
+    return Value(utf16ToUtf8(text));
+}
+
+// Positions and counts convert as 32-bit integers: 4294967297 is 1, NaN is 0.
 double integerArg(Machine& m, std::span<const Value> args, size_t i, double fallback)
 {
     if (i >= args.size() || args[i].isUndefined())
         return fallback;
-    double v = m.toNumber(args[i]);
-    return std::isnan(v) ? 0 : std::trunc(v);
+    return toInt32(m.toNumber(args[i]));
 }
 
 size_t clampTo(double v, size_t size)
@@ -41,15 +46,17 @@ Value stringConstruct(Machine& m, Value, std::span<const Value> args)
     return Value(m.toObject(Value(args.empty() ? std::string() : m.toString(args[0]))));
 }
 
+// Each argument is one UTF-16 unit; a zero ends the string there.
 Value stringStaticFromCharCode(Machine& m, Value, std::span<const Value> args)
 {
-    std::u32string out;
+    std::u16string out;
     for (const Value& v : args) {
-        auto c = static_cast<char32_t>(static_cast<uint16_t>(m.toInt32(v)));
-        if (c != 0)
-            out.push_back(c);
+        auto c = static_cast<char16_t>(static_cast<uint16_t>(m.toInt32(v)));
+        if (c == 0)
+            break;
+        out.push_back(c);
     }
-    return Value(encodeUtf8(out));
+    return textValue(out);
 }
 
 Value stringToString(Machine& m, Value self, std::span<const Value>)
@@ -66,17 +73,20 @@ Value stringValueOf(Machine& m, Value self, std::span<const Value>)
 
 Value stringCharAt(Machine& m, Value self, std::span<const Value> args)
 {
-    std::u32string s = thisText(m, self);
+    std::u16string s = thisText(m, self);
     double i = integerArg(m, args, 0, 0);
     if (i < 0 || i >= static_cast<double>(s.size()))
         return Value(std::string());
-    return Value(encodeUtf8(s[static_cast<size_t>(i)]));
+    return textValue(std::u16string(1, s[static_cast<size_t>(i)]));
 }
 
 Value stringCharCodeAt(Machine& m, Value self, std::span<const Value> args)
 {
-    std::u32string s = thisText(m, self);
+    std::u16string s = thisText(m, self);
     double i = integerArg(m, args, 0, 0);
+    // SWF 5 reads past the end as 0.
+    if (i >= static_cast<double>(s.size()) && m.version() < 6 && i >= 0)
+        return Value(0.0);
     if (i < 0 || i >= static_cast<double>(s.size()))
         return Value(std::nan(""));
     return Value(static_cast<double>(s[static_cast<size_t>(i)]));
@@ -84,7 +94,7 @@ Value stringCharCodeAt(Machine& m, Value self, std::span<const Value> args)
 
 Value stringConcat(Machine& m, Value self, std::span<const Value> args)
 {
-    std::string out = encodeUtf8(thisText(m, self));
+    std::string out = m.toString(unboxed<StringObject>(self));
     for (const Value& v : args) {
         out += m.toString(v);
         if (out.size() > (size_t{1} << 20))
@@ -95,28 +105,35 @@ Value stringConcat(Machine& m, Value self, std::span<const Value> args)
 
 Value stringIndexOf(Machine& m, Value self, std::span<const Value> args)
 {
-    std::u32string s = thisText(m, self);
-    std::u32string needle = decodeUtf8(m.toString(arg(args, 0)));
-    double from = integerArg(m, args, 1, 0);
-    size_t start = clampTo(from, s.size());
-    size_t at = s.find(needle, start);
-    return Value(at == std::u32string::npos ? -1.0 : static_cast<double>(at));
+    if (args.empty())
+        return Value();
+    std::u16string s = thisText(m, self);
+    std::u16string needle = utf8ToUtf16(m.toString(args[0]));
+    double from = std::max(0.0, integerArg(m, args, 1, 0));
+    if (from > static_cast<double>(s.size()))
+        return Value(-1.0);
+    size_t at = s.find(needle, static_cast<size_t>(from));
+    return Value(at == std::u16string::npos ? -1.0 : static_cast<double>(at));
 }
 
 Value stringLastIndexOf(Machine& m, Value self, std::span<const Value> args)
 {
-    std::u32string s = thisText(m, self);
-    std::u32string needle = decodeUtf8(m.toString(arg(args, 0)));
+    if (args.empty())
+        return Value();
+    std::u16string s = thisText(m, self);
+    std::u16string needle = utf8ToUtf16(m.toString(args[0]));
     double from = integerArg(m, args, 1, static_cast<double>(s.size()));
     if (from < 0)
         return Value(-1.0);
     size_t at = s.rfind(needle, clampTo(from, s.size()));
-    return Value(at == std::u32string::npos ? -1.0 : static_cast<double>(at));
+    return Value(at == std::u16string::npos ? -1.0 : static_cast<double>(at));
 }
 
 Value stringSlice(Machine& m, Value self, std::span<const Value> args)
 {
-    std::u32string s = thisText(m, self);
+    if (args.empty())
+        return Value();
+    std::u16string s = thisText(m, self);
     double n = static_cast<double>(s.size());
     double start = integerArg(m, args, 0, 0);
     double end = integerArg(m, args, 1, n);
@@ -126,65 +143,88 @@ Value stringSlice(Machine& m, Value self, std::span<const Value> args)
         end += n;
     size_t a = clampTo(start, s.size());
     size_t b = clampTo(end, s.size());
-    return Value(b > a ? encodeUtf8(s.substr(a, b - a)) : std::string());
+    return b > a ? textValue(std::u16string_view(s).substr(a, b - a)) : Value(std::string());
 }
 
 Value stringSubstring(Machine& m, Value self, std::span<const Value> args)
 {
-    std::u32string s = thisText(m, self);
+    if (args.empty())
+        return Value();
+    std::u16string s = thisText(m, self);
     double n = static_cast<double>(s.size());
     size_t a = clampTo(integerArg(m, args, 0, 0), s.size());
     size_t b = clampTo(integerArg(m, args, 1, n), s.size());
     if (a > b)
         std::swap(a, b);
-    return Value(encodeUtf8(s.substr(a, b - a)));
+    return textValue(std::u16string_view(s).substr(a, b - a));
 }
 
 Value stringSubstr(Machine& m, Value self, std::span<const Value> args)
 {
-    std::u32string s = thisText(m, self);
+    if (args.empty())
+        return Value();
+    std::u16string s = thisText(m, self);
     double n = static_cast<double>(s.size());
     double start = integerArg(m, args, 0, 0);
     if (start < 0)
         start = std::max(0.0, start + n);
     double length = integerArg(m, args, 1, n);
-    if (length < 0)
-        length = std::max(0.0, length + n - start);
+    if (length < 0) {
+        // A negative count is taken from the end of the string; a piece reaching the
+        // end that way is empty.
+        length += n;
+        if (start + length >= n)
+            return Value(std::string());
+    }
     size_t a = clampTo(start, s.size());
     size_t count = clampTo(length, s.size() - a);
-    return Value(encodeUtf8(s.substr(a, count)));
+    return textValue(std::u16string_view(s).substr(a, count));
 }
 
 Value stringToUpperCase(Machine& m, Value self, std::span<const Value>)
 {
-    return Value(toUpperText(encodeUtf8(thisText(m, self))));
+    return Value(toUpperText(m.toString(unboxed<StringObject>(self))));
 }
 
 Value stringToLowerCase(Machine& m, Value self, std::span<const Value>)
 {
-    return Value(toLowerText(encodeUtf8(thisText(m, self))));
+    return Value(toLowerText(m.toString(unboxed<StringObject>(self))));
 }
 
 Value stringSplit(Machine& m, Value self, std::span<const Value> args)
 {
-    std::u32string s = thisText(m, self);
+    std::u16string s = thisText(m, self);
     Object* out = m.newArray();
-    double limit = args.size() > 1 && !args[1].isUndefined() ? m.toNumber(args[1]) : 4294967295.0;
-    if (std::isnan(limit) || limit < 0)
-        limit = 4294967295.0;
-    auto add = [&](std::u32string piece) {
+    double limit = 4294967295.0;
+    if (args.size() > 1 && !args[1].isUndefined()) {
+        limit = m.toInt32(args[1]);
+        if (limit < 0)
+            limit = 0;
+    }
+    auto add = [&](std::u16string_view piece) {
         uint32_t n = m.arrayLength(out);
         if (n < limit)
-            m.arraySet(out, n, Value(encodeUtf8(piece)));
+            m.arraySet(out, n, textValue(piece));
     };
+    const bool swf5 = m.version() < 6;
+    std::u16string sep;
     if (args.empty() || args[0].isUndefined()) {
+        // No separator: the whole string, whatever the limit; SWF 5 splits at commas.
+        if (!swf5) {
+            m.arraySet(out, 0, textValue(s));
+            return Value(out);
+        }
+        sep = u",";
+    } else {
+        sep = utf8ToUtf16(m.toString(args[0]));
+    }
+    if (sep.empty() && swf5) {
         add(s);
         return Value(out);
     }
-    std::u32string sep = decodeUtf8(m.toString(args[0]));
     if (sep.empty()) {
-        for (char32_t c : s)
-            add(std::u32string(1, c));
+        for (char16_t c : s)
+            add(std::u16string(1, c));
         return Value(out);
     }
     if (s.empty()) {
@@ -192,13 +232,13 @@ Value stringSplit(Machine& m, Value self, std::span<const Value> args)
         return Value(out);
     }
     size_t start = 0;
-    while (true) {
+    while (m.arrayLength(out) < limit) {
         size_t at = s.find(sep, start);
-        if (at == std::u32string::npos) {
-            add(s.substr(start));
+        if (at == std::u16string::npos) {
+            add(std::u16string_view(s).substr(start));
             break;
         }
-        add(s.substr(start, at - start));
+        add(std::u16string_view(s).substr(start, at - start));
         start = at + sep.size();
     }
     return Value(out);

@@ -55,6 +55,27 @@ void Interpreter::visitContext(const Context& ctx, Visitor& visitor)
     visitor.visit(ctx.returned);
 }
 
+namespace {
+
+// Makes a frame script's registers the ones functions reach past their own count,
+// for as long as it runs.
+class FrameRegistersScope {
+public:
+    FrameRegistersScope(Machine& m, std::vector<Value>& registers) : m_(m), saved_(m.frameRegisters)
+    {
+        m_.frameRegisters = &registers;
+    }
+    ~FrameRegistersScope() { m_.frameRegisters = saved_; }
+    FrameRegistersScope(const FrameRegistersScope&) = delete;
+    FrameRegistersScope& operator=(const FrameRegistersScope&) = delete;
+
+private:
+    Machine& m_;
+    std::vector<Value>* saved_;
+};
+
+} // namespace
+
 ExecutionResult Interpreter::runBlock(std::span<const uint8_t> code, Object* clip)
 {
     Context ctx;
@@ -67,6 +88,7 @@ ExecutionResult Interpreter::runBlock(std::span<const uint8_t> code, Object* cli
     ctx.baseClip = clip;
     ctx.self = Value(clip);
     ctx.registers.resize(4);
+    FrameRegistersScope registersScope(m_, ctx.registers);
     Object* previousClip = m_.currentClip();
     m_.setCurrentClip(clip);
     ExecutionResult result = ExecutionResult::Finished;
@@ -96,6 +118,7 @@ void Interpreter::runNested(std::span<const uint8_t> code, Object* clip)
     ctx.baseClip = clip;
     ctx.self = Value(clip);
     ctx.registers.resize(4);
+    FrameRegistersScope registersScope(m_, ctx.registers);
     execute(ctx, 0, code.size());
 }
 
@@ -135,6 +158,7 @@ Value Interpreter::callFunction(Object* function, const Value& self, std::span<c
 
     if (f.isFunction2) {
         ctx.registers.resize(std::max<size_t>(f.registerCount, 1));
+        ctx.outerRegisters = m_.frameRegisters;
         size_t r = 1;
         auto preload = [&](Value v) {
             if (r < ctx.registers.size())
@@ -260,6 +284,15 @@ Value Interpreter::pop(Context& ctx)
     return v;
 }
 
+Value* Interpreter::registerSlot(Context& ctx, size_t index)
+{
+    if (index < ctx.registers.size())
+        return &ctx.registers[index];
+    if (ctx.outerRegisters && index < ctx.outerRegisters->size())
+        return &(*ctx.outerRegisters)[index];
+    return nullptr;
+}
+
 RootedValues Interpreter::popArgs(Context& ctx)
 {
     double n = m_.toNumber(pop(ctx));
@@ -274,7 +307,8 @@ RootedValues Interpreter::popArgs(Context& ctx)
 
 Value Interpreter::logical(bool value) const
 {
-    return m_.version() < 5 ? Value(value ? 1.0 : 0.0) : Value(value);
+    // SWF 4 has booleans too; they only print as 1 and 0 there.
+    return Value(value);
 }
 
 Value Interpreter::callValue(Context&, const Value& function, const Value& self, std::span<const Value> args)

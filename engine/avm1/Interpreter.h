@@ -36,6 +36,9 @@ private:
         Object* superObject = nullptr;
         Object* superConstructor = nullptr;
         std::vector<Value> registers;
+        // Registers past a function's own count are those of the frame script that
+        // runs it.
+        std::vector<Value>* outerRegisters = nullptr;
         std::vector<Value> stack;
         Value returned;
     };
@@ -73,9 +76,11 @@ private:
         scratch = m_.toString(name);
         return scratch;
     }
-    Value logical(bool value) const;  // a boolean result, as a number before SWF 5
+    Value logical(bool value) const;  // the result of a comparison or logical action
     // a + b, charged to the action budget by size; too long a result aborts the run.
     std::string concatenated(const std::string& a, const std::string& b);
+    // An operand of Add2 converted to a primitive.
+    Value addOperand(const Value& operand);
     void stringExtract(Context& ctx, bool multibyte);
     void charToCode(Context& ctx, bool multibyte);
     void codeToChar(Context& ctx, bool multibyte);
@@ -104,6 +109,8 @@ private:
     Value callValue(Context& ctx, const Value& function, const Value& self, std::span<const Value> args);
     void gotoFrameValue(Object* clip, const Value& frame, bool play, int bias);
 
+    // Register `index` as the running code sees it; null when there is none.
+    static Value* registerSlot(Context& ctx, size_t index);
     void pushValue(Context& ctx, Value v);
     Value pop(Context& ctx);
     RootedValues popArgs(Context& ctx);

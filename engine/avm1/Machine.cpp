@@ -1,4 +1,5 @@
 #include "engine/avm1/Machine.h"
+#include "engine/avm1/StringUtil.h"
 
 #include "engine/avm1/ArrayObject.h"
 #include "engine/avm1/BoxedObject.h"
@@ -161,10 +162,15 @@ std::string Machine::toString(const Value& v)
     Object* o = v.asObject();
     if (auto path = o->defaultString(); path && usesDefaultToString(o))
         return *path;
-    Value p = toPrimitive(v, true);
-    if (p.isObject())
-        return o->function() ? "[type Function]" : "[type Object]";
-    return p.toString(version_);
+    // Only toString is asked; when there is none, or it gives an object, the object
+    // reads as its kind. valueOf is never tried in its place.
+    Value method = getMember(v, "toString");
+    if (Object* f = method.asObject(); f && f->function()) {
+        Value r = call(method, v, {});
+        if (!r.isObject())
+            return r.toString(version_);
+    }
+    return o->function() ? "[type Function]" : "[type Object]";
 }
 
 double Machine::toNumber(const Value& v)
@@ -182,24 +188,18 @@ Value Machine::toPrimitive(const Value& v, bool preferString)
     Object* o = v.asObject();
     if (!o)
         return v;
-    if (preferString) {
-        if (auto path = o->defaultString(); path && usesDefaultToString(o))
-            return Value(std::move(*path));
+    if (preferString)
+        return Value(toString(v));
+    // One method is asked, valueOf (toString for a Date from SWF 6): a missing one
+    // gives undefined; when it gives an object, the object itself stays for the
+    // caller to convert on (as a string, by its toString).
+    bool stringFirst = o->convertsToStringFirst() && version_ >= 6;
+    Value method = getMember(v, stringFirst ? "toString" : "valueOf");
+    if (Object* f = method.asObject(); f && f->function()) {
+        Value r = call(method, v, {});
+        return r.isObject() ? v : r;
     }
-    const char* order[2] = {"valueOf", "toString"};
-    if (preferString || o->convertsToStringFirst())
-        std::swap(order[0], order[1]);
-    for (const char* name : order) {
-        Value method = getMember(v, name);
-        if (Object* f = method.asObject(); f && f->function()) {
-            Value r = call(method, v, {});
-            if (!r.isObject())
-                return r;
-        }
-    }
-    if (o->function())
-        return Value(std::string("[type Function]"));
-    return v;
+    return Value();
 }
 
 Object* Machine::toObject(const Value& v)
@@ -290,17 +290,50 @@ Value Machine::primitiveForEquality(const Value& v)
     return toPrimitive(v);
 }
 
+std::optional<Value> Machine::primitiveForComparison(const Value& v)
+{
+    Object* o = v.asObject();
+    if (!o)
+        return v;
+    // Only valueOf is asked. An object without one (as _global, which has no
+    // prototype) compares as undefined; a clip whose valueOf gives itself compares as
+    // NaN; any other object left an object makes the comparison false outright.
+    Value method = getMember(v, "valueOf");
+    Object* f = method.asObject();
+    if (!f || !f->function())
+        return Value();
+    Value r = call(method, v, {});
+    if (!r.isObject())
+        return r;
+    if (r.asObject()->defaultString())
+        return Value(std::nan(""));
+    return std::nullopt;
+}
+
+Value Machine::compareLess(const Value& a, const Value& b, bool swapped)
+{
+    // The left operand converts first; when it cannot be compared the right one is
+    // not even converted.
+    std::optional<Value> pa = primitiveForComparison(a);
+    if (!pa)
+        return Value(false);
+    std::optional<Value> pb = primitiveForComparison(b);
+    if (!pb)
+        return Value(false);
+    const Value& x = swapped ? *pb : *pa;
+    const Value& y = swapped ? *pa : *pb;
+    if (x.isString() && y.isString())
+        return Value(x.asString() < y.asString());
+    double nx = x.toNumber(version_);
+    double ny = y.toNumber(version_);
+    if (std::isnan(nx) || std::isnan(ny))
+        return Value();
+    return Value(nx < ny);
+}
+
 Value Machine::lessThan(const Value& a, const Value& b)
 {
-    Value pa = toPrimitive(a);
-    Value pb = toPrimitive(b);
-    if (pa.isString() && pb.isString())
-        return Value(pa.asString() < pb.asString());
-    double x = toNumber(pa);
-    double y = toNumber(pb);
-    if (std::isnan(x) || std::isnan(y))
-        return Value();
-    return Value(x < y);
+    return compareLess(a, b, false);
 }
 
 bool Machine::instanceOf(const Value& v, Object* constructor)
@@ -379,11 +412,8 @@ Value Machine::getMember(const Value& target, std::string_view name)
         return Value();
     if (target.isString()) {
         if (name == "length") {
-            // Code points, which is how the string methods count.
-            size_t n = 0;
-            for (unsigned char c : target.asString())
-                n += (c & 0xC0) != 0x80;
-            return Value(static_cast<double>(n));
+            // UTF-16 code units, which is how the string methods count.
+            return Value(static_cast<double>(utf16Length(target.asString())));
         }
     }
     Object* o = target.asObject();
@@ -398,8 +428,11 @@ Value Machine::getMember(const Value& target, std::string_view name)
     }
     if (!lookup)
         return Value();
-    if (name == "__proto__")
-        return Value(lookup == o ? o->proto() : lookup);
+    if (name == "__proto__") {
+        // An object without a prototype has an undefined one, not null.
+        Object* proto = lookup == o ? o->proto() : lookup;
+        return proto ? Value(proto) : Value();
+    }
     Atom atom = heap_.atoms().find(name);
     if (o) {
         if (Property* own = o->findOwn(atom)) {
@@ -521,8 +554,9 @@ void Machine::setArrayLength(Object* array, uint32_t length)
     if (length < old) {
         // Only the indices that exist need removing, whatever the old length claims.
         std::vector<std::string> doomed;
+        // An element that may not be deleted stays, past the new length.
         for (const Property& p : array->properties()) {
-            if (auto index = arrayIndex(p.name); index && *index >= length)
+            if (auto index = arrayIndex(p.name); index && *index >= length && !(p.flags & PropertyFlag::DontDelete))
                 doomed.push_back(p.name);
         }
         for (const std::string& name : doomed)
@@ -602,6 +636,14 @@ Value Machine::call(const Value& function, const Value& self, std::span<const Va
     FunctionData* data = f->function();
     if (data->native)
         return data->native(*this, self, args);
+    // A SWF 4 movie's frame scripts convert as SWF 4 does (true prints as 1, division
+    // by zero gives #ERROR#); the functions it defines run by the SWF 5 rules.
+    struct VersionGuard {
+        int& version;
+        int saved;
+        VersionGuard(int& v, int during) : version(v), saved(v) { version = during; }
+        ~VersionGuard() { version = saved; }
+    } versionGuard(version_, std::max(version_, 5));
     return Interpreter(*this).callFunction(f, self, args, home);
 }
 

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -213,6 +214,8 @@ public:
     bool implementsInterface(Object* prototype, Object* constructor, int depth);
     // a < b: true, false, or undefined (NaN involved).
     Value lessThan(const Value& a, const Value& b);
+    // a > b: the left operand still converts first.
+    Value greaterThan(const Value& a, const Value& b) { return compareLess(a, b, true); }
     bool instanceOf(const Value& v, Object* constructor);
 
     // Properties.
@@ -272,6 +275,9 @@ public:
     // Nesting of calls past which a script is stopped (ScriptLimits may lower it).
     void setMaxCallDepth(int depth) { maxCallDepth_ = std::clamp(depth, 1, 256); }
     int maxCallDepth() const { return maxCallDepth_; }
+    // The registers of the frame script running now, which functions with fewer
+    // registers of their own reach past their count.
+    std::vector<Value>* frameRegisters = nullptr;
     // The prototype a method about to be called was found on, for its `super`.
     Object* pendingHome = nullptr;
 
@@ -283,6 +289,11 @@ private:
     friend class RootedValues;
     // A clip without a toString of its own converts to its target path.
     bool usesDefaultToString(Object* o);
+    // The primitive an operand of < and > compares as; nullopt when it stays an
+    // object, which makes the comparison false.
+    std::optional<Value> primitiveForComparison(const Value& v);
+    // x < y with x and y the operands (or, swapped, y < x), converting a then b.
+    Value compareLess(const Value& a, const Value& b, bool swapped);
 
     struct Interval {
         int id = 0;

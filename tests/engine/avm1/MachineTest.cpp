@@ -161,8 +161,9 @@ TEST(MachineOperators, NumericEqualsConvertsItsRightOperandFirst)
     };
     ActionBuilder a;
     a.append(binary(counted("left"), counted("right"), 0x0E));   // Equals
-    a.append(binary(counted("left"), counted("right"), 0x0B));   // Subtract, for contrast
-    EXPECT_EQ(run(a, 5), (Lines{"right", "left", "true", "left", "right", "0"}));
+    a.append(binary(counted("left"), counted("right"), 0x0B));   // Subtract: right first too
+    a.append(binary(counted("left"), counted("right"), 0x0C));   // Multiply, for contrast
+    EXPECT_EQ(run(a, 5), (Lines{"right", "left", "true", "right", "left", "0", "left", "right", "1"}));
 }
 
 TEST(MachineOperators, Swf4ArithmeticReadsNumericPrefixesAndNoHex)
