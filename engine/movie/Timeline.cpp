@@ -439,6 +439,7 @@ void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame)
             continue;
         }
         rebuilt.push_back(std::move(planned));
+        nameUnnamed(rebuilt.back());
         if (isSprite(rebuilt.back()) || isButton(rebuilt.back())) {
             path.push_back(rebuilt.back().depth);
             instantiateClip(rebuilt.back(), path);
@@ -557,11 +558,27 @@ void TimelinePlayer::place(ClipState& clip, ClipPath& path, const PlaceObject& t
     applyPlacedFields(object, tag);
     if (object.character && object.character->kind == CharacterKind::EditText && object.character->editText)
         object.textField.emplace(TextFieldState::fromDefinition(object.character->editText));
+    if (mode.instantiate)
+        nameUnnamed(object);
     DisplayObject& inserted = clip.insert(std::move(object));
     if (mode.instantiate && (isSprite(inserted) || isButton(inserted))) {
         path.push_back(inserted.depth);
         instantiateClip(inserted, path);
         path.pop_back();
+    }
+}
+
+void TimelinePlayer::nameUnnamed(DisplayObject& object)
+{
+    if (!object.name.empty() || !object.character)
+        return;
+    switch (object.character->kind) {
+    case CharacterKind::Sprite:
+    case CharacterKind::Button:
+    case CharacterKind::EditText:
+        object.name = "instance" + std::to_string(++instancesNamed_);
+        break;
+    default: break;
     }
 }
 

@@ -169,6 +169,9 @@ private:
     void place(ClipState& clip, ClipPath& path, const PlaceObject& tag, int frame, StepMode mode);
     void instantiateClip(DisplayObject& object, ClipPath& path);
     void instantiateButton(DisplayObject& object, ClipPath& path);
+    // Gives an object the timeline places without a name the reference player's
+    // "instanceN", numbered in creation order across the whole movie; shapes take none.
+    void nameUnnamed(DisplayObject& object);
     // Counts one more object shown against the limit; false (reported) when it is spent.
     bool takeDisplayObjectSlot();
     // Brings a button's children in line with the records of its shown state.
@@ -200,6 +203,8 @@ private:
     std::unique_ptr<SeekIndex> seekIndex_;
     // createEmptyMovieClip's character: a sprite of one empty frame.
     Character emptySprite_;
+    // The number of the last "instanceN" name given.
+    uint32_t instancesNamed_ = 0;
     uint64_t stepsSinceCollect_ = 0;
     size_t heapAfterCollect_ = 0;
 };
