@@ -158,7 +158,7 @@ std::string Machine::toString(const Value& v)
 {
     if (!v.isObject())
         return v.toString(version_);
-    Object* o = v.asObject();
+    Object* o = v.asObject()->referent(*this);
     if (auto path = o->defaultString(); path && usesDefaultToString(o))
         return *path;
     Value p = toPrimitive(v, true);
@@ -368,6 +368,7 @@ bool Machine::hasProperty(Object* target, std::string_view name)
 {
     if (!target)
         return false;
+    target = target->referent(*this);
     if (findProperty(target, name))
         return true;
     return target->hasComputed(*this, name);
@@ -386,7 +387,7 @@ Value Machine::getMember(const Value& target, std::string_view name)
             return Value(static_cast<double>(n));
         }
     }
-    Object* o = target.asObject();
+    Object* o = target.asObject() ? target.asObject()->referent(*this) : nullptr;
     Object* lookup = o;
     if (!o) {
         if (target.isString())
@@ -428,6 +429,7 @@ void Machine::setMember(const Value& target, std::string_view name, Value value)
     Object* o = target.asObject();
     if (!o)
         return;
+    o = o->referent(*this);
     if (name == "__proto__") {
         o->setProto(value.asObject());
         return;
@@ -464,6 +466,7 @@ bool Machine::deleteMember(Object* target, std::string_view name)
 {
     if (!target)
         return false;
+    target = target->referent(*this);
     Property* p = target->findOwn(name);
     if (!p || (p->flags & PropertyFlag::DontDelete))
         return false;

@@ -265,6 +265,8 @@ void TimelinePlayer::queueUnloadOf(DisplayObject& object, ClipPath& path, int ne
     if (hasHandler) {
         avm1::Object* self = scriptObject(*root_, path);
         if (self) {
+            if (auto* clip = self->as<avm1::MovieClipObject>(); clip && clip->host())
+                clip->rememberPath(clip->host()->targetPath(false), nesting == 0);
             for (const ClipEventHandler& handler : parseClipEvents(object.clipActions, movie_.header.version)) {
                 if (handler.events & ClipEvent::Unload)
                     queue_.push_back({path, handler.code, {}, self});
