@@ -178,7 +178,7 @@ Value movieClipDuplicateMovieClip(Machine& m, Value self, std::span<const Value>
     ClipHost* c = host(m, self);
     if (!c || args.size() < 2)
         return Value();
-    Object* copy = c->duplicate(m.toString(args[0]), m.toInt32(args[1]) + kScriptDepthOffset);
+    Object* copy = c->duplicate(m.toString(args[0]), m.toInt32(args[1]) + kScriptDepthOffset, arg(args, 2).asObject());
     return copy ? Value(copy) : Value();
 }
 
@@ -194,13 +194,8 @@ Value movieClipAttachMovie(Machine& m, Value self, std::span<const Value> args)
     ClipHost* c = host(m, self);
     if (!c || args.size() < 3)
         return Value();
-    Object* clip = c->attachMovie(m.toString(args[0]), m.toString(args[1]), m.toInt32(args[2]) + kScriptDepthOffset);
-    if (clip && args.size() > 3) {
-        if (Object* init = args[3].asObject()) {
-            for (const Property& p : init->properties())
-                m.setMember(Value(clip), p.name, p.value);
-        }
-    }
+    Object* clip = c->attachMovie(m.toString(args[0]), m.toString(args[1]), m.toInt32(args[2]) + kScriptDepthOffset,
+                                  arg(args, 3).asObject());
     return clip ? Value(clip) : Value();
 }
 

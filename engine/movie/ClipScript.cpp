@@ -381,7 +381,7 @@ bool ClipScript::removeClip()
     return true;
 }
 
-avm1::Object* ClipScript::duplicate(const std::string& newName, int newDepth)
+avm1::Object* ClipScript::duplicate(const std::string& newName, int newDepth, avm1::Object* init)
 {
     DisplayObject* d = displayObject();
     if (!d || !parent_ || !parent_->script.get() || newDepth < 0 || newDepth > 0xFFFF)
@@ -397,7 +397,7 @@ avm1::Object* ClipScript::duplicate(const std::string& newName, int newDepth)
     copy.clipActions = d->clipActions;
     copy.name = newName;
     Drawing drawing = self_.drawing;
-    avm1::Object* placed = player_.placeByScript(*parent_, parent_->script.get()->path(), std::move(copy));
+    avm1::Object* placed = player_.placeByScript(*parent_, parent_->script.get()->path(), std::move(copy), {}, init);
     // The copy starts with what scripts drew into the original. Its event handlers are
     // only queued, so they still draw over it.
     if (placed) {
@@ -407,7 +407,8 @@ avm1::Object* ClipScript::duplicate(const std::string& newName, int newDepth)
     return placed;
 }
 
-avm1::Object* ClipScript::attachMovie(const std::string& linkage, const std::string& newName, int newDepth)
+avm1::Object* ClipScript::attachMovie(const std::string& linkage, const std::string& newName, int newDepth,
+                                      avm1::Object* init)
 {
     const MovieDef& movie = player_.movie();
     auto it = movie.exports.find(linkage);
@@ -425,7 +426,7 @@ avm1::Object* ClipScript::attachMovie(const std::string& linkage, const std::str
     object.characterId = it->second;
     object.character = character;
     object.name = newName;
-    return player_.placeByScript(self_, path(), std::move(object), linkage);
+    return player_.placeByScript(self_, path(), std::move(object), linkage, init);
 }
 
 avm1::Object* ClipScript::createEmptyClip(const std::string& newName, int newDepth)

@@ -643,19 +643,40 @@ std::string TimelinePlayer::linkageOf(uint16_t characterId) const
     return {};
 }
 
-void TimelinePlayer::applyRegisteredClass(avm1::Object* object, const std::string& linkage)
+void TimelinePlayer::applyRegisteredClass(avm1::Object* object, const std::string& linkage, avm1::Object* init)
 {
     avm1::Machine* m = machine();
     if (!m || !object)
         return;
-    auto it = m->registeredClasses().find(linkage);
-    if (it == m->registeredClasses().end())
+    auto copyInit = [&] {
+        if (!init)
+            return;
+        // Copied by value first: setters the writes run may change `init`.
+        std::vector<std::pair<std::string, avm1::Value>> props;
+        for (const avm1::Property& p : init->properties())
+            if (!p.isAccessor() && !(p.flags & avm1::PropertyFlag::DontEnum))
+                props.emplace_back(p.name, p.value);
+        avm1::RootedValues keep(*m);
+        for (const auto& entry : props)
+            keep.push_back(entry.second);
+        for (auto& [name, value] : props)
+            m->setMember(avm1::Value(object), name, value);
+    };
+    auto it = linkage.empty() ? m->registeredClasses().end() : m->registeredClasses().find(linkage);
+    if (it == m->registeredClasses().end()) {
+        try {
+            copyInit();
+        } catch (const avm1::ScriptThrow&) {
+        } catch (const avm1::ScriptAbort&) {
+        }
         return;
+    }
     avm1::Object* ctor = it->second;
     try {
         avm1::Value proto = m->getMember(avm1::Value(ctor), "prototype");
         if (proto.asObject())
             object->setProto(proto.asObject());
+        copyInit();
         m->call(avm1::Value(ctor), avm1::Value(object), {});
     } catch (const avm1::ScriptThrow&) {
     } catch (const avm1::ScriptAbort&) {
@@ -663,7 +684,7 @@ void TimelinePlayer::applyRegisteredClass(avm1::Object* object, const std::strin
 }
 
 avm1::Object* TimelinePlayer::placeByScript(ClipState& container, const ClipPath& containerPath, DisplayObject object,
-                                            const std::string& linkage)
+                                            const std::string& linkage, avm1::Object* init)
 {
     if (!root_)
         return nullptr;
@@ -680,8 +701,7 @@ avm1::Object* TimelinePlayer::placeByScript(ClipState& container, const ClipPath
         avm1::Object* self = scriptObject(*root_, path);
         queueClipEvent(inserted, path, ClipEvent::Initialize | ClipEvent::Construct);
         std::string name = linkage.empty() ? linkageOf(inserted.characterId) : linkage;
-        if (!name.empty())
-            applyRegisteredClass(self, name);
+        applyRegisteredClass(self, name, init);
         queueClipEvent(inserted, path, ClipEvent::Load);
         // `inserted` may have moved while the constructor ran; find it again.
         ClipState* fresh = resolve(*root_, path);

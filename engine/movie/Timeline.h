@@ -140,8 +140,9 @@ public:
     void queueUnload(ClipState& parent, const ClipPath& parentPath, uint16_t depth);
     // Puts a clip made by a script (duplicate, attach, create) into `container`,
     // replacing whatever is at its depth; returns its script object.
+    // `init` (may be null) gives the new clip properties before its class's constructor.
     avm1::Object* placeByScript(ClipState& container, const ClipPath& containerPath, DisplayObject object,
-                                const std::string& linkage = {});
+                                const std::string& linkage = {}, avm1::Object* init = nullptr);
     // createEmptyMovieClip's character: a sprite of one empty frame.
     const Character& emptySprite() const { return emptySprite_; }
 
@@ -185,7 +186,9 @@ private:
     void runScript(ClipState& root, QueuedScript script);
     void queueUnloadOf(DisplayObject& object, ClipPath& path, int nesting);
     // Gives a clip made from an exported symbol its registered class.
-    void applyRegisteredClass(avm1::Object* object, const std::string& linkage);
+    // `init`, when given, is copied onto the object between giving it the class's
+    // prototype and running the constructor.
+    void applyRegisteredClass(avm1::Object* object, const std::string& linkage, avm1::Object* init = nullptr);
     std::string linkageOf(uint16_t characterId) const;
 
     const MovieDef& movie_;
