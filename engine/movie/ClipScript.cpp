@@ -36,7 +36,7 @@ Rect transformRect(const Rect& r, const Matrix& m)
     Box box = m.mapRect(r);
     // Scripts can scale a clip past what 32 bits of twips hold; the cast needs a value in range.
     auto twips = [](double v) { return std::isnan(v) ? 0 : static_cast<int32_t>(std::clamp(v, -2147483648.0, 2147483647.0)); };
-    return {twips(std::floor(box.xMin)), twips(std::ceil(box.xMax)), twips(std::floor(box.yMin)), twips(std::ceil(box.yMax))};
+    return {twips(std::round(box.xMin)), twips(std::round(box.xMax)), twips(std::round(box.yMin)), twips(std::round(box.yMax))};
 }
 
 bool isEmpty(const Rect& r)
