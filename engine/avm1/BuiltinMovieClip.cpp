@@ -43,8 +43,9 @@ ClipHost* host(Machine& m, const Value& self)
 // Depths scripts give are offset from the timeline's, which start at -16384.
 constexpr int kScriptDepthOffset = 16384;
 
-// A clip named by a slash or dot path from `from` ("/", "/a/b", "../c", "a.b").
-ClipHost* clipAtPath(ClipHost* from, std::string_view path, bool caseSensitive)
+// A clip named by a slash or dot path from `from` ("/", "/a/b", "../c", "a.b",
+// "_root.a", "_parent.b", "_level0.c").
+ClipHost* clipAtPath(Machine& m, ClipHost* from, std::string_view path, bool caseSensitive)
 {
     ClipHost* current = from;
     if (!path.empty() && path[0] == '/') {
@@ -53,12 +54,22 @@ ClipHost* clipAtPath(ClipHost* from, std::string_view path, bool caseSensitive)
         path.remove_prefix(1);
     }
     while (current && !path.empty()) {
-        auto sep = path.find_first_of("/.");
+        // ".." is a segment of its own, not two dots.
+        auto sep = path.starts_with("..") ? size_t{2} : path.find_first_of("/.");
         std::string_view segment = path.substr(0, sep);
-        path = sep == std::string_view::npos ? std::string_view() : path.substr(sep + 1);
+        path = sep >= path.size() ? std::string_view() : path.substr(sep + (path[sep] == '/' || path[sep] == '.' ? 1 : 0));
         if (segment.empty())
             continue;
-        Object* next = segment == ".." ? current->parentObject() : current->childByName(segment, caseSensitive);
+        Object* next = nullptr;
+        if (segment == ".." || segment == "_parent")
+            next = current->parentObject();
+        else if (segment == "_root")
+            next = current->rootObject();
+        else if (segment.starts_with("_level") && segment.size() > 6 && segment.size() < 12 &&
+                 segment.find_first_not_of("0123456789", 6) == std::string_view::npos)
+            next = m.level(std::stoi(std::string(segment.substr(6))));
+        else
+            next = current->childByName(segment, caseSensitive);
         current = clipHost(next);
     }
     return current;
@@ -74,7 +85,7 @@ void gotoAndMaybePlay(Machine& m, ClipHost* clip, const Value& frameValue, bool 
         const std::string& text = frame.asString();
         auto colon = text.rfind(':');
         if (colon != std::string::npos) {
-            clip = clipAtPath(clip, std::string_view(text).substr(0, colon), m.caseSensitive());
+            clip = clipAtPath(m, clip, std::string_view(text).substr(0, colon), m.caseSensitive());
             if (!clip)
                 return;
             frame = Value(text.substr(colon + 1));
@@ -230,7 +241,13 @@ Value movieClipHitTest(Machine& m, Value self, std::span<const Value> args)
         return Value(false);
     if (args.size() >= 2)
         return Value(c->hitTestPoint(m.toNumber(args[0]), m.toNumber(args[1]), m.toBoolean(arg(args, 2))));
-    ClipHost* other = host(m, arg(args, 0));
+    // The other clip as an object or as a path from this one.
+    Value target = arg(args, 0);
+    ClipHost* other = nullptr;
+    if (target.isString())
+        other = target.asString().empty() ? nullptr : clipAtPath(m, c, target.asString(), m.caseSensitive());
+    else
+        other = host(m, target);
     if (!other)
         return Value(false);
     double a0, b0, a1, b1, c0, d0, c1, d1;
