@@ -220,4 +220,67 @@ TEST(AttachMovieInit, PropertiesArriveBeforeTheRegisteredConstructor)
     EXPECT_EQ(run.traces, (Lines{"init", "init"}));
 }
 
+// Two 10 x 10 px clips drawn at the root: "a" at (0, 0), "b" at (5, 5), and "far"
+// at (100, 100); `probe` runs after them.
+Lines withOverlappingClips(const ActionBuilder& probe)
+{
+    test::SwfWriter movie;
+    defineEmptyShape(movie, kShape);  // 0..200 twips: 10 px square
+    test::TagStream sprite;
+    sprite.placeObject2(placeAt(1, kShape)).showFrame();
+    movie.defineSprite(kSprite, 1, sprite);
+    test::Place a = named(1, kSprite, "a");
+    test::Place b = named(2, kSprite, "b");
+    b.matrix = Matrix{1, 0, 0, 1, 100, 100};
+    test::Place far = named(3, kSprite, "far");
+    far.matrix = Matrix{1, 0, 0, 1, 2000, 2000};
+    movie.placeObject2(a).placeObject2(b).placeObject2(far).doAction(probe).showFrame();
+    Running run(movie);
+    run.step();
+    return run.traces;
+}
+
+TEST(HitTest, TheOtherClipMayBeGivenAsATargetPath)
+{
+    struct Case {
+        std::string target;
+        std::string expected;
+    } cases[] = {
+        {"b", "false"},          // paths start at the clip itself: a.b is no clip
+        {"_root.b", "true"},     // from the root down
+        {"../b", "true"},        // up to the parent first
+        {"_parent.far", "false"},
+        {"/far", "false"},       // slash syntax from the root
+        {"", "false"},           // no path: no clip
+        {"nothing", "false"},
+    };
+    for (const Case& c : cases) {
+        ActionBuilder probe;
+        callOn(probe, "a", "hitTest", {c.target}).op(kTrace);
+        EXPECT_EQ(withOverlappingClips(probe), (Lines{c.expected})) << "hitTest('" << c.target << "')";
+    }
+}
+
+TEST(GetPropertyAction, AnIndexThatIsNoNumberGivesUndefined)
+{
+    constexpr uint8_t kGetProperty = 0x22;
+    struct Case {
+        Arg index;
+        std::string expected;
+    } cases[] = {
+        {std::string("11ABC"), "undefined"},
+        {std::string("ABC"), "undefined"},
+        {-1.0, "undefined"},
+        {-0.8, "0"},              // truncates to 0: _x
+        {std::string("13"), "a"},  // _name
+    };
+    for (const Case& c : cases) {
+        ActionBuilder probe;
+        probe.pushString("a");
+        push(probe, c.index);
+        probe.op(kGetProperty).op(kTrace);
+        EXPECT_EQ(withOverlappingClips(probe), (Lines{c.expected}));
+    }
+}
+
 } // namespace
