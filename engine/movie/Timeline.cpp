@@ -139,7 +139,7 @@ avm1::Machine* TimelinePlayer::machine()
         });
         // Scripts queued for objects whose clips have gone keep those objects alive.
         machine_->setHostRoots([this](avm1::Visitor& visitor) {
-            for (const auto* queue : {&queue_, &constructQueue_}) {
+            for (const auto* queue : {&queue_, &constructQueue_, &initializeQueue_}) {
                 for (const QueuedScript& script : *queue)
                     visitor.visit(script.object);
             }
@@ -223,21 +223,23 @@ void TimelinePlayer::runQueuedScripts(ClipState& root)
     if (!scriptsEnabled_) {
         queue_.clear();
         constructQueue_.clear();
+        initializeQueue_.clear();
         return;
     }
     avm1::Machine* m = machine();
     m->resetBudget(kMaxActionsPerStep);
     size_t ran = 0;
-    while (!queue_.empty() || !constructQueue_.empty()) {
+    while (!queue_.empty() || !constructQueue_.empty() || !initializeQueue_.empty()) {
         if (++ran > kMaxScriptsPerStep || m->actionsLeft() == 0) {
             reportLimit(hooks_, Limit::ScriptWork, "scripts ran past " + std::to_string(kMaxScriptsPerStep) + " scripts or " +
                                     std::to_string(kMaxActionsPerStep) +
                                     " actions in one frame; the rest of that frame's scripts were dropped");
             queue_.clear();
             constructQueue_.clear();
+            initializeQueue_.clear();
             break;
         }
-        auto& from = constructQueue_.empty() ? queue_ : constructQueue_;
+        auto& from = !initializeQueue_.empty() ? initializeQueue_ : !constructQueue_.empty() ? constructQueue_ : queue_;
         QueuedScript script = std::move(from.front());
         from.pop_front();
         runScript(root, std::move(script));
@@ -262,22 +264,21 @@ void TimelinePlayer::queueUnloadOf(DisplayObject& object, ClipPath& path, int ne
     if (!object.clip || nesting > kMaxNesting)
         return;
     bool hasHandler = !object.clipActions.empty() || object.clip->script.get();
-    if (hasHandler) {
-        avm1::Object* self = scriptObject(*root_, path);
-        if (self) {
-            if (auto* clip = self->as<avm1::MovieClipObject>(); clip && clip->host())
-                clip->rememberPath(clip->host()->targetPath(false), nesting == 0);
-            for (const ClipEventHandler& handler : parseClipEvents(object.clipActions, movie_.header.version)) {
-                if (handler.events & ClipEvent::Unload)
-                    queue_.push_back({path, handler.code, {}, self});
-            }
-            queue_.push_back({path, {}, "onUnload", self});
-        }
-    }
+    avm1::Object* self = hasHandler ? scriptObject(*root_, path) : nullptr;
+    if (auto* clip = self ? self->as<avm1::MovieClipObject>() : nullptr; clip && clip->host())
+        clip->rememberPath(clip->host()->targetPath(false), nesting == 0);
+    // The clips inside unload first, as the reference player orders these events.
     for (DisplayObject& child : object.clip->children) {
         path.push_back(child.depth);
         queueUnloadOf(child, path, nesting + 1);
         path.pop_back();
+    }
+    if (self) {
+        for (const ClipEventHandler& handler : parseClipEvents(object.clipActions, movie_.header.version)) {
+            if (handler.events & ClipEvent::Unload)
+                queue_.push_back({path, handler.code, {}, self});
+        }
+        queue_.push_back({path, {}, "onUnload", self});
     }
 }
 
@@ -329,16 +330,19 @@ void TimelinePlayer::runScript(ClipState& root, QueuedScript script)
 
 void TimelinePlayer::queueEnterFrames(ClipState& clip, ClipPath& path)
 {
-    // Children first, then their parent, as the reference player orders these events.
+    // Children first, then their parent, as the reference player orders these events;
+    // a clip's onClipEvent(enterFrame) comes before its onEnterFrame method.
     for (DisplayObject& child : clip.children) {
         if (!child.clip)
             continue;
         path.push_back(child.depth);
         queueEnterFrames(*child.clip, path);
         queueClipEvent(child, path, ClipEvent::EnterFrame);
+        if (child.clip->script.get())
+            queue_.push_back({path, {}, "onEnterFrame"});
         path.pop_back();
     }
-    if (clip.script.get())
+    if (path.empty() && clip.script.get())
         queue_.push_back({path, {}, "onEnterFrame"});
 }
 
@@ -346,10 +350,15 @@ void TimelinePlayer::queueClipEvent(const DisplayObject& object, const ClipPath&
 {
     if (object.clipActions.empty() || !scriptsEnabled_)
         return;
-    constexpr uint32_t kConstruction = ClipEvent::Initialize | ClipEvent::Construct;
+    // Initialize handlers of every clip just placed run before their construct handlers,
+    // and both before the frame scripts queued with them.
     for (const ClipEventHandler& handler : parseClipEvents(object.clipActions, movie_.header.version)) {
-        if (handler.events & event)
-            ((handler.events & event & kConstruction) ? constructQueue_ : queue_).push_back({path, handler.code, {}});
+        if (!(handler.events & event))
+            continue;
+        auto& into = (handler.events & event & ClipEvent::Initialize) ? initializeQueue_
+                     : (handler.events & event & ClipEvent::Construct) ? constructQueue_
+                                                                        : queue_;
+        into.push_back({path, handler.code, {}});
     }
 }
 

@@ -199,6 +199,8 @@ private:
     // Initialize and construct events of clips just placed: they run ahead of the frame
     // scripts queued with them, even those earlier in the tag stream.
     std::deque<QueuedScript> constructQueue_;
+    // Their initialize events, which come before all of those.
+    std::deque<QueuedScript> initializeQueue_;
     std::set<uint16_t> initActionsRun_;
     std::shared_ptr<avm1::Machine> machine_;
     ClipState* root_ = nullptr;  // the root of the call in progress
