@@ -283,4 +283,46 @@ TEST(GetPropertyAction, AnIndexThatIsNoNumberGivesUndefined)
     }
 }
 
+TEST(ClipEventOrder, InitializeBeforeConstructAndInnerClipsUnloadFirst)
+{
+    static constexpr uint32_t kUnload = 0x4, kEnterFrame = 0x2, kInitialize = 0x200, kConstruct = 0x40000;
+    constexpr uint16_t kInner = 4, kOuter = 5;
+    auto handlers = [](std::string_view who) {
+        std::string w(who);
+        return std::vector<std::pair<uint32_t, ActionBuilder>>{
+            {kInitialize, ActionBuilder().trace(w + " initialize")},
+            {kConstruct, ActionBuilder().trace(w + " construct")},
+            {kUnload, ActionBuilder().trace(w + " unload")},
+        };
+    };
+    test::SwfWriter movie;
+    movie.defineSprite(kInner, 1, test::TagStream().showFrame());
+    test::TagStream outer;
+    test::Place inner = named(1, kInner, "inner");
+    inner.clipEvents = handlers("inner");
+    outer.placeObject2(inner).showFrame();
+    movie.defineSprite(kOuter, 1, outer);
+    test::Place place = named(1, kOuter, "outer");
+    place.clipEvents = handlers("outer");
+    place.clipEvents.push_back({kEnterFrame, ActionBuilder().trace("outer enterFrame event")});
+    movie.placeObject2(place);
+    // outer.onEnterFrame = function () { trace("outer onEnterFrame method"); }
+    ActionBuilder setHandler;
+    setHandler.getVariable("outer").pushString("onEnterFrame");
+    setHandler.defineFunction("", {}, ActionBuilder().trace("outer onEnterFrame method"));
+    setHandler.op(kSetMember);
+    movie.doAction(setHandler).showFrame();
+    movie.showFrame();
+    movie.removeObject2(1).showFrame();
+    Running run(movie);
+    run.step();
+    EXPECT_EQ(run.traces, (Lines{"outer initialize", "inner initialize", "outer construct", "inner construct"}));
+    run.traces.clear();
+    run.step();
+    EXPECT_EQ(run.traces, (Lines{"outer enterFrame event", "outer onEnterFrame method"}));
+    run.traces.clear();
+    run.step();
+    EXPECT_EQ(run.traces, (Lines{"inner unload", "outer unload"}));
+}
+
 } // namespace
