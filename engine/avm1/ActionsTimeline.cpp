@@ -167,7 +167,9 @@ Interpreter::Outcome Interpreter::actionGetUrl2(Context& ctx, Step&)
 
 Interpreter::Outcome Interpreter::actionGetProperty(Context& ctx, Step&)
 {
-    double index = toInteger(m_.toNumber(pop(ctx)));
+    // An index that is no number at all ("11ABC") names no property.
+    double number = m_.toNumber(pop(ctx));
+    double index = std::isnan(number) ? -1 : toInteger(number);
     Object* target = propertyTarget(ctx, pop(ctx));
     if (isClip(target) && index >= 0 && index <= 21)
         pushValue(ctx, clipHost(target)->getProperty(static_cast<ClipProperty>(static_cast<int>(index))));

@@ -33,16 +33,19 @@ std::optional<ClipProperty> clipPropertyByName(std::string_view name)
 
 namespace {
 
-ClipHost* host(const Value& self)
+// The live clip `self` addresses (a reference to a removed clip follows its path).
+ClipHost* host(Machine& m, const Value& self)
 {
-    return clipHost(self.asObject());
+    Object* o = self.asObject();
+    return clipHost(o ? o->referent(m) : nullptr);
 }
 
 // Depths scripts give are offset from the timeline's, which start at -16384.
 constexpr int kScriptDepthOffset = 16384;
 
-// A clip named by a slash or dot path from `from` ("/", "/a/b", "../c", "a.b").
-ClipHost* clipAtPath(ClipHost* from, std::string_view path, bool caseSensitive)
+// A clip named by a slash or dot path from `from` ("/", "/a/b", "../c", "a.b",
+// "_root.a", "_parent.b", "_level0.c").
+ClipHost* clipAtPath(Machine& m, ClipHost* from, std::string_view path, bool caseSensitive)
 {
     ClipHost* current = from;
     if (!path.empty() && path[0] == '/') {
@@ -51,12 +54,22 @@ ClipHost* clipAtPath(ClipHost* from, std::string_view path, bool caseSensitive)
         path.remove_prefix(1);
     }
     while (current && !path.empty()) {
-        auto sep = path.find_first_of("/.");
+        // ".." is a segment of its own, not two dots.
+        auto sep = path.starts_with("..") ? size_t{2} : path.find_first_of("/.");
         std::string_view segment = path.substr(0, sep);
-        path = sep == std::string_view::npos ? std::string_view() : path.substr(sep + 1);
+        path = sep >= path.size() ? std::string_view() : path.substr(sep + (path[sep] == '/' || path[sep] == '.' ? 1 : 0));
         if (segment.empty())
             continue;
-        Object* next = segment == ".." ? current->parentObject() : current->childByName(segment, caseSensitive);
+        Object* next = nullptr;
+        if (segment == ".." || segment == "_parent")
+            next = current->parentObject();
+        else if (segment == "_root")
+            next = current->rootObject();
+        else if (segment.starts_with("_level") && segment.size() > 6 && segment.size() < 12 &&
+                 segment.find_first_not_of("0123456789", 6) == std::string_view::npos)
+            next = m.level(std::stoi(std::string(segment.substr(6))));
+        else
+            next = current->childByName(segment, caseSensitive);
         current = clipHost(next);
     }
     return current;
@@ -72,7 +85,7 @@ void gotoAndMaybePlay(Machine& m, ClipHost* clip, const Value& frameValue, bool 
         const std::string& text = frame.asString();
         auto colon = text.rfind(':');
         if (colon != std::string::npos) {
-            clip = clipAtPath(clip, std::string_view(text).substr(0, colon), m.caseSensitive());
+            clip = clipAtPath(m, clip, std::string_view(text).substr(0, colon), m.caseSensitive());
             if (!clip)
                 return;
             frame = Value(text.substr(colon + 1));
@@ -98,61 +111,61 @@ void gotoAndMaybePlay(Machine& m, ClipHost* clip, const Value& frameValue, bool 
         clip->stop();
 }
 
-Value movieClipPlay(Machine&, Value self, std::span<const Value>)
+Value movieClipPlay(Machine& m, Value self, std::span<const Value>)
 {
-    if (ClipHost* c = host(self))
+    if (ClipHost* c = host(m, self))
         c->play();
     return Value();
 }
 
-Value movieClipStop(Machine&, Value self, std::span<const Value>)
+Value movieClipStop(Machine& m, Value self, std::span<const Value>)
 {
-    if (ClipHost* c = host(self))
+    if (ClipHost* c = host(m, self))
         c->stop();
     return Value();
 }
 
-Value movieClipNextFrame(Machine&, Value self, std::span<const Value>)
+Value movieClipNextFrame(Machine& m, Value self, std::span<const Value>)
 {
-    if (ClipHost* c = host(self))
+    if (ClipHost* c = host(m, self))
         c->nextFrame();
     return Value();
 }
 
-Value movieClipPrevFrame(Machine&, Value self, std::span<const Value>)
+Value movieClipPrevFrame(Machine& m, Value self, std::span<const Value>)
 {
-    if (ClipHost* c = host(self))
+    if (ClipHost* c = host(m, self))
         c->prevFrame();
     return Value();
 }
 
 Value movieClipGotoAndPlay(Machine& m, Value self, std::span<const Value> args)
 {
-    gotoAndMaybePlay(m, host(self), arg(args, 0), true);
+    gotoAndMaybePlay(m, host(m, self), arg(args, 0), true);
     return Value();
 }
 
 Value movieClipGotoAndStop(Machine& m, Value self, std::span<const Value> args)
 {
-    gotoAndMaybePlay(m, host(self), arg(args, 0), false);
+    gotoAndMaybePlay(m, host(m, self), arg(args, 0), false);
     return Value();
 }
 
-Value movieClipGetDepth(Machine&, Value self, std::span<const Value>)
+Value movieClipGetDepth(Machine& m, Value self, std::span<const Value>)
 {
-    ClipHost* c = host(self);
+    ClipHost* c = host(m, self);
     return c ? Value(static_cast<double>(c->depth() - kScriptDepthOffset)) : Value();
 }
 
-Value movieClipGetNextHighestDepth(Machine&, Value self, std::span<const Value>)
+Value movieClipGetNextHighestDepth(Machine& m, Value self, std::span<const Value>)
 {
-    ClipHost* c = host(self);
+    ClipHost* c = host(m, self);
     return c ? Value(static_cast<double>(std::max(0, c->nextHighestDepth() - kScriptDepthOffset))) : Value();
 }
 
 Value movieClipSwapDepths(Machine& m, Value self, std::span<const Value> args)
 {
-    if (ClipHost* c = host(self)) {
+    if (ClipHost* c = host(m, self)) {
         Value target = arg(args, 0);
         if (target.isObject())
             c->swapDepths(target);
@@ -164,7 +177,7 @@ Value movieClipSwapDepths(Machine& m, Value self, std::span<const Value> args)
 
 Value movieClipGetInstanceAtDepth(Machine& m, Value self, std::span<const Value> args)
 {
-    ClipHost* c = host(self);
+    ClipHost* c = host(m, self);
     if (!c || args.empty())
         return Value();
     Object* child = c->childAtDepth(m.toInt32(args[0]) + kScriptDepthOffset);
@@ -173,38 +186,33 @@ Value movieClipGetInstanceAtDepth(Machine& m, Value self, std::span<const Value>
 
 Value movieClipDuplicateMovieClip(Machine& m, Value self, std::span<const Value> args)
 {
-    ClipHost* c = host(self);
+    ClipHost* c = host(m, self);
     if (!c || args.size() < 2)
         return Value();
-    Object* copy = c->duplicate(m.toString(args[0]), m.toInt32(args[1]) + kScriptDepthOffset);
+    Object* copy = c->duplicate(m.toString(args[0]), m.toInt32(args[1]) + kScriptDepthOffset, arg(args, 2).asObject());
     return copy ? Value(copy) : Value();
 }
 
-Value movieClipRemoveMovieClip(Machine&, Value self, std::span<const Value>)
+Value movieClipRemoveMovieClip(Machine& m, Value self, std::span<const Value>)
 {
-    if (ClipHost* c = host(self))
+    if (ClipHost* c = host(m, self))
         c->removeClip();
     return Value();
 }
 
 Value movieClipAttachMovie(Machine& m, Value self, std::span<const Value> args)
 {
-    ClipHost* c = host(self);
+    ClipHost* c = host(m, self);
     if (!c || args.size() < 3)
         return Value();
-    Object* clip = c->attachMovie(m.toString(args[0]), m.toString(args[1]), m.toInt32(args[2]) + kScriptDepthOffset);
-    if (clip && args.size() > 3) {
-        if (Object* init = args[3].asObject()) {
-            for (const Property& p : init->properties())
-                m.setMember(Value(clip), p.name, p.value);
-        }
-    }
+    Object* clip = c->attachMovie(m.toString(args[0]), m.toString(args[1]), m.toInt32(args[2]) + kScriptDepthOffset,
+                                  arg(args, 3).asObject());
     return clip ? Value(clip) : Value();
 }
 
 Value movieClipCreateEmptyMovieClip(Machine& m, Value self, std::span<const Value> args)
 {
-    ClipHost* c = host(self);
+    ClipHost* c = host(m, self);
     if (!c || args.size() < 2)
         return Value();
     Object* clip = c->createEmptyClip(m.toString(args[0]), m.toInt32(args[1]) + kScriptDepthOffset);
@@ -213,7 +221,7 @@ Value movieClipCreateEmptyMovieClip(Machine& m, Value self, std::span<const Valu
 
 Value movieClipGetBounds(Machine& m, Value self, std::span<const Value> args)
 {
-    ClipHost* c = host(self);
+    ClipHost* c = host(m, self);
     if (!c)
         return Value();
     double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
@@ -228,12 +236,18 @@ Value movieClipGetBounds(Machine& m, Value self, std::span<const Value> args)
 
 Value movieClipHitTest(Machine& m, Value self, std::span<const Value> args)
 {
-    ClipHost* c = host(self);
+    ClipHost* c = host(m, self);
     if (!c)
         return Value(false);
     if (args.size() >= 2)
         return Value(c->hitTestPoint(m.toNumber(args[0]), m.toNumber(args[1]), m.toBoolean(arg(args, 2))));
-    ClipHost* other = host(arg(args, 0));
+    // The other clip as an object or as a path from this one.
+    Value target = arg(args, 0);
+    ClipHost* other = nullptr;
+    if (target.isString())
+        other = target.asString().empty() ? nullptr : clipAtPath(m, c, target.asString(), m.caseSensitive());
+    else
+        other = host(m, target);
     if (!other)
         return Value(false);
     double a0, b0, a1, b1, c0, d0, c1, d1;
@@ -254,7 +268,7 @@ Value returnThis(Machine&, Value self, std::span<const Value>)
 
 Value convertPoint(Machine& m, Value self, std::span<const Value> args, bool toGlobal)
 {
-    ClipHost* c = host(self);
+    ClipHost* c = host(m, self);
     Object* point = arg(args, 0).asObject();
     if (!c || !point)
         return Value();
@@ -291,14 +305,14 @@ Value movieClipStopDrag(Machine&, Value, std::span<const Value>)
 }
 
 // The whole movie is loaded before it plays.
-Value movieClipGetBytesLoaded(Machine&, Value self, std::span<const Value>)
+Value movieClipGetBytesLoaded(Machine& m, Value self, std::span<const Value>)
 {
-    return Value(host(self) ? 1.0 : 0.0);
+    return Value(host(m, self) ? 1.0 : 0.0);
 }
 
-Value movieClipGetBytesTotal(Machine&, Value self, std::span<const Value>)
+Value movieClipGetBytesTotal(Machine& m, Value self, std::span<const Value>)
 {
-    return Value(host(self) ? 1.0 : 0.0);
+    return Value(host(m, self) ? 1.0 : 0.0);
 }
 
 const NativeMethod kMovieClipMethods[] = {

@@ -64,8 +64,11 @@ public:
     virtual std::string targetPath(bool slashes) = 0;
 
     virtual bool removeClip() = 0;
-    virtual Object* duplicate(const std::string& newName, int depth) = 0;
-    virtual Object* attachMovie(const std::string& linkage, const std::string& newName, int depth) = 0;
+    // `init` (may be null): properties the new clip takes before its class's
+    // constructor runs.
+    virtual Object* duplicate(const std::string& newName, int depth, Object* init = nullptr) = 0;
+    virtual Object* attachMovie(const std::string& linkage, const std::string& newName, int depth,
+                                Object* init = nullptr) = 0;
     virtual Object* createEmptyClip(const std::string& newName, int depth) = 0;
     // An empty text field at `depth`, its box at x, y of width x height (pixels).
     virtual Object* createTextField(const std::string& /*newName*/, int /*depth*/, double /*x*/, double /*y*/,

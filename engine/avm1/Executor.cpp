@@ -44,8 +44,8 @@ public:
     int depth() override { return 0; }
     std::string targetPath(bool slashes) override { return slashes ? "/" : "_level0"; }
     bool removeClip() override { return false; }
-    Object* duplicate(const std::string&, int) override { return nullptr; }
-    Object* attachMovie(const std::string&, const std::string&, int) override { return nullptr; }
+    Object* duplicate(const std::string&, int, Object*) override { return nullptr; }
+    Object* attachMovie(const std::string&, const std::string&, int, Object*) override { return nullptr; }
     Object* createEmptyClip(const std::string&, int) override { return nullptr; }
     void swapDepths(const Value&) override {}
     int nextHighestDepth() override { return 0; }

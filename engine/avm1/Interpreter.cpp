@@ -1,5 +1,7 @@
 #include "engine/avm1/Interpreter.h"
 
+#include "engine/avm1/MovieClipObject.h"
+
 // GCC 12 reports std::variant moves of Value as maybe-uninitialized when it inlines
 // them into the big action switch; the values are always constructed.
 #if defined(__GNUC__) && !defined(__clang__)
@@ -230,9 +232,28 @@ Interpreter::Outcome Interpreter::actionUnknown(Context&, Step&)
     return {};
 }
 
+bool Interpreter::makesCall(const Context& ctx, const ActionRecord& action)
+{
+    if (action.is(ActionCode::CallFunction) || action.is(ActionCode::NewObject))
+        return true;
+    if (!action.is(ActionCode::CallMethod) && !action.is(ActionCode::NewMethod))
+        return false;
+    // A method of undefined or null is no call at all.
+    return ctx.stack.size() >= 2 && !ctx.stack[ctx.stack.size() - 2].isNullish();
+}
+
+bool Interpreter::baseClipRemoved(const Context& ctx)
+{
+    const auto* clip = ctx.baseClip ? ctx.baseClip->as<MovieClipObject>() : nullptr;
+    return clip && !clip->host();
+}
+
 Interpreter::Outcome Interpreter::execute(Context& ctx, size_t begin, size_t end)
 {
     const Handler* handlers = dispatchTable();
+    // Only a script that started while its clip was on the stage is stopped when the
+    // clip leaves (unload handlers run on clips already gone).
+    const bool startedLive = !baseClipRemoved(ctx);
     size_t pos = begin;
     while (pos < end) {
         ActionReader reader(ctx.code);
@@ -244,6 +265,7 @@ Interpreter::Outcome Interpreter::execute(Context& ctx, size_t begin, size_t end
         if (!action->is(ActionCode::End))
             m_.spendAction();
         Step step{*action, action->nextOffset};
+        const bool calls = startedLive && makesCall(ctx, *action);
         Outcome o;
         try {
             o = (this->*handlers[action->code])(ctx, step);
@@ -251,6 +273,10 @@ Interpreter::Outcome Interpreter::execute(Context& ctx, size_t begin, size_t end
             // A malformed payload ends this block (or function body) here.
             return {Flow::JumpOut, ctx.code.size()};
         }
+        // A script whose clip has left the stage goes no further once it calls
+        // something, as in the reference player; the script that called it carries on.
+        if (calls && baseClipRemoved(ctx))
+            return {Flow::Return, pos};
         if (o.flow == Flow::Return)
             return o;
         if (o.flow == Flow::JumpOut) {

@@ -58,6 +58,10 @@ private:
     // What a running frame holds, for the collector.
     static void visitContext(const Context& ctx, Visitor& visitor);
     Outcome execute(Context& ctx, size_t begin, size_t end);
+    // Whether `action` calls something (a method of undefined or null calls nothing),
+    // and whether the clip the running block belongs to has left the stage.
+    static bool makesCall(const Context& ctx, const ActionRecord& action);
+    static bool baseClipRemoved(const Context& ctx);
     static const Handler* dispatchTable();
 
     // One handler per action of Actions.def, defined in the Actions<Topic>.cpp files.

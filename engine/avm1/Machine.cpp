@@ -159,7 +159,7 @@ std::string Machine::toString(const Value& v)
 {
     if (!v.isObject())
         return v.toString(version_);
-    Object* o = v.asObject();
+    Object* o = v.asObject()->referent(*this);
     if (auto path = o->defaultString(); path && usesDefaultToString(o))
         return *path;
     // Only toString is asked; when there is none, or it gives an object, the object
@@ -401,6 +401,7 @@ bool Machine::hasProperty(Object* target, std::string_view name)
 {
     if (!target)
         return false;
+    target = target->referent(*this);
     if (findProperty(target, name))
         return true;
     return target->hasComputed(*this, name);
@@ -416,7 +417,7 @@ Value Machine::getMember(const Value& target, std::string_view name)
             return Value(static_cast<double>(utf16Length(target.asString())));
         }
     }
-    Object* o = target.asObject();
+    Object* o = target.asObject() ? target.asObject()->referent(*this) : nullptr;
     Object* lookup = o;
     if (!o) {
         if (target.isString())
@@ -461,6 +462,7 @@ void Machine::setMember(const Value& target, std::string_view name, Value value)
     Object* o = target.asObject();
     if (!o)
         return;
+    o = o->referent(*this);
     if (name == "__proto__") {
         o->setProto(value.asObject());
         return;
@@ -497,6 +499,7 @@ bool Machine::deleteMember(Object* target, std::string_view name)
 {
     if (!target)
         return false;
+    target = target->referent(*this);
     Property* p = target->findOwn(name);
     if (!p || (p->flags & PropertyFlag::DontDelete))
         return false;

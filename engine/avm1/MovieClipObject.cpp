@@ -49,10 +49,39 @@ void MovieClipObject::appendComputedNames(std::vector<std::string>& names)
     }
 }
 
+Object* MovieClipObject::referent(Machine& machine)
+{
+    if (host_ || lastPath_.empty())
+        return this;
+    // "_levelN" first, then the clips' names down the path.
+    std::string_view path = lastPath_;
+    auto dot = path.find('.');
+    std::string_view level = path.substr(0, dot);
+    if (!level.starts_with("_level"))
+        return this;
+    int number = 0;
+    for (char c : level.substr(6)) {
+        if (c < '0' || c > '9' || number > 100000)
+            return this;
+        number = number * 10 + (c - '0');
+    }
+    Object* current = machine.level(number);
+    while (current && dot != std::string_view::npos) {
+        path.remove_prefix(dot + 1);
+        dot = path.find('.');
+        ClipHost* host = clipHost(current);
+        current = host ? host->childByName(path.substr(0, dot), machine.caseSensitive()) : nullptr;
+    }
+    return current && clipHost(current) ? current : this;
+}
+
 std::optional<std::string> MovieClipObject::defaultString()
 {
-    // A reference to a clip that has since been removed reads as an empty string.
-    return host_ ? host_->targetPath(false) : std::string();
+    // A reference to a removed clip that no other clip has taken the place of reads as
+    // an empty string; a clip that went with its parent still reads as its old path.
+    if (host_)
+        return host_->targetPath(false);
+    return removedItself_ ? std::string() : lastPath_;
 }
 
 } // namespace swf::avm1

@@ -18,6 +18,17 @@ public:
     void setHost(ClipHost* host) { host_ = host; }
     // The clip is gone: nothing may reach its host any more.
     void detach() { host_ = nullptr; }
+    // The clip's target path ("_level0.a.b") as it leaves the stage: a reference to it
+    // then stands for whatever clip has that path, as the reference player resolves
+    // clip references by path. `removedItself`: the clip was taken off its parent, not
+    // removed along with a parent; only then does an unresolved reference read as "".
+    void rememberPath(std::string path, bool removedItself)
+    {
+        lastPath_ = std::move(path);
+        removedItself_ = removedItself;
+    }
+
+    Object* referent(Machine& machine) override;
 
     bool getComputed(Machine& machine, std::string_view name, Value& out) override;
     bool hasComputed(Machine& machine, std::string_view name) override;
@@ -30,6 +41,8 @@ public:
 
 private:
     ClipHost* host_;
+    std::string lastPath_;
+    bool removedItself_ = false;
 };
 
 // The live clip `object` stands for, or null (not a clip, or the clip is gone).

@@ -115,6 +115,9 @@ public:
 
     // The code and closure of a function object; null for every other object.
     virtual FunctionData* function() const { return nullptr; }
+    // The object that property access on this one addresses: itself, except for a
+    // reference to a removed clip, which stands for whatever clip now has its path.
+    virtual Object* referent(Machine&) { return this; }
     // Members the object computes rather than stores (a clip's `_x`, its children by
     // name). Consulted after the stored own properties, before the prototype chain.
     virtual bool getComputed(Machine& machine, std::string_view name, Value& out);

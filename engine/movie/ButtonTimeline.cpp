@@ -74,6 +74,7 @@ void TimelinePlayer::syncButtonChildren(DisplayObject& button, ClipPath& path)
         child.filters = buttonFilters(record);
         if (child.character->kind == CharacterKind::EditText && child.character->editText)
             child.textField.emplace(TextFieldState::fromDefinition(child.character->editText));
+        nameUnnamed(child);
         DisplayObject& inserted = state.insert(std::move(child));
         if (inserted.character->kind == CharacterKind::Sprite || inserted.character->kind == CharacterKind::Button) {
             path.push_back(depth);

@@ -37,7 +37,7 @@ Rect transformRect(const Rect& r, const Matrix& m)
     Box box = m.mapRect(r);
     // Scripts can scale a clip past what 32 bits of twips hold; the cast needs a value in range.
     auto twips = [](double v) { return std::isnan(v) ? 0 : static_cast<int32_t>(std::clamp(v, -2147483648.0, 2147483647.0)); };
-    return {twips(std::floor(box.xMin)), twips(std::ceil(box.xMax)), twips(std::floor(box.yMin)), twips(std::ceil(box.yMax))};
+    return {twips(std::round(box.xMin)), twips(std::round(box.xMax)), twips(std::round(box.yMin)), twips(std::round(box.yMax))};
 }
 
 bool isEmpty(const Rect& r)
@@ -435,7 +435,7 @@ bool ClipScript::removeClip()
     return true;
 }
 
-avm1::Object* ClipScript::duplicate(const std::string& newName, int newDepth)
+avm1::Object* ClipScript::duplicate(const std::string& newName, int newDepth, avm1::Object* init)
 {
     DisplayObject* d = displayObject();
     if (!d || !parent_ || !parent_->script.get() || newDepth < 0 || newDepth > 0xFFFF)
@@ -451,7 +451,7 @@ avm1::Object* ClipScript::duplicate(const std::string& newName, int newDepth)
     copy.clipActions = d->clipActions;
     copy.name = newName;
     Drawing drawing = self_.drawing;
-    avm1::Object* placed = player_.placeByScript(*parent_, parent_->script.get()->path(), std::move(copy));
+    avm1::Object* placed = player_.placeByScript(*parent_, parent_->script.get()->path(), std::move(copy), {}, init);
     // The copy starts with what scripts drew into the original. Its event handlers are
     // only queued, so they still draw over it.
     if (placed) {
@@ -461,7 +461,8 @@ avm1::Object* ClipScript::duplicate(const std::string& newName, int newDepth)
     return placed;
 }
 
-avm1::Object* ClipScript::attachMovie(const std::string& linkage, const std::string& newName, int newDepth)
+avm1::Object* ClipScript::attachMovie(const std::string& linkage, const std::string& newName, int newDepth,
+                                      avm1::Object* init)
 {
     const MovieDef& movie = player_.movie();
     auto it = movie.exports.find(linkage);
@@ -479,7 +480,7 @@ avm1::Object* ClipScript::attachMovie(const std::string& linkage, const std::str
     object.characterId = it->second;
     object.character = character;
     object.name = newName;
-    return player_.placeByScript(self_, path(), std::move(object), linkage);
+    return player_.placeByScript(self_, path(), std::move(object), linkage, init);
 }
 
 avm1::Object* ClipScript::createEmptyClip(const std::string& newName, int newDepth)

@@ -59,8 +59,9 @@ public:
     std::string targetPath(bool slashes) override;
 
     bool removeClip() override;
-    avm1::Object* duplicate(const std::string& newName, int depth) override;
-    avm1::Object* attachMovie(const std::string& linkage, const std::string& newName, int depth) override;
+    avm1::Object* duplicate(const std::string& newName, int depth, avm1::Object* init) override;
+    avm1::Object* attachMovie(const std::string& linkage, const std::string& newName, int depth,
+                              avm1::Object* init) override;
     avm1::Object* createEmptyClip(const std::string& newName, int depth) override;
     avm1::Object* createTextField(const std::string& newName, int depth, double x, double y, double width,
                                   double height) override;

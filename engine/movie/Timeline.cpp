@@ -140,7 +140,7 @@ avm1::Machine* TimelinePlayer::machine()
         });
         // Scripts queued for objects whose clips have gone keep those objects alive.
         machine_->setHostRoots([this](avm1::Visitor& visitor) {
-            for (const auto* queue : {&queue_, &constructQueue_}) {
+            for (const auto* queue : {&queue_, &constructQueue_, &initializeQueue_}) {
                 for (const QueuedScript& script : *queue)
                     visitor.visit(script.object);
             }
@@ -231,21 +231,23 @@ void TimelinePlayer::runQueuedScripts(ClipState& root)
     if (!scriptsEnabled_) {
         queue_.clear();
         constructQueue_.clear();
+        initializeQueue_.clear();
         return;
     }
     avm1::Machine* m = machine();
     m->resetBudget(kMaxActionsPerStep);
     size_t ran = 0;
-    while (!queue_.empty() || !constructQueue_.empty()) {
+    while (!queue_.empty() || !constructQueue_.empty() || !initializeQueue_.empty()) {
         if (++ran > kMaxScriptsPerStep || m->actionsLeft() == 0) {
             reportLimit(hooks_, Limit::ScriptWork, "scripts ran past " + std::to_string(kMaxScriptsPerStep) + " scripts or " +
                                     std::to_string(kMaxActionsPerStep) +
                                     " actions in one frame; the rest of that frame's scripts were dropped");
             queue_.clear();
             constructQueue_.clear();
+            initializeQueue_.clear();
             break;
         }
-        auto& from = constructQueue_.empty() ? queue_ : constructQueue_;
+        auto& from = !initializeQueue_.empty() ? initializeQueue_ : !constructQueue_.empty() ? constructQueue_ : queue_;
         QueuedScript script = std::move(from.front());
         from.pop_front();
         runScript(root, std::move(script));
@@ -270,20 +272,21 @@ void TimelinePlayer::queueUnloadOf(DisplayObject& object, ClipPath& path, int ne
     if (!object.clip || nesting > kMaxNesting)
         return;
     bool hasHandler = !object.clipActions.empty() || object.clip->script.get();
-    if (hasHandler) {
-        avm1::Object* self = scriptObject(*root_, path);
-        if (self) {
-            for (const ClipEventHandler& handler : parseClipEvents(object.clipActions, movie_.header.version)) {
-                if (handler.events & ClipEvent::Unload)
-                    queue_.push_back({path, handler.code, {}, self});
-            }
-            queue_.push_back({path, {}, "onUnload", self});
-        }
-    }
+    avm1::Object* self = hasHandler ? scriptObject(*root_, path) : nullptr;
+    if (auto* clip = self ? self->as<avm1::MovieClipObject>() : nullptr; clip && clip->host())
+        clip->rememberPath(clip->host()->targetPath(false), nesting == 0);
+    // The clips inside unload first, as the reference player orders these events.
     for (DisplayObject& child : object.clip->children) {
         path.push_back(child.depth);
         queueUnloadOf(child, path, nesting + 1);
         path.pop_back();
+    }
+    if (self) {
+        for (const ClipEventHandler& handler : parseClipEvents(object.clipActions, movie_.header.version)) {
+            if (handler.events & ClipEvent::Unload)
+                queue_.push_back({path, handler.code, {}, self});
+        }
+        queue_.push_back({path, {}, "onUnload", self});
     }
 }
 
@@ -335,16 +338,19 @@ void TimelinePlayer::runScript(ClipState& root, QueuedScript script)
 
 void TimelinePlayer::queueEnterFrames(ClipState& clip, ClipPath& path)
 {
-    // Children first, then their parent, as the reference player orders these events.
+    // Children first, then their parent, as the reference player orders these events;
+    // a clip's onClipEvent(enterFrame) comes before its onEnterFrame method.
     for (DisplayObject& child : clip.children) {
         if (!child.clip)
             continue;
         path.push_back(child.depth);
         queueEnterFrames(*child.clip, path);
         queueClipEvent(child, path, ClipEvent::EnterFrame);
+        if (child.clip->script.get())
+            queue_.push_back({path, {}, "onEnterFrame"});
         path.pop_back();
     }
-    if (clip.script.get())
+    if (path.empty() && clip.script.get())
         queue_.push_back({path, {}, "onEnterFrame"});
 }
 
@@ -352,10 +358,15 @@ void TimelinePlayer::queueClipEvent(const DisplayObject& object, const ClipPath&
 {
     if (object.clipActions.empty() || !scriptsEnabled_)
         return;
-    constexpr uint32_t kConstruction = ClipEvent::Initialize | ClipEvent::Construct;
+    // Initialize handlers of every clip just placed run before their construct handlers,
+    // and both before the frame scripts queued with them.
     for (const ClipEventHandler& handler : parseClipEvents(object.clipActions, movie_.header.version)) {
-        if (handler.events & event)
-            ((handler.events & event & kConstruction) ? constructQueue_ : queue_).push_back({path, handler.code, {}});
+        if (!(handler.events & event))
+            continue;
+        auto& into = (handler.events & event & ClipEvent::Initialize) ? initializeQueue_
+                     : (handler.events & event & ClipEvent::Construct) ? constructQueue_
+                                                                        : queue_;
+        into.push_back({path, handler.code, {}});
     }
 }
 
@@ -450,6 +461,7 @@ void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame)
             continue;
         }
         rebuilt.push_back(std::move(planned));
+        nameUnnamed(rebuilt.back());
         if (isSprite(rebuilt.back()) || isButton(rebuilt.back())) {
             path.push_back(rebuilt.back().depth);
             instantiateClip(rebuilt.back(), path);
@@ -568,11 +580,27 @@ void TimelinePlayer::place(ClipState& clip, ClipPath& path, const PlaceObject& t
     applyPlacedFields(object, tag);
     if (object.character && object.character->kind == CharacterKind::EditText && object.character->editText)
         object.textField.emplace(TextFieldState::fromDefinition(object.character->editText));
+    if (mode.instantiate)
+        nameUnnamed(object);
     DisplayObject& inserted = clip.insert(std::move(object));
     if (mode.instantiate && (isSprite(inserted) || isButton(inserted))) {
         path.push_back(inserted.depth);
         instantiateClip(inserted, path);
         path.pop_back();
+    }
+}
+
+void TimelinePlayer::nameUnnamed(DisplayObject& object)
+{
+    if (!object.name.empty() || !object.character)
+        return;
+    switch (object.character->kind) {
+    case CharacterKind::Sprite:
+    case CharacterKind::Button:
+    case CharacterKind::EditText:
+        object.name = "instance" + std::to_string(++instancesNamed_);
+        break;
+    default: break;
     }
 }
 
@@ -635,19 +663,40 @@ std::string TimelinePlayer::linkageOf(uint16_t characterId) const
     return {};
 }
 
-void TimelinePlayer::applyRegisteredClass(avm1::Object* object, const std::string& linkage)
+void TimelinePlayer::applyRegisteredClass(avm1::Object* object, const std::string& linkage, avm1::Object* init)
 {
     avm1::Machine* m = machine();
     if (!m || !object)
         return;
-    auto it = m->registeredClasses().find(linkage);
-    if (it == m->registeredClasses().end())
+    auto copyInit = [&] {
+        if (!init)
+            return;
+        // Copied by value first: setters the writes run may change `init`.
+        std::vector<std::pair<std::string, avm1::Value>> props;
+        for (const avm1::Property& p : init->properties())
+            if (!p.isAccessor() && !(p.flags & avm1::PropertyFlag::DontEnum))
+                props.emplace_back(p.name, p.value);
+        avm1::RootedValues keep(*m);
+        for (const auto& entry : props)
+            keep.push_back(entry.second);
+        for (auto& [name, value] : props)
+            m->setMember(avm1::Value(object), name, value);
+    };
+    auto it = linkage.empty() ? m->registeredClasses().end() : m->registeredClasses().find(linkage);
+    if (it == m->registeredClasses().end()) {
+        try {
+            copyInit();
+        } catch (const avm1::ScriptThrow&) {
+        } catch (const avm1::ScriptAbort&) {
+        }
         return;
+    }
     avm1::Object* ctor = it->second;
     try {
         avm1::Value proto = m->getMember(avm1::Value(ctor), "prototype");
         if (proto.asObject())
             object->setProto(proto.asObject());
+        copyInit();
         m->call(avm1::Value(ctor), avm1::Value(object), {});
     } catch (const avm1::ScriptThrow&) {
     } catch (const avm1::ScriptAbort&) {
@@ -655,7 +704,7 @@ void TimelinePlayer::applyRegisteredClass(avm1::Object* object, const std::strin
 }
 
 avm1::Object* TimelinePlayer::placeByScript(ClipState& container, const ClipPath& containerPath, DisplayObject object,
-                                            const std::string& linkage)
+                                            const std::string& linkage, avm1::Object* init)
 {
     if (!root_)
         return nullptr;
@@ -672,8 +721,7 @@ avm1::Object* TimelinePlayer::placeByScript(ClipState& container, const ClipPath
         avm1::Object* self = scriptObject(*root_, path);
         queueClipEvent(inserted, path, ClipEvent::Initialize | ClipEvent::Construct);
         std::string name = linkage.empty() ? linkageOf(inserted.characterId) : linkage;
-        if (!name.empty())
-            applyRegisteredClass(self, name);
+        applyRegisteredClass(self, name, init);
         queueClipEvent(inserted, path, ClipEvent::Load);
         // `inserted` may have moved while the constructor ran; find it again.
         ClipState* fresh = resolve(*root_, path);

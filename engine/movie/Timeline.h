@@ -143,8 +143,9 @@ public:
     void queueUnload(ClipState& parent, const ClipPath& parentPath, uint16_t depth);
     // Puts a clip made by a script (duplicate, attach, create) into `container`,
     // replacing whatever is at its depth; returns its script object.
+    // `init` (may be null) gives the new clip properties before its class's constructor.
     avm1::Object* placeByScript(ClipState& container, const ClipPath& containerPath, DisplayObject object,
-                                const std::string& linkage = {});
+                                const std::string& linkage = {}, avm1::Object* init = nullptr);
     // createEmptyMovieClip's character: a sprite of one empty frame.
     const Character& emptySprite() const { return emptySprite_; }
 
@@ -172,6 +173,9 @@ private:
     void place(ClipState& clip, ClipPath& path, const PlaceObject& tag, int frame, StepMode mode);
     void instantiateClip(DisplayObject& object, ClipPath& path);
     void instantiateButton(DisplayObject& object, ClipPath& path);
+    // Gives an object the timeline places without a name the reference player's
+    // "instanceN", numbered in creation order across the whole movie; shapes take none.
+    void nameUnnamed(DisplayObject& object);
     // Counts one more object shown against the limit; false (reported) when it is spent.
     bool takeDisplayObjectSlot();
     // Brings a button's children in line with the records of its shown state.
@@ -185,7 +189,9 @@ private:
     void runScript(ClipState& root, QueuedScript script);
     void queueUnloadOf(DisplayObject& object, ClipPath& path, int nesting);
     // Gives a clip made from an exported symbol its registered class.
-    void applyRegisteredClass(avm1::Object* object, const std::string& linkage);
+    // `init`, when given, is copied onto the object between giving it the class's
+    // prototype and running the constructor.
+    void applyRegisteredClass(avm1::Object* object, const std::string& linkage, avm1::Object* init = nullptr);
     std::string linkageOf(uint16_t characterId) const;
 
     const MovieDef& movie_;
@@ -196,6 +202,8 @@ private:
     // Initialize and construct events of clips just placed: they run ahead of the frame
     // scripts queued with them, even those earlier in the tag stream.
     std::deque<QueuedScript> constructQueue_;
+    // Their initialize events, which come before all of those.
+    std::deque<QueuedScript> initializeQueue_;
     std::set<uint16_t> initActionsRun_;
     std::shared_ptr<avm1::Machine> machine_;
     ClipState* root_ = nullptr;  // the root of the call in progress
@@ -203,6 +211,8 @@ private:
     std::unique_ptr<SeekIndex> seekIndex_;
     // createEmptyMovieClip's character: a sprite of one empty frame.
     Character emptySprite_;
+    // The number of the last "instanceN" name given.
+    uint32_t instancesNamed_ = 0;
     uint64_t stepsSinceCollect_ = 0;
     size_t heapAfterCollect_ = 0;
 };

@@ -58,6 +58,15 @@ inline std::string listOf(const ClipState& clip)
     return out;
 }
 
+// The "instanceN" names the timeline gives unnamed objects count creations, which a
+// seek and playing do not share; dumps leave them out.
+inline std::string givenName(const std::string& name)
+{
+    bool generated = name.size() > 8 && name.starts_with("instance") &&
+                     name.find_first_not_of("0123456789", 8) == std::string::npos;
+    return generated ? std::string() : name;
+}
+
 // Everything that makes up a clip's state, nested clips included, as readable text.
 inline std::string dump(const ClipState& clip, int indent = 0)
 {
@@ -69,7 +78,7 @@ inline std::string dump(const ClipState& clip, int indent = 0)
         char line[400];
         std::snprintf(line, sizeof line, "%s[%u] char %u at %d m(%g %g %g %g %g %g) cx(%g %g %g %g %g %g %g %g) r%u '%s' clip%u %s\n",
                       pad.c_str(), o.depth, o.characterId, o.placedAt, m.a, m.b, m.c, m.d, m.tx, m.ty, c.rMul, c.gMul,
-                      c.bMul, c.aMul, c.rAdd, c.gAdd, c.bAdd, c.aAdd, o.ratio, o.name.c_str(), o.clipDepth,
+                      c.bMul, c.aMul, c.rAdd, c.gAdd, c.bAdd, c.aAdd, o.ratio, givenName(o.name).c_str(), o.clipDepth,
                       o.visible ? "" : "hidden");
         out += line;
         if (o.clip)
