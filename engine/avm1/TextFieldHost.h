@@ -6,6 +6,7 @@
 // own rules.
 
 #include "engine/avm1/ClipHost.h"
+#include "engine/avm1/TextFormatObject.h"
 #include "engine/avm1/Value.h"
 
 #include <optional>
@@ -50,6 +51,17 @@ public:
     virtual std::string targetPath(bool slashes) = 0;
     // Takes the field off its parent's display list; false when it cannot go.
     virtual bool remove() = 0;
+
+    // The settings shared by the characters from `begin` up to `end` (character
+    // indices, already clamped to the text), the others unset.
+    virtual TextFormatData textFormat(size_t begin, size_t end) = 0;
+    // Applies the settings that are set to those characters.
+    virtual void setTextFormat(size_t begin, size_t end, const TextFormatData& format) = 0;
+    // The format text that scripts set or users type takes.
+    virtual TextFormatData newTextFormat() = 0;
+    virtual void setNewTextFormat(const TextFormatData& format) = 0;
+    // Characters in the text.
+    virtual size_t length() = 0;
 };
 
 } // namespace swf::avm1

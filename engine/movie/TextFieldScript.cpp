@@ -6,6 +6,7 @@
 #include "engine/avm1/StringUtil.h"
 #include "engine/movie/ClipScript.h"
 #include "engine/movie/HtmlText.h"
+#include "engine/movie/TextFieldFormat.h"
 #include "engine/movie/DisplayProperties.h"
 #include "engine/movie/MatrixParts.h"
 #include "engine/movie/Timeline.h"
@@ -94,12 +95,14 @@ void TextFieldScript::setText(std::string text, bool html)
 {
     render::TextFieldLook& look = self_.editLook();
     if (html) {
-        FormattedText formatted = parseHtml(text, htmlBaseFormat(look));
+        FormattedText formatted = parseHtml(text, newFormat());
         look.text = std::move(formatted.text);
         look.spans = std::move(formatted.spans);
     } else {
         look.text = std::move(text);
         look.spans.clear();
+        if (self_.newFormat && !look.text.empty())
+            look.spans.push_back({look.text.size(), *self_.newFormat});
     }
     look.html = false;
     if (!self_.variable.empty()) {
@@ -262,6 +265,44 @@ std::string TextFieldScript::targetPath(bool slashes)
     if (slashes)
         return (base == "/" ? base : base + "/") + name();
     return base + "." + name();
+}
+
+render::TextFormat TextFieldScript::newFormat() const
+{
+    return self_.newFormat ? *self_.newFormat : htmlBaseFormat(*self_.look);
+}
+
+size_t TextFieldScript::length()
+{
+    return codePoints(self_.look->text);
+}
+
+avm1::TextFormatData TextFieldScript::textFormat(size_t begin, size_t end)
+{
+    const render::TextFieldLook& look = *self_.look;
+    if (look.text.empty())
+        return textFormatData(newFormat());
+    return sharedTextFormat(look.text, look.spans, htmlBaseFormat(look), byteOffsetOf(look.text, begin),
+                            byteOffsetOf(look.text, end));
+}
+
+void TextFieldScript::setTextFormat(size_t begin, size_t end, const avm1::TextFormatData& format)
+{
+    render::TextFieldLook& look = self_.editLook();
+    look.spans = withTextFormat(look.text, look.spans, htmlBaseFormat(look), byteOffsetOf(look.text, begin),
+                                byteOffsetOf(look.text, end), format);
+}
+
+avm1::TextFormatData TextFieldScript::newTextFormat()
+{
+    return textFormatData(newFormat());
+}
+
+void TextFieldScript::setNewTextFormat(const avm1::TextFormatData& format)
+{
+    render::TextFormat f = newFormat();
+    applyTextFormat(f, format);
+    self_.newFormat = f;
 }
 
 bool TextFieldScript::remove()
