@@ -6,6 +6,7 @@
 #include "engine/data/LocalFiles.h"
 #include "engine/format/Container.h"
 #include "engine/movie/MovieDef.h"
+#include "engine/movie/KeyInput.h"
 #include "engine/movie/Mouse.h"
 #include "engine/movie/RenderTreeBuilder.h"
 #include "engine/movie/StageTransform.h"
@@ -231,6 +232,7 @@ struct Player::Impl {
     std::function<void(const std::string&)> noticeSink;
     movie::MovieHooks hooks_;
     movie::MouseInput mouse;
+    movie::KeyInput keys;
     std::shared_ptr<audio::Mixer> mixer = std::make_shared<audio::Mixer>();
     bool audioClock = false;
     std::filesystem::path movieFile;  // where the movie came from, for files scripts load
@@ -570,6 +572,21 @@ bool Player::mousePress()
 bool Player::mouseRelease()
 {
     return loaded() && impl_->mouse.release(impl_->root, *impl_->timeline);
+}
+
+bool Player::keyPress(int keyCode, char32_t character)
+{
+    return loaded() && impl_->keys.press(impl_->root, *impl_->timeline, keyCode, character);
+}
+
+bool Player::keyRelease(int keyCode, char32_t character)
+{
+    return loaded() && impl_->keys.release(impl_->root, *impl_->timeline, keyCode, character);
+}
+
+bool Player::wantsKey(int keyCode, char32_t character)
+{
+    return loaded() && impl_->keys.wants(impl_->root, *impl_->timeline, keyCode, character);
 }
 
 bool Player::overButton() const

@@ -1,0 +1,153 @@
+#include "engine/movie/KeyInput.h"
+
+#include "engine/avm1/KeyObject.h"
+#include "engine/avm1/Machine.h"
+#include "engine/movie/ClipEvents.h"
+#include "engine/movie/Timeline.h"
+
+#include <functional>
+
+namespace swf::movie {
+
+namespace {
+
+// Clips inside clips deeper than this are not searched for key handlers.
+constexpr int kMaxNesting = 64;
+
+// A script that wants the key: a clip's handler (run on the clip) or a button's key
+// action (run on the button's timeline).
+struct KeyScript {
+    ClipPath path;
+    std::span<const uint8_t> code;
+};
+
+void collect(ClipState& clip, ClipPath& path, int nesting, int version, uint32_t clipEvent, uint8_t buttonKey,
+             std::vector<KeyScript>& out)
+{
+    if (nesting > kMaxNesting)
+        return;
+    for (DisplayObject& child : clip.children) {
+        if (!child.clipActions.empty()) {
+            for (const ClipEventHandler& handler : parseClipEvents(child.clipActions, version)) {
+                if (handler.events & clipEvent) {
+                    ClipPath at = path;
+                    at.push_back(child.depth);
+                    out.push_back({std::move(at), handler.code});
+                }
+            }
+        }
+        if (buttonKey != 0 && child.character && child.character->button) {
+            for (const ButtonAction& action : child.character->button->def.actions) {
+                if (action.keyCode == buttonKey)
+                    out.push_back({path, action.code});
+            }
+        }
+        if (child.clip) {
+            path.push_back(child.depth);
+            collect(*child.clip, path, nesting + 1, version, clipEvent, buttonKey, out);
+            path.pop_back();
+        }
+    }
+}
+
+// Key's listeners that have a handler for `method`.
+std::vector<avm1::Object*> listenersWith(avm1::Machine& m, const char* method)
+{
+    std::vector<avm1::Object*> out;
+    for (avm1::Object* listener : avm1::keyListeners(m)) {
+        try {
+            if (m.getMember(avm1::Value(listener), method).isObject())
+                out.push_back(listener);
+        } catch (const avm1::ScriptThrow&) {
+        } catch (const avm1::ScriptAbort&) {
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+uint8_t buttonKeyCode(int keyCode, char32_t character)
+{
+    if (character >= 32 && character <= 126)
+        return static_cast<uint8_t>(character);
+    switch (keyCode) {
+    case 37: return 1;   // left
+    case 39: return 2;   // right
+    case 36: return 3;   // home
+    case 35: return 4;   // end
+    case 45: return 5;   // insert
+    case 46: return 6;   // delete
+    case 8: return 8;    // backspace
+    case 13: return 13;  // enter
+    case 38: return 14;  // up
+    case 40: return 15;  // down
+    case 33: return 16;  // page up
+    case 34: return 17;  // page down
+    case 9: return 18;   // tab
+    case 27: return 19;  // escape
+    default: return 0;
+    }
+}
+
+bool KeyInput::wants(ClipState& root, TimelinePlayer& timeline, int keyCode, char32_t character)
+{
+    avm1::Machine* m = timeline.machine();
+    if (!m)
+        return false;
+    if (!listenersWith(*m, "onKeyDown").empty() || !listenersWith(*m, "onKeyUp").empty())
+        return true;
+    std::vector<KeyScript> scripts;
+    ClipPath path;
+    collect(root, path, 0, m->version(), ClipEvent::KeyDown | ClipEvent::KeyUp, buttonKeyCode(keyCode, character),
+            scripts);
+    return !scripts.empty();
+}
+
+bool KeyInput::press(ClipState& root, TimelinePlayer& timeline, int keyCode, char32_t character)
+{
+    return deliver(root, timeline, keyCode, character, true);
+}
+
+bool KeyInput::release(ClipState& root, TimelinePlayer& timeline, int keyCode, char32_t character)
+{
+    return deliver(root, timeline, keyCode, character, false);
+}
+
+bool KeyInput::deliver(ClipState& root, TimelinePlayer& timeline, int keyCode, char32_t character, bool down)
+{
+    avm1::Machine* m = timeline.machine();
+    if (!m)
+        return false;
+    // Whether the movie takes the key is decided before its scripts run, so that a
+    // handler removing itself still counts for this key.
+    bool taken = wants(root, timeline, keyCode, character);
+    if (avm1::KeyObject* key = avm1::keyObject(*m))
+        down ? key->press(keyCode, character) : key->release(keyCode, character);
+
+    // Settles whatever waits and makes this root the one scripts see.
+    timeline.runQueuedScripts(root);
+    const char* method = down ? "onKeyDown" : "onKeyUp";
+    for (avm1::Object* listener : listenersWith(*m, method)) {
+        try {
+            avm1::Value handler = m->getMember(avm1::Value(listener), method);
+            if (handler.isObject())
+                m->call(handler, avm1::Value(listener), {});
+        } catch (const avm1::ScriptThrow& thrown) {
+            m->reportUncaught(thrown.value);
+        } catch (const avm1::ScriptAbort&) {
+        }
+    }
+
+    std::vector<KeyScript> scripts;
+    ClipPath path;
+    collect(root, path, 0, m->version(), down ? ClipEvent::KeyDown : ClipEvent::KeyUp,
+            down ? buttonKeyCode(keyCode, character) : 0, scripts);
+    for (const KeyScript& script : scripts)
+        timeline.queueAction(script.path, script.code);
+    timeline.runQueuedScripts(root);
+    timeline.syncBoundFields(root);
+    return taken;
+}
+
+} // namespace swf::movie
