@@ -3,6 +3,7 @@
 
 #include "engine/avm1/KeyObject.h"
 
+#include "engine/avm1/Listeners.h"
 #include "engine/avm1/Machine.h"
 #include "engine/avm1/Native.h"
 
@@ -72,50 +73,15 @@ Value keyGetAscii(Machine&, Value thisValue, std::span<const Value>)
     return Value(key ? static_cast<double>(key->lastCharacter()) : 0.0);
 }
 
-// The listener list, made on first use.
-Object* listenerList(Machine& m, Object* key, bool create)
-{
-    if (const Property* list = key->findOwn("_listeners"); list && list->value.asObject())
-        return list->value.asObject();
-    if (!create)
-        return nullptr;
-    Object* array = m.newArray();
-    key->put("_listeners", Value(array), PropertyFlag::DontEnum);
-    return array;
-}
-
-// Removes `listener` from the list; true when it was there.
-bool removeFrom(Machine& m, Object* list, Object* listener)
-{
-    std::vector<Value> items = m.arrayItems(list);
-    for (size_t i = 0; i < items.size(); ++i) {
-        if (items[i].asObject() == listener) {
-            items.erase(items.begin() + static_cast<std::ptrdiff_t>(i));
-            m.arrayAssign(list, items);
-            return true;
-        }
-    }
-    return false;
-}
-
 Value keyAddListener(Machine& m, Value thisValue, std::span<const Value> args)
 {
-    Object* key = thisValue.asObject();
-    Object* listener = arg(args, 0).asObject();
-    if (!key || !listener)
-        return Value(true);
-    Object* list = listenerList(m, key, true);
-    removeFrom(m, list, listener);
-    m.arraySet(list, m.arrayLength(list), Value(listener));
+    addListener(m, thisValue.asObject(), arg(args, 0).asObject());
     return Value(true);
 }
 
 Value keyRemoveListener(Machine& m, Value thisValue, std::span<const Value> args)
 {
-    Object* key = thisValue.asObject();
-    Object* listener = arg(args, 0).asObject();
-    Object* list = key ? listenerList(m, key, false) : nullptr;
-    return Value(list && listener && removeFrom(m, list, listener));
+    return Value(removeListener(m, thisValue.asObject(), arg(args, 0).asObject()));
 }
 
 const NativeMethod kKeyMethods[] = {
@@ -128,21 +94,6 @@ const NativeMethod kKeyMethods[] = {
 };
 
 } // namespace
-
-std::vector<Object*> keyListeners(Machine& m)
-{
-    std::vector<Object*> out;
-    const Property* key = m.global()->findOwn("Key");
-    Object* o = key ? key->value.asObject() : nullptr;
-    Object* list = o ? listenerList(m, o, false) : nullptr;
-    if (!list)
-        return out;
-    for (const Value& v : m.arrayItems(list)) {
-        if (Object* listener = v.asObject())
-            out.push_back(listener);
-    }
-    return out;
-}
 
 void installKeyObject(Machine& m)
 {

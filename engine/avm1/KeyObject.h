@@ -37,7 +37,5 @@ private:
 
 // The Key object scripts see, when it is still the built-in one.
 KeyObject* keyObject(Machine& m);
-// The objects on Key's listener list, in the order they were added.
-std::vector<Object*> keyListeners(Machine& m);
 
 } // namespace swf::avm1

@@ -1,6 +1,7 @@
 #include "engine/movie/KeyInput.h"
 
 #include "engine/avm1/KeyObject.h"
+#include "engine/avm1/Listeners.h"
 #include "engine/avm1/Machine.h"
 #include "engine/movie/ClipEvents.h"
 #include "engine/movie/Timeline.h"
@@ -54,7 +55,8 @@ void collect(ClipState& clip, ClipPath& path, int nesting, int version, uint32_t
 std::vector<avm1::Object*> listenersWith(avm1::Machine& m, const char* method)
 {
     std::vector<avm1::Object*> out;
-    for (avm1::Object* listener : avm1::keyListeners(m)) {
+    avm1::Object* key = avm1::keyObject(m);
+    for (avm1::Object* listener : avm1::listenersOf(m, key)) {
         try {
             if (m.getMember(avm1::Value(listener), method).isObject())
                 out.push_back(listener);
@@ -128,15 +130,11 @@ bool KeyInput::deliver(ClipState& root, TimelinePlayer& timeline, int keyCode, c
     // Settles whatever waits and makes this root the one scripts see.
     timeline.runQueuedScripts(root);
     const char* method = down ? "onKeyDown" : "onKeyUp";
-    for (avm1::Object* listener : listenersWith(*m, method)) {
-        try {
-            avm1::Value handler = m->getMember(avm1::Value(listener), method);
-            if (handler.isObject())
-                m->call(handler, avm1::Value(listener), {});
-        } catch (const avm1::ScriptThrow& thrown) {
-            m->reportUncaught(thrown.value);
-        } catch (const avm1::ScriptAbort&) {
-        }
+    try {
+        avm1::broadcast(*m, avm1::keyObject(*m), method, {});
+    } catch (const avm1::ScriptThrow& thrown) {
+        m->reportUncaught(thrown.value);
+    } catch (const avm1::ScriptAbort&) {
     }
 
     std::vector<KeyScript> scripts;
