@@ -182,6 +182,15 @@ Value textFieldSetNewTextFormat(Machine&, Value self, std::span<const Value> arg
     return Value();
 }
 
+// replaceSel(text): the field's selection becomes `text`.
+Value textFieldReplaceSel(Machine& m, Value self, std::span<const Value> args)
+{
+    TextFieldHost* field = host(self);
+    if (field && !args.empty())
+        field->replaceSelection(m.toString(args[0]));
+    return Value();
+}
+
 // new TextField() makes nothing: fields come from the timeline and createTextField.
 Value textFieldConstruct(Machine&, Value self, std::span<const Value>)
 {
@@ -252,6 +261,7 @@ const NativeMethod kTextFieldMethods[] = {
     {"setTextFormat", textFieldSetTextFormat},
     {"getNewTextFormat", textFieldGetNewTextFormat},
     {"setNewTextFormat", textFieldSetNewTextFormat},
+    {"replaceSel", textFieldReplaceSel},
 };
 
 } // namespace

@@ -62,6 +62,19 @@ public:
     virtual void setNewTextFormat(const TextFormatData& format) = 0;
     // Characters in the text.
     virtual size_t length() = 0;
+
+    // The selected characters [begin, end) and the caret, -1 each while the field has
+    // no selection.
+    struct Selection {
+        int begin = -1;
+        int end = -1;
+        int caret = -1;
+    };
+    virtual Selection selection() = 0;
+    // Selects from `anchor` to `caret` (character indices, clamped to the text).
+    virtual void setSelection(int anchor, int caret) = 0;
+    // Replaces the selection with `text` and puts the caret after it.
+    virtual void replaceSelection(const std::string& text) = 0;
 };
 
 } // namespace swf::avm1

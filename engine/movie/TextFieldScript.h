@@ -42,6 +42,9 @@ public:
     avm1::TextFormatData newTextFormat() override;
     void setNewTextFormat(const avm1::TextFormatData& format) override;
     size_t length() override;
+    Selection selection() override;
+    void setSelection(int anchor, int caret) override;
+    void replaceSelection(const std::string& text) override;
 
 private:
     DisplayObject* displayObject();
@@ -49,6 +52,8 @@ private:
     render::TextFormat newFormat() const;
     // Sets the text and, for a bound field, its variable.
     void setText(std::string text, bool html);
+    // A bound field's variable takes its text.
+    void updateVariable();
 
     TimelinePlayer& player_;
     std::weak_ptr<avm1::Machine> machine_;

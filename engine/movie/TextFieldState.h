@@ -49,6 +49,10 @@ struct TextFieldState {
     std::string variable;
     // The format text set by scripts takes (setNewTextFormat); unset: the field's own.
     std::optional<render::TextFormat> newFormat;
+    // The selection, in characters: where it started and where the caret is; -1
+    // while there is none.
+    int selectionAnchor = -1;
+    int caret = -1;
     TextFieldLink script;
 
     // A field as its definition places it.
