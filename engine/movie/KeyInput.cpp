@@ -3,6 +3,8 @@
 #include "engine/avm1/KeyObject.h"
 #include "engine/avm1/Listeners.h"
 #include "engine/avm1/Machine.h"
+#include "engine/avm1/SelectionObject.h"
+#include "engine/avm1/TextFieldObject.h"
 #include "engine/movie/ClipEvents.h"
 #include "engine/movie/Timeline.h"
 
@@ -67,7 +69,93 @@ std::vector<avm1::Object*> listenersWith(avm1::Machine& m, const char* method)
     return out;
 }
 
+// The input field holding the focus, if any.
+avm1::TextFieldHost* focusedInputField(avm1::Machine& m)
+{
+    avm1::SelectionObject* selection = avm1::selectionObject(m);
+    avm1::TextFieldHost* field = selection ? avm1::textFieldHost(selection->focus()) : nullptr;
+    if (!field || m.toString(field->get(avm1::TextFieldProperty::Type)) != "input")
+        return nullptr;
+    return field;
+}
+
+std::string utf8(char32_t c)
+{
+    std::string out;
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x110000) {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+    return out;
+}
+
 } // namespace
+
+bool typeIntoField(avm1::Machine& m, avm1::TextFieldHost& field, int keyCode, const std::string& text)
+{
+    using Selection = avm1::TextFieldHost::Selection;
+    const int length = static_cast<int>(field.length());
+    Selection s = field.selection();
+    if (s.caret < 0) {
+        field.setSelection(length, length);
+        s = field.selection();
+    }
+    const bool collapsed = s.begin == s.end;
+    std::string insert;
+    switch (keyCode) {
+    case 37:  // left
+        field.setSelection(std::max(collapsed ? s.caret - 1 : s.begin, 0), std::max(collapsed ? s.caret - 1 : s.begin, 0));
+        return false;
+    case 39:  // right
+        field.setSelection(std::min(collapsed ? s.caret + 1 : s.end, length), std::min(collapsed ? s.caret + 1 : s.end, length));
+        return false;
+    case 36:  // home
+        field.setSelection(0, 0);
+        return false;
+    case 35:  // end
+        field.setSelection(length, length);
+        return false;
+    case 8:  // backspace
+        if (collapsed && s.caret == 0)
+            return false;
+        if (collapsed)
+            field.setSelection(s.caret - 1, s.caret);
+        break;
+    case 46:  // delete
+        if (collapsed && s.caret >= length)
+            return false;
+        if (collapsed)
+            field.setSelection(s.caret, s.caret + 1);
+        break;
+    case 13:  // enter: a new paragraph, in fields of more than one line
+        if (!m.toBoolean(field.get(avm1::TextFieldProperty::Multiline)))
+            return false;
+        insert.push_back('\r');
+        break;
+    default:
+        if (text.empty())
+            return false;
+        insert = text;
+        break;
+    }
+    // No more characters than maxChars allows.
+    const double maxChars = m.toNumber(field.get(avm1::TextFieldProperty::MaxChars));
+    if (!insert.empty() && maxChars > 0 && length - (s.end - s.begin) >= maxChars)
+        return false;
+    field.replaceSelection(insert);
+    return true;
+}
 
 uint8_t buttonKeyCode(int keyCode, char32_t character)
 {
@@ -97,6 +185,8 @@ bool KeyInput::wants(ClipState& root, TimelinePlayer& timeline, int keyCode, cha
     avm1::Machine* m = timeline.machine();
     if (!m)
         return false;
+    if (focusedInputField(*m))
+        return true;
     if (!listenersWith(*m, "onKeyDown").empty() || !listenersWith(*m, "onKeyUp").empty())
         return true;
     std::vector<KeyScript> scripts;
@@ -129,6 +219,20 @@ bool KeyInput::deliver(ClipState& root, TimelinePlayer& timeline, int keyCode, c
 
     // Settles whatever waits and makes this root the one scripts see.
     timeline.runQueuedScripts(root);
+    // A focused input field takes the typing; its onChanged hears of each change.
+    if (avm1::TextFieldHost* field = down ? focusedInputField(*m) : nullptr) {
+        const std::string typed = character >= 32 && character != 127 ? utf8(character) : std::string();
+        if (typeIntoField(*m, *field, keyCode, typed)) {
+            try {
+                const avm1::Value self(field->scriptObject());
+                const avm1::Value args[] = {self};
+                m->callMethod(self, "onChanged", args);
+            } catch (const avm1::ScriptThrow& thrown) {
+                m->reportUncaught(thrown.value);
+            } catch (const avm1::ScriptAbort&) {
+            }
+        }
+    }
     const char* method = down ? "onKeyDown" : "onKeyUp";
     try {
         avm1::broadcast(*m, avm1::keyObject(*m), method, {});

@@ -3,12 +3,19 @@
 // Keys reaching a playing movie. A press or release first updates the Key object
 // (isDown, getCode, getAscii), then the movie hears of it: Key's listeners
 // (onKeyDown / onKeyUp), clips' onClipEvent(keyDown / keyUp) handlers, and for a press
-// the buttons whose key condition names it. The window offers the movie each key
+// the buttons whose key condition names it, and an input field holding the focus
+// takes the typing. The window offers the movie each key
 // first and keeps for its own shortcuts those the movie does not take.
 
 #include "engine/movie/DisplayList.h"
 
 #include <cstdint>
+#include <string>
+
+namespace swf::avm1 {
+class Machine;
+class TextFieldHost;
+}
 
 namespace swf::movie {
 
@@ -18,6 +25,12 @@ class TimelinePlayer;
 // ones (32 to 126), the condition's own numbers for the arrows, Home, End, Insert,
 // Delete, Backspace, Enter, Page Up and Down, Tab and Escape; 0 for the rest.
 uint8_t buttonKeyCode(int keyCode, char32_t character);
+
+// Typing into an input field: `text` (UTF-8, empty for none) replaces the selection;
+// Backspace and Delete remove a character or the selection, Enter starts a paragraph
+// in multiline fields, the arrows, Home and End move the caret; maxChars is kept.
+// Returns true when the text changed.
+bool typeIntoField(avm1::Machine& m, avm1::TextFieldHost& field, int keyCode, const std::string& text);
 
 class KeyInput {
 public:

@@ -1,6 +1,7 @@
 // Selection in a playing movie: a text field takes the focus and reads as its path,
 // the root never does, the focused field's selection is set and replaced, and the
-// old and new holders and Selection's listeners hear of each move.
+// old and new holders and Selection's listeners hear of each move. Typing into the
+// focused input field.
 
 #include "engine/Player.h"
 #include "tests/support/SwfWriter.h"
@@ -115,6 +116,68 @@ TEST(Selection, HoldersAndListenersHearEachMoveOnce)
     a.pushUndefined();
     call(a, "Selection", "setFocus", 1).op(Op::Pop);
     EXPECT_EQ(run(a), (Lines{"set null", "null -> _level0.t", "kill null", "_level0.t -> null"}));
+}
+
+// A movie whose input field `t` holds the focus and traces its text on each change;
+// `maxChars` 0 for no limit.
+struct TypingMovie {
+    Player player;
+    Lines lines;
+
+    explicit TypingMovie(bool input, int maxChars = 0)
+    {
+        ActionBuilder a = fieldWithText();
+        a.getVariable("t").pushString("text").pushString("").op(Op::SetMember);
+        if (input)
+            a.getVariable("t").pushString("type").pushString("input").op(Op::SetMember);
+        if (maxChars > 0)
+            a.getVariable("t").pushString("maxChars").pushInt(maxChars).op(Op::SetMember);
+        ActionBuilder changed;
+        changed.getVariable("field").pushString("text").op(0x4E).trace();
+        a.defineFunction("changed", {"field"}, changed);
+        a.getVariable("t").pushString("onChanged").getVariable("changed").op(Op::SetMember);
+        a.getVariable("t");
+        call(a, "Selection", "setFocus", 1).op(Op::Pop);
+        test::SwfWriter w;
+        w.doAction(a);
+        w.showFrame();
+        player.loadBytes(w.build());
+        player.setTraceSink([this](const std::string& line) { lines.push_back(line); });
+        player.advance();
+    }
+    bool type(int code, char32_t character) { return player.keyPress(code, character); }
+};
+
+TEST(Typing, AFocusedInputFieldTakesCharactersAndEditingKeys)
+{
+    TypingMovie m(true);
+    EXPECT_TRUE(m.player.wantsKey(65, U'a'));
+    EXPECT_TRUE(m.type(65, U'a'));
+    EXPECT_TRUE(m.type(66, U'b'));
+    EXPECT_TRUE(m.type(0, U'中'));
+    EXPECT_TRUE(m.type(37, 0));  // left: no change, no onChanged
+    EXPECT_TRUE(m.type(8, 8));   // backspace removes "b"
+    EXPECT_TRUE(m.type(46, 0));  // delete removes "中"
+    EXPECT_TRUE(m.type(36, 0));  // home
+    EXPECT_TRUE(m.type(88, U'x'));
+    EXPECT_TRUE(m.type(13, 13));  // single line: Enter adds nothing
+    EXPECT_EQ(m.lines, (Lines{"a", "ab", "ab中", "a中", "a", "xa"}));
+}
+
+TEST(Typing, MaxCharsStopsTyping)
+{
+    TypingMovie m(true, 2);
+    for (char32_t c : {U'a', U'b', U'c'})
+        m.type(65, c);
+    EXPECT_EQ(m.lines, (Lines{"a", "ab"}));
+}
+
+TEST(Typing, ADynamicFieldWithTheFocusTakesNoKeys)
+{
+    TypingMovie m(false);
+    EXPECT_FALSE(m.player.wantsKey(65, U'a'));
+    EXPECT_FALSE(m.type(65, U'a'));
+    EXPECT_TRUE(m.lines.empty());
 }
 
 } // namespace
