@@ -233,6 +233,7 @@ struct Player::Impl {
     movie::MovieHooks hooks_;
     movie::MouseInput mouse;
     movie::KeyInput keys;
+    std::optional<Point> pointer;  // stage twips, once the pointer has moved
     std::shared_ptr<audio::Mixer> mixer = std::make_shared<audio::Mixer>();
     bool audioClock = false;
     std::filesystem::path movieFile;  // where the movie came from, for files scripts load
@@ -561,12 +562,20 @@ bool Player::mouseMove(const QPointF& stagePixels)
         return false;
     const Rect& stage = impl_->info.stage;
     Point twips{stagePixels.x() * kTwipsPerPixel + stage.xMin, stagePixels.y() * kTwipsPerPixel + stage.yMin};
+    impl_->pointer = twips;
     return impl_->mouse.move(impl_->root, *impl_->timeline, twips);
 }
 
 bool Player::mousePress()
 {
-    return loaded() && impl_->mouse.press(impl_->root, *impl_->timeline);
+    if (!loaded())
+        return false;
+    // Away from buttons, a press on an input field gives it the keyboard focus.
+    const bool overButton = impl_->mouse.overActive();
+    bool changed = impl_->mouse.press(impl_->root, *impl_->timeline);
+    if (!overButton && impl_->pointer)
+        changed |= movie::focusFieldAt(impl_->root, *impl_->timeline, *impl_->pointer);
+    return changed;
 }
 
 bool Player::mouseRelease()

@@ -127,6 +127,8 @@ public:
     // states, and the scripts of each transition (roll over and out, press, release,
     // release outside, drag out and over) run at once. Each returns true when the
     // picture may have changed and needs a repaint.
+    // A press away from buttons on an input text field gives the field the keyboard
+    // focus (keys then type into it); a press elsewhere takes the focus from a field.
     bool mouseMove(const QPointF& stagePixels);
     bool mousePress();
     bool mouseRelease();

@@ -100,7 +100,60 @@ std::string utf8(char32_t c)
     return out;
 }
 
+// The topmost input field under `local` in `clip`, with the clip holding it.
+std::pair<ClipState*, DisplayObject*> inputFieldIn(ClipState& clip, Point local, int nesting)
+{
+    if (nesting > kMaxNesting)
+        return {nullptr, nullptr};
+    for (size_t i = clip.children.size(); i-- > 0;) {
+        DisplayObject& child = clip.children[i];
+        if (!child.visible || child.clipDepth || !child.matrix.invertible())
+            continue;
+        const Point inner = child.matrix.inverted().apply(local);
+        if (child.textField && child.textField->look) {
+            const Rect& b = child.textField->look->bounds;
+            if (inner.x < b.xMin || inner.x > b.xMax || inner.y < b.yMin || inner.y > b.yMax)
+                continue;
+            if (!child.textField->input)
+                return {nullptr, nullptr};  // the topmost field there takes no typing
+            return {&clip, &child};
+        }
+        if (child.clip) {
+            if (auto found = inputFieldIn(*child.clip, inner, nesting + 1); found.second)
+                return found;
+        }
+    }
+    return {nullptr, nullptr};
+}
+
 } // namespace
+
+bool focusFieldAt(ClipState& root, TimelinePlayer& timeline, Point stage)
+{
+    avm1::Machine* m = timeline.machine();
+    avm1::SelectionObject* selection = m ? avm1::selectionObject(*m) : nullptr;
+    if (!selection)
+        return false;
+    auto [container, field] = inputFieldIn(root, stage, 0);
+    avm1::Object* to = field ? timeline.textFieldObject(*container, *field) : nullptr;
+    // A press away from any input field takes the focus from the field holding it.
+    if (!to && !avm1::textFieldHost(selection->focus()))
+        return false;
+    timeline.runQueuedScripts(root);
+    bool moved = false;
+    try {
+        moved = avm1::moveFocus(*m, *selection, to);
+    } catch (const avm1::ScriptThrow& thrown) {
+        m->reportUncaught(thrown.value);
+    } catch (const avm1::ScriptAbort&) {
+    }
+    if (avm1::TextFieldHost* host = moved ? avm1::textFieldHost(to) : nullptr) {
+        const int end = static_cast<int>(host->length());
+        host->setSelection(end, end);
+    }
+    timeline.runQueuedScripts(root);
+    return moved;
+}
 
 bool typeIntoField(avm1::Machine& m, avm1::TextFieldHost& field, int keyCode, const std::string& text)
 {

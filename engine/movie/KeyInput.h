@@ -32,6 +32,11 @@ uint8_t buttonKeyCode(int keyCode, char32_t character);
 // Returns true when the text changed.
 bool typeIntoField(avm1::Machine& m, avm1::TextFieldHost& field, int keyCode, const std::string& text);
 
+// A press of the pointer at `stage` (twips): the input field there takes the focus,
+// its caret at the end of its text; a press elsewhere takes it from a field. True
+// when the focus moved.
+bool focusFieldAt(ClipState& root, TimelinePlayer& timeline, Point stage);
+
 class KeyInput {
 public:
     // Each returns true when the movie takes the key: something in it listens for keys.

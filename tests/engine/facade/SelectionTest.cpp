@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QPointF>
+
 namespace swf {
 namespace {
 
@@ -124,7 +126,7 @@ struct TypingMovie {
     Player player;
     Lines lines;
 
-    explicit TypingMovie(bool input, int maxChars = 0)
+    explicit TypingMovie(bool input, int maxChars = 0, bool focused = true)
     {
         ActionBuilder a = fieldWithText();
         a.getVariable("t").pushString("text").pushString("").op(Op::SetMember);
@@ -136,8 +138,10 @@ struct TypingMovie {
         changed.getVariable("field").pushString("text").op(0x4E).trace();
         a.defineFunction("changed", {"field"}, changed);
         a.getVariable("t").pushString("onChanged").getVariable("changed").op(Op::SetMember);
-        a.getVariable("t");
-        call(a, "Selection", "setFocus", 1).op(Op::Pop);
+        if (focused) {
+            a.getVariable("t");
+            call(a, "Selection", "setFocus", 1).op(Op::Pop);
+        }
         test::SwfWriter w;
         w.doAction(a);
         w.showFrame();
@@ -170,6 +174,21 @@ TEST(Typing, MaxCharsStopsTyping)
     for (char32_t c : {U'a', U'b', U'c'})
         m.type(65, c);
     EXPECT_EQ(m.lines, (Lines{"a", "ab"}));
+}
+
+TEST(Typing, APressOnAnInputFieldFocusesItAndAPressElsewhereTakesTheFocusAway)
+{
+    TypingMovie m(true, 0, false);
+    EXPECT_FALSE(m.player.wantsKey(65, U'a'));
+    m.player.mouseMove(QPointF(10, 10));  // inside the 100 x 20 field at (0, 0)
+    EXPECT_TRUE(m.player.mousePress());
+    m.player.mouseRelease();
+    EXPECT_TRUE(m.type(65, U'a'));
+    m.player.mouseMove(QPointF(300, 300));
+    EXPECT_TRUE(m.player.mousePress());
+    m.player.mouseRelease();
+    EXPECT_FALSE(m.type(66, U'b'));
+    EXPECT_EQ(m.lines, Lines{"a"});
 }
 
 TEST(Typing, ADynamicFieldWithTheFocusTakesNoKeys)
