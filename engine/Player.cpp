@@ -8,6 +8,7 @@
 #include "engine/data/LocalFiles.h"
 #include "engine/format/Container.h"
 #include "engine/movie/MovieDef.h"
+#include "engine/movie/KeyInput.h"
 #include "engine/movie/Mouse.h"
 #include "engine/movie/RenderTreeBuilder.h"
 #include "engine/movie/StageTransform.h"
@@ -125,6 +126,8 @@ struct Player::Impl {
     std::function<void(const std::string&)> noticeSink;
     movie::MovieHooks hooks_;
     movie::MouseInput mouse;
+    movie::KeyInput keys;
+    std::optional<Point> pointer;  // stage twips, once the pointer has moved
     std::shared_ptr<audio::Mixer> mixer = std::make_shared<audio::Mixer>();
     bool audioClock = false;
     std::filesystem::path movieFile;  // where the movie came from, for files scripts load
@@ -474,17 +477,40 @@ bool Player::mouseMove(const QPointF& stagePixels)
         return false;
     const Rect& stage = impl_->info.stage;
     Point twips{stagePixels.x() * kTwipsPerPixel + stage.xMin, stagePixels.y() * kTwipsPerPixel + stage.yMin};
+    impl_->pointer = twips;
     return impl_->mouse.move(impl_->root, *impl_->timeline, twips);
 }
 
 bool Player::mousePress()
 {
-    return loaded() && impl_->mouse.press(impl_->root, *impl_->timeline);
+    if (!loaded())
+        return false;
+    // Away from buttons, a press on an input field gives it the keyboard focus.
+    const bool overButton = impl_->mouse.overActive();
+    bool changed = impl_->mouse.press(impl_->root, *impl_->timeline);
+    if (!overButton && impl_->pointer)
+        changed |= movie::focusFieldAt(impl_->root, *impl_->timeline, *impl_->pointer);
+    return changed;
 }
 
 bool Player::mouseRelease()
 {
     return loaded() && impl_->mouse.release(impl_->root, *impl_->timeline);
+}
+
+bool Player::keyPress(int keyCode, char32_t character)
+{
+    return loaded() && impl_->keys.press(impl_->root, *impl_->timeline, keyCode, character);
+}
+
+bool Player::keyRelease(int keyCode, char32_t character)
+{
+    return loaded() && impl_->keys.release(impl_->root, *impl_->timeline, keyCode, character);
+}
+
+bool Player::wantsKey(int keyCode, char32_t character)
+{
+    return loaded() && impl_->keys.wants(impl_->root, *impl_->timeline, keyCode, character);
 }
 
 bool Player::overButton() const

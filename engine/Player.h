@@ -132,9 +132,20 @@ public:
     // states, and the scripts of each transition (roll over and out, press, release,
     // release outside, drag out and over) run at once. Each returns true when the
     // picture may have changed and needs a repaint.
+    // A press away from buttons on an input text field gives the field the keyboard
+    // focus (keys then type into it); a press elsewhere takes the focus from a field.
     bool mouseMove(const QPointF& stagePixels);
     bool mousePress();
     bool mouseRelease();
+    // Keyboard input. `keyCode` is the player's key code (65 for A, 48 for 0, 37 for
+    // the left arrow, 13 for Enter, 112 for F1 ...), `character` the character the key
+    // typed (0 for none). The movie hears of the key (Key's state and listeners,
+    // onClipEvent(keyDown / keyUp), buttons' key conditions) and the call returns
+    // true when it takes the key; false leaves the key to the window, for its
+    // shortcuts. wantsKey asks the same without telling the movie.
+    bool keyPress(int keyCode, char32_t character);
+    bool keyRelease(int keyCode, char32_t character);
+    bool wantsKey(int keyCode, char32_t character);
     // Something that reacts to clicks is under the pointer (or held): windows show a
     // pointing hand.
     bool overButton() const;

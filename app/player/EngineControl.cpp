@@ -1,5 +1,7 @@
 #include "app/player/EngineControl.h"
 
+#include "app/player/FlashKeys.h"
+
 #include "toolkit/Accessible.h"
 #include "engine/audio/Pcm.h"
 
@@ -9,6 +11,7 @@
 #include <QActionGroup>
 #include <QContextMenuEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPaintEvent>
@@ -134,6 +137,24 @@ private:
     EngineControl& control_;
 };
 
+// Releases reach the focused host window rather than the accelerator path: this
+// passes those of keys the movie took on to it.
+class KeyReleaseFilter : public QObject {
+public:
+    explicit KeyReleaseFilter(EngineControl& control) : control_(control) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::KeyRelease && control_.keyReleased(*static_cast<QKeyEvent*>(event)))
+            return true;
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    EngineControl& control_;
+};
+
 QString movieLoadErrorText(const QString& path, const swf::LoadError& error)
 {
     QString reason;
@@ -189,6 +210,8 @@ void EngineControl::LoadControlData(const QByteArray& data)
 QWidget* EngineControl::ActivateInPlace(QWidget& site)
 {
     if (!view_) {
+        keyFilter_ = std::make_unique<KeyReleaseFilter>(*this);
+        site.installEventFilter(keyFilter_.get());
         view_ = new MovieView(*this, site);
         view_->setGeometry(site.rect());
         view_->show();
@@ -202,11 +225,37 @@ void EngineControl::SetExtent(QSize pixels)
         view_->resize(pixels);
 }
 
-bool EngineControl::TranslateAccelerator(const QKeyEvent&)
+bool EngineControl::TranslateAccelerator(const QKeyEvent& event)
 {
-    // No movie content takes keys yet, so every key goes on to the menu shortcuts.
-    return false;
+    if (!player_.loaded())
+        return false;
+    // Combinations with Ctrl or Alt stay the window's: its menu accelerators.
+    const int key = event.key();
+    const bool modifierKey = key == Qt::Key_Control || key == Qt::Key_Alt || key == Qt::Key_Shift;
+    if (!modifierKey && (event.modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
+        return false;
+    const int code = flashKeyCode(key);
+    const char32_t character = flashKeyCharacter(key, event.text());
+    if (code == 0 && character == 0)
+        return false;
+    // A key the movie does not listen for goes on to the window's shortcuts.
+    if (!player_.wantsKey(code, character))
+        return false;
+    player_.keyPress(code, character);
+    keysHeld_.insert(key);
+    repaint();
+    return true;
 }
+
+bool EngineControl::keyReleased(const QKeyEvent& event)
+{
+    if (event.isAutoRepeat() || !keysHeld_.erase(event.key()) || !player_.loaded())
+        return false;
+    player_.keyRelease(flashKeyCode(event.key()), flashKeyCharacter(event.key(), event.text()));
+    repaint();
+    return true;
+}
+
 
 void EngineControl::UIActivate(bool) {}
 

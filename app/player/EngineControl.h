@@ -16,6 +16,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <set>
 #include <vector>
 
 namespace lanfan {
@@ -38,7 +39,12 @@ public:
     void LoadControlData(const QByteArray& data) override;
     QWidget* ActivateInPlace(QWidget& site) override;
     void SetExtent(QSize pixels) override;
+    // A key the movie listens for goes to it (Key, onClipEvent(keyDown), a button's
+    // key condition) and is taken; others, and those held with Ctrl or Alt, go on to
+    // the window's shortcuts.
     bool TranslateAccelerator(const QKeyEvent& event) override;
+    // The release of a key the movie took; true when it went to the movie.
+    bool keyReleased(const QKeyEvent& event);
     void UIActivate(bool active) override;
     void SetNoticeSink(std::function<void(const QString&)> sink) override { noticeSink_ = std::move(sink); }
 
@@ -88,6 +94,9 @@ private:
     QRectF zoomedArea_{0, 0, 1, 1};
     void setDisplayArea(QRectF area);
     std::unique_ptr<SoundOutput> sound_;
+    // Keys the movie took, whose releases go to it too.
+    std::set<int> keysHeld_;
+    std::unique_ptr<QObject> keyFilter_;
     std::vector<int16_t> drained_;
     double drainDebt_ = 0;
     std::function<void(const QString&)> noticeSink_;

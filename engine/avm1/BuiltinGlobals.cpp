@@ -302,28 +302,7 @@ Value globalUpdateAfterEvent(Machine&, Value, std::span<const Value>)
 // Global functions can be deleted and replaced; only for..in does not see them.
 constexpr uint16_t kGlobalFlags = PropertyFlag::DontEnum;
 
-// Key, Mouse and Stage: no keyboard or pointer reaches scripts yet, so keys read as up
-// and listeners are accepted without ever being called.
-Value keyIsDown(Machine&, Value, std::span<const Value>)
-{
-    return Value(false);
-}
-
-Value keyIsToggled(Machine&, Value, std::span<const Value>)
-{
-    return Value(false);
-}
-
-Value keyGetCode(Machine&, Value, std::span<const Value>)
-{
-    return Value(0.0);
-}
-
-Value keyGetAscii(Machine&, Value, std::span<const Value>)
-{
-    return Value(0.0);
-}
-
+// Mouse and Stage: broadcasters whose show/hide answer as the reference player does.
 
 Value mouseShow(Machine&, Value, std::span<const Value>)
 {
@@ -334,13 +313,6 @@ Value mouseHide(Machine&, Value, std::span<const Value>)
 {
     return Value(1.0);
 }
-
-const NativeMethod kKeyMethods[] = {
-    {"isDown", keyIsDown},
-    {"isToggled", keyIsToggled},
-    {"getCode", keyGetCode},
-    {"getAscii", keyGetAscii},
-};
 
 const NativeMethod kMouseMethods[] = {
     {"show", mouseShow},
@@ -382,17 +354,6 @@ void installGlobalFunctions(Machine& m)
 void installStageObjects(Machine& m)
 {
     Object* g = m.global();
-    Object* key = m.newObject();
-    g->put("Key", Value(key), PropertyFlag::DontEnum);
-    const std::pair<const char*, double> keys[] = {
-        {"BACKSPACE", 8}, {"CAPSLOCK", 20}, {"CONTROL", 17}, {"DELETEKEY", 46}, {"DOWN", 40}, {"END", 35},
-        {"ENTER", 13}, {"ESCAPE", 27}, {"HOME", 36}, {"INSERT", 45}, {"LEFT", 37}, {"PGDN", 34},
-        {"PGUP", 33}, {"RIGHT", 39}, {"SHIFT", 16}, {"SPACE", 32}, {"TAB", 9}, {"UP", 38}, {"ALT", 18}};
-    for (const auto& [name, code] : keys)
-        key->put(name, Value(code), PropertyFlag::DontEnum | PropertyFlag::DontDelete | PropertyFlag::ReadOnly);
-    defineMethods(m, key, kKeyMethods);
-    initializeBroadcaster(m, key);
-
     Object* mouse = m.newObject();
     g->put("Mouse", Value(mouse), PropertyFlag::DontEnum);
     defineMethods(m, mouse, kMouseMethods);

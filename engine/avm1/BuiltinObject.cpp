@@ -14,9 +14,12 @@ Value objectToString(Machine& m, Value self, std::span<const Value>)
     Object* o = self.asObject();
     if (o && o->function())
         return Value("[type Function]");
-    // A clip reads as its path; a reference to one since removed, as nothing.
+    // A clip reads as its path; a reference to one since removed, as nothing. A
+    // text field on the stage reads as its path too.
     if (MovieClipObject* clip = o ? o->as<MovieClipObject>() : nullptr)
         return Value(*clip->defaultString());
+    if (std::optional<std::string> path = o ? o->defaultString() : std::nullopt)
+        return Value(*path);
     (void)m;
     return Value("[object Object]");
 }

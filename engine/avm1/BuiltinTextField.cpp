@@ -13,6 +13,7 @@
 #include <cctype>
 #include <utility>
 #include <cmath>
+#include <optional>
 
 namespace swf::avm1 {
 
@@ -115,6 +116,81 @@ Value textFieldRemoveTextField(Machine&, Value self, std::span<const Value>)
     return Value();
 }
 
+// The character range a getTextFormat/setTextFormat call names: none, the whole
+// text; one index, that character; two, from the first up to the second. Indices are
+// clamped to the text; a range that is empty or reversed is nullopt.
+std::optional<std::pair<size_t, size_t>> formatRange(Machine& m, TextFieldHost& field, std::span<const Value> args)
+{
+    const size_t length = field.length();
+    auto index = [&](const Value& v) {
+        double n = m.toNumber(v);
+        if (std::isnan(n) || n < 0)
+            return size_t(0);
+        return static_cast<size_t>(std::min(n, static_cast<double>(length)));
+    };
+    size_t begin = 0;
+    size_t end = length;
+    if (!args.empty() && !args[0].isUndefined())
+        begin = index(args[0]);
+    if (args.size() >= 2 && !args[1].isUndefined())
+        end = index(args[1]);
+    else if (!args.empty() && !args[0].isUndefined())
+        end = std::min(begin + 1, length);
+    if (begin > end)
+        return std::nullopt;
+    return std::make_pair(begin, end);
+}
+
+Value textFieldGetTextFormat(Machine& m, Value self, std::span<const Value> args)
+{
+    TextFieldHost* field = host(self);
+    if (!field)
+        return Value();
+    auto range = formatRange(m, *field, args);
+    if (!range)
+        return Value(newTextFormat(m, field->newTextFormat()));
+    return Value(newTextFormat(m, field->textFormat(range->first, range->second)));
+}
+
+// setTextFormat([begin, [end,]] format): the format is the last argument.
+Value textFieldSetTextFormat(Machine& m, Value self, std::span<const Value> args)
+{
+    TextFieldHost* field = host(self);
+    if (!field || args.empty())
+        return Value();
+    const TextFormatData* format = textFormatData(args.back());
+    if (!format)
+        return Value();
+    auto range = formatRange(m, *field, args.first(args.size() - 1));
+    if (range && range->first < range->second)
+        field->setTextFormat(range->first, range->second, *format);
+    return Value();
+}
+
+Value textFieldGetNewTextFormat(Machine& m, Value self, std::span<const Value>)
+{
+    TextFieldHost* field = host(self);
+    return field ? Value(newTextFormat(m, field->newTextFormat())) : Value();
+}
+
+Value textFieldSetNewTextFormat(Machine&, Value self, std::span<const Value> args)
+{
+    TextFieldHost* field = host(self);
+    const TextFormatData* format = textFormatData(arg(args, 0));
+    if (field && format)
+        field->setNewTextFormat(*format);
+    return Value();
+}
+
+// replaceSel(text): the field's selection becomes `text`.
+Value textFieldReplaceSel(Machine& m, Value self, std::span<const Value> args)
+{
+    TextFieldHost* field = host(self);
+    if (field && !args.empty())
+        field->replaceSelection(m.toString(args[0]));
+    return Value();
+}
+
 // new TextField() makes nothing: fields come from the timeline and createTextField.
 Value textFieldConstruct(Machine&, Value self, std::span<const Value>)
 {
@@ -181,6 +257,11 @@ const NativeMethod kMovieClipTextMethods[] = {
 const NativeMethod kTextFieldMethods[] = {
     {"getDepth", textFieldGetDepth},
     {"removeTextField", textFieldRemoveTextField},
+    {"getTextFormat", textFieldGetTextFormat},
+    {"setTextFormat", textFieldSetTextFormat},
+    {"getNewTextFormat", textFieldGetNewTextFormat},
+    {"setNewTextFormat", textFieldSetNewTextFormat},
+    {"replaceSel", textFieldReplaceSel},
 };
 
 } // namespace

@@ -105,6 +105,8 @@ public:
     virtual bool hitTestPoint(double x, double y, bool shape) = 0;
     // What scripts draw into the clip (moveTo, lineTo ...); null where nothing can be drawn.
     virtual Drawing* drawing() { return nullptr; }
+    // A button instance rather than a sprite's.
+    virtual bool isButton() { return false; }
 
     // Movie-wide services reached through any clip.
     virtual void trace(const std::string& line) = 0;

@@ -6,6 +6,7 @@
 // own rules.
 
 #include "engine/avm1/ClipHost.h"
+#include "engine/avm1/TextFormatObject.h"
 #include "engine/avm1/Value.h"
 
 #include <optional>
@@ -50,6 +51,30 @@ public:
     virtual std::string targetPath(bool slashes) = 0;
     // Takes the field off its parent's display list; false when it cannot go.
     virtual bool remove() = 0;
+
+    // The settings shared by the characters from `begin` up to `end` (character
+    // indices, already clamped to the text), the others unset.
+    virtual TextFormatData textFormat(size_t begin, size_t end) = 0;
+    // Applies the settings that are set to those characters.
+    virtual void setTextFormat(size_t begin, size_t end, const TextFormatData& format) = 0;
+    // The format text that scripts set or users type takes.
+    virtual TextFormatData newTextFormat() = 0;
+    virtual void setNewTextFormat(const TextFormatData& format) = 0;
+    // Characters in the text.
+    virtual size_t length() = 0;
+
+    // The selected characters [begin, end) and the caret, -1 each while the field has
+    // no selection.
+    struct Selection {
+        int begin = -1;
+        int end = -1;
+        int caret = -1;
+    };
+    virtual Selection selection() = 0;
+    // Selects from `anchor` to `caret` (character indices, clamped to the text).
+    virtual void setSelection(int anchor, int caret) = 0;
+    // Replaces the selection with `text` and puts the caret after it.
+    virtual void replaceSelection(const std::string& text) = 0;
 };
 
 } // namespace swf::avm1

@@ -131,6 +131,12 @@ DisplayObject* ClipScript::displayObject()
     return nullptr;
 }
 
+bool ClipScript::isButton()
+{
+    DisplayObject* d = displayObject();
+    return d && d->character && d->character->button;
+}
+
 ClipPath ClipScript::path()
 {
     ClipPath reversed;

@@ -93,6 +93,7 @@ public:
 
 private:
     DisplayObject* displayObject();
+    bool isButton() override;
     // The matrix from this clip's space to the stage's, in twips.
     Matrix toStage();
     void goTo(int frame);

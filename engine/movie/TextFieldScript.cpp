@@ -6,6 +6,7 @@
 #include "engine/avm1/StringUtil.h"
 #include "engine/movie/ClipScript.h"
 #include "engine/movie/HtmlText.h"
+#include "engine/movie/TextFieldFormat.h"
 #include "engine/movie/DisplayProperties.h"
 #include "engine/movie/MatrixParts.h"
 #include "engine/movie/Timeline.h"
@@ -94,17 +95,24 @@ void TextFieldScript::setText(std::string text, bool html)
 {
     render::TextFieldLook& look = self_.editLook();
     if (html) {
-        FormattedText formatted = parseHtml(text, htmlBaseFormat(look));
+        FormattedText formatted = parseHtml(text, newFormat());
         look.text = std::move(formatted.text);
         look.spans = std::move(formatted.spans);
     } else {
         look.text = std::move(text);
         look.spans.clear();
+        if (self_.newFormat && !look.text.empty())
+            look.spans.push_back({look.text.size(), *self_.newFormat});
     }
     look.html = false;
+    updateVariable();
+}
+
+void TextFieldScript::updateVariable()
+{
     if (!self_.variable.empty()) {
         if (avm1::Object* owner = parentObject())
-            player_.setBoundVariable(owner, self_.variable, avm1::Value(look.text));
+            player_.setBoundVariable(owner, self_.variable, avm1::Value(self_.look->text));
     }
 }
 
@@ -262,6 +270,95 @@ std::string TextFieldScript::targetPath(bool slashes)
     if (slashes)
         return (base == "/" ? base : base + "/") + name();
     return base + "." + name();
+}
+
+render::TextFormat TextFieldScript::newFormat() const
+{
+    return self_.newFormat ? *self_.newFormat : htmlBaseFormat(*self_.look);
+}
+
+size_t TextFieldScript::length()
+{
+    return codePoints(self_.look->text);
+}
+
+avm1::TextFormatData TextFieldScript::textFormat(size_t begin, size_t end)
+{
+    const render::TextFieldLook& look = *self_.look;
+    if (look.text.empty())
+        return textFormatData(newFormat());
+    return sharedTextFormat(look.text, look.spans, htmlBaseFormat(look), byteOffsetOf(look.text, begin),
+                            byteOffsetOf(look.text, end));
+}
+
+void TextFieldScript::setTextFormat(size_t begin, size_t end, const avm1::TextFormatData& format)
+{
+    render::TextFieldLook& look = self_.editLook();
+    look.spans = withTextFormat(look.text, look.spans, htmlBaseFormat(look), byteOffsetOf(look.text, begin),
+                                byteOffsetOf(look.text, end), format);
+}
+
+avm1::TextFormatData TextFieldScript::newTextFormat()
+{
+    return textFormatData(newFormat());
+}
+
+void TextFieldScript::setNewTextFormat(const avm1::TextFormatData& format)
+{
+    render::TextFormat f = newFormat();
+    applyTextFormat(f, format);
+    self_.newFormat = f;
+}
+
+avm1::TextFieldHost::Selection TextFieldScript::selection()
+{
+    if (self_.caret < 0 || self_.selectionAnchor < 0)
+        return {};
+    const int length = static_cast<int>(codePoints(self_.look->text));
+    int anchor = std::min(self_.selectionAnchor, length);
+    int caret = std::min(self_.caret, length);
+    return {std::min(anchor, caret), std::max(anchor, caret), caret};
+}
+
+void TextFieldScript::setSelection(int anchor, int caret)
+{
+    const int length = static_cast<int>(codePoints(self_.look->text));
+    self_.selectionAnchor = std::clamp(anchor, 0, length);
+    self_.caret = std::clamp(caret, 0, length);
+}
+
+void TextFieldScript::replaceSelection(const std::string& text)
+{
+    Selection s = selection();
+    if (s.begin < 0)
+        return;
+    render::TextFieldLook& look = self_.editLook();
+    const size_t from = byteOffsetOf(look.text, static_cast<size_t>(s.begin));
+    const size_t to = byteOffsetOf(look.text, static_cast<size_t>(s.end));
+    // The new characters take the format of the first one they replace (or of the
+    // one before them).
+    if (!look.spans.empty()) {
+        std::vector<render::TextSpan> out;
+        size_t at = 0;
+        bool inserted = false;
+        for (const render::TextSpan& span : coveringSpans(look.text, look.spans, htmlBaseFormat(look))) {
+            const size_t spanEnd = at + span.bytes;
+            size_t keep = (at < from ? std::min(spanEnd, from) - at : 0) + (spanEnd > to ? spanEnd - std::max(at, to) : 0);
+            if (!inserted && from >= at && from <= spanEnd) {
+                keep += text.size();
+                inserted = true;
+            }
+            if (keep > 0)
+                out.push_back({keep, span.format});
+            at = spanEnd;
+        }
+        look.spans = std::move(out);
+    }
+    look.text = look.text.substr(0, from) + text + look.text.substr(to);
+    updateVariable();
+    const int caret = s.begin + static_cast<int>(codePoints(text));
+    self_.selectionAnchor = caret;
+    self_.caret = caret;
 }
 
 bool TextFieldScript::remove()

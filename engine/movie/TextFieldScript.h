@@ -37,11 +37,23 @@ public:
     int depth() override;
     std::string targetPath(bool slashes) override;
     bool remove() override;
+    avm1::TextFormatData textFormat(size_t begin, size_t end) override;
+    void setTextFormat(size_t begin, size_t end, const avm1::TextFormatData& format) override;
+    avm1::TextFormatData newTextFormat() override;
+    void setNewTextFormat(const avm1::TextFormatData& format) override;
+    size_t length() override;
+    Selection selection() override;
+    void setSelection(int anchor, int caret) override;
+    void replaceSelection(const std::string& text) override;
 
 private:
     DisplayObject* displayObject();
+    // The format new text takes.
+    render::TextFormat newFormat() const;
     // Sets the text and, for a bound field, its variable.
     void setText(std::string text, bool html);
+    // A bound field's variable takes its text.
+    void updateVariable();
 
     TimelinePlayer& player_;
     std::weak_ptr<avm1::Machine> machine_;

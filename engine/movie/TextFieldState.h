@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace swf::movie {
@@ -46,6 +47,12 @@ struct TextFieldState {
     bool html = false;  // the text is read and written as HTML
     AutoSize autoSize = AutoSize::None;
     std::string variable;
+    // The format text set by scripts takes (setNewTextFormat); unset: the field's own.
+    std::optional<render::TextFormat> newFormat;
+    // The selection, in characters: where it started and where the caret is; -1
+    // while there is none.
+    int selectionAnchor = -1;
+    int caret = -1;
     TextFieldLink script;
 
     // A field as its definition places it.
@@ -61,7 +68,7 @@ struct TextFieldState {
     {
         return (a.look == b.look || (a.look && b.look && *a.look == *b.look)) && a.maxChars == b.maxChars
             && a.selectable == b.selectable && a.input == b.input && a.embedFonts == b.embedFonts && a.html == b.html
-            && a.autoSize == b.autoSize && a.variable == b.variable;
+            && a.autoSize == b.autoSize && a.variable == b.variable && a.newFormat == b.newFormat;
     }
 };
 

@@ -1,0 +1,33 @@
+#pragma once
+
+// The global Selection object: the object with the keyboard focus, and the listeners
+// told when it moves.
+
+#include "engine/avm1/Object.h"
+
+namespace swf::avm1 {
+
+class Machine;
+
+class SelectionObject final : public Object {
+public:
+    using Object::Object;
+    // The focused object while it is still on the stage; null for none.
+    Object* focus() const;
+    void setFocus(Object* object) { focus_ = object; }
+    void visitEdges(Visitor& visitor) override;
+
+private:
+    Object* focus_ = nullptr;
+};
+
+// The Selection object scripts see, when it is still the built-in one.
+SelectionObject* selectionObject(Machine& m);
+// Whether `object` may take the focus: a text field, or a clip with focusEnabled set
+// or button handlers.
+bool canTakeFocus(Machine& m, Object* object);
+// Moves the focus to `to` (null: nowhere) and tells the old and new objects and
+// Selection's listeners; false when it was there already.
+bool moveFocus(Machine& m, SelectionObject& selection, Object* to);
+
+} // namespace swf::avm1

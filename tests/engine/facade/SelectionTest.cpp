@@ -1,0 +1,203 @@
+// Selection in a playing movie: a text field takes the focus and reads as its path,
+// the root never does, the focused field's selection is set and replaced, and the
+// old and new holders and Selection's listeners hear of each move. Typing into the
+// focused input field.
+
+#include "engine/Player.h"
+#include "tests/support/SwfWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <QPointF>
+
+namespace swf {
+namespace {
+
+using test::ActionBuilder;
+using Lines = std::vector<std::string>;
+
+namespace Op {
+constexpr uint8_t SetMember = 0x4F, CallMethod = 0x52, SetVariable = 0x1D, Add2 = 0x47, Pop = 0x17,
+                  NewObject = 0x40;
+}
+
+// target.method(...) with the `count` arguments already pushed; the result is left on
+// the stack.
+ActionBuilder& call(ActionBuilder& a, std::string_view target, std::string_view method, int count)
+{
+    return a.pushInt(count).getVariable(target).pushString(method).op(Op::CallMethod);
+}
+
+Lines run(const ActionBuilder& frame)
+{
+    test::SwfWriter w;
+    w.doAction(frame);
+    w.showFrame();
+    Player player;
+    Lines lines;
+    player.loadBytes(w.build());
+    player.setTraceSink([&lines](const std::string& line) { lines.push_back(line); });
+    player.advance();
+    return lines;
+}
+
+// _root.createTextField("t", 1, 0, 0, 100, 20); t.text = "Input text"
+ActionBuilder fieldWithText()
+{
+    ActionBuilder a;
+    a.pushInt(20).pushInt(100).pushInt(0).pushInt(0).pushInt(1).pushString("t");
+    call(a, "_root", "createTextField", 6).op(Op::Pop);
+    a.getVariable("t").pushString("text").pushString("Input text").op(Op::SetMember);
+    return a;
+}
+
+TEST(Selection, AFieldTakesTheFocusAndItsSelectionIsReplaced)
+{
+    ActionBuilder a = fieldWithText();
+    a.getVariable("t");
+    call(a, "Selection", "setFocus", 1).trace();
+    call(a, "Selection", "getFocus", 0).trace();
+    call(a, "Selection", "getBeginIndex", 0).trace();
+    a.pushInt(3).pushInt(1);
+    call(a, "Selection", "setSelection", 2).op(Op::Pop);
+    a.pushString("blah");
+    call(a, "t", "replaceSel", 1).op(Op::Pop);
+    a.getVariable("t").pushString("text").op(0x4E).trace();
+    call(a, "Selection", "getBeginIndex", 0).trace();
+    call(a, "Selection", "getCaretIndex", 0).trace();
+    // setSelection(5, 2): the caret at 2, the selection from 2 to 5.
+    a.pushInt(2).pushInt(5);
+    call(a, "Selection", "setSelection", 2).op(Op::Pop);
+    call(a, "Selection", "getBeginIndex", 0).trace();
+    call(a, "Selection", "getEndIndex", 0).trace();
+    call(a, "Selection", "getCaretIndex", 0).trace();
+    EXPECT_EQ(run(a), (Lines{"true", "_level0.t", "-1", "Iblahut text", "5", "5", "2", "5", "2"}));
+}
+
+TEST(Selection, TheRootAndNonObjectsNeverTakeTheFocusButNullClearsIt)
+{
+    ActionBuilder a = fieldWithText();
+    a.getVariable("_root");
+    call(a, "Selection", "setFocus", 1).trace();
+    a.pushBool(false);
+    call(a, "Selection", "setFocus", 1).trace();
+    a.pushString("_level0.t");
+    call(a, "Selection", "setFocus", 1).trace();
+    call(a, "Selection", "getFocus", 0).trace();
+    a.pushNull();
+    call(a, "Selection", "setFocus", 1).trace();
+    call(a, "Selection", "getFocus", 0).trace();
+    call(a, "Selection", "getBeginIndex", 0).trace();
+    EXPECT_EQ(run(a), (Lines{"false", "false", "true", "_level0.t", "true", "null", "-1"}));
+}
+
+TEST(Selection, HoldersAndListenersHearEachMoveOnce)
+{
+    ActionBuilder a = fieldWithText();
+    // t.onSetFocus = function(old) { trace("set " + old); }
+    ActionBuilder onSet;
+    onSet.pushString("set ").getVariable("old").op(Op::Add2).trace();
+    a.defineFunction("onSet", {"old"}, onSet);
+    a.getVariable("t").pushString("onSetFocus").getVariable("onSet").op(Op::SetMember);
+    ActionBuilder onKill;
+    onKill.pushString("kill ").getVariable("next").op(Op::Add2).trace();
+    a.defineFunction("onKill", {"next"}, onKill);
+    a.getVariable("t").pushString("onKillFocus").getVariable("onKill").op(Op::SetMember);
+    // Selection.addListener({onSetFocus: function(o, n) { trace(o + " -> " + n); }})
+    ActionBuilder heard;
+    heard.getVariable("o").pushString(" -> ").op(Op::Add2).getVariable("n").op(Op::Add2).trace();
+    a.defineFunction("heard", {"o", "n"}, heard);
+    a.pushString("l").pushInt(0).pushString("Object").op(Op::NewObject).op(Op::SetVariable);
+    a.getVariable("l").pushString("onSetFocus").getVariable("heard").op(Op::SetMember);
+    a.getVariable("l");
+    call(a, "Selection", "addListener", 1).op(Op::Pop);
+    a.getVariable("t");
+    call(a, "Selection", "setFocus", 1).op(Op::Pop);
+    a.getVariable("t");
+    call(a, "Selection", "setFocus", 1).op(Op::Pop);  // already there: nobody hears
+    a.pushUndefined();
+    call(a, "Selection", "setFocus", 1).op(Op::Pop);
+    EXPECT_EQ(run(a), (Lines{"set null", "null -> _level0.t", "kill null", "_level0.t -> null"}));
+}
+
+// A movie whose input field `t` holds the focus and traces its text on each change;
+// `maxChars` 0 for no limit.
+struct TypingMovie {
+    Player player;
+    Lines lines;
+
+    explicit TypingMovie(bool input, int maxChars = 0, bool focused = true)
+    {
+        ActionBuilder a = fieldWithText();
+        a.getVariable("t").pushString("text").pushString("").op(Op::SetMember);
+        if (input)
+            a.getVariable("t").pushString("type").pushString("input").op(Op::SetMember);
+        if (maxChars > 0)
+            a.getVariable("t").pushString("maxChars").pushInt(maxChars).op(Op::SetMember);
+        ActionBuilder changed;
+        changed.getVariable("field").pushString("text").op(0x4E).trace();
+        a.defineFunction("changed", {"field"}, changed);
+        a.getVariable("t").pushString("onChanged").getVariable("changed").op(Op::SetMember);
+        if (focused) {
+            a.getVariable("t");
+            call(a, "Selection", "setFocus", 1).op(Op::Pop);
+        }
+        test::SwfWriter w;
+        w.doAction(a);
+        w.showFrame();
+        player.loadBytes(w.build());
+        player.setTraceSink([this](const std::string& line) { lines.push_back(line); });
+        player.advance();
+    }
+    bool type(int code, char32_t character) { return player.keyPress(code, character); }
+};
+
+TEST(Typing, AFocusedInputFieldTakesCharactersAndEditingKeys)
+{
+    TypingMovie m(true);
+    EXPECT_TRUE(m.player.wantsKey(65, U'a'));
+    EXPECT_TRUE(m.type(65, U'a'));
+    EXPECT_TRUE(m.type(66, U'b'));
+    EXPECT_TRUE(m.type(0, U'中'));
+    EXPECT_TRUE(m.type(37, 0));  // left: no change, no onChanged
+    EXPECT_TRUE(m.type(8, 8));   // backspace removes "b"
+    EXPECT_TRUE(m.type(46, 0));  // delete removes "中"
+    EXPECT_TRUE(m.type(36, 0));  // home
+    EXPECT_TRUE(m.type(88, U'x'));
+    EXPECT_TRUE(m.type(13, 13));  // single line: Enter adds nothing
+    EXPECT_EQ(m.lines, (Lines{"a", "ab", "ab中", "a中", "a", "xa"}));
+}
+
+TEST(Typing, MaxCharsStopsTyping)
+{
+    TypingMovie m(true, 2);
+    for (char32_t c : {U'a', U'b', U'c'})
+        m.type(65, c);
+    EXPECT_EQ(m.lines, (Lines{"a", "ab"}));
+}
+
+TEST(Typing, APressOnAnInputFieldFocusesItAndAPressElsewhereTakesTheFocusAway)
+{
+    TypingMovie m(true, 0, false);
+    EXPECT_FALSE(m.player.wantsKey(65, U'a'));
+    m.player.mouseMove(QPointF(10, 10));  // inside the 100 x 20 field at (0, 0)
+    EXPECT_TRUE(m.player.mousePress());
+    m.player.mouseRelease();
+    EXPECT_TRUE(m.type(65, U'a'));
+    m.player.mouseMove(QPointF(300, 300));
+    EXPECT_TRUE(m.player.mousePress());
+    m.player.mouseRelease();
+    EXPECT_FALSE(m.type(66, U'b'));
+    EXPECT_EQ(m.lines, Lines{"a"});
+}
+
+TEST(Typing, ADynamicFieldWithTheFocusTakesNoKeys)
+{
+    TypingMovie m(false);
+    EXPECT_FALSE(m.player.wantsKey(65, U'a'));
+    EXPECT_FALSE(m.type(65, U'a'));
+    EXPECT_TRUE(m.lines.empty());
+}
+
+} // namespace
+} // namespace swf
