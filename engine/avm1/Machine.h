@@ -23,6 +23,8 @@
 namespace swf::avm1 {
 
 class SoundHost;
+class LoadHost;
+class LoadQueue;
 
 enum class ExecutionResult { Finished, BudgetExhausted };
 
@@ -154,6 +156,12 @@ public:
     // The movie's sound side, for the Sound class; null where there is none.
     void setSoundHost(SoundHost* host) { soundHost_ = host; }
     SoundHost* soundHost() const { return soundHost_; }
+    // Where loads and shared objects reach files, for the loading classes; null where
+    // there is none (every load fails).
+    void setLoadHost(LoadHost* host) { loadHost_ = host; }
+    LoadHost* loadHost() const { return loadHost_; }
+    // Loads started by scripts, completed once a frame by dispatchLoads.
+    LoadQueue& loads();
     // Library symbols for attachMovie / registerClass: constructor by linkage name.
     std::unordered_map<std::string, Object*>& registeredClasses() { return registeredClasses_; }
 
@@ -293,6 +301,8 @@ private:
     std::function<void(Visitor&)> hostRoots_;
     std::span<Object* const> extraRoots_;
     SoundHost* soundHost_ = nullptr;
+    LoadHost* loadHost_ = nullptr;
+    std::unique_ptr<LoadQueue> loads_;
 };
 
 // Installs every built-in class and global object listed in Builtins.def.

@@ -25,6 +25,7 @@ namespace swf::avm1 {
 class Machine;
 class Object;
 class SoundHost;
+class LoadHost;
 }
 
 namespace swf::movie {
@@ -43,6 +44,8 @@ struct MovieHooks {
     std::function<void(const ClipState& clip, int frame)> streamFrame;
     // What the Sound class plays through.
     avm1::SoundHost* soundHost = nullptr;
+    // What loads and shared objects reach files through.
+    avm1::LoadHost* loadHost = nullptr;
     // A limit that keeps hostile movies in check cut something short; the text names
     // the limit and its value. It may come every frame: listeners keep the first.
     std::function<void(Limit, const std::string&)> limitReached;
