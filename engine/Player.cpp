@@ -3,6 +3,7 @@
 #include "engine/audio/Decoder.h"
 #include "engine/audio/Mixer.h"
 #include "engine/avm1/LoadHost.h"
+#include "engine/avm1/Machine.h"
 #include "engine/avm1/SoundHost.h"
 #include "engine/data/LocalFiles.h"
 #include "engine/format/Container.h"
@@ -429,8 +430,16 @@ struct Player::Impl {
             limitSink(limit, message);
     }
 
+    // The movie is ending: what it kept in shared objects goes to their files.
+    void flushScriptData()
+    {
+        if (avm1::Machine* machine = timeline ? timeline->existingMachine() : nullptr)
+            avm1::flushSharedObjects(*machine);
+    }
+
     void clear()
     {
+        flushScriptData();
         mixer->stopAll();
         renderer.reset();
         bitmaps.reset();
@@ -449,7 +458,11 @@ struct Player::Impl {
 };
 
 Player::Player() : impl_(std::make_unique<Impl>()) {}
-Player::~Player() = default;
+Player::~Player()
+{
+    // The movie ends with the player: its shared objects are written as on unload.
+    impl_->flushScriptData();
+}
 
 void Player::loadFile(const std::filesystem::path& path)
 {

@@ -309,6 +309,8 @@ private:
 void installBuiltins(Machine& m);
 // The drawing methods of MovieClip (clear, lineStyle, beginFill, moveTo ...) on `proto`.
 void installDrawingMethods(Machine& m, Object* proto);
+// Writes every shared object the movie got back to its file (the movie is ending).
+void flushSharedObjects(Machine& m);
 // Calls onSoundComplete of the Sound objects whose sound ended, and onLoad of those
 // whose loadSound finished; once a frame.
 void dispatchSoundEvents(Machine& m);

@@ -118,6 +118,8 @@ public:
 
     // The script machine, created on first use (null while scripts are off).
     avm1::Machine* machine();
+    // The machine when scripts have made one, without making one.
+    avm1::Machine* existingMachine() const { return machine_.get(); }
     // The script object of `clip`, creating it (and its parents') on first use.
     avm1::Object* scriptObject(ClipState& root, const ClipPath& path);
     // The script object of the text field `field` of `container`, created on first use;
