@@ -33,7 +33,25 @@ public:
 
 class Writer {
 public:
-    explicit Writer(Machine& m) : m_(m) {}
+    // `root` is the data object itself: its members are the file's top level, which
+    // is no object a reference could point back to.
+    Writer(Machine& m, Object* root) : m_(m), root_(root) {}
+
+    data::AmfValue members(Object* o, size_t depth)
+    {
+        data::AmfValue out;
+        out.type = data::AmfValue::Type::Object;
+        // In the order for..in meets them, newest first.
+        std::vector<std::string> names = m_.enumerableNames(o);
+        std::reverse(names.begin(), names.end());
+        for (const std::string& name : names) {
+            const Value member = m_.getMember(Value(o), name);
+            if (member.asObject() && member.asObject()->function())
+                continue;
+            out.members.emplace_back(name, value(member, depth + 1));
+        }
+        return out;
+    }
 
     data::AmfValue value(const Value& v, size_t depth)
     {
@@ -46,7 +64,7 @@ public:
         if (v.isNull())
             return data::AmfValue::makeNull();
         Object* o = v.asObject();
-        if (!o || o->function() || depth > 60)
+        if (!o || o == root_ || o->function() || depth > 60)
             return {};  // undefined; functions are not kept
         if (auto it = seen_.find(o); it != seen_.end()) {
             data::AmfValue ref;
@@ -62,23 +80,15 @@ public:
         }
         if (seen_.size() < 0xFFFF)
             seen_.emplace(o, static_cast<uint16_t>(seen_.size()));
-        data::AmfValue out;
-        const bool array = o->as<ArrayObject>() != nullptr;
-        out.type = array ? data::AmfValue::Type::EcmaArray : data::AmfValue::Type::Object;
-        // In the order for..in meets them, newest first.
-        std::vector<std::string> names = m_.enumerableNames(o);
-        std::reverse(names.begin(), names.end());
-        for (const std::string& name : names) {
-            const Value member = m_.getMember(Value(o), name);
-            if (member.asObject() && member.asObject()->function())
-                continue;
-            out.members.emplace_back(name, value(member, depth + 1));
-        }
+        data::AmfValue out = members(o, depth);
+        if (o->as<ArrayObject>())
+            out.type = data::AmfValue::Type::EcmaArray;
         return out;
     }
 
 private:
     Machine& m_;
+    Object* root_;
     std::unordered_map<Object*, uint16_t> seen_;
 };
 
@@ -123,10 +133,14 @@ public:
     }
 
     // Members in stored order; set last to first so that for..in meets them as stored.
+    // Values are made in file order, which is the order references count objects in.
     void fill(Object* target, const std::vector<std::pair<std::string, data::AmfValue>>& members)
     {
-        for (auto it = members.rbegin(); it != members.rend(); ++it)
-            m_.setMember(Value(target), it->first, value(it->second));
+        RootedValues values(m_);
+        for (const auto& member : members)
+            values.push_back(value(member.second));
+        for (size_t i = members.size(); i-- > 0;)
+            m_.setMember(Value(target), members[i].first, values[i]);
     }
 
 private:
@@ -147,9 +161,8 @@ data::SolFile solOf(Machine& m, SharedObjectObject* so)
     Object* dataObject = m.getMember(Value(so), "data").asObject();
     if (!dataObject)
         return file;
-    Writer writer(m);
-    data::AmfValue root = writer.value(Value(dataObject), 0);
-    file.members = std::move(root.members);
+    Writer writer(m, dataObject);
+    file.members = writer.members(dataObject, 0).members;
     return file;
 }
 

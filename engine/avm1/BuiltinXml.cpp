@@ -328,8 +328,8 @@ Value xmlNodeAppendChild(Machine& m, Value self, std::span<const Value> args)
 {
     XmlNodeObject* parent = nodeOf(self);
     XmlNodeObject* child = nodeOf(arg(args, 0));
-    // A node already in a tree stays where it is: it has to be removed first.
-    if (parent && child && !child->parent)
+    // Appending a node to the parent it already has leaves it where it is.
+    if (parent && child && child->parent != parent)
         insertChild(m, parent, child, nullptr);
     return Value();
 }
