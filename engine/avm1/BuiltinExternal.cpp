@@ -6,8 +6,10 @@
 
 #include "engine/avm1/Machine.h"
 #include "engine/avm1/Native.h"
+#include "engine/data/Xml.h"
 
 #include <cctype>
+#include <utility>
 
 namespace swf::avm1 {
 
@@ -23,6 +25,45 @@ Value externalAddCallback(Machine&, Value, std::span<const Value>)
 Value externalCall(Machine&, Value, std::span<const Value>)
 {
     return Value(Null{});
+}
+
+// The page-bridge helpers the class keeps for its own use: text with the five XML
+// specials as entities and back. Nothing (or empty text) gives null.
+Value externalEscapeXml(Machine& m, Value, std::span<const Value> args)
+{
+    const std::string text = args.empty() ? std::string() : m.toString(args[0]);
+    if (text.empty())
+        return Value(Null{});
+    return Value(data::escapeXml(text));
+}
+
+// Only the five named entities, spelt exactly so, turn back into their characters,
+// in one pass ("&amp;gt;" becomes "&gt;").
+Value externalUnescapeXml(Machine& m, Value, std::span<const Value> args)
+{
+    const std::string text = args.empty() ? std::string() : m.toString(args[0]);
+    if (text.empty())
+        return Value(Null{});
+    static constexpr std::pair<std::string_view, char> kEntities[] = {
+        {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}};
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        bool replaced = false;
+        if (text[i] == '&') {
+            for (const auto& [entity, c] : kEntities) {
+                if (std::string_view(text).substr(i, entity.size()) == entity) {
+                    out += c;
+                    i += entity.size();
+                    replaced = true;
+                    break;
+                }
+            }
+        }
+        if (!replaced)
+            out += text[i++];
+    }
+    return Value(out);
 }
 
 // ---- System.security ----
@@ -110,10 +151,27 @@ void installExternalObjects(Machine& m)
 {
     Object* g = m.global();
 
+    // ExternalInterface lives in the flash.external package, not on _global itself.
+    Object* flash = m.getMember(Value(g), "flash").asObject();
+    if (!flash) {
+        flash = m.newObject();
+        g->put("flash", Value(flash), PropertyFlag::DontEnum);
+    }
+    Object* package = m.getMember(Value(flash), "external").asObject();
+    if (!package) {
+        package = m.newObject();
+        flash->put("external", Value(package));
+    }
     Object* externalProto = m.newObject();
-    Object* external = m.newClass("ExternalInterface", externalProto, noConstruct);
+    Object* external = m.newNativeFunction("ExternalInterface", noConstruct);
+    external->put("prototype", Value(externalProto), PropertyFlag::DontEnum | PropertyFlag::DontDelete);
+    externalProto->put("constructor", Value(external), PropertyFlag::DontEnum | PropertyFlag::DontDelete);
+    package->put("ExternalInterface", Value(external));
     external->put("available", Value(false), PropertyFlag::DontEnum | PropertyFlag::DontDelete | PropertyFlag::ReadOnly);
-    const NativeMethod externalMethods[] = {{"addCallback", externalAddCallback}, {"call", externalCall}};
+    const NativeMethod externalMethods[] = {{"addCallback", externalAddCallback},
+                                            {"call", externalCall},
+                                            {"_escapeXML", externalEscapeXml},
+                                            {"_unescapeXML", externalUnescapeXml}};
     defineMethods(m, external, externalMethods);
 
     // System exists already (the stage objects); security hangs off it.

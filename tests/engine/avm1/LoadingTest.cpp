@@ -227,9 +227,20 @@ TEST(Loading, SharedObjectsRoundTripThroughTheirFiles)
 TEST(Loading, ExternalInterfaceAndSandbox)
 {
     Fixture f;
-    Value ei = f.m.getMember(Value(f.m.global()), "ExternalInterface");
+    // Only under its package, as scripts import it.
+    EXPECT_TRUE(f.m.getMember(Value(f.m.global()), "ExternalInterface").isUndefined());
+    Value ei = f.m.getMember(f.m.getMember(f.m.getMember(Value(f.m.global()), "flash"), "external"), "ExternalInterface");
     EXPECT_EQ(f.str(f.m.getMember(ei, "available")), "false");
     EXPECT_TRUE(f.call(ei, "call", {Value("f")}).isNull());
+    const std::pair<const char*, const char*> escapes[] = {
+        {"a<b>&'\"", "a&lt;b&gt;&amp;&apos;&quot;"}, {"plain", "plain"}, {"&amp;", "&amp;amp;"}};
+    for (const auto& [raw, escaped] : escapes) {
+        EXPECT_EQ(f.str(f.call(ei, "_escapeXML", {Value(raw)})), escaped);
+        EXPECT_EQ(f.str(f.call(ei, "_unescapeXML", {Value(escaped)})), raw);
+    }
+    // Only the exact lower-case names decode; empty text is null.
+    EXPECT_EQ(f.str(f.call(ei, "_unescapeXML", {Value("a&LT;b&#x20;")})), "a&LT;b&#x20;");
+    EXPECT_TRUE(f.call(ei, "_escapeXML", {Value("")}).isNull());
     Value security = f.m.getMember(f.m.getMember(Value(f.m.global()), "System"), "security");
     EXPECT_EQ(f.str(f.m.getMember(security, "sandboxType")), "localWithFile");
     Value a = f.make("LocalConnection");
