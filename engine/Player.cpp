@@ -3,6 +3,8 @@
 #include "engine/audio/Decoder.h"
 #include "engine/audio/Mixer.h"
 #include "engine/ScriptSounds.h"
+#include "engine/avm1/LoadHost.h"
+#include "engine/avm1/Machine.h"
 #include "engine/avm1/SoundHost.h"
 #include "engine/NetStreams.h"
 #include "engine/data/LocalFiles.h"
@@ -106,6 +108,94 @@ void collectStreamClips(const movie::ClipState& clip, std::vector<const void*>& 
 
 } // namespace
 
+// What scripts' loads reach: files in the movie's own folder tree, shared objects in
+// the user's data folder, and the desktop's opener for web and mail addresses, each
+// of these only in answer to the user's press or key.
+class ScriptFiles : public avm1::LoadHost {
+public:
+    // `movieFile` empty: the movie came as bytes and may read no file and keep no
+    // shared object.
+    ScriptFiles(const std::filesystem::path& movieFile, std::function<void(const std::string&)> notice,
+                std::function<void(const std::string&, const std::string&)> open,
+                std::function<void(const std::string&, const std::string&)> fsCommand)
+        : notice_(std::move(notice)), open_(std::move(open)), fsCommand_(std::move(fsCommand))
+    {
+        if (!movieFile.empty()) {
+            sandbox_.emplace(movieFile);
+            store_.emplace(data::userDataHome(), movieFile);
+        }
+    }
+
+    std::optional<std::vector<uint8_t>> readFile(const std::string& url) override
+    {
+        if (!sandbox_) {
+            noticeOnce("a movie opened from memory reads no files; " + url + " was not loaded");
+            return std::nullopt;
+        }
+        const data::LocalAccess access = sandbox_->resolve(url);
+        if (!access.allowed) {
+            noticeOnce("the movie may read only files in its own folder and below it: " + access.refusal);
+            return std::nullopt;
+        }
+        return data::readLocalFile(access.path, kMaxFileBytes);
+    }
+
+    const data::SharedObjectStore* sharedObjects() override { return store_ ? &*store_ : nullptr; }
+
+    void notice(const std::string& line) override
+    {
+        if (notice_)
+            notice_(line);
+    }
+
+    void openUrl(const std::string& url, const std::string& target) override
+    {
+        const data::UrlKind kind = data::classifyUrl(url);
+        if (kind != data::UrlKind::Web && kind != data::UrlKind::Mail)
+            return;  // scripts' own schemes, local files and other protocols: ignored
+        if (gestures_ <= 0) {
+            if (!refusedOpen_) {
+                refusedOpen_ = true;
+                notice("the movie asked to open " + url + " without a click or key press; it was not opened");
+            }
+            return;
+        }
+        --gestures_;
+        if (open_)
+            open_(url, target);
+    }
+
+    void fsCommand(const std::string& command, const std::string& args) override
+    {
+        if (fsCommand_)
+            fsCommand_(command, args);
+    }
+
+    // A press or key of the user's: the scripts it runs may open one address.
+    void grantGesture() { gestures_ = 1; }
+    void endGesture() { gestures_ = 0; }
+
+private:
+    static constexpr size_t kMaxFileBytes = size_t{64} << 20;
+
+    void noticeOnce(const std::string& line)
+    {
+        if (refusedRead_)
+            return;
+        refusedRead_ = true;
+        notice(line);
+    }
+
+    std::optional<data::LocalSandbox> sandbox_;
+    std::optional<data::SharedObjectStore> store_;
+    std::function<void(const std::string&)> notice_;
+    std::function<void(const std::string&, const std::string&)> open_;
+    std::function<void(const std::string&, const std::string&)> fsCommand_;
+    int gestures_ = 0;
+    bool refusedRead_ = false;
+    bool refusedOpen_ = false;
+};
+
 struct Player::Impl {
     std::shared_ptr<const movie::MovieDef> movie;
     MovieInfo info;
@@ -116,6 +206,7 @@ struct Player::Impl {
     std::chrono::nanoseconds clockDebt{0};
     std::function<void(const std::string&)> traceSink;
     std::function<void(const std::string&, const std::string&)> urlHook;
+    std::function<void(const std::string&, const std::string&)> fsCommandHook;
     std::function<void(Limit, const std::string&)> limitSink;
     std::set<Limit> limitsReported;  // for the movie loaded
     std::unique_ptr<render::Renderer> renderer;
@@ -133,6 +224,7 @@ struct Player::Impl {
     std::filesystem::path movieFile;  // where the movie came from, for files scripts load
     std::unique_ptr<ScriptSounds> scriptSounds;
     std::unique_ptr<NetStreams> netStreams;
+    std::unique_ptr<ScriptFiles> scriptFiles;
 
     void startSound(const StartSoundDef& start)
     {
@@ -193,10 +285,22 @@ struct Player::Impl {
             if (traceSink)
                 traceSink(line);
         };
-        hooks.getUrl = [this](const std::string& url, const std::string& target) {
-            if (urlHook)
-                urlHook(url, target);
-        };
+        scriptFiles = std::make_unique<ScriptFiles>(
+            movieFile,
+            [this](const std::string& line) {
+                if (noticeSink)
+                    noticeSink(line);
+            },
+            [this](const std::string& url, const std::string& target) {
+                if (urlHook)
+                    urlHook(url, target);
+            },
+            [this](const std::string& command, const std::string& args) {
+                if (fsCommandHook)
+                    fsCommandHook(command, args);
+            });
+        hooks.loadHost = scriptFiles.get();
+        hooks.getUrl = [this](const std::string& url, const std::string& target) { scriptFiles->openUrl(url, target); };
         hooks.toggleQuality = [this] { qualityToggled = !qualityToggled; };
         hooks.limitReached = [this](Limit limit, const std::string& message) { reportLimit(limit, message); };
         hooks.stopSounds = [this] { mixer->stopAll(); };
@@ -233,8 +337,16 @@ struct Player::Impl {
             limitSink(limit, message);
     }
 
+    // The movie is ending: what it kept in shared objects goes to their files.
+    void flushScriptData()
+    {
+        if (avm1::Machine* machine = timeline ? timeline->existingMachine() : nullptr)
+            avm1::flushSharedObjects(*machine);
+    }
+
     void clear()
     {
+        flushScriptData();
         mixer->stopAll();
         renderer.reset();
         lastPicture.reset();
@@ -247,6 +359,7 @@ struct Player::Impl {
         timeline.reset();
         scriptSounds.reset();
         netStreams.reset();
+        scriptFiles.reset();
         movie.reset();
         info = {};
         clockDebt = {};
@@ -254,7 +367,11 @@ struct Player::Impl {
 };
 
 Player::Player() : impl_(std::make_unique<Impl>()) {}
-Player::~Player() = default;
+Player::~Player()
+{
+    // The movie ends with the player: its shared objects are written as on unload.
+    impl_->flushScriptData();
+}
 
 void Player::loadFile(const std::filesystem::path& path)
 {
@@ -436,6 +553,11 @@ void Player::setUrlHook(std::function<void(const std::string&, const std::string
     impl_->urlHook = std::move(hook);
 }
 
+void Player::setFsCommandHook(std::function<void(const std::string&, const std::string&)> hook)
+{
+    impl_->fsCommandHook = std::move(hook);
+}
+
 void Player::paint(QPainter& painter, const QRectF& area, ScaleMode mode, RenderQuality quality)
 {
     Rgba bg = loaded() ? impl_->info.background : Rgba{255, 255, 255, 255};
@@ -485,6 +607,8 @@ bool Player::mousePress()
 {
     if (!loaded())
         return false;
+    // The press, and the release that ends it, may open one address between them.
+    impl_->scriptFiles->grantGesture();
     // Away from buttons, a press on an input field gives it the keyboard focus.
     const bool overButton = impl_->mouse.overActive();
     bool changed = impl_->mouse.press(impl_->root, *impl_->timeline);
@@ -495,7 +619,11 @@ bool Player::mousePress()
 
 bool Player::mouseRelease()
 {
-    return loaded() && impl_->mouse.release(impl_->root, *impl_->timeline);
+    if (!loaded())
+        return false;
+    const bool changed = impl_->mouse.release(impl_->root, *impl_->timeline);
+    impl_->scriptFiles->endGesture();
+    return changed;
 }
 
 bool Player::keyPress(int keyCode, char32_t character)

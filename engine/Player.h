@@ -92,8 +92,12 @@ public:
 
     // Lines from trace(); the tool prints them, tests read them.
     void setTraceSink(std::function<void(const std::string&)> sink);
-    // URLs scripts ask to open (getURL), with their target window.
+    // Web and mail addresses scripts ask to open (getURL, links in text), with their
+    // target window: only in answer to a mouse press (or key), at most one for each;
+    // other schemes and requests made on the movie's own are refused (one notice).
     void setUrlHook(std::function<void(const std::string& url, const std::string& target)> hook);
+    // fscommand(command, args) of the movie's scripts.
+    void setFsCommandHook(std::function<void(const std::string& command, const std::string& args)> hook);
     // Each limit a playing movie runs into (nesting depth, objects shown, script work
     // per frame, clock catch-up per tick), once a movie for each kind, with a line
     // naming the limit and its value.

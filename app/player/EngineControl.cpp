@@ -10,11 +10,13 @@
 
 #include <QActionGroup>
 #include <QContextMenuEvent>
+#include <QDesktopServices>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPaintEvent>
+#include <QUrl>
 
 #include <algorithm>
 #include <cmath>
@@ -179,6 +181,11 @@ EngineControl::EngineControl()
     clock_.setTimerType(Qt::PreciseTimer);
     QObject::connect(&clock_, &QTimer::timeout, [this] { onClock(); });
     player_.setLimitSink([this](swf::Player::Limit limit, const std::string& message) { onLimit(limit, message); });
+    // The web and mail addresses a movie may open (the engine lets through only those a
+    // click asked for) go to the desktop's opener.
+    player_.setUrlHook([](const std::string& url, const std::string&) {
+        QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
+    });
     sound_ = std::make_unique<SoundOutput>(player_.mixer());
     player_.setNoticeSink([this](const std::string& line) { onNotice(QString::fromStdString(line)); });
     sound_->setNoticeSink([this](const QString& text) { onNotice(text); });

@@ -7,6 +7,7 @@
 #include "engine/avm1/InterpreterSupport.h"
 #include "engine/avm1/StringUtil.h"
 #include "engine/avm1/TextFieldHost.h"
+#include "engine/avm1/UrlRequests.h"
 #include "engine/format/Reader.h"
 
 #include <algorithm>
@@ -152,16 +153,21 @@ Interpreter::Outcome Interpreter::actionGetUrl(Context& ctx, Step& step)
     std::string url = r.cstring();
     std::string target = r.cstring();
     if (ClipHost* clip = targetClip(ctx))
-        clip->getUrl(url, target);
+        requestUrl(m_, clip->scriptObject(), url, target, 0);
     return {};
 }
 
-Interpreter::Outcome Interpreter::actionGetUrl2(Context& ctx, Step&)
+Interpreter::Outcome Interpreter::actionGetUrl2(Context& ctx, Step& step)
 {
     Value target = pop(ctx);
     Value url = pop(ctx);
-    if (ClipHost* clip = targetClip(ctx))
-        clip->getUrl(m_.toString(url), m_.toString(target));
+    const uint8_t flags = step.action.payload.empty() ? 0 : step.action.payload[0];
+    if (ClipHost* clip = targetClip(ctx)) {
+        // A clip given as the target is taken as it is, not through its path.
+        Object* targetObject = clipHost(target.asObject()) ? target.asObject() : nullptr;
+        requestUrl(m_, clip->scriptObject(), m_.toString(url), targetObject ? std::string() : m_.toString(target), flags,
+                   targetObject);
+    }
     return {};
 }
 

@@ -4,6 +4,8 @@
 // twice is the same object) and can move between parents.
 
 #include "engine/avm1/ArrayObject.h"
+#include "engine/avm1/LoadHost.h"
+#include "engine/avm1/Loading.h"
 #include "engine/avm1/Machine.h"
 #include "engine/avm1/Native.h"
 #include "engine/data/Xml.h"
@@ -55,18 +57,26 @@ public:
         m.arrayAssign(childArray, items);
     }
 
+    // Where this node sits in its parent's list; kept by every change to that list, so
+    // that a walk along siblings costs one step a node.
+    size_t indexInParent = 0;
+
     XmlNodeObject* sibling(int offset) const
     {
         if (!parent)
             return nullptr;
         const auto& list = parent->children;
-        const auto it = std::find(list.begin(), list.end(), this);
-        if (it == list.end())
-            return nullptr;
-        const auto index = (it - list.begin()) + offset;
+        const auto index = static_cast<std::ptrdiff_t>(indexInParent) + offset;
         if (index < 0 || index >= static_cast<std::ptrdiff_t>(list.size()))
             return nullptr;
         return list[static_cast<size_t>(index)];
+    }
+
+    // Numbers the children from `first` on after the list changed there.
+    void renumberFrom(size_t first)
+    {
+        for (size_t i = first; i < children.size(); ++i)
+            children[i]->indexInParent = i;
     }
 };
 
@@ -194,8 +204,14 @@ void detach(Machine& m, XmlNodeObject* node)
     if (!parent)
         return;
     auto& list = parent->children;
-    list.erase(std::remove(list.begin(), list.end(), node), list.end());
+    const size_t at = node->indexInParent < list.size() && list[node->indexInParent] == node
+        ? node->indexInParent
+        : static_cast<size_t>(std::find(list.begin(), list.end(), node) - list.begin());
+    if (at < list.size())
+        list.erase(list.begin() + static_cast<std::ptrdiff_t>(at));
     node->parent = nullptr;
+    node->indexInParent = 0;
+    parent->renumberFrom(at);
     parent->syncChildArray(m);
 }
 
@@ -206,9 +222,10 @@ void insertChild(Machine& m, XmlNodeObject* parent, XmlNodeObject* child, XmlNod
         return;
     detach(m, child);
     auto& list = parent->children;
-    auto at = before ? std::find(list.begin(), list.end(), before) : list.end();
-    list.insert(at, child);
+    const size_t at = before && before->parent == parent ? before->indexInParent : list.size();
+    list.insert(list.begin() + static_cast<std::ptrdiff_t>(at), child);
     child->parent = parent;
+    parent->renumberFrom(at);
     parent->syncChildArray(m);
 }
 
@@ -231,6 +248,7 @@ void adopt(Machine& m, XmlNodeObject* parent, const std::vector<data::XmlNode>& 
             }
         }
         node->parent = parent;
+        node->indexInParent = parent->children.size();
         parent->children.push_back(node);
         if (element)
             adopt(m, node, p.children, idMap);
@@ -297,6 +315,7 @@ XmlNodeObject* cloneNode(Machine& m, const XmlNodeObject* source, bool deep, siz
         for (const XmlNodeObject* child : source->children) {
             XmlNodeObject* c = cloneNode(m, child, true, depth + 1);
             c->parent = copy;
+            c->indexInParent = copy->children.size();
             copy->children.push_back(c);
         }
     }
@@ -309,7 +328,8 @@ Value xmlNodeAppendChild(Machine& m, Value self, std::span<const Value> args)
 {
     XmlNodeObject* parent = nodeOf(self);
     XmlNodeObject* child = nodeOf(arg(args, 0));
-    if (parent && child)
+    // Appending a node to the parent it already has leaves it where it is.
+    if (parent && child && child->parent != parent)
         insertChild(m, parent, child, nullptr);
     return Value();
 }
@@ -495,7 +515,70 @@ Value xmlAddRequestHeader(Machine&, Value, std::span<const Value>)
     return Value();
 }
 
+// load(url): the document empties and fills again from the file once it arrives, on a
+// later frame; onData hears the text, and the default onData parses it and calls
+// onLoad(success).
+Value xmlLoad(Machine& m, Value self, std::span<const Value> args)
+{
+    Object* document = self.asObject();
+    if (!document || args.empty())
+        return Value(false);
+    startTextLoad(m, document, m.toString(args[0]));
+    return Value(true);
+}
+
+// sendAndLoad(url, target): a movie played from disk posts to no server; the reply
+// is the file at `url`, loaded into `target` as its load() would.
+Value xmlSendAndLoad(Machine& m, Value self, std::span<const Value> args)
+{
+    Object* target = arg(args, 1).asObject();
+    if (!self.asObject() || args.empty() || !target)
+        return Value(false);
+    startTextLoad(m, target, m.toString(args[0]));
+    return Value(true);
+}
+
+// send(url, window): shown in a browser window, which only a web address can be.
+Value xmlSend(Machine& m, Value self, std::span<const Value> args)
+{
+    if (!self.asObject() || args.empty())
+        return Value(false);
+    if (LoadHost* host = m.loadHost())
+        host->openUrl(m.toString(args[0]), args.size() > 1 ? m.toString(args[1]) : std::string("_self"));
+    return Value(true);
+}
+
+// The default onData: parse what came, or report the failure.
+Value xmlOnData(Machine& m, Value self, std::span<const Value> args)
+{
+    Object* document = self.asObject();
+    if (!document)
+        return Value();
+    const Value text = arg(args, 0);
+    if (text.isUndefined()) {
+        const Value failed(false);
+        m.callMethod(self, "onLoad", std::span(&failed, 1));
+        return Value();
+    }
+    const Value source(m.toString(text));
+    m.callMethod(self, "parseXML", std::span(&source, 1));
+    m.setMember(self, "loaded", Value(true));
+    const Value succeeded(true);
+    m.callMethod(self, "onLoad", std::span(&succeeded, 1));
+    return Value();
+}
+
+Value xmlOnLoad(Machine&, Value, std::span<const Value>)
+{
+    return Value();
+}
+
 const NativeMethod kXmlMethods[] = {
+    {"load", xmlLoad},
+    {"sendAndLoad", xmlSendAndLoad},
+    {"send", xmlSend},
+    {"onData", xmlOnData},
+    {"onLoad", xmlOnLoad},
     {"createElement", xmlCreateElement},
     {"createTextNode", xmlCreateTextNode},
     {"parseXML", xmlParseXML},

@@ -115,6 +115,13 @@ public:
     virtual void stopSounds() = 0;
     // The clip at `_levelN`, or null.
     virtual Object* level(int number) = 0;
+
+    // loadMovie's end: the clip's content replaced by the movie or picture in `bytes`;
+    // false when this clip cannot show it (the clip stays as it was).
+    virtual bool loadContent(std::span<const uint8_t> /*bytes*/, const std::string& /*url*/) { return false; }
+    // unloadMovie: the clip's children and drawing go, it shows one empty frame. A
+    // host with no display list of its own has nothing to take away.
+    virtual void unloadContent() {}
 };
 
 } // namespace swf::avm1

@@ -4,6 +4,7 @@
 #include "engine/avm1/ArrayObject.h"
 #include "engine/avm1/BoxedObject.h"
 #include "engine/avm1/Interpreter.h"
+#include "engine/avm1/Loading.h"
 #include "engine/avm1/MovieClipObject.h"
 #include "engine/avm1/TextFieldObject.h"
 
@@ -73,6 +74,13 @@ Machine::Machine(int swfVersion) : version_(swfVersion), heap_(swfVersion)
 }
 
 Machine::~Machine() = default;
+
+LoadQueue& Machine::loads()
+{
+    if (!loads_)
+        loads_ = std::make_unique<LoadQueue>();
+    return *loads_;
+}
 
 void Machine::trace(const std::string& line)
 {
@@ -802,6 +810,8 @@ void Machine::visitRoots(Visitor& visitor)
         visitor.visit(o);
     for (const auto& task : frameTasks_)
         visitor.visit(task.first);
+    if (loads_)
+        loads_->visitEdges(visitor);
     for (const RootedValues* list = rootedLists_; list; list = list->next_) {
         for (const Value& v : *list)
             visitor.visit(v);

@@ -29,6 +29,8 @@ namespace swf::avm1 {
 
 class SoundHost;
 class NetStreamHost;
+class LoadHost;
+class LoadQueue;
 
 enum class ExecutionResult { Finished, BudgetExhausted };
 
@@ -170,6 +172,12 @@ public:
     }
     void setNetStreamHost(NetStreamHost* host) { netStreamHost_ = host; }
     NetStreamHost* netStreamHost() const { return netStreamHost_; }
+    // Where loads and shared objects reach files, for the loading classes; null where
+    // there is none (every load fails).
+    void setLoadHost(LoadHost* host) { loadHost_ = host; }
+    LoadHost* loadHost() const { return loadHost_; }
+    // Loads started by scripts, completed once a frame by dispatchLoads.
+    LoadQueue& loads();
     // Library symbols for attachMovie / registerClass: constructor by linkage name.
     std::unordered_map<std::string, Object*>& registeredClasses() { return registeredClasses_; }
 
@@ -328,12 +336,16 @@ private:
     SoundHost* soundHost_ = nullptr;
     BitmapResolver bitmapResolver_;
     NetStreamHost* netStreamHost_ = nullptr;
+    LoadHost* loadHost_ = nullptr;
+    std::unique_ptr<LoadQueue> loads_;
 };
 
 // Installs every built-in class and global object listed in Builtins.def.
 void installBuiltins(Machine& m);
 // The drawing methods of MovieClip (clear, lineStyle, beginFill, moveTo ...) on `proto`.
 void installDrawingMethods(Machine& m, Object* proto);
+// Writes every shared object the movie got back to its file (the movie is ending).
+void flushSharedObjects(Machine& m);
 // Calls onSoundComplete of the Sound objects whose sound ended, and onLoad of those
 // whose loadSound finished; once a frame.
 void dispatchSoundEvents(Machine& m);

@@ -643,6 +643,24 @@ void ClipScript::getUrl(const std::string& url, const std::string& target)
         player_.hooks().getUrl(url, target);
 }
 
+void ClipScript::unloadContent()
+{
+    // The children leave with their unload handlers queued; the clip itself stays,
+    // with its name, place and variables, showing one empty frame.
+    ClipPath here = path();
+    std::vector<uint16_t> depths;
+    for (const DisplayObject& child : self_.children)
+        depths.push_back(child.depth);
+    for (uint16_t depth : depths) {
+        player_.queueUnload(self_, here, depth);
+        self_.remove(depth);
+    }
+    self_.drawing = {};
+    self_.timeline = player_.emptySprite().sprite.get();
+    self_.frame = 1;
+    self_.playing = false;
+}
+
 void ClipScript::toggleQuality()
 {
     if (player_.hooks().toggleQuality)

@@ -90,6 +90,7 @@ public:
     void toggleQuality() override;
     void stopSounds() override;
     avm1::Object* level(int number) override;
+    void unloadContent() override;
 
 private:
     DisplayObject* displayObject();

@@ -1,5 +1,6 @@
 #include "engine/movie/Timeline.h"
 
+#include "engine/avm1/Loading.h"
 #include "engine/avm1/Machine.h"
 #include "engine/avm1/MovieClipObject.h"
 #include "engine/avm1/TextFieldObject.h"
@@ -134,6 +135,7 @@ avm1::Machine* TimelinePlayer::machine()
         machine_->setMaxCallDepth(movie_.maxRecursionDepth);
         machine_->setSoundHost(hooks_.soundHost);
         machine_->setNetStreamHost(hooks_.netStreamHost);
+        machine_->setLoadHost(hooks_.loadHost);
         machine_->setTraceSink([this](const std::string& line) {
             if (hooks_.trace)
                 hooks_.trace(line);
@@ -200,6 +202,8 @@ void TimelinePlayer::step(ClipState& root)
         machine_->resetBudget(kMaxActionsPerStep);
         machine_->advanceClock(1000.0 / rate);
         avm1::dispatchSoundEvents(*machine_);
+        // Loads the frame's scripts started complete now, after them.
+        avm1::dispatchLoads(*machine_);
         // Sweep now and then, and at once when the heap has doubled since the last
         // sweep, so that scripts allocating every frame stay within bounds.
         size_t objects = machine_->heap().size();

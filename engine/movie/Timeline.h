@@ -26,6 +26,7 @@ class Machine;
 class Object;
 class SoundHost;
 class NetStreamHost;
+class LoadHost;
 }
 
 namespace swf::movie {
@@ -46,6 +47,8 @@ struct MovieHooks {
     avm1::SoundHost* soundHost = nullptr;
     // What NetStream plays local files through.
     avm1::NetStreamHost* netStreamHost = nullptr;
+    // What loads and shared objects reach files through.
+    avm1::LoadHost* loadHost = nullptr;
     // A limit that keeps hostile movies in check cut something short; the text names
     // the limit and its value. It may come every frame: listeners keep the first.
     std::function<void(Limit, const std::string&)> limitReached;
@@ -118,6 +121,8 @@ public:
 
     // The script machine, created on first use (null while scripts are off).
     avm1::Machine* machine();
+    // The machine when scripts have made one, without making one.
+    avm1::Machine* existingMachine() const { return machine_.get(); }
     // The script object of `clip`, creating it (and its parents') on first use.
     avm1::Object* scriptObject(ClipState& root, const ClipPath& path);
     // The script object of the text field `field` of `container`, created on first use;

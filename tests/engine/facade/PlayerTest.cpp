@@ -262,16 +262,21 @@ TEST(PlayerScripts, TwoFramesJumpingToEachOtherDoNotHang)
     t.advance();  // and the movie goes on
 }
 
-TEST(PlayerScripts, GetUrlGoesToTheHook)
+TEST(PlayerScripts, GetUrlReachesTheHookOnlyForAPress)
 {
+    // A frame script runs on its own, not in answer to the user: the address is not
+    // opened, and the movie is told about once (LocalLoadingTest has the press).
     SwfWriter w;
-    w.doAction(ActionBuilder().getUrl("http://example.com/", "_self")).showFrame();
+    w.doAction(ActionBuilder().getUrl("http://example.com/", "_self").getUrl("http://example.com/2", "_self")).showFrame();
     Player player;
     player.loadBytes(w.build());
     std::string seen;
+    std::vector<std::string> notices;
     player.setUrlHook([&](const std::string& url, const std::string& target) { seen = url + " " + target; });
+    player.setNoticeSink([&](const std::string& line) { notices.push_back(line); });
     player.advance();
-    EXPECT_EQ(seen, "http://example.com/ _self");
+    EXPECT_EQ(seen, "");
+    EXPECT_EQ(notices.size(), 1u);
 }
 
 TEST(PlayerScripts, ActionScript3MoviesPlayTheirTimelineWithoutScripts)

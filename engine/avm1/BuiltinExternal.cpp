@@ -1,0 +1,194 @@
+// What a movie played by the stand-alone player finds of the world around it:
+// ExternalInterface (no browser page to talk to, so not available),
+// System.security (the local-with-file sandbox every movie from disk plays in) and
+// LocalConnection (channels between movies; this player runs one movie, so a
+// connection has no peers and messages reach no one).
+
+#include "engine/avm1/Machine.h"
+#include "engine/avm1/Native.h"
+#include "engine/data/Xml.h"
+
+#include <cctype>
+#include <utility>
+
+namespace swf::avm1 {
+
+namespace {
+
+// ---- ExternalInterface ----
+
+Value externalAddCallback(Machine&, Value, std::span<const Value>)
+{
+    return Value(false);
+}
+
+Value externalCall(Machine&, Value, std::span<const Value>)
+{
+    return Value(Null{});
+}
+
+// The page-bridge helpers the class keeps for its own use: text with the five XML
+// specials as entities and back. Nothing (or empty text) gives null.
+Value externalEscapeXml(Machine& m, Value, std::span<const Value> args)
+{
+    const std::string text = args.empty() ? std::string() : m.toString(args[0]);
+    if (text.empty())
+        return Value(Null{});
+    return Value(data::escapeXml(text));
+}
+
+// Only the five named entities, spelt exactly so, turn back into their characters,
+// in one pass ("&amp;gt;" becomes "&gt;").
+Value externalUnescapeXml(Machine& m, Value, std::span<const Value> args)
+{
+    const std::string text = args.empty() ? std::string() : m.toString(args[0]);
+    if (text.empty())
+        return Value(Null{});
+    static constexpr std::pair<std::string_view, char> kEntities[] = {
+        {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}};
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        bool replaced = false;
+        if (text[i] == '&') {
+            for (const auto& [entity, c] : kEntities) {
+                if (std::string_view(text).substr(i, entity.size()) == entity) {
+                    out += c;
+                    i += entity.size();
+                    replaced = true;
+                    break;
+                }
+            }
+        }
+        if (!replaced)
+            out += text[i++];
+    }
+    return Value(out);
+}
+
+// ---- System.security ----
+
+Value securityAllowDomain(Machine&, Value, std::span<const Value>)
+{
+    return Value();
+}
+
+Value securityLoadPolicyFile(Machine&, Value, std::span<const Value>)
+{
+    return Value();
+}
+
+// ---- LocalConnection ----
+
+// Channel names taken by connect() in this movie, so that a second connect to the same
+// name fails as it does when another receiver holds it.
+constexpr std::string_view kChannelsSlot = "LocalConnection.channels";
+
+Object* channels(Machine& m)
+{
+    Object* table = m.protos().named(kChannelsSlot);
+    if (!table) {
+        table = m.newObject(nullptr);
+        m.protos().setNamed(kChannelsSlot, table);
+    }
+    return table;
+}
+
+std::string lowerName(std::string name)
+{
+    for (char& c : name)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name;
+}
+
+Value connectionConnect(Machine& m, Value self, std::span<const Value> args)
+{
+    Object* connection = self.asObject();
+    if (!connection || args.empty() || !args[0].isString() || args[0].asString().empty())
+        return Value(false);
+    if (connection->findOwn("__channel"))
+        return Value(false);  // already connected
+    const std::string channel = lowerName(args[0].asString());
+    Object* taken = channels(m);
+    if (taken->findOwn(channel))
+        return Value(false);
+    taken->put(channel, Value(connection));
+    connection->put("__channel", Value(channel), PropertyFlag::DontEnum);
+    return Value(true);
+}
+
+Value connectionClose(Machine& m, Value self, std::span<const Value>)
+{
+    Object* connection = self.asObject();
+    const Property* channel = connection ? connection->findOwn("__channel") : nullptr;
+    if (!channel)
+        return Value(false);
+    channels(m)->erase(m.toString(channel->value));
+    connection->erase("__channel");
+    return Value();
+}
+
+// The domain a movie from disk reports for its connections.
+Value connectionDomain(Machine&, Value, std::span<const Value>)
+{
+    return Value("localhost");
+}
+
+const NativeMethod kConnectionMethods[] = {
+    {"connect", connectionConnect},
+    {"close", connectionClose},
+    {"domain", connectionDomain},
+};
+
+Value noConstruct(Machine&, Value, std::span<const Value>)
+{
+    return Value();
+}
+
+} // namespace
+
+void installExternalObjects(Machine& m)
+{
+    Object* g = m.global();
+
+    // ExternalInterface lives in the flash.external package, not on _global itself.
+    Object* flash = m.getMember(Value(g), "flash").asObject();
+    if (!flash) {
+        flash = m.newObject();
+        g->put("flash", Value(flash), PropertyFlag::DontEnum);
+    }
+    Object* package = m.getMember(Value(flash), "external").asObject();
+    if (!package) {
+        package = m.newObject();
+        flash->put("external", Value(package));
+    }
+    Object* externalProto = m.newObject();
+    Object* external = m.newNativeFunction("ExternalInterface", noConstruct);
+    external->put("prototype", Value(externalProto), PropertyFlag::DontEnum | PropertyFlag::DontDelete);
+    externalProto->put("constructor", Value(external), PropertyFlag::DontEnum | PropertyFlag::DontDelete);
+    package->put("ExternalInterface", Value(external));
+    external->put("available", Value(false), PropertyFlag::DontEnum | PropertyFlag::DontDelete | PropertyFlag::ReadOnly);
+    const NativeMethod externalMethods[] = {{"addCallback", externalAddCallback},
+                                            {"call", externalCall},
+                                            {"_escapeXML", externalEscapeXml},
+                                            {"_unescapeXML", externalUnescapeXml}};
+    defineMethods(m, external, externalMethods);
+
+    // System exists already (the stage objects); security hangs off it.
+    if (Object* system = m.getMember(Value(g), "System").asObject()) {
+        Object* security = m.newObject();
+        system->put("security", Value(security), PropertyFlag::DontEnum);
+        security->put("sandboxType", Value("localWithFile"), PropertyFlag::DontDelete | PropertyFlag::ReadOnly);
+        const NativeMethod securityMethods[] = {{"allowDomain", securityAllowDomain},
+                                                {"allowInsecureDomain", securityAllowDomain},
+                                                {"loadPolicyFile", securityLoadPolicyFile}};
+        defineMethods(m, security, securityMethods);
+    }
+
+    Object* connectionProto = m.newObject();
+    m.protos().setNamed("LocalConnection", connectionProto);
+    m.newClass("LocalConnection", connectionProto, noConstruct);
+    defineMethods(m, connectionProto, kConnectionMethods);
+}
+
+} // namespace swf::avm1

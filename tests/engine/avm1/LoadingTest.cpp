@@ -1,0 +1,255 @@
+// The loading classes against a host of files kept in memory: loads complete only when
+// the frame's loads are dispatched (never inside the call), onData hears the text and
+// the default handlers parse or decode it, failures reach onLoad(false), and shared
+// objects round-trip their data through the .sol format.
+
+#include "engine/avm1/LoadHost.h"
+#include "engine/avm1/Loading.h"
+#include "engine/avm1/Machine.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+
+namespace swf::avm1 {
+namespace {
+
+class FakeHost : public LoadHost {
+public:
+    std::map<std::string, std::string> files;
+    std::vector<std::string> notices;
+    std::vector<std::string> opened;
+    std::optional<data::SharedObjectStore> store;
+
+    std::optional<std::vector<uint8_t>> readFile(const std::string& url) override
+    {
+        auto it = files.find(url);
+        if (it == files.end())
+            return std::nullopt;
+        return std::vector<uint8_t>(it->second.begin(), it->second.end());
+    }
+    const data::SharedObjectStore* sharedObjects() override { return store ? &*store : nullptr; }
+    void notice(const std::string& line) override { notices.push_back(line); }
+    void openUrl(const std::string& url, const std::string& target) override { opened.push_back(url + " " + target); }
+};
+
+struct Fixture {
+    Machine m{8};
+    FakeHost host;
+    std::vector<std::string> events;
+
+    Fixture() { m.setLoadHost(&host); }
+
+    Value make(std::string_view className)
+    {
+        return m.construct(m.getMember(Value(m.global()), className), {});
+    }
+    // Sets `name` on `target` to a function that records how it was called.
+    void record(const Value& target, const std::string& name)
+    {
+        m.setMember(target, name, Value(m.newNativeFunction(name, [this, name](Machine& mm, Value, std::span<const Value> args) {
+            std::string line = name + "(";
+            for (size_t i = 0; i < args.size(); ++i)
+                line += (i ? "," : "") + mm.toString(args[i]);
+            events.push_back(line + ")");
+            return Value();
+        })));
+    }
+    Value call(const Value& target, std::string_view method, std::vector<Value> args = {})
+    {
+        return m.callMethod(target, method, args);
+    }
+    std::string str(const Value& v) { return m.toString(v); }
+};
+
+TEST(Loading, XmlLoadCompletesOnDispatchAndParses)
+{
+    Fixture f;
+    f.host.files["a.xml"] = "<r><c>hi</c></r>";
+    Value xml = f.make("XML");
+    f.record(xml, "onLoad");
+    EXPECT_TRUE(f.call(xml, "load", {Value("a.xml")}).asBool());
+    // Nothing has arrived inside the call.
+    EXPECT_TRUE(f.events.empty());
+    EXPECT_EQ(f.str(f.m.getMember(xml, "loaded")), "false");
+    EXPECT_EQ(f.str(f.call(xml, "getBytesLoaded")), "0");
+    EXPECT_EQ(f.str(f.call(xml, "getBytesTotal")), "undefined");
+    dispatchLoads(f.m);
+    EXPECT_EQ(f.events, (std::vector<std::string>{"onLoad(true)"}));
+    EXPECT_EQ(f.str(f.call(xml, "toString")), "<r><c>hi</c></r>");
+    EXPECT_EQ(f.str(f.m.getMember(xml, "loaded")), "true");
+    EXPECT_EQ(f.str(f.call(xml, "getBytesTotal")), "16");
+    // The byte counts cannot be deleted by scripts.
+    EXPECT_FALSE(f.m.deleteMember(xml.asObject(), "_bytesLoaded"));
+}
+
+TEST(Loading, FailuresAndCustomOnDataHandlers)
+{
+    Fixture f;
+    f.host.files["v.txt"] = "a=1";
+    Value missing = f.make("XML");
+    f.record(missing, "onLoad");
+    f.call(missing, "load", {Value("nowhere.xml")});
+    Value custom = f.make("LoadVars");
+    f.record(custom, "onData");  // replaces the default: no decoding, no onLoad
+    f.record(custom, "onLoad");
+    f.call(custom, "load", {Value("v.txt")});
+    dispatchLoads(f.m);
+    EXPECT_EQ(f.events, (std::vector<std::string>{"onLoad(false)", "onData(a=1)"}));
+    EXPECT_EQ(f.str(f.m.getMember(custom, "a")), "undefined");
+    // Loading with no address is refused at once.
+    EXPECT_FALSE(f.call(custom, "load").asBool());
+}
+
+TEST(Loading, LoadVarsDecodesAndWritesBack)
+{
+    Fixture f;
+    f.host.files["vars.txt"] = "\xEF\xBB\xBFname=J%C3%BCrgen&score=10&empty=&x+y=a+b";
+    Value lv = f.make("LoadVars");
+    f.record(lv, "onLoad");
+    f.call(lv, "load", {Value("vars.txt")});
+    dispatchLoads(f.m);
+    EXPECT_EQ(f.events, (std::vector<std::string>{"onLoad(true)"}));
+    EXPECT_EQ(f.str(f.m.getMember(lv, "name")), "J\xC3\xBCrgen");
+    EXPECT_EQ(f.str(f.m.getMember(lv, "score")), "10");
+    EXPECT_EQ(f.str(f.m.getMember(lv, "x y")), "a b");
+
+    Value out = f.make("LoadVars");
+    f.m.setMember(out, "first", Value("a b"));
+    f.m.setMember(out, "second", Value("&="));
+    // Newest first, as for..in meets the members; all but letters and digits escaped.
+    EXPECT_EQ(f.str(f.call(out, "toString")), "second=%26%3D&first=a%20b");
+    f.call(out, "decode", {Value("first=x&third=3")});
+    EXPECT_EQ(f.str(f.m.getMember(out, "first")), "x");
+    EXPECT_EQ(f.str(f.m.getMember(out, "third")), "3");
+}
+
+TEST(Loading, SendAndLoadFillsTheTargetAndSendOpensThroughTheHost)
+{
+    Fixture f;
+    f.host.files["reply.txt"] = "ok=yes";
+    Value request = f.make("LoadVars");
+    Value reply = f.make("LoadVars");
+    f.record(reply, "onLoad");
+    f.m.setMember(request, "q", Value("1"));
+    EXPECT_TRUE(f.call(request, "sendAndLoad", {Value("reply.txt"), reply}).asBool());
+    dispatchLoads(f.m);
+    EXPECT_EQ(f.str(f.m.getMember(reply, "ok")), "yes");
+    f.call(request, "send", {Value("http://example.com/page"), Value("_blank")});
+    EXPECT_EQ(f.host.opened, (std::vector<std::string>{"http://example.com/page?q=1 _blank"}));
+}
+
+TEST(Loading, LoadedTextEncodings)
+{
+    const std::vector<uint8_t> utf16le = {0xFF, 0xFE, 'a', 0, 0xE9, 0, 0x3D, 0xD8, 0x00, 0xDE};
+    EXPECT_EQ(decodeLoadedText(utf16le), "a\xC3\xA9\xF0\x9F\x98\x80");
+    const std::vector<uint8_t> utf16be = {0xFE, 0xFF, 0, 'z'};
+    EXPECT_EQ(decodeLoadedText(utf16be), "z");
+    const std::vector<uint8_t> plain = {'x', '=', '1'};
+    EXPECT_EQ(decodeLoadedText(plain), "x=1");
+}
+
+TEST(Loading, MovieClipLoaderBroadcastsToItselfAndListeners)
+{
+    Fixture f;
+    Value loader = f.make("MovieClipLoader");
+    Value listener(f.m.newObject());
+    f.record(loader, "onLoadError");
+    f.record(listener, "onLoadError");
+    EXPECT_TRUE(f.call(loader, "addListener", {listener}).asBool());
+    // A target that names nothing is refused at once; a missing address is undefined.
+    EXPECT_FALSE(f.call(loader, "loadClip", {Value("a.swf"), Value(f.m.newObject())}).asBool());
+    EXPECT_FALSE(f.call(loader, "loadClip", {Value(0), Value(0)}).asBool());
+    EXPECT_TRUE(f.call(loader, "loadClip", {Value("a.swf")}).isUndefined());
+    // A level that exists nowhere still loads; the file is missing, so the error.
+    EXPECT_TRUE(f.call(loader, "loadClip", {Value("a.swf"), Value(3)}).asBool());
+    dispatchLoads(f.m);
+    EXPECT_EQ(f.events, (std::vector<std::string>{"onLoadError(undefined,URLNotFound,0)",
+                                                  "onLoadError(undefined,URLNotFound,0)"}));
+    EXPECT_TRUE(f.call(loader, "removeListener", {listener}).asBool());
+    EXPECT_FALSE(f.call(loader, "removeListener", {listener}).asBool());
+}
+
+TEST(Loading, SharedObjectsRoundTripThroughTheirFiles)
+{
+    const auto home = std::filesystem::temp_directory_path() / ("lanfan-so-test-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(home);
+    {
+        Fixture f;
+        f.host.store.emplace(home, "/movies/game.swf");
+        Value so = f.call(Value(f.m.getMember(Value(f.m.global()), "SharedObject")), "getLocal", {Value("save")});
+        ASSERT_TRUE(so.isObject());
+        // The same name is the same object.
+        EXPECT_EQ(so, f.call(f.m.getMember(Value(f.m.global()), "SharedObject"), "getLocal", {Value("save")}));
+        Value data = f.m.getMember(so, "data");
+        f.m.setMember(data, "level", Value(3));
+        f.m.setMember(data, "name", Value("\xE7\x8E\xA9\xE5\xAE\xB6"));
+        Value items(f.m.newArray(std::vector<Value>{Value(1), Value("two")}));
+        f.m.setMember(data, "items", items);
+        Value inner(f.m.newObject());
+        f.m.setMember(inner, "back", inner);  // a cycle is kept as a reference
+        f.m.setMember(data, "inner", inner);
+        EXPECT_GT(f.m.toNumber(f.call(so, "getSize")), 0);
+        EXPECT_TRUE(f.call(so, "flush").asBool());
+        // Names with characters a name may not hold give null.
+        EXPECT_TRUE(f.call(f.m.getMember(Value(f.m.global()), "SharedObject"), "getLocal", {Value("a:b")}).isNull());
+    }
+    {
+        Fixture f;
+        f.host.store.emplace(home, "/movies/game.swf");
+        Value so = f.call(f.m.getMember(Value(f.m.global()), "SharedObject"), "getLocal", {Value("save")});
+        Value data = f.m.getMember(so, "data");
+        EXPECT_EQ(f.str(f.m.getMember(data, "level")), "3");
+        EXPECT_EQ(f.str(f.m.getMember(data, "name")), "\xE7\x8E\xA9\xE5\xAE\xB6");
+        EXPECT_EQ(f.str(f.m.getMember(data, "items")), "1,two");
+        Value inner = f.m.getMember(data, "inner");
+        ASSERT_TRUE(inner.isObject());
+        EXPECT_EQ(f.m.getMember(inner, "back"), inner);
+        EXPECT_TRUE(f.host.notices.empty());
+        f.call(so, "clear");
+        EXPECT_EQ(f.str(f.m.getMember(f.m.getMember(so, "data"), "level")), "undefined");
+    }
+    {
+        Fixture f;
+        f.host.store.emplace(home, "/movies/game.swf");
+        Value so = f.call(f.m.getMember(Value(f.m.global()), "SharedObject"), "getLocal", {Value("save")});
+        EXPECT_EQ(f.str(f.m.getMember(f.m.getMember(so, "data"), "level")), "undefined");
+        // Past the quota a flush is refused, with a notice.
+        f.m.setMember(f.m.getMember(so, "data"), "big", Value(std::string(200 * 1024, 'x')));
+        EXPECT_FALSE(f.call(so, "flush").asBool());
+        EXPECT_EQ(f.host.notices.size(), 1u);
+    }
+    std::filesystem::remove_all(home);
+}
+
+TEST(Loading, ExternalInterfaceAndSandbox)
+{
+    Fixture f;
+    // Only under its package, as scripts import it.
+    EXPECT_TRUE(f.m.getMember(Value(f.m.global()), "ExternalInterface").isUndefined());
+    Value ei = f.m.getMember(f.m.getMember(f.m.getMember(Value(f.m.global()), "flash"), "external"), "ExternalInterface");
+    EXPECT_EQ(f.str(f.m.getMember(ei, "available")), "false");
+    EXPECT_TRUE(f.call(ei, "call", {Value("f")}).isNull());
+    const std::pair<const char*, const char*> escapes[] = {
+        {"a<b>&'\"", "a&lt;b&gt;&amp;&apos;&quot;"}, {"plain", "plain"}, {"&amp;", "&amp;amp;"}};
+    for (const auto& [raw, escaped] : escapes) {
+        EXPECT_EQ(f.str(f.call(ei, "_escapeXML", {Value(raw)})), escaped);
+        EXPECT_EQ(f.str(f.call(ei, "_unescapeXML", {Value(escaped)})), raw);
+    }
+    // Only the exact lower-case names decode; empty text is null.
+    EXPECT_EQ(f.str(f.call(ei, "_unescapeXML", {Value("a&LT;b&#x20;")})), "a&LT;b&#x20;");
+    EXPECT_TRUE(f.call(ei, "_escapeXML", {Value("")}).isNull());
+    Value security = f.m.getMember(f.m.getMember(Value(f.m.global()), "System"), "security");
+    EXPECT_EQ(f.str(f.m.getMember(security, "sandboxType")), "localWithFile");
+    Value a = f.make("LocalConnection");
+    Value b = f.make("LocalConnection");
+    EXPECT_TRUE(f.call(a, "connect", {Value("chan")}).asBool());
+    EXPECT_FALSE(f.call(b, "connect", {Value("CHAN")}).asBool());
+    f.call(a, "close");
+    EXPECT_TRUE(f.call(b, "connect", {Value("chan")}).asBool());
+}
+
+} // namespace
+} // namespace swf::avm1
