@@ -5,6 +5,7 @@
 // connection has no peers and messages reach no one).
 
 #include "engine/avm1/Machine.h"
+#include "engine/avm1/Packages.h"
 #include "engine/avm1/Native.h"
 #include "engine/data/Xml.h"
 
@@ -151,17 +152,9 @@ void installExternalObjects(Machine& m)
 {
     Object* g = m.global();
 
-    // ExternalInterface lives in the flash.external package, not on _global itself.
-    Object* flash = m.getMember(Value(g), "flash").asObject();
-    if (!flash) {
-        flash = m.newObject();
-        g->put("flash", Value(flash), PropertyFlag::DontEnum);
-    }
-    Object* package = m.getMember(Value(flash), "external").asObject();
-    if (!package) {
-        package = m.newObject();
-        flash->put("external", Value(package));
-    }
+    // ExternalInterface lives in the flash.external package (SWF 8 and later), not on
+    // _global itself.
+    Object* package = packageObject(m, "flash.external");
     Object* externalProto = m.newObject();
     Object* external = m.newNativeFunction("ExternalInterface", noConstruct);
     external->put("prototype", Value(externalProto), PropertyFlag::DontEnum | PropertyFlag::DontDelete);
