@@ -304,15 +304,16 @@ Value movieClipStopDrag(Machine&, Value, std::span<const Value>)
     return Value();
 }
 
-// The whole movie is loaded before it plays.
 Value movieClipGetBytesLoaded(Machine& m, Value self, std::span<const Value>)
 {
-    return Value(host(m, self) ? 1.0 : 0.0);
+    ClipHost* clip = host(m, self);
+    return Value(clip ? clip->bytesLoaded() : 0.0);
 }
 
 Value movieClipGetBytesTotal(Machine& m, Value self, std::span<const Value>)
 {
-    return Value(host(m, self) ? 1.0 : 0.0);
+    ClipHost* clip = host(m, self);
+    return Value(clip ? clip->bytesTotal() : 0.0);
 }
 
 const NativeMethod kMovieClipMethods[] = {

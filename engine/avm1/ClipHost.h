@@ -57,6 +57,9 @@ public:
     // The frame scripts of a frame given by number (1-based) or label (ActionCall).
     virtual std::vector<std::span<const uint8_t>> frameScripts(const std::string& frame) = 0;
     virtual int totalFrames() = 0;
+    // Bytes of the clip's content loaded, and in all (getBytesLoaded/getBytesTotal).
+    virtual double bytesLoaded() { return 0; }
+    virtual double bytesTotal() { return 0; }
 
     virtual std::string name() = 0;
     virtual int depth() = 0;

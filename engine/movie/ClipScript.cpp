@@ -365,6 +365,24 @@ void ClipScript::gotoFrame(int frame)
     goTo(frame);
 }
 
+double ClipScript::bytesLoaded()
+{
+    // The main timeline: what of the file arrived, the 8-byte prefix counted.
+    if (!parent_)
+        return std::min(bytesTotal(), static_cast<double>(player_.movie().bytes.size() + 8));
+    return bytesTotal();
+}
+
+double ClipScript::bytesTotal()
+{
+    if (!parent_) {
+        const MovieDef& movie = player_.movie();
+        return movie.header.declaredLength > 8 ? movie.header.declaredLength
+                                               : static_cast<double>(movie.bytes.size() + 8);
+    }
+    return self_.timeline ? self_.timeline->byteLength : 0;
+}
+
 int ClipScript::totalFrames()
 {
     // The main timeline counts the frames its header declares, as the player reports.

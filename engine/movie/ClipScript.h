@@ -53,6 +53,8 @@ public:
     int currentFrame() override { return self_.frame; }
     std::vector<std::span<const uint8_t>> frameScripts(const std::string& frame) override;
     int totalFrames() override;
+    double bytesLoaded() override;
+    double bytesTotal() override;
 
     std::string name() override;
     int depth() override;

@@ -85,6 +85,9 @@ struct TimelineDef {
     // playhead waits at the last loaded frame as it would for the rest to arrive.
     // -1: all of them.
     int loadedFrames = -1;
+    // The bytes of the tags the timeline was read from (a sprite's), as scripts'
+    // getBytesTotal reports them; the main timeline reports the movie's length.
+    uint32_t byteLength = 0;
 
     int frameCount() const { return static_cast<int>(frames.size()); }
     int framesLoaded() const { return loadedFrames < 0 ? frameCount() : loadedFrames; }

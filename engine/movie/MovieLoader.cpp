@@ -38,6 +38,7 @@ public:
 
     void readTimeline(std::span<const uint8_t> stream, TimelineDef& timeline, int declaredFrames, bool isRoot)
     {
+        timeline.byteLength = static_cast<uint32_t>(stream.size());
         Frame current;
         bool currentHasContent = false;
         std::optional<audio::StreamBuilder> soundStream;
@@ -82,10 +83,11 @@ public:
                 // A damaged tag is skipped; the stream itself is still in step.
             }
         }
-        // A stream that ran to its end (or its last tag) keeps the content after its
-        // last ShowFrame as a frame; one that broke off keeps only whole frames,
-        // unless nothing else loaded.
-        bool whole = !damaged && (ended || !movie_.truncated || !isRoot);
+        // A stream that reached its End tag keeps the content after its last ShowFrame
+        // as a frame; one that broke off (cut short, damaged, or a movie whose declared
+        // length ends before its End tag) keeps only whole frames, unless nothing else
+        // loaded.
+        bool whole = !damaged && (ended || !isRoot);
         if (currentHasContent && timeline.frames.size() < kMaxFrames && (whole || timeline.frames.empty()))
             timeline.frames.push_back(std::move(current));
         if (timeline.frames.empty())

@@ -158,6 +158,16 @@ TEST(PlayerStepping, AMovieThatStopsLoadingWaitsAtItsLastLoadedFrame)
     EXPECT_EQ(lines, (Lines{"frame 1", "frame 2"}));
     EXPECT_EQ(player.currentFrame(), 2);
     EXPECT_TRUE(player.playing());
+
+    // A header whose length ends the movie after its second frame, before its End
+    // tag: what follows is not part of the movie.
+    test::MovieOptions options;
+    options.frameCount = 4;
+    options.declaredLength = static_cast<uint32_t>(tracingFrames(2).build().size() - 2);
+    Traced cut(tracingFrames(4, options));
+    cut.advance(6);
+    EXPECT_EQ(cut.lines, (Lines{"frame 1", "frame 2"}));
+    EXPECT_EQ(cut.player.currentFrame(), 2);
 }
 
 TEST(PlayerScripts, StopHoldsTheFrameUntilPlay)
