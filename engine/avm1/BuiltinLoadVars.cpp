@@ -41,26 +41,6 @@ Value loadVarsDecode(Machine& m, Value self, std::span<const Value> args)
     return Value();
 }
 
-Value loadVarsLoad(Machine& m, Value self, std::span<const Value> args)
-{
-    Object* object = self.asObject();
-    if (!object || args.empty())
-        return Value(false);
-    startTextLoad(m, object, m.toString(args[0]));
-    return Value(true);
-}
-
-// A movie played from disk posts to no server: the reply is the file at `url`,
-// loaded into `target`.
-Value loadVarsSendAndLoad(Machine& m, Value self, std::span<const Value> args)
-{
-    Object* target = arg(args, 1).asObject();
-    if (!self.asObject() || args.empty() || !target)
-        return Value(false);
-    startTextLoad(m, target, m.toString(args[0]));
-    return Value(true);
-}
-
 // send(url, window, method): the variables go along with a page opened in a browser
 // window, which only a web address can be.
 Value loadVarsSend(Machine& m, Value self, std::span<const Value> args)
@@ -118,9 +98,9 @@ Value loadVarsAddRequestHeader(Machine&, Value, std::span<const Value>)
 }
 
 const NativeMethod kLoadVarsMethods[] = {
-    {"load", loadVarsLoad},
+    {"load", loadTextMethod},
     {"send", loadVarsSend},
-    {"sendAndLoad", loadVarsSendAndLoad},
+    {"sendAndLoad", sendAndLoadTextMethod},
     {"decode", loadVarsDecode},
     {"toString", loadVarsToString},
     {"getBytesLoaded", loadVarsGetBytesLoaded},

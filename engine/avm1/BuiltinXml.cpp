@@ -515,29 +515,6 @@ Value xmlAddRequestHeader(Machine&, Value, std::span<const Value>)
     return Value();
 }
 
-// load(url): the document empties and fills again from the file once it arrives, on a
-// later frame; onData hears the text, and the default onData parses it and calls
-// onLoad(success).
-Value xmlLoad(Machine& m, Value self, std::span<const Value> args)
-{
-    Object* document = self.asObject();
-    if (!document || args.empty())
-        return Value(false);
-    startTextLoad(m, document, m.toString(args[0]));
-    return Value(true);
-}
-
-// sendAndLoad(url, target): a movie played from disk posts to no server; the reply
-// is the file at `url`, loaded into `target` as its load() would.
-Value xmlSendAndLoad(Machine& m, Value self, std::span<const Value> args)
-{
-    Object* target = arg(args, 1).asObject();
-    if (!self.asObject() || args.empty() || !target)
-        return Value(false);
-    startTextLoad(m, target, m.toString(args[0]));
-    return Value(true);
-}
-
 // send(url, window): shown in a browser window, which only a web address can be.
 Value xmlSend(Machine& m, Value self, std::span<const Value> args)
 {
@@ -574,8 +551,8 @@ Value xmlOnLoad(Machine&, Value, std::span<const Value>)
 }
 
 const NativeMethod kXmlMethods[] = {
-    {"load", xmlLoad},
-    {"sendAndLoad", xmlSendAndLoad},
+    {"load", loadTextMethod},
+    {"sendAndLoad", sendAndLoadTextMethod},
     {"send", xmlSend},
     {"onData", xmlOnData},
     {"onLoad", xmlOnLoad},

@@ -115,6 +115,24 @@ void startTextLoad(Machine& m, Object* target, const std::string& url)
     m.loads().add({LoadRequest::Kind::Text, target, nullptr, url, -1});
 }
 
+Value loadTextMethod(Machine& m, Value self, std::span<const Value> args)
+{
+    Object* object = self.asObject();
+    if (!object || args.empty())
+        return Value(false);
+    startTextLoad(m, object, m.toString(args[0]));
+    return Value(true);
+}
+
+Value sendAndLoadTextMethod(Machine& m, Value self, std::span<const Value> args)
+{
+    Object* target = args.size() > 1 ? args[1].asObject() : nullptr;
+    if (!self.asObject() || args.empty() || !target)
+        return Value(false);
+    startTextLoad(m, target, m.toString(args[0]));
+    return Value(true);
+}
+
 void finishTextLoad(Machine& m, Object* target, const std::optional<std::vector<uint8_t>>& bytes)
 {
     Value text;

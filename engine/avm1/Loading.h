@@ -60,6 +60,12 @@ void finishTextLoad(Machine& m, Object* target, const std::optional<std::vector<
 // Marks `target` as loading (`loaded` false, nothing loaded yet) and queues the load.
 void startTextLoad(Machine& m, Object* target, const std::string& url);
 
+// The load(url) and sendAndLoad(url, target) methods XML and LoadVars share: the text
+// at `url` loads into the object itself, or into `target` (a movie played from disk
+// posts to no server, so the reply is the file). True when a load was started.
+Value loadTextMethod(Machine& m, Value self, std::span<const Value> args);
+Value sendAndLoadTextMethod(Machine& m, Value self, std::span<const Value> args);
+
 // The end of a clip load (MovieClipLoader.cpp).
 void finishClipLoad(Machine& m, const LoadRequest& request, const std::optional<std::vector<uint8_t>>& bytes);
 
