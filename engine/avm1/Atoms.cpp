@@ -57,7 +57,8 @@ Atom AtomTable::find(std::string_view name) const
 {
     auto address = reinterpret_cast<uintptr_t>(name.data());
     Recent& recent = recent_[((address >> 3) ^ (address >> 11) ^ name.size()) & (kRecent - 1)];
-    if (recent.data == name.data() && recent.size == name.size() && sameText(keys_[recent.atom], name))
+    if (recent.atom != kNoAtom && recent.data == name.data() && recent.size == name.size() &&
+        sameText(keys_[recent.atom], name))
         return recent.atom;
     Atom atom = slots_[slotOf(hashOf(name), name)].atom;
     if (atom != kNoAtom)

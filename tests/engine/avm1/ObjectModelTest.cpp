@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 
 namespace swf::avm1 {
 namespace {
@@ -117,6 +118,24 @@ TEST(AtomTable, NamesFoldCaseOnlyBeforeSwf7AndSurviveGrowth)
         ASSERT_EQ(insensitive.find("NAME" + std::to_string(i)), atoms[static_cast<size_t>(i)]);
     EXPECT_EQ(insensitive.find("myNAME"), lower);
     EXPECT_EQ(insensitive.size(), 5001u);
+}
+
+// Lookups remember recent name buffers by address: a buffer that now holds other text,
+// and the empty name before anything is remembered, must still answer by their text.
+TEST(AtomTable, RememberedBuffersAnswerByTheirText)
+{
+    AtomTable table(true);
+    EXPECT_EQ(table.find(std::string_view()), kNoAtom);
+    Atom alpha = table.intern("alpha");
+    Atom gamma = table.intern("gamma");
+    char buffer[] = "alpha";
+    EXPECT_EQ(table.find(std::string_view(buffer, 5)), alpha);
+    std::memcpy(buffer, "gamma", 5);
+    EXPECT_EQ(table.find(std::string_view(buffer, 5)), gamma);
+    std::memcpy(buffer, "delta", 5);
+    EXPECT_EQ(table.find(std::string_view(buffer, 5)), kNoAtom);
+    Atom empty = table.intern(std::string_view());
+    EXPECT_EQ(table.find(""), empty);
 }
 
 TEST(ObjectHooks, LookupsIgnoreCaseBeforeSwf7AcrossIndexedObjects)
