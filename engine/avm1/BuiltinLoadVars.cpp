@@ -60,20 +60,7 @@ Value loadVarsSend(Machine& m, Value self, std::span<const Value> args)
 
 Value loadVarsOnData(Machine& m, Value self, std::span<const Value> args)
 {
-    if (!self.asObject())
-        return Value();
-    const Value text = arg(args, 0);
-    if (text.isUndefined()) {
-        const Value failed(false);
-        m.callMethod(self, "onLoad", std::span(&failed, 1));
-        return Value();
-    }
-    const Value source(m.toString(text));
-    m.callMethod(self, "decode", std::span(&source, 1));
-    m.setMember(self, "loaded", Value(true));
-    const Value succeeded(true);
-    m.callMethod(self, "onLoad", std::span(&succeeded, 1));
-    return Value();
+    return defaultOnData(m, self, arg(args, 0), "decode");
 }
 
 Value loadVarsOnLoad(Machine&, Value, std::span<const Value>)

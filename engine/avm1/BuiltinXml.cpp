@@ -528,21 +528,7 @@ Value xmlSend(Machine& m, Value self, std::span<const Value> args)
 // The default onData: parse what came, or report the failure.
 Value xmlOnData(Machine& m, Value self, std::span<const Value> args)
 {
-    Object* document = self.asObject();
-    if (!document)
-        return Value();
-    const Value text = arg(args, 0);
-    if (text.isUndefined()) {
-        const Value failed(false);
-        m.callMethod(self, "onLoad", std::span(&failed, 1));
-        return Value();
-    }
-    const Value source(m.toString(text));
-    m.callMethod(self, "parseXML", std::span(&source, 1));
-    m.setMember(self, "loaded", Value(true));
-    const Value succeeded(true);
-    m.callMethod(self, "onLoad", std::span(&succeeded, 1));
-    return Value();
+    return defaultOnData(m, self, arg(args, 0), "parseXML");
 }
 
 Value xmlOnLoad(Machine&, Value, std::span<const Value>)

@@ -115,6 +115,23 @@ void startTextLoad(Machine& m, Object* target, const std::string& url)
     m.loads().add({LoadRequest::Kind::Text, target, nullptr, url, -1});
 }
 
+Value defaultOnData(Machine& m, Value self, const Value& text, const char* parser)
+{
+    if (!self.asObject())
+        return Value();
+    if (text.isUndefined()) {
+        const Value failed(false);
+        m.callMethod(self, "onLoad", std::span(&failed, 1));
+        return Value();
+    }
+    const Value source(m.toString(text));
+    m.callMethod(self, parser, std::span(&source, 1));
+    m.setMember(self, "loaded", Value(true));
+    const Value succeeded(true);
+    m.callMethod(self, "onLoad", std::span(&succeeded, 1));
+    return Value();
+}
+
 Value loadTextMethod(Machine& m, Value self, std::span<const Value> args)
 {
     Object* object = self.asObject();

@@ -66,6 +66,11 @@ void startTextLoad(Machine& m, Object* target, const std::string& url);
 Value loadTextMethod(Machine& m, Value self, std::span<const Value> args);
 Value sendAndLoadTextMethod(Machine& m, Value self, std::span<const Value> args);
 
+// The default onData of XML and LoadVars: undefined text calls onLoad(false); other
+// text goes to the object's `parser` method (parseXML, decode), then `loaded` is set
+// and onLoad(true) is called.
+Value defaultOnData(Machine& m, Value self, const Value& text, const char* parser);
+
 // The end of a clip load (MovieClipLoader.cpp).
 void finishClipLoad(Machine& m, const LoadRequest& request, const std::optional<std::vector<uint8_t>>& bytes);
 
