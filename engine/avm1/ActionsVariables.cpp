@@ -6,6 +6,7 @@
 #include "engine/avm1/ClipHost.h"
 #include "engine/avm1/Interpreter.h"
 #include "engine/avm1/InterpreterSupport.h"
+#include "engine/format/Error.h"
 #include "engine/format/Reader.h"
 
 #include <algorithm>
@@ -18,31 +19,27 @@ using support::startsWithNoCase;
 
 Interpreter::Outcome Interpreter::actionPush(Context& ctx, Step& step)
 {
-    PushReader reader(step.action.payload);
-    PushItem item;
-    while (reader.next(item)) {
+    // The operands were decoded with the block; a payload that did not decode pushes
+    // what came before the fault, then ends the block.
+    for (const PushOperand& item : step.decoded.operands()) {
         switch (item.type) {
-        case PushType::String: pushValue(ctx, Value(std::move(item.text))); break;
-        case PushType::Float:
-        case PushType::Double:
-        case PushType::Integer: pushValue(ctx, Value(item.number)); break;
-        case PushType::Null: pushValue(ctx, Value(Null{})); break;
-        case PushType::Undefined: pushValue(ctx, Value()); break;
         case PushType::Register:
             if (Value* slot = registerSlot(ctx, item.index))
                 pushValue(ctx, *slot);
             else
                 pushValue(ctx, Value());
             break;
-        case PushType::Boolean: pushValue(ctx, Value(item.boolean)); break;
         case PushType::Constant8:
         case PushType::Constant16: {
             const ConstantStrings& pool = *ctx.constants;
-            pushValue(ctx, item.index < pool.size() ? Value(pool[item.index]) : Value());
+            pushValue(ctx, item.index < pool.size() ? pool[item.index] : Value());
             break;
         }
+        default: pushValue(ctx, item.value); break;
         }
     }
+    if (step.decoded.malformed)
+        throw FormatError("malformed push payload");
     return {};
 }
 
@@ -69,12 +66,10 @@ Interpreter::Outcome Interpreter::actionStackSwap(Context& ctx, Step&)
 
 Interpreter::Outcome Interpreter::actionConstantPool(Context& ctx, Step& step)
 {
-    ByteReader r(step.action.payload);
-    auto pool = std::make_shared<ConstantStrings>();
-    unsigned count = r.u16();
-    for (unsigned i = 0; i < count && !r.atEnd(); ++i)
-        pool->push_back(Value(r.cstring()));
-    ctx.constants = std::move(pool);
+    // The pool's strings were made once, when the block was decoded.
+    if (step.decoded.malformed)
+        throw FormatError("malformed constant pool");
+    ctx.constants = step.decoded.pool();
     return {};
 }
 

@@ -57,12 +57,17 @@ Atom AtomTable::find(std::string_view name) const
 {
     auto address = reinterpret_cast<uintptr_t>(name.data());
     Recent& recent = recent_[((address >> 3) ^ (address >> 11) ^ name.size()) & (kRecent - 1)];
-    if (recent.atom != kNoAtom && recent.data == name.data() && recent.size == name.size() &&
-        sameText(keys_[recent.atom], name))
+    if (recent.used && recent.text == name && (recent.atom != kNoAtom || recent.generation == count_))
         return recent.atom;
     Atom atom = slots_[slotOf(hashOf(name), name)].atom;
-    if (atom != kNoAtom)
-        recent = Recent{name.data(), name.size(), atom};
+    // Long names are not kept: copying them would cost more than the hash saves.
+    constexpr size_t kMaxKept = 64;
+    if (name.size() <= kMaxKept) {
+        recent.text.assign(name);
+        recent.atom = atom;
+        recent.generation = count_;
+        recent.used = true;
+    }
     return atom;
 }
 

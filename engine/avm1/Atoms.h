@@ -35,13 +35,16 @@ private:
         Atom atom = kNoAtom;  // kNoAtom: empty; else the index of its text in keys_
     };
     // Names mostly come from the same buffers again (a constant pool, a string value
-    // pushed again): a small cache from a name's address and length to its atom skips
-    // the hash. A hit is still compared with the atom's text, so a buffer reused for
-    // other text only misses.
+    // pushed again): a small cache indexed by a name's address and length skips the
+    // hash. An entry holds the exact text it was made for, so a buffer reused for other
+    // text only misses, and the check is one compare of bytes even where case folds.
+    // Misses are remembered too (a script asking again and again for a member nothing
+    // has), for as long as no name has been interned since.
     struct Recent {
-        const char* data = nullptr;
-        size_t size = 0;
+        std::string text;
         Atom atom = kNoAtom;
+        size_t generation = SIZE_MAX;  // count_ when a miss was remembered; unused for hits
+        bool used = false;
     };
     static constexpr size_t kRecent = 64;
 

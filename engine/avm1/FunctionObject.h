@@ -17,6 +17,7 @@ namespace swf::avm1 {
 // A block's constant pool, made into string values once so that pushing a constant
 // shares its buffer instead of copying the text.
 using ConstantStrings = std::vector<Value>;
+class DecodedBlock;
 using NativeFunction = std::function<Value(Machine&, Value self, std::span<const Value> args)>;
 
 struct FunctionData {
@@ -33,6 +34,7 @@ struct FunctionData {
     std::shared_ptr<const Scope> scope;
     std::shared_ptr<const ConstantStrings> constants;
     Object* definingClip = nullptr;       // the timeline whose script defined it
+    std::shared_ptr<DecodedBlock> decoded;  // `code` decoded, on the first call
 };
 
 class FunctionObject : public Object {

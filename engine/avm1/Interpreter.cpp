@@ -78,11 +78,73 @@ private:
 
 } // namespace
 
+void InterpreterFrame::reset()
+{
+    // A frame that once held a huge stack gives the memory back rather than keep it.
+    constexpr size_t kKeptCapacity = 4096;
+    code = {};
+    block.reset();
+    constants.reset();
+    scope.reset();
+    target = baseClip = nullptr;
+    self = Value();
+    activation = arguments = superObject = superConstructor = nullptr;
+    registers.clear();
+    outerRegisters = nullptr;
+    stack.clear();
+    if (stack.capacity() > kKeptCapacity)
+        std::vector<Value>().swap(stack);
+    if (registers.capacity() > kKeptCapacity)
+        std::vector<Value>().swap(registers);
+    returned = Value();
+}
+
+std::unique_ptr<InterpreterFrame> InterpreterState::acquireFrame()
+{
+    if (spare_.empty())
+        return std::make_unique<InterpreterFrame>();
+    std::unique_ptr<InterpreterFrame> frame = std::move(spare_.back());
+    spare_.pop_back();
+    return frame;
+}
+
+void InterpreterState::releaseFrame(std::unique_ptr<InterpreterFrame> frame)
+{
+    // As many spare frames as the deepest recursion seen, up to a bound.
+    constexpr size_t kMaxSpare = 64;
+    frame->reset();
+    if (spare_.size() < kMaxSpare) {
+        try {
+            spare_.push_back(std::move(frame));
+        } catch (const std::bad_alloc&) {
+            // The frame is simply freed.
+        }
+    }
+}
+
+class Interpreter::FrameLease {
+public:
+    explicit FrameLease(Machine& machine)
+        : state_(machine.interpreterState()), frame_(state_.acquireFrame())
+    {
+    }
+    ~FrameLease() { state_.releaseFrame(std::move(frame_)); }
+    FrameLease(const FrameLease&) = delete;
+    FrameLease& operator=(const FrameLease&) = delete;
+    InterpreterFrame& frame() { return *frame_; }
+
+private:
+    InterpreterState& state_;
+    std::unique_ptr<InterpreterFrame> frame_;
+};
+
 ExecutionResult Interpreter::runBlock(std::span<const uint8_t> code, Object* clip)
 {
-    Context ctx;
+    FrameLease lease(m_);
+    Context& ctx = lease.frame();
     ScopedRoot frameRoot(m_, [&ctx](Visitor& visitor) { visitContext(ctx, visitor); });
     ctx.code = code;
+    ctx.block = m_.interpreterState().blocks.get(code);
     ctx.constants = std::make_shared<ConstantStrings>();
     auto globalScope = std::make_shared<Scope>(Scope{m_.global(), nullptr});
     ctx.scope = clip ? std::make_shared<Scope>(Scope{clip, globalScope}) : globalScope;
@@ -110,9 +172,11 @@ ExecutionResult Interpreter::runBlock(std::span<const uint8_t> code, Object* cli
 
 void Interpreter::runNested(std::span<const uint8_t> code, Object* clip)
 {
-    Context ctx;
+    FrameLease lease(m_);
+    Context& ctx = lease.frame();
     ScopedRoot frameRoot(m_, [&ctx](Visitor& visitor) { visitContext(ctx, visitor); });
     ctx.code = code;
+    ctx.block = m_.interpreterState().blocks.get(code);
     ctx.constants = std::make_shared<ConstantStrings>();
     auto globalScope = std::make_shared<Scope>(Scope{m_.global(), nullptr});
     ctx.scope = std::make_shared<Scope>(Scope{clip, globalScope});
@@ -127,9 +191,13 @@ void Interpreter::runNested(std::span<const uint8_t> code, Object* clip)
 Value Interpreter::callFunction(Object* function, const Value& self, std::span<const Value> args, Object* home)
 {
     FunctionData& f = *function->function();
-    Context ctx;
+    FrameLease lease(m_);
+    Context& ctx = lease.frame();
     ScopedRoot frameRoot(m_, [&ctx](Visitor& visitor) { visitContext(ctx, visitor); });
     ctx.code = f.code;
+    if (!f.decoded)
+        f.decoded = m_.interpreterState().blocks.get(f.code);
+    ctx.block = f.decoded;
     ctx.constants = f.constants ? f.constants : std::make_shared<ConstantStrings>();
     ctx.self = self;
     ctx.baseClip = f.definingClip;
@@ -254,21 +322,25 @@ Interpreter::Outcome Interpreter::execute(Context& ctx, size_t begin, size_t end
     // Only a script that started while its clip was on the stage is stopped when the
     // clip leaves (unload handlers run on clips already gone).
     const bool startedLive = !baseClipRemoved(ctx);
+    // The frame's block reference keeps it alive for the whole run, even if a call
+    // inside drops it from the cache.
+    DecodedBlock& block = *ctx.block;
     size_t pos = begin;
+    uint32_t index = pos < end ? block.at(pos) : DecodedBlock::kOutside;
     while (pos < end) {
-        ActionReader reader(ctx.code);
-        if (!reader.jumpTo(pos))
+        if (index == DecodedBlock::kOutside)
             return {Flow::JumpOut, pos};
-        auto action = reader.next();
-        if (!action)
+        const DecodedAction& decoded = block.action(index);
+        if (decoded.endOfStream)
             return {Flow::JumpOut, ctx.code.size()};
-        if (!action->is(ActionCode::End))
+        const ActionRecord& action = decoded.record;
+        if (!action.is(ActionCode::End))
             m_.spendAction();
-        Step step{*action, action->nextOffset};
-        const bool calls = startedLive && makesCall(ctx, *action);
+        Step step{action, action.nextOffset, decoded};
+        const bool calls = startedLive && makesCall(ctx, action);
         Outcome o;
         try {
-            o = (this->*handlers[action->code])(ctx, step);
+            o = (this->*handlers[action.code])(ctx, step);
         } catch (const FormatError&) {
             // A malformed payload ends this block (or function body) here.
             return {Flow::JumpOut, ctx.code.size()};
@@ -282,6 +354,7 @@ Interpreter::Outcome Interpreter::execute(Context& ctx, size_t begin, size_t end
         if (o.flow == Flow::JumpOut) {
             if (o.offset >= begin && o.offset < end) {
                 pos = o.offset;
+                index = o.offset == decoded.branchOffset ? block.branchTarget(index) : block.at(pos);
                 continue;
             }
             if (o.offset == end)
@@ -289,6 +362,8 @@ Interpreter::Outcome Interpreter::execute(Context& ctx, size_t begin, size_t end
             return o;
         }
         pos = step.next;
+        if (pos < end)
+            index = pos == action.nextOffset ? block.following(index) : block.at(pos);
     }
     return {Flow::Fallthrough, pos};
 }

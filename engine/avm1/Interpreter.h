@@ -5,6 +5,7 @@
 // the clip its timeline actions address.
 
 #include "engine/avm1/ActionReader.h"
+#include "engine/avm1/DecodedBlock.h"
 #include "engine/avm1/Machine.h"
 
 #include <memory>
@@ -13,6 +14,44 @@
 #include <vector>
 
 namespace swf::avm1 {
+
+// What one running block or call holds. Frames come from a pool kept on the Machine,
+// so a call reuses the stack and register storage of an earlier one.
+struct InterpreterFrame {
+    std::span<const uint8_t> code;
+    std::shared_ptr<DecodedBlock> block;  // `code`, decoded
+    std::shared_ptr<const ConstantStrings> constants;
+    std::shared_ptr<const Scope> scope;  // innermost first
+    Object* target = nullptr;            // the clip timeline actions address
+    Object* baseClip = nullptr;          // the clip the block belongs to
+    Value self;
+    Object* activation = nullptr;        // where `var` writes inside a function
+    Object* arguments = nullptr;
+    Object* superObject = nullptr;
+    Object* superConstructor = nullptr;
+    std::vector<Value> registers;
+    // Registers past a function's own count are those of the frame script that
+    // runs it.
+    std::vector<Value>* outerRegisters = nullptr;
+    std::vector<Value> stack;
+    Value returned;
+
+    // Back to a fresh frame, keeping the storage of its stack and registers.
+    void reset();
+};
+
+// What the interpreter keeps between runs on one Machine: decoded blocks and spare frames.
+class InterpreterState {
+public:
+    DecodedBlockCache blocks;
+
+    std::unique_ptr<InterpreterFrame> acquireFrame();
+    void releaseFrame(std::unique_ptr<InterpreterFrame> frame);
+    size_t spareFrames() const { return spare_.size(); }
+
+private:
+    std::vector<std::unique_ptr<InterpreterFrame>> spare_;
+};
 
 class Interpreter {
 public:
@@ -24,24 +63,7 @@ public:
     void runNested(std::span<const uint8_t> code, Object* clip);
 
 private:
-    struct Context {
-        std::span<const uint8_t> code;
-        std::shared_ptr<const ConstantStrings> constants;
-        std::shared_ptr<const Scope> scope;  // innermost first
-        Object* target = nullptr;            // the clip timeline actions address
-        Object* baseClip = nullptr;          // the clip the block belongs to
-        Value self;
-        Object* activation = nullptr;        // where `var` writes inside a function
-        Object* arguments = nullptr;
-        Object* superObject = nullptr;
-        Object* superConstructor = nullptr;
-        std::vector<Value> registers;
-        // Registers past a function's own count are those of the frame script that
-        // runs it.
-        std::vector<Value>* outerRegisters = nullptr;
-        std::vector<Value> stack;
-        Value returned;
-    };
+    using Context = InterpreterFrame;
     enum class Flow { Fallthrough, Return, JumpOut };
     struct Outcome {
         Flow flow = Flow::Fallthrough;
@@ -52,11 +74,14 @@ private:
     struct Step {
         const ActionRecord& action;
         size_t next;
+        const DecodedAction& decoded;
     };
     using Handler = Outcome (Interpreter::*)(Context&, Step&);
 
     // What a running frame holds, for the collector.
     static void visitContext(const Context& ctx, Visitor& visitor);
+    // A pooled frame for running `code`, handed back when the lease ends.
+    class FrameLease;
     Outcome execute(Context& ctx, size_t begin, size_t end);
     // Whether `action` calls something (a method of undefined or null calls nothing),
     // and whether the clip the running block belongs to has left the stage.

@@ -106,6 +106,13 @@ void Machine::spendAction()
     --actionsLeft_;
 }
 
+InterpreterState& Machine::interpreterState()
+{
+    if (!interpreterState_)
+        interpreterState_ = std::make_unique<InterpreterState>();
+    return *interpreterState_;
+}
+
 ExecutionResult Machine::runBlock(std::span<const uint8_t> code, Object* clip)
 {
     return Interpreter(*this).runBlock(code, clip);

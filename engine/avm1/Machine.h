@@ -31,6 +31,7 @@ class SoundHost;
 class NetStreamHost;
 class LoadHost;
 class LoadQueue;
+class InterpreterState;
 
 enum class ExecutionResult { Finished, BudgetExhausted };
 
@@ -189,6 +190,8 @@ public:
 
     // Runs a frame script (or clip event) on `clip`. Errors stop the block quietly.
     ExecutionResult runBlock(std::span<const uint8_t> code, Object* clip);
+    // Decoded blocks and spare call frames the interpreter keeps between runs.
+    InterpreterState& interpreterState();
 
     // Object creation.
     Object* newObject(Object* proto = nullptr);
@@ -338,6 +341,7 @@ private:
     NetStreamHost* netStreamHost_ = nullptr;
     LoadHost* loadHost_ = nullptr;
     std::unique_ptr<LoadQueue> loads_;
+    std::unique_ptr<InterpreterState> interpreterState_;
 };
 
 // Installs every built-in class and global object listed in Builtins.def.

@@ -1,0 +1,339 @@
+// Decoded action blocks: every offset decodes as a reader started there reads it, and
+// scripts with odd control flow and broken payloads run as they do record by record.
+
+#include "engine/avm1/ActionReader.h"
+#include "engine/avm1/DecodedBlock.h"
+#include "engine/avm1/Interpreter.h"
+#include "engine/avm1/Machine.h"
+#include "tests/support/SwfWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+#include <string>
+#include <vector>
+
+namespace swf::avm1 {
+namespace {
+
+using test::ActionBuilder;
+
+constexpr uint8_t kTrace = 0x26, kEnd = 0x00, kPush = 0x96, kJump = 0x99, kPool = 0x88;
+
+std::vector<uint8_t> bytes(std::initializer_list<uint8_t> list)
+{
+    return std::vector<uint8_t>(list);
+}
+
+std::vector<uint8_t> concat(std::initializer_list<std::vector<uint8_t>> parts)
+{
+    std::vector<uint8_t> out;
+    for (const auto& p : parts)
+        out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+// Code without the closing End a builder adds.
+std::vector<uint8_t> open(const ActionBuilder& b)
+{
+    std::vector<uint8_t> code = b.build();
+    code.pop_back();
+    return code;
+}
+
+// The record a reader started at `offset` reads: what the decoded entry must equal.
+void expectSameAsReader(std::span<const uint8_t> code, DecodedBlock& block, size_t offset)
+{
+    SCOPED_TRACE("offset " + std::to_string(offset));
+    uint32_t index = block.at(offset);
+    ActionReader reader(code);
+    if (!reader.jumpTo(offset)) {
+        EXPECT_EQ(index, DecodedBlock::kOutside);
+        return;
+    }
+    ASSERT_NE(index, DecodedBlock::kOutside);
+    const DecodedAction& decoded = block.action(index);
+    auto record = reader.next();
+    ASSERT_EQ(decoded.endOfStream, !record.has_value());
+    if (!record)
+        return;
+    EXPECT_EQ(decoded.record.offset, offset);
+    EXPECT_EQ(decoded.record.code, record->code);
+    EXPECT_EQ(decoded.record.nextOffset, record->nextOffset);
+    EXPECT_EQ(decoded.record.payload.data(), record->payload.data());
+    EXPECT_EQ(decoded.record.payload.size(), record->payload.size());
+    // The link to the next record lands where a reader would continue.
+    const DecodedAction& next = block.action(block.following(index));
+    EXPECT_EQ(next.record.offset, record->nextOffset);
+}
+
+struct LayoutCase {
+    const char* name;
+    std::vector<uint8_t> code;
+};
+
+std::vector<LayoutCase> layoutCases()
+{
+    return {
+        {"empty", {}},
+        {"ordinary", ActionBuilder().pushString("a").trace().gotoFrame(2).stop().build()},
+        {"no end", open(ActionBuilder().pushInt(7).trace())},
+        {"length past the end", concat({open(ActionBuilder().stop()), bytes({kPush, 0x10, 0x00, 0x00})})},
+        {"length cut short", bytes({0x07, kPush, 0x05})},
+        {"code byte alone at the end", bytes({0x07, kPush})},
+        // A double whose bytes read as actions when entered in the middle.
+        {"actions inside a push", bytes({kPush, 0x09, 0x00, 0x06, kTrace, kJump, 0x02, 0x00, 0xFB, 0xFF, 0x07, 0x07, kEnd})},
+        {"code after end", bytes({kEnd, 0x07, kPush, 0x01, 0x00, 0x02, kEnd})},
+    };
+}
+
+TEST(DecodedBlock, EveryOffsetDecodesAsAReaderStartedThere)
+{
+    for (const LayoutCase& c : layoutCases()) {
+        SCOPED_TRACE(c.name);
+        // In order, in reverse and from the back half first: the entries must not
+        // depend on which offsets were asked for before.
+        std::vector<size_t> offsets(c.code.size() + 3);
+        std::iota(offsets.begin(), offsets.end(), 0);
+        std::vector<std::vector<size_t>> orders{offsets, {offsets.rbegin(), offsets.rend()}};
+        std::vector<size_t> halves(offsets.begin() + static_cast<std::ptrdiff_t>(offsets.size() / 2), offsets.end());
+        halves.insert(halves.end(), offsets.begin(), offsets.begin() + static_cast<std::ptrdiff_t>(offsets.size() / 2));
+        orders.push_back(halves);
+        for (const auto& order : orders) {
+            DecodedBlock block(c.code);
+            for (size_t offset : order)
+                expectSameAsReader(c.code, block, offset);
+            // Asking again finds the same entries instead of decoding more.
+            size_t decoded = block.size();
+            for (size_t offset : order)
+                expectSameAsReader(c.code, block, offset);
+            EXPECT_EQ(block.size(), decoded);
+        }
+    }
+}
+
+TEST(DecodedBlock, BranchTargetsAreResolvedFromTheNextRecord)
+{
+    // Jump +1 skips a Stop and lands on Play; Jump -20 points before the code.
+    std::vector<uint8_t> code = open(ActionBuilder().jump(1).stop().play().jump(-20));
+    DecodedBlock block(code);
+    const DecodedAction& forward = block.action(block.at(0));
+    EXPECT_EQ(forward.branchOffset, 6u);
+    EXPECT_EQ(block.action(block.branchTarget(block.at(0))).record.code, 0x06);
+    const DecodedAction& back = block.action(block.at(7));
+    EXPECT_EQ(back.branchOffset, SIZE_MAX);
+    EXPECT_EQ(block.branchTarget(block.at(7)), DecodedBlock::kOutside);
+}
+
+struct PayloadCase {
+    const char* name;
+    uint8_t code;
+    std::vector<uint8_t> payload;
+    bool malformed;
+    size_t operands;  // Push: values decoded before any fault
+    size_t pool;      // ConstantPool: strings
+};
+
+TEST(DecodedBlock, PushAndPoolPayloads)
+{
+    const PayloadCase cases[] = {
+        {"push of each type", kPush,
+         bytes({0, 'h', 'i', 0, 1, 0, 0, 0x80, 0x3F, 2, 3, 4, 1, 5, 1, 6, 0, 0, 0xF0, 0x3F, 0, 0, 0, 0, 7, 5, 0, 0, 0,
+                8, 2, 9, 1, 0}),
+         false, 10, 0},
+        {"push with an unknown type after a value", kPush, bytes({0, 'x', 0, 0x0F, 1}), true, 1, 0},
+        {"push string without its terminator", kPush, bytes({7, 1, 0, 0, 0, 0, 'a', 'b'}), true, 1, 0},
+        {"push integer cut short", kPush, bytes({7, 1, 0}), true, 0, 0},
+        {"empty push", kPush, {}, false, 0, 0},
+        {"pool", kPool, bytes({2, 0, 'a', 0, 'b', 'c', 0}), false, 0, 2},
+        {"pool shorter than its count", kPool, bytes({5, 0, 'a', 0}), false, 0, 1},
+        {"pool string without its terminator", kPool, bytes({2, 0, 'a', 0, 'b'}), true, 0, 0},
+        {"pool without its count", kPool, bytes({1}), true, 0, 0},
+    };
+    for (const PayloadCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<uint8_t> code = open(ActionBuilder().raw(c.code, c.payload));
+        DecodedBlock block(code);
+        const DecodedAction& a = block.action(block.at(0));
+        ASSERT_FALSE(a.endOfStream);
+        EXPECT_EQ(a.malformed, c.malformed);
+        EXPECT_EQ(a.operands().size(), c.operands);
+        if (c.code == kPool && !c.malformed) {
+            ASSERT_TRUE(a.pool());
+            EXPECT_EQ(a.pool()->size(), c.pool);
+        }
+    }
+    // The values come out as the reader decodes them.
+    std::vector<uint8_t> code = open(ActionBuilder().pushString("text").pushInt(-3).pushBool(true).pushNull().pushNumber(2.5));
+    DecodedBlock block(code);
+    std::vector<Value> values;
+    for (uint32_t i = block.at(0); !block.action(i).endOfStream; i = block.following(i)) {
+        for (const PushOperand& op : block.action(i).operands())
+            values.push_back(op.value);
+    }
+    EXPECT_EQ(values, (std::vector<Value>{Value("text"), Value(-3.0), Value(true), Value(Null{}), Value(2.5)}));
+}
+
+// Runs `code` as a frame script on a SWF 10 machine and returns what it traced.
+std::vector<std::string> run(Machine& m, std::span<const uint8_t> code)
+{
+    std::vector<std::string> lines;
+    m.setTraceSink([&lines](const std::string& line) { lines.push_back(line); });
+    m.runBlock(code, m.newObject());
+    m.setTraceSink(nullptr);
+    return lines;
+}
+
+struct RunCase {
+    const char* name;
+    std::vector<uint8_t> code;
+    std::vector<std::string> traced;
+};
+
+std::vector<RunCase> runCases()
+{
+    std::vector<RunCase> cases;
+    // The push of "middle" takes bytes 0-10 and the jump 11-15, so Jump +4 lands on
+    // byte 20: the Trace hidden as the double's first byte, followed by an End.
+    {
+        std::vector<uint8_t> code = open(ActionBuilder().pushString("middle").jump(4));
+        code = concat({code, bytes({kPush, 0x09, 0x00, 0x06, kTrace, kEnd, 0, 0, 0, 0, 0, 0})});
+        code = concat({code, ActionBuilder().trace("after").build()});
+        cases.push_back({"jump into a push, then its end", code, {"middle"}});
+    }
+    {
+        // Inside the double: Trace, then a Jump +2 over the double's last two bytes to
+        // the push of "after".
+        std::vector<uint8_t> code = open(ActionBuilder().pushString("middle").jump(4));
+        code = concat({code, bytes({kPush, 0x09, 0x00, 0x06, kTrace, kJump, 0x02, 0x00, 0x02, 0x00, 0x07, 0x07})});
+        code = concat({code, ActionBuilder().trace("after").build()});
+        cases.push_back({"jump into a push and back out", code, {"middle", "after"}});
+    }
+    cases.push_back({"jump past the end", ActionBuilder().trace("a").jump(200).trace("b").build(), {"a"}});
+    cases.push_back({"jump before the start", ActionBuilder().trace("a").jump(-100).trace("b").build(), {"a"}});
+    {
+        ActionBuilder b;
+        b.trace("a").jump(static_cast<int16_t>(ActionBuilder().trace("b").size()));
+        b.trace("b");
+        cases.push_back({"jump exactly to the end", open(b), {"a"}});
+    }
+    cases.push_back({"truncated record ends the block",
+                     concat({open(ActionBuilder().trace("a")), bytes({kPush, 0x20, 0x00, 0x00, 'x'})}),
+                     {"a"}});
+    cases.push_back({"push of an unknown type ends the block",
+                     concat({open(ActionBuilder().trace("a")), bytes({kPush, 0x05, 0x00, 0x00, 'x', 0x00, 0x0F, 1}),
+                             ActionBuilder().trace().trace("c").build()}),
+                     {"a"}});
+    cases.push_back({"push string without its terminator ends the block",
+                     concat({open(ActionBuilder().trace("a")), bytes({kPush, 0x02, 0x00, 0x00, 'x'}),
+                             ActionBuilder().trace("c").build()}),
+                     {"a"}});
+    cases.push_back({"constant pool replaced mid-block",
+                     ActionBuilder()
+                         .pushConstant(0)
+                         .trace()
+                         .constantPool({"one", "two"})
+                         .pushConstant(0)
+                         .trace()
+                         .constantPool({"three"})
+                         .pushConstant(0)
+                         .trace()
+                         .pushConstant(1)
+                         .trace()
+                         .build(),
+                     {"undefined", "one", "three", "undefined"}});
+    cases.push_back({"malformed constant pool ends the block",
+                     ActionBuilder().constantPool({"one"}).pushConstant(0).trace().raw(kPool, bytes({2, 0, 'x'})).trace("b").build(),
+                     {"one"}});
+    {
+        // r1 = 0; do { trace(r1); r1++ } while (r1 < 3)
+        ActionBuilder body;
+        body.pushRegister(1).trace().pushRegister(1).op(0x50).storeRegister(1).pop();
+        body.pushRegister(1).pushInt(3).op(0x48);
+        ActionBuilder b;
+        b.pushInt(0).storeRegister(1).pop().append(body);
+        b.branchIfTrue(static_cast<int16_t>(-static_cast<int>(body.size() + 5)));
+        cases.push_back({"backward branch taken repeatedly", b.build(), {"0", "1", "2"}});
+    }
+    {
+        // A function keeps the pool it was defined under after the block replaces it.
+        ActionBuilder fnBody;
+        fnBody.pushConstant(0).trace();
+        ActionBuilder b;
+        b.constantPool({"defined"}).defineFunction("f", {}, fnBody).constantPool({"replaced"});
+        b.pushInt(0).pushString("f").op(0x3D).pop().pushConstant(0).trace();
+        cases.push_back({"function keeps its defining pool", b.build(), {"defined", "replaced"}});
+    }
+    return cases;
+}
+
+TEST(DecodedBlock, RunsOddBlocksAsTheRecordsRead)
+{
+    for (const RunCase& c : runCases()) {
+        SCOPED_TRACE(c.name);
+        Machine m(10);
+        EXPECT_EQ(run(m, c.code), c.traced);
+        // Again from the cached decode, on a fresh frame from the pool.
+        EXPECT_EQ(run(m, c.code), c.traced);
+    }
+}
+
+TEST(DecodedBlock, CodeRewrittenInPlaceIsDecodedAgain)
+{
+    Machine m(10);
+    std::vector<uint8_t> code = ActionBuilder().trace("aa").build();
+    EXPECT_EQ(run(m, code), std::vector<std::string>{"aa"});
+    // Same buffer, same length, other text: a reused buffer must not run the old decode.
+    std::vector<uint8_t> other = ActionBuilder().trace("bb").build();
+    ASSERT_EQ(other.size(), code.size());
+    std::memcpy(code.data(), other.data(), code.size());
+    EXPECT_EQ(run(m, code), std::vector<std::string>{"bb"});
+
+    DecodedBlockCache cache;
+    auto first = cache.get(code);
+    EXPECT_EQ(cache.get(code), first);
+    code[3] = 'c';
+    auto second = cache.get(code);
+    EXPECT_NE(second, first);
+    EXPECT_EQ(cache.entries(), 1u);
+}
+
+TEST(DecodedBlock, PooledFramesStartEmpty)
+{
+    // A function that traces register 1 and what it pops, then leaves values behind:
+    // a frame reused from the pool must not show the previous call's leftovers.
+    ActionBuilder body;
+    body.pushRegister(1).trace().trace();
+    body.pushInt(5).storeRegister(1).pushString("left").pushString("over");
+    ActionBuilder b;
+    b.defineFunction2("f", 3, 0, {}, body);
+    for (int i = 0; i < 3; ++i)
+        b.pushInt(0).pushString("f").op(0x3D).pop();
+    Machine m(10);
+    EXPECT_EQ(run(m, b.build()),
+              (std::vector<std::string>{"undefined", "undefined", "undefined", "undefined", "undefined", "undefined"}));
+    EXPECT_GT(m.interpreterState().spareFrames(), 0u);
+}
+
+TEST(DecodedBlock, DeepRecursionReusesFrames)
+{
+    // fact(n) = n < 2 ? 1 : n * fact(n - 1), run twice: the second run gets frames from
+    // the pool the first one filled, and must compute the same.
+    ActionBuilder early;
+    early.pushInt(1).op(0x3E);
+    ActionBuilder body;
+    body.getVariable("n").pushInt(2).op(0x48).op(0x12).branchIfTrue(static_cast<int16_t>(early.size()));
+    body.append(early);
+    body.getVariable("n").getVariable("n").op(0x51).pushInt(1).pushString("fact").op(0x3D).op(0x0C).op(0x3E);
+    ActionBuilder b;
+    b.defineFunction("fact", {"n"}, body);
+    b.pushInt(10).pushInt(1).pushString("fact").op(0x3D).trace();
+    Machine m(10);
+    EXPECT_EQ(run(m, b.build()), std::vector<std::string>{"3628800"});
+    EXPECT_EQ(run(m, b.build()), std::vector<std::string>{"3628800"});
+}
+
+} // namespace
+} // namespace swf::avm1
