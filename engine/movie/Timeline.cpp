@@ -472,9 +472,10 @@ void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame)
             path.pop_back();
         }
     }
-    // Clips scripts made, or moved off the timeline's control, stay where they are.
+    // Clips at the depths scripts own stay where they are, whoever made them; a clip
+    // a script made or moved into the timeline's depths goes like a timeline one.
     for (DisplayObject& current : clip.children) {
-        bool scriptOwned = current.placedAt < 0 || current.depth >= kScriptDepthBase;
+        bool scriptOwned = current.depth >= kScriptDepthBase;
         if (scriptOwned && (current.clip.get() != nullptr || current.textField.get() != nullptr) &&
             std::ranges::none_of(rebuilt, [&](const DisplayObject& o) { return o.depth == current.depth; }))
             rebuilt.push_back(std::move(current));

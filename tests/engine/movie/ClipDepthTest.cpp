@@ -198,4 +198,24 @@ TEST(SwapDepths, TheTimelineRemovesWhatIsAtItsDepthButNoLongerMovesIt)
     EXPECT_EQ(run.traces, (Lines{"_level0.a", "undefined", "10"}));
 }
 
+// Frame 1 has nothing; frame 2 makes "low" at depth -100 and "high" at depth 5, then
+// frame 3 goes back to frame 1: what a script put among the timeline's depths goes,
+// what sits at the depths scripts own stays.
+TEST(BackwardGoto, KeepsOnlyTheClipsAtScriptDepths)
+{
+    test::SwfWriter movie;
+    movie.showFrame();
+    ActionBuilder make;
+    callOn(make, "this", "createEmptyMovieClip", {std::string("low"), -100.0}).pop();
+    callOn(make, "this", "createEmptyMovieClip", {std::string("high"), 5.0}).pop();
+    movie.doAction(make).showFrame();
+    ActionBuilder back;
+    back.stop().gotoFrame(0);
+    back.getVariable("low").op(kTrace).getVariable("high").op(kTrace);
+    movie.doAction(back).showFrame();
+    Running run(movie);
+    run.step(3);
+    EXPECT_EQ(run.traces, (Lines{"undefined", "_level0.high"}));
+}
+
 } // namespace
