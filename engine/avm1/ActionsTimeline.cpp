@@ -200,8 +200,9 @@ Interpreter::Outcome Interpreter::actionCloneSprite(Context& ctx, Step&)
     std::string name = m_.toString(pop(ctx));
     Value source = pop(ctx);
     Object* o = source.asObject() ? source.asObject() : resolveTarget(ctx, m_.toString(source));
+    // Past the int range the depth is one the display list refuses anyway.
     if (isClip(o) && !std::isnan(depth))
-        clipHost(o)->duplicate(name, static_cast<int>(std::clamp(depth, -1e9, 1e9)));
+        clipHost(o)->duplicate(name, static_cast<int>(std::clamp(depth, -1.0, 2147483647.0)));
     return {};
 }
 

@@ -8,6 +8,7 @@
 #include <array>
 #include <cctype>
 #include <cmath>
+#include <limits>
 
 namespace swf::avm1 {
 
@@ -42,6 +43,14 @@ ClipHost* host(Machine& m, const Value& self)
 
 // Depths scripts give are offset from the timeline's, which start at -16384.
 constexpr int kScriptDepthOffset = 16384;
+
+// A depth a script gave, in the display list's terms; a depth past the end of the
+// range becomes -1, which every depth operation refuses.
+int listDepth(Machine& m, const Value& v)
+{
+    int64_t depth = static_cast<int64_t>(m.toInt32(v)) + kScriptDepthOffset;
+    return depth > std::numeric_limits<int32_t>::max() ? -1 : static_cast<int>(depth);
+}
 
 // A clip named by a slash or dot path from `from` ("/", "/a/b", "../c", "a.b",
 // "_root.a", "_parent.b", "_level0.c").
@@ -165,13 +174,20 @@ Value movieClipGetNextHighestDepth(Machine& m, Value self, std::span<const Value
 
 Value movieClipSwapDepths(Machine& m, Value self, std::span<const Value> args)
 {
-    if (ClipHost* c = host(m, self)) {
-        Value target = arg(args, 0);
-        if (target.isObject())
-            c->swapDepths(target);
-        else
-            c->swapDepths(Value(static_cast<double>(m.toInt32(target)) + kScriptDepthOffset));
+    ClipHost* c = host(m, self);
+    Value target = arg(args, 0);
+    // No depth at all leaves the clip where it is; anything else that is not a clip
+    // (a path naming none, NaN, false) is a number, and so a depth.
+    if (!c || target.isUndefined())
+        return Value();
+    if (target.isString() && !target.asString().empty()) {
+        if (ClipHost* other = clipAtPath(m, c, target.asString(), m.caseSensitive()))
+            target = Value(other->scriptObject());
     }
+    if (target.isObject())
+        c->swapDepths(target);
+    else
+        c->swapDepths(Value(static_cast<double>(listDepth(m, target))));
     return Value();
 }
 
@@ -180,7 +196,7 @@ Value movieClipGetInstanceAtDepth(Machine& m, Value self, std::span<const Value>
     ClipHost* c = host(m, self);
     if (!c || args.empty())
         return Value();
-    Object* child = c->childAtDepth(m.toInt32(args[0]) + kScriptDepthOffset);
+    Object* child = c->childAtDepth(listDepth(m, args[0]));
     return child ? Value(child) : Value();
 }
 
@@ -189,7 +205,7 @@ Value movieClipDuplicateMovieClip(Machine& m, Value self, std::span<const Value>
     ClipHost* c = host(m, self);
     if (!c || args.size() < 2)
         return Value();
-    Object* copy = c->duplicate(m.toString(args[0]), m.toInt32(args[1]) + kScriptDepthOffset, arg(args, 2).asObject());
+    Object* copy = c->duplicate(m.toString(args[0]), listDepth(m, args[1]), arg(args, 2).asObject());
     return copy ? Value(copy) : Value();
 }
 
@@ -205,7 +221,7 @@ Value movieClipAttachMovie(Machine& m, Value self, std::span<const Value> args)
     ClipHost* c = host(m, self);
     if (!c || args.size() < 3)
         return Value();
-    Object* clip = c->attachMovie(m.toString(args[0]), m.toString(args[1]), m.toInt32(args[2]) + kScriptDepthOffset,
+    Object* clip = c->attachMovie(m.toString(args[0]), m.toString(args[1]), listDepth(m, args[2]),
                                   arg(args, 3).asObject());
     return clip ? Value(clip) : Value();
 }
@@ -215,7 +231,7 @@ Value movieClipCreateEmptyMovieClip(Machine& m, Value self, std::span<const Valu
     ClipHost* c = host(m, self);
     if (!c || args.size() < 2)
         return Value();
-    Object* clip = c->createEmptyClip(m.toString(args[0]), m.toInt32(args[1]) + kScriptDepthOffset);
+    Object* clip = c->createEmptyClip(m.toString(args[0]), listDepth(m, args[1]));
     return clip ? Value(clip) : Value();
 }
 

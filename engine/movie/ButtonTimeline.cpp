@@ -84,7 +84,7 @@ void TimelinePlayer::syncButtonChildren(DisplayObject& button, ClipPath& path)
     }
 }
 
-bool TimelinePlayer::showButtonState(ClipState& root, const ClipPath& parent, uint16_t depth, ButtonVisual visual)
+bool TimelinePlayer::showButtonState(ClipState& root, const ClipPath& parent, int32_t depth, ButtonVisual visual)
 {
     root_ = &root;
     ClipState* container = resolve(root, parent);

@@ -450,7 +450,7 @@ bool ClipScript::removeClip()
     if (!d || d->depth < kScriptDepthBase)
         return false;
     ClipState* parent = parent_;
-    uint16_t at = d->depth;
+    int32_t at = d->depth;
     ClipPath parentPath = path();
     parentPath.pop_back();
     player_.queueUnload(*parent, parentPath, at);
@@ -462,10 +462,10 @@ bool ClipScript::removeClip()
 avm1::Object* ClipScript::duplicate(const std::string& newName, int newDepth, avm1::Object* init)
 {
     DisplayObject* d = displayObject();
-    if (!d || !parent_ || !parent_->script.get() || newDepth < 0 || newDepth > 0xFFFF)
+    if (!d || !parent_ || !parent_->script.get() || !scriptDepthAllowed(newDepth))
         return nullptr;
     DisplayObject copy;
-    copy.depth = static_cast<uint16_t>(newDepth);
+    copy.depth = newDepth;
     copy.characterId = d->characterId;
     copy.character = d->character;
     copy.matrix = d->matrix;
@@ -494,13 +494,13 @@ avm1::Object* ClipScript::attachMovie(const std::string& linkage, const std::str
         it = std::find_if(movie.exports.begin(), movie.exports.end(),
                           [&](const auto& e) { return sameName(e.first, linkage, false); });
     }
-    if (it == movie.exports.end() || newDepth < 0 || newDepth > 0xFFFF)
+    if (it == movie.exports.end() || !scriptDepthAllowed(newDepth))
         return nullptr;
     const Character* character = movie.character(it->second);
     if (!character || character->kind != CharacterKind::Sprite)
         return nullptr;
     DisplayObject object;
-    object.depth = static_cast<uint16_t>(newDepth);
+    object.depth = newDepth;
     object.characterId = it->second;
     object.character = character;
     object.name = newName;
@@ -509,10 +509,10 @@ avm1::Object* ClipScript::attachMovie(const std::string& linkage, const std::str
 
 avm1::Object* ClipScript::createEmptyClip(const std::string& newName, int newDepth)
 {
-    if (newDepth < 0 || newDepth > 0xFFFF)
+    if (!scriptDepthAllowed(newDepth))
         return nullptr;
     DisplayObject object;
-    object.depth = static_cast<uint16_t>(newDepth);
+    object.depth = newDepth;
     object.character = &player_.emptySprite();
     object.name = newName;
     return player_.placeByScript(self_, path(), std::move(object));
@@ -521,11 +521,11 @@ avm1::Object* ClipScript::createEmptyClip(const std::string& newName, int newDep
 avm1::Object* ClipScript::createTextField(const std::string& newName, int newDepth, double x, double y, double width,
                                           double height)
 {
-    if (newDepth < 0 || newDepth > 0xFFFF || !player_.running())
+    if (!scriptDepthAllowed(newDepth) || !player_.running())
         return nullptr;
     auto twips = [](double pixels) { return static_cast<int32_t>(std::round(pixels * kTwips)); };
     DisplayObject object;
-    object.depth = static_cast<uint16_t>(newDepth);
+    object.depth = newDepth;
     object.name = newName;
     object.placedAt = -1;
     object.matrix.tx = twips(x);
@@ -551,11 +551,11 @@ void ClipScript::swapDepths(const avm1::Value& target)
         to = host->depth();
     } else {
         double n = machine->toNumber(target);
-        if (std::isnan(n) || n < 0 || n > 0xFFFF)
+        if (std::isnan(n) || !scriptDepthAllowed(static_cast<int64_t>(n)))
             return;
         to = static_cast<int>(n);
     }
-    uint16_t from = d->depth;
+    int32_t from = d->depth;
     if (to == from)
         return;
     std::vector<DisplayObject>& list = parent_->children;
@@ -565,7 +565,7 @@ void ClipScript::swapDepths(const avm1::Value& target)
             o.placedAt = -1;
         }
     }
-    d->depth = static_cast<uint16_t>(to);
+    d->depth = to;
     d->placedAt = -1;
     std::stable_sort(list.begin(), list.end(), [](const DisplayObject& a, const DisplayObject& b) { return a.depth < b.depth; });
 }
@@ -580,9 +580,9 @@ int ClipScript::nextHighestDepth()
 
 avm1::Object* ClipScript::childAtDepth(int depth)
 {
-    if (depth < 0 || depth > 0xFFFF)
+    if (!scriptDepthAllowed(depth))
         return nullptr;
-    DisplayObject* child = self_.find(static_cast<uint16_t>(depth));
+    DisplayObject* child = self_.find(depth);
     if (!child)
         return nullptr;
     if (child->textField)
@@ -666,10 +666,10 @@ void ClipScript::unloadContent()
     // The children leave with their unload handlers queued; the clip itself stays,
     // with its name, place and variables, showing one empty frame.
     ClipPath here = path();
-    std::vector<uint16_t> depths;
+    std::vector<int32_t> depths;
     for (const DisplayObject& child : self_.children)
         depths.push_back(child.depth);
-    for (uint16_t depth : depths) {
+    for (int32_t depth : depths) {
         player_.queueUnload(self_, here, depth);
         self_.remove(depth);
     }

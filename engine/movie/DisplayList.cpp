@@ -6,20 +6,20 @@ namespace swf::movie {
 
 namespace {
 
-auto lowerBound(std::vector<DisplayObject>& children, uint16_t depth)
+auto lowerBound(std::vector<DisplayObject>& children, int32_t depth)
 {
     return std::ranges::lower_bound(children, depth, {}, &DisplayObject::depth);
 }
 
 } // namespace
 
-DisplayObject* ClipState::find(uint16_t depth)
+DisplayObject* ClipState::find(int32_t depth)
 {
     auto it = lowerBound(children, depth);
     return it != children.end() && it->depth == depth ? &*it : nullptr;
 }
 
-const DisplayObject* ClipState::find(uint16_t depth) const
+const DisplayObject* ClipState::find(int32_t depth) const
 {
     return const_cast<ClipState*>(this)->find(depth);
 }
@@ -30,7 +30,7 @@ DisplayObject& ClipState::insert(DisplayObject object)
     return *children.insert(it, std::move(object));
 }
 
-bool ClipState::remove(uint16_t depth)
+bool ClipState::remove(int32_t depth)
 {
     auto it = lowerBound(children, depth);
     if (it == children.end() || it->depth != depth)

@@ -28,7 +28,12 @@ namespace swf::movie {
 
 // Depths at and above this belong to objects scripts made (depth 0 in script terms);
 // timeline gotos keep them, and only they can be removed by script.
-constexpr uint16_t kScriptDepthBase = 16384;
+constexpr int32_t kScriptDepthBase = 16384;
+// The deepest depth scripts may use: 2130690044 in script terms.
+constexpr int32_t kHighestScriptDepth = 2130706428;
+// Whether a script may create or move an object to `depth`: from the first timeline
+// depth (script depth -16384) up to the highest one.
+constexpr bool scriptDepthAllowed(int64_t depth) { return depth >= 0 && depth <= kHighestScriptDepth; }
 
 struct Character;
 struct TimelineDef;
@@ -64,11 +69,11 @@ struct ClipState {
     ScriptLink script;
     Drawing drawing;  // what scripts drew into the clip, beneath its children
 
-    DisplayObject* find(uint16_t depth);
-    const DisplayObject* find(uint16_t depth) const;
+    DisplayObject* find(int32_t depth);
+    const DisplayObject* find(int32_t depth) const;
     // Inserts in depth order; the depth must be free.
     DisplayObject& insert(DisplayObject object);
-    bool remove(uint16_t depth);
+    bool remove(int32_t depth);
 
     friend bool operator==(const ClipState&, const ClipState&) = default;
 };
@@ -119,14 +124,14 @@ inline bool sameFilters(const std::shared_ptr<const std::vector<Filter>>& a,
 }
 
 struct DisplayObject {
-    uint16_t depth = 0;
+    int32_t depth = 0;
     uint16_t characterId = 0;
     const Character* character = nullptr;  // null when the id names nothing we can show
     Matrix matrix;
     ColorTransform colorTransform;
     uint16_t ratio = 0;
     std::string name;
-    uint16_t clipDepth = 0;
+    int32_t clipDepth = 0;
     bool visible = true;
     // Set by PlaceObject3 (kept by moves that do not give one) or by scripts.
     BlendMode blendMode = BlendMode::Normal;

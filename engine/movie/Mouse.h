@@ -32,7 +32,7 @@ private:
     // A button, or a clip that handles pointer events, named by where it sits.
     struct Target {
         ClipPath parent;
-        uint16_t depth = 0;
+        int32_t depth = 0;
         uint16_t characterId = 0;
         bool isClip = false;
         friend bool operator==(const Target&, const Target&) = default;

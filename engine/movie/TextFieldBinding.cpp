@@ -99,7 +99,7 @@ void TimelinePlayer::syncBoundFields(ClipState& root)
     collectBoundFields(root, path, 0, fields);
     avm1::Machine& m = *machine_;
     for (ClipPath& at : fields) {
-        const uint16_t depth = at.back();
+        const int32_t depth = at.back();
         at.pop_back();
         auto field = [&]() -> TextFieldState* {
             ClipState* clip = resolve(root, at);

@@ -117,7 +117,7 @@ ClipState TimelinePlayer::makeRoot() const
 ClipState* TimelinePlayer::resolve(ClipState& root, const ClipPath& path)
 {
     ClipState* clip = &root;
-    for (uint16_t depth : path) {
+    for (int32_t depth : path) {
         DisplayObject* object = clip->find(depth);
         if (!object || !object->clip)
             return nullptr;
@@ -258,7 +258,7 @@ void TimelinePlayer::runQueuedScripts(ClipState& root)
     }
 }
 
-void TimelinePlayer::queueUnload(ClipState& parent, const ClipPath& parentPath, uint16_t depth)
+void TimelinePlayer::queueUnload(ClipState& parent, const ClipPath& parentPath, int32_t depth)
 {
     if (!scriptsEnabled_ || !root_ || !machine_)
         return;
@@ -472,9 +472,10 @@ void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame)
             path.pop_back();
         }
     }
-    // Clips scripts made, or moved off the timeline's control, stay where they are.
+    // Clips at the depths scripts own stay where they are, whoever made them; a clip
+    // a script made or moved into the timeline's depths goes like a timeline one.
     for (DisplayObject& current : clip.children) {
-        bool scriptOwned = current.placedAt < 0 || current.depth >= kScriptDepthBase;
+        bool scriptOwned = current.depth >= kScriptDepthBase;
         if (scriptOwned && (current.clip.get() != nullptr || current.textField.get() != nullptr) &&
             std::ranges::none_of(rebuilt, [&](const DisplayObject& o) { return o.depth == current.depth; }))
             rebuilt.push_back(std::move(current));
@@ -504,8 +505,6 @@ void TimelinePlayer::applyFrame(ClipState& clip, ClipPath& path, int frame, Step
                        [&](const PlaceObject& place_) { place(clip, path, place_, frame, mode); },
                        [&](const RemoveObject& remove) {
                            DisplayObject* gone = clip.find(remove.depth);
-                           if (gone && gone->placedAt < 0)
-                               return;  // a script took it over
                            if (gone && mode.instantiate)
                                queueUnload(clip, path, remove.depth);
                            clip.remove(remove.depth);
@@ -544,8 +543,10 @@ void TimelinePlayer::place(ClipState& clip, ClipPath& path, const PlaceObject& t
 {
     DisplayObject* existing = clip.find(tag.depth);
     if (existing && tag.move) {
+        // A clip a script made or moved no longer follows the timeline's moves (a
+        // RemoveObject at its depth still takes it away).
         if (existing->placedAt < 0)
-            return;  // a script took it over
+            return;
         if (tag.characterId && *tag.characterId != existing->characterId) {
             // Replacing keeps the depth and the transform unless the tag gives new ones.
             if (mode.instantiate)
@@ -715,7 +716,7 @@ avm1::Object* TimelinePlayer::placeByScript(ClipState& container, const ClipPath
     queueUnload(container, containerPath, object.depth);
     container.remove(object.depth);
     object.placedAt = -1;
-    uint16_t depth = object.depth;
+    int32_t depth = object.depth;
     DisplayObject& inserted = container.insert(std::move(object));
     ClipPath path = containerPath;
     path.push_back(depth);

@@ -54,12 +54,12 @@ struct MovieHooks {
     std::function<void(Limit, const std::string&)> limitReached;
     // A goto (a script's or the player's seek) landed the clip at `clip` on `frame`;
     // what plays along with the timeline (stream sound) resumes there.
-    std::function<void(const std::vector<uint16_t>& clip, int frame)> jumped;
+    std::function<void(const std::vector<int32_t>& clip, int frame)> jumped;
 };
 
 // A clip is named by the depths leading to it from the root, so that queued work
 // survives the display lists changing underneath it.
-using ClipPath = std::vector<uint16_t>;
+using ClipPath = std::vector<int32_t>;
 
 class TimelinePlayer {
 public:
@@ -110,7 +110,7 @@ public:
     // Shows state `visual` of the button at `depth` of the clip at `parent`: the
     // characters of records in both states stay, the others leave or are placed.
     // Returns false when there is no such button or it shows that state already.
-    bool showButtonState(ClipState& root, const ClipPath& parent, uint16_t depth, ButtonVisual visual);
+    bool showButtonState(ClipState& root, const ClipPath& parent, int32_t depth, ButtonVisual visual);
 
     // Plays an event sound from outside the timeline (a button's transition).
     void startSound(const StartSoundDef& sound)
@@ -145,7 +145,7 @@ public:
     void gotoInClip(ClipState& clip, ClipPath& path, int frame);
     // Queues the unload handlers of the object at `depth` of `parent` (and of the
     // clips inside it) before it leaves the display list.
-    void queueUnload(ClipState& parent, const ClipPath& parentPath, uint16_t depth);
+    void queueUnload(ClipState& parent, const ClipPath& parentPath, int32_t depth);
     // Puts a clip made by a script (duplicate, attach, create) into `container`,
     // replacing whatever is at its depth; returns its script object.
     // `init` (may be null) gives the new clip properties before its class's constructor.

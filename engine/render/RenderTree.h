@@ -28,9 +28,9 @@ namespace swf::render {
 struct TextFieldLook;
 
 struct RenderNode {
-    uint16_t depth = 0;
+    int32_t depth = 0;
     // Non-zero: this node is a mask for the following siblings with depth <= clipDepth.
-    uint16_t clipDepth = 0;
+    int32_t clipDepth = 0;
     bool visible = true;
     Matrix matrix;                 // relative to the parent, translation in twips
     ColorTransform colorTransform; // relative to the parent
