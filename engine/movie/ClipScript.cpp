@@ -5,6 +5,7 @@
 #include "engine/avm1/MovieClipObject.h"
 #include "engine/avm1/TextFieldObject.h"
 #include "engine/format/Shape.h"
+#include "engine/format/Text.h"
 #include "engine/format/Video.h"
 #include "engine/movie/DisplayProperties.h"
 #include "engine/movie/MatrixParts.h"
@@ -694,6 +695,65 @@ void ClipScript::stopSounds()
 avm1::Object* ClipScript::level(int number)
 {
     return number == 0 ? rootObject() : nullptr;
+}
+
+std::vector<avm1::StaticGlyph> ClipScript::staticText()
+{
+    std::vector<avm1::StaticGlyph> out;
+    for (const DisplayObject& child : self_.children) {
+        if (!child.character || child.character->kind != CharacterKind::Text || !child.character->text)
+            continue;
+        const TextDef& text = *child.character->text;
+        const Matrix toClip = child.matrix * text.matrix;
+        const FontDef* font = nullptr;
+        double x = 0, y = 0, height = 0;
+        uint32_t color = 0;
+        std::optional<double> lineY;
+        // Each text begins a line of its own, as each record that moves down does.
+        bool newLine = true;
+        for (const TextRecord& record : text.records) {
+            if (record.fontId) {
+                // A font defined after the text is still found by its id, as the
+                // reference player's snapshots find it.
+                auto found = text.fonts.find(*record.fontId);
+                if (found != text.fonts.end() && found->second) {
+                    font = found->second.get();
+                } else {
+                    auto later = player_.movie().fonts.find(*record.fontId);
+                    font = later != player_.movie().fonts.end() ? later->second.get() : nullptr;
+                }
+                height = record.height;
+            }
+            if (record.color)
+                color = (uint32_t(record.color->r) << 16) | (uint32_t(record.color->g) << 8) | record.color->b;
+            if (record.xOffset)
+                x = *record.xOffset;
+            if (record.yOffset)
+                y = *record.yOffset;
+            for (const GlyphEntry& glyph : record.glyphs) {
+                if (font && glyph.index < font->glyphs.size()) {
+                    if (lineY && *lineY != y)
+                        newLine = true;
+                    lineY = y;
+                    const Point left = toClip.apply({x, y});
+                    const Point right = toClip.apply({x + glyph.advance, y});
+                    avm1::StaticGlyph g;
+                    g.character = static_cast<char16_t>(font->glyphs[glyph.index].code);
+                    g.lineStart = newLine && !out.empty();
+                    g.x = left.x / 20.0;
+                    g.y = left.y / 20.0;
+                    g.width = std::hypot(right.x - left.x, right.y - left.y) / 20.0;
+                    g.height = height * std::hypot(toClip.c, toClip.d) / 20.0;
+                    g.font = font->name;
+                    g.color = color;
+                    out.push_back(g);
+                    newLine = false;
+                }
+                x += glyph.advance;
+            }
+        }
+    }
+    return out;
 }
 
 } // namespace swf::movie
