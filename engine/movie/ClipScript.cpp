@@ -3,6 +3,7 @@
 
 #include "engine/avm1/Machine.h"
 #include "engine/avm1/MovieClipObject.h"
+#include "engine/avm1/SelectionObject.h"
 #include "engine/avm1/TextFieldObject.h"
 #include "engine/format/Shape.h"
 #include "engine/format/Text.h"
@@ -245,8 +246,11 @@ void ClipScript::setProperty(avm1::ClipProperty property, const avm1::Value& val
     DisplayObject* d = displayObject();
     if (!d || !machine)
         return;
-    if (setSharedDisplayProperty(*d, property, value, *machine))
+    if (setSharedDisplayProperty(*d, property, value, *machine)) {
+        if (property == P::Visible)
+            avm1::settleFocus(*machine);
         return;
+    }
     if (property != P::Width && property != P::Height)
         return;
     // A clip's size is a scale of its contents' bounds.
@@ -447,6 +451,14 @@ std::string ClipScript::targetPath(bool slashes)
 
 bool ClipScript::removeClip()
 {
+    if (avm1::Machine* machine = player_.machine()) {
+        avm1::Object* self = object_;
+        avm1::ScopedRoot keep(*machine, [self](avm1::Visitor& visitor) { visitor.visit(self); });
+        // The focus leaves first, while the clip can still be named; the scripts that
+        // hear of it may have removed the clip themselves.
+        if (avm1::dropFocusWithin(*machine, self) && avm1::clipHost(self) != this)
+            return true;
+    }
     DisplayObject* d = displayObject();
     if (!d || d->depth < kScriptDepthBase)
         return false;
@@ -455,8 +467,11 @@ bool ClipScript::removeClip()
     ClipPath parentPath = path();
     parentPath.pop_back();
     player_.queueUnload(*parent, parentPath, at);
+    avm1::Machine* machine = player_.machine();
     // Removing destroys this host; nothing may touch it afterwards.
     parent->remove(at);
+    if (machine)
+        avm1::settleFocus(*machine);
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include "engine/avm1/Machine.h"
 #include "engine/avm1/MovieClipObject.h"
+#include "engine/avm1/SelectionObject.h"
 #include "engine/avm1/TextFieldObject.h"
 #include "engine/avm1/StringUtil.h"
 #include "engine/movie/ClipScript.h"
@@ -234,8 +235,11 @@ void TextFieldScript::setDisplayProperty(avm1::ClipProperty property, const avm1
     DisplayObject* d = displayObject();
     if (!d || !machine)
         return;
-    if (setSharedDisplayProperty(*d, property, value, *machine))
+    if (setSharedDisplayProperty(*d, property, value, *machine)) {
+        if (property == P::Visible)
+            avm1::settleFocus(*machine);
         return;
+    }
     if (property != P::Width && property != P::Height)
         return;
     // A field's size is its box's, not a scale: the text keeps its size.
@@ -363,11 +367,22 @@ void TextFieldScript::replaceSelection(const std::string& text)
 
 bool TextFieldScript::remove()
 {
+    if (avm1::Machine* machine = player_.machine()) {
+        avm1::Object* self = scriptObject();
+        avm1::ScopedRoot keep(*machine, [self](avm1::Visitor& visitor) { visitor.visit(self); });
+        // The focus leaves first, while the field can still be named; the scripts that
+        // hear of it may have removed the field themselves.
+        if (avm1::dropFocusWithin(*machine, self) && avm1::textFieldHost(self) != this)
+            return true;
+    }
     DisplayObject* d = displayObject();
     if (!d || d->depth < kScriptDepthBase)
         return false;
+    avm1::Machine* machine = player_.machine();
     // Removing destroys this host; nothing may touch it afterwards.
     parent_.remove(d->depth);
+    if (machine)
+        avm1::settleFocus(*machine);
     return true;
 }
 
