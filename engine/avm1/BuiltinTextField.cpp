@@ -280,6 +280,12 @@ void installTextFieldClass(Machine& m)
     }
 
     defineMethods(m, proto, kTextFieldMethods);
+    // Fields broadcast their events (onChanged, onScroller) with AsBroadcaster's own
+    // functions; each field is made its own first listener.
+    if (const Property* broadcaster = m.global()->findOwn("AsBroadcaster")) {
+        for (const char* name : {"addListener", "removeListener", "broadcastMessage"})
+            proto->put(name, m.getMember(broadcaster->value, name), PropertyFlag::DontEnum);
+    }
 
     defineMethods(m, m.protos().movieClip, kMovieClipTextMethods);
 }

@@ -126,7 +126,8 @@ struct TypingMovie {
     Player player;
     Lines lines;
 
-    explicit TypingMovie(bool input, int maxChars = 0, bool focused = true)
+    // `extra` runs after the field is set up, before it takes the focus.
+    explicit TypingMovie(bool input, int maxChars = 0, bool focused = true, const ActionBuilder& extra = {})
     {
         ActionBuilder a = fieldWithText();
         a.getVariable("t").pushString("text").pushString("").op(Op::SetMember);
@@ -138,6 +139,7 @@ struct TypingMovie {
         changed.getVariable("field").pushString("text").op(0x4E).trace();
         a.defineFunction("changed", {"field"}, changed);
         a.getVariable("t").pushString("onChanged").getVariable("changed").op(Op::SetMember);
+        a.append(extra);
         if (focused) {
             a.getVariable("t");
             call(a, "Selection", "setFocus", 1).op(Op::Pop);
@@ -224,6 +226,37 @@ TEST(Typing, AFocusedInputFieldTakesCharactersAndEditingKeys)
     EXPECT_TRUE(m.type(88, U'x'));
     EXPECT_TRUE(m.type(13, 13));  // single line: Enter adds nothing
     EXPECT_EQ(m.lines, (Lines{"a", "ab", "ab中", "a中", "a", "xa"}));
+}
+
+// A listener object l whose onChanged traces "heard " and the field's text, added to t.
+ActionBuilder fieldListener(bool fieldLeavesItsOwnList)
+{
+    ActionBuilder a;
+    ActionBuilder heard;
+    heard.pushString("heard ").getVariable("f").pushString("text").op(0x4E).op(Op::Add2).trace();
+    a.defineFunction("heard", {"f"}, heard);
+    a.pushString("l").pushInt(0).pushString("Object").op(Op::NewObject).op(Op::SetVariable);
+    a.getVariable("l").pushString("onChanged").getVariable("heard").op(Op::SetMember);
+    a.getVariable("t").pushString("_listeners").op(0x4E).pushString("length").op(0x4E).trace();
+    a.getVariable("l");
+    call(a, "t", "addListener", 1).op(Op::Pop);
+    if (fieldLeavesItsOwnList) {
+        a.getVariable("t");
+        call(a, "t", "removeListener", 1).op(Op::Pop);
+    }
+    return a;
+}
+
+TEST(Typing, AFieldsListenersHearOnChangedAfterTheFieldItself)
+{
+    TypingMovie both(true, 0, true, fieldListener(false));
+    EXPECT_TRUE(both.type(65, U'a'));
+    EXPECT_EQ(both.lines, (Lines{"1", "a", "heard a"}));
+
+    // A field taken off its own list no longer hears its changes; its listeners do.
+    TypingMovie others(true, 0, true, fieldListener(true));
+    EXPECT_TRUE(others.type(65, U'a'));
+    EXPECT_EQ(others.lines, (Lines{"1", "heard a"}));
 }
 
 TEST(Typing, MaxCharsStopsTyping)
