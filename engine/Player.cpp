@@ -5,6 +5,7 @@
 #include "engine/ScriptSounds.h"
 #include "engine/avm1/LoadHost.h"
 #include "engine/avm1/Machine.h"
+#include "engine/avm1/SelectionObject.h"
 #include "engine/avm1/SoundHost.h"
 #include "engine/NetStreams.h"
 #include "engine/data/LocalFiles.h"
@@ -475,6 +476,9 @@ void Player::advance()
     if (!loaded())
         return;
     impl_->timeline->step(impl_->root);
+    // A frame that took the focused object away (or hid it) takes the focus with it.
+    if (avm1::Machine* machine = impl_->timeline->existingMachine())
+        avm1::settleFocus(*machine);
     // Streams of timelines that did not move on this frame (stopped, removed) stop.
     if (impl_->mixer->hasStreams()) {
         std::vector<const void*> live;

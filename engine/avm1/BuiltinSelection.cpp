@@ -80,6 +80,66 @@ bool moveFocus(Machine& m, SelectionObject& selection, Object* to)
 
 namespace {
 
+// On the stage, and shown along with every clip that holds it.
+bool shownOnStage(Object* object)
+{
+    for (int level = 0; object && level < 10000; ++level) {
+        Value visible;
+        Object* parent = nullptr;
+        if (TextFieldHost* field = textFieldHost(object)) {
+            visible = field->getDisplayProperty(ClipProperty::Visible);
+            parent = field->parentObject();
+        } else if (ClipHost* clip = clipHost(object)) {
+            visible = clip->getProperty(ClipProperty::Visible);
+            parent = clip->parentObject();
+        } else {
+            return false;
+        }
+        if (visible.isBool() && !visible.asBool())
+            return false;
+        object = parent;
+    }
+    return true;
+}
+
+} // namespace
+
+void settleFocus(Machine& m)
+{
+    SelectionObject* selection = selectionObject(m);
+    Object* held = selection ? selection->heldFocus() : nullptr;
+    if (!held || shownOnStage(held))
+        return;
+    selection->setFocus(nullptr);
+    const Value oldFocus(held);
+    if (textFieldHost(held) || clipHost(held)) {
+        const Value args[] = {Value(Null{})};
+        m.callMethod(oldFocus, "onKillFocus", args);
+    }
+    const Value args[] = {oldFocus, Value(Null{})};
+    broadcast(m, selection, "onSetFocus", args);
+}
+
+bool dropFocusWithin(Machine& m, Object* leaving)
+{
+    SelectionObject* selection = selectionObject(m);
+    Object* held = selection ? selection->heldFocus() : nullptr;
+    Object* at = held;
+    for (int level = 0; at && at != leaving && level < 10000; ++level) {
+        if (TextFieldHost* field = textFieldHost(at))
+            at = field->parentObject();
+        else if (ClipHost* clip = clipHost(at))
+            at = clip->parentObject();
+        else
+            at = nullptr;
+    }
+    if (!held || at != leaving)
+        return false;
+    return moveFocus(m, *selection, nullptr);
+}
+
+namespace {
+
 SelectionObject* self(const Value& v)
 {
     Object* o = v.asObject();

@@ -9,6 +9,7 @@
 #include "engine/avm1/TextFieldObject.h"
 #include "engine/avm1/TextFieldHost.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <utility>
@@ -19,9 +20,20 @@ namespace swf::avm1 {
 
 namespace {
 
-constexpr std::array<std::string_view, 18> kPropertyNames = {
+// The properties the field's host answers, in TextFieldProperty's order.
+constexpr std::array<std::string_view, 25> kPropertyNames = {
     "text", "htmlText", "html", "textColor", "border", "borderColor", "background", "backgroundColor", "multiline",
-    "wordWrap", "password", "maxChars", "selectable", "type", "variable", "length", "autoSize", "embedFonts"};
+    "wordWrap", "password", "maxChars", "selectable", "type", "variable", "length", "autoSize", "embedFonts",
+    "scroll", "maxscroll", "bottomScroll", "hscroll", "maxhscroll", "textWidth", "textHeight"};
+
+// Every accessor of TextField.prototype, in the order it is made: for..in lists them
+// from the last, as the reference player does.
+constexpr std::string_view kPrototypeOrder[] = {
+    "gridFitType", "antiAliasType", "thickness", "sharpness", "filters", "scroll", "maxscroll", "borderColor",
+    "backgroundColor", "textColor", "tabIndex", "autoSize", "text", "type", "htmlText", "variable", "hscroll",
+    "maxhscroll", "maxChars", "embedFonts", "html", "border", "background", "wordWrap", "password", "multiline",
+    "selectable", "length", "bottomScroll", "textWidth", "textHeight", "restrict", "condenseWhite",
+    "mouseWheelEnabled", "styleSheet"};
 
 // Depths scripts give are offset from the timeline's, which start at -16384.
 constexpr int kScriptDepthOffset = 16384;
@@ -228,6 +240,212 @@ constexpr std::array<NativeFn, sizeof...(I)> propertySetters(std::index_sequence
 constexpr auto kPropertyGetters = propertyGetters(std::make_index_sequence<kPropertyNames.size()>());
 constexpr auto kPropertySetters = propertySetters(std::make_index_sequence<kPropertyNames.size()>());
 
+// ---- Settings kept on the script side ----
+
+TextFieldScriptSettings* settingsOf(const Value& self)
+{
+    TextFieldObject* field = self.asObject() ? self.asObject()->as<TextFieldObject>() : nullptr;
+    return field && field->host() ? &field->settings : nullptr;
+}
+
+Value getRestrict(Machine&, Value self, std::span<const Value>)
+{
+    TextFieldScriptSettings* s = settingsOf(self);
+    return s ? s->restrict : Value();
+}
+
+// Null, undefined or an empty text lift the restriction.
+Value setRestrict(Machine& m, Value self, std::span<const Value> args)
+{
+    if (TextFieldScriptSettings* s = settingsOf(self)) {
+        const Value v = arg(args, 0);
+        std::string text = v.isNullish() ? std::string() : m.toString(v);
+        s->restrict = text.empty() ? Value(Null{}) : Value(std::move(text));
+    }
+    return Value();
+}
+
+Value getCondenseWhite(Machine&, Value self, std::span<const Value>)
+{
+    TextFieldScriptSettings* s = settingsOf(self);
+    return s ? Value(s->condenseWhite) : Value();
+}
+
+Value setCondenseWhite(Machine& m, Value self, std::span<const Value> args)
+{
+    if (TextFieldScriptSettings* s = settingsOf(self))
+        s->condenseWhite = m.toBoolean(arg(args, 0));
+    return Value();
+}
+
+Value getMouseWheelEnabled(Machine&, Value self, std::span<const Value>)
+{
+    TextFieldScriptSettings* s = settingsOf(self);
+    return s ? Value(s->mouseWheelEnabled) : Value();
+}
+
+Value setMouseWheelEnabled(Machine& m, Value self, std::span<const Value> args)
+{
+    if (TextFieldScriptSettings* s = settingsOf(self))
+        s->mouseWheelEnabled = m.toBoolean(arg(args, 0));
+    return Value();
+}
+
+Value getStyleSheet(Machine&, Value self, std::span<const Value>)
+{
+    TextFieldScriptSettings* s = settingsOf(self);
+    return s ? s->styleSheet : Value();
+}
+
+// Only an object (a StyleSheet) is kept; anything else clears it.
+Value setStyleSheet(Machine&, Value self, std::span<const Value> args)
+{
+    if (TextFieldScriptSettings* s = settingsOf(self))
+        s->styleSheet = arg(args, 0).isObject() ? arg(args, 0) : Value();
+    return Value();
+}
+
+Value getTabIndex(Machine&, Value self, std::span<const Value>)
+{
+    TextFieldScriptSettings* s = settingsOf(self);
+    return s ? s->tabIndex : Value();
+}
+
+Value setTabIndex(Machine&, Value self, std::span<const Value> args)
+{
+    if (TextFieldScriptSettings* s = settingsOf(self))
+        s->tabIndex = arg(args, 0);
+    return Value();
+}
+
+// A copy of the list each time, as clips' filters are read.
+Value getFilters(Machine& m, Value self, std::span<const Value>)
+{
+    TextFieldScriptSettings* s = settingsOf(self);
+    if (!s)
+        return Value();
+    if (!s->filters.isObject())
+        return Value(m.newArray());
+    return m.callMethod(s->filters, "concat", {});
+}
+
+Value setFilters(Machine& m, Value self, std::span<const Value> args)
+{
+    if (TextFieldScriptSettings* s = settingsOf(self)) {
+        const Value v = arg(args, 0);
+        s->filters = v.isObject() ? m.callMethod(v, "concat", {}) : Value();
+    }
+    return Value();
+}
+
+Value getSharpness(Machine&, Value self, std::span<const Value>)
+{
+    TextFieldScriptSettings* s = settingsOf(self);
+    return s ? Value(s->sharpness) : Value();
+}
+
+// Sharpness runs from -400 to 400 and thickness from -200 to 200; NaN leaves them.
+Value setSharpness(Machine& m, Value self, std::span<const Value> args)
+{
+    if (TextFieldScriptSettings* s = settingsOf(self)) {
+        const double n = m.toNumber(arg(args, 0));
+        if (!std::isnan(n))
+            s->sharpness = std::clamp(n, -400.0, 400.0);
+    }
+    return Value();
+}
+
+Value getThickness(Machine&, Value self, std::span<const Value>)
+{
+    TextFieldScriptSettings* s = settingsOf(self);
+    return s ? Value(s->thickness) : Value();
+}
+
+Value setThickness(Machine& m, Value self, std::span<const Value> args)
+{
+    if (TextFieldScriptSettings* s = settingsOf(self)) {
+        const double n = m.toNumber(arg(args, 0));
+        if (!std::isnan(n))
+            s->thickness = std::clamp(n, -200.0, 200.0);
+    }
+    return Value();
+}
+
+Value getAntiAliasType(Machine&, Value self, std::span<const Value>)
+{
+    TextFieldScriptSettings* s = settingsOf(self);
+    return s ? Value(s->antiAliasType) : Value();
+}
+
+// Only the names the player knows are taken.
+Value setAntiAliasType(Machine& m, Value self, std::span<const Value> args)
+{
+    if (TextFieldScriptSettings* s = settingsOf(self)) {
+        const std::string v = m.toString(arg(args, 0));
+        if (v == "normal" || v == "advanced")
+            s->antiAliasType = v;
+    }
+    return Value();
+}
+
+Value getGridFitType(Machine&, Value self, std::span<const Value>)
+{
+    TextFieldScriptSettings* s = settingsOf(self);
+    return s ? Value(s->gridFitType) : Value();
+}
+
+Value setGridFitType(Machine& m, Value self, std::span<const Value> args)
+{
+    if (TextFieldScriptSettings* s = settingsOf(self)) {
+        const std::string v = m.toString(arg(args, 0));
+        if (v == "none" || v == "pixel" || v == "subpixel")
+            s->gridFitType = v;
+    }
+    return Value();
+}
+
+struct ScriptSideProperty {
+    std::string_view name;
+    NativeFn get, set;
+};
+
+const ScriptSideProperty kScriptSideProperties[] = {
+    {"restrict", getRestrict, setRestrict},
+    {"condenseWhite", getCondenseWhite, setCondenseWhite},
+    {"mouseWheelEnabled", getMouseWheelEnabled, setMouseWheelEnabled},
+    {"styleSheet", getStyleSheet, setStyleSheet},
+    {"tabIndex", getTabIndex, setTabIndex},
+    {"filters", getFilters, setFilters},
+    {"sharpness", getSharpness, setSharpness},
+    {"thickness", getThickness, setThickness},
+    {"antiAliasType", getAntiAliasType, setAntiAliasType},
+    {"gridFitType", getGridFitType, setGridFitType},
+};
+
+// replaceText(begin, end, text): the characters from begin up to end become `text`;
+// the selection stays where it was.
+Value textFieldReplaceText(Machine& m, Value self, std::span<const Value> args)
+{
+    TextFieldHost* field = host(self);
+    if (!field || args.size() < 3)
+        return Value();
+    const double length = static_cast<double>(field->length());
+    auto index = [&m, length](const Value& v) {
+        const double n = m.toNumber(v);
+        return static_cast<int>(std::isnan(n) ? 0.0 : std::clamp(n, 0.0, length));
+    };
+    const int begin = index(args[0]);
+    const int end = std::max(begin, index(args[1]));
+    const TextFieldHost::Selection saved = field->selection();
+    field->setSelection(begin, end);
+    field->replaceSelection(m.toString(args[2]));
+    if (saved.begin >= 0) {
+        const int anchor = saved.caret == saved.begin ? saved.end : saved.begin;
+        field->setSelection(anchor, saved.caret);
+    }
+    return Value();
+}
+
 // MovieClip.prototype.createTextField(name, depth, x, y, width, height).
 Value movieClipCreateTextField(Machine& m, Value self, std::span<const Value> args)
 {
@@ -262,6 +480,8 @@ const NativeMethod kTextFieldMethods[] = {
     {"getNewTextFormat", textFieldGetNewTextFormat},
     {"setNewTextFormat", textFieldSetNewTextFormat},
     {"replaceSel", textFieldReplaceSel},
+    // Movies from version 8 on have replaceText.
+    {"replaceText", textFieldReplaceText, PropertyFlag::DontEnum | PropertyFlag::DontDelete | PropertyFlag::Version8},
 };
 
 } // namespace
@@ -273,13 +493,41 @@ void installTextFieldClass(Machine& m)
     m.newClass("TextField", proto, textFieldConstruct);
 
     // Each property is an accessor pair on the prototype.
-    for (size_t i = 0; i < kPropertyNames.size(); ++i) {
-        Property& p = proto->ensure(kPropertyNames[i]);
-        p.getter = m.newNativeFunction(std::string(kPropertyNames[i]), kPropertyGetters[i]);
-        p.setter = m.newNativeFunction(std::string(kPropertyNames[i]), kPropertySetters[i]);
+    for (std::string_view name : kPrototypeOrder) {
+        NativeFn get = nullptr, set = nullptr;
+        if (auto property = textFieldPropertyByName(name)) {
+            get = kPropertyGetters[static_cast<size_t>(*property)];
+            set = kPropertySetters[static_cast<size_t>(*property)];
+        } else {
+            for (const ScriptSideProperty& own : kScriptSideProperties) {
+                if (own.name == name) {
+                    get = own.get;
+                    set = own.set;
+                }
+            }
+        }
+        if (!get)
+            continue;
+        // The display settings of version 8 are, for older movies, names on the
+        // prototype with nothing behind them.
+        if (m.version() < 8
+            && (name == "filters" || name == "sharpness" || name == "thickness" || name == "antiAliasType"
+                || name == "gridFitType")) {
+            proto->put(name, Value());
+            continue;
+        }
+        Property& p = proto->ensure(name);
+        p.getter = m.newNativeFunction(std::string(name), get);
+        p.setter = m.newNativeFunction(std::string(name), set);
     }
 
     defineMethods(m, proto, kTextFieldMethods);
+    // Fields broadcast their events (onChanged, onScroller) with AsBroadcaster's own
+    // functions; each field is made its own first listener.
+    if (const Property* broadcaster = m.global()->findOwn("AsBroadcaster")) {
+        for (const char* name : {"addListener", "removeListener", "broadcastMessage"})
+            proto->put(name, m.getMember(broadcaster->value, name), PropertyFlag::DontEnum);
+    }
 
     defineMethods(m, m.protos().movieClip, kMovieClipTextMethods);
 }

@@ -32,6 +32,17 @@ enum class ClipProperty {
 // "_x" -> X ...; case-insensitive; nullopt for other names.
 std::optional<ClipProperty> clipPropertyByName(std::string_view name);
 
+// One character of the static text a clip shows, as TextSnapshot reads it: the
+// character its glyph stands for, whether it begins a new line, and the glyph's box in
+// the clip's space (pixels: left edge on the baseline, advance and text height).
+struct StaticGlyph {
+    char16_t character = 0;
+    bool lineStart = false;
+    double x = 0, y = 0, width = 0, height = 0;
+    std::string font;     // the embedded font's name
+    uint32_t color = 0;   // 0xRRGGBB
+};
+
 class ClipHost {
 public:
     virtual ~ClipHost() = default;
@@ -125,6 +136,9 @@ public:
     // unloadMovie: the clip's children and drawing go, it shows one empty frame. A
     // host with no display list of its own has nothing to take away.
     virtual void unloadContent() {}
+    // The characters of the static texts placed directly in the clip (not its
+    // children's), texts in depth order, glyphs in drawing order.
+    virtual std::vector<StaticGlyph> staticText() { return {}; }
 };
 
 } // namespace swf::avm1

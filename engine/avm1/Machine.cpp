@@ -155,7 +155,11 @@ MovieClipObject* Machine::newClipObject(ClipHost* host)
 
 TextFieldObject* Machine::newTextFieldObject(TextFieldHost* host)
 {
-    return heap_.make<TextFieldObject>(protos_.textField, host);
+    TextFieldObject* field = heap_.make<TextFieldObject>(protos_.textField, host);
+    // A field is the first listener of its own events (onChanged, onScroller).
+    const Value self(field);
+    field->put("_listeners", Value(newArray(std::span(&self, 1))), PropertyFlag::DontEnum);
+    return field;
 }
 
 void Machine::defineMethod(Object* target, std::string_view name, NativeFunction fn)

@@ -15,6 +15,8 @@ public:
     // The focused object while it is still on the stage; null for none.
     Object* focus() const;
     void setFocus(Object* object) { focus_ = object; }
+    // The object last given the focus, even when it has left the stage since.
+    Object* heldFocus() const { return focus_; }
     void visitEdges(Visitor& visitor) override;
 
 private:
@@ -29,5 +31,13 @@ bool canTakeFocus(Machine& m, Object* object);
 // Moves the focus to `to` (null: nowhere) and tells the old and new objects and
 // Selection's listeners; false when it was there already.
 bool moveFocus(Machine& m, SelectionObject& selection, Object* to);
+// After an object left the stage or was hidden: when the focused object is gone, or
+// it or a clip holding it is invisible, the focus goes nowhere, and Selection's
+// listeners hear onSetFocus(old, null) (the old object onKillFocus while it remains).
+void settleFocus(Machine& m);
+// Before `leaving` goes off the stage: when it holds the focus, or a child of it does,
+// the focus goes nowhere with the same notices, while the object can still be named.
+// True when it moved (scripts ran).
+bool dropFocusWithin(Machine& m, Object* leaving);
 
 } // namespace swf::avm1

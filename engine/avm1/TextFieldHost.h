@@ -21,6 +21,8 @@ class Object;
 enum class TextFieldProperty {
     Text, HtmlText, Html, TextColor, Border, BorderColor, Background, BackgroundColor, Multiline, WordWrap,
     Password, MaxChars, Selectable, Type, Variable, Length, AutoSize, EmbedFonts,
+    // Where the field is scrolled to and how far it can be, from its laid-out lines.
+    Scroll, MaxScroll, BottomScroll, HScroll, MaxHScroll, TextWidth, TextHeight,
 };
 // "text" -> Text ...; nullopt for other names.
 std::optional<TextFieldProperty> textFieldPropertyByName(std::string_view name);

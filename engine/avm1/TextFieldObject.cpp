@@ -21,6 +21,15 @@ bool TextFieldObject::setComputed(Machine&, std::string_view name, const Value& 
     return setTextFieldDisplayMember(this, name, value);
 }
 
+void TextFieldObject::visitEdges(Visitor& visitor)
+{
+    Object::visitEdges(visitor);
+    visitor.visit(settings.restrict);
+    visitor.visit(settings.styleSheet);
+    visitor.visit(settings.tabIndex);
+    visitor.visit(settings.filters);
+}
+
 std::optional<std::string> TextFieldObject::defaultString()
 {
     if (!host_)

@@ -10,6 +10,20 @@
 
 namespace swf::avm1 {
 
+// Settings scripts give a field that the field keeps on its script side: what typing
+// may enter, and display settings read back as they were written.
+struct TextFieldScriptSettings {
+    Value restrict = Value(Null{});  // the characters typing may enter; null: any
+    bool condenseWhite = false;
+    bool mouseWheelEnabled = true;
+    Value styleSheet;
+    Value tabIndex;
+    Value filters;  // the array last set, copied out on each read
+    double sharpness = 0, thickness = 0;
+    std::string antiAliasType = "normal";
+    std::string gridFitType = "pixel";
+};
+
 class TextFieldObject final : public Object {
 public:
     TextFieldObject(Object* proto, int swfVersion, TextFieldHost* host) : Object(proto, swfVersion), host_(host) {}
@@ -24,6 +38,9 @@ public:
     bool setComputed(Machine& machine, std::string_view name, const Value& value) override;
     std::optional<std::string> defaultString() override;
     bool pinned() const override { return host_ != nullptr; }
+    void visitEdges(Visitor& visitor) override;
+
+    TextFieldScriptSettings settings;
 
 private:
     TextFieldHost* host_;

@@ -3,8 +3,10 @@
 
 #include "engine/avm1/Machine.h"
 #include "engine/avm1/MovieClipObject.h"
+#include "engine/avm1/SelectionObject.h"
 #include "engine/avm1/TextFieldObject.h"
 #include "engine/format/Shape.h"
+#include "engine/format/Text.h"
 #include "engine/format/Video.h"
 #include "engine/movie/DisplayProperties.h"
 #include "engine/movie/MatrixParts.h"
@@ -244,8 +246,11 @@ void ClipScript::setProperty(avm1::ClipProperty property, const avm1::Value& val
     DisplayObject* d = displayObject();
     if (!d || !machine)
         return;
-    if (setSharedDisplayProperty(*d, property, value, *machine))
+    if (setSharedDisplayProperty(*d, property, value, *machine)) {
+        if (property == P::Visible)
+            avm1::settleFocus(*machine);
         return;
+    }
     if (property != P::Width && property != P::Height)
         return;
     // A clip's size is a scale of its contents' bounds.
@@ -446,6 +451,14 @@ std::string ClipScript::targetPath(bool slashes)
 
 bool ClipScript::removeClip()
 {
+    if (avm1::Machine* machine = player_.machine()) {
+        avm1::Object* self = object_;
+        avm1::ScopedRoot keep(*machine, [self](avm1::Visitor& visitor) { visitor.visit(self); });
+        // The focus leaves first, while the clip can still be named; the scripts that
+        // hear of it may have removed the clip themselves.
+        if (avm1::dropFocusWithin(*machine, self) && avm1::clipHost(self) != this)
+            return true;
+    }
     DisplayObject* d = displayObject();
     if (!d || d->depth < kScriptDepthBase)
         return false;
@@ -454,8 +467,11 @@ bool ClipScript::removeClip()
     ClipPath parentPath = path();
     parentPath.pop_back();
     player_.queueUnload(*parent, parentPath, at);
+    avm1::Machine* machine = player_.machine();
     // Removing destroys this host; nothing may touch it afterwards.
     parent->remove(at);
+    if (machine)
+        avm1::settleFocus(*machine);
     return true;
 }
 
@@ -694,6 +710,65 @@ void ClipScript::stopSounds()
 avm1::Object* ClipScript::level(int number)
 {
     return number == 0 ? rootObject() : nullptr;
+}
+
+std::vector<avm1::StaticGlyph> ClipScript::staticText()
+{
+    std::vector<avm1::StaticGlyph> out;
+    for (const DisplayObject& child : self_.children) {
+        if (!child.character || child.character->kind != CharacterKind::Text || !child.character->text)
+            continue;
+        const TextDef& text = *child.character->text;
+        const Matrix toClip = child.matrix * text.matrix;
+        const FontDef* font = nullptr;
+        double x = 0, y = 0, height = 0;
+        uint32_t color = 0;
+        std::optional<double> lineY;
+        // Each text begins a line of its own, as each record that moves down does.
+        bool newLine = true;
+        for (const TextRecord& record : text.records) {
+            if (record.fontId) {
+                // A font defined after the text is still found by its id, as the
+                // reference player's snapshots find it.
+                auto found = text.fonts.find(*record.fontId);
+                if (found != text.fonts.end() && found->second) {
+                    font = found->second.get();
+                } else {
+                    auto later = player_.movie().fonts.find(*record.fontId);
+                    font = later != player_.movie().fonts.end() ? later->second.get() : nullptr;
+                }
+                height = record.height;
+            }
+            if (record.color)
+                color = (uint32_t(record.color->r) << 16) | (uint32_t(record.color->g) << 8) | record.color->b;
+            if (record.xOffset)
+                x = *record.xOffset;
+            if (record.yOffset)
+                y = *record.yOffset;
+            for (const GlyphEntry& glyph : record.glyphs) {
+                if (font && glyph.index < font->glyphs.size()) {
+                    if (lineY && *lineY != y)
+                        newLine = true;
+                    lineY = y;
+                    const Point left = toClip.apply({x, y});
+                    const Point right = toClip.apply({x + glyph.advance, y});
+                    avm1::StaticGlyph g;
+                    g.character = static_cast<char16_t>(font->glyphs[glyph.index].code);
+                    g.lineStart = newLine && !out.empty();
+                    g.x = left.x / 20.0;
+                    g.y = left.y / 20.0;
+                    g.width = std::hypot(right.x - left.x, right.y - left.y) / 20.0;
+                    g.height = height * std::hypot(toClip.c, toClip.d) / 20.0;
+                    g.font = font->name;
+                    g.color = color;
+                    out.push_back(g);
+                    newLine = false;
+                }
+                x += glyph.advance;
+            }
+        }
+    }
+    return out;
 }
 
 } // namespace swf::movie

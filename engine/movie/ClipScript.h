@@ -93,6 +93,7 @@ public:
     void stopSounds() override;
     avm1::Object* level(int number) override;
     void unloadContent() override;
+    std::vector<avm1::StaticGlyph> staticText() override;
 
 private:
     DisplayObject* displayObject();

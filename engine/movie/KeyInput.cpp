@@ -272,14 +272,15 @@ bool KeyInput::deliver(ClipState& root, TimelinePlayer& timeline, int keyCode, c
 
     // Settles whatever waits and makes this root the one scripts see.
     timeline.runQueuedScripts(root);
-    // A focused input field takes the typing; its onChanged hears of each change.
+    // A focused input field takes the typing; its listeners (itself first) hear
+    // onChanged of each change.
     if (avm1::TextFieldHost* field = down ? focusedInputField(*m) : nullptr) {
         const std::string typed = character >= 32 && character != 127 ? utf8(character) : std::string();
         if (typeIntoField(*m, *field, keyCode, typed)) {
             try {
                 const avm1::Value self(field->scriptObject());
                 const avm1::Value args[] = {self};
-                m->callMethod(self, "onChanged", args);
+                avm1::broadcast(*m, field->scriptObject(), "onChanged", args);
             } catch (const avm1::ScriptThrow& thrown) {
                 m->reportUncaught(thrown.value);
             } catch (const avm1::ScriptAbort&) {

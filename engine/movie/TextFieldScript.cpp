@@ -2,6 +2,7 @@
 
 #include "engine/avm1/Machine.h"
 #include "engine/avm1/MovieClipObject.h"
+#include "engine/avm1/SelectionObject.h"
 #include "engine/avm1/TextFieldObject.h"
 #include "engine/avm1/StringUtil.h"
 #include "engine/movie/ClipScript.h"
@@ -10,6 +11,9 @@
 #include "engine/movie/DisplayProperties.h"
 #include "engine/movie/MatrixParts.h"
 #include "engine/movie/Timeline.h"
+#include "engine/render/TextLayout.h"
+
+#include <QGuiApplication>
 
 #include <algorithm>
 #include <cmath>
@@ -116,6 +120,62 @@ void TextFieldScript::updateVariable()
     }
 }
 
+namespace {
+
+// How the field's laid-out lines fit its box: the lines in all, how many fit from each
+// first line shown, and how wide and high the text is (pixels).
+struct ScrollMetrics {
+    int lines = 1;
+    int maxScroll = 1;
+    int maxHScroll = 0;
+    double textWidth = 0, textHeight = 0;
+    std::vector<double> tops, bottoms;  // each line's extent, twips
+    double visibleHeight = 0;           // twips
+    // The last line wholly shown when `first` (1-based) is the first.
+    int bottomLine(int first) const
+    {
+        if (tops.empty() || first < 1 || first > lines)
+            return first;
+        int last = first;
+        for (int i = first; i < lines && bottoms[static_cast<size_t>(i)] - tops[static_cast<size_t>(first - 1)] <= visibleHeight; ++i)
+            last = i + 1;
+        return last;
+    }
+};
+
+ScrollMetrics scrollMetrics(const render::TextFieldLook& look)
+{
+    // Device fonts are measured through Qt's font database, which needs a GUI
+    // application; without one (a bare headless run) only embedded fonts can be.
+    if (!render::usesEmbeddedFont(look) && !qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return {};
+    render::GlyphCache glyphs;
+    const render::FieldLayout layout = render::layoutField(look, glyphs);
+    ScrollMetrics out;
+    out.textWidth = std::round(layout.textWidth / kTwips);
+    out.textHeight = std::round(layout.textHeight / kTwips);
+    for (const render::LaidLine& line : layout.lines) {
+        out.tops.push_back(line.baseline - line.ascent);
+        out.bottoms.push_back(line.baseline + line.descent);
+    }
+    out.lines = std::max<int>(1, static_cast<int>(layout.lines.size()));
+    if (out.tops.empty()) {
+        out.tops.push_back(0);
+        out.bottoms.push_back(0);
+    }
+    out.visibleHeight = std::max(0.0, look.bounds.height() - 2 * render::kFieldPadding);
+    // The highest first line that still shows the last line whole.
+    out.maxScroll = out.lines;
+    while (out.maxScroll > 1
+           && out.bottoms.back() - out.tops[static_cast<size_t>(out.maxScroll - 2)] <= out.visibleHeight)
+        --out.maxScroll;
+    const double visibleWidth = look.bounds.width() - 2 * render::kFieldPadding;
+    out.maxHScroll = std::max(0, static_cast<int>(std::floor((layout.textWidth - visibleWidth) / kTwips)));
+    return out;
+}
+
+} // namespace
+
 avm1::Value TextFieldScript::get(avm1::TextFieldProperty property)
 {
     using P = avm1::TextFieldProperty;
@@ -146,6 +206,16 @@ avm1::Value TextFieldScript::get(avm1::TextFieldProperty property)
         }
         return avm1::Value("none");
     case P::EmbedFonts: return avm1::Value(self_.embedFonts);
+    case P::Scroll: return avm1::Value(static_cast<double>(std::min(self_.scroll, scrollMetrics(look).maxScroll)));
+    case P::MaxScroll: return avm1::Value(static_cast<double>(scrollMetrics(look).maxScroll));
+    case P::BottomScroll: {
+        const ScrollMetrics metrics = scrollMetrics(look);
+        return avm1::Value(static_cast<double>(metrics.bottomLine(std::min(self_.scroll, metrics.maxScroll))));
+    }
+    case P::HScroll: return avm1::Value(static_cast<double>(std::min(self_.hscroll, scrollMetrics(look).maxHScroll)));
+    case P::MaxHScroll: return avm1::Value(static_cast<double>(scrollMetrics(look).maxHScroll));
+    case P::TextWidth: return avm1::Value(scrollMetrics(look).textWidth);
+    case P::TextHeight: return avm1::Value(scrollMetrics(look).textHeight);
     }
     return avm1::Value();
 }
@@ -208,6 +278,22 @@ void TextFieldScript::set(avm1::TextFieldProperty property, const avm1::Value& v
         break;
     }
     case P::EmbedFonts: self_.embedFonts = m->toBoolean(value); break;
+    case P::Scroll:
+    case P::HScroll: {
+        // Whole lines (pixels) as a 32-bit integer, kept within what the text allows.
+        const int n = m->toInt32(value);
+        const ScrollMetrics metrics = scrollMetrics(*self_.look);
+        if (property == P::Scroll)
+            self_.scroll = std::clamp(n, 1, metrics.maxScroll);
+        else
+            self_.hscroll = std::clamp(n, 0, metrics.maxHScroll);
+        break;
+    }
+    case P::MaxScroll:
+    case P::BottomScroll:
+    case P::MaxHScroll:
+    case P::TextWidth:
+    case P::TextHeight: break;  // read-only
     }
 }
 
@@ -234,8 +320,11 @@ void TextFieldScript::setDisplayProperty(avm1::ClipProperty property, const avm1
     DisplayObject* d = displayObject();
     if (!d || !machine)
         return;
-    if (setSharedDisplayProperty(*d, property, value, *machine))
+    if (setSharedDisplayProperty(*d, property, value, *machine)) {
+        if (property == P::Visible)
+            avm1::settleFocus(*machine);
         return;
+    }
     if (property != P::Width && property != P::Height)
         return;
     // A field's size is its box's, not a scale: the text keeps its size.
@@ -363,11 +452,22 @@ void TextFieldScript::replaceSelection(const std::string& text)
 
 bool TextFieldScript::remove()
 {
+    if (avm1::Machine* machine = player_.machine()) {
+        avm1::Object* self = scriptObject();
+        avm1::ScopedRoot keep(*machine, [self](avm1::Visitor& visitor) { visitor.visit(self); });
+        // The focus leaves first, while the field can still be named; the scripts that
+        // hear of it may have removed the field themselves.
+        if (avm1::dropFocusWithin(*machine, self) && avm1::textFieldHost(self) != this)
+            return true;
+    }
     DisplayObject* d = displayObject();
     if (!d || d->depth < kScriptDepthBase)
         return false;
+    avm1::Machine* machine = player_.machine();
     // Removing destroys this host; nothing may touch it afterwards.
     parent_.remove(d->depth);
+    if (machine)
+        avm1::settleFocus(*machine);
     return true;
 }
 

@@ -53,6 +53,9 @@ struct TextFieldState {
     // while there is none.
     int selectionAnchor = -1;
     int caret = -1;
+    // The first line shown (1-based) and how far the text is moved left (pixels).
+    int scroll = 1;
+    int hscroll = 0;
     TextFieldLink script;
 
     // A field as its definition places it.

@@ -78,16 +78,6 @@ void playFrames(swf::Player& player, const Options& options)
         player.advance();
 }
 
-int runFrames(swf::Player& player, const Options& options, std::ostream& out, std::ostream& err)
-{
-    if (player.info().hasAs3)
-        err << "lanfan-swf: " << options.file << " uses ActionScript 3; its scripts are not run, only its timeline\n";
-    player.setTraceSink([&out](const std::string& line) { out << line << '\n'; });
-    playFrames(player, options);
-    out.flush();
-    return kExitOk;
-}
-
 // Fonts need a GUI application object; the offscreen platform needs no display.
 void ensureGuiApplication()
 {
@@ -110,6 +100,18 @@ void ensureGuiApplication()
     static char name[] = "lanfan-swf";
     static char* argv[] = {name, nullptr};
     static QGuiApplication app(argc, argv);
+}
+
+int runFrames(swf::Player& player, const Options& options, std::ostream& out, std::ostream& err)
+{
+    if (player.info().hasAs3)
+        err << "lanfan-swf: " << options.file << " uses ActionScript 3; its scripts are not run, only its timeline\n";
+    // Scripts measure text (textWidth, scroll limits) with the same fonts as drawing.
+    ensureGuiApplication();
+    player.setTraceSink([&out](const std::string& line) { out << line << '\n'; });
+    playFrames(player, options);
+    out.flush();
+    return kExitOk;
 }
 
 int renderFrames(swf::Player& player, const Options& options, std::ostream& err)

@@ -126,7 +126,8 @@ struct TypingMovie {
     Player player;
     Lines lines;
 
-    explicit TypingMovie(bool input, int maxChars = 0, bool focused = true)
+    // `extra` runs after the field is set up, before it takes the focus.
+    explicit TypingMovie(bool input, int maxChars = 0, bool focused = true, const ActionBuilder& extra = {})
     {
         ActionBuilder a = fieldWithText();
         a.getVariable("t").pushString("text").pushString("").op(Op::SetMember);
@@ -138,6 +139,7 @@ struct TypingMovie {
         changed.getVariable("field").pushString("text").op(0x4E).trace();
         a.defineFunction("changed", {"field"}, changed);
         a.getVariable("t").pushString("onChanged").getVariable("changed").op(Op::SetMember);
+        a.append(extra);
         if (focused) {
             a.getVariable("t");
             call(a, "Selection", "setFocus", 1).op(Op::Pop);
@@ -151,6 +153,64 @@ struct TypingMovie {
     }
     bool type(int code, char32_t character) { return player.keyPress(code, character); }
 };
+
+// A clip "c" holding a field "t", a Selection listener tracing each move as
+// "old -> new", then `focusOn` given the focus, then `change`, then getFocus traced.
+Lines focusLoss(std::string_view focusOn, const ActionBuilder& change)
+{
+    ActionBuilder a;
+    a.pushInt(1).pushString("c");
+    call(a, "_root", "createEmptyMovieClip", 2).op(Op::Pop);
+    a.getVariable("c").pushString("focusEnabled").pushBool(true).op(Op::SetMember);
+    a.pushInt(20).pushInt(100).pushInt(0).pushInt(0).pushInt(1).pushString("t");
+    call(a, "c", "createTextField", 6).op(Op::Pop);
+    ActionBuilder heard;
+    heard.getVariable("o").pushString(" -> ").op(Op::Add2).getVariable("n").op(Op::Add2).trace();
+    a.defineFunction("heard", {"o", "n"}, heard);
+    a.pushString("l").pushInt(0).pushString("Object").op(Op::NewObject).op(Op::SetVariable);
+    a.getVariable("l").pushString("onSetFocus").getVariable("heard").op(Op::SetMember);
+    a.getVariable("l");
+    call(a, "Selection", "addListener", 1).op(Op::Pop);
+    a.getVariable(focusOn);
+    call(a, "Selection", "setFocus", 1).op(Op::Pop);
+    a.append(change);
+    a.trace("after");
+    call(a, "Selection", "getFocus", 0).trace();
+    return run(a);
+}
+
+TEST(Selection, TheFocusLeavesWhatIsRemovedOrHidden)
+{
+    auto set = [](std::string_view target, std::string_view member, bool value) {
+        ActionBuilder a;
+        a.getVariable(target).pushString(member).pushBool(value).op(Op::SetMember);
+        return a;
+    };
+    auto callOn = [](std::string_view target, std::string_view method) {
+        ActionBuilder a;
+        call(a, target, method, 0).op(Op::Pop);
+        return a;
+    };
+    struct Case {
+        const char* focusOn;
+        ActionBuilder change;
+        Lines expected;
+    } cases[] = {
+        {"c.t", set("c", "_visible", false), {"null -> _level0.c.t", "_level0.c.t -> null", "after", "null"}},
+        {"c.t", set("c.t", "_visible", false), {"null -> _level0.c.t", "_level0.c.t -> null", "after", "null"}},
+        {"c", set("c", "_visible", false), {"null -> _level0.c", "_level0.c -> null", "after", "null"}},
+        // The removed object is still named when the listeners hear of it.
+        {"c.t", callOn("c", "removeMovieClip"), {"null -> _level0.c.t", "_level0.c.t -> null", "after", "null"}},
+        {"c.t", callOn("c.t", "removeTextField"), {"null -> _level0.c.t", "_level0.c.t -> null", "after", "null"}},
+        {"c", callOn("c", "removeMovieClip"), {"null -> _level0.c", "_level0.c -> null", "after", "null"}},
+        // Showing, or hiding and removing something else, keeps it.
+        {"c.t", set("c", "_visible", true), {"null -> _level0.c.t", "after", "_level0.c.t"}},
+        {"c", callOn("c.t", "removeTextField"), {"null -> _level0.c", "after", "_level0.c"}},
+        {"c", set("c.t", "_visible", false), {"null -> _level0.c", "after", "_level0.c"}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(focusLoss(c.focusOn, c.change), c.expected) << c.focusOn;
+}
 
 TEST(Typing, AFocusedInputFieldTakesCharactersAndEditingKeys)
 {
@@ -166,6 +226,37 @@ TEST(Typing, AFocusedInputFieldTakesCharactersAndEditingKeys)
     EXPECT_TRUE(m.type(88, U'x'));
     EXPECT_TRUE(m.type(13, 13));  // single line: Enter adds nothing
     EXPECT_EQ(m.lines, (Lines{"a", "ab", "ab中", "a中", "a", "xa"}));
+}
+
+// A listener object l whose onChanged traces "heard " and the field's text, added to t.
+ActionBuilder fieldListener(bool fieldLeavesItsOwnList)
+{
+    ActionBuilder a;
+    ActionBuilder heard;
+    heard.pushString("heard ").getVariable("f").pushString("text").op(0x4E).op(Op::Add2).trace();
+    a.defineFunction("heard", {"f"}, heard);
+    a.pushString("l").pushInt(0).pushString("Object").op(Op::NewObject).op(Op::SetVariable);
+    a.getVariable("l").pushString("onChanged").getVariable("heard").op(Op::SetMember);
+    a.getVariable("t").pushString("_listeners").op(0x4E).pushString("length").op(0x4E).trace();
+    a.getVariable("l");
+    call(a, "t", "addListener", 1).op(Op::Pop);
+    if (fieldLeavesItsOwnList) {
+        a.getVariable("t");
+        call(a, "t", "removeListener", 1).op(Op::Pop);
+    }
+    return a;
+}
+
+TEST(Typing, AFieldsListenersHearOnChangedAfterTheFieldItself)
+{
+    TypingMovie both(true, 0, true, fieldListener(false));
+    EXPECT_TRUE(both.type(65, U'a'));
+    EXPECT_EQ(both.lines, (Lines{"1", "a", "heard a"}));
+
+    // A field taken off its own list no longer hears its changes; its listeners do.
+    TypingMovie others(true, 0, true, fieldListener(true));
+    EXPECT_TRUE(others.type(65, U'a'));
+    EXPECT_EQ(others.lines, (Lines{"1", "heard a"}));
 }
 
 TEST(Typing, MaxCharsStopsTyping)
