@@ -306,8 +306,17 @@ void finishClipLoad(Machine& m, const LoadRequest& request, const std::optional<
             host->notice("the file " + request.url + " loaded into a clip is not a movie or picture this player can show");
         return;
     }
+    clip->dataLoaded();
     if (loader)
-        broadcast(m, loader, "onLoadInit", std::span(&target, 1));
+        m.loads().add({LoadRequest::Kind::ClipInit, request.target, loader, request.url, request.level});
+}
+
+void finishClipInit(Machine& m, const LoadRequest& request)
+{
+    if (!request.loader)
+        return;
+    const Value target = request.target ? Value(request.target) : Value();
+    broadcast(m, request.loader, "onLoadInit", std::span(&target, 1));
 }
 
 void requestUrl(Machine& m, Object* timeline, const std::string& url, const std::string& target, uint8_t flags,

@@ -125,6 +125,9 @@ public:
     // unloadMovie: the clip's children and drawing go, it shows one empty frame. A
     // host with no display list of its own has nothing to take away.
     virtual void unloadContent() {}
+    // Variables (loadVariables) or a movie (loadMovie) arrived for this clip: its
+    // onClipEvent(data) handlers run, then its onData method.
+    virtual void dataLoaded() {}
 };
 
 } // namespace swf::avm1

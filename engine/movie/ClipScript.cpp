@@ -6,6 +6,7 @@
 #include "engine/avm1/TextFieldObject.h"
 #include "engine/format/Shape.h"
 #include "engine/format/Video.h"
+#include "engine/movie/ClipEvents.h"
 #include "engine/movie/DisplayProperties.h"
 #include "engine/movie/MatrixParts.h"
 
@@ -225,7 +226,7 @@ avm1::Value ClipScript::getProperty(avm1::ClipProperty property)
     }
     case P::Target: return avm1::Value(targetPath(true));
     case P::DropTarget: return avm1::Value(std::string());
-    case P::Url: return avm1::Value(std::string());
+    case P::Url: return avm1::Value(player_.urlOf(self_.movie));
     case P::HighQuality: return avm1::Value(1.0);
     case P::FocusRect: return avm1::Value(true);
     case P::SoundBufTime: return avm1::Value(5.0);
@@ -365,29 +366,36 @@ void ClipScript::gotoFrame(int frame)
     goTo(frame);
 }
 
+const MovieDef* ClipScript::ownMovie()
+{
+    if (self_.loaded)
+        return self_.loaded->movie.get();
+    return parent_ ? nullptr : &player_.movie();
+}
+
 double ClipScript::bytesLoaded()
 {
-    // The main timeline: what of the file arrived, the 8-byte prefix counted.
-    if (!parent_)
-        return std::min(bytesTotal(), static_cast<double>(player_.movie().bytes.size() + 8));
+    // A movie's main timeline: what of the file arrived, the 8-byte prefix counted.
+    const MovieDef* movie = ownMovie();
+    if (movie && !movie->bytes.empty())
+        return std::min(bytesTotal(), static_cast<double>(movie->bytes.size() + 8));
     return bytesTotal();
 }
 
 double ClipScript::bytesTotal()
 {
-    if (!parent_) {
-        const MovieDef& movie = player_.movie();
-        return movie.header.declaredLength > 8 ? movie.header.declaredLength
-                                               : static_cast<double>(movie.bytes.size() + 8);
+    if (const MovieDef* movie = ownMovie()) {
+        return movie->header.declaredLength > 8 ? movie->header.declaredLength
+                                                : static_cast<double>(movie->bytes.size() + 8);
     }
     return self_.timeline ? self_.timeline->byteLength : 0;
 }
 
 int ClipScript::totalFrames()
 {
-    // The main timeline counts the frames its header declares, as the player reports.
-    if (!parent_)
-        return player_.movie().header.frameCount;
+    // A movie's main timeline counts the frames its header declares, as the player reports.
+    if (const MovieDef* movie = ownMovie())
+        return movie->header.frameCount;
     return self_.timeline ? self_.timeline->frameCount() : 1;
 }
 
@@ -488,7 +496,8 @@ avm1::Object* ClipScript::duplicate(const std::string& newName, int newDepth, av
 avm1::Object* ClipScript::attachMovie(const std::string& linkage, const std::string& newName, int newDepth,
                                       avm1::Object* init)
 {
-    const MovieDef& movie = player_.movie();
+    // A clip of a loaded movie attaches that movie's symbols.
+    const MovieDef& movie = player_.movieOf(self_);
     auto it = movie.exports.find(linkage);
     if (it == movie.exports.end()) {
         it = std::find_if(movie.exports.begin(), movie.exports.end(),
@@ -661,10 +670,8 @@ void ClipScript::getUrl(const std::string& url, const std::string& target)
         player_.hooks().getUrl(url, target);
 }
 
-void ClipScript::unloadContent()
+void ClipScript::clearContent()
 {
-    // The children leave with their unload handlers queued; the clip itself stays,
-    // with its name, place and variables, showing one empty frame.
     ClipPath here = path();
     std::vector<uint16_t> depths;
     for (const DisplayObject& child : self_.children)
@@ -674,9 +681,53 @@ void ClipScript::unloadContent()
         self_.remove(depth);
     }
     self_.drawing = {};
+}
+
+void ClipScript::unloadContent()
+{
+    // The children leave with their unload handlers queued; the clip itself stays,
+    // with its name, place and variables, showing one empty frame.
+    clearContent();
+    self_.loaded.reset();
+    self_.movie = parent_ ? parent_->movie : nullptr;
     self_.timeline = player_.emptySprite().sprite.get();
     self_.frame = 1;
     self_.playing = false;
+}
+
+bool ClipScript::loadContent(std::span<const uint8_t> bytes, const std::string& url)
+{
+    std::shared_ptr<const LoadedContent> content = makeLoadedContent(bytes, url);
+    if (!content)
+        return false;
+    // The clip keeps its place, transform and clip event handlers; what it showed and
+    // what scripts had set on it go, and it plays the loaded movie from its first frame
+    // on the next frame of the player.
+    clearContent();
+    object_->properties().clear();
+    player_.keepLoaded(content);
+    self_.loaded = content;
+    self_.movie = content->movie.get();
+    self_.timeline = &content->movie->root;
+    self_.frame = 0;
+    self_.playing = true;
+    return true;
+}
+
+void ClipScript::dataLoaded()
+{
+    auto machine = machine_.lock();
+    if (!machine)
+        return;
+    // onClipEvent(data) handlers first, then the onData method, as for any clip event.
+    if (DisplayObject* placed = displayObject()) {
+        const int version = parent_ ? player_.movieOf(*parent_).header.version : player_.movie().header.version;
+        for (const ClipEventHandler& handler : parseClipEvents(placed->clipActions, version)) {
+            if (handler.events & ClipEvent::Data)
+                machine->runBlock(handler.code, object_);
+        }
+    }
+    machine->callMethod(avm1::Value(object_), "onData", {});
 }
 
 void ClipScript::toggleQuality()

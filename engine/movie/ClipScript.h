@@ -93,8 +93,15 @@ public:
     void stopSounds() override;
     avm1::Object* level(int number) override;
     void unloadContent() override;
+    bool loadContent(std::span<const uint8_t> bytes, const std::string& url) override;
+    void dataLoaded() override;
 
 private:
+    // The movie whose main timeline this clip is: the main movie for the root, the
+    // loaded one for a clip a load filled; null for other clips.
+    const MovieDef* ownMovie();
+    // Takes the children (their unload handlers queued) and the drawing away.
+    void clearContent();
     DisplayObject* displayObject();
     bool isButton() override;
     // The matrix from this clip's space to the stage's, in twips.

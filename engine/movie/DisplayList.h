@@ -32,6 +32,8 @@ constexpr uint16_t kScriptDepthBase = 16384;
 
 struct Character;
 struct TimelineDef;
+struct MovieDef;
+struct LoadedContent;
 struct DisplayObject;
 class ClipScript;
 
@@ -63,6 +65,12 @@ struct ClipState {
     std::vector<DisplayObject> children;  // sorted by depth, at most one per depth
     ScriptLink script;
     Drawing drawing;  // what scripts drew into the clip, beneath its children
+    // Set on a clip whose content a load replaced: the movie it now plays.
+    std::shared_ptr<const LoadedContent> loaded;
+    // The movie whose dictionary this clip's timeline places from and whose scripts it
+    // runs: null for the main movie's clips, a loaded movie for the clip it was loaded
+    // into and every clip inside that.
+    const MovieDef* movie = nullptr;
 
     DisplayObject* find(uint16_t depth);
     const DisplayObject* find(uint16_t depth) const;

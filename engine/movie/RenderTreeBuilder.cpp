@@ -1,5 +1,6 @@
 #include "engine/movie/RenderTreeBuilder.h"
 
+#include "engine/movie/LoadedContent.h"
 #include "engine/movie/MovieDef.h"
 #include "engine/movie/VideoObject.h"
 
@@ -33,6 +34,8 @@ void addChildren(const ClipState& clip, render::RenderNode& parent)
             case CharacterKind::EditText: node.editText = object.character->editText; break;
             case CharacterKind::Sprite:
                 if (object.clip) {
+                    if (object.clip->loaded)
+                        node.bitmaps = object.clip->loaded->bitmaps;
                     addChildren(*object.clip, node);
                     if (!object.clip->drawing.empty())
                         node.drawing = object.clip->drawing.shape();
@@ -58,6 +61,8 @@ void addChildren(const ClipState& clip, render::RenderNode& parent)
 render::RenderNode buildRenderTree(const ClipState& root)
 {
     render::RenderNode node;
+    if (root.loaded)
+        node.bitmaps = root.loaded->bitmaps;
     addChildren(root, node);
     if (!root.drawing.empty())
         node.drawing = root.drawing.shape();

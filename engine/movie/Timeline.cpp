@@ -114,6 +114,15 @@ ClipState TimelinePlayer::makeRoot() const
     return root;
 }
 
+std::string TimelinePlayer::urlOf(const MovieDef* movie) const
+{
+    for (const auto& content : loaded_) {
+        if (content->movie.get() == movie)
+            return content->url;
+    }
+    return {};
+}
+
 ClipState* TimelinePlayer::resolve(ClipState& root, const ClipPath& path)
 {
     ClipState* clip = &root;
@@ -197,6 +206,10 @@ void TimelinePlayer::step(ClipState& root)
     advanceClip(root, path, true);
     runQueuedScripts(root);
     syncBoundFields(root);
+    if (queue_.empty() && constructQueue_.empty() && initializeQueue_.empty()) {
+        // No queued script points into a loaded movie no clip shows any more.
+        std::erase_if(loaded_, [](const auto& content) { return content.use_count() == 1; });
+    }
     if (machine_) {
         double rate = movie_.header.frameRate > 0 ? movie_.header.frameRate : 12.0;
         machine_->resetBudget(kMaxActionsPerStep);
@@ -267,10 +280,10 @@ void TimelinePlayer::queueUnload(ClipState& parent, const ClipPath& parentPath, 
         return;
     ClipPath path = parentPath;
     path.push_back(depth);
-    queueUnloadOf(*object, path, 0);
+    queueUnloadOf(*object, path, 0, movieOf(parent).header.version);
 }
 
-void TimelinePlayer::queueUnloadOf(DisplayObject& object, ClipPath& path, int nesting)
+void TimelinePlayer::queueUnloadOf(DisplayObject& object, ClipPath& path, int nesting, int version)
 {
     constexpr int kMaxNesting = 64;
     if (!object.clip || nesting > kMaxNesting)
@@ -282,11 +295,11 @@ void TimelinePlayer::queueUnloadOf(DisplayObject& object, ClipPath& path, int ne
     // The clips inside unload first, as the reference player orders these events.
     for (DisplayObject& child : object.clip->children) {
         path.push_back(child.depth);
-        queueUnloadOf(child, path, nesting + 1);
+        queueUnloadOf(child, path, nesting + 1, movieOf(*object.clip).header.version);
         path.pop_back();
     }
     if (self) {
-        for (const ClipEventHandler& handler : parseClipEvents(object.clipActions, movie_.header.version)) {
+        for (const ClipEventHandler& handler : parseClipEvents(object.clipActions, version)) {
             if (handler.events & ClipEvent::Unload)
                 queue_.push_back({path, handler.code, {}, self});
         }
@@ -349,7 +362,7 @@ void TimelinePlayer::queueEnterFrames(ClipState& clip, ClipPath& path)
             continue;
         path.push_back(child.depth);
         queueEnterFrames(*child.clip, path);
-        queueClipEvent(child, path, ClipEvent::EnterFrame);
+        queueClipEvent(child, path, ClipEvent::EnterFrame, movieOf(clip).header.version);
         if (child.clip->script.get())
             queue_.push_back({path, {}, "onEnterFrame"});
         path.pop_back();
@@ -358,13 +371,13 @@ void TimelinePlayer::queueEnterFrames(ClipState& clip, ClipPath& path)
         queue_.push_back({path, {}, "onEnterFrame"});
 }
 
-void TimelinePlayer::queueClipEvent(const DisplayObject& object, const ClipPath& path, uint32_t event)
+void TimelinePlayer::queueClipEvent(const DisplayObject& object, const ClipPath& path, uint32_t event, int version)
 {
     if (object.clipActions.empty() || !scriptsEnabled_)
         return;
     // Initialize handlers of every clip just placed run before their construct handlers,
     // and both before the frame scripts queued with them.
-    for (const ClipEventHandler& handler : parseClipEvents(object.clipActions, movie_.header.version)) {
+    for (const ClipEventHandler& handler : parseClipEvents(object.clipActions, version)) {
         if (!(handler.events & event))
             continue;
         auto& into = (handler.events & event & ClipEvent::Initialize) ? initializeQueue_
@@ -437,7 +450,8 @@ void TimelinePlayer::gotoInClip(ClipState& clip, ClipPath& path, int frame)
 
 void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame)
 {
-    ClipState plan = seekIndex_->planAt(*clip.timeline, frame, [this](ClipState& planned, int f) {
+    ClipState plan = seekIndex_->planAt(*clip.timeline, frame, [this, movie = clip.movie](ClipState& planned, int f) {
+        planned.movie = movie;
         ClipPath unused;
         applyFrame(planned, unused, f, StepMode{.instantiate = false}, false);
     });
@@ -468,7 +482,7 @@ void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame)
         nameUnnamed(rebuilt.back());
         if (isSprite(rebuilt.back()) || isButton(rebuilt.back())) {
             path.push_back(rebuilt.back().depth);
-            instantiateClip(rebuilt.back(), path);
+            instantiateClip(rebuilt.back(), path, clip.movie);
             path.pop_back();
         }
     }
@@ -498,7 +512,7 @@ void TimelinePlayer::applyFrame(ClipState& clip, ClipPath& path, int frame, Step
     if (queueFrameScripts && mode.instantiate)
         enterFrameSounds(clip, frame);
     if (scripting)
-        queueInitActions(def, path);
+        queueInitActions(def, path, clip.movie);
     for (const ControlTag& tag : def.tags) {
         std::visit(Overloaded{
                        [&](const PlaceObject& place_) { place(clip, path, place_, frame, mode); },
@@ -530,11 +544,11 @@ void TimelinePlayer::enterFrameSounds(const ClipState& clip, int frame)
         hooks_.streamFrame(clip, frame);
 }
 
-void TimelinePlayer::queueInitActions(const Frame& frame, const ClipPath& path)
+void TimelinePlayer::queueInitActions(const Frame& frame, const ClipPath& path, const MovieDef* movie)
 {
     for (const ControlTag& tag : frame.tags) {
         if (const auto* init = std::get_if<InitAction>(&tag)) {
-            if (initActionsRun_.insert(init->spriteId).second)
+            if (initActionsRun_.insert({movie, init->spriteId}).second)
                 queue_.push_back({path, init->code, {}});
         }
     }
@@ -551,14 +565,14 @@ void TimelinePlayer::place(ClipState& clip, ClipPath& path, const PlaceObject& t
             if (mode.instantiate)
                 queueUnload(clip, path, existing->depth);
             existing->characterId = *tag.characterId;
-            existing->character = movie_.character(*tag.characterId);
+            existing->character = movieOf(clip).character(*tag.characterId);
             existing->clip.reset();
             existing->textField = {};
             if (existing->character && existing->character->kind == CharacterKind::EditText && existing->character->editText)
                 existing->textField.emplace(TextFieldState::fromDefinition(existing->character->editText));
             if (mode.instantiate && (isSprite(*existing) || isButton(*existing))) {
                 path.push_back(existing->depth);
-                instantiateClip(*existing, path);
+                instantiateClip(*existing, path, clip.movie);
                 path.pop_back();
             }
         }
@@ -579,7 +593,7 @@ void TimelinePlayer::place(ClipState& clip, ClipPath& path, const PlaceObject& t
     DisplayObject object;
     object.depth = tag.depth;
     object.characterId = *tag.characterId;
-    object.character = movie_.character(object.characterId);
+    object.character = movieOf(clip).character(object.characterId);
     object.placedAt = frame;
     applyPlacedFields(object, tag);
     if (object.character && object.character->kind == CharacterKind::EditText && object.character->editText)
@@ -589,7 +603,7 @@ void TimelinePlayer::place(ClipState& clip, ClipPath& path, const PlaceObject& t
     DisplayObject& inserted = clip.insert(std::move(object));
     if (mode.instantiate && (isSprite(inserted) || isButton(inserted))) {
         path.push_back(inserted.depth);
-        instantiateClip(inserted, path);
+        instantiateClip(inserted, path, clip.movie);
         path.pop_back();
     }
 }
@@ -619,7 +633,7 @@ bool TimelinePlayer::takeDisplayObjectSlot()
     return true;
 }
 
-void TimelinePlayer::instantiateClip(DisplayObject& object, ClipPath& path)
+void TimelinePlayer::instantiateClip(DisplayObject& object, ClipPath& path, const MovieDef* movie)
 {
     if (path.size() > kMaxClipNesting) {
         reportLimit(hooks_, Limit::SpriteNesting, "sprites nest deeper than " + std::to_string(kMaxClipNesting) +
@@ -627,17 +641,19 @@ void TimelinePlayer::instantiateClip(DisplayObject& object, ClipPath& path)
         return;
     }
     if (isButton(object)) {
-        instantiateButton(object, path);
+        instantiateButton(object, path, movie);
         return;
     }
     ClipState& state = object.clip.emplace();
     state.timeline = object.character->sprite.get();
+    state.movie = movie;
+    const int version = (movie ? *movie : movie_).header.version;
     if (scriptsEnabled_ && root_) {
-        queueClipEvent(object, path, ClipEvent::Initialize | ClipEvent::Construct);
-        std::string linkage = linkageOf(object.characterId);
+        queueClipEvent(object, path, ClipEvent::Initialize | ClipEvent::Construct, version);
+        std::string linkage = linkageOf(object.characterId, movie);
         if (!linkage.empty() && machine() && machine_->registeredClasses().count(linkage))
             applyRegisteredClass(scriptObject(*root_, path), linkage);
-        queueClipEvent(object, path, ClipEvent::Load);
+        queueClipEvent(object, path, ClipEvent::Load, version);
     }
     applyFrame(state, path, 1, StepMode{.instantiate = true}, true);
     state.frame = 1;
@@ -649,18 +665,18 @@ void TimelinePlayer::queueScripts(const ClipState& clip, const ClipPath& path, i
 {
     if (!scriptsEnabled_)
         return;
-    queueInitActions(clip.timeline->frame(frame), path);
+    queueInitActions(clip.timeline->frame(frame), path, clip.movie);
     for (const ControlTag& tag : clip.timeline->frame(frame).tags) {
         if (const auto* action = std::get_if<DoAction>(&tag))
             queue_.push_back({path, action->code, {}});
     }
 }
 
-std::string TimelinePlayer::linkageOf(uint16_t characterId) const
+std::string TimelinePlayer::linkageOf(uint16_t characterId, const MovieDef* movie) const
 {
     if (characterId == 0)
         return {};
-    for (const auto& [name, id] : movie_.exports) {
+    for (const auto& [name, id] : (movie ? *movie : movie_).exports) {
         if (id == characterId)
             return name;
     }
@@ -722,11 +738,13 @@ avm1::Object* TimelinePlayer::placeByScript(ClipState& container, const ClipPath
     if (isSprite(inserted)) {
         ClipState& state = inserted.clip.emplace();
         state.timeline = inserted.character->sprite.get();
+        state.movie = container.movie;
+        const int version = movieOf(container).header.version;
         avm1::Object* self = scriptObject(*root_, path);
-        queueClipEvent(inserted, path, ClipEvent::Initialize | ClipEvent::Construct);
-        std::string name = linkage.empty() ? linkageOf(inserted.characterId) : linkage;
+        queueClipEvent(inserted, path, ClipEvent::Initialize | ClipEvent::Construct, version);
+        std::string name = linkage.empty() ? linkageOf(inserted.characterId, state.movie) : linkage;
         applyRegisteredClass(self, name, init);
-        queueClipEvent(inserted, path, ClipEvent::Load);
+        queueClipEvent(inserted, path, ClipEvent::Load, version);
         // `inserted` may have moved while the constructor ran; find it again.
         ClipState* fresh = resolve(*root_, path);
         if (fresh) {
