@@ -118,6 +118,9 @@ public:
     virtual void stopSounds() = 0;
     // The clip at `_levelN`, or null.
     virtual Object* level(int number) = 0;
+    // _levelN (N >= 1) for a load into it, made empty when nothing is there yet; null
+    // where the host keeps no levels.
+    virtual Object* makeLevel(int /*number*/) { return nullptr; }
 
     // loadMovie's end: the clip's content replaced by the movie or picture in `bytes`;
     // false when this clip cannot show it (the clip stays as it was).

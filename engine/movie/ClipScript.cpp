@@ -149,8 +149,25 @@ ClipPath ClipScript::path()
         reversed.push_back(d->depth);
         s = s->parent_->script.get();
     }
-    return ClipPath(reversed.rbegin(), reversed.rend());
+    ClipPath out;
+    if (s && !s->parent_ && s->level_ > 0)
+        out = {kLevelStep, static_cast<uint16_t>(s->level_)};
+    out.insert(out.end(), reversed.rbegin(), reversed.rend());
+    return out;
 }
+
+namespace {
+
+bool locksRoot(avm1::Object* clip)
+{
+    const avm1::Property* lock = clip ? clip->findOwn("_lockroot") : nullptr;
+    if (!lock)
+        return false;
+    const avm1::Value& v = lock->value;
+    return (v.isBool() && v.asBool()) || (v.isNumber() && v.asNumber() != 0);
+}
+
+} // namespace
 
 avm1::Object* ClipScript::parentObject()
 {
@@ -161,9 +178,14 @@ avm1::Object* ClipScript::parentObject()
 
 avm1::Object* ClipScript::rootObject()
 {
+    // _root is the level's root, unless a loaded movie on the way up locks _root to
+    // itself by setting its _lockroot.
     ClipScript* s = this;
-    while (s->parent_ && s->parent_->script.get())
+    while (s->parent_ && s->parent_->script.get()) {
+        if (s->self_.loaded && locksRoot(s->object_))
+            return s->object_;
         s = s->parent_->script.get();
+    }
     return s->scriptObject();
 }
 
@@ -444,6 +466,8 @@ int ClipScript::depth()
 
 std::string ClipScript::targetPath(bool slashes)
 {
+    if (!parent_ && level_ > 0)
+        return "_level" + std::to_string(level_);
     if (!parent_ || !parent_->script.get())
         return slashes ? "/" : "_level0";
     std::string base = parent_->script.get()->targetPath(slashes);
@@ -685,6 +709,11 @@ void ClipScript::clearContent()
 
 void ClipScript::unloadContent()
 {
+    if (!parent_ && level_ > 0) {
+        // A level goes altogether. That destroys this host: nothing may follow.
+        player_.removeLevel(level_);
+        return;
+    }
     // The children leave with their unload handlers queued; the clip itself stays,
     // with its name, place and variables, showing one empty frame.
     clearContent();
@@ -704,7 +733,11 @@ bool ClipScript::loadContent(std::span<const uint8_t> bytes, const std::string& 
     // what scripts had set on it go, and it plays the loaded movie from its first frame
     // on the next frame of the player.
     clearContent();
-    object_->properties().clear();
+    std::vector<std::string> names;
+    for (const avm1::Property& p : object_->properties())
+        names.emplace_back(p.name);
+    for (const std::string& name : names)
+        object_->erase(name);
     player_.keepLoaded(content);
     self_.loaded = content;
     self_.movie = content->movie.get();
@@ -744,7 +777,7 @@ void ClipScript::stopSounds()
 
 avm1::Object* ClipScript::level(int number)
 {
-    return number == 0 ? rootObject() : nullptr;
+    return player_.levelObject(number);
 }
 
 } // namespace swf::movie

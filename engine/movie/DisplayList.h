@@ -71,6 +71,9 @@ struct ClipState {
     // runs: null for the main movie's clips, a loaded movie for the clip it was loaded
     // into and every clip inside that.
     const MovieDef* movie = nullptr;
+    // On the main timeline only: the movies loaded into _level1 and above, each the
+    // root of its own tree, in level order (the object's depth is its level).
+    std::vector<DisplayObject> levels;
 
     DisplayObject* find(uint16_t depth);
     const DisplayObject* find(uint16_t depth) const;

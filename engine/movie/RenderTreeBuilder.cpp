@@ -66,6 +66,20 @@ render::RenderNode buildRenderTree(const ClipState& root)
     addChildren(root, node);
     if (!root.drawing.empty())
         node.drawing = root.drawing.shape();
+    // _level1 and above draw over level 0, the higher ones on top; no mask of level 0
+    // reaches them.
+    for (const DisplayObject& level : root.levels) {
+        if (!level.clip)
+            continue;
+        render::RenderNode layer;
+        layer.depth = 0xFFFF;
+        if (level.clip->loaded)
+            layer.bitmaps = level.clip->loaded->bitmaps;
+        addChildren(*level.clip, layer);
+        if (!level.clip->drawing.empty())
+            layer.drawing = level.clip->drawing.shape();
+        node.children.push_back(std::move(layer));
+    }
     return node;
 }
 

@@ -123,10 +123,80 @@ std::string TimelinePlayer::urlOf(const MovieDef* movie) const
     return {};
 }
 
+namespace {
+
+DisplayObject* findLevel(ClipState& root, uint16_t number)
+{
+    auto it = std::ranges::find(root.levels, number, &DisplayObject::depth);
+    return it == root.levels.end() || !it->clip ? nullptr : &*it;
+}
+
+// Where `path` starts: the main timeline, or the root of the level it names (null
+// when there is no such level); `next` is the first depth after that.
+ClipState* pathStart(ClipState& root, const ClipPath& path, size_t& next)
+{
+    next = 0;
+    if (path.empty() || path[0] != kLevelStep)
+        return &root;
+    next = 2;
+    DisplayObject* level = path.size() >= 2 ? findLevel(root, path[1]) : nullptr;
+    return level ? level->clip.get() : nullptr;
+}
+
+} // namespace
+
+avm1::Object* TimelinePlayer::levelObject(int number)
+{
+    if (!root_ || number < 0 || number >= kLevelStep)
+        return nullptr;
+    if (number == 0)
+        return scriptObject(*root_, {});
+    if (!findLevel(*root_, static_cast<uint16_t>(number)))
+        return nullptr;
+    return scriptObject(*root_, {kLevelStep, static_cast<uint16_t>(number)});
+}
+
+avm1::Object* TimelinePlayer::makeLevel(int number)
+{
+    if (!root_ || number < 1 || number >= kLevelStep)
+        return nullptr;
+    const auto n = static_cast<uint16_t>(number);
+    if (!findLevel(*root_, n)) {
+        DisplayObject level;
+        level.depth = n;
+        level.characterId = 0;
+        level.character = &emptySprite_;
+        level.placedAt = -1;
+        ClipState& state = level.clip.emplace();
+        state.timeline = emptySprite_.sprite.get();
+        state.frame = 1;
+        state.playing = false;
+        auto at = std::ranges::upper_bound(root_->levels, n, {}, &DisplayObject::depth);
+        root_->levels.insert(at, std::move(level));
+    }
+    return levelObject(number);
+}
+
+void TimelinePlayer::removeLevel(int number)
+{
+    if (!root_ || number < 1 || number >= kLevelStep)
+        return;
+    const auto n = static_cast<uint16_t>(number);
+    DisplayObject* level = findLevel(*root_, n);
+    if (!level)
+        return;
+    ClipPath path{kLevelStep, n};
+    if (scriptsEnabled_ && machine_)
+        queueUnloadOf(*level, path, 0, movieOf(*level->clip).header.version);
+    std::erase_if(root_->levels, [n](const DisplayObject& o) { return o.depth == n; });
+}
+
 ClipState* TimelinePlayer::resolve(ClipState& root, const ClipPath& path)
 {
-    ClipState* clip = &root;
-    for (uint16_t depth : path) {
+    size_t next = 0;
+    ClipState* clip = pathStart(root, path, next);
+    for (size_t i = next; clip && i < path.size(); ++i) {
+        const uint16_t depth = path[i];
         DisplayObject* object = clip->find(depth);
         if (!object || !object->clip)
             return nullptr;
@@ -163,9 +233,7 @@ avm1::Machine* TimelinePlayer::machine()
             const auto bitmap = movie_.bitmaps.find(exported->second);
             return bitmap == movie_.bitmaps.end() ? nullptr : bitmap->second;
         });
-        machine_->setLevelResolver([this](int level) -> avm1::Object* {
-            return level == 0 && root_ ? scriptObject(*root_, {}) : nullptr;
-        });
+        machine_->setLevelResolver([this](int level) -> avm1::Object* { return levelObject(level); });
     }
     return machine_.get();
 }
@@ -175,13 +243,17 @@ avm1::Object* TimelinePlayer::scriptObject(ClipState& root, const ClipPath& path
     avm1::Machine* m = machine();
     if (!m)
         return nullptr;
-    ClipState* clip = &root;
-    ClipState* parent = nullptr;
     size_t index = 0;
+    ClipState* clip = pathStart(root, path, index);
+    if (!clip)
+        return nullptr;
+    ClipState* parent = nullptr;
     while (true) {
         if (!clip->script.get()) {
             avm1::MovieClipObject* object = m->newClipObject(nullptr);
             auto host = std::make_unique<ClipScript>(*this, machine_, *clip, parent, object);
+            if (!parent && index == 2)
+                host->setLevel(path[1]);
             object->setHost(host.get());
             clip->script.set(std::move(host));
         }
@@ -201,9 +273,22 @@ void TimelinePlayer::step(ClipState& root)
     size_t live = countDisplayObjects(root);
     displayObjectsLeft = live < kMaxDisplayObjects ? kMaxDisplayObjects - live : 0;
     ClipPath path;
-    if (scriptsEnabled_ && machine_)
+    if (scriptsEnabled_ && machine_) {
         queueEnterFrames(root, path);
+        for (DisplayObject& level : root.levels) {
+            ClipPath at{kLevelStep, level.depth};
+            queueEnterFrames(*level.clip, at);
+            if (level.clip->script.get())
+                queue_.push_back({at, {}, "onEnterFrame"});
+        }
+    }
     advanceClip(root, path, true);
+    // The levels above play on, each from its own first frame.
+    for (size_t i = 0; i < root.levels.size(); ++i) {
+        ClipPath at{kLevelStep, root.levels[i].depth};
+        if (root.levels[i].clip)
+            advanceClip(*root.levels[i].clip, at, false);
+    }
     runQueuedScripts(root);
     syncBoundFields(root);
     if (queue_.empty() && constructQueue_.empty() && initializeQueue_.empty()) {

@@ -61,6 +61,9 @@ struct MovieHooks {
 // A clip is named by the depths leading to it from the root, so that queued work
 // survives the display lists changing underneath it.
 using ClipPath = std::vector<uint16_t>;
+// A path that starts with this step and a level number N names the root of _levelN
+// (N >= 1) and, with further depths, the clips inside it.
+constexpr uint16_t kLevelStep = 0xFFFF;
 
 class TimelinePlayer {
 public:
@@ -88,6 +91,12 @@ public:
     void keepLoaded(std::shared_ptr<const LoadedContent> content) { loaded_.push_back(std::move(content)); }
     // The address `movie` was loaded from; empty for the main movie.
     std::string urlOf(const MovieDef* movie) const;
+    // The script object of _levelN, or null when nothing is loaded there.
+    avm1::Object* levelObject(int number);
+    // _levelN (N >= 1), made empty when there is none yet; null for other numbers.
+    avm1::Object* makeLevel(int number);
+    // unloadMovieNum(N): the level leaves, its clips' unload handlers queued.
+    void removeLevel(int number);
     // Where scripts reach outside the timeline.
     const MovieHooks& hooks() const { return hooks_; }
     const SeekIndex& seekIndex() const { return *seekIndex_; }

@@ -62,14 +62,14 @@ ActionBuilder makeHolder()
     return a;
 }
 
-// A movie of two frames showing a 20 x 10 pixel rectangle of `color` at its origin; each
-// frame traces `name`, the frame number and its timeline, the second stops.
+// A movie of two frames showing a 20 x 10 pixel rectangle of `color` at its origin; the
+// first traces `name` and 1, its timeline and _root, the second `name` and 2 and stops.
 std::vector<uint8_t> childMovie(Rgba color, const std::string& name)
 {
     test::SwfWriter w;
     test::defineFilledRect(w, 1, {0, 400, 0, 200}, color);
     w.placeObject(1, 1);
-    w.doAction(ActionBuilder().trace(name + " 1").pushString("this").op(GetVariable).trace()).showFrame();
+    w.doAction(ActionBuilder().trace(name + " 1").getVariable("this").trace().getVariable("_root").trace()).showFrame();
     w.doAction(ActionBuilder().trace(name + " 2").stop()).showFrame();
     return w.build();
 }
@@ -124,14 +124,14 @@ TEST(LoadedMovie, LoadMovieShowsAndPlaysTheChildInPlaceOfTheClip)
     EXPECT_TRUE(run.lines.empty());
     EXPECT_EQ(run.pixel(105, 55), rgb(kWhite));
     run.advance(1);
-    EXPECT_EQ(run.lines, (Lines{"child 1", "_level0.holder"}));
+    EXPECT_EQ(run.lines, (Lines{"child 1", "_level0.holder", "_level0"}));
     // The child's rectangle, where the clip stands.
     EXPECT_EQ(run.pixel(105, 55), rgb(kRed));
     EXPECT_EQ(run.pixel(95, 55), rgb(kWhite));
     EXPECT_EQ(run.pixel(125, 55), rgb(kWhite));
     run.advance(3);
     // The child plays on to its second frame and stops there, though the root stopped.
-    EXPECT_EQ(run.lines, (Lines{"child 1", "_level0.holder", "child 2"}));
+    EXPECT_EQ(run.lines, (Lines{"child 1", "_level0.holder", "_level0", "child 2"}));
     EXPECT_TRUE(run.notices.empty());
 }
 
@@ -153,7 +153,7 @@ TEST(LoadedMovie, ClipKeepsItsPlaceButNotItsVariablesAndReportsTheChild)
 
     MovieRun run(s / "main.swf");
     run.advance(2);
-    EXPECT_EQ(run.lines, (Lines{"child 1", "_level0.holder", "undefined", "100", "50", "2", "child.swf"}));
+    EXPECT_EQ(run.lines, (Lines{"child 1", "_level0.holder", "_level0", "undefined", "100", "50", "2", "child.swf"}));
 }
 
 // mcl = new MovieClipLoader(); listener methods trace their names; mcl.addListener(l);
@@ -186,7 +186,7 @@ TEST(LoadedMovie, LoaderHearsInitAfterTheChildsFirstFrame)
     run.advance(1);
     EXPECT_EQ(run.lines, (Lines{"onLoadStart", "onLoadProgress", "onLoadComplete"}));
     run.advance(1);
-    EXPECT_EQ(run.lines, (Lines{"onLoadStart", "onLoadProgress", "onLoadComplete", "child 1", "_level0.holder",
+    EXPECT_EQ(run.lines, (Lines{"onLoadStart", "onLoadProgress", "onLoadComplete", "child 1", "_level0.holder", "_level0",
                                 "onLoadInit"}));
 }
 
@@ -266,7 +266,61 @@ TEST(LoadedMovie, UnloadMovieTakesTheChildAway)
     EXPECT_EQ(run.pixel(105, 55), rgb(kWhite));
     run.advance(2);
     // Nothing of the child plays any more.
-    EXPECT_EQ(run.lines, (Lines{"child 1", "_level0.holder", "child 2"}));
+    EXPECT_EQ(run.lines, (Lines{"child 1", "_level0.holder", "_level0", "child 2"}));
+}
+
+TEST(LoadedMovie, LoadMovieNumMakesALevelDrawnAboveLevelZero)
+{
+    Scratch s;
+    save(childMovie(kRed, "child"), s / "child.swf");
+    test::SwfWriter w;
+    test::defineFilledRect(w, 1, {0, 2000, 0, 2000}, kBlue);
+    w.placeObject(1, 1);
+    const uint8_t toLevel = 0;
+    w.doAction(ActionBuilder().pushString("child.swf").pushString("_level1").raw(0x9A, std::span(&toLevel, 1))).showFrame();
+    w.doAction(ActionBuilder()).showFrame();
+    // unloadMovieNum(1) compiles to a load of no address into the level.
+    w.doAction(ActionBuilder().getVariable("_level1").trace().pushString("").pushString("_level1").raw(0x9A, std::span(&toLevel, 1)))
+        .showFrame();
+    w.doAction(ActionBuilder().getVariable("_level1").trace().stop()).showFrame();
+    save(w.build(), s / "main.swf");
+
+    MovieRun run(s / "main.swf");
+    run.advance(2);
+    // Inside the level, `this` and _root are the level.
+    EXPECT_EQ(run.lines, (Lines{"child 1", "_level1", "_level1"}));
+    EXPECT_EQ(run.pixel(5, 5), rgb(kRed));
+    EXPECT_EQ(run.pixel(30, 5), rgb(kBlue));
+    run.advance(2);
+    EXPECT_EQ(run.lines, (Lines{"child 1", "_level1", "_level1", "_level1", "undefined"}));
+    EXPECT_EQ(run.pixel(5, 5), rgb(kBlue));
+}
+
+TEST(LoadedMovie, LoadVariablesRunsTheClipsDataEventThenOnData)
+{
+    Scratch s;
+    std::ofstream(s / "vars.txt") << "a=first&b=second";
+    test::SwfWriter w;
+    w.defineSprite(2, 1, test::TagStream().showFrame());
+    test::Place place;
+    place.depth = 1;
+    place.characterId = 2;
+    place.name = "target";
+    place.clipEvents.push_back({0x100, ActionBuilder().trace("data event")});
+    w.placeObject2(place);
+    ActionBuilder a;
+    a.pushString("target").op(GetVariable).pushString("onData");
+    a.defineFunction("", {}, ActionBuilder().trace("onData"));
+    a.op(SetMember);
+    const uint8_t variablesIntoClip = 0xC0;
+    a.pushString("vars.txt").pushString("target").raw(0x9A, std::span(&variablesIntoClip, 1));
+    w.doAction(a).showFrame();
+    w.doAction(ActionBuilder().pushString("target").op(GetVariable).pushString("b").op(GetMember).trace().stop()).showFrame();
+    save(w.build(), s / "main.swf");
+
+    MovieRun run(s / "main.swf");
+    run.advance(2);
+    EXPECT_EQ(run.lines, (Lines{"data event", "onData", "second"}));
 }
 
 } // namespace
