@@ -323,5 +323,27 @@ TEST(LoadedMovie, LoadVariablesRunsTheClipsDataEventThenOnData)
     EXPECT_EQ(run.lines, (Lines{"data event", "onData", "second"}));
 }
 
+TEST(LoadedMovie, LockrootKeepsRootInsideTheLoadedMovie)
+{
+    Scratch s;
+    for (const bool lock : {false, true}) {
+        SCOPED_TRACE(lock);
+        test::SwfWriter child;
+        ActionBuilder c;
+        c.getVariable("this").pushString("_lockroot").pushBool(lock).op(SetMember);
+        c.getVariable("_root").trace();
+        child.doAction(c.stop()).showFrame();
+        save(child.build(), s / "child.swf");
+        test::SwfWriter w;
+        ActionBuilder a = makeHolder();
+        call(a, "holder", "loadMovie", {"child.swf"});
+        w.doAction(a.stop()).showFrame();
+        save(w.build(), s / "main.swf");
+        MovieRun run(s / "main.swf");
+        run.advance(2);
+        EXPECT_EQ(run.lines, (Lines{lock ? "_level0.holder" : "_level0"}));
+    }
+}
+
 } // namespace
 } // namespace swf
