@@ -284,8 +284,14 @@ void requestClipLoad(Machine& m, Object* clip, int level, const std::string& url
 void finishClipLoad(Machine& m, const LoadRequest& request, const std::optional<std::vector<uint8_t>>& bytes)
 {
     Object* loader = request.loader;
-    const Value target = request.target ? Value(request.target) : Value();
-    ClipHost* clip = clipHost(request.target);
+    Object* into = request.target;
+    if (!into && request.level > 0 && bytes) {
+        // A load into a level nothing is loaded in yet makes the level.
+        ClipHost* root = clipHost(m.level(0));
+        into = root ? root->makeLevel(request.level) : nullptr;
+    }
+    const Value target = into ? Value(into) : Value();
+    ClipHost* clip = clipHost(into);
     if (!bytes || !clip) {
         if (loader) {
             const Value args[] = {target, Value("URLNotFound"), Value(0)};
@@ -306,8 +312,17 @@ void finishClipLoad(Machine& m, const LoadRequest& request, const std::optional<
             host->notice("the file " + request.url + " loaded into a clip is not a movie or picture this player can show");
         return;
     }
+    clip->dataLoaded();
     if (loader)
-        broadcast(m, loader, "onLoadInit", std::span(&target, 1));
+        m.loads().add({LoadRequest::Kind::ClipInit, into, loader, request.url, request.level});
+}
+
+void finishClipInit(Machine& m, const LoadRequest& request)
+{
+    if (!request.loader)
+        return;
+    const Value target = request.target ? Value(request.target) : Value();
+    broadcast(m, request.loader, "onLoadInit", std::span(&target, 1));
 }
 
 void requestUrl(Machine& m, Object* timeline, const std::string& url, const std::string& target, uint8_t flags,

@@ -129,6 +129,9 @@ public:
     virtual void stopSounds() = 0;
     // The clip at `_levelN`, or null.
     virtual Object* level(int number) = 0;
+    // _levelN (N >= 1) for a load into it, made empty when nothing is there yet; null
+    // where the host keeps no levels.
+    virtual Object* makeLevel(int /*number*/) { return nullptr; }
 
     // loadMovie's end: the clip's content replaced by the movie or picture in `bytes`;
     // false when this clip cannot show it (the clip stays as it was).
@@ -139,6 +142,9 @@ public:
     // The characters of the static texts placed directly in the clip (not its
     // children's), texts in depth order, glyphs in drawing order.
     virtual std::vector<StaticGlyph> staticText() { return {}; }
+    // Variables (loadVariables) or a movie (loadMovie) arrived for this clip: its
+    // onClipEvent(data) handlers run, then its onData method.
+    virtual void dataLoaded() {}
 };
 
 } // namespace swf::avm1

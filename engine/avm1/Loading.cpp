@@ -1,7 +1,9 @@
 #include "engine/avm1/Loading.h"
 
+#include "engine/avm1/ClipHost.h"
 #include "engine/avm1/LoadHost.h"
 #include "engine/avm1/Machine.h"
+#include "engine/avm1/MovieClipObject.h"
 #include "engine/data/UrlVariables.h"
 
 #include <algorithm>
@@ -182,6 +184,10 @@ void dispatchLoads(Machine& m)
     }
     for (const LoadRequest& request : due) {
         std::optional<std::vector<uint8_t>> bytes;
+        if (request.kind == LoadRequest::Kind::ClipInit) {
+            guarded(m, [&] { finishClipInit(m, request); });
+            continue;
+        }
         if (host && !request.url.empty())
             bytes = host->readFile(request.url);
         if (bytes && bytes->size() > kMaxLoadedBytes)
@@ -195,13 +201,19 @@ void dispatchLoads(Machine& m)
                 const std::string text = decodeLoadedText(*bytes);
                 guarded(m, [&] {
                     setVariablesFrom(m, request.target, text);
-                    // A clip that loaded variables hears of it through onData.
-                    m.callMethod(Value(request.target), "onData", {});
+                    // A clip that loaded variables hears of it through its data
+                    // event and onData.
+                    if (ClipHost* clip = clipHost(request.target))
+                        clip->dataLoaded();
+                    else
+                        m.callMethod(Value(request.target), "onData", {});
                 });
             }
             break;
         case LoadRequest::Kind::Clip:
             guarded(m, [&] { finishClipLoad(m, request, bytes); });
+            break;
+        case LoadRequest::Kind::ClipInit:
             break;
         }
     }

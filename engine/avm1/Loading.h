@@ -23,6 +23,7 @@ struct LoadRequest {
         Text,       // XML or LoadVars: the text goes to the target's onData
         Variables,  // loadVariables: name=value pairs set on the target clip
         Clip,       // loadMovie / loadClip: the target clip's content is replaced
+        ClipInit,   // a loaded clip has run its first frame: the loader's onLoadInit
     };
     Kind kind = Kind::Text;
     Object* target = nullptr;
@@ -71,8 +72,12 @@ Value sendAndLoadTextMethod(Machine& m, Value self, std::span<const Value> args)
 // and onLoad(true) is called.
 Value defaultOnData(Machine& m, Value self, const Value& text, const char* parser);
 
-// The end of a clip load (MovieClipLoader.cpp).
+// The end of a clip load (MovieClipLoader.cpp): the listeners hear onLoadStart,
+// onLoadProgress and onLoadComplete, the clip takes the content, and a ClipInit
+// request waits for the frame after, when the loaded movie's first frame has run.
 void finishClipLoad(Machine& m, const LoadRequest& request, const std::optional<std::vector<uint8_t>>& bytes);
+// onLoadInit of a ClipInit request.
+void finishClipInit(Machine& m, const LoadRequest& request);
 
 // Sets the URL-encoded `text`'s pairs as members of `target`.
 void setVariablesFrom(Machine& m, Object* target, const std::string& text);

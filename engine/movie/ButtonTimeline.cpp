@@ -20,7 +20,7 @@ std::shared_ptr<const std::vector<Filter>> buttonFilters(const ButtonRecord& rec
 
 } // namespace
 
-void TimelinePlayer::instantiateButton(DisplayObject& object, ClipPath& path)
+void TimelinePlayer::instantiateButton(DisplayObject& object, ClipPath& path, const MovieDef* movie)
 {
     ClipState& state = object.clip.emplace();
     // An empty single frame: the button's children come from its records, never from
@@ -28,6 +28,7 @@ void TimelinePlayer::instantiateButton(DisplayObject& object, ClipPath& path)
     state.timeline = emptySprite_.sprite.get();
     state.frame = 1;
     state.playing = false;
+    state.movie = movie;
     syncButtonChildren(object, path);
 }
 
@@ -78,7 +79,7 @@ void TimelinePlayer::syncButtonChildren(DisplayObject& button, ClipPath& path)
         DisplayObject& inserted = state.insert(std::move(child));
         if (inserted.character->kind == CharacterKind::Sprite || inserted.character->kind == CharacterKind::Button) {
             path.push_back(depth);
-            instantiateClip(inserted, path);
+            instantiateClip(inserted, path, state.movie);
             path.pop_back();
         }
     }

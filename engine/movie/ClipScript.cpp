@@ -8,6 +8,7 @@
 #include "engine/format/Shape.h"
 #include "engine/format/Text.h"
 #include "engine/format/Video.h"
+#include "engine/movie/ClipEvents.h"
 #include "engine/movie/DisplayProperties.h"
 #include "engine/movie/MatrixParts.h"
 
@@ -150,8 +151,25 @@ ClipPath ClipScript::path()
         reversed.push_back(d->depth);
         s = s->parent_->script.get();
     }
-    return ClipPath(reversed.rbegin(), reversed.rend());
+    ClipPath out;
+    if (s && !s->parent_ && s->level_ > 0)
+        out = {kLevelStep, s->level_};
+    out.insert(out.end(), reversed.rbegin(), reversed.rend());
+    return out;
 }
+
+namespace {
+
+bool locksRoot(avm1::Object* clip)
+{
+    const avm1::Property* lock = clip ? clip->findOwn("_lockroot") : nullptr;
+    if (!lock)
+        return false;
+    const avm1::Value& v = lock->value;
+    return (v.isBool() && v.asBool()) || (v.isNumber() && v.asNumber() != 0);
+}
+
+} // namespace
 
 avm1::Object* ClipScript::parentObject()
 {
@@ -162,9 +180,14 @@ avm1::Object* ClipScript::parentObject()
 
 avm1::Object* ClipScript::rootObject()
 {
+    // _root is the level's root, unless a loaded movie on the way up locks _root to
+    // itself by setting its _lockroot.
     ClipScript* s = this;
-    while (s->parent_ && s->parent_->script.get())
+    while (s->parent_ && s->parent_->script.get()) {
+        if (s->self_.loaded && locksRoot(s->object_))
+            return s->object_;
         s = s->parent_->script.get();
+    }
     return s->scriptObject();
 }
 
@@ -227,7 +250,7 @@ avm1::Value ClipScript::getProperty(avm1::ClipProperty property)
     }
     case P::Target: return avm1::Value(targetPath(true));
     case P::DropTarget: return avm1::Value(std::string());
-    case P::Url: return avm1::Value(std::string());
+    case P::Url: return avm1::Value(player_.urlOf(self_.movie));
     case P::HighQuality: return avm1::Value(1.0);
     case P::FocusRect: return avm1::Value(true);
     case P::SoundBufTime: return avm1::Value(5.0);
@@ -370,29 +393,36 @@ void ClipScript::gotoFrame(int frame)
     goTo(frame);
 }
 
+const MovieDef* ClipScript::ownMovie()
+{
+    if (self_.loaded)
+        return self_.loaded->movie.get();
+    return parent_ ? nullptr : &player_.movie();
+}
+
 double ClipScript::bytesLoaded()
 {
-    // The main timeline: what of the file arrived, the 8-byte prefix counted.
-    if (!parent_)
-        return std::min(bytesTotal(), static_cast<double>(player_.movie().bytes.size() + 8));
+    // A movie's main timeline: what of the file arrived, the 8-byte prefix counted.
+    const MovieDef* movie = ownMovie();
+    if (movie && !movie->bytes.empty())
+        return std::min(bytesTotal(), static_cast<double>(movie->bytes.size() + 8));
     return bytesTotal();
 }
 
 double ClipScript::bytesTotal()
 {
-    if (!parent_) {
-        const MovieDef& movie = player_.movie();
-        return movie.header.declaredLength > 8 ? movie.header.declaredLength
-                                               : static_cast<double>(movie.bytes.size() + 8);
+    if (const MovieDef* movie = ownMovie()) {
+        return movie->header.declaredLength > 8 ? movie->header.declaredLength
+                                                : static_cast<double>(movie->bytes.size() + 8);
     }
     return self_.timeline ? self_.timeline->byteLength : 0;
 }
 
 int ClipScript::totalFrames()
 {
-    // The main timeline counts the frames its header declares, as the player reports.
-    if (!parent_)
-        return player_.movie().header.frameCount;
+    // A movie's main timeline counts the frames its header declares, as the player reports.
+    if (const MovieDef* movie = ownMovie())
+        return movie->header.frameCount;
     return self_.timeline ? self_.timeline->frameCount() : 1;
 }
 
@@ -441,6 +471,8 @@ int ClipScript::depth()
 
 std::string ClipScript::targetPath(bool slashes)
 {
+    if (!parent_ && level_ > 0)
+        return "_level" + std::to_string(level_);
     if (!parent_ || !parent_->script.get())
         return slashes ? "/" : "_level0";
     std::string base = parent_->script.get()->targetPath(slashes);
@@ -504,7 +536,8 @@ avm1::Object* ClipScript::duplicate(const std::string& newName, int newDepth, av
 avm1::Object* ClipScript::attachMovie(const std::string& linkage, const std::string& newName, int newDepth,
                                       avm1::Object* init)
 {
-    const MovieDef& movie = player_.movie();
+    // A clip of a loaded movie attaches that movie's symbols.
+    const MovieDef& movie = player_.movieOf(self_);
     auto it = movie.exports.find(linkage);
     if (it == movie.exports.end()) {
         it = std::find_if(movie.exports.begin(), movie.exports.end(),
@@ -677,10 +710,8 @@ void ClipScript::getUrl(const std::string& url, const std::string& target)
         player_.hooks().getUrl(url, target);
 }
 
-void ClipScript::unloadContent()
+void ClipScript::clearContent()
 {
-    // The children leave with their unload handlers queued; the clip itself stays,
-    // with its name, place and variables, showing one empty frame.
     ClipPath here = path();
     std::vector<int32_t> depths;
     for (const DisplayObject& child : self_.children)
@@ -690,9 +721,62 @@ void ClipScript::unloadContent()
         self_.remove(depth);
     }
     self_.drawing = {};
+}
+
+void ClipScript::unloadContent()
+{
+    if (!parent_ && level_ > 0) {
+        // A level goes altogether. That destroys this host: nothing may follow.
+        player_.removeLevel(level_);
+        return;
+    }
+    // The children leave with their unload handlers queued; the clip itself stays,
+    // with its name, place and variables, showing one empty frame.
+    clearContent();
+    self_.loaded.reset();
+    self_.movie = parent_ ? parent_->movie : nullptr;
     self_.timeline = player_.emptySprite().sprite.get();
     self_.frame = 1;
     self_.playing = false;
+}
+
+bool ClipScript::loadContent(std::span<const uint8_t> bytes, const std::string& url)
+{
+    std::shared_ptr<const LoadedContent> content = makeLoadedContent(bytes, url);
+    if (!content)
+        return false;
+    // The clip keeps its place, transform and clip event handlers; what it showed and
+    // what scripts had set on it go, and it plays the loaded movie from its first frame
+    // on the next frame of the player.
+    clearContent();
+    std::vector<std::string> names;
+    for (const avm1::Property& p : object_->properties())
+        names.emplace_back(p.name);
+    for (const std::string& name : names)
+        object_->erase(name);
+    player_.keepLoaded(content);
+    self_.loaded = content;
+    self_.movie = content->movie.get();
+    self_.timeline = &content->movie->root;
+    self_.frame = 0;
+    self_.playing = true;
+    return true;
+}
+
+void ClipScript::dataLoaded()
+{
+    auto machine = machine_.lock();
+    if (!machine)
+        return;
+    // onClipEvent(data) handlers first, then the onData method, as for any clip event.
+    if (DisplayObject* placed = displayObject()) {
+        const int version = parent_ ? player_.movieOf(*parent_).header.version : player_.movie().header.version;
+        for (const ClipEventHandler& handler : parseClipEvents(placed->clipActions, version)) {
+            if (handler.events & ClipEvent::Data)
+                machine->runBlock(handler.code, object_);
+        }
+    }
+    machine->callMethod(avm1::Value(object_), "onData", {});
 }
 
 void ClipScript::toggleQuality()
@@ -709,7 +793,7 @@ void ClipScript::stopSounds()
 
 avm1::Object* ClipScript::level(int number)
 {
-    return number == 0 ? rootObject() : nullptr;
+    return player_.levelObject(number);
 }
 
 std::vector<avm1::StaticGlyph> ClipScript::staticText()

@@ -31,6 +31,8 @@ public:
     ClipScript& operator=(const ClipScript&) = delete;
 
     ClipState& state() { return self_; }
+    // This clip is the root of _levelN (N >= 1).
+    void setLevel(int number) { level_ = number; }
     ClipState* parentState() { return parent_; }
     // The depths from the root to this clip.
     ClipPath path();
@@ -92,10 +94,18 @@ public:
     void toggleQuality() override;
     void stopSounds() override;
     avm1::Object* level(int number) override;
+    avm1::Object* makeLevel(int number) override { return player_.makeLevel(number); }
     void unloadContent() override;
     std::vector<avm1::StaticGlyph> staticText() override;
+    bool loadContent(std::span<const uint8_t> bytes, const std::string& url) override;
+    void dataLoaded() override;
 
 private:
+    // The movie whose main timeline this clip is: the main movie for the root, the
+    // loaded one for a clip a load filled; null for other clips.
+    const MovieDef* ownMovie();
+    // Takes the children (their unload handlers queued) and the drawing away.
+    void clearContent();
     DisplayObject* displayObject();
     bool isButton() override;
     // The matrix from this clip's space to the stage's, in twips.
@@ -108,6 +118,7 @@ private:
     ClipState* parent_;
     avm1::Object* object_;
     avm1::SoundTransform soundTransform_ = avm1::SoundTransform::forClip();
+    int level_ = 0;
 };
 
 // A character's own bounds in twips (empty for unknown ones), and a clip's with its

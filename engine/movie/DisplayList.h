@@ -37,6 +37,8 @@ constexpr bool scriptDepthAllowed(int64_t depth) { return depth >= 0 && depth <=
 
 struct Character;
 struct TimelineDef;
+struct MovieDef;
+struct LoadedContent;
 struct DisplayObject;
 class ClipScript;
 
@@ -68,6 +70,15 @@ struct ClipState {
     std::vector<DisplayObject> children;  // sorted by depth, at most one per depth
     ScriptLink script;
     Drawing drawing;  // what scripts drew into the clip, beneath its children
+    // Set on a clip whose content a load replaced: the movie it now plays.
+    std::shared_ptr<const LoadedContent> loaded;
+    // The movie whose dictionary this clip's timeline places from and whose scripts it
+    // runs: null for the main movie's clips, a loaded movie for the clip it was loaded
+    // into and every clip inside that.
+    const MovieDef* movie = nullptr;
+    // On the main timeline only: the movies loaded into _level1 and above, each the
+    // root of its own tree, in level order (the object's depth is its level).
+    std::vector<DisplayObject> levels;
 
     DisplayObject* find(int32_t depth);
     const DisplayObject* find(int32_t depth) const;

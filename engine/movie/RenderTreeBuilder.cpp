@@ -1,5 +1,6 @@
 #include "engine/movie/RenderTreeBuilder.h"
 
+#include "engine/movie/LoadedContent.h"
 #include "engine/movie/MovieDef.h"
 #include "engine/movie/VideoObject.h"
 
@@ -33,6 +34,8 @@ void addChildren(const ClipState& clip, render::RenderNode& parent)
             case CharacterKind::EditText: node.editText = object.character->editText; break;
             case CharacterKind::Sprite:
                 if (object.clip) {
+                    if (object.clip->loaded)
+                        node.bitmaps = object.clip->loaded->bitmaps;
                     addChildren(*object.clip, node);
                     if (!object.clip->drawing.empty())
                         node.drawing = object.clip->drawing.shape();
@@ -58,9 +61,25 @@ void addChildren(const ClipState& clip, render::RenderNode& parent)
 render::RenderNode buildRenderTree(const ClipState& root)
 {
     render::RenderNode node;
+    if (root.loaded)
+        node.bitmaps = root.loaded->bitmaps;
     addChildren(root, node);
     if (!root.drawing.empty())
         node.drawing = root.drawing.shape();
+    // _level1 and above draw over level 0, the higher ones on top; no mask of level 0
+    // reaches them.
+    for (const DisplayObject& level : root.levels) {
+        if (!level.clip)
+            continue;
+        render::RenderNode layer;
+        layer.depth = 0xFFFF;
+        if (level.clip->loaded)
+            layer.bitmaps = level.clip->loaded->bitmaps;
+        addChildren(*level.clip, layer);
+        if (!level.clip->drawing.empty())
+            layer.drawing = level.clip->drawing.shape();
+        node.children.push_back(std::move(layer));
+    }
     return node;
 }
 

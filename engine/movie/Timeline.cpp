@@ -114,10 +114,89 @@ ClipState TimelinePlayer::makeRoot() const
     return root;
 }
 
+std::string TimelinePlayer::urlOf(const MovieDef* movie) const
+{
+    for (const auto& content : loaded_) {
+        if (content->movie.get() == movie)
+            return content->url;
+    }
+    return {};
+}
+
+namespace {
+
+DisplayObject* findLevel(ClipState& root, int32_t number)
+{
+    auto it = std::ranges::find(root.levels, number, &DisplayObject::depth);
+    return it == root.levels.end() || !it->clip ? nullptr : &*it;
+}
+
+// Where `path` starts: the main timeline, or the root of the level it names (null
+// when there is no such level); `next` is the first depth after that.
+ClipState* pathStart(ClipState& root, const ClipPath& path, size_t& next)
+{
+    next = 0;
+    if (path.empty() || path[0] != kLevelStep)
+        return &root;
+    next = 2;
+    DisplayObject* level = path.size() >= 2 ? findLevel(root, path[1]) : nullptr;
+    return level ? level->clip.get() : nullptr;
+}
+
+} // namespace
+
+avm1::Object* TimelinePlayer::levelObject(int number)
+{
+    if (!root_ || number < 0 || number >= kLevelLimit)
+        return nullptr;
+    if (number == 0)
+        return scriptObject(*root_, {});
+    if (!findLevel(*root_, number))
+        return nullptr;
+    return scriptObject(*root_, {kLevelStep, number});
+}
+
+avm1::Object* TimelinePlayer::makeLevel(int number)
+{
+    if (!root_ || number < 1 || number >= kLevelLimit)
+        return nullptr;
+    const int32_t n = number;
+    if (!findLevel(*root_, n)) {
+        DisplayObject level;
+        level.depth = n;
+        level.characterId = 0;
+        level.character = &emptySprite_;
+        level.placedAt = -1;
+        ClipState& state = level.clip.emplace();
+        state.timeline = emptySprite_.sprite.get();
+        state.frame = 1;
+        state.playing = false;
+        auto at = std::ranges::upper_bound(root_->levels, n, {}, &DisplayObject::depth);
+        root_->levels.insert(at, std::move(level));
+    }
+    return levelObject(number);
+}
+
+void TimelinePlayer::removeLevel(int number)
+{
+    if (!root_ || number < 1 || number >= kLevelLimit)
+        return;
+    const int32_t n = number;
+    DisplayObject* level = findLevel(*root_, n);
+    if (!level)
+        return;
+    ClipPath path{kLevelStep, n};
+    if (scriptsEnabled_ && machine_)
+        queueUnloadOf(*level, path, 0, movieOf(*level->clip).header.version);
+    std::erase_if(root_->levels, [n](const DisplayObject& o) { return o.depth == n; });
+}
+
 ClipState* TimelinePlayer::resolve(ClipState& root, const ClipPath& path)
 {
-    ClipState* clip = &root;
-    for (int32_t depth : path) {
+    size_t next = 0;
+    ClipState* clip = pathStart(root, path, next);
+    for (size_t i = next; clip && i < path.size(); ++i) {
+        const int32_t depth = path[i];
         DisplayObject* object = clip->find(depth);
         if (!object || !object->clip)
             return nullptr;
@@ -154,9 +233,7 @@ avm1::Machine* TimelinePlayer::machine()
             const auto bitmap = movie_.bitmaps.find(exported->second);
             return bitmap == movie_.bitmaps.end() ? nullptr : bitmap->second;
         });
-        machine_->setLevelResolver([this](int level) -> avm1::Object* {
-            return level == 0 && root_ ? scriptObject(*root_, {}) : nullptr;
-        });
+        machine_->setLevelResolver([this](int level) -> avm1::Object* { return levelObject(level); });
     }
     return machine_.get();
 }
@@ -166,13 +243,17 @@ avm1::Object* TimelinePlayer::scriptObject(ClipState& root, const ClipPath& path
     avm1::Machine* m = machine();
     if (!m)
         return nullptr;
-    ClipState* clip = &root;
-    ClipState* parent = nullptr;
     size_t index = 0;
+    ClipState* clip = pathStart(root, path, index);
+    if (!clip)
+        return nullptr;
+    ClipState* parent = nullptr;
     while (true) {
         if (!clip->script.get()) {
             avm1::MovieClipObject* object = m->newClipObject(nullptr);
             auto host = std::make_unique<ClipScript>(*this, machine_, *clip, parent, object);
+            if (!parent && index == 2)
+                host->setLevel(path[1]);
             object->setHost(host.get());
             clip->script.set(std::move(host));
         }
@@ -192,11 +273,28 @@ void TimelinePlayer::step(ClipState& root)
     size_t live = countDisplayObjects(root);
     displayObjectsLeft = live < kMaxDisplayObjects ? kMaxDisplayObjects - live : 0;
     ClipPath path;
-    if (scriptsEnabled_ && machine_)
+    if (scriptsEnabled_ && machine_) {
         queueEnterFrames(root, path);
+        for (DisplayObject& level : root.levels) {
+            ClipPath at{kLevelStep, level.depth};
+            queueEnterFrames(*level.clip, at);
+            if (level.clip->script.get())
+                queue_.push_back({at, {}, "onEnterFrame"});
+        }
+    }
     advanceClip(root, path, true);
+    // The levels above play on, each from its own first frame.
+    for (size_t i = 0; i < root.levels.size(); ++i) {
+        ClipPath at{kLevelStep, root.levels[i].depth};
+        if (root.levels[i].clip)
+            advanceClip(*root.levels[i].clip, at, false);
+    }
     runQueuedScripts(root);
     syncBoundFields(root);
+    if (queue_.empty() && constructQueue_.empty() && initializeQueue_.empty()) {
+        // No queued script points into a loaded movie no clip shows any more.
+        std::erase_if(loaded_, [](const auto& content) { return content.use_count() == 1; });
+    }
     if (machine_) {
         double rate = movie_.header.frameRate > 0 ? movie_.header.frameRate : 12.0;
         machine_->resetBudget(kMaxActionsPerStep);
@@ -267,10 +365,10 @@ void TimelinePlayer::queueUnload(ClipState& parent, const ClipPath& parentPath, 
         return;
     ClipPath path = parentPath;
     path.push_back(depth);
-    queueUnloadOf(*object, path, 0);
+    queueUnloadOf(*object, path, 0, movieOf(parent).header.version);
 }
 
-void TimelinePlayer::queueUnloadOf(DisplayObject& object, ClipPath& path, int nesting)
+void TimelinePlayer::queueUnloadOf(DisplayObject& object, ClipPath& path, int nesting, int version)
 {
     constexpr int kMaxNesting = 64;
     if (!object.clip || nesting > kMaxNesting)
@@ -282,11 +380,11 @@ void TimelinePlayer::queueUnloadOf(DisplayObject& object, ClipPath& path, int ne
     // The clips inside unload first, as the reference player orders these events.
     for (DisplayObject& child : object.clip->children) {
         path.push_back(child.depth);
-        queueUnloadOf(child, path, nesting + 1);
+        queueUnloadOf(child, path, nesting + 1, movieOf(*object.clip).header.version);
         path.pop_back();
     }
     if (self) {
-        for (const ClipEventHandler& handler : parseClipEvents(object.clipActions, movie_.header.version)) {
+        for (const ClipEventHandler& handler : parseClipEvents(object.clipActions, version)) {
             if (handler.events & ClipEvent::Unload)
                 queue_.push_back({path, handler.code, {}, self});
         }
@@ -349,7 +447,7 @@ void TimelinePlayer::queueEnterFrames(ClipState& clip, ClipPath& path)
             continue;
         path.push_back(child.depth);
         queueEnterFrames(*child.clip, path);
-        queueClipEvent(child, path, ClipEvent::EnterFrame);
+        queueClipEvent(child, path, ClipEvent::EnterFrame, movieOf(clip).header.version);
         if (child.clip->script.get())
             queue_.push_back({path, {}, "onEnterFrame"});
         path.pop_back();
@@ -358,13 +456,13 @@ void TimelinePlayer::queueEnterFrames(ClipState& clip, ClipPath& path)
         queue_.push_back({path, {}, "onEnterFrame"});
 }
 
-void TimelinePlayer::queueClipEvent(const DisplayObject& object, const ClipPath& path, uint32_t event)
+void TimelinePlayer::queueClipEvent(const DisplayObject& object, const ClipPath& path, uint32_t event, int version)
 {
     if (object.clipActions.empty() || !scriptsEnabled_)
         return;
     // Initialize handlers of every clip just placed run before their construct handlers,
     // and both before the frame scripts queued with them.
-    for (const ClipEventHandler& handler : parseClipEvents(object.clipActions, movie_.header.version)) {
+    for (const ClipEventHandler& handler : parseClipEvents(object.clipActions, version)) {
         if (!(handler.events & event))
             continue;
         auto& into = (handler.events & event & ClipEvent::Initialize) ? initializeQueue_
@@ -437,7 +535,8 @@ void TimelinePlayer::gotoInClip(ClipState& clip, ClipPath& path, int frame)
 
 void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame)
 {
-    ClipState plan = seekIndex_->planAt(*clip.timeline, frame, [this](ClipState& planned, int f) {
+    ClipState plan = seekIndex_->planAt(*clip.timeline, frame, [this, movie = clip.movie](ClipState& planned, int f) {
+        planned.movie = movie;
         ClipPath unused;
         applyFrame(planned, unused, f, StepMode{.instantiate = false}, false);
     });
@@ -468,7 +567,7 @@ void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame)
         nameUnnamed(rebuilt.back());
         if (isSprite(rebuilt.back()) || isButton(rebuilt.back())) {
             path.push_back(rebuilt.back().depth);
-            instantiateClip(rebuilt.back(), path);
+            instantiateClip(rebuilt.back(), path, clip.movie);
             path.pop_back();
         }
     }
@@ -499,7 +598,7 @@ void TimelinePlayer::applyFrame(ClipState& clip, ClipPath& path, int frame, Step
     if (queueFrameScripts && mode.instantiate)
         enterFrameSounds(clip, frame);
     if (scripting)
-        queueInitActions(def, path);
+        queueInitActions(def, path, clip.movie);
     for (const ControlTag& tag : def.tags) {
         std::visit(Overloaded{
                        [&](const PlaceObject& place_) { place(clip, path, place_, frame, mode); },
@@ -529,11 +628,11 @@ void TimelinePlayer::enterFrameSounds(const ClipState& clip, int frame)
         hooks_.streamFrame(clip, frame);
 }
 
-void TimelinePlayer::queueInitActions(const Frame& frame, const ClipPath& path)
+void TimelinePlayer::queueInitActions(const Frame& frame, const ClipPath& path, const MovieDef* movie)
 {
     for (const ControlTag& tag : frame.tags) {
         if (const auto* init = std::get_if<InitAction>(&tag)) {
-            if (initActionsRun_.insert(init->spriteId).second)
+            if (initActionsRun_.insert({movie, init->spriteId}).second)
                 queue_.push_back({path, init->code, {}});
         }
     }
@@ -552,14 +651,14 @@ void TimelinePlayer::place(ClipState& clip, ClipPath& path, const PlaceObject& t
             if (mode.instantiate)
                 queueUnload(clip, path, existing->depth);
             existing->characterId = *tag.characterId;
-            existing->character = movie_.character(*tag.characterId);
+            existing->character = movieOf(clip).character(*tag.characterId);
             existing->clip.reset();
             existing->textField = {};
             if (existing->character && existing->character->kind == CharacterKind::EditText && existing->character->editText)
                 existing->textField.emplace(TextFieldState::fromDefinition(existing->character->editText));
             if (mode.instantiate && (isSprite(*existing) || isButton(*existing))) {
                 path.push_back(existing->depth);
-                instantiateClip(*existing, path);
+                instantiateClip(*existing, path, clip.movie);
                 path.pop_back();
             }
         }
@@ -580,7 +679,7 @@ void TimelinePlayer::place(ClipState& clip, ClipPath& path, const PlaceObject& t
     DisplayObject object;
     object.depth = tag.depth;
     object.characterId = *tag.characterId;
-    object.character = movie_.character(object.characterId);
+    object.character = movieOf(clip).character(object.characterId);
     object.placedAt = frame;
     applyPlacedFields(object, tag);
     if (object.character && object.character->kind == CharacterKind::EditText && object.character->editText)
@@ -590,7 +689,7 @@ void TimelinePlayer::place(ClipState& clip, ClipPath& path, const PlaceObject& t
     DisplayObject& inserted = clip.insert(std::move(object));
     if (mode.instantiate && (isSprite(inserted) || isButton(inserted))) {
         path.push_back(inserted.depth);
-        instantiateClip(inserted, path);
+        instantiateClip(inserted, path, clip.movie);
         path.pop_back();
     }
 }
@@ -620,7 +719,7 @@ bool TimelinePlayer::takeDisplayObjectSlot()
     return true;
 }
 
-void TimelinePlayer::instantiateClip(DisplayObject& object, ClipPath& path)
+void TimelinePlayer::instantiateClip(DisplayObject& object, ClipPath& path, const MovieDef* movie)
 {
     if (path.size() > kMaxClipNesting) {
         reportLimit(hooks_, Limit::SpriteNesting, "sprites nest deeper than " + std::to_string(kMaxClipNesting) +
@@ -628,17 +727,19 @@ void TimelinePlayer::instantiateClip(DisplayObject& object, ClipPath& path)
         return;
     }
     if (isButton(object)) {
-        instantiateButton(object, path);
+        instantiateButton(object, path, movie);
         return;
     }
     ClipState& state = object.clip.emplace();
     state.timeline = object.character->sprite.get();
+    state.movie = movie;
+    const int version = (movie ? *movie : movie_).header.version;
     if (scriptsEnabled_ && root_) {
-        queueClipEvent(object, path, ClipEvent::Initialize | ClipEvent::Construct);
-        std::string linkage = linkageOf(object.characterId);
+        queueClipEvent(object, path, ClipEvent::Initialize | ClipEvent::Construct, version);
+        std::string linkage = linkageOf(object.characterId, movie);
         if (!linkage.empty() && machine() && machine_->registeredClasses().count(linkage))
             applyRegisteredClass(scriptObject(*root_, path), linkage);
-        queueClipEvent(object, path, ClipEvent::Load);
+        queueClipEvent(object, path, ClipEvent::Load, version);
     }
     applyFrame(state, path, 1, StepMode{.instantiate = true}, true);
     state.frame = 1;
@@ -650,18 +751,18 @@ void TimelinePlayer::queueScripts(const ClipState& clip, const ClipPath& path, i
 {
     if (!scriptsEnabled_)
         return;
-    queueInitActions(clip.timeline->frame(frame), path);
+    queueInitActions(clip.timeline->frame(frame), path, clip.movie);
     for (const ControlTag& tag : clip.timeline->frame(frame).tags) {
         if (const auto* action = std::get_if<DoAction>(&tag))
             queue_.push_back({path, action->code, {}});
     }
 }
 
-std::string TimelinePlayer::linkageOf(uint16_t characterId) const
+std::string TimelinePlayer::linkageOf(uint16_t characterId, const MovieDef* movie) const
 {
     if (characterId == 0)
         return {};
-    for (const auto& [name, id] : movie_.exports) {
+    for (const auto& [name, id] : (movie ? *movie : movie_).exports) {
         if (id == characterId)
             return name;
     }
@@ -723,11 +824,13 @@ avm1::Object* TimelinePlayer::placeByScript(ClipState& container, const ClipPath
     if (isSprite(inserted)) {
         ClipState& state = inserted.clip.emplace();
         state.timeline = inserted.character->sprite.get();
+        state.movie = container.movie;
+        const int version = movieOf(container).header.version;
         avm1::Object* self = scriptObject(*root_, path);
-        queueClipEvent(inserted, path, ClipEvent::Initialize | ClipEvent::Construct);
-        std::string name = linkage.empty() ? linkageOf(inserted.characterId) : linkage;
+        queueClipEvent(inserted, path, ClipEvent::Initialize | ClipEvent::Construct, version);
+        std::string name = linkage.empty() ? linkageOf(inserted.characterId, state.movie) : linkage;
         applyRegisteredClass(self, name, init);
-        queueClipEvent(inserted, path, ClipEvent::Load);
+        queueClipEvent(inserted, path, ClipEvent::Load, version);
         // `inserted` may have moved while the constructor ran; find it again.
         ClipState* fresh = resolve(*root_, path);
         if (fresh) {

@@ -7,12 +7,14 @@
 
 #include "engine/avm1/Value.h"
 #include "engine/movie/DisplayList.h"
+#include "engine/movie/LoadedContent.h"
 #include "engine/movie/Limits.h"
 #include "engine/movie/MovieDef.h"
 
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <set>
 #include <span>
@@ -60,6 +62,11 @@ struct MovieHooks {
 // A clip is named by the depths leading to it from the root, so that queued work
 // survives the display lists changing underneath it.
 using ClipPath = std::vector<int32_t>;
+// A path that starts with this step and a level number N names the root of _levelN
+// (N >= 1) and, with further depths, the clips inside it. No depth takes this value.
+constexpr int32_t kLevelStep = std::numeric_limits<int32_t>::min();
+// Level numbers run from 0 below this.
+constexpr int kLevelLimit = 0xFFFF;
 
 class TimelinePlayer {
 public:
@@ -80,6 +87,19 @@ public:
     }
 
     const MovieDef& movie() const { return movie_; }
+    // The movie `clip` places from and runs the scripts of: a loaded one or the main one.
+    const MovieDef& movieOf(const ClipState& clip) const { return clip.movie ? *clip.movie : movie_; }
+    // Keeps a movie loaded into a clip alive while its scripts may be queued; the
+    // player lets go of those no clip shows once nothing is queued.
+    void keepLoaded(std::shared_ptr<const LoadedContent> content) { loaded_.push_back(std::move(content)); }
+    // The address `movie` was loaded from; empty for the main movie.
+    std::string urlOf(const MovieDef* movie) const;
+    // The script object of _levelN, or null when nothing is loaded there.
+    avm1::Object* levelObject(int number);
+    // _levelN (N >= 1), made empty when there is none yet; null for other numbers.
+    avm1::Object* makeLevel(int number);
+    // unloadMovieNum(N): the level leaves, its clips' unload handlers queued.
+    void removeLevel(int number);
     // Where scripts reach outside the timeline.
     const MovieHooks& hooks() const { return hooks_; }
     const SeekIndex& seekIndex() const { return *seekIndex_; }
@@ -176,8 +196,9 @@ private:
     void rebuildTo(ClipState& clip, ClipPath& path, int frame);
     void applyFrame(ClipState& clip, ClipPath& path, int frame, StepMode mode, bool queueScripts);
     void place(ClipState& clip, ClipPath& path, const PlaceObject& tag, int frame, StepMode mode);
-    void instantiateClip(DisplayObject& object, ClipPath& path);
-    void instantiateButton(DisplayObject& object, ClipPath& path);
+    // `movie`: the movie the object's parent places from (null: the main one).
+    void instantiateClip(DisplayObject& object, ClipPath& path, const MovieDef* movie);
+    void instantiateButton(DisplayObject& object, ClipPath& path, const MovieDef* movie);
     // Gives an object the timeline places without a name the reference player's
     // "instanceN", numbered in creation order across the whole movie; shapes take none.
     void nameUnnamed(DisplayObject& object);
@@ -188,16 +209,17 @@ private:
     void queueScripts(const ClipState& clip, const ClipPath& path, int frame);
     // The sounds of a frame entered: its event sounds and its stream's place.
     void enterFrameSounds(const ClipState& clip, int frame);
-    void queueInitActions(const Frame& frame, const ClipPath& path);
-    void queueClipEvent(const DisplayObject& object, const ClipPath& path, uint32_t event);
+    void queueInitActions(const Frame& frame, const ClipPath& path, const MovieDef* movie);
+    // `version`: the SWF version of the movie the handlers were written for.
+    void queueClipEvent(const DisplayObject& object, const ClipPath& path, uint32_t event, int version);
     void queueEnterFrames(ClipState& clip, ClipPath& path);
     void runScript(ClipState& root, QueuedScript script);
-    void queueUnloadOf(DisplayObject& object, ClipPath& path, int nesting);
+    void queueUnloadOf(DisplayObject& object, ClipPath& path, int nesting, int version);
     // Gives a clip made from an exported symbol its registered class.
     // `init`, when given, is copied onto the object between giving it the class's
     // prototype and running the constructor.
     void applyRegisteredClass(avm1::Object* object, const std::string& linkage, avm1::Object* init = nullptr);
-    std::string linkageOf(uint16_t characterId) const;
+    std::string linkageOf(uint16_t characterId, const MovieDef* movie) const;
 
     const MovieDef& movie_;
     MovieHooks hooks_;
@@ -209,7 +231,10 @@ private:
     std::deque<QueuedScript> constructQueue_;
     // Their initialize events, which come before all of those.
     std::deque<QueuedScript> initializeQueue_;
-    std::set<uint16_t> initActionsRun_;
+    // Init actions run, by movie (null: the main one) and sprite.
+    std::set<std::pair<const MovieDef*, uint16_t>> initActionsRun_;
+    // Movies loaded into clips: kept while anything may still run their scripts.
+    std::vector<std::shared_ptr<const LoadedContent>> loaded_;
     std::shared_ptr<avm1::Machine> machine_;
     ClipState* root_ = nullptr;  // the root of the call in progress
     // What each timeline places at each frame, for rebuilding lists on gotos.

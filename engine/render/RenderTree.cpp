@@ -26,7 +26,7 @@ bool drawsSame(const RenderNode& a, const RenderNode& b)
         return false;
     if (a.shape != b.shape || a.morph != b.morph || a.morphRatio != b.morphRatio || a.text != b.text
         || a.editText != b.editText || a.textField != b.textField || a.drawing != b.drawing || a.video != b.video
-        || a.videoFrame != b.videoFrame)
+        || a.videoFrame != b.videoFrame || a.bitmaps != b.bitmaps)
         return false;
     if (a.children.size() != b.children.size())
         return false;

@@ -27,6 +27,8 @@ namespace swf::render {
 
 struct TextFieldLook;
 
+class BitmapSource;
+
 struct RenderNode {
     int32_t depth = 0;
     // Non-zero: this node is a mask for the following siblings with depth <= clipDepth.
@@ -62,6 +64,9 @@ struct RenderNode {
     // An embedded video and the frame of it shown (the placement's ratio).
     std::shared_ptr<const EmbeddedVideo> video;
     int videoFrame = 0;
+    // Set on a clip showing a loaded movie: the bitmap fills of the shapes in it (at
+    // any depth) draw from this source rather than the main movie's.
+    std::shared_ptr<const BitmapSource> bitmaps;
 
     std::vector<RenderNode> children;  // in depth order
 };

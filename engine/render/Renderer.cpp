@@ -146,6 +146,16 @@ public:
 private:
     void drawNode(const RenderNode& node, const Matrix& parent, const ColorTransform& parentCx)
     {
+        // A loaded movie's shapes fill from its own bitmaps, for the whole subtree.
+        const BitmapSource* outer = bitmaps_;
+        if (node.bitmaps)
+            bitmaps_ = node.bitmaps.get();
+        drawNodeWith(node, parent, parentCx);
+        bitmaps_ = outer;
+    }
+
+    void drawNodeWith(const RenderNode& node, const Matrix& parent, const ColorTransform& parentCx)
+    {
         Matrix world = parent * node.matrix;
         const ColorTransform cx = parentCx * node.colorTransform;
         if (node.scrollRect) {
@@ -516,7 +526,7 @@ void Renderer::render(QPainter& painter, const RenderNode& root, const Matrix& t
     const bool smooth = quality != Quality::Low;
     painter.setRenderHint(QPainter::Antialiasing, smooth);
     painter.setPen(Qt::NoPen);
-    FrameDrawer drawer(painter, caches_->shapes, caches_->bitmaps, smooth);
+    FrameDrawer drawer(painter, caches_->shapes, root.bitmaps ? root.bitmaps.get() : caches_->bitmaps, smooth);
     drawer.setTextCaches(&caches_->text);
     // Filters are sized in stage pixels and grow as the stage is scaled to the device.
     const FilterScale stageScale{std::hypot(twipsToDevice.a, twipsToDevice.b) * kTwipsPerPixel,
