@@ -53,11 +53,14 @@ void transpose(const uint8_t* from, size_t fromStride, int width, int height, ui
     for (int y0 = 0; y0 < height; y0 += kTile) {
         for (int x0 = 0; x0 < width; x0 += kTile) {
             const int y1 = std::min(height, y0 + kTile), x1 = std::min(width, x0 + kTile);
-            for (int y = y0; y < y1; ++y) {
-                for (int x = x0; x < x1; ++x) {
+            // Written in order, read across rows: scattered reads cost less than
+            // scattered writes.
+            for (int x = x0; x < x1; ++x) {
+                uint8_t* out = to + size_t(x) * toStride;
+                for (int y = y0; y < y1; ++y) {
                     T v;
                     std::memcpy(&v, from + size_t(y) * fromStride + size_t(x) * sizeof(T), sizeof(T));
-                    std::memcpy(to + size_t(x) * toStride + size_t(y) * sizeof(T), &v, sizeof(T));
+                    std::memcpy(out + size_t(y) * sizeof(T), &v, sizeof(T));
                 }
             }
         }
