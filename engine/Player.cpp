@@ -2,6 +2,7 @@
 
 #include "engine/audio/Decoder.h"
 #include "engine/audio/Mixer.h"
+#include "engine/ScriptBitmapFilters.h"
 #include "engine/ScriptSounds.h"
 #include "engine/avm1/LoadHost.h"
 #include "engine/avm1/Machine.h"
@@ -224,6 +225,7 @@ struct Player::Impl {
     bool audioClock = false;
     std::filesystem::path movieFile;  // where the movie came from, for files scripts load
     std::unique_ptr<ScriptSounds> scriptSounds;
+    ScriptBitmapFilters bitmapFilters;
     std::unique_ptr<NetStreams> netStreams;
     std::unique_ptr<ScriptFiles> scriptFiles;
 
@@ -301,6 +303,7 @@ struct Player::Impl {
                     fsCommandHook(command, args);
             });
         hooks.loadHost = scriptFiles.get();
+        hooks.bitmapFilterHost = &bitmapFilters;
         hooks.getUrl = [this](const std::string& url, const std::string& target) { scriptFiles->openUrl(url, target); };
         hooks.toggleQuality = [this] { qualityToggled = !qualityToggled; };
         hooks.limitReached = [this](Limit limit, const std::string& message) { reportLimit(limit, message); };

@@ -1,6 +1,7 @@
 #include "engine/avm1/BitmapPixels.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cmath>
 #include <deque>
 
@@ -126,6 +127,17 @@ void BitmapPixels::setPixel(int x, int y, uint32_t rgb)
 
 void BitmapPixels::fillRect(PixelRect rect, uint32_t argb)
 {
+    // A rectangle of negative width or height reaches back from its corner, as the
+    // reference player fills it.
+    auto forwards = [](int& start, int& size) {
+        if (size >= 0)
+            return;
+        const int64_t from = int64_t{start} + size;
+        start = static_cast<int>(std::max<int64_t>(from, INT32_MIN));
+        size = static_cast<int>(std::min<int64_t>(-int64_t{size}, INT32_MAX));
+    };
+    forwards(rect.x, rect.width);
+    forwards(rect.y, rect.height);
     const PixelRect r = clip(rect);
     const uint32_t value = transparent_ ? premultiply(argb) : (argb | 0xFF000000u);
     for (int y = r.y; y < r.y + r.height; ++y)

@@ -47,6 +47,8 @@ public:
     void setPixel32(int x, int y, uint32_t argb);
     // Replaces the colour and keeps the pixel's alpha.
     void setPixel(int x, int y, uint32_t rgb);
+    // Every pixel, premultiplied, row by row.
+    const std::vector<uint32_t>& premultipliedPixels() const { return pixels_; }
     uint32_t raw(int x, int y) const { return pixels_[static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x)]; }
     void setRaw(int x, int y, uint32_t premultiplied)
     {

@@ -5,14 +5,19 @@
 // counts against a movie-wide budget; a bitmap past it is not made.
 
 #include "engine/avm1/BitmapPixels.h"
+#include "engine/avm1/FilterObject.h"
 #include "engine/avm1/Geom.h"
 #include "engine/avm1/Machine.h"
 #include "engine/avm1/Native.h"
 #include "engine/avm1/Packages.h"
+#include "engine/avm1/ScriptBitmaps.h"
 #include "engine/format/Bitmap.h"
 
 #include <cmath>
+#include <cstdint>
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace swf::avm1 {
 
@@ -21,12 +26,53 @@ namespace {
 // Pixel bytes all of a movie's bitmaps may hold at once.
 constexpr size_t kBitmapBudgetBytes = size_t{512} << 20;
 
+// The pixels where drawings and attached bitmaps that show the bitmap reach them too,
+// and the picture of them last shown.
+class SharedPixels final : public LiveBitmap {
+public:
+    std::unique_ptr<BitmapPixels> pixels;  // null once disposed
+
+    std::shared_ptr<const BitmapData> current() const override
+    {
+        if (!pixels) {
+            shown_.reset();
+            return nullptr;
+        }
+        const std::vector<uint32_t>& now = pixels->premultipliedPixels();
+        if (!shown_ || shown_->width != pixels->width() || shown_->height != pixels->height() || shown_->pixels != now)
+            shown_ = std::make_shared<const BitmapData>(BitmapData{pixels->width(), pixels->height(), now});
+        return shown_;
+    }
+
+private:
+    mutable std::shared_ptr<const BitmapData> shown_;
+};
+
+// Holds a bitmap's pixels as a unique pointer would, inside the shared place above.
+class PixelsSlot {
+public:
+    BitmapPixels* get() const { return shared_->pixels.get(); }
+    explicit operator bool() const { return shared_->pixels != nullptr; }
+    BitmapPixels& operator*() const { return *shared_->pixels; }
+    BitmapPixels* operator->() const { return shared_->pixels.get(); }
+    PixelsSlot& operator=(std::unique_ptr<BitmapPixels> pixels)
+    {
+        shared_->pixels = std::move(pixels);
+        return *this;
+    }
+    void reset() { shared_->pixels.reset(); }
+    std::shared_ptr<const LiveBitmap> live() const { return shared_; }
+
+private:
+    std::shared_ptr<SharedPixels> shared_ = std::make_shared<SharedPixels>();
+};
+
 class BitmapDataObject final : public Object {
 public:
     using Object::Object;
     ~BitmapDataObject() override { release(); }
 
-    std::unique_ptr<BitmapPixels> pixels;  // null once disposed
+    PixelsSlot pixels;  // empty once disposed
     std::shared_ptr<size_t> bytesInUse;    // shared by the movie's bitmaps
 
     static size_t bytesOf(const BitmapPixels& p)
@@ -424,6 +470,55 @@ Value bitmapNoise(Machine& m, Value self, std::span<const Value> args)
     return Value(0);
 }
 
+// applyFilter(source, sourceRect, destPoint, filter): the source's rectangle run through
+// the filter (outside it counts as empty), written at the point. What the filter spreads
+// past the rectangle is lost, as generateFilterRect warns. -1 without a filter the
+// renderer can draw.
+Value bitmapApplyFilter(Machine& m, Value self, std::span<const Value> args)
+{
+    SourceArgs a;
+    int code = 0;
+    if (!readSourceArgs(m, self, args, 4, a, code))
+        return Value(code);
+    const FilterObject* filterObject = filterOf(args[3]);
+    const std::optional<Filter> filter = filterObject ? toRenderFilter(*filterObject) : std::nullopt;
+    BitmapFilterHost* host = m.bitmapFilterHost();
+    if (!filter || !host)
+        return Value(-1);
+    // The part of the rectangle inside the source, and where it lands.
+    const PixelRect from = a.source->clip(a.rect);
+    if (from.width <= 0 || from.height <= 0)
+        return Value(0);
+    std::vector<uint32_t> surface(size_t(from.width) * size_t(from.height));
+    for (int y = 0; y < from.height; ++y)
+        for (int x = 0; x < from.width; ++x)
+            surface[size_t(y) * size_t(from.width) + size_t(x)] = a.source->raw(from.x + x, from.y + y);
+    host->apply(surface, from.width, from.height, *filter);
+    const BitmapPixels filtered(from.width, from.height, true, std::move(surface));
+    const int64_t destX = int64_t{a.destX} + (from.x - int64_t{a.rect.x});
+    const int64_t destY = int64_t{a.destY} + (from.y - int64_t{a.rect.y});
+    if (destX < INT32_MIN || destX > INT32_MAX || destY < INT32_MIN || destY > INT32_MAX)
+        return Value(0);
+    a.target->copyPixels(filtered, filtered.bounds(), int(destX), int(destY), false);
+    return Value(0);
+}
+
+// generateFilterRect(sourceRect, filter): the rectangle grown by what the filter
+// spreads; the rectangle as it is for anything else.
+Value bitmapGenerateFilterRect(Machine& m, Value self, std::span<const Value> args)
+{
+    if (!live(self))
+        return Value(-1);
+    PixelRect rect;
+    if (!readPixelRect(m, arg(args, 0), rect))
+        return Value();
+    const FilterObject* filterObject = filterOf(arg(args, 1));
+    const std::optional<Filter> filter = filterObject ? toRenderFilter(*filterObject) : std::nullopt;
+    if (filter && m.bitmapFilterHost())
+        rect = m.bitmapFilterHost()->grow(rect, *filter);
+    return Value(newRectangle(m, rect.x, rect.y, rect.width, rect.height));
+}
+
 // Answers 0 for equal bitmaps, a difference bitmap otherwise; negative codes when the
 // two cannot be compared.
 Value bitmapCompare(Machine& m, Value self, std::span<const Value> args)
@@ -535,6 +630,8 @@ const NativeMethod kBitmapDataMethods[] = {
     {"noise", bitmapNoise},
     {"compare", bitmapCompare},
     {"hitTest", bitmapHitTest},
+    {"applyFilter", bitmapApplyFilter},
+    {"generateFilterRect", bitmapGenerateFilterRect},
 };
 
 const NativeMethod kBitmapDataStatics[] = {
@@ -549,6 +646,17 @@ const NativeAccessor kBitmapDataAccessors[] = {
 };
 
 } // namespace
+
+std::shared_ptr<const LiveBitmap> liveBitmapOf(const Value& value)
+{
+    BitmapDataObject* b = bitmapOf(value);
+    return b ? b->pixels.live() : nullptr;
+}
+
+BitmapPixels* bitmapPixelsOf(const Value& value)
+{
+    return live(value);
+}
 
 void installBitmapDataClass(Machine& m)
 {

@@ -1,10 +1,12 @@
 // MovieClip's drawing methods: they turn script arguments (pixels, colours as numbers,
 // alphas in percent, gradient matrices as objects) into the clip's Drawing.
 
+#include "engine/avm1/BitmapPixels.h"
 #include "engine/avm1/ClipHost.h"
 #include "engine/avm1/Machine.h"
 #include "engine/avm1/Native.h"
 #include "engine/avm1/MovieClipObject.h"
+#include "engine/avm1/ScriptBitmaps.h"
 #include "engine/format/Drawing.h"
 
 #include <algorithm>
@@ -79,6 +81,40 @@ Matrix gradientMatrixArg(Machine& m, const Value& value)
             return {};
     }
     return matrix;
+}
+
+// The matrix of a bitmap fill from a flash.geom.Matrix (pixels of the bitmap to pixels
+// of the clip), as the fill's matrix from bitmap pixels into shape twips. Without one,
+// or with terms that are not numbers, the bitmap lies at the origin at its own size.
+Matrix bitmapMatrixArg(Machine& m, const Value& value)
+{
+    constexpr double t = kTwipsPerPixel;
+    const Matrix unscaled{t, 0, 0, t, 0, 0};
+    Object* o = value.asObject();
+    if (!o)
+        return unscaled;
+    const Matrix matrix{numberMember(m, o, "a") * t, numberMember(m, o, "b") * t, numberMember(m, o, "c") * t,
+                        numberMember(m, o, "d") * t, numberMember(m, o, "tx") * t, numberMember(m, o, "ty") * t};
+    for (double v : {matrix.a, matrix.b, matrix.c, matrix.d, matrix.tx, matrix.ty}) {
+        if (!std::isfinite(v))
+            return unscaled;
+    }
+    return matrix;
+}
+
+// A fill with a script's bitmap, or nothing when `bitmap` is not a BitmapData.
+std::optional<FillStyle> bitmapFill(const Value& bitmap, const Matrix& matrix, bool repeat, bool smooth)
+{
+    std::shared_ptr<const LiveBitmap> live = liveBitmapOf(bitmap);
+    if (!live)
+        return std::nullopt;
+    FillStyle fill;
+    fill.kind = FillKind::Bitmap;
+    fill.scriptBitmap = std::move(live);
+    fill.bitmapMatrix = matrix;
+    fill.bitmapRepeats = repeat;
+    fill.bitmapSmoothed = smooth;
+    return fill;
 }
 
 // A gradient fill from beginGradientFill's or lineGradientStyle's arguments: type,
@@ -237,6 +273,51 @@ Value drawingBeginGradientFill(Machine& m, Value self, std::span<const Value> ar
     return Value();
 }
 
+// beginBitmapFill(bitmap, matrix, repeat, smoothing): repeats unless told not to,
+// smooths only when told to. Anything but a BitmapData leaves the fill as it is.
+Value drawingBeginBitmapFill(Machine& m, Value self, std::span<const Value> args)
+{
+    Drawing* d = drawingOf(self);
+    if (!d || args.empty())
+        return Value();
+    const bool repeat = args.size() < 3 || m.toBoolean(args[2]);
+    const bool smooth = args.size() > 3 && m.toBoolean(args[3]);
+    if (auto fill = bitmapFill(args[0], bitmapMatrixArg(m, arg(args, 1)), repeat, smooth))
+        d->beginFill(*fill);
+    return Value();
+}
+
+// attachBitmap(bitmap, depth, pixelSnapping, smoothing): the bitmap shown at `depth`
+// in the clip, at the clip's origin and its own size, as it is each time it is drawn.
+// It takes the place of what was at the depth. It is made as an unnamed empty clip
+// whose drawing is the bitmap's rectangle filled with it.
+Value drawingAttachBitmap(Machine& m, Value self, std::span<const Value> args)
+{
+    ClipHost* host = clipHost(self.asObject());
+    BitmapPixels* pixels = bitmapPixelsOf(arg(args, 0));
+    if (!host || !pixels || args.size() < 2)
+        return Value();
+    const double depth = m.toNumber(args[1]);
+    if (!std::isfinite(depth))
+        return Value();
+    const int width = pixels->width(), height = pixels->height();
+    const bool smooth = args.size() > 3 && m.toBoolean(args[3]);
+    auto fill = bitmapFill(args[0], {kTwipsPerPixel, 0, 0, kTwipsPerPixel, 0, 0}, false, smooth);
+    Object* shown = host->createEmptyClip("", static_cast<int>(depth));
+    ClipHost* shownHost = clipHost(shown);
+    Drawing* d = shownHost ? shownHost->drawing() : nullptr;
+    if (!d || !fill)
+        return Value();
+    d->beginFill(*fill);
+    d->moveTo({0, 0});
+    d->lineTo({width * kTwipsPerPixel, 0});
+    d->lineTo({width * kTwipsPerPixel, height * kTwipsPerPixel});
+    d->lineTo({0, height * kTwipsPerPixel});
+    d->lineTo({0, 0});
+    d->endFill();
+    return Value();
+}
+
 Value drawingEndFill(Machine&, Value self, std::span<const Value>)
 {
     if (Drawing* d = drawingOf(self))
@@ -271,6 +352,8 @@ const NativeMethod kDrawingMethods[] = {
     {"lineGradientStyle", drawingLineGradientStyle},
     {"beginFill", drawingBeginFill},
     {"beginGradientFill", drawingBeginGradientFill},
+    {"beginBitmapFill", drawingBeginBitmapFill},
+    {"attachBitmap", drawingAttachBitmap},
     {"endFill", drawingEndFill},
     {"moveTo", drawingMoveTo},
     {"lineTo", drawingLineTo},

@@ -29,6 +29,7 @@ namespace swf::avm1 {
 
 class SoundHost;
 class NetStreamHost;
+class BitmapFilterHost;
 class LoadHost;
 class LoadQueue;
 class InterpreterState;
@@ -171,6 +172,9 @@ public:
     {
         return bitmapResolver_ ? bitmapResolver_(name) : nullptr;
     }
+    // The renderer's filters for BitmapData.applyFilter; null where there are none.
+    void setBitmapFilterHost(BitmapFilterHost* host) { bitmapFilterHost_ = host; }
+    BitmapFilterHost* bitmapFilterHost() const { return bitmapFilterHost_; }
     void setNetStreamHost(NetStreamHost* host) { netStreamHost_ = host; }
     NetStreamHost* netStreamHost() const { return netStreamHost_; }
     // Where loads and shared objects reach files, for the loading classes; null where
@@ -339,6 +343,7 @@ private:
     SoundHost* soundHost_ = nullptr;
     BitmapResolver bitmapResolver_;
     NetStreamHost* netStreamHost_ = nullptr;
+    BitmapFilterHost* bitmapFilterHost_ = nullptr;
     LoadHost* loadHost_ = nullptr;
     std::unique_ptr<LoadQueue> loads_;
     std::unique_ptr<InterpreterState> interpreterState_;

@@ -23,6 +23,16 @@ struct BitmapData {
     uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)]; }
 };
 
+// Pixels a script keeps changing (flash.display.BitmapData), shown by drawings and
+// attached bitmaps. Whoever shows them asks for the picture as it is now; while the
+// pixels stay as they were the same object comes back, so it can key caches and
+// comparisons. Null once the bitmap is gone (disposed).
+class LiveBitmap {
+public:
+    virtual ~LiveBitmap() = default;
+    virtual std::shared_ptr<const BitmapData> current() const = 0;
+};
+
 // The largest bitmap we agree to decode, in pixels (256 MiB of ARGB). Movies do carry
 // very wide or very tall images, so the ceiling is on the area, not on each side.
 constexpr int64_t kMaxBitmapPixels = int64_t{8192} * 8192;

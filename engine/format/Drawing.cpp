@@ -1,5 +1,7 @@
 #include "engine/format/Drawing.h"
 
+#include "engine/format/Bitmap.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -226,8 +228,15 @@ void Drawing::closeOutline()
 
 std::shared_ptr<const ShapeDef> Drawing::shape() const
 {
-    if (published_)
+    // Script bitmaps the fills show may have changed since: a shape that shows other
+    // pixels must be a new object.
+    if (published_ && !scriptBitmapsChanged())
         return published_;
+    shownBitmaps_.clear();
+    for (const FillStyle& fill : state_.fillStyles) {
+        if (fill.scriptBitmap)
+            shownBitmaps_.push_back(fill.scriptBitmap->current());
+    }
     Drawing closed = *this;
     if (closed.fillOpen_)
         closed.closeOutline();
@@ -238,6 +247,19 @@ std::shared_ptr<const ShapeDef> Drawing::shape() const
     shape->bounds = shape->edgeBounds = bounds();
     published_ = std::move(shape);
     return published_;
+}
+
+bool Drawing::scriptBitmapsChanged() const
+{
+    size_t next = 0;
+    for (const FillStyle& fill : state_.fillStyles) {
+        if (!fill.scriptBitmap)
+            continue;
+        if (next >= shownBitmaps_.size() || shownBitmaps_[next] != fill.scriptBitmap->current())
+            return true;
+        ++next;
+    }
+    return next != shownBitmaps_.size();
 }
 
 Rect Drawing::bounds() const

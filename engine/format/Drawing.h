@@ -15,8 +15,11 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace swf {
+
+struct BitmapData;
 
 class Drawing {
 public:
@@ -63,6 +66,7 @@ private:
     // Draws the unstroked edge back to where the open fill's outline began.
     void closeOutline();
     void changed() { published_.reset(); }
+    bool scriptBitmapsChanged() const;
 
     ShapeDef state_;  // records and styles so far; bounds filled in when published
     size_t commands_ = 0;
@@ -84,6 +88,8 @@ private:
     };
     Extent bounds_;
     mutable std::shared_ptr<const ShapeDef> published_;
+    // The pictures of the script bitmaps its fills showed when published, in fill order.
+    mutable std::vector<std::shared_ptr<const BitmapData>> shownBitmaps_;
 };
 
 // The matrix scripts give for a gradient box (`matrixType: "box"`): the gradient square

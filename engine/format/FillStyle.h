@@ -6,9 +6,12 @@
 #include "engine/format/Primitives.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace swf {
+
+class LiveBitmap;
 
 enum class FillKind : uint8_t { Solid, LinearGradient, RadialGradient, FocalGradient, Bitmap };
 enum class SpreadMode : uint8_t { Pad, Reflect, Repeat };
@@ -39,6 +42,8 @@ struct FillStyle {
     Matrix bitmapMatrix;
     bool bitmapRepeats = true;
     bool bitmapSmoothed = true;
+    // A bitmap a script made (beginBitmapFill), shown in place of the character.
+    std::shared_ptr<const LiveBitmap> scriptBitmap;
     friend bool operator==(const FillStyle&, const FillStyle&) = default;
 };
 

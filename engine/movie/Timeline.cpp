@@ -215,6 +215,7 @@ avm1::Machine* TimelinePlayer::machine()
         machine_->setSoundHost(hooks_.soundHost);
         machine_->setNetStreamHost(hooks_.netStreamHost);
         machine_->setLoadHost(hooks_.loadHost);
+        machine_->setBitmapFilterHost(hooks_.bitmapFilterHost);
         machine_->setTraceSink([this](const std::string& line) {
             if (hooks_.trace)
                 hooks_.trace(line);

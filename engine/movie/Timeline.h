@@ -29,6 +29,7 @@ class Object;
 class SoundHost;
 class NetStreamHost;
 class LoadHost;
+class BitmapFilterHost;
 }
 
 namespace swf::movie {
@@ -51,6 +52,8 @@ struct MovieHooks {
     avm1::NetStreamHost* netStreamHost = nullptr;
     // What loads and shared objects reach files through.
     avm1::LoadHost* loadHost = nullptr;
+    // The renderer's filters, for BitmapData.applyFilter.
+    avm1::BitmapFilterHost* bitmapFilterHost = nullptr;
     // A limit that keeps hostile movies in check cut something short; the text names
     // the limit and its value. It may come every frame: listeners keep the first.
     std::function<void(Limit, const std::string&)> limitReached;

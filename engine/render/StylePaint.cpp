@@ -1,11 +1,14 @@
 #include "engine/render/StylePaint.h"
 
+#include "engine/format/Bitmap.h"
+
 #include <QImage>
 #include <QLinearGradient>
 #include <QRadialGradient>
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 namespace swf::render {
 
@@ -72,6 +75,23 @@ QBrush gradientBrush(const FillStyle& fill, const ColorTransform& cx, const QTra
     return brush;
 }
 
+// A script bitmap's picture as an image over its own pixels, which the image keeps
+// alive; null when there is none.
+QImage scriptBitmapImage(std::shared_ptr<const BitmapData> picture)
+{
+    if (!picture || picture->width <= 0 || picture->height <= 0
+        || picture->pixels.size() != size_t(picture->width) * size_t(picture->height))
+        return {};
+    using Keep = std::shared_ptr<const BitmapData>;
+    auto keep = std::make_unique<Keep>(std::move(picture));
+    const BitmapData& p = **keep;
+    // Nothing draws into a fill's image; the pixels are only read. The image owns
+    // `keep` from here and lets it go with its last copy.
+    auto* pixels = const_cast<uchar*>(reinterpret_cast<const uchar*>(p.pixels.data()));
+    return QImage(pixels, p.width, p.height, qsizetype(p.width) * 4, QImage::Format_ARGB32_Premultiplied,
+                  [](void* info) { std::unique_ptr<Keep>(static_cast<Keep*>(info)); }, keep.release());
+}
+
 // The bitmap with a colour transform applied to each pixel, on straight colours.
 QImage colourTransformed(const QImage& image, const ColorTransform& cx)
 {
@@ -91,10 +111,14 @@ QImage colourTransformed(const QImage& image, const ColorTransform& cx)
 // applied. Null when the bitmap is missing.
 QImage fillImage(const FillStyle& fill, const ColorTransform& cx, const BitmapSource* bitmaps)
 {
-    const QImage* image = bitmaps ? bitmaps->bitmap(fill.bitmapId) : nullptr;
-    if (!image || image->isNull())
+    QImage shown;
+    if (fill.scriptBitmap)
+        shown = scriptBitmapImage(fill.scriptBitmap->current());
+    else if (const QImage* image = bitmaps ? bitmaps->bitmap(fill.bitmapId) : nullptr)
+        shown = *image;
+    if (shown.isNull())
         return {};
-    return cx.isIdentity() ? *image : colourTransformed(*image, cx);
+    return cx.isIdentity() ? shown : colourTransformed(shown, cx);
 }
 
 QBrush bitmapBrush(const FillStyle& fill, const ColorTransform& cx, const QTransform& toDevice,

@@ -79,7 +79,10 @@ TEST(BitmapPixels, FillRectClipsHostileRectangles)
     };
     const Case cases[] = {
         {{0, 0, 2, 2}, 4},   {{-5, -5, 6, 6}, 1},       {{2, 2, 10, 10}, 4}, {{0, 0, 0, 3}, 0},
-        {{1, 1, -2, -2}, 0}, {{INT_MAX, 0, INT_MAX, 1}, 0}, {{INT_MIN, INT_MIN, INT_MAX, INT_MAX}, 0},
+        // Negative sizes reach back from the corner given.
+        {{1, 1, -2, -2}, 1}, {{5, 5, -3, -3}, 4}, {{3, 0, -1, 4}, 4}, {{0, 0, INT_MIN, 1}, 0},
+        {{INT_MIN, INT_MIN, -1, -1}, 0},
+        {{INT_MAX, 0, INT_MAX, 1}, 0}, {{INT_MIN, INT_MIN, INT_MAX, INT_MAX}, 0},
         {{0, 0, INT_MAX, INT_MAX}, 16},
     };
     for (const Case& c : cases) {

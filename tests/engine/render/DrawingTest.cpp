@@ -3,6 +3,7 @@
 // and how the renderer shows a drawing beneath a clip's children.
 
 #include "RenderFixture.h"
+#include "engine/format/Bitmap.h"
 #include "engine/format/Drawing.h"
 #include "engine/render/ShapePaths.h"
 
@@ -192,6 +193,51 @@ TEST(Drawing, GradientBoxScalesRotatesAndCentresTheGradientSquare)
     const Point corner = unturned.apply({-16384, -16384});
     EXPECT_NEAR(corner.x, 0, 1e-6);
     EXPECT_NEAR(corner.y, 0, 1e-6);
+}
+
+// A script bitmap whose picture the test swaps.
+class SwappableBitmap final : public LiveBitmap {
+public:
+    std::shared_ptr<const BitmapData> picture;
+    std::shared_ptr<const BitmapData> current() const override { return picture; }
+};
+
+std::shared_ptr<const BitmapData> pictureOf(uint32_t argb)
+{
+    return std::make_shared<const BitmapData>(BitmapData{1, 1, {argb}});
+}
+
+TEST(Drawing, AShapeShowingAScriptBitmapIsANewObjectOnlyWhenThePictureChanges)
+{
+    auto bitmap = std::make_shared<SwappableBitmap>();
+    bitmap->picture = pictureOf(0xFFFF0000u);
+    Drawing d;
+    FillStyle fill;
+    fill.kind = FillKind::Bitmap;
+    fill.scriptBitmap = bitmap;
+    fill.bitmapMatrix = {kPx, 0, 0, kPx, 0, 0};  // one bitmap pixel a stage pixel, repeated
+    d.beginFill(fill);
+    openRect(d, 0, 0, 10, 10);
+    d.endFill();
+    const auto first = d.shape();
+    EXPECT_EQ(d.shape(), first) << "nothing changed";
+    bitmap->picture = pictureOf(0xFF00FF00u);
+    const auto second = d.shape();
+    EXPECT_NE(second, first) << "other pixels: another shape, so caches and frame comparisons see the change";
+    EXPECT_EQ(second->fillStyles, first->fillStyles) << "the same fill, still pointing at the live bitmap";
+    EXPECT_EQ(d.shape(), second);
+    bitmap->picture = nullptr;  // disposed
+    EXPECT_NE(d.shape(), second);
+
+    // The renderer paints the picture the bitmap has when it paints.
+    bitmap->picture = pictureOf(0xFF0000FFu);
+    RenderNode clip;
+    clip.depth = 1;
+    clip.drawing = d.shape();
+    Canvas canvas(20, 20);
+    canvas.draw(rootOf({clip}));
+    EXPECT_TRUE(near(canvas.at(5, 5), QColor(0, 0, 255)));
+    EXPECT_TRUE(near(canvas.at(15, 15), QColor(255, 255, 255)));
 }
 
 TEST(DrawingRender, DrawingShowsUnderTheClipsTransformBeneathItsChildren)

@@ -118,6 +118,92 @@ TEST(BoxBlur, BlursDownAsWellAsAcrossAndRefusesBadGeometry)
     EXPECT_EQ(tiny, (std::vector<uint8_t>(4, 9)));
 }
 
+// The blur written the plain way, one value at a time: each pass across every row,
+// then each pass down every column, zero outside, sums divided and truncated.
+void plainBoxBlur(std::vector<uint8_t>& pixels, int width, int height, int channels, double sizeX, double sizeY,
+                  int passes)
+{
+    auto run = [&](const BoxKernel& box, bool acrossRows) {
+        const int lines = acrossRows ? height : width, length = acrossRows ? width : height;
+        const int divisor = 256 * (2 * box.radius + 1) + 2 * box.edgeWeight;
+        for (int line = 0; line < lines; ++line) {
+            for (int c = 0; c < channels; ++c) {
+                auto at = [&](int i) -> uint8_t& {
+                    const int x = acrossRows ? i : line, y = acrossRows ? line : i;
+                    return pixels[(size_t(y) * size_t(width) + size_t(x)) * size_t(channels) + size_t(c)];
+                };
+                std::vector<int> in(static_cast<size_t>(length));
+                for (int i = 0; i < length; ++i)
+                    in[size_t(i)] = at(i);
+                auto value = [&](int i) { return i >= 0 && i < length ? in[size_t(i)] : 0; };
+                for (int i = 0; i < length; ++i) {
+                    int n = 0;
+                    for (int j = i - box.radius; j <= i + box.radius; ++j)
+                        n += 256 * value(j);
+                    n += box.edgeWeight * (value(i - box.radius - 1) + value(i + box.radius + 1));
+                    at(i) = static_cast<uint8_t>(n / divisor);
+                }
+            }
+        }
+    };
+    const BoxKernel across = boxKernelFor(sizeX), down = boxKernelFor(sizeY);
+    if (!across.identity())
+        for (int p = 0; p < passes; ++p)
+            run(across, true);
+    if (!down.identity())
+        for (int p = 0; p < passes; ++p)
+            run(down, false);
+}
+
+TEST(BoxBlur, MatchesThePlainSumOnNoiseForEveryShapeOfProblem)
+{
+    // Sizes with and without a part pixel at the ends, windows wider than the image,
+    // one to several passes, alpha planes and ARGB pixels, odd widths.
+    struct Case {
+        int width, height, channels;
+        double sizeX, sizeY;
+        int passes;
+    } cases[] = {
+        {37, 23, 4, 16, 16, 3}, {37, 23, 1, 16, 16, 3}, {5, 40, 4, 30, 2, 2},  {40, 5, 1, 2, 30, 2},
+        {1, 1, 4, 9, 9, 4},     {64, 3, 4, 255, 7.5, 1}, {17, 19, 1, 3, 0, 15}, {19, 17, 4, 0, 4.25, 2},
+        {3, 50, 1, 100, 100, 3},
+    };
+    uint32_t seed = 12345;
+    auto random = [&] {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<uint8_t>(seed >> 23);
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> pixels(size_t(c.width) * size_t(c.height) * size_t(c.channels));
+        for (uint8_t& v : pixels)
+            v = random() > 100 ? random() : 255;  // flat runs at the top of the range as well as noise
+        std::vector<uint8_t> expected = pixels;
+        plainBoxBlur(expected, c.width, c.height, c.channels, c.sizeX, c.sizeY, c.passes);
+        boxBlur(pixels, c.width, c.height, c.width * c.channels, c.channels, c.sizeX, c.sizeY, c.passes);
+        EXPECT_EQ(pixels, expected) << c.width << "x" << c.height << "x" << c.channels << " sizes " << c.sizeX << ","
+                                    << c.sizeY << " passes " << c.passes;
+    }
+}
+
+TEST(BoxBlur, RowsApartFromTheirWidthKeepTheGapUntouched)
+{
+    // A surface whose rows are padded: the padding is not image and stays as it was.
+    const int width = 6, height = 5, stride = 8;
+    std::vector<uint8_t> plane(size_t(stride) * height, 77);
+    std::vector<uint8_t> packed(size_t(width) * height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            plane[size_t(y * stride + x)] = packed[size_t(y * width + x)] = static_cast<uint8_t>((x * 40 + y * 13) % 256);
+    boxBlur(plane, width, height, stride, 1, 3, 5, 2);
+    boxBlur(packed, width, height, width, 1, 3, 5, 2);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x)
+            EXPECT_EQ(plane[size_t(y * stride + x)], packed[size_t(y * width + x)]) << x << "," << y;
+        EXPECT_EQ(plane[size_t(y * stride + 6)], 77);
+        EXPECT_EQ(plane[size_t(y * stride + 7)], 77);
+    }
+}
+
 TEST(ShadowFilters, OuterGlowSurroundsTheObjectAndLeavesItAlone)
 {
     QImage s = surface(21, 21);

@@ -1,0 +1,212 @@
+// Script bitmaps on stage: attachBitmap and beginBitmapFill show a BitmapData's pixels
+// where the clip is, follow the bitmap as scripts change it, and show nothing once it
+// is disposed.
+
+#include "engine/Player.h"
+#include "tests/support/SwfWriter.h"
+
+#include <QImage>
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace swf {
+namespace {
+
+using test::ActionBuilder;
+
+namespace Op {
+constexpr uint8_t Pop = 0x17, GetMember = 0x4E, CallMethod = 0x52, NewMethod = 0x53, SetVariable = 0x1D,
+                  InitObject = 0x43;
+}
+
+void pushArgs(ActionBuilder& a, const std::vector<double>& args)
+{
+    for (auto it = args.rbegin(); it != args.rend(); ++it)
+        a.pushNumber(*it);
+    a.pushInt(static_cast<int32_t>(args.size()));
+}
+
+// `name = new flash.display.BitmapData(width, height, transparent, argb)`.
+void newBitmap(ActionBuilder& a, std::string_view name, int width, int height, bool transparent, uint32_t argb)
+{
+    a.pushString(name);
+    a.pushNumber(static_cast<int32_t>(argb)).pushBool(transparent).pushNumber(height).pushNumber(width).pushInt(4);
+    a.getVariable("flash").pushString("display").op(Op::GetMember).pushString("BitmapData").op(Op::NewMethod);
+    a.op(Op::SetVariable);
+}
+
+// `target.method(numbers...)`, its result dropped.
+void call(ActionBuilder& a, std::string_view target, std::string_view method, const std::vector<double>& args)
+{
+    pushArgs(a, args);
+    a.getVariable(target).pushString(method).op(Op::CallMethod).op(Op::Pop);
+}
+
+// `target.method(variable, numbers...)`.
+void callWith(ActionBuilder& a, std::string_view target, std::string_view method, std::string_view variable,
+              const std::vector<double>& more)
+{
+    for (auto it = more.rbegin(); it != more.rend(); ++it)
+        a.pushNumber(*it);
+    a.getVariable(variable);
+    a.pushInt(static_cast<int32_t>(more.size() + 1));
+    a.getVariable(target).pushString(method).op(Op::CallMethod).op(Op::Pop);
+}
+
+// `target.fillRect({x, y, width, height}, argb)`.
+void fillRect(ActionBuilder& a, std::string_view target, int x, int y, int width, int height, uint32_t argb)
+{
+    a.pushNumber(static_cast<int32_t>(argb));
+    a.pushString("x").pushNumber(x).pushString("y").pushNumber(y).pushString("width").pushNumber(width);
+    a.pushString("height").pushNumber(height).pushInt(4).op(Op::InitObject);
+    a.pushInt(2).getVariable(target).pushString("fillRect").op(Op::CallMethod).op(Op::Pop);
+}
+
+// A clip "mc" at depth 1 moved to (x, y).
+void clipAt(ActionBuilder& a, double x, double y)
+{
+    a.pushNumber(1).pushString("mc").pushInt(2).getVariable("_root").pushString("createEmptyMovieClip");
+    a.op(Op::CallMethod).op(Op::Pop);
+    a.getVariable("mc").pushString("_x").pushNumber(x).op(0x4F);
+    a.getVariable("mc").pushString("_y").pushNumber(y).op(0x4F);
+}
+
+// A 100 x 50 px white stage: `script` in frame 1, then one frame of `more` for each
+// entry; the picture painted after each frame.
+std::vector<QImage> run(const ActionBuilder& script, const std::vector<ActionBuilder>& more = {})
+{
+    test::MovieOptions options;
+    options.version = 8;
+    options.stage = {0, 100 * 20, 0, 50 * 20};
+    test::SwfWriter movie(options);
+    movie.setBackgroundColor({255, 255, 255, 255});
+    movie.doAction(script).showFrame();
+    for (const ActionBuilder& frame : more)
+        movie.doAction(frame).showFrame();
+    movie.doAction(ActionBuilder().stop()).showFrame();
+
+    Player player;
+    player.loadBytes(movie.build());
+    std::vector<QImage> pictures;
+    for (size_t i = 0; i <= more.size(); ++i) {
+        player.advance();
+        QImage image(100, 50, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::black);
+        QPainter painter(&image);
+        player.paint(painter, QRectF(0, 0, 100, 50), ScaleMode::ShowAll, RenderQuality::High);
+        painter.end();
+        pictures.push_back(image);
+    }
+    return pictures;
+}
+
+TEST(BitmapDisplay, AttachedBitmapShowsAtTheClipAndFollowsItsPixels)
+{
+    ActionBuilder a;
+    newBitmap(a, "bmp", 10, 6, false, 0xFFFF0000);
+    fillRect(a, "bmp", 5, 0, 5, 6, 0xFF0000FF);
+    clipAt(a, 20, 10);
+    callWith(a, "mc", "attachBitmap", "bmp", {1});
+    // The next frame paints the left half green; the one after disposes the bitmap.
+    ActionBuilder green;
+    fillRect(green, "bmp", 0, 0, 5, 6, 0xFF00FF00);
+    ActionBuilder gone;
+    call(gone, "bmp", "dispose", {});
+    const std::vector<QImage> frames = run(a, {green, gone});
+
+    const QImage& first = frames[0];
+    EXPECT_EQ(first.pixel(22, 12), qRgb(255, 0, 0));
+    EXPECT_EQ(first.pixel(27, 12), qRgb(0, 0, 255));
+    EXPECT_EQ(first.pixel(29, 15), qRgb(0, 0, 255));
+    // Its own size, no further: the stage around it stays white.
+    EXPECT_EQ(first.pixel(19, 12), qRgb(255, 255, 255));
+    EXPECT_EQ(first.pixel(30, 12), qRgb(255, 255, 255));
+    EXPECT_EQ(first.pixel(22, 16), qRgb(255, 255, 255));
+    EXPECT_EQ(first.pixel(22, 9), qRgb(255, 255, 255));
+
+    EXPECT_EQ(frames[1].pixel(22, 12), qRgb(0, 255, 0)) << "a changed bitmap shows its new pixels";
+    EXPECT_EQ(frames[1].pixel(27, 12), qRgb(0, 0, 255));
+    EXPECT_EQ(frames[2].pixel(22, 12), qRgb(255, 255, 255)) << "a disposed bitmap shows nothing";
+}
+
+TEST(BitmapDisplay, BitmapFillRepeatsUnlessToldAndFollowsItsMatrix)
+{
+    // A 4 x 4 bitmap: red left column pair, blue right pair.
+    auto filled = [](std::vector<double> fillArgs) {
+        ActionBuilder a;
+        newBitmap(a, "bmp", 4, 4, false, 0xFFFF0000);
+        fillRect(a, "bmp", 2, 0, 2, 4, 0xFF0000FF);
+        clipAt(a, 0, 0);
+        // mc.beginBitmapFill(bmp, matrix-or-null, repeat, smoothing): the matrix is
+        // made in the frame as an object literal when asked for.
+        if (!fillArgs.empty() && fillArgs[0] > 0) {
+            // {a: 2, b: 0, c: 0, d: 2, tx: 40, ty: 0}: doubled, moved 40 px right.
+            for (auto it = fillArgs.rbegin(); it != fillArgs.rend() - 1; ++it)
+                a.pushNumber(*it);
+            a.pushString("a").pushNumber(2).pushString("b").pushNumber(0).pushString("c").pushNumber(0);
+            a.pushString("d").pushNumber(2).pushString("tx").pushNumber(40).pushString("ty").pushNumber(0);
+            a.pushInt(6).op(Op::InitObject);
+            a.getVariable("bmp");
+            a.pushInt(static_cast<int32_t>(fillArgs.size() + 1));
+        } else {
+            for (auto it = fillArgs.rbegin(); it != fillArgs.rend(); ++it)
+                a.pushNumber(*it);
+            a.getVariable("bmp");
+            a.pushInt(static_cast<int32_t>(fillArgs.size() + 1));
+        }
+        a.getVariable("mc").pushString("beginBitmapFill").op(Op::CallMethod).op(Op::Pop);
+        call(a, "mc", "moveTo", {0, 0});
+        call(a, "mc", "lineTo", {100, 0});
+        call(a, "mc", "lineTo", {100, 50});
+        call(a, "mc", "lineTo", {0, 50});
+        call(a, "mc", "endFill", {});
+        return run(a)[0];
+    };
+    // No matrix: the bitmap at its size from the origin, repeated over the square.
+    const QImage repeated = filled({});
+    EXPECT_EQ(repeated.pixel(1, 1), qRgb(255, 0, 0));
+    EXPECT_EQ(repeated.pixel(3, 1), qRgb(0, 0, 255));
+    EXPECT_EQ(repeated.pixel(5, 5), qRgb(255, 0, 0)) << "the next copy across and down";
+    EXPECT_EQ(repeated.pixel(94, 46), qRgb(0, 0, 255));
+
+    // Doubled and moved 40 px right, repeated: the pattern is 8 px wide starting at 40.
+    const QImage moved = filled({1, 1, 0});
+    EXPECT_EQ(moved.pixel(41, 3), qRgb(255, 0, 0));
+    EXPECT_EQ(moved.pixel(45, 3), qRgb(0, 0, 255));
+    EXPECT_EQ(moved.pixel(49, 3), qRgb(255, 0, 0));
+    EXPECT_EQ(moved.pixel(33, 3), qRgb(255, 0, 0)) << "repeated to the left too";
+
+    // Not repeated: the edge pixels stretch out beyond the bitmap, as a clipped
+    // bitmap fill of a shape does.
+    const QImage clamped = filled({1, 0, 0});
+    EXPECT_EQ(clamped.pixel(45, 3), qRgb(0, 0, 255));
+    EXPECT_EQ(clamped.pixel(49, 3), qRgb(0, 0, 255));
+    EXPECT_EQ(clamped.pixel(90, 40), qRgb(0, 0, 255));
+    EXPECT_EQ(clamped.pixel(10, 40), qRgb(255, 0, 0));
+}
+
+TEST(BitmapDisplay, WhatIsNotABitmapDrawsNothingAndBreaksNothing)
+{
+    ActionBuilder a;
+    clipAt(a, 0, 0);
+    // attachBitmap and beginBitmapFill with numbers where the bitmap goes.
+    call(a, "mc", "attachBitmap", {5, 1});
+    call(a, "mc", "beginBitmapFill", {5});
+    call(a, "mc", "moveTo", {0, 0});
+    call(a, "mc", "lineTo", {100, 0});
+    call(a, "mc", "lineTo", {100, 50});
+    call(a, "mc", "endFill", {});
+    newBitmap(a, "bmp", 8, 8, true, 0x00000000);
+    callWith(a, "mc", "attachBitmap", "bmp", {});  // no depth: nothing
+    const QImage image = run(a)[0];
+    for (int y = 0; y < 50; y += 7)
+        for (int x = 0; x < 100; x += 7)
+            ASSERT_EQ(image.pixel(x, y), qRgb(255, 255, 255)) << x << "," << y;
+}
+
+} // namespace
+} // namespace swf
