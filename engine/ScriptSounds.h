@@ -42,7 +42,7 @@ public:
     std::vector<std::pair<std::string, std::string>> tags(int sound) override;
     void continueLoading(int sound) override;
     uint64_t startSound(int sound, double offsetSeconds, int loops, uint64_t scope) override;
-    void stopSound(int sound) override;
+    void stopSound(int sound, uint64_t scope) override;
     void stopScope(uint64_t scope) override;
     void stopAllSounds() override;
     void setScopeGains(uint64_t scope, const avm1::SoundGains& gains) override;
