@@ -50,6 +50,10 @@ public:
     double positionMs(uint64_t voice) override;
     bool completed(uint64_t voice) override;
 
+    // The mixer groups voices by an owner address; a scope's number stands in for one.
+    // A stream's sound routed to a clip (attachAudio) is grouped under the same one.
+    static const void* ownerOf(uint64_t scope);
+
 private:
     struct Loaded {
         std::unique_ptr<audio::SoundFileDecoder> decoder;  // null once it failed
@@ -61,8 +65,6 @@ private:
 
     const Loaded* loaded(int sound) const;
     Loaded* loaded(int sound);
-    // The mixer groups voices by an owner address; a scope's number stands in for one.
-    static const void* ownerOf(uint64_t scope);
 
     const movie::MovieDef& movie_;
     audio::Mixer& mixer_;
