@@ -1,5 +1,6 @@
 #include "engine/NetStreams.h"
 
+#include "engine/ScriptSounds.h"
 #include "engine/format/Sound.h"
 #include "engine/video/FlvMedia.h"
 
@@ -52,7 +53,27 @@ public:
             return;
         SoundInfo info;
         info.inPoint = static_cast<uint32_t>(frames);
-        voice_ = mixer_->startSound(soundId_, media_.audio, info, this);
+        inPoint_ = static_cast<int64_t>(frames);
+        voice_ = mixer_->startSound(soundId_, media_.audio, info, owner());
+    }
+
+    void setSoundScope(uint64_t scope) override
+    {
+        if (scope == scope_)
+            return;
+        scope_ = scope;
+        if (!voice_ || !mixer_->voicePlaying(voice_))
+            return;
+        // The sound goes on from where it is, in its new group.
+        const int64_t at = inPoint_ + mixer_->voicePosition(voice_);
+        mixer_->stopVoice(voice_);
+        voice_ = 0;
+        if (at < 0 || at >= static_cast<int64_t>(media_.audio->frames()))
+            return;
+        SoundInfo info;
+        info.inPoint = static_cast<uint32_t>(at);
+        inPoint_ = at;
+        voice_ = mixer_->startSound(soundId_, media_.audio, info, owner());
     }
 
     void stopSound() override
@@ -69,6 +90,10 @@ private:
     std::shared_ptr<audio::Mixer> mixer_;
     uint32_t soundId_;
     audio::Mixer::VoiceId voice_ = 0;
+    int64_t inPoint_ = 0;  // output frames into the sound where the voice started
+    uint64_t scope_ = 0;   // a clip's sound scope, 0: the stream's own
+
+    const void* owner() const { return scope_ != 0 ? ScriptSounds::ownerOf(scope_) : this; }
     std::vector<avm1::StreamScriptTag> tags_;
     double frameRate_ = 0;
 };

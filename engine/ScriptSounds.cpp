@@ -148,8 +148,12 @@ uint64_t ScriptSounds::startSound(int sound, double offsetSeconds, int loops, ui
     return voice;
 }
 
-void ScriptSounds::stopSound(int sound)
+void ScriptSounds::stopSound(int sound, uint64_t scope)
 {
+    if (scope != 0) {
+        mixer_.stopSoundOf(static_cast<uint32_t>(sound), ownerOf(scope));
+        return;
+    }
     mixer_.stopSound(static_cast<uint32_t>(sound));
 }
 

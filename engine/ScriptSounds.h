@@ -42,13 +42,17 @@ public:
     std::vector<std::pair<std::string, std::string>> tags(int sound) override;
     void continueLoading(int sound) override;
     uint64_t startSound(int sound, double offsetSeconds, int loops, uint64_t scope) override;
-    void stopSound(int sound) override;
+    void stopSound(int sound, uint64_t scope) override;
     void stopScope(uint64_t scope) override;
     void stopAllSounds() override;
     void setScopeGains(uint64_t scope, const avm1::SoundGains& gains) override;
     double durationMs(int sound) override;
     double positionMs(uint64_t voice) override;
     bool completed(uint64_t voice) override;
+
+    // The mixer groups voices by an owner address; a scope's number stands in for one.
+    // A stream's sound routed to a clip (attachAudio) is grouped under the same one.
+    static const void* ownerOf(uint64_t scope);
 
 private:
     struct Loaded {
@@ -61,8 +65,6 @@ private:
 
     const Loaded* loaded(int sound) const;
     Loaded* loaded(int sound);
-    // The mixer groups voices by an owner address; a scope's number stands in for one.
-    static const void* ownerOf(uint64_t scope);
 
     const movie::MovieDef& movie_;
     audio::Mixer& mixer_;

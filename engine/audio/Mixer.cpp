@@ -65,6 +65,12 @@ void Mixer::stopSound(uint32_t soundId)
     std::erase_if(voices_, [&](const Voice& v) { return !v.stream && v.soundId == soundId; });
 }
 
+void Mixer::stopSoundOf(uint32_t soundId, const void* owner)
+{
+    std::lock_guard lock(mutex_);
+    std::erase_if(voices_, [&](const Voice& v) { return !v.stream && v.soundId == soundId && v.owner == owner; });
+}
+
 void Mixer::stopVoice(VoiceId voice)
 {
     std::lock_guard lock(mutex_);

@@ -39,6 +39,8 @@ public:
     VoiceId startSound(uint32_t soundId, std::shared_ptr<const Pcm> pcm, const SoundInfo& info,
                        const void* owner = nullptr);
     void stopSound(uint32_t soundId);
+    // Stops only the voices of `soundId` that `owner` started.
+    void stopSoundOf(uint32_t soundId, const void* owner);
     void stopVoice(VoiceId voice);
     void stopOwner(const void* owner);
     bool soundPlaying(uint32_t soundId) const;

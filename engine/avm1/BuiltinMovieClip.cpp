@@ -4,6 +4,8 @@
 #include "engine/avm1/Machine.h"
 #include "engine/avm1/Native.h"
 #include "engine/avm1/MovieClipObject.h"
+#include "engine/avm1/NetStreamObject.h"
+#include "engine/avm1/SoundTransform.h"
 
 #include <array>
 #include <cctype>
@@ -235,6 +237,22 @@ Value movieClipCreateEmptyMovieClip(Machine& m, Value self, std::span<const Valu
     return clip ? Value(clip) : Value();
 }
 
+// attachAudio(netStream): the stream's sound plays in this clip's sound scope, so the
+// clip's Sound objects set its volume and pan (and stop it).
+Value movieClipAttachAudio(Machine& m, Value self, std::span<const Value> args)
+{
+    ClipHost* c = host(m, self);
+    Object* source = arg(args, 0).asObject();
+    auto* stream = source ? source->as<NetStreamObject>() : nullptr;
+    SoundTransform* scope = c ? c->soundTransform() : nullptr;
+    if (!stream || !scope)
+        return Value();
+    stream->soundScope = scope->scope;
+    if (stream->media)
+        stream->media->setSoundScope(scope->scope);
+    return Value();
+}
+
 Value movieClipGetBounds(Machine& m, Value self, std::span<const Value> args)
 {
     ClipHost* c = host(m, self);
@@ -348,6 +366,7 @@ const NativeMethod kMovieClipMethods[] = {
     {"attachMovie", movieClipAttachMovie},
     {"createEmptyMovieClip", movieClipCreateEmptyMovieClip},
     {"getBounds", movieClipGetBounds},
+    {"attachAudio", movieClipAttachAudio},
     {"hitTest", movieClipHitTest},
     {"localToGlobal", movieClipLocalToGlobal},
     {"globalToLocal", movieClipGlobalToLocal},

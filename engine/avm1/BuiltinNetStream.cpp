@@ -185,6 +185,7 @@ Value netStreamPlay(Machine& m, Value self, std::span<const Value> args)
         queueStatus(m, stream, "error", "NetStream.Play.StreamNotFound");
         return Value();
     }
+    stream->media->setSoundScope(stream->soundScope);
     // A new file: the video objects attached to the stream follow it from its start.
     stream->feed->video = stream->media->video();
     stream->feed->picture = -1;

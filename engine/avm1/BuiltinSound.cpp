@@ -80,6 +80,22 @@ ClipHost* clipAt(Machine& m, Object* start, std::string_view path)
     return current;
 }
 
+// The sound state of `self`: a Sound object's own, or the one a subclass's super()
+// call gave an instance.
+SoundObject* soundOf(const Value& self)
+{
+    Object* o = self.asObject();
+    if (!o)
+        return nullptr;
+    if (auto* sound = o->as<SoundObject>())
+        return sound;
+    if (const Property* state = o->findOwn(kSoundStateProperty)) {
+        if (Object* held = state->value.asObject())
+            return held->as<SoundObject>();
+    }
+    return nullptr;
+}
+
 // The settings `self` reads and writes, or null when it speaks for nothing now: a
 // Sound object whose clip is not there, or something that is not a Sound object.
 // A clip that has Sound's methods (a class registered for it that extends Sound)
@@ -89,7 +105,7 @@ SoundTransform* scopeOf(Machine& m, const Value& self)
     Object* o = self.asObject();
     if (!o)
         return nullptr;
-    if (auto* sound = o->as<SoundObject>()) {
+    if (auto* sound = soundOf(self)) {
         if (sound->wholeMovie) {
             SoundPrototype* registry = registryOf(m);
             return registry ? &registry->movieTransform : nullptr;
@@ -102,11 +118,6 @@ SoundTransform* scopeOf(Machine& m, const Value& self)
     return nullptr;
 }
 
-SoundObject* soundOf(const Value& self)
-{
-    Object* o = self.asObject();
-    return o ? o->as<SoundObject>() : nullptr;
-}
 
 // Numbers as the player's volume and pan take them: truncated toward zero, and
 // anything out of the 32-bit range (NaN included) the lowest 32-bit number.
@@ -212,8 +223,10 @@ Value soundStop(Machine& m, Value self, std::span<const Value> args)
     // A stopped sound stays where it was.
     currentPosition(m, *sound);
     if (!args.empty() && !args[0].isUndefined()) {
+        // A clip's Sound object stops the named sound only where it started it; the
+        // movie's stops it everywhere.
         if (int id = host->soundByLinkage(m.toString(args[0])))
-            host->stopSound(id);
+            host->stopSound(id, scope->scope);
     } else if (scope->scope == 0) {
         host->stopAllSounds();
     } else {
@@ -369,7 +382,7 @@ Value soundPosition(Machine& m, Value self, std::span<const Value> args)
 
 // `new Sound(target)`: a clip is remembered by its path, anything else by what it
 // converts to (which may run, and throw from, its toString).
-Value soundConstruct(Machine& m, Value, std::span<const Value> args)
+SoundObject* makeSound(Machine& m, std::span<const Value> args)
 {
     RootedValues held(m, {args.begin(), args.end()});
     std::string ownerPath;
@@ -385,13 +398,31 @@ Value soundConstruct(Machine& m, Value, std::span<const Value> args)
     auto* sound = m.make<SoundObject>(m.protos().named("Sound"));
     sound->wholeMovie = wholeMovie;
     sound->ownerPath = std::move(ownerPath);
-    return Value(static_cast<Object*>(sound));
+    // Scripts may ask a Sound object to check a server's policy file before it reads
+    // a sound's data; local files have none, so the flag is only kept.
+    sound->put("checkPolicyFile", Value(false));
+    return sound;
 }
 
-// Sound called as a function (a subclass's super()) builds nothing: a clip given the
-// class speaks for itself.
-Value soundCall(Machine&, Value, std::span<const Value>)
+Value soundConstruct(Machine& m, Value, std::span<const Value> args)
 {
+    return Value(static_cast<Object*>(makeSound(m, args)));
+}
+
+// Sound called as a function: a subclass's super(). The instance gets sound state of
+// its own, kept under a hidden property, and every Sound method then works on it as
+// on a Sound object. A clip given the class speaks for itself and needs none.
+Value soundCall(Machine& m, Value self, std::span<const Value> args)
+{
+    Object* o = self.asObject();
+    if (!o || o->as<SoundObject>() || clipHost(o) || o->function())
+        return Value();
+    RootedValues held(m, {self});
+    SoundObject* sound = makeSound(m, args);
+    sound->face = o;
+    o->put(kSoundStateProperty, Value(static_cast<Object*>(sound)), PropertyFlag::DontEnum | PropertyFlag::DontDelete);
+    if (!o->findOwn("checkPolicyFile"))
+        o->put("checkPolicyFile", Value(false));
     return Value();
 }
 
@@ -439,8 +470,8 @@ void continueLoad(Machine& m, SoundHost& host, SoundObject& sound)
         sound.tagsDelivered = true;
         auto tags = sound.sound != 0 ? host.tags(sound.sound) : std::vector<std::pair<std::string, std::string>>{};
         if (!tags.empty()) {
-            sound.put("id3", Value(id3Object(m, tags)));
-            m.callMethod(Value(&sound), "onID3", {});
+            sound.scriptObject()->put("id3", Value(id3Object(m, tags)));
+            m.callMethod(Value(sound.scriptObject()), "onID3", {});
         }
     }
     if (sound.sound != 0)
@@ -450,7 +481,7 @@ void continueLoad(Machine& m, SoundHost& host, SoundObject& sound)
         return;
     sound.load = SoundObject::Load::Done;
     Value success(status.state == SoundLoadStatus::State::Loaded);
-    m.callMethod(Value(&sound), "onLoad", std::span(&success, 1));
+    m.callMethod(Value(sound.scriptObject()), "onLoad", std::span(&success, 1));
 }
 
 } // namespace
@@ -461,6 +492,7 @@ void installSoundClass(Machine& m)
     m.protos().setNamed("Sound", proto);
     m.newClass("Sound", proto, soundCall, soundConstruct);
     defineMethods(m, proto, kSoundMethods);
+    proto->put("checkPolicyFile", Value(), PropertyFlag::DontEnum | PropertyFlag::ReadOnly);
 }
 
 void dispatchSoundEvents(Machine& m)
@@ -494,7 +526,7 @@ void dispatchSoundEvents(Machine& m)
             std::erase(sound->voices, voice);
             if (host->completed(voice)) {
                 sound->positionMs = sound->sound != 0 ? std::round(host->durationMs(sound->sound)) : 0;
-                m.callMethod(v, "onSoundComplete", {});
+                m.callMethod(Value(sound->scriptObject()), "onSoundComplete", {});
             }
         }
     }

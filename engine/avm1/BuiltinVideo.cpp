@@ -1,9 +1,13 @@
 // Video: shows what a NetStream plays. attachVideo(stream) attaches one (null or no
 // argument detaches), clear() hides the picture on show until the next one; smoothing
 // and deblocking are how it is drawn; width and height are the size of the pictures
-// coming in (0 without any).
+// coming in (0 without any). A video on the stage has the display properties of any
+// placed object too (_x, _y, _alpha, _visible, _xscale, _width, _name, _parent ...).
 
+#include "engine/avm1/ClipHost.h"
+#include "engine/avm1/InterpreterSupport.h"
 #include "engine/avm1/Machine.h"
+#include "engine/avm1/MovieClipObject.h"
 #include "engine/avm1/Native.h"
 #include "engine/avm1/NetStreamObject.h"
 #include "engine/avm1/VideoObject.h"
@@ -42,6 +46,30 @@ Value videoClear(Machine&, Value self, std::span<const Value>)
     return Value();
 }
 
+// The display properties a stage video has, as clips have them.
+bool videoHasDisplayProperty(ClipProperty property)
+{
+    using P = ClipProperty;
+    switch (property) {
+    case P::X: case P::Y: case P::XScale: case P::YScale: case P::Alpha: case P::Visible: case P::Width:
+    case P::Height: case P::Rotation: case P::Target: case P::Name:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A display property's clip number, when `name` is one a video has.
+std::optional<ClipProperty> videoDisplayProperty(std::string_view name)
+{
+    if (name.empty() || name[0] != '_')
+        return std::nullopt;
+    auto property = clipPropertyByName(name);
+    if (!property || !videoHasDisplayProperty(*property))
+        return std::nullopt;
+    return property;
+}
+
 const NativeMethod kVideoMethods[] = {
     {"attachVideo", videoAttachVideo},
     {"clear", videoClear},
@@ -56,6 +84,20 @@ Value videoConstruct(Machine& m, Value, std::span<const Value>)
 
 bool VideoObject::getComputed(Machine& machine, std::string_view name, Value& out)
 {
+    if (parentClip) {
+        ClipHost* parent = clipHost(parentClip);
+        if (support::equalsNoCase(name, "_parent")) {
+            out = parent ? Value(parentClip) : Value();
+            return true;
+        }
+        if (auto property = videoDisplayProperty(name)) {
+            std::optional<Value> value;
+            if (parent)
+                value = parent->childVideoProperty(attachment.get(), *property);
+            out = value ? *value : Value();
+            return true;
+        }
+    }
     const VideoFeed* feed = attachment->feed.get();
     const EmbeddedVideo* incoming = feed ? feed->video.get() : nullptr;
     if (name == "smoothing") {
@@ -74,6 +116,15 @@ bool VideoObject::getComputed(Machine& machine, std::string_view name, Value& ou
 
 bool VideoObject::setComputed(Machine& machine, std::string_view name, const Value& value)
 {
+    if (parentClip) {
+        if (support::equalsNoCase(name, "_parent"))
+            return true;  // read-only
+        if (auto property = videoDisplayProperty(name)) {
+            if (ClipHost* parent = clipHost(parentClip); parent && *property != ClipProperty::Target)
+                parent->setChildVideoProperty(attachment.get(), *property, value);
+            return true;
+        }
+    }
     if (name == "smoothing") {
         attachment->smoothing = machine.toBoolean(value);
     } else if (name == "deblocking") {
@@ -87,14 +138,19 @@ bool VideoObject::setComputed(Machine& machine, std::string_view name, const Val
     return true;
 }
 
-Object* videoScriptObject(Machine& m, const std::shared_ptr<VideoAttachment>& attachment, int width, int height)
+Object* videoScriptObject(Machine& m, const std::shared_ptr<VideoAttachment>& attachment, int width, int height,
+                          Object* parent)
 {
-    if (attachment->scriptObject)
+    if (attachment->scriptObject) {
+        if (auto* existing = attachment->scriptObject->as<VideoObject>(); existing && parent)
+            existing->parentClip = parent;
         return attachment->scriptObject;
+    }
     auto* video = m.make<VideoObject>(m.protos().named("Video"));
     video->attachment = attachment;
     video->ownWidth = width;
     video->ownHeight = height;
+    video->parentClip = parent;
     attachment->scriptObject = video;
     return video;
 }

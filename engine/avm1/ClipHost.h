@@ -121,6 +121,17 @@ public:
     virtual Drawing* drawing() { return nullptr; }
     // A button instance rather than a sprite's.
     virtual bool isButton() { return false; }
+    // The display properties (_x, _alpha, _width ...) of the video among this clip's
+    // children whose attachment is `video`, as its script object reads and sets them;
+    // nullopt / false when no such video is there any more.
+    virtual std::optional<Value> childVideoProperty(const void* /*video*/, ClipProperty /*property*/)
+    {
+        return std::nullopt;
+    }
+    virtual bool setChildVideoProperty(const void* /*video*/, ClipProperty /*property*/, const Value& /*value*/)
+    {
+        return false;
+    }
 
     // Movie-wide services reached through any clip.
     virtual void trace(const std::string& line) = 0;

@@ -80,6 +80,9 @@ public:
     // Plays the sound from `seconds` on, or stops it.
     virtual void startSound(double seconds) = 0;
     virtual void stopSound() = 0;
+    // Groups the stream's sound with a clip's (MovieClip.attachAudio): that clip's Sound
+    // settings apply to it from then on. 0: the stream's own group.
+    virtual void setSoundScope(uint64_t /*scope*/) {}
 };
 
 class NetStreamHost {

@@ -26,6 +26,7 @@ public:
     bool paused = false;
     bool ended = false;
     size_t nextTag = 0;      // the first script tag not yet delivered
+    uint64_t soundScope = 0;  // the clip sound scope attachAudio gave, 0: none
     // Set by setBufferTime only: scripts read bufferTime but cannot assign it.
     std::optional<double> bufferTime;
     struct Status {

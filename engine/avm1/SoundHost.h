@@ -43,7 +43,9 @@ public:
 
     // Starts `sound` `offsetSeconds` in, playing it `loops` times; the voice, or 0.
     virtual uint64_t startSound(int sound, double offsetSeconds, int loops, uint64_t scope) = 0;
-    virtual void stopSound(int sound) = 0;
+    // Stops the voices of `sound` started in `scope`; scope 0 stops them wherever they
+    // were started (timeline sounds too).
+    virtual void stopSound(int sound, uint64_t scope) = 0;
     virtual void stopScope(uint64_t scope) = 0;
     virtual void stopAllSounds() = 0;
     // Scope 0 sets the whole mix.

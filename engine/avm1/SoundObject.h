@@ -33,7 +33,23 @@ public:
     uint64_t loadStep = 0;  // the frame the load was asked for: events come later
     bool tagsDelivered = false;
     bool streaming = false;
+
+    // The object scripts hold: this one, or the instance of a subclass whose super()
+    // gave it this sound state. Events (onLoad, onSoundComplete ...) go to it.
+    Object* face = nullptr;
+    Object* scriptObject() { return face ? face : this; }
+
+    void visitEdges(Visitor& visitor) override
+    {
+        Object::visitEdges(visitor);
+        if (face)
+            visitor.visit(face);
+    }
 };
+
+// The property under which an instance of a Sound subclass keeps the sound state its
+// super() call gave it: hidden from enumeration, and a name no script writes.
+inline constexpr const char* kSoundStateProperty = "\x01sound";
 
 class SoundPrototype final : public Object {
 public:

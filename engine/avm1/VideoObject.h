@@ -21,16 +21,27 @@ public:
     // The picture size of a stage video's own stream, before anything is attached.
     int ownWidth = 0;
     int ownHeight = 0;
+    // The clip a stage video sits in; its display properties are asked of that clip
+    // (null for a `new Video()`, which has none).
+    Object* parentClip = nullptr;
 
     bool getComputed(Machine& machine, std::string_view name, Value& out) override;
     bool setComputed(Machine& machine, std::string_view name, const Value& value) override;
     // A stage video's object lives while the stage object (which shares the
     // attachment) does.
     bool pinned() const override { return attachment.use_count() > 1; }
+    void visitEdges(Visitor& visitor) override
+    {
+        Object::visitEdges(visitor);
+        if (parentClip)
+            visitor.visit(parentClip);
+    }
 };
 
 // The object for a stage video whose attachment is `attachment`: the one made before,
 // or a new one.
-Object* videoScriptObject(Machine& m, const std::shared_ptr<VideoAttachment>& attachment, int width, int height);
+// `parent` is the script object of the clip it sits in.
+Object* videoScriptObject(Machine& m, const std::shared_ptr<VideoAttachment>& attachment, int width, int height,
+                          Object* parent);
 
 } // namespace swf::avm1

@@ -198,7 +198,7 @@ avm1::Object* ClipScript::childByName(std::string_view name, bool caseSensitive)
             continue;
         if (child.textField)
             return player_.textFieldObject(self_, child);
-        if (avm1::Object* video = videoScriptObject(player_.machine(), child))
+        if (avm1::Object* video = videoScriptObject(player_.machine(), child, object_))
             return video;
         if (!child.clip) {
             // A named shape has no script object of its own: the name reaches the
@@ -467,6 +467,70 @@ int ClipScript::depth()
 {
     DisplayObject* d = displayObject();
     return d ? d->depth : 0;
+}
+
+namespace {
+
+DisplayObject* videoChild(ClipState& clip, const void* video)
+{
+    if (!video)
+        return nullptr;
+    for (DisplayObject& child : clip.children) {
+        if (child.videoAttachment.get() == video)
+            return &child;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+std::optional<avm1::Value> ClipScript::childVideoProperty(const void* video, avm1::ClipProperty property)
+{
+    using P = avm1::ClipProperty;
+    DisplayObject* child = videoChild(self_, video);
+    if (!child)
+        return std::nullopt;
+    if (auto shared = sharedDisplayProperty(child, property))
+        return shared;
+    switch (property) {
+    case P::Width:
+    case P::Height: {
+        Rect r = transformRect(characterBounds(*child), child->matrix);
+        return avm1::Value((property == P::Width ? r.width() : r.height()) / kTwips);
+    }
+    case P::Target: {
+        std::string base = targetPath(true);
+        return avm1::Value((base == "/" ? base : base + "/") + child->name);
+    }
+    default: return avm1::Value();
+    }
+}
+
+bool ClipScript::setChildVideoProperty(const void* video, avm1::ClipProperty property, const avm1::Value& value)
+{
+    using P = avm1::ClipProperty;
+    DisplayObject* child = videoChild(self_, video);
+    avm1::Machine* machine = player_.machine();
+    if (!child || !machine)
+        return false;
+    if (setSharedDisplayProperty(*child, property, value, *machine))
+        return true;
+    if (property != P::Width && property != P::Height)
+        return true;
+    // A video's size is a scale of its picture box, as a clip's is of its contents.
+    noteScriptTransform(*child, property);
+    double n = machine->toNumber(value);
+    Rect own = characterBounds(*child);
+    double size = property == P::Width ? own.width() : own.height();
+    if (std::isnan(n) || size <= 0)
+        return true;
+    Matrix& m = child->matrix;
+    double scale = n * kTwips / size * 100;
+    if (property == P::Width)
+        setScaleRotation(m, scale, yScaleOf(m), rotationOf(m));
+    else
+        setScaleRotation(m, xScaleOf(m), scale, rotationOf(m));
+    return true;
 }
 
 std::string ClipScript::targetPath(bool slashes)

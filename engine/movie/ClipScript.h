@@ -108,6 +108,8 @@ private:
     void clearContent();
     DisplayObject* displayObject();
     bool isButton() override;
+    std::optional<avm1::Value> childVideoProperty(const void* video, avm1::ClipProperty property) override;
+    bool setChildVideoProperty(const void* video, avm1::ClipProperty property, const avm1::Value& value) override;
     // The matrix from this clip's space to the stage's, in twips.
     Matrix toStage();
     void goTo(int frame);

@@ -58,7 +58,7 @@ void addVideo(const DisplayObject& object, render::RenderNode& node)
     node.videoFrame = object.ratio;
 }
 
-avm1::Object* videoScriptObject(avm1::Machine* machine, DisplayObject& object)
+avm1::Object* videoScriptObject(avm1::Machine* machine, DisplayObject& object, avm1::Object* parent)
 {
     if (!machine || !object.character || object.character->kind != CharacterKind::Video)
         return nullptr;
@@ -66,7 +66,7 @@ avm1::Object* videoScriptObject(avm1::Machine* machine, DisplayObject& object)
         object.videoAttachment = std::make_shared<avm1::VideoAttachment>();
     const EmbeddedVideo* own = object.character->video.get();
     return avm1::videoScriptObject(*machine, object.videoAttachment, own ? own->def.width : 0,
-                                   own ? own->def.height : 0);
+                                   own ? own->def.height : 0, parent);
 }
 
 } // namespace swf::movie

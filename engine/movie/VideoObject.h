@@ -19,6 +19,7 @@ void addVideo(const DisplayObject& object, render::RenderNode& node);
 
 // The script object of a video on the stage, made on first reach; null when `object`
 // is not a video (or there is no machine).
-avm1::Object* videoScriptObject(avm1::Machine* machine, DisplayObject& object);
+// `parent` is the script object of the clip it sits in.
+avm1::Object* videoScriptObject(avm1::Machine* machine, DisplayObject& object, avm1::Object* parent);
 
 } // namespace swf::movie

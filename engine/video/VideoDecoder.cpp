@@ -11,6 +11,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <cmath>
 #include <mutex>
 
 namespace swf::video {
@@ -55,6 +56,62 @@ void quietLibraryLog()
 // claim any size (an H.263 header up to 65535 x 65535), and decoding such a picture
 // would take seconds and gigabytes. Movies' videos stay far below it.
 constexpr int64_t kMaxPicturePixels = int64_t{2048} * 2048;
+
+// YUV 4:2:0 pictures (the decoders of H.263 and VP6 give them) to RGB as the reference
+// player shows them: video-range BT.601, each pixel taking the chroma of its own 2 x 2
+// block, every channel rounded to the nearest level. The coefficients are the ones its
+// pictures match level for level, which the exact BT.601 ones miss by one here and
+// there.
+struct Bt601Tables {
+    double luma[256];
+    double redFromV[256];
+    double greenFromU[256];
+    double greenFromV[256];
+    double blueFromU[256];
+
+    Bt601Tables()
+    {
+        for (int i = 0; i < 256; ++i) {
+            luma[i] = 1.16438 * (i - 16);
+            redFromV[i] = 1.596 * (i - 128);
+            greenFromU[i] = 0.39176 * (i - 128);
+            greenFromV[i] = 0.81298 * (i - 128);
+            blueFromU[i] = 2.0172 * (i - 128);
+        }
+    }
+};
+
+inline uint32_t level(double value)
+{
+    const double rounded = std::floor(value + 0.5);
+    return rounded <= 0 ? 0u : rounded >= 255 ? 255u : static_cast<uint32_t>(rounded);
+}
+
+// Converts a YUV 4:2:0 picture, with its alpha plane when it has one, into `image`
+// (ARGB32 of the picture's size; straight alpha).
+void convertYuv420(const AVFrame& frame, bool alpha, QImage& image)
+{
+    static const Bt601Tables tables;
+    const int width = frame.width;
+    const int height = frame.height;
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* luma = frame.data[0] + static_cast<ptrdiff_t>(y) * frame.linesize[0];
+        const uint8_t* u = frame.data[1] + static_cast<ptrdiff_t>(y / 2) * frame.linesize[1];
+        const uint8_t* v = frame.data[2] + static_cast<ptrdiff_t>(y / 2) * frame.linesize[2];
+        const uint8_t* a = alpha ? frame.data[3] + static_cast<ptrdiff_t>(y) * frame.linesize[3] : nullptr;
+        auto* out = reinterpret_cast<uint32_t*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            const double c = tables.luma[luma[x]];
+            const uint8_t cu = u[x / 2];
+            const uint8_t cv = v[x / 2];
+            const uint32_t r = level(c + tables.redFromV[cv]);
+            const uint32_t g = level(c - tables.greenFromU[cu] - tables.greenFromV[cv]);
+            const uint32_t b = level(c + tables.blueFromU[cu]);
+            const uint32_t opacity = a ? a[x] : 255u;
+            out[x] = opacity << 24 | r << 16 | g << 8 | b;
+        }
+    }
+}
 
 } // namespace
 
@@ -210,6 +267,15 @@ QImage VideoDecoder::picture()
     const auto format = static_cast<AVPixelFormat>(frame->format);
     const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(format);
     const bool alpha = descriptor && (descriptor->flags & AV_PIX_FMT_FLAG_ALPHA);
+    if (format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVA420P) {
+        QImage image(frame->width, frame->height, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+        if (image.isNull())
+            return {};
+        convertYuv420(*frame, alpha, image);
+        if (alpha)
+            return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        return image;
+    }
     // Each pixel takes the chroma of its own 2 x 2 block, converted with exact
     // rounding: within a level or two of the reference player's colours, where the
     // faster approximations are off by several.

@@ -1,5 +1,7 @@
 // The Sound script class: exported sounds attached by linkage and started, volume and
-// pan on the mix, duration, stop, and onSoundComplete when a sound has played out.
+// pan on the mix, duration, stop (of everything, of one sound, within a clip's scope),
+// onSoundComplete when a sound has played out, and subclasses that call Sound as their
+// super constructor.
 
 #include "tests/engine/audio/SoundFixture.h"
 
@@ -254,6 +256,130 @@ TEST(SoundClass, DurationBecomesAGetterOnceASoundIsFirstAttached)
     a.getVariable("s").pushString("duration").op(kGetMember).trace();
     Played run = play(beepMovie(a), 1);
     EXPECT_EQ(run.lines, (std::vector<std::string>{"x", "100"}));
+}
+
+TEST(SoundClass, StopByNameStopsThatSoundOnlyWhereItsObjectSpeaks)
+{
+    // Two clips each play the beep through their own Sound object, three times over.
+    constexpr uint8_t kCallFunction = 0x3D;
+    ActionBuilder first;
+    first.pushInt(1).pushString("one").pushInt(2).pushString("createEmptyMovieClip").op(kCallFunction).op(kPop);
+    first.pushInt(2).pushString("two").pushInt(2).pushString("createEmptyMovieClip").op(kCallFunction).op(kPop);
+    for (std::string_view name : {"a", "b"}) {
+        newSound(first, name, name == "a" ? "one" : "two", false);
+        first.pushString("beep").pushInt(1).getVariable(name).pushString("attachSound").op(kCallMethod).op(kPop);
+        callOn(first, name, "start", {0, 3}).op(kPop);
+    }
+    newSound(first, "g", "", false);
+    SwfWriter movie(tenFps());
+    std::vector<int16_t> beep(kFrameSamples, 1000);
+    definePcmSound(movie, 7, beep);
+    movie.exportAssets(7, "beep");
+    movie.doAction(first);
+    movie.showFrame();
+    // Frame 2: the first clip's object stops the beep; the second clip's plays on.
+    ActionBuilder second;
+    second.pushString("beep").pushInt(1).getVariable("a").pushString("stop").op(kCallMethod).op(kPop);
+    movie.doAction(second);
+    movie.showFrame();
+    // Frame 3: the movie's object stops it everywhere.
+    ActionBuilder third;
+    third.pushString("beep").pushInt(1).getVariable("g").pushString("stop").op(kCallMethod).op(kPop);
+    movie.doAction(third);
+    movie.showFrame();
+    movie.showFrame();
+    Played run = play(movie, 4);
+    EXPECT_EQ(run.heard.left(10), 2000);
+    EXPECT_EQ(run.heard.left(kFrameSamples + 10), 1000);
+    EXPECT_EQ(run.heard.rms(2 * kFrameSamples, 4 * kFrameSamples), 0.0);
+}
+
+TEST(SoundClass, StopByNameLeavesOtherSoundsOfTheScope)
+{
+    ActionBuilder first;
+    newSound(first, "s", "", false);
+    for (std::string_view linkage : {"beep", "boop"}) {
+        first.pushString(linkage).pushInt(1).getVariable("s").pushString("attachSound").op(kCallMethod).op(kPop);
+        callOn(first, "s", "start", {0, 3}).op(kPop);
+    }
+    SwfWriter movie(tenFps());
+    definePcmSound(movie, 7, std::vector<int16_t>(kFrameSamples, 1000));
+    definePcmSound(movie, 8, std::vector<int16_t>(kFrameSamples, 100));
+    movie.exportAssets(7, "beep");
+    movie.exportAssets(8, "boop");
+    movie.doAction(first);
+    movie.showFrame();
+    ActionBuilder second;
+    second.pushString("beep").pushInt(1).getVariable("s").pushString("stop").op(kCallMethod).op(kPop);
+    movie.doAction(second);
+    movie.showFrame();
+    Played run = play(movie, 2);
+    EXPECT_EQ(run.heard.left(10), 1100);
+    EXPECT_EQ(run.heard.left(kFrameSamples + 10), 100);
+}
+
+// Sub = function () { Sound.call(this, target...); }, Sub extending Sound: what a
+// class's super() call compiles to.
+ActionBuilder defineSubclass(bool withTarget)
+{
+    constexpr uint8_t kExtends = 0x69;
+    ActionBuilder body;
+    if (withTarget)
+        body.getVariable("mc");
+    body.getVariable("this");
+    body.pushInt(withTarget ? 2 : 1).getVariable("Sound").pushString("call").op(kCallMethod).op(kPop);
+    ActionBuilder a;
+    a.pushString("Sub").defineFunction("", {}, body).op(kSetVariable);
+    a.getVariable("Sub").getVariable("Sound").op(kExtends);
+    return a;
+}
+
+TEST(SoundClass, SubclassKeepsTheStateItsSuperCallGave)
+{
+    ActionBuilder a = defineSubclass(false);
+    a.pushString("s").pushInt(0).pushString("Sub").op(kNewObject).op(kSetVariable);
+    callString(a, "attachSound", "beep").op(kPop);
+    call(a, "setVolume", {50}).op(kPop);
+    call(a, "getVolume").trace();
+    a.getVariable("s").pushString("duration").op(kGetMember).trace();
+    a.getVariable("s").pushString("checkPolicyFile").op(kGetMember).trace();
+    a.getVariable("s").pushString("onSoundComplete").defineFunction("", {}, ActionBuilder().trace("sub done")).op(kSetMember);
+    call(a, "start").op(kPop);
+    Played run = play(beepMovie(a), 3);
+    ASSERT_GE(run.lines.size(), 4u);
+    EXPECT_EQ(run.lines[0], "50");
+    EXPECT_EQ(run.lines[1], "100");
+    EXPECT_EQ(run.lines[2], "false");
+    EXPECT_EQ(run.lines.back(), "sub done");
+    EXPECT_EQ(run.heard.left(10), 500);
+}
+
+TEST(SoundClass, SubclassWithATargetSpeaksForThatClip)
+{
+    ActionBuilder a;
+    createClip(a, "mc");
+    a.append(defineSubclass(true));
+    a.pushString("s").pushInt(0).pushString("Sub").op(kNewObject).op(kSetVariable);
+    call(a, "setVolume", {30}).op(kPop);
+    newSound(a, "other", "mc", false);
+    callOn(a, "other", "getVolume").trace();
+    newSound(a, "g", "", false);
+    callOn(a, "g", "getVolume").trace();
+    Played run = play(beepMovie(a), 1);
+    EXPECT_EQ(run.lines, (std::vector<std::string>{"30", "100"}));
+}
+
+TEST(SoundClass, CheckPolicyFileIsAFlagOfEachObject)
+{
+    ActionBuilder a;
+    newSound(a, "s", "", false);
+    constexpr uint8_t kTypeOf = 0x44;
+    a.getVariable("s").pushString("checkPolicyFile").op(kGetMember).op(kTypeOf).trace();
+    a.getVariable("s").pushString("checkPolicyFile").pushBool(true).op(kSetMember);
+    a.getVariable("s").pushString("checkPolicyFile").op(kGetMember).trace();
+    a.getVariable("Sound").pushString("prototype").op(kGetMember).pushString("checkPolicyFile").op(kGetMember).op(kTypeOf).trace();
+    Played run = play(beepMovie(a), 1);
+    EXPECT_EQ(run.lines, (std::vector<std::string>{"boolean", "true", "undefined"}));
 }
 
 } // namespace

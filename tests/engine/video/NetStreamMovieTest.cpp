@@ -4,12 +4,15 @@
 // a path outside the movie's folder gives StreamNotFound and one notice.
 
 #include "engine/Player.h"
+#include "engine/SoundExport.h"
 #include "tests/engine/video/FlvFixture.h"
 
 #include <QImage>
 #include <QPainter>
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 using namespace lanfan::test;
 using swf::test::ActionBuilder;
@@ -171,6 +174,55 @@ TEST_F(NetStreamMovieTest, ADamagedFilePlaysWhatItCanWithANotice)
     EXPECT_EQ(traces_.back(), "NetStream.Buffer.Empty");
     EXPECT_FALSE(notices_.empty());
     EXPECT_FALSE(paint(player_).isNull());
+}
+
+// The level of the mix from `from` (a time in seconds) to its end.
+double rmsFrom(const std::vector<int16_t>& mix, double from)
+{
+    const size_t begin = static_cast<size_t>(from * 44100) * 2;
+    double sum = 0;
+    size_t count = 0;
+    for (size_t i = begin; i < mix.size(); ++i, ++count)
+        sum += double(mix[i]) * mix[i];
+    return count ? std::sqrt(sum / double(count)) : 0;
+}
+
+TEST_F(NetStreamMovieTest, AttachAudioPutsTheStreamSoundUnderTheClipsSoundSettings)
+{
+    // Frame 2, once the stream plays: a clip, the stream's sound attached to it (or not)
+    // and the clip's volume set through a Sound object of the clip.
+    struct Case {
+        const char* name;
+        bool attach;
+        double volume;
+        double lowest, highest;  // of the level against the stream's own
+    };
+    const Case cases[] = {
+        {"attached and silenced", true, 0, 0, 0.01},
+        {"attached at half", true, 50, 0.4, 0.6},
+        {"not attached: the clip's volume is not the stream's", false, 0, 0.9, 1.1},
+    };
+    double full = 0;
+    {
+        load(movieFor("media/clip.flv"));
+        full = rmsFrom(swf::mixFrames(player_, 25), 10 / 30.0);
+        ASSERT_GT(full, 1000) << "the file's sine plays";
+    }
+    for (const Case& c : cases) {
+        ActionBuilder later;
+        constexpr uint8_t kCallFunction = 0x3D;
+        later.pushInt(5).pushString("mc").pushInt(2).pushString("createEmptyMovieClip").op(kCallFunction).op(kPop);
+        if (c.attach)
+            later.getVariable("ns").pushInt(1).getVariable("mc").pushString("attachAudio").op(kCallMethod).op(kPop);
+        later.pushString("s").getVariable("mc").pushInt(1).pushString("Sound").op(kNewObject).op(kSetVariable);
+        later.pushNumber(c.volume).pushInt(1).getVariable("s").pushString("setVolume").op(kCallMethod).op(kPop);
+        swf::Player player;
+        write(dir_ / "movie.swf", movieFor("media/clip.flv", later));
+        player.loadFile(dir_ / "movie.swf");
+        const double level = rmsFrom(swf::mixFrames(player, 25), 10 / 30.0) / full;
+        EXPECT_GE(level, c.lowest) << c.name;
+        EXPECT_LE(level, c.highest) << c.name;
+    }
 }
 
 } // namespace

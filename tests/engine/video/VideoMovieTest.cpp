@@ -8,6 +8,8 @@
 #include <QImage>
 #include <QPainter>
 
+#include <cmath>
+
 #include <gtest/gtest.h>
 
 using namespace lanfan::test;
@@ -229,6 +231,109 @@ TEST_F(VideoMovieTest, VideoFramesOfUndefinedStreamsAreIgnored)
     player.advance();
     const QImage image = paint(player);
     EXPECT_EQ(image.pixel(40, 30), qRgb(255, 255, 255));
+}
+
+// A movie twice the stream's size showing picture 0 of the stream at depth 1, named
+// "vid", with `script` in frame 1 after the placement.
+std::vector<uint8_t> namedVideoMovie(const swf::test::ActionBuilder& script)
+{
+    swf::test::SwfWriter movie(videoMovieOptions(kWidth * 2, kHeight * 2));
+    movie.tag(60, defineVideoStreamBody(h263Stream(), 1, 0));
+    movie.tag(61, videoFrameBody(1, 0, h263Stream().packets[0]), true);
+    swf::test::Place place;
+    place.characterId = 1;
+    place.ratio = 0;
+    place.name = "vid";
+    movie.placeObject2(place);
+    movie.doAction(script);
+    movie.showFrame();
+    return movie.build();
+}
+
+struct ScriptedRun {
+    std::vector<std::string> lines;
+    QImage picture;
+};
+
+ScriptedRun runNamedVideo(const swf::test::ActionBuilder& script)
+{
+    ScriptedRun run;
+    swf::Player player;
+    player.setTraceSink([&run](const std::string& line) { run.lines.push_back(line); });
+    player.loadBytes(namedVideoMovie(script));
+    player.advance();
+    run.picture = QImage(kWidth * 2, kHeight * 2, QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&run.picture);
+    player.paint(painter, QRectF(0, 0, kWidth * 2, kHeight * 2), swf::ScaleMode::ShowAll, swf::RenderQuality::High);
+    return run;
+}
+
+constexpr uint8_t kGetMember = 0x4E, kSetMember = 0x4F, kTypeOf = 0x44;
+
+swf::test::ActionBuilder& traceMember(swf::test::ActionBuilder& a, std::string_view member)
+{
+    a.getVariable("vid").pushString(member).op(kGetMember).trace();
+    return a;
+}
+
+TEST_F(VideoMovieTest, ScriptsReadAStageVideosDisplayProperties)
+{
+    swf::test::ActionBuilder script;
+    for (std::string_view member : {"_x", "_y", "_xscale", "_yscale", "_width", "_height", "_alpha", "_visible",
+                                    "_rotation", "_name", "_target"})
+        traceMember(script, member);
+    script.getVariable("vid").pushString("_parent").op(kGetMember).op(kTypeOf).trace();
+    ScriptedRun run = runNamedVideo(script);
+    EXPECT_EQ(run.lines, (std::vector<std::string>{"0", "0", "100", "100", "96", "64", "100", "true", "0", "vid",
+                                                   "/vid", "movieclip"}));
+}
+
+TEST_F(VideoMovieTest, ScriptsMoveScaleAndHideAStageVideo)
+{
+    struct Case {
+        const char* member;
+        double value;
+        std::vector<std::string> expected;  // _x, _y, _width, _height, _alpha, _visible after the write
+    };
+    const Case cases[] = {
+        {"_x", 40, {"40", "0", "96", "64", "100", "true"}},
+        {"_y", 12.5, {"0", "12.5", "96", "64", "100", "true"}},
+        {"_xscale", 200, {"0", "0", "192", "64", "100", "true"}},
+        {"_yscale", 50, {"0", "0", "96", "32", "100", "true"}},
+        {"_width", 48, {"0", "0", "48", "64", "100", "true"}},
+        {"_height", 128, {"0", "0", "96", "128", "100", "true"}},
+        {"_alpha", 50, {"0", "0", "96", "64", "50", "true"}},
+        {"_visible", 0, {"0", "0", "96", "64", "100", "false"}},
+        // Not a number: the property stays as it was.
+        {"_x", std::nan(""), {"0", "0", "96", "64", "100", "true"}},
+    };
+    for (const Case& c : cases) {
+        swf::test::ActionBuilder script;
+        script.getVariable("vid").pushString(c.member).pushNumber(c.value).op(kSetMember);
+        for (std::string_view member : {"_x", "_y", "_width", "_height", "_alpha", "_visible"})
+            traceMember(script, member);
+        EXPECT_EQ(runNamedVideo(script).lines, c.expected) << c.member << " = " << c.value;
+    }
+}
+
+TEST_F(VideoMovieTest, DisplayPropertiesSetByScriptsChangeThePicture)
+{
+    const ScriptedRun still = runNamedVideo({});
+    swf::test::ActionBuilder moveIt;
+    moveIt.getVariable("vid").pushString("_x").pushNumber(kWidth).op(kSetMember);
+    const ScriptedRun moved = runNamedVideo(moveIt);
+    // The picture now sits one video width to the right, the same pixels.
+    const QImage before = still.picture.copy(0, 0, kWidth, kHeight);
+    EXPECT_GT(psnr(moved.picture, before, QPoint(kWidth, 0)), 40.0);
+    EXPECT_EQ(moved.picture.pixel(kWidth / 2, kHeight / 2), qRgb(255, 255, 255));
+
+    swf::test::ActionBuilder hideIt;
+    hideIt.getVariable("vid").pushString("_visible").pushBool(false).op(kSetMember);
+    const ScriptedRun hidden = runNamedVideo(hideIt);
+    QImage white(kWidth * 2, kHeight * 2, QImage::Format_ARGB32_Premultiplied);
+    white.fill(Qt::white);
+    EXPECT_EQ(hidden.picture, white);
+    EXPECT_NE(still.picture, white);
 }
 
 } // namespace

@@ -1,0 +1,103 @@
+// What the engine has to say about the open movie reaches the status bar's first panel,
+// each notice once per movie: a movie whose every frame asks for a sound file the
+// local-file rules refuse shows the notice once, not again as it plays on or is sought
+// through, and again once when a movie is opened afresh.
+
+#include "tests/app/MainFormFixture.h"
+
+#include "app/player/EngineControl.h"
+#include "tests/support/SwfWriter.h"
+
+#include <QCursor>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QTemporaryDir>
+
+using namespace lanfan;
+
+namespace {
+
+class EngineNoticeTest : public test::MainFormTest {
+protected:
+    void SetUp() override
+    {
+        MainFormTest::SetUp();
+        setPlayerControlFactory({});  // the real, engine-backed control
+        ASSERT_TRUE(dir.isValid());
+        build();
+        // The pointer away from every control: the hint it gives is empty and stays so,
+        // and cannot take the panel over from a notice.
+        QCursor::setPos(-1000, -1000);
+        app->updateHintFromPointer();
+    }
+    void TearDown() override
+    {
+        TCommonFileDialog::setTestResponder({});
+        MainFormTest::TearDown();
+    }
+    void open(const QString& path)
+    {
+        TCommonFileDialog::setTestResponder([path](QFileDialog& d) {
+            d.selectFile(path);
+            return true;
+        });
+        form->MenuOpen->Click();
+    }
+    // A movie in its own folder whose three frames each load "../outside.mp3", a file
+    // beside that folder, which scripts may not read.
+    QString refusingMovie()
+    {
+        EXPECT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("movie")));
+        QFile outside(dir.filePath(QStringLiteral("outside.mp3")));
+        EXPECT_TRUE(outside.open(QIODevice::WriteOnly));
+        outside.write("ID3");
+        constexpr uint8_t kNewObject = 0x40, kSetVariable = 0x1D, kCallMethod = 0x52, kPop = 0x17;
+        swf::test::ActionBuilder load;
+        load.pushString("s").pushInt(0).pushString("Sound").op(kNewObject).op(kSetVariable);
+        load.pushBool(false).pushString("../outside.mp3").pushInt(2).getVariable("s").pushString("loadSound");
+        load.op(kCallMethod).op(kPop);
+        swf::test::SwfWriter movie;
+        for (int i = 0; i < 3; ++i)
+            movie.doAction(load).showFrame();
+        const QString path = dir.filePath(QStringLiteral("movie/refusing.swf"));
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        const std::vector<uint8_t> bytes = movie.build();
+        f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+        return path;
+    }
+    EngineControl* control() { return dynamic_cast<EngineControl*>(form->ShockwaveFlash1->control()); }
+    QString panel() { return form->StatusBar->PanelText(0); }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(EngineNoticeTest, ANoticeShowsInTheStatusBarOncePerMovie)
+{
+    const QString path = refusingMovie();
+    open(path);
+    ASSERT_TRUE(boxes.isEmpty()) << boxes.front().toStdString();
+    ASSERT_NE(control(), nullptr);
+    control()->StopPlayback();
+    // Frame 1's script ran as the movie opened (or on its first step).
+    control()->SeekToFrame(1);
+    QTRY_VERIFY(panel().contains(QStringLiteral("outside.mp3")));
+    const QString notice = panel();
+
+    // The panel cleared: the frames' scripts ask again, and the notice does not come back.
+    form->StatusBar->SetPanelText(0, QString());
+    for (int frame : {2, 3, 1, 2, 3})
+        control()->SeekToFrame(frame);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(panel(), QString());
+
+    // The movie opened again is a new movie: its notice shows once more.
+    open(path);
+    ASSERT_TRUE(boxes.isEmpty());
+    control()->StopPlayback();
+    control()->SeekToFrame(1);
+    QTRY_COMPARE(panel(), notice);
+}
+
+} // namespace
