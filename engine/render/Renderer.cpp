@@ -246,7 +246,10 @@ private:
         const KeptPaths* device = even > 0 ? nullptr : cached.device(world);
         for (size_t i = 0; i < cached.paths.paths.size(); ++i) {
             const StylePath& p = cached.paths.paths[i];
-            if (flat && flat->paths[i]) {
+            // Without anti-aliasing the painter's own stroking covers other pixels than
+            // filling an outline does, and those are the pixels low quality shows.
+            const bool keptStroke = p.role == PathRole::Stroke && smooth_;
+            if (flat && flat->paths[i] && (p.role == PathRole::Fill || keptStroke)) {
                 painter_.setTransform(toDevice);
                 if (p.role == PathRole::Fill) {
                     fillKept(*flat->paths[i], p, shape, QTransform(), cx);
@@ -263,7 +266,7 @@ private:
                                       strokeBrush(line, cx, QTransform(), bitmaps_));
                 continue;
             }
-            if (device && device->paths[i]) {
+            if (device && device->paths[i] && (p.role == PathRole::Fill || keptStroke)) {
                 painter_.setTransform(QTransform::fromTranslate(world.tx, world.ty));
                 fillKept(*device->paths[i], p, shape, QTransform(world.a, world.b, world.c, world.d, 0, 0), cx);
                 continue;
@@ -285,8 +288,9 @@ private:
                 // one pixel, axes that do not scale) are applied to the final size.
                 painter_.resetTransform();
                 QPainterPath path = toDevice.map(p.path);
-                if (line.pixelHinting) {
-                    snapToPixels(path, strokeWidth(line, world));
+                if (line.pixelHinting || !smooth_) {
+                    if (line.pixelHinting)
+                        snapToPixels(path, strokeWidth(line, world));
                     painter_.strokePath(path, strokePen(line, cx, world, bitmaps_));
                 } else {
                     painter_.fillPath(strokeOutline(path, line, strokeWidth(line, world), 1.0),
