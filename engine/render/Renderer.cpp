@@ -249,6 +249,8 @@ private:
             // Without anti-aliasing the painter's own stroking covers other pixels than
             // filling an outline does, and those are the pixels low quality shows.
             const bool keptStroke = p.role == PathRole::Stroke && smooth_;
+            if (keptStroke && drawHairline(p, shape, world, toDevice, cx))
+                continue;
             if (flat && flat->paths[i] && (p.role == PathRole::Fill || keptStroke)) {
                 painter_.setTransform(toDevice);
                 if (p.role == PathRole::Fill) {
@@ -299,6 +301,24 @@ private:
             }
         }
         painter_.resetTransform();
+    }
+
+    // A stroke no wider than a pixel on the device (a hairline, or scaled down to
+    // one) is one pixel wide whatever the shape's size: it is drawn as a line the
+    // painter keeps one pixel wide, which needs no outline. False for other strokes.
+    bool drawHairline(const StylePath& p, const ShapeDef& shape, const Matrix& world, const QTransform& toDevice,
+                      const ColorTransform& cx)
+    {
+        const LineStyle& line = shape.lineStyles[p.style];
+        const double scaled = line.width * strokeScale(line, world);
+        if (line.pixelHinting || !(scaled <= 1))
+            return false;
+        QPen pen = strokeShapePen(line, 1);
+        pen.setCosmetic(true);
+        pen.setBrush(strokeBrush(line, cx, QTransform(), bitmaps_));
+        painter_.setTransform(toDevice);
+        painter_.strokePath(p.path, pen);
+        return true;
     }
 
     // A kept fill or stroke outline, filled under the painter's transform; `brushTo`
