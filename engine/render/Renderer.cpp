@@ -249,19 +249,38 @@ private:
             return;  // fully transparent
         const ShapeDef& shape = *cached.shape;
         const QTransform toDevice = toQTransform(world);
-        // Kept flattenings: in shape space for a matrix that scales evenly, on the
-        // device for its linear part otherwise.
+        // Kept paths: in shape space for a matrix that scales evenly, on the device for
+        // its linear part otherwise.
         const double even = evenScale(world);
-        const FlatShape* flat = even > 0 ? cached.flat(even) : nullptr;
-        const DeviceShape* device = even > 0 ? nullptr : cached.device(world);
+        const KeptPaths* flat = even > 0 ? cached.flat(world, even) : nullptr;
+        const KeptPaths* device = even > 0 ? nullptr : cached.device(world);
         for (size_t i = 0; i < cached.paths.paths.size(); ++i) {
             const StylePath& p = cached.paths.paths[i];
-            if (flat && flat->paths[i]) {
-                drawFlatPath(*flat->paths[i], p, shape, toDevice, cx);
+            // Without anti-aliasing the painter's own stroking covers other pixels than
+            // filling an outline does, and those are the pixels low quality shows.
+            const bool keptStroke = p.role == PathRole::Stroke && smooth_;
+            if (keptStroke && drawHairline(p, shape, world, toDevice, cx))
+                continue;
+            if (flat && flat->paths[i] && (p.role == PathRole::Fill || keptStroke)) {
+                painter_.setTransform(toDevice);
+                if (p.role == PathRole::Fill) {
+                    fillKept(*flat->paths[i], p, shape, QTransform(), cx);
+                    continue;
+                }
+                // Hairlines and strokes that do not scale need another width as the
+                // shape is resized: outlined afresh, the way the kept one was made.
+                const LineStyle& line = shape.lineStyles[p.style];
+                const double width = strokeWidth(line, world) / even;
+                if (std::abs(width - flat->strokeWidths[i]) <= 1e-6 * width)
+                    fillKept(*flat->paths[i], p, shape, QTransform(), cx);
+                else
+                    painter_.fillPath(strokeOutline(p.path, line, width, keptScale(even)),
+                                      strokeBrush(line, cx, QTransform(), bitmaps_));
                 continue;
             }
-            if (device && device->paths[i]) {
-                drawDevicePath(*device->paths[i], p, shape, world, cx);
+            if (device && device->paths[i] && (p.role == PathRole::Fill || keptStroke)) {
+                painter_.setTransform(QTransform::fromTranslate(world.tx, world.ty));
+                fillKept(*device->paths[i], p, shape, QTransform(world.a, world.b, world.c, world.d, 0, 0), cx);
                 continue;
             }
             if (p.role == PathRole::Fill) {
@@ -281,36 +300,50 @@ private:
                 // one pixel, axes that do not scale) are applied to the final size.
                 painter_.resetTransform();
                 QPainterPath path = toDevice.map(p.path);
-                if (line.pixelHinting)
-                    snapToPixels(path, strokeWidth(line, world));
-                painter_.strokePath(path, strokePen(line, cx, world, bitmaps_));
+                if (line.pixelHinting || !smooth_) {
+                    if (line.pixelHinting)
+                        snapToPixels(path, strokeWidth(line, world));
+                    painter_.strokePath(path, strokePen(line, cx, world, bitmaps_));
+                } else {
+                    painter_.fillPath(strokeOutline(path, line, strokeWidth(line, world), 1.0),
+                                      strokeBrush(line, cx, toDevice, bitmaps_));
+                }
             }
         }
         painter_.resetTransform();
     }
 
-    // A fill kept flattened in shape space, filled under the shape's matrix.
-    void drawFlatPath(const QPainterPath& path, const StylePath& p, const ShapeDef& shape, const QTransform& toDevice,
+    // A stroke no wider than a pixel on the device (a hairline, or scaled down to
+    // one) is one pixel wide whatever the shape's size: it is drawn as a line the
+    // painter keeps one pixel wide, which needs no outline. False for other strokes.
+    bool drawHairline(const StylePath& p, const ShapeDef& shape, const Matrix& world, const QTransform& toDevice,
                       const ColorTransform& cx)
     {
+        const LineStyle& line = shape.lineStyles[p.style];
+        const double scaled = line.width * strokeScale(line, world);
+        if (line.pixelHinting || !(scaled <= 1))
+            return false;
+        QPen pen = strokeShapePen(line, 1);
+        pen.setCosmetic(true);
+        pen.setBrush(strokeBrush(line, cx, QTransform(), bitmaps_));
         painter_.setTransform(toDevice);
-        const FillStyle& fill = shape.fillStyles[p.style];
-        if (fill.kind == FillKind::Bitmap)
-            painter_.setRenderHint(QPainter::SmoothPixmapTransform, smooth_ && fill.bitmapSmoothed);
-        painter_.fillPath(path, fillBrush(fill, cx, QTransform(), bitmaps_));
+        painter_.strokePath(p.path, pen);
+        return true;
     }
 
-    // A fill kept flattened on the device for the linear part of `world`: moved into
-    // place, it is filled with the style's brush set to that linear part.
-    void drawDevicePath(const QPainterPath& path, const StylePath& p, const ShapeDef& shape, const Matrix& world,
-                        const ColorTransform& cx)
+    // A kept fill or stroke outline, filled under the painter's transform; `brushTo`
+    // maps the style's brush from shape space into the kept path's units.
+    void fillKept(const QPainterPath& path, const StylePath& p, const ShapeDef& shape, const QTransform& brushTo,
+                  const ColorTransform& cx)
     {
-        const QTransform linear(world.a, world.b, world.c, world.d, 0, 0);
-        painter_.setTransform(QTransform::fromTranslate(world.tx, world.ty));
+        if (p.role == PathRole::Stroke) {
+            painter_.fillPath(path, strokeBrush(shape.lineStyles[p.style], cx, brushTo, bitmaps_));
+            return;
+        }
         const FillStyle& fill = shape.fillStyles[p.style];
         if (fill.kind == FillKind::Bitmap)
             painter_.setRenderHint(QPainter::SmoothPixmapTransform, smooth_ && fill.bitmapSmoothed);
-        painter_.fillPath(path, fillBrush(fill, cx, linear, bitmaps_));
+        painter_.fillPath(path, fillBrush(fill, cx, brushTo, bitmaps_));
     }
 
     // A node with a blend mode: it and its children are drawn into a layer the size of
@@ -536,6 +569,7 @@ void Renderer::render(QPainter& painter, const RenderNode& root, const Matrix& t
     drawer.drawRange(root.children, twipsToDevice * root.matrix, root.colorTransform, root.drawing);
     painter.restore();
     caches_->shapes.dropReplacedDrawings();
+    caches_->shapes.endFrame();
     caches_->surfaces.endFrame();
 }
 

@@ -1,7 +1,11 @@
 #include "engine/render/ShapeCache.h"
 
+#include "engine/render/StylePaint.h"
+
 #include <algorithm>
 #include <cmath>
+
+#include <QPainterPathStroker>
 
 namespace swf::render {
 
@@ -14,56 +18,94 @@ uint32_t ratioKey(double ratio)
     return static_cast<uint32_t>(std::lround(std::clamp(ratio, 0.0, 1.0) * 65535.0));
 }
 
-std::unique_ptr<CachedShape> convert(std::shared_ptr<const ShapeDef> shape)
+size_t pathBytes(const QPainterPath& path)
 {
-    auto cached = std::make_unique<CachedShape>();
-    cached->paths = buildShapePaths(*shape);
-    cached->shape = std::move(shape);
-    return cached;
+    return sizeof(QPainterPath) + static_cast<size_t>(path.elementCount()) * sizeof(QPainterPath::Element);
 }
 
-} // namespace
-
-namespace {
-
-// The path with its curves flattened to lines as the rasteriser would at this size.
-QPainterPath flattened(const QPainterPath& path)
+// The path with its curves flattened to lines at `scale` device pixels per unit of the
+// path. Qt's polygons stray up to half a pixel inside a curve, which thins the outside
+// of round shapes visibly next to what the rasteriser draws from the curves; made at
+// four times the size they stay within an eighth.
+QPainterPath flattenedAt(const QPainterPath& path, double scale)
 {
+    constexpr double kFiner = 4;
+    const QTransform up = QTransform::fromScale(scale * kFiner, scale * kFiner);
+    const QTransform down = QTransform::fromScale(1 / (scale * kFiner), 1 / (scale * kFiner));
     QPainterPath out;
     out.setFillRule(path.fillRule());
-    for (const QPolygonF& polygon : path.toSubpathPolygons())
-        out.addPolygon(polygon);
+    for (const QPolygonF& polygon : path.toSubpathPolygons(up))
+        out.addPolygon(down.map(polygon));
     return out;
 }
 
-void build(DeviceShape& device, const CachedShape& cached)
+// Kept paths for a shape drawn under `linear` (its translation left out), whose paths
+// are mapped by `toUnits` into the units the kept paths are in, at `scale` device
+// pixels per such unit. `widthIn` turns a stroke's device width into those units.
+template <class WidthIn>
+KeptPaths keep(const CachedShape& cached, const QTransform& toUnits, double scale, const Matrix& linear,
+               WidthIn&& widthIn)
 {
     const ShapeDef& shape = *cached.shape;
-    const QTransform linear(device.a, device.b, device.c, device.d, 0, 0);
-    device.paths.clear();
+    KeptPaths kept;
+    kept.paths.reserve(cached.paths.paths.size());
+    kept.strokeWidths.reserve(cached.paths.paths.size());
     for (const StylePath& p : cached.paths.paths) {
-        std::optional<QPainterPath>& out = device.paths.emplace_back();
+        std::optional<QPainterPath>& out = kept.paths.emplace_back();
+        double& width = kept.strokeWidths.emplace_back(0.0);
         if (p.role == PathRole::Fill) {
             if (p.style >= shape.fillStyles.size())
                 continue;
             const FillStyle& fill = shape.fillStyles[p.style];
             if (fill.kind == FillKind::Bitmap && !fill.bitmapRepeats)
                 continue;
-            out = flattened(linear.map(p.path));
+            out = flattenedAt(toUnits.map(p.path), scale);
+        } else {
+            if (p.style >= shape.lineStyles.size())
+                continue;
+            const LineStyle& line = shape.lineStyles[p.style];
+            // Hinting snaps the stroke to the device grid where it lands, which moves
+            // with the translation.
+            if (line.pixelHinting)
+                continue;
+            width = widthIn(strokeWidth(line, linear));
+            out = strokeOutline(toUnits.map(p.path), line, width, scale);
         }
-        // Strokes are left to the painter: stroking a flattened centre line, or filling
-        // an outline made once, does not cover their edge pixels as the painter's own
-        // stroking of the curves does.
+        kept.bytes += pathBytes(*out);
     }
-    device.built = true;
+    return kept;
+}
+
+// Scales within a quarter octave share a flattening, made for the top of their step.
+int scaleStep(double scale)
+{
+    return static_cast<int>(std::ceil(std::log2(scale) * 4));
+}
+
+bool finiteLinear(const Matrix& m)
+{
+    return std::isfinite(m.a) && std::isfinite(m.b) && std::isfinite(m.c) && std::isfinite(m.d);
 }
 
 } // namespace
 
+QPainterPath strokeOutline(const QPainterPath& centre, const LineStyle& line, double width, double scale)
+{
+    const QTransform up = QTransform::fromScale(scale, scale);
+    const QPainterPathStroker stroker(strokeShapePen(line, width * scale));
+    const QPainterPath outline = stroker.createStroke(up.map(centre));
+    return QTransform::fromScale(1 / scale, 1 / scale).map(flattenedAt(outline, 1.0));
+}
+
+double keptScale(double scale)
+{
+    return std::exp2(scaleStep(scale) / 4.0);
+}
+
 double evenScale(const Matrix& world)
 {
     const double a = world.a, b = world.b, c = world.c, d = world.d;
-    if (!std::isfinite(a) || !std::isfinite(b) || !std::isfinite(c) || !std::isfinite(d))
+    if (!finiteLinear(world))
         return 0;
     // Columns of equal length at right angles: a turn (or mirror) times one scale.
     const double x = std::hypot(a, b);
@@ -74,94 +116,54 @@ double evenScale(const Matrix& world)
     return x;
 }
 
-namespace {
-
-// Scales within a quarter octave share a flattening, made for the top of their step.
-int scaleStep(double scale)
+CachedShape::~CachedShape()
 {
-    return static_cast<int>(std::ceil(std::log2(scale) * 4));
+    if (budget)
+        budget->bytes -= std::min(budget->bytes, keptBytes());
 }
 
-QPainterPath flattenedAt(const QPainterPath& path, double scale)
+void CachedShape::count(size_t before)
 {
-    const QTransform up = QTransform::fromScale(scale, scale);
-    const QTransform down = QTransform::fromScale(1 / scale, 1 / scale);
-    QPainterPath out;
-    out.setFillRule(path.fillRule());
-    for (const QPolygonF& polygon : path.toSubpathPolygons(up))
-        out.addPolygon(down.map(polygon));
-    return out;
-}
-
-void build(FlatShape& flat, const CachedShape& cached)
-{
-    const ShapeDef& shape = *cached.shape;
-    const double scale = std::exp2(flat.scaleStep / 4.0);
-    flat.paths.clear();
-    for (const StylePath& p : cached.paths.paths) {
-        std::optional<QPainterPath>& out = flat.paths.emplace_back();
-        if (p.role == PathRole::Fill) {
-            if (p.style >= shape.fillStyles.size())
-                continue;
-            const FillStyle& fill = shape.fillStyles[p.style];
-            if (fill.kind == FillKind::Bitmap && !fill.bitmapRepeats)
-                continue;
-            out = flattenedAt(p.path, scale);
-        }
-        // Strokes are left to the painter: an outline made once in shape space covers
-        // the edge pixels a little differently from the painter's own stroking on the
-        // device, and the stroke would change look between its first frame and later.
+    if (budget) {
+        const size_t total = budget->bytes + keptBytes();
+        budget->bytes = total >= before ? total - before : 0;
+        lastDrawn_ = budget->frame;
     }
-    flat.built = true;
 }
 
-} // namespace
+void CachedShape::dropKept()
+{
+    const size_t before = keptBytes();
+    flat_.clear();
+    device_.clear();
+    if (budget)
+        budget->bytes -= std::min(budget->bytes, before);
+}
 
-const FlatShape* CachedShape::flat(double scale)
+const KeptPaths* CachedShape::flat(const Matrix& world, double scale)
 {
     if (!(scale > 0) || !std::isfinite(scale))
         return nullptr;
-    const int step = scaleStep(scale);
-    auto found = std::ranges::find_if(flat_, [&](const FlatShape& f) { return f.scaleStep == step; });
-    if (found == flat_.end()) {
-        flat_.push_front({step, false, {}});
-        if (flat_.size() > kFlatShapes)
-            flat_.pop_back();
-        return nullptr;
-    }
-    if (found != flat_.begin()) {
-        FlatShape moved = std::move(*found);
-        flat_.erase(found);
-        flat_.push_front(std::move(moved));
-        found = flat_.begin();
-    }
-    if (!found->built)
-        build(*found, *this);
-    return &*found;
+    const size_t before = keptBytes();
+    const KeptPaths* kept = flat_.use(scaleStep(scale), [&](int step) {
+        const Matrix linear{world.a, world.b, world.c, world.d, 0, 0};
+        return keep(*this, QTransform(), std::exp2(step / 4.0), linear, [scale](double w) { return w / scale; });
+    });
+    count(before);
+    return kept;
 }
 
-const DeviceShape* CachedShape::device(const Matrix& world)
+const KeptPaths* CachedShape::device(const Matrix& world)
 {
-    if (!std::isfinite(world.a) || !std::isfinite(world.b) || !std::isfinite(world.c) || !std::isfinite(world.d))
+    if (!finiteLinear(world))
         return nullptr;
-    auto found = std::ranges::find_if(device_, [&](const DeviceShape& d) {
-        return d.a == world.a && d.b == world.b && d.c == world.c && d.d == world.d;
+    const size_t before = keptBytes();
+    const KeptPaths* kept = device_.use(LinearPart{world.a, world.b, world.c, world.d}, [&](const LinearPart& l) {
+        const Matrix linear{l.a, l.b, l.c, l.d, 0, 0};
+        return keep(*this, QTransform(l.a, l.b, l.c, l.d, 0, 0), 1.0, linear, [](double w) { return w; });
     });
-    if (found == device_.end()) {
-        device_.push_front({world.a, world.b, world.c, world.d, false, {}});
-        if (device_.size() > kDeviceShapes)
-            device_.pop_back();
-        return nullptr;
-    }
-    if (found != device_.begin()) {
-        DeviceShape moved = std::move(*found);
-        device_.erase(found);
-        device_.push_front(std::move(moved));
-        found = device_.begin();
-    }
-    if (!found->built)
-        build(*found, *this);
-    return &*found;
+    count(before);
+    return kept;
 }
 
 const QPainterPath& CachedShape::area()
@@ -169,6 +171,15 @@ const QPainterPath& CachedShape::area()
     if (!area_)
         area_ = filledArea(paths);
     return *area_;
+}
+
+std::unique_ptr<CachedShape> ShapeCache::convert(std::shared_ptr<const ShapeDef> shape)
+{
+    auto cached = std::make_unique<CachedShape>();
+    cached->paths = buildShapePaths(*shape);
+    cached->shape = std::move(shape);
+    cached->budget = budget_.get();
+    return cached;
 }
 
 CachedShape& ShapeCache::shape(const std::shared_ptr<const ShapeDef>& shape)
@@ -215,6 +226,34 @@ void ShapeCache::clear()
     shapes_.clear();
     morphs_.clear();
     drawings_.clear();
+}
+
+void ShapeCache::endFrame()
+{
+    KeptBudget& budget = *budget_;
+    ++budget.frame;
+    if (budget.bytes <= budget.limit)
+        return;
+    std::vector<CachedShape*> holding;
+    auto consider = [&](CachedShape& shape) {
+        if (shape.keptBytes() > 0)
+            holding.push_back(&shape);
+    };
+    for (auto& [key, shape] : shapes_)
+        consider(*shape);
+    for (auto& [key, entry] : morphs_) {
+        for (MorphFrame& frame : entry.frames)
+            consider(*frame.shape);
+    }
+    for (auto& [key, shape] : drawings_)
+        consider(*shape);
+    std::ranges::sort(holding, {}, &CachedShape::lastDrawn);
+    const size_t target = budget.limit / 4 * 3;
+    for (CachedShape* shape : holding) {
+        if (budget.bytes <= target)
+            break;
+        shape->dropKept();
+    }
 }
 
 } // namespace swf::render

@@ -10,6 +10,8 @@
 
 #include <QPainterPath>
 
+#include <algorithm>
+#include <cstdint>
 #include <deque>
 #include <memory>
 #include <optional>
@@ -17,58 +19,147 @@
 
 namespace swf::render {
 
-// A shape's paths on the device for one linear part of its transform (scale, rotation,
-// skew; the translation left out), with the fills' curves flattened to lines. A shape
-// that only moves between frames is filled from these without flattening its curves
-// again.
-struct DeviceShape {
-    double a = 0, b = 0, c = 0, d = 0;
-    bool built = false;
-    // One per path of the shape; empty where that path is drawn the usual way (strokes,
-    // and bitmap fills drawn clamped).
+// Paths made from a shape for one kind of transform and kept for the frames that
+// follow: fills with their curves flattened to lines, and strokes as filled outlines
+// (their curves flattened too), so that a shape that only moves is filled from these
+// without flattening or stroking its curves again.
+struct KeptPaths {
+    // One per path of the shape; empty where that path is drawn the usual way (bitmap
+    // fills drawn clamped, pixel-hinted strokes).
     std::vector<std::optional<QPainterPath>> paths;
+    // Per path: the width in the kept paths' own units each stroke outline was made
+    // for (0 for fills). A stroke whose width under a later matrix differs (hairlines
+    // and strokes that do not scale, as the shape grows or shrinks) is drawn the usual
+    // way.
+    std::vector<double> strokeWidths;
+    size_t bytes = 0;  // roughly what the paths take in memory
 };
 
-// A shape's paths in its own space (twips) with every curve flattened to lines, finely
-// enough for drawing at up to `scale` device pixels per twip. A shape whose matrix only
-// moves, turns, mirrors or scales it evenly is filled from these under its matrix, so its
-// curves are not flattened again each frame.
-struct FlatShape {
-    int scaleStep = 0;  // the scale, as a step of a quarter octave
-    bool built = false;
-    // One per path of the shape: fills flattened; empty where the path is drawn the
-    // usual way (strokes, and bitmap fills drawn clamped).
-    std::vector<std::optional<QPainterPath>> paths;
+// The linear part of a matrix (scale, rotation, skew; the translation left out).
+struct LinearPart {
+    double a = 0, b = 0, c = 0, d = 0;
+    bool operator==(const LinearPart&) const = default;
 };
+
+// Kept paths by key, most recently used first, at most `Capacity` of them. With
+// `AtOnce` false an entry is built the second time its key is seen, so a shape drawn
+// at a new key every frame only pays for looking.
+template <class Key, size_t Capacity, bool AtOnce>
+class RecentPaths {
+public:
+    static constexpr size_t kCapacity = Capacity;
+
+    // The paths kept for `key`, built by `make` (on its second sighting unless
+    // `AtOnce`); null before that, and for keys pushed out since.
+    template <class Make>
+    const KeptPaths* use(const Key& key, Make&& make)
+    {
+        auto found = std::ranges::find_if(entries_, [&](const Entry& e) { return e.key == key; });
+        if (found == entries_.end()) {
+            entries_.push_front({key, std::nullopt});
+            if (entries_.size() > Capacity) {
+                if (entries_.back().kept)
+                    bytes_ -= entries_.back().kept->bytes;
+                entries_.pop_back();
+            }
+            if (!AtOnce)
+                return nullptr;
+            found = entries_.begin();
+        }
+        if (found != entries_.begin()) {
+            Entry moved = std::move(*found);
+            entries_.erase(found);
+            entries_.push_front(std::move(moved));
+            found = entries_.begin();
+        }
+        if (!found->kept) {
+            found->kept = make(key);
+            bytes_ += found->kept->bytes;
+        }
+        return &*found->kept;
+    }
+
+    size_t bytes() const { return bytes_; }
+
+    void clear()
+    {
+        entries_.clear();
+        bytes_ = 0;
+    }
+
+private:
+    struct Entry {
+        Key key;
+        std::optional<KeptPaths> kept;
+    };
+    std::deque<Entry> entries_;
+    size_t bytes_ = 0;
+};
+
+// The area a stroke of `width` along `centre` covers, as a path to fill, with its
+// curves flattened (at `scale` device pixels per unit of the path).
+// Strokes are drawn by filling these, whether kept or made afresh, so that a kept
+// stroke looks as it did on the frame before it was kept.
+QPainterPath strokeOutline(const QPainterPath& centre, const LineStyle& line, double width, double scale);
 
 // How much `world` scales evenly in every direction (device pixels per twip), or 0 when
 // it stretches one way more than another (or is not finite).
 double evenScale(const Matrix& world);
 
+// The scale paths kept for drawing at `scale` device pixels per twip are flattened
+// for: the top of its quarter-octave step.
+double keptScale(double scale);
+
+// What all kept paths together may take before the least recently drawn shapes lose
+// theirs, shared by a cache's shapes.
+struct KeptBudget {
+    size_t bytes = 0;
+    size_t limit = size_t{48} << 20;
+    uint64_t frame = 0;  // counts frames, to find the shapes drawn longest ago
+};
+
 struct CachedShape {
+    CachedShape() = default;
+    CachedShape(const CachedShape&) = delete;
+    CachedShape& operator=(const CachedShape&) = delete;
+    ~CachedShape();
+
     std::shared_ptr<const ShapeDef> shape;  // keeps the key's address from being reused
     ShapePaths paths;
+    KeptBudget* budget = nullptr;  // where kept paths are counted; none: not counted
 
     // Union of the fills, built on first use as a mask.
     const QPainterPath& area();
 
-    // The shape's device paths for `world`'s linear part, built the second time that
-    // part is seen (a shape that is resized every frame would only pay for them), or
-    // null.
-    const DeviceShape* device(const Matrix& world);
+    // The shape's paths on the device for `world`'s linear part, moved into place by
+    // its translation: built the second time that part is seen (a shape that is
+    // resized every frame would only pay for them), or null.
+    const KeptPaths* device(const Matrix& world);
 
     static constexpr size_t kDeviceShapes = 4;
 
-    // The shape flattened for drawing at `scale` (from evenScale), built the second
-    // time a scale of that step is seen, or null.
-    const FlatShape* flat(double scale);
+    // The shape's paths in its own space (twips), flattened finely enough for drawing
+    // under `world`, whose even scale (from evenScale) is `scale`: for a shape that
+    // only moves, turns, mirrors or scales evenly. Scales within a quarter octave share
+    // one entry, built the first time a scale of that step is seen, so that the
+    // shape's first frame is drawn as the ones after it; null for a scale that is not
+    // finite and above zero.
+    const KeptPaths* flat(const Matrix& world, double scale);
 
     static constexpr size_t kFlatShapes = 16;
 
+    size_t keptBytes() const { return flat_.bytes() + device_.bytes(); }
+    uint64_t lastDrawn() const { return lastDrawn_; }
+    // Drops every kept path (the shape's own paths stay).
+    void dropKept();
+
 private:
+    void count(size_t before);
+
     std::optional<QPainterPath> area_;
-    std::deque<FlatShape> flat_;  // most recently used first
-    std::deque<DeviceShape> device_;  // most recently used first
+    RecentPaths<int, kFlatShapes, true> flat_;  // by quarter-octave step of the scale
+    RecentPaths<LinearPart, kDeviceShapes, false> device_;
+    uint64_t lastDrawn_ = 0;
 };
 
 class ShapeCache {
@@ -80,6 +171,12 @@ public:
     CachedShape& drawing(const std::shared_ptr<const ShapeDef>& drawing);
     void dropReplacedDrawings();
     void clear();
+
+    // Ends a frame: when the kept paths of all shapes take more than the budget's
+    // limit, the shapes drawn longest ago lose theirs until they fit in three quarters.
+    void endFrame();
+    const KeptBudget& budget() const { return *budget_; }
+    void setKeptLimit(size_t bytes) { budget_->limit = bytes; }
 
     static constexpr size_t kRatiosPerMorph = 8;
 
@@ -93,6 +190,10 @@ private:
         std::deque<MorphFrame> frames;  // most recently built last
     };
 
+    std::unique_ptr<CachedShape> convert(std::shared_ptr<const ShapeDef> shape);
+
+    // Declared first so that it outlives the shapes that count into it.
+    std::unique_ptr<KeptBudget> budget_ = std::make_unique<KeptBudget>();
     std::unordered_map<const ShapeDef*, std::unique_ptr<CachedShape>> shapes_;
     std::unordered_map<const MorphShapeDef*, MorphEntry> morphs_;
     std::unordered_map<const ShapeDef*, std::unique_ptr<CachedShape>> drawings_;

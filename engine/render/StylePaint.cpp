@@ -286,11 +286,9 @@ double strokeWidth(const LineStyle& line, const Matrix& toDevice)
     return std::isfinite(width) ? std::max(1.0, width) : 1.0;
 }
 
-QPen strokePen(const LineStyle& line, const ColorTransform& cx, const Matrix& toDevice, const BitmapSource* bitmaps)
+QPen strokeShapePen(const LineStyle& line, double width)
 {
-    QBrush brush = line.hasFill ? fillBrush(line.fill, cx, toQTransform(toDevice), bitmaps)
-                                : QBrush(toQColor(line.color, cx));
-    QPen pen(brush, strokeWidth(line, toDevice));
+    QPen pen(Qt::black, width);
     switch (line.startCap) {
     case CapStyle::Round: pen.setCapStyle(Qt::RoundCap); break;
     case CapStyle::None: pen.setCapStyle(Qt::FlatCap); break;
@@ -304,6 +302,19 @@ QPen strokePen(const LineStyle& line, const ColorTransform& cx, const Matrix& to
         pen.setMiterLimit(line.miterLimit);
         break;
     }
+    return pen;
+}
+
+QBrush strokeBrush(const LineStyle& line, const ColorTransform& cx, const QTransform& toDevice,
+                   const BitmapSource* bitmaps)
+{
+    return line.hasFill ? fillBrush(line.fill, cx, toDevice, bitmaps) : QBrush(toQColor(line.color, cx));
+}
+
+QPen strokePen(const LineStyle& line, const ColorTransform& cx, const Matrix& toDevice, const BitmapSource* bitmaps)
+{
+    QPen pen = strokeShapePen(line, strokeWidth(line, toDevice));
+    pen.setBrush(strokeBrush(line, cx, toQTransform(toDevice), bitmaps));
     return pen;
 }
 

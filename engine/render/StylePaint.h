@@ -46,6 +46,14 @@ double strokeScale(const LineStyle& line, const Matrix& toDevice);
 // pixel (hairlines and strokes scaled thinner than a pixel are drawn one pixel wide).
 double strokeWidth(const LineStyle& line, const Matrix& toDevice);
 
+// The pen's shape for a stroke of `width`: caps, joins and miter limit (its brush is
+// left black).
+QPen strokeShapePen(const LineStyle& line, double width);
+
+// What a stroke is painted with, in shape space then `toDevice`, as fillBrush.
+QBrush strokeBrush(const LineStyle& line, const ColorTransform& cx, const QTransform& toDevice,
+                   const BitmapSource* bitmaps);
+
 QPen strokePen(const LineStyle& line, const ColorTransform& cx, const Matrix& toDevice, const BitmapSource* bitmaps);
 
 } // namespace swf::render

@@ -81,12 +81,11 @@ TEST(MovedShape, DevicePathsAreBuiltOnTheSecondSightingAndKeptForAFewSizes)
     CachedShape& cached = cache.shape(curvedShape());
     const Matrix a{0.05, 0, 0, 0.05, 10, 10};
     EXPECT_EQ(cached.device(a), nullptr);  // first sight: drawn the usual way
-    const DeviceShape* built = cached.device(Matrix{0.05, 0, 0, 0.05, 99, -3});
+    const KeptPaths* built = cached.device(Matrix{0.05, 0, 0, 0.05, 99, -3});
     ASSERT_NE(built, nullptr);
     ASSERT_EQ(built->paths.size(), cached.paths.paths.size());
     for (const auto& path : built->paths) {
-        if (!path)
-            continue;  // the stroke, left to the painter
+        ASSERT_TRUE(path) << "fills and strokes are both kept";
         for (int i = 0; i < path->elementCount(); ++i)
             EXPECT_NE(path->elementAt(i).type, QPainterPath::CurveToElement);
     }
@@ -151,21 +150,138 @@ TEST(MovedShape, TurningAndResizingWithinAStepDrawsFromKeptShapeSpacePaths)
     }
     ShapeCache cache;
     CachedShape& cached = cache.shape(shape);
-    EXPECT_EQ(cached.flat(0.05), nullptr);  // first sight: drawn the usual way
-    const FlatShape* flat = cached.flat(0.049);  // the same quarter-octave step
+    auto at = [](double scale) { return Matrix{scale, 0, 0, scale, 0, 0}; };
+    // Built at first sight, so that a shape's first frame looks like the ones after.
+    const KeptPaths* first = cached.flat(at(0.05), 0.05);
+    const KeptPaths* flat = cached.flat(at(0.049), 0.049);  // the same quarter-octave step
+    EXPECT_EQ(first, flat);
     ASSERT_NE(flat, nullptr);
     ASSERT_EQ(flat->paths.size(), cached.paths.paths.size());
     for (size_t i = 0; i < flat->paths.size(); ++i) {
         const bool fill = cached.paths.paths[i].role == PathRole::Fill;
-        EXPECT_EQ(flat->paths[i].has_value(), fill) << "fills are kept, strokes are not";
-        if (fill) {
-            for (int e = 0; e < flat->paths[i]->elementCount(); ++e)
-                EXPECT_NE(flat->paths[i]->elementAt(e).type, QPainterPath::CurveToElement) << "flattened";
+        ASSERT_TRUE(flat->paths[i].has_value()) << "fills and stroke outlines are kept";
+        for (int e = 0; e < flat->paths[i]->elementCount(); ++e)
+            EXPECT_NE(flat->paths[i]->elementAt(e).type, QPainterPath::CurveToElement) << "flattened";
+        // The 5 px stroke scales with the shape: its outline is its width in twips.
+        EXPECT_NEAR(flat->strokeWidths[i], fill ? 0.0 : 100.0, 1e-6);
+    }
+    const KeptPaths* other = cached.flat(at(0.03), 0.03);
+    ASSERT_NE(other, nullptr);
+    EXPECT_NE(other, cached.flat(at(0.05), 0.05)) << "another step has its own paths";
+    EXPECT_EQ(cached.flat(at(0), 0), nullptr);
+    EXPECT_EQ(cached.flat(at(0.05), std::nan("")), nullptr);
+}
+
+} // namespace
+
+namespace {
+
+// A curved outline stroked with `line`, no fill.
+std::shared_ptr<const ShapeDef> strokedCurve(const LineStyle& line)
+{
+    StyleArrays styles(83);
+    const uint32_t stroke = styles.line2(line);
+    RecordWriter w;
+    w.moveTo(-800, 0).line(stroke).curveTo(0, -900, 800, 0).curveTo(0, 900, -800, 0);
+    return buildShape(83, {-1000, 1000, -1000, 1000}, styles, w);
+}
+
+LineStyle lineOf(uint16_t width, bool noHScale = false, bool noVScale = false)
+{
+    LineStyle line;
+    line.width = width;
+    line.color = {200, 0, 0, 255};
+    line.noHScale = noHScale;
+    line.noVScale = noVScale;
+    return line;
+}
+
+// Frames of one playing object, each drawn with one renderer that keeps paths between
+// frames and compared with a drawing from scratch: a kept outline made for another
+// frame's width, or moved wrongly, shows as a band of differing pixels.
+TEST(MovedShape, KeptStrokesFollowEachFramesWidthRules)
+{
+    struct Case {
+        const char* what;
+        LineStyle line;
+        std::vector<Matrix> frames;
+    } cases[] = {
+        {"hairline while the shape grows", lineOf(0),
+         {{0.5, 0, 0, 0.5, 1600, 1600}, {0.52, 0, 0, 0.52, 1600, 1600}, {0.55, 0, 0, 0.55, 1610, 1600}, {2, 0, 0, 2, 1600, 1600}}},
+        {"thin stroke that becomes a hairline", lineOf(30),
+         {{1, 0, 0, 1, 1600, 1600}, {0.9, 0, 0, 0.9, 1600, 1600}, {0.6, 0, 0, 0.6, 1600, 1600}, {0.55, 0, 0, 0.55, 1600, 1600}}},
+        {"unscaled stroke while the shape grows", lineOf(100, true, true),
+         {{1, 0, 0, 1, 1600, 1600}, {1.05, 0, 0, 1.05, 1600, 1600}, {1.1, 0, 0, 1.1, 1600, 1600}}},
+        {"stretched and moved", lineOf(80),
+         {{2, 0, 0, 0.5, 1600, 1600}, {2, 0, 0, 0.5, 1650.5, 1590}, {2, 0, 0, 0.5, 1500, 1700.25}}},
+        {"skewed and moved", lineOf(80),
+         {{1, 0, 0.8, 1, 1600, 1600}, {1, 0, 0.8, 1, 1630, 1610}, {1, 0, 0.8, 1, 1400, 1500.5}}},
+        {"only horizontal scaling, stretched", lineOf(80, false, true),
+         {{2, 0, 0, 0.5, 1600, 1600}, {2, 0, 0, 0.5, 1620, 1600}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto shape = strokedCurve(c.line);
+        Renderer kept;
+        for (size_t i = 0; i < c.frames.size(); ++i) {
+            SCOPED_TRACE(i);
+            RenderNode node = shapeNode(shape);
+            node.matrix = c.frames[i];
+            Canvas viaKept(160, 160);
+            viaKept.draw(kept, rootOf({node}));
+            Canvas fresh(160, 160);
+            fresh.draw(rootOf({node}));
+            EXPECT_LE(differingPixels(viaKept.image(), fresh.image()), 4);
+            EXPECT_GT(differingPixels(viaKept.image(), Canvas(160, 160).image()), 40) << "the stroke is drawn";
         }
     }
-    EXPECT_EQ(cached.flat(0.03), nullptr) << "another step is built on its own second sighting";
-    EXPECT_EQ(cached.flat(0), nullptr);
-    EXPECT_EQ(cached.flat(std::nan("")), nullptr);
+}
+
+TEST(MovedShape, KeptPathsStayWithinTheirBudget)
+{
+    ShapeCache cache;
+    std::vector<std::shared_ptr<const ShapeDef>> shapes;
+    for (int i = 0; i < 6; ++i)
+        shapes.push_back(curvedShape());
+    const Matrix even{0.05, 0, 0, 0.05, 0, 0};
+    size_t one = 0;
+    for (const auto& shape : shapes) {
+        CachedShape& cached = cache.shape(shape);
+        ASSERT_NE(cached.flat(even, 0.05), nullptr);
+        one = cached.keptBytes();
+        EXPECT_GT(one, 0u);
+        cache.endFrame();
+    }
+    EXPECT_EQ(cache.budget().bytes, 6 * one) << "every kept path is counted";
+
+    // Room for about three: the three drawn longest ago lose theirs.
+    cache.setKeptLimit(3 * one + one / 2);
+    cache.endFrame();
+    EXPECT_LE(cache.budget().bytes, (3 * one + one / 2) / 4 * 3);
+    EXPECT_EQ(cache.shape(shapes[0]).keptBytes(), 0u) << "drawn first, dropped first";
+    EXPECT_GT(cache.shape(shapes[5]).keptBytes(), 0u) << "drawn last, kept";
+
+    // A dropped shape builds its paths again when drawn, and counts them again.
+    const size_t before = cache.budget().bytes;
+    EXPECT_NE(cache.shape(shapes[0]).flat(even, 0.05), nullptr);
+    EXPECT_EQ(cache.budget().bytes, before + one);
+
+    // Shapes that go away take their count with them.
+    cache.clear();
+    EXPECT_EQ(cache.budget().bytes, 0u);
+}
+
+TEST(MovedShape, KeptDeviceEntriesPushedOutAreUncounted)
+{
+    ShapeCache cache;
+    CachedShape& cached = cache.shape(curvedShape());
+    for (int i = 0; i < 3 * static_cast<int>(CachedShape::kDeviceShapes); ++i) {
+        const Matrix stretched{0.05 + i * 0.01, 0, 0, 0.04, 0, 0};
+        cached.device(stretched);
+        ASSERT_NE(cached.device(stretched), nullptr);
+        EXPECT_EQ(cache.budget().bytes, cached.keptBytes());
+    }
+    EXPECT_LE(cached.keptBytes(), CachedShape::kDeviceShapes * cached.keptBytes() / std::min<size_t>(CachedShape::kDeviceShapes, 4) + 1);
 }
 
 } // namespace
