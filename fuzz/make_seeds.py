@@ -137,6 +137,13 @@ def main():
             write(folders["fuzz_sound"], b"\x01" + stream_head.ljust(4, b"\x00") + blocks)
         for seed in video_seeds(stream):
             write(folders["fuzz_video"], seed)
+    # Sound files scripts load, behind the loaded-file selector of fuzz_sound.cpp.
+    audio_data = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "engine", "audio", "data")
+    if os.path.isdir(audio_data):
+        for name in sorted(os.listdir(audio_data)):
+            if name.endswith(".mp3"):
+                with open(os.path.join(audio_data, name), "rb") as f:
+                    write(folders["fuzz_sound"], b"\xf7" + f.read())
     for movies in sys.argv[3:]:
         for name in sorted(os.listdir(movies)):
             if name.endswith(".swf"):

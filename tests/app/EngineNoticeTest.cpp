@@ -1,6 +1,6 @@
 // What the engine has to say about the open movie reaches the status bar's first panel,
 // each notice once per movie: a movie whose every frame asks for a sound file the
-// local-file rules refuse shows the notice once, not again as it plays on or is sought
+// local-file rules refuse gives the notice once, not again as it plays on or is sought
 // through, and again once when a movie is opened afresh.
 
 #include "tests/app/MainFormFixture.h"
@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QStringList>
 #include <QTemporaryDir>
 
 using namespace lanfan;
@@ -73,31 +74,52 @@ protected:
     QTemporaryDir dir;
 };
 
+// Notices that name the refused file, among all those given (the sound output may add
+// its own "no audio device" at any moment, from its thread).
+int refusals(const QStringList& notices)
+{
+    int count = 0;
+    for (const QString& n : notices)
+        count += n.contains(QStringLiteral("outside.mp3")) ? 1 : 0;
+    return count;
+}
+
 TEST_F(EngineNoticeTest, ANoticeShowsInTheStatusBarOncePerMovie)
 {
     const QString path = refusingMovie();
+    // The window's own wiring: the movie's notice reaches the first panel.
     open(path);
     ASSERT_TRUE(boxes.isEmpty()) << boxes.front().toStdString();
     ASSERT_NE(control(), nullptr);
+    // Frame 1's script has run once the seek returns: the first movie's notice is given.
     control()->StopPlayback();
-    // Frame 1's script ran as the movie opened (or on its first step).
     control()->SeekToFrame(1);
-    QTRY_VERIFY(panel().contains(QStringLiteral("outside.mp3")));
-    const QString notice = panel();
+    QTRY_VERIFY(!panel().isEmpty());
 
-    // The panel cleared: the frames' scripts ask again, and the notice does not come back.
-    form->StatusBar->SetPanelText(0, QString());
-    for (int frame : {2, 3, 1, 2, 3})
-        control()->SeekToFrame(frame);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(panel(), QString());
-
-    // The movie opened again is a new movie: its notice shows once more.
+    // From here every notice is counted on its way to the panel.
+    QStringList notices;
+    control()->SetNoticeSink([this, &notices](const QString& text) {
+        notices << text;
+        form->StatusBar->SetPanelText(0, text);
+    });
     open(path);
     ASSERT_TRUE(boxes.isEmpty());
     control()->StopPlayback();
-    control()->SeekToFrame(1);
-    QTRY_COMPARE(panel(), notice);
+    // Every frame's script asks again, played or sought to: the notice is given once.
+    for (int frame : {1, 2, 3, 1, 2, 3})
+        control()->SeekToFrame(frame);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(refusals(notices), 1) << notices.join(QStringLiteral(" | ")).toStdString();
+    EXPECT_TRUE(notices.contains(panel()) || panel().contains(QStringLiteral("outside.mp3")));
+
+    // The movie opened again is a new movie: its notice is given once more.
+    open(path);
+    ASSERT_TRUE(boxes.isEmpty());
+    control()->StopPlayback();
+    for (int frame : {1, 2, 3})
+        control()->SeekToFrame(frame);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(refusals(notices), 2) << notices.join(QStringLiteral(" | ")).toStdString();
 }
 
 } // namespace
