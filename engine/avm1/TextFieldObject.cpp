@@ -30,6 +30,45 @@ void TextFieldObject::visitEdges(Visitor& visitor)
     visitor.visit(settings.filters);
 }
 
+bool restrictAllows(std::u32string_view restrict, char32_t c)
+{
+    bool allowed = !restrict.empty() && restrict[0] == U'^';
+    bool excluding = false;
+    for (size_t i = 0; i < restrict.size(); ++i) {
+        char32_t from = restrict[i];
+        if (from == U'^') {
+            excluding = !excluding;
+            continue;
+        }
+        if (from == U'\\' && i + 1 < restrict.size())
+            from = restrict[++i];
+        char32_t to = from;
+        if (i + 2 < restrict.size() && restrict[i + 1] == U'-') {
+            to = restrict[i + 2];
+            if (to == U'\\' && i + 3 < restrict.size()) {
+                to = restrict[i + 3];
+                ++i;
+            }
+            i += 2;
+        }
+        if (c >= from && c <= to)
+            allowed = !excluding;
+    }
+    return allowed;
+}
+
+char32_t restrictedCharacter(std::u32string_view restrict, char32_t c)
+{
+    if (restrictAllows(restrict, c))
+        return c;
+    char32_t other = c;
+    if (c >= U'a' && c <= U'z')
+        other = c - U'a' + U'A';
+    else if (c >= U'A' && c <= U'Z')
+        other = c - U'A' + U'a';
+    return other != c && restrictAllows(restrict, other) ? other : 0;
+}
+
 std::optional<std::string> TextFieldObject::defaultString()
 {
     if (!host_)

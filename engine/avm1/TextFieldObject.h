@@ -46,6 +46,14 @@ private:
     TextFieldHost* host_;
 };
 
+// Whether a field's `restrict` text lets typing enter `c`: its characters and ranges
+// ("a-z") are allowed, those after a "^" refused (a leading "^" allows all the
+// rest), and a backslash takes the next character as it is.
+bool restrictAllows(std::u32string_view restrict, char32_t c);
+// The character typing enters for `c` under `restrict`: `c`, else its other case where
+// only that is allowed, else 0 (refused).
+char32_t restrictedCharacter(std::u32string_view restrict, char32_t c);
+
 // The live field `object` stands for, or null.
 inline TextFieldHost* textFieldHost(Object* object)
 {

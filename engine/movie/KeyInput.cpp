@@ -2,6 +2,7 @@
 
 #include "engine/avm1/KeyObject.h"
 #include "engine/avm1/Listeners.h"
+#include "engine/avm1/StringUtil.h"
 #include "engine/avm1/Machine.h"
 #include "engine/avm1/SelectionObject.h"
 #include "engine/avm1/TextFieldObject.h"
@@ -196,11 +197,25 @@ bool typeIntoField(avm1::Machine& m, avm1::TextFieldHost& field, int keyCode, co
             return false;
         insert.push_back('\r');
         break;
-    default:
+    default: {
         if (text.empty())
             return false;
         insert = text;
+        // The field's restrict setting decides what typing may enter.
+        auto* object = field.scriptObject() ? field.scriptObject()->as<avm1::TextFieldObject>() : nullptr;
+        if (object && object->settings.restrict.isString()) {
+            const std::u32string allowed = avm1::decodeUtf8(object->settings.restrict.asString());
+            std::u32string kept;
+            for (char32_t c : avm1::decodeUtf8(text)) {
+                if (char32_t entered = avm1::restrictedCharacter(allowed, c))
+                    kept.push_back(entered);
+            }
+            if (kept.empty())
+                return false;
+            insert = avm1::encodeUtf8(kept);
+        }
         break;
+    }
     }
     // No more characters than maxChars allows.
     const double maxChars = m.toNumber(field.get(avm1::TextFieldProperty::MaxChars));

@@ -259,6 +259,18 @@ TEST(Typing, AFieldsListenersHearOnChangedAfterTheFieldItself)
     EXPECT_EQ(others.lines, (Lines{"1", "heard a"}));
 }
 
+TEST(Typing, RestrictDecidesWhatTypingEnters)
+{
+    ActionBuilder restrict;
+    restrict.getVariable("t").pushString("restrict").pushString("A-Z0-9").op(Op::SetMember);
+    TypingMovie m(true, 0, true, restrict);
+    EXPECT_TRUE(m.type(65, U'a'));    // taken as A
+    m.type(189, U'-');  // refused: no change, no onChanged
+    EXPECT_TRUE(m.type(55, U'7'));
+    EXPECT_TRUE(m.type(8, 8));        // editing keys are never restricted
+    EXPECT_EQ(m.lines, (Lines{"A", "A7", "A"}));
+}
+
 TEST(Typing, MaxCharsStopsTyping)
 {
     TypingMovie m(true, 2);
