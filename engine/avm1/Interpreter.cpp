@@ -354,7 +354,10 @@ Interpreter::Outcome Interpreter::execute(Context& ctx, size_t begin, size_t end
         if (o.flow == Flow::JumpOut) {
             if (o.offset >= begin && o.offset < end) {
                 pos = o.offset;
-                index = o.offset == decoded.branchOffset ? block.branchTarget(index) : block.at(pos);
+                if (o.offset != decoded.branchOffset)
+                    index = block.at(pos);
+                else
+                    index = decoded.branch != DecodedAction::kUnlinked ? decoded.branch : block.branchTarget(index);
                 continue;
             }
             if (o.offset == end)
@@ -362,8 +365,13 @@ Interpreter::Outcome Interpreter::execute(Context& ctx, size_t begin, size_t end
             return o;
         }
         pos = step.next;
-        if (pos < end)
-            index = pos == action.nextOffset ? block.following(index) : block.at(pos);
+        // The common case, the record after this one already linked, costs one load.
+        if (pos < end) {
+            if (pos != action.nextOffset)
+                index = block.at(pos);
+            else
+                index = decoded.next != DecodedAction::kUnlinked ? decoded.next : block.following(index);
+        }
     }
     return {Flow::Fallthrough, pos};
 }
