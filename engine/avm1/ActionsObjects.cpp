@@ -146,9 +146,14 @@ Interpreter::Outcome Interpreter::actionInitObject(Context& ctx, Step&)
         values.push_back(pop(ctx));
         names.push_back(m_.toString(pop(ctx)));
     }
+    // Members are made in the order they come off the stack, the last written first,
+    // so for..in (newest first) lists them in the order the script wrote them.
+    // A name written twice keeps the value written last.
     Object* o = m_.newObject();
-    for (size_t i = names.size(); i-- > 0;)
-        m_.setMember(Value(o), names[i], std::move(values[i]));
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (!o->findOwn(names[i]))
+            m_.setMember(Value(o), names[i], std::move(values[i]));
+    }
     pushValue(ctx, Value(o));
     return {};
 }

@@ -115,8 +115,14 @@ Interpreter::Outcome Interpreter::actionWaitForFrame2(Context& ctx, Step&)
 
 Interpreter::Outcome Interpreter::actionCall(Context& ctx, Step&)
 {
-    // Runs another frame's actions on the target, then goes on.
-    std::string frame = m_.toString(pop(ctx));
+    // Runs another frame's actions on the target, then goes on. A frame given as a
+    // number keeps its low 32 bits, as the player's frame numbers do.
+    Value which = pop(ctx);
+    std::string frame;
+    if (which.isNumber() && std::isfinite(which.asNumber()))
+        frame = std::to_string(static_cast<uint32_t>(avm1::toInt32(which.asNumber())));
+    else
+        frame = m_.toString(which);
     Object* target = ctx.target;
     auto colon = frame.rfind(':');
     if (colon != std::string::npos) {
@@ -140,7 +146,8 @@ Interpreter::Outcome Interpreter::actionSetTarget(Context& ctx, Step& step)
 Interpreter::Outcome Interpreter::actionSetTarget2(Context& ctx, Step&)
 {
     Value target = pop(ctx);
-    if (Object* o = target.asObject())
+    // A clip is the target itself; anything else names one by its string.
+    if (Object* o = target.asObject(); o && isClip(o->referent(m_)))
         ctx.target = o;
     else
         ctx.target = tellTarget(ctx, m_.toString(target));

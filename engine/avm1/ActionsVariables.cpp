@@ -10,6 +10,7 @@
 #include "engine/format/Reader.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace swf::avm1 {
 
@@ -129,11 +130,12 @@ Interpreter::Outcome Interpreter::actionDelete2(Context& ctx, Step&)
 bool Interpreter::specialName(Context& ctx, std::string_view name, Value& out)
 {
     if (name == "this" || (!m_.caseSensitive() && equalsNoCase(name, "this"))) {
-        out = ctx.self;
+        // A function without the name finds the clip's own `this`: the clip.
+        out = ctx.thisNamed ? ctx.self : (isClip(ctx.baseClip) ? Value(ctx.baseClip) : Value());
         return true;
     }
     if (name.empty() || name[0] != '_') {
-        if (equalsNoCase(name, "super") && ctx.superObject) {
+        if (equalsNoCase(name, "super") && ctx.superObject && ctx.superNamed) {
             out = Value(ctx.superObject);
             return true;
         }
@@ -313,8 +315,21 @@ Object* Interpreter::tellTarget(Context& ctx, const std::string& path)
     // SWF 7, does too).
     if (path.empty())
         return ctx.baseClip;
-    if (Object* o = resolveTarget(ctx, path))
-        return o;
+    // A path names a clip from the script's own clip, whatever target an earlier
+    // tellTarget chose ("a" then "a.b" reaches the script's a.b).
+    Object* resolved = nullptr;
+    {
+        Object* current = std::exchange(ctx.target, ctx.baseClip);
+        try {
+            resolved = resolveTarget(ctx, path);
+        } catch (...) {
+            ctx.target = current;
+            throw;
+        }
+        ctx.target = current;
+    }
+    if (resolved)
+        return resolved;
     Object* base = isClip(ctx.baseClip) ? ctx.baseClip : nullptr;
     return base ? clipHost(base)->rootObject() : m_.level(0);
 }

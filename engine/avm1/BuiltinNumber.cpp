@@ -56,7 +56,10 @@ Value numberConstruct(Machine& m, Value, std::span<const Value> args)
 
 Value booleanCall(Machine& m, Value, std::span<const Value> args)
 {
-    return Value(!args.empty() && m.toBoolean(args[0]));
+    // Called bare with nothing to convert, Boolean gives undefined (new Boolean() is false).
+    if (args.empty())
+        return Value();
+    return Value(m.toBoolean(args[0]));
 }
 
 Value booleanConstruct(Machine& m, Value, std::span<const Value> args)

@@ -78,10 +78,21 @@ Value objectAddProperty(Machine& m, Value self, std::span<const Value> args)
         return Value(false);
     if (!setter && !setterValue.isNull() && !setterValue.isUndefined())
         return Value(false);
+    // The property keeps the value it held, which an accessor that is already running
+    // reads and writes instead of running again. A watcher of the name hears of the
+    // change, and what it answers becomes that value.
+    Value value;
+    if (const Property* existing = o->findOwn(name))
+        value = existing->value;
+    if (auto it = o->watches.find(name); it != o->watches.end() && it->second.callback) {
+        Value watchArgs[] = {Value(name), value, Value(), it->second.userData};
+        value = m.call(Value(it->second.callback), self, watchArgs);
+    }
     Property& p = o->ensure(name);
     p.getter = getter;
     p.setter = setter;
-    p.value = Value();
+    p.accessorId = m.newAccessorId();
+    p.value = std::move(value);
     return Value(true);
 }
 
@@ -98,7 +109,13 @@ Value objectWatch(Machine& m, Value self, std::span<const Value> args)
 Value objectUnwatch(Machine& m, Value self, std::span<const Value> args)
 {
     Object* o = self.asObject();
-    return Value(o && o->watches.erase(m.toString(arg(args, 0))) > 0);
+    if (!o)
+        return Value(false);
+    std::string name = m.toString(arg(args, 0));
+    // A watch on a getter/setter property stays: the player does not take it off.
+    if (const Property* p = o->findOwn(name); p && p->isAccessor())
+        return Value(false);
+    return Value(o->watches.erase(name) > 0);
 }
 
 Value objectStaticRegisterClass(Machine& m, Value, std::span<const Value> args)

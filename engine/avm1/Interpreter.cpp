@@ -25,11 +25,13 @@ constexpr size_t kMaxArgs = 65536;
 
 using support::isClip;
 
-// DefineFunction2 flags. The suppress flags for `this` (0x02) and `super` (0x20) need
-// nothing here: compilers set them only on functions that never name either, and both
-// are resolved from the call's context rather than stored in the activation.
+// DefineFunction2 flags. A preloaded or suppressed `this` or `super` is no name in
+// the function: reading it finds what the scope chain holds (the clip for `this`); a
+// suppressed one preloads undefined.
 namespace Function2 {
 constexpr uint16_t PreloadThis = 0x01;
+constexpr uint16_t SuppressThis = 0x02;
+constexpr uint16_t SuppressSuper = 0x20;
 constexpr uint16_t PreloadArguments = 0x04;
 constexpr uint16_t SuppressArguments = 0x08;
 constexpr uint16_t PreloadSuper = 0x10;
@@ -89,6 +91,7 @@ void InterpreterFrame::reset()
     target = baseClip = nullptr;
     self = Value();
     activation = arguments = superObject = superConstructor = nullptr;
+    thisNamed = superNamed = true;
     registers.clear();
     outerRegisters = nullptr;
     stack.clear();
@@ -236,11 +239,13 @@ Value Interpreter::callFunction(Object* function, const Value& self, std::span<c
             ++r;
         };
         if (f.flags & Function2::PreloadThis)
-            preload(self);
+            preload(f.flags & Function2::SuppressThis ? Value() : self);
         if (f.flags & Function2::PreloadArguments)
             preload(Value(arguments));
         if (f.flags & Function2::PreloadSuper)
-            preload(Value(ctx.superObject));
+            preload(f.flags & Function2::SuppressSuper ? Value() : Value(ctx.superObject));
+        ctx.thisNamed = !(f.flags & (Function2::PreloadThis | Function2::SuppressThis));
+        ctx.superNamed = !(f.flags & (Function2::PreloadSuper | Function2::SuppressSuper));
         if (f.flags & Function2::PreloadRoot)
             preload(isClip(ctx.target) ? Value(clipHost(ctx.target)->rootObject()) : Value());
         if (f.flags & Function2::PreloadParent) {

@@ -29,6 +29,10 @@ struct InterpreterFrame {
     Object* arguments = nullptr;
     Object* superObject = nullptr;
     Object* superConstructor = nullptr;
+    // Whether `this` and `super` are names the function's code can read: not when
+    // its DefineFunction2 preloads them into registers or suppresses them.
+    bool thisNamed = true;
+    bool superNamed = true;
     std::vector<Value> registers;
     // Registers past a function's own count are those of the frame script that
     // runs it.

@@ -456,10 +456,8 @@ Value Machine::getMember(const Value& target, std::string_view name)
     Atom atom = heap_.atoms().find(name);
     if (o) {
         if (Property* own = o->findOwn(atom)) {
-            if (own->getter)
-                return call(Value(own->getter), target, {});
             if (own->isAccessor())
-                return Value();
+                return readAccessor(*own, target);
             return own->value;
         }
         if (Value computed; o->getComputed(*this, name, computed))
@@ -469,11 +467,132 @@ Value Machine::getMember(const Value& target, std::string_view name)
     Property* p = findProperty(lookup, atom);
     if (!p)
         return Value();
-    if (p->getter)
-        return call(Value(p->getter), target, {});
     if (p->isAccessor())
-        return Value();
+        return readAccessor(*p, target);
     return p->value;
+}
+
+namespace {
+
+// How many times an accessor may be running at once from SWF 7 on.
+constexpr int kAccessorNesting = 65;
+
+} // namespace
+
+Value Machine::callWatcher(Object* o, std::string_view name, const Watch& watch, const Value& target, Value value)
+{
+    // A watcher is not entered again for the same property while it runs before SWF 7,
+    // and from SWF 7 nests as deep as an accessor may: past that the write goes on
+    // unwatched.
+    const std::pair<const Object*, std::string> key(o, std::string(name));
+    int& running = watchersRunning_[key];
+    if (running >= (version_ >= 7 ? kAccessorNesting : 1))
+        return value;
+    ++running;
+    // The watcher sees the stored value: no getter runs, and members an object
+    // computes (a text field's text) read as undefined.
+    Property* current = findProperty(o, name);
+    Value old = current ? current->value : Value();
+    // Before SWF 7 the property's getter and setter are out of use while its watcher
+    // runs: the watcher reads and writes the plain value.
+    uint32_t heldAccessor = version_ < 7 && current ? current->accessorId : 0;
+    if (heldAccessor)
+        ++accessorActivity_[heldAccessor].sets;
+    struct Release {
+        Machine& machine;
+        const std::pair<const Object*, std::string>& key;
+        uint32_t accessor;
+        ~Release()
+        {
+            if (auto it = machine.watchersRunning_.find(key); it != machine.watchersRunning_.end() && --it->second <= 0)
+                machine.watchersRunning_.erase(it);
+            if (accessor) {
+                auto a = machine.accessorActivity_.find(accessor);
+                if (a != machine.accessorActivity_.end() && --a->second.sets <= 0 && a->second.gets <= 0)
+                    machine.accessorActivity_.erase(a);
+            }
+        }
+    } release{*this, key, heldAccessor};
+    Object* callback = watch.callback;
+    Value args[] = {Value(std::string(name)), old, value, watch.userData};
+    return call(Value(callback), target, args);
+}
+
+Object* Machine::ownerOf(Object* start, const Property* p)
+{
+    for (Object* o = start; o; o = o->proto()) {
+        const auto& props = o->properties();
+        if (!props.empty() && p >= props.data() && p < props.data() + props.size())
+            return o;
+    }
+    return nullptr;
+}
+
+Value Machine::readAccessor(const Property& p, const Value& target)
+{
+    if (!p.getter)
+        return Value();
+    const uint32_t id = p.accessorId;
+    if (id == 0)
+        return call(Value(p.getter), target, {});
+    AccessorActivity& activity = accessorActivity_[id];
+    const bool busy = version_ >= 7 ? activity.gets >= kAccessorNesting : activity.gets + activity.sets > 0;
+    if (busy)
+        return p.value;
+    ++activity.gets;
+    struct Release {
+        Machine& machine;
+        uint32_t id;
+        ~Release()
+        {
+            auto it = machine.accessorActivity_.find(id);
+            if (it != machine.accessorActivity_.end() && --it->second.gets <= 0 && it->second.sets <= 0)
+                machine.accessorActivity_.erase(it);
+        }
+    } release{*this, id};
+    return call(Value(p.getter), target, {});
+}
+
+void Machine::writeAccessor(const Property& p, Object* owner, Atom atom, const Value& target, const Value& value)
+{
+    if (!p.setter)
+        return;
+    const uint32_t id = p.accessorId;
+    if (id == 0 || !owner) {
+        call(Value(p.setter), target, std::span<const Value>(&value, 1));
+        return;
+    }
+    // The property may move or go while the setter runs: it is found again by name,
+    // and counts as the same only while its accessor is the same one.
+    auto sameProperty = [owner, atom, id]() -> Property* {
+        Property* now = owner->findOwn(atom);
+        return now && now->accessorId == id ? now : nullptr;
+    };
+    {
+        AccessorActivity& activity = accessorActivity_[id];
+        const bool busy = version_ >= 7 ? activity.sets >= kAccessorNesting : activity.gets + activity.sets > 0;
+        if (busy) {
+            if (Property* now = sameProperty())
+                now->value = value;
+            return;
+        }
+        ++activity.sets;
+    }
+    {
+        struct Release {
+            Machine& machine;
+            uint32_t id;
+            ~Release()
+            {
+                auto it = machine.accessorActivity_.find(id);
+                if (it != machine.accessorActivity_.end() && --it->second.sets <= 0 && it->second.gets <= 0)
+                    machine.accessorActivity_.erase(it);
+            }
+        } release{*this, id};
+        call(Value(p.setter), target, std::span<const Value>(&value, 1));
+    }
+    if (Property* now = sameProperty())
+        now->value = value;
 }
 
 void Machine::setMember(const Value& target, std::string_view name, Value value)
@@ -488,11 +607,8 @@ void Machine::setMember(const Value& target, std::string_view name, Value value)
     }
     if (!o->watches.empty()) {
         auto it = o->watches.find(std::string(name));
-        if (it != o->watches.end() && it->second.callback) {
-            Value old = getMember(target, name);
-            Value args[] = {Value(std::string(name)), old, value, it->second.userData};
-            value = call(Value(it->second.callback), target, args);
-        }
+        if (it != o->watches.end() && it->second.callback)
+            value = callWatcher(o, name, it->second, target, std::move(value));
     }
     Property* own = o->findOwn(name);
     if (!own) {
@@ -500,13 +616,11 @@ void Machine::setMember(const Value& target, std::string_view name, Value value)
             return;
         // An inherited setter takes the write.
         if (Property* inherited = findProperty(o->proto(), name); inherited && inherited->isAccessor()) {
-            if (inherited->setter)
-                call(Value(inherited->setter), target, std::span<const Value>(&value, 1));
+            writeAccessor(*inherited, ownerOf(o->proto(), inherited), heap_.atoms().find(name), target, value);
             return;
         }
     } else if (own->isAccessor()) {
-        if (own->setter)
-            call(Value(own->setter), target, std::span<const Value>(&value, 1));
+        writeAccessor(*own, o, heap_.atoms().find(name), target, value);
         return;
     } else if (own->flags & PropertyFlag::ReadOnly) {
         return;
@@ -639,7 +753,8 @@ Value Machine::call(const Value& function, const Value& self, std::span<const Va
     Object* f = function.asObject();
     if (!f || !f->function())
         return Value();
-    if (callDepth >= maxCallDepth_)
+    // The script that started the chain counts as the first level.
+    if (callDepth + 1 >= maxCallDepth_)
         throw ScriptAbort{};
     struct DepthGuard {
         int& depth;
@@ -690,7 +805,7 @@ Value Machine::construct(const Value& constructor, std::span<const Value> args)
     if (!ctor || !ctor->function())
         return Value();
     if (ctor->function()->nativeConstruct) {
-        if (callDepth >= maxCallDepth_)
+        if (callDepth + 1 >= maxCallDepth_)
             throw ScriptAbort{};
         ++callDepth;
         ScopedRoot constructRoot(*this, [&constructor, args](Visitor& visitor) {

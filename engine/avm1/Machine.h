@@ -14,11 +14,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace swf {
@@ -238,6 +240,8 @@ public:
     void setMember(const Value& target, std::string_view name, Value value);
     bool deleteMember(Object* target, std::string_view name);
     bool hasProperty(Object* target, std::string_view name);
+    // A number for a new addProperty accessor, never reused.
+    uint32_t newAccessorId() { return ++lastAccessorId_; }
     // The property `name` as found along the prototype chain.
     Property* findProperty(Object* target, std::string_view name);
     Property* findProperty(Object* target, Atom name);
@@ -307,6 +311,16 @@ private:
     // The primitive an operand of < and > compares as; nullopt when it stays an
     // object, which makes the comparison false.
     std::optional<Value> primitiveForComparison(const Value& v);
+    // Reading and writing through an accessor `p` stored on `owner` under `atom`. An
+    // accessor that is already running is not entered again past a bound (before SWF 7
+    // not at all, getter and setter together; from SWF 7 up to kAccessorNesting times
+    // each): such a read gets, and such a write sets, the property's plain value, which
+    // a completed setter call also leaves holding the value written.
+    Value readAccessor(const Property& p, const Value& target);
+    void writeAccessor(const Property& p, Object* owner, Atom atom, const Value& target, const Value& value);
+    static Object* ownerOf(Object* start, const Property* p);
+    // Calls the watcher of `name` on `o` for a write of `value`; gives the value to store.
+    Value callWatcher(Object* o, std::string_view name, const Watch& watch, const Value& target, Value value);
     // x < y with x and y the operands (or, swapped, y < x), converting a then b.
     Value compareLess(const Value& a, const Value& b, bool swapped);
 
@@ -335,6 +349,14 @@ private:
     int nextIntervalId_ = 1;
     Object* currentClip_ = nullptr;
     int maxCallDepth_ = 256;
+    struct AccessorActivity {
+        int gets = 0;
+        int sets = 0;
+    };
+    std::unordered_map<uint32_t, AccessorActivity> accessorActivity_;
+    uint32_t lastAccessorId_ = 0;
+    // Watchers running now, by object and property name.
+    std::map<std::pair<const Object*, std::string>, int> watchersRunning_;
     uint64_t randomState_ = 0x2545F4914F6CDD1Dull;
     StackRoot* stackRoots_ = nullptr;
     RootedValues* rootedLists_ = nullptr;

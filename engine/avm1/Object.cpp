@@ -94,6 +94,7 @@ void Object::put(std::string_view name, Value value, uint16_t flags)
     p.value = std::move(value);
     p.flags = flags;
     p.getter = p.setter = nullptr;
+    p.accessorId = 0;
 }
 
 bool Object::erase(std::string_view name)

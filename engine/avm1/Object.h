@@ -44,6 +44,9 @@ struct Property {
     uint16_t flags = 0;
     Object* getter = nullptr;  // addProperty: reads call the getter ...
     Object* setter = nullptr;  // ... and writes the setter
+    // Which addProperty made the accessor (0 for built-in ones): the machine counts how
+    // deeply each one's getter and setter are running, to bound their recursion.
+    uint32_t accessorId = 0;
     bool isAccessor() const { return getter || setter; }
 };
 

@@ -1,5 +1,8 @@
 #include "engine/avm1/Value.h"
 
+#include <cctype>
+#include <optional>
+
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -111,14 +114,38 @@ double stringToNumber(std::string_view text, int swfVersion)
     }
     // From SWF 6 "0x1F" reads as hexadecimal and "010" (a zero, then only octal
     // digits) as octal; SWF 5 reads neither.
+    // Both keep the low 32 bits of what they read, as a signed number.
+    auto wrapped = [](std::string_view digits, uint32_t base) -> std::optional<double> {
+        uint32_t v = 0;
+        for (char c : digits) {
+            const int d = std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
+                : std::isxdigit(static_cast<unsigned char>(c))        ? std::tolower(static_cast<unsigned char>(c)) - 'a' + 10
+                                                                      : 99;
+            if (d >= static_cast<int>(base))
+                return std::nullopt;
+            v = v * base + static_cast<uint32_t>(d);
+        }
+        return static_cast<double>(static_cast<int32_t>(v));
+    };
     if (swfVersion >= 6 && trimmed.size() > 2 && trimmed[0] == '0' && (trimmed[1] == 'x' || trimmed[1] == 'X')) {
-        char* end = nullptr;
-        long long v = std::strtoll(trimmed.c_str() + 2, &end, 16);
-        return *end == '\0' ? static_cast<double>(static_cast<int32_t>(static_cast<uint32_t>(v))) : failed;
+        // A sign may follow the 0x: "0x-10" is -16.
+        std::string_view digits = std::string_view(trimmed).substr(2);
+        const bool negative = !digits.empty() && digits[0] == '-';
+        if (!digits.empty() && (digits[0] == '-' || digits[0] == '+'))
+            digits.remove_prefix(1);
+        std::optional<double> v = digits.empty() ? std::nullopt : wrapped(digits, 16);
+        return v ? (negative ? -*v : *v) : failed;
     }
-    if (swfVersion >= 6 && trimmed.size() > 1 && trimmed[0] == '0' &&
-        trimmed.find_first_not_of("01234567") == std::string::npos) {
-        return static_cast<double>(std::strtoull(trimmed.c_str(), nullptr, 8));
+    // An octal number has no space before it, and may carry a sign.
+    if (swfVersion >= 6 && begin == 0) {
+        std::string_view digits(trimmed);
+        const bool negative = !digits.empty() && digits[0] == '-';
+        if (!digits.empty() && (digits[0] == '-' || digits[0] == '+'))
+            digits.remove_prefix(1);
+        if (digits.size() > 1 && digits[0] == '0') {
+            if (std::optional<double> v = wrapped(digits, 8))
+                return negative ? -*v : *v;
+        }
     }
     // Words C accepts but the player does not.
     for (char c : trimmed) {
