@@ -13,6 +13,7 @@
 #include "engine/movie/ButtonCharacter.h"
 #include "engine/movie/TextFieldState.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -61,6 +62,14 @@ private:
     std::unique_ptr<ClipScript> host_;
 };
 
+// Which clip instance a state is, so that work queued for one clip does not run on
+// another that took its place (and its path) in the meantime. Copies (seek snapshots)
+// keep it; it takes no part in comparisons. 0: not numbered.
+struct InstanceSerial {
+    uint64_t value = 0;
+    friend bool operator==(const InstanceSerial&, const InstanceSerial&) { return true; }
+};
+
 struct ClipState {
     const TimelineDef* timeline = nullptr;
     int frame = 0;  // 1-based; 0 until the first frame is entered
@@ -68,6 +77,7 @@ struct ClipState {
     std::vector<DisplayObject> children;  // sorted by depth, at most one per depth
     ScriptLink script;
     Drawing drawing;  // what scripts drew into the clip, beneath its children
+    InstanceSerial serial;
 
     DisplayObject* find(int32_t depth);
     const DisplayObject* find(int32_t depth) const;
@@ -96,9 +106,13 @@ public:
     ClipState& operator*() const { return *state_; }
     ClipState* operator->() const { return state_.get(); }
     ClipState* get() const { return state_.get(); }
+    // A new clip instance, with a number no other instance has had.
     ClipState& emplace()
     {
+        // Players on several threads (the conformance runner) share the count.
+        static std::atomic<uint64_t> lastSerial{0};
         state_ = std::make_unique<ClipState>();
+        state_->serial.value = ++lastSerial;
         return *state_;
     }
     void reset() { state_.reset(); }
