@@ -13,6 +13,7 @@
 #include "engine/movie/ButtonCharacter.h"
 #include "engine/movie/TextFieldState.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -63,6 +64,14 @@ private:
     std::unique_ptr<ClipScript> host_;
 };
 
+// Which clip instance a state is, so that work queued for one clip does not run on
+// another that took its place (and its path) in the meantime. Copies (seek snapshots)
+// keep it; it takes no part in comparisons. 0: not numbered.
+struct InstanceSerial {
+    uint64_t value = 0;
+    friend bool operator==(const InstanceSerial&, const InstanceSerial&) { return true; }
+};
+
 struct ClipState {
     const TimelineDef* timeline = nullptr;
     int frame = 0;  // 1-based; 0 until the first frame is entered
@@ -79,6 +88,7 @@ struct ClipState {
     // On the main timeline only: the movies loaded into _level1 and above, each the
     // root of its own tree, in level order (the object's depth is its level).
     std::vector<DisplayObject> levels;
+    InstanceSerial serial;
 
     DisplayObject* find(int32_t depth);
     const DisplayObject* find(int32_t depth) const;
@@ -107,9 +117,13 @@ public:
     ClipState& operator*() const { return *state_; }
     ClipState* operator->() const { return state_.get(); }
     ClipState* get() const { return state_.get(); }
+    // A new clip instance, with a number no other instance has had.
     ClipState& emplace()
     {
+        // Players on several threads (the conformance runner) share the count.
+        static std::atomic<uint64_t> lastSerial{0};
         state_ = std::make_unique<ClipState>();
+        state_->serial.value = ++lastSerial;
         return *state_;
     }
     void reset() { state_.reset(); }

@@ -412,7 +412,7 @@ void TimelinePlayer::runScript(ClipState& root, QueuedScript script)
         return;
     }
     ClipState* clip = resolve(root, script.path);
-    if (!clip)
+    if (!clip || (script.instance && clip->serial.value != script.instance))
         return;  // its clip went away before its turn
     // An event method can only have been set on a clip some script has reached.
     if (!script.method.empty() && !clip->script.get() && clip != &root)
@@ -469,7 +469,7 @@ void TimelinePlayer::queueClipEvent(const DisplayObject& object, const ClipPath&
         auto& into = (handler.events & event & ClipEvent::Initialize) ? initializeQueue_
                      : (handler.events & event & ClipEvent::Construct) ? constructQueue_
                                                                         : queue_;
-        into.push_back({path, handler.code, {}});
+        into.push_back({path, handler.code, {}, nullptr, object.clip ? object.clip->serial.value : 0});
     }
 }
 
@@ -611,7 +611,7 @@ void TimelinePlayer::applyFrame(ClipState& clip, ClipPath& path, int frame, Step
                        },
                        [&](const DoAction& action) {
                            if (scripting)
-                               queue_.push_back({path, action.code, {}});
+                               queue_.push_back({path, action.code, {}, nullptr, clip.serial.value});
                        },
                        [&](const InitAction&) {},
                    },

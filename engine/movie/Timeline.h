@@ -193,6 +193,9 @@ private:
         std::string method;  // set: call this method of the clip instead
         // Set for clips already gone (unload handlers): run on this object.
         avm1::Object* object = nullptr;
+        // Set: the clip instance the work belongs to; another instance at its path
+        // (the first one removed and replaced) does not run it.
+        uint64_t instance = 0;
     };
 
     void advanceClip(ClipState& clip, ClipPath& path, bool isRoot);

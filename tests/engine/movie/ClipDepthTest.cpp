@@ -218,4 +218,23 @@ TEST(BackwardGoto, KeepsOnlyTheClipsAtScriptDepths)
     EXPECT_EQ(run.traces, (Lines{"undefined", "_level0.high"}));
 }
 
+// attachMovie twice at one depth in one script: the first clip is gone before its first
+// frame's script has its turn, and the clip that took its place runs its own once.
+TEST(ReplacedClip, QueuedWorkOfTheRemovedInstanceDoesNotRun)
+{
+    test::SwfWriter movie;
+    test::TagStream sprite;
+    sprite.doAction(ActionBuilder().getVariable("_name").op(kTrace)).showFrame();
+    movie.defineSprite(kSprite, 1, sprite);
+    movie.exportAssets(kSprite, "sym");
+    ActionBuilder a;
+    callOn(a, "this", "attachMovie", {std::string("sym"), std::string("c"), 0.0}).pop();
+    callOn(a, "this", "attachMovie", {std::string("sym"), std::string("c"), 0.0}).pop();
+    callOn(a, "this", "attachMovie", {std::string("sym"), std::string("d"), 1.0}).pop();
+    movie.doAction(a).showFrame();
+    Running run(movie);
+    run.step();
+    EXPECT_EQ(run.traces, (Lines{"c", "d"}));
+}
+
 } // namespace
