@@ -208,5 +208,77 @@ TEST(BitmapDisplay, WhatIsNotABitmapDrawsNothingAndBreaksNothing)
             ASSERT_EQ(image.pixel(x, y), qRgb(255, 255, 255)) << x << "," << y;
 }
 
+// Pushes `new flash.<package>.<name>(numbers...)`.
+void pushNew(ActionBuilder& a, std::string_view package, std::string_view name, const std::vector<double>& args)
+{
+    pushArgs(a, args);
+    a.getVariable("flash").pushString(package).op(Op::GetMember).pushString(name).op(Op::NewMethod);
+}
+
+void traceCall(ActionBuilder& a, std::string_view target, std::string_view method, const std::vector<double>& args)
+{
+    pushArgs(a, args);
+    a.getVariable(target).pushString(method).op(Op::CallMethod).op(0x26);
+}
+
+std::vector<std::string> traces(const ActionBuilder& script)
+{
+    test::MovieOptions options;
+    options.version = 8;
+    test::SwfWriter movie(options);
+    movie.doAction(script).showFrame();
+    std::vector<std::string> lines;
+    Player player;
+    player.loadBytes(movie.build());
+    player.setTraceSink([&lines](const std::string& line) { lines.push_back(line); });
+    player.advance();
+    return lines;
+}
+
+TEST(BitmapFilters, ApplyFilterRunsTheRenderersBlurAndGenerateFilterRectGrowsByItsReach)
+{
+    ActionBuilder a;
+    // One white pixel in the middle of a clear 9 x 9 bitmap, blurred 3 x 3 once in
+    // place: a ninth of it (255 / 3 / 3, truncated each way: 28) on each of nine pixels.
+    newBitmap(a, "bmp", 9, 9, true, 0);
+    call(a, "bmp", "setPixel32", {4, 4, static_cast<double>(int32_t(0xFFFFFFFFu))});
+    a.pushString("blur");
+    pushNew(a, "filters", "BlurFilter", {3, 3, 1});
+    a.op(Op::SetVariable);
+    // bmp.applyFilter(bmp, bmp.rectangle, new Point(0, 0), blur)
+    a.getVariable("blur");
+    pushNew(a, "geom", "Point", {0, 0});
+    a.getVariable("bmp").pushString("rectangle").op(Op::GetMember);
+    a.getVariable("bmp").pushInt(4).getVariable("bmp").pushString("applyFilter").op(Op::CallMethod).op(0x26);
+    traceCall(a, "bmp", "getPixel32", {3, 3});
+    traceCall(a, "bmp", "getPixel32", {5, 4});
+    traceCall(a, "bmp", "getPixel32", {2, 4});
+    // Part of a fresh dot, 5 x 5 from (2, 2), into another bitmap at (1, 0): the
+    // blurred pixels land moved, and the corner beyond the blur's reach holds nothing.
+    newBitmap(a, "out", 9, 9, true, 0);
+    newBitmap(a, "dot", 9, 9, true, 0);
+    call(a, "dot", "setPixel32", {4, 4, static_cast<double>(int32_t(0xFFFFFFFFu))});
+    a.getVariable("blur");
+    pushNew(a, "geom", "Point", {1, 0});
+    pushNew(a, "geom", "Rectangle", {2, 2, 5, 5});
+    a.getVariable("dot").pushInt(4).getVariable("out").pushString("applyFilter").op(Op::CallMethod).op(0x26);
+    traceCall(a, "out", "getPixel32", {1, 0});
+    traceCall(a, "out", "getPixel32", {2, 1});
+    // out.generateFilterRect(new Rectangle(0, 0, 9, 9), blur)
+    a.getVariable("blur");
+    pushNew(a, "geom", "Rectangle", {0, 0, 9, 9});
+    a.pushInt(2).getVariable("out").pushString("generateFilterRect").op(Op::CallMethod).op(0x26);
+    // Not a filter: -1, nothing changes.
+    a.pushNumber(7);
+    pushNew(a, "geom", "Point", {0, 0});
+    a.getVariable("bmp").pushString("rectangle").op(Op::GetMember);
+    a.getVariable("bmp").pushInt(4).getVariable("out").pushString("applyFilter").op(Op::CallMethod).op(0x26);
+    traceCall(a, "out", "getPixel32", {2, 1});
+
+    const std::string ninth = std::to_string(int32_t(0x1CFFFFFFu));
+    EXPECT_EQ(traces(a), (std::vector<std::string>{"0", ninth, ninth, "0", "0", "0", ninth,
+                                                   "(x=-1, y=-1, w=11, h=11)", "-1", ninth}));
+}
+
 } // namespace
 } // namespace swf
