@@ -14,6 +14,18 @@
 
 namespace swf::avm1 {
 
+bool isPlacedObjectProperty(ClipProperty property)
+{
+    using P = ClipProperty;
+    switch (property) {
+    case P::X: case P::Y: case P::XScale: case P::YScale: case P::Alpha: case P::Visible: case P::Width:
+    case P::Height: case P::Rotation: case P::Target: case P::Name:
+        return true;
+    default:
+        return false;
+    }
+}
+
 std::optional<ClipProperty> clipPropertyByName(std::string_view name)
 {
     static constexpr std::array<std::string_view, 22> names = {

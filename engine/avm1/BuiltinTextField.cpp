@@ -49,19 +49,6 @@ bool equalsNoCase(std::string_view a, std::string_view b)
     return true;
 }
 
-// The clip display properties a field has too.
-bool fieldHasDisplayProperty(ClipProperty property)
-{
-    using P = ClipProperty;
-    switch (property) {
-    case P::X: case P::Y: case P::XScale: case P::YScale: case P::Alpha: case P::Visible: case P::Width:
-    case P::Height: case P::Rotation: case P::Target: case P::Name:
-        return true;
-    default:
-        return false;
-    }
-}
-
 TextFieldHost* host(const Value& self)
 {
     return textFieldHost(self.asObject());
@@ -93,7 +80,7 @@ std::optional<Value> textFieldDisplayMember(Object* field, std::string_view name
         return parent ? Value(parent) : Value();
     }
     auto property = clipPropertyByName(name);
-    if (!property || !fieldHasDisplayProperty(*property))
+    if (!property || !isPlacedObjectProperty(*property))
         return std::nullopt;
     TextFieldHost* host = textFieldHost(field);
     return host ? host->getDisplayProperty(*property) : Value();
@@ -106,7 +93,7 @@ bool setTextFieldDisplayMember(Object* field, std::string_view name, const Value
     if (equalsNoCase(name, "_parent"))
         return true;  // read-only
     auto property = clipPropertyByName(name);
-    if (!property || !fieldHasDisplayProperty(*property))
+    if (!property || !isPlacedObjectProperty(*property))
         return false;
     if (TextFieldHost* host = textFieldHost(field); host && *property != ClipProperty::Target)
         host->setDisplayProperty(*property, value);

@@ -46,26 +46,13 @@ Value videoClear(Machine&, Value self, std::span<const Value>)
     return Value();
 }
 
-// The display properties a stage video has, as clips have them.
-bool videoHasDisplayProperty(ClipProperty property)
-{
-    using P = ClipProperty;
-    switch (property) {
-    case P::X: case P::Y: case P::XScale: case P::YScale: case P::Alpha: case P::Visible: case P::Width:
-    case P::Height: case P::Rotation: case P::Target: case P::Name:
-        return true;
-    default:
-        return false;
-    }
-}
-
 // A display property's clip number, when `name` is one a video has.
 std::optional<ClipProperty> videoDisplayProperty(std::string_view name)
 {
     if (name.empty() || name[0] != '_')
         return std::nullopt;
     auto property = clipPropertyByName(name);
-    if (!property || !videoHasDisplayProperty(*property))
+    if (!property || !isPlacedObjectProperty(*property))
         return std::nullopt;
     return property;
 }

@@ -31,6 +31,9 @@ enum class ClipProperty {
 };
 // "_x" -> X ...; case-insensitive; nullopt for other names.
 std::optional<ClipProperty> clipPropertyByName(std::string_view name);
+// Whether a display object that is not a clip (a text field, a stage video) has
+// `property` as clips have it: place, scale, alpha, visibility, size, rotation, names.
+bool isPlacedObjectProperty(ClipProperty property);
 
 // One character of the static text a clip shows, as TextSnapshot reads it: the
 // character its glyph stands for, whether it begins a new line, and the glyph's box in

@@ -160,6 +160,23 @@ ClipPath ClipScript::path()
 
 namespace {
 
+// Sets _width (or _height) to `pixels` by scaling the object's matrix against the
+// size of `own`, its untransformed bounds in twips; a NaN or an empty box leaves the
+// scale alone. Either way the transform is the script's from then on.
+void setSizeProperty(DisplayObject& object, avm1::ClipProperty property, double pixels, const Rect& own)
+{
+    noteScriptTransform(object, property);
+    const double size = property == avm1::ClipProperty::Width ? own.width() : own.height();
+    if (std::isnan(pixels) || size <= 0)
+        return;
+    Matrix& m = object.matrix;
+    const double scale = pixels * kTwips / size * 100;
+    if (property == avm1::ClipProperty::Width)
+        setScaleRotation(m, scale, yScaleOf(m), rotationOf(m));
+    else
+        setScaleRotation(m, xScaleOf(m), scale, rotationOf(m));
+}
+
 bool locksRoot(avm1::Object* clip)
 {
     const avm1::Property* lock = clip ? clip->findOwn("_lockroot") : nullptr;
@@ -277,18 +294,7 @@ void ClipScript::setProperty(avm1::ClipProperty property, const avm1::Value& val
     if (property != P::Width && property != P::Height)
         return;
     // A clip's size is a scale of its contents' bounds.
-    noteScriptTransform(*d, property);
-    double n = machine->toNumber(value);
-    Rect own = clipBounds(self_);
-    double size = property == P::Width ? own.width() : own.height();
-    if (std::isnan(n) || size <= 0)
-        return;
-    Matrix& m = d->matrix;
-    double scale = n * kTwips / size * 100;
-    if (property == P::Width)
-        setScaleRotation(m, scale, yScaleOf(m), rotationOf(m));
-    else
-        setScaleRotation(m, xScaleOf(m), scale, rotationOf(m));
+    setSizeProperty(*d, property, machine->toNumber(value), clipBounds(self_));
 }
 
 ColorTransform ClipScript::colorTransform()
@@ -518,18 +524,7 @@ bool ClipScript::setChildVideoProperty(const void* video, avm1::ClipProperty pro
     if (property != P::Width && property != P::Height)
         return true;
     // A video's size is a scale of its picture box, as a clip's is of its contents.
-    noteScriptTransform(*child, property);
-    double n = machine->toNumber(value);
-    Rect own = characterBounds(*child);
-    double size = property == P::Width ? own.width() : own.height();
-    if (std::isnan(n) || size <= 0)
-        return true;
-    Matrix& m = child->matrix;
-    double scale = n * kTwips / size * 100;
-    if (property == P::Width)
-        setScaleRotation(m, scale, yScaleOf(m), rotationOf(m));
-    else
-        setScaleRotation(m, xScaleOf(m), scale, rotationOf(m));
+    setSizeProperty(*child, property, machine->toNumber(value), characterBounds(*child));
     return true;
 }
 
