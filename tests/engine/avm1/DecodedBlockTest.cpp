@@ -317,6 +317,27 @@ TEST(DecodedBlock, PooledFramesStartEmpty)
     EXPECT_GT(m.interpreterState().spareFrames(), 0u);
 }
 
+TEST(DecodedBlock, PooledFramesForgetWhichNamesTheLastFunctionHid)
+{
+    // g preloads `this` into a register, so `this` is no name in its body; h, a plain
+    // function run afterwards as a method, may get g's frame from the pool and must
+    // still read `this` by name.
+    ActionBuilder empty;
+    ActionBuilder readThis;
+    readThis.getVariable("this").pushString("m").op(0x4E).trace();
+    ActionBuilder b;
+    b.defineFunction2("g", 2, 0x01, {}, empty);
+    b.defineFunction("h", {}, readThis);
+    b.pushString("o").pushString("m").pushString("seen").pushInt(1).op(0x43).op(0x1D);
+    b.getVariable("o").pushString("h").getVariable("h").op(0x4F);
+    for (int i = 0; i < 2; ++i) {
+        b.pushInt(0).pushString("g").op(0x3D).pop();
+        b.pushInt(0).getVariable("o").pushString("h").op(0x52).pop();
+    }
+    Machine m(10);
+    EXPECT_EQ(run(m, b.build()), (std::vector<std::string>{"seen", "seen"}));
+}
+
 TEST(DecodedBlock, DeepRecursionReusesFrames)
 {
     // fact(n) = n < 2 ? 1 : n * fact(n - 1), run twice: the second run gets frames from
