@@ -150,7 +150,7 @@ ScrollMetrics scrollMetrics(const render::TextFieldLook& look)
     if (!render::usesEmbeddedFont(look) && !qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         return {};
     render::GlyphCache glyphs;
-    const render::FieldLayout layout = render::layoutField(look, glyphs);
+    const render::FieldLayout layout = render::layoutField(look, glyphs, render::LayoutExtent::Whole);
     ScrollMetrics out;
     out.textWidth = std::round(layout.textWidth / kTwips);
     out.textHeight = std::round(layout.textHeight / kTwips);

@@ -158,7 +158,7 @@ bool usesEmbeddedFont(const TextFieldLook& look)
     return look.def && look.def->useOutlines && look.def->font && look.def->font->hasOutlines();
 }
 
-FieldLayout layoutField(const TextFieldLook& look, GlyphCache& glyphs)
+FieldLayout layoutField(const TextFieldLook& look, GlyphCache& glyphs, LayoutExtent extent)
 {
     FieldLayout layout;
     if (!look.def)
@@ -295,11 +295,13 @@ FieldLayout layoutField(const TextFieldLook& look, GlyphCache& glyphs)
             layout.lines.push_back(std::move(line));
             firstOfParagraph = false;
             pos = stop;
-            // Lines below the field's bottom edge are clipped away; stop laying them out.
-            if (layout.lines.back().baseline - ascent > box.yMax)
+            // Lines below the field's bottom edge are clipped away when drawing; stop
+            // laying them out then.
+            if (extent == LayoutExtent::Visible && layout.lines.back().baseline - ascent > box.yMax)
                 break;
         } while (pos < items.size());
-        if (!layout.lines.empty() && layout.lines.back().baseline - layout.lines.back().ascent > box.yMax)
+        if (extent == LayoutExtent::Visible && !layout.lines.empty()
+            && layout.lines.back().baseline - layout.lines.back().ascent > box.yMax)
             break;
         if (end >= characters.size())
             break;

@@ -51,8 +51,12 @@ struct FieldLayout {
     double textHeight = 0;  // from the top of the first line to the bottom of the last
 };
 
+// How much of a field's text to lay out: only the lines down to its bottom edge (what
+// drawing needs), or every line (what its scroll limits and text size are measured on).
+enum class LayoutExtent { Visible, Whole };
+
 // Lays out what `look` shows. `glyphs` gives outlines of fonts without advances.
-FieldLayout layoutField(const TextFieldLook& look, GlyphCache& glyphs);
+FieldLayout layoutField(const TextFieldLook& look, GlyphCache& glyphs, LayoutExtent extent = LayoutExtent::Visible);
 
 // The format of the character at (x, y), in the field's space (twips), or null where
 // no character is.

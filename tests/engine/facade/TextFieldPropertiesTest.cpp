@@ -87,9 +87,10 @@ TEST(TextFieldScroll, ScrollStaysBetweenTheFirstLineAndTheLastPageOfLines)
     set(a, "scroll", 100);
     get(a, "scroll");
     get(a, "maxscroll").op(kEquals2).trace();
-    // Scrolled to the end, the last page runs from maxscroll on.
+    // Scrolled to the end, the last page runs from maxscroll on and ends on the last line.
     get(a, "maxscroll");
     get(a, "bottomScroll").op(kLess2).trace();
+    get(a, "bottomScroll").trace();
     set(a, "scroll", -5);
     get(a, "scroll").trace();
     // Shown from line 1, the bottom line is before the last.
@@ -99,7 +100,17 @@ TEST(TextFieldScroll, ScrollStaysBetweenTheFirstLineAndTheLastPageOfLines)
     // Writes to the limits are ignored.
     set(a, "maxscroll", 1);
     get(a, "maxscroll").pushNumber(1).op(kEquals2).trace();
-    EXPECT_EQ(run(a), (Lines{"1", "true", "true", "true", "true", "1", "true", "2", "false"}));
+    // Four more lines below the box's bottom edge: four more places to scroll to, and a
+    // taller text (lines past the bottom edge are measured, not only drawn ones).
+    a.pushString("h6");
+    get(a, "textHeight").op(0x1D);
+    a.pushString("m6");
+    get(a, "maxscroll").op(0x1D);
+    a.getVariable("t").pushString("text").pushString("1\r2\r3\r4\r5\r6\r7\r8\r9\r10").op(kSetMember);
+    get(a, "maxscroll").getVariable("m6").op(0x0B).trace();
+    a.getVariable("h6");
+    get(a, "textHeight").op(kLess2).trace();
+    EXPECT_EQ(run(a), (Lines{"1", "true", "true", "true", "true", "6", "1", "true", "2", "false", "4", "true"}));
 }
 
 TEST(TextFieldScroll, OneLineThatFitsCannotScroll)
