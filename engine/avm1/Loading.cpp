@@ -4,6 +4,7 @@
 #include "engine/avm1/LoadHost.h"
 #include "engine/avm1/Machine.h"
 #include "engine/avm1/MovieClipObject.h"
+#include "engine/avm1/StringUtil.h"
 #include "engine/data/UrlVariables.h"
 
 #include <algorithm>
@@ -14,25 +15,6 @@ namespace {
 
 // Files a script loads are capped: a text or movie larger than this is a failed load.
 constexpr size_t kMaxLoadedBytes = size_t{64} << 20;
-
-void appendUtf8(std::string& out, char32_t c)
-{
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
 
 std::string utf16ToUtf8(std::span<const uint8_t> bytes, bool bigEndian)
 {
@@ -47,7 +29,7 @@ std::string utf16ToUtf8(std::span<const uint8_t> bytes, bool bigEndian)
                 i += 2;
             }
         }
-        appendUtf8(out, unit);
+        out += encodeUtf8(unit);
     }
     return out;
 }

@@ -80,27 +80,6 @@ avm1::TextFieldHost* focusedInputField(avm1::Machine& m)
     return field;
 }
 
-std::string utf8(char32_t c)
-{
-    std::string out;
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x110000) {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-    return out;
-}
-
 // The topmost input field under `local` in `clip`, with the clip holding it.
 std::pair<ClipState*, DisplayObject*> inputFieldIn(ClipState& clip, Point local, int nesting)
 {
@@ -290,7 +269,8 @@ bool KeyInput::deliver(ClipState& root, TimelinePlayer& timeline, int keyCode, c
     // A focused input field takes the typing; its listeners (itself first) hear
     // onChanged of each change.
     if (avm1::TextFieldHost* field = down ? focusedInputField(*m) : nullptr) {
-        const std::string typed = character >= 32 && character != 127 ? utf8(character) : std::string();
+        const std::string typed =
+            character >= 32 && character != 127 && character < 0x110000 ? avm1::encodeUtf8(character) : std::string();
         if (typeIntoField(*m, *field, keyCode, typed)) {
             try {
                 const avm1::Value self(field->scriptObject());
