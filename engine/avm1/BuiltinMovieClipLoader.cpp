@@ -5,6 +5,7 @@
 // onLoadProgress, onLoadComplete and onLoadInit, or onLoadError.
 
 #include "engine/avm1/ClipHost.h"
+#include "engine/avm1/InterpreterSupport.h"
 #include "engine/avm1/LoadHost.h"
 #include "engine/avm1/Loading.h"
 #include "engine/avm1/Machine.h"
@@ -13,23 +14,13 @@
 #include "engine/avm1/UrlRequests.h"
 #include "engine/data/LocalFiles.h"
 
-#include <cctype>
 #include <cmath>
 
 namespace swf::avm1 {
 
 namespace {
 
-bool startsWithNoCase(std::string_view text, std::string_view prefix)
-{
-    if (text.size() < prefix.size())
-        return false;
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(text[i])) != std::tolower(static_cast<unsigned char>(prefix[i])))
-            return false;
-    }
-    return true;
-}
+using support::startsWithNoCase;
 
 // "_level3" -> 3; -1 for anything else.
 int levelNumber(std::string_view target)
