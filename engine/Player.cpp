@@ -319,6 +319,17 @@ struct Player::Impl {
         });
         hooks.netStreamHost = netStreams.get();
         hooks.startSound = [this](const StartSoundDef& start) { startSound(start); };
+        hooks.levelZeroReplaced = [this](const movie::MovieDef& replacement) {
+            info.stage = replacement.header.stage;
+            info.frameRate = replacement.header.frameRate;
+            info.frameCount = replacement.header.frameCount;
+            info.background = replacement.background;
+        };
+        // A movie read from a file names itself by that file's full address.
+        if (const std::string name = movieFile.string(); !name.empty()) {
+            const bool address = name.starts_with("file:") || data::classifyUrl(name) != data::UrlKind::LocalPath;
+            hooks.movieUrl = address ? name : data::fileUrl(movieFile);
+        }
         hooks.streamFrame = [this](const movie::ClipState& clip, int frame) {
             mixer->streamFrame(&clip, clip.timeline->stream, frame);
         };

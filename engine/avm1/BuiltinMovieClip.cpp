@@ -362,6 +362,12 @@ Value movieClipGetBytesTotal(Machine& m, Value self, std::span<const Value>)
     return Value(clip ? clip->bytesTotal() : 0.0);
 }
 
+Value movieClipGetSWFVersion(Machine& m, Value self, std::span<const Value>)
+{
+    ClipHost* clip = host(m, self);
+    return Value(clip ? clip->swfVersion() : -1);
+}
+
 const NativeMethod kMovieClipMethods[] = {
     {"play", movieClipPlay},
     {"stop", movieClipStop},
@@ -386,6 +392,7 @@ const NativeMethod kMovieClipMethods[] = {
     {"stopDrag", movieClipStopDrag},
     {"getBytesLoaded", movieClipGetBytesLoaded},
     {"getBytesTotal", movieClipGetBytesTotal},
+    {"getSWFVersion", movieClipGetSWFVersion},
 };
 
 } // namespace

@@ -74,6 +74,9 @@ public:
     // Bytes of the clip's content loaded, and in all (getBytesLoaded/getBytesTotal).
     virtual double bytesLoaded() { return 0; }
     virtual double bytesTotal() { return 0; }
+    // The SWF version of the movie whose timeline this clip plays (getSWFVersion);
+    // -1 for a loaded picture or where no movie is known.
+    virtual int swfVersion() { return -1; }
 
     virtual std::string name() = 0;
     virtual int depth() = 0;

@@ -424,6 +424,14 @@ double ClipScript::bytesTotal()
     return self_.timeline ? self_.timeline->byteLength : 0;
 }
 
+int ClipScript::swfVersion()
+{
+    // Clips inside a loaded movie answer with that movie's version, as its own timeline does.
+    if (self_.loaded && self_.loaded->picture)
+        return -1;
+    return player_.movieOf(self_).header.version;
+}
+
 int ClipScript::totalFrames()
 {
     // A movie's main timeline counts the frames its header declares, as the player reports.
@@ -819,6 +827,9 @@ bool ClipScript::loadContent(std::span<const uint8_t> bytes, const std::string& 
     self_.timeline = &content->movie->root;
     self_.frame = 0;
     self_.playing = true;
+    // A movie (not a picture) loaded into _level0 replaces the whole stage.
+    if (!parent_ && level_ == 0 && !content->picture)
+        player_.replaceLevelZero(*content->movie);
     return true;
 }
 

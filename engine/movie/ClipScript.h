@@ -57,6 +57,7 @@ public:
     int totalFrames() override;
     double bytesLoaded() override;
     double bytesTotal() override;
+    int swfVersion() override;
 
     std::string name() override;
     int depth() override;
