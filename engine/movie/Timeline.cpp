@@ -313,7 +313,9 @@ void TimelinePlayer::step(ClipState& root)
         std::erase_if(loaded_, [](const auto& content) { return content.use_count() == 1; });
     }
     if (machine_) {
-        double rate = movie_.header.frameRate > 0 ? movie_.header.frameRate : 12.0;
+        // A movie loaded into _level0 set the stage's frame rate (a picture does not).
+        const MovieDef& top = root.loaded && !root.loaded->picture ? movieOf(root) : movie_;
+        double rate = top.header.frameRate > 0 ? top.header.frameRate : 12.0;
         machine_->resetBudget(kMaxActionsPerStep);
         machine_->advanceClock(1000.0 / rate);
         avm1::dispatchSoundEvents(*machine_);

@@ -403,12 +403,15 @@ TEST(LoadedMovie, LoadingIntoLevelZeroReplacesTheStage)
     save(childMovie(kRed, "above"), s / "above.swf");
     test::MovieOptions options;
     options.stage = {0, 200 * 20, 0, 100 * 20};
-    options.frameRate = 30;
+    options.frameRate = 40;
     test::SwfWriter next(options);
     next.setBackgroundColor(kBlue);
+    constexpr uint8_t GetTime = 0x34, Subtract = 0x0B;
     next.doAction(ActionBuilder().getVariable("_level1").trace().getVariable("_global").pushString("kept").op(GetMember)
-                      .trace().stop())
+                      .trace().pushString("t").op(GetTime).op(SetVariable))
         .showFrame();
+    // The script clock moves on by the new frame rate's 25 ms a frame.
+    next.doAction(ActionBuilder().op(GetTime).getVariable("t").op(Subtract).trace().stop()).showFrame();
     save(next.build(), s / "next.swf");
 
     test::SwfWriter w;
@@ -423,13 +426,13 @@ TEST(LoadedMovie, LoadingIntoLevelZeroReplacesTheStage)
 
     MovieRun run(s / "main.swf");
     EXPECT_EQ(run.player.info().frameRate, 24);
-    run.advance(4);
+    run.advance(5);
     // The level goes as the new movie arrives, before its second frame.
-    EXPECT_EQ(run.lines, (Lines{"above 1", "_level1", "_level1", "undefined", "yes"}));
+    EXPECT_EQ(run.lines, (Lines{"above 1", "_level1", "_level1", "undefined", "yes", "25"}));
     const MovieInfo& info = run.player.info();
     EXPECT_EQ(info.stage.xMax, 200 * 20);
     EXPECT_EQ(info.stage.yMax, 100 * 20);
-    EXPECT_EQ(info.frameRate, 30);
+    EXPECT_EQ(info.frameRate, 40);
     EXPECT_EQ(info.background, kBlue);
 }
 
