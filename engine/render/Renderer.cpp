@@ -11,6 +11,9 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QSemaphore>
+#include <QThread>
+#include <QThreadPool>
 
 #include <cmath>
 #include <span>
@@ -554,6 +557,26 @@ void Renderer::clearCaches()
 }
 
 void Renderer::render(QPainter& painter, const RenderNode& root, const Matrix& twipsToDevice, Quality quality)
+{
+    // Qt's raster engine splits every fill of more than about a hundred spans across
+    // the global thread pool and waits for the pieces; a frame of many small shapes
+    // then spends more time handing spans to threads and waking up than filling them
+    // (on a busy machine, much more). A fill made on one of the pool's own threads is
+    // never split, so the frame is drawn there, as one task, while this thread waits.
+    QThreadPool* pool = QThreadPool::globalInstance();
+    if (pool->contains(QThread::currentThread())) {
+        renderHere(painter, root, twipsToDevice, quality);
+        return;
+    }
+    QSemaphore done;
+    pool->start([&] {
+        renderHere(painter, root, twipsToDevice, quality);
+        done.release();
+    });
+    done.acquire();
+}
+
+void Renderer::renderHere(QPainter& painter, const RenderNode& root, const Matrix& twipsToDevice, Quality quality)
 {
     painter.save();
     const bool smooth = quality != Quality::Low;

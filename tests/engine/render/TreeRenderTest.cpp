@@ -4,6 +4,9 @@
 #include "RenderFixture.h"
 #include "tests/support/ShapeWriter.h"
 
+#include <QSemaphore>
+#include <QThreadPool>
+
 #include <set>
 
 namespace {
@@ -57,6 +60,31 @@ TEST(TreeRender, ColourTransformsMultiplyAlphaAndComposeChildFirst)
     c.draw(rootOf({parent, faded}));
     EXPECT_TRUE(near(c.at(50, 20), QColor(150, 0, 0)));  // (100 * 2) - 50
     EXPECT_TRUE(near(c.at(50, 70), QColor(255, 128, 128), 4));
+}
+
+// Frames are drawn on a thread of Qt's global pool. A caller already on one (here a pool
+// of one thread, which a second task would wait on for ever) draws in place, and gets
+// the same picture as a caller elsewhere.
+TEST(TreeRender, DrawsTheSameFromInsideAndOutsideQtsThreadPool)
+{
+    RenderNode faded = shapeNode(box(0, 0, 1200, 1000, {0, 0, 255, 255}), 2);
+    faded.colorTransform.aMul = 0.5;
+    const RenderNode root = rootOf({shapeNode(box(400, 400, 2000, 2000, {255, 0, 0, 255})), faded});
+    Canvas outside(100, 100);
+    outside.draw(root);
+    EXPECT_TRUE(near(outside.at(50, 50), QColor(255, 0, 0)));
+    QThreadPool* pool = QThreadPool::globalInstance();
+    const int threads = pool->maxThreadCount();
+    pool->setMaxThreadCount(1);
+    Canvas inside(100, 100);
+    QSemaphore done;
+    pool->start([&] {
+        inside.draw(root);
+        done.release();
+    });
+    done.acquire();
+    pool->setMaxThreadCount(threads);
+    EXPECT_EQ(inside.image(), outside.image());
 }
 
 TEST(TreeRender, InvisibleNodesAndTheirChildrenAreSkipped)
