@@ -217,6 +217,7 @@ struct Player::Impl {
     std::unique_ptr<render::BitmapImages> bitmaps;
     std::unique_ptr<video::VideoLibrary> videos;
     std::function<void(const std::string&)> noticeSink;
+    std::vector<std::string> paintNotices;  // raised while a frame was drawn
     movie::MovieHooks hooks_;
     movie::MouseInput mouse;
     movie::KeyInput keys;
@@ -591,14 +592,21 @@ void Player::paint(QPainter& painter, const QRectF& area, ScaleMode mode, Render
             impl_->renderer = std::make_unique<render::Renderer>();
             impl_->bitmaps = std::make_unique<render::BitmapImages>(impl_->movie->bitmaps);
             impl_->renderer->setBitmapSource(impl_->bitmaps.get());
+            // Frames are drawn on a thread of Qt's pool (see Renderer::render): what a
+            // decoder has to say waits for the drawing to end and then goes out here.
             impl_->videos = std::make_unique<video::VideoLibrary>([impl = impl_.get()](const std::string& line) {
-                if (impl->noticeSink)
-                    impl->noticeSink(line);
+                impl->paintNotices.push_back(line);
             });
             impl_->renderer->setVideoSource(impl_->videos.get());
         }
         render::RenderNode picture = movie::buildRenderTree(impl_->root);
         impl_->renderer->render(painter, picture, toDevice, toRenderQuality(quality));
+        std::vector<std::string> notices = std::move(impl_->paintNotices);
+        impl_->paintNotices.clear();
+        if (impl_->noticeSink) {
+            for (const std::string& line : notices)
+                impl_->noticeSink(line);
+        }
         impl_->lastPicture = std::move(picture);
     }
     painter.restore();
