@@ -10,12 +10,14 @@
 #include "engine/format/Video.h"
 
 #include <QImage>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QSemaphore>
 #include <QThread>
 #include <QThreadPool>
 
 #include <cmath>
+#include <exception>
 #include <span>
 
 namespace swf::render {
@@ -640,17 +642,32 @@ void Renderer::render(QPainter& painter, const RenderNode& root, const Matrix& t
     // then spends more time handing spans to threads and waking up than filling them
     // (on a busy machine, much more). A fill made on one of the pool's own threads is
     // never split, so the frame is drawn there, as one task, while this thread waits.
+    // Only the raster engine draws into memory any thread may touch while this one
+    // waits; when every pool thread is busy the frame is drawn here rather than queued
+    // behind other work. A failure on the pool thread is raised again here.
     QThreadPool* pool = QThreadPool::globalInstance();
-    if (pool->contains(QThread::currentThread())) {
+    const QPaintEngine* engine = painter.paintEngine();
+    if (!engine || engine->type() != QPaintEngine::Raster || pool->contains(QThread::currentThread())) {
         renderHere(painter, root, twipsToDevice, quality);
         return;
     }
     QSemaphore done;
-    pool->start([&] {
-        renderHere(painter, root, twipsToDevice, quality);
+    std::exception_ptr failure;
+    const bool started = pool->tryStart([&] {
+        try {
+            renderHere(painter, root, twipsToDevice, quality);
+        } catch (...) {
+            failure = std::current_exception();
+        }
         done.release();
     });
+    if (!started) {
+        renderHere(painter, root, twipsToDevice, quality);
+        return;
+    }
     done.acquire();
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 void Renderer::renderHere(QPainter& painter, const RenderNode& root, const Matrix& twipsToDevice, Quality quality)
