@@ -13,6 +13,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <algorithm>
 #include <mutex>
 
 namespace swf::video {
@@ -87,7 +88,10 @@ inline uint32_t level(int32_t value)
 }
 
 // Converts a YUV 4:2:0 picture, with its alpha plane when it has one, into `image`
-// (ARGB32 of the picture's size; straight alpha).
+// (RGB32, or ARGB32 premultiplied with alpha, of the picture's size). VP6 with alpha
+// carries colours already multiplied by their alpha (encoders composite onto black),
+// and the reference player blends them so: taken as straight colours, the soft edges
+// of a picture came out darker than its own.
 void convertYuv420(const AVFrame& frame, bool alpha, QImage& image)
 {
     static const Bt601Tables tables;
@@ -106,8 +110,13 @@ void convertYuv420(const AVFrame& frame, bool alpha, QImage& image)
             const uint32_t r = level(c + tables.redFromV[cv]);
             const uint32_t g = level(c - tables.greenFromU[cu] - tables.greenFromV[cv]);
             const uint32_t b = level(c + tables.blueFromU[cu]);
-            const uint32_t opacity = a ? a[x] : 255u;
-            out[x] = opacity << 24 | r << 16 | g << 8 | b;
+            if (!a) {
+                out[x] = 0xff000000u | r << 16 | g << 8 | b;
+                continue;
+            }
+            // A colour above its alpha is no premultiplied colour: it is held to it.
+            const uint32_t opacity = a[x];
+            out[x] = opacity << 24 | std::min(r, opacity) << 16 | std::min(g, opacity) << 8 | std::min(b, opacity);
         }
     }
 }
@@ -309,12 +318,10 @@ QImage VideoDecoder::picture()
     const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(format);
     const bool alpha = descriptor && (descriptor->flags & AV_PIX_FMT_FLAG_ALPHA);
     if (format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVA420P) {
-        QImage image(frame->width, frame->height, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+        QImage image(frame->width, frame->height, alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
         if (image.isNull())
             return {};
         convertYuv420(*frame, alpha, image);
-        if (alpha)
-            return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
         return image;
     }
     // Each pixel takes the chroma of its own 2 x 2 block, converted with exact
