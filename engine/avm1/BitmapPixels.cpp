@@ -309,9 +309,14 @@ void BitmapPixels::colorTransform(PixelRect rect, const std::array<double, 4>& m
 PixelRect BitmapPixels::colorBounds(uint32_t mask, uint32_t color, bool find) const
 {
     // Stored pixels are compared as stored: a transparent bitmap's colour is
-    // premultiplied first.
-    if (transparent_)
+    // premultiplied first. An opaque bitmap has no alpha to compare: the alpha byte
+    // of both mask and colour is left out, as the reference player does.
+    if (transparent_) {
         color = premultiply(color);
+    } else {
+        mask &= 0x00FFFFFFu;
+        color &= 0x00FFFFFFu;
+    }
     int left = width_, top = height_, right = -1, bottom = -1;
     for (int y = 0; y < height_; ++y) {
         for (int x = 0; x < width_; ++x) {

@@ -214,6 +214,11 @@ TEST(BitmapPixels, ColorBoundsFindsOrAvoidsTheMaskedColour)
     const PixelRect none = b.colorBounds(0xFFFFFFFF, 0xFF00FF00, true);
     EXPECT_EQ(none.width, 0);
     EXPECT_EQ(none.height, 0);
+    // An opaque bitmap leaves alpha out of the comparison; a transparent one does not.
+    EXPECT_EQ(b.colorBounds(0xFF000000, 0xAA000000, true).width, 4);
+    EXPECT_EQ(b.colorBounds(0xFF0000FF, 0x000000FF, true).width, 0);
+    BitmapPixels clear(4, 4, true, 0xFF000000);
+    EXPECT_EQ(clear.colorBounds(0xFF000000, 0xAA000000, true).width, 0);
 }
 
 TEST(BitmapPixels, ThresholdCountsAndPaintsThePixelsThatPass)
