@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace swf::avm1 {
@@ -49,6 +50,8 @@ public:
     void setPixel(int x, int y, uint32_t rgb);
     // Every pixel, premultiplied, row by row.
     const std::vector<uint32_t>& premultipliedPixels() const { return pixels_; }
+    // The same pixels to draw on; an opaque bitmap's must be left opaque.
+    std::span<uint32_t> drawablePixels() { return pixels_; }
     uint32_t raw(int x, int y) const { return pixels_[static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x)]; }
     void setRaw(int x, int y, uint32_t premultiplied)
     {

@@ -36,23 +36,6 @@ std::string_view blendModeName(BlendMode mode)
     return "normal";
 }
 
-// A mode by name, or by its number (1 normal .. 14 hardlight); nullopt for neither.
-std::optional<BlendMode> blendModeOf(Machine& m, const Value& v)
-{
-    if (v.isNumber()) {
-        const double n = v.asNumber();
-        if (n >= 1 && n <= 14 && n == static_cast<int>(n))
-            return blendModeFromByte(static_cast<uint8_t>(n));
-        return std::nullopt;
-    }
-    const std::string name = m.toString(v);
-    for (const auto& [value, text] : kBlendModeNames) {
-        if (text == name)
-            return value;
-    }
-    return std::nullopt;
-}
-
 Value filterList(Machine& m, ClipHost& host)
 {
     RootedValues items(m);
@@ -78,6 +61,23 @@ void setFilterList(Machine& m, ClipHost& host, const Value& v)
 }
 
 } // namespace
+
+// A mode by name, or by its number (1 normal .. 14 hardlight); nullopt for neither.
+std::optional<BlendMode> blendModeOf(Machine& m, const Value& v)
+{
+    if (v.isNumber()) {
+        const double n = v.asNumber();
+        if (n >= 1 && n <= 14 && n == static_cast<int>(n))
+            return blendModeFromByte(static_cast<uint8_t>(n));
+        return std::nullopt;
+    }
+    const std::string name = m.toString(v);
+    for (const auto& [value, text] : kBlendModeNames) {
+        if (text == name)
+            return value;
+    }
+    return std::nullopt;
+}
 
 bool getClipDisplayMember(Machine& m, Object* clip, ClipHost& host, std::string_view name, Value& out)
 {
