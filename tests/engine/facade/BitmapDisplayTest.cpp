@@ -1,6 +1,7 @@
 // Script bitmaps on stage: attachBitmap and beginBitmapFill show a BitmapData's pixels
 // where the clip is, follow the bitmap as scripts change it, and show nothing once it
-// is disposed.
+// is disposed; BitmapData.draw; and the display settings scripts give a clip
+// (scrollRect, opaqueBackground) reaching the picture.
 
 #include "engine/Player.h"
 #include "tests/support/SwfWriter.h"
@@ -342,6 +343,45 @@ TEST(BitmapDraw, ADisposedBitmapAnswersMinusOne)
     call(a, "bmp", "dispose", {});
     a.getVariable("bmp").pushInt(1).getVariable("bmp").pushString("draw").op(Op::CallMethod).op(0x26);
     EXPECT_EQ(traces(a), (std::vector<std::string>{"-1"}));
+}
+
+TEST(ScriptDisplaySettings, ScrollRectAndOpaqueBackgroundReadBackAndReachThePicture)
+{
+    // mc at (20, 10) holds a 40 x 30 green square; its window shows the 10 x 10 px from
+    // (5, 5) of it at the clip's origin, and a grey background fills under it.
+    ActionBuilder a;
+    clipAt(a, 20, 10);
+    call(a, "mc", "beginFill", {0x00FF00, 100});
+    call(a, "mc", "moveTo", {0, 0});
+    call(a, "mc", "lineTo", {40, 0});
+    call(a, "mc", "lineTo", {40, 30});
+    call(a, "mc", "lineTo", {0, 30});
+    call(a, "mc", "endFill", {});
+    a.getVariable("mc").pushString("scrollRect");
+    pushNew(a, "geom", "Rectangle", {5, 5, 10, 10});
+    a.op(0x4F);
+    a.getVariable("mc").pushString("scrollRect").op(Op::GetMember).op(0x26);
+    a.getVariable("mc").pushString("opaqueBackground").op(Op::GetMember).op(0x26);
+    a.getVariable("mc").pushString("opaqueBackground").pushNumber(0x808080).op(0x4F);
+    a.getVariable("mc").pushString("opaqueBackground").op(Op::GetMember).op(0x26);
+    // A second clip whose settings are set and taken away again.
+    a.pushNumber(2).pushString("other").pushInt(2).getVariable("_root").pushString("createEmptyMovieClip");
+    a.op(Op::CallMethod).op(Op::Pop);
+    a.getVariable("other").pushString("scrollRect");
+    pushNew(a, "geom", "Rectangle", {0, 0, 1, 1});
+    a.op(0x4F);
+    a.getVariable("other").pushString("scrollRect").pushUndefined().op(0x4F);
+    a.getVariable("other").pushString("opaqueBackground").pushNumber(255).op(0x4F);
+    a.getVariable("other").pushString("opaqueBackground").pushNull().op(0x4F);
+    a.getVariable("other").pushString("scrollRect").op(Op::GetMember).op(0x26);
+    a.getVariable("other").pushString("opaqueBackground").op(Op::GetMember).op(0x26);
+    EXPECT_EQ(traces(a), (std::vector<std::string>{"(x=5, y=5, w=10, h=10)", "undefined", std::to_string(0x808080),
+                                                   "undefined", "undefined"}));
+
+    const QImage image = run(a)[0];
+    EXPECT_EQ(image.pixel(25, 15), qRgb(0, 255, 0)) << "inside the window";
+    EXPECT_EQ(image.pixel(35, 25), qRgb(255, 255, 255)) << "past the window's right and bottom";
+    EXPECT_EQ(image.pixel(50, 30), qRgb(255, 255, 255)) << "the square beyond the window is cut away";
 }
 
 } // namespace
