@@ -454,13 +454,19 @@ void BitmapPixels::noise(uint32_t seed, int low, int high, int channels, bool gr
 {
     low = std::clamp(low, 0, 255);
     high = std::clamp(high, 0, 255);
-    if (high < low)
-        std::swap(low, high);
-    // A small linear congruential generator: the same seed gives the same picture.
-    uint32_t state = seed ? seed : 1;
-    auto next = [&state, low, high]() {
-        state = state * 1103515245u + 12345u;
-        return static_cast<uint32_t>(low + static_cast<int>((state >> 16) % static_cast<uint32_t>(high - low + 1)));
+    // The reference player's generator, whose pictures movies see: Park and Miller's
+    // minimal standard (the state times 16807, modulo 2^31 - 1), seeded with the seed,
+    // or with 1 minus it for a seed of 0 or below. A value is low plus the state modulo
+    // the range's width; a range upside down gives low.
+    constexpr int64_t kModulus = 2147483647;
+    const int64_t signedSeed = static_cast<int32_t>(seed);
+    int64_t state = (signedSeed > 0 ? signedSeed : 1 - signedSeed) % kModulus;
+    if (state == 0)
+        state = 1;
+    const int64_t width = int64_t{high} - low + 1;
+    auto next = [&state, low, width]() {
+        state = state * 16807 % kModulus;
+        return static_cast<uint32_t>(width > 0 ? low + state % width : low);
     };
     for (uint32_t& p : pixels_) {
         uint32_t out = 0;

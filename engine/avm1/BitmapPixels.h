@@ -91,7 +91,8 @@ public:
     // Each channel through its own table of 256 entries (ARGB values that are summed).
     void paletteMap(const BitmapPixels& source, PixelRect rect, int destX, int destY,
                     const std::array<std::optional<std::array<uint32_t, 256>>, 4>& maps);
-    // Random values in [low, high] for the chosen channels, or one grey for all three.
+    // Random values in [low, high] for the chosen channels, or one grey for all three,
+    // from the reference player's generator, so a seed gives the picture it gives there.
     void noise(uint32_t seed, int low, int high, int channels, bool grey);
 
 private:
