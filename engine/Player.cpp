@@ -255,6 +255,14 @@ struct Player::Impl {
         return reached;
     }
 
+    // The movie's decoded bitmap characters, made when first drawn.
+    render::BitmapImages* movieBitmaps()
+    {
+        if (!bitmaps && movie)
+            bitmaps = std::make_unique<render::BitmapImages>(movie->bitmaps);
+        return bitmaps.get();
+    }
+
     // A fresh timeline player, script machine and main timeline before frame 1.
     void resetTimeline()
     {
@@ -270,6 +278,7 @@ struct Player::Impl {
     {
         // The renderer's caches and bitmaps belong to the movie being replaced.
         renderer.reset();
+        bitmapFilters.forgetMovie();
         lastPicture.reset();
         bitmaps.reset();
         videos.reset();
@@ -305,6 +314,7 @@ struct Player::Impl {
             });
         hooks.loadHost = scriptFiles.get();
         hooks.bitmapFilterHost = &bitmapFilters;
+        bitmapFilters.setBitmapSource([this]() -> const render::BitmapSource* { return movieBitmaps(); });
         hooks.getUrl = [this](const std::string& url, const std::string& target) { scriptFiles->openUrl(url, target); };
         hooks.toggleQuality = [this] { qualityToggled = !qualityToggled; };
         hooks.limitReached = [this](Limit limit, const std::string& message) { reportLimit(limit, message); };
@@ -365,6 +375,7 @@ struct Player::Impl {
         flushScriptData();
         mixer->stopAll();
         renderer.reset();
+        bitmapFilters.forgetMovie();
         lastPicture.reset();
         bitmaps.reset();
         videos.reset();
@@ -590,8 +601,7 @@ void Player::paint(QPainter& painter, const QRectF& area, ScaleMode mode, Render
             quality = quality >= RenderQuality::High ? RenderQuality::Low : RenderQuality::High;
         if (!impl_->renderer) {
             impl_->renderer = std::make_unique<render::Renderer>();
-            impl_->bitmaps = std::make_unique<render::BitmapImages>(impl_->movie->bitmaps);
-            impl_->renderer->setBitmapSource(impl_->bitmaps.get());
+            impl_->renderer->setBitmapSource(impl_->movieBitmaps());
             // Frames are drawn on a thread of Qt's pool (see Renderer::render): what a
             // decoder has to say waits for the drawing to end and then goes out here.
             impl_->videos = std::make_unique<video::VideoLibrary>([impl = impl_.get()](const std::string& line) {

@@ -347,6 +347,30 @@ void ClipScript::setCacheAsBitmap(bool on)
         d->cacheAsBitmap = on;
 }
 
+std::optional<Rect> ClipScript::scrollRect()
+{
+    DisplayObject* d = displayObject();
+    return d ? d->scrollRect : std::nullopt;
+}
+
+void ClipScript::setScrollRect(std::optional<Rect> window)
+{
+    if (DisplayObject* d = displayObject())
+        d->scrollRect = window;
+}
+
+std::optional<Rgba> ClipScript::opaqueBackground()
+{
+    DisplayObject* d = displayObject();
+    return d ? d->opaqueBackground : std::nullopt;
+}
+
+void ClipScript::setOpaqueBackground(std::optional<Rgba> color)
+{
+    if (DisplayObject* d = displayObject())
+        d->opaqueBackground = color;
+}
+
 Matrix ClipScript::matrix()
 {
     DisplayObject* d = displayObject();
