@@ -135,11 +135,11 @@ bool Interpreter::specialName(Context& ctx, std::string_view name, Value& out)
         return true;
     }
     if (name.empty() || name[0] != '_') {
-        if (equalsNoCase(name, "super") && ctx.superObject && ctx.superNamed) {
+        if (equalsNoCase(name, "super") && ctx.superNamed && superFor(ctx)) {
             out = Value(ctx.superObject);
             return true;
         }
-        if (equalsNoCase(name, "arguments") && ctx.arguments && ctx.activation && !ctx.activation->findOwn("arguments")) {
+        if (equalsNoCase(name, "arguments") && ctx.activation && !ctx.activation->findOwn("arguments") && argumentsFor(ctx)) {
             out = Value(ctx.arguments);
             return true;
         }
