@@ -403,6 +403,35 @@ TEST(DecodedBlock, CallsMakeArgumentsAndSuperOnlyWhenTheCodeNamesThem)
     }
 }
 
+TEST(DecodedBlock, DecodedMemoryIsCountedAndBounded)
+{
+    // One-byte actions decode to many times their size: the block counts what it
+    // holds, stops the script past its bound, and the cache counts decoded bytes.
+    std::vector<uint8_t> code(20000, 0x07);  // Stop, twenty thousand times
+    code.push_back(kEnd);
+    {
+        DecodedBlock block(code, nullptr, 100'000);
+        EXPECT_NO_THROW(block.at(100));
+        EXPECT_GE(block.footprint(), 100 * sizeof(DecodedAction));
+        EXPECT_THROW(block.at(code.size() - 1), ScriptAbort);
+        EXPECT_LE(block.footprint(), 100'000 + 2 * sizeof(DecodedAction));
+    }
+    {
+        DecodedBlockCache cache;
+        auto block = cache.get(code);
+        const size_t copied = cache.bytes();
+        EXPECT_EQ(copied, code.size());
+        block->at(code.size() - 1);
+        EXPECT_EQ(cache.bytes(), copied + block->footprint());
+        EXPECT_GT(block->footprint(), code.size() * sizeof(uint32_t));
+    }
+    {
+        // A script running such a block to its end under the default bound finishes.
+        Machine m(10);
+        EXPECT_EQ(m.runBlock(code, m.newObject()), ExecutionResult::Finished);
+    }
+}
+
 TEST(DecodedBlock, DeepRecursionReusesFrames)
 {
     // fact(n) = n < 2 ? 1 : n * fact(n - 1), run twice: the second run gets frames from
