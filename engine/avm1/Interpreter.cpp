@@ -2,12 +2,6 @@
 
 #include "engine/avm1/MovieClipObject.h"
 
-// GCC 12 reports std::variant moves of Value as maybe-uninitialized when it inlines
-// them into the big action switch; the values are always constructed.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-
 #include "engine/avm1/ClipHost.h"
 #include "engine/avm1/InterpreterSupport.h"
 #include "engine/format/Reader.h"
