@@ -116,7 +116,7 @@ void DecodedBlock::extendTo(size_t offset)
 {
     while (!sequenceDone_ && sequenceEnd_ <= offset) {
         auto index = static_cast<uint32_t>(actions_.size());
-        const DecodedAction& a = actions_.emplace_back(decode(sequenceEnd_));
+        const DecodedAction& a = actions_.push_back(decode(sequenceEnd_));
         if (!sequence_.empty())
             actions_[sequence_.back()].next = index;
         sequence_.push_back(index);

@@ -21,7 +21,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <span>
 #include <unordered_map>
@@ -105,7 +104,32 @@ private:
     void extendTo(size_t offset);
 
     std::span<const uint8_t> code_;
-    std::deque<DecodedAction> actions_;
+    // The decoded records in chunks of a fixed power-of-two size: an entry never moves
+    // once made, and finding entry i is a shift and a mask (the running loop does it
+    // for every action).
+    class ActionStore {
+    public:
+        static constexpr unsigned kChunkBits = 4;
+        static constexpr size_t kChunk = size_t{1} << kChunkBits;
+        DecodedAction& operator[](size_t i) { return chunks_[i >> kChunkBits][i & (kChunk - 1)]; }
+        const DecodedAction& operator[](size_t i) const { return chunks_[i >> kChunkBits][i & (kChunk - 1)]; }
+        size_t size() const { return size_; }
+        DecodedAction& back() { return (*this)[size_ - 1]; }
+        DecodedAction& push_back(DecodedAction action)
+        {
+            if ((size_ & (kChunk - 1)) == 0)
+                chunks_.push_back(std::make_unique<DecodedAction[]>(kChunk));
+            DecodedAction& slot = (*this)[size_];
+            slot = std::move(action);
+            ++size_;
+            return slot;
+        }
+
+    private:
+        std::vector<std::unique_ptr<DecodedAction[]>> chunks_;
+        size_t size_ = 0;
+    };
+    ActionStore actions_;
     std::vector<uint32_t> sequence_;               // indices of the records read in sequence
     size_t sequenceEnd_ = 0;                       // where the next record in sequence starts
     bool sequenceDone_ = false;                    // the sequence has reached its end of stream
