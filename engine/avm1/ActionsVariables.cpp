@@ -135,11 +135,11 @@ bool Interpreter::specialName(Context& ctx, std::string_view name, Value& out)
         return true;
     }
     if (name.empty() || name[0] != '_') {
-        if (equalsNoCase(name, "super") && ctx.superObject && ctx.superNamed) {
+        if (equalsNoCase(name, "super") && ctx.superNamed && superFor(ctx)) {
             out = Value(ctx.superObject);
             return true;
         }
-        if (equalsNoCase(name, "arguments") && ctx.arguments && ctx.activation && !ctx.activation->findOwn("arguments")) {
+        if (equalsNoCase(name, "arguments") && ctx.activation && !ctx.activation->findOwn("arguments") && argumentsFor(ctx)) {
             out = Value(ctx.arguments);
             return true;
         }
@@ -213,8 +213,16 @@ Value Interpreter::getVariable(Context& ctx, const std::string& name)
     Value special;
     if (specialName(ctx, name, special))
         return special;
+    const Atom atom = m_.heap().atoms().find(name);
     for (const Scope* s = ctx.scope.get(); s; s = s->parent.get()) {
         Object* object = scopeObject(ctx, s);
+        if (object && object->plain() && name != "__proto__") {
+            // A plain object (locals, _global) holds only stored members: one walk up
+            // its chain both finds the variable and reads it.
+            if (Property* p = m_.findProperty(object, atom))
+                return p->isAccessor() ? m_.getMember(Value(object), name) : p->value;
+            continue;
+        }
         if (m_.hasProperty(object, name))
             return m_.getMember(Value(object), name);
     }

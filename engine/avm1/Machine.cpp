@@ -420,10 +420,11 @@ bool Machine::hasProperty(Object* target, std::string_view name)
 {
     if (!target)
         return false;
-    target = target->referent(*this);
+    if (!target->plain())
+        target = target->referent(*this);
     if (findProperty(target, name))
         return true;
-    return target->hasComputed(*this, name);
+    return !target->plain() && target->hasComputed(*this, name);
 }
 
 Value Machine::getMember(const Value& target, std::string_view name)
@@ -436,7 +437,9 @@ Value Machine::getMember(const Value& target, std::string_view name)
             return Value(static_cast<double>(utf16Length(target.asString())));
         }
     }
-    Object* o = target.asObject() ? target.asObject()->referent(*this) : nullptr;
+    Object* o = target.asObject();
+    if (o && !o->plain())
+        o = o->referent(*this);
     Object* lookup = o;
     if (!o) {
         if (target.isString())
@@ -460,7 +463,7 @@ Value Machine::getMember(const Value& target, std::string_view name)
                 return readAccessor(*own, target);
             return own->value;
         }
-        if (Value computed; o->getComputed(*this, name, computed))
+        if (Value computed; !o->plain() && o->getComputed(*this, name, computed))
             return computed;
         lookup = o->proto();
     }
@@ -600,7 +603,8 @@ void Machine::setMember(const Value& target, std::string_view name, Value value)
     Object* o = target.asObject();
     if (!o)
         return;
-    o = o->referent(*this);
+    if (!o->plain())
+        o = o->referent(*this);
     if (name == "__proto__") {
         o->setProto(value.asObject());
         return;
@@ -612,7 +616,7 @@ void Machine::setMember(const Value& target, std::string_view name, Value value)
     }
     Property* own = o->findOwn(name);
     if (!own) {
-        if (o->setComputed(*this, name, value))
+        if (!o->plain() && o->setComputed(*this, name, value))
             return;
         // An inherited setter takes the write.
         if (Property* inherited = findProperty(o->proto(), name); inherited && inherited->isAccessor()) {
@@ -625,7 +629,10 @@ void Machine::setMember(const Value& target, std::string_view name, Value value)
     } else if (own->flags & PropertyFlag::ReadOnly) {
         return;
     }
-    o->storeOwn(*this, name, std::move(value), own);
+    if (own && o->plain())
+        own->value = std::move(value);
+    else
+        o->storeOwn(*this, name, std::move(value), own);
 }
 
 bool Machine::deleteMember(Object* target, std::string_view name)
