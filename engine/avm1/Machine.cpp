@@ -710,6 +710,10 @@ Value Machine::arrayGet(Object* array, uint32_t index)
         const Property* own = array->findOwn(name);
         return own && !own->isAccessor() ? own->value : Value();
     }
+    // An element given a getter by addProperty keeps its stored value for the array's
+    // own methods (pop, join ...); only a read by name runs the getter.
+    if (const Property* own = array->findOwn(name); own && own->isAccessor())
+        return own->value;
     return getMember(Value(array), name);
 }
 
