@@ -6,7 +6,6 @@
 #include "engine/avm1/ClipHost.h"
 #include "engine/avm1/Interpreter.h"
 #include "engine/avm1/InterpreterSupport.h"
-#include "engine/avm1/MovieClipObject.h"
 #include "engine/format/Error.h"
 #include "engine/format/Reader.h"
 
@@ -220,16 +219,6 @@ Value Interpreter::getVariable(Context& ctx, const std::string& name)
         return special;
     for (const Scope* s = ctx.scope.get(); s; s = s->parent.get()) {
         Object* object = scopeObject(ctx, s);
-        // A clip removed from the stage while its script runs answers for its
-        // variables no more: a clip that has since taken its path does, and with none
-        // the movie's root does, as for a tellTarget that names nothing.
-        if (const auto* clip = object->as<MovieClipObject>(); clip && !clip->host()) {
-            object = object->referent(m_);
-            if (object == clip)
-                object = m_.level(0);
-            if (!object)
-                continue;
-        }
         if (m_.hasProperty(object, name))
             return m_.getMember(Value(object), name);
     }
