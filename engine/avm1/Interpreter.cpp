@@ -114,6 +114,31 @@ private:
     std::vector<Value>* saved_;
 };
 
+// Lends the machine's one operand stack to a frame for as long as it runs: the frame
+// starts on what the script that called it (or the frame's earlier blocks) left, and
+// hands back what it leaves itself.
+class SharedStackLease {
+public:
+    SharedStackLease(Machine& m, std::vector<Value>& stack) : m_(m), stack_(stack), outer_(m.operandStack()), saved_(m.activeStack())
+    {
+        stack_.swap(*outer_);
+        m_.setActiveStack(&stack_);
+    }
+    ~SharedStackLease()
+    {
+        m_.setActiveStack(saved_);
+        stack_.swap(*outer_);
+    }
+    SharedStackLease(const SharedStackLease&) = delete;
+    SharedStackLease& operator=(const SharedStackLease&) = delete;
+
+private:
+    Machine& m_;
+    std::vector<Value>& stack_;
+    std::vector<Value>* outer_;
+    std::vector<Value>* saved_;
+};
+
 } // namespace
 
 void InterpreterFrame::reset()
@@ -194,6 +219,7 @@ ExecutionResult Interpreter::runBlock(std::span<const uint8_t> code, Object* cli
     ctx.self = Value(clip);
     ctx.registers.resize(4);
     FrameRegistersScope registersScope(m_, ctx.registers);
+    SharedStackLease sharedStack(m_, ctx.stack);
     Object* previousClip = m_.currentClip();
     m_.setCurrentClip(clip);
     ExecutionResult result = ExecutionResult::Finished;
@@ -226,6 +252,7 @@ void Interpreter::runNested(std::span<const uint8_t> code, Object* clip)
     ctx.self = Value(clip);
     ctx.registers.resize(4);
     FrameRegistersScope registersScope(m_, ctx.registers);
+    SharedStackLease sharedStack(m_, ctx.stack);
     execute(ctx, 0, code.size());
 }
 
@@ -247,7 +274,22 @@ Value Interpreter::callFunction(Object* function, const Value& self, std::span<c
     ctx.target = m_.version() >= 6 && isClip(f.definingClip) ? f.definingClip : m_.currentClip();
     Object* activation = m_.heap().make(nullptr);
     ctx.activation = activation;
-    ctx.scope = std::make_shared<Scope>(Scope{activation, f.scope});
+    if (m_.version() >= 6) {
+        ctx.scope = std::make_shared<Scope>(Scope{activation, f.scope});
+    } else {
+        // Before SWF 6 a function keeps no scope of its own: it runs in the clip it
+        // is called on (or else the clip whose script calls it), then the globals.
+        Object* thisClip = self.asObject() && isClip(self.asObject()) ? self.asObject() : nullptr;
+        Object* clip = thisClip ? thisClip : m_.currentClip();
+        if (isClip(clip)) {
+            ctx.target = clip;
+            ctx.baseClip = clip;
+            auto globalScope = std::make_shared<Scope>(Scope{m_.global(), nullptr});
+            ctx.scope = std::make_shared<Scope>(Scope{activation, std::make_shared<Scope>(Scope{clip, globalScope})});
+        } else {
+            ctx.scope = std::make_shared<Scope>(Scope{activation, f.scope});
+        }
+    }
 
     // `arguments`, and `super` from the prototype the method was found on. Both cost
     // objects on every call, so they are made here only when the function's code could
@@ -317,6 +359,7 @@ Value Interpreter::callFunction(Object* function, const Value& self, std::span<c
         Running(std::vector<Object*>& s, Object* f) : stack(s) { stack.push_back(f); }
         ~Running() { stack.pop_back(); }
     } running(m_.runningFunctions, function);
+    SharedStackLease sharedStack(m_, ctx.stack);
     Outcome outcome = execute(ctx, 0, ctx.code.size());
     if (outcome.flow == Flow::Return)
         return ctx.returned;
