@@ -150,6 +150,12 @@ public:
     bool keyPress(int keyCode, char32_t character);
     bool keyRelease(int keyCode, char32_t character);
     bool wantsKey(int keyCode, char32_t character);
+    // Text composed by the platform's input method (UTF-8, Chinese and the like) goes
+    // into the focused input field as typed characters would, without key events.
+    // Returns true when the field changed. typingFocused says whether an input field
+    // holds the focus, so the window knows to turn its input method on.
+    bool commitText(const std::string& text);
+    bool typingFocused();
     // Something that reacts to clicks is under the pointer (or held): windows show a
     // pointing hand.
     bool overButton() const;
