@@ -116,6 +116,11 @@ std::vector<TabStop> collectTabStops(ClipState& root, TimelinePlayer& timeline)
     if (!m)
         return out;
     ClipPath path;
+    // The root's tabChildren false leaves the whole movie out, as for any clip.
+    avm1::Object* top = timeline.scriptObject(root, path);
+    const avm1::Value children = top ? member(*m, top, "tabChildren") : avm1::Value();
+    if (!children.isUndefined() && !m->toBoolean(children))
+        return out;
     collect(*m, root, root, path, Matrix{}, 0, timeline, out);
     return out;
 }

@@ -323,7 +323,7 @@ TEST(Typing, ADynamicFieldWithTheFocusTakesNoKeys)
 TEST(Typing, ComposedTextGoesIntoTheFocusedFieldAsTyping)
 {
     ActionBuilder restrict;
-    restrict.getVariable("t").pushString("restrict").pushString("^x").op(Op::SetMember);
+    restrict.getVariable("t").pushString("restrict").pushString("^xX").op(Op::SetMember);
     TypingMovie m(true, 4, true, restrict);
     EXPECT_TRUE(m.player.typingFocused());
     EXPECT_TRUE(m.player.commitText("中文"));

@@ -262,7 +262,7 @@ TEST(TextFormatExtent, MeasuresTheTextAndTheFieldAroundIt)
                 a.pushNumber(*c.width);
             a.pushString("Hello World");
             a.pushInt(c.width ? 2 : 1);
-            a.pushInt(size).pushInt(1).pushString("TextFormat").op(kNewObject);
+            a.pushInt(size).pushString("Times New Roman").pushInt(2).pushString("TextFormat").op(kNewObject);
             a.pushString("getTextExtent").op(kCallMethod).op(kSetVariable);
         }
         // "object.member" reads a measure, anything else is a number.
@@ -291,8 +291,9 @@ TEST(TextFormatExtent, MeasuresTheTextAndTheFieldAroundIt)
         const std::string fieldWidth = got.back();
         got.pop_back();
         EXPECT_EQ(got, expected) << (c.width ? *c.width : -1);
-        if (c.width)
+        if (c.width) {
             EXPECT_EQ(fieldWidth, "30");
+        }
     }
 }
 
