@@ -382,6 +382,7 @@ void EngineControl::SetMovie(const QString& path)
     else
         player_.stop();
     updateClock();
+    updateInputMethod();
     repaint();
 }
 
@@ -412,6 +413,7 @@ void EngineControl::SeekToFrame(int32_t frame)
     if (!player_.loaded())
         return;
     player_.seek(frame);
+    updateInputMethod();
     repaint();
 }
 

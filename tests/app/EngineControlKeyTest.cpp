@@ -213,7 +213,7 @@ TEST_F(EngineControlKeys, TypingTabAndTheMoviesCommandsReachTheWindow)
          [](EngineControl& e, TMainForm&) {
              EXPECT_TRUE(e.TranslateAccelerator(QKeyEvent(QEvent::KeyPress, Qt::Key_O, Qt::ControlModifier, "o")));
          },
-         {}},
+         {"o"}},  // Ctrl+O went to the movie, whose focused field typed it
         {"quit", "quit", "", {}, [](EngineControl&, TMainForm& f) { EXPECT_FALSE(f.isVisible()); }, {}},
     };
     for (const Case& c : cases) {
