@@ -14,6 +14,7 @@
 #include "engine/movie/MovieDef.h"
 #include "engine/movie/KeyInput.h"
 #include "engine/movie/Mouse.h"
+#include "engine/movie/MovieMenu.h"
 #include "engine/movie/RenderTreeBuilder.h"
 #include "engine/movie/StageTransform.h"
 #include "engine/movie/TabFocus.h"
@@ -682,6 +683,26 @@ bool Player::keyRelease(int keyCode, char32_t character)
 bool Player::commitText(const std::string& text)
 {
     return loaded() && impl_->keys.commit(impl_->root, *impl_->timeline, text);
+}
+
+std::vector<MovieMenuItem> Player::openMenu()
+{
+    std::vector<MovieMenuItem> out;
+    if (!loaded())
+        return out;
+    for (const movie::MenuItem& item : movie::openMovieMenu(impl_->root, *impl_->timeline))
+        out.push_back({item.caption, item.separatorBefore, item.enabled, item.index});
+    return out;
+}
+
+bool Player::chooseMenuItem(size_t index)
+{
+    if (!loaded())
+        return false;
+    impl_->scriptFiles->grantGesture();
+    const bool chosen = movie::chooseMovieMenuItem(impl_->root, *impl_->timeline, index);
+    impl_->scriptFiles->endGesture();
+    return chosen;
 }
 
 bool Player::typingFocused()

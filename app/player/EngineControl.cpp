@@ -594,6 +594,20 @@ std::unique_ptr<QMenu> EngineControl::contextMenu(QPointF at)
         });
         return action;
     };
+    // The movie's own items come first, as the reference control lists them.
+    if (movie) {
+        const std::vector<swf::MovieMenuItem> items = player_.openMenu();
+        for (const swf::MovieMenuItem& item : items) {
+            if (item.separatorBefore)
+                menu->addSeparator();
+            add(menu.get(), QString::fromStdString(item.caption), [this, index = item.index] {
+                player_.chooseMenuItem(index);
+                repaint();
+            }, item.enabled);
+        }
+        if (!items.empty())
+            menu->addSeparator();
+    }
     add(menu.get(), QStringLiteral("放大"), [this, at] { zoomIn(at); }, movie && zoom_ < kMaxZoom);
     add(menu.get(), QStringLiteral("缩小"), [this, at] { zoomOut(at); }, movie && zoom_ > 1.0);
     add(menu.get(), QStringLiteral("全部显示"), [this] { showAll(); }, movie && zoom_ > 1.0);
