@@ -14,19 +14,23 @@
 #include "engine/movie/MovieDef.h"
 #include "engine/movie/KeyInput.h"
 #include "engine/movie/Mouse.h"
+#include "engine/movie/MovieMenu.h"
 #include "engine/movie/RenderTreeBuilder.h"
 #include "engine/movie/StageTransform.h"
+#include "engine/movie/TabFocus.h"
 #include "engine/movie/Timeline.h"
 #include "engine/render/BitmapImages.h"
 #include "engine/render/Renderer.h"
 #include "engine/video/VideoLibrary.h"
 
 #include <QColor>
+#include <QPen>
 #include <QPainter>
 #include <QPointF>
 #include <QRectF>
 
 #include <algorithm>
+#include <cmath>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -38,6 +42,24 @@
 namespace swf {
 
 namespace {
+
+// The yellow rectangle round the object the keyboard gave the focus to, two stage
+// pixels wide, drawn over the movie.
+void paintFocusRectangle(QPainter& painter, const Rect& stageBox, const Matrix& toDevice)
+{
+    const Point a = toDevice.apply({double(stageBox.xMin), double(stageBox.yMin)});
+    const Point b = toDevice.apply({double(stageBox.xMax), double(stageBox.yMax)});
+    const double width = std::max(1.0, 2 * 20 * std::hypot(toDevice.a, toDevice.b));
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    QPen pen(QColor(255, 255, 0));
+    pen.setWidthF(width);
+    pen.setJoinStyle(Qt::MiterJoin);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(QRectF(QPointF(std::min(a.x, b.x), std::min(a.y, b.y)), QPointF(std::max(a.x, b.x), std::max(a.y, b.y))));
+    painter.restore();
+}
 
 // However long the clock stalled, one tick catches up at most this many frames.
 constexpr int kMaxCatchUpFrames = 3;
@@ -214,6 +236,7 @@ struct Player::Impl {
     std::unique_ptr<render::Renderer> renderer;
     // The render tree last painted, for pictureChanged().
     std::optional<render::RenderNode> lastPicture;
+    std::optional<Rect> lastFocusRect;  // where the focus rectangle was drawn last
     std::unique_ptr<render::BitmapImages> bitmaps;
     std::unique_ptr<video::VideoLibrary> videos;
     std::function<void(const std::string&)> noticeSink;
@@ -618,6 +641,9 @@ void Player::paint(QPainter& painter, const QRectF& area, ScaleMode mode, Render
                 impl_->noticeSink(line);
         }
         impl_->lastPicture = std::move(picture);
+        impl_->lastFocusRect = movie::focusRectangle(impl_->root, *impl_->timeline);
+        if (impl_->lastFocusRect)
+            paintFocusRectangle(painter, *impl_->lastFocusRect, toDevice);
     }
     painter.restore();
 }
@@ -626,7 +652,8 @@ bool Player::pictureChanged()
 {
     if (!loaded())
         return false;
-    return !impl_->lastPicture || !render::drawsSame(*impl_->lastPicture, movie::buildRenderTree(impl_->root));
+    return !impl_->lastPicture || !render::drawsSame(*impl_->lastPicture, movie::buildRenderTree(impl_->root))
+        || impl_->lastFocusRect != movie::focusRectangle(impl_->root, *impl_->timeline);
 }
 
 bool Player::mouseMove(const QPointF& stagePixels)
@@ -645,6 +672,7 @@ bool Player::mousePress()
         return false;
     // The press, and the release that ends it, may open one address between them.
     impl_->scriptFiles->grantGesture();
+    movie::pointerPressed(*impl_->timeline);
     // Away from buttons, a press on an input field gives it the keyboard focus.
     const bool overButton = impl_->mouse.overActive();
     bool changed = impl_->mouse.press(impl_->root, *impl_->timeline);
@@ -664,12 +692,51 @@ bool Player::mouseRelease()
 
 bool Player::keyPress(int keyCode, char32_t character)
 {
-    return loaded() && impl_->keys.press(impl_->root, *impl_->timeline, keyCode, character);
+    if (!loaded())
+        return false;
+    // A key is the user's doing as a click is: the press, and the release that ends
+    // it, may open one address between them.
+    impl_->scriptFiles->grantGesture();
+    return impl_->keys.press(impl_->root, *impl_->timeline, keyCode, character);
 }
 
 bool Player::keyRelease(int keyCode, char32_t character)
 {
-    return loaded() && impl_->keys.release(impl_->root, *impl_->timeline, keyCode, character);
+    if (!loaded())
+        return false;
+    const bool taken = impl_->keys.release(impl_->root, *impl_->timeline, keyCode, character);
+    impl_->scriptFiles->endGesture();
+    return taken;
+}
+
+bool Player::commitText(const std::string& text)
+{
+    return loaded() && impl_->keys.commit(impl_->root, *impl_->timeline, text);
+}
+
+std::vector<MovieMenuItem> Player::openMenu()
+{
+    std::vector<MovieMenuItem> out;
+    if (!loaded())
+        return out;
+    for (const movie::MenuItem& item : movie::openMovieMenu(impl_->root, *impl_->timeline))
+        out.push_back({item.caption, item.separatorBefore, item.enabled, item.index});
+    return out;
+}
+
+bool Player::chooseMenuItem(size_t index)
+{
+    if (!loaded())
+        return false;
+    impl_->scriptFiles->grantGesture();
+    const bool chosen = movie::chooseMovieMenuItem(impl_->root, *impl_->timeline, index);
+    impl_->scriptFiles->endGesture();
+    return chosen;
+}
+
+bool Player::typingFocused()
+{
+    return loaded() && impl_->keys.typingFocused(*impl_->timeline);
 }
 
 bool Player::wantsKey(int keyCode, char32_t character)

@@ -14,6 +14,7 @@
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 class QPainter;
 class QPointF;
@@ -49,6 +50,14 @@ struct MovieInfo {
 };
 
 enum class ScaleMode { ShowAll, NoBorder, ExactFit, NoScale };
+
+// One of the movie's own items for the player's right-click menu.
+struct MovieMenuItem {
+    std::string caption;
+    bool separatorBefore = false;
+    bool enabled = true;
+    size_t index = 0;  // what chooseMenuItem takes
+};
 enum class RenderQuality { Low, Medium, High, Best };
 
 class Player {
@@ -150,6 +159,17 @@ public:
     bool keyPress(int keyCode, char32_t character);
     bool keyRelease(int keyCode, char32_t character);
     bool wantsKey(int keyCode, char32_t character);
+    // Text composed by the platform's input method (UTF-8, Chinese and the like) goes
+    // into the focused input field as typed characters would, without key events.
+    // Returns true when the field changed. typingFocused says whether an input field
+    // holds the focus, so the window knows to turn its input method on.
+    bool commitText(const std::string& text);
+    bool typingFocused();
+    // The right-click menu: the items of the ContextMenu the movie gave its root, after
+    // its onSelect heard that the menu opens; choosing one runs the item's onSelect, as
+    // a click does (it may open an address).
+    std::vector<MovieMenuItem> openMenu();
+    bool chooseMenuItem(size_t index);
     // Something that reacts to clicks is under the pointer (or held): windows show a
     // pointing hand.
     bool overButton() const;

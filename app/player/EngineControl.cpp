@@ -70,7 +70,7 @@ protected:
         }
         // Zoomed, the picture is larger than the window: it is cut at the window's edge.
         painter.setClipRect(rect());
-        control_.player().paint(painter, control_.displayArea(), scaleModeOf(control_.settings().scale),
+        control_.player().paint(painter, control_.displayArea(), control_.scaleMode(),
                                 qualityOf(control_.settings().quality));
     }
 
@@ -128,10 +128,11 @@ private:
         if (!player.loaded())
             return false;
         return player.mouseMove(
-            player.stagePoint(control_.displayArea(), scaleModeOf(control_.settings().scale), widgetPoint));
+            player.stagePoint(control_.displayArea(), control_.scaleMode(), widgetPoint));
     }
     void afterInput()
     {
+        control_.updateInputMethod();
         updateCursor();
         update();
     }
@@ -140,7 +141,8 @@ private:
 };
 
 // Releases reach the focused host window rather than the accelerator path: this
-// passes those of keys the movie took on to it.
+// passes those of keys the movie took on to it, and the input method's text for the
+// movie's input fields too.
 class KeyReleaseFilter : public QObject {
 public:
     explicit KeyReleaseFilter(EngineControl& control) : control_(control) {}
@@ -149,6 +151,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         if (event->type() == QEvent::KeyRelease && control_.keyReleased(*static_cast<QKeyEvent*>(event)))
+            return true;
+        if (event->type() == QEvent::InputMethod && control_.inputMethod(*static_cast<QInputMethodEvent*>(event)))
+            return true;
+        if (event->type() == QEvent::InputMethodQuery
+            && control_.inputMethodQuery(*static_cast<QInputMethodQueryEvent*>(event)))
             return true;
         return QObject::eventFilter(watched, event);
     }
@@ -188,6 +195,13 @@ EngineControl::EngineControl()
     });
     sound_ = std::make_unique<SoundOutput>(player_.mixer());
     player_.setNoticeSink([this](const std::string& line) { onNotice(QString::fromStdString(line)); });
+    // The engine is in the middle of a frame when a script says fscommand: the window
+    // acts once the frame is done.
+    player_.setFsCommandHook([this](const std::string& command, const std::string& args) {
+        QTimer::singleShot(0, &clock_, [this, c = QString::fromStdString(command), a = QString::fromStdString(args)] {
+            fsCommand(c, a);
+        });
+    });
     sound_->setNoticeSink([this](const QString& text) { onNotice(text); });
 }
 
@@ -237,19 +251,22 @@ bool EngineControl::TranslateAccelerator(const QKeyEvent& event)
     if (!player_.loaded())
         return false;
     // Combinations with Ctrl or Alt stay the window's: its menu accelerators.
+    // Combinations with Ctrl or Alt stay the window's (its menu accelerators) unless
+    // the movie asked for every key with fscommand("trapallkeys", "true").
     const int key = event.key();
     const bool modifierKey = key == Qt::Key_Control || key == Qt::Key_Alt || key == Qt::Key_Shift;
-    if (!modifierKey && (event.modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
+    if (!trapAllKeys_ && !modifierKey && (event.modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
         return false;
     const int code = flashKeyCode(key);
     const char32_t character = flashKeyCharacter(key, event.text());
     if (code == 0 && character == 0)
         return false;
     // A key the movie does not listen for goes on to the window's shortcuts.
-    if (!player_.wantsKey(code, character))
+    if (!trapAllKeys_ && !player_.wantsKey(code, character))
         return false;
     player_.keyPress(code, character);
     keysHeld_.insert(key);
+    updateInputMethod();
     repaint();
     return true;
 }
@@ -263,6 +280,79 @@ bool EngineControl::keyReleased(const QKeyEvent& event)
     return true;
 }
 
+bool EngineControl::inputMethod(QInputMethodEvent& event)
+{
+    if (!player_.typingFocused())
+        return false;
+    // Only committed text reaches the field; what is still being composed shows in
+    // the input method's own window.
+    if (!event.commitString().isEmpty() && player_.commitText(event.commitString().toStdString()))
+        repaint();
+    event.accept();
+    return true;
+}
+
+bool EngineControl::inputMethodQuery(QInputMethodQueryEvent& event)
+{
+    if (!player_.typingFocused())
+        return false;
+    const Qt::InputMethodQueries queries = event.queries();
+    if (queries & Qt::ImEnabled)
+        event.setValue(Qt::ImEnabled, true);
+    if (queries & Qt::ImHints)
+        event.setValue(Qt::ImHints, int(Qt::ImhNone));
+    if (queries & Qt::ImCursorRectangle)
+        event.setValue(Qt::ImCursorRectangle, view_ ? QRect(0, 0, 1, view_->height()) : QRect());
+    if (queries & Qt::ImSurroundingText)
+        event.setValue(Qt::ImSurroundingText, QString());
+    if (queries & Qt::ImCursorPosition)
+        event.setValue(Qt::ImCursorPosition, 0);
+    if (queries & Qt::ImAnchorPosition)
+        event.setValue(Qt::ImAnchorPosition, 0);
+    event.accept();
+    return true;
+}
+
+void EngineControl::updateInputMethod()
+{
+    QWidget* site = view_ ? view_->parentWidget() : nullptr;
+    if (!site)
+        return;
+    const bool typing = player_.typingFocused();
+    if (site->testAttribute(Qt::WA_InputMethodEnabled) == typing)
+        return;
+    site->setAttribute(Qt::WA_InputMethodEnabled, typing);
+    if (site->hasFocus())
+        QGuiApplication::inputMethod()->update(Qt::ImEnabled);
+}
+
+swf::ScaleMode EngineControl::scaleMode() const
+{
+    return allowScale_ ? scaleModeOf(settings_.scale) : swf::ScaleMode::NoScale;
+}
+
+void EngineControl::fsCommand(const QString& command, const QString& args)
+{
+    const auto is = [&command](const char* name) { return command.compare(QLatin1String(name), Qt::CaseInsensitive) == 0; };
+    const bool on = args.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
+    const bool off = args.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0;
+    QWidget* window = view_ ? view_->window() : nullptr;
+    if (is("quit")) {
+        if (window)
+            window->close();
+    } else if (is("fullscreen") && (on || off)) {
+        if (window)
+            on ? window->showFullScreen() : window->showNormal();
+    } else if (is("allowscale") && (on || off)) {
+        allowScale_ = on;
+        repaint();
+    } else if (is("showmenu") && (on || off)) {
+        showMenu_ = on;
+    } else if (is("trapallkeys") && (on || off)) {
+        trapAllKeys_ = on;
+    }
+}
+
 
 void EngineControl::UIActivate(bool) {}
 
@@ -271,6 +361,9 @@ void EngineControl::SetMovie(const QString& path)
     try {
         moviePath_ = path;
         noticesShown_.clear();
+        allowScale_ = true;
+        showMenu_ = true;
+        trapAllKeys_ = false;
         player_.loadFile(path.toStdU16String());
     } catch (const swf::LoadError& error) {
         repaint();
@@ -289,6 +382,7 @@ void EngineControl::SetMovie(const QString& path)
     else
         player_.stop();
     updateClock();
+    updateInputMethod();
     repaint();
 }
 
@@ -319,6 +413,7 @@ void EngineControl::SeekToFrame(int32_t frame)
     if (!player_.loaded())
         return;
     player_.seek(frame);
+    updateInputMethod();
     repaint();
 }
 
@@ -355,6 +450,7 @@ void EngineControl::onClock()
         // A new frame may have brought a button under the pointer or taken it away.
         if (view_)
             view_->updateCursor();
+        updateInputMethod();
         // Frames that draw what is already shown are not painted again.
         if (player_.pictureChanged())
             repaint();
@@ -483,7 +579,7 @@ void EngineControl::rewind()
 
 std::unique_ptr<QMenu> EngineControl::contextMenu(QPointF at)
 {
-    if (!settings_.menu)
+    if (!settings_.menu || !showMenu_)
         return nullptr;
     auto menu = std::make_unique<QMenu>();
     const bool movie = player_.loaded();
@@ -498,6 +594,20 @@ std::unique_ptr<QMenu> EngineControl::contextMenu(QPointF at)
         });
         return action;
     };
+    // The movie's own items come first, as the reference control lists them.
+    if (movie) {
+        const std::vector<swf::MovieMenuItem> items = player_.openMenu();
+        for (const swf::MovieMenuItem& item : items) {
+            if (item.separatorBefore)
+                menu->addSeparator();
+            add(menu.get(), QString::fromStdString(item.caption), [this, index = item.index] {
+                player_.chooseMenuItem(index);
+                repaint();
+            }, item.enabled);
+        }
+        if (!items.empty())
+            menu->addSeparator();
+    }
     add(menu.get(), QStringLiteral("放大"), [this, at] { zoomIn(at); }, movie && zoom_ < kMaxZoom);
     add(menu.get(), QStringLiteral("缩小"), [this, at] { zoomOut(at); }, movie && zoom_ > 1.0);
     add(menu.get(), QStringLiteral("全部显示"), [this] { showAll(); }, movie && zoom_ > 1.0);

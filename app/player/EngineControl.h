@@ -9,6 +9,7 @@
 #include "engine/Player.h"
 
 #include <QElapsedTimer>
+#include <QInputMethodEvent>
 #include <QMenu>
 #include <QPointer>
 #include <QSet>
@@ -22,6 +23,7 @@
 namespace lanfan {
 
 class MovieView;
+
 
 class EngineControl : public PlayerControl {
 public:
@@ -72,6 +74,17 @@ public:
     // Where the movie is painted in the control's window: the window's area, or the
     // zoomed area around it (larger, covering it).
     QRectF displayArea() const;
+    // How the movie is fitted to the area: the stored scale, or none once the movie
+    // said fscommand("allowscale", "false").
+    swf::ScaleMode scaleMode() const;
+    // The input method's composed text, for the movie's focused input field.
+    bool inputMethod(QInputMethodEvent& event);
+    bool inputMethodQuery(QInputMethodQueryEvent& event);
+    // Turns the site's input method on while an input field holds the movie's focus.
+    void updateInputMethod();
+    // fscommand of a local movie that the player itself honours: quit, fullscreen,
+    // allowscale, showmenu, trapallkeys; others are the movie's own and ignored.
+    void fsCommand(const QString& command, const QString& args);
 
 private:
     void onClock();
@@ -101,6 +114,10 @@ private:
     double drainDebt_ = 0;
     std::function<void(const QString&)> noticeSink_;
     QSet<QString> noticesShown_;  // for the movie loaded
+    // What the movie loaded asked of the player by fscommand.
+    bool allowScale_ = true;
+    bool showMenu_ = true;
+    bool trapAllKeys_ = false;
 };
 
 // The message shown when a movie cannot be opened: names the file and the reason.

@@ -49,6 +49,12 @@ bool equalsNoCase(std::string_view a, std::string_view b)
     return true;
 }
 
+// Fields, as clips, tell where the pointer is in their own space (_xmouse, _ymouse).
+bool isPointerProperty(ClipProperty property)
+{
+    return property == ClipProperty::XMouse || property == ClipProperty::YMouse;
+}
+
 TextFieldHost* host(const Value& self)
 {
     return textFieldHost(self.asObject());
@@ -80,7 +86,7 @@ std::optional<Value> textFieldDisplayMember(Object* field, std::string_view name
         return parent ? Value(parent) : Value();
     }
     auto property = clipPropertyByName(name);
-    if (!property || !isPlacedObjectProperty(*property))
+    if (!property || !(isPlacedObjectProperty(*property) || isPointerProperty(*property)))
         return std::nullopt;
     TextFieldHost* host = textFieldHost(field);
     return host ? host->getDisplayProperty(*property) : Value();
@@ -93,8 +99,10 @@ bool setTextFieldDisplayMember(Object* field, std::string_view name, const Value
     if (equalsNoCase(name, "_parent"))
         return true;  // read-only
     auto property = clipPropertyByName(name);
-    if (!property || !isPlacedObjectProperty(*property))
+    if (!property || !(isPlacedObjectProperty(*property) || isPointerProperty(*property)))
         return false;
+    if (isPointerProperty(*property))
+        return true;  // read-only
     if (TextFieldHost* host = textFieldHost(field); host && *property != ClipProperty::Target)
         host->setDisplayProperty(*property, value);
     return true;

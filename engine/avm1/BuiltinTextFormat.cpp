@@ -252,6 +252,39 @@ Value textFormatConstruct(Machine& m, Value, std::span<const Value> args)
     return self;
 }
 
+// getTextExtent(text [, width]): how large `text` lays out in this format, on one line
+// or wrapped to `width` pixels. The answer is a bare object (no prototype) holding
+// the measures, or undefined where text cannot be measured.
+Value textFormatGetTextExtent(Machine& m, Value self, std::span<const Value> args)
+{
+    const TextFormatData* d = dataOf(self);
+    if (!d || args.empty())
+        return Value();
+    const std::string text = m.toString(args[0]);
+    std::optional<double> width;
+    if (args.size() > 1 && !args[1].isUndefined()) {
+        const double w = m.toNumber(args[1]);
+        if (std::isfinite(w))
+            width = std::max(0.0, std::trunc(w));
+    }
+    const std::optional<TextExtent> extent = m.measureText(*d, text, width);
+    if (!extent)
+        return Value();
+    Object* out = m.make<Object>(nullptr);
+    const std::pair<const char*, double> members[] = {
+        {"ascent", extent->ascent},          {"descent", extent->descent},
+        {"width", extent->width},            {"height", extent->height},
+        {"textFieldHeight", extent->fieldHeight}, {"textFieldWidth", extent->fieldWidth},
+    };
+    for (const auto& [name, value] : members)
+        m.setMember(Value(out), name, Value(value));
+    return Value(out);
+}
+
+const NativeMethod kTextFormatMethods[] = {
+    {"getTextExtent", textFormatGetTextExtent},
+};
+
 } // namespace
 
 Object* newTextFormat(Machine& m, TextFormatData data)
@@ -271,6 +304,7 @@ void installTextFormatClass(Machine& m)
         p.getter = m.newNativeFunction(kSettings[i].name, kGetters[i]);
         p.setter = m.newNativeFunction(kSettings[i].name, kSetters[i]);
     }
+    defineMethods(m, proto, kTextFormatMethods);
 }
 
 } // namespace swf::avm1

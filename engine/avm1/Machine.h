@@ -8,6 +8,7 @@
 #include "engine/avm1/FunctionObject.h"
 #include "engine/avm1/Heap.h"
 #include "engine/avm1/Object.h"
+#include "engine/avm1/TextFormatObject.h"
 #include "engine/avm1/Value.h"
 
 #include <algorithm>
@@ -185,6 +186,17 @@ public:
     LoadHost* loadHost() const { return loadHost_; }
     // Loads started by scripts, completed once a frame by dispatchLoads.
     LoadQueue& loads();
+    // Lays text out for TextFormat.getTextExtent: `text` in `format` (its unset settings
+    // a new field's), wrapped to `width` pixels when given; nullopt where text cannot be
+    // measured (no measurer, or no fonts to measure with).
+    using TextMeasurer = std::function<std::optional<TextExtent>(const TextFormatData& format, const std::string& text,
+                                                                 std::optional<double> width)>;
+    void setTextMeasurer(TextMeasurer measurer) { textMeasurer_ = std::move(measurer); }
+    std::optional<TextExtent> measureText(const TextFormatData& format, const std::string& text,
+                                          std::optional<double> width) const
+    {
+        return textMeasurer_ ? textMeasurer_(format, text, width) : std::nullopt;
+    }
     // Library symbols for attachMovie / registerClass: constructor by linkage name.
     std::unordered_map<std::string, Object*>& registeredClasses() { return registeredClasses_; }
 
@@ -376,6 +388,7 @@ private:
     NetStreamHost* netStreamHost_ = nullptr;
     BitmapFilterHost* bitmapFilterHost_ = nullptr;
     LoadHost* loadHost_ = nullptr;
+    TextMeasurer textMeasurer_;
     std::unique_ptr<LoadQueue> loads_;
     std::unique_ptr<InterpreterState> interpreterState_;
 };

@@ -18,6 +18,9 @@ public:
     // The object last given the focus, even when it has left the stage since.
     Object* heldFocus() const { return focus_; }
     void visitEdges(Visitor& visitor) override;
+    // The keyboard (Tab) put the focus where it is, so the focus rectangle shows;
+    // a press of the mouse clears it.
+    bool byKeyboard = false;
 
 private:
     Object* focus_ = nullptr;

@@ -54,6 +54,16 @@ inline const TextFormatData* textFormatData(const Value& value)
     return format ? &format->data : nullptr;
 }
 
+// What TextFormat.getTextExtent reports of a text set in a format, whole pixels: the
+// first line's ascent and descent, the widest line and the lines' height, and the size
+// a text field needs to show it (its 2-pixel gutter included; the width asked for when
+// the text was wrapped to one).
+struct TextExtent {
+    double ascent = 0, descent = 0;
+    double width = 0, height = 0;
+    double fieldWidth = 0, fieldHeight = 0;
+};
+
 class Machine;
 // A new TextFormat object holding `data`.
 Object* newTextFormat(Machine& m, TextFormatData data);

@@ -170,16 +170,30 @@ std::optional<double> number(const std::string& text)
     return std::clamp(value, -kMaxPixels, kMaxPixels);
 }
 
+// A colour as the player reads it: "#", blanks, then hex digits up to the first other
+// character, of which the last six count. Without the "#", or with no digit, the
+// attribute is ignored.
 std::optional<Rgba> colour(const std::string& text)
 {
-    std::string_view digits = text;
-    if (digits.starts_with('#'))
-        digits.remove_prefix(1);
-    else if (digits.starts_with("0x") || digits.starts_with("0X"))
-        digits.remove_prefix(2);
+    std::string_view rest = text;
+    if (!rest.starts_with('#'))
+        return std::nullopt;
+    rest.remove_prefix(1);
+    while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t'))
+        rest.remove_prefix(1);
     uint32_t rgb = 0;
-    auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), rgb, 16);
-    if (error != std::errc() || end == digits.data())
+    size_t digits = 0;
+    for (char c : rest) {
+        const int value = c >= '0' && c <= '9' ? c - '0'
+                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                 : -1;
+        if (value < 0)
+            break;
+        rgb = ((rgb << 4) | static_cast<uint32_t>(value)) & 0xFFFFFF;
+        ++digits;
+    }
+    if (digits == 0)
         return std::nullopt;
     return Rgba{static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>(rgb >> 8), static_cast<uint8_t>(rgb), 255};
 }

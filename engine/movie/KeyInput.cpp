@@ -7,6 +7,7 @@
 #include "engine/avm1/SelectionObject.h"
 #include "engine/avm1/TextFieldObject.h"
 #include "engine/movie/ClipEvents.h"
+#include "engine/movie/TabFocus.h"
 #include "engine/movie/Timeline.h"
 
 #include <functional>
@@ -17,6 +18,7 @@ namespace {
 
 // Clips inside clips deeper than this are not searched for key handlers.
 constexpr int kMaxNesting = 64;
+constexpr int kTabKey = 9, kShiftKey = 16;
 
 // A script that wants the key: a clip's handler (run on the clip) or a button's key
 // action (run on the button's timeline).
@@ -234,6 +236,9 @@ bool KeyInput::wants(ClipState& root, TimelinePlayer& timeline, int keyCode, cha
         return false;
     if (focusedInputField(*m))
         return true;
+    // Tab moves the focus when anything takes it from the keyboard.
+    if (keyCode == kTabKey && !collectTabStops(root, timeline).empty())
+        return true;
     if (!listenersWith(*m, "onKeyDown").empty() || !listenersWith(*m, "onKeyUp").empty())
         return true;
     std::vector<KeyScript> scripts;
@@ -253,6 +258,50 @@ bool KeyInput::release(ClipState& root, TimelinePlayer& timeline, int keyCode, c
     return deliver(root, timeline, keyCode, character, false);
 }
 
+namespace {
+// Tells the field's listeners (the field first) that its text changed.
+void announceChange(avm1::Machine& m, avm1::TextFieldHost& field)
+{
+    try {
+        const avm1::Value self(field.scriptObject());
+        const avm1::Value args[] = {self};
+        avm1::broadcast(m, field.scriptObject(), "onChanged", args);
+    } catch (const avm1::ScriptThrow& thrown) {
+        m.reportUncaught(thrown.value);
+    } catch (const avm1::ScriptAbort&) {
+    }
+}
+} // namespace
+
+bool KeyInput::typingFocused(TimelinePlayer& timeline)
+{
+    avm1::Machine* m = timeline.machine();
+    return m && focusedInputField(*m);
+}
+
+bool KeyInput::commit(ClipState& root, TimelinePlayer& timeline, const std::string& text)
+{
+    avm1::Machine* m = timeline.machine();
+    if (!m || text.empty())
+        return false;
+    timeline.runQueuedScripts(root);
+    avm1::TextFieldHost* field = focusedInputField(*m);
+    if (!field)
+        return false;
+    // Line breaks and controls in composed text are not typing: only the characters.
+    std::u32string typed;
+    for (char32_t c : avm1::decodeUtf8(text)) {
+        if (c >= 32 && c != 127)
+            typed.push_back(c);
+    }
+    if (typed.empty() || !typeIntoField(*m, *field, 0, avm1::encodeUtf8(typed)))
+        return false;
+    announceChange(*m, *field);
+    timeline.runQueuedScripts(root);
+    timeline.syncBoundFields(root);
+    return true;
+}
+
 bool KeyInput::deliver(ClipState& root, TimelinePlayer& timeline, int keyCode, char32_t character, bool down)
 {
     avm1::Machine* m = timeline.machine();
@@ -266,21 +315,18 @@ bool KeyInput::deliver(ClipState& root, TimelinePlayer& timeline, int keyCode, c
 
     // Settles whatever waits and makes this root the one scripts see.
     timeline.runQueuedScripts(root);
+    // Tab moves the focus first (back with Shift); the key's listeners hear of it after.
+    if (down && keyCode == kTabKey) {
+        const avm1::KeyObject* key = avm1::keyObject(*m);
+        moveTabFocus(root, timeline, key && key->isDown(kShiftKey));
+    }
     // A focused input field takes the typing; its listeners (itself first) hear
     // onChanged of each change.
     if (avm1::TextFieldHost* field = down ? focusedInputField(*m) : nullptr) {
         const std::string typed =
             character >= 32 && character != 127 && character < 0x110000 ? avm1::encodeUtf8(character) : std::string();
-        if (typeIntoField(*m, *field, keyCode, typed)) {
-            try {
-                const avm1::Value self(field->scriptObject());
-                const avm1::Value args[] = {self};
-                avm1::broadcast(*m, field->scriptObject(), "onChanged", args);
-            } catch (const avm1::ScriptThrow& thrown) {
-                m->reportUncaught(thrown.value);
-            } catch (const avm1::ScriptAbort&) {
-            }
-        }
+        if (typeIntoField(*m, *field, keyCode, typed))
+            announceChange(*m, *field);
     }
     const char* method = down ? "onKeyDown" : "onKeyUp";
     try {

@@ -44,6 +44,12 @@ public:
     bool release(ClipState& root, TimelinePlayer& timeline, int keyCode, char32_t character);
     // Whether anything in the movie listens for this key now, without telling it.
     bool wants(ClipState& root, TimelinePlayer& timeline, int keyCode, char32_t character);
+    // Text an input method composed (UTF-8) goes into the focused input field as typing
+    // does, honouring restrict and maxChars, with onChanged; no key events. True when
+    // the field's text changed.
+    bool commit(ClipState& root, TimelinePlayer& timeline, const std::string& text);
+    // An input field holds the focus: typing, composed text included, goes there.
+    bool typingFocused(TimelinePlayer& timeline);
 
 private:
     bool deliver(ClipState& root, TimelinePlayer& timeline, int keyCode, char32_t character, bool down);

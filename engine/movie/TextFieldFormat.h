@@ -7,6 +7,8 @@
 #include "engine/avm1/TextFormatObject.h"
 #include "engine/render/TextFieldLook.h"
 
+#include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -35,5 +37,16 @@ avm1::TextFormatData sharedTextFormat(std::string_view text, const std::vector<r
 std::vector<render::TextSpan> withTextFormat(std::string_view text, const std::vector<render::TextSpan>& spans,
                                              const render::TextFormat& base, size_t begin, size_t end,
                                              const avm1::TextFormatData& data);
+
+} // namespace swf::movie
+
+namespace swf::movie {
+
+// TextFormat.getTextExtent's measures: `text` laid out in `format` (its unset settings
+// those of a new field) as a field of its own would show it, on one line per paragraph
+// or wrapped to `width` pixels. Nullopt where device fonts cannot be measured (no GUI
+// application to reach the font database).
+std::optional<avm1::TextExtent> measureTextExtent(const avm1::TextFormatData& format, const std::string& text,
+                                                  std::optional<double> width);
 
 } // namespace swf::movie

@@ -306,9 +306,28 @@ avm1::Value TextFieldScript::getDisplayProperty(avm1::ClipProperty property)
     Matrix m = d ? d->matrix : Matrix{};
     const Rect& b = self_.look->bounds;
     switch (property) {
-    case P::Width: return avm1::Value(b.width() * xScaleOf(m) / 100 / kTwips);
-    case P::Height: return avm1::Value(b.height() * yScaleOf(m) / 100 / kTwips);
+    case P::Width:
+    case P::Height: {
+        // The box's extent in the parent, rotation included, its edges on whole twips.
+        const Box box = m.mapRect(b);
+        const double extent = property == P::Width ? std::round(box.xMax) - std::round(box.xMin)
+                                                   : std::round(box.yMax) - std::round(box.yMin);
+        return avm1::Value(std::isfinite(extent) ? extent / kTwips : 0.0);
+    }
     case P::Target: return avm1::Value(targetPath(true));
+    case P::XMouse:
+    case P::YMouse: {
+        // The pointer where the field's parent has it, brought into the field's space.
+        avm1::ClipHost* parent = avm1::clipHost(parentObject());
+        if (!parent || !m.invertible())
+            return avm1::Value(0.0);
+        const auto coordinate = [parent](P p) {
+            const avm1::Value v = parent->getProperty(p);
+            return v.isNumber() ? v.asNumber() * kTwips : 0.0;
+        };
+        const Point local = m.inverted().apply({coordinate(P::XMouse), coordinate(P::YMouse)});
+        return avm1::Value((property == P::XMouse ? local.x : local.y) / kTwips);
+    }
     default: return avm1::Value();
     }
 }
@@ -327,17 +346,17 @@ void TextFieldScript::setDisplayProperty(avm1::ClipProperty property, const avm1
     }
     if (property != P::Width && property != P::Height)
         return;
-    // A field's size is its box's, not a scale: the text keeps its size.
+    // A field's size is its box's, not a scale: the text keeps its size. The box takes
+    // the number as it is, whatever scale the field is shown at.
     noteScriptTransform(*d, property);
     double n = machine->toNumber(value);
-    double scale = (property == P::Width ? xScaleOf(d->matrix) : yScaleOf(d->matrix)) / 100;
-    if (!std::isfinite(n) || n < 0 || scale <= 0)
+    if (!std::isfinite(n) || n < 0)
         return;
     Rect& b = self_.editLook().bounds;
     if (property == P::Width)
-        b.xMax = twips(b.xMin + n * kTwips / scale);
+        b.xMax = twips(b.xMin + n * kTwips);
     else
-        b.yMax = twips(b.yMin + n * kTwips / scale);
+        b.yMax = twips(b.yMin + n * kTwips);
 }
 
 std::string TextFieldScript::name()

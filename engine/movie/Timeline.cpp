@@ -1,4 +1,5 @@
 #include "engine/movie/Timeline.h"
+#include "engine/movie/TextFieldFormat.h"
 
 #include "engine/avm1/Loading.h"
 #include "engine/avm1/Machine.h"
@@ -251,6 +252,7 @@ avm1::Machine* TimelinePlayer::machine()
             return bitmap == movie_.bitmaps.end() ? nullptr : bitmap->second;
         });
         machine_->setLevelResolver([this](int level) -> avm1::Object* { return levelObject(level); });
+        machine_->setTextMeasurer(measureTextExtent);
     }
     return machine_.get();
 }

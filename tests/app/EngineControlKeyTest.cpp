@@ -12,6 +12,7 @@
 #include "tests/support/ButtonWriter.h"
 
 #include <QFile>
+#include <QInputMethodEvent>
 #include <QTemporaryDir>
 
 using namespace lanfan;
@@ -140,6 +141,124 @@ TEST_F(EngineControlKeys, KeysTheMovieDoesNotListenForReachTheShortcuts)
     QTest::keyClick(form->ShockwaveFlash1, Qt::Key_S);
     EXPECT_FALSE(engine.Playing());
     EXPECT_EQ(traces, (std::vector<std::string>{"pressed x"}));
+}
+
+// Stops on frame 1 with input fields a (the focus, at the top) and b below it, each
+// tracing its text when it changes; a Selection listener traces where the focus
+// goes; the root's ContextMenu has an item; then the script says fscommand(command, args) when a command is given.
+QByteArray inputMovie(const char* command, const char* args)
+{
+    swf::test::SwfWriter w;
+    ActionBuilder frame;
+    ActionBuilder changed;
+    changed.getVariable("f").pushString("text").op(0x4E).trace();
+    frame.defineFunction("changed", {"f"}, changed);
+    ActionBuilder heard;
+    heard.pushString("focus ").getVariable("n").op(Op::Add2).trace();
+    frame.defineFunction("heard", {"o", "n"}, heard);
+    for (auto [name, y] : {std::pair{"a", 0}, std::pair{"b", 50}}) {
+        frame.pushInt(20).pushInt(100).pushInt(y).pushInt(0).pushInt(y + 1).pushString(name);
+        frame.pushInt(6).getVariable("_root").pushString("createTextField").op(Op::CallMethod).op(Op::Pop);
+        frame.getVariable(name).pushString("type").pushString("input").op(Op::SetMember);
+        frame.getVariable(name).pushString("onChanged").getVariable("changed").op(Op::SetMember);
+    }
+    frame.getVariable("a").pushInt(1).getVariable("Selection").pushString("setFocus").op(Op::CallMethod).op(Op::Pop);
+    frame.pushString("l").pushInt(0).pushString("Object").op(Op::NewObject).op(Op::SetVariable);
+    frame.getVariable("l").pushString("onSetFocus").getVariable("heard").op(Op::SetMember);
+    frame.getVariable("l").pushInt(1).getVariable("Selection").pushString("addListener").op(Op::CallMethod).op(Op::Pop);
+    // _root.menu = new ContextMenu(); its one item "问候" traces "picked".
+    ActionBuilder picked;
+    picked.trace("picked");
+    frame.defineFunction("picked", {}, picked);
+    frame.getVariable("_root").pushString("menu").pushInt(0).pushString("ContextMenu").op(Op::NewObject).op(Op::SetMember);
+    frame.pushString("item").getVariable("picked").pushString("问候").pushInt(2).pushString("ContextMenuItem");
+    frame.op(Op::NewObject).op(Op::SetVariable);
+    frame.getVariable("item").pushInt(1).getVariable("_root").pushString("menu").op(0x4E).pushString("customItems");
+    frame.op(0x4E).pushString("push").op(Op::CallMethod).op(Op::Pop);
+    if (command)
+        frame.getUrl(std::string("FSCommand:") + command, args);
+    frame.stop();
+    w.doAction(frame);
+    w.showFrame();
+    w.showFrame();
+    return bytesOf(w);
+}
+
+// What reaches an input field of the movie from the window (the input method's
+// composed text, Tab), and the fscommands of a local movie the window honours.
+TEST_F(EngineControlKeys, TypingTabAndTheMoviesCommandsReachTheWindow)
+{
+    using Traces = std::vector<std::string>;
+    struct Case {
+        const char* name;
+        const char* command;
+        const char* args;
+        std::function<void(EngineControl&, TMainForm&)> act;
+        std::function<void(EngineControl&, TMainForm&)> check;
+        Traces expected;
+    } cases[] = {
+        {"input method", nullptr, nullptr,
+         [](EngineControl&, TMainForm& f) {
+             EXPECT_TRUE(f.ShockwaveFlash1->testAttribute(Qt::WA_InputMethodEnabled));
+             QInputMethodEvent composing(QStringLiteral("zhong"), {});
+             QCoreApplication::sendEvent(f.ShockwaveFlash1, &composing);
+             QInputMethodEvent done;
+             done.setCommitString(QStringLiteral("中文"));
+             QCoreApplication::sendEvent(f.ShockwaveFlash1, &done);
+         },
+         {}, {"中文"}},
+        {"tab", nullptr, nullptr,
+         [](EngineControl&, TMainForm& f) {
+             QTest::keyClick(f.ShockwaveFlash1, Qt::Key_Tab);
+             QTest::keyClick(f.ShockwaveFlash1, Qt::Key_Backtab, Qt::ShiftModifier);
+             QTest::keyClick(f.ShockwaveFlash1, Qt::Key_X);
+         },
+         {}, {"focus _level0.b", "focus _level0.a", "x"}},
+        {"context menu", nullptr, nullptr,
+         [](EngineControl& e, TMainForm&) {
+             std::unique_ptr<QMenu> menu = e.contextMenu(QPointF(1, 1));
+             ASSERT_NE(menu, nullptr);
+             ASSERT_FALSE(menu->actions().isEmpty());
+             EXPECT_EQ(menu->actions().front()->text(), QStringLiteral("问候"));
+             menu->actions().front()->trigger();
+         },
+         {}, {"picked"}},
+        {"showmenu", "showmenu", "false", {},
+         [](EngineControl& e, TMainForm&) { EXPECT_EQ(e.contextMenu(QPointF(1, 1)), nullptr); }, {}},
+        {"allowscale", "allowscale", "false", {},
+         [](EngineControl& e, TMainForm&) { EXPECT_EQ(e.scaleMode(), swf::ScaleMode::NoScale); }, {}},
+        {"trapallkeys", "trapallkeys", "true", {},
+         [](EngineControl& e, TMainForm&) {
+             EXPECT_TRUE(e.TranslateAccelerator(QKeyEvent(QEvent::KeyPress, Qt::Key_O, Qt::ControlModifier, "o")));
+         },
+         {"o"}},  // Ctrl+O went to the movie, whose focused field typed it
+        // Closing the main window ends the application, as its own 退出 does.
+        {"quit", "quit", "", {}, [](EngineControl&, TMainForm&) { EXPECT_TRUE(Application->Terminated()); }, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        traces.clear();
+        EngineControl& engine = open(inputMovie(c.command, c.args));
+        QCoreApplication::processEvents();
+        if (c.act)
+            c.act(engine, *form);
+        if (c.check)
+            c.check(engine, *form);
+        EXPECT_EQ(traces, c.expected);
+        // The commands were the movie's own: the next one starts without them.
+        if (c.command && std::string_view(c.command) != "quit") {
+            const QString plain = dir.filePath(QStringLiteral("plain.swf"));
+            QFile f(plain);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(inputMovie(nullptr, nullptr));
+            f.close();
+            form->ShockwaveFlash1->SetMovie(plain);
+            QCoreApplication::processEvents();
+            EXPECT_NE(engine.contextMenu(QPointF(1, 1)), nullptr);
+            EXPECT_EQ(engine.scaleMode(), swf::ScaleMode::ShowAll);
+            EXPECT_FALSE(engine.TranslateAccelerator(QKeyEvent(QEvent::KeyPress, Qt::Key_O, Qt::ControlModifier, "o")));
+        }
+    }
 }
 
 TEST(FlashKeys, WindowKeysMapToTheMoviesCodesAndCharacters)

@@ -8,7 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
 #include <QPointF>
+
+#include <cstdlib>
 
 namespace swf {
 namespace {
@@ -26,6 +31,19 @@ constexpr uint8_t SetMember = 0x4F, CallMethod = 0x52, SetVariable = 0x1D, Add2 
 ActionBuilder& call(ActionBuilder& a, std::string_view target, std::string_view method, int count)
 {
     return a.pushInt(count).getVariable(target).pushString(method).op(Op::CallMethod);
+}
+
+// Painting the movie needs Qt's GUI side.
+void ensureGuiForPaint()
+{
+    if (QCoreApplication::instance())
+        return;
+    if (!std::getenv("QT_QPA_PLATFORM"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    static int argc = 1;
+    static char name[] = "lanfan-tests";
+    static char* argv[] = {name, nullptr};
+    static QGuiApplication app(argc, argv);
 }
 
 Lines run(const ActionBuilder& frame)
@@ -300,6 +318,144 @@ TEST(Typing, ADynamicFieldWithTheFocusTakesNoKeys)
     EXPECT_FALSE(m.player.wantsKey(65, U'a'));
     EXPECT_FALSE(m.type(65, U'a'));
     EXPECT_TRUE(m.lines.empty());
+}
+
+TEST(Typing, ComposedTextGoesIntoTheFocusedFieldAsTyping)
+{
+    ActionBuilder restrict;
+    restrict.getVariable("t").pushString("restrict").pushString("^xX").op(Op::SetMember);
+    TypingMovie m(true, 4, true, restrict);
+    EXPECT_TRUE(m.player.typingFocused());
+    EXPECT_TRUE(m.player.commitText("中文"));
+    EXPECT_FALSE(m.player.commitText("x"));      // refused by restrict: no onChanged
+    EXPECT_TRUE(m.player.commitText("a\nx字"));  // the line break and x are left out
+    EXPECT_FALSE(m.player.commitText("b"));      // maxChars 4 reached
+    EXPECT_EQ(m.lines, (Lines{"中文", "中文a字"}));
+
+    TypingMovie unfocused(true, 0, false);
+    EXPECT_FALSE(unfocused.player.typingFocused());
+    EXPECT_FALSE(unfocused.player.commitText("中"));
+}
+
+// Input fields a at (200, 0), b at (0, 0), c at (0, 100), d at (0, 150) with
+// tabEnabled false, a clip k at (0, 50) acting as a button, a dynamic field e at
+// (100, 100), a 40 x 20 box; a Selection listener traces where the focus goes; then `extra` runs.
+struct TabMovie {
+    Player player;
+    Lines lines;
+    explicit TabMovie(const ActionBuilder& extra)
+    {
+        ActionBuilder a;
+        const struct {
+            const char* name;
+            int depth, x, y;
+            bool input;
+        } fields[] = {{"a", 1, 200, 0, true}, {"b", 2, 0, 0, true}, {"c", 3, 0, 100, true},
+                      {"d", 4, 0, 150, true}, {"e", 5, 100, 100, false}};
+        for (const auto& f : fields) {
+            a.pushInt(20).pushInt(50).pushInt(f.y).pushInt(f.x).pushInt(f.depth).pushString(f.name);
+            call(a, "_root", "createTextField", 6).op(Op::Pop);
+            if (f.input)
+                a.getVariable(f.name).pushString("type").pushString("input").op(Op::SetMember);
+        }
+        a.getVariable("d").pushString("tabEnabled").pushBool(false).op(Op::SetMember);
+        a.pushInt(6).pushString("k");
+        call(a, "_root", "createEmptyMovieClip", 2).op(Op::Pop);
+        a.getVariable("k").pushString("_y").pushInt(50).op(Op::SetMember);
+        // A red 40 x 20 box to show.
+        a.pushInt(0xff0000);
+        call(a, "k", "beginFill", 1).op(Op::Pop);
+        for (auto [x, y] : {std::pair{40, 0}, std::pair{40, 20}, std::pair{0, 20}, std::pair{0, 0}}) {
+            a.pushInt(y).pushInt(x);
+            call(a, "k", "lineTo", 2).op(Op::Pop);
+        }
+        call(a, "k", "endFill", 0).op(Op::Pop);
+        ActionBuilder press;
+        a.defineFunction("press", {}, press);
+        a.getVariable("k").pushString("onPress").getVariable("press").op(Op::SetMember);
+        ActionBuilder heard;
+        heard.pushString("-> ").getVariable("n").op(Op::Add2).trace();
+        a.defineFunction("heard", {"o", "n"}, heard);
+        a.pushString("l").pushInt(0).pushString("Object").op(Op::NewObject).op(Op::SetVariable);
+        a.getVariable("l").pushString("onSetFocus").getVariable("heard").op(Op::SetMember);
+        a.getVariable("l");
+        call(a, "Selection", "addListener", 1).op(Op::Pop);
+        a.append(extra);
+        test::SwfWriter w;
+        w.doAction(a);
+        w.showFrame();
+        player.loadBytes(w.build());
+        player.setTraceSink([this](const std::string& line) { lines.push_back(line); });
+        player.advance();
+    }
+    void tab(bool back)
+    {
+        if (back)
+            player.keyPress(16, 0);
+        EXPECT_TRUE(player.keyPress(9, 9));
+        player.keyRelease(9, 9);
+        if (back)
+            player.keyRelease(16, 0);
+    }
+};
+
+TEST(TabFocus, TabAndShiftTabVisitTheStopsInOrder)
+{
+    ActionBuilder custom;
+    custom.getVariable("c").pushString("tabIndex").pushInt(1).op(Op::SetMember);
+    custom.getVariable("a").pushString("tabIndex").pushInt(2).op(Op::SetMember);
+    ActionBuilder noChildren;  // the root's tabChildren false leaves nothing to visit
+    noChildren.getVariable("_root").pushString("tabChildren").pushBool(false).op(Op::SetMember);
+    struct Case {
+        const char* name;
+        ActionBuilder extra;
+        std::vector<bool> backs;  // one Tab each, true with Shift
+        Lines expected;
+    } cases[] = {
+        // By place: rows from the top, left to right; d and the dynamic e are no stops.
+        {"automatic", {}, {false, false, false, false, false, true, true},
+         {"-> _level0.b", "-> _level0.a", "-> _level0.k", "-> _level0.c", "-> _level0.b", "-> _level0.c",
+          "-> _level0.k"}},
+        // With a tabIndex set, only those objects, by their index.
+        {"custom", custom, {false, false, false, true}, {"-> _level0.c", "-> _level0.a", "-> _level0.c", "-> _level0.a"}},
+        {"from the end", {}, {true}, {"-> _level0.c"}},
+    };
+    for (const Case& c : cases) {
+        TabMovie m(c.extra);
+        for (bool back : c.backs)
+            m.tab(back);
+        EXPECT_EQ(m.lines, c.expected) << c.name;
+    }
+    TabMovie none(noChildren);
+    EXPECT_FALSE(none.player.wantsKey(9, 9));
+}
+
+TEST(TabFocus, TheKeyboardsFocusShowsAYellowRectangleUntilAPress)
+{
+    ensureGuiForPaint();
+    TabMovie m({});
+    const auto yellowPixels = [&m] {
+        QImage image(550, 400, QImage::Format_ARGB32);
+        QPainter painter(&image);
+        m.player.paint(painter, QRectF(0, 0, 550, 400), ScaleMode::NoScale, RenderQuality::High);
+        painter.end();
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                count += image.pixel(x, y) == qRgb(255, 255, 0);
+        return count;
+    };
+    EXPECT_EQ(yellowPixels(), 0);
+    m.tab(false);  // b, a field: its caret shows, no rectangle
+    m.tab(false);  // a
+    EXPECT_EQ(yellowPixels(), 0);
+    m.tab(false);  // k, the clip
+    EXPECT_TRUE(m.player.pictureChanged());
+    EXPECT_GT(yellowPixels(), 0);
+    m.player.mouseMove(QPointF(500, 390));
+    m.player.mousePress();
+    m.player.mouseRelease();
+    EXPECT_EQ(yellowPixels(), 0);
 }
 
 } // namespace

@@ -237,5 +237,65 @@ TEST(TextFieldSettings, OlderMoviesSeeTheNewerNamesEmpty)
     }
 }
 
+// TextFormat.getTextExtent: the text's size, and the field that would show it, with
+// its 2-pixel gutters; wrapped to a width, the field takes that width and the lines
+// stack. Each row traces comparisons of the measures `m` of ("Hello World" in a
+// 12-pixel format, wrapped to `width` when given) and `big` (the same at 24 pixels).
+TEST(TextFormatExtent, MeasuresTheTextAndTheFieldAroundIt)
+{
+    struct Case {
+        std::optional<double> width;
+        std::vector<std::pair<std::string_view, std::string_view>> comparisons;  // a < b, traced
+        Lines expected;
+    } cases[] = {
+        {std::nullopt,
+         {{"0", "m.width"}, {"m.width", "m.textFieldWidth"}, {"m.width", "big.width"}, {"m.height", "big.height"}},
+         {"true", "true", "true", "true"}},
+        // Wrapped to 30 pixels, "Hello World" takes two lines or more.
+        {30.0, {{"m.width", "31"}, {"big.height", "m.height"}}, {"true", "false"}},
+    };
+    for (const Case& c : cases) {
+        ActionBuilder a;
+        for (auto [name, size] : {std::pair{"m", 12}, std::pair{"big", 24}}) {
+            a.pushString(name);
+            if (c.width)
+                a.pushNumber(*c.width);
+            a.pushString("Hello World");
+            a.pushInt(c.width ? 2 : 1);
+            a.pushInt(size).pushString("Times New Roman").pushInt(2).pushString("TextFormat").op(kNewObject);
+            a.pushString("getTextExtent").op(kCallMethod).op(kSetVariable);
+        }
+        // "object.member" reads a measure, anything else is a number.
+        const auto push = [&a](std::string_view operand) {
+            const size_t dot = operand.find('.');
+            if (dot == std::string_view::npos)
+                a.pushNumber(std::stod(std::string(operand)));
+            else
+                a.getVariable(operand.substr(0, dot)).pushString(operand.substr(dot + 1)).op(kGetMember);
+        };
+        for (auto [lhs, rhs] : c.comparisons) {
+            push(lhs);
+            push(rhs);
+            a.op(kLess2).trace();
+        }
+        // The field is the text plus its gutters, or the width it was wrapped to.
+        push("m.textFieldHeight");
+        push("m.height");
+        a.op(0x0B).trace();  // subtract
+        push("m.textFieldWidth");
+        a.trace();
+        Lines expected = c.expected;
+        expected.push_back("4");
+        Lines got = run(a);
+        ASSERT_EQ(got.size(), expected.size() + 1) << (c.width ? *c.width : -1);
+        const std::string fieldWidth = got.back();
+        got.pop_back();
+        EXPECT_EQ(got, expected) << (c.width ? *c.width : -1);
+        if (c.width) {
+            EXPECT_EQ(fieldWidth, "30");
+        }
+    }
+}
+
 } // namespace
 } // namespace swf

@@ -114,6 +114,27 @@ TEST(HtmlText, HostileMarkupStaysBounded)
     EXPECT_EQ(parseHtml("<<<>>>&#99999999999;<", base()).text, ">>&#99999999999;");
 }
 
+TEST(HtmlText, ColoursAreReadAsThePlayerReadsThem)
+{
+    // "#", blanks, then hex digits up to the first other character, the last six of
+    // them counting; without "#" or a digit the colour stays the one outside.
+    const struct {
+        const char* value;
+        uint32_t rgb;
+    } cases[] = {
+        {"#234567", 0x234567}, {"#2", 0x2},           {"#2345678", 0x345678}, {"#23456789a", 0x56789a},
+        {"#AbC", 0xabc},       {"#  \t234567 ", 0x234567}, {"#2 34567", 0x2},      {"#23g45", 0x23},
+        {"202020", 0x102030},  {" #234567", 0x102030}, {"#g101010", 0x102030}, {"#", 0x102030},
+        {"0x234567", 0x102030},
+    };
+    for (const auto& c : cases) {
+        const FormattedText t =
+            parseHtml(std::string("<font color='#102030'>a<font color='") + c.value + "'>b</font></font>", base());
+        const Rgba colour = formatAt(t, 1).color;
+        EXPECT_EQ((uint32_t(colour.r) << 16) | (uint32_t(colour.g) << 8) | colour.b, c.rgb) << c.value;
+    }
+}
+
 TEST(HtmlText, WritesParagraphsInTheReferenceForm)
 {
     const std::string font = R"(<FONT FACE="Times New Roman" SIZE="12" COLOR="#000000" LETTERSPACING="0" KERNING="0">)";

@@ -168,6 +168,11 @@ TEST(TextFieldScript, DisplayPropertiesMoveAndSizeTheBoxNotTheText)
         traceMember(a, "field", p);
     setMember(a, "field", "_xscale", 200.0);
     traceMember(a, "field", "_width");
+    // The box takes the width as given, and shows scaled; turned, its other side reads.
+    setMember(a, "field", "_width", 30.0);
+    traceMember(a, "field", "_width");
+    setMember(a, "field", "_rotation", 90.0);
+    traceMember(a, "field", "_width");
     setMember(a, "field", "_width", std::numeric_limits<double>::quiet_NaN());
     setMember(a, "field", "_alpha", 50.0);
     setMember(a, "field", "_visible", false);
@@ -178,12 +183,12 @@ TEST(TextFieldScript, DisplayPropertiesMoveAndSizeTheBoxNotTheText)
     a.pushInt(0).getVariable("field").pushString("getDepth").op(kCallMethod).op(kTrace);
     Running run(movieWith(redBorderedField(), {a}));
     run.step();
-    EXPECT_EQ(run.traces, (Lines{"10", "50", "100", "20", "field", "/field", "_level0", "100", "100", "50", "false",
-                                 "-16383"}));
+    EXPECT_EQ(run.traces, (Lines{"10", "50", "100", "20", "field", "/field", "_level0", "100", "60", "20", "20", "50",
+                                 "false", "-16383"}));
     const render::RenderNode* node = nodeAt(buildRenderTree(run.root), 1);
     ASSERT_NE(node, nullptr);
     ASSERT_NE(node->textField, nullptr);
-    EXPECT_EQ(node->textField->bounds.width(), 1000);  // 50 px, set at scale 100
+    EXPECT_EQ(node->textField->bounds.width(), 600);  // 30 px, whatever the scale
     EXPECT_FALSE(node->visible);
 }
 
