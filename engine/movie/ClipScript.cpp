@@ -602,7 +602,7 @@ avm1::Object* ClipScript::attachMovie(const std::string& linkage, const std::str
         it = std::find_if(movie.exports.begin(), movie.exports.end(),
                           [&](const auto& e) { return sameName(e.first, linkage, false); });
     }
-    if (it == movie.exports.end() || !scriptDepthAllowed(newDepth))
+    if (it == movie.exports.end() || !scriptDepthAllowed(newDepth) || !player_.exportReady(movie, it->first))
         return nullptr;
     const Character* character = movie.character(it->second);
     if (!character || character->kind != CharacterKind::Sprite)
