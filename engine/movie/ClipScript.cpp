@@ -169,12 +169,12 @@ void setSizeProperty(DisplayObject& object, avm1::ClipProperty property, double 
     const double size = property == avm1::ClipProperty::Width ? own.width() : own.height();
     if (std::isnan(pixels) || size <= 0)
         return;
-    Matrix& m = object.matrix;
+    const ScriptScale now = scaleAndRotation(object);
     const double scale = pixels * kTwips / size * 100;
     if (property == avm1::ClipProperty::Width)
-        setScaleRotation(m, scale, yScaleOf(m), rotationOf(m));
+        setScaleAndRotation(object, scale, now.yScale, now.rotation);
     else
-        setScaleRotation(m, xScaleOf(m), scale, rotationOf(m));
+        setScaleAndRotation(object, now.xScale, scale, now.rotation);
 }
 
 bool locksRoot(avm1::Object* clip)
