@@ -9,6 +9,7 @@
 #include "engine/format/Text.h"
 #include "engine/format/Video.h"
 #include "engine/movie/ClipEvents.h"
+#include "engine/movie/ClipHitTest.h"
 #include "engine/movie/DisplayProperties.h"
 #include "engine/movie/MatrixParts.h"
 
@@ -749,11 +750,15 @@ void ClipScript::globalToLocal(double& x, double& y)
     y = p.y / kTwips;
 }
 
-bool ClipScript::hitTestPoint(double x, double y, bool)
+bool ClipScript::hitTestPoint(double x, double y, bool shape)
 {
-    Rect r = transformRect(clipBounds(self_), toStage());
     double tx = x * kTwips;
     double ty = y * kTwips;
+    if (shape) {
+        const Matrix m = toStage();
+        return m.invertible() && clipContentContains(self_, m.inverted().apply({tx, ty}));
+    }
+    Rect r = transformRect(clipBounds(self_), toStage());
     return !isEmpty(r) && tx >= r.xMin && tx <= r.xMax && ty >= r.yMin && ty <= r.yMax;
 }
 

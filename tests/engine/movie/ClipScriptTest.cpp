@@ -453,4 +453,49 @@ TEST(WaitForFrame, SkipsItsActionsOnlyForFramesPastThoseThere)
     }
 }
 
+TEST(HitTest, WithTheShapeFlagOnlyWhatIsFilledCounts)
+{
+    // A clip "t" with a drawn right triangle (0,0) (100,0) (0,100), at (50, 50), and
+    // "e" showing a shape with bounds but nothing filled, 10 x 10 px at the origin.
+    struct Case {
+        double x, y;
+        bool shapeFlag;
+        std::string clip;
+        bool hidden;
+        std::string expected;
+    } cases[] = {
+        {60, 60, true, "t", false, "true"},
+        {140, 140, true, "t", false, "false"},  // in the box, past the hypotenuse
+        {140, 140, false, "t", false, "true"},
+        {60, 60, true, "t", true, "true"},      // hidden clips are still hit
+        {5, 5, false, "e", false, "true"},
+        {5, 5, true, "e", false, "false"},      // a shape without fills has no area
+    };
+    for (const Case& c : cases) {
+        test::SwfWriter movie;
+        defineEmptyShape(movie, kShape);
+        test::TagStream sprite;
+        sprite.placeObject2(placeAt(1, kShape)).showFrame();
+        movie.defineSprite(kSprite, 1, sprite);
+        movie.placeObject2(named(1, kSprite, "e"));
+        ActionBuilder a;
+        keep(a, "t", "this", "createEmptyMovieClip", {std::string("t"), 5.0});
+        callOn(a, "t", "beginFill", {255.0}).pop();
+        callOn(a, "t", "moveTo", {0.0, 0.0}).pop();
+        callOn(a, "t", "lineTo", {100.0, 0.0}).pop();
+        callOn(a, "t", "lineTo", {0.0, 100.0}).pop();
+        callOn(a, "t", "endFill", {}).pop();
+        setMember(a, "t", "_x", 50.0);
+        setMember(a, "t", "_y", 50.0);
+        if (c.hidden)
+            a.getVariable(c.clip).pushString("_visible").pushBool(false).op(kSetMember);
+        a.pushBool(c.shapeFlag).pushNumber(c.y).pushNumber(c.x).pushInt(3).getVariable(c.clip).pushString("hitTest")
+            .op(kCallMethod).op(kTrace);
+        movie.doAction(a).showFrame();
+        Running run(movie);
+        run.step();
+        EXPECT_EQ(run.traces, (Lines{c.expected})) << c.clip << ".hitTest(" << c.x << ", " << c.y << ", " << c.shapeFlag << ")";
+    }
+}
+
 } // namespace
