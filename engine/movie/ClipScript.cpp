@@ -274,7 +274,14 @@ avm1::Value ClipScript::getProperty(avm1::ClipProperty property)
     case P::SoundBufTime: return avm1::Value(5.0);
     case P::Quality: return avm1::Value("HIGH");
     case P::XMouse:
-    case P::YMouse: return avm1::Value(0.0);
+    case P::YMouse: {
+        // The pointer in the clip's own space, in pixels.
+        const Matrix m = toStage();
+        if (!m.invertible())
+            return avm1::Value(0.0);
+        const Point local = m.inverted().apply(player_.pointer());
+        return avm1::Value((property == P::XMouse ? local.x : local.y) / kTwips);
+    }
     default: break;
     }
     return avm1::Value();

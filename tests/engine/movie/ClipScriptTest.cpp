@@ -498,4 +498,23 @@ TEST(HitTest, WithTheShapeFlagOnlyWhatIsFilledCounts)
     }
 }
 
+TEST(MousePosition, XMouseAndYMouseAreThePointerInTheClipsSpace)
+{
+    test::SwfWriter movie;
+    movie.defineSprite(kSprite, 1, test::TagStream().showFrame());
+    test::Place scaled = named(1, kSprite, "c");
+    scaled.matrix = Matrix{2, 0, 0, 2, 1000, 0};  // at (50, 0) px, twice the size
+    movie.placeObject2(scaled);
+    ActionBuilder a;
+    for (const char* target : {"_root", "c"}) {
+        traceMember(a, target, "_xmouse");
+        traceMember(a, target, "_ymouse");
+    }
+    movie.doAction(a).showFrame();
+    Running run(movie);
+    run.player->setPointer(Point{3000, 400});  // (150, 20) px on the stage
+    run.step();
+    EXPECT_EQ(run.traces, (Lines{"150", "20", "50", "10"}));
+}
+
 } // namespace
