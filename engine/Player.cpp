@@ -217,6 +217,7 @@ struct Player::Impl {
     std::unique_ptr<render::BitmapImages> bitmaps;
     std::unique_ptr<video::VideoLibrary> videos;
     std::function<void(const std::string&)> noticeSink;
+    std::vector<std::string> paintNotices;  // raised while a frame was drawn
     movie::MovieHooks hooks_;
     movie::MouseInput mouse;
     movie::KeyInput keys;
@@ -254,6 +255,14 @@ struct Player::Impl {
         return reached;
     }
 
+    // The movie's decoded bitmap characters, made when first drawn.
+    render::BitmapImages* movieBitmaps()
+    {
+        if (!bitmaps && movie)
+            bitmaps = std::make_unique<render::BitmapImages>(movie->bitmaps);
+        return bitmaps.get();
+    }
+
     // A fresh timeline player, script machine and main timeline before frame 1.
     void resetTimeline()
     {
@@ -269,6 +278,7 @@ struct Player::Impl {
     {
         // The renderer's caches and bitmaps belong to the movie being replaced.
         renderer.reset();
+        bitmapFilters.forgetMovie();
         lastPicture.reset();
         bitmaps.reset();
         videos.reset();
@@ -304,6 +314,7 @@ struct Player::Impl {
             });
         hooks.loadHost = scriptFiles.get();
         hooks.bitmapFilterHost = &bitmapFilters;
+        bitmapFilters.setBitmapSource([this]() -> const render::BitmapSource* { return movieBitmaps(); });
         hooks.getUrl = [this](const std::string& url, const std::string& target) { scriptFiles->openUrl(url, target); };
         hooks.toggleQuality = [this] { qualityToggled = !qualityToggled; };
         hooks.limitReached = [this](Limit limit, const std::string& message) { reportLimit(limit, message); };
@@ -319,6 +330,17 @@ struct Player::Impl {
         });
         hooks.netStreamHost = netStreams.get();
         hooks.startSound = [this](const StartSoundDef& start) { startSound(start); };
+        hooks.levelZeroReplaced = [this](const movie::MovieDef& replacement) {
+            info.stage = replacement.header.stage;
+            info.frameRate = replacement.header.frameRate;
+            info.frameCount = replacement.header.frameCount;
+            info.background = replacement.background;
+        };
+        // A movie read from a file names itself by that file's full address.
+        if (const std::string name = movieFile.string(); !name.empty()) {
+            const bool address = name.starts_with("file:") || data::classifyUrl(name) != data::UrlKind::LocalPath;
+            hooks.movieUrl = address ? name : data::fileUrl(movieFile);
+        }
         hooks.streamFrame = [this](const movie::ClipState& clip, int frame) {
             mixer->streamFrame(&clip, clip.timeline->stream, frame);
         };
@@ -353,6 +375,7 @@ struct Player::Impl {
         flushScriptData();
         mixer->stopAll();
         renderer.reset();
+        bitmapFilters.forgetMovie();
         lastPicture.reset();
         bitmaps.reset();
         videos.reset();
@@ -578,16 +601,22 @@ void Player::paint(QPainter& painter, const QRectF& area, ScaleMode mode, Render
             quality = quality >= RenderQuality::High ? RenderQuality::Low : RenderQuality::High;
         if (!impl_->renderer) {
             impl_->renderer = std::make_unique<render::Renderer>();
-            impl_->bitmaps = std::make_unique<render::BitmapImages>(impl_->movie->bitmaps);
-            impl_->renderer->setBitmapSource(impl_->bitmaps.get());
+            impl_->renderer->setBitmapSource(impl_->movieBitmaps());
+            // Frames are drawn on a thread of Qt's pool (see Renderer::render): what a
+            // decoder has to say waits for the drawing to end and then goes out here.
             impl_->videos = std::make_unique<video::VideoLibrary>([impl = impl_.get()](const std::string& line) {
-                if (impl->noticeSink)
-                    impl->noticeSink(line);
+                impl->paintNotices.push_back(line);
             });
             impl_->renderer->setVideoSource(impl_->videos.get());
         }
         render::RenderNode picture = movie::buildRenderTree(impl_->root);
         impl_->renderer->render(painter, picture, toDevice, toRenderQuality(quality));
+        std::vector<std::string> notices = std::move(impl_->paintNotices);
+        impl_->paintNotices.clear();
+        if (impl_->noticeSink) {
+            for (const std::string& line : notices)
+                impl_->noticeSink(line);
+        }
         impl_->lastPicture = std::move(picture);
     }
     painter.restore();

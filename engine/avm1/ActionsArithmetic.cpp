@@ -156,9 +156,10 @@ Interpreter::Outcome Interpreter::actionAdd2(Context& ctx, Step&)
 Value Interpreter::addOperand(const Value& operand)
 {
     Value p = m_.toPrimitive(operand);
-    // An object without the conversion method adds as the word "undefined" from SWF 6,
-    // as nothing before.
-    if (operand.isObject() && p.isUndefined() && m_.version() >= 6)
+    // An object without the conversion method gives undefined, which adds as the word
+    // "undefined" to a string and as NaN to a number from SWF 7. SWF 6 reads it as the
+    // word, where undefined alone would read as an empty string; before SWF 6 as nothing.
+    if (operand.isObject() && p.isUndefined() && m_.version() == 6)
         return Value(std::string("undefined"));
     return p;
 }

@@ -43,7 +43,18 @@ Interpreter::Outcome Interpreter::actionCallFunction(Context& ctx, Step&)
     Value function = getVariable(ctx, name);
     // The function runs with the scope object it was found on as `this`: the
     // timeline's clip, an enclosing function's locals, a with() object, _global.
+    // A name given by a path ("_root.clip.gotoAndStop") runs on the path's object.
     Value self;
+    std::string path, variable;
+    if (name.find_first_of("./:") != std::string::npos && splitPath(name, path, variable)) {
+        Object* owner = resolveDottedInScopes(ctx, path, variable);
+        if (!owner)
+            owner = resolveTarget(ctx, path);
+        if (owner)
+            self = Value(owner);
+        pushValue(ctx, callValue(ctx, function, self, args));
+        return {};
+    }
     for (const Scope* s = ctx.scope.get(); s; s = s->parent.get()) {
         if (m_.hasProperty(s->object, name)) {
             self = Value(s->object);

@@ -187,9 +187,11 @@ Interpreter::Outcome Interpreter::actionSetTarget(Context& ctx, Step& step)
 Interpreter::Outcome Interpreter::actionSetTarget2(Context& ctx, Step&)
 {
     Value target = pop(ctx);
-    // A clip is the target itself; anything else names one by its string.
+    // A clip names its target by its path, as the player takes it (never through a
+    // toString of its own): of two clips with one name the first is reached, whichever
+    // was given. Anything else names one by its string.
     if (Object* o = target.asObject(); o && isClip(o->referent(m_)))
-        ctx.target = o;
+        ctx.target = tellTarget(ctx, clipHost(o->referent(m_))->targetPath(false));
     else
         ctx.target = tellTarget(ctx, m_.toString(target));
     return {};
@@ -297,7 +299,21 @@ Interpreter::Outcome Interpreter::actionTrace(Context& ctx, Step&)
 {
     // Undefined prints as a word whatever the version.
     Value v = pop(ctx);
-    m_.trace(v.isUndefined() ? std::string("undefined") : m_.toString(v));
+    if (v.isUndefined()) {
+        m_.trace("undefined");
+        return {};
+    }
+    // A toString that throws still leaves a line, the object's kind, before the throw
+    // goes on to its catch.
+    std::string text;
+    try {
+        text = m_.toString(v);
+    } catch (const ScriptThrow&) {
+        Object* o = v.asObject();
+        m_.trace(o && o->function() ? "[type Function]" : "[type Object]");
+        throw;
+    }
+    m_.trace(text);
     return {};
 }
 

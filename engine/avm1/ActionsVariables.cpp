@@ -130,16 +130,20 @@ Interpreter::Outcome Interpreter::actionDelete2(Context& ctx, Step&)
 bool Interpreter::specialName(Context& ctx, std::string_view name, Value& out)
 {
     if (name == "this" || (!m_.caseSensitive() && equalsNoCase(name, "this"))) {
-        // A function without the name finds the clip's own `this`: the clip.
-        out = ctx.thisNamed ? ctx.self : (isClip(ctx.baseClip) ? Value(ctx.baseClip) : Value());
+        // A function without the name finds the clip's own `this`: the clip (from
+        // SWF 6, where functions keep the scope they were made in; before, nothing).
+        if (ctx.thisNamed)
+            out = ctx.self;
+        else
+            out = isClip(ctx.baseClip) && (m_.version() >= 6 || !ctx.activation) ? Value(ctx.baseClip) : Value();
         return true;
     }
     if (name.empty() || name[0] != '_') {
-        if (equalsNoCase(name, "super") && ctx.superObject && ctx.superNamed) {
+        if (equalsNoCase(name, "super") && ctx.superNamed && superFor(ctx)) {
             out = Value(ctx.superObject);
             return true;
         }
-        if (equalsNoCase(name, "arguments") && ctx.arguments && ctx.activation && !ctx.activation->findOwn("arguments")) {
+        if (equalsNoCase(name, "arguments") && ctx.activation && !ctx.activation->findOwn("arguments") && argumentsFor(ctx)) {
             out = Value(ctx.arguments);
             return true;
         }
@@ -213,8 +217,16 @@ Value Interpreter::getVariable(Context& ctx, const std::string& name)
     Value special;
     if (specialName(ctx, name, special))
         return special;
+    const Atom atom = m_.heap().atoms().find(name);
     for (const Scope* s = ctx.scope.get(); s; s = s->parent.get()) {
         Object* object = scopeObject(ctx, s);
+        if (object && object->plain() && name != "__proto__") {
+            // A plain object (locals, _global) holds only stored members: one walk up
+            // its chain both finds the variable and reads it.
+            if (Property* p = m_.findProperty(object, atom))
+                return p->isAccessor() ? m_.getMember(Value(object), name) : p->value;
+            continue;
+        }
         if (m_.hasProperty(object, name))
             return m_.getMember(Value(object), name);
     }
@@ -261,6 +273,19 @@ void Interpreter::setVariable(Context& ctx, const std::string& name, Value value
 
 void Interpreter::defineLocal(Context& ctx, const std::string& name, Value value)
 {
+    // Outside a function, inside `with`, an object of the with-chain that holds the
+    // name itself takes the write (one that only inherits it does not).
+    if (!ctx.activation) {
+        for (const Scope* s = ctx.scope.get(); s; s = s->parent.get()) {
+            Object* object = s->object;
+            if (object == ctx.baseClip || object == m_.global() || isClip(object))
+                break;
+            if (object->findOwn(name)) {
+                m_.setMember(Value(object), name, std::move(value));
+                return;
+            }
+        }
+    }
     Object* local = ctx.activation ? ctx.activation : (isClip(ctx.target) ? ctx.target : ctx.baseClip);
     if (local)
         m_.setMember(Value(local), name, std::move(value));
@@ -268,6 +293,14 @@ void Interpreter::defineLocal(Context& ctx, const std::string& name, Value value
 
 bool Interpreter::deleteVariable(Context& ctx, const std::string& name)
 {
+    // "o.a" and "o:a" delete a member of the object the path leads to.
+    std::string path, variable;
+    if (splitPath(name, path, variable)) {
+        Object* o = resolveDottedInScopes(ctx, path, variable);
+        if (!o)
+            o = resolveTarget(ctx, path);
+        return o && m_.deleteMember(o, variable);
+    }
     for (const Scope* s = ctx.scope.get(); s; s = s->parent.get()) {
         if (s->object->findOwn(name))
             return m_.deleteMember(s->object, name);

@@ -1,5 +1,7 @@
 #include "engine/avm1/Atoms.h"
 
+#include <cstring>
+
 namespace swf::avm1 {
 
 namespace {
@@ -7,6 +9,24 @@ namespace {
 char fold(char c)
 {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Equal bytes, compared a word at a time: names are short, and this check runs on
+// every lookup the address cache answers.
+bool sameBytes(const char* a, const char* b, size_t n)
+{
+    for (; n >= sizeof(uint64_t); n -= sizeof(uint64_t), a += sizeof(uint64_t), b += sizeof(uint64_t)) {
+        uint64_t x, y;
+        std::memcpy(&x, a, sizeof x);
+        std::memcpy(&y, b, sizeof y);
+        if (x != y)
+            return false;
+    }
+    for (; n > 0; --n) {
+        if (*a++ != *b++)
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -57,7 +77,8 @@ Atom AtomTable::find(std::string_view name) const
 {
     auto address = reinterpret_cast<uintptr_t>(name.data());
     Recent& recent = recent_[((address >> 3) ^ (address >> 11) ^ name.size()) & (kRecent - 1)];
-    if (recent.used && recent.text == name && (recent.atom != kNoAtom || recent.generation == count_))
+    if (recent.used && recent.text.size() == name.size() && sameBytes(recent.text.data(), name.data(), name.size()) &&
+        (recent.atom != kNoAtom || recent.generation == count_))
         return recent.atom;
     Atom atom = slots_[slotOf(hashOf(name), name)].atom;
     // Long names are not kept: copying them would cost more than the hash saves.

@@ -25,6 +25,17 @@ uint32_t withChannel(uint32_t argb, int channel, uint32_t value)
     return (argb & ~(0xFFu << shift)) | ((value & 0xFF) << shift);
 }
 
+// Each of the word's bytes (the lowest `count` of them: 3 for the colour, 4 with
+// alpha) through `f`, which is given the byte and its shift.
+template <class F>
+uint32_t mapBytes(uint32_t word, F&& f, int count = 4)
+{
+    uint32_t out = count < 4 ? word & (0xFFFFFFFFu << (8 * count)) : 0;
+    for (int shift = 0; shift < 8 * count; shift += 8)
+        out |= (static_cast<uint32_t>(f((word >> shift) & 0xFF, shift)) & 0xFF) << shift;
+    return out;
+}
+
 uint8_t clampByte(double v)
 {
     if (!(v > 0))
@@ -53,8 +64,7 @@ uint32_t premultiply(uint32_t argb)
         return argb;
     if (a == 0)
         return 0;
-    auto scale = [a](uint32_t c) { return (c * a + 127) / 255; };
-    return a << 24 | scale((argb >> 16) & 0xFF) << 16 | scale((argb >> 8) & 0xFF) << 8 | scale(argb & 0xFF);
+    return mapBytes(argb, [a](uint32_t c, int) { return (c * a + 127) / 255; }, 3);
 }
 
 uint32_t unpremultiply(uint32_t p)
@@ -64,8 +74,7 @@ uint32_t unpremultiply(uint32_t p)
         return p;
     if (a == 0)
         return 0;
-    auto unscale = [a](uint32_t c) { return std::min<uint32_t>(255, (c * 255 + (a - 1) / 2) / a); };
-    return a << 24 | unscale((p >> 16) & 0xFF) << 16 | unscale((p >> 8) & 0xFF) << 8 | unscale(p & 0xFF);
+    return mapBytes(p, [a](uint32_t c, int) { return std::min<uint32_t>(255, (c * 255 + (a - 1) / 2) / a); }, 3);
 }
 
 bool BitmapPixels::sizeAllowed(int width, int height, int swfVersion)
@@ -186,23 +195,16 @@ uint32_t over(uint32_t top, uint32_t bottom)
     const uint32_t inverse = 255 - (top >> 24);
     if (inverse == 0)
         return top;
-    uint32_t out = 0;
-    for (int shift = 0; shift < 32; shift += 8) {
-        const uint32_t t = (top >> shift) & 0xFF;
-        const uint32_t b = (bottom >> shift) & 0xFF;
-        out |= std::min<uint32_t>(255, t + b * inverse / 255) << shift;
-    }
-    return out;
+    return mapBytes(top, [&](uint32_t t, int shift) {
+        return std::min<uint32_t>(255, t + ((bottom >> shift) & 0xFF) * inverse / 255);
+    });
 }
 
 // Alpha of a premultiplied pixel scaled by `alpha` (0-255), colour with it; the
 // player divides by 256 here, so even an opaque mask takes a little off.
 uint32_t scaleAlpha(uint32_t p, uint32_t alpha)
 {
-    uint32_t out = 0;
-    for (int shift = 0; shift < 32; shift += 8)
-        out |= (((p >> shift) & 0xFF) * alpha >> 8) << shift;
-    return out;
+    return mapBytes(p, [alpha](uint32_t c, int) { return c * alpha >> 8; });
 }
 
 } // namespace
@@ -309,9 +311,14 @@ void BitmapPixels::colorTransform(PixelRect rect, const std::array<double, 4>& m
 PixelRect BitmapPixels::colorBounds(uint32_t mask, uint32_t color, bool find) const
 {
     // Stored pixels are compared as stored: a transparent bitmap's colour is
-    // premultiplied first.
-    if (transparent_)
+    // premultiplied first. An opaque bitmap has no alpha to compare: the alpha byte
+    // of both mask and colour is left out, as the reference player does.
+    if (transparent_) {
         color = premultiply(color);
+    } else {
+        mask &= 0x00FFFFFFu;
+        color &= 0x00FFFFFFu;
+    }
     int left = width_, top = height_, right = -1, bottom = -1;
     for (int y = 0; y < height_; ++y) {
         for (int x = 0; x < width_; ++x) {
@@ -447,13 +454,19 @@ void BitmapPixels::noise(uint32_t seed, int low, int high, int channels, bool gr
 {
     low = std::clamp(low, 0, 255);
     high = std::clamp(high, 0, 255);
-    if (high < low)
-        std::swap(low, high);
-    // A small linear congruential generator: the same seed gives the same picture.
-    uint32_t state = seed ? seed : 1;
-    auto next = [&state, low, high]() {
-        state = state * 1103515245u + 12345u;
-        return static_cast<uint32_t>(low + static_cast<int>((state >> 16) % static_cast<uint32_t>(high - low + 1)));
+    // The reference player's generator, whose pictures movies see: Park and Miller's
+    // minimal standard (the state times 16807, modulo 2^31 - 1), seeded with the seed,
+    // or with 1 minus it for a seed of 0 or below. A value is low plus the state modulo
+    // the range's width; a range upside down gives low.
+    constexpr int64_t kModulus = 2147483647;
+    const int64_t signedSeed = static_cast<int32_t>(seed);
+    int64_t state = (signedSeed > 0 ? signedSeed : 1 - signedSeed) % kModulus;
+    if (state == 0)
+        state = 1;
+    const int64_t width = int64_t{high} - low + 1;
+    auto next = [&state, low, width]() {
+        state = state * 16807 % kModulus;
+        return static_cast<uint32_t>(width > 0 ? low + state % width : low);
     };
     for (uint32_t& p : pixels_) {
         uint32_t out = 0;

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace swf::avm1 {
@@ -49,6 +50,8 @@ public:
     void setPixel(int x, int y, uint32_t rgb);
     // Every pixel, premultiplied, row by row.
     const std::vector<uint32_t>& premultipliedPixels() const { return pixels_; }
+    // The same pixels to draw on; an opaque bitmap's must be left opaque.
+    std::span<uint32_t> drawablePixels() { return pixels_; }
     uint32_t raw(int x, int y) const { return pixels_[static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x)]; }
     void setRaw(int x, int y, uint32_t premultiplied)
     {
@@ -88,7 +91,8 @@ public:
     // Each channel through its own table of 256 entries (ARGB values that are summed).
     void paletteMap(const BitmapPixels& source, PixelRect rect, int destX, int destY,
                     const std::array<std::optional<std::array<uint32_t, 256>>, 4>& maps);
-    // Random values in [low, high] for the chosen channels, or one grey for all three.
+    // Random values in [low, high] for the chosen channels, or one grey for all three,
+    // from the reference player's generator, so a seed gives the picture it gives there.
     void noise(uint32_t seed, int low, int high, int channels, bool grey);
 
 private:

@@ -45,6 +45,46 @@ Value unfilledGlobalSlot(Machine&, Value, std::span<const Value>)
     return Value();
 }
 
+} // namespace
+
+std::vector<NativeSlotName> parseNativeNames(std::string_view list)
+{
+    // Comma-separated names, each maybe led by the SWF version from which it exists:
+    // one digit 6 to 9, or "10". A lone leading 1 names no version and is dropped.
+    std::vector<NativeSlotName> names;
+    size_t start = 0;
+    while (start <= list.size()) {
+        size_t comma = list.find(',', start);
+        if (comma == std::string_view::npos)
+            comma = list.size();
+        std::string_view item = list.substr(start, comma - start);
+        NativeSlotName slot;
+        if (item.starts_with("10")) {
+            slot.flags = PropertyFlag::Version10;
+            item.remove_prefix(2);
+        } else if (!item.empty()) {
+            switch (item.front()) {
+            case '6': slot.flags = PropertyFlag::Version6; break;
+            case '7': slot.flags = PropertyFlag::Version7; break;
+            case '8': slot.flags = PropertyFlag::Version8; break;
+            case '9': slot.flags = PropertyFlag::Version9; break;
+            default: break;
+            }
+            if (slot.flags || item.front() == '1')
+                item.remove_prefix(1);
+        }
+        slot.name = std::string(item);
+        // A trailing comma ends the list without naming one more.
+        if (comma == list.size() && item.empty() && start == list.size() && start != 0)
+            break;
+        names.push_back(std::move(slot));
+        start = comma + 1;
+    }
+    return names;
+}
+
+namespace {
+
 // The original natives, copied when the machine starts, before any script runs.
 struct NativeTables {
     std::vector<NativeFunction> globals;
@@ -70,12 +110,8 @@ void installASnativeFunction(Machine& m)
     for (const char* name : kMathNames)
         tables->math.push_back(nativeOf(m, math, name));
 
-    NativeFunction asNative = [tables](Machine& machine, Value, std::span<const Value> args) -> Value {
-        // Exactly a table and an index; both read as 32-bit integers.
-        if (args.size() != 2)
-            return Value();
-        const int32_t table = machine.toInt32(args[0]);
-        const int32_t index = machine.toInt32(args[1]);
+    // The function in slot `index` of `table`, or null for a table there is none of.
+    auto nativeAt = [tables](Machine& machine, int32_t table, int32_t index) -> Object* {
         const std::vector<NativeFunction>* slots = nullptr;
         NativeFunction unfilled;
         if (table == kGlobalsTable) {
@@ -85,14 +121,77 @@ void installASnativeFunction(Machine& m)
             slots = &tables->math;
             unfilled = unfilledMathSlot;
         } else {
-            return Value();
+            return nullptr;
         }
         const bool filled = index >= 0 && static_cast<size_t>(index) < slots->size();
         std::string name = "ASnative(" + std::to_string(table) + "," + std::to_string(index) + ")";
-        return Value(machine.newNativeFunction(std::move(name), filled ? (*slots)[static_cast<size_t>(index)] : unfilled));
+        return machine.newNativeFunction(std::move(name), filled ? (*slots)[static_cast<size_t>(index)] : unfilled);
     };
+
+    NativeFunction asNative = [nativeAt](Machine& machine, Value, std::span<const Value> args) -> Value {
+        // Exactly a table and an index; both read as 32-bit integers.
+        if (args.size() != 2)
+            return Value();
+        Object* f = nativeAt(machine, machine.toInt32(args[0]), machine.toInt32(args[1]));
+        return f ? Value(f) : Value();
+    };
+
+    // ASSetNative(object, table, "name1,name2,...", first): puts the natives of `table`
+    // from number `first` on, one a name, on the object, as the player's own class
+    // scripts build their prototypes. ASSetNativeAccessor does the same with getter
+    // and setter pairs.
+    NativeFunction setNative = [nativeAt](Machine& machine, Value, std::span<const Value> args) -> Value {
+        Object* target = arg(args, 0).asObject();
+        if (!target || args.size() < 3)
+            return Value();
+        const int32_t table = machine.toInt32(args[1]);
+        int32_t index = machine.toInt32(arg(args, 3));
+        for (const NativeSlotName& slot : parseNativeNames(machine.toString(args[2]))) {
+            const int32_t number = index++;
+            if (slot.name.empty())
+                continue;
+            Object* f = nativeAt(machine, table, number);
+            if (!f)
+                continue;
+            // A name the object already has keeps its flags; only its value changes.
+            if (Property* own = target->findOwnAnyVersion(slot.name))
+                own->value = Value(f);
+            else
+                target->put(slot.name, Value(f), slot.flags);
+        }
+        return Value();
+    };
+    NativeFunction setNativeAccessor = [nativeAt](Machine& machine, Value, std::span<const Value> args) -> Value {
+        Object* target = arg(args, 0).asObject();
+        if (!target || args.size() < 3)
+            return Value();
+        const int32_t table = machine.toInt32(args[1]);
+        int32_t index = machine.toInt32(arg(args, 3));
+        for (const NativeSlotName& slot : parseNativeNames(machine.toString(args[2]))) {
+            const int32_t getterNumber = index;
+            index += 2;
+            if (slot.name.empty())
+                continue;
+            Object* getter = nativeAt(machine, table, getterNumber);
+            Object* setter = nativeAt(machine, table, getterNumber + 1);
+            if (!getter)
+                continue;
+            // The accessor takes the name's place whole, flags and all.
+            Property& p = target->ensure(slot.name);
+            p.value = Value();
+            p.getter = getter;
+            p.setter = setter;
+            p.flags = slot.flags;
+            p.accessorId = machine.newAccessorId();
+        }
+        return Value();
+    };
+
     Object* f = m.newNativeFunction("ASnative", std::move(asNative));
     m.global()->put("ASnative", Value(f), PropertyFlag::DontEnum);
+    m.global()->put("ASSetNative", Value(m.newNativeFunction("ASSetNative", std::move(setNative))), PropertyFlag::DontEnum);
+    m.global()->put("ASSetNativeAccessor", Value(m.newNativeFunction("ASSetNativeAccessor", std::move(setNativeAccessor))),
+                    PropertyFlag::DontEnum);
 }
 
 } // namespace swf::avm1

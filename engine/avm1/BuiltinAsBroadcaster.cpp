@@ -81,7 +81,9 @@ Value broadcasterBroadcastMessage(Machine& m, Value self, std::span<const Value>
         return Value();
     RootedValues rest(m, std::vector<Value>(args.begin() + 1, args.end()));
     for (const Value& listener : listeners) {
-        Value method = m.getMember(listener, name);
+        // An empty name calls each listener itself, as a call of a method with no
+        // name calls the object.
+        Value method = name.empty() ? listener : m.getMember(listener, name);
         m.call(method, listener, rest);
     }
     return Value(true);

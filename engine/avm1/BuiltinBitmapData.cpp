@@ -5,9 +5,11 @@
 // counts against a movie-wide budget; a bitmap past it is not made.
 
 #include "engine/avm1/BitmapPixels.h"
+#include "engine/avm1/ClipDisplayMembers.h"
 #include "engine/avm1/FilterObject.h"
 #include "engine/avm1/Geom.h"
 #include "engine/avm1/Machine.h"
+#include "engine/avm1/MovieClipObject.h"
 #include "engine/avm1/Native.h"
 #include "engine/avm1/Packages.h"
 #include "engine/avm1/ScriptBitmaps.h"
@@ -503,6 +505,46 @@ Value bitmapApplyFilter(Machine& m, Value self, std::span<const Value> args)
     return Value(0);
 }
 
+// draw(source, matrix, colorTransform, blendMode, clipRect, smoothing): the source (a
+// movie clip's content or another BitmapData) drawn onto the bitmap by the renderer,
+// as it would be drawn on the stage at the matrix. Arguments that are not of their
+// type count as left out. -1 for a disposed bitmap.
+Value bitmapDraw(Machine& m, Value self, std::span<const Value> args)
+{
+    BitmapPixels* target = live(self);
+    if (!target)
+        return Value(-1);
+    BitmapFilterHost* host = m.bitmapFilterHost();
+    const Value source = arg(args, 0);
+    const BitmapPixels* bitmap = nullptr;
+    ClipHost* clip = nullptr;
+    if (BitmapDataObject* b = bitmapOf(source))
+        bitmap = b->pixels.get();
+    else
+        clip = clipHost(source.asObject());
+    if (!host || (!bitmap && !clip))
+        return Value();
+    BitmapDrawRequest request;
+    if (arg(args, 1).isObject()) {
+        const MatrixValue mv = readMatrix(m, args[1]);
+        request.matrix = {mv.a, mv.b, mv.c, mv.d, mv.tx, mv.ty};
+    }
+    ColorTransformValue ct;
+    if (readColorTransform(arg(args, 2), ct)) {
+        auto f = [](double v) { return std::isfinite(v) ? static_cast<float>(v) : 0.0f; };
+        request.colorTransform = {f(ct.mul[0]), f(ct.mul[1]), f(ct.mul[2]), f(ct.mul[3]),
+                                  f(ct.add[0]), f(ct.add[1]), f(ct.add[2]), f(ct.add[3])};
+    }
+    if (!arg(args, 3).isNullish())
+        request.blendMode = blendModeOf(m, args[3]).value_or(BlendMode::Normal);
+    PixelRect clipRect;
+    if (readPixelRect(m, arg(args, 4), clipRect))
+        request.clip = clipRect;
+    request.smoothing = m.toBoolean(arg(args, 5));
+    host->draw(*target, clip, bitmap, request);
+    return Value();
+}
+
 // generateFilterRect(sourceRect, filter): the rectangle grown by what the filter
 // spreads; the rectangle as it is for anything else.
 Value bitmapGenerateFilterRect(Machine& m, Value self, std::span<const Value> args)
@@ -631,6 +673,7 @@ const NativeMethod kBitmapDataMethods[] = {
     {"compare", bitmapCompare},
     {"hitTest", bitmapHitTest},
     {"applyFilter", bitmapApplyFilter},
+    {"draw", bitmapDraw},
     {"generateFilterRect", bitmapGenerateFilterRect},
 };
 

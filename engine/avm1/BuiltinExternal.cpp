@@ -1,14 +1,16 @@
 // What a movie played by the stand-alone player finds of the world around it:
 // ExternalInterface (no browser page to talk to, so not available),
 // System.security (the local-with-file sandbox every movie from disk plays in) and
-// LocalConnection (channels between movies; this player runs one movie, so a
-// connection has no peers and messages reach no one).
+// LocalConnection (channels between the connections of the movies in this player;
+// there is no other player to reach).
 
+#include "engine/avm1/AmfScript.h"
 #include "engine/avm1/Machine.h"
 #include "engine/avm1/Packages.h"
 #include "engine/avm1/Native.h"
 #include "engine/data/Xml.h"
 
+#include <algorithm>
 #include <cctype>
 #include <utility>
 
@@ -129,6 +131,50 @@ Value connectionClose(Machine& m, Value self, std::span<const Value>)
     return Value();
 }
 
+// send(name, method, args...): the arguments travel as AMF0 (copies, as between two
+// movies), and the message goes out on the next frame tick, after the script that sent
+// it: the receiver connected on that name in this player hears method(args...), then
+// the sender's onStatus says whether anyone was listening ("status") or not ("error").
+Value connectionSend(Machine& m, Value self, std::span<const Value> args)
+{
+    Object* sender = self.asObject();
+    if (!sender || args.size() < 2 || !args[0].isString() || !args[1].isString())
+        return Value(false);
+    const std::string channel = lowerName(args[0].asString());
+    const std::string method = args[1].asString();
+    // The connection's own methods cannot be called from outside.
+    static constexpr std::string_view kReserved[] = {"send", "connect", "close", "allowDomain", "allowInsecureDomain",
+                                                    "domain"};
+    if (channel.empty() || method.empty() || std::ranges::find(kReserved, method) != std::end(kReserved))
+        return Value(false);
+    AmfWriter writer(m, nullptr, AmfWriter::Functions::AsObjects);
+    std::vector<data::AmfValue> message;
+    for (const Value& arg : args.subspan(2))
+        message.push_back(writer.value(arg, 0));
+    // The task's owner keeps the sender alive until the message has gone.
+    Object* carrier = m.newObject(nullptr);
+    carrier->put("sender", Value(sender));
+    m.addFrameTask(carrier, [carrier, sender, channel, method, message = std::move(message)](Machine& machine, double) {
+        machine.removeFrameTask(carrier);
+        const Property* receiver = channels(machine)->findOwn(channel);
+        if (receiver) {
+            AmfReader reader(machine);
+            RootedValues values(machine);
+            for (const data::AmfValue& value : message)
+                values.push_back(reader.value(value));
+            const Value target = receiver->value;
+            const Value handler = machine.getMember(target, method);
+            if (handler.asObject() && handler.asObject()->function())
+                machine.call(handler, target, values);
+        }
+        Object* status = machine.newObject();
+        status->put("level", Value(receiver ? "status" : "error"));
+        const Value info(status);
+        machine.callMethod(Value(sender), "onStatus", std::span(&info, 1));
+    });
+    return Value(true);
+}
+
 // The domain a movie from disk reports for its connections.
 Value connectionDomain(Machine&, Value, std::span<const Value>)
 {
@@ -138,6 +184,7 @@ Value connectionDomain(Machine&, Value, std::span<const Value>)
 const NativeMethod kConnectionMethods[] = {
     {"connect", connectionConnect},
     {"close", connectionClose},
+    {"send", connectionSend},
     {"domain", connectionDomain},
 };
 

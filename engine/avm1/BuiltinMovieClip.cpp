@@ -373,6 +373,12 @@ Value movieClipGetBytesTotal(Machine& m, Value self, std::span<const Value>)
     return Value(clip ? clip->bytesTotal() : 0.0);
 }
 
+Value movieClipGetSWFVersion(Machine& m, Value self, std::span<const Value>)
+{
+    ClipHost* clip = host(m, self);
+    return Value(clip ? clip->swfVersion() : -1);
+}
+
 const NativeMethod kMovieClipMethods[] = {
     {"play", movieClipPlay},
     {"stop", movieClipStop},
@@ -397,6 +403,7 @@ const NativeMethod kMovieClipMethods[] = {
     {"stopDrag", movieClipStopDrag},
     {"getBytesLoaded", movieClipGetBytesLoaded},
     {"getBytesTotal", movieClipGetBytesTotal},
+    {"getSWFVersion", movieClipGetSWFVersion},
 };
 
 } // namespace

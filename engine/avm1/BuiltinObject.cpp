@@ -76,7 +76,8 @@ Value objectAddProperty(Machine& m, Value self, std::span<const Value> args)
         return Value(false);
     if (setter && !setter->function())
         return Value(false);
-    if (!setter && !setterValue.isNull() && !setterValue.isUndefined())
+    // A read-only property says so with a null setter; a missing one is refused.
+    if (!setter && !setterValue.isNull())
         return Value(false);
     // The property keeps the value it held, which an accessor that is already running
     // reads and writes instead of running again. A watcher of the name hears of the

@@ -3,8 +3,7 @@
 // the 100 KB a movie may keep without asking (there is no dialog to ask through: a
 // larger flush is refused, with a notice); the movie's end flushes every object it got.
 
-#include "engine/avm1/ArrayObject.h"
-#include "engine/avm1/BoxedObject.h"
+#include "engine/avm1/AmfScript.h"
 #include "engine/avm1/LoadHost.h"
 #include "engine/avm1/Machine.h"
 #include "engine/avm1/Native.h"
@@ -29,125 +28,6 @@ public:
     std::string localPath;
 };
 
-// ---- script values to AMF0 ----
-
-class Writer {
-public:
-    // `root` is the data object itself: its members are the file's top level, which
-    // is no object a reference could point back to.
-    Writer(Machine& m, Object* root) : m_(m), root_(root) {}
-
-    data::AmfValue members(Object* o, size_t depth)
-    {
-        data::AmfValue out;
-        out.type = data::AmfValue::Type::Object;
-        // In the order for..in meets them, newest first.
-        std::vector<std::string> names = m_.enumerableNames(o);
-        std::reverse(names.begin(), names.end());
-        for (const std::string& name : names) {
-            const Value member = m_.getMember(Value(o), name);
-            if (member.asObject() && member.asObject()->function())
-                continue;
-            out.members.emplace_back(name, value(member, depth + 1));
-        }
-        return out;
-    }
-
-    data::AmfValue value(const Value& v, size_t depth)
-    {
-        if (v.isNumber())
-            return data::AmfValue::makeNumber(v.asNumber());
-        if (v.isBool())
-            return data::AmfValue::makeBoolean(v.asBool());
-        if (v.isString())
-            return data::AmfValue::makeString(v.asString());
-        if (v.isNull())
-            return data::AmfValue::makeNull();
-        Object* o = v.asObject();
-        if (!o || o == root_ || o->function() || depth > 60)
-            return {};  // undefined; functions are not kept
-        if (auto it = seen_.find(o); it != seen_.end()) {
-            data::AmfValue ref;
-            ref.type = data::AmfValue::Type::Reference;
-            ref.reference = it->second;
-            return ref;
-        }
-        if (const DateObject* date = o->as<DateObject>()) {
-            data::AmfValue d;
-            d.type = data::AmfValue::Type::Date;
-            d.number = m_.toNumber(date->primitive());
-            return d;
-        }
-        if (seen_.size() < 0xFFFF)
-            seen_.emplace(o, static_cast<uint16_t>(seen_.size()));
-        data::AmfValue out = members(o, depth);
-        if (o->as<ArrayObject>())
-            out.type = data::AmfValue::Type::EcmaArray;
-        return out;
-    }
-
-private:
-    Machine& m_;
-    Object* root_;
-    std::unordered_map<Object*, uint16_t> seen_;
-};
-
-// ---- AMF0 to script values ----
-
-class Reader {
-public:
-    explicit Reader(Machine& m) : m_(m), objects_(m) {}
-
-    Value value(const data::AmfValue& v)
-    {
-        using Type = data::AmfValue::Type;
-        switch (v.type) {
-        case Type::Number: return Value(v.number);
-        case Type::Boolean: return Value(v.boolean);
-        case Type::String:
-        case Type::Xml: return Value(v.text);
-        case Type::Null: return Value(Null{});
-        case Type::Undefined: return Value();
-        case Type::Reference: return v.reference < objects_.size() ? objects_[v.reference] : Value();
-        case Type::Date: {
-            const Value time(v.number);
-            return m_.construct(m_.getMember(Value(m_.global()), "Date"), std::span(&time, 1));
-        }
-        case Type::StrictArray: {
-            Object* array = m_.newArray();
-            objects_.push_back(Value(array));
-            for (size_t i = 0; i < v.elements.size(); ++i)
-                m_.arraySet(array, static_cast<uint32_t>(i), value(v.elements[i]));
-            return Value(array);
-        }
-        case Type::Object:
-        case Type::EcmaArray:
-        case Type::TypedObject: {
-            Object* o = v.type == Type::EcmaArray ? m_.newArray() : m_.newObject();
-            objects_.push_back(Value(o));
-            fill(o, v.members);
-            return Value(o);
-        }
-        }
-        return Value();
-    }
-
-    // Members in stored order; set last to first so that for..in meets them as stored.
-    // Values are made in file order, which is the order references count objects in.
-    void fill(Object* target, const std::vector<std::pair<std::string, data::AmfValue>>& members)
-    {
-        RootedValues values(m_);
-        for (const auto& member : members)
-            values.push_back(value(member.second));
-        for (size_t i = members.size(); i-- > 0;)
-            m_.setMember(Value(target), members[i].first, values[i]);
-    }
-
-private:
-    Machine& m_;
-    RootedValues objects_;
-};
-
 SharedObjectObject* sharedOf(const Value& self)
 {
     Object* o = self.asObject();
@@ -161,7 +41,7 @@ data::SolFile solOf(Machine& m, SharedObjectObject* so)
     Object* dataObject = m.getMember(Value(so), "data").asObject();
     if (!dataObject)
         return file;
-    Writer writer(m, dataObject);
+    AmfWriter writer(m, dataObject);
     file.members = writer.members(dataObject, 0).members;
     return file;
 }
@@ -270,7 +150,7 @@ Value sharedGetLocal(Machine& m, Value, std::span<const Value> args)
         if (!loaded.notice.empty())
             host->notice(loaded.notice);
         if (loaded.file) {
-            Reader reader(m);
+            AmfReader reader(m);
             reader.fill(dataObject, loaded.file->members);
         }
     }

@@ -426,21 +426,43 @@ Value soundCall(Machine& m, Value self, std::span<const Value> args)
     return Value();
 }
 
+// Whether the sounds a script hears are closed to it (sounds of another domain, which
+// it may play but not inspect). Every sound this player plays comes from the movie or
+// its own folder, so none is.
+Value soundAreSoundsInaccessible(Machine&, Value, std::span<const Value>)
+{
+    return Value(false);
+}
+
+// setDuration and setPosition are on the prototype (scripts test for them), but a
+// sound's length is its data's and where it plays is start()'s offset: they change
+// nothing and answer undefined.
+Value soundSetNothing(Machine&, Value, std::span<const Value>)
+{
+    return Value();
+}
+
+// In the reference player's order: scripts that list the prototype see them newest
+// first. They are read-only as well as hidden, as there.
+constexpr uint16_t kMethodFlags = PropertyFlag::DontEnum | PropertyFlag::DontDelete | PropertyFlag::ReadOnly;
 const NativeMethod kSoundMethods[] = {
-    {"attachSound", soundAttachSound},
-    {"start", soundStart},
-    {"stop", soundStop},
-    {"setVolume", soundSetVolume},
-    {"getVolume", soundGetVolume},
-    {"setPan", soundSetPan},
-    {"getPan", soundGetPan},
-    {"setTransform", soundSetTransform},
-    {"getTransform", soundGetTransform},
-    {"getBytesLoaded", soundGetBytesLoaded},
-    {"getBytesTotal", soundGetBytesTotal},
-    {"loadSound", soundLoadSound},
-    {"getDuration", soundGetDuration},
-    {"getPosition", soundGetPosition},
+    {"getPan", soundGetPan, kMethodFlags},
+    {"getTransform", soundGetTransform, kMethodFlags},
+    {"getVolume", soundGetVolume, kMethodFlags},
+    {"setPan", soundSetPan, kMethodFlags},
+    {"setTransform", soundSetTransform, kMethodFlags},
+    {"setVolume", soundSetVolume, kMethodFlags},
+    {"stop", soundStop, kMethodFlags},
+    {"attachSound", soundAttachSound, kMethodFlags},
+    {"start", soundStart, kMethodFlags},
+    {"getDuration", soundGetDuration, kMethodFlags},
+    {"setDuration", soundSetNothing, kMethodFlags},
+    {"getPosition", soundGetPosition, kMethodFlags},
+    {"setPosition", soundSetNothing, kMethodFlags},
+    {"loadSound", soundLoadSound, kMethodFlags},
+    {"getBytesLoaded", soundGetBytesLoaded, kMethodFlags},
+    {"getBytesTotal", soundGetBytesTotal, kMethodFlags},
+    {"areSoundsInaccessible", soundAreSoundsInaccessible, kMethodFlags},
 };
 
 // The `id3` object scripts read: every text frame by its ID3 name, and the ID3v1

@@ -2,9 +2,12 @@
 
 #include "engine/avm1/ClipHost.h"
 #include "engine/avm1/FilterObject.h"
+#include "engine/avm1/Geom.h"
 #include "engine/avm1/Machine.h"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 
 namespace swf::avm1 {
 
@@ -36,23 +39,6 @@ std::string_view blendModeName(BlendMode mode)
     return "normal";
 }
 
-// A mode by name, or by its number (1 normal .. 14 hardlight); nullopt for neither.
-std::optional<BlendMode> blendModeOf(Machine& m, const Value& v)
-{
-    if (v.isNumber()) {
-        const double n = v.asNumber();
-        if (n >= 1 && n <= 14 && n == static_cast<int>(n))
-            return blendModeFromByte(static_cast<uint8_t>(n));
-        return std::nullopt;
-    }
-    const std::string name = m.toString(v);
-    for (const auto& [value, text] : kBlendModeNames) {
-        if (text == name)
-            return value;
-    }
-    return std::nullopt;
-}
-
 Value filterList(Machine& m, ClipHost& host)
 {
     RootedValues items(m);
@@ -77,7 +63,72 @@ void setFilterList(Machine& m, ClipHost& host, const Value& v)
     host.setFilters(std::move(filters));
 }
 
+// The scroll window as a Rectangle in pixels; undefined without one.
+Value scrollRectValue(Machine& m, ClipHost& host)
+{
+    const std::optional<Rect> window = host.scrollRect();
+    if (!window)
+        return Value();
+    const double px = 1.0 / kTwipsPerPixel;
+    return Value(newRectangle(m, window->xMin * px, window->yMin * px, window->width() * px, window->height() * px));
+}
+
+// A rectangle (anything with x, y, width and height) opens a window of it, in pixels;
+// anything else closes it.
+void setScrollRect(Machine& m, ClipHost& host, const Value& value)
+{
+    if (!value.isObject()) {
+        host.setScrollRect(std::nullopt);
+        return;
+    }
+    const RectValue r = readRect(m, value);
+    auto twips = [](double px) {
+        const double t = std::round(px * kTwipsPerPixel);
+        return std::isfinite(t) ? static_cast<int32_t>(std::clamp(t, -1e9, 1e9)) : 0;
+    };
+    const int32_t x = twips(r.x), y = twips(r.y);
+    const int32_t w = std::max(0, twips(r.width)), h = std::max(0, twips(r.height));
+    host.setScrollRect(Rect{x, x + w, y, y + h});
+}
+
+// The background colour as 0xRRGGBB; undefined without one.
+Value opaqueBackgroundValue(ClipHost& host)
+{
+    const std::optional<Rgba> c = host.opaqueBackground();
+    if (!c)
+        return Value();
+    return Value(static_cast<double>((uint32_t(c->r) << 16) | (uint32_t(c->g) << 8) | c->b));
+}
+
+// A colour number fills the clip's bounds beneath it; undefined or null takes it away.
+void setOpaqueBackground(Machine& m, ClipHost& host, const Value& value)
+{
+    if (value.isNullish()) {
+        host.setOpaqueBackground(std::nullopt);
+        return;
+    }
+    const uint32_t rgb = static_cast<uint32_t>(m.toInt32(value));
+    host.setOpaqueBackground(Rgba{uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb), 255});
+}
+
 } // namespace
+
+// A mode by name, or by its number (1 normal .. 14 hardlight); nullopt for neither.
+std::optional<BlendMode> blendModeOf(Machine& m, const Value& v)
+{
+    if (v.isNumber()) {
+        const double n = v.asNumber();
+        if (n >= 1 && n <= 14 && n == static_cast<int>(n))
+            return blendModeFromByte(static_cast<uint8_t>(n));
+        return std::nullopt;
+    }
+    const std::string name = m.toString(v);
+    for (const auto& [value, text] : kBlendModeNames) {
+        if (text == name)
+            return value;
+    }
+    return std::nullopt;
+}
 
 bool getClipDisplayMember(Machine& m, Object* clip, ClipHost& host, std::string_view name, Value& out)
 {
@@ -89,6 +140,10 @@ bool getClipDisplayMember(Machine& m, Object* clip, ClipHost& host, std::string_
         out = Value(std::string(blendModeName(host.blendMode())));
     else if (name == "cacheAsBitmap")
         out = Value(host.cacheAsBitmap());
+    else if (name == "scrollRect")
+        out = scrollRectValue(m, host);
+    else if (name == "opaqueBackground")
+        out = opaqueBackgroundValue(host);
     else if (name == "transform")
         out = Value(newTransform(m, clip));
     else
@@ -107,6 +162,10 @@ bool setClipDisplayMember(Machine& m, ClipHost& host, std::string_view name, con
             host.setBlendMode(*mode);
     } else if (name == "cacheAsBitmap") {
         host.setCacheAsBitmap(m.toBoolean(value));
+    } else if (name == "scrollRect") {
+        setScrollRect(m, host, value);
+    } else if (name == "opaqueBackground") {
+        setOpaqueBackground(m, host, value);
     } else if (name == "transform") {
         // Another clip's transform copies its matrix and colours; anything else is ignored.
         Object* t = value.asObject();

@@ -4,7 +4,9 @@
 // blendMode, cacheAsBitmap and transform. Reads give copies; writes go to the clip.
 
 #include "engine/avm1/Value.h"
+#include "engine/format/BlendMode.h"
 
+#include <optional>
 #include <string_view>
 
 namespace swf::avm1 {
@@ -16,6 +18,9 @@ class Object;
 // True when `name` is one of these members (and the movie is new enough to see it).
 bool getClipDisplayMember(Machine& m, Object* clip, ClipHost& host, std::string_view name, Value& out);
 bool setClipDisplayMember(Machine& m, ClipHost& host, std::string_view name, const Value& value);
+
+// A blend mode by name, or by its number (1 normal .. 14 hardlight); nullopt for neither.
+std::optional<BlendMode> blendModeOf(Machine& m, const Value& v);
 
 // The Transform object scripts get for `clip`.
 Object* newTransform(Machine& m, Object* clip);

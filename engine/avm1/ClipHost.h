@@ -74,6 +74,9 @@ public:
     // Bytes of the clip's content loaded, and in all (getBytesLoaded/getBytesTotal).
     virtual double bytesLoaded() { return 0; }
     virtual double bytesTotal() { return 0; }
+    // The SWF version of the movie whose timeline this clip plays (getSWFVersion);
+    // -1 for a loaded picture or where no movie is known.
+    virtual int swfVersion() { return -1; }
 
     virtual std::string name() = 0;
     virtual int depth() = 0;
@@ -106,6 +109,12 @@ public:
     virtual void setBlendMode(BlendMode /*mode*/) {}
     virtual bool cacheAsBitmap() { return false; }
     virtual void setCacheAsBitmap(bool /*on*/) {}
+    // The window onto the clip's content in its own twips, and the colour its bounds
+    // are filled with beneath it; nullopt for none.
+    virtual std::optional<Rect> scrollRect() { return std::nullopt; }
+    virtual void setScrollRect(std::optional<Rect> /*window*/) {}
+    virtual std::optional<Rgba> opaqueBackground() { return std::nullopt; }
+    virtual void setOpaqueBackground(std::optional<Rgba> /*color*/) {}
     virtual Matrix matrix() { return {}; }
     virtual void setMatrix(const Matrix& /*matrix*/) {}
     // The clip's sound settings, as the Sound class reads and sets them; they live and

@@ -58,7 +58,32 @@ std::shared_ptr<const ConstantStrings> decodePool(std::span<const uint8_t> paylo
 
 } // namespace
 
-DecodedBlock::DecodedBlock(std::span<const uint8_t> code) : code_(code) {}
+DecodedBlock::DecodedBlock(std::span<const uint8_t> code, std::shared_ptr<size_t> meter, size_t maxFootprint)
+    : code_(code), meter_(std::move(meter)), maxFootprint_(maxFootprint)
+{
+}
+
+void DecodedBlock::charge(const DecodedAction& action, size_t tableBytes)
+{
+    size_t bytes = sizeof(DecodedAction) + tableBytes;
+    if (action.payload) {
+        bytes += sizeof(DecodedAction::Payload) + action.payload->operands.capacity() * sizeof(PushOperand);
+        for (const PushOperand& operand : action.payload->operands) {
+            if (operand.value.isString())
+                bytes += sizeof(StringBody) + operand.value.asString().capacity();
+        }
+        if (action.payload->pool) {
+            bytes += sizeof(ConstantStrings) + action.payload->pool->capacity() * sizeof(Value);
+            for (const Value& v : *action.payload->pool)
+                bytes += v.isString() ? sizeof(StringBody) + v.asString().capacity() : 0;
+        }
+    }
+    footprint_ += bytes;
+    if (meter_)
+        *meter_ += bytes;
+    if (footprint_ > maxFootprint_)
+        throw ScriptAbort{};
+}
 
 DecodedAction DecodedBlock::decode(size_t offset) const
 {
@@ -91,10 +116,11 @@ void DecodedBlock::extendTo(size_t offset)
 {
     while (!sequenceDone_ && sequenceEnd_ <= offset) {
         auto index = static_cast<uint32_t>(actions_.size());
-        const DecodedAction& a = actions_.emplace_back(decode(sequenceEnd_));
+        const DecodedAction& a = actions_.push_back(decode(sequenceEnd_));
         if (!sequence_.empty())
             actions_[sequence_.back()].next = index;
         sequence_.push_back(index);
+        charge(a, sizeof(uint32_t));
         if (a.endOfStream)
             sequenceDone_ = true;
         else
@@ -116,6 +142,9 @@ uint32_t DecodedBlock::at(size_t offset)
     auto index = static_cast<uint32_t>(actions_.size());
     actions_.push_back(decode(offset));
     inside_.emplace(offset, index);
+    // A node of the map of offsets inside records, with its bucket.
+    constexpr size_t kInsideEntry = 4 * sizeof(void*);
+    charge(actions_.back(), kInsideEntry);
     return index;
 }
 
@@ -146,11 +175,12 @@ std::shared_ptr<DecodedBlock> DecodedBlockCache::get(std::span<const uint8_t> co
         bytes_ -= bytes.size();
         entries_.erase(it);
     }
-    if (bytes_ + code.size() > kMaxBytes) {
+    if (bytes_ + *decoded_ + code.size() > kMaxBytes) {
         entries_.clear();
         bytes_ = 0;
+        decoded_ = std::make_shared<size_t>(0);
     }
-    auto block = std::make_shared<DecodedBlock>(code);
+    auto block = std::make_shared<DecodedBlock>(code, decoded_);
     entries_.emplace(key, Entry{std::vector<uint8_t>(code.begin(), code.end()), block});
     bytes_ += code.size();
     return block;

@@ -21,7 +21,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <span>
 #include <unordered_map>
@@ -67,11 +66,18 @@ struct DecodedAction {
     }
 };
 
+// The memory a block's decoded form takes is counted as it grows (each record costs
+// about seventy bytes, a push its values too, so a block of one-byte actions decodes
+// to many times its size). Past `maxFootprint` the running script stops, as when it
+// makes too many objects; a cache counts every block it holds against its own limit.
 class DecodedBlock {
 public:
     static constexpr uint32_t kOutside = UINT32_MAX;
+    static constexpr size_t kMaxFootprint = size_t{32} << 20;
 
-    explicit DecodedBlock(std::span<const uint8_t> code);
+    // `meter`, when given, is charged with every byte this block's decoding takes.
+    explicit DecodedBlock(std::span<const uint8_t> code, std::shared_ptr<size_t> meter = nullptr,
+                          size_t maxFootprint = kMaxFootprint);
     DecodedBlock(const DecodedBlock&) = delete;
     DecodedBlock& operator=(const DecodedBlock&) = delete;
 
@@ -87,18 +93,50 @@ public:
     // How many actions have been decoded so far (those in sequence plus those decoded
     // from inside another record).
     size_t size() const { return actions_.size(); }
+    // Bytes the decoded records, their payloads and the lookup tables hold, roughly.
+    size_t footprint() const { return footprint_; }
 
 private:
     DecodedAction decode(size_t offset) const;
+    // Counts a newly decoded record's memory; throws ScriptAbort past the bound.
+    void charge(const DecodedAction& action, size_t tableBytes);
     // Reads the sequence on until it covers `offset` or the stream ends.
     void extendTo(size_t offset);
 
     std::span<const uint8_t> code_;
-    std::deque<DecodedAction> actions_;
+    // The decoded records in chunks of a fixed power-of-two size: an entry never moves
+    // once made, and finding entry i is a shift and a mask (the running loop does it
+    // for every action).
+    class ActionStore {
+    public:
+        static constexpr unsigned kChunkBits = 4;
+        static constexpr size_t kChunk = size_t{1} << kChunkBits;
+        DecodedAction& operator[](size_t i) { return chunks_[i >> kChunkBits][i & (kChunk - 1)]; }
+        const DecodedAction& operator[](size_t i) const { return chunks_[i >> kChunkBits][i & (kChunk - 1)]; }
+        size_t size() const { return size_; }
+        DecodedAction& back() { return (*this)[size_ - 1]; }
+        DecodedAction& push_back(DecodedAction action)
+        {
+            if ((size_ & (kChunk - 1)) == 0)
+                chunks_.push_back(std::make_unique<DecodedAction[]>(kChunk));
+            DecodedAction& slot = (*this)[size_];
+            slot = std::move(action);
+            ++size_;
+            return slot;
+        }
+
+    private:
+        std::vector<std::unique_ptr<DecodedAction[]>> chunks_;
+        size_t size_ = 0;
+    };
+    ActionStore actions_;
     std::vector<uint32_t> sequence_;               // indices of the records read in sequence
     size_t sequenceEnd_ = 0;                       // where the next record in sequence starts
     bool sequenceDone_ = false;                    // the sequence has reached its end of stream
     std::unordered_map<size_t, uint32_t> inside_;  // offsets inside records of the sequence
+    std::shared_ptr<size_t> meter_;
+    size_t maxFootprint_;
+    size_t footprint_ = 0;
 };
 
 // Decoded blocks by the code they came from, so that a frame script run every frame or
@@ -109,6 +147,8 @@ class DecodedBlockCache {
 public:
     std::shared_ptr<DecodedBlock> get(std::span<const uint8_t> code);
     size_t entries() const { return entries_.size(); }
+    // What the cached blocks hold: their copies of the code and their decoded forms.
+    size_t bytes() const { return bytes_ + *decoded_; }
 
 private:
     struct Key {
@@ -126,12 +166,14 @@ private:
         std::vector<uint8_t> bytes;
         std::shared_ptr<DecodedBlock> block;
     };
-    // Past this many bytes of cached code everything is dropped and decoded again on
-    // demand; running blocks keep theirs alive through their own reference.
+    // Past this many bytes of cached code and decoded records everything is dropped and
+    // decoded again on demand; running blocks keep theirs alive through their own
+    // reference (and charge a meter the cache no longer reads).
     static constexpr size_t kMaxBytes = size_t{32} << 20;
 
     std::unordered_map<Key, Entry, KeyHash> entries_;
-    size_t bytes_ = 0;
+    size_t bytes_ = 0;                                              // copies of the code
+    std::shared_ptr<size_t> decoded_ = std::make_shared<size_t>(0);  // the blocks' decoding
 };
 
 } // namespace swf::avm1

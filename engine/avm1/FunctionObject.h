@@ -35,6 +35,9 @@ struct FunctionData {
     std::shared_ptr<const ConstantStrings> constants;
     Object* definingClip = nullptr;       // the timeline whose script defined it
     std::shared_ptr<DecodedBlock> decoded;  // `code` decoded, on the first call
+    // Whether the code could name `super` (2) and `arguments` (1); -1 before the
+    // first call works it out.
+    int8_t nameUse = -1;
 };
 
 class FunctionObject : public Object {

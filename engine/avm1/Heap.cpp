@@ -25,15 +25,15 @@ bool stressFromEnvironment()
 
 class MarkVisitor final : public Visitor {
 public:
-    // With `live`, every object reached is checked to be one the heap holds: the
+    // With `heap`, every object reached is checked to be one the heap holds: the
     // stress mode's way of naming a missing edge at the first collection after it.
-    MarkVisitor(std::vector<Object*>& work, const std::unordered_set<const Object*>* live) : work_(work), live_(live) {}
+    MarkVisitor(std::vector<Object*>& work, const std::function<bool(const Object*)>* holds) : work_(work), holds_(holds) {}
     using Visitor::visit;
     void visit(Object* object) override
     {
         if (!object)
             return;
-        if (live_ && !live_->contains(object)) {
+        if (holds_ && !(*holds_)(object)) {
             std::fprintf(stderr, "lanfan: the collector reached a freed object %p\n", static_cast<void*>(object));
             std::abort();
         }
@@ -42,7 +42,7 @@ public:
 
 private:
     std::vector<Object*>& work_;
-    const std::unordered_set<const Object*>* live_;
+    const std::function<bool(const Object*)>* holds_;
 };
 
 // The highest address of the running thread's stack.
@@ -65,14 +65,21 @@ __attribute__((noinline)) const char* stackEnd()
 
 // Reads raw stack words, redzones included: not instrumented.
 __attribute__((noinline, no_sanitize_address)) void scanWords(const char* begin, const char* end,
-                                                               const std::unordered_set<const Object*>& live,
+                                                               const std::vector<const Object*>& sorted,
                                                                std::vector<Object*>& work)
 {
+    if (sorted.empty())
+        return;
+    const auto low = reinterpret_cast<uintptr_t>(sorted.front());
+    const auto high = reinterpret_cast<uintptr_t>(sorted.back());
     auto from = reinterpret_cast<uintptr_t>(begin) & ~uintptr_t(sizeof(void*) - 1);
     for (auto p = from; p + sizeof(void*) <= reinterpret_cast<uintptr_t>(end); p += sizeof(void*)) {
         auto word = *reinterpret_cast<const volatile uintptr_t*>(p);
+        // Most words are no address of the heap's range at all.
+        if (word < low || word > high)
+            continue;
         auto* candidate = reinterpret_cast<const Object*>(word);
-        if (live.contains(candidate))
+        if (std::binary_search(sorted.begin(), sorted.end(), candidate))
             work.push_back(const_cast<Object*>(candidate));
     }
 }
@@ -104,8 +111,26 @@ void Heap::beforeAllocation()
 void Heap::adopt(std::unique_ptr<Object> object)
 {
     object->atoms_ = &atoms_;
-    live_.insert(object.get());
     objects_.push_back(std::move(object));
+}
+
+bool Heap::contains(const Object* object) const
+{
+    return std::any_of(objects_.begin(), objects_.end(), [object](const auto& o) { return o.get() == object; });
+}
+
+void Heap::sortAddresses()
+{
+    addresses_.clear();
+    addresses_.reserve(objects_.size());
+    for (const auto& o : objects_)
+        addresses_.push_back(o.get());
+    std::sort(addresses_.begin(), addresses_.end());
+}
+
+bool Heap::holds(const Object* object) const
+{
+    return std::binary_search(addresses_.begin(), addresses_.end(), object);
 }
 
 void Heap::scanNativeStack(std::vector<Object*>& work) const
@@ -118,7 +143,7 @@ void Heap::scanNativeStack(std::vector<Object*>& work) const
     setjmp(registers);
     const char* begin = reinterpret_cast<const char*>(&registers);
     if (begin < end)
-        scanWords(begin, end, live_, work);
+        scanWords(begin, end, addresses_, work);
 }
 
 void Heap::collect()
@@ -127,8 +152,10 @@ void Heap::collect()
         return;
     collecting_ = true;
     ++collections_;
+    sortAddresses();
     std::vector<Object*> work;
-    MarkVisitor visitor(work, stress_ ? &live_ : nullptr);
+    const std::function<bool(const Object*)> holdsObject = [this](const Object* o) { return holds(o); };
+    MarkVisitor visitor(work, stress_ ? &holdsObject : nullptr);
     if (rootVisitor_)
         rootVisitor_(visitor);
     for (const auto& o : objects_) {
@@ -153,11 +180,11 @@ void Heap::collect()
                 objects_[kept] = std::move(o);
             ++kept;
         } else {
-            live_.erase(o.get());
             dead.push_back(std::move(o));
         }
     }
     objects_.resize(kept);
+    addresses_.clear();
     liveAfterCollect_ = objects_.size();
     collecting_ = false;
     // Freed last, once the heap is consistent again.

@@ -14,7 +14,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
-#include <unordered_set>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -34,13 +34,16 @@ public:
         beforeAllocation();
         auto object = std::make_unique<T>(proto, version_, std::forward<Args>(args)...);
         T* raw = object.get();
+        if constexpr (std::is_same_v<T, Object>)
+            raw->plain_ = true;
         adopt(std::move(object));
         return raw;
     }
 
     size_t size() const { return objects_.size(); }
     AtomTable& atoms() { return atoms_; }
-    bool contains(const Object* object) const { return live_.contains(object); }
+    // Whether `object` is one the heap holds (a linear search: for tests).
+    bool contains(const Object* object) const;
 
     // Who visits the roots: the machine.
     void setRootVisitor(std::function<void(Visitor&)> visitor) { rootVisitor_ = std::move(visitor); }
@@ -66,13 +69,17 @@ public:
 private:
     void beforeAllocation();
     void adopt(std::unique_ptr<Object> object);
+    // Every object's address, sorted, for the collection under way: the native stack's
+    // words and (in the stress mode) every object reached are looked up in it.
+    void sortAddresses();
+    bool holds(const Object* object) const;
     void scanNativeStack(std::vector<Object*>& work) const;
 
     int version_;
     size_t maxObjects_;
     AtomTable atoms_;
     std::vector<std::unique_ptr<Object>> objects_;
-    std::unordered_set<const Object*> live_;
+    std::vector<const Object*> addresses_;
     std::function<void(Visitor&)> rootVisitor_;
     size_t collections_ = 0;
     size_t liveAfterCollect_ = 0;

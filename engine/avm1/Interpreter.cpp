@@ -2,12 +2,6 @@
 
 #include "engine/avm1/MovieClipObject.h"
 
-// GCC 12 reports std::variant moves of Value as maybe-uninitialized when it inlines
-// them into the big action switch; the values are always constructed.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-
 #include "engine/avm1/ClipHost.h"
 #include "engine/avm1/InterpreterSupport.h"
 #include "engine/format/Reader.h"
@@ -20,7 +14,6 @@ namespace swf::avm1 {
 
 namespace {
 
-constexpr size_t kMaxStackDepth = 65536;
 constexpr size_t kMaxArgs = 65536;
 
 using support::isClip;
@@ -40,6 +33,44 @@ constexpr uint16_t PreloadParent = 0x80;
 constexpr uint16_t PreloadGlobal = 0x100;
 }
 
+// Whether a function's code could name `super` or `arguments`: its bytes or the
+// constants it was defined under hold the word, in any case, anywhere (a conservative
+// test that sees every push, pool and record decoded from inside another). Worked out
+// once per function.
+struct FunctionNameUse {
+    bool super = true;
+    bool arguments = true;
+};
+
+bool holdsWordNoCase(std::string_view text, std::string_view word)
+{
+    for (size_t i = 0; i + word.size() <= text.size(); ++i) {
+        if (support::equalsNoCase(text.substr(i, word.size()), word))
+            return true;
+    }
+    return false;
+}
+
+const FunctionNameUse& nameUse(FunctionData& f)
+{
+    static const FunctionNameUse known[2][2] = {{{false, false}, {false, true}}, {{true, false}, {true, true}}};
+    if (f.nameUse < 0) {
+        std::string_view code(reinterpret_cast<const char*>(f.code.data()), f.code.size());
+        bool super = holdsWordNoCase(code, "super");
+        bool arguments = holdsWordNoCase(code, "arguments");
+        if (f.constants) {
+            for (const Value& c : *f.constants) {
+                if (c.isString()) {
+                    super = super || holdsWordNoCase(c.asString(), "super");
+                    arguments = arguments || holdsWordNoCase(c.asString(), "arguments");
+                }
+            }
+        }
+        f.nameUse = static_cast<int8_t>((super ? 2 : 0) | (arguments ? 1 : 0));
+    }
+    return known[f.nameUse >> 1][f.nameUse & 1];
+}
+
 } // namespace
 
 void Interpreter::visitContext(const Context& ctx, Visitor& visitor)
@@ -52,6 +83,11 @@ void Interpreter::visitContext(const Context& ctx, Visitor& visitor)
     visitor.visit(ctx.arguments);
     visitor.visit(ctx.superObject);
     visitor.visit(ctx.superConstructor);
+    visitor.visit(ctx.superHome);
+    visitor.visit(ctx.callee);
+    visitor.visit(ctx.caller);
+    for (const Value& v : ctx.callArgs)
+        visitor.visit(v);
     for (const Value& v : ctx.registers)
         visitor.visit(v);
     for (const Value& v : ctx.stack)
@@ -78,6 +114,31 @@ private:
     std::vector<Value>* saved_;
 };
 
+// Lends the machine's one operand stack to a frame for as long as it runs: the frame
+// starts on what the script that called it (or the frame's earlier blocks) left, and
+// hands back what it leaves itself.
+class SharedStackLease {
+public:
+    SharedStackLease(Machine& m, std::vector<Value>& stack) : m_(m), stack_(stack), outer_(m.operandStack()), saved_(m.activeStack())
+    {
+        stack_.swap(*outer_);
+        m_.setActiveStack(&stack_);
+    }
+    ~SharedStackLease()
+    {
+        m_.setActiveStack(saved_);
+        stack_.swap(*outer_);
+    }
+    SharedStackLease(const SharedStackLease&) = delete;
+    SharedStackLease& operator=(const SharedStackLease&) = delete;
+
+private:
+    Machine& m_;
+    std::vector<Value>& stack_;
+    std::vector<Value>* outer_;
+    std::vector<Value>* saved_;
+};
+
 } // namespace
 
 void InterpreterFrame::reset()
@@ -90,7 +151,9 @@ void InterpreterFrame::reset()
     scope.reset();
     target = baseClip = nullptr;
     self = Value();
-    activation = arguments = superObject = superConstructor = nullptr;
+    activation = arguments = superObject = superConstructor = superHome = callee = caller = nullptr;
+    callArgs = {};
+    argumentsPending = false;
     thisNamed = superNamed = true;
     registers.clear();
     outerRegisters = nullptr;
@@ -156,6 +219,7 @@ ExecutionResult Interpreter::runBlock(std::span<const uint8_t> code, Object* cli
     ctx.self = Value(clip);
     ctx.registers.resize(4);
     FrameRegistersScope registersScope(m_, ctx.registers);
+    SharedStackLease sharedStack(m_, ctx.stack);
     Object* previousClip = m_.currentClip();
     m_.setCurrentClip(clip);
     ExecutionResult result = ExecutionResult::Finished;
@@ -188,6 +252,7 @@ void Interpreter::runNested(std::span<const uint8_t> code, Object* clip)
     ctx.self = Value(clip);
     ctx.registers.resize(4);
     FrameRegistersScope registersScope(m_, ctx.registers);
+    SharedStackLease sharedStack(m_, ctx.stack);
     execute(ctx, 0, code.size());
 }
 
@@ -216,25 +281,39 @@ Value Interpreter::callFunction(Object* function, const Value& self, std::span<c
     ctx.target = m_.version() >= 6 && isClip(ctx.baseClip) ? ctx.baseClip : m_.currentClip();
     Object* activation = m_.heap().make(nullptr);
     ctx.activation = activation;
-    ctx.scope = std::make_shared<Scope>(Scope{activation, f.scope});
+    if (m_.version() >= 6) {
+        ctx.scope = std::make_shared<Scope>(Scope{activation, f.scope});
+    } else {
+        // Before SWF 6 a function keeps no scope of its own: it runs in the clip it
+        // is called on (or else the clip whose script calls it), then the globals.
+        Object* thisClip = self.asObject() && isClip(self.asObject()) ? self.asObject() : nullptr;
+        Object* clip = thisClip ? thisClip : m_.currentClip();
+        if (isClip(clip)) {
+            ctx.target = clip;
+            ctx.baseClip = clip;
+            auto globalScope = std::make_shared<Scope>(Scope{m_.global(), nullptr});
+            ctx.scope = std::make_shared<Scope>(Scope{activation, std::make_shared<Scope>(Scope{clip, globalScope})});
+        } else {
+            ctx.scope = std::make_shared<Scope>(Scope{activation, f.scope});
+        }
+    }
 
-    // `arguments`, and `super` from the prototype the method was found on.
-    Object* arguments = m_.newArray(args);
-    arguments->put("callee", Value(function), PropertyFlag::DontEnum);
-    arguments->put("caller", m_.runningFunctions.empty() ? Value(Null{}) : Value(m_.runningFunctions.back()),
-                   PropertyFlag::DontEnum);
-    ctx.arguments = arguments;
+    // `arguments`, and `super` from the prototype the method was found on. Both cost
+    // objects on every call, so they are made here only when the function's code could
+    // name them; otherwise the first read of the name makes them.
+    const FunctionNameUse& uses = nameUse(f);
+    ctx.callee = function;
+    ctx.caller = m_.runningFunctions.empty() ? nullptr : m_.runningFunctions.back();
+    ctx.callArgs = args;
+    ctx.argumentsPending = true;
     Object* thisObject = self.asObject();
     if (!home && thisObject)
         home = thisObject->proto();
-    if (home) {
-        ctx.superObject = m_.newObject(home->proto());
-        ctx.superObject->setProto(home->proto());
-        const Property* ctor = home->findOwn("__constructor__");
-        if (!ctor && home->proto())
-            ctor = m_.findProperty(home->proto(), "constructor");
-        ctx.superConstructor = ctor ? ctor->value.asObject() : nullptr;
-    }
+    ctx.superHome = home;
+    const bool preloadsArguments = f.isFunction2 && (f.flags & Function2::PreloadArguments);
+    Object* arguments = uses.arguments || preloadsArguments ? argumentsFor(ctx) : nullptr;
+    if (uses.super)
+        superFor(ctx);
 
     if (f.isFunction2) {
         ctx.registers.resize(std::max<size_t>(f.registerCount, 1));
@@ -250,7 +329,7 @@ Value Interpreter::callFunction(Object* function, const Value& self, std::span<c
         if (f.flags & Function2::PreloadArguments)
             preload(Value(arguments));
         if (f.flags & Function2::PreloadSuper)
-            preload(f.flags & Function2::SuppressSuper ? Value() : Value(ctx.superObject));
+            preload(f.flags & Function2::SuppressSuper ? Value() : Value(superFor(ctx)));
         ctx.thisNamed = !(f.flags & (Function2::PreloadThis | Function2::SuppressThis));
         ctx.superNamed = !(f.flags & (Function2::PreloadSuper | Function2::SuppressSuper));
         if (f.flags & Function2::PreloadRoot)
@@ -264,7 +343,7 @@ Value Interpreter::callFunction(Object* function, const Value& self, std::span<c
         }
         if (f.flags & Function2::PreloadGlobal)
             preload(Value(m_.global()));
-        if (!(f.flags & Function2::SuppressArguments) && !(f.flags & Function2::PreloadArguments))
+        if (arguments && !(f.flags & Function2::SuppressArguments) && !(f.flags & Function2::PreloadArguments))
             activation->put("arguments", Value(arguments));
         for (size_t i = 0; i < f.params.size(); ++i) {
             Value v = i < args.size() ? args[i] : Value();
@@ -276,7 +355,8 @@ Value Interpreter::callFunction(Object* function, const Value& self, std::span<c
         }
     } else {
         ctx.registers.resize(4);
-        activation->put("arguments", Value(arguments));
+        if (arguments)
+            activation->put("arguments", Value(arguments));
         for (size_t i = 0; i < f.params.size(); ++i)
             activation->put(f.params[i], i < args.size() ? args[i] : Value());
     }
@@ -286,10 +366,36 @@ Value Interpreter::callFunction(Object* function, const Value& self, std::span<c
         Running(std::vector<Object*>& s, Object* f) : stack(s) { stack.push_back(f); }
         ~Running() { stack.pop_back(); }
     } running(m_.runningFunctions, function);
+    SharedStackLease sharedStack(m_, ctx.stack);
     Outcome outcome = execute(ctx, 0, ctx.code.size());
     if (outcome.flow == Flow::Return)
         return ctx.returned;
     return Value();
+}
+
+Object* Interpreter::argumentsFor(Context& ctx)
+{
+    if (ctx.argumentsPending) {
+        ctx.argumentsPending = false;
+        ctx.arguments = m_.newArray(ctx.callArgs);
+        ctx.arguments->put("callee", Value(ctx.callee), PropertyFlag::DontEnum);
+        ctx.arguments->put("caller", ctx.caller ? Value(ctx.caller) : Value(Null{}), PropertyFlag::DontEnum);
+    }
+    return ctx.arguments;
+}
+
+Object* Interpreter::superFor(Context& ctx)
+{
+    if (!ctx.superObject && ctx.superHome) {
+        Object* home = ctx.superHome;
+        ctx.superObject = m_.newObject(home->proto());
+        ctx.superObject->setProto(home->proto());
+        const Property* ctor = home->findOwn("__constructor__");
+        if (!ctor && home->proto())
+            ctor = m_.findProperty(home->proto(), "constructor");
+        ctx.superConstructor = ctor ? ctor->value.asObject() : nullptr;
+    }
+    return ctx.superObject;
 }
 
 const Interpreter::Handler* Interpreter::dispatchTable()
@@ -386,23 +492,6 @@ Interpreter::Outcome Interpreter::execute(Context& ctx, size_t begin, size_t end
         }
     }
     return {Flow::Fallthrough, pos};
-}
-
-void Interpreter::pushValue(Context& ctx, Value v)
-{
-    // A script that only ever pushes would grow without end; past the limit the new
-    // values are dropped.
-    if (ctx.stack.size() < kMaxStackDepth)
-        ctx.stack.push_back(std::move(v));
-}
-
-Value Interpreter::pop(Context& ctx)
-{
-    if (ctx.stack.empty())
-        return Value();
-    Value v = std::move(ctx.stack.back());
-    ctx.stack.pop_back();
-    return v;
 }
 
 Value* Interpreter::registerSlot(Context& ctx, size_t index)

@@ -26,9 +26,17 @@ struct InterpreterFrame {
     Object* baseClip = nullptr;          // the clip the block belongs to
     Value self;
     Object* activation = nullptr;        // where `var` writes inside a function
+    // `arguments` and `super` are made on first use unless the function's code names
+    // them (see Interpreter::argumentsFor and superFor); until then the frame keeps what
+    // they are made from.
     Object* arguments = nullptr;
     Object* superObject = nullptr;
     Object* superConstructor = nullptr;
+    Object* superHome = nullptr;  // the prototype `super` starts above
+    Object* callee = nullptr;
+    Object* caller = nullptr;
+    std::span<const Value> callArgs;
+    bool argumentsPending = false;
     // Whether `this` and `super` are names the function's code can read: not when
     // its DefineFunction2 preloads them into registers or suppresses them.
     bool thisNamed = true;
@@ -100,6 +108,10 @@ private:
     Outcome actionUnknown(Context& ctx, Step& step);
 
     Outcome defineFunction(Context& ctx, Step& step, bool version2);
+    // A function call's `arguments` array and `super` object, made when first asked
+    // for; null when the frame has none.
+    Object* argumentsFor(Context& ctx);
+    Object* superFor(Context& ctx);
     // The text of a name operand: a string is read in place (no copy), anything else
     // is converted into `scratch`.
     const std::string& nameText(const Value& name, std::string& scratch)
@@ -148,8 +160,23 @@ private:
 
     // Register `index` as the running code sees it; null when there is none.
     static Value* registerSlot(Context& ctx, size_t index);
-    void pushValue(Context& ctx, Value v);
-    Value pop(Context& ctx);
+    // Every action pushes or pops: these are inline, and move the value in and out.
+    void pushValue(Context& ctx, Value v)
+    {
+        // A script that only ever pushes would grow without end; past the limit the new
+        // values are dropped.
+        if (ctx.stack.size() < kMaxStackDepth)
+            ctx.stack.push_back(std::move(v));
+    }
+    Value pop(Context& ctx)
+    {
+        if (ctx.stack.empty())
+            return Value();
+        Value v = std::move(ctx.stack.back());
+        ctx.stack.pop_back();
+        return v;
+    }
+    static constexpr size_t kMaxStackDepth = 65536;
     RootedValues popArgs(Context& ctx);
     ClipHost* targetClip(Context& ctx);
 

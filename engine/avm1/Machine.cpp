@@ -15,6 +15,24 @@
 
 namespace swf::avm1 {
 
+namespace {
+
+// Whether a read of a missing member may ask the object's __resolve: not while the
+// machine looks for a conversion method (toString, valueOf) of its own.
+bool resolveAllowed = true;
+
+class NoResolve {
+public:
+    NoResolve() : saved_(std::exchange(resolveAllowed, false)) {}
+    ~NoResolve() { resolveAllowed = saved_; }
+    NoResolve(const NoResolve&) = delete;
+    NoResolve& operator=(const NoResolve&) = delete;
+
+private:
+    bool saved_;
+};
+
+} // namespace
 
 StackRoot::StackRoot(Machine& machine) : machine_(machine), previous_(machine.stackRoots_)
 {
@@ -181,12 +199,17 @@ std::string Machine::toString(const Value& v)
     Object* o = v.asObject()->referent(*this);
     if (auto path = o->defaultString(); path && usesDefaultToString(o))
         return *path;
-    // Only toString is asked; when there is none, or it gives an object, the object
-    // reads as its kind. valueOf is never tried in its place.
-    Value method = getMember(v, "toString");
+    // Only toString is asked; when there is none, or it gives anything but a string
+    // (an object, a number, null, undefined), the object reads as its kind. valueOf is
+    // never tried in its place.
+    Value method;
+    {
+        NoResolve conversion;
+        method = getMember(v, "toString");
+    }
     if (Object* f = method.asObject(); f && f->function()) {
         Value r = call(method, v, {});
-        if (!r.isObject())
+        if (r.isString())
             return r.toString(version_);
     }
     return o->function() ? "[type Function]" : "[type Object]";
@@ -213,7 +236,11 @@ Value Machine::toPrimitive(const Value& v, bool preferString)
     // gives undefined; when it gives an object, the object itself stays for the
     // caller to convert on (as a string, by its toString).
     bool stringFirst = o->convertsToStringFirst() && version_ >= 6;
-    Value method = getMember(v, stringFirst ? "toString" : "valueOf");
+    Value method;
+    {
+        NoResolve conversion;
+        method = getMember(v, stringFirst ? "toString" : "valueOf");
+    }
     if (Object* f = method.asObject(); f && f->function()) {
         Value r = call(method, v, {});
         return r.isObject() ? v : r;
@@ -302,7 +329,11 @@ Value Machine::primitiveForEquality(const Value& v)
     // default valueOf's `this` is), the comparison fails; toString is not tried.
     Object* o = v.asObject();
     if (o && o->equalityUsesValueOf()) {
-        Value method = getMember(v, "valueOf");
+        Value method;
+        {
+            NoResolve conversion;
+            method = getMember(v, "valueOf");
+        }
         if (Object* f = method.asObject(); f && f->function())
             return call(method, v, {});
     }
@@ -317,7 +348,11 @@ std::optional<Value> Machine::primitiveForComparison(const Value& v)
     // Only valueOf is asked. An object without one (as _global, which has no
     // prototype) compares as undefined; a clip whose valueOf gives itself compares as
     // NaN; any other object left an object makes the comparison false outright.
-    Value method = getMember(v, "valueOf");
+    Value method;
+    {
+        NoResolve conversion;
+        method = getMember(v, "valueOf");
+    }
     Object* f = method.asObject();
     if (!f || !f->function())
         return Value();
@@ -420,11 +455,37 @@ bool Machine::hasProperty(Object* target, std::string_view name)
 {
     if (!target)
         return false;
-    target = target->referent(*this);
+    if (!target->plain())
+        target = target->referent(*this);
     if (findProperty(target, name))
         return true;
-    return target->hasComputed(*this, name);
+    return !target->plain() && target->hasComputed(*this, name);
 }
+
+namespace {
+
+// A member `name` that `o` and its prototypes lack: the first __resolve along the
+// chain that is an object answers, called with the name when it is a function. A
+// __resolve that is a primitive or a clip is passed over; one given by addProperty
+// counts for nothing.
+Value resolveMissing(Machine& m, Object* o, const Value& target, std::string_view name)
+{
+    for (Object* at = o; at; at = at->proto()) {
+        const Property* handler = at->findOwn("__resolve");
+        if (!handler || handler->isAccessor())
+            continue;
+        Object* f = handler->value.asObject();
+        if (!f || f->as<MovieClipObject>())
+            continue;
+        if (!f->function())
+            return Value();
+        Value args[] = {Value(std::string(name))};
+        return m.call(handler->value, target, args);
+    }
+    return Value();
+}
+
+} // namespace
 
 Value Machine::getMember(const Value& target, std::string_view name)
 {
@@ -436,7 +497,9 @@ Value Machine::getMember(const Value& target, std::string_view name)
             return Value(static_cast<double>(utf16Length(target.asString())));
         }
     }
-    Object* o = target.asObject() ? target.asObject()->referent(*this) : nullptr;
+    Object* o = target.asObject();
+    if (o && !o->plain())
+        o = o->referent(*this);
     Object* lookup = o;
     if (!o) {
         if (target.isString())
@@ -460,13 +523,13 @@ Value Machine::getMember(const Value& target, std::string_view name)
                 return readAccessor(*own, target);
             return own->value;
         }
-        if (Value computed; o->getComputed(*this, name, computed))
+        if (Value computed; !o->plain() && o->getComputed(*this, name, computed))
             return computed;
         lookup = o->proto();
     }
     Property* p = findProperty(lookup, atom);
     if (!p)
-        return Value();
+        return o && name != "__resolve" && resolveAllowed ? resolveMissing(*this, o, target, name) : Value();
     if (p->isAccessor())
         return readAccessor(*p, target);
     return p->value;
@@ -600,32 +663,46 @@ void Machine::setMember(const Value& target, std::string_view name, Value value)
     Object* o = target.asObject();
     if (!o)
         return;
-    o = o->referent(*this);
+    if (!o->plain())
+        o = o->referent(*this);
     if (name == "__proto__") {
         o->setProto(value.asObject());
         return;
     }
-    if (!o->watches.empty()) {
-        auto it = o->watches.find(std::string(name));
-        if (it != o->watches.end() && it->second.callback)
-            value = callWatcher(o, name, it->second, target, std::move(value));
-    }
-    Property* own = o->findOwn(name);
-    if (!own) {
-        if (o->setComputed(*this, name, value))
+    auto store = [&](Value stored) {
+        Property* own = o->findOwn(name);
+        if (!own) {
+            if (!o->plain() && o->setComputed(*this, name, stored))
+                return;
+            // An inherited setter takes the write.
+            if (Property* inherited = findProperty(o->proto(), name); inherited && inherited->isAccessor()) {
+                writeAccessor(*inherited, ownerOf(o->proto(), inherited), heap_.atoms().find(name), target, stored);
+                return;
+            }
+        } else if (own->isAccessor()) {
+            writeAccessor(*own, o, heap_.atoms().find(name), target, stored);
             return;
-        // An inherited setter takes the write.
-        if (Property* inherited = findProperty(o->proto(), name); inherited && inherited->isAccessor()) {
-            writeAccessor(*inherited, ownerOf(o->proto(), inherited), heap_.atoms().find(name), target, value);
+        } else if (own->flags & PropertyFlag::ReadOnly) {
             return;
         }
-    } else if (own->isAccessor()) {
-        writeAccessor(*own, o, heap_.atoms().find(name), target, value);
-        return;
-    } else if (own->flags & PropertyFlag::ReadOnly) {
-        return;
+        if (own && o->plain())
+            own->value = std::move(stored);
+        else
+            o->storeOwn(*this, name, std::move(stored), own);
+    };
+    if (!o->watches.empty()) {
+        auto it = o->watches.find(std::string(name));
+        if (it != o->watches.end() && it->second.callback) {
+            // A watcher that throws leaves the property undefined, and the throw goes on.
+            try {
+                value = callWatcher(o, name, it->second, target, std::move(value));
+            } catch (const ScriptThrow&) {
+                store(Value());
+                throw;
+            }
+        }
     }
-    o->storeOwn(*this, name, std::move(value), own);
+    store(std::move(value));
 }
 
 bool Machine::deleteMember(Object* target, std::string_view name)
@@ -710,6 +787,10 @@ Value Machine::arrayGet(Object* array, uint32_t index)
         const Property* own = array->findOwn(name);
         return own && !own->isAccessor() ? own->value : Value();
     }
+    // An element given a getter by addProperty keeps its stored value for the array's
+    // own methods (pop, join ...); only a read by name runs the getter.
+    if (const Property* own = array->findOwn(name); own && own->isAccessor())
+        return own->value;
     return getMember(Value(array), name);
 }
 
@@ -833,6 +914,8 @@ Value Machine::construct(const Value& constructor, std::span<const Value> args)
 
 void Machine::advanceClock(double ms)
 {
+    // The frame's scripts are over: what they left on the stack goes.
+    idleStack_.clear();
     nowMs_ += ms;
     // Each interval fires at most once a frame, as the reference player's do when their
     // period is shorter than a frame.
@@ -934,6 +1017,8 @@ void Machine::visitRoots(Visitor& visitor)
     }
     for (Object* o : extraRoots_)
         visitor.visit(o);
+    for (const Value& v : idleStack_)
+        visitor.visit(v);
     for (const auto& task : frameTasks_)
         visitor.visit(task.first);
     if (loads_)

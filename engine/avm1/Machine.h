@@ -299,6 +299,13 @@ public:
     std::vector<Value>* frameRegisters = nullptr;
     // The prototype a method about to be called was found on, for its `super`.
     Object* pendingHome = nullptr;
+    // The one operand stack every script of the movie works on, as in the reference
+    // player: a function's leftovers stay for its caller, and a block's for the next
+    // block of the same frame. `operandStack` is the stack of the script running now,
+    // or the idle one between scripts; the frame clock empties the idle one.
+    std::vector<Value>* operandStack() { return activeStack_ ? activeStack_ : &idleStack_; }
+    void setActiveStack(std::vector<Value>* stack) { activeStack_ = stack; }
+    std::vector<Value>* activeStack() const { return activeStack_; }
 
     // Random numbers: one generator per machine, seeded for repeatable runs.
     uint32_t nextRandom();
@@ -358,6 +365,8 @@ private:
     // Watchers running now, by object and property name.
     std::map<std::pair<const Object*, std::string>, int> watchersRunning_;
     uint64_t randomState_ = 0x2545F4914F6CDD1Dull;
+    std::vector<Value> idleStack_;
+    std::vector<Value>* activeStack_ = nullptr;
     StackRoot* stackRoots_ = nullptr;
     RootedValues* rootedLists_ = nullptr;
     std::function<void(Visitor&)> hostRoots_;

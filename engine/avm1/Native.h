@@ -11,6 +11,9 @@
 #include "engine/avm1/Object.h"
 
 #include <span>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace swf::avm1 {
 
@@ -24,6 +27,13 @@ struct NativeMethod {
     // The slot's property flags; built-in methods are hidden from for..in and stay.
     uint16_t flags = PropertyFlag::DontEnum | PropertyFlag::DontDelete;
 };
+
+// One name of an ASSetNative list: the name and the version flag its prefix gives.
+struct NativeSlotName {
+    std::string name;
+    uint16_t flags = 0;
+};
+std::vector<NativeSlotName> parseNativeNames(std::string_view list);
 
 // Puts one native function object per entry on `target`, in the table's order.
 void defineMethods(Machine& m, Object* target, std::span<const NativeMethod> methods);

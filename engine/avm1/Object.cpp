@@ -7,9 +7,6 @@ namespace swf::avm1 {
 
 namespace {
 
-// Up to this many properties, lookups scan the list.
-constexpr size_t kIndexThreshold = 8;
-
 // Atoms are dense small numbers: a multiplicative hash spreads neighbours apart.
 size_t slotFor(Atom atom, size_t mask)
 {
@@ -26,17 +23,8 @@ bool Object::hiddenByVersion(const Property& p) const
         ((p.flags & Version10) && version_ < 10);
 }
 
-std::ptrdiff_t Object::indexOf(Atom atom) const
+std::ptrdiff_t Object::indexedOf(Atom atom) const
 {
-    if (atom == kNoAtom)
-        return -1;
-    if (index_.empty()) {
-        for (size_t i = 0; i < props_.size(); ++i) {
-            if (props_[i].atom == atom)
-                return static_cast<std::ptrdiff_t>(i);
-        }
-        return -1;
-    }
     size_t mask = index_.size() - 1;
     for (size_t i = slotFor(atom, mask);; i = (i + 1) & mask) {
         uint32_t entry = index_[i];
@@ -45,14 +33,6 @@ std::ptrdiff_t Object::indexOf(Atom atom) const
         if (props_[entry - 1].atom == atom)
             return static_cast<std::ptrdiff_t>(entry - 1);
     }
-}
-
-Property* Object::findOwn(Atom atom)
-{
-    std::ptrdiff_t i = indexOf(atom);
-    if (i < 0 || hiddenByVersion(props_[static_cast<size_t>(i)]))
-        return nullptr;
-    return &props_[static_cast<size_t>(i)];
 }
 
 Property* Object::findOwn(std::string_view name)

@@ -98,10 +98,21 @@ public:
     bool caseSensitive() const { return caseSensitive_; }
     int version() const { return version_; }
 
+    // Exactly an Object, not a subclass: none of the hooks below does anything for it,
+    // so the machine's lookups skip them without a virtual call.
+    bool plain() const { return plain_; }
+
     // Stored own properties.
     Property* findOwn(std::string_view name);
     // By interned name (the machine's lookups intern once per chain walk).
-    Property* findOwn(Atom atom);
+    Property* findOwn(Atom atom)
+    {
+        std::ptrdiff_t i = indexOf(atom);
+        if (i < 0)
+            return nullptr;
+        Property& p = props_[static_cast<size_t>(i)];
+        return (p.flags & kVersionFlags) && hiddenByVersion(p) ? nullptr : &p;
+    }
     // Including properties this movie's version does not see (for ASSetPropFlags).
     Property* findOwnAnyVersion(std::string_view name);
     const Property* findOwn(std::string_view name) const;
@@ -153,14 +164,34 @@ public:
 
 private:
     friend class Heap;
+    static constexpr uint16_t kVersionFlags = PropertyFlag::Version6 | PropertyFlag::Version7 |
+        PropertyFlag::Version8 | PropertyFlag::Version9 | PropertyFlag::Version10;
+    // Up to this many properties, lookups scan the list: a few compares of numbers
+    // beat hashing, and most objects are that small.
+    static constexpr size_t kIndexThreshold = 8;
+
     bool hiddenByVersion(const Property& p) const;
     // Where the property numbered `atom` sits in props_, or -1.
-    std::ptrdiff_t indexOf(Atom atom) const;
+    std::ptrdiff_t indexOf(Atom atom) const
+    {
+        if (atom == kNoAtom)
+            return -1;
+        if (index_.empty()) {
+            for (size_t i = 0; i < props_.size(); ++i) {
+                if (props_[i].atom == atom)
+                    return static_cast<std::ptrdiff_t>(i);
+            }
+            return -1;
+        }
+        return indexedOf(atom);
+    }
+    std::ptrdiff_t indexedOf(Atom atom) const;
     void reindex();
 
     Object* proto_;
     bool caseSensitive_;
     bool marked_ = false;
+    bool plain_ = false;
     int version_;
     AtomTable* atoms_ = nullptr;  // the heap's, set when it adopts the object
     std::vector<Property> props_;

@@ -6,11 +6,14 @@
 
 #include "engine/avm1/BitmapPixels.h"
 #include "engine/avm1/Value.h"
+#include "engine/format/BlendMode.h"
 #include "engine/format/Bitmap.h"
 #include "engine/format/Filter.h"
+#include "engine/format/Primitives.h"
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 
 namespace swf::avm1 {
@@ -22,8 +25,22 @@ std::shared_ptr<const LiveBitmap> liveBitmapOf(const Value& value);
 // The pixels scripts change, or null when `value` is not a BitmapData or is disposed.
 BitmapPixels* bitmapPixelsOf(const Value& value);
 
-// What BitmapData's filter methods need of the renderer's filter code, which the
-// machine cannot reach itself; the player hands one to the machine.
+class ClipHost;
+
+// How BitmapData.draw lays its source on the bitmap: `matrix` from the source's own
+// pixels to the bitmap's, then the colour transform, the blend mode, the rectangle of
+// the bitmap that may change (none: all of it) and whether a bitmap source is smoothed
+// when the matrix scales or turns it.
+struct BitmapDrawRequest {
+    Matrix matrix;  // translation in pixels
+    ColorTransform colorTransform;
+    BlendMode blendMode = BlendMode::Normal;
+    std::optional<PixelRect> clip;
+    bool smoothing = false;
+};
+
+// What BitmapData's filter and draw methods need of the renderer, which the machine
+// cannot reach itself; the player hands one to the machine.
 class BitmapFilterHost {
 public:
     virtual ~BitmapFilterHost() = default;
@@ -32,6 +49,11 @@ public:
     virtual void apply(std::span<uint32_t> pixels, int width, int height, const Filter& filter) = 0;
     // `rect` grown by how far `filter` spreads what it filters.
     virtual PixelRect grow(PixelRect rect, const Filter& filter) = 0;
+    // Draws the clip `source` shows (its content, not its own placement), or the
+    // bitmap `bitmap`, onto `target` as `request` says. False when the source cannot
+    // be drawn here.
+    virtual bool draw(BitmapPixels& target, ClipHost* source, const BitmapPixels* bitmap,
+                      const BitmapDrawRequest& request) = 0;
 };
 
 } // namespace swf::avm1

@@ -74,23 +74,15 @@ double toInteger(double value)
 
 std::string Value::toString(int swfVersion) const
 {
-    return std::visit(
-        [swfVersion](const auto& v) -> std::string {
-            using T = std::decay_t<decltype(v)>;
-            if constexpr (std::is_same_v<T, Undefined>)
-                return swfVersion >= 7 ? "undefined" : "";
-            else if constexpr (std::is_same_v<T, Null>)
-                return "null";
-            else if constexpr (std::is_same_v<T, bool>)
-                return swfVersion >= 5 ? (v ? "true" : "false") : (v ? "1" : "0");
-            else if constexpr (std::is_same_v<T, double>)
-                return numberToString(v);
-            else if constexpr (std::is_same_v<T, SharedString>)
-                return v.str();
-            else
-                return "[object Object]";
-        },
-        data_);
+    switch (tag_) {
+    case Tag::Undefined: return swfVersion >= 7 ? "undefined" : "";
+    case Tag::Null: return "null";
+    case Tag::Bool: return swfVersion >= 5 ? (word_.boolean ? "true" : "false") : (word_.boolean ? "1" : "0");
+    case Tag::Number: return numberToString(word_.number);
+    case Tag::String: return word_.string->str();
+    case Tag::Object: break;
+    }
+    return "[object Object]";
 }
 
 double stringToNumber(std::string_view text, int swfVersion)
@@ -164,44 +156,34 @@ double stringToNumber(std::string_view text, int swfVersion)
 
 double Value::toNumber(int swfVersion) const
 {
-    return std::visit(
-        [swfVersion](const auto& v) -> double {
-            using T = std::decay_t<decltype(v)>;
-            if constexpr (std::is_same_v<T, Undefined> || std::is_same_v<T, Null>)
-                return swfVersion >= 7 ? std::nan("") : 0.0;
-            else if constexpr (std::is_same_v<T, bool>)
-                return v ? 1.0 : 0.0;
-            else if constexpr (std::is_same_v<T, double>)
-                return v;
-            else if constexpr (std::is_same_v<T, SharedString>)
-                return stringToNumber(v.str(), swfVersion);
-            else
-                return std::nan("");
-        },
-        data_);
+    switch (tag_) {
+    case Tag::Undefined:
+    case Tag::Null: return swfVersion >= 7 ? std::nan("") : 0.0;
+    case Tag::Bool: return word_.boolean ? 1.0 : 0.0;
+    case Tag::Number: return word_.number;
+    case Tag::String: return stringToNumber(word_.string->str(), swfVersion);
+    case Tag::Object: break;
+    }
+    return std::nan("");
 }
 
 bool Value::toBoolean(int swfVersion) const
 {
-    return std::visit(
-        [swfVersion](const auto& v) -> bool {
-            using T = std::decay_t<decltype(v)>;
-            if constexpr (std::is_same_v<T, Undefined> || std::is_same_v<T, Null>)
-                return false;
-            else if constexpr (std::is_same_v<T, bool>)
-                return v;
-            else if constexpr (std::is_same_v<T, double>)
-                return !std::isnan(v) && v != 0;
-            else if constexpr (std::is_same_v<T, SharedString>) {
-                if (swfVersion >= 7)
-                    return !v.str().empty();
-                // Before SWF 7 a string is true when it reads as a non-zero number.
-                double n = stringToNumber(v.str(), swfVersion);
-                return !std::isnan(n) && n != 0;
-            } else
-                return true;
-        },
-        data_);
+    switch (tag_) {
+    case Tag::Undefined:
+    case Tag::Null: return false;
+    case Tag::Bool: return word_.boolean;
+    case Tag::Number: return !std::isnan(word_.number) && word_.number != 0;
+    case Tag::String: {
+        if (swfVersion >= 7)
+            return !word_.string->str().empty();
+        // Before SWF 7 a string is true when it reads as a non-zero number.
+        double n = stringToNumber(word_.string->str(), swfVersion);
+        return !std::isnan(n) && n != 0;
+    }
+    case Tag::Object: break;
+    }
+    return true;
 }
 
 } // namespace swf::avm1

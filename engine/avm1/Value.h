@@ -4,9 +4,10 @@
 // depend on the movie's SWF version. Conversions that may call into objects (valueOf,
 // toString) live on the Machine.
 
-#include <memory>
+#include <cstddef>
+#include <cstdint>
 #include <string>
-#include <variant>
+#include <string_view>
 
 namespace swf::avm1 {
 
@@ -21,56 +22,118 @@ struct Null {
 
 // Script strings are immutable once made, so copies of a value share one buffer: a
 // megabyte string duplicated across the operand stack, variables and arrays costs its
-// bytes once, and pushing it costs a reference count.
-class SharedString {
+// bytes once, and pushing it costs a reference count. The count is a plain integer: a
+// machine and its values live on one thread.
+class StringBody {
 public:
-    explicit SharedString(std::string text) : text_(std::make_shared<const std::string>(std::move(text))) {}
-    const std::string& str() const { return *text_; }
-    friend bool operator==(const SharedString& a, const SharedString& b)
+    explicit StringBody(std::string text) : text_(std::move(text)) {}
+    const std::string& str() const { return text_; }
+    void retain() { ++refs_; }
+    void release()
     {
-        return a.text_ == b.text_ || *a.text_ == *b.text_;
+        if (--refs_ == 0)
+            delete this;
     }
 
 private:
-    std::shared_ptr<const std::string> text_;
+    std::string text_;
+    size_t refs_ = 1;
 };
 
+// A value is a tag and one word: numbers, booleans and objects copy as plain bits, and
+// only strings touch a reference count. Moving a value leaves undefined behind.
 class Value {
 public:
     Value() = default;
     Value(Undefined) {}
-    Value(Null v) : data_(v) {}
-    Value(bool v) : data_(v) {}
-    Value(double v) : data_(v) {}
-    Value(int v) : data_(static_cast<double>(v)) {}
-    Value(std::string v) : data_(SharedString(std::move(v))) {}
-    Value(const char* v) : data_(SharedString(v)) {}
-    Value(Object* v) : data_(v ? Data(v) : Data(Null{})) {}
+    Value(Null) : tag_(Tag::Null) {}
+    Value(bool v) : tag_(Tag::Bool) { word_.boolean = v; }
+    Value(double v) : tag_(Tag::Number) { word_.number = v; }
+    Value(int v) : tag_(Tag::Number) { word_.number = static_cast<double>(v); }
+    Value(std::string v) : tag_(Tag::String) { word_.string = new StringBody(std::move(v)); }
+    Value(const char* v) : Value(std::string(v)) {}
+    Value(Object* v) : tag_(v ? Tag::Object : Tag::Null) { word_.object = v; }
 
-    bool isUndefined() const { return std::holds_alternative<Undefined>(data_); }
-    bool isNull() const { return std::holds_alternative<Null>(data_); }
-    bool isNullish() const { return isUndefined() || isNull(); }
-    bool isBool() const { return std::holds_alternative<bool>(data_); }
-    bool isNumber() const { return std::holds_alternative<double>(data_); }
-    bool isString() const { return std::holds_alternative<SharedString>(data_); }
-    bool isObject() const { return std::holds_alternative<Object*>(data_); }
+    Value(const Value& other) : tag_(other.tag_), word_(other.word_)
+    {
+        if (tag_ == Tag::String)
+            word_.string->retain();
+    }
+    Value(Value&& other) noexcept : tag_(other.tag_), word_(other.word_) { other.tag_ = Tag::Undefined; }
+    Value& operator=(const Value& other)
+    {
+        if (other.tag_ == Tag::String)
+            other.word_.string->retain();
+        clear();
+        tag_ = other.tag_;
+        word_ = other.word_;
+        return *this;
+    }
+    Value& operator=(Value&& other) noexcept
+    {
+        if (this != &other) {
+            clear();
+            tag_ = other.tag_;
+            word_ = other.word_;
+            other.tag_ = Tag::Undefined;
+        }
+        return *this;
+    }
+    ~Value() { clear(); }
+
+    bool isUndefined() const { return tag_ == Tag::Undefined; }
+    bool isNull() const { return tag_ == Tag::Null; }
+    bool isNullish() const { return tag_ <= Tag::Null; }
+    bool isBool() const { return tag_ == Tag::Bool; }
+    bool isNumber() const { return tag_ == Tag::Number; }
+    bool isString() const { return tag_ == Tag::String; }
+    bool isObject() const { return tag_ == Tag::Object; }
     bool isPrimitive() const { return !isObject(); }
 
-    bool asBool() const { return std::get<bool>(data_); }
-    double asNumber() const { return std::get<double>(data_); }
-    const std::string& asString() const { return std::get<SharedString>(data_).str(); }
-    Object* asObject() const { return isObject() ? std::get<Object*>(data_) : nullptr; }
+    // The accessors expect a value of their type (check with isX first).
+    bool asBool() const { return word_.boolean; }
+    double asNumber() const { return word_.number; }
+    const std::string& asString() const { return word_.string->str(); }
+    Object* asObject() const { return tag_ == Tag::Object ? word_.object : nullptr; }
 
     // Primitive conversions; an object converts as "[object Object]" / NaN / true here.
     std::string toString(int swfVersion) const;
     double toNumber(int swfVersion) const;
     bool toBoolean(int swfVersion) const;
 
-    friend bool operator==(const Value&, const Value&) = default;
+    // Same type and same value: numbers by ==, so NaN equals nothing; strings by text.
+    friend bool operator==(const Value& a, const Value& b)
+    {
+        if (a.tag_ != b.tag_)
+            return false;
+        switch (a.tag_) {
+        case Tag::Undefined:
+        case Tag::Null: return true;
+        case Tag::Bool: return a.word_.boolean == b.word_.boolean;
+        case Tag::Number: return a.word_.number == b.word_.number;
+        case Tag::String: return a.word_.string == b.word_.string || a.word_.string->str() == b.word_.string->str();
+        case Tag::Object: return a.word_.object == b.word_.object;
+        }
+        return false;
+    }
 
 private:
-    using Data = std::variant<Undefined, Null, bool, double, SharedString, Object*>;
-    Data data_;
+    enum class Tag : uint8_t { Undefined, Null, Bool, Number, String, Object };
+    union Word {
+        bool boolean;
+        double number;
+        StringBody* string;
+        Object* object;
+    };
+    void clear()
+    {
+        if (tag_ == Tag::String)
+            word_.string->release();
+        tag_ = Tag::Undefined;
+    }
+
+    Tag tag_ = Tag::Undefined;
+    Word word_{.number = 0};
 };
 
 // Numbers print with up to 15 significant digits, switching to exponent form outside

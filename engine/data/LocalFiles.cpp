@@ -69,6 +69,68 @@ UrlKind classifyUrl(std::string_view url)
     return UrlKind::Script;
 }
 
+std::string fileUrl(const fs::path& file)
+{
+    if (file.empty())
+        return {};
+    std::error_code error;
+    fs::path full = fs::absolute(file, error);
+    if (error)
+        full = file;
+    return "file://" + full.lexically_normal().generic_string();
+}
+
+std::string absoluteUrl(std::string_view base, std::string_view url)
+{
+    if (base.empty() || !schemeOf(url).empty())
+        return std::string(url);
+    std::string text(url);
+    std::replace(text.begin(), text.end(), '\\', '/');
+    // The base's scheme and host ("file://", "http://host") stay; only its path changes.
+    const std::string_view baseAddress = base.substr(0, std::min(base.find('?'), base.find('#')));
+    size_t pathStart = baseAddress.find(':') + 1;
+    if (baseAddress.substr(pathStart).starts_with("//"))
+        pathStart = std::min(baseAddress.find('/', pathStart + 2), baseAddress.size());
+    const std::string prefix(baseAddress.substr(0, pathStart));
+    std::string path;
+    if (text.starts_with('/')) {
+        path = text;
+    } else {
+        std::string_view basePath = baseAddress.substr(pathStart);
+        const size_t slash = basePath.rfind('/');
+        path = std::string(slash == std::string_view::npos ? std::string_view("/") : basePath.substr(0, slash + 1)) + text;
+    }
+    // The query and fragment of `url` are not path steps.
+    const size_t tail = std::min(path.find('?'), path.find('#'));
+    const std::string rest = tail == std::string::npos ? std::string() : path.substr(tail);
+    path = path.substr(0, tail);
+    std::vector<std::string> steps;
+    size_t at = 1;  // past the leading '/'
+    while (at <= path.size()) {
+        size_t end = std::min(path.find('/', at), path.size());
+        std::string step = path.substr(at, end - at);
+        const bool last = end == path.size();
+        if (step == "..") {
+            if (!steps.empty())
+                steps.pop_back();
+            if (last)
+                steps.emplace_back();  // "a/.." names the folder: keep its trailing slash
+        } else if (step == ".") {
+            if (last)
+                steps.emplace_back();
+        } else if (!step.empty() || last) {
+            steps.push_back(std::move(step));
+        }
+        at = end + 1;
+    }
+    std::string joined;
+    for (const std::string& step : steps)
+        joined += "/" + step;
+    if (joined.empty())
+        joined = "/";
+    return prefix + joined + rest;
+}
+
 LocalSandbox::LocalSandbox(const fs::path& movieFile)
     : root_(normalCanonical(fs::absolute(movieFile).parent_path()))
 {

@@ -26,6 +26,16 @@ enum class UrlKind {
 
 UrlKind classifyUrl(std::string_view url);
 
+// "file://" and the absolute path of `file`, as a movie opened from disk reports its
+// own address (_url).
+std::string fileUrl(const std::filesystem::path& file);
+// The full address of `url` as a script gave it, taken against `base`, the address of
+// the movie that asked ("file:///dir/movie.swf"): an address with a scheme stays as it
+// is, an absolute path becomes a file: URL, and a relative one is taken from the
+// base's folder with its "." and ".." steps resolved (never above the base's root).
+// An empty base leaves `url` as given.
+std::string absoluteUrl(std::string_view base, std::string_view url);
+
 struct LocalAccess {
     bool allowed = false;
     std::filesystem::path path;  // when allowed: the file to read

@@ -20,39 +20,39 @@ double readStrength(ByteReader& r)
     return std::clamp(static_cast<double>(r.fixed8()), 0.0, 255.0);
 }
 
-// The trailing flag byte of shadows and glows: inner, knockout, composite source,
-// then the pass count in the low five bits.
-void readShadowFlags(ByteReader& r, Filter& f)
+// The flag byte shadows, glows and bevels end with: inner, knockout, composite source,
+// then (bevels and gradient filters) on top, and the pass count in the bits left.
+void readEffectFlags(ByteReader& r, Filter& f, bool hasOnTop)
 {
     const uint8_t flags = r.u8();
     f.inner = flags & 0x80;
     f.knockout = flags & 0x40;
     f.compositeSource = flags & 0x20;
-    f.passes = flags & 0x1f;
+    f.onTop = hasOnTop && (flags & 0x10);
+    f.passes = flags & (hasOnTop ? 0x0f : 0x1f);
 }
 
-// Bevels have one more flag (on top) and four bits of passes.
-void readBevelFlags(ByteReader& r, Filter& f)
+// What every filter after its colours stores: blur sizes, the offset's angle and
+// distance where it has one, strength, flags.
+void readEffect(ByteReader& r, Filter& f, bool hasOffset, bool hasOnTop)
 {
-    const uint8_t flags = r.u8();
-    f.inner = flags & 0x80;
-    f.knockout = flags & 0x40;
-    f.compositeSource = flags & 0x20;
-    f.onTop = flags & 0x10;
-    f.passes = flags & 0x0f;
-}
-
-Filter readDropShadow(ByteReader& r)
-{
-    Filter f;
-    f.kind = FilterKind::DropShadow;
-    f.color = readRgba(r);
     f.blurX = readBlur(r);
     f.blurY = readBlur(r);
-    f.angle = r.fixed16();
-    f.distance = r.fixed16();
+    if (hasOffset) {
+        f.angle = r.fixed16();
+        f.distance = r.fixed16();
+    }
     f.strength = readStrength(r);
-    readShadowFlags(r, f);
+    readEffectFlags(r, f, hasOnTop);
+}
+
+// A drop shadow, or a glow (a shadow without an offset).
+Filter readShadow(ByteReader& r, FilterKind kind)
+{
+    Filter f;
+    f.kind = kind;
+    f.color = readRgba(r);
+    readEffect(r, f, kind == FilterKind::DropShadow, false);
     return f;
 }
 
@@ -66,18 +66,6 @@ Filter readBlurFilter(ByteReader& r)
     return f;
 }
 
-Filter readGlow(ByteReader& r)
-{
-    Filter f;
-    f.kind = FilterKind::Glow;
-    f.color = readRgba(r);
-    f.blurX = readBlur(r);
-    f.blurY = readBlur(r);
-    f.strength = readStrength(r);
-    readShadowFlags(r, f);
-    return f;
-}
-
 Filter readBevel(ByteReader& r)
 {
     Filter f;
@@ -85,12 +73,7 @@ Filter readBevel(ByteReader& r)
     // Movies store the highlight first, then the shadow.
     f.color = readRgba(r);
     f.shadowColor = readRgba(r);
-    f.blurX = readBlur(r);
-    f.blurY = readBlur(r);
-    f.angle = r.fixed16();
-    f.distance = r.fixed16();
-    f.strength = readStrength(r);
-    readBevelFlags(r, f);
+    readEffect(r, f, true, true);
     return f;
 }
 
@@ -104,12 +87,7 @@ Filter readGradientFilter(ByteReader& r, FilterKind kind)
         stop.color = readRgba(r);
     for (FilterGradientStop& stop : f.gradient)
         stop.ratio = r.u8();
-    f.blurX = readBlur(r);
-    f.blurY = readBlur(r);
-    f.angle = r.fixed16();
-    f.distance = r.fixed16();
-    f.strength = readStrength(r);
-    readBevelFlags(r, f);
+    readEffect(r, f, true, true);
     return f;
 }
 
@@ -152,9 +130,9 @@ std::vector<Filter> readFilterList(ByteReader& r)
     filters.reserve(count);
     for (unsigned i = 0; i < count; ++i) {
         switch (r.u8()) {
-        case 0: filters.push_back(readDropShadow(r)); break;
+        case 0: filters.push_back(readShadow(r, FilterKind::DropShadow)); break;
         case 1: filters.push_back(readBlurFilter(r)); break;
-        case 2: filters.push_back(readGlow(r)); break;
+        case 2: filters.push_back(readShadow(r, FilterKind::Glow)); break;
         case 3: filters.push_back(readBevel(r)); break;
         case 4: filters.push_back(readGradientFilter(r, FilterKind::GradientGlow)); break;
         case 5: filters.push_back(readConvolution(r)); break;

@@ -355,6 +355,30 @@ void ClipScript::setCacheAsBitmap(bool on)
         d->cacheAsBitmap = on;
 }
 
+std::optional<Rect> ClipScript::scrollRect()
+{
+    DisplayObject* d = displayObject();
+    return d ? d->scrollRect : std::nullopt;
+}
+
+void ClipScript::setScrollRect(std::optional<Rect> window)
+{
+    if (DisplayObject* d = displayObject())
+        d->scrollRect = window;
+}
+
+std::optional<Rgba> ClipScript::opaqueBackground()
+{
+    DisplayObject* d = displayObject();
+    return d ? d->opaqueBackground : std::nullopt;
+}
+
+void ClipScript::setOpaqueBackground(std::optional<Rgba> color)
+{
+    if (DisplayObject* d = displayObject())
+        d->opaqueBackground = color;
+}
+
 Matrix ClipScript::matrix()
 {
     DisplayObject* d = displayObject();
@@ -430,6 +454,14 @@ double ClipScript::bytesTotal()
                                                 : static_cast<double>(movie->bytes.size() + 8);
     }
     return self_.timeline ? self_.timeline->byteLength : 0;
+}
+
+int ClipScript::swfVersion()
+{
+    // Clips inside a loaded movie answer with that movie's version, as its own timeline does.
+    if (self_.loaded && self_.loaded->picture)
+        return -1;
+    return player_.movieOf(self_).header.version;
 }
 
 int ClipScript::totalFrames()
@@ -831,6 +863,9 @@ bool ClipScript::loadContent(std::span<const uint8_t> bytes, const std::string& 
     self_.timeline = &content->movie->root;
     self_.frame = 0;
     self_.playing = true;
+    // A movie (not a picture) loaded into _level0 replaces the whole stage.
+    if (!parent_ && level_ == 0 && !content->picture)
+        player_.replaceLevelZero(*content->movie);
     return true;
 }
 

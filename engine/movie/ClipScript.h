@@ -57,6 +57,7 @@ public:
     int totalFrames() override;
     double bytesLoaded() override;
     double bytesTotal() override;
+    int swfVersion() override;
 
     std::string name() override;
     int depth() override;
@@ -77,6 +78,10 @@ public:
     void setBlendMode(BlendMode mode) override;
     bool cacheAsBitmap() override;
     void setCacheAsBitmap(bool on) override;
+    std::optional<Rect> scrollRect() override;
+    void setScrollRect(std::optional<Rect> window) override;
+    std::optional<Rgba> opaqueBackground() override;
+    void setOpaqueBackground(std::optional<Rgba> color) override;
     Matrix matrix() override;
     void setMatrix(const Matrix& matrix) override;
     avm1::SoundTransform* soundTransform() override { return &soundTransform_; }

@@ -95,8 +95,10 @@ std::shared_ptr<const LoadedContent> makeLoadedContent(std::span<const uint8_t> 
     try {
         if (looksLikeMovie(bytes))
             content->movie = buildMovie(decodeMovie(bytes));
-        else if (looksLikePicture(bytes))
+        else if (looksLikePicture(bytes)) {
             content->movie = pictureMovie(bytes, 8);
+            content->picture = true;
+        }
     } catch (const std::exception&) {
         return nullptr;
     }

@@ -21,6 +21,8 @@ struct LoadedContent {
     std::shared_ptr<const render::BitmapSource> bitmaps;
     // The address the script gave, as _url reports it.
     std::string url;
+    // A JPEG, PNG or GIF file shown as a movie of one frame: it has no SWF version.
+    bool picture = false;
 };
 
 // The content of `bytes`, or null when they are neither a movie nor a picture this

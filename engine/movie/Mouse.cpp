@@ -167,8 +167,21 @@ std::optional<MouseInput::Target> MouseInput::targetAt(ClipState& root, Timeline
     if (!known_)
         return std::nullopt;
     std::optional<Target> found;
-    ClipPath path;
     testsLeft_ = kMaxTests;
+    // _level1 and above draw over level 0, the highest on top, so they take the
+    // pointer first; each level is placed on the stage by its own _x, _y and scale.
+    for (size_t i = root.levels.size(); i-- > 0;) {
+        DisplayObject& level = root.levels[i];
+        if (!level.clip || !level.visible)
+            continue;
+        auto inner = toLocal(level.matrix, pointer_);
+        if (!inner)
+            continue;
+        ClipPath at{kLevelStep, level.depth};
+        if (findIn(*level.clip, at, *inner, timeline, 1, found))
+            return found;
+    }
+    ClipPath path;
     findIn(root, path, pointer_, timeline, 0, found);
     return found;
 }
@@ -180,10 +193,11 @@ DisplayObject* MouseInput::resolve(ClipState& root, const Target& target) const
     return object && object->characterId == target.characterId ? object : nullptr;
 }
 
-// DefineButtonSound gives sounds to four of the transitions.
-static void playButtonSound(TimelinePlayer& timeline, uint16_t buttonId, ButtonSoundTransition slot)
+// DefineButtonSound gives sounds to four of the transitions; `movie` is the one the
+// button came from (a level's or a loaded clip's movie has its own sounds).
+static void playButtonSound(TimelinePlayer& timeline, const MovieDef& movie, uint16_t buttonId,
+                            ButtonSoundTransition slot)
 {
-    const MovieDef& movie = timeline.movie();
     auto sounds = movie.buttonSounds.find(buttonId);
     if (sounds == movie.buttonSounds.end())
         return;
@@ -214,11 +228,13 @@ bool MouseInput::fire(ClipState& root, TimelinePlayer& timeline, const Target& t
             kIdleToOverUp,     kOverUpToIdle,      kOverUpToOverDown, kOverDownToOverUp, kOutDownToIdle,
             kOverDownToOutDown, kOutDownToOverDown, kIdleToOverDown,   kOverDownToIdle};
         const uint16_t condition = kConditions[static_cast<size_t>(transition)];
+        ClipState* parent = TimelinePlayer::resolve(root, target.parent);
+        const MovieDef& movie = parent ? timeline.movieOf(*parent) : timeline.movie();
         switch (transition) {
-        case Transition::RollOut: playButtonSound(timeline, object->characterId, ButtonSoundTransition::OverUpToIdle); break;
-        case Transition::RollOver: playButtonSound(timeline, object->characterId, ButtonSoundTransition::IdleToOverUp); break;
-        case Transition::Press: playButtonSound(timeline, object->characterId, ButtonSoundTransition::OverUpToOverDown); break;
-        case Transition::Release: playButtonSound(timeline, object->characterId, ButtonSoundTransition::OverDownToOverUp); break;
+        case Transition::RollOut: playButtonSound(timeline, movie, object->characterId, ButtonSoundTransition::OverUpToIdle); break;
+        case Transition::RollOver: playButtonSound(timeline, movie, object->characterId, ButtonSoundTransition::IdleToOverUp); break;
+        case Transition::Press: playButtonSound(timeline, movie, object->characterId, ButtonSoundTransition::OverUpToOverDown); break;
+        case Transition::Release: playButtonSound(timeline, movie, object->characterId, ButtonSoundTransition::OverDownToOverUp); break;
         default: break;
         }
         for (const ButtonAction& action : object->character->button->def.actions) {

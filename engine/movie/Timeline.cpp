@@ -4,6 +4,7 @@
 #include "engine/avm1/Machine.h"
 #include "engine/avm1/MovieClipObject.h"
 #include "engine/avm1/TextFieldObject.h"
+#include "engine/data/LocalFiles.h"
 #include "engine/movie/ClipEvents.h"
 #include "engine/movie/ClipScript.h"
 #include "engine/movie/SeekIndex.h"
@@ -116,9 +117,11 @@ ClipState TimelinePlayer::makeRoot() const
 
 std::string TimelinePlayer::urlOf(const MovieDef* movie) const
 {
+    if (!movie || movie == &movie_)
+        return hooks_.movieUrl;
     for (const auto& content : loaded_) {
         if (content->movie.get() == movie)
-            return content->url;
+            return data::absoluteUrl(hooks_.movieUrl, content->url);
     }
     return {};
 }
@@ -189,6 +192,19 @@ void TimelinePlayer::removeLevel(int number)
     if (scriptsEnabled_ && machine_)
         queueUnloadOf(*level, path, 0, movieOf(*level->clip).header.version);
     std::erase_if(root_->levels, [n](const DisplayObject& o) { return o.depth == n; });
+}
+
+void TimelinePlayer::replaceLevelZero(const MovieDef& movie)
+{
+    if (root_) {
+        std::vector<int> numbers;
+        for (const DisplayObject& level : root_->levels)
+            numbers.push_back(level.depth);
+        for (int number : numbers)
+            removeLevel(number);
+    }
+    if (hooks_.levelZeroReplaced)
+        hooks_.levelZeroReplaced(movie);
 }
 
 ClipState* TimelinePlayer::resolve(ClipState& root, const ClipPath& path)
@@ -297,7 +313,9 @@ void TimelinePlayer::step(ClipState& root)
         std::erase_if(loaded_, [](const auto& content) { return content.use_count() == 1; });
     }
     if (machine_) {
-        double rate = movie_.header.frameRate > 0 ? movie_.header.frameRate : 12.0;
+        // A movie loaded into _level0 set the stage's frame rate (a picture does not).
+        const MovieDef& top = root.loaded && !root.loaded->picture ? movieOf(root) : movie_;
+        double rate = top.header.frameRate > 0 ? top.header.frameRate : 12.0;
         machine_->resetBudget(kMaxActionsPerStep);
         machine_->advanceClock(1000.0 / rate);
         avm1::dispatchSoundEvents(*machine_);

@@ -61,6 +61,12 @@ struct MovieHooks {
     // A goto (a script's or the player's seek) landed the clip at `clip` on `frame`;
     // what plays along with the timeline (stream sound) resumes there.
     std::function<void(const std::vector<int32_t>& clip, int frame)> jumped;
+    // A movie loaded into _level0 took the stage: its size, frame rate and background
+    // rule from now on, as the first movie's did.
+    std::function<void(const MovieDef& movie)> levelZeroReplaced;
+    // The main movie's full address ("file:///dir/movie.swf"), as its _url reports it and
+    // against which the addresses of movies loaded into it are taken; empty when unknown.
+    std::string movieUrl;
 };
 
 // A clip is named by the depths leading to it from the root, so that queued work
@@ -104,6 +110,9 @@ public:
     avm1::Object* makeLevel(int number);
     // unloadMovieNum(N): the level leaves, its clips' unload handlers queued.
     void removeLevel(int number);
+    // A movie arrived in _level0: every level above goes, and the new movie's stage
+    // settings take over.
+    void replaceLevelZero(const MovieDef& movie);
     // Where scripts reach outside the timeline.
     const MovieHooks& hooks() const { return hooks_; }
     const SeekIndex& seekIndex() const { return *seekIndex_; }

@@ -12,6 +12,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 // Where the CPU has AVX2, the column pass runs a copy built for it (twice the lanes);
 // elsewhere the baseline build.
 #if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__)
@@ -38,10 +42,42 @@ struct Divider {
     double inverse;
 };
 
+// The same division in floats, which fill twice the vector lanes, for the divisors of
+// the blurs movies use. With quotients below 256 the float product n * (1/d) is within
+// 2^-15 of n / d, whose fraction is 0 or at least 1/d. Adding 2^-14 lifts a whole
+// quotient that came out just below itself; the sum's own rounding moves it by 2^-17
+// at most. Up to kFloatDivisorLimit, 1/d exceeds 2^-15 + 2^-14 + 2^-17, so no fraction
+// is pushed up to the next whole number.
+constexpr uint32_t kFloatDivisorLimit = 10048;
+
+struct FloatDivider {
+    explicit FloatDivider(uint32_t d) : inverse(1.0f / float(d)) {}
+    int32_t operator()(float n) const { return int32_t(n * inverse + kLift); }
+    static constexpr float kLift = 1.0f / 16384.0f;
+    float inverse;
+};
+
 uint32_t divisorOf(const BoxKernel& box)
 {
     return 256u * uint32_t(2 * box.radius + 1) + 2u * uint32_t(box.edgeWeight);
 }
+
+#if defined(__SSE2__)
+// Turns the 4 x 4 block of pixels at `from` onto its side at `to`, in four loads, eight
+// shuffles and four stores instead of sixteen scattered copies.
+inline void transposeBlock4(const uint8_t* from, size_t fromStride, uint8_t* to, size_t toStride)
+{
+    auto load = [&](int row) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + size_t(row) * fromStride)); };
+    const __m128i r0 = load(0), r1 = load(1), r2 = load(2), r3 = load(3);
+    const __m128i t0 = _mm_unpacklo_epi32(r0, r1), t1 = _mm_unpacklo_epi32(r2, r3);
+    const __m128i t2 = _mm_unpackhi_epi32(r0, r1), t3 = _mm_unpackhi_epi32(r2, r3);
+    auto store = [&](int row, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(to + size_t(row) * toStride), v); };
+    store(0, _mm_unpacklo_epi64(t0, t1));
+    store(1, _mm_unpackhi_epi64(t0, t1));
+    store(2, _mm_unpacklo_epi64(t2, t3));
+    store(3, _mm_unpackhi_epi64(t2, t3));
+}
+#endif
 
 // Copies a `width` x `height` grid of T (rows `fromStride` bytes apart) to `to` turned
 // on its side: element (x, y) lands at (y, x), rows `toStride` bytes apart. Worked in
@@ -50,19 +86,34 @@ template <class T>
 void transpose(const uint8_t* from, size_t fromStride, int width, int height, uint8_t* to, size_t toStride)
 {
     constexpr int kTile = 32;
+    auto copyOne = [&](int x, int y) {
+        T v;
+        std::memcpy(&v, from + size_t(y) * fromStride + size_t(x) * sizeof(T), sizeof(T));
+        std::memcpy(to + size_t(x) * toStride + size_t(y) * sizeof(T), &v, sizeof(T));
+    };
     for (int y0 = 0; y0 < height; y0 += kTile) {
         for (int x0 = 0; x0 < width; x0 += kTile) {
             const int y1 = std::min(height, y0 + kTile), x1 = std::min(width, x0 + kTile);
-            // Written in order, read across rows: scattered reads cost less than
-            // scattered writes.
-            for (int x = x0; x < x1; ++x) {
-                uint8_t* out = to + size_t(x) * toStride;
-                for (int y = y0; y < y1; ++y) {
-                    T v;
-                    std::memcpy(&v, from + size_t(y) * fromStride + size_t(x) * sizeof(T), sizeof(T));
-                    std::memcpy(out + size_t(y) * sizeof(T), &v, sizeof(T));
+            int yBlocks = y0;
+#if defined(__SSE2__)
+            if constexpr (sizeof(T) == 4) {
+                // Whole blocks of four pixels by four, then the rows left below them.
+                for (; yBlocks + 4 <= y1; yBlocks += 4) {
+                    int x = x0;
+                    for (; x + 4 <= x1; x += 4)
+                        transposeBlock4(from + size_t(yBlocks) * fromStride + size_t(x) * 4, fromStride,
+                                        to + size_t(x) * toStride + size_t(yBlocks) * 4, toStride);
+                    for (; x < x1; ++x)
+                        for (int y = yBlocks; y < yBlocks + 4; ++y)
+                            copyOne(x, y);
                 }
             }
+#endif
+            // Written in order, read across rows: scattered reads cost less than
+            // scattered writes.
+            for (int x = x0; x < x1; ++x)
+                for (int y = yBlocks; y < y1; ++y)
+                    copyOne(x, y);
         }
     }
 }
@@ -83,12 +134,14 @@ public:
         radius_ = box.radius;
         edge_ = box.edgeWeight;
         divide_ = Divider(divisorOf(box));
+        divideFloat_ = FloatDivider(divisorOf(box));
+        inFloats_ = divisorOf(box) <= kFloatDivisorLimit;
         ringRows_ = 2 * size_t(radius_) + 3;  // rows from the window's leading edge back past its trailing one
         if (ring_.size() < ringRows_ * rowValues)
             ring_.resize(ringRows_ * rowValues);
         if (zeros_.size() < rowValues)
             zeros_.assign(rowValues, 0);
-        sums_.assign(rowValues, 0);
+        sums_.assign(rowValues, 0.0f);
     }
 
     // Where input row `i` (below the height) is to be written before accept(i).
@@ -118,22 +171,45 @@ private:
     SWF_BLUR_CLONES
     void addRow(const uint8_t* __restrict__ row)
     {
-        int32_t* __restrict__ sums = sums_.data();
+        float* __restrict__ sums = sums_.data();
         for (size_t k = 0; k < rowValues_; ++k)
-            sums[k] += row[k];
+            sums[k] += float(row[k]);
+    }
+
+    void emit(uint8_t* out, const uint8_t* before, const uint8_t* after, const uint8_t* leaving)
+    {
+        if (inFloats_)
+            emitFloat(out, before, after, leaving);
+        else
+            emitExact(out, before, after, leaving);
+    }
+
+    // The window sums are whole numbers below 2^17, exact in floats.
+    SWF_BLUR_CLONES
+    void emitFloat(uint8_t* __restrict__ out, const uint8_t* __restrict__ before, const uint8_t* __restrict__ after,
+                   const uint8_t* __restrict__ leaving)
+    {
+        float* __restrict__ sums = sums_.data();
+        const float edge = float(edge_);
+        const FloatDivider divide = divideFloat_;
+        for (size_t k = 0; k < rowValues_; ++k) {
+            const float n = sums[k] * 256.0f + edge * float(int32_t(before[k]) + int32_t(after[k]));
+            out[k] = static_cast<uint8_t>(divide(n));
+            sums[k] += float(int32_t(after[k]) - int32_t(leaving[k]));
+        }
     }
 
     SWF_BLUR_CLONES
-    void emit(uint8_t* __restrict__ out, const uint8_t* __restrict__ before, const uint8_t* __restrict__ after,
-              const uint8_t* __restrict__ leaving)
+    void emitExact(uint8_t* __restrict__ out, const uint8_t* __restrict__ before, const uint8_t* __restrict__ after,
+                   const uint8_t* __restrict__ leaving)
     {
-        int32_t* __restrict__ sums = sums_.data();
+        float* __restrict__ sums = sums_.data();
         const int32_t edge = edge_;
         const Divider divide = divide_;
         for (size_t k = 0; k < rowValues_; ++k) {
-            const int32_t n = sums[k] * 256 + edge * (int32_t(before[k]) + int32_t(after[k]));
+            const int32_t n = int32_t(sums[k]) * 256 + edge * (int32_t(before[k]) + int32_t(after[k]));
             out[k] = static_cast<uint8_t>(divide(n));
-            sums[k] += int32_t(after[k]) - int32_t(leaving[k]);
+            sums[k] += float(int32_t(after[k]) - int32_t(leaving[k]));
         }
     }
 
@@ -142,10 +218,12 @@ private:
     int radius_ = 0;
     int32_t edge_ = 0;
     Divider divide_{1};
+    FloatDivider divideFloat_{1};
+    bool inFloats_ = false;
     size_t ringRows_ = 1;
     std::vector<uint8_t> ring_;
     std::vector<uint8_t> zeros_;
-    std::vector<int32_t> sums_;
+    std::vector<float> sums_;  // whole numbers
 };
 
 // Scratch memory a blur reuses from call to call on the same thread, so blurring

@@ -10,9 +10,14 @@
 #include "engine/format/Video.h"
 
 #include <QImage>
+#include <QPaintEngine>
 #include <QPainter>
+#include <QSemaphore>
+#include <QThread>
+#include <QThreadPool>
 
 #include <cmath>
+#include <exception>
 #include <span>
 
 namespace swf::render {
@@ -210,11 +215,88 @@ private:
         QPainterPath clip;
         clip.setFillRule(Qt::WindingFill);
         addMaskArea(mask, parent, clip);
+        if (drawMaskedThroughLayer(clip, masked, parent, parentCx))
+            return;
         painter_.save();
         painter_.resetTransform();
         painter_.setClipPath(clip, painter_.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
         drawRange(masked, parent, parentCx);
         painter_.restore();
+    }
+
+    // Qt cuts every span filled under a clip path against the clip's spans one by one,
+    // which costs more than the fill itself when many small shapes sit under a curved
+    // mask. Instead the masked objects are drawn unclipped into a layer the size of the
+    // mask's bounds, the mask's area (filled as the clip would be, without
+    // anti-aliasing) cuts the layer once, and the layer is drawn in their place. Blend
+    // modes read and change what lies below them, which a layer would hide from them:
+    // masked objects with one are clipped as before. False when not drawn here.
+    bool drawMaskedThroughLayer(const QPainterPath& clip, std::span<const RenderNode> masked, const Matrix& parent,
+                                const ColorTransform& parentCx)
+    {
+        // The layer need not reach past what the masked objects cover, unless filters
+        // draw past their bounds or a scroll window shifts what it shows.
+        QRectF drawn;
+        bool spills = false;
+        for (const RenderNode& node : masked) {
+            if (blendsBelow(node, spills))
+                return false;
+            if (node.visible && node.clipDepth == 0)
+                addDeviceBounds(node, parent * node.matrix, drawn);
+        }
+        painter_.resetTransform();
+        QRectF visible(0, 0, painter_.device()->width(), painter_.device()->height());
+        if (painter_.hasClipping())
+            visible = visible.intersected(painter_.clipBoundingRect());
+        QRectF reach = clip.boundingRect();
+        if (!spills)
+            reach = reach.intersected(drawn.adjusted(-1, -1, 1, 1));
+        const QRect area = reach.intersected(visible).toAlignedRect().intersected(visible.toAlignedRect());
+        if (area.isEmpty())
+            return true;  // nothing of the masked objects can be seen
+        QImage layer(area.size(), QImage::Format_ARGB32_Premultiplied);
+        QImage cut(area.size(), QImage::Format_Alpha8);
+        if (layer.isNull() || cut.isNull())
+            return false;  // out of memory: clip instead
+        layer.fill(Qt::transparent);
+        cut.fill(Qt::transparent);
+        const Matrix toLayer{1, 0, 0, 1, -double(area.x()), -double(area.y())};
+        {
+            QPainter p(&layer);
+            p.setRenderHint(QPainter::Antialiasing, smooth_);
+            p.setPen(Qt::NoPen);
+            FrameDrawer inner = innerDrawer(p, nullptr);
+            inner.drawRange(masked, toLayer * parent, parentCx);
+        }
+        {
+            QPainter p(&cut);
+            p.setPen(Qt::NoPen);
+            p.translate(-area.x(), -area.y());
+            p.fillPath(clip, Qt::black);
+        }
+        {
+            QPainter p(&layer);
+            p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+            p.drawImage(0, 0, cut);
+        }
+        painter_.drawImage(area.topLeft(), layer);
+        return true;
+    }
+
+    // Whether `node` or a node under it has a blend mode that reads what lies below;
+    // `spills` is set where one draws outside its declared bounds (filters, scroll
+    // windows).
+    static bool blendsBelow(const RenderNode& node, bool& spills)
+    {
+        if ((node.filters && !node.filters->empty()) || node.scrollRect)
+            spills = true;
+        if (node.blendMode != BlendMode::Normal && node.blendMode != BlendMode::Layer)
+            return true;
+        for (const RenderNode& child : node.children) {
+            if (blendsBelow(child, spills))
+                return true;
+        }
+        return false;
     }
 
     // The mask's filled area in device pixels: its own shape and its children's.
@@ -554,6 +636,41 @@ void Renderer::clearCaches()
 }
 
 void Renderer::render(QPainter& painter, const RenderNode& root, const Matrix& twipsToDevice, Quality quality)
+{
+    // Qt's raster engine splits every fill of more than about a hundred spans across
+    // the global thread pool and waits for the pieces; a frame of many small shapes
+    // then spends more time handing spans to threads and waking up than filling them
+    // (on a busy machine, much more). A fill made on one of the pool's own threads is
+    // never split, so the frame is drawn there, as one task, while this thread waits.
+    // Only the raster engine draws into memory any thread may touch while this one
+    // waits; when every pool thread is busy the frame is drawn here rather than queued
+    // behind other work. A failure on the pool thread is raised again here.
+    QThreadPool* pool = QThreadPool::globalInstance();
+    const QPaintEngine* engine = painter.paintEngine();
+    if (!engine || engine->type() != QPaintEngine::Raster || pool->contains(QThread::currentThread())) {
+        renderHere(painter, root, twipsToDevice, quality);
+        return;
+    }
+    QSemaphore done;
+    std::exception_ptr failure;
+    const bool started = pool->tryStart([&] {
+        try {
+            renderHere(painter, root, twipsToDevice, quality);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        done.release();
+    });
+    if (!started) {
+        renderHere(painter, root, twipsToDevice, quality);
+        return;
+    }
+    done.acquire();
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void Renderer::renderHere(QPainter& painter, const RenderNode& root, const Matrix& twipsToDevice, Quality quality)
 {
     painter.save();
     const bool smooth = quality != Quality::Low;

@@ -34,6 +34,8 @@ public:
     void clearCaches();
 
 private:
+    void renderHere(QPainter& painter, const RenderNode& root, const Matrix& twipsToDevice, Quality quality);
+
     struct Caches;
     std::unique_ptr<Caches> caches_;
 };

@@ -1,5 +1,7 @@
 #include "engine/video/VideoDecoder.h"
 
+#include "engine/video/Deblocking.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/error.h>
@@ -11,7 +13,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
-#include <cmath>
+#include <algorithm>
 #include <mutex>
 
 namespace swf::video {
@@ -58,37 +60,38 @@ void quietLibraryLog()
 constexpr int64_t kMaxPicturePixels = int64_t{2048} * 2048;
 
 // YUV 4:2:0 pictures (the decoders of H.263 and VP6 give them) to RGB as the reference
-// player shows them: video-range BT.601, each pixel taking the chroma of its own 2 x 2
-// block, every channel rounded to the nearest level. The coefficients are the ones its
-// pictures match level for level, which the exact BT.601 ones miss by one here and
-// there.
+// player shows them: video-range BT.601 in 16-bit fixed point, each pixel taking the
+// chroma of its own 2 x 2 block, the sum rounded once. Its pictures match this level
+// for level, where converting in floating point misses by one on sums near a half.
 struct Bt601Tables {
-    double luma[256];
-    double redFromV[256];
-    double greenFromU[256];
-    double greenFromV[256];
-    double blueFromU[256];
+    int32_t luma[256];
+    int32_t redFromV[256];
+    int32_t greenFromU[256];
+    int32_t greenFromV[256];
+    int32_t blueFromU[256];
 
     Bt601Tables()
     {
         for (int i = 0; i < 256; ++i) {
-            luma[i] = 1.16438 * (i - 16);
-            redFromV[i] = 1.596 * (i - 128);
-            greenFromU[i] = 0.39176 * (i - 128);
-            greenFromV[i] = 0.81298 * (i - 128);
-            blueFromU[i] = 2.0172 * (i - 128);
+            luma[i] = 76309 * (i - 16) + 32768;  // 255/219, and the half for rounding
+            redFromV[i] = 104597 * (i - 128);    // 1.596
+            greenFromU[i] = 25675 * (i - 128);   // 0.392
+            greenFromV[i] = 53279 * (i - 128);   // 0.813
+            blueFromU[i] = 132201 * (i - 128);   // 2.017
         }
     }
 };
 
-inline uint32_t level(double value)
+inline uint32_t level(int32_t value)
 {
-    const double rounded = std::floor(value + 0.5);
-    return rounded <= 0 ? 0u : rounded >= 255 ? 255u : static_cast<uint32_t>(rounded);
+    return value <= 0 ? 0u : value >= (255 << 16) ? 255u : static_cast<uint32_t>(value >> 16);
 }
 
 // Converts a YUV 4:2:0 picture, with its alpha plane when it has one, into `image`
-// (ARGB32 of the picture's size; straight alpha).
+// (RGB32, or ARGB32 premultiplied with alpha, of the picture's size). VP6 with alpha
+// carries colours already multiplied by their alpha (encoders composite onto black),
+// and the reference player blends them so: taken as straight colours, the soft edges
+// of a picture came out darker than its own.
 void convertYuv420(const AVFrame& frame, bool alpha, QImage& image)
 {
     static const Bt601Tables tables;
@@ -101,14 +104,19 @@ void convertYuv420(const AVFrame& frame, bool alpha, QImage& image)
         const uint8_t* a = alpha ? frame.data[3] + static_cast<ptrdiff_t>(y) * frame.linesize[3] : nullptr;
         auto* out = reinterpret_cast<uint32_t*>(image.scanLine(y));
         for (int x = 0; x < width; ++x) {
-            const double c = tables.luma[luma[x]];
+            const int32_t c = tables.luma[luma[x]];
             const uint8_t cu = u[x / 2];
             const uint8_t cv = v[x / 2];
             const uint32_t r = level(c + tables.redFromV[cv]);
             const uint32_t g = level(c - tables.greenFromU[cu] - tables.greenFromV[cv]);
             const uint32_t b = level(c + tables.blueFromU[cu]);
-            const uint32_t opacity = a ? a[x] : 255u;
-            out[x] = opacity << 24 | r << 16 | g << 8 | b;
+            if (!a) {
+                out[x] = 0xff000000u | r << 16 | g << 8 | b;
+                continue;
+            }
+            // A colour above its alpha is no premultiplied colour: it is held to it.
+            const uint32_t opacity = a[x];
+            out[x] = opacity << 24 | std::min(r, opacity) << 16 | std::min(g, opacity) << 8 | std::min(b, opacity);
         }
     }
 }
@@ -122,10 +130,17 @@ struct VideoDecoder::Codec {
     AVFrame* latest = nullptr;  // a reference to the last good picture
     bool hasLatest = false;
     SwsContext* scaler = nullptr;
+    // H.263 only: how the stream's own flag overrides each picture's deblocking bit,
+    // and the quantizer whose strength smooths the latest picture (0: none).
+    bool h263 = false;
+    uint8_t deblocking = 0;
+    int latestDeblocking = 0;
+    AVFrame* smoothed = nullptr;  // the latest picture with its block edges smoothed
 
     ~Codec()
     {
         sws_freeContext(scaler);
+        av_frame_free(&smoothed);
         av_frame_free(&latest);
         av_frame_free(&received);
         av_packet_free(&packet);
@@ -151,7 +166,10 @@ VideoDecoder::VideoDecoder(const VideoStreamDef& stream, std::span<const uint8_t
     codec->packet = av_packet_alloc();
     codec->received = av_frame_alloc();
     codec->latest = av_frame_alloc();
-    if (!codec->context || !codec->packet || !codec->received || !codec->latest) {
+    codec->smoothed = av_frame_alloc();
+    codec->h263 = id == AV_CODEC_ID_FLV1;
+    codec->deblocking = stream.deblocking;
+    if (!codec->context || !codec->packet || !codec->received || !codec->latest || !codec->smoothed) {
         error_ = "out of memory for the video decoder";
         return;
     }
@@ -159,6 +177,10 @@ VideoDecoder::VideoDecoder(const VideoStreamDef& stream, std::span<const uint8_t
     // for the packet that went in.
     codec->context->thread_count = 1;
     codec->context->max_pixels = kMaxPicturePixels;
+    // The floating-point AAN inverse transform: the reference player's H.263 pictures
+    // match its output level for level, where libavcodec's default integer transform
+    // is off by one or two in places.
+    codec->context->idct_algo = FF_IDCT_FAAN;
     codec->context->width = stream.width;
     codec->context->height = stream.height;
     if (stream.deblocking == 1)
@@ -247,11 +269,22 @@ bool VideoDecoder::decode(std::span<const uint8_t> data, bool keyFrame)
         av_frame_unref(codec_->latest);
         av_frame_move_ref(codec_->latest, codec_->received);
         codec_->hasLatest = true;
+        codec_->latestDeblocking = codec_->h263 ? deblockingFor(data) : 0;
         got = true;
     }
     if (!got && error_.empty())
         error_ = "a video picture that decodes to nothing";
     return got;
+}
+
+int VideoDecoder::deblockingFor(std::span<const uint8_t> data) const
+{
+    // The stream's flag: 0 leaves it to the picture's bit, 1 turns smoothing off, and
+    // the higher levels turn it on whatever the bit says.
+    const std::optional<H263Smoothing> header = readH263Smoothing(data);
+    if (!header || codec_->deblocking == 1 || (codec_->deblocking == 0 && !header->requested))
+        return 0;
+    return header->quantizer;
 }
 
 bool VideoDecoder::hasPicture() const
@@ -264,16 +297,31 @@ QImage VideoDecoder::picture()
     if (!hasPicture())
         return {};
     const AVFrame* frame = codec_->latest;
+    if (codec_->latestDeblocking > 0 && frame->format == AV_PIX_FMT_YUV420P) {
+        // Smoothed on a copy: the decoder predicts the next picture from the unsmoothed one.
+        AVFrame* smoothed = codec_->smoothed;
+        av_frame_unref(smoothed);
+        smoothed->format = frame->format;
+        smoothed->width = frame->width;
+        smoothed->height = frame->height;
+        if (av_frame_get_buffer(smoothed, 0) < 0 || av_frame_copy(smoothed, frame) < 0)
+            return {};
+        for (int p = 0; p < 3; ++p) {
+            const int shift = p == 0 ? 0 : 1;
+            deblockPlane({smoothed->data[p], (frame->width + shift) >> shift, (frame->height + shift) >> shift,
+                          smoothed->linesize[p]},
+                         codec_->latestDeblocking);
+        }
+        frame = smoothed;
+    }
     const auto format = static_cast<AVPixelFormat>(frame->format);
     const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(format);
     const bool alpha = descriptor && (descriptor->flags & AV_PIX_FMT_FLAG_ALPHA);
     if (format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVA420P) {
-        QImage image(frame->width, frame->height, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+        QImage image(frame->width, frame->height, alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
         if (image.isNull())
             return {};
         convertYuv420(*frame, alpha, image);
-        if (alpha)
-            return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
         return image;
     }
     // Each pixel takes the chroma of its own 2 x 2 block, converted with exact

@@ -42,6 +42,9 @@ public:
     QImage picture();
 
 private:
+    // The quantizer whose strength smooths an H.263 picture's block edges; 0: none.
+    int deblockingFor(std::span<const uint8_t> data) const;
+
     struct Codec;
     std::unique_ptr<Codec> codec_;
     std::string error_;

@@ -382,5 +382,22 @@ TEST(SoundClass, CheckPolicyFileIsAFlagOfEachObject)
     EXPECT_EQ(run.lines, (std::vector<std::string>{"boolean", "true", "undefined"}));
 }
 
+TEST(SoundClass, ThePrototypeHasTheReferencePlayersMethodsAndKeepsThem)
+{
+    ActionBuilder a;
+    newSound(a, "s", "", false);
+    constexpr uint8_t kTypeOf = 0x44;
+    for (std::string_view name : {"areSoundsInaccessible", "setDuration", "setPosition", "getDuration"})
+        a.getVariable("Sound").pushString("prototype").op(kGetMember).pushString(name).op(kGetMember).op(kTypeOf).trace();
+    call(a, "areSoundsInaccessible").trace();
+    call(a, "setPosition", {500}).op(kTypeOf).trace();
+    // The methods are read-only: a script's write leaves them.
+    a.getVariable("Sound").pushString("prototype").op(kGetMember).pushString("getVolume").pushInt(7).op(kSetMember);
+    call(a, "getVolume").trace();
+    Played run = play(beepMovie(a), 1);
+    EXPECT_EQ(run.lines, (std::vector<std::string>{"function", "function", "function", "function", "false", "undefined",
+                                                   "100"}));
+}
+
 } // namespace
 } // namespace swf::test

@@ -214,6 +214,11 @@ TEST(BitmapPixels, ColorBoundsFindsOrAvoidsTheMaskedColour)
     const PixelRect none = b.colorBounds(0xFFFFFFFF, 0xFF00FF00, true);
     EXPECT_EQ(none.width, 0);
     EXPECT_EQ(none.height, 0);
+    // An opaque bitmap leaves alpha out of the comparison; a transparent one does not.
+    EXPECT_EQ(b.colorBounds(0xFF000000, 0xAA000000, true).width, 4);
+    EXPECT_EQ(b.colorBounds(0xFF0000FF, 0x000000FF, true).width, 0);
+    BitmapPixels clear(4, 4, true, 0xFF000000);
+    EXPECT_EQ(clear.colorBounds(0xFF000000, 0xAA000000, true).width, 0);
 }
 
 TEST(BitmapPixels, ThresholdCountsAndPaintsThePixelsThatPass)
@@ -280,6 +285,28 @@ TEST(BitmapPixels, NoiseRepeatsForASeedAndStaysInRange)
                 EXPECT_LE((p >> shift) & 0xFF, 20u);
             }
         }
+    }
+    // The generator's first values for small seeds (16807^n modulo 2^31 - 1, low
+    // byte): seed 1 gives a7 f1 d9 2a..., seed 2 gives 4e e2 b3...; 0 counts as 1 and
+    // -1 as 2. Pixels go across rows, red, green, blue; grey takes one value a pixel.
+    struct Case {
+        int32_t seed;
+        int low, high;
+        bool grey;
+        uint32_t first, second;  // pixels (0, 0) and (1, 0)
+    } cases[] = {
+        {1, 0, 255, false, 0xFFA7F1D9, 0xFF2A82C8},
+        {0, 0, 255, false, 0xFFA7F1D9, 0xFF2A82C8},
+        {2, 0, 255, false, 0xFF4EE2B3, 0xFF540590},
+        {-1, 0, 255, true, 0xFF4E4E4E, 0xFFE2E2E2},
+        {1, 10, 11, false, 0xFF0B0B0B, 0xFF0A0A0A},
+        {1, 10, 2, false, 0xFF0A0A0A, 0xFF0A0A0A},  // upside down: low
+    };
+    for (const Case& c : cases) {
+        BitmapPixels n(2, 1, false, 0);
+        n.noise(static_cast<uint32_t>(c.seed), c.low, c.high, 7, c.grey);
+        EXPECT_EQ(n.getPixel32(0, 0), c.first) << "seed " << c.seed << " range " << c.low << "-" << c.high;
+        EXPECT_EQ(n.getPixel32(1, 0), c.second) << "seed " << c.seed << " range " << c.low << "-" << c.high;
     }
 }
 

@@ -266,6 +266,37 @@ std::vector<RunCase> runCases()
         b.pushInt(0).pushString("f").op(0x3D).pop().pushConstant(0).trace();
         cases.push_back({"function keeps its defining pool", b.build(), {"defined", "replaced"}});
     }
+    {
+        // Code that never spells `arguments` still finds it under a name built at run
+        // time: f(7, 8) traces the array's length, first element and callee.
+        ActionBuilder fnBody;
+        auto computedArguments = [&fnBody] { fnBody.pushString("argu").pushString("ments").op(0x47).op(0x1C); };
+        computedArguments();
+        fnBody.pushString("length").op(0x4E).trace();
+        computedArguments();
+        fnBody.pushInt(0).op(0x4E).trace();
+        computedArguments();
+        fnBody.pushString("callee").op(0x4E).getVariable("f").op(0x49).trace();
+        ActionBuilder b;
+        b.defineFunction("f", {}, fnBody).callFunction("f", {7, 8}).pop();
+        cases.push_back({"arguments under a computed name", b.build(), {"2", "7", "true"}});
+    }
+    {
+        // Likewise `super`: B's method calls A's through a name built at run time.
+        ActionBuilder aHi;
+        aHi.trace("A.hi");
+        ActionBuilder bHi;
+        bHi.pushInt(0).pushString("su").pushString("per").op(0x47).op(0x1C).pushString("hi").op(0x52).pop();
+        ActionBuilder b;
+        b.defineFunction("A", {}, ActionBuilder()).defineFunction("B", {}, ActionBuilder());
+        b.getVariable("A").pushString("prototype").op(0x4E).pushString("hi");
+        b.defineFunction("", {}, aHi).op(0x4F);
+        b.getVariable("B").pushString("prototype").pushInt(0).pushString("A").op(0x40).op(0x4F);
+        b.getVariable("B").pushString("prototype").op(0x4E).pushString("hi");
+        b.defineFunction("", {}, bHi).op(0x4F);
+        b.pushInt(0).pushInt(0).pushString("B").op(0x40).pushString("hi").op(0x52).pop();
+        cases.push_back({"super under a computed name", b.build(), {"A.hi"}});
+    }
     return cases;
 }
 
@@ -303,7 +334,9 @@ TEST(DecodedBlock, CodeRewrittenInPlaceIsDecodedAgain)
 TEST(DecodedBlock, PooledFramesStartEmpty)
 {
     // A function that traces register 1 and what it pops, then leaves values behind:
-    // a frame reused from the pool must not show the previous call's leftovers.
+    // a frame reused from the pool must not show the previous call's register. The
+    // values left go to the caller's stack, which all scripts share, so the next call
+    // pops the "over" the last one left there.
     ActionBuilder body;
     body.pushRegister(1).trace().trace();
     body.pushInt(5).storeRegister(1).pushString("left").pushString("over");
@@ -313,7 +346,7 @@ TEST(DecodedBlock, PooledFramesStartEmpty)
         b.pushInt(0).pushString("f").op(0x3D).pop();
     Machine m(10);
     EXPECT_EQ(run(m, b.build()),
-              (std::vector<std::string>{"undefined", "undefined", "undefined", "undefined", "undefined", "undefined"}));
+              (std::vector<std::string>{"undefined", "undefined", "undefined", "over", "undefined", "over"}));
     EXPECT_GT(m.interpreterState().spareFrames(), 0u);
 }
 
@@ -336,6 +369,69 @@ TEST(DecodedBlock, PooledFramesForgetWhichNamesTheLastFunctionHid)
     }
     Machine m(10);
     EXPECT_EQ(run(m, b.build()), (std::vector<std::string>{"seen", "seen"}));
+}
+
+TEST(DecodedBlock, CallsMakeArgumentsAndSuperOnlyWhenTheCodeNamesThem)
+{
+    // Objects one call of o.m() makes: its activation, plus `arguments` and `super`
+    // when the body spells them (in any case).
+    struct Case {
+        const char* name;
+        ActionBuilder body;
+        size_t made;
+    };
+    ActionBuilder plain;
+    plain.pushInt(1).op(0x3E);
+    ActionBuilder readsArguments;
+    readsArguments.getVariable("ARGUMENTS").op(0x3E);
+    ActionBuilder readsSuper;
+    readsSuper.getVariable("super").op(0x3E);
+    const Case cases[] = {{"plain", plain, 1}, {"arguments", readsArguments, 2}, {"super", readsSuper, 2}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Machine m(6);
+        ActionBuilder setup;
+        setup.pushString("o").pushInt(0).pushString("Object").op(0x40).op(0x1D);
+        setup.getVariable("o").pushString("m").defineFunction("", {}, c.body).op(0x4F);
+        Object* timeline = m.newObject();
+        std::vector<uint8_t> setupCode = setup.build();
+        m.runBlock(setupCode, timeline);
+        ActionBuilder call;
+        call.pushInt(0).getVariable("o").pushString("m").op(0x52).pop();
+        std::vector<uint8_t> code = call.build();
+        const size_t before = m.heap().size();
+        m.runBlock(code, timeline);
+        EXPECT_EQ(m.heap().size() - before, c.made);
+    }
+}
+
+TEST(DecodedBlock, DecodedMemoryIsCountedAndBounded)
+{
+    // One-byte actions decode to many times their size: the block counts what it
+    // holds, stops the script past its bound, and the cache counts decoded bytes.
+    std::vector<uint8_t> code(20000, 0x07);  // Stop, twenty thousand times
+    code.push_back(kEnd);
+    {
+        DecodedBlock block(code, nullptr, 100'000);
+        EXPECT_NO_THROW(block.at(100));
+        EXPECT_GE(block.footprint(), 100 * sizeof(DecodedAction));
+        EXPECT_THROW(block.at(code.size() - 1), ScriptAbort);
+        EXPECT_LE(block.footprint(), 100'000 + 2 * sizeof(DecodedAction));
+    }
+    {
+        DecodedBlockCache cache;
+        auto block = cache.get(code);
+        const size_t copied = cache.bytes();
+        EXPECT_EQ(copied, code.size());
+        block->at(code.size() - 1);
+        EXPECT_EQ(cache.bytes(), copied + block->footprint());
+        EXPECT_GT(block->footprint(), code.size() * sizeof(uint32_t));
+    }
+    {
+        // A script running such a block to its end under the default bound finishes.
+        Machine m(10);
+        EXPECT_EQ(m.runBlock(code, m.newObject()), ExecutionResult::Finished);
+    }
 }
 
 TEST(DecodedBlock, DeepRecursionReusesFrames)

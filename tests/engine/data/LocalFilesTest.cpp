@@ -48,6 +48,30 @@ TEST(LocalFiles, UrlsAreClassifiedByScheme)
     EXPECT_EQ(classifyUrl("FSCommand:quit"), UrlKind::Script);
 }
 
+TEST(LocalFiles, LoadedAddressesAreTakenAgainstTheMoviesAddress)
+{
+    struct Case {
+        std::string base, url, full;
+    };
+    const Case cases[] = {
+        {"file:///games/main.swf", "child.swf", "file:///games/child.swf"},
+        {"file:///games/main.swf", "levels/a.swf?x=1#top", "file:///games/levels/a.swf?x=1#top"},
+        {"file:///games/main.swf", "./art/../b.jpg", "file:///games/b.jpg"},
+        {"file:///games/main.swf", "../../../up.swf", "file:///up.swf"},
+        {"file:///games/main.swf", "data\\v.txt", "file:///games/data/v.txt"},
+        {"file:///games/main.swf", "/abs/c.swf", "file:///abs/c.swf"},
+        {"file:///games/main.swf?q=/x/y", "c.swf", "file:///games/c.swf"},
+        {"file:///games/main.swf", "http://example.org/c.swf", "http://example.org/c.swf"},
+        {"http://example.org/dir/main.swf", "../c.swf", "http://example.org/c.swf"},
+        {"http://example.org", "c.swf", "http://example.org/c.swf"},
+        {"", "child.swf", "child.swf"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(absoluteUrl(c.base, c.url), c.full) << c.base << " + " << c.url;
+    EXPECT_EQ(fileUrl("/games/./main.swf"), "file:///games/main.swf");
+    EXPECT_EQ(fileUrl(""), "");
+}
+
 TEST_F(LocalFilesTest, OnlyFilesInTheMoviesFolderTreeAreReachable)
 {
     const LocalSandbox box(movie_);

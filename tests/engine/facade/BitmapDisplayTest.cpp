@@ -1,6 +1,7 @@
 // Script bitmaps on stage: attachBitmap and beginBitmapFill show a BitmapData's pixels
 // where the clip is, follow the bitmap as scripts change it, and show nothing once it
-// is disposed.
+// is disposed; BitmapData.draw; and the display settings scripts give a clip
+// (scrollRect, opaqueBackground) reaching the picture.
 
 #include "engine/Player.h"
 #include "tests/support/SwfWriter.h"
@@ -10,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -278,6 +280,108 @@ TEST(BitmapFilters, ApplyFilterRunsTheRenderersBlurAndGenerateFilterRectGrowsByI
     const std::string ninth = std::to_string(int32_t(0x1CFFFFFFu));
     EXPECT_EQ(traces(a), (std::vector<std::string>{"0", ninth, ninth, "0", "0", "0", ninth,
                                                    "(x=-1, y=-1, w=11, h=11)", "-1", ninth}));
+}
+
+TEST(BitmapDraw, DrawsClipsAndBitmapsThroughTheRendererWithMatrixColourModeAndClip)
+{
+    // A 10 x 10 px green square drawn by script into clip "src", which sits at x = 50:
+    // draw uses the clip's content, not its place. Each case draws onto a fresh white
+    // 20 x 20 opaque bitmap and reads two pixels back.
+    using Push = std::function<void(ActionBuilder&)>;
+    auto none = Push([](ActionBuilder& a) { a.pushUndefined(); });
+    auto make = [](std::string_view package, std::string_view name, std::vector<double> args) {
+        return Push([=](ActionBuilder& a) { pushNew(a, package, name, args); });
+    };
+    auto variable = [](std::string_view name) { return Push([name](ActionBuilder& a) { a.getVariable(name); }); };
+    struct Case {
+        const char* what;
+        std::vector<Push> args;  // after the source
+        std::string_view source;
+        int x1, y1, x2, y2;
+        uint32_t at1, at2;
+    } cases[] = {
+        {"plain", {}, "src", 5, 5, 15, 15, 0x00FF00, 0xFFFFFF},
+        {"moved", {make("geom", "Matrix", {1, 0, 0, 1, 10, 10})}, "src", 5, 5, 15, 15, 0xFFFFFF, 0x00FF00},
+        {"scaled", {make("geom", "Matrix", {2, 0, 0, 2, 0, 0})}, "src", 15, 15, 19, 2, 0x00FF00, 0x00FF00},
+        {"coloured", {none, make("geom", "ColorTransform", {0, 0, 0, 1, 255, 0, 0, 0})}, "src", 5, 5, 15, 15,
+         0xFF0000, 0xFFFFFF},
+        {"difference", {none, none, Push([](ActionBuilder& a) { a.pushString("difference"); })}, "src", 5, 5, 15,
+         15, 0xFF00FF, 0xFFFFFF},
+        {"clipped", {none, none, none, make("geom", "Rectangle", {0, 0, 3, 3})}, "src", 1, 1, 5, 5, 0x00FF00,
+         0xFFFFFF},
+        {"bitmap", {make("geom", "Matrix", {1, 0, 0, 1, 2, 2})}, "blue", 3, 3, 1, 1, 0x0000FF, 0xFFFFFF},
+        {"not drawable", {}, "nothing", 5, 5, 15, 15, 0xFFFFFF, 0xFFFFFF},
+    };
+    for (const Case& c : cases) {
+        ActionBuilder a;
+        a.pushNumber(1).pushString("src").pushInt(2).getVariable("_root").pushString("createEmptyMovieClip");
+        a.op(Op::CallMethod).op(Op::Pop);
+        a.getVariable("src").pushString("_x").pushNumber(50).op(0x4F);
+        call(a, "src", "beginFill", {0x00FF00, 100});
+        call(a, "src", "moveTo", {0, 0});
+        call(a, "src", "lineTo", {10, 0});
+        call(a, "src", "lineTo", {10, 10});
+        call(a, "src", "lineTo", {0, 10});
+        call(a, "src", "endFill", {});
+        newBitmap(a, "blue", 4, 4, false, 0xFF0000FF);
+        newBitmap(a, "bmp", 20, 20, false, 0xFFFFFFFF);
+        for (auto it = c.args.rbegin(); it != c.args.rend(); ++it)
+            (*it)(a);
+        variable(c.source)(a);
+        a.pushInt(static_cast<int32_t>(c.args.size() + 1)).getVariable("bmp").pushString("draw");
+        a.op(Op::CallMethod).op(Op::Pop);
+        traceCall(a, "bmp", "getPixel", {double(c.x1), double(c.y1)});
+        traceCall(a, "bmp", "getPixel", {double(c.x2), double(c.y2)});
+        EXPECT_EQ(traces(a), (std::vector<std::string>{std::to_string(c.at1), std::to_string(c.at2)})) << c.what;
+    }
+}
+
+TEST(BitmapDraw, ADisposedBitmapAnswersMinusOne)
+{
+    ActionBuilder a;
+    newBitmap(a, "bmp", 4, 4, false, 0xFFFFFFFF);
+    call(a, "bmp", "dispose", {});
+    a.getVariable("bmp").pushInt(1).getVariable("bmp").pushString("draw").op(Op::CallMethod).op(0x26);
+    EXPECT_EQ(traces(a), (std::vector<std::string>{"-1"}));
+}
+
+TEST(ScriptDisplaySettings, ScrollRectAndOpaqueBackgroundReadBackAndReachThePicture)
+{
+    // mc at (20, 10) holds a 40 x 30 green square; its window shows the 10 x 10 px from
+    // (5, 5) of it at the clip's origin, and a grey background fills under it.
+    ActionBuilder a;
+    clipAt(a, 20, 10);
+    call(a, "mc", "beginFill", {0x00FF00, 100});
+    call(a, "mc", "moveTo", {0, 0});
+    call(a, "mc", "lineTo", {40, 0});
+    call(a, "mc", "lineTo", {40, 30});
+    call(a, "mc", "lineTo", {0, 30});
+    call(a, "mc", "endFill", {});
+    a.getVariable("mc").pushString("scrollRect");
+    pushNew(a, "geom", "Rectangle", {5, 5, 10, 10});
+    a.op(0x4F);
+    a.getVariable("mc").pushString("scrollRect").op(Op::GetMember).op(0x26);
+    a.getVariable("mc").pushString("opaqueBackground").op(Op::GetMember).op(0x26);
+    a.getVariable("mc").pushString("opaqueBackground").pushNumber(0x808080).op(0x4F);
+    a.getVariable("mc").pushString("opaqueBackground").op(Op::GetMember).op(0x26);
+    // A second clip whose settings are set and taken away again.
+    a.pushNumber(2).pushString("other").pushInt(2).getVariable("_root").pushString("createEmptyMovieClip");
+    a.op(Op::CallMethod).op(Op::Pop);
+    a.getVariable("other").pushString("scrollRect");
+    pushNew(a, "geom", "Rectangle", {0, 0, 1, 1});
+    a.op(0x4F);
+    a.getVariable("other").pushString("scrollRect").pushUndefined().op(0x4F);
+    a.getVariable("other").pushString("opaqueBackground").pushNumber(255).op(0x4F);
+    a.getVariable("other").pushString("opaqueBackground").pushNull().op(0x4F);
+    a.getVariable("other").pushString("scrollRect").op(Op::GetMember).op(0x26);
+    a.getVariable("other").pushString("opaqueBackground").op(Op::GetMember).op(0x26);
+    EXPECT_EQ(traces(a), (std::vector<std::string>{"(x=5, y=5, w=10, h=10)", "undefined", std::to_string(0x808080),
+                                                   "undefined", "undefined"}));
+
+    const QImage image = run(a)[0];
+    EXPECT_EQ(image.pixel(25, 15), qRgb(0, 255, 0)) << "inside the window";
+    EXPECT_EQ(image.pixel(35, 25), qRgb(255, 255, 255)) << "past the window's right and bottom";
+    EXPECT_EQ(image.pixel(50, 30), qRgb(255, 255, 255)) << "the square beyond the window is cut away";
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 // unloading takes the content away again.
 
 #include "engine/Player.h"
+#include "engine/format/Button.h"
 #include "tests/support/ButtonWriter.h"
 #include "tests/support/SwfWriter.h"
 
@@ -153,7 +154,9 @@ TEST(LoadedMovie, ClipKeepsItsPlaceButNotItsVariablesAndReportsTheChild)
 
     MovieRun run(s / "main.swf");
     run.advance(2);
-    EXPECT_EQ(run.lines, (Lines{"child 1", "_level0.holder", "_level0", "undefined", "100", "50", "2", "child.swf"}));
+    // _url is the child's full address.
+    EXPECT_EQ(run.lines, (Lines{"child 1", "_level0.holder", "_level0", "undefined", "100", "50", "2",
+                                "file://" + (s / "child.swf").string()}));
 }
 
 // mcl = new MovieClipLoader(); listener methods trace their names; mcl.addListener(l);
@@ -343,6 +346,94 @@ TEST(LoadedMovie, LockrootKeepsRootInsideTheLoadedMovie)
         run.advance(2);
         EXPECT_EQ(run.lines, (Lines{lock ? "_level0.holder" : "_level0"}));
     }
+}
+
+// A movie loaded into _level1 takes the pointer over level 0 where its buttons are;
+// level 0's buttons answer everywhere else.
+TEST(LoadedMovie, ButtonsInALevelTakeThePointerBeforeLevelZero)
+{
+    Scratch s;
+    test::SwfWriter child;
+    test::defineFilledRect(child, 1, {0, 800, 0, 800}, kRed);
+    ActionBuilder pressed;
+    pressed.trace("level press").getVariable("this").trace();
+    test::defineButton2(child, 2, {{kButtonUp | kButtonHitTest, 1, 1, {}, {}}}, {{kOverUpToOverDown, 0, pressed}});
+    test::Place at;
+    at.depth = 1;
+    at.characterId = 2;
+    at.matrix = Matrix{1, 0, 0, 1, 100 * 20, 0};
+    child.placeObject2(at);
+    child.doAction(ActionBuilder().stop()).showFrame();
+    save(child.build(), s / "child.swf");
+
+    test::SwfWriter w;
+    test::defineFilledRect(w, 1, {0, 11000, 0, 8000}, kBlue);
+    test::defineButton2(w, 2, {{kButtonUp | kButtonHitTest, 1, 1, {}, {}}}, {{kOverUpToOverDown, 0, ActionBuilder().trace("main press")}});
+    w.placeObject(2, 1);
+    const uint8_t toLevel = 0;
+    w.doAction(ActionBuilder().pushString("child.swf").pushString("_level1").raw(0x9A, std::span(&toLevel, 1)).stop()).showFrame();
+    save(w.build(), s / "main.swf");
+
+    MovieRun run(s / "main.swf");
+    run.advance(2);
+    struct Row {
+        double x, y;
+        Lines heard;
+    };
+    const Row rows[] = {
+        {110, 10, {"level press", "_level1"}},  // on the level's button, 100 pixels right
+        {10, 10, {"main press"}},               // left of it
+        {300, 300, {"main press"}},             // away from it
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.x);
+        run.lines.clear();
+        run.player.mouseMove(QPointF(row.x, row.y));
+        run.player.mousePress();
+        run.player.mouseRelease();
+        EXPECT_EQ(run.lines, row.heard);
+    }
+}
+
+// A movie loaded into _level0 takes the whole stage: every level goes, and its size,
+// frame rate and background rule; the machine's globals stay.
+TEST(LoadedMovie, LoadingIntoLevelZeroReplacesTheStage)
+{
+    Scratch s;
+    save(childMovie(kRed, "above"), s / "above.swf");
+    test::MovieOptions options;
+    options.stage = {0, 200 * 20, 0, 100 * 20};
+    options.frameRate = 40;
+    test::SwfWriter next(options);
+    next.setBackgroundColor(kBlue);
+    constexpr uint8_t GetTime = 0x34, Subtract = 0x0B;
+    next.doAction(ActionBuilder().getVariable("_level1").trace().getVariable("_global").pushString("kept").op(GetMember)
+                      .trace().pushString("t").op(GetTime).op(SetVariable))
+        .showFrame();
+    // The script clock moves on by the new frame rate's 25 ms a frame.
+    next.doAction(ActionBuilder().op(GetTime).getVariable("t").op(Subtract).trace().stop()).showFrame();
+    save(next.build(), s / "next.swf");
+
+    test::SwfWriter w;
+    const uint8_t toLevel = 0;
+    ActionBuilder a;
+    a.getVariable("_global").pushString("kept").pushString("yes").op(SetMember);
+    a.pushString("above.swf").pushString("_level1").raw(0x9A, std::span(&toLevel, 1));
+    w.doAction(a).showFrame();
+    w.doAction(ActionBuilder().pushString("next.swf").pushString("_level0").raw(0x9A, std::span(&toLevel, 1)).stop())
+        .showFrame();
+    save(w.build(), s / "main.swf");
+
+    MovieRun run(s / "main.swf");
+    EXPECT_EQ(run.player.info().frameRate, 24);
+    run.advance(5);
+    // The level goes as the new movie arrives, before its second frame.
+    EXPECT_EQ(run.lines, (Lines{"above 1", "_level1", "_level1", "undefined", "yes", "25"}));
+    const MovieInfo& info = run.player.info();
+    EXPECT_EQ(info.stage.xMax, 200 * 20);
+    EXPECT_EQ(info.stage.yMax, 100 * 20);
+    EXPECT_EQ(info.frameRate, 40);
+    EXPECT_EQ(info.background, kBlue);
 }
 
 } // namespace

@@ -185,6 +185,63 @@ TEST(BoxBlur, MatchesThePlainSumOnNoiseForEveryShapeOfProblem)
     }
 }
 
+TEST(BoxBlur, QuotientsOnTheEdgeOfAWholeNumberComeOutExactForEveryKernel)
+{
+    // The window's sum divided by the kernel's weight is truncated; the sums that are
+    // a whole multiple of the weight, and those one step short of the next multiple,
+    // are where a division done by multiplying goes wrong. Each row puts such a sum
+    // under its middle pixel; each kernel up to a radius past where the arithmetic
+    // changes is run once, on enough rows to fill the vector loops.
+    for (int radius = 0; radius <= 26; ++radius) {
+        const int w = 2 * radius + 1, width = w + 2, middle = radius + 1;
+        for (int edge = radius == 0 ? 1 : 0; edge < 256; ++edge) {
+            const int d = 256 * w + 2 * edge;
+            std::vector<std::vector<uint8_t>> rows;
+            std::vector<int> quotients;
+            // Even rows: every pixel v, a sum of exactly v times the weight.
+            for (int v = 0; v < 256; v += 3) {
+                rows.emplace_back(size_t(width), uint8_t(v));
+                quotients.push_back(v);
+            }
+            // The largest sum below (q + 1) times the weight that the window can hold.
+            for (int q : {0, 1, 99, 127, 128, 200, 253, 254}) {
+                long best = -1, bestOuter = 0;
+                for (int outer = 0; outer <= 510; ++outer) {
+                    const long inner = (long(q + 1) * d - 1 - long(edge) * outer) / 256;
+                    if (inner < 0 || inner > 255L * w)
+                        continue;
+                    const long n = 256 * inner + long(edge) * outer;
+                    if (n > best) {
+                        best = n;
+                        bestOuter = outer;
+                    }
+                }
+                if (best < 0)
+                    continue;
+                std::vector<uint8_t> row(size_t(width), 0);
+                row.front() = uint8_t(std::min(255L, bestOuter));
+                row.back() = uint8_t(bestOuter - row.front());
+                long inner = (best - long(edge) * bestOuter) / 256;
+                for (int x = 1; x <= w; ++x) {
+                    row[size_t(x)] = uint8_t(std::min(255L, inner));
+                    inner -= row[size_t(x)];
+                }
+                rows.push_back(row);
+                quotients.push_back(int(best / d));
+            }
+            std::vector<uint8_t> pixels;
+            for (const auto& row : rows)
+                pixels.insert(pixels.end(), row.begin(), row.end());
+            const double size = 1 + 2 * (radius + edge / 256.0);
+            ASSERT_EQ(boxKernelFor(size).edgeWeight, edge);
+            boxBlur(pixels, width, int(rows.size()), width, 1, size, 0, 1);
+            for (size_t i = 0; i < rows.size(); ++i)
+                ASSERT_EQ(pixels[i * size_t(width) + size_t(middle)], quotients[i])
+                    << "radius " << radius << " edge " << edge << " row " << i;
+        }
+    }
+}
+
 TEST(BoxBlur, RowsApartFromTheirWidthKeepTheGapUntouched)
 {
     // A surface whose rows are padded: the padding is not image and stays as it was.

@@ -4,6 +4,9 @@
 #include "RenderFixture.h"
 #include "tests/support/ShapeWriter.h"
 
+#include <QSemaphore>
+#include <QThreadPool>
+
 #include <set>
 
 namespace {
@@ -59,6 +62,31 @@ TEST(TreeRender, ColourTransformsMultiplyAlphaAndComposeChildFirst)
     EXPECT_TRUE(near(c.at(50, 70), QColor(255, 128, 128), 4));
 }
 
+// Frames are drawn on a thread of Qt's global pool. A caller already on one (here a pool
+// of one thread, which a second task would wait on for ever) draws in place, and gets
+// the same picture as a caller elsewhere.
+TEST(TreeRender, DrawsTheSameFromInsideAndOutsideQtsThreadPool)
+{
+    RenderNode faded = shapeNode(box(0, 0, 1200, 1000, {0, 0, 255, 255}), 2);
+    faded.colorTransform.aMul = 0.5;
+    const RenderNode root = rootOf({shapeNode(box(400, 400, 2000, 2000, {255, 0, 0, 255})), faded});
+    Canvas outside(100, 100);
+    outside.draw(root);
+    EXPECT_TRUE(near(outside.at(50, 50), QColor(255, 0, 0)));
+    QThreadPool* pool = QThreadPool::globalInstance();
+    const int threads = pool->maxThreadCount();
+    pool->setMaxThreadCount(1);
+    Canvas inside(100, 100);
+    QSemaphore done;
+    pool->start([&] {
+        inside.draw(root);
+        done.release();
+    });
+    done.acquire();
+    pool->setMaxThreadCount(threads);
+    EXPECT_EQ(inside.image(), outside.image());
+}
+
 TEST(TreeRender, InvisibleNodesAndTheirChildrenAreSkipped)
 {
     RenderNode hidden = sprite(1, {shapeNode(box(0, 0, 2000, 2000, {255, 0, 0, 255}))});
@@ -82,6 +110,82 @@ TEST(TreeRender, MaskClipsSiblingsUpToItsClipDepthAndIsNotDrawn)
     EXPECT_TRUE(near(c.at(20, 70), QColor(0, 0, 255)));
     EXPECT_TRUE(near(c.at(60, 70), kWhite));
     EXPECT_TRUE(near(c.at(90, 90), QColor(0, 0, 0)));  // depth 4 is past the mask
+}
+
+// Masked objects are drawn into a layer the mask then cuts. Inside the mask every
+// case must look as the same objects do unmasked; outside it, nothing of them shows.
+// The cases are what a layer could get wrong: objects overlapping in it, a glow
+// reaching past its object's bounds, a scroll window showing shifted content, and a
+// blend mode that must still meet the stage below.
+TEST(TreeRender, MaskedObjectsLookAsUnmaskedInsideTheMask)
+{
+    const std::shared_ptr<const std::vector<Filter>> glow = [] {
+        Filter f;
+        f.kind = FilterKind::Glow;
+        f.color = {255, 0, 0, 255};
+        f.blurX = f.blurY = 5;
+        return std::make_shared<const std::vector<Filter>>(std::vector<Filter>{f});
+    }();
+    auto translucent = [](RenderNode node) {
+        node.colorTransform.aMul = 0.5;
+        return node;
+    };
+    struct Case {
+        const char* name;
+        std::vector<RenderNode> masked;
+    };
+    std::vector<Case> cases;
+    cases.push_back({"overlapping translucent shapes",
+                     {translucent(shapeNode(box(0, 0, 1200, 1200, {255, 0, 0, 255}), 2)),
+                      translucent(shapeNode(box(600, 600, 2000, 2000, {0, 0, 255, 255}), 3))}});
+    {
+        RenderNode glowing = sprite(2, {shapeNode(box(600, 600, 1000, 1000, {0, 0, 255, 255}))});
+        glowing.filters = glow;
+        cases.push_back({"a glow past its bounds", {glowing}});
+    }
+    {
+        RenderNode scrolled = sprite(2, {shapeNode(box(1000, 1000, 1600, 1600, {0, 160, 0, 255}))});
+        scrolled.scrollRect = Rect{600, 1600, 600, 1600};
+        scrolled.matrix = translate(200, 200);
+        cases.push_back({"a scroll window", {scrolled}});
+    }
+    {
+        RenderNode multiplied = sprite(2, {shapeNode(box(0, 0, 2000, 2000, {255, 255, 0, 255}))});
+        multiplied.blendMode = BlendMode::Multiply;
+        cases.push_back({"a blend mode", {shapeNode(box(0, 1000, 2000, 2000, {0, 0, 255, 255}), 1), multiplied}});
+    }
+    // The mask: a triangle over the top left, so its edge crosses every case.
+    StyleArrays styles(32);
+    const uint32_t fill = styles.solid({0, 0, 0, 255});
+    RecordWriter w;
+    w.moveTo(0, 0).fill0(fill).lineTo(2000, 0).lineTo(0, 2000).lineTo(0, 0);
+    RenderNode mask = shapeNode(buildShape(32, {0, 2000, 0, 2000}, styles, w), 1);
+    mask.clipDepth = 10;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<RenderNode> withMask{mask};
+        for (RenderNode node : c.masked) {
+            node.depth = static_cast<uint16_t>(node.depth + 1);
+            withMask.push_back(node);
+        }
+        Canvas masked(100, 100, QColor(90, 140, 200));
+        masked.draw(rootOf(withMask));
+        Canvas plain(100, 100, QColor(90, 140, 200));
+        plain.draw(rootOf(c.masked));
+        int inside = 0;
+        for (int y = 0; y < 100; ++y) {
+            for (int x = 0; x < 100; ++x) {
+                // Well inside or well outside the triangle's edge x + y = 100.
+                if (x + y < 97) {
+                    ++inside;
+                    ASSERT_TRUE(near(masked.at(x, y), plain.at(x, y), 1)) << x << "," << y;
+                } else if (x + y > 103) {
+                    ASSERT_TRUE(near(masked.at(x, y), QColor(90, 140, 200), 0)) << x << "," << y;
+                }
+            }
+        }
+        EXPECT_GT(inside, 4000);
+    }
 }
 
 TEST(TreeRender, NestedMasksIntersectAndSpriteMasksUseTheirChildren)
