@@ -663,6 +663,7 @@ bool Player::mouseMove(const QPointF& stagePixels)
     const Rect& stage = impl_->info.stage;
     Point twips{stagePixels.x() * kTwipsPerPixel + stage.xMin, stagePixels.y() * kTwipsPerPixel + stage.yMin};
     impl_->pointer = twips;
+    impl_->timeline->setPointer(twips);
     return impl_->mouse.move(impl_->root, *impl_->timeline, twips);
 }
 

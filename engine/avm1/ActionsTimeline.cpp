@@ -3,6 +3,7 @@
 // the target is not a clip.
 
 #include "engine/avm1/ClipHost.h"
+#include "engine/avm1/DecodedBlock.h"
 #include "engine/avm1/Interpreter.h"
 #include "engine/avm1/InterpreterSupport.h"
 #include "engine/avm1/StringUtil.h"
@@ -101,16 +102,56 @@ void Interpreter::gotoFrameValue(Object* target, const Value& frame, bool play, 
         clip->stop();
 }
 
-Interpreter::Outcome Interpreter::actionWaitForFrame(Context&, Step&)
+bool Interpreter::frameLoaded(Context& ctx, int64_t index)
 {
-    // The whole movie is loaded: every frame is there, nothing to skip.
-    return {};
+    // Frames before the first count as loaded. A movie that has loaded whole has every
+    // frame the format allows, up to the 16001st, and none past it.
+    constexpr int64_t kLastFrameIndex = 16000;
+    ClipHost* clip = targetClip(ctx);
+    if (!clip || index < 0)
+        return true;
+    const double loaded = m_.toNumber(clip->getProperty(ClipProperty::FramesLoaded));
+    if (loaded >= clip->totalFrames())
+        return index <= kLastFrameIndex;
+    return index < loaded;
 }
 
-Interpreter::Outcome Interpreter::actionWaitForFrame2(Context& ctx, Step&)
+size_t Interpreter::skipActions(Context& ctx, size_t next, unsigned count)
 {
-    pop(ctx);
-    return {};
+    DecodedBlock& block = *ctx.block;
+    for (unsigned i = 0; i < count; ++i) {
+        uint32_t index = block.at(next);
+        if (index == DecodedBlock::kOutside || block.action(index).endOfStream)
+            break;
+        next = block.action(index).record.nextOffset;
+    }
+    return next;
+}
+
+Interpreter::Outcome Interpreter::actionWaitForFrame(Context& ctx, Step& step)
+{
+    ByteReader r(step.action.payload);
+    const uint16_t frame = r.u16();
+    const uint8_t skip = r.u8();
+    if (frameLoaded(ctx, frame))
+        return {};
+    return {Flow::JumpOut, skipActions(ctx, step.next, skip)};
+}
+
+Interpreter::Outcome Interpreter::actionWaitForFrame2(Context& ctx, Step& step)
+{
+    ByteReader r(step.action.payload);
+    const uint8_t skip = r.u8();
+    Value frame = pop(ctx);
+    // A whole frame number counts from 1 and wraps as a 32-bit one; anything else (a
+    // label, a fraction, NaN) names a frame that is there.
+    double n = frame.isString() ? stringToNumber(frame.asString(), m_.version()) : m_.toNumber(frame);
+    if (!std::isfinite(n) || n != std::trunc(n))
+        return {};
+    const auto index = static_cast<int32_t>(static_cast<uint32_t>(avm1::toInt32(n)) - 1u);
+    if (frameLoaded(ctx, index))
+        return {};
+    return {Flow::JumpOut, skipActions(ctx, step.next, skip)};
 }
 
 Interpreter::Outcome Interpreter::actionCall(Context& ctx, Step&)

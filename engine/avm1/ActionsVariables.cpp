@@ -348,6 +348,11 @@ Object* Interpreter::tellTarget(Context& ctx, const std::string& path)
     // SWF 7, does too).
     if (path.empty())
         return ctx.baseClip;
+    // A script whose clip has left the stage (and that no clip has replaced) reaches
+    // nothing by a path: its tellTargets stay on the removed clip, where gotos and the
+    // rest do nothing.
+    if (auto* own = ctx.baseClip ? ctx.baseClip->as<MovieClipObject>() : nullptr; own && !clipHost(own->referent(m_)))
+        return ctx.baseClip;
     // A path names a clip from the script's own clip, whatever target an earlier
     // tellTarget chose ("a" then "a.b" reaches the script's a.b).
     Object* resolved = nullptr;

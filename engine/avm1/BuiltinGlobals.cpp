@@ -302,7 +302,7 @@ Value globalUpdateAfterEvent(Machine&, Value, std::span<const Value>)
 // Global functions can be deleted and replaced; only for..in does not see them.
 constexpr uint16_t kGlobalFlags = PropertyFlag::DontEnum;
 
-// Mouse and Stage: broadcasters whose show/hide answer as the reference player does.
+// Mouse: a broadcaster whose show/hide answer as the reference player does.
 
 Value mouseShow(Machine&, Value, std::span<const Value>)
 {
@@ -358,13 +358,6 @@ void installStageObjects(Machine& m)
     g->put("Mouse", Value(mouse), PropertyFlag::DontEnum);
     defineMethods(m, mouse, kMouseMethods);
     initializeBroadcaster(m, mouse);
-
-    Object* stage = m.newObject();
-    g->put("Stage", Value(stage), PropertyFlag::DontEnum);
-    initializeBroadcaster(m, stage);
-    stage->put("scaleMode", Value("showAll"));
-    stage->put("align", Value(""));
-    stage->put("showMenu", Value(true));
 
     Object* system = m.newObject();
     g->put("System", Value(system), PropertyFlag::DontEnum);

@@ -219,7 +219,11 @@ Value movieClipDuplicateMovieClip(Machine& m, Value self, std::span<const Value>
     ClipHost* c = host(m, self);
     if (!c || args.size() < 2)
         return Value();
-    Object* copy = c->duplicate(m.toString(args[0]), listDepth(m, args[1]), arg(args, 2).asObject());
+    // Arguments convert in the order given: a script sees its toString and valueOf
+    // calls in that order.
+    std::string name = m.toString(args[0]);
+    int depth = listDepth(m, args[1]);
+    Object* copy = c->duplicate(name, depth, arg(args, 2).asObject());
     return copy ? Value(copy) : Value();
 }
 
@@ -235,8 +239,10 @@ Value movieClipAttachMovie(Machine& m, Value self, std::span<const Value> args)
     ClipHost* c = host(m, self);
     if (!c || args.size() < 3)
         return Value();
-    Object* clip = c->attachMovie(m.toString(args[0]), m.toString(args[1]), listDepth(m, args[2]),
-                                  arg(args, 3).asObject());
+    std::string linkage = m.toString(args[0]);
+    std::string name = m.toString(args[1]);
+    int depth = listDepth(m, args[2]);
+    Object* clip = c->attachMovie(linkage, name, depth, arg(args, 3).asObject());
     return clip ? Value(clip) : Value();
 }
 
@@ -245,7 +251,9 @@ Value movieClipCreateEmptyMovieClip(Machine& m, Value self, std::span<const Valu
     ClipHost* c = host(m, self);
     if (!c || args.size() < 2)
         return Value();
-    Object* clip = c->createEmptyClip(m.toString(args[0]), listDepth(m, args[1]));
+    std::string name = m.toString(args[0]);
+    int depth = listDepth(m, args[1]);
+    Object* clip = c->createEmptyClip(name, depth);
     return clip ? Value(clip) : Value();
 }
 
@@ -285,8 +293,11 @@ Value movieClipHitTest(Machine& m, Value self, std::span<const Value> args)
     ClipHost* c = host(m, self);
     if (!c)
         return Value(false);
-    if (args.size() >= 2)
-        return Value(c->hitTestPoint(m.toNumber(args[0]), m.toNumber(args[1]), m.toBoolean(arg(args, 2))));
+    if (args.size() >= 2) {
+        double x = m.toNumber(args[0]);
+        double y = m.toNumber(args[1]);
+        return Value(c->hitTestPoint(x, y, m.toBoolean(arg(args, 2))));
+    }
     // The other clip as an object or as a path from this one.
     Value target = arg(args, 0);
     ClipHost* other = nullptr;

@@ -269,9 +269,16 @@ Value Interpreter::callFunction(Object* function, const Value& self, std::span<c
     ctx.constants = f.constants ? f.constants : std::make_shared<ConstantStrings>();
     ctx.self = self;
     ctx.baseClip = f.definingClip;
+    // A function whose clip has left the stage (no clip taken its place) runs on its
+    // `this` when that is a clip, otherwise on the root.
+    if (auto* defining = f.definingClip ? f.definingClip->as<MovieClipObject>() : nullptr;
+        defining && !clipHost(defining->referent(m_))) {
+        Object* thisClip = self.asObject();
+        ctx.baseClip = isClip(thisClip) ? thisClip : m_.level(0);
+    }
     // From SWF 6 a function's target is the clip it was defined on; before, the clip
     // whose script calls it.
-    ctx.target = m_.version() >= 6 && isClip(f.definingClip) ? f.definingClip : m_.currentClip();
+    ctx.target = m_.version() >= 6 && isClip(ctx.baseClip) ? ctx.baseClip : m_.currentClip();
     Object* activation = m_.heap().make(nullptr);
     ctx.activation = activation;
     if (m_.version() >= 6) {

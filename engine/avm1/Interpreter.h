@@ -153,6 +153,10 @@ private:
 
     Value callValue(Context& ctx, const Value& function, const Value& self, std::span<const Value> args);
     void gotoFrameValue(Object* clip, const Value& frame, bool play, int bias);
+    // WaitForFrame: whether frame `index` (0-based) of the target has loaded, and the
+    // offset past the `count` actions after `next` that are skipped when it has not.
+    bool frameLoaded(Context& ctx, int64_t index);
+    static size_t skipActions(Context& ctx, size_t next, unsigned count);
 
     // Register `index` as the running code sees it; null when there is none.
     static Value* registerSlot(Context& ctx, size_t index);

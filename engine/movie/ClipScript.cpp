@@ -9,6 +9,7 @@
 #include "engine/format/Text.h"
 #include "engine/format/Video.h"
 #include "engine/movie/ClipEvents.h"
+#include "engine/movie/ClipHitTest.h"
 #include "engine/movie/DisplayProperties.h"
 #include "engine/movie/MatrixParts.h"
 
@@ -169,12 +170,12 @@ void setSizeProperty(DisplayObject& object, avm1::ClipProperty property, double 
     const double size = property == avm1::ClipProperty::Width ? own.width() : own.height();
     if (std::isnan(pixels) || size <= 0)
         return;
-    Matrix& m = object.matrix;
+    const ScriptScale now = scaleAndRotation(object);
     const double scale = pixels * kTwips / size * 100;
     if (property == avm1::ClipProperty::Width)
-        setScaleRotation(m, scale, yScaleOf(m), rotationOf(m));
+        setScaleAndRotation(object, scale, now.yScale, now.rotation);
     else
-        setScaleRotation(m, xScaleOf(m), scale, rotationOf(m));
+        setScaleAndRotation(object, now.xScale, scale, now.rotation);
 }
 
 bool locksRoot(avm1::Object* clip)
@@ -273,7 +274,14 @@ avm1::Value ClipScript::getProperty(avm1::ClipProperty property)
     case P::SoundBufTime: return avm1::Value(5.0);
     case P::Quality: return avm1::Value("HIGH");
     case P::XMouse:
-    case P::YMouse: return avm1::Value(0.0);
+    case P::YMouse: {
+        // The pointer in the clip's own space, in pixels.
+        const Matrix m = toStage();
+        if (!m.invertible())
+            return avm1::Value(0.0);
+        const Point local = m.inverted().apply(player_.pointer());
+        return avm1::Value((property == P::XMouse ? local.x : local.y) / kTwips);
+    }
     default: break;
     }
     return avm1::Value();
@@ -634,7 +642,7 @@ avm1::Object* ClipScript::attachMovie(const std::string& linkage, const std::str
         it = std::find_if(movie.exports.begin(), movie.exports.end(),
                           [&](const auto& e) { return sameName(e.first, linkage, false); });
     }
-    if (it == movie.exports.end() || !scriptDepthAllowed(newDepth))
+    if (it == movie.exports.end() || !scriptDepthAllowed(newDepth) || !player_.exportReady(movie, it->first))
         return nullptr;
     const Character* character = movie.character(it->second);
     if (!character || character->kind != CharacterKind::Sprite)
@@ -781,11 +789,15 @@ void ClipScript::globalToLocal(double& x, double& y)
     y = p.y / kTwips;
 }
 
-bool ClipScript::hitTestPoint(double x, double y, bool)
+bool ClipScript::hitTestPoint(double x, double y, bool shape)
 {
-    Rect r = transformRect(clipBounds(self_), toStage());
     double tx = x * kTwips;
     double ty = y * kTwips;
+    if (shape) {
+        const Matrix m = toStage();
+        return m.invertible() && clipContentContains(self_, m.inverted().apply({tx, ty}));
+    }
+    Rect r = transformRect(clipBounds(self_), toStage());
     return !isEmpty(r) && tx >= r.xMin && tx <= r.xMax && ty >= r.yMin && ty <= r.yMax;
 }
 

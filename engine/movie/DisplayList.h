@@ -136,6 +136,14 @@ private:
     std::unique_ptr<ClipState> state_;
 };
 
+// The scales and rotation a script last gave an object, with the matrix they made:
+// while the object still has that matrix they read back as given (a negative scale
+// stays negative), where the matrix alone cannot tell a flip from a half turn.
+struct ScriptScale {
+    Matrix matrix;
+    double xScale = 100, yScale = 100, rotation = 0;
+};
+
 // Filter lists are shared between copies; two lists are the same when their filters are.
 inline bool sameFilters(const std::shared_ptr<const std::vector<Filter>>& a,
                         const std::shared_ptr<const std::vector<Filter>>& b)
@@ -175,6 +183,8 @@ struct DisplayObject {
     // A script set its position, size, rotation or colour: from then on the timeline's
     // moves leave its matrix and colour transform alone, as the reference player does.
     bool scriptTransformed = false;
+    // Derived from the matrix and kept with it: no part of comparisons.
+    std::optional<ScriptScale> scriptScale;
     // Event handlers from PlaceObject (onClipEvent), kept undecoded.
     std::span<const uint8_t> clipActions;
     ClipBox clip;  // for sprite instances

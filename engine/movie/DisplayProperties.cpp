@@ -21,6 +21,17 @@ int32_t toInt32Truncating(double v)
     return static_cast<int32_t>(v);
 }
 
+// A rotation as the reference player keeps it: within -180 to 180 degrees.
+double normalizedDegrees(double degrees)
+{
+    double r = std::fmod(degrees, 360.0);
+    if (r > 180)
+        r -= 360;
+    else if (r < -180)
+        r += 360;
+    return r;
+}
+
 } // namespace
 
 double positionTwips(double pixels)
@@ -47,6 +58,20 @@ float alphaMultiplier(double percent)
     return static_cast<float>(alphaFixed(multiplier));
 }
 
+ScriptScale scaleAndRotation(const DisplayObject& object)
+{
+    if (object.scriptScale && object.scriptScale->matrix == object.matrix)
+        return *object.scriptScale;
+    const Matrix& m = object.matrix;
+    return ScriptScale{m, xScaleOf(m), yScaleOf(m), rotationOf(m)};
+}
+
+void setScaleAndRotation(DisplayObject& object, double xScale, double yScale, double rotation)
+{
+    setScaleRotation(object.matrix, xScale, yScale, rotation);
+    object.scriptScale = ScriptScale{object.matrix, xScale, yScale, rotation};
+}
+
 std::optional<avm1::Value> sharedDisplayProperty(const DisplayObject* object, avm1::ClipProperty property)
 {
     using P = avm1::ClipProperty;
@@ -54,9 +79,9 @@ std::optional<avm1::Value> sharedDisplayProperty(const DisplayObject* object, av
     switch (property) {
     case P::X: return avm1::Value(m.tx / kTwipsPerPixel);
     case P::Y: return avm1::Value(m.ty / kTwipsPerPixel);
-    case P::XScale: return avm1::Value(xScaleOf(m));
-    case P::YScale: return avm1::Value(yScaleOf(m));
-    case P::Rotation: return avm1::Value(rotationOf(m));
+    case P::XScale: return avm1::Value(object ? scaleAndRotation(*object).xScale : 100.0);
+    case P::YScale: return avm1::Value(object ? scaleAndRotation(*object).yScale : 100.0);
+    case P::Rotation: return avm1::Value(object ? scaleAndRotation(*object).rotation : 0.0);
     case P::Alpha: return avm1::Value(object ? alphaFixed(static_cast<double>(object->colorTransform.aMul)) * 100 : 100.0);
     case P::Visible: return avm1::Value(object ? object->visible : true);
     case P::Name: return avm1::Value(object ? object->name : std::string());
@@ -68,8 +93,18 @@ bool setSharedDisplayProperty(DisplayObject& object, avm1::ClipProperty property
                               avm1::Machine& machine)
 {
     using P = avm1::ClipProperty;
+    // undefined and null change nothing, in every version (SWF 6 would make them 0).
+    if (property != P::Name && value.isNullish())
+        return property == P::Visible || property == P::X || property == P::Y || property == P::XScale ||
+               property == P::YScale || property == P::Rotation || property == P::Alpha;
     switch (property) {
-    case P::Visible: object.visible = machine.toBoolean(value); return true;
+    case P::Visible: {
+        // Taken as a number, like the other properties: NaN leaves it as it was.
+        double n = machine.toNumber(value);
+        if (!std::isnan(n))
+            object.visible = n != 0;
+        return true;
+    }
     case P::Name: object.name = machine.toString(value); return true;
     case P::X: case P::Y: case P::XScale: case P::YScale: case P::Rotation: case P::Alpha: break;
     default: return false;
@@ -79,12 +114,13 @@ bool setSharedDisplayProperty(DisplayObject& object, avm1::ClipProperty property
     if (std::isnan(n))
         return true;
     Matrix& m = object.matrix;
+    const ScriptScale now = scaleAndRotation(object);
     switch (property) {
     case P::X: m.tx = positionTwips(n); break;
     case P::Y: m.ty = positionTwips(n); break;
-    case P::XScale: setScaleRotation(m, n, yScaleOf(m), rotationOf(m)); break;
-    case P::YScale: setScaleRotation(m, xScaleOf(m), n, rotationOf(m)); break;
-    case P::Rotation: setScaleRotation(m, xScaleOf(m), yScaleOf(m), std::fmod(n, 360.0)); break;
+    case P::XScale: setScaleAndRotation(object, n, now.yScale, now.rotation); break;
+    case P::YScale: setScaleAndRotation(object, now.xScale, n, now.rotation); break;
+    case P::Rotation: setScaleAndRotation(object, now.xScale, now.yScale, normalizedDegrees(n)); break;
     case P::Alpha: object.colorTransform.aMul = alphaMultiplier(n); break;
     default: break;
     }

@@ -3,7 +3,9 @@
 // The display properties every placed object shows scripts alike, clips and text
 // fields: position, scale, rotation, alpha, visibility and name. One set of rules for
 // the values scripts give, as the reference player stores them:
-//  - a value that converts to NaN leaves the property as it was;
+//  - a value that converts to NaN leaves the property as it was, _visible included
+//    (any other number shows the object unless it is 0), and undefined and null
+//    change nothing in any version;
 //  - positions are whole twips in 32 bits: a value past their range, infinities
 //    included, becomes the smallest one (-107374182.4 pixels);
 //  - alpha is a multiplier in 8.8 fixed point: the percentage is truncated to 1/256
@@ -28,6 +30,11 @@ namespace swf::movie {
 double positionTwips(double pixels);
 // A percentage to the alpha multiplier held.
 float alphaMultiplier(double percent);
+
+// _xscale, _yscale and _rotation of `object` as scripts read them, and setting them
+// (the matrix rebuilt from them, its translation kept).
+ScriptScale scaleAndRotation(const DisplayObject& object);
+void setScaleAndRotation(DisplayObject& object, double xScale, double yScale, double rotation);
 
 // The value of `property` for `object` (null: an object no longer placed, which reads
 // as a fresh one), or nothing when the property is not one of the shared set.

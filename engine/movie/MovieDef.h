@@ -117,6 +117,9 @@ struct MovieDef {
     std::vector<std::string> notices;
     // ExportAssets: linkage names (for attachMovie) to character ids.
     std::unordered_map<std::string, uint16_t> exports;
+    // The frame of the main timeline whose tags export each name: attachMovie finds a
+    // symbol only once the movie has come that far, as the reference player loads.
+    std::unordered_map<std::string, int> exportFrames;
     // Any frame script, init script or clip event handler anywhere in the movie.
     bool hasScripts = false;
     // ScriptLimits: how deep script calls may nest before the script is stopped.

@@ -77,8 +77,10 @@ public:
                     currentHasContent = true;
                     continue;
                 }
-                if (isRoot)
+                if (isRoot) {
+                    rootFrame_ = static_cast<int>(timeline.frames.size()) + 1;
                     readDefinitionTag(*tag);
+                }
             } catch (const std::exception&) {
                 // A damaged tag is skipped; the stream itself is still in step.
             }
@@ -296,7 +298,10 @@ private:
             unsigned count = body.u16();
             for (unsigned i = 0; i < count && !body.atEnd(); ++i) {
                 uint16_t id = body.u16();
-                movie_.exports.try_emplace(body.cstring(), id);
+                // A name exported again stands for the later symbol.
+                std::string name = body.cstring();
+                movie_.exportFrames.insert_or_assign(name, rootFrame_);
+                movie_.exports.insert_or_assign(std::move(name), id);
             }
             break;
         }
@@ -418,6 +423,8 @@ private:
     size_t definitionBytes_ = 0;
 
     MovieDef& movie_;
+    // The main timeline's frame (1-based) whose tags are being read.
+    int rootFrame_ = 1;
     bool backgroundSet_ = false;
     std::span<const uint8_t> jpegTables_;  // the movie's JPEGTables, for DefineBits
     // Video streams being read, still taking pictures.

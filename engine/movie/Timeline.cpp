@@ -615,6 +615,10 @@ void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame)
 void TimelinePlayer::applyFrame(ClipState& clip, ClipPath& path, int frame, StepMode mode, bool queueFrameScripts)
 {
     const Frame& def = clip.timeline->frame(frame);
+    if (mode.instantiate && clip.timeline == &movieOf(clip).root) {
+        int& reached = framesReached_[clip.movie];
+        reached = std::max(reached, frame);
+    }
     bool scripting = queueFrameScripts && mode.instantiate && scriptsEnabled_;
     if (queueFrameScripts && mode.instantiate)
         enterFrameSounds(clip, frame);
@@ -777,6 +781,15 @@ void TimelinePlayer::queueScripts(const ClipState& clip, const ClipPath& path, i
         if (const auto* action = std::get_if<DoAction>(&tag))
             queue_.push_back({path, action->code, {}});
     }
+}
+
+bool TimelinePlayer::exportReady(const MovieDef& movie, const std::string& name) const
+{
+    auto frame = movie.exportFrames.find(name);
+    if (frame == movie.exportFrames.end())
+        return false;
+    auto reached = framesReached_.find(&movie == &movie_ ? nullptr : &movie);
+    return reached != framesReached_.end() && reached->second >= frame->second;
 }
 
 std::string TimelinePlayer::linkageOf(uint16_t characterId, const MovieDef* movie) const

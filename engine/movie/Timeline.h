@@ -20,6 +20,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -185,6 +186,13 @@ public:
                                 const std::string& linkage = {}, avm1::Object* init = nullptr);
     // createEmptyMovieClip's character: a sprite of one empty frame.
     const Character& emptySprite() const { return emptySprite_; }
+    // Where the pointer is over the stage (stage twips), for _xmouse and _ymouse; the
+    // stage's origin until the window says otherwise.
+    void setPointer(Point stageTwips) { pointer_ = stageTwips; }
+    Point pointer() const { return pointer_; }
+    // Whether the main timeline of `movie` has come as far as the frame that exports
+    // `name` (a name it does not export is never ready).
+    bool exportReady(const MovieDef& movie, const std::string& name) const;
 
 private:
 
@@ -256,6 +264,9 @@ private:
     std::unique_ptr<SeekIndex> seekIndex_;
     // createEmptyMovieClip's character: a sprite of one empty frame.
     Character emptySprite_;
+    Point pointer_{};
+    // The furthest frame each movie's main timeline has entered (null: the main movie).
+    std::unordered_map<const MovieDef*, int> framesReached_;
     // The number of the last "instanceN" name given.
     uint32_t instancesNamed_ = 0;
     uint64_t stepsSinceCollect_ = 0;

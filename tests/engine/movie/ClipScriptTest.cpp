@@ -1,6 +1,7 @@
 // Movie clips as scripts see them: the names the timeline gives unnamed instances,
-// references to clips that left the stage, scripts whose own clip leaves, and the init
-// object of attachMovie against a registered class's constructor.
+// references to clips that left the stage, scripts whose own clip leaves, the init
+// object of attachMovie against a registered class's constructor, symbols exported in
+// later frames, the order arguments convert in, and WaitForFrame.
 
 #include "MovieFixture.h"
 
@@ -323,6 +324,197 @@ TEST(ClipEventOrder, InitializeBeforeConstructAndInnerClipsUnloadFirst)
     run.traces.clear();
     run.step();
     EXPECT_EQ(run.traces, (Lines{"inner unload", "outer unload"}));
+}
+
+// attachMovie("sym") from the root's frames 1 and 2, with "sym" exported in frame
+// `exportFrame` as `exported` (and, with `alsoLater`, exported again as the other
+// sprite in frame 1 after the first).
+Lines attachedEachFrame(int exportFrame, bool alsoLater = false)
+{
+    constexpr uint16_t kOther = 6;
+    test::SwfWriter movie;
+    movie.defineSprite(kSprite, 1, test::TagStream().doAction(ActionBuilder().trace("first symbol")).showFrame());
+    movie.defineSprite(kOther, 1, test::TagStream().doAction(ActionBuilder().trace("second symbol")).showFrame());
+    for (int frame = 1; frame <= 2; ++frame) {
+        if (frame == exportFrame) {
+            movie.exportAssets(kSprite, "sym");
+            if (alsoLater)
+                movie.exportAssets(kOther, "sym");
+        }
+        ActionBuilder root;
+        callOn(root, "this", "attachMovie", {std::string("sym"), "c" + std::to_string(frame), double(frame)})
+            .op(kTrace);
+        if (frame == 2)
+            root.stop();
+        movie.doAction(root).showFrame();
+    }
+    Running run(movie);
+    run.step(2);
+    return run.traces;
+}
+
+TEST(AttachMovieExport, ASymbolIsThereOnceItsFrameHasBeenReached)
+{
+    struct Case {
+        int exportFrame;
+        bool alsoLater;
+        Lines expected;
+    } cases[] = {
+        {1, false, {"_level0.c1", "first symbol", "_level0.c2", "first symbol"}},
+        {2, false, {"undefined", "_level0.c2", "first symbol"}},
+        // The later export of one name wins.
+        {1, true, {"_level0.c1", "second symbol", "_level0.c2", "second symbol"}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(attachedEachFrame(c.exportFrame, c.alsoLater), c.expected) << "exported in frame " << c.exportFrame;
+}
+
+TEST(MovieClipMethods, ArgumentsConvertInTheOrderGiven)
+{
+    // name = {toString: function () { trace("name"); return "n"; }}
+    // depth = {valueOf: function () { trace("depth"); return 3; }}
+    auto converting = [](ActionBuilder& a, std::string_view var, std::string_view method, std::string_view result) {
+        a.pushString(var).pushString(method);
+        ActionBuilder body;
+        body.trace(var).pushString(result).op(0x3E);  // Return
+        a.defineFunction("", {}, body).pushInt(1).op(kInitObject).op(kDefineLocal);
+    };
+    struct Case {
+        std::string method;
+        std::vector<Arg> args;
+    } cases[] = {
+        {"createEmptyMovieClip", {std::string("@name"), std::string("@depth")}},
+        {"duplicateMovieClip", {std::string("@name"), std::string("@depth")}},
+        {"attachMovie", {std::string("sym"), std::string("@name"), std::string("@depth")}},
+    };
+    for (const Case& c : cases) {
+        test::SwfWriter movie;
+        movie.defineSprite(kSprite, 1, test::TagStream().showFrame());
+        movie.exportAssets(kSprite, "sym");
+        movie.placeObject2(named(1, kSprite, "src"));
+        ActionBuilder a;
+        converting(a, "name", "toString", "n");
+        converting(a, "depth", "valueOf", "3");
+        for (auto it = c.args.rbegin(); it != c.args.rend(); ++it) {
+            const auto* text = std::get_if<std::string>(&*it);
+            if (text && text->starts_with('@'))
+                a.getVariable(text->substr(1));
+            else
+                push(a, *it);
+        }
+        a.pushInt(static_cast<int32_t>(c.args.size())).getVariable("src").pushString(c.method).op(kCallMethod).op(kTrace);
+        movie.doAction(a).showFrame();
+        Running run(movie);
+        run.step();
+        ASSERT_GE(run.traces.size(), 2u) << c.method;
+        EXPECT_EQ(run.traces[0], "name") << c.method;
+        EXPECT_EQ(run.traces[1], "depth") << c.method;
+    }
+}
+
+TEST(WaitForFrame, SkipsItsActionsOnlyForFramesPastThoseThere)
+{
+    constexpr uint8_t kWaitForFrame = 0x8A, kWaitForFrame2 = 0x8D;
+    // A one-frame movie is loaded whole: frames up to the 16001st count as there.
+    struct Case {
+        std::optional<uint16_t> frame;  // WaitForFrame's 0-based frame, or WaitForFrame2's
+        Arg frame2;                     // 1-based value
+        bool loaded;
+    } cases[] = {
+        {0, 0.0, true},
+        {16000, 0.0, true},
+        {16001, 0.0, false},
+        {std::nullopt, 16001.0, true},
+        {std::nullopt, 16002.0, false},
+        {std::nullopt, -43.0, true},
+        {std::nullopt, 2147483648.0, false},  // wraps to the last frame number
+        {std::nullopt, 2147483649.0, true},   // wraps below the first
+        {std::nullopt, 16002.5, true},        // no whole frame: a label, which is there
+        {std::nullopt, std::string("abc"), true},
+        {std::nullopt, std::string("16002"), false},
+    };
+    for (const Case& c : cases) {
+        test::SwfWriter movie;
+        ActionBuilder a;
+        if (c.frame) {
+            const uint8_t payload[] = {static_cast<uint8_t>(*c.frame & 0xFF), static_cast<uint8_t>(*c.frame >> 8), 2};
+            a.raw(kWaitForFrame, payload);
+        } else {
+            push(a, c.frame2);
+            const uint8_t payload[] = {2};
+            a.raw(kWaitForFrame2, payload);
+        }
+        a.trace("loaded").trace("after");
+        movie.doAction(a).showFrame();
+        Running run(movie);
+        run.step();
+        EXPECT_EQ(run.traces, c.loaded ? (Lines{"loaded", "after"}) : (Lines{"after"}))
+            << (c.frame ? "WaitForFrame " + std::to_string(*c.frame) : "WaitForFrame2");
+    }
+}
+
+TEST(HitTest, WithTheShapeFlagOnlyWhatIsFilledCounts)
+{
+    // A clip "t" with a drawn right triangle (0,0) (100,0) (0,100), at (50, 50), and
+    // "e" showing a shape with bounds but nothing filled, 10 x 10 px at the origin.
+    struct Case {
+        double x, y;
+        bool shapeFlag;
+        std::string clip;
+        bool hidden;
+        std::string expected;
+    } cases[] = {
+        {60, 60, true, "t", false, "true"},
+        {140, 140, true, "t", false, "false"},  // in the box, past the hypotenuse
+        {140, 140, false, "t", false, "true"},
+        {60, 60, true, "t", true, "true"},      // hidden clips are still hit
+        {5, 5, false, "e", false, "true"},
+        {5, 5, true, "e", false, "false"},      // a shape without fills has no area
+    };
+    for (const Case& c : cases) {
+        test::SwfWriter movie;
+        defineEmptyShape(movie, kShape);
+        test::TagStream sprite;
+        sprite.placeObject2(placeAt(1, kShape)).showFrame();
+        movie.defineSprite(kSprite, 1, sprite);
+        movie.placeObject2(named(1, kSprite, "e"));
+        ActionBuilder a;
+        keep(a, "t", "this", "createEmptyMovieClip", {std::string("t"), 5.0});
+        callOn(a, "t", "beginFill", {255.0}).pop();
+        callOn(a, "t", "moveTo", {0.0, 0.0}).pop();
+        callOn(a, "t", "lineTo", {100.0, 0.0}).pop();
+        callOn(a, "t", "lineTo", {0.0, 100.0}).pop();
+        callOn(a, "t", "endFill", {}).pop();
+        setMember(a, "t", "_x", 50.0);
+        setMember(a, "t", "_y", 50.0);
+        if (c.hidden)
+            a.getVariable(c.clip).pushString("_visible").pushBool(false).op(kSetMember);
+        a.pushBool(c.shapeFlag).pushNumber(c.y).pushNumber(c.x).pushInt(3).getVariable(c.clip).pushString("hitTest")
+            .op(kCallMethod).op(kTrace);
+        movie.doAction(a).showFrame();
+        Running run(movie);
+        run.step();
+        EXPECT_EQ(run.traces, (Lines{c.expected})) << c.clip << ".hitTest(" << c.x << ", " << c.y << ", " << c.shapeFlag << ")";
+    }
+}
+
+TEST(MousePosition, XMouseAndYMouseAreThePointerInTheClipsSpace)
+{
+    test::SwfWriter movie;
+    movie.defineSprite(kSprite, 1, test::TagStream().showFrame());
+    test::Place scaled = named(1, kSprite, "c");
+    scaled.matrix = Matrix{2, 0, 0, 2, 1000, 0};  // at (50, 0) px, twice the size
+    movie.placeObject2(scaled);
+    ActionBuilder a;
+    for (const char* target : {"_root", "c"}) {
+        traceMember(a, target, "_xmouse");
+        traceMember(a, target, "_ymouse");
+    }
+    movie.doAction(a).showFrame();
+    Running run(movie);
+    run.player->setPointer(Point{3000, 400});  // (150, 20) px on the stage
+    run.step();
+    EXPECT_EQ(run.traces, (Lines{"150", "20", "50", "10"}));
 }
 
 } // namespace

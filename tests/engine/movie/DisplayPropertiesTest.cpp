@@ -47,8 +47,11 @@ TEST_F(SharedDisplayProperties, NumbersInfinitiesAndNonNumbers)
         {P::Alpha, 2, 1.953125}, {P::Alpha, -5, -4.6875}, {P::Alpha, 1.5, 1.171875}, {P::Alpha, 100, 100},
         {P::Alpha, kInf, 0}, {P::Alpha, -kInf, 0}, {P::Alpha, kNaN, kUnchanged},
         {P::XScale, 2, 2}, {P::XScale, kInf, kInf}, {P::XScale, kNaN, kUnchanged},
+        {P::XScale, -321, -321}, {P::YScale, -0.5, -0.5},  // a flip reads back as given
         {P::YScale, kInf, kInf},
         {P::Rotation, 2, 2}, {P::Rotation, 370, 10}, {P::Rotation, kNaN, kUnchanged}, {P::Rotation, kInf, kNaN},
+        {P::Rotation, 270, -90}, {P::Rotation, -190, 170},
+        {P::X, avm1::Null{}, kUnchanged}, {P::Alpha, avm1::Value(), kUnchanged}, {P::XScale, avm1::Null{}, kUnchanged},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "property " << static_cast<int>(c.property) << " given " << machine_.toString(c.given));
@@ -67,11 +70,23 @@ TEST_F(SharedDisplayProperties, NumbersInfinitiesAndNonNumbers)
 
 TEST_F(SharedDisplayProperties, VisibilityAndNameConvertAndOthersAreNotShared)
 {
+    // _visible takes a number: NaN (and undefined, null, words) leave it, 0 hides.
+    const struct {
+        avm1::Value given;
+        bool fromShown, fromHidden;
+    } visibility[] = {
+        {false, false, false}, {"1", true, true}, {"false", true, false}, {avm1::Value(), true, false},
+        {kNaN, true, false}, {avm1::Null{}, true, false}, {"0000", false, false}, {-2, true, true},
+    };
+    for (const auto& v : visibility) {
+        for (bool before : {true, false}) {
+            DisplayObject shown;
+            shown.visible = before;
+            EXPECT_TRUE(setSharedDisplayProperty(shown, P::Visible, v.given, machine_));
+            EXPECT_EQ(shown.visible, before ? v.fromShown : v.fromHidden) << machine_.toString(v.given);
+        }
+    }
     DisplayObject object;
-    EXPECT_TRUE(setSharedDisplayProperty(object, P::Visible, avm1::Value(kNaN), machine_));
-    EXPECT_FALSE(object.visible);
-    EXPECT_TRUE(setSharedDisplayProperty(object, P::Visible, avm1::Value("abc"), machine_));
-    EXPECT_EQ(object.visible, machine_.toBoolean(avm1::Value("abc")));
     EXPECT_TRUE(setSharedDisplayProperty(object, P::Name, avm1::Value(12), machine_));
     EXPECT_EQ(object.name, "12");
     EXPECT_FALSE(object.scriptTransformed) << "neither moves the object";
@@ -82,6 +97,19 @@ TEST_F(SharedDisplayProperties, VisibilityAndNameConvertAndOthersAreNotShared)
         EXPECT_FALSE(sharedDisplayProperty(&object, other).has_value());
     }
     EXPECT_EQ(sharedDisplayProperty(nullptr, P::Alpha)->asNumber(), 100);
+}
+
+TEST_F(SharedDisplayProperties, ScriptScalesLastOnlyWhileTheMatrixIsTheirs)
+{
+    DisplayObject object;
+    ASSERT_TRUE(setSharedDisplayProperty(object, P::XScale, avm1::Value(-50), machine_));
+    ASSERT_TRUE(setSharedDisplayProperty(object, P::Rotation, avm1::Value(30), machine_));
+    EXPECT_NEAR(sharedDisplayProperty(&object, P::XScale)->asNumber(), -50, 1e-9);
+    EXPECT_NEAR(sharedDisplayProperty(&object, P::Rotation)->asNumber(), 30, 1e-9);
+    // A matrix from elsewhere (the timeline, a transform) is read as it is.
+    object.matrix = Matrix{2, 0, 0, 1, 0, 0};
+    EXPECT_NEAR(sharedDisplayProperty(&object, P::XScale)->asNumber(), 200, 1e-9);
+    EXPECT_NEAR(sharedDisplayProperty(&object, P::Rotation)->asNumber(), 0, 1e-9);
 }
 
 } // namespace

@@ -1,0 +1,90 @@
+#include "engine/movie/ClipHitTest.h"
+
+#include "engine/format/Shape.h"
+#include "engine/format/Text.h"
+#include "engine/format/Video.h"
+#include "engine/movie/DisplayList.h"
+#include "engine/movie/MovieDef.h"
+#include "engine/render/HitTest.h"
+
+#include <optional>
+
+namespace swf::movie {
+
+namespace {
+
+// Deeper than any clip the display list keeps.
+constexpr int kMaxNesting = 300;
+// Filled areas built per thread are dropped past this many shapes.
+constexpr size_t kMaxCachedShapes = 512;
+
+render::ShapeHitTester& shapeTester()
+{
+    thread_local render::ShapeHitTester tester;
+    thread_local size_t uses = 0;
+    if (++uses > kMaxCachedShapes) {
+        tester.clear();
+        uses = 0;
+    }
+    return tester;
+}
+
+bool inBox(const Rect& r, Point p)
+{
+    return p.x >= r.xMin && p.x <= r.xMax && p.y >= r.yMin && p.y <= r.yMax;
+}
+
+std::optional<Point> intoChild(const Matrix& m, Point p)
+{
+    if (!m.invertible())
+        return std::nullopt;
+    return m.inverted().apply(p);
+}
+
+bool objectContains(const DisplayObject& object, Point local, int nesting);
+
+bool contentContains(const ClipState& clip, Point local, int nesting)
+{
+    if (nesting > kMaxNesting)
+        return false;
+    if (std::shared_ptr<const ShapeDef> drawn = clip.drawing.empty() ? nullptr : clip.drawing.shape();
+        drawn && shapeTester().contains(drawn, local))
+        return true;
+    for (const DisplayObject& child : clip.children) {
+        if (child.clipDepth)
+            continue;
+        auto inner = intoChild(child.matrix, local);
+        if (inner && objectContains(child, *inner, nesting + 1))
+            return true;
+    }
+    return false;
+}
+
+bool objectContains(const DisplayObject& object, Point local, int nesting)
+{
+    if (object.clip)
+        return contentContains(*object.clip, local, nesting);
+    const Character* c = object.character;
+    if (!c)
+        return false;
+    if (c->shape)
+        return shapeTester().contains(c->shape, local);
+    if (c->morph)
+        return inBox(morphBounds(*c->morph, object.ratio / 65535.0), local);
+    if (c->text)
+        return inBox(c->text->bounds, local);
+    if (c->editText)
+        return inBox(c->editText->bounds, local);
+    if (c->video)
+        return inBox(c->video->bounds(), local);
+    return false;
+}
+
+} // namespace
+
+bool clipContentContains(const ClipState& clip, Point local)
+{
+    return contentContains(clip, local, 0);
+}
+
+} // namespace swf::movie
