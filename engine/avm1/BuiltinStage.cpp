@@ -4,6 +4,7 @@
 // other value is showAll).
 
 #include "engine/avm1/AsBroadcaster.h"
+#include "engine/avm1/InterpreterSupport.h"
 #include "engine/avm1/Machine.h"
 
 #include <array>
@@ -15,16 +16,7 @@ namespace swf::avm1 {
 
 namespace {
 
-bool equalsNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
+using support::equalsNoCase;
 
 // The edges a text names, anywhere in it and in either case.
 std::string alignmentOf(std::string_view text)

@@ -3,6 +3,7 @@
 // that makes fields. Everything is forwarded to the field's host; a field that has gone
 // answers undefined and ignores writes.
 
+#include "engine/avm1/InterpreterSupport.h"
 #include "engine/avm1/Machine.h"
 #include "engine/avm1/Native.h"
 #include "engine/avm1/MovieClipObject.h"
@@ -11,7 +12,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <utility>
 #include <cmath>
 #include <optional>
@@ -19,6 +19,8 @@
 namespace swf::avm1 {
 
 namespace {
+
+using support::equalsNoCase;
 
 // The properties the field's host answers, in TextFieldProperty's order.
 constexpr std::array<std::string_view, 25> kPropertyNames = {
@@ -37,17 +39,6 @@ constexpr std::string_view kPrototypeOrder[] = {
 
 // Depths scripts give are offset from the timeline's, which start at -16384.
 constexpr int kScriptDepthOffset = 16384;
-
-bool equalsNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
 
 // Fields, as clips, tell where the pointer is in their own space (_xmouse, _ymouse).
 bool isPointerProperty(ClipProperty property)
