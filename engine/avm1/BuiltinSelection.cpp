@@ -78,6 +78,17 @@ bool moveFocus(Machine& m, SelectionObject& selection, Object* to)
     return true;
 }
 
+bool moveFocusByPlayer(Machine& m, SelectionObject& selection, Object* to)
+{
+    try {
+        return moveFocus(m, selection, to);
+    } catch (const ScriptThrow& thrown) {
+        m.reportUncaught(thrown.value);
+    } catch (const ScriptAbort&) {
+    }
+    return false;
+}
+
 namespace {
 
 // On the stage, and shown along with every clip that holds it.

@@ -34,6 +34,9 @@ bool canTakeFocus(Machine& m, Object* object);
 // Moves the focus to `to` (null: nowhere) and tells the old and new objects and
 // Selection's listeners; false when it was there already.
 bool moveFocus(Machine& m, SelectionObject& selection, Object* to);
+// The same for a move the player makes itself (Tab, a press on a field): a throw out of
+// the focus handlers is reported as uncaught and the move counts as not made.
+bool moveFocusByPlayer(Machine& m, SelectionObject& selection, Object* to);
 // After an object left the stage or was hidden: when the focused object is gone, or
 // it or a clip holding it is invisible, the focus goes nowhere, and Selection's
 // listeners hear onSetFocus(old, null) (the old object onKillFocus while it remains).

@@ -122,13 +122,7 @@ bool focusFieldAt(ClipState& root, TimelinePlayer& timeline, Point stage)
     if (!to && !avm1::textFieldHost(selection->focus()))
         return false;
     timeline.runQueuedScripts(root);
-    bool moved = false;
-    try {
-        moved = avm1::moveFocus(*m, *selection, to);
-    } catch (const avm1::ScriptThrow& thrown) {
-        m->reportUncaught(thrown.value);
-    } catch (const avm1::ScriptAbort&) {
-    }
+    const bool moved = avm1::moveFocusByPlayer(*m, *selection, to);
     if (avm1::TextFieldHost* host = moved ? avm1::textFieldHost(to) : nullptr) {
         const int end = static_cast<int>(host->length());
         host->setSelection(end, end);

@@ -162,13 +162,7 @@ bool moveTabFocus(ClipState& root, TimelinePlayer& timeline, bool backward)
         next = backward ? (i + order.size() - 1) % order.size() : (i + 1) % order.size();
     }
     avm1::Object* to = order[next].object;
-    bool moved = false;
-    try {
-        moved = avm1::moveFocus(*m, *selection, to);
-    } catch (const avm1::ScriptThrow& thrown) {
-        m->reportUncaught(thrown.value);
-    } catch (const avm1::ScriptAbort&) {
-    }
+    const bool moved = avm1::moveFocusByPlayer(*m, *selection, to);
     selection->byKeyboard = true;
     // A field reached by Tab has all its text selected.
     if (avm1::TextFieldHost* field = moved ? avm1::textFieldHost(to) : nullptr)
