@@ -19,9 +19,7 @@ using Lines = std::vector<std::string>;
 
 Lines run(const ActionBuilder& actions, int version)
 {
-    test::TraceCollector c;
-    Executor(version, {}).run(actions.build(), c);
-    return c.lines;
+    return test::traceOf(actions, version);
 }
 
 Value global(Machine& m, std::string_view name)

@@ -21,9 +21,7 @@ using Lines = std::vector<std::string>;
 
 Lines run(const ActionBuilder& actions, int version)
 {
-    test::TraceCollector c;
-    Executor(version, {}).run(actions.build(), c);
-    return c.lines;
+    return test::traceOf(actions, version);
 }
 
 constexpr uint8_t kAdd2 = 0x47;

@@ -20,9 +20,7 @@ using Lines = std::vector<std::string>;
 
 Lines run(const ActionBuilder& actions, int version)
 {
-    test::TraceCollector c;
-    Executor(version, {}).run(actions.build(), c);
-    return c.lines;
+    return test::traceOf(actions, version);
 }
 
 TEST(NumberParsing, OctalAndHexadecimalFromSwf6KeepTheLow32BitsSigned)

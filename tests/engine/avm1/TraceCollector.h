@@ -2,7 +2,9 @@
 
 // A timeline that only keeps what scripts trace, for running action blocks in tests.
 
+#include "engine/avm1/Executor.h"
 #include "engine/avm1/TimelineControl.h"
+#include "tests/support/SwfWriter.h"
 
 #include <string>
 #include <string_view>
@@ -24,5 +26,13 @@ public:
     void getUrl(const std::string&, const std::string&) override {}
     void trace(const std::string& line) override { lines.push_back(line); }
 };
+
+// What one action block traces when run alone at SWF `version`.
+inline std::vector<std::string> traceOf(const ActionBuilder& actions, int version)
+{
+    TraceCollector collector;
+    avm1::Executor(version, {}).run(actions.build(), collector);
+    return collector.lines;
+}
 
 } // namespace swf::test
