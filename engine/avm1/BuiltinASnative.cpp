@@ -97,6 +97,26 @@ NativeFunction nativeOf(Machine& m, const Value& holder, const char* name)
     return f && f->function() && f->function()->native ? f->function()->native : NativeFunction(unfilledGlobalSlot);
 }
 
+// What ASSetNative and ASSetNativeAccessor share: the target object, the table, and
+// each named slot of the list with the number of its first native. Slots lie `stride`
+// numbers apart, and a slot with an empty name uses up its numbers all the same.
+template <typename Each>
+Value forEachNamedSlot(Machine& machine, std::span<const Value> args, int32_t stride, Each each)
+{
+    Object* target = arg(args, 0).asObject();
+    if (!target || args.size() < 3)
+        return Value();
+    const int32_t table = machine.toInt32(args[1]);
+    int32_t index = machine.toInt32(arg(args, 3));
+    for (const NativeSlotName& slot : parseNativeNames(machine.toString(args[2]))) {
+        const int32_t number = index;
+        index += stride;
+        if (!slot.name.empty())
+            each(*target, table, number, slot);
+    }
+    return Value();
+}
+
 } // namespace
 
 void installASnativeFunction(Machine& m)
@@ -141,50 +161,33 @@ void installASnativeFunction(Machine& m)
     // scripts build their prototypes. ASSetNativeAccessor does the same with getter
     // and setter pairs.
     NativeFunction setNative = [nativeAt](Machine& machine, Value, std::span<const Value> args) -> Value {
-        Object* target = arg(args, 0).asObject();
-        if (!target || args.size() < 3)
-            return Value();
-        const int32_t table = machine.toInt32(args[1]);
-        int32_t index = machine.toInt32(arg(args, 3));
-        for (const NativeSlotName& slot : parseNativeNames(machine.toString(args[2]))) {
-            const int32_t number = index++;
-            if (slot.name.empty())
-                continue;
+        return forEachNamedSlot(machine, args, 1, [&](Object& target, int32_t table, int32_t number,
+                                                      const NativeSlotName& slot) {
             Object* f = nativeAt(machine, table, number);
             if (!f)
-                continue;
+                return;
             // A name the object already has keeps its flags; only its value changes.
-            if (Property* own = target->findOwnAnyVersion(slot.name))
+            if (Property* own = target.findOwnAnyVersion(slot.name))
                 own->value = Value(f);
             else
-                target->put(slot.name, Value(f), slot.flags);
-        }
-        return Value();
+                target.put(slot.name, Value(f), slot.flags);
+        });
     };
     NativeFunction setNativeAccessor = [nativeAt](Machine& machine, Value, std::span<const Value> args) -> Value {
-        Object* target = arg(args, 0).asObject();
-        if (!target || args.size() < 3)
-            return Value();
-        const int32_t table = machine.toInt32(args[1]);
-        int32_t index = machine.toInt32(arg(args, 3));
-        for (const NativeSlotName& slot : parseNativeNames(machine.toString(args[2]))) {
-            const int32_t getterNumber = index;
-            index += 2;
-            if (slot.name.empty())
-                continue;
-            Object* getter = nativeAt(machine, table, getterNumber);
-            Object* setter = nativeAt(machine, table, getterNumber + 1);
+        return forEachNamedSlot(machine, args, 2, [&](Object& target, int32_t table, int32_t number,
+                                                      const NativeSlotName& slot) {
+            Object* getter = nativeAt(machine, table, number);
+            Object* setter = nativeAt(machine, table, number + 1);
             if (!getter)
-                continue;
+                return;
             // The accessor takes the name's place whole, flags and all.
-            Property& p = target->ensure(slot.name);
+            Property& p = target.ensure(slot.name);
             p.value = Value();
             p.getter = getter;
             p.setter = setter;
             p.flags = slot.flags;
             p.accessorId = machine.newAccessorId();
-        }
-        return Value();
+        });
     };
 
     Object* f = m.newNativeFunction("ASnative", std::move(asNative));
