@@ -29,18 +29,6 @@ render::ShapeHitTester& shapeTester()
     return tester;
 }
 
-bool inBox(const Rect& r, Point p)
-{
-    return p.x >= r.xMin && p.x <= r.xMax && p.y >= r.yMin && p.y <= r.yMax;
-}
-
-std::optional<Point> intoChild(const Matrix& m, Point p)
-{
-    if (!m.invertible())
-        return std::nullopt;
-    return m.inverted().apply(p);
-}
-
 bool objectContains(const DisplayObject& object, Point local, int nesting);
 
 bool contentContains(const ClipState& clip, Point local, int nesting)
@@ -53,7 +41,7 @@ bool contentContains(const ClipState& clip, Point local, int nesting)
     for (const DisplayObject& child : clip.children) {
         if (child.clipDepth)
             continue;
-        auto inner = intoChild(child.matrix, local);
+        auto inner = toLocal(child.matrix, local);
         if (inner && objectContains(child, *inner, nesting + 1))
             return true;
     }
@@ -70,13 +58,13 @@ bool objectContains(const DisplayObject& object, Point local, int nesting)
     if (c->shape)
         return shapeTester().contains(c->shape, local);
     if (c->morph)
-        return inBox(morphBounds(*c->morph, object.ratio / 65535.0), local);
+        return inBounds(morphBounds(*c->morph, object.ratio / 65535.0), local);
     if (c->text)
-        return inBox(c->text->bounds, local);
+        return inBounds(c->text->bounds, local);
     if (c->editText)
-        return inBox(c->editText->bounds, local);
+        return inBounds(c->editText->bounds, local);
     if (c->video)
-        return inBox(c->video->bounds(), local);
+        return inBounds(c->video->bounds(), local);
     return false;
 }
 

@@ -2,6 +2,7 @@
 
 #include "engine/avm1/Machine.h"
 #include "engine/movie/ButtonState.h"
+#include "engine/movie/ClipHitTest.h"
 #include "engine/movie/ClipScript.h"
 #include "engine/movie/TextLinks.h"
 #include "engine/format/EditText.h"
@@ -27,18 +28,6 @@ constexpr int kMaxTests = 200000;
 // The methods that make a clip behave as a button, by transition.
 constexpr std::array<std::string_view, 9> kClipHandlers = {
     "onRollOver", "onRollOut", "onPress", "onRelease", "onReleaseOutside", "onDragOut", "onDragOver", "onDragOver", "onDragOut"};
-
-bool inBounds(const Rect& bounds, Point p)
-{
-    return p.x >= bounds.xMin && p.x <= bounds.xMax && p.y >= bounds.yMin && p.y <= bounds.yMax;
-}
-
-std::optional<Point> toLocal(const Matrix& matrix, Point p)
-{
-    if (!matrix.invertible())
-        return std::nullopt;
-    return matrix.inverted().apply(p);
-}
 
 } // namespace
 
