@@ -63,6 +63,22 @@ render::TextFormat htmlBaseFormat(const render::TextFieldLook& look)
     return base;
 }
 
+void showBoundText(TextFieldState& field, std::string text)
+{
+    if (field.html) {
+        FormattedText formatted =
+            parseHtml(text, field.newFormat ? *field.newFormat : htmlBaseFormat(*field.look));
+        if (formatted.text == field.look->text && formatted.spans == field.look->spans)
+            return;
+        render::TextFieldLook& look = field.editLook();
+        look.text = std::move(formatted.text);
+        look.spans = std::move(formatted.spans);
+        return;
+    }
+    if (field.look->text != text)
+        field.editLook().text = std::move(text);
+}
+
 std::string htmlTextOf(const render::TextFieldLook& look)
 {
     return toHtml(look.text, look.spans, htmlBaseFormat(look));
@@ -179,6 +195,19 @@ ScrollMetrics scrollMetrics(const render::TextFieldLook& look)
 avm1::Value TextFieldScript::get(avm1::TextFieldProperty property)
 {
     using P = avm1::TextFieldProperty;
+    if ((property == P::Text || property == P::HtmlText) && !self_.variable.empty()) {
+        // A bound field shows its variable's value the moment it is read.
+        if (avm1::Object* owner = parentObject()) {
+            const avm1::Value value = player_.boundValue(owner, self_.variable);
+            avm1::Machine* m = player_.machine();
+            // An object shows as it converted when it was put there: its conversion
+            // is redone as frames end, not on every read.
+            const avm1::Object* object = value.isObject() ? value.asObject() : nullptr;
+            if (!value.isUndefined() && m && (!object || object != lastBoundObject_))
+                showBoundText(self_, m->toString(value));
+            lastBoundObject_ = object;
+        }
+    }
     const render::TextFieldLook& look = *self_.look;
     switch (property) {
     case P::Text: return avm1::Value(look.text);
@@ -261,9 +290,15 @@ void TextFieldScript::set(avm1::TextFieldProperty property, const avm1::Value& v
             self_.input = type == "input";
         break;
     }
-    case P::Variable:
+    case P::Variable: {
         self_.variable = value.isNullish() ? std::string() : m->toString(value);
+        // A new variable binds as the field did when it appeared: one not yet set
+        // takes the text the field was defined with.
+        const EditTextDef* def = self_.look->def.get();
+        if (avm1::Object* owner = parentObject(); owner && !self_.variable.empty())
+            player_.bindTextField(owner, self_, def && def->initialText ? *def->initialText : std::string());
         break;
+    }
     case P::Length: break;  // read-only
     case P::AutoSize: {
         if (value.isBool()) {
