@@ -211,7 +211,11 @@ Value selectionSetFocus(Machine& m, Value thisValue, std::span<const Value> args
         return Value(false);
     if (to && !canTakeFocus(m, to))
         return Value(false);
-    moveFocus(m, *selection, to);
+    // A field a script focuses has all its text selected, as one reached by Tab.
+    if (moveFocus(m, *selection, to)) {
+        if (TextFieldHost* field = textFieldHost(to))
+            field->setSelection(0, static_cast<int>(field->length()));
+    }
     return Value(true);
 }
 

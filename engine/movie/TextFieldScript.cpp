@@ -473,8 +473,9 @@ void TextFieldScript::setSelection(int anchor, int caret)
 void TextFieldScript::replaceSelection(const std::string& text)
 {
     Selection s = selection();
+    // A field never given a selection has its caret before the first character.
     if (s.begin < 0)
-        return;
+        s = {0, 0, 0};
     render::TextFieldLook& look = self_.editLook();
     const size_t from = byteOffsetOf(look.text, static_cast<size_t>(s.begin));
     const size_t to = byteOffsetOf(look.text, static_cast<size_t>(s.end));
