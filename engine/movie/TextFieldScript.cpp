@@ -192,6 +192,44 @@ ScrollMetrics scrollMetrics(const render::TextFieldLook& look)
 
 } // namespace
 
+void TextFieldScript::applyAutoSize()
+{
+    if (self_.autoSize == AutoSize::None)
+        return;
+    const render::TextFieldLook& current = *self_.look;
+    // Device fonts are measured through Qt's font database, which needs a GUI application.
+    if (!render::usesEmbeddedFont(current) && !qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return;
+    render::GlyphCache glyphs;
+    const render::FieldLayout layout = render::layoutField(current, glyphs, render::LayoutExtent::Whole);
+    // The box takes the text and the gutter round it: its height always, its width
+    // unless the text wraps. The side the mode names stays put (the centre for
+    // "center"), so the field moves by what its left edge would.
+    const double gutter = 2 * render::kFieldPadding;
+    const Rect old = current.bounds;
+    Rect bounds = old;
+    // An empty field has no line to measure: only the gutter is left.
+    const double textHeight = current.text.empty() ? 0.0 : layout.textHeight;
+    bounds.yMax = old.yMin + static_cast<int32_t>(std::lround(std::min(textHeight + gutter, 1e8)));
+    double shift = 0;
+    if (!current.wordWrap) {
+        const int32_t width = static_cast<int32_t>(std::lround(std::min(layout.textWidth + gutter, 1e8)));
+        bounds.xMax = old.xMin + width;
+        if (self_.autoSize == AutoSize::Right)
+            shift = old.width() - width;
+        else if (self_.autoSize == AutoSize::Center)
+            shift = (old.width() - width) / 2.0;
+    }
+    if (bounds != old)
+        self_.editLook().bounds = bounds;
+    if (shift != 0) {
+        if (DisplayObject* d = displayObject()) {
+            d->matrix.tx += d->matrix.a * shift;
+            d->matrix.ty += d->matrix.b * shift;
+        }
+    }
+}
+
 avm1::Value TextFieldScript::get(avm1::TextFieldProperty property)
 {
     using P = avm1::TextFieldProperty;
@@ -330,6 +368,16 @@ void TextFieldScript::set(avm1::TextFieldProperty property, const avm1::Value& v
     case P::TextWidth:
     case P::TextHeight: break;  // read-only
     }
+    switch (property) {
+    case P::Text:
+    case P::HtmlText:
+    case P::AutoSize:
+    case P::WordWrap:
+    case P::Multiline:
+    case P::Password:
+    case P::EmbedFonts: applyAutoSize(); break;
+    default: break;
+    }
 }
 
 avm1::Value TextFieldScript::getDisplayProperty(avm1::ClipProperty property)
@@ -439,6 +487,7 @@ void TextFieldScript::setTextFormat(size_t begin, size_t end, const avm1::TextFo
     render::TextFieldLook& look = self_.editLook();
     look.spans = withTextFormat(look.text, look.spans, htmlBaseFormat(look), byteOffsetOf(look.text, begin),
                                 byteOffsetOf(look.text, end), format);
+    applyAutoSize();
 }
 
 avm1::TextFormatData TextFieldScript::newTextFormat()
@@ -503,6 +552,7 @@ void TextFieldScript::replaceSelection(const std::string& text)
     const int caret = s.begin + static_cast<int>(codePoints(text));
     self_.selectionAnchor = caret;
     self_.caret = caret;
+    applyAutoSize();
 }
 
 bool TextFieldScript::remove()

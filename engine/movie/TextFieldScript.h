@@ -54,6 +54,8 @@ private:
     void setText(std::string text, bool html);
     // A bound field's variable takes its text.
     void updateVariable();
+    // An auto-sized field's box fitted to its text, as the text or its format changes.
+    void applyAutoSize();
 
     TimelinePlayer& player_;
     std::weak_ptr<avm1::Machine> machine_;
