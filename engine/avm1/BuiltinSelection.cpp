@@ -211,7 +211,12 @@ Value selectionSetFocus(Machine& m, Value thisValue, std::span<const Value> args
         return Value(false);
     if (to && !canTakeFocus(m, to))
         return Value(false);
-    moveFocus(m, *selection, to);
+    // A field a script focuses has all its text selected, as one reached by Tab, once
+    // it has a selection at all (one never given any keeps none).
+    if (moveFocus(m, *selection, to)) {
+        if (TextFieldHost* field = textFieldHost(to); field && field->selection().begin >= 0)
+            field->setSelection(0, static_cast<int>(field->length()));
+    }
     return Value(true);
 }
 

@@ -40,7 +40,7 @@ std::shared_ptr<EditTextDef> parseDefineEditText(ByteReader& body)
         field->align = align <= 3 ? static_cast<TextAlign>(align) : TextAlign::Left;
         field->leftMargin = body.u16();
         field->rightMargin = body.u16();
-        field->indent = body.u16();
+        field->indent = body.s16();
         field->leading = body.s16();
     }
     field->variableName = body.cstring();

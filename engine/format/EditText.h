@@ -39,7 +39,7 @@ struct EditTextDef {
     TextAlign align = TextAlign::Left;
     uint16_t leftMargin = 0;   // twips
     uint16_t rightMargin = 0;  // twips
-    uint16_t indent = 0;       // twips
+    int16_t indent = 0;        // twips, negative: the first line starts further left
     int16_t leading = 0;       // twips
 
     std::string variableName;

@@ -430,13 +430,48 @@ std::string fontAttributes(const TextFormat& f, const TextFormat* outer)
     return out;
 }
 
-// One stretch inside a paragraph: a <FONT> for what differs from the paragraph's
-// font, then the link, bold, italic and underline it has.
-void appendStretch(std::string& out, std::string_view text, const TextFormat& f, const TextFormat& paragraph)
+bool sameFont(const TextFormat& a, const TextFormat& b)
 {
-    const std::string font = fontAttributes(f, &paragraph);
-    if (!font.empty())
-        out += "<FONT" + font + ">";
+    return a.face == b.face && a.size == b.size && a.color == b.color && a.letterSpacing == b.letterSpacing
+        && a.kerning == b.kerning;
+}
+
+// The <FONT> tags open inside a paragraph, as the reference player nests them: a
+// stretch whose font one of the open levels already has closes back to that level;
+// any other opens a new level inside the current one, naming what differs from it.
+class FontStack {
+public:
+    FontStack(std::string& out, const TextFormat& paragraph) : out_(out), levels_{&paragraph} {}
+
+    void moveTo(const TextFormat& f)
+    {
+        for (size_t k = levels_.size(); k-- > 0;) {
+            if (sameFont(*levels_[k], f)) {
+                closeTo(k + 1);
+                return;
+            }
+        }
+        out_ += "<FONT" + fontAttributes(f, levels_.back()) + ">";
+        levels_.push_back(&f);
+    }
+    // Closes every level but the paragraph's own.
+    void closeAll() { closeTo(1); }
+
+private:
+    void closeTo(size_t count)
+    {
+        for (; levels_.size() > count; levels_.pop_back())
+            out_ += "</FONT>";
+    }
+
+    std::string& out_;
+    std::vector<const TextFormat*> levels_;
+};
+
+// One stretch inside a paragraph, in the font `fonts` has moved to: the link, bold,
+// italic and underline it has.
+void appendStretch(std::string& out, std::string_view text, const TextFormat& f)
+{
     if (!f.url.empty()) {
         out += "<A HREF=\"";
         appendEscaped(out, f.url);
@@ -459,8 +494,6 @@ void appendStretch(std::string& out, std::string_view text, const TextFormat& f,
         out += "</B>";
     if (!f.url.empty())
         out += "</A>";
-    if (!font.empty())
-        out += "</FONT>";
 }
 
 } // namespace
@@ -514,15 +547,18 @@ std::string toHtml(std::string_view text, const std::vector<TextSpan>& spans, co
         out += "<FONT" + fontAttributes(para, nullptr) + ">";
         // The paragraph's text, stretch by stretch.
         size_t at = start;
+        FontStack fonts(out, para);
         for (const auto& [stretchEnd, format] : stretches) {
             if (at >= end)
                 break;
             if (stretchEnd <= at)
                 continue;
             const size_t to = std::min(stretchEnd, end);
-            appendStretch(out, text.substr(at, to - at), *format, para);
+            fonts.moveTo(*format);
+            appendStretch(out, text.substr(at, to - at), *format);
             at = to;
         }
+        fonts.closeAll();
         out += "</FONT>";
         out += para.bullet ? "</LI>" : "</P>";
         if (!textFormat.empty())

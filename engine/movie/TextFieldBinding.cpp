@@ -8,6 +8,8 @@
 #include "engine/movie/TextFieldScript.h"
 #include "engine/movie/Timeline.h"
 
+#include <functional>
+
 namespace swf::movie {
 
 namespace {
@@ -87,11 +89,79 @@ void TimelinePlayer::setBoundVariable(avm1::Object* owner, std::string_view vari
     }
 }
 
+avm1::Value TimelinePlayer::boundValue(avm1::Object* owner, std::string_view variable)
+{
+    avm1::Machine* m = machine();
+    if (!m)
+        return {};
+    try {
+        auto [target, name] = locateVariable(owner, variable);
+        if (target && !name.empty() && m->hasProperty(target, name))
+            return m->getMember(avm1::Value(target), name);
+    } catch (const avm1::ScriptThrow&) {
+    } catch (const avm1::ScriptAbort&) {
+    }
+    return {};
+}
+
+void TimelinePlayer::bindTextField(avm1::Object* owner, TextFieldState& field, const std::string& initial)
+{
+    bindTextField(owner, field.variable, initial, [&field] { return &field; });
+}
+
+void TimelinePlayer::bindTextField(avm1::Object* owner, const std::string& variable, const std::string& initial,
+                                   const std::function<TextFieldState*()>& find)
+{
+    avm1::Machine* m = machine();
+    if (!m || !owner || variable.empty())
+        return;
+    // Reading the variable may run a getter that changes the display list: the field
+    // is found again after it.
+    const avm1::Value value = boundValue(owner, variable);
+    if (value.isUndefined()) {
+        if (TextFieldState* field = find())
+            showBoundText(*field, initial);
+        setBoundVariable(owner, variable, avm1::Value(initial));
+        return;
+    }
+    try {
+        std::string text = m->toString(value);
+        if (TextFieldState* field = find())
+            showBoundText(*field, std::move(text));
+    } catch (const avm1::ScriptThrow&) {
+    } catch (const avm1::ScriptAbort&) {
+    }
+}
+
+void TimelinePlayer::bindPlacedFields(ClipState& root)
+{
+    if (pendingBinds_.empty())
+        return;
+    auto pending = std::move(pendingBinds_);
+    pendingBinds_.clear();
+    for (auto& [path, depth] : pending) {
+        ClipState* clip = resolve(root, path);
+        DisplayObject* object = clip ? clip->find(depth) : nullptr;
+        if (!object || !object->textField || object->textField->variable.empty())
+            continue;
+        const EditTextDef* def = object->textField->look->def.get();
+        const std::string initial = def && def->initialText ? *def->initialText : std::string();
+        const std::string variable = object->textField->variable;
+        avm1::Object* owner = scriptObject(root, path);
+        bindTextField(owner, variable, initial, [&]() -> TextFieldState* {
+            ClipState* at = resolve(root, path);
+            DisplayObject* found = at ? at->find(depth) : nullptr;
+            return found && found->textField ? found->textField.get() : nullptr;
+        });
+    }
+}
+
 void TimelinePlayer::syncBoundFields(ClipState& root)
 {
     if (!scriptsEnabled_ || !machine_)
         return;
     root_ = &root;
+    bindPlacedFields(root);
     // Reading a variable may run getters, which may change any list: gather the bound
     // fields first, then find each again by its path before touching it.
     std::vector<ClipPath> fields;
@@ -123,8 +193,8 @@ void TimelinePlayer::syncBoundFields(ClipState& root)
             if (value.isUndefined())
                 continue;
             std::string text = m.toString(value);
-            if (TextFieldState* state = field(); state && state->look->text != text)
-                state->editLook().text = std::move(text);
+            if (TextFieldState* state = field())
+                showBoundText(*state, std::move(text));
         } catch (const avm1::ScriptThrow&) {
         } catch (const avm1::ScriptAbort&) {
         }

@@ -63,6 +63,22 @@ render::TextFormat htmlBaseFormat(const render::TextFieldLook& look)
     return base;
 }
 
+void showBoundText(TextFieldState& field, std::string text)
+{
+    if (field.html) {
+        FormattedText formatted =
+            parseHtml(text, field.newFormat ? *field.newFormat : htmlBaseFormat(*field.look));
+        if (formatted.text == field.look->text && formatted.spans == field.look->spans)
+            return;
+        render::TextFieldLook& look = field.editLook();
+        look.text = std::move(formatted.text);
+        look.spans = std::move(formatted.spans);
+        return;
+    }
+    if (field.look->text != text)
+        field.editLook().text = std::move(text);
+}
+
 std::string htmlTextOf(const render::TextFieldLook& look)
 {
     return toHtml(look.text, look.spans, htmlBaseFormat(look));
@@ -176,9 +192,60 @@ ScrollMetrics scrollMetrics(const render::TextFieldLook& look)
 
 } // namespace
 
+void TextFieldScript::applyAutoSize()
+{
+    if (self_.autoSize == AutoSize::None)
+        return;
+    const render::TextFieldLook& current = *self_.look;
+    // Device fonts are measured through Qt's font database, which needs a GUI application.
+    if (!render::usesEmbeddedFont(current) && !qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return;
+    render::GlyphCache glyphs;
+    const render::FieldLayout layout = render::layoutField(current, glyphs, render::LayoutExtent::Whole);
+    // The box takes the text and the gutter round it: its height always, its width
+    // unless the text wraps. The side the mode names stays put (the centre for
+    // "center"), so the field moves by what its left edge would.
+    const double gutter = 2 * render::kFieldPadding;
+    const Rect old = current.bounds;
+    Rect bounds = old;
+    // An empty field has no line to measure: only the gutter is left.
+    const double textHeight = current.text.empty() ? 0.0 : layout.textHeight;
+    bounds.yMax = old.yMin + static_cast<int32_t>(std::lround(std::min(textHeight + gutter, 1e8)));
+    double shift = 0;
+    if (!current.wordWrap) {
+        const int32_t width = static_cast<int32_t>(std::lround(std::min(layout.textWidth + gutter, 1e8)));
+        bounds.xMax = old.xMin + width;
+        if (self_.autoSize == AutoSize::Right)
+            shift = old.width() - width;
+        else if (self_.autoSize == AutoSize::Center)
+            shift = (old.width() - width) / 2.0;
+    }
+    if (bounds != old)
+        self_.editLook().bounds = bounds;
+    if (shift != 0) {
+        if (DisplayObject* d = displayObject()) {
+            d->matrix.tx += d->matrix.a * shift;
+            d->matrix.ty += d->matrix.b * shift;
+        }
+    }
+}
+
 avm1::Value TextFieldScript::get(avm1::TextFieldProperty property)
 {
     using P = avm1::TextFieldProperty;
+    if ((property == P::Text || property == P::HtmlText) && !self_.variable.empty()) {
+        // A bound field shows its variable's value the moment it is read.
+        if (avm1::Object* owner = parentObject()) {
+            const avm1::Value value = player_.boundValue(owner, self_.variable);
+            avm1::Machine* m = player_.machine();
+            // An object shows as it converted when it was put there: its conversion
+            // is redone as frames end, not on every read.
+            const avm1::Object* object = value.isObject() ? value.asObject() : nullptr;
+            if (!value.isUndefined() && m && (!object || object != lastBoundObject_))
+                showBoundText(self_, m->toString(value));
+            lastBoundObject_ = object;
+        }
+    }
     const render::TextFieldLook& look = *self_.look;
     switch (property) {
     case P::Text: return avm1::Value(look.text);
@@ -261,9 +328,15 @@ void TextFieldScript::set(avm1::TextFieldProperty property, const avm1::Value& v
             self_.input = type == "input";
         break;
     }
-    case P::Variable:
+    case P::Variable: {
         self_.variable = value.isNullish() ? std::string() : m->toString(value);
+        // A new variable binds as the field did when it appeared: one not yet set
+        // takes the text the field was defined with.
+        const EditTextDef* def = self_.look->def.get();
+        if (avm1::Object* owner = parentObject(); owner && !self_.variable.empty())
+            player_.bindTextField(owner, self_, def && def->initialText ? *def->initialText : std::string());
         break;
+    }
     case P::Length: break;  // read-only
     case P::AutoSize: {
         if (value.isBool()) {
@@ -294,6 +367,16 @@ void TextFieldScript::set(avm1::TextFieldProperty property, const avm1::Value& v
     case P::MaxHScroll:
     case P::TextWidth:
     case P::TextHeight: break;  // read-only
+    }
+    switch (property) {
+    case P::Text:
+    case P::HtmlText:
+    case P::AutoSize:
+    case P::WordWrap:
+    case P::Multiline:
+    case P::Password:
+    case P::EmbedFonts: applyAutoSize(); break;
+    default: break;
     }
 }
 
@@ -404,6 +487,7 @@ void TextFieldScript::setTextFormat(size_t begin, size_t end, const avm1::TextFo
     render::TextFieldLook& look = self_.editLook();
     look.spans = withTextFormat(look.text, look.spans, htmlBaseFormat(look), byteOffsetOf(look.text, begin),
                                 byteOffsetOf(look.text, end), format);
+    applyAutoSize();
 }
 
 avm1::TextFormatData TextFieldScript::newTextFormat()
@@ -438,8 +522,9 @@ void TextFieldScript::setSelection(int anchor, int caret)
 void TextFieldScript::replaceSelection(const std::string& text)
 {
     Selection s = selection();
+    // A field never given a selection has its caret before the first character.
     if (s.begin < 0)
-        return;
+        s = {0, 0, 0};
     render::TextFieldLook& look = self_.editLook();
     const size_t from = byteOffsetOf(look.text, static_cast<size_t>(s.begin));
     const size_t to = byteOffsetOf(look.text, static_cast<size_t>(s.end));
@@ -467,6 +552,7 @@ void TextFieldScript::replaceSelection(const std::string& text)
     const int caret = s.begin + static_cast<int>(codePoints(text));
     self_.selectionAnchor = caret;
     self_.caret = caret;
+    applyAutoSize();
 }
 
 bool TextFieldScript::remove()

@@ -54,14 +54,22 @@ private:
     void setText(std::string text, bool html);
     // A bound field's variable takes its text.
     void updateVariable();
+    // An auto-sized field's box fitted to its text, as the text or its format changes.
+    void applyAutoSize();
 
     TimelinePlayer& player_;
     std::weak_ptr<avm1::Machine> machine_;
     TextFieldState& self_;
     ClipState& parent_;
     avm1::Object* object_;
+    // The object the bound variable held when the text was last read (compared only,
+    // never followed).
+    const avm1::Object* lastBoundObject_ = nullptr;
 };
 
+// Shows `text` in the field (read as HTML when the field is an HTML one) without
+// touching its variable; nothing changes when it already shows it.
+void showBoundText(TextFieldState& field, std::string text);
 // The text a field shows as plain characters (HTML markup reduced, entities decoded).
 std::string plainTextOf(const render::TextFieldLook& look);
 // The field's text as the reference player's htmlText gives it (see HtmlText.h).

@@ -38,7 +38,12 @@ TextFieldState TextFieldState::fromDefinition(std::shared_ptr<const EditTextDef>
     // The running field keeps plain characters; the HTML flag stays with the state
     // and decides how scripts read and write them.
     if (look.html) {
-        FormattedText formatted = parseHtml(look.text, htmlBaseFormat(look));
+        // HTML text starts plain: its tags, not the embedded font's style flags, make
+        // it bold or italic.
+        render::TextFormat base = htmlBaseFormat(look);
+        base.bold = false;
+        base.italic = false;
+        FormattedText formatted = parseHtml(look.text, base);
         look.text = std::move(formatted.text);
         look.spans = std::move(formatted.spans);
     }

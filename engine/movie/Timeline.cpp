@@ -373,6 +373,7 @@ void TimelinePlayer::runQueuedScripts(ClipState& root)
         auto& from = !initializeQueue_.empty() ? initializeQueue_ : !constructQueue_.empty() ? constructQueue_ : queue_;
         QueuedScript script = std::move(from.front());
         from.pop_front();
+        bindPlacedFields(root);
         runScript(root, std::move(script));
     }
 }
@@ -707,8 +708,11 @@ void TimelinePlayer::place(ClipState& clip, ClipPath& path, const PlaceObject& t
     object.character = movieOf(clip).character(object.characterId);
     object.placedAt = frame;
     applyPlacedFields(object, tag);
-    if (object.character && object.character->kind == CharacterKind::EditText && object.character->editText)
+    if (object.character && object.character->kind == CharacterKind::EditText && object.character->editText) {
         object.textField.emplace(TextFieldState::fromDefinition(object.character->editText));
+        if (mode.instantiate && scriptsEnabled_ && !object.textField->variable.empty())
+            pendingBinds_.emplace_back(path, object.depth);
+    }
     if (mode.instantiate)
         nameUnnamed(object);
     DisplayObject& inserted = clip.insert(std::move(object));

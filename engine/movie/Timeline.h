@@ -167,6 +167,15 @@ public:
     // Shows in every text field with a variable the value of that variable, as the
     // frame ends; a variable not yet set takes the field's text.
     void syncBoundFields(ClipState& root);
+    // Binds `field` to its variable as it appears or its variable changes: a variable
+    // holding a value gives the field its text, one not yet set takes `initial`.
+    void bindTextField(avm1::Object* owner, TextFieldState& field, const std::string& initial);
+    // The same for a field `find` gives (null once it is gone), looked up again after
+    // any script the binding runs.
+    void bindTextField(avm1::Object* owner, const std::string& variable, const std::string& initial,
+                       const std::function<TextFieldState*()>& find);
+    // The value of a field's variable, or undefined when it has none or it is not set.
+    avm1::Value boundValue(avm1::Object* owner, std::string_view variable);
 
     // What a clip's script face asks of the timeline while scripts run.
     //
@@ -260,6 +269,10 @@ private:
     std::vector<std::shared_ptr<const LoadedContent>> loaded_;
     std::shared_ptr<avm1::Machine> machine_;
     ClipState* root_ = nullptr;  // the root of the call in progress
+    // Fields with a variable placed by the timeline, by clip path and depth, bound
+    // before the next script runs.
+    std::vector<std::pair<ClipPath, int32_t>> pendingBinds_;
+    void bindPlacedFields(ClipState& root);
     // What each timeline places at each frame, for rebuilding lists on gotos.
     std::unique_ptr<SeekIndex> seekIndex_;
     // createEmptyMovieClip's character: a sprite of one empty frame.

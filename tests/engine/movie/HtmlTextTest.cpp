@@ -153,6 +153,15 @@ TEST(HtmlText, WritesParagraphsInTheReferenceForm)
         {"<textformat leftmargin='5' leading='2'>t</textformat>",
          R"(<TEXTFORMAT LEFTMARGIN="5" LEADING="2"><P ALIGN="LEFT">)" + font + "t</FONT></P></TEXTFORMAT>"},
         {"<li>item</li>", "<LI>" + font + "item</FONT></LI>"},
+        // A stretch opens a level inside the last unless an open level has its font,
+        // which it closes back to.
+        {"a<font face='Arial'>b<font size='14'>c<font face='Times New Roman'>d</font></font></font>e",
+         R"(<P ALIGN="LEFT">)" + font +
+             R"(a<FONT FACE="Arial">b<FONT SIZE="14">c<FONT FACE="Times New Roman">d</FONT></FONT></FONT>e</FONT></P>)"},
+        // The paragraph's font is its first character's.
+        {"<font color='#ff0000'>a</font>b<font color='#ff0000'>c</font>",
+         R"(<P ALIGN="LEFT"><FONT FACE="Times New Roman" SIZE="12" COLOR="#FF0000" LETTERSPACING="0" KERNING="0">)"
+         R"(a<FONT COLOR="#000000">b</FONT>c</FONT></P>)"},
     };
     for (const Case& c : cases) {
         const FormattedText t = parseHtml(c.html, base());

@@ -8,6 +8,7 @@
 #include "engine/render/TextFieldLook.h"
 #include "tests/support/TextWriter.h"
 
+#include <QGuiApplication>
 #include <gtest/gtest.h>
 
 #include <variant>
@@ -269,6 +270,73 @@ TEST(TextFieldScript, ABoundFieldShowsItsVariableAndWritesItsText)
     // Frames later, with the script objects swept in between, the binding still holds.
     run.step(70);
     EXPECT_EQ(nodeAt(buildRenderTree(run.root), 1)->textField->text, "typed");
+}
+
+TEST(TextFieldScript, ABoundFieldBindsAsItAppearsAndWhenItsVariableIsRenamed)
+{
+    EditTextDef field = redBorderedField();
+    field.variableName = "v";
+    test::SwfWriter movie;
+    movie.tag(37, withId(1, encodeDefineEditText(field)));
+    ActionBuilder first, second;
+    first.pushString("v").pushString("preset").op(kSetVariable);
+    movie.doAction(first).showFrame();
+    test::Place place;
+    place.depth = 1;
+    place.characterId = 1;
+    place.name = "field";
+    place.matrix = Matrix{};
+    movie.placeObject2(place);
+    traceMember(second, "field", "text");  // the variable, in the frame the field appears
+    second.pushString("v").pushString("set").op(kSetVariable);
+    traceMember(second, "field", "text");  // the variable's new value, before the frame ends
+    setMember(second, "field", "variable", std::string("w"));
+    traceMember(second, "field", "text");  // an unset variable takes the defined text
+    second.getVariable("w").op(kTrace);
+    second.getVariable("v").op(kTrace);  // the old variable keeps its value
+    second.stop();
+    movie.doAction(second).showFrame();
+    Running run(movie);
+    run.step(2);
+    EXPECT_EQ(run.traces, (Lines{"preset", "set", "hello", "hello", "set"}));
+}
+
+// Device fonts are measured through Qt's font database, which needs a GUI application.
+void ensureApplication()
+{
+    if (QGuiApplication::instance())
+        return;
+    static int argc = 1;
+    static char name[] = "movie_tests";
+    static char* argv[] = {name, nullptr};
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QGuiApplication app(argc, argv);
+}
+
+TEST(TextFieldScript, AnAutoSizedFieldFitsItsBoxKeepingTheSideItsModeNames)
+{
+    ensureApplication();
+    // An emptied 100 x 20 px field keeps only its 2 px gutter on each side.
+    struct Case {
+        const char* mode;
+        Lines traces;  // _x, _width, _height
+    } cases[] = {
+        {"left", {"0", "4", "4"}},
+        {"right", {"96", "4", "4"}},
+        {"center", {"48", "4", "4"}},
+        {"none", {"0", "100", "20"}},
+    };
+    for (const Case& c : cases) {
+        ActionBuilder a;
+        setMember(a, "field", "text", std::string());
+        setMember(a, "field", "autoSize", std::string(c.mode));
+        for (const char* p : {"_x", "_width", "_height"})
+            traceMember(a, "field", p);
+        a.stop();
+        Running run(movieWith(redBorderedField(), {a}));
+        run.step();
+        EXPECT_EQ(run.traces, c.traces) << c.mode;
+    }
 }
 
 TEST(TextFieldScript, ARemovedFieldLeavesItsObjectHarmless)
