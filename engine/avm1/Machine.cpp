@@ -528,8 +528,10 @@ Value Machine::getMember(const Value& target, std::string_view name, Atom atom)
                 return readAccessor(*own, target);
             return own->value;
         }
-        if (Value computed; !o->plain() && o->getComputed(*this, name, computed))
-            return computed;
+        if (!o->plain()) {
+            if (Value computed; o->getComputed(*this, name, computed))
+                return computed;
+        }
         lookup = o->proto();
     }
     Property* p = findProperty(lookup, atom);
