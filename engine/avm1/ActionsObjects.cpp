@@ -14,7 +14,8 @@ Interpreter::Outcome Interpreter::actionGetMember(Context& ctx, Step&)
     std::string scratch;
     Value name = pop(ctx);
     Value object = pop(ctx);
-    pushValue(ctx, m_.getMember(object, nameText(name, scratch)));
+    const std::string& text = nameText(name, scratch);
+    pushValue(ctx, m_.getMember(object, text, nameAtom(name, text)));
     return {};
 }
 
@@ -24,7 +25,8 @@ Interpreter::Outcome Interpreter::actionSetMember(Context& ctx, Step&)
     Value value = pop(ctx);
     Value name = pop(ctx);
     Value object = pop(ctx);
-    m_.setMember(object, nameText(name, scratch), std::move(value));
+    const std::string& text = nameText(name, scratch);
+    m_.setMember(object, text, nameAtom(name, text), std::move(value));
     return {};
 }
 

@@ -1,5 +1,6 @@
 #include "engine/avm1/Atoms.h"
 
+#include <atomic>
 #include <cstring>
 
 namespace swf::avm1 {
@@ -11,25 +12,18 @@ char fold(char c)
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// Equal bytes, compared a word at a time: names are short, and this check runs on
-// every lookup the address cache answers.
-bool sameBytes(const char* a, const char* b, size_t n)
-{
-    for (; n >= sizeof(uint64_t); n -= sizeof(uint64_t), a += sizeof(uint64_t), b += sizeof(uint64_t)) {
-        uint64_t x, y;
-        std::memcpy(&x, a, sizeof x);
-        std::memcpy(&y, b, sizeof y);
-        if (x != y)
-            return false;
-    }
-    for (; n > 0; --n) {
-        if (*a++ != *b++)
-            return false;
-    }
-    return true;
-}
-
 } // namespace
+
+AtomTable::AtomTable(bool caseSensitive) : caseSensitive_(caseSensitive)
+{
+    // Machines are made on one thread at a time in the player, but tests and tools
+    // may run several side by side.
+    static std::atomic<uint32_t> lastSerial{0};
+    uint32_t serial = ++lastSerial;
+    if (serial == 0)
+        serial = ++lastSerial;
+    serial_ = serial;
+}
 
 uint64_t AtomTable::hashOf(std::string_view name) const
 {
@@ -73,21 +67,17 @@ size_t AtomTable::slotOf(uint64_t hash, std::string_view name) const
     }
 }
 
-Atom AtomTable::find(std::string_view name) const
+Atom AtomTable::findInTable(std::string_view name) const
 {
-    auto address = reinterpret_cast<uintptr_t>(name.data());
-    Recent& recent = recent_[((address >> 3) ^ (address >> 11) ^ name.size()) & (kRecent - 1)];
-    if (recent.used && recent.text.size() == name.size() && sameBytes(recent.text.data(), name.data(), name.size()) &&
-        (recent.atom != kNoAtom || recent.generation == count_))
-        return recent.atom;
     Atom atom = slots_[slotOf(hashOf(name), name)].atom;
     // Long names are not kept: copying them would cost more than the hash saves.
-    constexpr size_t kMaxKept = 64;
     if (name.size() <= kMaxKept) {
-        recent.text.assign(name);
+        Recent& recent = recentFor(name);
+        if (!name.empty())
+            std::memcpy(recent.text, name.data(), name.size());
+        recent.length = static_cast<uint32_t>(name.size());
         recent.atom = atom;
         recent.generation = count_;
-        recent.used = true;
     }
     return atom;
 }

@@ -6,8 +6,11 @@
 // numbers all along the prototype chain. A name never interned cannot be a member of
 // anything, which ends such lookups at once.
 
+#include "engine/avm1/Value.h"
+
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,10 +22,33 @@ constexpr Atom kNoAtom = UINT32_MAX;
 
 class AtomTable {
 public:
-    explicit AtomTable(bool caseSensitive) : caseSensitive_(caseSensitive) {}
+    explicit AtomTable(bool caseSensitive);
+    AtomTable(const AtomTable&) = delete;
+    AtomTable& operator=(const AtomTable&) = delete;
 
-    // The number of `name`, or kNoAtom when no object has ever held it.
-    Atom find(std::string_view name) const;
+    // The number of `name`, or kNoAtom when no object has ever held it. The answer for
+    // a name asked for again from the same buffer comes from the recent-name cache
+    // here, inline; anything else goes through the table.
+    Atom find(std::string_view name) const
+    {
+        const Recent& recent = recentFor(name);
+        if (recent.length == name.size() && sameBytes(recent.text, name.data(), name.size()) &&
+            (recent.atom != kNoAtom || recent.generation == count_))
+            return recent.atom;
+        return findInTable(name);
+    }
+    // The number of a script string used as a name. The string remembers the number
+    // once found, so a name pushed again from a constant pool costs one compare of
+    // this table's serial number, not a look at its characters.
+    Atom find(const StringBody& name) const
+    {
+        if (Atom known = name.atomIn(serial_); known != kNoAtom)
+            return known;
+        Atom atom = find(std::string_view(name.str()));
+        if (atom != kNoAtom)
+            name.rememberAtom(serial_, atom);
+        return atom;
+    }
     // The number of `name`, made on first use.
     Atom intern(std::string_view name);
     size_t size() const { return count_; }
@@ -40,13 +66,41 @@ private:
     // text only misses, and the check is one compare of bytes even where case folds.
     // Misses are remembered too (a script asking again and again for a member nothing
     // has), for as long as no name has been interned since.
-    struct Recent {
-        std::string text;
-        Atom atom = kNoAtom;
+    // An entry is one cache line with its text inline, so the check touches nothing
+    // else; names longer than that are not kept. An unused entry holds no atom and a
+    // generation count_ never reaches, so it answers nothing.
+    static constexpr size_t kMaxKept = 48;
+    struct alignas(64) Recent {
         size_t generation = SIZE_MAX;  // count_ when a miss was remembered; unused for hits
-        bool used = false;
+        uint32_t length = 0;
+        Atom atom = kNoAtom;
+        char text[kMaxKept] = {};
     };
     static constexpr size_t kRecent = 64;
+
+    // Equal bytes, compared a word at a time: names are short, and this check runs on
+    // every lookup the cache answers.
+    static bool sameBytes(const char* a, const char* b, size_t n)
+    {
+        for (; n >= sizeof(uint64_t); n -= sizeof(uint64_t), a += sizeof(uint64_t), b += sizeof(uint64_t)) {
+            uint64_t x, y;
+            std::memcpy(&x, a, sizeof x);
+            std::memcpy(&y, b, sizeof y);
+            if (x != y)
+                return false;
+        }
+        for (; n > 0; --n) {
+            if (*a++ != *b++)
+                return false;
+        }
+        return true;
+    }
+    Recent& recentFor(std::string_view name) const
+    {
+        auto address = reinterpret_cast<uintptr_t>(name.data());
+        return recent_[((address >> 3) ^ (address >> 11) ^ name.size()) & (kRecent - 1)];
+    }
+    Atom findInTable(std::string_view name) const;
 
     uint64_t hashOf(std::string_view name) const;
     bool sameText(const std::string& key, std::string_view name) const;
@@ -55,6 +109,9 @@ private:
     void grow();
 
     bool caseSensitive_;
+    // Tells this table from every other one a string may have met (never 0, which a
+    // string that has met none holds).
+    uint32_t serial_;
     std::vector<Slot> slots_ = std::vector<Slot>(64);
     std::vector<std::string> keys_;  // by atom, folded
     size_t count_ = 0;

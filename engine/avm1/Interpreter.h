@@ -121,6 +121,12 @@ private:
         scratch = m_.toString(name);
         return scratch;
     }
+    // The interned number of a name operand whose text nameText gave: a string
+    // operand remembers it, so a name from a constant pool is looked up only once.
+    Atom nameAtom(const Value& name, const std::string& text)
+    {
+        return name.isString() ? m_.heap().atoms().find(name.asStringBody()) : m_.heap().atoms().find(text);
+    }
     Value logical(bool value) const;  // the result of a comparison or logical action
     // a + b, charged to the action budget by size; too long a result aborts the run.
     std::string concatenated(const std::string& a, const std::string& b);

@@ -88,6 +88,7 @@ Machine::Machine(int swfVersion) : version_(swfVersion), heap_(swfVersion)
     protos_.function = heap_.make(protos_.object);
     // The global object inherits nothing: it has no toString or valueOf of its own.
     global_ = heap_.make(nullptr);
+    resolveAtom_ = heap_.atoms().intern("__resolve");
     installBuiltins(*this);
 }
 
@@ -468,10 +469,10 @@ namespace {
 // chain that is an object answers, called with the name when it is a function. A
 // __resolve that is a primitive or a clip is passed over; one given by addProperty
 // counts for nothing.
-Value resolveMissing(Machine& m, Object* o, const Value& target, std::string_view name)
+Value resolveMissing(Machine& m, Object* o, const Value& target, std::string_view name, Atom resolveAtom)
 {
     for (Object* at = o; at; at = at->proto()) {
-        const Property* handler = at->findOwn("__resolve");
+        const Property* handler = at->findOwn(resolveAtom);
         if (!handler || handler->isAccessor())
             continue;
         Object* f = handler->value.asObject();
@@ -488,6 +489,11 @@ Value resolveMissing(Machine& m, Object* o, const Value& target, std::string_vie
 } // namespace
 
 Value Machine::getMember(const Value& target, std::string_view name)
+{
+    return getMember(target, name, heap_.atoms().find(name));
+}
+
+Value Machine::getMember(const Value& target, std::string_view name, Atom atom)
 {
     if (target.isNullish())
         return Value();
@@ -516,20 +522,21 @@ Value Machine::getMember(const Value& target, std::string_view name)
         Object* proto = lookup == o ? o->proto() : lookup;
         return proto ? Value(proto) : Value();
     }
-    Atom atom = heap_.atoms().find(name);
     if (o) {
         if (Property* own = o->findOwn(atom)) {
             if (own->isAccessor())
                 return readAccessor(*own, target);
             return own->value;
         }
-        if (Value computed; !o->plain() && o->getComputed(*this, name, computed))
-            return computed;
+        if (!o->plain()) {
+            if (Value computed; o->getComputed(*this, name, computed))
+                return computed;
+        }
         lookup = o->proto();
     }
     Property* p = findProperty(lookup, atom);
     if (!p)
-        return o && name != "__resolve" && resolveAllowed ? resolveMissing(*this, o, target, name) : Value();
+        return o && name != "__resolve" && resolveAllowed ? resolveMissing(*this, o, target, name, resolveAtom_) : Value();
     if (p->isAccessor())
         return readAccessor(*p, target);
     return p->value;
@@ -660,6 +667,11 @@ void Machine::writeAccessor(const Property& p, Object* owner, Atom atom, const V
 
 void Machine::setMember(const Value& target, std::string_view name, Value value)
 {
+    setMember(target, name, heap_.atoms().find(name), std::move(value));
+}
+
+void Machine::setMember(const Value& target, std::string_view name, Atom atom, Value value)
+{
     Object* o = target.asObject();
     if (!o)
         return;
@@ -670,17 +682,20 @@ void Machine::setMember(const Value& target, std::string_view name, Value value)
         return;
     }
     auto store = [&](Value stored) {
-        Property* own = o->findOwn(name);
+        // A watcher may have run script that gave the name its number meanwhile.
+        if (atom == kNoAtom)
+            atom = heap_.atoms().find(name);
+        Property* own = o->findOwn(atom);
         if (!own) {
             if (!o->plain() && o->setComputed(*this, name, stored))
                 return;
             // An inherited setter takes the write.
-            if (Property* inherited = findProperty(o->proto(), name); inherited && inherited->isAccessor()) {
-                writeAccessor(*inherited, ownerOf(o->proto(), inherited), heap_.atoms().find(name), target, stored);
+            if (Property* inherited = findProperty(o->proto(), atom); inherited && inherited->isAccessor()) {
+                writeAccessor(*inherited, ownerOf(o->proto(), inherited), atom, target, stored);
                 return;
             }
         } else if (own->isAccessor()) {
-            writeAccessor(*own, o, heap_.atoms().find(name), target, stored);
+            writeAccessor(*own, o, atom, target, stored);
             return;
         } else if (own->flags & PropertyFlag::ReadOnly) {
             return;

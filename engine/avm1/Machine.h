@@ -250,6 +250,9 @@ public:
     // Properties.
     Value getMember(const Value& target, std::string_view name);
     void setMember(const Value& target, std::string_view name, Value value);
+    // The same with the name's number already looked up (kNoAtom: no object holds it).
+    Value getMember(const Value& target, std::string_view name, Atom atom);
+    void setMember(const Value& target, std::string_view name, Atom atom, Value value);
     bool deleteMember(Object* target, std::string_view name);
     bool hasProperty(Object* target, std::string_view name);
     // A number for a new addProperty accessor, never reused.
@@ -374,6 +377,9 @@ private:
     };
     std::unordered_map<uint32_t, AccessorActivity> accessorActivity_;
     uint32_t lastAccessorId_ = 0;
+    // The number of `__resolve`, interned up front: every lookup that misses asks the
+    // chain for it.
+    Atom resolveAtom_ = kNoAtom;
     // Watchers running now, by object and property name.
     std::map<std::pair<const Object*, std::string>, int> watchersRunning_;
     uint64_t randomState_ = 0x2545F4914F6CDD1Dull;

@@ -30,7 +30,7 @@ std::ptrdiff_t Object::indexedOf(Atom atom) const
         uint32_t entry = index_[i];
         if (entry == 0)
             return -1;
-        if (props_[entry - 1].atom == atom)
+        if (keys_[entry - 1] == atom)
             return static_cast<std::ptrdiff_t>(entry - 1);
     }
 }
@@ -61,6 +61,7 @@ Property& Object::ensure(std::string_view name)
     if (i >= 0)
         return props_[static_cast<size_t>(i)];
     props_.push_back(Property{std::string(name), atom, Value(), 0, nullptr, nullptr});
+    keys_.push_back(atom);
     if (!index_.empty() && props_.size() * 2 <= index_.size())
         indexInsert(static_cast<uint32_t>(props_.size() - 1));
     else if (props_.size() > kIndexThreshold)
@@ -83,6 +84,7 @@ bool Object::erase(std::string_view name)
     if (i < 0)
         return false;
     props_.erase(props_.begin() + i);
+    keys_.erase(keys_.begin() + i);
     reindex();
     return true;
 }
@@ -103,7 +105,7 @@ void Object::reindex()
 void Object::indexInsert(uint32_t position)
 {
     size_t mask = index_.size() - 1;
-    size_t i = slotFor(props_[position].atom, mask);
+    size_t i = slotFor(keys_[position], mask);
     while (index_[i] != 0)
         i = (i + 1) & mask;
     index_[i] = position + 1;

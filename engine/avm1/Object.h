@@ -177,8 +177,8 @@ private:
         if (atom == kNoAtom)
             return -1;
         if (index_.empty()) {
-            for (size_t i = 0; i < props_.size(); ++i) {
-                if (props_[i].atom == atom)
+            for (size_t i = 0; i < keys_.size(); ++i) {
+                if (keys_[i] == atom)
                     return static_cast<std::ptrdiff_t>(i);
             }
             return -1;
@@ -195,6 +195,9 @@ private:
     int version_;
     AtomTable* atoms_ = nullptr;  // the heap's, set when it adopts the object
     std::vector<Property> props_;
+    // The numbers of props_' names, in the same order: a walk up a prototype chain
+    // scans these few packed words instead of striding through whole records.
+    std::vector<Atom> keys_;
     // Past a handful of properties, a hash index beside the list; below, a scan of
     // the numbers is quicker. Open addressing over a power-of-two table at most half
     // full: each slot holds a position in props_ plus one, 0 for empty.

@@ -28,6 +28,15 @@ class StringBody {
 public:
     explicit StringBody(std::string text) : text_(std::move(text)) {}
     const std::string& str() const { return text_; }
+    // The string's number as a property name in the interned-name table numbered
+    // `table`, once a lookup has found it there (names are never dropped from a
+    // table, so the number stays right); kNoAtom before.
+    uint32_t atomIn(uint32_t table) const { return atomTable_ == table ? atom_ : UINT32_MAX; }
+    void rememberAtom(uint32_t table, uint32_t atom) const
+    {
+        atomTable_ = table;
+        atom_ = atom;
+    }
     void retain() { ++refs_; }
     void release()
     {
@@ -38,6 +47,8 @@ public:
 private:
     std::string text_;
     size_t refs_ = 1;
+    mutable uint32_t atomTable_ = 0;
+    mutable uint32_t atom_ = UINT32_MAX;
 };
 
 // A value is a tag and one word: numbers, booleans and objects copy as plain bits, and
@@ -94,6 +105,7 @@ public:
     bool asBool() const { return word_.boolean; }
     double asNumber() const { return word_.number; }
     const std::string& asString() const { return word_.string->str(); }
+    const StringBody& asStringBody() const { return *word_.string; }
     Object* asObject() const { return tag_ == Tag::Object ? word_.object : nullptr; }
 
     // Primitive conversions; an object converts as "[object Object]" / NaN / true here.

@@ -136,6 +136,32 @@ TEST(AtomTable, RememberedBuffersAnswerByTheirText)
     EXPECT_EQ(table.find(std::string_view(buffer, 5)), kNoAtom);
     Atom empty = table.intern(std::string_view());
     EXPECT_EQ(table.find(""), empty);
+    // Names too long for the cache go to the table each time, and still answer by text.
+    std::string longName(60, 'x');
+    Atom longAtom = table.intern(longName);
+    EXPECT_EQ(table.find(longName), longAtom);
+    longName.back() = 'y';
+    EXPECT_EQ(table.find(longName), kNoAtom);
+}
+
+// A script string remembers its number in the last table that knew it; another
+// machine's table, or a name first missing and then interned, must not be answered
+// from that memory.
+TEST(AtomTable, ScriptStringsRememberTheirNumberPerTable)
+{
+    AtomTable insensitive(false);
+    AtomTable sensitive(true);
+    insensitive.intern("padding");
+    Atom folded = insensitive.intern("alpha");
+    StringBody name("ALPHA");
+    EXPECT_EQ(insensitive.find(name), folded);
+    EXPECT_EQ(insensitive.find(name), folded);
+    EXPECT_EQ(sensitive.find(name), kNoAtom);
+    Atom exact = sensitive.intern("ALPHA");
+    EXPECT_NE(exact, folded);
+    EXPECT_EQ(sensitive.find(name), exact);
+    EXPECT_EQ(insensitive.find(name), folded);
+    EXPECT_EQ(sensitive.find(name), exact);
 }
 
 TEST(ObjectHooks, LookupsIgnoreCaseBeforeSwf7AcrossIndexedObjects)
@@ -155,6 +181,18 @@ TEST(ObjectHooks, LookupsIgnoreCaseBeforeSwf7AcrossIndexedObjects)
         EXPECT_EQ(m.getMember(Value(o), "Member19"), Value(19.0)) << "the index follows the removal";
         m.setMember(Value(o), "MEMBER1", Value("own"));
         EXPECT_EQ(m.getMember(Value(o), "Member1"), version < 7 ? Value("own") : Value(1.0));
+        // A small object scans its names: a removal in the middle keeps each name
+        // with its own value.
+        Object* small = m.newObject();
+        for (int i = 0; i < 4; ++i)
+            small->put("Small" + std::to_string(i), Value(static_cast<double>(i)));
+        EXPECT_TRUE(m.deleteMember(small, "Small1"));
+        EXPECT_EQ(m.getMember(Value(small), "Small1"), Value());
+        EXPECT_EQ(m.getMember(Value(small), "Small2"), Value(2.0));
+        EXPECT_EQ(m.getMember(Value(small), "Small3"), Value(3.0));
+        m.setMember(Value(small), "Small1", Value(10.0));
+        EXPECT_EQ(m.getMember(Value(small), "Small1"), Value(10.0));
+        EXPECT_EQ(m.getMember(Value(small), "Small0"), Value(0.0));
     }
 }
 
