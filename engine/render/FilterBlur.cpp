@@ -24,6 +24,15 @@
 #define SWF_BLUR_CLONES
 #endif
 
+// The column pass's hot loop, written out for AVX2 where the CPU has it (chosen when the
+// program runs): sixteen values a step, window sums in 16-bit lanes.
+#if defined(__GNUC__) && defined(__x86_64__)
+#define SWF_BLUR_AVX2 1
+#include <immintrin.h>
+#else
+#define SWF_BLUR_AVX2 0
+#endif
+
 namespace swf::render {
 
 namespace {
@@ -56,6 +65,56 @@ struct FloatDivider {
     static constexpr float kLift = 1.0f / 16384.0f;
     float inverse;
 };
+
+#if SWF_BLUR_AVX2
+bool cpuHasAvx2()
+{
+    static const bool has = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    return has;
+}
+
+// Sixteen bytes widened to 16-bit lanes.
+__attribute__((target("avx2,fma"), always_inline)) inline __m256i widenBytes(const uint8_t* at)
+{
+    return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)));
+}
+
+// (sum * 256 + edge * outer) / divisor, truncated, for eight 32-bit lanes.
+__attribute__((target("avx2,fma"), always_inline)) inline __m256i quotients(__m256i sum, __m256i outer, __m256 edges,
+                                                                           __m256 inverses)
+{
+    const __m256 n = _mm256_fmadd_ps(_mm256_cvtepi32_ps(outer), edges,
+                                     _mm256_mul_ps(_mm256_cvtepi32_ps(sum), _mm256_set1_ps(256.0f)));
+    return _mm256_cvttps_epi32(_mm256_fmadd_ps(n, inverses, _mm256_set1_ps(FloatDivider::kLift)));
+}
+
+// ColumnPass's emitFloat for the first multiple of sixteen of `count` values; returns
+// how many it did. Each 16-bit sum and edge pair is widened to 32-bit lanes, made a
+// float numerator (exact: below 2^24) and divided as FloatDivider divides. The
+// unpacks and packs both work within 128-bit halves, so packing undoes the unpacking's
+// reordering.
+__attribute__((target("avx2,fma"))) size_t emitFloatAvx2(uint8_t* out, const uint8_t* before, const uint8_t* after,
+                                                        const uint8_t* leaving, uint16_t* sums, size_t count,
+                                                        float edge, float inverse)
+{
+    const __m256 edges = _mm256_set1_ps(edge), inverses = _mm256_set1_ps(inverse);
+    const __m256i zero = _mm256_setzero_si256();
+    size_t k = 0;
+    for (; k + 16 <= count; k += 16) {
+        const __m256i entering = widenBytes(after + k);
+        const __m256i outer = _mm256_add_epi16(widenBytes(before + k), entering);
+        __m256i* sumsAt = reinterpret_cast<__m256i*>(sums + k);
+        const __m256i sum = _mm256_loadu_si256(sumsAt);
+        const __m256i low = quotients(_mm256_unpacklo_epi16(sum, zero), _mm256_unpacklo_epi16(outer, zero), edges, inverses);
+        const __m256i high = quotients(_mm256_unpackhi_epi16(sum, zero), _mm256_unpackhi_epi16(outer, zero), edges, inverses);
+        const __m256i words = _mm256_packus_epi32(low, high);
+        const __m128i packed = _mm_packus_epi16(_mm256_castsi256_si128(words), _mm256_extracti128_si256(words, 1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), packed);
+        _mm256_storeu_si256(sumsAt, _mm256_sub_epi16(_mm256_add_epi16(sum, entering), widenBytes(leaving + k)));
+    }
+    return k;
+}
+#endif
 
 uint32_t divisorOf(const BoxKernel& box)
 {
@@ -141,7 +200,7 @@ public:
             ring_.resize(ringRows_ * rowValues);
         if (zeros_.size() < rowValues)
             zeros_.assign(rowValues, 0);
-        sums_.assign(rowValues, 0.0f);
+        sums_.assign(rowValues, 0);
     }
 
     // Where input row `i` (below the height) is to be written before accept(i).
@@ -171,9 +230,9 @@ private:
     SWF_BLUR_CLONES
     void addRow(const uint8_t* __restrict__ row)
     {
-        float* __restrict__ sums = sums_.data();
+        uint16_t* __restrict__ sums = sums_.data();
         for (size_t k = 0; k < rowValues_; ++k)
-            sums[k] += float(row[k]);
+            sums[k] = uint16_t(sums[k] + row[k]);
     }
 
     void emit(uint8_t* out, const uint8_t* before, const uint8_t* after, const uint8_t* leaving)
@@ -189,13 +248,18 @@ private:
     void emitFloat(uint8_t* __restrict__ out, const uint8_t* __restrict__ before, const uint8_t* __restrict__ after,
                    const uint8_t* __restrict__ leaving)
     {
-        float* __restrict__ sums = sums_.data();
+        uint16_t* __restrict__ sums = sums_.data();
         const float edge = float(edge_);
         const FloatDivider divide = divideFloat_;
-        for (size_t k = 0; k < rowValues_; ++k) {
-            const float n = sums[k] * 256.0f + edge * float(int32_t(before[k]) + int32_t(after[k]));
+        size_t k = 0;
+#if SWF_BLUR_AVX2
+        if (cpuHasAvx2())
+            k = emitFloatAvx2(out, before, after, leaving, sums, rowValues_, edge, divide.inverse);
+#endif
+        for (; k < rowValues_; ++k) {
+            const float n = float(int32_t(sums[k])) * 256.0f + edge * float(int32_t(before[k]) + int32_t(after[k]));
             out[k] = static_cast<uint8_t>(divide(n));
-            sums[k] += float(int32_t(after[k]) - int32_t(leaving[k]));
+            sums[k] = uint16_t(sums[k] + after[k] - leaving[k]);
         }
     }
 
@@ -203,13 +267,13 @@ private:
     void emitExact(uint8_t* __restrict__ out, const uint8_t* __restrict__ before, const uint8_t* __restrict__ after,
                    const uint8_t* __restrict__ leaving)
     {
-        float* __restrict__ sums = sums_.data();
+        uint16_t* __restrict__ sums = sums_.data();
         const int32_t edge = edge_;
         const Divider divide = divide_;
         for (size_t k = 0; k < rowValues_; ++k) {
             const int32_t n = int32_t(sums[k]) * 256 + edge * (int32_t(before[k]) + int32_t(after[k]));
             out[k] = static_cast<uint8_t>(divide(n));
-            sums[k] += float(int32_t(after[k]) - int32_t(leaving[k]));
+            sums[k] = uint16_t(sums[k] + after[k] - leaving[k]);
         }
     }
 
@@ -223,7 +287,7 @@ private:
     size_t ringRows_ = 1;
     std::vector<uint8_t> ring_;
     std::vector<uint8_t> zeros_;
-    std::vector<float> sums_;  // whole numbers
+    std::vector<uint16_t> sums_;  // at most 255 times the window's width, below 2^16
 };
 
 // Scratch memory a blur reuses from call to call on the same thread, so blurring
