@@ -201,10 +201,19 @@ public:
         if (zeros_.size() < rowValues)
             zeros_.assign(rowValues, 0);
         sums_.assign(rowValues, 0);
+        rows_ = nullptr;
     }
 
     // Where input row `i` (below the height) is to be written before accept(i).
     uint8_t* slot(int i) { return ring_.data() + size_t(i) % ringRows_ * rowValues_; }
+
+    // Reads the input rows where they lie, `stride` bytes apart from `rows`, instead of
+    // from copies in slots.
+    void readFrom(const uint8_t* rows, size_t stride)
+    {
+        rows_ = rows;
+        rowStride_ = stride;
+    }
 
     // Takes input row `i`: rows 0 to height - 1 from slot(i), then rows height to
     // height + radius as the empty outside. Returns the output row that became ready
@@ -212,14 +221,14 @@ public:
     template <class Out>
     int accept(int i, Out&& out)
     {
-        const uint8_t* row = i < height_ ? slot(i) : zeros_.data();
+        const uint8_t* row = i < height_ ? input(i) : zeros_.data();
         if (i <= radius_) {
             addRow(row);
             return -1;
         }
         const int y = i - radius_ - 1;
-        const uint8_t* before = y - radius_ - 1 >= 0 ? slot(y - radius_ - 1) : zeros_.data();
-        const uint8_t* leaving = y - radius_ >= 0 ? slot(y - radius_) : zeros_.data();
+        const uint8_t* before = y - radius_ - 1 >= 0 ? input(y - radius_ - 1) : zeros_.data();
+        const uint8_t* leaving = y - radius_ >= 0 ? input(y - radius_) : zeros_.data();
         emit(out(y), before, row, leaving);
         return y;
     }
@@ -227,6 +236,8 @@ public:
     int radius() const { return radius_; }
 
 private:
+    const uint8_t* input(int i) { return rows_ ? rows_ + size_t(i) * rowStride_ : slot(i); }
+
     SWF_BLUR_CLONES
     void addRow(const uint8_t* __restrict__ row)
     {
@@ -287,6 +298,8 @@ private:
     size_t ringRows_ = 1;
     std::vector<uint8_t> ring_;
     std::vector<uint8_t> zeros_;
+    const uint8_t* rows_ = nullptr;
+    size_t rowStride_ = 0;
     std::vector<uint16_t> sums_;  // at most 255 times the window's width, below 2^16
 };
 
@@ -321,6 +334,11 @@ void blurColumns(uint8_t* pixels, int width, int height, size_t stride, int chan
     std::span<ColumnPass> chain(work.passes.data(), size_t(passes));
     for (ColumnPass& pass : chain)
         pass.reset(rowValues, height, box);
+    // With two passes or more, the last writes each row back only after the first has
+    // read it for the last time: the first pass can read the image itself.
+    const bool direct = passes >= 2;
+    if (direct)
+        chain[0].readFrom(pixels, stride);
     auto target = [&](size_t p) {
         return [&, p](int y) { return p + 1 == chain.size() ? pixels + size_t(y) * stride : chain[p + 1].slot(y); };
     };
@@ -329,7 +347,7 @@ void blurColumns(uint8_t* pixels, int width, int height, size_t stride, int chan
     for (size_t p = 0; p < chain.size(); ++p) {
         const int last = height + chain[p].radius();
         for (int i = p == 0 ? 0 : height; i <= last; ++i) {
-            if (p == 0 && i < height)
+            if (p == 0 && i < height && !direct)
                 std::memcpy(chain[0].slot(i), pixels + size_t(i) * stride, rowValues);
             const int y = chain[p].accept(i, target(p));
             if (y >= 0)
