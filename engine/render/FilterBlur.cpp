@@ -138,6 +138,36 @@ inline void transposeBlock4(const uint8_t* from, size_t fromStride, uint8_t* to,
 }
 #endif
 
+#if SWF_BLUR_AVX2
+// The same for a block of 8 x 8 pixels, in AVX2's halves: pairs of rows interleaved,
+// then pairs of pairs, then the halves of rows four apart swapped.
+__attribute__((target("avx2"))) void transposeBlock8(const uint8_t* from, size_t fromStride, uint8_t* to,
+                                                     size_t toStride)
+{
+    __m256i r[8], t[8], u[8];
+    for (int i = 0; i < 8; ++i)
+        r[i] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + size_t(i) * fromStride));
+    for (int i = 0; i < 8; i += 2) {
+        t[i] = _mm256_unpacklo_epi32(r[i], r[i + 1]);
+        t[i + 1] = _mm256_unpackhi_epi32(r[i], r[i + 1]);
+    }
+    for (int i = 0; i < 8; i += 4) {
+        u[i] = _mm256_unpacklo_epi64(t[i], t[i + 2]);
+        u[i + 1] = _mm256_unpackhi_epi64(t[i], t[i + 2]);
+        u[i + 2] = _mm256_unpacklo_epi64(t[i + 1], t[i + 3]);
+        u[i + 3] = _mm256_unpackhi_epi64(t[i + 1], t[i + 3]);
+    }
+    // u[c] holds columns c (left half) and c + 4 (right half) of rows 0-3; u[c + 4]
+    // the same of rows 4-7.
+    for (int c = 0; c < 4; ++c) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + size_t(c) * toStride),
+                            _mm256_permute2x128_si256(u[c], u[c + 4], 0x20));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + size_t(c + 4) * toStride),
+                            _mm256_permute2x128_si256(u[c], u[c + 4], 0x31));
+    }
+}
+#endif
+
 // Copies a `width` x `height` grid of T (rows `fromStride` bytes apart) to `to` turned
 // on its side: element (x, y) lands at (y, x), rows `toStride` bytes apart. Worked in
 // small tiles so both sides stay in cache.
@@ -156,6 +186,19 @@ void transpose(const uint8_t* from, size_t fromStride, int width, int height, ui
             int yBlocks = y0;
 #if defined(__SSE2__)
             if constexpr (sizeof(T) == 4) {
+#if SWF_BLUR_AVX2
+                if (cpuHasAvx2()) {
+                    for (; yBlocks + 8 <= y1; yBlocks += 8) {
+                        int x = x0;
+                        for (; x + 8 <= x1; x += 8)
+                            transposeBlock8(from + size_t(yBlocks) * fromStride + size_t(x) * 4, fromStride,
+                                            to + size_t(x) * toStride + size_t(yBlocks) * 4, toStride);
+                        for (; x < x1; ++x)
+                            for (int y = yBlocks; y < yBlocks + 8; ++y)
+                                copyOne(x, y);
+                    }
+                }
+#endif
                 // Whole blocks of four pixels by four, then the rows left below them.
                 for (; yBlocks + 4 <= y1; yBlocks += 4) {
                     int x = x0;
