@@ -4,6 +4,7 @@
 #include "engine/avm1/Machine.h"
 #include "engine/avm1/Native.h"
 #include "engine/avm1/Packages.h"
+#include "engine/avm1/ScriptBitmaps.h"
 
 #include <algorithm>
 #include <cmath>
@@ -405,8 +406,28 @@ std::optional<Filter> toRenderFilter(const FilterObject& f)
         r.preserveAlpha = s.preserveAlpha;
         break;
     }
-    case ScriptFilterKind::DisplacementMap:
-        return std::nullopt;
+    case ScriptFilterKind::DisplacementMap: {
+        r.kind = FilterKind::DisplacementMap;
+        if (s.mapBitmap) {
+            const std::shared_ptr<const LiveBitmap> live = liveBitmapOf(Value(s.mapBitmap));
+            r.displacementMap = live ? live->current() : nullptr;
+        } else {
+            r.displacementMap = s.mapPixels;
+        }
+        if (!r.displacementMap)
+            return std::nullopt;
+        r.mapPointX = s.mapPointX;
+        r.mapPointY = s.mapPointY;
+        r.componentX = s.componentX;
+        r.componentY = s.componentY;
+        r.scaleX = s.scaleX;
+        r.scaleY = s.scaleY;
+        r.displacementMode = s.mode == "clamp"  ? DisplacementMode::Clamp
+                             : s.mode == "ignore" ? DisplacementMode::Ignore
+                             : s.mode == "color"  ? DisplacementMode::Color
+                                                  : DisplacementMode::Wrap;
+        break;
+    }
     }
     return r;
 }
@@ -423,6 +444,7 @@ FilterObject* fromRenderFilter(Machine& m, const Filter& r)
     case FilterKind::Convolution: kind = ScriptFilterKind::Convolution; break;
     case FilterKind::ColorMatrix: kind = ScriptFilterKind::ColorMatrix; break;
     case FilterKind::GradientBevel: kind = ScriptFilterKind::GradientBevel; break;
+    case FilterKind::DisplacementMap: kind = ScriptFilterKind::DisplacementMap; break;
     }
     FilterObject* f = newFilterObject(m, kind);
     ScriptFilterSettings& s = f->settings;
@@ -462,6 +484,17 @@ FilterObject* fromRenderFilter(Machine& m, const Filter& r)
         s.alpha = r.defaultColor.a;
         s.clamp = r.clamp;
         s.preserveAlpha = r.preserveAlpha;
+    }
+    if (kind == ScriptFilterKind::DisplacementMap) {
+        s.mapPixels = r.displacementMap;
+        s.mapPointX = r.mapPointX;
+        s.mapPointY = r.mapPointY;
+        s.componentX = r.componentX;
+        s.componentY = r.componentY;
+        s.scaleX = r.scaleX;
+        s.scaleY = r.scaleY;
+        constexpr const char* kModes[] = {"wrap", "clamp", "ignore", "color"};
+        s.mode = kModes[static_cast<size_t>(r.displacementMode)];
     }
     return f;
 }

@@ -8,6 +8,7 @@
 #include "engine/format/Filter.h"
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -50,6 +51,9 @@ struct ScriptFilterSettings {
     int componentX = 0, componentY = 0;
     double scaleX = 0, scaleY = 0;
     std::string mode = "wrap";
+    // The map's pixels when the filter came back from a display object, which keeps
+    // pixels rather than the BitmapData they came from.
+    std::shared_ptr<const BitmapData> mapPixels;
 };
 
 class FilterObject final : public Object {

@@ -4,10 +4,12 @@
 // (blur, shadows, glows, bevels, colour matrix, convolution) an object is drawn through.
 // Values are kept as stored, in pixels and radians; the renderer scales them.
 
+#include "engine/format/Bitmap.h"
 #include "engine/format/Primitives.h"
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace swf {
@@ -21,7 +23,12 @@ enum class FilterKind : uint8_t {
     Convolution = 5,
     ColorMatrix = 6,
     GradientBevel = 7,
+    // Made by scripts only: no record stores one.
+    DisplacementMap = 8,
 };
+
+// What a displacement map does where it points outside the object's surface.
+enum class DisplacementMode : uint8_t { Wrap, Clamp, Ignore, Color };
 
 // One stop of a gradient glow's or bevel's colour ramp; ratio 0..255 is the blurred
 // coverage the colour stands for.
@@ -62,6 +69,16 @@ struct Filter {
 
     // Colour matrix: 4 rows of (r, g, b, a, offset), offsets in 0..255 units.
     std::array<float, 20> colorMatrix{1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0};
+
+    // Displacement map: the map's pixels as they were when the filter was set, laid
+    // with their corner at `mapPoint` (object pixels); `componentX`/`componentY` name
+    // the channel that moves each pixel along its axis (1 red, 2 green, 4 blue,
+    // 8 alpha), by (channel - 128) * scale / 256 pixels. `color` fills for the Color mode.
+    std::shared_ptr<const BitmapData> displacementMap;
+    int mapPointX = 0, mapPointY = 0;
+    int componentX = 0, componentY = 0;
+    double scaleX = 0, scaleY = 0;
+    DisplacementMode displacementMode = DisplacementMode::Wrap;
 
     friend bool operator==(const Filter&, const Filter&) = default;
 };

@@ -52,7 +52,8 @@ FilterReach filterReach(const Filter& filter, FilterScale scale)
         return add(blur, {std::abs(off.x), std::abs(off.y), std::abs(off.x), std::abs(off.y)});
     }
     case FilterKind::Convolution:
-    case FilterKind::ColorMatrix: break;
+    case FilterKind::ColorMatrix:
+    case FilterKind::DisplacementMap: break;  // each pixel stays where it is or takes another's
     }
     return {};
 }
@@ -65,7 +66,7 @@ FilterReach filterReach(std::span<const Filter> filters, FilterScale scale)
     return total;
 }
 
-void applyFilter(QImage& surface, const Filter& filter, FilterScale scale)
+void applyFilter(QImage& surface, const Filter& filter, FilterScale scale, SurfaceOrigin origin)
 {
     switch (filter.kind) {
     case FilterKind::Blur: applyBlurFilter(surface, filter, scale); break;
@@ -76,13 +77,14 @@ void applyFilter(QImage& surface, const Filter& filter, FilterScale scale)
     case FilterKind::GradientBevel: applyBevelFilter(surface, filter, scale); break;
     case FilterKind::ColorMatrix: applyColorMatrixFilter(surface, filter); break;
     case FilterKind::Convolution: applyConvolutionFilter(surface, filter); break;
+    case FilterKind::DisplacementMap: applyDisplacementMapFilter(surface, filter, scale.x, scale.y, origin); break;
     }
 }
 
-void applyFilters(QImage& surface, std::span<const Filter> filters, FilterScale scale)
+void applyFilters(QImage& surface, std::span<const Filter> filters, FilterScale scale, SurfaceOrigin origin)
 {
     for (const Filter& f : filters)
-        applyFilter(surface, f, scale);
+        applyFilter(surface, f, scale, origin);
 }
 
 } // namespace swf::render

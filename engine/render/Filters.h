@@ -8,6 +8,7 @@
 // draws them.
 
 #include "engine/format/Filter.h"
+#include "engine/render/FilterDisplacement.h"
 
 #include <span>
 
@@ -29,8 +30,9 @@ FilterReach filterReach(const Filter& filter, FilterScale scale);
 // A list's filters each work on what the ones before made, so their reaches add up.
 FilterReach filterReach(std::span<const Filter> filters, FilterScale scale);
 
-// Applies `filter` to the surface in place; other formats are left alone.
-void applyFilter(QImage& surface, const Filter& filter, FilterScale scale);
-void applyFilters(QImage& surface, std::span<const Filter> filters, FilterScale scale);
+// Applies `filter` to the surface in place; other formats are left alone. `origin` is
+// where the object's origin lies on the surface (for a displacement map).
+void applyFilter(QImage& surface, const Filter& filter, FilterScale scale, SurfaceOrigin origin = {});
+void applyFilters(QImage& surface, std::span<const Filter> filters, FilterScale scale, SurfaceOrigin origin = {});
 
 } // namespace swf::render

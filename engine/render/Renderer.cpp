@@ -557,7 +557,7 @@ private:
                 const Matrix toSurface{1, 0, 0, 1, -double(area.x()), -double(area.y())};
                 inner.drawContent(node, toSurface * world, ColorTransform{});
             }
-            applyFilters(surface, filters, filterScale_);
+            applyFilters(surface, filters, filterScale_, {world.tx - area.x(), world.ty - area.y()});
             if (surfaces_)
                 surfaces_->store(node, placement, surface);
         }

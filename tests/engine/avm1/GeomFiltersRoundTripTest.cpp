@@ -137,7 +137,7 @@ TEST(GeomRoundTrip, GradientStopsAndMatricesReachTheRecord)
     for (float w : matrix->colorMatrix)
         EXPECT_EQ(w, 0.0f);
 
-    // A displacement map has no record the renderer draws.
+    // Without a map bitmap a displacement filter gives the renderer nothing to draw.
     EXPECT_FALSE(toRenderFilter(*filterOf(s.make("flash.filters", "DisplacementMapFilter"))).has_value());
 }
 

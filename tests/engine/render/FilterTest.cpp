@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <limits>
+#include <memory>
 #include <numeric>
 #include <vector>
 
@@ -410,6 +412,50 @@ TEST(ColorFilters, MatrixWorksOnStraightColour)
     EXPECT_NEAR(qGreen(out), 110, 2);
     EXPECT_NEAR(qBlue(out), 200, 2);
     EXPECT_EQ(s.pixel(1, 0), qRgba(0, 10, 0, 255));  // empty pixels count too
+}
+
+TEST(DisplacementFilter, MapMovesPixelsAndEachModeTreatsTheOutside)
+{
+    // Four pixels in a row; the map's red moves each across: 129 one right, 125 three
+    // left (off the surface), 128 not at all, 131 three right (off it).
+    const QRgb p[4] = {qRgba(255, 0, 0, 255), qRgba(0, 255, 0, 255), qRgba(0, 0, 255, 255), qRgba(9, 9, 9, 255)};
+    const QRgb fill = qPremultiply(qRgba(200, 0, 0, 128));
+    auto map = std::make_shared<BitmapData>();
+    map->width = 4;
+    map->height = 1;
+    for (int red : {129, 125, 128, 131})
+        map->pixels.push_back(0xFF000000u | uint32_t(red) << 16);
+    struct Case {
+        DisplacementMode mode;
+        int mapPointX;
+        std::array<QRgb, 4> expected;
+    } cases[] = {
+        {DisplacementMode::Wrap, 0, {p[1], p[2], p[2], p[2]}},
+        {DisplacementMode::Clamp, 0, {p[1], p[0], p[2], p[3]}},
+        {DisplacementMode::Ignore, 0, {p[1], p[1], p[2], p[3]}},
+        {DisplacementMode::Color, 0, {p[1], fill, p[2], fill}},
+        // Laid one pixel on: the first pixel has no map and stays, the rest read the
+        // map's first three.
+        {DisplacementMode::Clamp, 1, {p[0], p[2], p[0], p[3]}},
+    };
+    for (const Case& c : cases) {
+        QImage s = surface(4, 1);
+        for (int x = 0; x < 4; ++x)
+            s.setPixel(x, 0, p[x]);
+        Filter f;
+        f.kind = FilterKind::DisplacementMap;
+        f.displacementMap = map;
+        f.componentX = 1;
+        f.componentY = 4;  // blue is 0, but a scale of 0 keeps rows still
+        f.scaleX = 256;
+        f.scaleY = 0;
+        f.mapPointX = c.mapPointX;
+        f.displacementMode = c.mode;
+        f.color = {200, 0, 0, 128};
+        applyFilter(s, f, {});
+        for (int x = 0; x < 4; ++x)
+            EXPECT_EQ(s.pixel(x, 0), c.expected[size_t(x)]) << int(c.mode) << " point " << c.mapPointX << " x " << x;
+    }
 }
 
 TEST(ColorFilters, ConvolutionEdgesDivisorAndAlpha)
