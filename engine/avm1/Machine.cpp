@@ -492,6 +492,12 @@ Value resolveMissing(Machine& m, Object* o, const Value& target, std::string_vie
 
 } // namespace
 
+Value Machine::getMemberWithoutResolve(const Value& target, std::string_view name)
+{
+    NoResolve guard;
+    return getMember(target, name);
+}
+
 Value Machine::getMember(const Value& target, std::string_view name)
 {
     if (target.isNullish())

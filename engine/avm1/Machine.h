@@ -249,6 +249,8 @@ public:
 
     // Properties.
     Value getMember(const Value& target, std::string_view name);
+    // The same read without asking any __resolve (getters still run).
+    Value getMemberWithoutResolve(const Value& target, std::string_view name);
     void setMember(const Value& target, std::string_view name, Value value);
     bool deleteMember(Object* target, std::string_view name);
     bool hasProperty(Object* target, std::string_view name);
