@@ -224,14 +224,6 @@ private:
         case TagCode::PlaceObject2:
         case TagCode::PlaceObject3: {
             PlaceObject place = parsePlaceObject(tag);
-            // The main timeline plays as the file streams in: a placement there naming a
-            // character not defined yet places nothing, and a move naming one only moves.
-            // A sprite's own frames find their characters when it is shown.
-            if (&timeline == &movie_.root && place.characterId && !movie_.character(*place.characterId)) {
-                if (!place.move)
-                    return true;
-                place.characterId.reset();
-            }
             if (!place.clipActions.empty())
                 movie_.hasScripts = true;
             current.tags.emplace_back(std::move(place));

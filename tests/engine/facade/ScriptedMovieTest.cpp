@@ -357,38 +357,5 @@ TEST(ScriptedClips, QuitEndsTheMovieAfterItsFrame)
     EXPECT_EQ(t.lines, (Lines{"same frame"}));
 }
 
-TEST(ScriptedClips, TheMainTimelinePlacesOnlyCharactersAlreadyDefined)
-{
-    SwfWriter w;
-    Place early;
-    early.depth = 1;
-    early.characterId = 2;
-    early.name = "early";
-    w.placeObject2(early);
-    w.showFrame();
-    // A sprite whose own frame names a character defined after the sprite still finds it.
-    TagStream inner;
-    Place child;
-    child.depth = 1;
-    child.characterId = 3;
-    child.name = "child";
-    inner.placeObject2(child).showFrame();
-    w.defineSprite(2, 1, inner);
-    w.defineSprite(3, 1, emptySprite(1));
-    Place late;
-    late.depth = 2;
-    late.characterId = 2;
-    late.name = "late";
-    w.placeObject2(late);
-    ActionBuilder frame2;
-    frame2.getVariable("early").op(Op::TypeOf).op(Op::Trace);
-    frame2.getVariable("late").op(Op::TypeOf).op(Op::Trace);
-    frame2.append(traceMember("late.child", "_target"));
-    w.doAction(frame2.stop()).showFrame();
-    Traced t(w);
-    t.advance(2);
-    EXPECT_EQ(t.lines, (Lines{"undefined", "movieclip", "/late/child"}));
-}
-
 } // namespace
 } // namespace swf
