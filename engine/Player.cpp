@@ -30,6 +30,7 @@
 #include <QRectF>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cerrno>
 #include <cstring>
@@ -227,6 +228,8 @@ struct Player::Impl {
     movie::ClipState root;
     bool loop = true;
     bool qualityToggled = false;
+    // fscommand("quit") ends the movie as the standalone player closes: no frame runs after it.
+    bool quit = false;
     std::chrono::nanoseconds clockDebt{0};
     std::function<void(const std::string&)> traceSink;
     std::function<void(const std::string&, const std::string&)> urlHook;
@@ -332,6 +335,10 @@ struct Player::Impl {
                     urlHook(url, target);
             },
             [this](const std::string& command, const std::string& args) {
+                if (command.size() == 4 && std::equal(command.begin(), command.end(), "quit", [](char a, char b) {
+                        return std::tolower(static_cast<unsigned char>(a)) == b;
+                    }))
+                    quit = true;
                 if (fsCommandHook)
                     fsCommandHook(command, args);
             });
@@ -377,6 +384,7 @@ struct Player::Impl {
         hooks_ = std::move(hooks);
         resetTimeline();
         qualityToggled = false;
+        quit = false;
         clockDebt = {};
     }
 
@@ -522,7 +530,7 @@ void Player::setLoop(bool loop)
 
 void Player::advance()
 {
-    if (!loaded())
+    if (!loaded() || impl_->quit)
         return;
     impl_->timeline->step(impl_->root);
     // A frame that took the focused object away (or hid it) takes the focus with it.
@@ -540,7 +548,7 @@ void Player::advance()
 
 bool Player::tick(std::chrono::nanoseconds elapsed)
 {
-    if (!loaded() || elapsed.count() <= 0)
+    if (!loaded() || impl_->quit || elapsed.count() <= 0)
         return false;
     double rate = std::clamp(impl_->info.frameRate, 1.0, 1000.0);
     auto frameTime = std::chrono::nanoseconds(static_cast<int64_t>(1e9 / rate));

@@ -3,11 +3,14 @@
 
 #include "engine/avm1/ActionPayloads.h"
 #include "engine/avm1/Interpreter.h"
+#include "engine/avm1/InterpreterSupport.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace swf::avm1 {
+
+using support::isClip;
 
 Interpreter::Outcome Interpreter::actionGetMember(Context& ctx, Step&)
 {
@@ -43,6 +46,11 @@ Interpreter::Outcome Interpreter::actionCallFunction(Context& ctx, Step&)
     std::string name = m_.toString(pop(ctx));
     RootedValues args = popArgs(ctx);
     Value function = getVariable(ctx, name);
+    // super(...) as a function call, as compiled classes write it.
+    if (Object* o = function.asObject(); o && o == ctx.superObject) {
+        pushValue(ctx, callSuperConstructor(ctx, args));
+        return {};
+    }
     // The function runs with the scope object it was found on as `this`: the
     // timeline's clip, an enclosing function's locals, a with() object, _global.
     // A name given by a path ("_root.clip.gotoAndStop") runs on the path's object.
@@ -67,6 +75,24 @@ Interpreter::Outcome Interpreter::actionCallFunction(Context& ctx, Step&)
     return {};
 }
 
+// super(...): the __constructor__ the home has or inherits, read at this call (a
+// getter's answer too, never a __resolve's); a clip as the home has none. The
+// superclass constructor's own `super` is one prototype further up.
+Value Interpreter::callSuperConstructor(Context& ctx, std::span<const Value> args)
+{
+    Object* home = ctx.superHome;
+    ctx.superConstructor = nullptr;
+    if (home && !isClip(home->referent(m_))) {
+        ctx.superConstructor = m_.getMemberWithoutResolve(Value(home), "__constructor__").asObject();
+        // Prototypes linked by hand (no __constructor__ anywhere) reach the constructor
+        // of the prototype above.
+        if (!ctx.superConstructor && home->proto())
+            ctx.superConstructor = m_.getMemberWithoutResolve(Value(home->proto()), "constructor").asObject();
+    }
+    m_.pendingHome = ctx.superObject ? ctx.superObject->proto() : nullptr;
+    return callValue(ctx, Value(ctx.superConstructor), ctx.self, args);
+}
+
 Interpreter::Outcome Interpreter::actionCallMethod(Context& ctx, Step&)
 {
     Value name = pop(ctx);
@@ -77,9 +103,7 @@ Interpreter::Outcome Interpreter::actionCallMethod(Context& ctx, Step&)
     if (o && o == ctx.superObject) {
         // super(...) and super.method(...) run with this call's `this`.
         if (method.empty()) {
-            // The superclass constructor's own `super` is one prototype further up.
-            m_.pendingHome = o->proto();
-            pushValue(ctx, callValue(ctx, Value(ctx.superConstructor), ctx.self, args));
+            pushValue(ctx, callSuperConstructor(ctx, args));
             return {};
         }
         Object* home = nullptr;

@@ -63,6 +63,9 @@ Interpreter::Outcome Interpreter::actionGotoFrame2(Context& ctx, Step& step)
     uint8_t flags = r.u8();
     int bias = (flags & 2) ? r.u16() : 0;
     Value frame = pop(ctx);
+    // An object names its frame by its string, as a path would.
+    if (frame.isObject())
+        frame = Value(m_.toString(frame));
     gotoFrameValue(ctx.target, frame, flags & 1, bias);
     if (frame.isString()) {
         // "target:frame" addresses another clip.
@@ -143,6 +146,8 @@ Interpreter::Outcome Interpreter::actionWaitForFrame2(Context& ctx, Step& step)
     ByteReader r(step.action.payload);
     const uint8_t skip = r.u8();
     Value frame = pop(ctx);
+    if (frame.isObject())
+        frame = Value(m_.toString(frame));
     // A whole frame number counts from 1 and wraps as a 32-bit one; anything else (a
     // label, a fraction, NaN) names a frame that is there.
     double n = frame.isString() ? stringToNumber(frame.asString(), m_.version()) : m_.toNumber(frame);
@@ -239,6 +244,14 @@ Interpreter::Outcome Interpreter::actionSetProperty(Context& ctx, Step&)
     Value value = pop(ctx);
     double index = toInteger(m_.toNumber(pop(ctx)));
     Object* target = propertyTarget(ctx, pop(ctx));
+    // The value takes the property's type before the target is looked at: a number for
+    // the numeric ones, a string for the name and quality; the rest keep it as given.
+    if (value.isObject()) {
+        if (index == 13 || index == 19)
+            value = Value(m_.toString(value));
+        else if ((index >= 0 && index <= 12) || (index >= 16 && index <= 18) || index == 20 || index == 21)
+            value = Value(m_.toNumber(value));
+    }
     if (isClip(target) && index >= 0 && index <= 21)
         clipHost(target)->setProperty(static_cast<ClipProperty>(static_cast<int>(index)), value);
     return {};
@@ -248,8 +261,10 @@ Interpreter::Outcome Interpreter::actionCloneSprite(Context& ctx, Step&)
 {
     double depth = m_.toNumber(pop(ctx));
     std::string name = m_.toString(pop(ctx));
+    // A clip is taken as it is; anything else (another object too) names a path.
     Value source = pop(ctx);
-    Object* o = source.asObject() ? source.asObject() : resolveTarget(ctx, m_.toString(source));
+    Object* o = source.asObject() && isClip(source.asObject()->referent(m_)) ? source.asObject()
+                                                                             : resolveTarget(ctx, m_.toString(source));
     // Past the int range the depth is one the display list refuses anyway.
     if (isClip(o) && !std::isnan(depth))
         clipHost(o)->duplicate(name, static_cast<int>(std::clamp(depth, -1.0, 2147483647.0)));
@@ -258,8 +273,10 @@ Interpreter::Outcome Interpreter::actionCloneSprite(Context& ctx, Step&)
 
 Interpreter::Outcome Interpreter::actionRemoveSprite(Context& ctx, Step&)
 {
+    // A clip is taken as it is; anything else (another object too) names a path.
     Value source = pop(ctx);
-    Object* o = source.asObject() ? source.asObject() : resolveTarget(ctx, m_.toString(source));
+    Object* o = source.asObject() && isClip(source.asObject()->referent(m_)) ? source.asObject()
+                                                                             : resolveTarget(ctx, m_.toString(source));
     if (isClip(o))
         clipHost(o)->removeClip();
     return {};

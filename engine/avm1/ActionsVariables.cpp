@@ -335,7 +335,8 @@ Object* Interpreter::resolveDottedInScopes(Context& ctx, const std::string& path
 
 Object* Interpreter::propertyTarget(Context& ctx, const Value& target)
 {
-    if (Object* object = target.asObject())
+    // A clip or field is taken as it is; any other object names a path by its toString.
+    if (Object* object = target.asObject(); object && (isClip(object->referent(m_)) || textFieldHost(object)))
         return object;
     std::string path = m_.toString(target);
     return path.empty() ? ctx.target : resolveTarget(ctx, path);

@@ -387,13 +387,11 @@ Object* Interpreter::argumentsFor(Context& ctx)
 Object* Interpreter::superFor(Context& ctx)
 {
     if (!ctx.superObject && ctx.superHome) {
+        // A clip as the home gives a `super` with nothing above it.
         Object* home = ctx.superHome;
-        ctx.superObject = m_.newObject(home->proto());
-        ctx.superObject->setProto(home->proto());
-        const Property* ctor = home->findOwn("__constructor__");
-        if (!ctor && home->proto())
-            ctor = m_.findProperty(home->proto(), "constructor");
-        ctx.superConstructor = ctor ? ctor->value.asObject() : nullptr;
+        Object* above = isClip(home->referent(m_)) ? nullptr : home->proto();
+        ctx.superObject = m_.newObject(above);
+        ctx.superObject->setProto(above);
     }
     return ctx.superObject;
 }

@@ -112,6 +112,7 @@ private:
     // for; null when the frame has none.
     Object* argumentsFor(Context& ctx);
     Object* superFor(Context& ctx);
+    Value callSuperConstructor(Context& ctx, std::span<const Value> args);
     // The text of a name operand: a string is read in place (no copy), anything else
     // is converted into `scratch`.
     const std::string& nameText(const Value& name, std::string& scratch)

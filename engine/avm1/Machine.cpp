@@ -295,10 +295,15 @@ bool Machine::looseEquals(const Value& a, const Value& b)
 {
     if (a.isNullish() && b.isNullish())
         return true;
-    if (a.isNullish() || b.isNullish())
-        return false;
+    // An object without a valueOf (one cut from Object.prototype) has no primitive: it
+    // equals undefined and null.
+    if (a.isNullish() || b.isNullish()) {
+        const Value& other = a.isNullish() ? b : a;
+        return other.isObject() && primitiveForEquality(other).isNullish();
+    }
+    // As with ===, the player's == holds NaN equal to itself.
     if (a.isNumber() && b.isNumber())
-        return a.asNumber() == b.asNumber();
+        return strictEquals(a, b);
     if (a.isString() && b.isString())
         return a.asString() == b.asString();
     if (a.isBool() && b.isBool())
@@ -487,6 +492,12 @@ Value resolveMissing(Machine& m, Object* o, const Value& target, std::string_vie
 }
 
 } // namespace
+
+Value Machine::getMemberWithoutResolve(const Value& target, std::string_view name)
+{
+    NoResolve guard;
+    return getMember(target, name);
+}
 
 Value Machine::getMember(const Value& target, std::string_view name)
 {

@@ -249,6 +249,8 @@ public:
 
     // Properties.
     Value getMember(const Value& target, std::string_view name);
+    // The same read without asking any __resolve (getters still run).
+    Value getMemberWithoutResolve(const Value& target, std::string_view name);
     void setMember(const Value& target, std::string_view name, Value value);
     // The same with the name's number already looked up (kNoAtom: no object holds it).
     Value getMember(const Value& target, std::string_view name, Atom atom);

@@ -88,14 +88,32 @@ TEST(MachineOperators, AddConcatenatesWhenEitherSideIsAString)
     EXPECT_EQ(run(a, 6), (Lines{"12", "3", "a"})) << "undefined converts to an empty string before SWF 7";
 }
 
-TEST(MachineOperators, StrictEqualityHoldsNaNEqualToItselfWhileLooseEqualityDoesNot)
+TEST(MachineOperators, BothEqualitiesHoldNaNEqualToItself)
 {
     ActionBuilder a;
     a.append(binary(num(0.0 / 0.0), num(0.0 / 0.0), Op::StrictEquals));
     a.append(binary(num(0.0 / 0.0), num(1), Op::StrictEquals));
     a.append(binary(num(0.0 / 0.0), undef(), Op::StrictEquals));
     a.append(binary(num(0.0 / 0.0), num(0.0 / 0.0), Op::Equals2));
-    EXPECT_EQ(run(a), (Lines{"true", "false", "false", "false"}));
+    a.append(binary(num(0.0 / 0.0), undef(), Op::Equals2));
+    EXPECT_EQ(run(a, 7), (Lines{"true", "false", "false", "true", "false"}));
+}
+
+TEST(MachineOperators, AnObjectWithoutValueOfLooselyEqualsUndefinedAndNull)
+{
+    // o = {}; o.__proto__ = undefined: nothing converts it, so it reads as undefined.
+    ActionBuilder bare;
+    bare.pushString("o").pushInt(0).op(Op::InitObject).op(Op::SetVariable);
+    bare.getVariable("o").pushString("__proto__").pushUndefined().op(Op::SetMember);
+    ActionBuilder o;
+    o.getVariable("o");
+    ActionBuilder a;
+    a.append(bare);
+    a.append(binary(o, undef(), Op::Equals2));
+    a.append(binary(null(), o, Op::Equals2));
+    a.append(binary(o, num(0), Op::Equals2));
+    a.append(binary(str("x"), null(), Op::Equals2));
+    EXPECT_EQ(run(a, 7), (Lines{"true", "true", "false", "false"}));
 }
 
 TEST(MachineOperators, LooseEqualityComparesAnObjectByItsValueOfAlone)
@@ -186,7 +204,7 @@ TEST(MachineOperators, EqualityTables)
     ActionBuilder t;
     t.pushBool(true);
     a.append(binary(t, num(1), Op::Equals2));
-    EXPECT_EQ(run(a), (Lines{"true", "true", "false", "false", "false", "true"}));
+    EXPECT_EQ(run(a), (Lines{"true", "true", "false", "true", "false", "true"}));
 }
 
 TEST(MachineOperators, ComparisonsWithNaNAreUndefinedAndStringsCompareAsText)
@@ -347,6 +365,20 @@ TEST(MachineObjects, SuperConstructorsChainThroughThreeLevels)
     a.append(link("B", "A")).append(link("C", "B"));
     a.pushInt(0).pushString("C").op(Op::NewObject).op(Op::Pop);
     EXPECT_EQ(run(a, 7), (Lines{"A", "B", "C"}));
+}
+
+TEST(MachineObjects, SuperCalledAsAFunctionRunsTheExtendedConstructor)
+{
+    // Compiled classes write super() as a call of the function named "super":
+    // class B extends A { function B() { super(); trace("B"); } }
+    ActionBuilder bBody;
+    bBody.pushInt(0).pushString("super").op(0x3D).op(Op::Pop).trace("B");
+    ActionBuilder a;
+    a.defineFunction("A", {}, ActionBuilder().trace("A"));
+    a.defineFunction("B", {}, bBody);
+    a.getVariable("B").getVariable("A").op(Op::Extends);
+    a.pushInt(0).pushString("B").op(Op::NewObject).op(Op::Pop);
+    EXPECT_EQ(run(a, 8), (Lines{"A", "B"}));
 }
 
 TEST(MachineObjects, ObjectsAndArraysPrintAsThePlayerPrintsThem)

@@ -347,5 +347,15 @@ TEST(ScriptedClips, IntervalsFireOnTheFrameClock)
     EXPECT_EQ(t.lines, (Lines{"tick", "tick"}));
 }
 
+TEST(ScriptedClips, QuitEndsTheMovieAfterItsFrame)
+{
+    SwfWriter w;
+    w.doAction(ActionBuilder().getUrl("FSCommand:Quit", "").trace("same frame")).showFrame();
+    w.doAction(ActionBuilder().trace("never")).showFrame();
+    Traced t(w);
+    t.advance(3);
+    EXPECT_EQ(t.lines, (Lines{"same frame"}));
+}
+
 } // namespace
 } // namespace swf
