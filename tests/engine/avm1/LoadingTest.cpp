@@ -241,6 +241,32 @@ TEST(Loading, ExternalInterfaceAndSandbox)
     // Only the exact lower-case names decode; empty text is null.
     EXPECT_EQ(f.str(f.call(ei, "_unescapeXML", {Value("a&LT;b&#x20;")})), "a&LT;b&#x20;");
     EXPECT_TRUE(f.call(ei, "_escapeXML", {Value("")}).isNull());
+    // Values to the page's XML form: strings escaped (empty text reads "null"),
+    // arrays by index, objects in for..in order, functions as null.
+    Value list = f.m.newArray(std::vector<Value>{Value(1.5), Value("a<b"), Value("")});
+    Value object = f.make("Object");
+    f.m.setMember(object, "k", Value(true));
+    f.m.setMember(object, "f", f.m.getMember(ei, "call"));
+    const std::pair<Value, const char*> toXml[] = {
+        {Value(), "<undefined/>"},
+        {Value(Null{}), "<null/>"},
+        {list, "<array><property id=\"0\"><number>1.5</number></property><property id=\"1\"><string>a&lt;b</string>"
+               "</property><property id=\"2\"><string>null</string></property></array>"},
+        {object, "<object><property id=\"f\"><null/></property><property id=\"k\"><true/></property></object>"}};
+    for (const auto& [value, xml] : toXml)
+        EXPECT_EQ(f.str(f.call(ei, "_toXML", {value})), xml);
+    EXPECT_EQ(f.str(f.call(ei, "_argumentsToXML", {list})), "<arguments><string>a&lt;b</string><string>null</string></arguments>");
+    EXPECT_EQ(f.str(f.call(ei, "_jsQuoteString", {Value("say \"hi\\\"")})), "say \\\"hi\\\\\"");
+    // And back: a parsed <array> of typed properties, and names that differ only in case.
+    Value doc = f.m.construct(f.m.getMember(Value(f.m.global()), "XML"),
+                              std::vector<Value>{Value("<array><property id=\"0\"><number> -2.5</number></property>"
+                                                       "<property id=\"1\"><string>s</string></property>"
+                                                       "<property id=\"2\"><TRUE/></property></array>")});
+    Value back = f.call(ei, "_toAS", {f.m.getMember(doc, "firstChild")});
+    EXPECT_EQ(f.str(f.m.getMember(back, "length")), "3");
+    EXPECT_EQ(f.str(f.m.getMember(back, "0")), "-2.5");
+    EXPECT_EQ(f.str(f.m.getMember(back, "1")), "s");
+    EXPECT_TRUE(f.m.getMember(back, "2").isUndefined());
     Value security = f.m.getMember(f.m.getMember(Value(f.m.global()), "System"), "security");
     EXPECT_EQ(f.str(f.m.getMember(security, "sandboxType")), "localWithFile");
     Value a = f.make("LocalConnection");
