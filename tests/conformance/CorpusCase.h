@@ -27,6 +27,8 @@ struct CaseSpec {
     // The quality the reference picture was drawn at ("low" draws without
     // anti-aliasing); high where the case does not say.
     swf::RenderQuality quality = swf::RenderQuality::High;
+    // The reference run logged the movie's network requests among its trace lines.
+    bool logRequests = false;
 };
 
 enum class Outcome { Pass, Fail, NotApplicable };

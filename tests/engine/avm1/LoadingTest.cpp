@@ -6,6 +6,7 @@
 #include "engine/avm1/LoadHost.h"
 #include "engine/avm1/Loading.h"
 #include "engine/avm1/Machine.h"
+#include "engine/avm1/UrlRequests.h"
 
 #include <gtest/gtest.h>
 
@@ -33,6 +34,14 @@ public:
     const data::SharedObjectStore* sharedObjects() override { return store ? &*store : nullptr; }
     void notice(const std::string& line) override { notices.push_back(line); }
     void openUrl(const std::string& url, const std::string& target) override { opened.push_back(url + " " + target); }
+    std::vector<std::string> requests;  // each request's lines, joined by "|"
+    void requestMade(const data::OutgoingRequest& request) override
+    {
+        std::string joined;
+        for (const std::string& line : data::describeRequest(request))
+            joined += (joined.empty() ? "" : "|") + line;
+        requests.push_back(joined);
+    }
 };
 
 struct Fixture {
@@ -275,6 +284,40 @@ TEST(Loading, ExternalInterfaceAndSandbox)
     EXPECT_FALSE(f.call(b, "connect", {Value("CHAN")}).asBool());
     f.call(a, "close");
     EXPECT_TRUE(f.call(b, "connect", {Value("chan")}).asBool());
+}
+
+TEST(Loading, RequestsForTheOutsideAreReportedAsMade)
+{
+    Fixture f;
+    // getURL: "blank" in any spelling is "_blank"; with a method the timeline's
+    // variables go too, newest first, then $version.
+    Value timeline = f.make("Object");
+    f.m.setMember(timeline, "a", Value("x y"));
+    f.m.setMember(timeline, "b", Value(2.0));
+    requestUrl(f.m, timeline.asObject(), "https://example.com/", "BlAnK", 0x02);
+    requestUrl(f.m, timeline.asObject(), "https://example.com/2", "_self", 0);
+    ASSERT_EQ(f.host.requests.size(), 2u);
+    EXPECT_EQ(f.host.requests[0], "Navigator::navigate_to_url:|  URL: https://example.com/|  Target: _blank|  Method: POST|"
+                                  "  Param: b=2|  Param: a=x y|  Param: $version=" + std::string(kPlayerVersion));
+    EXPECT_EQ(f.host.requests[1], "Navigator::navigate_to_url:|  URL: https://example.com/2|  Target: _self");
+    EXPECT_EQ(f.host.opened, (std::vector<std::string>{"https://example.com/ _blank", "https://example.com/2 _self"}));
+    // XMLSocket: the movie's own host when none is named; never connected from disk,
+    // with one notice however often it tries.
+    f.host.requests.clear();
+    Value socket = f.make("XMLSocket");
+    EXPECT_FALSE(f.call(socket, "connect", {Value(Null{})}).asBool());
+    EXPECT_FALSE(f.call(socket, "connect", {Value("example.com"), Value(1234.0)}).asBool());
+    EXPECT_EQ(f.host.requests, (std::vector<std::string>{"Navigator::connect_socket|    Host: localhost; Port: 0",
+                                                         "Navigator::connect_socket|    Host: example.com; Port: 1234"}));
+    EXPECT_EQ(f.host.notices.size(), 1u);
+    // A fetch shows its body byte by byte.
+    data::OutgoingRequest fetch;
+    fetch.kind = data::OutgoingRequest::Kind::Fetch;
+    fetch.url = "http://localhost/";
+    fetch.method = "POST";
+    fetch.body = {0x00, 0x0A, 0xFF};
+    EXPECT_EQ(data::describeRequest(fetch),
+              (std::vector<std::string>{"Navigator::fetch:", "  URL: http://localhost/", "  Method: POST", "  Body: [00, 0A, FF]"}));
 }
 
 } // namespace
