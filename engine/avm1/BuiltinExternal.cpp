@@ -292,6 +292,17 @@ std::string lowerName(std::string name)
     return name;
 }
 
+// The full name of a channel, without regard to case: a name starting with "_" is
+// the same for every domain, any other is under its movie's domain ("localhost" for a
+// movie from disk) unless it names one before a colon.
+std::string channelName(const std::string& name)
+{
+    std::string full = lowerName(name);
+    if (full.starts_with('_') || full.find(':') != std::string::npos)
+        return full;
+    return "localhost:" + full;
+}
+
 Value connectionConnect(Machine& m, Value self, std::span<const Value> args)
 {
     Object* connection = self.asObject();
@@ -299,7 +310,10 @@ Value connectionConnect(Machine& m, Value self, std::span<const Value> args)
         return Value(false);
     if (connection->findOwn("__channel"))
         return Value(false);  // already connected
-    const std::string channel = lowerName(args[0].asString());
+    // A name with a colon names another domain's connection, which a movie cannot take.
+    if (args[0].asString().find(':') != std::string::npos)
+        return Value(false);
+    const std::string channel = channelName(args[0].asString());
     Object* taken = channels(m);
     if (taken->findOwn(channel))
         return Value(false);
@@ -328,37 +342,44 @@ Value connectionSend(Machine& m, Value self, std::span<const Value> args)
     Object* sender = self.asObject();
     if (!sender || args.size() < 2 || !args[0].isString() || !args[1].isString())
         return Value(false);
-    const std::string channel = lowerName(args[0].asString());
+    const std::string channel = channelName(args[0].asString());
     const std::string method = args[1].asString();
     // The connection's own methods cannot be called from outside.
     static constexpr std::string_view kReserved[] = {"send", "connect", "close", "allowDomain", "allowInsecureDomain",
                                                     "domain"};
-    if (channel.empty() || method.empty() || std::ranges::find(kReserved, method) != std::end(kReserved))
+    if (args[0].asString().empty() || method.empty() || std::ranges::find(kReserved, method) != std::end(kReserved))
         return Value(false);
     AmfWriter writer(m, nullptr, AmfWriter::Functions::AsObjects);
     std::vector<data::AmfValue> message;
     for (const Value& arg : args.subspan(2))
         message.push_back(writer.value(arg, 0));
-    // The task's owner keeps the sender alive until the message has gone.
+    // The task's owner keeps the sender alive until the message has gone. A message
+    // goes only to a name someone listened on when it was sent, and reaches whoever
+    // listens on it when it is delivered; the sender hears first.
     Object* carrier = m.newObject(nullptr);
     carrier->put("sender", Value(sender));
-    m.addFrameTask(carrier, [carrier, sender, channel, method, message = std::move(message)](Machine& machine, double) {
+    const bool heardWhenSent = channels(m)->findOwn(channel) != nullptr;
+    m.addFrameTask(carrier, [carrier, sender, channel, method, heardWhenSent,
+                             message = std::move(message)](Machine& machine, double) {
         machine.removeFrameTask(carrier);
-        const Property* receiver = channels(machine)->findOwn(channel);
-        if (receiver) {
-            AmfReader reader(machine);
-            RootedValues values(machine);
-            for (const data::AmfValue& value : message)
-                values.push_back(reader.value(value));
-            const Value target = receiver->value;
-            const Value handler = machine.getMember(target, method);
-            if (handler.asObject() && handler.asObject()->function())
-                machine.call(handler, target, values);
-        }
+        const Property* listening = heardWhenSent ? channels(machine)->findOwn(channel) : nullptr;
+        RootedValues receiver(machine);
+        if (listening)
+            receiver.push_back(listening->value);
         Object* status = machine.newObject();
-        status->put("level", Value(receiver ? "status" : "error"));
+        status->put("level", Value(listening ? "status" : "error"));
         const Value info(status);
         machine.callMethod(Value(sender), "onStatus", std::span(&info, 1));
+        if (receiver.empty())
+            return;
+        AmfReader reader(machine);
+        RootedValues values(machine);
+        for (const data::AmfValue& value : message)
+            values.push_back(reader.value(value));
+        const Value target = receiver[0];
+        const Value handler = machine.getMember(target, method);
+        if (handler.asObject() && handler.asObject()->function())
+            machine.call(handler, target, values);
     });
     return Value(true);
 }

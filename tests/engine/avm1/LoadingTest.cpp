@@ -284,6 +284,26 @@ TEST(Loading, ExternalInterfaceAndSandbox)
     EXPECT_FALSE(f.call(b, "connect", {Value("CHAN")}).asBool());
     f.call(a, "close");
     EXPECT_TRUE(f.call(b, "connect", {Value("chan")}).asBool());
+    // A domain-qualified name cannot be taken; "_chan" is a name of its own.
+    EXPECT_FALSE(f.call(a, "connect", {Value("localhost:other")}).asBool());
+    EXPECT_TRUE(f.call(a, "connect", {Value("_chan")}).asBool());
+    // The sender hears first; a message reaches a name under this movie's domain, but
+    // "_chan" takes no prefix, and a name no one held when it was sent stays unheard
+    // even if someone takes it before delivery.
+    Value sender = f.make("LocalConnection");
+    f.m.setMember(sender, "onStatus", Value(f.m.newNativeFunction("onStatus", [&f](Machine& mm, Value, std::span<const Value> args) {
+        f.events.push_back(mm.toString(mm.getMember(args[0], "level")));
+        return Value();
+    })));
+    f.record(b, "test");
+    f.record(a, "test");
+    f.call(sender, "send", {Value("LOCALHOST:chan"), Value("test")});
+    f.call(sender, "send", {Value("localhost:_chan"), Value("test")});
+    f.call(sender, "send", {Value("later"), Value("test")});
+    Value c = f.make("LocalConnection");
+    f.call(c, "connect", {Value("later")});
+    f.m.advanceClock(40);
+    EXPECT_EQ(f.events, (std::vector<std::string>{"status", "test()", "error", "error"}));
 }
 
 TEST(Loading, RequestsForTheOutsideAreReportedAsMade)
