@@ -80,32 +80,60 @@ QString stripHtml(const QString& html)
     return out;
 }
 
+// A device coordinate on the pixel grid the way field boxes snap: to the nearest pixel
+// edge, a coordinate halfway between two edges going to the lower one.
+int snapBoxEdge(double v)
+{
+    return static_cast<int>(std::ceil(v - 0.5));
+}
+
 // The background fills the bounds; the border is a line one pixel wide whatever the
-// field's scale. Fields that are not rotated or skewed have both snapped to whole
-// pixels, with the border on the pixel rows and columns the bounds' edges round to,
-// drawn round from the top left.
+// field's scale. A field whose corners snap to the corners of a pixel-aligned rectangle
+// (not rotated or skewed, or so little that no corner moves by a pixel) has both drawn
+// on that rectangle: the border on the pixel rows and columns its edges snap to, the
+// bottom right corner pixel left out, as the four edges each stop short of it.
 void drawFieldBox(QPainter& painter, const TextFieldLook& look, const Matrix& world, const ColorTransform& cx)
 {
     const QRectF bounds(look.bounds.xMin, look.bounds.yMin, look.bounds.width(), look.bounds.height());
     const QTransform toDevice = toQTransform(world);
     const QColor background = look.background ? toQColor(look.backgroundColor, cx) : QColor(Qt::transparent);
     const QColor border = look.border ? toQColor(look.borderColor, cx) : QColor(Qt::transparent);
-    if (world.b == 0 && world.c == 0) {
-        const QRectF device = toDevice.mapRect(bounds);
-        const int x0 = static_cast<int>(std::lround(device.left()));
-        const int x1 = static_cast<int>(std::lround(device.right()));
-        const int y0 = static_cast<int>(std::lround(device.top()));
-        const int y1 = static_cast<int>(std::lround(device.bottom()));
+    const QPolygonF corners = toDevice.map(QPolygonF(bounds));
+    // Far off the device (or a matrix gone bad) the box is left to the painter, which
+    // copes with any coordinate; whole pixels are only counted within its reach.
+    const bool onGrid = std::ranges::all_of(corners, [](const QPointF& p) {
+        return std::abs(p.x()) < 1e7 && std::abs(p.y()) < 1e7;
+    });
+    QPoint snapped[4];
+    for (int i = 0; i < 4 && onGrid; ++i)
+        snapped[i] = QPoint(snapBoxEdge(corners[i].x()), snapBoxEdge(corners[i].y()));
+    // Corners in order top left, top right, bottom right, bottom left; a mirrored or
+    // quarter-turned field has them in another order.
+    const bool aligned = onGrid && ((snapped[0].y() == snapped[1].y() && snapped[1].x() == snapped[2].x()
+                          && snapped[2].y() == snapped[3].y() && snapped[3].x() == snapped[0].x())
+                         || (snapped[0].x() == snapped[1].x() && snapped[1].y() == snapped[2].y()
+                             && snapped[2].x() == snapped[3].x() && snapped[3].y() == snapped[0].y()));
+    if (aligned) {
+        // The far edges sit a whole number of pixels from the near ones: the box's size
+        // is snapped on its own, not its far edges' positions.
+        const QRectF device = corners.boundingRect();
+        const int x0 = snapBoxEdge(device.left());
+        const int x1 = x0 + snapBoxEdge(device.width());
+        const int y0 = snapBoxEdge(device.top());
+        const int y1 = y0 + snapBoxEdge(device.height());
         painter.resetTransform();
         painter.fillRect(QRect(x0, y0, x1 - x0, y1 - y0), background);
         painter.fillRect(QRect(x0, y0, x1 - x0 + 1, 1), border);
-        painter.fillRect(QRect(x0, y0, 1, y1 - y0 + 1), border);
-        painter.fillRect(QRect(x1, y0, 1, y1 - y0), border);
-        painter.fillRect(QRect(x0, y1, x1 - x0, 1), border);
-        // Where the right and bottom edges end, the corner pixel is only partly covered.
-        QColor corner = border;
-        corner.setAlphaF(corner.alphaF() * 0.6f);
-        painter.fillRect(QRect(x1, y1, 1, 1), corner);
+        painter.fillRect(QRect(x0, y0 + 1, 1, y1 - y0), border);
+        painter.fillRect(QRect(x1, y0 + 1, 1, y1 - y0 - 1), border);
+        painter.fillRect(QRect(x0 + 1, y1, x1 - x0 - 1, 1), border);
+        // A field whose box lies left of and above its origin has its edges meet the
+        // other way round in its own space, and the corner pixel is then partly covered.
+        if (look.bounds.xMax < 0 && look.bounds.yMax < 0) {
+            QColor corner = border;
+            corner.setAlphaF(corner.alphaF() * 0.6f);
+            painter.fillRect(QRect(x1, y1, 1, 1), corner);
+        }
         return;
     }
     painter.setTransform(toDevice);

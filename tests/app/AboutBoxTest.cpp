@@ -10,26 +10,8 @@ using namespace lanfan;
 
 namespace {
 
-class AboutBoxTest : public test::MainFormTest {
+class AboutBoxTest : public test::MainFormWithAboutTest {
 protected:
-    void SetUp() override
-    {
-        MainFormTest::SetUp();
-        build();
-        about = std::make_unique<TAboutBox>();
-        AboutBox = about.get();
-        TAboutBox::setUrlOpener([this](const QUrl& url) {
-            opened << url.toString();
-            return true;
-        });
-    }
-    void TearDown() override
-    {
-        TAboutBox::setUrlOpener([](const QUrl&) { return false; });
-        AboutBox = nullptr;
-        about.reset();
-        MainFormTest::TearDown();
-    }
     // Runs `whileUp` once the box is showing, then returns the modal result.
     int showAnd(std::function<void()> whileUp)
     {
@@ -39,9 +21,6 @@ protected:
         });
         return about->ShowModal();
     }
-
-    std::unique_ptr<TAboutBox> about;
-    QStringList opened;
 };
 
 TEST_F(AboutBoxTest, LayoutAndTexts)

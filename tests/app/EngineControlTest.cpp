@@ -122,30 +122,7 @@ TEST_F(EngineControlTest, UnreadableMoviesRaiseTheControlsErrorNamingTheFile)
     EXPECT_EQ(control.FrameCount(), 4);
 }
 
-class MalformedMovieInTheWindowTest : public test::MainFormTest {
-protected:
-    void SetUp() override
-    {
-        MainFormTest::SetUp();
-        setPlayerControlFactory({});  // the real, engine-backed control
-        ASSERT_TRUE(dir.isValid());
-        build();
-    }
-    void TearDown() override
-    {
-        TCommonFileDialog::setTestResponder({});
-        MainFormTest::TearDown();
-    }
-    void open(const QString& path)
-    {
-        TCommonFileDialog::setTestResponder([path](QFileDialog& d) {
-            d.selectFile(path);
-            return true;
-        });
-        form->MenuOpen->Click();
-    }
-    QTemporaryDir dir;
-};
+using MalformedMovieInTheWindowTest = test::RealEngineWindowTest;
 
 TEST_F(MalformedMovieInTheWindowTest, ErrorBoxThenTheNextOpenWorks)
 {

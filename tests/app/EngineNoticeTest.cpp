@@ -19,31 +19,15 @@ using namespace lanfan;
 
 namespace {
 
-class EngineNoticeTest : public test::MainFormTest {
+class EngineNoticeTest : public test::RealEngineWindowTest {
 protected:
     void SetUp() override
     {
-        MainFormTest::SetUp();
-        setPlayerControlFactory({});  // the real, engine-backed control
-        ASSERT_TRUE(dir.isValid());
-        build();
+        RealEngineWindowTest::SetUp();
         // The pointer away from every control: the hint it gives is empty and stays so,
         // and cannot take the panel over from a notice.
         QCursor::setPos(-1000, -1000);
         app->updateHintFromPointer();
-    }
-    void TearDown() override
-    {
-        TCommonFileDialog::setTestResponder({});
-        MainFormTest::TearDown();
-    }
-    void open(const QString& path)
-    {
-        TCommonFileDialog::setTestResponder([path](QFileDialog& d) {
-            d.selectFile(path);
-            return true;
-        });
-        form->MenuOpen->Click();
     }
     // A movie in its own folder whose three frames each load "../outside.mp3", a file
     // beside that folder, which scripts may not read.
@@ -70,8 +54,6 @@ protected:
     }
     EngineControl* control() { return dynamic_cast<EngineControl*>(form->ShockwaveFlash1->control()); }
     QString panel() { return form->StatusBar->PanelText(0); }
-
-    QTemporaryDir dir;
 };
 
 // Notices that name the refused file, among all those given (the sound output may add

@@ -7,11 +7,15 @@
 #include "tests/support/QtApp.h"
 
 #include "app/Unit1.h"
+#include "app/Unit2.h"
 
 #include "toolkit/Application.h"
+#include "toolkit/FileDialogs.h"
 
 #include <gtest/gtest.h>
 
+#include <QFileDialog>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace lanfan::test {
@@ -53,6 +57,61 @@ protected:
     std::unique_ptr<TMainForm> form;
     std::shared_ptr<FakeControlState> control;
     QStringList boxes;
+};
+
+// The main window with its about box made, and the addresses the box asks to open
+// collected instead of opened.
+class MainFormWithAboutTest : public MainFormTest {
+protected:
+    void SetUp() override
+    {
+        MainFormTest::SetUp();
+        build();
+        about = std::make_unique<TAboutBox>();
+        AboutBox = about.get();
+        TAboutBox::setUrlOpener([this](const QUrl& url) {
+            opened << url.toString();
+            return true;
+        });
+    }
+    void TearDown() override
+    {
+        TAboutBox::setUrlOpener([](const QUrl&) { return false; });
+        AboutBox = nullptr;
+        about.reset();
+        MainFormTest::TearDown();
+    }
+
+    std::unique_ptr<TAboutBox> about;
+    QStringList opened;
+};
+
+// The main window over the real, engine-backed player control, with a scratch folder
+// for the movies a test writes and `open` choosing one through the Open menu.
+class RealEngineWindowTest : public MainFormTest {
+protected:
+    void SetUp() override
+    {
+        MainFormTest::SetUp();
+        setPlayerControlFactory({});
+        ASSERT_TRUE(dir.isValid());
+        build();
+    }
+    void TearDown() override
+    {
+        TCommonFileDialog::setTestResponder({});
+        MainFormTest::TearDown();
+    }
+    void open(const QString& path)
+    {
+        TCommonFileDialog::setTestResponder([path](QFileDialog& d) {
+            d.selectFile(path);
+            return true;
+        });
+        form->MenuOpen->Click();
+    }
+
+    QTemporaryDir dir;
 };
 
 } // namespace lanfan::test

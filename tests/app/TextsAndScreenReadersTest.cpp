@@ -20,30 +20,7 @@ using namespace lanfan;
 
 namespace {
 
-class WindowTexts : public test::MainFormTest {
-protected:
-    void SetUp() override
-    {
-        MainFormTest::SetUp();
-        build();
-        about = std::make_unique<TAboutBox>();
-        AboutBox = about.get();
-        TAboutBox::setUrlOpener([this](const QUrl& url) {
-            opened << url.toString();
-            return true;
-        });
-    }
-    void TearDown() override
-    {
-        TAboutBox::setUrlOpener([](const QUrl&) { return false; });
-        AboutBox = nullptr;
-        about.reset();
-        MainFormTest::TearDown();
-    }
-
-    std::unique_ptr<TAboutBox> about;
-    QStringList opened;
-};
+using WindowTexts = test::MainFormWithAboutTest;
 
 // The text drawn in one line of `font` needs this box.
 QSize textBox(const QFont& font, const QString& text)

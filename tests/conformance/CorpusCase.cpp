@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <vector>
 
@@ -73,6 +74,17 @@ swf::RenderQuality rendererQuality(const std::string& table)
     return swf::RenderQuality::High;
 }
 
+// A whole number named `key` in an inline table such as
+// `viewport_dimensions = { width = 200, height = 200, scale_factor = 1 }`; 0 when absent.
+int inlineInteger(const std::string& table, const std::string& key)
+{
+    const std::regex field("(^|[{,\\s])" + key + "\\s*=\\s*([0-9]{1,5})");
+    std::smatch m;
+    if (!std::regex_search(table, m, field))
+        return 0;
+    return std::clamp(std::atoi(m[2].str().c_str()), 0, 8192);
+}
+
 Outcome comparePicture(swf::Player& player, const CaseSpec& spec, std::string& note)
 {
     QImage expected(QString::fromStdString(spec.expectedPicture.string()));
@@ -84,6 +96,10 @@ Outcome comparePicture(swf::Player& player, const CaseSpec& spec, std::string& n
     const swf::Rect& stage = player.info().stage;
     int width = std::clamp(static_cast<int>(std::lround(stage.width() / swf::kTwipsPerPixel)), 1, 8192);
     int height = std::clamp(static_cast<int>(std::lround(stage.height() / swf::kTwipsPerPixel)), 1, 8192);
+    if (spec.viewportWidth > 0 && spec.viewportHeight > 0) {
+        width = spec.viewportWidth;
+        height = spec.viewportHeight;
+    }
     QImage actual(width, height, QImage::Format_ARGB32_Premultiplied);
     {
         QPainter painter(&actual);
@@ -131,6 +147,9 @@ CaseSpec readCase(const fs::path& corpus, const fs::path& dir)
                                           toml.integer(at + "max_outliers").value_or(0)});
         }
         spec.quality = rendererQuality(toml.string("player_options.with_renderer").value_or(""));
+        const std::string viewport = toml.string("player_options.viewport_dimensions").value_or("");
+        spec.viewportWidth = inlineInteger(viewport, "width");
+        spec.viewportHeight = inlineInteger(viewport, "height");
         if (spec.pictureChecks.empty())
             spec.pictureChecks.push_back({static_cast<int>(toml.integer(image + ".tolerance").value_or(0)),
                                           toml.integer(image + ".max_outliers").value_or(0)});

@@ -27,6 +27,9 @@ struct CaseSpec {
     // The quality the reference picture was drawn at ("low" draws without
     // anti-aliasing); high where the case does not say.
     swf::RenderQuality quality = swf::RenderQuality::High;
+    // The size of the window the picture was taken in, in pixels; 0: the stage's size.
+    int viewportWidth = 0;
+    int viewportHeight = 0;
     // The reference run logged the movie's network requests among its trace lines.
     bool logRequests = false;
 };

@@ -5,6 +5,8 @@
 #include "engine/render/TextDraw.h"
 #include "tests/support/TextWriter.h"
 
+#include <cmath>
+
 namespace {
 
 using namespace swf;
@@ -153,6 +155,57 @@ TEST(EditTextRender, BorderBackgroundAndTextInsideThePadding)
     EXPECT_TRUE(near(c.at(32, 17), kRed));
     EXPECT_TRUE(near(c.at(24, 17), kWhite));
     EXPECT_TRUE(near(c.at(17, 24), kWhite));
+}
+
+// A field's box sits on the pixel grid: its near edges on the pixel edges they are
+// nearest to (halfway going to the lower one), its far edges a whole number of pixels
+// further, a rotation too small to move a corner by a pixel ignored. The border's
+// bottom right corner pixel is left out, except for a box left of and above its origin.
+TEST(EditTextRender, FieldBoxSnapsToThePixelGrid)
+{
+    const double turn = 0.005;
+    struct Row {
+        const char* what;
+        Rect bounds;
+        Matrix matrix;
+        int left, top, right, bottom;
+        bool cornerDrawn;
+    };
+    const Row rows[] = {
+        {"whole pixels", {0, 200, 0, 200}, translate(200, 400), 10, 20, 20, 30, false},
+        {"halfway", {0, 200, 0, 200}, translate(410, 1010), 20, 50, 30, 60, false},
+        {"scaled", {0, 200, 0, 200}, {1.364974, 0, 0, 1.364974, 764, 964}, 38, 48, 52, 62, false},
+        {"scaled twice as much", {0, 200, 0, 200}, {2.729948, 0, 0, 2.729948, 1528, 1928}, 76, 96, 103, 123, false},
+        {"turned a little", {0, 200, 0, 200}, {std::cos(turn), std::sin(turn), -std::sin(turn), std::cos(turn), 600, 600},
+         30, 30, 40, 40, false},
+        {"left of and above its origin", {-400, -200, -400, -200}, translate(800, 800), 20, 20, 30, 30, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        auto def = field(squareFont(48), "");
+        def->bounds = row.bounds;
+        RenderNode node = fieldNode(def);
+        node.matrix = row.matrix;
+        Canvas c(140, 140, QColor(0, 0, 255));
+        c.draw(rootOf({node}));
+        const int midX = (row.left + row.right) / 2;
+        const int midY = (row.top + row.bottom) / 2;
+        EXPECT_TRUE(near(c.at(row.left, midY), QColor(0, 0, 0)));
+        EXPECT_TRUE(near(c.at(row.left - 1, midY), QColor(0, 0, 255)));
+        EXPECT_TRUE(near(c.at(row.left + 1, midY), kWhite));
+        EXPECT_TRUE(near(c.at(row.right, midY), QColor(0, 0, 0)));
+        EXPECT_TRUE(near(c.at(row.right - 1, midY), kWhite));
+        EXPECT_TRUE(near(c.at(row.right + 1, midY), QColor(0, 0, 255)));
+        EXPECT_TRUE(near(c.at(midX, row.top), QColor(0, 0, 0)));
+        EXPECT_TRUE(near(c.at(midX, row.top - 1), QColor(0, 0, 255)));
+        EXPECT_TRUE(near(c.at(midX, row.bottom), QColor(0, 0, 0)));
+        EXPECT_TRUE(near(c.at(midX, row.bottom + 1), QColor(0, 0, 255)));
+        const QColor corner = c.at(row.right, row.bottom);
+        if (row.cornerDrawn)
+            EXPECT_LT(corner.blue(), 200);
+        else
+            EXPECT_TRUE(near(corner, QColor(0, 0, 255)));
+    }
 }
 
 TEST(EditTextRender, AlignmentLineBreaksAndClippingToTheBounds)
