@@ -142,8 +142,10 @@ public:
     // shared object.
     ScriptFiles(const std::filesystem::path& movieFile, std::function<void(const std::string&)> notice,
                 std::function<void(const std::string&, const std::string&)> open,
-                std::function<void(const std::string&, const std::string&)> fsCommand)
-        : notice_(std::move(notice)), open_(std::move(open)), fsCommand_(std::move(fsCommand))
+                std::function<void(const std::string&, const std::string&)> fsCommand,
+                std::function<void(const data::OutgoingRequest&)> requests)
+        : notice_(std::move(notice)), open_(std::move(open)), fsCommand_(std::move(fsCommand)),
+          requests_(std::move(requests))
     {
         if (!movieFile.empty()) {
             sandbox_.emplace(movieFile);
@@ -196,6 +198,12 @@ public:
             fsCommand_(command, args);
     }
 
+    void requestMade(const data::OutgoingRequest& request) override
+    {
+        if (requests_)
+            requests_(request);
+    }
+
     // A press or key of the user's: the scripts it runs may open one address.
     void grantGesture() { gestures_ = 1; }
     void endGesture() { gestures_ = 0; }
@@ -216,6 +224,7 @@ private:
     std::function<void(const std::string&)> notice_;
     std::function<void(const std::string&, const std::string&)> open_;
     std::function<void(const std::string&, const std::string&)> fsCommand_;
+    std::function<void(const data::OutgoingRequest&)> requests_;
     int gestures_ = 0;
     bool refusedRead_ = false;
     bool refusedOpen_ = false;
@@ -234,6 +243,7 @@ struct Player::Impl {
     std::function<void(const std::string&)> traceSink;
     std::function<void(const std::string&, const std::string&)> urlHook;
     std::function<void(const std::string&, const std::string&)> fsCommandHook;
+    std::function<void(const data::OutgoingRequest&)> requestObserver;
     std::function<void(Limit, const std::string&)> limitSink;
     std::set<Limit> limitsReported;  // for the movie loaded
     std::unique_ptr<render::Renderer> renderer;
@@ -341,6 +351,10 @@ struct Player::Impl {
                     quit = true;
                 if (fsCommandHook)
                     fsCommandHook(command, args);
+            },
+            [this](const data::OutgoingRequest& request) {
+                if (requestObserver)
+                    requestObserver(request);
             });
         hooks.loadHost = scriptFiles.get();
         hooks.bitmapFilterHost = &bitmapFilters;
@@ -612,6 +626,11 @@ void Player::setNoticeSink(std::function<void(const std::string&)> sink)
 void Player::setUrlHook(std::function<void(const std::string&, const std::string&)> hook)
 {
     impl_->urlHook = std::move(hook);
+}
+
+void Player::setRequestObserver(std::function<void(const data::OutgoingRequest&)> observer)
+{
+    impl_->requestObserver = std::move(observer);
 }
 
 void Player::setFsCommandHook(std::function<void(const std::string&, const std::string&)> hook)

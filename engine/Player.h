@@ -23,6 +23,9 @@ class QRectF;
 namespace swf::audio {
 class Mixer;
 }
+namespace swf::data {
+struct OutgoingRequest;
+}
 
 namespace swf {
 
@@ -105,6 +108,10 @@ public:
     // target window: only in answer to a mouse press (or key), at most one for each;
     // other schemes and requests made on the movie's own are refused (one notice).
     void setUrlHook(std::function<void(const std::string& url, const std::string& target)> hook);
+    // Every request the movie's scripts make of the network or the desktop (addresses
+    // to open, data to send, sockets), as they made it, whether or not the player then
+    // lets it out: for tools that show what a movie tries to reach.
+    void setRequestObserver(std::function<void(const data::OutgoingRequest&)> observer);
     // fscommand(command, args) of the movie's scripts.
     void setFsCommandHook(std::function<void(const std::string& command, const std::string& args)> hook);
     // Each limit a playing movie runs into (nesting depth, objects shown, script work

@@ -281,7 +281,7 @@ Value globalGetTimer(Machine& m, Value, std::span<const Value>)
 
 Value globalGetVersion(Machine&, Value, std::span<const Value>)
 {
-    return Value("LNX 10,0,0,0");
+    return Value(std::string(kPlayerVersion));
 }
 
 Value globalSetInterval(Machine& m, Value, std::span<const Value> args)
@@ -363,7 +363,7 @@ void installStageObjects(Machine& m)
     g->put("System", Value(system), PropertyFlag::DontEnum);
     Object* capabilities = m.newObject();
     system->put("capabilities", Value(capabilities));
-    capabilities->put("version", Value("LNX 10,0,0,0"));
+    capabilities->put("version", Value(std::string(kPlayerVersion)));
     capabilities->put("playerType", Value("StandAlone"));
     capabilities->put("os", Value("Linux"));
     system->put("useCodepage", Value(false));

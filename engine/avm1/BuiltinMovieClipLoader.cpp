@@ -316,6 +316,35 @@ void finishClipInit(Machine& m, const LoadRequest& request)
     broadcast(m, request.loader, "onLoadInit", std::span(&target, 1));
 }
 
+namespace {
+
+// getURL's request as the script made it: with GET or POST (`method` 1 or 2) the
+// timeline's variables go along, in for..in order, and the player's $version last.
+data::OutgoingRequest navigateRequest(Machine& m, Object* timeline, const std::string& url, const std::string& window,
+                                      int method)
+{
+    data::OutgoingRequest request;
+    request.kind = data::OutgoingRequest::Kind::Navigate;
+    request.url = url;
+    request.target = window;
+    if (method == 0)
+        return request;
+    request.method = method == 1 ? "GET" : "POST";
+    if (timeline) {
+        const std::vector<std::string> names = m.enumerableNames(timeline);
+        for (auto name = names.rbegin(); name != names.rend(); ++name) {
+            const Value value = m.getMember(Value(timeline), *name);
+            if (value.asObject())
+                continue;  // clips and objects are not variables a form can send
+            request.params.emplace_back(*name, m.toString(value));
+        }
+    }
+    request.params.emplace_back("$version", std::string(kPlayerVersion));
+    return request;
+}
+
+} // namespace
+
 void requestUrl(Machine& m, Object* timeline, const std::string& url, const std::string& target, uint8_t flags,
                 Object* targetClip)
 {
@@ -358,11 +387,15 @@ void requestUrl(Machine& m, Object* timeline, const std::string& url, const std:
         return;
     }
     // An address to open goes out through the timeline that asked, as a clicked link
-    // in its text would.
+    // in its text would. "blank" in any case is the new-window target "_blank"; other
+    // names are the page's business and stay as written.
+    const std::string window = support::equalsNoCase(target, "_blank") || support::equalsNoCase(target, "blank") ? "_blank" : target;
+    if (LoadHost* loadHost = m.loadHost())
+        loadHost->requestMade(navigateRequest(m, timeline, url, window, flags & 3));
     if (ClipHost* host = clipHost(timeline))
-        host->getUrl(url, target);
+        host->getUrl(url, window);
     else if (LoadHost* loadHost = m.loadHost())
-        loadHost->openUrl(url, target);
+        loadHost->openUrl(url, window);
 }
 
 void installMovieClipLoaderClass(Machine& m)

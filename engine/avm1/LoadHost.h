@@ -6,6 +6,7 @@
 // knows nothing of paths or the desktop.
 
 #include "engine/data/LocalFiles.h"
+#include "engine/data/OutgoingRequest.h"
 
 #include <cstdint>
 #include <optional>
@@ -32,6 +33,9 @@ public:
     virtual void openUrl(const std::string& url, const std::string& target) = 0;
     // fscommand("name", "args"): the commands a stand-alone player answers.
     virtual void fsCommand(const std::string& /*command*/, const std::string& /*args*/) {}
+    // Every request for the world outside the player, as the script made it and
+    // before any rule refuses it (what it then does is the caller's business).
+    virtual void requestMade(const data::OutgoingRequest& /*request*/) {}
 };
 
 } // namespace swf::avm1

@@ -142,6 +142,10 @@ private:
     F visit_;
 };
 
+// The player's name and version as scripts read it ($version, getVersion(),
+// System.capabilities.version).
+inline constexpr std::string_view kPlayerVersion = "LNX 32,0,0,0";
+
 class Machine {
 public:
     explicit Machine(int swfVersion);

@@ -1,6 +1,7 @@
 #include "tests/conformance/CorpusCase.h"
 
 #include "engine/Player.h"
+#include "engine/data/OutgoingRequest.h"
 #include "tests/conformance/TomlLite.h"
 
 #include <QImage>
@@ -135,6 +136,7 @@ CaseSpec readCase(const fs::path& corpus, const fs::path& dir)
     TomlLite toml = TomlLite::parse(readText(dir / "test.toml"));
     spec.frames = static_cast<int>(toml.integer("num_frames").value_or(toml.integer("num_ticks").value_or(1)));
     spec.expectedTrace = dir / toml.string("output_path").value_or("output.txt");
+    spec.logRequests = toml.string("log_fetch").value_or("false") == "true";
 
     const std::string image = "image_comparisons.output";
     if (toml.hasTable(image) && fs::exists(dir / "output.expected.png")) {
@@ -179,6 +181,12 @@ CaseResult runCase(const CaseSpec& spec, std::chrono::milliseconds budget)
             trace += line;
             trace += '\n';
         });
+        if (spec.logRequests) {
+            player.setRequestObserver([&trace](const swf::data::OutgoingRequest& request) {
+                for (const std::string& line : swf::data::describeRequest(request))
+                    trace += line + '\n';
+            });
+        }
         // Sound moves on with the frames, as it would for a player with a sound
         // device: each frame's share of time is mixed (and dropped), so sounds end
         // and say so on the frame they would.

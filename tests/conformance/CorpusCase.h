@@ -30,6 +30,8 @@ struct CaseSpec {
     // The size of the window the picture was taken in, in pixels; 0: the stage's size.
     int viewportWidth = 0;
     int viewportHeight = 0;
+    // The reference run logged the movie's network requests among its trace lines.
+    bool logRequests = false;
 };
 
 enum class Outcome { Pass, Fail, NotApplicable };

@@ -6,6 +6,7 @@
 #include "engine/avm1/LoadHost.h"
 #include "engine/avm1/Loading.h"
 #include "engine/avm1/Machine.h"
+#include "engine/avm1/UrlRequests.h"
 
 #include <gtest/gtest.h>
 
@@ -33,6 +34,14 @@ public:
     const data::SharedObjectStore* sharedObjects() override { return store ? &*store : nullptr; }
     void notice(const std::string& line) override { notices.push_back(line); }
     void openUrl(const std::string& url, const std::string& target) override { opened.push_back(url + " " + target); }
+    std::vector<std::string> requests;  // each request's lines, joined by "|"
+    void requestMade(const data::OutgoingRequest& request) override
+    {
+        std::string joined;
+        for (const std::string& line : data::describeRequest(request))
+            joined += (joined.empty() ? "" : "|") + line;
+        requests.push_back(joined);
+    }
 };
 
 struct Fixture {
@@ -241,6 +250,32 @@ TEST(Loading, ExternalInterfaceAndSandbox)
     // Only the exact lower-case names decode; empty text is null.
     EXPECT_EQ(f.str(f.call(ei, "_unescapeXML", {Value("a&LT;b&#x20;")})), "a&LT;b&#x20;");
     EXPECT_TRUE(f.call(ei, "_escapeXML", {Value("")}).isNull());
+    // Values to the page's XML form: strings escaped (empty text reads "null"),
+    // arrays by index, objects in for..in order, functions as null.
+    Value list = f.m.newArray(std::vector<Value>{Value(1.5), Value("a<b"), Value("")});
+    Value object = f.make("Object");
+    f.m.setMember(object, "k", Value(true));
+    f.m.setMember(object, "f", f.m.getMember(ei, "call"));
+    const std::pair<Value, const char*> toXml[] = {
+        {Value(), "<undefined/>"},
+        {Value(Null{}), "<null/>"},
+        {list, "<array><property id=\"0\"><number>1.5</number></property><property id=\"1\"><string>a&lt;b</string>"
+               "</property><property id=\"2\"><string>null</string></property></array>"},
+        {object, "<object><property id=\"f\"><null/></property><property id=\"k\"><true/></property></object>"}};
+    for (const auto& [value, xml] : toXml)
+        EXPECT_EQ(f.str(f.call(ei, "_toXML", {value})), xml);
+    EXPECT_EQ(f.str(f.call(ei, "_argumentsToXML", {list})), "<arguments><string>a&lt;b</string><string>null</string></arguments>");
+    EXPECT_EQ(f.str(f.call(ei, "_jsQuoteString", {Value("say \"hi\\\"")})), "say \\\"hi\\\\\"");
+    // And back: a parsed <array> of typed properties, and names that differ only in case.
+    Value doc = f.m.construct(f.m.getMember(Value(f.m.global()), "XML"),
+                              std::vector<Value>{Value("<array><property id=\"0\"><number> -2.5</number></property>"
+                                                       "<property id=\"1\"><string>s</string></property>"
+                                                       "<property id=\"2\"><TRUE/></property></array>")});
+    Value back = f.call(ei, "_toAS", {f.m.getMember(doc, "firstChild")});
+    EXPECT_EQ(f.str(f.m.getMember(back, "length")), "3");
+    EXPECT_EQ(f.str(f.m.getMember(back, "0")), "-2.5");
+    EXPECT_EQ(f.str(f.m.getMember(back, "1")), "s");
+    EXPECT_TRUE(f.m.getMember(back, "2").isUndefined());
     Value security = f.m.getMember(f.m.getMember(Value(f.m.global()), "System"), "security");
     EXPECT_EQ(f.str(f.m.getMember(security, "sandboxType")), "localWithFile");
     Value a = f.make("LocalConnection");
@@ -249,6 +284,60 @@ TEST(Loading, ExternalInterfaceAndSandbox)
     EXPECT_FALSE(f.call(b, "connect", {Value("CHAN")}).asBool());
     f.call(a, "close");
     EXPECT_TRUE(f.call(b, "connect", {Value("chan")}).asBool());
+    // A domain-qualified name cannot be taken; "_chan" is a name of its own.
+    EXPECT_FALSE(f.call(a, "connect", {Value("localhost:other")}).asBool());
+    EXPECT_TRUE(f.call(a, "connect", {Value("_chan")}).asBool());
+    // The sender hears first; a message reaches a name under this movie's domain, but
+    // "_chan" takes no prefix, and a name no one held when it was sent stays unheard
+    // even if someone takes it before delivery.
+    Value sender = f.make("LocalConnection");
+    f.m.setMember(sender, "onStatus", Value(f.m.newNativeFunction("onStatus", [&f](Machine& mm, Value, std::span<const Value> args) {
+        f.events.push_back(mm.toString(mm.getMember(args[0], "level")));
+        return Value();
+    })));
+    f.record(b, "test");
+    f.record(a, "test");
+    f.call(sender, "send", {Value("LOCALHOST:chan"), Value("test")});
+    f.call(sender, "send", {Value("localhost:_chan"), Value("test")});
+    f.call(sender, "send", {Value("later"), Value("test")});
+    Value c = f.make("LocalConnection");
+    f.call(c, "connect", {Value("later")});
+    f.m.advanceClock(40);
+    EXPECT_EQ(f.events, (std::vector<std::string>{"status", "test()", "error", "error"}));
+}
+
+TEST(Loading, RequestsForTheOutsideAreReportedAsMade)
+{
+    Fixture f;
+    // getURL: "blank" in any spelling is "_blank"; with a method the timeline's
+    // variables go too, newest first, then $version.
+    Value timeline = f.make("Object");
+    f.m.setMember(timeline, "a", Value("x y"));
+    f.m.setMember(timeline, "b", Value(2.0));
+    requestUrl(f.m, timeline.asObject(), "https://example.com/", "BlAnK", 0x02);
+    requestUrl(f.m, timeline.asObject(), "https://example.com/2", "_self", 0);
+    ASSERT_EQ(f.host.requests.size(), 2u);
+    EXPECT_EQ(f.host.requests[0], "Navigator::navigate_to_url:|  URL: https://example.com/|  Target: _blank|  Method: POST|"
+                                  "  Param: b=2|  Param: a=x y|  Param: $version=" + std::string(kPlayerVersion));
+    EXPECT_EQ(f.host.requests[1], "Navigator::navigate_to_url:|  URL: https://example.com/2|  Target: _self");
+    EXPECT_EQ(f.host.opened, (std::vector<std::string>{"https://example.com/ _blank", "https://example.com/2 _self"}));
+    // XMLSocket: the movie's own host when none is named; never connected from disk,
+    // with one notice however often it tries.
+    f.host.requests.clear();
+    Value socket = f.make("XMLSocket");
+    EXPECT_FALSE(f.call(socket, "connect", {Value(Null{})}).asBool());
+    EXPECT_FALSE(f.call(socket, "connect", {Value("example.com"), Value(1234.0)}).asBool());
+    EXPECT_EQ(f.host.requests, (std::vector<std::string>{"Navigator::connect_socket|    Host: localhost; Port: 0",
+                                                         "Navigator::connect_socket|    Host: example.com; Port: 1234"}));
+    EXPECT_EQ(f.host.notices.size(), 1u);
+    // A fetch shows its body byte by byte.
+    data::OutgoingRequest fetch;
+    fetch.kind = data::OutgoingRequest::Kind::Fetch;
+    fetch.url = "http://localhost/";
+    fetch.method = "POST";
+    fetch.body = {0x00, 0x0A, 0xFF};
+    EXPECT_EQ(data::describeRequest(fetch),
+              (std::vector<std::string>{"Navigator::fetch:", "  URL: http://localhost/", "  Method: POST", "  Body: [00, 0A, FF]"}));
 }
 
 } // namespace
