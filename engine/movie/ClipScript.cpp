@@ -2,6 +2,7 @@
 #include "engine/movie/VideoObject.h"
 
 #include "engine/avm1/Machine.h"
+#include "engine/avm1/MouseObject.h"
 #include "engine/avm1/MovieClipObject.h"
 #include "engine/avm1/SelectionObject.h"
 #include "engine/avm1/TextFieldObject.h"
@@ -267,7 +268,10 @@ avm1::Value ClipScript::getProperty(avm1::ClipProperty property)
         return avm1::Value((property == P::Width ? r.width() : r.height()) / kTwips);
     }
     case P::Target: return avm1::Value(targetPath(true));
-    case P::DropTarget: return avm1::Value(std::string());
+    case P::DropTarget: {
+        avm1::MouseObject* mouse = player_.machine() ? avm1::mouseObject(*player_.machine()) : nullptr;
+        return avm1::Value(mouse ? mouse->dropTargetOf(object_) : std::string());
+    }
     case P::Url: return avm1::Value(player_.urlOf(self_.movie));
     case P::HighQuality: return avm1::Value(1.0);
     case P::FocusRect: return avm1::Value(true);
