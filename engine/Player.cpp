@@ -669,7 +669,11 @@ bool Player::mouseMove(const QPointF& stagePixels)
     Point twips{stagePixels.x() * kTwipsPerPixel + stage.xMin, stagePixels.y() * kTwipsPerPixel + stage.yMin};
     impl_->pointer = twips;
     impl_->timeline->setPointer(twips);
-    const bool dragged = movie::followDrag(impl_->root, *impl_->timeline);
+    // A window says the pointer left it with a point far off the stage: a dragged clip
+    // stays where it was last seen rather than fly off after it.
+    constexpr double kOffStage = 1e7;
+    const bool nowhere = std::abs(stagePixels.x()) > kOffStage || std::abs(stagePixels.y()) > kOffStage;
+    const bool dragged = !nowhere && movie::followDrag(impl_->root, *impl_->timeline);
     return impl_->mouse.move(impl_->root, *impl_->timeline, twips) || dragged;
 }
 
