@@ -6,11 +6,13 @@
 #include "engine/ScriptSounds.h"
 #include "engine/avm1/LoadHost.h"
 #include "engine/avm1/Machine.h"
+#include "engine/avm1/MouseObject.h"
 #include "engine/avm1/SelectionObject.h"
 #include "engine/avm1/SoundHost.h"
 #include "engine/NetStreams.h"
 #include "engine/data/LocalFiles.h"
 #include "engine/format/Container.h"
+#include "engine/movie/ClipDrag.h"
 #include "engine/movie/MovieDef.h"
 #include "engine/movie/KeyInput.h"
 #include "engine/movie/Mouse.h"
@@ -556,6 +558,9 @@ void Player::advance()
         collectStreamClips(impl_->root, live, 0);
         impl_->mixer->endStep(live);
     }
+    // A dragged clip keeps to the pointer whatever the frame did to it or its parent.
+    if (impl_->pointer)
+        movie::followDrag(impl_->root, *impl_->timeline);
     // The frame may have moved a button under (or from under) a pointer standing still.
     impl_->mouse.refresh(impl_->root, *impl_->timeline);
 }
@@ -691,7 +696,12 @@ bool Player::mouseMove(const QPointF& stagePixels)
     Point twips{stagePixels.x() * kTwipsPerPixel + stage.xMin, stagePixels.y() * kTwipsPerPixel + stage.yMin};
     impl_->pointer = twips;
     impl_->timeline->setPointer(twips);
-    return impl_->mouse.move(impl_->root, *impl_->timeline, twips);
+    // A window says the pointer left it with a point far off the stage: a dragged clip
+    // stays where it was last seen rather than fly off after it.
+    constexpr double kOffStage = 1e7;
+    const bool nowhere = std::abs(stagePixels.x()) > kOffStage || std::abs(stagePixels.y()) > kOffStage;
+    const bool dragged = !nowhere && movie::followDrag(impl_->root, *impl_->timeline);
+    return impl_->mouse.move(impl_->root, *impl_->timeline, twips) || dragged;
 }
 
 bool Player::mousePress()
@@ -770,6 +780,13 @@ bool Player::typingFocused()
 bool Player::wantsKey(int keyCode, char32_t character)
 {
     return loaded() && impl_->keys.wants(impl_->root, *impl_->timeline, keyCode, character);
+}
+
+bool Player::cursorHidden()
+{
+    avm1::Machine* machine = loaded() ? impl_->timeline->existingMachine() : nullptr;
+    avm1::MouseObject* mouse = machine ? avm1::mouseObject(*machine) : nullptr;
+    return mouse && mouse->hidden;
 }
 
 bool Player::overButton() const

@@ -180,6 +180,8 @@ public:
     // Something that reacts to clicks is under the pointer (or held): windows show a
     // pointing hand.
     bool overButton() const;
+    // Mouse.hide is in force: windows show no pointer over the movie.
+    bool cursorHidden();
     // The stage pixel under `device`, a point of `area` as paint() lays the stage out
     // there with `mode`.
     QPointF stagePoint(const QRectF& area, ScaleMode mode, const QPointF& device) const;

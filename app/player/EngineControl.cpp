@@ -112,10 +112,13 @@ protected:
     }
 
 public:
-    // A pointing hand over anything in the movie that takes clicks.
+    // A pointing hand over anything in the movie that takes clicks; none at all while
+    // the movie has hidden the pointer (Mouse.hide).
     void updateCursor()
     {
-        if (control_.player().overButton())
+        if (control_.player().cursorHidden())
+            setCursor(Qt::BlankCursor);
+        else if (control_.player().overButton())
             setCursor(Qt::PointingHandCursor);
         else
             unsetCursor();

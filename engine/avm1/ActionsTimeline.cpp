@@ -6,6 +6,7 @@
 #include "engine/avm1/DecodedBlock.h"
 #include "engine/avm1/Interpreter.h"
 #include "engine/avm1/InterpreterSupport.h"
+#include "engine/avm1/MouseObject.h"
 #include "engine/avm1/StringUtil.h"
 #include "engine/avm1/TextFieldHost.h"
 #include "engine/avm1/UrlRequests.h"
@@ -284,18 +285,26 @@ Interpreter::Outcome Interpreter::actionRemoveSprite(Context& ctx, Step&)
 
 Interpreter::Outcome Interpreter::actionStartDrag(Context& ctx, Step&)
 {
-    // Nothing to drag without a pointer; the operands still leave the stack.
-    pop(ctx);
-    pop(ctx);
+    const Value target = pop(ctx);
+    const bool lockCenter = m_.toBoolean(pop(ctx));
+    std::optional<DragBounds> bounds;
     if (m_.toBoolean(pop(ctx))) {
-        for (int i = 0; i < 4; ++i)
-            pop(ctx);
+        DragBounds b;
+        b.bottom = m_.toNumber(pop(ctx));
+        b.right = m_.toNumber(pop(ctx));
+        b.top = m_.toNumber(pop(ctx));
+        b.left = m_.toNumber(pop(ctx));
+        bounds = b;
     }
+    Object* o = target.asObject() ? target.asObject() : resolveTarget(ctx, m_.toString(target));
+    if (isClip(o))
+        startDrag(m_, o, lockCenter, bounds);
     return {};
 }
 
 Interpreter::Outcome Interpreter::actionEndDrag(Context&, Step&)
 {
+    stopDrag(m_);
     return {};
 }
 

@@ -302,23 +302,6 @@ Value globalUpdateAfterEvent(Machine&, Value, std::span<const Value>)
 // Global functions can be deleted and replaced; only for..in does not see them.
 constexpr uint16_t kGlobalFlags = PropertyFlag::DontEnum;
 
-// Mouse: a broadcaster whose show/hide answer as the reference player does.
-
-Value mouseShow(Machine&, Value, std::span<const Value>)
-{
-    return Value(1.0);
-}
-
-Value mouseHide(Machine&, Value, std::span<const Value>)
-{
-    return Value(1.0);
-}
-
-const NativeMethod kMouseMethods[] = {
-    {"show", mouseShow},
-    {"hide", mouseHide},
-};
-
 const NativeMethod kGlobalMethods[] = {
     {"trace", globalTrace, kGlobalFlags},
     {"parseInt", globalParseInt, kGlobalFlags},
@@ -354,11 +337,6 @@ void installGlobalFunctions(Machine& m)
 void installStageObjects(Machine& m)
 {
     Object* g = m.global();
-    Object* mouse = m.newObject();
-    g->put("Mouse", Value(mouse), PropertyFlag::DontEnum);
-    defineMethods(m, mouse, kMouseMethods);
-    initializeBroadcaster(m, mouse);
-
     Object* system = m.newObject();
     g->put("System", Value(system), PropertyFlag::DontEnum);
     Object* capabilities = m.newObject();

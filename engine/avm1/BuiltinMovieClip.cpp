@@ -2,6 +2,7 @@
 
 #include "engine/avm1/ClipHost.h"
 #include "engine/avm1/Machine.h"
+#include "engine/avm1/MouseObject.h"
 #include "engine/avm1/Native.h"
 #include "engine/avm1/MovieClipObject.h"
 #include "engine/avm1/NetStreamObject.h"
@@ -350,14 +351,24 @@ Value movieClipGlobalToLocal(Machine& m, Value self, std::span<const Value> args
     return convertPoint(m, self, args, false);
 }
 
-// Nothing to drag without a pointer that scripts see.
-Value movieClipStartDrag(Machine&, Value, std::span<const Value>)
+// startDrag(lockCenter, left, top, right, bottom): the box only when all four are given.
+Value movieClipStartDrag(Machine& m, Value self, std::span<const Value> args)
 {
+    Object* clip = self.asObject();
+    if (!clipHost(clip))
+        return Value();
+    const bool lockCenter = !args.empty() && m.toBoolean(args[0]);
+    std::optional<DragBounds> bounds;
+    if (args.size() >= 5)
+        bounds = DragBounds{m.toNumber(args[1]), m.toNumber(args[2]), m.toNumber(args[3]), m.toNumber(args[4])};
+    startDrag(m, clip, lockCenter, bounds);
     return Value();
 }
 
-Value movieClipStopDrag(Machine&, Value, std::span<const Value>)
+// Ends whichever drag is going on, as the stopDrag action does.
+Value movieClipStopDrag(Machine& m, Value, std::span<const Value>)
 {
+    stopDrag(m);
     return Value();
 }
 

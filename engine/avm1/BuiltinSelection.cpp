@@ -267,6 +267,21 @@ const NativeMethod kSelectionMethods[] = {
 
 } // namespace
 
+void setRootFocusRect(Machine& m, const Value& value)
+{
+    SelectionObject* selection = selectionObject(m);
+    if (!selection || value.isUndefined() || value.isNull())
+        return;
+    selection->focusRect = !value.isObject() && m.toNumber(value) != 0;
+}
+
+std::optional<bool> objectFocusRect(Machine& m, const Value& value)
+{
+    if (value.isUndefined() || value.isNull())
+        return std::nullopt;
+    return m.toBoolean(value);
+}
+
 void installSelectionObject(Machine& m)
 {
     Object* selection = m.make<SelectionObject>(m.protos().object);

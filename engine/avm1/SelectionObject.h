@@ -5,6 +5,8 @@
 
 #include "engine/avm1/Object.h"
 
+#include <optional>
+
 namespace swf::avm1 {
 
 class Machine;
@@ -21,6 +23,9 @@ public:
     // The keyboard (Tab) put the focus where it is, so the focus rectangle shows;
     // a press of the mouse clears it.
     bool byKeyboard = false;
+    // _focusrect of the movies' roots, which is the whole player's: whether objects
+    // without their own setting show the yellow rectangle when Tab focuses them.
+    bool focusRect = true;
 
 private:
     Object* focus_ = nullptr;
@@ -45,5 +50,14 @@ void settleFocus(Machine& m);
 // the focus goes nowhere with the same notices, while the object can still be named.
 // True when it moved (scripts ran).
 bool dropFocusWithin(Machine& m, Object* leaving);
+
+// _focusrect set on a movie's root: undefined and null change nothing, an object turns
+// the rectangle off, anything else turns it on unless it is the number 0 (NaN counts
+// as on).
+void setRootFocusRect(Machine& m, const Value& value);
+// _focusrect set on a clip, button or text field: undefined and null take the object's
+// own setting away (it reads null and follows the root's), anything else is converted
+// to a boolean.
+std::optional<bool> objectFocusRect(Machine& m, const Value& value);
 
 } // namespace swf::avm1

@@ -1,9 +1,18 @@
 #include "engine/avm1/TextFieldObject.h"
 
+#include "engine/avm1/SelectionObject.h"
+#include "engine/avm1/InterpreterSupport.h"
+
 namespace swf::avm1 {
+
+using support::equalsNoCase;
 
 bool TextFieldObject::getComputed(Machine&, std::string_view name, Value& out)
 {
+    if (host_ && equalsNoCase(name, "_focusrect")) {
+        out = settings.focusRect ? Value(*settings.focusRect) : Value(Null{});
+        return true;
+    }
     if (auto shown = textFieldDisplayMember(this, name)) {
         out = std::move(*shown);
         return true;
@@ -13,11 +22,15 @@ bool TextFieldObject::getComputed(Machine&, std::string_view name, Value& out)
 
 bool TextFieldObject::hasComputed(Machine&, std::string_view name)
 {
-    return host_ && textFieldDisplayMember(this, name).has_value();
+    return host_ && (equalsNoCase(name, "_focusrect") || textFieldDisplayMember(this, name).has_value());
 }
 
-bool TextFieldObject::setComputed(Machine&, std::string_view name, const Value& value)
+bool TextFieldObject::setComputed(Machine& machine, std::string_view name, const Value& value)
 {
+    if (host_ && equalsNoCase(name, "_focusrect")) {
+        settings.focusRect = objectFocusRect(machine, value);
+        return true;
+    }
     return setTextFieldDisplayMember(this, name, value);
 }
 

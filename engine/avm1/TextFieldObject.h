@@ -22,6 +22,7 @@ struct TextFieldScriptSettings {
     double sharpness = 0, thickness = 0;
     std::string antiAliasType = "normal";
     std::string gridFitType = "pixel";
+    std::optional<bool> focusRect;  // the field's own _focusrect; none: the root's holds
 };
 
 class TextFieldObject final : public Object {

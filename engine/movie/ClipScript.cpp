@@ -2,6 +2,7 @@
 #include "engine/movie/VideoObject.h"
 
 #include "engine/avm1/Machine.h"
+#include "engine/avm1/MouseObject.h"
 #include "engine/avm1/MovieClipObject.h"
 #include "engine/avm1/SelectionObject.h"
 #include "engine/avm1/TextFieldObject.h"
@@ -267,10 +268,21 @@ avm1::Value ClipScript::getProperty(avm1::ClipProperty property)
         return avm1::Value((property == P::Width ? r.width() : r.height()) / kTwips);
     }
     case P::Target: return avm1::Value(targetPath(true));
-    case P::DropTarget: return avm1::Value(std::string());
+    case P::DropTarget: {
+        avm1::MouseObject* mouse = player_.machine() ? avm1::mouseObject(*player_.machine()) : nullptr;
+        return avm1::Value(mouse ? mouse->dropTargetOf(object_) : std::string());
+    }
     case P::Url: return avm1::Value(player_.urlOf(self_.movie));
     case P::HighQuality: return avm1::Value(1.0);
-    case P::FocusRect: return avm1::Value(true);
+    case P::FocusRect: {
+        // A movie's root speaks for the whole player; other clips and buttons have their
+        // own setting or none (null).
+        avm1::Machine* machine = player_.machine();
+        avm1::SelectionObject* selection = machine ? avm1::selectionObject(*machine) : nullptr;
+        if (!parent_)
+            return avm1::Value(!selection || selection->focusRect);
+        return focusRect_ ? avm1::Value(*focusRect_) : avm1::Value(avm1::Null{});
+    }
     case P::SoundBufTime: return avm1::Value(5.0);
     case P::Quality: return avm1::Value("HIGH");
     case P::XMouse:
@@ -291,6 +303,13 @@ void ClipScript::setProperty(avm1::ClipProperty property, const avm1::Value& val
 {
     using P = avm1::ClipProperty;
     avm1::Machine* machine = player_.machine();
+    if (property == P::FocusRect && machine) {
+        if (!parent_)
+            avm1::setRootFocusRect(*machine, value);
+        else
+            focusRect_ = avm1::objectFocusRect(*machine, value);
+        return;
+    }
     DisplayObject* d = displayObject();
     if (!d || !machine)
         return;

@@ -126,6 +126,7 @@ private:
     avm1::Object* object_;
     avm1::SoundTransform soundTransform_ = avm1::SoundTransform::forClip();
     int level_ = 0;
+    std::optional<bool> focusRect_;  // the clip's own _focusrect; none: the root's holds
 };
 
 // A character's own bounds in twips (empty for unknown ones), and a clip's with its

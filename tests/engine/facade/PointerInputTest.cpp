@@ -12,6 +12,9 @@
 #include <QPointF>
 #include <QRectF>
 
+#include <optional>
+#include <tuple>
+
 namespace swf {
 namespace {
 
@@ -108,6 +111,98 @@ TEST(PointerInput, AButtonArrivingUnderAStillPointerRollsOver)
     player.advance();
     EXPECT_FALSE(player.overButton());
     EXPECT_EQ(lines, std::vector<std::string>{"over"});
+}
+
+// startDrag and stopDrag, as the action and as MovieClip's methods: a 20 x 20 pixel
+// clip "box" at (100, 100) and "target" at (300, 300). The pointer stands at (110, 105)
+// when frame 1's script runs, then moves to `to`; frame 2 traces where the box is and
+// what it was dropped on.
+struct DragCase {
+    const char* name;
+    ActionBuilder script;
+    QPointF to;
+    std::vector<std::string> expected;
+};
+
+ActionBuilder callStartDrag(std::initializer_list<double> args)
+{
+    ActionBuilder a;
+    for (auto it = std::rbegin(args); it != std::rend(args); ++it)
+        a.pushNumber(*it);
+    return a.pushInt(static_cast<int32_t>(args.size())).getVariable("box").pushString("startDrag").op(0x52).pop();
+}
+
+ActionBuilder actionStartDrag(bool lockCenter, std::optional<Rect> box)
+{
+    ActionBuilder a;
+    if (box)
+        a.pushNumber(box->xMin).pushNumber(box->yMin).pushNumber(box->xMax).pushNumber(box->yMax);
+    return a.pushBool(box.has_value()).pushBool(lockCenter).pushString("box").op(0x27);
+}
+
+std::vector<uint8_t> dragMovie(const ActionBuilder& script)
+{
+    test::SwfWriter movie;
+    test::defineFilledRect(movie, 1, {0, 400, 0, 400}, {0, 0, 255, 255});
+    test::TagStream sprite;
+    sprite.placeObject(1, 1).showFrame();
+    movie.defineSprite(2, 1, sprite);
+    for (auto [depth, at, name] : {std::tuple{1, 6000, "target"}, std::tuple{2, 2000, "box"}}) {
+        test::Place place;
+        place.depth = static_cast<uint16_t>(depth);
+        place.characterId = 2;
+        place.matrix = Matrix{1, 0, 0, 1, double(at), double(at)};
+        place.name = name;
+        movie.placeObject2(place);
+    }
+    movie.doAction(script).showFrame();
+    ActionBuilder report;
+    for (const char* property : {"_x", "_y", "_droptarget"})
+        report.getVariable("box").pushString(property).op(0x4E).trace();
+    movie.doAction(report.stop()).showFrame();
+    return movie.build();
+}
+
+TEST(PointerInput, DraggedClipFollowsThePointer)
+{
+    const DragCase cases[] = {
+        {"keeps its distance", callStartDrag({0}), {200, 150}, {"190", "145", ""}},
+        {"centre on the pointer", callStartDrag({1}), {200, 150}, {"200", "150", ""}},
+        {"held in its box", callStartDrag({1, 0, 0, 150, 120}), {200, 150}, {"150", "120", ""}},
+        {"box corners either way", callStartDrag({1, 150, 120, 0, 0}), {200, 150}, {"150", "120", ""}},
+        {"action, held in its box", actionStartDrag(true, Rect{0, 150, 0, 120}), {200, 150}, {"150", "120", ""}},
+        {"action, distance kept", actionStartDrag(false, std::nullopt), {50, 40}, {"40", "35", ""}},
+        {"stopped at once", callStartDrag({1}).op(0x28), {200, 150}, {"100", "100", ""}},
+        {"MovieClip.stopDrag", callStartDrag({1}).pushInt(0).getVariable("box").pushString("stopDrag").op(0x52).pop(),
+         {200, 150}, {"100", "100", ""}},
+        {"dropped on the target", callStartDrag({1}), {305, 305}, {"305", "305", "/target"}},
+    };
+    for (const DragCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Player player;
+        std::vector<std::string> lines;
+        player.setTraceSink([&](const std::string& line) { lines.push_back(line); });
+        player.loadBytes(dragMovie(c.script));
+        player.mouseMove(QPointF(110, 105));
+        player.advance();
+        player.mouseMove(c.to);
+        player.advance();
+        EXPECT_EQ(lines, c.expected);
+    }
+}
+
+TEST(PointerInput, MouseHideIsTheWindowsToShow)
+{
+    test::SwfWriter movie;
+    movie.doAction(ActionBuilder().pushInt(0).getVariable("Mouse").pushString("hide").op(0x52).pop()).showFrame();
+    movie.doAction(ActionBuilder().pushInt(0).getVariable("Mouse").pushString("show").op(0x52).pop()).showFrame();
+    Player player;
+    EXPECT_FALSE(player.cursorHidden());
+    player.loadBytes(movie.build());
+    player.advance();
+    EXPECT_TRUE(player.cursorHidden());
+    player.advance();
+    EXPECT_FALSE(player.cursorHidden());
 }
 
 } // namespace

@@ -458,5 +458,29 @@ TEST(TabFocus, TheKeyboardsFocusShowsAYellowRectangleUntilAPress)
     EXPECT_EQ(yellowPixels(), 0);
 }
 
+// _focusrect: the root's is the player's (null and undefined keep it, an object turns
+// it off, other values are on unless 0); a field's or clip's own is null until set and
+// then a boolean, and null or undefined take it away again.
+TEST(TabFocus, TheRootsFocusRectIsThePlayersAndObjectsHaveTheirOwn)
+{
+    const std::pair<ActionBuilder, const char*> rows[] = {
+        {ActionBuilder().pushInt(0), "false,false"},
+        {ActionBuilder().pushNull(), "false,null"},
+        {ActionBuilder().pushString("x"), "true,true"},
+        {ActionBuilder().pushUndefined(), "true,null"},
+        {ActionBuilder().pushInt(0).pushString("Object").op(Op::NewObject), "false,true"},
+    };
+    ActionBuilder frame = fieldWithText();
+    Lines expected;
+    for (const auto& [value, shown] : rows) {
+        for (const char* target : {"_root", "t"})
+            frame.getVariable(target).pushString("_focusrect").append(value).op(Op::SetMember);
+        frame.getVariable("_root").pushString("_focusrect").op(0x4E).pushString(",").op(Op::Add2);
+        frame.getVariable("t").pushString("_focusrect").op(0x4E).op(Op::Add2).trace();
+        expected.push_back(shown);
+    }
+    EXPECT_EQ(run(frame), expected);
+}
+
 } // namespace
 } // namespace swf
