@@ -4,6 +4,7 @@
 #include "engine/avm1/Loading.h"
 #include "engine/avm1/Machine.h"
 #include "engine/avm1/MovieClipObject.h"
+#include "engine/avm1/StageObject.h"
 #include "engine/avm1/TextFieldObject.h"
 #include "engine/data/LocalFiles.h"
 #include "engine/movie/ClipEvents.h"
@@ -253,6 +254,10 @@ avm1::Machine* TimelinePlayer::machine()
         });
         machine_->setLevelResolver([this](int level) -> avm1::Object* { return levelObject(level); });
         machine_->setTextMeasurer(measureTextExtent);
+        if (avm1::StageObject* stage = avm1::stageObject(*machine_))
+            stage->setMovieSize(movie_.header.stage.width() / 20.0, movie_.header.stage.height() / 20.0);
+        if (hooks_.machineStarted)
+            hooks_.machineStarted(*machine_);
     }
     return machine_.get();
 }

@@ -67,6 +67,9 @@ struct MovieHooks {
     // The main movie's full address ("file:///dir/movie.swf"), as its _url reports it and
     // against which the addresses of movies loaded into it are taken; empty when unknown.
     std::string movieUrl;
+    // The script machine was made, its built-in objects in place: the player tells
+    // it what only the player knows (the size of its area).
+    std::function<void(avm1::Machine&)> machineStarted;
 };
 
 // A clip is named by the depths leading to it from the root, so that queued work

@@ -119,6 +119,8 @@ CaseSpec readCase(const fs::path& corpus, const fs::path& dir)
     TomlLite toml = TomlLite::parse(readText(dir / "test.toml"));
     spec.frames = static_cast<int>(toml.integer("num_frames").value_or(toml.integer("num_ticks").value_or(1)));
     spec.expectedTrace = dir / toml.string("output_path").value_or("output.txt");
+    spec.viewportWidth = static_cast<int>(toml.integer("player_options.viewport_dimensions.width").value_or(0));
+    spec.viewportHeight = static_cast<int>(toml.integer("player_options.viewport_dimensions.height").value_or(0));
 
     const std::string image = "image_comparisons.output";
     if (toml.hasTable(image) && fs::exists(dir / "output.expected.png")) {
@@ -154,6 +156,8 @@ CaseResult runCase(const CaseSpec& spec, std::chrono::milliseconds budget)
     auto deadline = std::chrono::steady_clock::now() + budget;
     try {
         swf::Player player;
+        if (spec.viewportWidth > 0 && spec.viewportHeight > 0)
+            player.setViewportSize(spec.viewportWidth, spec.viewportHeight);
         player.loadFile(spec.dir / "test.swf");
         std::string trace;
         player.setTraceSink([&trace](const std::string& line) {

@@ -27,6 +27,9 @@ struct CaseSpec {
     // The quality the reference picture was drawn at ("low" draws without
     // anti-aliasing); high where the case does not say.
     swf::RenderQuality quality = swf::RenderQuality::High;
+    // The player area the case was recorded in, in pixels; 0 where it does not say.
+    int viewportWidth = 0;
+    int viewportHeight = 0;
 };
 
 enum class Outcome { Pass, Fail, NotApplicable };
