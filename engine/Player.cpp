@@ -9,6 +9,7 @@
 #include "engine/avm1/MouseObject.h"
 #include "engine/avm1/SelectionObject.h"
 #include "engine/avm1/SoundHost.h"
+#include "engine/avm1/StageObject.h"
 #include "engine/NetStreams.h"
 #include "engine/data/LocalFiles.h"
 #include "engine/format/Container.h"
@@ -30,6 +31,7 @@
 #include <QPainter>
 #include <QPointF>
 #include <QRectF>
+#include <QSizeF>
 
 #include <algorithm>
 #include <cctype>
@@ -267,6 +269,7 @@ struct Player::Impl {
     ScriptBitmapFilters bitmapFilters;
     std::unique_ptr<NetStreams> netStreams;
     std::unique_ptr<ScriptFiles> scriptFiles;
+    QSizeF viewport;  // the player area in pixels, empty until the window says
 
     void startSound(const StartSoundDef& start)
     {
@@ -381,6 +384,14 @@ struct Player::Impl {
             info.frameRate = replacement.header.frameRate;
             info.frameCount = replacement.header.frameCount;
             info.background = replacement.background;
+            if (avm1::Machine* machine = timeline ? timeline->existingMachine() : nullptr) {
+                if (avm1::StageObject* stage = avm1::stageObject(*machine))
+                    stage->setMovieSize(info.stage.width() / 20.0, info.stage.height() / 20.0);
+            }
+        };
+        hooks.machineStarted = [this](avm1::Machine& machine) {
+            if (avm1::StageObject* stage = avm1::stageObject(machine); stage && !viewport.isEmpty())
+                stage->setViewport(machine, viewport.width(), viewport.height());
         };
         // A movie read from a file names itself by that file's full address.
         if (const std::string name = movieFile.string(); !name.empty()) {
@@ -726,6 +737,26 @@ bool Player::mouseRelease()
     const bool changed = impl_->mouse.release(impl_->root, *impl_->timeline);
     impl_->scriptFiles->endGesture();
     return changed;
+}
+
+void Player::setViewportSize(double width, double height)
+{
+    impl_->viewport = QSizeF(width, height);
+    if (!loaded())
+        return;
+    avm1::Machine* machine = impl_->timeline->existingMachine();
+    avm1::StageObject* stage = machine ? avm1::stageObject(*machine) : nullptr;
+    if (!stage)
+        return;
+    impl_->timeline->runQueuedScripts(impl_->root);
+    try {
+        stage->setViewport(*machine, width, height);
+    } catch (const avm1::ScriptThrow& thrown) {
+        machine->reportUncaught(thrown.value);
+    } catch (const avm1::ScriptAbort&) {
+    }
+    impl_->timeline->runQueuedScripts(impl_->root);
+    impl_->timeline->syncBoundFields(impl_->root);
 }
 
 bool Player::keyPress(int keyCode, char32_t character)

@@ -157,6 +157,10 @@ public:
     bool mouseMove(const QPointF& stagePixels);
     bool mousePress();
     bool mouseRelease();
+    // The size of the player area in pixels, now and whenever it changes (kept across
+    // movies). A movie that asked not to be scaled (Stage.scaleMode "noScale") sees it
+    // as Stage.width and height, and its Stage listeners hear onResize.
+    void setViewportSize(double width, double height);
     // Keyboard input. `keyCode` is the player's key code (65 for A, 48 for 0, 37 for
     // the left arrow, 13 for Enter, 112 for F1 ...), `character` the character the key
     // typed (0 for none). The movie hears of the key (Key's state and listeners,

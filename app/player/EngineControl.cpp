@@ -247,6 +247,8 @@ void EngineControl::SetExtent(QSize pixels)
 {
     if (view_)
         view_->resize(pixels);
+    // A movie that is not scaled sees the area's size as its stage's.
+    player_.setViewportSize(pixels.width(), pixels.height());
 }
 
 bool EngineControl::TranslateAccelerator(const QKeyEvent& event)

@@ -60,9 +60,10 @@ Value colorGetRGB(Machine&, Value self, std::span<const Value>)
     ClipHost* clip = targetOf(self);
     if (!clip)
         return Value();
+    // The offsets as they are, negative ones included, or-ed into one number.
     const ColorTransform cx = clip->colorTransform();
-    auto channel = [](float add) { return static_cast<int32_t>(offsetOf(add)) & 0xFF; };
-    return Value(static_cast<double>(channel(cx.rAdd) << 16 | channel(cx.gAdd) << 8 | channel(cx.bAdd)));
+    auto channel = [](float add) { return static_cast<uint32_t>(static_cast<int32_t>(offsetOf(add))); };
+    return Value(static_cast<double>(static_cast<int32_t>(channel(cx.rAdd) << 16 | channel(cx.gAdd) << 8 | channel(cx.bAdd))));
 }
 
 Value colorGetTransform(Machine& m, Value self, std::span<const Value>)
@@ -90,22 +91,29 @@ Value colorSetTransform(Machine& m, Value self, std::span<const Value> args)
     if (!clip || args.empty() || !args[0].asObject())
         return Value();
     ColorTransform cx = clip->colorTransform();
-    // Only the fields the object has change; the others keep their value.
-    auto take = [&](const char* name, float& field, double scale) {
-        if (!m.hasProperty(args[0].asObject(), name))
-            return;
-        double v = m.toNumber(m.getMember(args[0], name));
-        if (std::isfinite(v))
-            field = static_cast<float>(std::clamp(v, -1e6, 1e6) / scale);
+    // Only the fields the object has itself change; the others keep their value. The
+    // player keeps each as a 16-bit number, multipliers in 1/256ths: what does not fit
+    // wraps round, and what is no number at all is 0.
+    auto sixteenBits = [](double v) {
+        if (!std::isfinite(v))
+            return 0.0;
+        return static_cast<double>(static_cast<int16_t>(static_cast<uint16_t>(static_cast<int64_t>(std::fmod(std::trunc(v), 65536.0)))));
     };
-    take("ra", cx.rMul, 100);
-    take("rb", cx.rAdd, 1);
-    take("ga", cx.gMul, 100);
-    take("gb", cx.gAdd, 1);
-    take("ba", cx.bMul, 100);
-    take("bb", cx.bAdd, 1);
-    take("aa", cx.aMul, 100);
-    take("ab", cx.aAdd, 1);
+    Object* given = args[0].asObject();
+    auto take = [&](const char* name, float& field, bool multiplier) {
+        if (!given->findOwn(name))
+            return;
+        const double v = m.toNumber(m.getMember(args[0], name));
+        field = multiplier ? static_cast<float>(sixteenBits(v * 256 / 100) / 256) : static_cast<float>(sixteenBits(v));
+    };
+    take("ra", cx.rMul, true);
+    take("rb", cx.rAdd, false);
+    take("ga", cx.gMul, true);
+    take("gb", cx.gAdd, false);
+    take("ba", cx.bMul, true);
+    take("bb", cx.bAdd, false);
+    take("aa", cx.aMul, true);
+    take("ab", cx.aAdd, false);
     clip->setColorTransform(cx);
     return Value();
 }
@@ -121,6 +129,8 @@ Value colorConstruct(Machine& m, Value, std::span<const Value> args)
 {
     auto* color = m.make<ColorObject>(m.protos().color);
     color->target = arg(args, 0).asObject();
+    // What it was made for, as given, for scripts to read.
+    color->put("target", arg(args, 0), PropertyFlag::DontEnum);
     return Value(color);
 }
 

@@ -274,19 +274,45 @@ Value movieClipAttachAudio(Machine& m, Value self, std::span<const Value> args)
     return Value();
 }
 
-Value movieClipGetBounds(Machine& m, Value self, std::span<const Value> args)
+// getBounds and getRect: the box in the clip's own space, or in that of the clip given
+// as an object or named by a path from this one (anything else is taken as a path);
+// undefined when no clip has that name. A clip that shows nothing has the box of the
+// largest coordinates twips hold.
+Value clipBox(Machine& m, Value self, std::span<const Value> args, bool strokes)
 {
     ClipHost* c = host(m, self);
     if (!c)
         return Value();
+    Object* space = nullptr;
+    if (!args.empty()) {
+        ClipHost* other = host(m, args[0]);
+        if (!other) {
+            const std::string path = m.toString(args[0]);
+            other = path.empty() ? nullptr : clipAtPath(m, c, path, m.caseSensitive());
+        }
+        if (!other)
+            return Value();
+        space = other->scriptObject();
+    }
     double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
-    c->bounds(arg(args, 0).asObject(), x0, y0, x1, y1);
+    if (!c->bounds(space, strokes, x0, y0, x1, y1))
+        x0 = y0 = x1 = y1 = 0x7FFFFFF / 20.0;
     Object* r = m.newObject();
     r->put("xMin", Value(x0));
     r->put("xMax", Value(x1));
     r->put("yMin", Value(y0));
     r->put("yMax", Value(y1));
     return Value(r);
+}
+
+Value movieClipGetBounds(Machine& m, Value self, std::span<const Value> args)
+{
+    return clipBox(m, self, args, true);
+}
+
+Value movieClipGetRect(Machine& m, Value self, std::span<const Value> args)
+{
+    return clipBox(m, self, args, false);
 }
 
 Value movieClipHitTest(Machine& m, Value self, std::span<const Value> args)
@@ -309,10 +335,10 @@ Value movieClipHitTest(Machine& m, Value self, std::span<const Value> args)
     if (!other)
         return Value(false);
     double a0, b0, a1, b1, c0, d0, c1, d1;
-    c->bounds(nullptr, a0, b0, a1, b1);
+    c->bounds(nullptr, true, a0, b0, a1, b1);
     c->localToGlobal(a0, b0);
     c->localToGlobal(a1, b1);
-    other->bounds(nullptr, c0, d0, c1, d1);
+    other->bounds(nullptr, true, c0, d0, c1, d1);
     other->localToGlobal(c0, d0);
     other->localToGlobal(c1, d1);
     return Value(a0 <= c1 && c0 <= a1 && b0 <= d1 && d0 <= b1);
@@ -406,6 +432,7 @@ const NativeMethod kMovieClipMethods[] = {
     {"attachMovie", movieClipAttachMovie},
     {"createEmptyMovieClip", movieClipCreateEmptyMovieClip},
     {"getBounds", movieClipGetBounds},
+    {"getRect", movieClipGetRect},
     {"attachAudio", movieClipAttachAudio},
     {"hitTest", movieClipHitTest},
     {"localToGlobal", movieClipLocalToGlobal},

@@ -121,9 +121,12 @@ Value objectUnwatch(Machine& m, Value self, std::span<const Value> args)
 
 Value objectStaticRegisterClass(Machine& m, Value, std::span<const Value> args)
 {
+    // Both are needed, and the class is a function, or nothing to unregister the name.
+    if (args.size() < 2)
+        return Value(false);
     std::string name = m.toString(arg(args, 0));
     Object* cls = arg(args, 1).asObject();
-    if (name.empty())
+    if (name.empty() || (cls && !cls->function()) || (!cls && !arg(args, 1).isNullish()))
         return Value(false);
     if (cls)
         m.registeredClasses()[name] = cls;

@@ -1,11 +1,14 @@
 // Stage: the broadcaster of the movie's stage, with its alignment and scale mode kept
 // as the reference player keeps them: `align` holds only the edges it names, in the
-// order L, T, R, B, and `scaleMode` one of the four modes in its own spelling (any
-// other value is showAll).
+// order L, T, R, B, `scaleMode` one of the four modes in its own spelling (any
+// other value is showAll), and `displayState` "normal" or "fullScreen" (other values
+// are ignored; a change is heard by onFullScreen listeners).
 
 #include "engine/avm1/AsBroadcaster.h"
 #include "engine/avm1/InterpreterSupport.h"
+#include "engine/avm1/Listeners.h"
 #include "engine/avm1/Machine.h"
+#include "engine/avm1/StageObject.h"
 
 #include <array>
 #include <cctype>
@@ -43,38 +46,85 @@ std::string scaleModeOf(std::string_view text)
     return "showAll";
 }
 
-class StageObject final : public Object {
-public:
-    using Object::Object;
-
-    bool getComputed(Machine&, std::string_view name, Value& out) override
-    {
-        if (name == "align")
-            out = Value(align_);
-        else if (name == "scaleMode")
-            out = Value(scaleMode_);
-        else
-            return false;
-        return true;
-    }
-    bool hasComputed(Machine&, std::string_view name) override { return name == "align" || name == "scaleMode"; }
-    bool setComputed(Machine& machine, std::string_view name, const Value& value) override
-    {
-        if (name == "align")
-            align_ = alignmentOf(machine.toString(value));
-        else if (name == "scaleMode")
-            scaleMode_ = scaleModeOf(machine.toString(value));
-        else
-            return false;
-        return true;
-    }
-
-private:
-    std::string align_;
-    std::string scaleMode_ = "showAll";
-};
-
 } // namespace
+
+bool StageObject::getComputed(Machine&, std::string_view name, Value& out)
+{
+    if (name == "align")
+        out = Value(align_);
+    else if (name == "scaleMode")
+        out = Value(scaleMode_);
+    else if (name == "displayState")
+        out = Value(fullScreen_ ? "fullScreen" : "normal");
+    else if (name == "width")
+        out = Value(width());
+    else if (name == "height")
+        out = Value(height());
+    else
+        return false;
+    return true;
+}
+
+bool StageObject::hasComputed(Machine&, std::string_view name)
+{
+    return name == "align" || name == "scaleMode" || name == "displayState" || name == "width" || name == "height";
+}
+
+bool StageObject::setComputed(Machine& m, std::string_view name, const Value& value)
+{
+    if (name == "align") {
+        align_ = alignmentOf(m.toString(value));
+    } else if (name == "scaleMode") {
+        std::string mode = scaleModeOf(m.toString(value));
+        resizingBy(m, [&] { scaleMode_ = std::move(mode); });
+    } else if (name == "displayState") {
+        const std::string state = m.toString(value);
+        const bool full = equalsNoCase(state, "fullScreen");
+        if (!full && !equalsNoCase(state, "normal"))
+            return true;
+        if (full != fullScreen_) {
+            fullScreen_ = full;
+            const Value args[] = {Value(full)};
+            broadcast(m, this, "onFullScreen", args);
+        }
+    } else if (name == "width" || name == "height") {
+        // Read-only: the stage's size is the player's to say.
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void StageObject::setMovieSize(double width, double height)
+{
+    movieWidth_ = width;
+    movieHeight_ = height;
+}
+
+void StageObject::setViewport(Machine& m, double width, double height)
+{
+    resizingBy(m, [&] {
+        viewportWidth_ = width;
+        viewportHeight_ = height;
+    });
+}
+
+template <class F>
+void StageObject::resizingBy(Machine& m, F change)
+{
+    const double oldWidth = this->width();
+    const double oldHeight = this->height();
+    change();
+    if (this->width() != oldWidth || this->height() != oldHeight)
+        broadcast(m, this, "onResize", {});
+}
+
+StageObject* stageObject(Machine& m)
+{
+    const Property* stage = m.global()->findOwn("Stage");
+    Object* o = stage ? stage->value.asObject() : nullptr;
+    return o ? o->as<StageObject>() : nullptr;
+}
 
 void installStageClass(Machine& m)
 {

@@ -166,7 +166,7 @@ Value transformPixelBounds(Machine& m, Value self, std::span<const Value>)
     if (!host)
         return Value();
     double xMin = 0, yMin = 0, xMax = 0, yMax = 0;
-    host->bounds(nullptr, xMin, yMin, xMax, yMax);
+    host->bounds(nullptr, true, xMin, yMin, xMax, yMax);
     const MatrixValue t = toScript(concatenatedMatrix(m, *host));
     double left = INFINITY, top = INFINITY, right = -INFINITY, bottom = -INFINITY;
     for (auto [x, y] : {std::pair{xMin, yMin}, {xMax, yMin}, {xMin, yMax}, {xMax, yMax}}) {

@@ -123,8 +123,10 @@ public:
     virtual void swapDepths(const Value& target) = 0;
     virtual int nextHighestDepth() = 0;
     virtual Object* childAtDepth(int depth) = 0;
-    // Bounds in the coordinate space of `space` (null: the clip's own), in pixels.
-    virtual void bounds(Object* space, double& xMin, double& yMin, double& xMax, double& yMax) = 0;
+    // Bounds in the coordinate space of `space` (null: the clip's own), in pixels, with
+    // the strokes' width or without it (getRect); false, with all four zero, when the
+    // clip shows nothing.
+    virtual bool bounds(Object* space, bool strokes, double& xMin, double& yMin, double& xMax, double& yMax) = 0;
     // Points in pixels between the clip's space and the stage's.
     virtual void localToGlobal(double& x, double& y) = 0;
     virtual void globalToLocal(double& x, double& y) = 0;

@@ -50,7 +50,11 @@ public:
     void swapDepths(const Value&) override {}
     int nextHighestDepth() override { return 0; }
     Object* childAtDepth(int) override { return nullptr; }
-    void bounds(Object*, double& x0, double& y0, double& x1, double& y1) override { x0 = y0 = x1 = y1 = 0; }
+    bool bounds(Object*, bool, double& x0, double& y0, double& x1, double& y1) override
+    {
+        x0 = y0 = x1 = y1 = 0;
+        return false;
+    }
     void localToGlobal(double&, double&) override {}
     void globalToLocal(double&, double&) override {}
     bool hitTestPoint(double, double, bool) override { return false; }

@@ -90,26 +90,26 @@ void ScriptLink::reset()
     host_.reset();
 }
 
-Rect characterBounds(const DisplayObject& object)
+Rect characterBounds(const DisplayObject& object, bool strokes)
 {
     if (object.clip)
-        return clipBounds(*object.clip);
+        return clipBounds(*object.clip, strokes);
     if (!object.character)
         return {};
     if (object.character->shape)
-        return object.character->shape->bounds;
-    if (object.character->morph)
-        return object.character->morph->startBounds;
+        return strokes ? object.character->shape->bounds : object.character->shape->edgeBounds;
+    if (const auto& morph = object.character->morph)
+        return strokes ? morph->startBounds : morph->startEdgeBounds;
     if (object.character->video)
         return object.character->video->bounds();
     return {};
 }
 
-Rect clipBounds(const ClipState& clip)
+Rect clipBounds(const ClipState& clip, bool strokes)
 {
     Rect r = clip.drawing.bounds();
     for (const DisplayObject& child : clip.children)
-        r = unite(r, transformRect(characterBounds(child), child.matrix));
+        r = unite(r, transformRect(characterBounds(child, strokes), child.matrix));
     return r;
 }
 
@@ -775,9 +775,10 @@ Matrix ClipScript::toStage()
     return m;
 }
 
-void ClipScript::bounds(avm1::Object* space, double& xMin, double& yMin, double& xMax, double& yMax)
+bool ClipScript::bounds(avm1::Object* space, bool strokes, double& xMin, double& yMin, double& xMax, double& yMax)
 {
-    Rect r = clipBounds(self_);
+    Rect r = clipBounds(self_, strokes);
+    const bool shown = !isEmpty(r);
     if (avm1::clipHost(space) && avm1::clipHost(space) != this) {
         auto* other = dynamic_cast<ClipScript*>(avm1::clipHost(space));
         if (other) {
@@ -789,6 +790,7 @@ void ClipScript::bounds(avm1::Object* space, double& xMin, double& yMin, double&
     yMin = r.yMin / kTwips;
     xMax = r.xMax / kTwips;
     yMax = r.yMax / kTwips;
+    return shown;
 }
 
 void ClipScript::localToGlobal(double& x, double& y)

@@ -88,7 +88,7 @@ public:
     void swapDepths(const avm1::Value& target) override;
     int nextHighestDepth() override;
     avm1::Object* childAtDepth(int depth) override;
-    void bounds(avm1::Object* space, double& xMin, double& yMin, double& xMax, double& yMax) override;
+    bool bounds(avm1::Object* space, bool strokes, double& xMin, double& yMin, double& xMax, double& yMax) override;
     void localToGlobal(double& x, double& y) override;
     void globalToLocal(double& x, double& y) override;
     bool hitTestPoint(double x, double y, bool shape) override;
@@ -130,8 +130,8 @@ private:
 };
 
 // A character's own bounds in twips (empty for unknown ones), and a clip's with its
-// children's.
-Rect characterBounds(const DisplayObject& object);
-Rect clipBounds(const ClipState& clip);
+// children's; with the strokes' width, or without it (the shapes' edges only).
+Rect characterBounds(const DisplayObject& object, bool strokes = true);
+Rect clipBounds(const ClipState& clip, bool strokes = true);
 
 } // namespace swf::movie

@@ -4,6 +4,7 @@
 #include "engine/avm1/Loading.h"
 #include "engine/avm1/Machine.h"
 #include "engine/avm1/MovieClipObject.h"
+#include "engine/avm1/StageObject.h"
 #include "engine/avm1/TextFieldObject.h"
 #include "engine/data/LocalFiles.h"
 #include "engine/movie/ClipEvents.h"
@@ -253,6 +254,10 @@ avm1::Machine* TimelinePlayer::machine()
         });
         machine_->setLevelResolver([this](int level) -> avm1::Object* { return levelObject(level); });
         machine_->setTextMeasurer(measureTextExtent);
+        if (avm1::StageObject* stage = avm1::stageObject(*machine_))
+            stage->setMovieSize(movie_.header.stage.width() / 20.0, movie_.header.stage.height() / 20.0);
+        if (hooks_.machineStarted)
+            hooks_.machineStarted(*machine_);
     }
     return machine_.get();
 }
@@ -310,7 +315,7 @@ void TimelinePlayer::step(ClipState& root)
     }
     runQueuedScripts(root);
     syncBoundFields(root);
-    if (queue_.empty() && constructQueue_.empty() && initializeQueue_.empty()) {
+    if (queue_.empty() && constructQueue_.empty() && initializeQueue_.empty() && classQueue_.empty()) {
         // No queued script points into a loaded movie no clip shows any more.
         std::erase_if(loaded_, [](const auto& content) { return content.use_count() == 1; });
     }
@@ -355,12 +360,13 @@ void TimelinePlayer::runQueuedScripts(ClipState& root)
         queue_.clear();
         constructQueue_.clear();
         initializeQueue_.clear();
+        classQueue_.clear();
         return;
     }
     avm1::Machine* m = machine();
     m->resetBudget(kMaxActionsPerStep);
     size_t ran = 0;
-    while (!queue_.empty() || !constructQueue_.empty() || !initializeQueue_.empty()) {
+    while (!queue_.empty() || !constructQueue_.empty() || !initializeQueue_.empty() || !classQueue_.empty()) {
         if (++ran > kMaxScriptsPerStep || m->actionsLeft() == 0) {
             reportLimit(hooks_, Limit::ScriptWork, "scripts ran past " + std::to_string(kMaxScriptsPerStep) + " scripts or " +
                                     std::to_string(kMaxActionsPerStep) +
@@ -368,7 +374,16 @@ void TimelinePlayer::runQueuedScripts(ClipState& root)
             queue_.clear();
             constructQueue_.clear();
             initializeQueue_.clear();
+            classQueue_.clear();
             break;
+        }
+        if (initializeQueue_.empty() && !classQueue_.empty()) {
+            PendingClass pending = std::move(classQueue_.front());
+            classQueue_.pop_front();
+            ClipState* clip = resolve(root, pending.path);
+            if (clip && clip->serial.value == pending.instance && m->registeredClasses().count(pending.linkage))
+                applyRegisteredClass(scriptObject(root, pending.path), pending.linkage);
+            continue;
         }
         auto& from = !initializeQueue_.empty() ? initializeQueue_ : !constructQueue_.empty() ? constructQueue_ : queue_;
         QueuedScript script = std::move(from.front());
@@ -658,8 +673,10 @@ void TimelinePlayer::queueInitActions(const Frame& frame, const ClipPath& path, 
 {
     for (const ControlTag& tag : frame.tags) {
         if (const auto* init = std::get_if<InitAction>(&tag)) {
+            // Ahead of what the frame places: the classes they register are those
+            // the clips of this frame are constructed with.
             if (initActionsRun_.insert({movie, init->spriteId}).second)
-                queue_.push_back({path, init->code, {}});
+                initializeQueue_.push_back({path, init->code, {}});
         }
     }
 }
@@ -768,6 +785,8 @@ void TimelinePlayer::instantiateClip(DisplayObject& object, ClipPath& path, cons
         std::string linkage = linkageOf(object.characterId, movie);
         if (!linkage.empty() && machine() && machine_->registeredClasses().count(linkage))
             applyRegisteredClass(scriptObject(*root_, path), linkage);
+        else if (!linkage.empty())
+            classQueue_.push_back({path, state.serial.value, linkage});
         queueClipEvent(object, path, ClipEvent::Load, version);
     }
     applyFrame(state, path, 1, StepMode{.instantiate = true}, true);
@@ -875,6 +894,9 @@ avm1::Object* TimelinePlayer::placeByScript(ClipState& container, const ClipPath
             applyFrame(*fresh, path, 1, StepMode{.instantiate = true}, true);
             fresh->frame = 1;
         }
+        // Its onLoad (its class's, or one the script sets next) comes once the
+        // script that made it is done, as for clips the timeline places.
+        queue_.push_back({path, {}, "onLoad", nullptr, fresh ? fresh->serial.value : 0});
         return self;
     }
     return nullptr;

@@ -67,6 +67,9 @@ struct MovieHooks {
     // The main movie's full address ("file:///dir/movie.swf"), as its _url reports it and
     // against which the addresses of movies loaded into it are taken; empty when unknown.
     std::string movieUrl;
+    // The script machine was made, its built-in objects in place: the player tells
+    // it what only the player knows (the size of its area).
+    std::function<void(avm1::Machine&)> machineStarted;
 };
 
 // A clip is named by the depths leading to it from the root, so that queued work
@@ -223,6 +226,14 @@ private:
         // (the first one removed and replaced) does not run it.
         uint64_t instance = 0;
     };
+    // A placed clip whose symbol had no class registered yet: it gets the class
+    // registered for its linkage name by the time its turn comes (the init actions
+    // queued ahead of it may register one).
+    struct PendingClass {
+        ClipPath path;
+        uint64_t instance = 0;
+        std::string linkage;
+    };
 
     void advanceClip(ClipState& clip, ClipPath& path, bool isRoot);
     void rebuildTo(ClipState& clip, ClipPath& path, int frame);
@@ -261,6 +272,7 @@ private:
     // Initialize and construct events of clips just placed: they run ahead of the frame
     // scripts queued with them, even those earlier in the tag stream.
     std::deque<QueuedScript> constructQueue_;
+    std::deque<PendingClass> classQueue_;  // run after the initialize queue, before the construct one
     // Their initialize events, which come before all of those.
     std::deque<QueuedScript> initializeQueue_;
     // Init actions run, by movie (null: the main one) and sprite.

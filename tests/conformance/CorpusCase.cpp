@@ -12,7 +12,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <vector>
 
@@ -74,17 +73,6 @@ swf::RenderQuality rendererQuality(const std::string& table)
     return swf::RenderQuality::High;
 }
 
-// A whole number named `key` in an inline table such as
-// `viewport_dimensions = { width = 200, height = 200, scale_factor = 1 }`; 0 when absent.
-int inlineInteger(const std::string& table, const std::string& key)
-{
-    const std::regex field("(^|[{,\\s])" + key + "\\s*=\\s*([0-9]{1,5})");
-    std::smatch m;
-    if (!std::regex_search(table, m, field))
-        return 0;
-    return std::clamp(std::atoi(m[2].str().c_str()), 0, 8192);
-}
-
 Outcome comparePicture(swf::Player& player, const CaseSpec& spec, std::string& note)
 {
     QImage expected(QString::fromStdString(spec.expectedPicture.string()));
@@ -137,6 +125,10 @@ CaseSpec readCase(const fs::path& corpus, const fs::path& dir)
     spec.frames = static_cast<int>(toml.integer("num_frames").value_or(toml.integer("num_ticks").value_or(1)));
     spec.expectedTrace = dir / toml.string("output_path").value_or("output.txt");
     spec.logRequests = toml.string("log_fetch").value_or("false") == "true";
+    spec.viewportWidth = static_cast<int>(
+        std::clamp<int64_t>(toml.integer("player_options.viewport_dimensions.width").value_or(0), 0, 8192));
+    spec.viewportHeight = static_cast<int>(
+        std::clamp<int64_t>(toml.integer("player_options.viewport_dimensions.height").value_or(0), 0, 8192));
 
     const std::string image = "image_comparisons.output";
     if (toml.hasTable(image) && fs::exists(dir / "output.expected.png")) {
@@ -147,9 +139,6 @@ CaseSpec readCase(const fs::path& corpus, const fs::path& dir)
                                           toml.integer(at + "max_outliers").value_or(0)});
         }
         spec.quality = rendererQuality(toml.string("player_options.with_renderer").value_or(""));
-        const std::string viewport = toml.string("player_options.viewport_dimensions").value_or("");
-        spec.viewportWidth = inlineInteger(viewport, "width");
-        spec.viewportHeight = inlineInteger(viewport, "height");
         if (spec.pictureChecks.empty())
             spec.pictureChecks.push_back({static_cast<int>(toml.integer(image + ".tolerance").value_or(0)),
                                           toml.integer(image + ".max_outliers").value_or(0)});
@@ -175,6 +164,8 @@ CaseResult runCase(const CaseSpec& spec, std::chrono::milliseconds budget)
     auto deadline = std::chrono::steady_clock::now() + budget;
     try {
         swf::Player player;
+        if (spec.viewportWidth > 0 && spec.viewportHeight > 0)
+            player.setViewportSize(spec.viewportWidth, spec.viewportHeight);
         player.loadFile(spec.dir / "test.swf");
         std::string trace;
         player.setTraceSink([&trace](const std::string& line) {

@@ -122,9 +122,37 @@ TomlLite TomlLite::parse(const std::string& text)
                 value += '\n' + line;
             }
         }
-        toml.values_[table.empty() ? key : table + "." + key] = value;
+        const std::string full = table.empty() ? key : table + "." + key;
+        toml.values_[full] = value;
+        if (value.starts_with('{'))
+            toml.flattenInlineTable(full, value);
     }
     return toml;
+}
+
+// `{ width = 900, height = 900 }`: each member also under "key.member" (one level:
+// the corpus nests none deeper).
+void TomlLite::flattenInlineTable(const std::string& key, const std::string& value)
+{
+    const size_t close = value.rfind('}');
+    if (close == std::string::npos || close == 0)
+        return;
+    std::string member;
+    bool inString = false;
+    auto flush = [&] {
+        if (size_t eq = member.find('='); eq != std::string::npos)
+            values_[key + "." + normaliseKey(member.substr(0, eq))] = trim(member.substr(eq + 1));
+        member.clear();
+    };
+    for (char c : value.substr(1, close - 1)) {
+        if (c == '"')
+            inString = !inString;
+        if (c == ',' && !inString)
+            flush();
+        else
+            member += c;
+    }
+    flush();
 }
 
 std::optional<std::string> TomlLite::string(const std::string& key) const

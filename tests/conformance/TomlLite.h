@@ -20,6 +20,7 @@ public:
     bool hasTable(const std::string& prefix) const;
 
 private:
+    void flattenInlineTable(const std::string& key, const std::string& value);
     std::map<std::string, std::string> values_;  // raw value text
 };
 

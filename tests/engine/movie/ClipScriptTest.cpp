@@ -221,6 +221,38 @@ TEST(AttachMovieInit, PropertiesArriveBeforeTheRegisteredConstructor)
     EXPECT_EQ(run.traces, (Lines{"init", "init"}));
 }
 
+// A symbol's init actions run before the clips of their frame are constructed, so a
+// class they register is the class of the instance the same frame places; attached
+// instances hear their class's onLoad too, once the script that made them is done.
+TEST(RegisteredClass, InitActionsRegisterItBeforeTheFramePlacesTheSymbol)
+{
+    constexpr uint8_t kAdd2 = 0x47;
+    test::SwfWriter movie;
+    movie.defineSprite(kRegistered, 1, test::TagStream().showFrame());
+    movie.exportAssets(kRegistered, "sym");
+    ActionBuilder init;
+    // function Cls() { trace("constructed " + this._name); }
+    init.defineFunction("Cls", {}, ActionBuilder().pushString("constructed ").getVariable("this").pushString("_name")
+                                       .op(kGetMember).op(kAdd2).op(kTrace));
+    // Cls.prototype.onLoad = function () { trace("loaded " + this._name); };
+    init.getVariable("Cls").pushString("prototype").op(kGetMember).pushString("onLoad");
+    init.defineFunction("", {}, ActionBuilder().pushString("loaded ").getVariable("this").pushString("_name")
+                                    .op(kGetMember).op(kAdd2).op(kTrace));
+    init.op(kSetMember);
+    init.pushString("Cls").op(kGetVariable).pushString("sym").pushInt(2).getVariable("Object").pushString("registerClass")
+        .op(kCallMethod).pop();
+    ActionBuilder frame;
+    frame.trace("frame");
+    frame.pushNumber(5).pushString("att").pushString("sym").pushInt(3).getVariable("this").pushString("attachMovie")
+        .op(kCallMethod).pop();
+    frame.trace("attached");
+    movie.doInitAction(kRegistered, init).placeObject2(named(1, kRegistered, "placed")).doAction(frame).showFrame();
+    Running run(movie);
+    run.step();
+    EXPECT_EQ(run.traces, (Lines{"constructed placed", "loaded placed", "frame", "constructed att", "attached",
+                                 "loaded att"}));
+}
+
 // Two 10 x 10 px clips drawn at the root: "a" at (0, 0), "b" at (5, 5), and "far"
 // at (100, 100); `probe` runs after them.
 Lines withOverlappingClips(const ActionBuilder& probe)
