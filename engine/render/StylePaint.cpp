@@ -27,11 +27,19 @@ double toSrgb(double linear)
     return linear <= 0.0031308 ? linear * 12.92 : 1.055 * std::pow(linear, 1.0 / 2.4) - 0.055;
 }
 
+// A channel in linear light, held in 8 bits the way the reference player holds it: cut
+// down, not rounded, so dark colours lose most of their steps (20 and 18 both become 1,
+// shown again as 13).
+int linear8(int srgb)
+{
+    return static_cast<int>(std::floor(toLinear(srgb / 255.0) * 255));
+}
+
 QColor blendLinearRgb(const QColor& a, const QColor& b, double t)
 {
     auto channel = [t](int from, int to) {
-        double v = toLinear(from / 255.0) * (1 - t) + toLinear(to / 255.0) * t;
-        return static_cast<int>(std::lround(std::clamp(toSrgb(v), 0.0, 1.0) * 255));
+        const double v = linear8(from) + (linear8(to) - linear8(from)) * t;
+        return static_cast<int>(std::lround(std::clamp(toSrgb(v / 255.0), 0.0, 1.0) * 255));
     };
     int alpha = static_cast<int>(std::lround(a.alpha() * (1 - t) + b.alpha() * t));
     return QColor(channel(a.red(), b.red()), channel(a.green(), b.green()), channel(a.blue(), b.blue()), alpha);
@@ -208,10 +216,11 @@ QColor colourAtRatio(const std::vector<QColor>& colours, const std::vector<Gradi
     size_t k = 0;
     while (k < stops.size() && stops[k].ratio < ratio)
         ++k;
+    // Past the end stops the colour is the stop's own, through linear light too.
     if (k == stops.size())
-        return colours.back();
-    if (k == 0)
-        return colours[0];  // every earlier stop is below `ratio`, so k - 1 starts a real span
+        return linearRgb ? blendLinearRgb(colours.back(), colours.back(), 0) : colours.back();
+    if (k == 0)  // every earlier stop is below `ratio`, so k - 1 starts a real span
+        return linearRgb ? blendLinearRgb(colours[0], colours[0], 0) : colours[0];
     const double t = static_cast<double>(ratio - stops[k - 1].ratio) / (stops[k].ratio - stops[k - 1].ratio);
     if (linearRgb)
         return blendLinearRgb(colours[k - 1], colours[k], t);
