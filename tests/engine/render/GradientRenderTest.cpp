@@ -64,6 +64,14 @@ TEST(GradientRender, LinearRgbInterpolationIsBrighterInTheMiddle)
     // Half of each channel in linear light is 188 in sRGB, not 128.
     EXPECT_TRUE(near(c.at(100, 10), QColor(188, 0, 187), 6));
     EXPECT_TRUE(near(c.at(250, 10), QColor(0, 0, 255), 1));
+    // Linear light is held in 8 bits, cut down: dark channels fall to its coarse steps,
+    // 14, 18 and 20 all to 13 and 25 to 22, at the stops and beyond them too.
+    g.stops = {{0, {14, 20, 255, 255}}, {255, {255, 18, 25, 255}}};
+    Canvas dark = linearBand(g);
+    EXPECT_EQ(dark.at(0, 10).green(), 13);
+    EXPECT_EQ(dark.at(0, 10).blue(), 255);
+    EXPECT_TRUE(near(dark.at(100, 10), QColor(188, 13, 188), 6));
+    EXPECT_TRUE(near(dark.at(250, 10), QColor(255, 13, 22), 1));
 }
 
 TEST(GradientRender, OutOfOrderRatiosSkipStopsInsteadOfSorting)
