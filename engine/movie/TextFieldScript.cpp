@@ -296,6 +296,36 @@ avm1::Value TextFieldScript::get(avm1::TextFieldProperty property)
     return avm1::Value();
 }
 
+namespace {
+
+// A single-line field shows styled markup's paragraphs run together: the breaks go,
+// and each formatted stretch loses the ones it held.
+void dropLineBreaks(render::TextFieldLook& look)
+{
+    std::string kept;
+    kept.reserve(look.text.size());
+    size_t at = 0;
+    for (render::TextSpan& span : look.spans) {
+        const size_t end = std::min(look.text.size(), at + span.bytes);
+        size_t breaks = 0;
+        for (; at < end; ++at) {
+            if (look.text[at] == '\r')
+                ++breaks;
+            else
+                kept += look.text[at];
+        }
+        span.bytes -= std::min(span.bytes, breaks);
+    }
+    for (; at < look.text.size(); ++at) {
+        if (look.text[at] != '\r')
+            kept += look.text[at];
+    }
+    look.text = std::move(kept);
+    std::erase_if(look.spans, [](const render::TextSpan& span) { return span.bytes == 0; });
+}
+
+} // namespace
+
 avm1::TextFieldScriptSettings* TextFieldScript::styledSettings() const
 {
     auto* field = object_ ? object_->as<avm1::TextFieldObject>() : nullptr;
@@ -323,6 +353,8 @@ void TextFieldScript::set(avm1::TextFieldProperty property, const avm1::Value& v
         if (styled)
             styled->styledSource = text;
         setText(text, styled || (property == P::HtmlText && self_.html));
+        if (styled && !self_.look->multiline)
+            dropLineBreaks(self_.editLook());
         break;
     }
     case P::Html: self_.html = m->toBoolean(value); break;
