@@ -1,6 +1,8 @@
 // The CSS a style sheet reads: which texts are CSS, and the rules they hold.
 
+#include "engine/avm1/Machine.h"
 #include "engine/avm1/StyleSheetCss.h"
+#include "engine/avm1/TextFormatObject.h"
 
 #include <gtest/gtest.h>
 
@@ -48,6 +50,50 @@ const CssCase kCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Cases, StyleSheetCss, ::testing::ValuesIn(kCases),
                          [](const auto& param) { return std::string(param.param.name); });
+
+// The sheet object: styles are copies both ways, CSS replaces a selector's style whole,
+// and transform reads CSS values into TextFormat settings.
+TEST(StyleSheetObject, KeepsCopiesAndTransformsStyles)
+{
+    Machine m{8};
+    const Value textField = m.getMember(Value(m.global()), "TextField");
+    const Value sheet = m.construct(m.getMember(textField, "StyleSheet"), {});
+    auto call = [&](const char* method, std::vector<Value> args) { return m.callMethod(sheet, method, args); };
+
+    Object* given = m.newObject(m.protos().object);
+    given->put("color", Value("#00FF00"));
+    call("setStyle", {Value("a"), Value(given)});
+    given->put("color", Value("#0000FF"));
+    Value got = call("getStyle", {Value("a")});
+    EXPECT_EQ(m.toString(m.getMember(got, "color")), "#00FF00");
+    m.setMember(got, "color", Value("#FF0000"));
+    EXPECT_EQ(m.toString(m.getMember(call("getStyle", {Value("a")}), "color")), "#00FF00");
+    EXPECT_TRUE(call("getStyle", {Value("b")}).isNull());
+
+    EXPECT_TRUE(m.toBoolean(call("parseCSS", {Value("a { font-style: italic } b { color: red; }")})));
+    EXPECT_TRUE(m.getMember(call("getStyle", {Value("a")}), "color").isUndefined());
+    EXPECT_FALSE(m.toBoolean(call("parseCSS", {Value("c { color: red")})));
+    EXPECT_TRUE(call("getStyle", {Value("c")}).isNull());
+    EXPECT_EQ(m.toString(call("getStyleNames", {})), "a,b");
+    call("clear", {});
+    EXPECT_EQ(m.toString(call("getStyleNames", {})), "");
+
+    Object* style = m.newObject(m.protos().object);
+    style->put("color", Value("#FAFAFA"));
+    style->put("fontSize", Value(" 12px"));
+    style->put("marginLeft", Value("-4"));
+    style->put("fontWeight", Value("bold"));
+    style->put("fontFamily", Value(" Serif ,, Sans"));
+    const TextFormatData* d = textFormatData(call("transform", {Value(style)}));
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->color, 0xFAFAFA);
+    EXPECT_EQ(d->size, 12);
+    EXPECT_EQ(d->leftMargin, 0);
+    EXPECT_EQ(d->bold, true);
+    EXPECT_EQ(d->font, "Serif ,Sans");
+    EXPECT_EQ(d->kerning, false);
+    EXPECT_TRUE(call("transform", {Value(Null{})}).isNull());
+}
 
 } // namespace
 } // namespace swf::avm1
