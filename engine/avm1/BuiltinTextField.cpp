@@ -283,11 +283,13 @@ Value getStyleSheet(Machine&, Value self, std::span<const Value>)
     return s ? s->styleSheet : Value();
 }
 
-// Only an object (a StyleSheet) is kept; anything else clears it.
+// Only an object (a StyleSheet) is kept; anything else, a movie clip too, clears it.
 Value setStyleSheet(Machine&, Value self, std::span<const Value> args)
 {
-    if (TextFieldScriptSettings* s = settingsOf(self))
-        s->styleSheet = arg(args, 0).isObject() ? arg(args, 0) : Value();
+    if (TextFieldScriptSettings* s = settingsOf(self)) {
+        Object* sheet = arg(args, 0).asObject();
+        s->styleSheet = sheet && !sheet->as<MovieClipObject>() ? Value(sheet) : Value();
+    }
     return Value();
 }
 

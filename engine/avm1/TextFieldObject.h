@@ -6,6 +6,9 @@
 // path while the field exists.
 
 #include "engine/avm1/Object.h"
+
+#include <optional>
+#include <string>
 #include "engine/avm1/TextFieldHost.h"
 
 namespace swf::avm1 {
@@ -17,6 +20,9 @@ struct TextFieldScriptSettings {
     bool condenseWhite = false;
     bool mouseWheelEnabled = true;
     Value styleSheet;
+    // The markup last given to a field with a style sheet, which htmlText reads back
+    // as it was written.
+    std::optional<std::string> styledSource;
     Value tabIndex;
     Value filters;  // the array last set, copied out on each read
     double sharpness = 0, thickness = 0;

@@ -249,7 +249,16 @@ avm1::Value TextFieldScript::get(avm1::TextFieldProperty property)
     const render::TextFieldLook& look = *self_.look;
     switch (property) {
     case P::Text: return avm1::Value(look.text);
-    case P::HtmlText: return avm1::Value(self_.html ? htmlTextOf(look) : look.text);
+    case P::HtmlText: {
+        // A field with a style sheet reads back the markup it was given, or else its
+        // text as markup, whether or not it is an HTML field.
+        if (const avm1::TextFieldScriptSettings* styled = styledSettings()) {
+            if (styled->styledSource)
+                return avm1::Value(*styled->styledSource);
+            return avm1::Value(htmlTextOf(look));
+        }
+        return avm1::Value(self_.html ? htmlTextOf(look) : look.text);
+    }
     case P::Html: return avm1::Value(self_.html);
     case P::TextColor: return avm1::Value(colorNumber(look.textColor));
     case P::Border: return avm1::Value(look.border);
@@ -287,6 +296,42 @@ avm1::Value TextFieldScript::get(avm1::TextFieldProperty property)
     return avm1::Value();
 }
 
+namespace {
+
+// A single-line field shows styled markup's paragraphs run together: the breaks go,
+// and each formatted stretch loses the ones it held.
+void dropLineBreaks(render::TextFieldLook& look)
+{
+    std::string kept;
+    kept.reserve(look.text.size());
+    size_t at = 0;
+    for (render::TextSpan& span : look.spans) {
+        const size_t end = std::min(look.text.size(), at + span.bytes);
+        size_t breaks = 0;
+        for (; at < end; ++at) {
+            if (look.text[at] == '\r')
+                ++breaks;
+            else
+                kept += look.text[at];
+        }
+        span.bytes -= std::min(span.bytes, breaks);
+    }
+    for (; at < look.text.size(); ++at) {
+        if (look.text[at] != '\r')
+            kept += look.text[at];
+    }
+    look.text = std::move(kept);
+    std::erase_if(look.spans, [](const render::TextSpan& span) { return span.bytes == 0; });
+}
+
+} // namespace
+
+avm1::TextFieldScriptSettings* TextFieldScript::styledSettings() const
+{
+    auto* field = object_ ? object_->as<avm1::TextFieldObject>() : nullptr;
+    return field && field->settings.styleSheet.isObject() ? &field->settings : nullptr;
+}
+
 void TextFieldScript::set(avm1::TextFieldProperty property, const avm1::Value& value)
 {
     using P = avm1::TextFieldProperty;
@@ -298,8 +343,20 @@ void TextFieldScript::set(avm1::TextFieldProperty property, const avm1::Value& v
         return Rgba{static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>(rgb >> 8), static_cast<uint8_t>(rgb), 255};
     };
     switch (property) {
-    case P::Text: setText(m->toString(value), false); break;
-    case P::HtmlText: setText(m->toString(value), self_.html); break;
+    case P::Text:
+    case P::HtmlText: {
+        // With a style sheet, text and htmlText alike take markup.
+        const std::string text = m->toString(value);
+        avm1::TextFieldScriptSettings* styled = styledSettings();
+        if (auto* field = object_ ? object_->as<avm1::TextFieldObject>() : nullptr)
+            field->settings.styledSource.reset();
+        if (styled)
+            styled->styledSource = text;
+        setText(text, styled || (property == P::HtmlText && self_.html));
+        if (styled && !self_.look->multiline)
+            dropLineBreaks(self_.editLook());
+        break;
+    }
     case P::Html: self_.html = m->toBoolean(value); break;
     case P::TextColor: {
         // The colour of all the text, its formatted stretches too.

@@ -11,6 +11,7 @@
 
 namespace swf::avm1 {
 class Machine;
+struct TextFieldScriptSettings;
 }
 
 namespace swf::movie {
@@ -62,6 +63,8 @@ private:
     TextFieldState& self_;
     ClipState& parent_;
     avm1::Object* object_;
+    // The script-side settings when the field has a style sheet, else null.
+    avm1::TextFieldScriptSettings* styledSettings() const;
     // The object the bound variable held when the text was last read (compared only,
     // never followed).
     const avm1::Object* lastBoundObject_ = nullptr;
