@@ -6,6 +6,7 @@
 #include "engine/format/EditText.h"
 #include "engine/movie/RenderTreeBuilder.h"
 #include "engine/render/TextFieldLook.h"
+#include "tests/support/GuiApp.h"
 #include "tests/support/TextWriter.h"
 
 #include <QGuiApplication>
@@ -301,21 +302,9 @@ TEST(TextFieldScript, ABoundFieldBindsAsItAppearsAndWhenItsVariableIsRenamed)
     EXPECT_EQ(run.traces, (Lines{"preset", "set", "hello", "hello", "set"}));
 }
 
-// Device fonts are measured through Qt's font database, which needs a GUI application.
-void ensureApplication()
-{
-    if (QGuiApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "movie_tests";
-    static char* argv[] = {name, nullptr};
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QGuiApplication app(argc, argv);
-}
-
 TEST(TextFieldScript, AnAutoSizedFieldFitsItsBoxKeepingTheSideItsModeNames)
 {
-    ensureApplication();
+    ensureGuiApplication();
     // An emptied 100 x 20 px field keeps only its 2 px gutter on each side.
     struct Case {
         const char* mode;

@@ -4,6 +4,7 @@
 #include "MovieFixture.h"
 #include "engine/format/EditText.h"
 #include "engine/movie/Mouse.h"
+#include "tests/support/GuiApp.h"
 #include "tests/support/TextWriter.h"
 
 #include <QGuiApplication>
@@ -17,20 +18,9 @@ using namespace swf::movie;
 using namespace swf::movie::testing;
 using namespace lanfan::test;
 
-void ensureApplication()
-{
-    if (QGuiApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "movie_tests";
-    static char* argv[] = {name, nullptr};
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QGuiApplication app(argc, argv);
-}
-
 TEST(TextLink, PressingLinkedWordsOpensTheirAddress)
 {
-    ensureApplication();
+    ensureGuiApplication();
     EditTextDef field;
     field.bounds = {0, 4000, 0, 400};  // 200 x 20 px
     field.html = true;

@@ -6,6 +6,7 @@
 #include "engine/render/DeviceFonts.h"
 #include "engine/render/TextDraw.h"
 #include "engine/render/TextLayout.h"
+#include "tests/support/GuiApp.h"
 #include "tests/support/TextWriter.h"
 
 #include <QFontDatabase>
@@ -18,18 +19,6 @@ using namespace swf::render;
 using namespace lanfan::test;
 
 constexpr char32_t kZhong = 0x4E2D;  // 中
-
-// Fonts need a GUI application; the tests run on the offscreen platform.
-void ensureApplication()
-{
-    if (QGuiApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "render_tests";
-    static char* argv[] = {name, nullptr};
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QGuiApplication app(argc, argv);
-}
 
 // Square glyphs half an em wide with advances of half an em (200 twips at 400 twips
 // tall) for a-z, and the same for 中; the space is an advance with no outline.
@@ -169,7 +158,7 @@ TEST(TextLayout, PasswordsAndLatin1TextShowTheirCharacters)
 
 TEST(DeviceFonts, NamesMapToMetricCompatibleFamilies)
 {
-    ensureApplication();
+    ensureGuiApplication();
     EXPECT_EQ(deviceFamily("_sans"), "Liberation Sans");
     EXPECT_EQ(deviceFamily("Arial"), "Liberation Sans");
     EXPECT_EQ(deviceFamily("_serif"), "Liberation Serif");
@@ -189,7 +178,7 @@ TEST(DeviceFonts, NamesMapToMetricCompatibleFamilies)
 
 TEST(DeviceFonts, ArialTextMeasuresAsArialDoes)
 {
-    ensureApplication();
+    ensureGuiApplication();
     if (!QFontDatabase::families().contains("Liberation Sans"))
         GTEST_SKIP() << "fonts-liberation2 is not installed";
     // Arial's advances in its 2048-unit em: H 1479, o 1139, w 1479, space 569, t 569,
