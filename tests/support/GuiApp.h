@@ -1,20 +1,24 @@
 #pragma once
 
-// A GUI application for engine test programs that measure device fonts: Qt's font
-// database needs one. Made on first use, on the offscreen platform.
+// A GUI application for engine test programs that measure device fonts or paint: Qt's
+// font database and painter need one. Made on first use, on the offscreen platform
+// unless QT_QPA_PLATFORM names another.
 
 #include <QGuiApplication>
+
+#include <cstdlib>
 
 namespace lanfan::test {
 
 inline void ensureGuiApplication()
 {
-    if (QGuiApplication::instance())
+    if (QCoreApplication::instance())
         return;
+    if (!std::getenv("QT_QPA_PLATFORM"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
     static int argc = 1;
     static char name[] = "lanfan-tests";
     static char* argv[] = {name, nullptr};
-    qputenv("QT_QPA_PLATFORM", "offscreen");
     static QGuiApplication app(argc, argv);
 }
 

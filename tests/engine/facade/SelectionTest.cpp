@@ -4,6 +4,7 @@
 // focused input field.
 
 #include "engine/Player.h"
+#include "tests/support/GuiApp.h"
 #include "tests/support/SwfWriter.h"
 
 #include <gtest/gtest.h>
@@ -31,19 +32,6 @@ constexpr uint8_t SetMember = 0x4F, CallMethod = 0x52, SetVariable = 0x1D, Add2 
 ActionBuilder& call(ActionBuilder& a, std::string_view target, std::string_view method, int count)
 {
     return a.pushInt(count).getVariable(target).pushString(method).op(Op::CallMethod);
-}
-
-// Painting the movie needs Qt's GUI side.
-void ensureGuiForPaint()
-{
-    if (QCoreApplication::instance())
-        return;
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    static int argc = 1;
-    static char name[] = "lanfan-tests";
-    static char* argv[] = {name, nullptr};
-    static QGuiApplication app(argc, argv);
 }
 
 Lines run(const ActionBuilder& frame)
@@ -432,7 +420,7 @@ TEST(TabFocus, TabAndShiftTabVisitTheStopsInOrder)
 
 TEST(TabFocus, TheKeyboardsFocusShowsAYellowRectangleUntilAPress)
 {
-    ensureGuiForPaint();
+    lanfan::test::ensureGuiApplication();
     TabMovie m({});
     const auto yellowPixels = [&m] {
         QImage image(550, 400, QImage::Format_ARGB32);

@@ -3,6 +3,7 @@
 // conversions, and what older movies see of the newer ones.
 
 #include "engine/Player.h"
+#include "tests/support/GuiApp.h"
 #include "tests/support/SwfWriter.h"
 
 #include <gtest/gtest.h>
@@ -22,22 +23,9 @@ using Lines = std::vector<std::string>;
 constexpr uint8_t kGetMember = 0x4E, kSetMember = 0x4F, kCallMethod = 0x52, kPop = 0x17, kEquals2 = 0x49,
                   kLess2 = 0x48, kNewObject = 0x40, kSetVariable = 0x1D;
 
-// Text is measured with the system's fonts, which need a GUI application.
-void ensureGui()
-{
-    if (QCoreApplication::instance())
-        return;
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    static int argc = 1;
-    static char name[] = "lanfan-tests";
-    static char* argv[] = {name, nullptr};
-    static QGuiApplication app(argc, argv);
-}
-
 Lines run(const ActionBuilder& frame, int version = 10)
 {
-    ensureGui();
+    lanfan::test::ensureGuiApplication();
     test::MovieOptions options;
     options.version = version;
     test::SwfWriter w(options);

@@ -1,6 +1,7 @@
 #include "tests/engine/regression/Hostile.h"
 
 #include "engine/Player.h"
+#include "tests/support/GuiApp.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -25,18 +26,6 @@ namespace swf::test {
 
 namespace {
 
-void ensureGuiApplication()
-{
-    if (QCoreApplication::instance())
-        return;
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    static int argc = 1;
-    static char arg0[] = "regression-tests";
-    static char* argv[] = {arg0, nullptr};
-    static QGuiApplication app(argc, argv);
-}
-
 std::filesystem::path inputsDir()
 {
     return std::filesystem::path(LANFAN_SOURCE_DIR) / "tests/engine/regression/inputs";
@@ -46,7 +35,7 @@ std::filesystem::path inputsDir()
 
 PlayOutcome playThreeFramesAndPaint(std::span<const uint8_t> movie)
 {
-    ensureGuiApplication();
+    lanfan::test::ensureGuiApplication();
     PlayOutcome outcome;
     Player player;
     player.setLimitSink([&outcome](Player::Limit, const std::string& message) { outcome.limits.push_back(message); });
