@@ -10,6 +10,7 @@
 #include "engine/avm1/SelectionObject.h"
 #include "engine/avm1/SoundHost.h"
 #include "engine/avm1/StageObject.h"
+#include "engine/avm1/StringUtil.h"
 #include "engine/NetStreams.h"
 #include "engine/data/LocalFiles.h"
 #include "engine/format/Container.h"
@@ -34,7 +35,6 @@
 #include <QSizeF>
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cerrno>
 #include <cstring>
@@ -350,9 +350,7 @@ struct Player::Impl {
                     urlHook(url, target);
             },
             [this](const std::string& command, const std::string& args) {
-                if (command.size() == 4 && std::equal(command.begin(), command.end(), "quit", [](char a, char b) {
-                        return std::tolower(static_cast<unsigned char>(a)) == b;
-                    }))
+                if (avm1::toLowerText(command) == "quit")
                     quit = true;
                 if (fsCommandHook)
                     fsCommandHook(command, args);
@@ -386,7 +384,7 @@ struct Player::Impl {
             info.background = replacement.background;
             if (avm1::Machine* machine = timeline ? timeline->existingMachine() : nullptr) {
                 if (avm1::StageObject* stage = avm1::stageObject(*machine))
-                    stage->setMovieSize(info.stage.width() / 20.0, info.stage.height() / 20.0);
+                    stage->setMovieSize(info.stage.width() / kTwipsPerPixel, info.stage.height() / kTwipsPerPixel);
             }
         };
         hooks.machineStarted = [this](avm1::Machine& machine) {
