@@ -3,9 +3,10 @@
 // replaces or deletes Math.abs still gets the original from ASnative(200, 0).
 //
 // Table 100 holds global functions (escape, unescape, parseInt, parseFloat, trace);
-// table 200 the Math functions in the player's order. A number the table does not
-// fill gives a function all the same: in table 200 it reads its two arguments as
-// numbers, as every Math function does, and answers NaN; in table 100 it does nothing.
+// table 200 the Math functions in the player's order; table 103 Date.prototype's
+// methods (the UTC ones from 128). A number the table does not fill gives a function
+// all the same: in table 200 it reads its two arguments as numbers, as every Math
+// function does, and answers NaN; in tables 100 and 103 it does nothing.
 
 #include "engine/avm1/Machine.h"
 #include "engine/avm1/Native.h"
@@ -21,10 +22,22 @@ namespace {
 
 constexpr int kGlobalsTable = 100;
 constexpr int kMathTable = 200;
+constexpr int kDateTable = 103;
+constexpr int kDateUtcBase = 128;  // the UTC getters and setters start here in table 103
 
 constexpr std::array kGlobalNames = {"escape", "unescape", "parseInt", "parseFloat"};
 constexpr std::array kMathNames = {"abs",  "min",   "max",    "sin",   "cos",  "atan2", "tan",  "exp",  "log",
                                    "sqrt", "round", "random", "floor", "ceil", "atan",  "asin", "acos", "pow"};
+// Date.prototype's methods in the player's order: getTime is number 16.
+constexpr std::array kDateNames = {"getFullYear",    "getYear",         "getMonth",    "getDate",    "getDay",
+                                   "getHours",       "getMinutes",      "getSeconds",  "getMilliseconds",
+                                   "setFullYear",    "setMonth",        "setDate",     "setHours",   "setMinutes",
+                                   "setSeconds",     "setMilliseconds", "getTime",     "setTime",
+                                   "getTimezoneOffset", "toString",     "setYear"};
+constexpr std::array kDateUtcNames = {"getUTCFullYear", "getUTCYear",     "getUTCMonth",   "getUTCDate",
+                                      "getUTCDay",      "getUTCHours",    "getUTCMinutes", "getUTCSeconds",
+                                      "getUTCMilliseconds", "setUTCFullYear", "setUTCMonth", "setUTCDate",
+                                      "setUTCHours",    "setUTCMinutes",  "setUTCSeconds", "setUTCMilliseconds"};
 
 Value nativeTrace(Machine& m, Value, std::span<const Value> args)
 {
@@ -89,6 +102,8 @@ namespace {
 struct NativeTables {
     std::vector<NativeFunction> globals;
     std::vector<NativeFunction> math;
+    std::vector<NativeFunction> date;     // numbers 0 on
+    std::vector<NativeFunction> dateUtc;  // numbers kDateUtcBase on
 };
 
 NativeFunction nativeOf(Machine& m, const Value& holder, const char* name)
@@ -129,9 +144,16 @@ void installASnativeFunction(Machine& m)
     Value math = m.getMember(global, "Math");
     for (const char* name : kMathNames)
         tables->math.push_back(nativeOf(m, math, name));
+    Value dateClass = m.getMember(global, "Date");
+    Value dateProto = dateClass.isObject() ? m.getMember(dateClass, "prototype") : Value();
+    for (const char* name : kDateNames)
+        tables->date.push_back(nativeOf(m, dateProto, name));
+    for (const char* name : kDateUtcNames)
+        tables->dateUtc.push_back(nativeOf(m, dateProto, name));
 
     // The function in slot `index` of `table`, or null for a table there is none of.
     auto nativeAt = [tables](Machine& machine, int32_t table, int32_t index) -> Object* {
+        std::string name = "ASnative(" + std::to_string(table) + "," + std::to_string(index) + ")";
         const std::vector<NativeFunction>* slots = nullptr;
         NativeFunction unfilled;
         if (table == kGlobalsTable) {
@@ -140,11 +162,17 @@ void installASnativeFunction(Machine& m)
         } else if (table == kMathTable) {
             slots = &tables->math;
             unfilled = unfilledMathSlot;
+        } else if (table == kDateTable) {
+            unfilled = unfilledGlobalSlot;
+            slots = &tables->date;
+            if (index >= kDateUtcBase) {
+                slots = &tables->dateUtc;
+                index -= kDateUtcBase;
+            }
         } else {
             return nullptr;
         }
         const bool filled = index >= 0 && static_cast<size_t>(index) < slots->size();
-        std::string name = "ASnative(" + std::to_string(table) + "," + std::to_string(index) + ")";
         return machine.newNativeFunction(std::move(name), filled ? (*slots)[static_cast<size_t>(index)] : unfilled);
     };
 
