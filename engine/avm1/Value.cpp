@@ -1,5 +1,6 @@
 #include "engine/avm1/Value.h"
 
+#include <algorithm>
 #include <cctype>
 #include <optional>
 
@@ -22,6 +23,19 @@ std::string numberToString(double value)
     char buffer[40];
     std::snprintf(buffer, sizeof buffer, "%.15g", value);
     std::string text(buffer);
+    if (std::isinf(std::strtod(buffer, nullptr))) {
+        // Rounding up past the largest number would write a value that reads back as
+        // infinity: the player cuts the digits off there instead (1.79769313486231e+308).
+        std::snprintf(buffer, sizeof buffer, "%.20e", value);
+        std::string exact(buffer);
+        const size_t e = exact.find('e');
+        std::string mantissa = exact.substr(0, std::min<size_t>(e, value < 0 ? 17 : 16));
+        while (mantissa.back() == '0')
+            mantissa.pop_back();
+        if (mantissa.back() == '.')
+            mantissa.pop_back();
+        text = mantissa + exact.substr(e);
+    }
     // C writes exponents with a sign and at least two digits ("1e-05"); the player
     // writes "1e-5" and "1e+15".
     auto e = text.find('e');
@@ -40,17 +54,18 @@ std::string numberToRadix(double value, int radix)
 {
     if (radix < 2 || radix > 36 || radix == 10)
         return numberToString(value);
-    if (std::isnan(value) || std::isinf(value))
-        return numberToString(value);
-    int32_t n = toInt32(value);
-    bool negative = n < 0;
-    uint32_t magnitude = negative ? static_cast<uint32_t>(-(static_cast<int64_t>(n))) : static_cast<uint32_t>(n);
+    // NaN and the infinities become the smallest integer, as the player's conversion
+    // of a number it cannot hold does. That one stays negative when negated, and the
+    // player writes its digits from negative remainders: characters below '0'.
+    const int32_t n = std::isfinite(value) ? toInt32(value) : INT32_MIN;
+    const bool negative = n < 0;
+    int32_t rest = n == INT32_MIN ? n : (negative ? -n : n);
     std::string digits;
     do {
-        uint32_t d = magnitude % static_cast<uint32_t>(radix);
+        const int32_t d = rest % radix;
         digits.insert(digits.begin(), static_cast<char>(d < 10 ? '0' + d : 'a' + d - 10));
-        magnitude /= static_cast<uint32_t>(radix);
-    } while (magnitude);
+        rest /= radix;
+    } while (rest);
     return negative ? "-" + digits : digits;
 }
 
