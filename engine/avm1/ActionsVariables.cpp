@@ -339,14 +339,17 @@ Object* Interpreter::propertyTarget(Context& ctx, const Value& target)
     if (Object* object = target.asObject(); object && (isClip(object->referent(m_)) || textFieldHost(object)))
         return object;
     std::string path = m_.toString(target);
-    return path.empty() ? ctx.target : resolveTarget(ctx, path);
+    if (path.empty())
+        return ctx.targetMissing ? nullptr : ctx.target;
+    return resolveTarget(ctx, path);
 }
 
 Object* Interpreter::tellTarget(Context& ctx, const std::string& path)
 {
     // An empty path returns to the script's own clip; one that names nothing sends
     // the actions to the movie's root (so undefined, which reads as "undefined" from
-    // SWF 7, does too).
+    // SWF 7, does too), where the properties of the empty path read as undefined.
+    ctx.targetMissing = false;
     if (path.empty())
         return ctx.baseClip;
     // A script whose clip has left the stage (and that no clip has replaced) reaches
@@ -369,6 +372,7 @@ Object* Interpreter::tellTarget(Context& ctx, const std::string& path)
     }
     if (resolved)
         return resolved;
+    ctx.targetMissing = true;
     Object* base = isClip(ctx.baseClip) ? ctx.baseClip : nullptr;
     return base ? clipHost(base)->rootObject() : m_.level(0);
 }

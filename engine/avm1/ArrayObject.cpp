@@ -2,7 +2,52 @@
 
 #include "engine/avm1/Machine.h"
 
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
 namespace swf::avm1 {
+
+namespace {
+
+// The number a name spells as an optionally negative run of decimal digits ("-5",
+// "4294967296", "302231454903659441160191"), if it spells one.
+std::optional<double> integerName(std::string_view name)
+{
+    std::string_view digits = name.starts_with('-') ? name.substr(1) : name;
+    if (digits.empty() || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    return std::strtod(std::string(name).c_str(), nullptr);
+}
+
+// The length as stored; the player keeps it as a 32-bit integer, so it may be negative.
+double storedLength(Machine& machine, Object* array)
+{
+    const Property* p = array->findOwn("length");
+    const double n = p ? machine.toNumber(p->value) : 0;
+    return std::isnan(n) ? 0 : n;
+}
+
+// Sets the length to `length`, removing the elements from it (or from 0) up to the old
+// one when it shrinks; elements past the old length stay.
+void setLengthAs32Bit(Object* array, double old, int32_t length)
+{
+    if (length < old && old > 0) {
+        const double from = std::max(length, 0);
+        std::vector<std::string> doomed;
+        for (const Property& p : array->properties()) {
+            if (auto index = arrayIndex(p.name); index && *index >= from && *index < old &&
+                                                 !(p.flags & PropertyFlag::DontDelete))
+                doomed.push_back(p.name);
+        }
+        for (const std::string& name : doomed)
+            array->erase(name);
+    }
+    array->put("length", Value(static_cast<double>(length)), PropertyFlag::DontEnum | PropertyFlag::DontDelete);
+}
+
+} // namespace
 
 std::optional<uint32_t> arrayIndex(std::string_view name)
 {
@@ -27,11 +72,20 @@ void ArrayObject::storeOwn(Machine& machine, std::string_view name, Value value,
             machine.setArrayLength(this, static_cast<uint32_t>(n));
         return;
     }
-    if (auto index = arrayIndex(name)) {
+    const double length = storedLength(machine, this);
+    if (auto index = arrayIndex(name); index && *index < 0x7FFFFFFFu && length >= 0) {
         machine.arraySet(this, *index, std::move(value));
         return;
     }
     Object::storeOwn(machine, name, std::move(value), own);
+    // Any other integer name moves the length as the player's 32-bit arithmetic does:
+    // the name wraps to 32 bits, and one past it, when greater than the length, wraps
+    // again to become the new length (2147483647 makes it -2147483648).
+    if (auto number = integerName(name)) {
+        const double next = static_cast<double>(toInt32(*number)) + 1;
+        if (next > length)
+            setLengthAs32Bit(this, length, toInt32(next));
+    }
 }
 
 } // namespace swf::avm1

@@ -2,8 +2,9 @@
 // hand-written movies reach them without going through their names. A movie that
 // replaces or deletes Math.abs still gets the original from ASnative(200, 0).
 //
-// Table 100 holds global functions (escape, unescape, parseInt, parseFloat, trace);
-// table 200 the Math functions in the player's order; table 103 Date.prototype's
+// Table 2 holds the function telling whether the script function running was
+// called by `new`; table 100 global functions (escape, unescape, parseInt,
+// parseFloat, trace); table 200 the Math functions in the player's order; table 103 Date.prototype's
 // methods (the UTC ones from 128). A number the table does not fill gives a function
 // all the same: in table 200 it reads its two arguments as numbers, as every Math
 // function does, and answers NaN; in tables 100 and 103 it does nothing.
@@ -20,6 +21,7 @@ namespace swf::avm1 {
 
 namespace {
 
+constexpr int kNewTable = 2;  // 0: whether the running function was called by `new`
 constexpr int kGlobalsTable = 100;
 constexpr int kMathTable = 200;
 constexpr int kDateTable = 103;
@@ -44,6 +46,11 @@ Value nativeTrace(Machine& m, Value, std::span<const Value> args)
     Value v = arg(args, 0);
     m.trace(v.isUndefined() ? std::string("undefined") : m.toString(v));
     return Value();
+}
+
+Value nativeCalledAsConstructor(Machine& m, Value, std::span<const Value>)
+{
+    return Value(!m.constructing.empty() && m.constructing.back());
 }
 
 Value unfilledMathSlot(Machine& m, Value, std::span<const Value> args)
@@ -102,6 +109,7 @@ namespace {
 struct NativeTables {
     std::vector<NativeFunction> globals;
     std::vector<NativeFunction> math;
+    std::vector<NativeFunction> calledAsConstructor{NativeFunction(nativeCalledAsConstructor)};
     std::vector<NativeFunction> date;     // numbers 0 on
     std::vector<NativeFunction> dateUtc;  // numbers kDateUtcBase on
 };
@@ -156,7 +164,10 @@ void installASnativeFunction(Machine& m)
         std::string name = "ASnative(" + std::to_string(table) + "," + std::to_string(index) + ")";
         const std::vector<NativeFunction>* slots = nullptr;
         NativeFunction unfilled;
-        if (table == kGlobalsTable) {
+        if (table == kNewTable) {
+            slots = &tables->calledAsConstructor;
+            unfilled = unfilledGlobalSlot;
+        } else if (table == kGlobalsTable) {
             slots = &tables->globals;
             unfilled = unfilledGlobalSlot;
         } else if (table == kMathTable) {

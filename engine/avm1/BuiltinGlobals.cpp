@@ -332,6 +332,9 @@ void installGlobalFunctions(Machine& m)
         g->put("Infinity", Value(std::numeric_limits<double>::infinity()), hidden);
     }
     defineMethods(m, g, kGlobalMethods);
+    // The reference player leaves a hidden global `o` holding null: a script reading
+    // an `o` it never set finds that null.
+    g->put("o", Value(Null{}), hidden);
 }
 
 void installStageObjects(Machine& m)

@@ -1,6 +1,7 @@
 #include "engine/avm1/Interpreter.h"
 
 #include "engine/avm1/MovieClipObject.h"
+#include "engine/avm1/SuperObject.h"
 
 #include "engine/avm1/ClipHost.h"
 #include "engine/avm1/InterpreterSupport.h"
@@ -150,6 +151,7 @@ void InterpreterFrame::reset()
     constants.reset();
     scope.reset();
     target = baseClip = nullptr;
+    targetMissing = false;
     self = Value();
     activation = arguments = superObject = superConstructor = superHome = callee = caller = nullptr;
     callArgs = {};
@@ -390,7 +392,7 @@ Object* Interpreter::superFor(Context& ctx)
         // A clip as the home gives a `super` with nothing above it.
         Object* home = ctx.superHome;
         Object* above = isClip(home->referent(m_)) ? nullptr : home->proto();
-        ctx.superObject = m_.newObject(above);
+        ctx.superObject = m_.make<SuperObject>(above);
         ctx.superObject->setProto(above);
     }
     return ctx.superObject;

@@ -23,6 +23,9 @@ struct InterpreterFrame {
     std::shared_ptr<const ConstantStrings> constants;
     std::shared_ptr<const Scope> scope;  // innermost first
     Object* target = nullptr;            // the clip timeline actions address
+    // A tellTarget named no clip: timeline actions go to the root, but the target's
+    // own properties read as undefined.
+    bool targetMissing = false;
     Object* baseClip = nullptr;          // the clip the block belongs to
     Value self;
     Object* activation = nullptr;        // where `var` writes inside a function

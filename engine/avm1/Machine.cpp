@@ -6,6 +6,7 @@
 #include "engine/avm1/Interpreter.h"
 #include "engine/avm1/Loading.h"
 #include "engine/avm1/MovieClipObject.h"
+#include "engine/avm1/SuperObject.h"
 #include "engine/avm1/TextFieldObject.h"
 
 #include <algorithm>
@@ -531,6 +532,8 @@ Value Machine::getMember(const Value& target, std::string_view name, Atom atom)
     if (name == "__proto__") {
         // An object without a prototype has an undefined one, not null.
         Object* proto = lookup == o ? o->proto() : lookup;
+        if (proto && !o->plain() && o->as<SuperObject>())
+            proto = proto->proto();
         return proto ? Value(proto) : Value();
     }
     if (o) {
@@ -857,6 +860,7 @@ void Machine::arrayAssign(Object* array, std::span<const Value> items)
 Value Machine::call(const Value& function, const Value& self, std::span<const Value> args)
 {
     Object* home = std::exchange(pendingHome, nullptr);
+    const bool asConstructor = std::exchange(pendingConstruct, false);
     Object* f = function.asObject();
     if (!f || !f->function())
         return Value();
@@ -888,6 +892,11 @@ Value Machine::call(const Value& function, const Value& self, std::span<const Va
         VersionGuard(int& v, int during) : version(v), saved(v) { version = during; }
         ~VersionGuard() { version = saved; }
     } versionGuard(version_, std::max(version_, 5));
+    struct ConstructGuard {
+        std::vector<bool>& stack;
+        ConstructGuard(std::vector<bool>& s, bool entry) : stack(s) { stack.push_back(entry); }
+        ~ConstructGuard() { stack.pop_back(); }
+    } constructGuard(constructing, asConstructor);
     return Interpreter(*this).callFunction(f, self, args, home);
 }
 
@@ -931,6 +940,7 @@ Value Machine::construct(const Value& constructor, std::span<const Value> args)
         return r;
     }
     Object* self = allocateFor(ctor);
+    pendingConstruct = true;
     Value r = call(constructor, Value(self), args);
     // Built-in classes called as constructors hand back what they built.
     if (ctor->function()->native && r.isObject())

@@ -320,6 +320,10 @@ public:
     std::vector<Value>* frameRegisters = nullptr;
     // The prototype a method about to be called was found on, for its `super`.
     Object* pendingHome = nullptr;
+    // Whether the call about to be made is one of `new`; and for each script function
+    // running, innermost last, whether it was entered so (ASnative(2, 0) answers it).
+    bool pendingConstruct = false;
+    std::vector<bool> constructing;
     // The one operand stack every script of the movie works on, as in the reference
     // player: a function's leftovers stay for its caller, and a block's for the next
     // block of the same frame. `operandStack` is the stack of the script running now,

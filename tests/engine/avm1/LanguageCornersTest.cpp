@@ -316,6 +316,41 @@ TEST(LanguageArrays, MovedElementsAreRecreatedInThePlayersOrder)
     }
 }
 
+TEST(LanguageArrays, IntegerNamesMoveTheLengthBy32BitArithmetic)
+{
+    Machine m(8);
+    Object* a = m.newArray();
+    auto keys = [&] {
+        std::string out;
+        for (const std::string& k : m.enumerableNames(a))
+            out += (out.empty() ? "" : ",") + k;
+        return out;
+    };
+    struct Step {
+        const char* name;
+        const char* length;
+        const char* keys;  // null when not checked
+    } steps[] = {
+        {"1", "2", nullptr},
+        {"3", "4", nullptr},
+        {"-5", "4", nullptr},
+        {"2147483648", "4", "2147483648,-5,3,1"},
+        // One past 2147483647 wraps negative: the elements below the old length go.
+        {"2147483647", "-2147483648", "2147483647,2147483648,-5"},
+        {"2147483649", "-2147483646", nullptr},
+        {"4294967295", "0", nullptr},
+        {"4294967296", "1", nullptr},
+        {"-2147483649", "-2147483648", nullptr},
+        {"foo", "-2147483648", nullptr},
+    };
+    for (const Step& s : steps) {
+        m.setMember(Value(a), s.name, Value("x"));
+        EXPECT_EQ(m.toString(m.getMember(Value(a), "length")), s.length) << "after " << s.name;
+        if (s.keys)
+            EXPECT_EQ(keys(), s.keys) << "after " << s.name;
+    }
+}
+
 TEST(LanguageArrays, ShiftLeavesAnUndeletableElementWhereItWas)
 {
     Machine m(8);

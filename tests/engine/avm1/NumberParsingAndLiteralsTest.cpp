@@ -152,6 +152,40 @@ TEST(ASnative, TablesGiveTheOriginalFunctionsByNumber)
     EXPECT_TRUE(m.call(asNative, Value(), one).isUndefined());
     Value three[] = {Value(100.0), Value(0.0), Value(0.0)};
     EXPECT_TRUE(m.call(asNative, Value(), three).isUndefined());
+
+    // Table 103 is Date.prototype's: 16 getTime, 128 on the UTC getters and setters.
+    Value twelve(12.0);
+    Value date = m.construct(m.getMember(global, "Date"), std::span<const Value>(&twelve, 1));
+    EXPECT_EQ(m.toString(m.call(native(Value(103.0), Value(16.0)), date, {})), "12");
+    EXPECT_EQ(m.toString(m.call(native(Value(103.0), Value(128.0)), date, {})), "1970");
+    EXPECT_TRUE(m.call(native(Value(103.0), Value(500.0)), date, {}).isUndefined());
+    // Table 2's first function: called from no function run by `new`, it says false.
+    EXPECT_EQ(m.toString(m.call(native(Value(2.0), Value(0.0)), Value(), {})), "false");
+}
+
+TEST(NumberText, RadixAndOverflowFormsFollowThePlayer)
+{
+    struct Case {
+        double value;
+        int radix;
+        const char* text;
+    } cases[] = {
+        {4123, 2, "1000000011011"},
+        {-123.1, 2, "-1111011"},
+        {255, 16, "ff"},
+        // NaN and the infinities are the smallest integer, written from negative remainders.
+        {std::nan(""), 2, "-/0000000000000000000000000000000"},
+        {std::nan(""), 8, "-.0000000000"},
+        {std::nan(""), 4, "-.000000000000000"},
+        {std::nan(""), 10, "NaN"},
+        // Rounding would overflow: the digits are cut off instead.
+        {1.7976931348623157e308, 10, "1.79769313486231e+308"},
+        {-1.7976931348623157e308, 10, "-1.79769313486231e+308"},
+        {4.9406564584124654e-324, 10, "4.94065645841247e-324"},
+        {1.5e300, 10, "1.5e+300"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(numberToRadix(c.value, c.radix), c.text) << c.value << " in radix " << c.radix;
 }
 
 } // namespace
