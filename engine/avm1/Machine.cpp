@@ -532,7 +532,7 @@ Value Machine::getMember(const Value& target, std::string_view name, Atom atom)
     if (name == "__proto__") {
         // An object without a prototype has an undefined one, not null.
         Object* proto = lookup == o ? o->proto() : lookup;
-        if (proto && !o->plain() && o->as<SuperObject>())
+        if (proto && o && !o->plain() && o->as<SuperObject>())
             proto = proto->proto();
         return proto ? Value(proto) : Value();
     }
