@@ -24,6 +24,24 @@ QPainterPath polygonPath(const QPolygonF& points, Qt::FillRule rule)
     return path;
 }
 
+// The same outline with every edge cut into `pieces` segments: the span fill takes
+// only paths with many points for their size, as flattened curves and stroke outlines
+// have.
+QPainterPath finely(const QPainterPath& path, int pieces = 24)
+{
+    QPainterPath out;
+    out.setFillRule(path.fillRule());
+    for (const QPolygonF& polygon : path.toSubpathPolygons()) {
+        QPolygonF fine;
+        for (qsizetype i = 0; i + 1 < polygon.size(); ++i)
+            for (int k = 0; k < pieces; ++k)
+                fine << polygon[i] + (polygon[i + 1] - polygon[i]) * (double(k) / pieces);
+        out.addPolygon(fine);
+        out.closeSubpath();
+    }
+    return out;
+}
+
 QPolygonF circle(double cx, double cy, double r, int steps)
 {
     QPolygonF p;
@@ -86,7 +104,8 @@ TEST(SpanFill, GivesQtsPixelsForSolidFills)
          QTransform()},
     };
     for (const QColor colour : {QColor(220, 30, 40), QColor(20, 60, 230, 140)}) {
-        for (const Case& c : cases) {
+        for (const Case& given : cases) {
+            const Case c{given.name, finely(given.path), given.toDevice};
             QImage expected = background();
             QImage actual = expected;
             {
@@ -129,11 +148,17 @@ TEST(SpanFill, CoverageIsTheAreaOfEachPixel)
 
 TEST(SpanFill, LeavesToQtWhatItCannotDrawTheSame)
 {
-    const QPainterPath square = polygonPath(QPolygonF({{2, 2}, {20, 2}, {20, 20}, {2, 20}}), Qt::WindingFill);
+    const QPainterPath plain = polygonPath(QPolygonF({{1, 1}, {30, 1}, {30, 30}, {1, 30}}), Qt::WindingFill);
+    const QPainterPath square = finely(plain);
     QPainterPath curved;
     curved.moveTo(2, 2);
     curved.quadTo(30, 2, 20, 20);
     const std::vector<std::pair<const char*, std::function<bool(QImage&)>>> cases = {
+        {"a large plain shape", [&](QImage& image) {
+             QPainter p(&image);
+             p.setRenderHint(QPainter::Antialiasing);
+             return spanFill(p, plain, QTransform(), 0xff000000u);
+         }},
         {"clipped", [&](QImage& image) {
              QPainter p(&image);
              p.setRenderHint(QPainter::Antialiasing);
