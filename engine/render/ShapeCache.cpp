@@ -68,7 +68,12 @@ KeptPaths keep(const CachedShape& cached, const QTransform& toUnits, double scal
             // with the translation.
             if (line.pixelHinting)
                 continue;
-            width = widthIn(strokeWidth(line, linear));
+            // Kept outlines are drawn only where the stroke is wider than a pixel (the
+            // hairline rule draws thinner ones), so one first seen thinner is kept at
+            // its own width rather than the one-pixel minimum: the same shape grown
+            // past a pixel within the same flattening step then finds it fits.
+            const double raw = line.width * strokeScale(line, linear);
+            width = widthIn(raw > 0 && std::isfinite(raw) ? raw : strokeWidth(line, linear));
             out = strokeOutline(toUnits.map(p.path), line, width, scale);
         }
         kept.bytes += pathBytes(*out);

@@ -1,0 +1,287 @@
+#include "engine/render/SpanFill.h"
+
+#include <QImage>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace swf::render {
+
+namespace {
+
+// Points further out than this are left to Qt, which clips them with care.
+constexpr double kMaxCoordinate = 1 << 20;
+
+// A path is filled here when its device bounds have at most this many pixels for
+// each of its points.
+constexpr qsizetype kPixelsPerPoint = 64;
+
+// Above this many pixels the summing buffer would take more than it saves; Qt fills.
+constexpr qsizetype kMaxArea = qsizetype{4096} * 4096;
+
+// Each channel of premultiplied `x` times `a` / 255, rounded, two channels at a time.
+inline uint32_t byteMul(uint32_t x, uint32_t a)
+{
+    uint32_t t = (x & 0xff00ffu) * a;
+    t = ((t + ((t >> 8) & 0xff00ffu) + 0x800080u) >> 8) & 0xff00ffu;
+    uint32_t u = ((x >> 8) & 0xff00ffu) * a;
+    u = (u + ((u >> 8) & 0xff00ffu) + 0x800080u) & 0xff00ff00u;
+    return u | t;
+}
+
+// Signed area coverage summed over a grid of pixels: each line adds, to the pixels it
+// crosses and the one after, how much of the covered area starts there, so that a
+// running sum along a row gives the winding-weighted coverage of each pixel.
+class Accumulator {
+public:
+    Accumulator(int width, int height)
+        : width_(width), height_(height), stride_(width + 2)
+    {
+        static thread_local std::vector<float> buffer;
+        buffer.assign(static_cast<size_t>(stride_) * static_cast<size_t>(height), 0.0f);
+        cells_ = buffer.data();
+    }
+
+    // A line in the grid's own pixels. Parts beyond the left or right side are moved
+    // onto that side (they still count for every pixel to their right); parts above
+    // or below are left out.
+    void line(double x0, double y0, double x1, double y1)
+    {
+        if (y0 == y1 || !std::isfinite(x0) || !std::isfinite(x1) || !std::isfinite(y0) || !std::isfinite(y1))
+            return;
+        // Split where the line crosses a side, so that the part inside keeps its slope.
+        for (const double side : {0.0, double(width_)}) {
+            if ((x0 < side && x1 > side) || (x0 > side && x1 < side)) {
+                const double y = y0 + (y1 - y0) * (side - x0) / (x1 - x0);
+                line(x0, y0, side, y);
+                line(side, y, x1, y1);
+                return;
+            }
+        }
+        x0 = std::clamp(x0, 0.0, double(width_));
+        x1 = std::clamp(x1, 0.0, double(width_));
+        double dir = 1;
+        if (y0 > y1) {
+            std::swap(x0, x1);
+            std::swap(y0, y1);
+            dir = -1;
+        }
+        if (y1 <= 0 || y0 >= height_)
+            return;
+        const double dxdy = (x1 - x0) / (y1 - y0);
+        double x = x0;
+        if (y0 < 0) {
+            x -= y0 * dxdy;
+            y0 = 0;
+        }
+        y1 = std::min(y1, double(height_));
+        const int yEnd = static_cast<int>(std::ceil(y1));
+        for (int y = static_cast<int>(std::floor(y0)); y < yEnd; ++y) {
+            const double dy = std::min(y + 1.0, y1) - std::max(double(y), y0);
+            const double xNext = std::clamp(x + dxdy * dy, 0.0, double(width_));
+            const double d = dy * dir;
+            addSpan(cells_ + static_cast<ptrdiff_t>(y) * stride_, std::min(x, xNext), std::max(x, xNext), d);
+            x = xNext;
+        }
+    }
+
+    // Coverage 0..255 of row `y` handed to `use(from, to, coverage)` in runs of equal
+    // coverage, where not 0; `evenOdd` folds the winding count as the even-odd rule
+    // does. A run goes on as long as no line starts in the next pixel.
+    template <class Use>
+    void sweep(int y, bool evenOdd, Use&& use) const
+    {
+        const float* row = cells_ + static_cast<ptrdiff_t>(y) * stride_;
+        float sum = 0;
+        int x = 0;
+        while (x < width_) {
+            sum += row[x];
+            int coverage = static_cast<int>(std::abs(sum) * 256.0f);
+            if (evenOdd) {
+                coverage &= 511;
+                if (coverage > 256)
+                    coverage = 512 - coverage;
+            }
+            coverage = std::min(coverage, 255);
+            const int from = x++;
+            while (x < width_ && row[x] == 0.0f)
+                ++x;
+            if (coverage > 0)
+                use(from, x, static_cast<uint32_t>(coverage));
+        }
+    }
+
+private:
+    // The part of a line within one row, from `xa` to `xb` (xa <= xb), `d` high
+    // (negative going up).
+    static void addSpan(float* row, double xa, double xb, double d)
+    {
+        const int ia = static_cast<int>(std::floor(xa));
+        const int ib = static_cast<int>(std::ceil(xb));
+        if (ib <= ia + 1) {
+            // Within one pixel: what lies right of the line's mean x covers that pixel.
+            const double mid = 0.5 * (xa + xb) - ia;
+            row[ia] += static_cast<float>(d - d * mid);
+            row[ia + 1] += static_cast<float>(d * mid);
+            return;
+        }
+        // Across several pixels: the area right of the line, as it crosses each one.
+        const double s = 1 / (xb - xa);
+        const double fa = xa - ia;
+        const double first = 0.5 * s * (1 - fa) * (1 - fa);
+        const double fb = xb - ib + 1;
+        const double last = 0.5 * s * fb * fb;
+        row[ia] += static_cast<float>(d * first);
+        if (ib == ia + 2) {
+            row[ia + 1] += static_cast<float>(d * (1 - first - last));
+        } else {
+            const double second = s * (1.5 - fa);
+            row[ia + 1] += static_cast<float>(d * (second - first));
+            for (int i = ia + 2; i < ib - 1; ++i)
+                row[i] += static_cast<float>(d * s);
+            const double beforeLast = second + (ib - ia - 3) * s;
+            row[ib - 1] += static_cast<float>(d * (1 - beforeLast - last));
+        }
+        row[ib] += static_cast<float>(d * last);
+    }
+
+    int width_;
+    int height_;
+    int stride_;
+    float* cells_ = nullptr;
+};
+
+// The path's points on the device, subpath by subpath, with their device bounds.
+// False where the path has curves (only flattened paths are filled here).
+struct DevicePoints {
+    std::vector<QPointF> points;
+    std::vector<size_t> starts;  // where each subpath begins in `points`
+    double left = 0, top = 0, right = 0, bottom = 0;
+};
+
+bool devicePoints(const QPainterPath& path, const QTransform& toDevice, DevicePoints& out)
+{
+    out.points.clear();
+    out.starts.clear();
+    const int count = path.elementCount();
+    out.points.reserve(static_cast<size_t>(count));
+    double left = HUGE_VAL, top = HUGE_VAL, right = -HUGE_VAL, bottom = -HUGE_VAL;
+    for (int i = 0; i < count; ++i) {
+        const QPainterPath::Element e = path.elementAt(i);
+        if (e.isCurveTo() || e.type == QPainterPath::CurveToDataElement)
+            return false;
+        if (e.isMoveTo())
+            out.starts.push_back(out.points.size());
+        else if (out.starts.empty())
+            out.starts.push_back(0);
+        QPointF p = toDevice.map(QPointF(e.x, e.y));
+        if (!(std::abs(p.x()) < kMaxCoordinate) || !(std::abs(p.y()) < kMaxCoordinate))
+            return false;
+        // Qt's rasteriser places points on a grid of 1/64 pixel; so do these, so that
+        // edges cover what Qt's cover.
+        p = QPointF(std::round(p.x() * 64) / 64, std::round(p.y() * 64) / 64);
+        left = std::min(left, p.x());
+        right = std::max(right, p.x());
+        top = std::min(top, p.y());
+        bottom = std::max(bottom, p.y());
+        out.points.push_back(p);
+    }
+    out.left = left;
+    out.top = top;
+    out.right = right;
+    out.bottom = bottom;
+    return true;
+}
+
+} // namespace
+
+bool spanFillable(QPainter& painter)
+{
+    QPaintDevice* device = painter.device();
+    if (!device || device->devType() != QInternal::Image)
+        return false;
+    const auto* image = static_cast<QImage*>(device);
+    return image->format() == QImage::Format_ARGB32_Premultiplied && !painter.hasClipping()
+        && painter.compositionMode() == QPainter::CompositionMode_SourceOver && painter.opacity() == 1.0
+        && painter.testRenderHint(QPainter::Antialiasing) && image->devicePixelRatio() == 1.0;
+}
+
+namespace {
+
+// Fills the path's coverage into an area of `width` x `height` device pixels whose
+// top-left is (`x0`, `y0`), handing each covered run to `use(y, from, to, coverage)`.
+template <class Use>
+void cover(const DevicePoints& pts, bool evenOdd, int x0, int y0, int width, int height, Use&& use)
+{
+    Accumulator acc(width, height);
+    for (size_t s = 0; s < pts.starts.size(); ++s) {
+        const size_t begin = pts.starts[s];
+        const size_t end = s + 1 < pts.starts.size() ? pts.starts[s + 1] : pts.points.size();
+        if (end - begin < 2)
+            continue;
+        for (size_t i = begin; i < end; ++i) {
+            const QPointF& a = pts.points[i];
+            const QPointF& b = i + 1 < end ? pts.points[i + 1] : pts.points[begin];
+            acc.line(a.x() - x0, a.y() - y0, b.x() - x0, b.y() - y0);
+        }
+    }
+    for (int y = 0; y < height; ++y)
+        acc.sweep(y, evenOdd, [&](int from, int to, uint32_t coverage) { use(y, from, to, coverage); });
+}
+
+} // namespace
+
+bool spanFill(QPainter& painter, const QPainterPath& path, const QTransform& toDevice, uint32_t color)
+{
+    if (!spanFillable(painter))
+        return false;
+    static thread_local DevicePoints pts;
+    if (!devicePoints(path, toDevice, pts))
+        return false;
+    auto* image = static_cast<QImage*>(painter.device());
+    if (pts.points.empty() || color == 0)
+        return true;
+    const int x0 = static_cast<int>(std::max(0.0, std::floor(pts.left)));
+    const int y0 = static_cast<int>(std::max(0.0, std::floor(pts.top)));
+    const int x1 = static_cast<int>(std::min(double(image->width()), std::ceil(pts.right)));
+    const int y1 = static_cast<int>(std::min(double(image->height()), std::ceil(pts.bottom)));
+    if (x1 <= x0 || y1 <= y0)
+        return true;  // nothing of it on the image
+    // The summing buffer costs for every pixel of the bounds, Qt's rasteriser for every
+    // pixel an edge crosses: large plain shapes are Qt's, busy outlines (strokes,
+    // curved shapes flattened finely) are filled here.
+    const qsizetype area = qsizetype(x1 - x0) * qsizetype(y1 - y0);
+    if (area > kMaxArea || area > kPixelsPerPoint * qsizetype(pts.points.size()))
+        return false;
+    uchar* bits = image->bits();
+    const qsizetype bpl = image->bytesPerLine();
+    cover(pts, path.fillRule() == Qt::OddEvenFill, x0, y0, x1 - x0, y1 - y0,
+          [&](int y, int from, int to, uint32_t coverage) {
+              uint32_t* row = reinterpret_cast<uint32_t*>(bits + (y0 + y) * bpl) + x0;
+              const uint32_t src = coverage == 255 ? color : byteMul(color, coverage);
+              if (src >> 24 == 255) {
+                  std::fill(row + from, row + to, src);
+                  return;
+              }
+              const uint32_t keep = 255 - (src >> 24);
+              for (int x = from; x < to; ++x)
+                  row[x] = src + byteMul(row[x], keep);
+          });
+    return true;
+}
+
+std::optional<std::vector<uint8_t>> spanCoverage(const QPainterPath& path, const QTransform& toDevice, int width,
+                                                 int height)
+{
+    DevicePoints pts;
+    if (width <= 0 || height <= 0 || !devicePoints(path, toDevice, pts))
+        return std::nullopt;
+    std::vector<uint8_t> out(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+    cover(pts, path.fillRule() == Qt::OddEvenFill, 0, 0, width, height, [&](int y, int from, int to, uint32_t coverage) {
+        std::fill_n(out.begin() + static_cast<ptrdiff_t>(y) * width + from, to - from, static_cast<uint8_t>(coverage));
+    });
+    return out;
+}
+
+} // namespace swf::render
