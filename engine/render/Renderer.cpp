@@ -40,9 +40,11 @@ constexpr double kMaxSurfacePixels = 16777215;
 // pixels on either side of it. On the stage and in blend layers the reference player
 // lights those left of a vertical line and above a horizontal one, where the painter
 // lights the others; such lines move off the edge by the painter's smallest step,
-// which leaves lines that cross pixel edges elsewhere where they were. In a cached or
-// filtered object's surface the reference player's slanted lines pick the painter's
-// pixels and the step would move them, so there the lines stay.
+// which leaves lines that cross pixel edges elsewhere where they were. There its lines
+// also end without caps: a line from row 100 to row 200 lights rows 100 to 199. In a
+// cached or filtered object's surface the reference player's slanted lines pick the
+// painter's pixels, ends included, and the step would move them, so there the lines
+// stay as the painter draws them.
 constexpr double kEdgeStep = 1.0 / 64;
 
 // Pixel hinting: a stroke's points move to where the stroke covers whole pixels, so that
@@ -393,11 +395,14 @@ private:
                 painter_.resetTransform();
                 QPainterPath path = toDevice.map(p.path);
                 if (line.pixelHinting || !smooth_) {
-                    if (line.pixelHinting)
+                    QPen pen = strokePen(line, cx, world, bitmaps_);
+                    if (line.pixelHinting) {
                         snapToPixels(path, strokeWidth(line, world));
-                    else if (!inSurface_ && strokeWidth(line, world) <= 1)
+                    } else if (!inSurface_ && strokeWidth(line, world) <= 1) {
                         path.translate(-kEdgeStep, -kEdgeStep);
-                    painter_.strokePath(path, strokePen(line, cx, world, bitmaps_));
+                        pen.setCapStyle(Qt::FlatCap);
+                    }
+                    painter_.strokePath(path, pen);
                 } else {
                     painter_.fillPath(strokeOutline(path, line, strokeWidth(line, world), 1.0),
                                       strokeBrush(line, cx, toDevice, bitmaps_));

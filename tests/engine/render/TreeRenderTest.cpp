@@ -229,8 +229,8 @@ TEST(TreeRender, LowQualityDrawsWithoutAntiAliasing)
 }
 
 // A one-pixel line at low quality centred on a pixel edge lights the column left of
-// it and the row above it on the stage and in blend layers, and the painter's own
-// choice in a cached surface.
+// it and the row above it on the stage and in blend layers, and ends without a cap;
+// in a cached surface it is the painter's own choice, last pixel included.
 TEST(TreeRender, LowQualityHairlinesOnPixelEdgesPickTheirSide)
 {
     StyleArrays styles(32);
@@ -243,11 +243,12 @@ TEST(TreeRender, LowQualityHairlinesOnPixelEdgesPickTheirSide)
         void (*place)(RenderNode&);
         int column;  // lit by the vertical line at x = 10
         int row;     // lit by the horizontal line at y = 10
+        int end;     // the vertical line's last lit row; it runs from y = 5 to 25
     };
     const Row rows[] = {
-        {"stage", [](RenderNode&) {}, 9, 9},
-        {"blend layer", [](RenderNode& n) { n.blendMode = BlendMode::Multiply; }, 9, 9},
-        {"cached surface", [](RenderNode& n) { n.cacheAsBitmap = true; }, 10, 10},
+        {"stage", [](RenderNode&) {}, 9, 9, 24},
+        {"blend layer", [](RenderNode& n) { n.blendMode = BlendMode::Multiply; }, 9, 9, 24},
+        {"cached surface", [](RenderNode& n) { n.cacheAsBitmap = true; }, 10, 10, 25},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.where);
@@ -260,6 +261,10 @@ TEST(TreeRender, LowQualityHairlinesOnPixelEdgesPickTheirSide)
         EXPECT_EQ(c.at(other, 15), kWhite);
         EXPECT_EQ(c.at(25, r.row), QColor(0, 0, 0));
         EXPECT_EQ(c.at(25, r.row == 9 ? 10 : 9), kWhite);
+        EXPECT_EQ(c.at(r.column, 5), QColor(0, 0, 0));
+        EXPECT_EQ(c.at(r.column, r.end), QColor(0, 0, 0));
+        EXPECT_EQ(c.at(r.column, r.end + 1), kWhite);
+        EXPECT_EQ(c.at(r.column, 4), kWhite);
     }
 }
 
