@@ -419,6 +419,16 @@ BoxKernel boxKernelFor(double size)
     return box;
 }
 
+double deviceBlurSize(double size, double scale)
+{
+    // The part of the box beyond its centre pixel grows with the stage; the centre
+    // pixel stays one pixel. A blur of 2 on a stage drawn twice its size is a box of
+    // 3 device pixels, not 4, and a blur of 1 stays no blur at all.
+    if (!(size > 1.0))
+        return 0.0;
+    return (size - 1.0) * scale + 1.0;
+}
+
 int blurReach(double size, int passes)
 {
     return boxKernelFor(size).reach() * std::max(passes, 0);

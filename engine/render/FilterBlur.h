@@ -22,6 +22,10 @@ struct BoxKernel {
 
 BoxKernel boxKernelFor(double size);
 
+// A movie's blur size in pixels on a stage drawn `scale` times its own size. A size of
+// 1 or less blurs nothing at any scale.
+double deviceBlurSize(double size, double scale);
+
 // How far `passes` passes of a blur of `size` spread a pixel, in whole pixels.
 int blurReach(double size, int passes);
 

@@ -96,7 +96,7 @@ std::vector<uint8_t> blurredCoverage(const QImage& surface, const Filter& filter
         for (int x = 0; x < w; ++x)
             plane[size_t(y) * size_t(w) + size_t(x)] = static_cast<uint8_t>(qAlpha(row[x]));
     }
-    boxBlur(plane, w, h, w, 1, filter.blurX * scale.x, filter.blurY * scale.y, filter.passes);
+    boxBlur(plane, w, h, w, 1, deviceBlurSize(filter.blurX, scale.x), deviceBlurSize(filter.blurY, scale.y), filter.passes);
     return plane;
 }
 
@@ -130,8 +130,8 @@ void applyBlurFilter(QImage& surface, const Filter& filter, FilterScale scale)
     if (!usable(surface))
         return;
     std::span<uint8_t> bytes(surface.bits(), size_t(surface.sizeInBytes()));
-    boxBlur(bytes, surface.width(), surface.height(), int(surface.bytesPerLine()), 4, filter.blurX * scale.x,
-            filter.blurY * scale.y, filter.passes);
+    boxBlur(bytes, surface.width(), surface.height(), int(surface.bytesPerLine()), 4, deviceBlurSize(filter.blurX, scale.x),
+            deviceBlurSize(filter.blurY, scale.y), filter.passes);
 }
 
 void applyShadowFilter(QImage& surface, const Filter& filter, FilterScale scale)

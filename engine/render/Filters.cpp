@@ -15,8 +15,8 @@ namespace {
 
 FilterReach blurOnly(const Filter& filter, FilterScale scale)
 {
-    const int x = blurReach(filter.blurX * scale.x, filter.passes);
-    const int y = blurReach(filter.blurY * scale.y, filter.passes);
+    const int x = blurReach(deviceBlurSize(filter.blurX, scale.x), filter.passes);
+    const int y = blurReach(deviceBlurSize(filter.blurY, scale.y), filter.passes);
     return {x, y, x, y};
 }
 

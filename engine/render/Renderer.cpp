@@ -37,6 +37,17 @@ namespace {
 constexpr double kMaxSurfaceSide = 8191;
 constexpr double kMaxSurfacePixels = 16777215;
 
+// A one-pixel line at low quality whose centre runs along a pixel edge could light the
+// pixels on either side of it. On the stage and in blend layers the reference player
+// lights those left of a vertical line and above a horizontal one, where the painter
+// lights the others; such lines move off the edge by the painter's smallest step,
+// which leaves lines that cross pixel edges elsewhere where they were. There its lines
+// also end without caps: a line from row 100 to row 200 lights rows 100 to 199. In a
+// cached or filtered object's surface the reference player's slanted lines pick the
+// painter's pixels, ends included, and the step would move them, so there the lines
+// stay as the painter draws them.
+constexpr double kEdgeStep = 1.0 / 64;
+
 // Pixel hinting: a stroke's points move to where the stroke covers whole pixels, so that
 // a hinted line is crisp: onto pixel centres for odd widths, onto pixel edges for even.
 void snapToPixels(QPainterPath& path, double width)
@@ -122,6 +133,7 @@ public:
         inner.setTextCaches(text_);
         inner.setVideoSource(videos_);
         inner.setSurfaces(surfaces_, filterScale_);
+        inner.inSurface_ = inSurface_;
         return inner;
     }
 
@@ -383,9 +395,14 @@ private:
                 painter_.resetTransform();
                 QPainterPath path = toDevice.map(p.path);
                 if (line.pixelHinting || !smooth_) {
-                    if (line.pixelHinting)
+                    QPen pen = strokePen(line, cx, world, bitmaps_);
+                    if (line.pixelHinting) {
                         snapToPixels(path, strokeWidth(line, world));
-                    painter_.strokePath(path, strokePen(line, cx, world, bitmaps_));
+                    } else if (!inSurface_ && strokeWidth(line, world) <= 1) {
+                        path.translate(-kEdgeStep, -kEdgeStep);
+                        pen.setCapStyle(Qt::FlatCap);
+                    }
+                    painter_.strokePath(path, pen);
                 } else {
                     fillStroke(strokeOutline(path, line, strokeWidth(line, world), 1.0), line, cx, toDevice);
                 }
@@ -572,6 +589,7 @@ private:
                 p.setRenderHint(QPainter::Antialiasing, smooth_);
                 p.setPen(Qt::NoPen);
                 FrameDrawer inner = innerDrawer(p, &surface);
+                inner.inSurface_ = true;
                 const Matrix toSurface{1, 0, 0, 1, -double(area.x()), -double(area.y())};
                 inner.drawContent(node, toSurface * world, ColorTransform{});
             }
@@ -624,6 +642,9 @@ private:
     const BitmapSource* bitmaps_;
     bool smooth_;
     QImage* layer_;
+    // Drawing into a cached or filtered object's surface, where one-pixel lines keep
+    // the painter's choice of pixels (see kEdgeStep).
+    bool inSurface_ = false;
     TextCaches* text_ = nullptr;
     SurfaceCache* surfaces_ = nullptr;
     FilterScale filterScale_;

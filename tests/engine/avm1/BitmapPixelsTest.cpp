@@ -310,5 +310,20 @@ TEST(BitmapPixels, NoiseRepeatsForASeedAndStaysInRange)
     }
 }
 
+TEST(BitmapPixels, NoiseWithAlphaPremultipliesByAShiftNotADivide)
+{
+    // Grey and alpha values of seed 128: (214, 247) reads back 213, where setPixel32
+    // would keep 214; (68, 28) and (106, 4) lose to the few levels their alpha leaves.
+    BitmapPixels n(3, 3, true, 0);
+    n.noise(128, 0, 255, 15, true);
+    EXPECT_EQ(n.getPixel32(1, 1), 0xF7D5D5D5u);
+    EXPECT_EQ(n.getPixel32(2, 0), 0x1C404040u);
+    EXPECT_EQ(n.getPixel32(0, 2), 0x047F7F7Fu);
+    EXPECT_EQ(n.getPixel32(2, 2), 0x80D5D5D5u);
+    BitmapPixels set(1, 1, true, 0);
+    set.setPixel32(0, 0, 0xF7D6D6D6u);
+    EXPECT_EQ(set.getPixel32(0, 0), 0xF7D6D6D6u);
+}
+
 } // namespace
 } // namespace swf::avm1

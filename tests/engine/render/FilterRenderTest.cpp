@@ -63,9 +63,10 @@ TEST(FilterRender, FiltersGrowWithTheStageNotWithTheObject)
     // The stage drawn twice as large: the glow reaches twice as far.
     Canvas stage(60, 60);
     stage.draw(rootOf({blueSquare(filters({glow({255, 0, 0, 255}, 5)}))}), scale(2 / 20.0, 2 / 20.0));
-    // Blur 10 device pixels: the glow reaches five pixels out.
-    EXPECT_TRUE(near(stage.at(14, 30), QColor(255, 255, 255), 0));
-    EXPECT_FALSE(near(stage.at(15, 30), QColor(255, 255, 255), 2));
+    // Blur 9 device pixels (the box's centre pixel stays one pixel): the glow reaches
+    // four pixels out.
+    EXPECT_TRUE(near(stage.at(15, 30), QColor(255, 255, 255), 0));
+    EXPECT_FALSE(near(stage.at(16, 30), QColor(255, 255, 255), 2));
 
     // The object scaled instead: the glow keeps its size in pixels.
     RenderNode scaled = blueSquare(filters({glow({255, 0, 0, 255}, 5)}));

@@ -67,6 +67,19 @@ TEST(BoxBlur, KernelWidthFollowsTheSize)
     EXPECT_EQ(blurReach(5, 0), 0);
 }
 
+TEST(BoxBlur, StageScaleGrowsTheBoxBeyondItsCentrePixel)
+{
+    struct Case {
+        double size, scale, device;
+    } cases[] = {
+        {1, 2, 0},  {0.5, 4, 0}, {-3, 2, 0},  // no blur stays none
+        {2, 2, 3},  {5, 2, 9},   {5, 1, 5}, {20, 0.5, 10.5},
+        {std::nan(""), 2, 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_DOUBLE_EQ(deviceBlurSize(c.size, c.scale), c.device) << c.size << " x " << c.scale;
+}
+
 TEST(BoxBlur, OnePassSpreadsAPixelEvenlyAndTruncates)
 {
     // A single full pixel through a box 5 wide: a fifth of it on each of five pixels.
@@ -501,7 +514,7 @@ TEST(FilterReach, GrowsBySpreadOffsetAndStageScale)
     blur.blurY = 3;
     blur.passes = 2;
     EXPECT_EQ(filterReach(blur, {}), (FilterReach{4, 2, 4, 2}));
-    EXPECT_EQ(filterReach(blur, {2, 2}), (FilterReach{10, 6, 10, 6}));  // sizes 10 and 6
+    EXPECT_EQ(filterReach(blur, {2, 2}), (FilterReach{8, 4, 8, 4}));  // sizes 9 and 5
 
     Filter shadow;
     shadow.kind = FilterKind::DropShadow;

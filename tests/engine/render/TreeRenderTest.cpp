@@ -228,6 +228,46 @@ TEST(TreeRender, LowQualityDrawsWithoutAntiAliasing)
     EXPECT_GT(colours(Quality::High), 10u);
 }
 
+// A one-pixel line at low quality centred on a pixel edge lights the column left of
+// it and the row above it on the stage and in blend layers, and ends without a cap;
+// in a cached surface it is the painter's own choice, last pixel included.
+TEST(TreeRender, LowQualityHairlinesOnPixelEdgesPickTheirSide)
+{
+    StyleArrays styles(32);
+    uint32_t pen = styles.line(20, {0, 0, 0, 255});
+    RecordWriter w;
+    w.line(pen).moveTo(200, 100).lineTo(200, 500).moveTo(300, 200).lineTo(700, 200);
+    auto lines = buildShape(32, {190, 710, 90, 510}, styles, w);
+    struct Row {
+        const char* where;
+        void (*place)(RenderNode&);
+        int column;  // lit by the vertical line at x = 10
+        int row;     // lit by the horizontal line at y = 10
+        int end;     // the vertical line's last lit row; it runs from y = 5 to 25
+    };
+    const Row rows[] = {
+        {"stage", [](RenderNode&) {}, 9, 9, 24},
+        {"blend layer", [](RenderNode& n) { n.blendMode = BlendMode::Multiply; }, 9, 9, 24},
+        {"cached surface", [](RenderNode& n) { n.cacheAsBitmap = true; }, 10, 10, 25},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.where);
+        RenderNode node = shapeNode(lines);
+        r.place(node);
+        Canvas c(40, 40);
+        c.draw(rootOf({node}), kTwipsToPixels, Quality::Low);
+        const int other = r.column == 9 ? 10 : 9;
+        EXPECT_EQ(c.at(r.column, 15), QColor(0, 0, 0));
+        EXPECT_EQ(c.at(other, 15), kWhite);
+        EXPECT_EQ(c.at(25, r.row), QColor(0, 0, 0));
+        EXPECT_EQ(c.at(25, r.row == 9 ? 10 : 9), kWhite);
+        EXPECT_EQ(c.at(r.column, 5), QColor(0, 0, 0));
+        EXPECT_EQ(c.at(r.column, r.end), QColor(0, 0, 0));
+        EXPECT_EQ(c.at(r.column, r.end + 1), kWhite);
+        EXPECT_EQ(c.at(r.column, 4), kWhite);
+    }
+}
+
 class TwoByTwo : public BitmapSource {
 public:
     TwoByTwo() : image_(2, 2, QImage::Format_ARGB32_Premultiplied)
