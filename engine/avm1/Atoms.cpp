@@ -72,7 +72,11 @@ Atom AtomTable::findInTable(std::string_view name) const
     Atom atom = slots_[slotOf(hashOf(name), name)].atom;
     // Long names are not kept: copying them would cost more than the hash saves.
     if (name.size() <= kMaxKept) {
-        Recent& recent = recentFor(name);
+        // The new entry goes first; the one it displaces moves to the second way.
+        Recent* set = recentSet(name);
+        for (size_t way = kWays - 1; way > 0; --way)
+            set[way] = set[way - 1];
+        Recent& recent = set[0];
         if (!name.empty())
             std::memcpy(recent.text, name.data(), name.size());
         recent.length = static_cast<uint32_t>(name.size());

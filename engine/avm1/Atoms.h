@@ -31,10 +31,13 @@ public:
     // here, inline; anything else goes through the table.
     Atom find(std::string_view name) const
     {
-        const Recent& recent = recentFor(name);
-        if (recent.length == name.size() && sameBytes(recent.text, name.data(), name.size()) &&
-            (recent.atom != kNoAtom || recent.generation == count_))
-            return recent.atom;
+        const Recent* set = recentSet(name);
+        for (size_t way = 0; way < kWays; ++way) {
+            const Recent& recent = set[way];
+            if (recent.length == name.size() && sameBytes(recent.text, name.data(), name.size()) &&
+                (recent.atom != kNoAtom || recent.generation == count_))
+                return recent.atom;
+        }
         return findInTable(name);
     }
     // The number of a script string used as a name. The string remembers the number
@@ -76,7 +79,11 @@ private:
         Atom atom = kNoAtom;
         char text[kMaxKept] = {};
     };
+    // Two entries per set, the newer first: names whose buffers land on the same set
+    // (string literals sit side by side) would otherwise evict each other on every
+    // lookup of a loop that asks for both.
     static constexpr size_t kRecent = 64;
+    static constexpr size_t kWays = 2;
 
     // Equal bytes, compared a word at a time: names are short, and this check runs on
     // every lookup the cache answers.
@@ -95,10 +102,11 @@ private:
         }
         return true;
     }
-    Recent& recentFor(std::string_view name) const
+    Recent* recentSet(std::string_view name) const
     {
         auto address = reinterpret_cast<uintptr_t>(name.data());
-        return recent_[((address >> 3) ^ (address >> 11) ^ name.size()) & (kRecent - 1)];
+        size_t set = ((address >> 3) ^ (address >> 11) ^ name.size()) & (kRecent / kWays - 1);
+        return &recent_[set * kWays];
     }
     Atom findInTable(std::string_view name) const;
 

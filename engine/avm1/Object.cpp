@@ -62,6 +62,7 @@ Property& Object::ensure(std::string_view name)
         return props_[static_cast<size_t>(i)];
     props_.push_back(Property{std::string(name), atom, Value(), 0, nullptr, nullptr});
     keys_.push_back(atom);
+    keyBits_ |= keyBit(atom);
     if (!index_.empty() && props_.size() * 2 <= index_.size())
         indexInsert(static_cast<uint32_t>(props_.size() - 1));
     else if (props_.size() > kIndexThreshold)
@@ -91,6 +92,9 @@ bool Object::erase(std::string_view name)
 
 void Object::reindex()
 {
+    keyBits_ = 0;
+    for (Atom key : keys_)
+        keyBits_ |= keyBit(key);
     index_.clear();
     if (props_.size() <= kIndexThreshold)
         return;

@@ -174,7 +174,8 @@ private:
     // Where the property numbered `atom` sits in props_, or -1.
     std::ptrdiff_t indexOf(Atom atom) const
     {
-        if (atom == kNoAtom)
+        // kNoAtom's bit is never set (see keyBit), so a name never interned ends here.
+        if (!(keyBits_ & keyBit(atom)))
             return -1;
         if (index_.empty()) {
             for (size_t i = 0; i < keys_.size(); ++i) {
@@ -187,6 +188,13 @@ private:
     }
     std::ptrdiff_t indexedOf(Atom atom) const;
     void reindex();
+    // One bit of a 64-bit word per name: keyBits_ ors together the bits of every name
+    // the object holds, so a step up a prototype chain that cannot hold the name is
+    // passed over with one test instead of a scan or a probe. kNoAtom maps to no bit.
+    static uint64_t keyBit(Atom atom)
+    {
+        return atom == kNoAtom ? 0 : uint64_t{1} << ((atom * 0x9E3779B9u) >> 26);
+    }
 
     Object* proto_;
     bool caseSensitive_;
@@ -198,6 +206,7 @@ private:
     // The numbers of props_' names, in the same order: a walk up a prototype chain
     // scans these few packed words instead of striding through whole records.
     std::vector<Atom> keys_;
+    uint64_t keyBits_ = 0;
     // Past a handful of properties, a hash index beside the list; below, a scan of
     // the numbers is quicker. Open addressing over a power-of-two table at most half
     // full: each slot holds a position in props_ plus one, 0 for empty.

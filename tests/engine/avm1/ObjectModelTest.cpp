@@ -142,6 +142,20 @@ TEST(AtomTable, RememberedBuffersAnswerByTheirText)
     EXPECT_EQ(table.find(longName), longAtom);
     longName.back() = 'y';
     EXPECT_EQ(table.find(longName), kNoAtom);
+    // Many buffers asked in turn share the cache's sets: each still answers its own
+    // name, and a miss remembered for a buffer ends once that name is interned.
+    std::vector<std::string> names;
+    std::vector<Atom> atoms;
+    for (int i = 0; i < 300; ++i) {
+        names.push_back("member" + std::to_string(i));
+        atoms.push_back(i % 3 == 0 ? kNoAtom : table.intern(names.back()));
+    }
+    for (int round = 0; round < 3; ++round) {
+        for (size_t i = 0; i < names.size(); ++i)
+            ASSERT_EQ(table.find(names[i]), atoms[i]) << names[i] << " round " << round;
+        for (size_t i = 0; i < names.size(); i += 3)
+            atoms[i] = round == 0 ? table.intern(std::string(names[i])) : atoms[i];
+    }
 }
 
 // A script string remembers its number in the last table that knew it; another
