@@ -57,46 +57,6 @@ void broadcast(Machine& m, Object* loader, std::string_view event, std::span<con
 
 // ---- MovieClipLoader.prototype ----
 
-Value loaderAddListener(Machine& m, Value self, std::span<const Value> args)
-{
-    Object* list = self.asObject() ? listenersOf(m, self.asObject()) : nullptr;
-    if (!list)
-        return Value(false);
-    const Value listener = arg(args, 0);
-    std::vector<Value> items = m.arrayItems(list);
-    for (const Value& item : items) {
-        if (m.strictEquals(item, listener))
-            return Value(true);
-    }
-    m.arraySet(list, m.arrayLength(list), listener);
-    return Value(true);
-}
-
-Value loaderRemoveListener(Machine& m, Value self, std::span<const Value> args)
-{
-    Object* list = self.asObject() ? listenersOf(m, self.asObject()) : nullptr;
-    if (!list)
-        return Value(false);
-    std::vector<Value> items = m.arrayItems(list);
-    for (size_t i = 0; i < items.size(); ++i) {
-        if (m.strictEquals(items[i], arg(args, 0))) {
-            items.erase(items.begin() + static_cast<std::ptrdiff_t>(i));
-            m.arrayAssign(list, items);
-            return Value(true);
-        }
-    }
-    return Value(false);
-}
-
-Value loaderBroadcastMessage(Machine& m, Value self, std::span<const Value> args)
-{
-    if (!self.asObject() || args.empty())
-        return Value();
-    const std::string event = m.toString(args[0]);
-    broadcast(m, self.asObject(), event, args.subspan(1));
-    return Value();
-}
-
 // The clip a loadClip target names: a clip, a level number, or a path from _level0.
 // Null when it names nothing; `level` is set for a number.
 Object* loadTarget(Machine& m, const Value& target, int& level)
@@ -160,9 +120,6 @@ Value loaderGetProgress(Machine& m, Value, std::span<const Value> args)
 }
 
 const NativeMethod kLoaderMethods[] = {
-    {"addListener", loaderAddListener},
-    {"removeListener", loaderRemoveListener},
-    {"broadcastMessage", loaderBroadcastMessage},
     {"loadClip", loaderLoadClip},
     {"unloadClip", loaderUnloadClip},
     {"getProgress", loaderGetProgress},
@@ -404,6 +361,11 @@ void installMovieClipLoaderClass(Machine& m)
     m.protos().setNamed("MovieClipLoader", proto);
     m.newClass("MovieClipLoader", proto, loaderConstruct);
     defineMethods(m, proto, kLoaderMethods);
+    // The listener methods are AsBroadcaster's own function objects, not copies.
+    if (const Property* broadcaster = m.global()->findOwn("AsBroadcaster")) {
+        for (const char* name : {"addListener", "removeListener", "broadcastMessage"})
+            proto->put(name, m.getMember(broadcaster->value, name), PropertyFlag::DontEnum | PropertyFlag::DontDelete);
+    }
     if (m.protos().movieClip)
         defineMethods(m, m.protos().movieClip, kClipLoadingMethods);
 }
