@@ -37,7 +37,16 @@ void AmfWriter::remember(Object* o)
 
 std::string AmfWriter::aliasOf(Object* o)
 {
-    Object* constructor = m_.getMember(Value(o), "constructor").asObject();
+    // The class `new` recorded on the object itself (a `constructor` set on it by a
+    // script counts first); a prototype borrowed through __proto__ makes no instance.
+    Object* constructor = nullptr;
+    for (const char* name : {"constructor", "__constructor__"}) {
+        const Property* own = o->findOwn(name);
+        if (own && !own->isAccessor() && own->value.asObject()) {
+            constructor = own->value.asObject();
+            break;
+        }
+    }
     if (!constructor)
         return {};
     const auto& order = m_.classAliasOrder();

@@ -256,7 +256,10 @@ TEST(Loading, RemotingCallsGoOutAsOnePacketAFrame)
     Value mixed(f.m.newArray(std::vector<Value>{Value(1.0)}));
     f.m.setMember(mixed, "k", Value(true));
     Value responder(f.m.newObject());
-    f.call(nc, "call", {Value("svc.a"), responder, sparse, mixed, point, point});
+    // An object that only borrows the class's prototype is no instance of it.
+    Value borrowed(f.m.newObject());
+    f.m.setMember(borrowed, "__proto__", proto);
+    f.call(nc, "call", {Value("svc.a"), responder, sparse, mixed, point, point, borrowed});
     f.call(nc, "call", {Value("svc.b"), Value(Null{})});
     f.call(nc, "addHeader", {Value("H"), Value(false), Value(2.0)});
     EXPECT_TRUE(f.host.requests.empty());
@@ -278,9 +281,10 @@ TEST(Loading, RemotingCallsGoOutAsOnePacketAFrame)
     // The sparse array as three values, the mixed one as an ECMA array of length 1, the
     // object under the alias registered last, then a reference back to it (place 2:
     // the argument list itself takes none).
-    EXPECT_NE(packet.find("0A, 00, 00, 00, 04, 0A, 00, 00, 00, 03, 06, 06, 02, 00, 01, 63, 08, 00, 00, 00, 01, "),
+    EXPECT_NE(packet.find("0A, 00, 00, 00, 05, 0A, 00, 00, 00, 03, 06, 06, 02, 00, 01, 63, 08, 00, 00, 00, 01, "),
               std::string::npos);
-    EXPECT_NE(packet.find("10, 00, 0C, " + hex("second.Alias") + "00, 00, 09, 07, 00, 02"), std::string::npos);
+    EXPECT_NE(packet.find("10, 00, 0C, " + hex("second.Alias") + "00, 00, 09, 07, 00, 02, 03, 00, 00, 09"),
+              std::string::npos);
     // A call with no responder expects no answer.
     EXPECT_NE(packet.find(hex("svc.b") + "00, 04, " + hex("null")), std::string::npos);
     EXPECT_EQ(f.host.notices.size(), 1u);
