@@ -60,14 +60,28 @@ std::string AmfWriter::aliasOf(Object* o)
 
 std::optional<data::AmfValue> AmfWriter::strictArray(Object* array, const std::vector<std::string>& names, size_t depth)
 {
-    const uint32_t length = m_.arrayLength(array);
+    // The array's own length: one a script hid behind addProperty is not asked (its
+    // getter is not run); the elements then reach as far as the last index.
+    uint32_t length = m_.arrayLength(array);
+    if (const Property* own = array->findOwn("length"); own && own->isAccessor()) {
+        length = 0;
+        for (const Property& p : array->properties()) {
+            if (auto index = arrayIndex(p.name); index && *index < 0xFFFFFFFEu)
+                length = std::max(length, *index + 1);
+        }
+    }
     // A length far past what could be held is written by its members instead.
     constexpr uint32_t kMaxStrictLength = 1u << 20;
     if (length > kMaxStrictLength)
         return std::nullopt;
     for (const std::string& name : names) {
         const auto index = arrayIndex(name);
-        if (!index || *index >= length)
+        if (index && *index < length)
+            continue;
+        // Functions do not travel, so they make no array mixed.
+        const Property* own = array->findOwn(name);
+        const bool function = own && !own->isAccessor() && own->value.asObject() && own->value.asObject()->function();
+        if (name != "length" && !function)
             return std::nullopt;
     }
     data::AmfValue out;
