@@ -25,6 +25,8 @@ namespace swf::movie {
 namespace {
 
 constexpr double kTwips = kTwipsPerPixel;
+// Read markup as the newest movies do when no script machine says which version runs.
+constexpr int kNoVersion = 10;
 // Field sizes scripts may give, in twips: far past any screen, well inside 32 bits.
 constexpr double kMaxFieldTwips = 1e8;
 
@@ -115,7 +117,11 @@ void TextFieldScript::setText(std::string text, bool html)
 {
     render::TextFieldLook& look = self_.editLook();
     if (html) {
-        FormattedText formatted = parseHtml(text, newFormat());
+        auto* field = object_ ? object_->as<avm1::TextFieldObject>() : nullptr;
+        const avm1::Machine* m = player_.machine();
+        const HtmlReading reading = htmlReading(m ? m->version() : kNoVersion, look.multiline,
+                                                field && field->settings.condenseWhite);
+        FormattedText formatted = parseHtml(text, newFormat(), reading);
         look.text = std::move(formatted.text);
         look.spans = std::move(formatted.spans);
     } else {

@@ -31,7 +31,7 @@ void TextFieldLink::set(std::unique_ptr<TextFieldScript> host)
 
 TextFieldBox::~TextFieldBox() = default;
 
-TextFieldState TextFieldState::fromDefinition(std::shared_ptr<const EditTextDef> def)
+TextFieldState TextFieldState::fromDefinition(std::shared_ptr<const EditTextDef> def, int swfVersion)
 {
     TextFieldState state;
     render::TextFieldLook look = render::TextFieldLook::fromDefinition(def);
@@ -43,7 +43,7 @@ TextFieldState TextFieldState::fromDefinition(std::shared_ptr<const EditTextDef>
         render::TextFormat base = htmlBaseFormat(look);
         base.bold = false;
         base.italic = false;
-        FormattedText formatted = parseHtml(look.text, base);
+        FormattedText formatted = parseHtml(look.text, base, {htmlReading(swfVersion, look.multiline, false).lineBreaks, false, true});
         look.text = std::move(formatted.text);
         look.spans = std::move(formatted.spans);
     }

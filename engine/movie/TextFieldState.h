@@ -59,7 +59,8 @@ struct TextFieldState {
     TextFieldLink script;
 
     // A field as its definition places it.
-    static TextFieldState fromDefinition(std::shared_ptr<const EditTextDef> def);
+    // `swfVersion`: of the movie that defines the field, which decides how its HTML reads.
+    static TextFieldState fromDefinition(std::shared_ptr<const EditTextDef> def, int swfVersion = 10);
     // An empty field as createTextField makes it: black 12 px serif text, no border or
     // background, `bounds` in twips.
     static TextFieldState created(const Rect& bounds);
