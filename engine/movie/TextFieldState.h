@@ -68,6 +68,11 @@ struct TextFieldState {
     // The look to change: copied first when a render tree still shares it.
     render::TextFieldLook& editLook();
 
+    // With autoSize on, fits the box to the text (its height, and its width unless it
+    // wraps); returns how far the field's origin should move right (twips) so that the
+    // side the mode names stays put.
+    double fitToText();
+
     friend bool operator==(const TextFieldState& a, const TextFieldState& b)
     {
         return (a.look == b.look || (a.look && b.look && *a.look == *b.look)) && a.maxChars == b.maxChars

@@ -328,6 +328,30 @@ TEST(TextFieldScript, AnAutoSizedFieldFitsItsBoxKeepingTheSideItsModeNames)
     }
 }
 
+TEST(TextFieldScript, AFieldTheTimelinePlacesFitsItsTextWithoutAScript)
+{
+    ensureGuiApplication();
+    // Its variable's text refits it too: emptied, only the 2 px gutters are left.
+    EditTextDef field = redBorderedField();
+    field.autoSize = true;
+    field.variableName = "v";
+    ActionBuilder first, second;
+    second.pushString("v").pushString("").op(kSetVariable);
+    second.stop();
+    Running run(movieWith(field, {first, second}));
+    run.step();
+    const render::RenderNode* placed = nodeAt(buildRenderTree(run.root), 1);
+    ASSERT_NE(placed, nullptr);
+    ASSERT_NE(placed->textField, nullptr);
+    EXPECT_GT(placed->textField->bounds.height(), 80);  // "hello" and its gutters
+    EXPECT_LT(placed->textField->bounds.width(), 2000);  // narrower than the defined 100 px
+    run.step(2);
+    const render::RenderNode* emptied = nodeAt(buildRenderTree(run.root), 1);
+    ASSERT_NE(emptied, nullptr);
+    EXPECT_EQ(emptied->textField->bounds.height(), 80);
+    EXPECT_EQ(emptied->textField->bounds.width(), 80);
+}
+
 TEST(TextFieldScript, ARemovedFieldLeavesItsObjectHarmless)
 {
     ActionBuilder a;
