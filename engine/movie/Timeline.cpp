@@ -698,7 +698,8 @@ void TimelinePlayer::place(ClipState& clip, ClipPath& path, const PlaceObject& t
             existing->clip.reset();
             existing->textField = {};
             if (existing->character && existing->character->kind == CharacterKind::EditText && existing->character->editText)
-                existing->textField.emplace(TextFieldState::fromDefinition(existing->character->editText));
+                existing->textField.emplace(
+                    TextFieldState::fromDefinition(existing->character->editText, movieOf(clip).header.version));
             if (mode.instantiate && (isSprite(*existing) || isButton(*existing))) {
                 path.push_back(existing->depth);
                 instantiateClip(*existing, path, clip.movie);
@@ -726,7 +727,7 @@ void TimelinePlayer::place(ClipState& clip, ClipPath& path, const PlaceObject& t
     object.placedAt = frame;
     applyPlacedFields(object, tag);
     if (object.character && object.character->kind == CharacterKind::EditText && object.character->editText) {
-        object.textField.emplace(TextFieldState::fromDefinition(object.character->editText));
+        object.textField.emplace(TextFieldState::fromDefinition(object.character->editText, movieOf(clip).header.version));
         if (mode.instantiate && scriptsEnabled_ && !object.textField->variable.empty())
             pendingBinds_.emplace_back(path, object.depth);
     }
