@@ -297,21 +297,13 @@ void TimelinePlayer::step(ClipState& root)
     size_t live = countDisplayObjects(root);
     displayObjectsLeft = live < kMaxDisplayObjects ? kMaxDisplayObjects - live : 0;
     ClipPath path;
-    if (scriptsEnabled_ && machine_) {
-        queueEnterFrames(root, path);
-        for (DisplayObject& level : root.levels) {
-            ClipPath at{kLevelStep, level.depth};
-            queueEnterFrames(*level.clip, at);
-            if (level.clip->script.get())
-                queue_.push_back({at, {}, "onEnterFrame"});
-        }
-    }
-    advanceTree(root, path, true);
+    const bool enterFrames = scriptsEnabled_ && machine_;
+    advanceTree(root, path, true, enterFrames);
     // The levels above play on, each from its own first frame.
     for (size_t i = 0; i < root.levels.size(); ++i) {
         ClipPath at{kLevelStep, root.levels[i].depth};
         if (root.levels[i].clip)
-            advanceTree(*root.levels[i].clip, at, false);
+            advanceTree(*root.levels[i].clip, at, false, enterFrames);
     }
     runQueuedScripts(root);
     syncBoundFields(root);
@@ -481,24 +473,6 @@ void TimelinePlayer::runScript(ClipState& root, QueuedScript script)
     }
 }
 
-void TimelinePlayer::queueEnterFrames(ClipState& clip, ClipPath& path)
-{
-    // Children first, then their parent, as the reference player orders these events;
-    // a clip's onClipEvent(enterFrame) comes before its onEnterFrame method.
-    for (DisplayObject& child : clip.children) {
-        if (!child.clip)
-            continue;
-        path.push_back(child.depth);
-        queueEnterFrames(*child.clip, path);
-        queueClipEvent(child, path, ClipEvent::EnterFrame, movieOf(clip).header.version);
-        if (child.clip->script.get())
-            queue_.push_back({path, {}, "onEnterFrame"});
-        path.pop_back();
-    }
-    if (path.empty() && clip.script.get())
-        queue_.push_back({path, {}, "onEnterFrame"});
-}
-
 void TimelinePlayer::queueClipEvent(const DisplayObject& object, const ClipPath& path, uint32_t event, int version)
 {
     if (object.clipActions.empty() || !scriptsEnabled_)
@@ -515,13 +489,15 @@ void TimelinePlayer::queueClipEvent(const DisplayObject& object, const ClipPath&
     }
 }
 
-void TimelinePlayer::advanceTree(ClipState& top, ClipPath& path, bool isRoot)
+void TimelinePlayer::advanceTree(ClipState& top, ClipPath& path, bool isRoot, bool enterFrames)
 {
     // The reference player keeps every clip of a tree in one list, each new instance
     // joining at its head, and moves them on in that order: the most recently created
     // clip first, whatever its depth or nesting, the tree's root (the oldest) last. A
     // clip placed during the walk has entered its first frame already and waits for
     // the next one. Instance serials grow with creation, so they give that order.
+    // Each clip's enterFrame (its onClipEvent handlers, then its onEnterFrame method)
+    // comes just ahead of the scripts of the frame it moves into.
     struct Entry {
         uint64_t serial;
         ClipPath path;
@@ -542,9 +518,20 @@ void TimelinePlayer::advanceTree(ClipState& top, ClipPath& path, bool isRoot)
     for (Entry& entry : order) {
         // Work done earlier in the walk may have removed or replaced it.
         ClipState* clip = resolve(*root_, entry.path);
-        if (clip && clip->serial.value == entry.serial)
-            advanceClip(*clip, entry.path, false);
+        if (!clip || clip->serial.value != entry.serial)
+            continue;
+        if (enterFrames) {
+            ClipPath parentPath(entry.path.begin(), entry.path.end() - 1);
+            ClipState* parent = resolve(*root_, parentPath);
+            if (const DisplayObject* object = parent ? parent->find(entry.path.back()) : nullptr)
+                queueClipEvent(*object, entry.path, ClipEvent::EnterFrame, movieOf(*parent).header.version);
+            if (clip->script.get())
+                queue_.push_back({entry.path, {}, "onEnterFrame"});
+        }
+        advanceClip(*clip, entry.path, false);
     }
+    if (enterFrames && top.script.get())
+        queue_.push_back({path, {}, "onEnterFrame"});
     advanceClip(top, path, isRoot);
 }
 

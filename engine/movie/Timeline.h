@@ -239,7 +239,8 @@ private:
     };
 
     // Moves every clip of the tree under `top` on by a frame, then `top` itself.
-    void advanceTree(ClipState& top, ClipPath& path, bool isRoot);
+    // `enterFrames`: each clip's enterFrame handlers are queued ahead of its frame.
+    void advanceTree(ClipState& top, ClipPath& path, bool isRoot, bool enterFrames);
     void advanceClip(ClipState& clip, ClipPath& path, bool isRoot);
     void rebuildTo(ClipState& clip, ClipPath& path, int frame);
     void applyFrame(ClipState& clip, ClipPath& path, int frame, StepMode mode, bool queueScripts);
@@ -264,7 +265,6 @@ private:
     void queueInitActions(const Frame& frame, const ClipPath& path, const MovieDef* movie);
     // `version`: the SWF version of the movie the handlers were written for.
     void queueClipEvent(const DisplayObject& object, const ClipPath& path, uint32_t event, int version);
-    void queueEnterFrames(ClipState& clip, ClipPath& path);
     void runScript(ClipState& root, QueuedScript script);
     void queueUnloadOf(DisplayObject& object, ClipPath& path, int nesting, int version);
     // Gives a clip made from an exported symbol its registered class.

@@ -69,6 +69,27 @@ TEST(TimelineOrder, ClipsStepNewestFirstWhateverTheirNesting)
                                  "_level0.outer.inner: 2", "_level0.late: 3", "_level0.outer: 3", "_level0: 3"}));
 }
 
+// A clip's enterFrame handler runs just ahead of the frame it moves into, clip by clip
+// in the same newest-first order.
+TEST(TimelineOrder, EachClipsEnterFrameComesJustAheadOfItsFrame)
+{
+    constexpr uint16_t kTwoFrames = 1;
+    constexpr uint32_t kEnterFrame = 0x2;
+    test::SwfWriter movie;
+    test::TagStream frames;
+    frames.doAction(traceFrame()).showFrame().doAction(traceFrame()).showFrame();
+    movie.defineSprite(kTwoFrames, 2, frames);
+    test::Place a = named(1, kTwoFrames, "a");
+    a.clipEvents.push_back({kEnterFrame, ActionBuilder().trace("a enters")});
+    test::Place b = named(2, kTwoFrames, "b");
+    b.clipEvents.push_back({kEnterFrame, ActionBuilder().trace("b enters")});
+    movie.placeObject2(a).placeObject2(b).showFrame();
+    Running run(movie);
+    run.step(2);
+    EXPECT_EQ(run.traces, (Lines{"_level0.a: 1", "_level0.b: 1", "b enters", "_level0.b: 2", "a enters",
+                                 "_level0.a: 2"}));
+}
+
 // The main timeline places the sprite on frame 1 and again (at another depth) on
 // frame 3; the sprite is defined between them. Only the second placement finds it,
 // until the main timeline comes round again and the first one does too.
