@@ -225,6 +225,9 @@ private:
         // Set: the clip instance the work belongs to; another instance at its path
         // (the first one removed and replaced) does not run it.
         uint64_t instance = 0;
+        // Set: run the constructor of the class registered for the linkage name in
+        // `method` on the clip (its construct handlers have run by then).
+        bool constructs = false;
     };
     // A placed clip whose symbol had no class registered yet: it gets the class
     // registered for its linkage name by the time its turn comes (the init actions
@@ -235,10 +238,17 @@ private:
         std::string linkage;
     };
 
+    // Moves every clip of the tree under `top` on by a frame, then `top` itself.
+    // `enterFrames`: each clip's enterFrame handlers are queued ahead of its frame.
+    void advanceTree(ClipState& top, ClipPath& path, bool isRoot, bool enterFrames);
     void advanceClip(ClipState& clip, ClipPath& path, bool isRoot);
     void rebuildTo(ClipState& clip, ClipPath& path, int frame);
     void applyFrame(ClipState& clip, ClipPath& path, int frame, StepMode mode, bool queueScripts);
     void place(ClipState& clip, ClipPath& path, const PlaceObject& tag, int frame, StepMode mode);
+    // Whether a placement at tag `tagIndex` of `frame` finds `character` defined yet;
+    // `reachedBefore`: the furthest frame the movie's main timeline entered before.
+    bool characterDefined(const Character& character, bool mainTimeline, int frame, size_t tagIndex,
+                          int reachedBefore) const;
     // `movie`: the movie the object's parent places from (null: the main one).
     void instantiateClip(DisplayObject& object, ClipPath& path, const MovieDef* movie);
     void instantiateButton(DisplayObject& object, ClipPath& path, const MovieDef* movie);
@@ -255,13 +265,17 @@ private:
     void queueInitActions(const Frame& frame, const ClipPath& path, const MovieDef* movie);
     // `version`: the SWF version of the movie the handlers were written for.
     void queueClipEvent(const DisplayObject& object, const ClipPath& path, uint32_t event, int version);
-    void queueEnterFrames(ClipState& clip, ClipPath& path);
     void runScript(ClipState& root, QueuedScript script);
     void queueUnloadOf(DisplayObject& object, ClipPath& path, int nesting, int version);
     // Gives a clip made from an exported symbol its registered class.
     // `init`, when given, is copied onto the object between giving it the class's
     // prototype and running the constructor.
-    void applyRegisteredClass(avm1::Object* object, const std::string& linkage, avm1::Object* init = nullptr);
+    // `byScript`: a clip a script made, which calls its onConstruct method first.
+    void applyRegisteredClass(avm1::Object* object, const std::string& linkage, avm1::Object* init = nullptr,
+                              bool byScript = true);
+    // Gives a clip the prototype of the class registered for `linkage`, if any.
+    void givePrototype(avm1::Object* object, const std::string& linkage);
+    void callOnConstruct(avm1::Object* object);
     std::string linkageOf(uint16_t characterId, const MovieDef* movie) const;
 
     const MovieDef& movie_;
