@@ -136,6 +136,11 @@ DisplayObject* ClipScript::displayObject()
     return nullptr;
 }
 
+DisplayObject* ClipScript::placement(bool create)
+{
+    return parent_ ? displayObject() : player_.levelPlacement(level_, create);
+}
+
 bool ClipScript::isButton()
 {
     DisplayObject* d = displayObject();
@@ -177,6 +182,45 @@ void setSizeProperty(DisplayObject& object, avm1::ClipProperty property, double 
         setScaleAndRotation(object, scale, now.yScale, now.rotation);
     else
         setScaleAndRotation(object, now.xScale, scale, now.rotation);
+}
+
+constexpr const char* kQualityNames[] = {"LOW", "MEDIUM", "HIGH", "BEST"};
+
+// _highquality, _quality and _soundbuftime, which every clip shares; false for other
+// properties. A value that is no number (or no quality's name) changes nothing.
+bool setPlayerSetting(TimelinePlayer::ScriptSettings& settings, avm1::ClipProperty property,
+                      const avm1::Value& value, avm1::Machine& machine)
+{
+    using P = avm1::ClipProperty;
+    switch (property) {
+    case P::HighQuality: {
+        const double n = value.isNullish() ? std::nan("") : machine.toNumber(value);
+        if (std::isnan(n))
+            return true;
+        // 0 is low, 1 high and 2 or more best; below 0 high again.
+        const double level = std::trunc(n);
+        settings.quality = level == 0 ? 0 : level >= 2 ? 3 : 2;
+        return true;
+    }
+    case P::Quality: {
+        const std::string name = machine.toString(value);
+        for (int q = 0; q < 4; ++q) {
+            if (sameName(name, kQualityNames[q], false))
+                settings.quality = q;
+        }
+        return true;
+    }
+    case P::SoundBufTime: {
+        const double n = value.isNullish() ? std::nan("") : machine.toNumber(value);
+        if (std::isnan(n))
+            return true;
+        // Whole seconds in 32 bits; a value past them becomes the smallest.
+        settings.soundBufferTime = n >= -2147483648.0 && n < 2147483648.0 ? static_cast<int32_t>(n)
+                                                                            : std::numeric_limits<int32_t>::min();
+        return true;
+    }
+    default: return false;
+    }
 }
 
 bool locksRoot(avm1::Object* clip)
@@ -254,7 +298,7 @@ std::vector<avm1::Object*> ClipScript::namedChildren()
 avm1::Value ClipScript::getProperty(avm1::ClipProperty property)
 {
     using P = avm1::ClipProperty;
-    DisplayObject* d = displayObject();
+    DisplayObject* d = placement(false);
     if (auto shared = sharedDisplayProperty(d, property))
         return *shared;
     switch (property) {
@@ -273,7 +317,11 @@ avm1::Value ClipScript::getProperty(avm1::ClipProperty property)
         return avm1::Value(mouse ? mouse->dropTargetOf(object_) : std::string());
     }
     case P::Url: return avm1::Value(player_.urlOf(self_.movie));
-    case P::HighQuality: return avm1::Value(1.0);
+    case P::HighQuality: {
+        // Medium counts as high.
+        const int quality = player_.scriptSettings().quality;
+        return avm1::Value(quality == 0 ? 0.0 : quality == 3 ? 2.0 : 1.0);
+    }
     case P::FocusRect: {
         // A movie's root speaks for the whole player; other clips and buttons have their
         // own setting or none (null).
@@ -283,8 +331,8 @@ avm1::Value ClipScript::getProperty(avm1::ClipProperty property)
             return avm1::Value(!selection || selection->focusRect);
         return focusRect_ ? avm1::Value(*focusRect_) : avm1::Value(avm1::Null{});
     }
-    case P::SoundBufTime: return avm1::Value(5.0);
-    case P::Quality: return avm1::Value("HIGH");
+    case P::SoundBufTime: return avm1::Value(static_cast<double>(player_.scriptSettings().soundBufferTime));
+    case P::Quality: return avm1::Value(std::string(kQualityNames[player_.scriptSettings().quality]));
     case P::XMouse:
     case P::YMouse: {
         // The pointer in the clip's own space, in pixels.
@@ -310,7 +358,9 @@ void ClipScript::setProperty(avm1::ClipProperty property, const avm1::Value& val
             focusRect_ = avm1::objectFocusRect(*machine, value);
         return;
     }
-    DisplayObject* d = displayObject();
+    if (machine && setPlayerSetting(player_.scriptSettings(), property, value, *machine))
+        return;
+    DisplayObject* d = placement(true);
     if (!d || !machine)
         return;
     if (setSharedDisplayProperty(*d, property, value, *machine)) {
@@ -326,13 +376,13 @@ void ClipScript::setProperty(avm1::ClipProperty property, const avm1::Value& val
 
 ColorTransform ClipScript::colorTransform()
 {
-    DisplayObject* d = displayObject();
+    DisplayObject* d = placement(false);
     return d ? d->colorTransform : ColorTransform{};
 }
 
 void ClipScript::setColorTransform(const ColorTransform& transform)
 {
-    if (DisplayObject* d = displayObject()) {
+    if (DisplayObject* d = placement(true)) {
         d->colorTransform = transform;
         d->scriptTransformed = true;
     }
@@ -400,13 +450,13 @@ void ClipScript::setOpaqueBackground(std::optional<Rgba> color)
 
 Matrix ClipScript::matrix()
 {
-    DisplayObject* d = displayObject();
+    DisplayObject* d = placement(false);
     return d ? d->matrix : Matrix{};
 }
 
 void ClipScript::setMatrix(const Matrix& matrix)
 {
-    if (DisplayObject* d = displayObject()) {
+    if (DisplayObject* d = placement(true)) {
         d->matrix = matrix;
         d->scriptTransformed = true;
     }
@@ -771,6 +821,11 @@ Matrix ClipScript::toStage()
             break;
         m = d->matrix * m;
         s = s->parent_->script.get();
+    }
+    // A level's root may itself be moved on the stage.
+    if (s && !s->parent_) {
+        if (DisplayObject* level = s->placement(false))
+            m = level->matrix * m;
     }
     return m;
 }

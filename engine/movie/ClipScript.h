@@ -112,6 +112,9 @@ private:
     // Takes the children (their unload handlers queued) and the drawing away.
     void clearContent();
     DisplayObject* displayObject();
+    // What places this clip: its entry in its parent's list, or for a level's root the
+    // level's placement on the stage (for level 0 made when `create` asks).
+    DisplayObject* placement(bool create);
     bool isButton() override;
     std::optional<avm1::Value> childVideoProperty(const void* video, avm1::ClipProperty property) override;
     bool setChildVideoProperty(const void* video, avm1::ClipProperty property, const avm1::Value& value) override;

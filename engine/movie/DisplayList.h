@@ -88,6 +88,10 @@ struct ClipState {
     // On the main timeline only: the movies loaded into _level1 and above, each the
     // root of its own tree, in level order (the object's depth is its level).
     std::vector<DisplayObject> levels;
+    // On the main timeline only: level 0's own placement once a script moved, scaled
+    // or tinted the whole movie (_root._x, a Color on _root); empty until then. The
+    // movie is drawn, hit and measured through it as a clip is through its own.
+    std::vector<DisplayObject> placement;
     InstanceSerial serial;
 
     DisplayObject* find(int32_t depth);

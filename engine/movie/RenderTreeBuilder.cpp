@@ -56,6 +56,14 @@ void addChildren(const ClipState& clip, render::RenderNode& parent)
     }
 }
 
+// Where a level's root sits on the stage, as scripts placed it.
+void placeLayer(const DisplayObject& placement, render::RenderNode& layer)
+{
+    layer.matrix = placement.matrix;
+    layer.colorTransform = placement.colorTransform;
+    layer.visible = placement.visible;
+}
+
 } // namespace
 
 render::RenderNode buildRenderTree(const ClipState& root)
@@ -63,9 +71,20 @@ render::RenderNode buildRenderTree(const ClipState& root)
     render::RenderNode node;
     if (root.loaded)
         node.bitmaps = root.loaded->bitmaps;
-    addChildren(root, node);
-    if (!root.drawing.empty())
-        node.drawing = root.drawing.shape();
+    if (root.placement.empty()) {
+        addChildren(root, node);
+        if (!root.drawing.empty())
+            node.drawing = root.drawing.shape();
+    } else {
+        // Level 0 moved or tinted by a script: its content is drawn through that, the
+        // levels above are not.
+        render::RenderNode layer;
+        placeLayer(root.placement.front(), layer);
+        addChildren(root, layer);
+        if (!root.drawing.empty())
+            layer.drawing = root.drawing.shape();
+        node.children.push_back(std::move(layer));
+    }
     // _level1 and above draw over level 0, the higher ones on top; no mask of level 0
     // reaches them.
     for (const DisplayObject& level : root.levels) {
@@ -73,6 +92,7 @@ render::RenderNode buildRenderTree(const ClipState& root)
             continue;
         render::RenderNode layer;
         layer.depth = 0xFFFF;
+        placeLayer(level, layer);
         if (level.clip->loaded)
             layer.bitmaps = level.clip->loaded->bitmaps;
         addChildren(*level.clip, layer);
