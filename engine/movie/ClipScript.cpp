@@ -238,7 +238,12 @@ avm1::Object* ClipScript::parentObject()
 {
     if (!parent_ || !parent_->script.get())
         return nullptr;
-    return parent_->script.get()->scriptObject();
+    // Before SWF 6 a button is no object scripts see: a clip in one of its states has
+    // the button's own parent for its parent.
+    ClipScript* parent = parent_->script.get();
+    if (parent->isButton() && player_.movieOf(*parent_).header.version < 6)
+        return parent->parentObject();
+    return parent->scriptObject();
 }
 
 avm1::Object* ClipScript::rootObject()
@@ -263,11 +268,10 @@ avm1::Object* ClipScript::childByName(std::string_view name, bool caseSensitive)
             return player_.textFieldObject(self_, child);
         if (avm1::Object* video = videoScriptObject(player_.machine(), child, object_))
             return video;
-        if (!child.clip) {
-            // A named shape has no script object of its own: the name reaches the
-            // clip it sits in, as in the reference player.
+        // A named shape has no script object of its own, nor before SWF 6 a button:
+        // the name reaches the clip it sits in, as in the reference player.
+        if (!child.clip || (child.character && child.character->button && player_.movieOf(self_).header.version < 6))
             return object_;
-        }
         ClipPath p = path();
         p.push_back(child.depth);
         return player_.clipObject(p);
@@ -336,7 +340,7 @@ avm1::Value ClipScript::getProperty(avm1::ClipProperty property)
     case P::XMouse:
     case P::YMouse: {
         // The pointer in the clip's own space, in pixels.
-        const Matrix m = toStage();
+        const Matrix m = toStage(true);
         if (!m.invertible())
             return avm1::Value(0.0);
         const Point local = m.inverted().apply(player_.pointer());
@@ -811,7 +815,7 @@ avm1::Object* ClipScript::childAtDepth(int depth)
     return player_.clipObject(p);
 }
 
-Matrix ClipScript::toStage()
+Matrix ClipScript::toStage(bool withLevel)
 {
     Matrix m;
     ClipScript* s = this;
@@ -822,8 +826,9 @@ Matrix ClipScript::toStage()
         m = d->matrix * m;
         s = s->parent_->script.get();
     }
-    // A level's root may itself be moved on the stage.
-    if (s && !s->parent_) {
+    // A level's root may itself be moved on the stage; hitTest, localToGlobal and
+    // getBounds work in the level's space, the pointer is on the stage.
+    if (withLevel && s && !s->parent_) {
         if (DisplayObject* level = s->placement(false))
             m = level->matrix * m;
     }
@@ -875,6 +880,16 @@ bool ClipScript::hitTestPoint(double x, double y, bool shape)
     }
     Rect r = transformRect(clipBounds(self_), toStage());
     return !isEmpty(r) && tx >= r.xMin && tx <= r.xMax && ty >= r.yMin && ty <= r.yMax;
+}
+
+bool ClipScript::setMask(avm1::ClipHost* mask)
+{
+    DisplayObject* d = displayObject();
+    if (!d)
+        return false;
+    auto* other = dynamic_cast<ClipScript*>(mask);
+    d->maskClip = other ? other->self_.serial.value : 0;
+    return true;
 }
 
 void ClipScript::trace(const std::string& line)
