@@ -161,6 +161,20 @@ avm1::Object* TimelinePlayer::levelObject(int number)
     return scriptObject(*root_, {kLevelStep, number});
 }
 
+DisplayObject* TimelinePlayer::levelPlacement(int number, bool create)
+{
+    if (!root_ || number < 0 || number >= kLevelLimit)
+        return nullptr;
+    if (number > 0)
+        return findLevel(*root_, number);
+    if (root_->placement.empty()) {
+        if (!create)
+            return nullptr;
+        root_->placement.emplace_back();
+    }
+    return &root_->placement.front();
+}
+
 avm1::Object* TimelinePlayer::makeLevel(int number)
 {
     if (!root_ || number < 1 || number >= kLevelLimit)

@@ -111,6 +111,10 @@ public:
     avm1::Object* levelObject(int number);
     // _levelN (N >= 1), made empty when there is none yet; null for other numbers.
     avm1::Object* makeLevel(int number);
+    // The placement of _levelN's root on the stage, what its _x, _y, scale and colour
+    // change: the level's own, or for level 0 one made when `create` asks (until then
+    // it is null and the movie sits where the stage has it).
+    DisplayObject* levelPlacement(int number, bool create);
     // unloadMovieNum(N): the level leaves, its clips' unload handlers queued.
     void removeLevel(int number);
     // A movie arrived in _level0: every level above goes, and the new movie's stage
@@ -198,6 +202,14 @@ public:
                                 const std::string& linkage = {}, avm1::Object* init = nullptr);
     // createEmptyMovieClip's character: a sprite of one empty frame.
     const Character& emptySprite() const { return emptySprite_; }
+    // The player-wide settings every clip's _quality, _highquality and _soundbuftime
+    // read and set.
+    struct ScriptSettings {
+        // 0 low, 1 medium, 2 high, 3 best.
+        int quality = 2;
+        int32_t soundBufferTime = 5;
+    };
+    ScriptSettings& scriptSettings() { return settings_; }
     // Where the pointer is over the stage (stage twips), for _xmouse and _ymouse; the
     // stage's origin until the window says otherwise.
     void setPointer(Point stageTwips) { pointer_ = stageTwips; }
@@ -304,6 +316,7 @@ private:
     // createEmptyMovieClip's character: a sprite of one empty frame.
     Character emptySprite_;
     Point pointer_{};
+    ScriptSettings settings_;
     // The furthest frame each movie's main timeline has entered (null: the main movie).
     std::unordered_map<const MovieDef*, int> framesReached_;
     // The number of the last "instanceN" name given.
