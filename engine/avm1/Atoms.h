@@ -86,21 +86,32 @@ private:
     static constexpr size_t kWays = 2;
 
     // Equal bytes, compared a word at a time: names are short, and this check runs on
-    // every lookup the cache answers.
+    // every lookup the cache answers. The last word (or half-word, for names under
+    // eight bytes) overlaps the one before it instead of ending in a loop of bytes.
     static bool sameBytes(const char* a, const char* b, size_t n)
     {
-        for (; n >= sizeof(uint64_t); n -= sizeof(uint64_t), a += sizeof(uint64_t), b += sizeof(uint64_t)) {
-            uint64_t x, y;
-            std::memcpy(&x, a, sizeof x);
-            std::memcpy(&y, b, sizeof y);
-            if (x != y)
-                return false;
+        if (n >= sizeof(uint64_t)) {
+            for (; n > sizeof(uint64_t); n -= sizeof(uint64_t), a += sizeof(uint64_t), b += sizeof(uint64_t)) {
+                if (load<uint64_t>(a) != load<uint64_t>(b))
+                    return false;
+            }
+            return load<uint64_t>(a + n - sizeof(uint64_t)) == load<uint64_t>(b + n - sizeof(uint64_t));
         }
+        if (n >= sizeof(uint32_t))
+            return load<uint32_t>(a) == load<uint32_t>(b) &&
+                load<uint32_t>(a + n - sizeof(uint32_t)) == load<uint32_t>(b + n - sizeof(uint32_t));
         for (; n > 0; --n) {
             if (*a++ != *b++)
                 return false;
         }
         return true;
+    }
+    template <class Word>
+    static Word load(const char* p)
+    {
+        Word w;
+        std::memcpy(&w, p, sizeof w);
+        return w;
     }
     Recent* recentSet(std::string_view name) const
     {

@@ -500,11 +500,6 @@ Value Machine::getMemberWithoutResolve(const Value& target, std::string_view nam
     return getMember(target, name);
 }
 
-Value Machine::getMember(const Value& target, std::string_view name)
-{
-    return getMember(target, name, heap_.atoms().find(name));
-}
-
 Value Machine::getMember(const Value& target, std::string_view name, Atom atom)
 {
     if (target.isNullish())

@@ -255,7 +255,10 @@ public:
     bool instanceOf(const Value& v, Object* constructor);
 
     // Properties.
-    Value getMember(const Value& target, std::string_view name);
+    Value getMember(const Value& target, std::string_view name)
+    {
+        return getMember(target, name, heap_.atoms().find(name));
+    }
     // The same read without asking any __resolve (getters still run).
     Value getMemberWithoutResolve(const Value& target, std::string_view name);
     void setMember(const Value& target, std::string_view name, Value value);
