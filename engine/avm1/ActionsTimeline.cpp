@@ -246,11 +246,12 @@ Interpreter::Outcome Interpreter::actionSetProperty(Context& ctx, Step&)
     double index = toInteger(m_.toNumber(pop(ctx)));
     Object* target = propertyTarget(ctx, pop(ctx));
     // The value takes the property's type before the target is looked at: a number for
-    // the numeric ones, a string for the name and quality; the rest keep it as given.
+    // the numeric ones, a string for the name and quality; the rest keep it as given
+    // (_focusrect takes an object as off, without asking its value).
     if (value.isObject()) {
         if (index == 13 || index == 19)
             value = Value(m_.toString(value));
-        else if ((index >= 0 && index <= 12) || (index >= 16 && index <= 18) || index == 20 || index == 21)
+        else if ((index >= 0 && index <= 12) || index == 16 || index == 18 || index == 20 || index == 21)
             value = Value(m_.toNumber(value));
     }
     if (isClip(target) && index >= 0 && index <= 21)

@@ -349,7 +349,7 @@ Value connectionSend(Machine& m, Value self, std::span<const Value> args)
                                                     "domain"};
     if (args[0].asString().empty() || method.empty() || std::ranges::find(kReserved, method) != std::end(kReserved))
         return Value(false);
-    AmfWriter writer(m, nullptr, AmfWriter::Functions::AsObjects);
+    AmfWriter writer(m, nullptr, AmfWriter::Channel::LocalConnection);
     std::vector<data::AmfValue> message;
     for (const Value& arg : args.subspan(2))
         message.push_back(writer.value(arg, 0));

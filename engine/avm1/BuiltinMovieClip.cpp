@@ -315,6 +315,48 @@ Value movieClipGetRect(Machine& m, Value self, std::span<const Value> args)
     return clipBox(m, self, args, false);
 }
 
+// The clip a setMask argument names: a clip itself, or a path (numbers included)
+// from the clip whose script is running, each step a child, a member holding a clip,
+// or _parent, _root or _levelN; "path:name" names a member of the clip at the path.
+// Other objects name nothing, without being asked for their text.
+ClipHost* maskClipOf(Machine& m, ClipHost* self, const Value& v)
+{
+    if (v.isObject())
+        return host(m, v);
+    std::string path = m.toString(v);
+    ClipHost* from = clipHost(m.currentClip());
+    if (!from)
+        from = self;
+    if (auto colon = path.rfind(':'); colon != std::string::npos) {
+        from = clipAtPath(m, from, std::string_view(path).substr(0, colon), m.caseSensitive());
+        path.erase(0, colon + 1);
+    }
+    std::string_view rest = path;
+    while (from && !rest.empty()) {
+        auto sep = rest.starts_with("..") ? size_t{2} : rest.find_first_of("/.");
+        std::string_view segment = rest.substr(0, sep);
+        rest = sep >= rest.size() ? std::string_view() : rest.substr(sep + (rest[sep] == '/' || rest[sep] == '.' ? 1 : 0));
+        if (segment.empty())
+            continue;
+        if (segment == ".." || segment == "_parent" || segment == "_root" || segment.starts_with("_level"))
+            from = clipAtPath(m, from, segment, m.caseSensitive());
+        else
+            from = host(m, m.getMember(Value(from->scriptObject()), segment));
+    }
+    return path.empty() ? nullptr : from;
+}
+
+Value movieClipSetMask(Machine& m, Value self, std::span<const Value> args)
+{
+    ClipHost* c = host(m, self);
+    if (!c || args.empty())
+        return Value();
+    if (args[0].isNullish())
+        return Value(c->setMask(nullptr));
+    ClipHost* mask = maskClipOf(m, c, args[0]);
+    return Value(mask && c->setMask(mask));
+}
+
 Value movieClipHitTest(Machine& m, Value self, std::span<const Value> args)
 {
     ClipHost* c = host(m, self);
@@ -435,6 +477,7 @@ const NativeMethod kMovieClipMethods[] = {
     {"getRect", movieClipGetRect},
     {"attachAudio", movieClipAttachAudio},
     {"hitTest", movieClipHitTest},
+    {"setMask", movieClipSetMask},
     {"localToGlobal", movieClipLocalToGlobal},
     {"globalToLocal", movieClipGlobalToLocal},
     {"startDrag", movieClipStartDrag},

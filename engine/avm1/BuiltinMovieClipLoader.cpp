@@ -4,7 +4,6 @@
 // (Loading.h); a loader tells its listeners how a load went with onLoadStart,
 // onLoadProgress, onLoadComplete and onLoadInit, or onLoadError.
 
-#include "engine/avm1/AsBroadcaster.h"
 #include "engine/avm1/ClipHost.h"
 #include "engine/avm1/InterpreterSupport.h"
 #include "engine/avm1/LoadHost.h"
@@ -55,6 +54,8 @@ void broadcast(Machine& m, Object* loader, std::string_view event, std::span<con
             m.callMethod(listener, event, args);
     }
 }
+
+// ---- MovieClipLoader.prototype ----
 
 // The clip a loadClip target names: a clip, a level number, or a path from _level0.
 // Null when it names nothing; `level` is set for a number.
@@ -359,9 +360,12 @@ void installMovieClipLoaderClass(Machine& m)
     Object* proto = m.newObject();
     m.protos().setNamed("MovieClipLoader", proto);
     m.newClass("MovieClipLoader", proto, loaderConstruct);
-    // The prototype is a broadcaster: its listener methods are AsBroadcaster's own.
-    initializeBroadcaster(m, proto);
     defineMethods(m, proto, kLoaderMethods);
+    // The listener methods are AsBroadcaster's own function objects, not copies.
+    if (const Property* broadcaster = m.global()->findOwn("AsBroadcaster")) {
+        for (const char* name : {"addListener", "removeListener", "broadcastMessage"})
+            proto->put(name, m.getMember(broadcaster->value, name), PropertyFlag::DontEnum | PropertyFlag::DontDelete);
+    }
     if (m.protos().movieClip)
         defineMethods(m, m.protos().movieClip, kClipLoadingMethods);
 }

@@ -3,6 +3,7 @@
 #include "engine/avm1/ClipHost.h"
 #include "engine/avm1/Machine.h"
 #include "engine/avm1/Native.h"
+#include "engine/avm1/StringUtil.h"
 #include "engine/avm1/MovieClipObject.h"
 
 namespace swf::avm1 {
@@ -128,10 +129,17 @@ Value objectStaticRegisterClass(Machine& m, Value, std::span<const Value> args)
     Object* cls = arg(args, 1).asObject();
     if (name.empty() || (cls && !cls->function()) || (!cls && !arg(args, 1).isNullish()))
         return Value(false);
-    if (cls)
+    // Before version 7 names are case-blind: a name in other letters replaces the one
+    // registered before it.
+    auto sameName = [&m, &name](const std::string& other) {
+        return m.caseSensitive() ? other == name : toLowerText(other) == toLowerText(name);
+    };
+    std::erase_if(m.classAliasOrder(), sameName);
+    std::erase_if(m.registeredClasses(), [&sameName](const auto& entry) { return sameName(entry.first); });
+    if (cls) {
         m.registeredClasses()[name] = cls;
-    else
-        m.registeredClasses().erase(name);
+        m.classAliasOrder().push_back(name);
+    }
     return Value(true);
 }
 

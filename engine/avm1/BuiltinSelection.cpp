@@ -272,7 +272,14 @@ void setRootFocusRect(Machine& m, const Value& value)
     SelectionObject* selection = selectionObject(m);
     if (!selection || value.isUndefined() || value.isNull())
         return;
-    selection->focusRect = !value.isObject() && m.toNumber(value) != 0;
+    // An object turns it off; a value that is no number leaves it.
+    if (value.isObject()) {
+        selection->focusRect = false;
+        return;
+    }
+    const double n = m.toNumber(value);
+    if (!std::isnan(n))
+        selection->focusRect = n != 0;
 }
 
 std::optional<bool> objectFocusRect(Machine& m, const Value& value)

@@ -13,7 +13,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
 namespace swf::avm1 {
 
@@ -63,28 +62,11 @@ std::vector<ClipHost*> chainOf(ClipHost& host)
     return chain;
 }
 
-// A clip's own matrix; a root has no placement record, so its matrix comes from its
-// position, scale and rotation.
-Matrix ownMatrix(Machine& m, ClipHost& host)
-{
-    if (host.parentObject())
-        return host.matrix();
-    auto number = [&](ClipProperty p) {
-        const double v = m.toNumber(host.getProperty(p));
-        return std::isfinite(v) ? v : 0.0;
-    };
-    const double sx = number(ClipProperty::XScale) / 100;
-    const double sy = number(ClipProperty::YScale) / 100;
-    const double angle = number(ClipProperty::Rotation) * std::numbers::pi / 180;
-    return {sx * std::cos(angle), sx * std::sin(angle), -sy * std::sin(angle), sy * std::cos(angle),
-            number(ClipProperty::X) * kTwipsPerPixel, number(ClipProperty::Y) * kTwipsPerPixel};
-}
-
-Matrix concatenatedMatrix(Machine& m, ClipHost& host)
+Matrix concatenatedMatrix(ClipHost& host)
 {
     Matrix total;
     for (ClipHost* h : chainOf(host))
-        total = total * ownMatrix(m, *h);
+        total = total * h->matrix();
     return total;
 }
 
@@ -139,7 +121,7 @@ Value transformSetColorTransform(Machine&, Value self, std::span<const Value> ar
 Value transformConcatenatedMatrix(Machine& m, Value self, std::span<const Value>)
 {
     ClipHost* host = hostOf(self);
-    return host ? Value(newMatrix(m, toScript(concatenatedMatrix(m, *host)))) : Value();
+    return host ? Value(newMatrix(m, toScript(concatenatedMatrix(*host)))) : Value();
 }
 
 // Outer colour transforms apply last: each parent's multipliers scale its child's
@@ -157,6 +139,17 @@ Value transformConcatenatedColorTransform(Machine& m, Value self, std::span<cons
             total.mul[i] *= c.mul[i];
         }
     }
+    // The player keeps the result as it keeps any colour transform, in 16 bits:
+    // multipliers in 8.8 fixed point, offsets whole; both wrap past that.
+    auto wrap16 = [](double v) {
+        if (!std::isfinite(v) || std::abs(v) >= 2147483648.0)
+            return 0.0;
+        return static_cast<double>(static_cast<int16_t>(static_cast<uint16_t>(static_cast<int64_t>(v))));
+    };
+    for (size_t i = 0; i < 4; ++i) {
+        total.mul[i] = wrap16(std::trunc(total.mul[i] * 256)) / 256;
+        total.add[i] = wrap16(std::floor(total.add[i]));
+    }
     return Value(newColorTransform(m, total));
 }
 
@@ -167,7 +160,7 @@ Value transformPixelBounds(Machine& m, Value self, std::span<const Value>)
         return Value();
     double xMin = 0, yMin = 0, xMax = 0, yMax = 0;
     host->bounds(nullptr, true, xMin, yMin, xMax, yMax);
-    const MatrixValue t = toScript(concatenatedMatrix(m, *host));
+    const MatrixValue t = toScript(concatenatedMatrix(*host));
     double left = INFINITY, top = INFINITY, right = -INFINITY, bottom = -INFINITY;
     for (auto [x, y] : {std::pair{xMin, yMin}, {xMax, yMin}, {xMin, yMax}, {xMax, yMax}}) {
         const double px = t.a * x + t.c * y + t.tx;

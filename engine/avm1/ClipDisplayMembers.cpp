@@ -130,6 +130,12 @@ std::optional<BlendMode> blendModeOf(Machine& m, const Value& v)
     return std::nullopt;
 }
 
+bool isClipDisplayMember(const Machine& m, std::string_view name)
+{
+    return m.version() >= 8 && (name == "filters" || name == "blendMode" || name == "cacheAsBitmap" ||
+                                name == "scrollRect" || name == "opaqueBackground" || name == "transform");
+}
+
 bool getClipDisplayMember(Machine& m, Object* clip, ClipHost& host, std::string_view name, Value& out)
 {
     if (m.version() < 8)

@@ -131,6 +131,9 @@ public:
     virtual void localToGlobal(double& x, double& y) = 0;
     virtual void globalToLocal(double& x, double& y) = 0;
     virtual bool hitTestPoint(double x, double y, bool shape) = 0;
+    // setMask: the clip is seen only where `mask`'s shapes are, and `mask` is no longer
+    // drawn itself; null takes the mask away. False where the clip cannot be masked.
+    virtual bool setMask(ClipHost* /*mask*/) { return false; }
     // What scripts draw into the clip (moveTo, lineTo ...); null where nothing can be drawn.
     virtual Drawing* drawing() { return nullptr; }
     // A button instance rather than a sprite's.

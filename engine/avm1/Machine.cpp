@@ -1017,10 +1017,13 @@ void Machine::clearInterval(int id)
     std::erase_if(intervals_, [id](const Interval& i) { return i.id == id; });
 }
 
-void Machine::addFrameTask(Object* owner, std::function<void(Machine&, double)> tick)
+void Machine::addFrameTask(Object* owner, std::function<void(Machine&, double)> tick, bool first)
 {
     removeFrameTask(owner);
-    frameTasks_.emplace_back(owner, std::move(tick));
+    if (first)
+        frameTasks_.emplace(frameTasks_.begin(), owner, std::move(tick));
+    else
+        frameTasks_.emplace_back(owner, std::move(tick));
 }
 
 void Machine::removeFrameTask(Object* owner)

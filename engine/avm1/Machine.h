@@ -203,6 +203,9 @@ public:
     }
     // Library symbols for attachMovie / registerClass: constructor by linkage name.
     std::unordered_map<std::string, Object*>& registeredClasses() { return registeredClasses_; }
+    // The names registerClass was given, oldest first (a name registered again moves to
+    // the end): AMF writes an object's class under the newest name naming it.
+    std::vector<std::string>& classAliasOrder() { return classAliasOrder_; }
 
     // Budget shared by everything run until the next reset: a script that runs too long
     // is stopped, as the reference player stops it.
@@ -294,7 +297,9 @@ public:
     // runs once a frame after the intervals, with the frame's milliseconds. A registered
     // object stays alive while it is registered, as a playing stream does with no
     // script variable holding it.
-    void addFrameTask(Object* owner, std::function<void(Machine&, double)> tick);
+    // `first` puts the task before those already waiting (requests a frame's scripts
+    // made go out before the messages and events it queued).
+    void addFrameTask(Object* owner, std::function<void(Machine&, double)> tick, bool first = false);
     void removeFrameTask(Object* owner);
 
     // Frees objects nothing reaches any more; `extraRoots` adds more for this sweep.
@@ -374,6 +379,7 @@ private:
     std::function<void(const std::string&)> traceSink_;
     std::function<Object*(int)> levelResolver_;
     std::unordered_map<std::string, Object*> registeredClasses_;
+    std::vector<std::string> classAliasOrder_;
     size_t actionsLeft_ = 1'000'000;
     double nowMs_ = 0;
     std::vector<Interval> intervals_;

@@ -62,7 +62,8 @@ bool MovieClipObject::getComputed(Machine& machine, std::string_view name, Value
 
 bool MovieClipObject::hasComputed(Machine& machine, std::string_view name)
 {
-    return host_ && (host_->childByName(name, machine.caseSensitive()) || clipPropertyByName(name).has_value());
+    return host_ && (host_->childByName(name, machine.caseSensitive()) || clipPropertyByName(name).has_value() ||
+                     isClipDisplayMember(machine, name));
 }
 
 bool MovieClipObject::setComputed(Machine& machine, std::string_view name, const Value& value)

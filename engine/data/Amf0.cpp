@@ -1,5 +1,6 @@
 #include "engine/data/Amf0.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -105,7 +106,13 @@ public:
         case kBoolean: v.type = AmfValue::Type::Boolean; v.boolean = u8() != 0; break;
         case kString: v.type = AmfValue::Type::String; v.text = shortText(); break;
         case kLongString: v.type = AmfValue::Type::String; v.text = bytes(u32()); break;
-        case kXml: v.type = AmfValue::Type::Xml; v.text = bytes(u32()); break;
+        case kXml:
+            // XML documents and dates are objects to the player, with places in the
+            // reference table like any other.
+            v.type = AmfValue::Type::Xml;
+            ++objects_;
+            v.text = bytes(u32());
+            break;
         case kNull: v.type = AmfValue::Type::Null; break;
         case kUndefined: v.type = AmfValue::Type::Undefined; break;
         case kReference:
@@ -128,7 +135,7 @@ public:
         case kEcmaArray:
             v.type = AmfValue::Type::EcmaArray;
             ++objects_;
-            u32();  // the count is a hint; the members end with the end marker
+            v.count = u32();  // a hint; the members end with the end marker
             members(v, depth);
             break;
         case kStrictArray: {
@@ -144,6 +151,7 @@ public:
         }
         case kDate:
             v.type = AmfValue::Type::Date;
+            ++objects_;
             v.number = f64();
             v.timeZone = static_cast<int16_t>(u16());
             break;
@@ -249,7 +257,7 @@ void writeAmf0(const AmfValue& v, std::vector<uint8_t>& out)
         break;
     case AmfValue::Type::EcmaArray:
         out.push_back(kEcmaArray);
-        put32(out, static_cast<uint32_t>(v.members.size()));
+        put32(out, v.count);
         putMembers(out, v.members);
         break;
     case AmfValue::Type::StrictArray:
@@ -269,6 +277,38 @@ void writeAmf0(const AmfValue& v, std::vector<uint8_t>& out)
 AmfValue readAmf0(std::span<const uint8_t> data, size_t& pos, const AmfLimits& limits)
 {
     return Reader(data, pos, limits).value(0);
+}
+
+namespace {
+
+// A value after its length in bytes, as packets carry them.
+void putSizedValue(std::vector<uint8_t>& out, const AmfValue& value)
+{
+    std::vector<uint8_t> bytes;
+    writeAmf0(value, bytes);
+    put32(out, static_cast<uint32_t>(bytes.size()));
+    out.insert(out.end(), bytes.begin(), bytes.end());
+}
+
+} // namespace
+
+std::vector<uint8_t> writeAmfPacket(const std::vector<AmfHeader>& headers, const std::vector<AmfMessage>& messages)
+{
+    std::vector<uint8_t> out;
+    put16(out, 0);  // AMF0
+    put16(out, static_cast<uint16_t>(std::min<size_t>(headers.size(), 0xFFFF)));
+    for (size_t i = 0; i < headers.size() && i < 0xFFFF; ++i) {
+        putShortText(out, headers[i].name);
+        out.push_back(headers[i].mustUnderstand ? 1 : 0);
+        putSizedValue(out, headers[i].value);
+    }
+    put16(out, static_cast<uint16_t>(std::min<size_t>(messages.size(), 0xFFFF)));
+    for (size_t i = 0; i < messages.size() && i < 0xFFFF; ++i) {
+        putShortText(out, messages[i].target);
+        putShortText(out, messages[i].response);
+        putSizedValue(out, messages[i].body);
+    }
+    return out;
 }
 
 std::vector<uint8_t> writeSol(const SolFile& file)

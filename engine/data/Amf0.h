@@ -23,6 +23,7 @@ struct AmfValue {
     bool boolean = false;
     std::string text;         // String, Xml, TypedObject's class name
     uint16_t reference = 0;   // Reference: index of an earlier object, in the order they were read
+    uint32_t count = 0;       // EcmaArray: the array's length, which the player writes before its members
     int16_t timeZone = 0;     // Date
     std::vector<std::pair<std::string, AmfValue>> members;  // Object, EcmaArray, TypedObject
     std::vector<AmfValue> elements;                          // StrictArray
@@ -66,6 +67,24 @@ struct AmfLimits {
 void writeAmf0(const AmfValue& value, std::vector<uint8_t>& out);
 // Reads one value at `pos`, moving it past the value.
 AmfValue readAmf0(std::span<const uint8_t> data, size_t& pos, const AmfLimits& limits = {});
+
+// A remoting request (what NetConnection.call sends to a server over HTTP): headers
+// the connection carries (addHeader), then one message a call, each named by the
+// server method and the "/N" the answer will come back to; each value is written with
+// its byte length in front.
+struct AmfHeader {
+    std::string name;
+    bool mustUnderstand = false;
+    AmfValue value;
+};
+
+struct AmfMessage {
+    std::string target;
+    std::string response;
+    AmfValue body;
+};
+
+std::vector<uint8_t> writeAmfPacket(const std::vector<AmfHeader>& headers, const std::vector<AmfMessage>& messages);
 
 // A shared object's file: its name and its data members in order.
 struct SolFile {

@@ -36,7 +36,7 @@ bool contentContains(const ClipState& clip, Point local, int nesting)
     if (nesting > kMaxNesting)
         return false;
     if (std::shared_ptr<const ShapeDef> drawn = clip.drawing.empty() ? nullptr : clip.drawing.shape();
-        drawn && shapeTester().contains(drawn, local))
+        drawn && shapeTester().contains(drawn, local, true))
         return true;
     for (const DisplayObject& child : clip.children) {
         if (child.clipDepth)
@@ -56,7 +56,7 @@ bool objectContains(const DisplayObject& object, Point local, int nesting)
     if (!c)
         return false;
     if (c->shape)
-        return shapeTester().contains(c->shape, local);
+        return shapeTester().contains(c->shape, local, true);
     if (c->morph)
         return inBounds(morphBounds(*c->morph, object.ratio / 65535.0), local);
     if (c->text)

@@ -12,7 +12,7 @@ namespace swf::movie {
 
 struct ClipState;
 
-// `local` is in the clip's own twips.
+// `local` is in the clip's own twips. What lines cover counts, as what shapes fill.
 bool clipContentContains(const ClipState& clip, Point local);
 
 // The geometry every hit test walks by: a point in a box, edges included, and a point

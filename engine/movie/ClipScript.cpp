@@ -136,6 +136,11 @@ DisplayObject* ClipScript::displayObject()
     return nullptr;
 }
 
+DisplayObject* ClipScript::placement(bool create)
+{
+    return parent_ ? displayObject() : player_.levelPlacement(level_, create);
+}
+
 bool ClipScript::isButton()
 {
     DisplayObject* d = displayObject();
@@ -179,6 +184,45 @@ void setSizeProperty(DisplayObject& object, avm1::ClipProperty property, double 
         setScaleAndRotation(object, now.xScale, scale, now.rotation);
 }
 
+constexpr const char* kQualityNames[] = {"LOW", "MEDIUM", "HIGH", "BEST"};
+
+// _highquality, _quality and _soundbuftime, which every clip shares; false for other
+// properties. A value that is no number (or no quality's name) changes nothing.
+bool setPlayerSetting(TimelinePlayer::ScriptSettings& settings, avm1::ClipProperty property,
+                      const avm1::Value& value, avm1::Machine& machine)
+{
+    using P = avm1::ClipProperty;
+    switch (property) {
+    case P::HighQuality: {
+        const double n = value.isNullish() ? std::nan("") : machine.toNumber(value);
+        if (std::isnan(n))
+            return true;
+        // 0 is low, 1 high and 2 or more best; below 0 high again.
+        const double level = std::trunc(n);
+        settings.quality = level == 0 ? 0 : level >= 2 ? 3 : 2;
+        return true;
+    }
+    case P::Quality: {
+        const std::string name = machine.toString(value);
+        for (int q = 0; q < 4; ++q) {
+            if (sameName(name, kQualityNames[q], false))
+                settings.quality = q;
+        }
+        return true;
+    }
+    case P::SoundBufTime: {
+        const double n = value.isNullish() ? std::nan("") : machine.toNumber(value);
+        if (std::isnan(n))
+            return true;
+        // Whole seconds in 32 bits; a value past them becomes the smallest.
+        settings.soundBufferTime = n >= -2147483648.0 && n < 2147483648.0 ? static_cast<int32_t>(n)
+                                                                            : std::numeric_limits<int32_t>::min();
+        return true;
+    }
+    default: return false;
+    }
+}
+
 bool locksRoot(avm1::Object* clip)
 {
     const avm1::Property* lock = clip ? clip->findOwn("_lockroot") : nullptr;
@@ -194,7 +238,12 @@ avm1::Object* ClipScript::parentObject()
 {
     if (!parent_ || !parent_->script.get())
         return nullptr;
-    return parent_->script.get()->scriptObject();
+    // Before SWF 6 a button is no object scripts see: a clip in one of its states has
+    // the button's own parent for its parent.
+    ClipScript* parent = parent_->script.get();
+    if (parent->isButton() && player_.movieOf(*parent_).header.version < 6)
+        return parent->parentObject();
+    return parent->scriptObject();
 }
 
 avm1::Object* ClipScript::rootObject()
@@ -219,11 +268,10 @@ avm1::Object* ClipScript::childByName(std::string_view name, bool caseSensitive)
             return player_.textFieldObject(self_, child);
         if (avm1::Object* video = videoScriptObject(player_.machine(), child, object_))
             return video;
-        if (!child.clip) {
-            // A named shape has no script object of its own: the name reaches the
-            // clip it sits in, as in the reference player.
+        // A named shape has no script object of its own, nor before SWF 6 a button:
+        // the name reaches the clip it sits in, as in the reference player.
+        if (!child.clip || (child.character && child.character->button && player_.movieOf(self_).header.version < 6))
             return object_;
-        }
         ClipPath p = path();
         p.push_back(child.depth);
         return player_.clipObject(p);
@@ -254,7 +302,7 @@ std::vector<avm1::Object*> ClipScript::namedChildren()
 avm1::Value ClipScript::getProperty(avm1::ClipProperty property)
 {
     using P = avm1::ClipProperty;
-    DisplayObject* d = displayObject();
+    DisplayObject* d = placement(false);
     if (auto shared = sharedDisplayProperty(d, property))
         return *shared;
     switch (property) {
@@ -273,7 +321,11 @@ avm1::Value ClipScript::getProperty(avm1::ClipProperty property)
         return avm1::Value(mouse ? mouse->dropTargetOf(object_) : std::string());
     }
     case P::Url: return avm1::Value(player_.urlOf(self_.movie));
-    case P::HighQuality: return avm1::Value(1.0);
+    case P::HighQuality: {
+        // Medium counts as high.
+        const int quality = player_.scriptSettings().quality;
+        return avm1::Value(quality == 0 ? 0.0 : quality == 3 ? 2.0 : 1.0);
+    }
     case P::FocusRect: {
         // A movie's root speaks for the whole player; other clips and buttons have their
         // own setting or none (null).
@@ -283,12 +335,12 @@ avm1::Value ClipScript::getProperty(avm1::ClipProperty property)
             return avm1::Value(!selection || selection->focusRect);
         return focusRect_ ? avm1::Value(*focusRect_) : avm1::Value(avm1::Null{});
     }
-    case P::SoundBufTime: return avm1::Value(5.0);
-    case P::Quality: return avm1::Value("HIGH");
+    case P::SoundBufTime: return avm1::Value(static_cast<double>(player_.scriptSettings().soundBufferTime));
+    case P::Quality: return avm1::Value(std::string(kQualityNames[player_.scriptSettings().quality]));
     case P::XMouse:
     case P::YMouse: {
         // The pointer in the clip's own space, in pixels.
-        const Matrix m = toStage();
+        const Matrix m = toStage(true);
         if (!m.invertible())
             return avm1::Value(0.0);
         const Point local = m.inverted().apply(player_.pointer());
@@ -310,7 +362,9 @@ void ClipScript::setProperty(avm1::ClipProperty property, const avm1::Value& val
             focusRect_ = avm1::objectFocusRect(*machine, value);
         return;
     }
-    DisplayObject* d = displayObject();
+    if (machine && setPlayerSetting(player_.scriptSettings(), property, value, *machine))
+        return;
+    DisplayObject* d = placement(true);
     if (!d || !machine)
         return;
     if (setSharedDisplayProperty(*d, property, value, *machine)) {
@@ -326,13 +380,13 @@ void ClipScript::setProperty(avm1::ClipProperty property, const avm1::Value& val
 
 ColorTransform ClipScript::colorTransform()
 {
-    DisplayObject* d = displayObject();
+    DisplayObject* d = placement(false);
     return d ? d->colorTransform : ColorTransform{};
 }
 
 void ClipScript::setColorTransform(const ColorTransform& transform)
 {
-    if (DisplayObject* d = displayObject()) {
+    if (DisplayObject* d = placement(true)) {
         d->colorTransform = transform;
         d->scriptTransformed = true;
     }
@@ -400,13 +454,13 @@ void ClipScript::setOpaqueBackground(std::optional<Rgba> color)
 
 Matrix ClipScript::matrix()
 {
-    DisplayObject* d = displayObject();
+    DisplayObject* d = placement(false);
     return d ? d->matrix : Matrix{};
 }
 
 void ClipScript::setMatrix(const Matrix& matrix)
 {
-    if (DisplayObject* d = displayObject()) {
+    if (DisplayObject* d = placement(true)) {
         d->matrix = matrix;
         d->scriptTransformed = true;
     }
@@ -761,7 +815,7 @@ avm1::Object* ClipScript::childAtDepth(int depth)
     return player_.clipObject(p);
 }
 
-Matrix ClipScript::toStage()
+Matrix ClipScript::toStage(bool withLevel)
 {
     Matrix m;
     ClipScript* s = this;
@@ -771,6 +825,12 @@ Matrix ClipScript::toStage()
             break;
         m = d->matrix * m;
         s = s->parent_->script.get();
+    }
+    // A level's root may itself be moved on the stage; hitTest, localToGlobal and
+    // getBounds work in the level's space, the pointer is on the stage.
+    if (withLevel && s && !s->parent_) {
+        if (DisplayObject* level = s->placement(false))
+            m = level->matrix * m;
     }
     return m;
 }
@@ -820,6 +880,16 @@ bool ClipScript::hitTestPoint(double x, double y, bool shape)
     }
     Rect r = transformRect(clipBounds(self_), toStage());
     return !isEmpty(r) && tx >= r.xMin && tx <= r.xMax && ty >= r.yMin && ty <= r.yMax;
+}
+
+bool ClipScript::setMask(avm1::ClipHost* mask)
+{
+    DisplayObject* d = displayObject();
+    if (!d)
+        return false;
+    auto* other = dynamic_cast<ClipScript*>(mask);
+    d->maskClip = other ? other->self_.serial.value : 0;
+    return true;
 }
 
 void ClipScript::trace(const std::string& line)

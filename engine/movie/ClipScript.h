@@ -92,6 +92,7 @@ public:
     void localToGlobal(double& x, double& y) override;
     void globalToLocal(double& x, double& y) override;
     bool hitTestPoint(double x, double y, bool shape) override;
+    bool setMask(avm1::ClipHost* mask) override;
     Drawing* drawing() override { return &self_.drawing; }
 
     void trace(const std::string& line) override;
@@ -112,11 +113,15 @@ private:
     // Takes the children (their unload handlers queued) and the drawing away.
     void clearContent();
     DisplayObject* displayObject();
+    // What places this clip: its entry in its parent's list, or for a level's root the
+    // level's placement on the stage (for level 0 made when `create` asks).
+    DisplayObject* placement(bool create);
     bool isButton() override;
     std::optional<avm1::Value> childVideoProperty(const void* video, avm1::ClipProperty property) override;
     bool setChildVideoProperty(const void* video, avm1::ClipProperty property, const avm1::Value& value) override;
-    // The matrix from this clip's space to the stage's, in twips.
-    Matrix toStage();
+    // The matrix from this clip's space to its level's root's, in twips, or with
+    // `withLevel` to the stage's (through where scripts moved the level).
+    Matrix toStage(bool withLevel = false);
     void goTo(int frame);
 
     TimelinePlayer& player_;

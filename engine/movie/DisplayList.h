@@ -88,6 +88,10 @@ struct ClipState {
     // On the main timeline only: the movies loaded into _level1 and above, each the
     // root of its own tree, in level order (the object's depth is its level).
     std::vector<DisplayObject> levels;
+    // On the main timeline only: level 0's own placement once a script moved, scaled
+    // or tinted the whole movie (_root._x, a Color on _root); empty until then. The
+    // movie is drawn, hit and measured through it as a clip is through its own.
+    std::vector<DisplayObject> placement;
     InstanceSerial serial;
 
     DisplayObject* find(int32_t depth);
@@ -183,6 +187,9 @@ struct DisplayObject {
     // A script set its position, size, rotation or colour: from then on the timeline's
     // moves leave its matrix and colour transform alone, as the reference player does.
     bool scriptTransformed = false;
+    // The instance (ClipState serial) of the clip a script made this object's mask
+    // with setMask; 0: none.
+    uint64_t maskClip = 0;
     // Derived from the matrix and kept with it: no part of comparisons.
     std::optional<ScriptScale> scriptScale;
     // Event handlers from PlaceObject (onClipEvent), kept undecoded.
@@ -202,7 +209,7 @@ struct DisplayObject {
             && a.clipDepth == b.clipDepth && a.visible == b.visible && a.blendMode == b.blendMode
             && sameFilters(a.filters, b.filters) && a.cacheAsBitmap == b.cacheAsBitmap
             && a.opaqueBackground == b.opaqueBackground && a.scrollRect == b.scrollRect
-            && a.placedAt == b.placedAt && a.scriptTransformed == b.scriptTransformed
+            && a.placedAt == b.placedAt && a.scriptTransformed == b.scriptTransformed && a.maskClip == b.maskClip
             && a.clip == b.clip && a.textField == b.textField;
     }
 };

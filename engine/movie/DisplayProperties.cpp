@@ -58,9 +58,18 @@ float alphaMultiplier(double percent)
     return static_cast<float>(alphaFixed(multiplier));
 }
 
+// The same matrix, a NaN term (an infinite rotation leaves them) matching a NaN: the
+// scales and rotation a script gave still read back from it.
+static bool sameMatrix(const Matrix& x, const Matrix& y)
+{
+    auto same = [](double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); };
+    return same(x.a, y.a) && same(x.b, y.b) && same(x.c, y.c) && same(x.d, y.d) && same(x.tx, y.tx) &&
+           same(x.ty, y.ty);
+}
+
 ScriptScale scaleAndRotation(const DisplayObject& object)
 {
-    if (object.scriptScale && object.scriptScale->matrix == object.matrix)
+    if (object.scriptScale && sameMatrix(object.scriptScale->matrix, object.matrix))
         return *object.scriptScale;
     const Matrix& m = object.matrix;
     return ScriptScale{m, xScaleOf(m), yScaleOf(m), rotationOf(m)};
@@ -105,7 +114,10 @@ bool setSharedDisplayProperty(DisplayObject& object, avm1::ClipProperty property
             object.visible = n != 0;
         return true;
     }
-    case P::Name: object.name = machine.toString(value); return true;
+    case P::Name:
+        // NaN names the object "0", as the reference player writes it.
+        object.name = value.isNumber() && std::isnan(value.asNumber()) ? std::string("0") : machine.toString(value);
+        return true;
     case P::X: case P::Y: case P::XScale: case P::YScale: case P::Rotation: case P::Alpha: break;
     default: return false;
     }

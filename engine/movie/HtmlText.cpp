@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <optional>
 
 namespace swf::movie {
 
@@ -198,7 +199,7 @@ std::optional<Rgba> colour(const std::string& text)
     return Rgba{static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>(rgb >> 8), static_cast<uint8_t>(rgb), 255};
 }
 
-void applyFont(TextFormat& f, const Tag& tag)
+void applyFont(TextFormat& f, const Tag& tag, bool readKerning)
 {
     if (const std::string* face = tag.attribute("face"); face && !face->empty())
         f.face = *face;
@@ -218,7 +219,7 @@ void applyFont(TextFormat& f, const Tag& tag)
         if (auto n = number(*spacing))
             f.letterSpacing = *n * kTwips;
     }
-    if (const std::string* kerning = tag.attribute("kerning")) {
+    if (const std::string* kerning = tag.attribute("kerning"); kerning && readKerning) {
         if (auto n = number(*kerning))
             f.kerning = *n != 0;
     }
@@ -279,35 +280,70 @@ public:
             out_.spans.push_back({text.size(), format});
     }
     bool endsParagraph() const { return out_.text.empty() || out_.text.back() == '\r'; }
-    FormattedText finish()
-    {
-        // The last paragraph's end is not a line of its own.
-        if (!out_.text.empty() && out_.text.back() == '\r') {
-            out_.text.pop_back();
-            if (--out_.spans.back().bytes == 0)
-                out_.spans.pop_back();
-        }
-        return std::move(out_);
-    }
+    // A closing </p> leaves its "\r" in the text; htmlText does not make a line of it.
+    FormattedText finish() { return std::move(out_); }
 
 private:
     FormattedText out_;
 };
 
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// The characters of one stretch of text between tags as the field keeps them.
+void readStretch(std::string& text, bool condenseWhite)
+{
+    if (std::ranges::all_of(text, isBlank)) {
+        text.clear();
+        return;
+    }
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (condenseWhite && isBlank(c)) {
+            while (i + 1 < text.size() && isBlank(text[i + 1]))
+                ++i;
+            out += ' ';
+        } else if (c == '\r' || c == '\n') {
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+            out += '\r';
+        } else {
+            out += c;
+        }
+    }
+    text = std::move(out);
+}
+
 } // namespace
 
-FormattedText parseHtml(std::string_view html, const TextFormat& base)
+HtmlReading htmlReading(int swfVersion, bool multiline, bool condenseWhite)
+{
+    return HtmlReading{multiline || swfVersion < 7, condenseWhite, false};
+}
+
+FormattedText parseHtml(std::string_view html, const TextFormat& base, HtmlReading reading)
 {
     Builder builder;
     // Open tags with the format inside each; the base at the bottom.
     std::vector<std::pair<std::string, TextFormat>> open{{std::string(), base}};
     constexpr size_t kMaxDepth = 256;
+    // A line end takes the format of the tag opened last when no text came after it,
+    // even one already closed: "<b><br></b>" ends its line in bold.
+    std::optional<TextFormat> lastOpened;
+    auto lineEndFormat = [&]() -> const TextFormat& { return lastOpened ? *lastOpened : open.back().second; };
     size_t i = 0;
     std::string text;
     while (i < html.size()) {
         text.clear();
         i = appendText(text, html, i);
+        readStretch(text, reading.condenseWhite);
         builder.append(text, open.back().second);
+        if (!text.empty())
+            lastOpened.reset();
         if (i >= html.size())
             break;
         const size_t close = html.find('>', i);
@@ -317,11 +353,13 @@ FormattedText parseHtml(std::string_view html, const TextFormat& base)
         i = close + 1;
         const TextFormat& current = open.back().second;
         if (tag.name.starts_with('/')) {
+            // Only a closing tag with its opening one open does anything: a stray
+            // </p> ends no paragraph.
             const std::string name = tag.name.substr(1);
-            if (name == "p" || name == "li")
-                builder.append("\r", current);
             for (size_t k = open.size(); k-- > 1;) {
                 if (open[k].first == name) {
+                    if ((name == "p" || name == "li") && reading.lineBreaks)
+                        builder.append("\r", lineEndFormat());
                     open.resize(k);
                     break;
                 }
@@ -329,19 +367,28 @@ FormattedText parseHtml(std::string_view html, const TextFormat& base)
             continue;
         }
         if (tag.name == "br" || tag.name == "br/" || tag.name == "sbr") {
-            builder.append("\r", current);
+            if (reading.lineBreaks)
+                builder.append("\r", lineEndFormat());
             continue;
         }
         TextFormat inner = current;
         if (tag.name == "p" || tag.name == "li") {
-            if (!builder.endsParagraph())
-                builder.append("\r", current);
+            // A <p> inside an open <p> ends that one without a line break, as an HTML
+            // reader closes an unclosed paragraph; text before a <p> runs on into it,
+            // text before an <li> is a paragraph of its own.
+            auto openParagraph = std::ranges::find_if(open, [](const auto& o) { return o.first == "p"; });
+            if (tag.name == "p" && openParagraph != open.end()) {
+                open.erase(openParagraph, open.end());
+                inner = open.back().second;
+            } else if (tag.name == "li" && !builder.endsParagraph() && reading.lineBreaks) {
+                builder.append("\r", lineEndFormat());
+            }
             if (tag.name == "li")
                 inner.bullet = true;
             else if (const std::string* align = tag.attribute("align"))
                 inner.align = alignNamed(*align, inner.align);
         } else if (tag.name == "font") {
-            applyFont(inner, tag);
+            applyFont(inner, tag, reading.kerning);
         } else if (tag.name == "b") {
             inner.bold = true;
         } else if (tag.name == "i") {
@@ -358,6 +405,7 @@ FormattedText parseHtml(std::string_view html, const TextFormat& base)
         } else if (tag.name != "span") {
             continue;  // not a tag of the subset (images are not shown yet)
         }
+        lastOpened = inner;
         if (open.size() < kMaxDepth)
             open.emplace_back(tag.name, std::move(inner));
     }
@@ -436,6 +484,12 @@ bool sameFont(const TextFormat& a, const TextFormat& b)
         && a.kerning == b.kerning;
 }
 
+bool sameStyle(const TextFormat& a, const TextFormat& b)
+{
+    return a.bold == b.bold && a.italic == b.italic && a.underline == b.underline && a.url == b.url
+        && a.target == b.target;
+}
+
 // The <FONT> tags open inside a paragraph, as the reference player nests them: a
 // stretch whose font one of the open levels already has closes back to that level;
 // any other opens a new level inside the current one, naming what differs from it.
@@ -500,6 +554,9 @@ void appendStretch(std::string& out, std::string_view text, const TextFormat& f)
 
 std::string toHtml(std::string_view text, const std::vector<TextSpan>& spans, const TextFormat& base)
 {
+    // An empty field has no paragraph to show.
+    if (text.empty())
+        return {};
     // The format of each byte's stretch, as (end offset, format) pairs.
     std::vector<std::pair<size_t, const TextFormat*>> stretches;
     size_t offset = 0;
@@ -558,6 +615,11 @@ std::string toHtml(std::string_view text, const std::vector<TextSpan>& spans, co
             appendStretch(out, text.substr(at, to - at), *format);
             at = to;
         }
+        // A paragraph's end in another style than its last character (bold, italic,
+        // underline, link) shows as an empty stretch in that style; so does the end of
+        // an empty paragraph.
+        if (end < text.size() && (start == end || !sameStyle(formatAt(end), formatAt(end - 1))))
+            appendStretch(out, {}, formatAt(end));
         fonts.closeAll();
         out += "</FONT>";
         out += para.bullet ? "</LI>" : "</P>";

@@ -20,9 +20,26 @@ struct FormattedText {
     std::vector<render::TextSpan> spans;
 };
 
+// How a field reads its markup.
+struct HtmlReading {
+    // <p>, <li> and <br> end lines. A single-line field of a movie for SWF 7 or later
+    // runs its paragraphs together; earlier movies break lines in any field.
+    bool lineBreaks = true;
+    // condenseWhite: each run of blanks and line ends inside a stretch of text reads
+    // as one space (otherwise a line end in the text ends a paragraph).
+    bool condenseWhite = false;
+    // <font kerning> turns kerning on in the text a movie stores in a field; markup a
+    // script sets cannot.
+    bool kerning = true;
+};
+
+// The reading a field of a movie for `swfVersion` uses.
+HtmlReading htmlReading(int swfVersion, bool multiline, bool condenseWhite);
+
 // `base` is the format of text outside any tag. Unknown tags are dropped with their
-// markup; an unclosed tag hides the rest of the text.
-FormattedText parseHtml(std::string_view html, const render::TextFormat& base);
+// markup; an unclosed tag hides the rest of the text. Text between tags that is only
+// blanks and line ends is dropped, as the reference player does.
+FormattedText parseHtml(std::string_view html, const render::TextFormat& base, HtmlReading reading = {});
 
 // The reference player's htmlText for `text` set in `spans` (all of it in `base` when
 // there are none).

@@ -170,8 +170,17 @@ std::optional<MouseInput::Target> MouseInput::targetAt(ClipState& root, Timeline
         if (findIn(*level.clip, at, *inner, timeline, 1, found))
             return found;
     }
+    // Level 0 too, once a script moved it.
+    Point pointer = pointer_;
+    if (!root.placement.empty()) {
+        const DisplayObject& level = root.placement.front();
+        auto inner = level.visible ? toLocal(level.matrix, pointer_) : std::nullopt;
+        if (!inner)
+            return found;
+        pointer = *inner;
+    }
     ClipPath path;
-    findIn(root, path, pointer_, timeline, 0, found);
+    findIn(root, path, pointer, timeline, 0, found);
     return found;
 }
 

@@ -49,6 +49,12 @@ struct Character {
     std::shared_ptr<const EditTextDef> editText{};
     std::shared_ptr<const ButtonCharacter> button{};
     std::shared_ptr<const EmbeddedVideo> video{};
+    // Where the main timeline's tag stream defines it: the frame (1-based) and how many
+    // of that frame's control tags come before it. The dictionary fills as the main
+    // timeline first plays through the stream, so a placement ahead of the definition
+    // finds nothing.
+    int definedAt = 1;
+    size_t definedAfter = 0;
 };
 
 // A frame script; the bytes belong to the MovieDef.
@@ -85,6 +91,10 @@ struct TimelineDef {
     // playhead waits at the last loaded frame as it would for the rest to arrive.
     // -1: all of them.
     int loadedFrames = -1;
+    // Whether the tag stream reached its End tag. A timeline whose stream stops short
+    // of it is still loading as far as the reference player knows: the playhead waits
+    // on its last frame instead of going round to the first.
+    bool ended = true;
     // The bytes of the tags the timeline was read from (a sprite's), as scripts'
     // getBytesTotal reports them; the main timeline reports the movie's length.
     uint32_t byteLength = 0;

@@ -79,6 +79,7 @@ public:
                 }
                 if (isRoot) {
                     rootFrame_ = static_cast<int>(timeline.frames.size()) + 1;
+                    rootFrameTags_ = current.tags.size();
                     readDefinitionTag(*tag);
                 }
             } catch (const std::exception&) {
@@ -100,6 +101,7 @@ public:
         if (timeline.frames.size() < wanted)
             timeline.frames.resize(wanted);
         timeline.loadedFrames = whole ? -1 : loaded;
+        timeline.ended = ended && !damaged;
         for (FrameLabel& label : timeline.labels)
             label.frame = std::min(label.frame, timeline.frameCount());
         if (soundStream && !soundStream->empty())
@@ -416,7 +418,12 @@ private:
     }
 
     // The first definition of an id stands, as in the reference player.
-    void define(uint16_t id, Character character) { movie_.dictionary.try_emplace(id, std::move(character)); }
+    void define(uint16_t id, Character character)
+    {
+        character.definedAt = rootFrame_;
+        character.definedAfter = rootFrameTags_;
+        movie_.dictionary.try_emplace(id, std::move(character));
+    }
 
     void charge(size_t bytes) { definitionBytes_ += bytes; }
 
@@ -425,6 +432,8 @@ private:
     MovieDef& movie_;
     // The main timeline's frame (1-based) whose tags are being read.
     int rootFrame_ = 1;
+    // The control tags of that frame read before the definition being read.
+    size_t rootFrameTags_ = 0;
     bool backgroundSet_ = false;
     std::span<const uint8_t> jpegTables_;  // the movie's JPEGTables, for DefineBits
     // Video streams being read, still taking pictures.

@@ -25,6 +25,8 @@ namespace swf::movie {
 namespace {
 
 constexpr double kTwips = kTwipsPerPixel;
+// Read markup as the newest movies do when no script machine says which version runs.
+constexpr int kNoVersion = 10;
 // Field sizes scripts may give, in twips: far past any screen, well inside 32 bits.
 constexpr double kMaxFieldTwips = 1e8;
 
@@ -73,10 +75,13 @@ void showBoundText(TextFieldState& field, std::string text)
         render::TextFieldLook& look = field.editLook();
         look.text = std::move(formatted.text);
         look.spans = std::move(formatted.spans);
+        field.fitToText();
         return;
     }
-    if (field.look->text != text)
+    if (field.look->text != text) {
         field.editLook().text = std::move(text);
+        field.fitToText();
+    }
 }
 
 std::string htmlTextOf(const render::TextFieldLook& look)
@@ -115,7 +120,11 @@ void TextFieldScript::setText(std::string text, bool html)
 {
     render::TextFieldLook& look = self_.editLook();
     if (html) {
-        FormattedText formatted = parseHtml(text, newFormat());
+        auto* field = object_ ? object_->as<avm1::TextFieldObject>() : nullptr;
+        const avm1::Machine* m = player_.machine();
+        const HtmlReading reading = htmlReading(m ? m->version() : kNoVersion, look.multiline,
+                                                field && field->settings.condenseWhite);
+        FormattedText formatted = parseHtml(text, newFormat(), reading);
         look.text = std::move(formatted.text);
         look.spans = std::move(formatted.spans);
     } else {
@@ -194,34 +203,7 @@ ScrollMetrics scrollMetrics(const render::TextFieldLook& look)
 
 void TextFieldScript::applyAutoSize()
 {
-    if (self_.autoSize == AutoSize::None)
-        return;
-    const render::TextFieldLook& current = *self_.look;
-    // Device fonts are measured through Qt's font database, which needs a GUI application.
-    if (!render::usesEmbeddedFont(current) && !qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        return;
-    render::GlyphCache glyphs;
-    const render::FieldLayout layout = render::layoutField(current, glyphs, render::LayoutExtent::Whole);
-    // The box takes the text and the gutter round it: its height always, its width
-    // unless the text wraps. The side the mode names stays put (the centre for
-    // "center"), so the field moves by what its left edge would.
-    const double gutter = 2 * render::kFieldPadding;
-    const Rect old = current.bounds;
-    Rect bounds = old;
-    // An empty field has no line to measure: only the gutter is left.
-    const double textHeight = current.text.empty() ? 0.0 : layout.textHeight;
-    bounds.yMax = old.yMin + static_cast<int32_t>(std::lround(std::min(textHeight + gutter, 1e8)));
-    double shift = 0;
-    if (!current.wordWrap) {
-        const int32_t width = static_cast<int32_t>(std::lround(std::min(layout.textWidth + gutter, 1e8)));
-        bounds.xMax = old.xMin + width;
-        if (self_.autoSize == AutoSize::Right)
-            shift = old.width() - width;
-        else if (self_.autoSize == AutoSize::Center)
-            shift = (old.width() - width) / 2.0;
-    }
-    if (bounds != old)
-        self_.editLook().bounds = bounds;
+    const double shift = self_.fitToText();
     if (shift != 0) {
         if (DisplayObject* d = displayObject()) {
             d->matrix.tx += d->matrix.a * shift;

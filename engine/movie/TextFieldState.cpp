@@ -2,6 +2,12 @@
 
 #include "engine/movie/HtmlText.h"
 #include "engine/movie/TextFieldScript.h"
+#include "engine/render/TextLayout.h"
+
+#include <QGuiApplication>
+
+#include <algorithm>
+#include <cmath>
 
 namespace swf::movie {
 
@@ -31,7 +37,7 @@ void TextFieldLink::set(std::unique_ptr<TextFieldScript> host)
 
 TextFieldBox::~TextFieldBox() = default;
 
-TextFieldState TextFieldState::fromDefinition(std::shared_ptr<const EditTextDef> def)
+TextFieldState TextFieldState::fromDefinition(std::shared_ptr<const EditTextDef> def, int swfVersion)
 {
     TextFieldState state;
     render::TextFieldLook look = render::TextFieldLook::fromDefinition(def);
@@ -43,7 +49,7 @@ TextFieldState TextFieldState::fromDefinition(std::shared_ptr<const EditTextDef>
         render::TextFormat base = htmlBaseFormat(look);
         base.bold = false;
         base.italic = false;
-        FormattedText formatted = parseHtml(look.text, base);
+        FormattedText formatted = parseHtml(look.text, base, {htmlReading(swfVersion, look.multiline, false).lineBreaks, false, true});
         look.text = std::move(formatted.text);
         look.spans = std::move(formatted.spans);
     }
@@ -58,7 +64,42 @@ TextFieldState TextFieldState::fromDefinition(std::shared_ptr<const EditTextDef>
         state.variable = def->variableName;
     }
     state.look = std::make_shared<render::TextFieldLook>(std::move(look));
+    // A field the timeline places fits its text as one a script sizes does.
+    state.fitToText();
     return state;
+}
+
+double TextFieldState::fitToText()
+{
+    if (autoSize == AutoSize::None || !look)
+        return 0;
+    const render::TextFieldLook& current = *look;
+    // Device fonts are measured through Qt's font database, which needs a GUI application.
+    if (!render::usesEmbeddedFont(current) && !qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return 0;
+    render::GlyphCache glyphs;
+    const render::FieldLayout layout = render::layoutField(current, glyphs, render::LayoutExtent::Whole);
+    // The box takes the text and the gutter round it: its height always, its width
+    // unless the text wraps. The side the mode names stays put (the centre for
+    // "center"), so the field moves by what its left edge would.
+    const double gutter = 2 * render::kFieldPadding;
+    const Rect old = current.bounds;
+    Rect bounds = old;
+    // An empty field has no line to measure: only the gutter is left.
+    const double textHeight = current.text.empty() ? 0.0 : layout.textHeight;
+    bounds.yMax = old.yMin + static_cast<int32_t>(std::lround(std::min(textHeight + gutter, 1e8)));
+    double shift = 0;
+    if (!current.wordWrap) {
+        const int32_t width = static_cast<int32_t>(std::lround(std::min(layout.textWidth + gutter, 1e8)));
+        bounds.xMax = old.xMin + width;
+        if (autoSize == AutoSize::Right)
+            shift = old.width() - width;
+        else if (autoSize == AutoSize::Center)
+            shift = (old.width() - width) / 2.0;
+    }
+    if (bounds != old)
+        editLook().bounds = bounds;
+    return shift;
 }
 
 TextFieldState TextFieldState::created(const Rect& bounds)

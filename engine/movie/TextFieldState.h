@@ -59,13 +59,19 @@ struct TextFieldState {
     TextFieldLink script;
 
     // A field as its definition places it.
-    static TextFieldState fromDefinition(std::shared_ptr<const EditTextDef> def);
+    // `swfVersion`: of the movie that defines the field, which decides how its HTML reads.
+    static TextFieldState fromDefinition(std::shared_ptr<const EditTextDef> def, int swfVersion = 10);
     // An empty field as createTextField makes it: black 12 px serif text, no border or
     // background, `bounds` in twips.
     static TextFieldState created(const Rect& bounds);
 
     // The look to change: copied first when a render tree still shares it.
     render::TextFieldLook& editLook();
+
+    // With autoSize on, fits the box to the text (its height, and its width unless it
+    // wraps); returns how far the field's origin should move right (twips) so that the
+    // side the mode names stays put.
+    double fitToText();
 
     friend bool operator==(const TextFieldState& a, const TextFieldState& b)
     {

@@ -161,6 +161,20 @@ avm1::Object* TimelinePlayer::levelObject(int number)
     return scriptObject(*root_, {kLevelStep, number});
 }
 
+DisplayObject* TimelinePlayer::levelPlacement(int number, bool create)
+{
+    if (!root_ || number < 0 || number >= kLevelLimit)
+        return nullptr;
+    if (number > 0)
+        return findLevel(*root_, number);
+    if (root_->placement.empty()) {
+        if (!create)
+            return nullptr;
+        root_->placement.emplace_back();
+    }
+    return &root_->placement.front();
+}
+
 avm1::Object* TimelinePlayer::makeLevel(int number)
 {
     if (!root_ || number < 1 || number >= kLevelLimit)
@@ -297,21 +311,13 @@ void TimelinePlayer::step(ClipState& root)
     size_t live = countDisplayObjects(root);
     displayObjectsLeft = live < kMaxDisplayObjects ? kMaxDisplayObjects - live : 0;
     ClipPath path;
-    if (scriptsEnabled_ && machine_) {
-        queueEnterFrames(root, path);
-        for (DisplayObject& level : root.levels) {
-            ClipPath at{kLevelStep, level.depth};
-            queueEnterFrames(*level.clip, at);
-            if (level.clip->script.get())
-                queue_.push_back({at, {}, "onEnterFrame"});
-        }
-    }
-    advanceClip(root, path, true);
+    const bool enterFrames = scriptsEnabled_ && machine_;
+    advanceTree(root, path, true, enterFrames);
     // The levels above play on, each from its own first frame.
     for (size_t i = 0; i < root.levels.size(); ++i) {
         ClipPath at{kLevelStep, root.levels[i].depth};
         if (root.levels[i].clip)
-            advanceClip(*root.levels[i].clip, at, false);
+            advanceTree(*root.levels[i].clip, at, false, enterFrames);
     }
     runQueuedScripts(root);
     syncBoundFields(root);
@@ -382,7 +388,7 @@ void TimelinePlayer::runQueuedScripts(ClipState& root)
             classQueue_.pop_front();
             ClipState* clip = resolve(root, pending.path);
             if (clip && clip->serial.value == pending.instance && m->registeredClasses().count(pending.linkage))
-                applyRegisteredClass(scriptObject(root, pending.path), pending.linkage);
+                givePrototype(scriptObject(root, pending.path), pending.linkage);
             continue;
         }
         auto& from = !initializeQueue_.empty() ? initializeQueue_ : !constructQueue_.empty() ? constructQueue_ : queue_;
@@ -431,6 +437,12 @@ void TimelinePlayer::queueUnloadOf(DisplayObject& object, ClipPath& path, int ne
 
 void TimelinePlayer::runScript(ClipState& root, QueuedScript script)
 {
+    if (script.constructs) {
+        ClipState* clip = resolve(root, script.path);
+        if (clip && clip->serial.value == script.instance && machine()->registeredClasses().count(script.method))
+            applyRegisteredClass(scriptObject(root, script.path), script.method, nullptr, false);
+        return;
+    }
     if (script.object) {
         avm1::Machine& m = *machine();
         if (script.method.empty()) {
@@ -475,24 +487,6 @@ void TimelinePlayer::runScript(ClipState& root, QueuedScript script)
     }
 }
 
-void TimelinePlayer::queueEnterFrames(ClipState& clip, ClipPath& path)
-{
-    // Children first, then their parent, as the reference player orders these events;
-    // a clip's onClipEvent(enterFrame) comes before its onEnterFrame method.
-    for (DisplayObject& child : clip.children) {
-        if (!child.clip)
-            continue;
-        path.push_back(child.depth);
-        queueEnterFrames(*child.clip, path);
-        queueClipEvent(child, path, ClipEvent::EnterFrame, movieOf(clip).header.version);
-        if (child.clip->script.get())
-            queue_.push_back({path, {}, "onEnterFrame"});
-        path.pop_back();
-    }
-    if (path.empty() && clip.script.get())
-        queue_.push_back({path, {}, "onEnterFrame"});
-}
-
 void TimelinePlayer::queueClipEvent(const DisplayObject& object, const ClipPath& path, uint32_t event, int version)
 {
     if (object.clipActions.empty() || !scriptsEnabled_)
@@ -509,22 +503,56 @@ void TimelinePlayer::queueClipEvent(const DisplayObject& object, const ClipPath&
     }
 }
 
+void TimelinePlayer::advanceTree(ClipState& top, ClipPath& path, bool isRoot, bool enterFrames)
+{
+    // The reference player keeps every clip of a tree in one list, each new instance
+    // joining at its head, and moves them on in that order: the most recently created
+    // clip first, whatever its depth or nesting, the tree's root (the oldest) last. A
+    // clip placed during the walk has entered its first frame already and waits for
+    // the next one. Instance serials grow with creation, so they give that order.
+    // Each clip's enterFrame (its onClipEvent handlers, then its onEnterFrame method)
+    // comes just ahead of the scripts of the frame it moves into.
+    struct Entry {
+        uint64_t serial;
+        ClipPath path;
+    };
+    std::vector<Entry> order;
+    auto collect = [&](auto& self, ClipState& clip, ClipPath& at) -> void {
+        for (DisplayObject& child : clip.children) {
+            if (!child.clip)
+                continue;
+            at.push_back(child.depth);
+            order.push_back({child.clip->serial.value, at});
+            self(self, *child.clip, at);
+            at.pop_back();
+        }
+    };
+    collect(collect, top, path);
+    std::ranges::stable_sort(order, std::greater<>{}, &Entry::serial);
+    for (Entry& entry : order) {
+        // Work done earlier in the walk may have removed or replaced it.
+        ClipState* clip = resolve(*root_, entry.path);
+        if (!clip || clip->serial.value != entry.serial)
+            continue;
+        if (enterFrames) {
+            ClipPath parentPath(entry.path.begin(), entry.path.end() - 1);
+            ClipState* parent = resolve(*root_, parentPath);
+            if (const DisplayObject* object = parent ? parent->find(entry.path.back()) : nullptr)
+                queueClipEvent(*object, entry.path, ClipEvent::EnterFrame, movieOf(*parent).header.version);
+            if (clip->script.get())
+                queue_.push_back({entry.path, {}, "onEnterFrame"});
+        }
+        advanceClip(*clip, entry.path, false);
+    }
+    if (enterFrames && top.script.get())
+        queue_.push_back({path, {}, "onEnterFrame"});
+    advanceClip(top, path, isRoot);
+}
+
 void TimelinePlayer::advanceClip(ClipState& clip, ClipPath& path, bool isRoot)
 {
-    // Children that were already there step first, from the top of the list down, as
-    // the reference player walks its display list (the most recently placed, highest
-    // depth first); then the clip's own timeline moves on, and what its frame places
-    // starts at its first frame.
-    for (size_t i = clip.children.size(); i-- > 0;) {
-        if (i >= clip.children.size())
-            continue;
-        DisplayObject& child = clip.children[i];
-        if (child.clip) {
-            path.push_back(child.depth);
-            advanceClip(*child.clip, path, false);
-            path.pop_back();
-        }
-    }
+    // Moves this clip's own timeline on; what its frame places starts at its first
+    // frame, after the frame's scripts.
     const StepMode stepping{.instantiate = true};
     int count = clip.timeline->frameCount();
     if (clip.frame == 0) {
@@ -538,6 +566,8 @@ void TimelinePlayer::advanceClip(ClipState& clip, ClipPath& path, bool isRoot)
         } else if (clip.frame < count) {
             applyFrame(clip, path, clip.frame + 1, stepping, true);
             ++clip.frame;
+        } else if (!clip.timeline->ended) {
+            // The rest of its stream never came: it waits here for it.
         } else if (!isRoot || loop_) {
             if (count > 1)
                 rebuildTo(clip, path, 1);
@@ -572,6 +602,11 @@ void TimelinePlayer::gotoInClip(ClipState& clip, ClipPath& path, int frame)
 
 void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame)
 {
+    if (clip.timeline == &movieOf(clip).root) {
+        // Landing here loads every definition up to the target frame.
+        int& reached = framesReached_[clip.movie];
+        reached = std::max(reached, frame);
+    }
     ClipState plan = seekIndex_->planAt(*clip.timeline, frame, [this, movie = clip.movie](ClipState& planned, int f) {
         planned.movie = movie;
         ClipPath unused;
@@ -631,18 +666,26 @@ void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame)
 void TimelinePlayer::applyFrame(ClipState& clip, ClipPath& path, int frame, StepMode mode, bool queueFrameScripts)
 {
     const Frame& def = clip.timeline->frame(frame);
-    if (mode.instantiate && clip.timeline == &movieOf(clip).root) {
-        int& reached = framesReached_[clip.movie];
+    const bool mainTimeline = clip.timeline == &movieOf(clip).root;
+    int& reached = framesReached_[clip.movie];
+    const int reachedBefore = reached;
+    if (mode.instantiate && mainTimeline)
         reached = std::max(reached, frame);
-    }
     bool scripting = queueFrameScripts && mode.instantiate && scriptsEnabled_;
     if (queueFrameScripts && mode.instantiate)
         enterFrameSounds(clip, frame);
     if (scripting)
         queueInitActions(def, path, clip.movie);
-    for (const ControlTag& tag : def.tags) {
+    for (size_t index = 0; index < def.tags.size(); ++index) {
+        const ControlTag& tag = def.tags[index];
         std::visit(Overloaded{
-                       [&](const PlaceObject& place_) { place(clip, path, place_, frame, mode); },
+                       [&](const PlaceObject& place_) {
+                           const Character* character =
+                               place_.characterId ? movieOf(clip).character(*place_.characterId) : nullptr;
+                           if (character && !characterDefined(*character, mainTimeline, frame, index, reachedBefore))
+                               return;
+                           place(clip, path, place_, frame, mode);
+                       },
                        [&](const RemoveObject& remove) {
                            DisplayObject* gone = clip.find(remove.depth);
                            if (gone && mode.instantiate)
@@ -657,6 +700,21 @@ void TimelinePlayer::applyFrame(ClipState& clip, ClipPath& path, int frame, Step
                    },
                    tag);
     }
+}
+
+bool TimelinePlayer::characterDefined(const Character& character, bool mainTimeline, int frame, size_t tagIndex,
+                                      int reachedBefore) const
+{
+    // The reference player fills its dictionary as the main timeline first plays through
+    // the tag stream: a frame finds what earlier frames defined and what its own tags
+    // define ahead of the placement. Once the main timeline has been further (a loop, a
+    // jump back), everything defined up to there is known. Nested timelines run inside
+    // a frame the main timeline has entered, so they see what it has reached.
+    if (character.definedAt <= reachedBefore)
+        return true;
+    if (!mainTimeline)
+        return false;
+    return character.definedAt < frame || (character.definedAt == frame && character.definedAfter <= tagIndex);
 }
 
 void TimelinePlayer::enterFrameSounds(const ClipState& clip, int frame)
@@ -698,7 +756,8 @@ void TimelinePlayer::place(ClipState& clip, ClipPath& path, const PlaceObject& t
             existing->clip.reset();
             existing->textField = {};
             if (existing->character && existing->character->kind == CharacterKind::EditText && existing->character->editText)
-                existing->textField.emplace(TextFieldState::fromDefinition(existing->character->editText));
+                existing->textField.emplace(
+                    TextFieldState::fromDefinition(existing->character->editText, movieOf(clip).header.version));
             if (mode.instantiate && (isSprite(*existing) || isButton(*existing))) {
                 path.push_back(existing->depth);
                 instantiateClip(*existing, path, clip.movie);
@@ -714,7 +773,11 @@ void TimelinePlayer::place(ClipState& clip, ClipPath& path, const PlaceObject& t
         }
         return;
     }
-    // A new object needs a character and a free depth; anything else is ignored.
+    // A new object needs a character and a free depth; anything else is ignored. The
+    // reference player says so in its trace output when the depth is taken, at the
+    // moment the tag runs (ahead of the frame's queued scripts).
+    if (existing && tag.characterId && mode.instantiate && scriptsEnabled_ && hooks_.trace)
+        hooks_.trace("Warning: Failed to place object at depth " + std::to_string(tag.depth) + ".");
     if (existing || !tag.characterId)
         return;
     if (mode.instantiate && !takeDisplayObjectSlot())
@@ -726,7 +789,7 @@ void TimelinePlayer::place(ClipState& clip, ClipPath& path, const PlaceObject& t
     object.placedAt = frame;
     applyPlacedFields(object, tag);
     if (object.character && object.character->kind == CharacterKind::EditText && object.character->editText) {
-        object.textField.emplace(TextFieldState::fromDefinition(object.character->editText));
+        object.textField.emplace(TextFieldState::fromDefinition(object.character->editText, movieOf(clip).header.version));
         if (mode.instantiate && scriptsEnabled_ && !object.textField->variable.empty())
             pendingBinds_.emplace_back(path, object.depth);
     }
@@ -781,12 +844,17 @@ void TimelinePlayer::instantiateClip(DisplayObject& object, ClipPath& path, cons
     state.movie = movie;
     const int version = (movie ? *movie : movie_).header.version;
     if (scriptsEnabled_ && root_) {
+        // A clip of a registered class has its class's prototype from the start; its
+        // onClipEvent(construct) handlers run next, and the class's constructor after
+        // them, still ahead of the frame scripts queued with it.
         queueClipEvent(object, path, ClipEvent::Initialize | ClipEvent::Construct, version);
         std::string linkage = linkageOf(object.characterId, movie);
         if (!linkage.empty() && machine() && machine_->registeredClasses().count(linkage))
-            applyRegisteredClass(scriptObject(*root_, path), linkage);
+            givePrototype(scriptObject(*root_, path), linkage);
         else if (!linkage.empty())
             classQueue_.push_back({path, state.serial.value, linkage});
+        if (!linkage.empty())
+            constructQueue_.push_back({path, {}, linkage, nullptr, state.serial.value, true});
         queueClipEvent(object, path, ClipEvent::Load, version);
     }
     applyFrame(state, path, 1, StepMode{.instantiate = true}, true);
@@ -826,7 +894,41 @@ std::string TimelinePlayer::linkageOf(uint16_t characterId, const MovieDef* movi
     return {};
 }
 
-void TimelinePlayer::applyRegisteredClass(avm1::Object* object, const std::string& linkage, avm1::Object* init)
+void TimelinePlayer::givePrototype(avm1::Object* object, const std::string& linkage)
+{
+    avm1::Machine* m = machine();
+    auto it = m && object ? m->registeredClasses().find(linkage) : decltype(m->registeredClasses().end()){};
+    if (!m || !object || it == m->registeredClasses().end())
+        return;
+    try {
+        avm1::Value proto = m->getMember(avm1::Value(it->second), "prototype");
+        if (proto.asObject())
+            object->setProto(proto.asObject());
+    } catch (const avm1::ScriptThrow&) {
+    } catch (const avm1::ScriptAbort&) {
+    }
+}
+
+void TimelinePlayer::callOnConstruct(avm1::Object* object)
+{
+    // Every clip a script makes calls its onConstruct method (MovieClip.prototype's, or
+    // its class's) as it comes into being; what the method throws is reported there
+    // and goes no further.
+    avm1::Machine* m = machine();
+    if (!m || !object)
+        return;
+    try {
+        avm1::Value handler = m->getMember(avm1::Value(object), "onConstruct");
+        if (handler.isObject())
+            m->call(handler, avm1::Value(object), {});
+    } catch (const avm1::ScriptThrow& thrown) {
+        m->reportUncaught(thrown.value);
+    } catch (const avm1::ScriptAbort&) {
+    }
+}
+
+void TimelinePlayer::applyRegisteredClass(avm1::Object* object, const std::string& linkage, avm1::Object* init,
+                                          bool byScript)
 {
     avm1::Machine* m = machine();
     if (!m || !object)
@@ -852,6 +954,8 @@ void TimelinePlayer::applyRegisteredClass(avm1::Object* object, const std::strin
         } catch (const avm1::ScriptThrow&) {
         } catch (const avm1::ScriptAbort&) {
         }
+        if (byScript)
+            callOnConstruct(object);
         return;
     }
     avm1::Object* ctor = it->second;
@@ -860,6 +964,12 @@ void TimelinePlayer::applyRegisteredClass(avm1::Object* object, const std::strin
         if (proto.asObject())
             object->setProto(proto.asObject());
         copyInit();
+    } catch (const avm1::ScriptThrow&) {
+    } catch (const avm1::ScriptAbort&) {
+    }
+    if (byScript)
+        callOnConstruct(object);
+    try {
         m->call(avm1::Value(ctor), avm1::Value(object), {});
     } catch (const avm1::ScriptThrow&) {
     } catch (const avm1::ScriptAbort&) {

@@ -111,6 +111,10 @@ public:
     avm1::Object* levelObject(int number);
     // _levelN (N >= 1), made empty when there is none yet; null for other numbers.
     avm1::Object* makeLevel(int number);
+    // The placement of _levelN's root on the stage, what its _x, _y, scale and colour
+    // change: the level's own, or for level 0 one made when `create` asks (until then
+    // it is null and the movie sits where the stage has it).
+    DisplayObject* levelPlacement(int number, bool create);
     // unloadMovieNum(N): the level leaves, its clips' unload handlers queued.
     void removeLevel(int number);
     // A movie arrived in _level0: every level above goes, and the new movie's stage
@@ -198,6 +202,14 @@ public:
                                 const std::string& linkage = {}, avm1::Object* init = nullptr);
     // createEmptyMovieClip's character: a sprite of one empty frame.
     const Character& emptySprite() const { return emptySprite_; }
+    // The player-wide settings every clip's _quality, _highquality and _soundbuftime
+    // read and set.
+    struct ScriptSettings {
+        // 0 low, 1 medium, 2 high, 3 best.
+        int quality = 2;
+        int32_t soundBufferTime = 5;
+    };
+    ScriptSettings& scriptSettings() { return settings_; }
     // Where the pointer is over the stage (stage twips), for _xmouse and _ymouse; the
     // stage's origin until the window says otherwise.
     void setPointer(Point stageTwips) { pointer_ = stageTwips; }
@@ -225,6 +237,9 @@ private:
         // Set: the clip instance the work belongs to; another instance at its path
         // (the first one removed and replaced) does not run it.
         uint64_t instance = 0;
+        // Set: run the constructor of the class registered for the linkage name in
+        // `method` on the clip (its construct handlers have run by then).
+        bool constructs = false;
     };
     // A placed clip whose symbol had no class registered yet: it gets the class
     // registered for its linkage name by the time its turn comes (the init actions
@@ -235,10 +250,17 @@ private:
         std::string linkage;
     };
 
+    // Moves every clip of the tree under `top` on by a frame, then `top` itself.
+    // `enterFrames`: each clip's enterFrame handlers are queued ahead of its frame.
+    void advanceTree(ClipState& top, ClipPath& path, bool isRoot, bool enterFrames);
     void advanceClip(ClipState& clip, ClipPath& path, bool isRoot);
     void rebuildTo(ClipState& clip, ClipPath& path, int frame);
     void applyFrame(ClipState& clip, ClipPath& path, int frame, StepMode mode, bool queueScripts);
     void place(ClipState& clip, ClipPath& path, const PlaceObject& tag, int frame, StepMode mode);
+    // Whether a placement at tag `tagIndex` of `frame` finds `character` defined yet;
+    // `reachedBefore`: the furthest frame the movie's main timeline entered before.
+    bool characterDefined(const Character& character, bool mainTimeline, int frame, size_t tagIndex,
+                          int reachedBefore) const;
     // `movie`: the movie the object's parent places from (null: the main one).
     void instantiateClip(DisplayObject& object, ClipPath& path, const MovieDef* movie);
     void instantiateButton(DisplayObject& object, ClipPath& path, const MovieDef* movie);
@@ -255,13 +277,17 @@ private:
     void queueInitActions(const Frame& frame, const ClipPath& path, const MovieDef* movie);
     // `version`: the SWF version of the movie the handlers were written for.
     void queueClipEvent(const DisplayObject& object, const ClipPath& path, uint32_t event, int version);
-    void queueEnterFrames(ClipState& clip, ClipPath& path);
     void runScript(ClipState& root, QueuedScript script);
     void queueUnloadOf(DisplayObject& object, ClipPath& path, int nesting, int version);
     // Gives a clip made from an exported symbol its registered class.
     // `init`, when given, is copied onto the object between giving it the class's
     // prototype and running the constructor.
-    void applyRegisteredClass(avm1::Object* object, const std::string& linkage, avm1::Object* init = nullptr);
+    // `byScript`: a clip a script made, which calls its onConstruct method first.
+    void applyRegisteredClass(avm1::Object* object, const std::string& linkage, avm1::Object* init = nullptr,
+                              bool byScript = true);
+    // Gives a clip the prototype of the class registered for `linkage`, if any.
+    void givePrototype(avm1::Object* object, const std::string& linkage);
+    void callOnConstruct(avm1::Object* object);
     std::string linkageOf(uint16_t characterId, const MovieDef* movie) const;
 
     const MovieDef& movie_;
@@ -290,6 +316,7 @@ private:
     // createEmptyMovieClip's character: a sprite of one empty frame.
     Character emptySprite_;
     Point pointer_{};
+    ScriptSettings settings_;
     // The furthest frame each movie's main timeline has entered (null: the main movie).
     std::unordered_map<const MovieDef*, int> framesReached_;
     // The number of the last "instanceN" name given.

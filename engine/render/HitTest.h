@@ -8,20 +8,23 @@
 #include <QPainterPath>
 
 #include <memory>
+#include <optional>
 #include <unordered_map>
 
 namespace swf::render {
 
 class ShapeHitTester {
 public:
-    // `local` is in the shape's coordinates (twips).
-    bool contains(const std::shared_ptr<const ShapeDef>& shape, Point local);
+    // `local` is in the shape's coordinates (twips); with `strokes`, what its lines
+    // cover counts too.
+    bool contains(const std::shared_ptr<const ShapeDef>& shape, Point local, bool strokes = false);
     void clear() { areas_.clear(); }
 
 private:
     struct Entry {
         std::shared_ptr<const ShapeDef> shape;  // keeps the key's address valid
         QPainterPath area;
+        std::optional<QPainterPath> lines;  // made when first asked for
     };
     std::unordered_map<const ShapeDef*, Entry> areas_;
 };

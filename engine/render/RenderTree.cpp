@@ -28,6 +28,9 @@ bool drawsSame(const RenderNode& a, const RenderNode& b)
         || a.editText != b.editText || a.textField != b.textField || a.drawing != b.drawing || a.video != b.video
         || a.videoFrame != b.videoFrame || a.bitmaps != b.bitmaps)
         return false;
+    if (static_cast<bool>(a.scriptMask) != static_cast<bool>(b.scriptMask) ||
+        (a.scriptMask && !drawsSame(*a.scriptMask, *b.scriptMask)))
+        return false;
     if (a.children.size() != b.children.size())
         return false;
     for (size_t i = 0; i < a.children.size(); ++i) {

@@ -69,6 +69,9 @@ struct RenderNode {
     std::shared_ptr<const BitmapSource> bitmaps;
 
     std::vector<RenderNode> children;  // in depth order
+    // A clip a script made this node's mask (setMask): the node is seen only where the
+    // mask's shapes are. Its matrix places it in this node's parent's space.
+    std::shared_ptr<const RenderNode> scriptMask;
 };
 
 // Whether `a` and `b` draw the same picture: the same objects in the same places, with

@@ -164,6 +164,23 @@ public:
 private:
     void drawNode(const RenderNode& node, const Matrix& parent, const ColorTransform& parentCx)
     {
+        if (node.scriptMask) {
+            // Seen only through the mask a script gave it.
+            QPainterPath clip;
+            clip.setFillRule(Qt::WindingFill);
+            addMaskArea(*node.scriptMask, parent, clip);
+            painter_.save();
+            painter_.resetTransform();
+            painter_.setClipPath(clip, painter_.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
+            drawNodeUnmasked(node, parent, parentCx);
+            painter_.restore();
+            return;
+        }
+        drawNodeUnmasked(node, parent, parentCx);
+    }
+
+    void drawNodeUnmasked(const RenderNode& node, const Matrix& parent, const ColorTransform& parentCx)
+    {
         // A loaded movie's shapes fill from its own bitmaps, for the whole subtree.
         const BitmapSource* outer = bitmaps_;
         if (node.bitmaps)

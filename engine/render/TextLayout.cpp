@@ -25,6 +25,14 @@ struct Item {
     double advance = 0;
 };
 
+// Device fonts are measured as the screen shows them: each character's advance, and the
+// font's ascent and descent, come to whole pixels (twips here), the way hinted system
+// text lines up on the pixel grid.
+double toWholePixels(double twips)
+{
+    return std::round(twips / 20.0) * 20.0;
+}
+
 bool isSpace(char32_t c)
 {
     return c == U' ' || c == U'\t' || c == 0x3000;
@@ -69,7 +77,7 @@ public:
                         measured.hasGlyph = true;
                         measured.fallback = &raw == &face.fallback;
                         const QList<QPointF> advances = raw.advancesForGlyphIndexes(indexes, QRawFont::UseDesignMetrics);
-                        measured.advance = advances.isEmpty() ? 0 : advances.front().x();
+                        measured.advance = advances.isEmpty() ? 0 : toWholePixels(advances.front().x());
                     }
                 }
                 found = device_.emplace(key, measured).first;
@@ -93,7 +101,7 @@ public:
         const DeviceFace& face = deviceFaceFor(formatIndex);
         if (!face.primary.isValid())
             return {format.size * 0.8, format.size * 0.2};
-        return {face.primary.ascent(), face.primary.descent()};
+        return {toWholePixels(face.primary.ascent()), toWholePixels(face.primary.descent())};
     }
 
 private:

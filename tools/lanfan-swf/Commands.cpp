@@ -1,6 +1,7 @@
 #include "tools/lanfan-swf/Commands.h"
 
 #include "engine/Player.h"
+#include "engine/data/OutgoingRequest.h"
 #include "engine/format/Container.h"
 #include "tools/lanfan-swf/ActionListing.h"
 #include "engine/SoundExport.h"
@@ -109,6 +110,12 @@ int runFrames(swf::Player& player, const Options& options, std::ostream& out, st
     // Scripts measure text (textWidth, scroll limits) with the same fonts as drawing.
     ensureGuiApplication();
     player.setTraceSink([&out](const std::string& line) { out << line << '\n'; });
+    if (options.requests) {
+        player.setRequestObserver([&out](const swf::data::OutgoingRequest& request) {
+            for (const std::string& line : swf::data::describeRequest(request))
+                out << line << '\n';
+        });
+    }
     playFrames(player, options);
     out.flush();
     return kExitOk;

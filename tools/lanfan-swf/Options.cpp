@@ -7,7 +7,7 @@ namespace lanfan::tool {
 const char* const kUsage =
     "usage: lanfan-swf info FILE\n"
     "       lanfan-swf actions FILE\n"
-    "       lanfan-swf run FILE [--frames N] [--seek F [--then M]]\n"
+    "       lanfan-swf run FILE [--frames N] [--seek F [--then M]] [--requests]\n"
     "       lanfan-swf render FILE [--frames N] [--seek F [--then M]] [--size WxH] --out IMAGE.png|IMAGE.bmp\n"
     "       lanfan-swf audio FILE [--frames N] --out SOUND.wav\n";
 
@@ -125,6 +125,8 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
                 error = "--out applies to render and audio only";
                 return std::nullopt;
             }
+        } else if (arg == "--requests" && options.command == Command::Run) {
+            options.requests = true;
         } else if (arg.starts_with("--") || haveFile) {
             error = "unexpected argument '" + arg + "'";
             return std::nullopt;

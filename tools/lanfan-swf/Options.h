@@ -22,6 +22,9 @@ struct Options {
     // render: the picture's size in pixels, the stage fitted in as the player shows it
     // ("ShowAll"). Unset: the stage's own size.
     std::optional<std::pair<int, int>> size;
+    // run: also print each request the movie sends out (loads, posts, AMF calls),
+    // between its trace lines, as the conformance corpus records them.
+    bool requests = false;
 };
 
 // Returns nothing (and sets `error`) when the arguments do not make a valid command.

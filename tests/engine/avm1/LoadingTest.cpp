@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -231,6 +232,67 @@ TEST(Loading, SharedObjectsRoundTripThroughTheirFiles)
         EXPECT_EQ(f.host.notices.size(), 1u);
     }
     std::filesystem::remove_all(home);
+}
+
+// NetConnection to a remoting gateway: the frame's calls go out together after its
+// scripts, as one AMF packet; arrays travel strict when they hold only elements, and
+// registered classes typed; the network is refused once, with Call.Failed.
+TEST(Loading, RemotingCallsGoOutAsOnePacketAFrame)
+{
+    Fixture f;
+    Value nc = f.make("NetConnection");
+    f.record(nc, "onStatus");
+    f.call(nc, "connect", {Value("http://localhost:8000/gw")});
+    Value cls(f.m.newNativeFunction("Point", [](Machine&, Value, std::span<const Value>) { return Value(); }));
+    Value proto(f.m.newObject());
+    f.m.setMember(proto, "constructor", cls);
+    f.m.setMember(cls, "prototype", proto);
+    Value objectClass = f.m.getMember(Value(f.m.global()), "Object");
+    f.call(objectClass, "registerClass", {Value("first.Alias"), cls});
+    f.call(objectClass, "registerClass", {Value("second.Alias"), cls});
+    Value point = f.m.construct(cls, {});
+    Value sparse(f.m.newArray());
+    f.m.setMember(sparse, "2", Value("c"));
+    Value mixed(f.m.newArray(std::vector<Value>{Value(1.0)}));
+    f.m.setMember(mixed, "k", Value(true));
+    Value responder(f.m.newObject());
+    // An object that only borrows the class's prototype is no instance of it.
+    Value borrowed(f.m.newObject());
+    f.m.setMember(borrowed, "__proto__", proto);
+    f.call(nc, "call", {Value("svc.a"), responder, sparse, mixed, point, point, borrowed});
+    f.call(nc, "call", {Value("svc.b"), Value(Null{})});
+    f.call(nc, "addHeader", {Value("H"), Value(false), Value(2.0)});
+    EXPECT_TRUE(f.host.requests.empty());
+    f.m.advanceClock(40);
+    ASSERT_EQ(f.host.requests.size(), 1u);
+    const std::string& packet = f.host.requests[0];
+    EXPECT_TRUE(packet.starts_with("Navigator::fetch:|  URL: http://localhost:8000/gw|  Method: POST|"
+                                   "  Mime-Type: application/x-amf|  Body: [00, 00, 00, 01, 00, 01, 48, 00"))
+        << packet;
+    auto hex = [](std::string_view text) {
+        std::string out;
+        for (unsigned char c : text) {
+            char b[5];
+            std::snprintf(b, sizeof b, "%02X, ", c);
+            out += b;
+        }
+        return out;
+    };
+    // The sparse array as three values, the mixed one as an ECMA array of length 1, the
+    // object under the alias registered last, then a reference back to it (place 2:
+    // the argument list itself takes none).
+    EXPECT_NE(packet.find("0A, 00, 00, 00, 05, 0A, 00, 00, 00, 03, 06, 06, 02, 00, 01, 63, 08, 00, 00, 00, 01, "),
+              std::string::npos);
+    EXPECT_NE(packet.find("10, 00, 0C, " + hex("second.Alias") + "00, 00, 09, 07, 00, 02, 03, 00, 00, 09"),
+              std::string::npos);
+    // A call with no responder expects no answer.
+    EXPECT_NE(packet.find(hex("svc.b") + "00, 04, " + hex("null")), std::string::npos);
+    EXPECT_EQ(f.host.notices.size(), 1u);
+    f.call(nc, "call", {Value("svc.c"), responder});
+    f.m.advanceClock(40);
+    EXPECT_EQ(f.host.requests.size(), 2u);
+    EXPECT_EQ(f.host.notices.size(), 1u);
+    EXPECT_EQ(f.events, (std::vector<std::string>{"onStatus([object Object])", "onStatus([object Object])"}));
 }
 
 TEST(Loading, ExternalInterfaceAndSandbox)

@@ -58,6 +58,37 @@ TEST(Amf0, KnownEncodingOfASmallObject)
     EXPECT_EQ(bytes, expected);
 }
 
+// A remoting packet as the reference player sends it: two headers (the second with a
+// null value) and two calls without arguments, each value after its byte length.
+TEST(Amf0, RemotingPacketLayout)
+{
+    std::vector<AmfHeader> headers = {{"Required", true, AmfValue::makeString("value")},
+                                      {"Duplicate", true, AmfValue::makeNull()}};
+    AmfValue noArgs;
+    noArgs.type = AmfValue::Type::StrictArray;
+    std::vector<AmfMessage> messages = {{"test.method", "/1", noArgs}, {"test.method", "/2", noArgs}};
+    const std::vector<uint8_t> expected = {
+        0x00, 0x00, 0x00, 0x02, 0x00, 0x08, 'R', 'e', 'q', 'u', 'i', 'r', 'e', 'd', 0x01, 0x00, 0x00, 0x00, 0x08,
+        0x02, 0x00, 0x05, 'v', 'a', 'l', 'u', 'e', 0x00, 0x09, 'D', 'u', 'p', 'l', 'i', 'c', 'a', 't', 'e', 0x01,
+        0x00, 0x00, 0x00, 0x01, 0x05, 0x00, 0x02, 0x00, 0x0B, 't', 'e', 's', 't', '.', 'm', 'e', 't', 'h', 'o',
+        'd', 0x00, 0x02, '/', '1', 0x00, 0x00, 0x00, 0x05, 0x0A, 0x00, 0x00, 0x00, 0x00, 0x00, 0x0B, 't', 'e',
+        's', 't', '.', 'm', 'e', 't', 'h', 'o', 'd', 0x00, 0x02, '/', '2', 0x00, 0x00, 0x00, 0x05, 0x0A, 0x00,
+        0x00, 0x00, 0x00};
+    EXPECT_EQ(writeAmfPacket(headers, messages), expected);
+    // An ECMA array carries its length before its members, whatever their number.
+    AmfValue mixed;
+    mixed.type = AmfValue::Type::EcmaArray;
+    mixed.count = 1;
+    mixed.members = {{"0", AmfValue::makeNull()}, {"k", AmfValue::makeNull()}};
+    std::vector<uint8_t> bytes;
+    writeAmf0(mixed, bytes);
+    EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 5), (std::vector<uint8_t>{0x08, 0, 0, 0, 1}));
+    // Dates and XML documents take places in the reference table.
+    const std::vector<uint8_t> dateThenRef = {0x0A, 0, 0, 0, 2, 0x0B, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x07, 0x00, 0x01};
+    size_t pos = 0;
+    EXPECT_EQ(readAmf0(dateThenRef, pos).elements[1].reference, 1);
+}
+
 TEST(Amf0, TruncatedLyingAndHostileDataIsAnError)
 {
     std::vector<uint8_t> good;

@@ -446,15 +446,17 @@ TEST(TabFocus, TheKeyboardsFocusShowsAYellowRectangleUntilAPress)
     EXPECT_EQ(yellowPixels(), 0);
 }
 
-// _focusrect: the root's is the player's (null and undefined keep it, an object turns
-// it off, other values are on unless 0); a field's or clip's own is null until set and
-// then a boolean, and null or undefined take it away again.
+// _focusrect: the root's is the player's (null, undefined and values that are no
+// number keep it, an object turns it off, other numbers are on unless 0); a field's or
+// clip's own is null until set and then a boolean, and null or undefined take it away
+// again.
 TEST(TabFocus, TheRootsFocusRectIsThePlayersAndObjectsHaveTheirOwn)
 {
     const std::pair<ActionBuilder, const char*> rows[] = {
         {ActionBuilder().pushInt(0), "false,false"},
         {ActionBuilder().pushNull(), "false,null"},
-        {ActionBuilder().pushString("x"), "true,true"},
+        {ActionBuilder().pushString("x"), "false,true"},
+        {ActionBuilder().pushString("10"), "true,true"},
         {ActionBuilder().pushUndefined(), "true,null"},
         {ActionBuilder().pushInt(0).pushString("Object").op(Op::NewObject), "false,true"},
     };

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <variant>
 
 namespace {
@@ -485,7 +486,7 @@ TEST(WaitForFrame, SkipsItsActionsOnlyForFramesPastThoseThere)
     }
 }
 
-TEST(HitTest, WithTheShapeFlagOnlyWhatIsFilledCounts)
+TEST(HitTest, WithTheShapeFlagWhatIsFilledOrOutlinedCounts)
 {
     // A clip "t" with a drawn right triangle (0,0) (100,0) (0,100), at (50, 50), and
     // "e" showing a shape with bounds but nothing filled, 10 x 10 px at the origin.
@@ -495,6 +496,7 @@ TEST(HitTest, WithTheShapeFlagOnlyWhatIsFilledCounts)
         std::string clip;
         bool hidden;
         std::string expected;
+        bool stroked = false;  // the triangle outlined 10 px wide
     } cases[] = {
         {60, 60, true, "t", false, "true"},
         {140, 140, true, "t", false, "false"},  // in the box, past the hypotenuse
@@ -502,6 +504,9 @@ TEST(HitTest, WithTheShapeFlagOnlyWhatIsFilledCounts)
         {60, 60, true, "t", true, "true"},      // hidden clips are still hit
         {5, 5, false, "e", false, "true"},
         {5, 5, true, "e", false, "false"},      // a shape without fills has no area
+        {60, 46, true, "t", false, "true", true},   // on the top edge's line, outside the fill
+        {60, 46, true, "t", false, "false", false},
+        {60, 40, true, "t", false, "false", true},  // past the line's half width
     };
     for (const Case& c : cases) {
         test::SwfWriter movie;
@@ -513,6 +518,8 @@ TEST(HitTest, WithTheShapeFlagOnlyWhatIsFilledCounts)
         ActionBuilder a;
         keep(a, "t", "this", "createEmptyMovieClip", {std::string("t"), 5.0});
         callOn(a, "t", "beginFill", {255.0}).pop();
+        if (c.stroked)
+            callOn(a, "t", "lineStyle", {10.0, 0.0}).pop();
         callOn(a, "t", "moveTo", {0.0, 0.0}).pop();
         callOn(a, "t", "lineTo", {100.0, 0.0}).pop();
         callOn(a, "t", "lineTo", {0.0, 100.0}).pop();
@@ -547,6 +554,64 @@ TEST(MousePosition, XMouseAndYMouseAreThePointerInTheClipsSpace)
     run.player->setPointer(Point{3000, 400});  // (150, 20) px on the stage
     run.step();
     EXPECT_EQ(run.traces, (Lines{"150", "20", "50", "10"}));
+}
+
+// _root takes position and scale from scripts like any clip: the pointer is then
+// read through them, while hitTest points stay in the root's own space.
+TEST(RootPlacement, ScriptsMoveAndScaleTheWholeMovie)
+{
+    test::SwfWriter movie;
+    defineEmptyShape(movie, kShape);  // 10 px square at the origin
+    test::TagStream sprite;
+    sprite.placeObject2(placeAt(1, kShape)).showFrame();
+    movie.defineSprite(kSprite, 1, sprite);
+    movie.placeObject2(named(1, kSprite, "c"));
+    ActionBuilder a;
+    setMember(a, "_root", "_x", 100.0);
+    setMember(a, "_root", "_xscale", 200.0);
+    traceMember(a, "_root", "_x");
+    traceMember(a, "_root", "_xscale");
+    traceMember(a, "_root", "_xmouse");
+    traceMember(a, "c", "_xmouse");
+    a.pushBool(false).pushNumber(5).pushNumber(5).pushInt(3).getVariable("c").pushString("hitTest").op(kCallMethod)
+        .op(kTrace);
+    a.pushBool(false).pushNumber(5).pushNumber(110).pushInt(3).getVariable("c").pushString("hitTest").op(kCallMethod)
+        .op(kTrace);
+    movie.doAction(a).showFrame();
+    Running run(movie);
+    run.player->setPointer(Point{3000, 400});  // (150, 20) px on the stage
+    run.step();
+    EXPECT_EQ(run.traces, (Lines{"100", "200", "25", "25", "true", "false"}));
+}
+
+// setMask answers true for a clip (given itself, by name from the calling script's
+// clip, or through a member holding it) and for null or undefined, which take the
+// mask away; false for a name of nothing and for other objects; nothing at all when
+// given no argument.
+TEST(SetMask, AnswersWhetherTheMaskWasTaken)
+{
+    struct Case {
+        std::function<void(ActionBuilder&)> pushMask;  // leaves the argument count too
+        std::string expected;
+    } cases[] = {
+        {[](ActionBuilder& a) { a.getVariable("b").pushInt(1); }, "true"},
+        {[](ActionBuilder& a) { a.pushString("b").pushInt(1); }, "true"},
+        {[](ActionBuilder& a) { a.pushString("_root.b").pushInt(1); }, "true"},
+        {[](ActionBuilder& a) { a.pushString("_level0:b").pushInt(1); }, "true"},
+        {[](ActionBuilder& a) { a.pushString("holder").pushInt(1); }, "true"},
+        {[](ActionBuilder& a) { a.pushString("nothing").pushInt(1); }, "false"},
+        {[](ActionBuilder& a) { a.pushNull().pushInt(1); }, "true"},
+        {[](ActionBuilder& a) { a.pushUndefined().pushInt(1); }, "true"},
+        {[](ActionBuilder& a) { a.pushInt(0).op(kInitObject).pushInt(1); }, "false"},
+        {[](ActionBuilder& a) { a.pushInt(0); }, "undefined"},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        ActionBuilder probe;
+        probe.pushString("holder").getVariable("b").op(0x1D);  // SetVariable
+        cases[i].pushMask(probe);
+        probe.getVariable("a").pushString("setMask").op(kCallMethod).op(kTrace);
+        EXPECT_EQ(withOverlappingClips(probe), (Lines{cases[i].expected})) << "case " << i;
+    }
 }
 
 } // namespace

@@ -39,12 +39,18 @@ TEST(HtmlText, CharactersComeOutWithParagraphsAsReturnsAndEntitiesDecoded)
         const char* text;
     } cases[] = {
         {"plain", "plain"},
-        {"<p>one</p><p>two</p>", "one\rtwo"},
+        {"<p>one</p><p>two</p>", "one\rtwo\r"},  // a closed paragraph keeps its end
         {"a<br>b<BR/>c", "a\rb\rc"},
-        {"a<p>b</p>", "a\rb"},  // a paragraph starts on a line of its own
+        {"a<p>b</p>", "ab\r"},  // text before a paragraph runs on into it
+        {"a<li>b</li>", "a\rb\r"},  // but not into a list item
+        {"<p>a<p>b</p>c</p>", "ab\rc"},  // a paragraph inside one ends it, unbroken
+        {"a\nb\r\nc\rd", "a\rb\rc\rd"},  // line ends in the text end paragraphs
+        {" <p>a</p>  <p> </p>\n", "a\r\r"},  // text that is only blanks is dropped
+        {"<b> </b>\n", ""},
+        {" a  b ", " a  b "},
         {"&lt;&gt;&amp;&quot;&apos;&#65;&#x42;", "<>&\"'AB"},
         {"&bogus; & alone", "&bogus; & alone"},
-        {"<li>x</li><li>y</li>", "x\ry"},
+        {"<li>x</li><li>y</li>", "x\ry\r"},
         {"<unknown attr=1>kept</unknown>", "kept"},
         {"before<font color='#ff0000'", "before"},  // an unclosed tag hides the rest
         {"<b><i><u>deep</u></i></b>", "deep"},
@@ -54,6 +60,26 @@ TEST(HtmlText, CharactersComeOutWithParagraphsAsReturnsAndEntitiesDecoded)
         EXPECT_EQ(parseHtml(c.html, base()).text, c.text) << c.html;
 }
 
+TEST(HtmlText, SingleLineFieldsOfNewerMoviesAndCondenseWhiteReadLineBreaksTheirWay)
+{
+    struct Case {
+        HtmlReading reading;
+        const char* html;
+        const char* text;
+    } cases[] = {
+        {htmlReading(7, false, false), "<p>line 1</p><br><li>line 2</li>", "line 1line 2"},
+        {htmlReading(7, false, false), "<p>\ntest\n</p>", "\rtest\r"},  // line ends in the text still count
+        {htmlReading(6, false, false), "<p>line 1</p><br><p>line 2</p>", "line 1\r\rline 2\r"},
+        {htmlReading(7, true, false), "<p>line 1 <br> line 2</p>", "line 1 \r line 2\r"},
+        {htmlReading(7, true, true), "test \ntest\n\ntest\n\n\ntest", "test test test test"},
+        {htmlReading(7, true, true), "<p>\n test  </p>\n ", " test \r"},
+        {htmlReading(7, false, true), " <b> test1 </b> <b> test2 </b> ", " test1  test2 "},
+        {htmlReading(7, false, true), "\n \t\n", ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(parseHtml(c.html, base(), c.reading).text, c.text) << c.html;
+}
+
 TEST(HtmlText, TagsSetTheFormatsOfWhatTheyEnclose)
 {
     const FormattedText t = parseHtml(
@@ -61,7 +87,7 @@ TEST(HtmlText, TagsSetTheFormatsOfWhatTheyEnclose)
         "<b>B</b><i>C</i><u>D</u><a href=\"http://x/\" target=\"_blank\">E</a>"
         "<font size=\"+4\">F</font><font size='-2'>G</font>H</p>",
         base());
-    ASSERT_EQ(t.text, "ABCDEFGH");
+    ASSERT_EQ(t.text, "ABCDEFGH\r");
     const TextFormat a = formatAt(t, 0);
     EXPECT_EQ(a.face, "Arial");
     EXPECT_EQ(a.size, 400);
@@ -142,12 +168,17 @@ TEST(HtmlText, WritesParagraphsInTheReferenceForm)
         const char* html;
         std::string out;
     } cases[] = {
-        {"", R"(<P ALIGN="LEFT">)" + font + "</FONT></P>"},
+        {"", ""},
+        {"<p></p>", R"(<P ALIGN="LEFT">)" + font + "</FONT></P>"},
+        {"a\nb\n", R"(<P ALIGN="LEFT">)" + font + "a</FONT></P>" + R"(<P ALIGN="LEFT">)" + font + "b</FONT></P>"},
         {"a &amp; b", R"(<P ALIGN="LEFT">)" + font + "a &amp; b</FONT></P>"},
         {"<p align='right'>r</p><p>l</p>",
          R"(<P ALIGN="RIGHT">)" + font + "r</FONT></P>" + R"(<P ALIGN="LEFT">)" + font + "l</FONT></P>"},
-        {"x <b>y</b> <a href='u' target='t'><b><i>z</i></b></a>",
-         R"(<P ALIGN="LEFT">)" + font + R"(x <B>y</B> <A HREF="u" TARGET="t"><B><I>z</I></B></A></FONT></P>)"},
+        {"x <b>y</b> <a href='u' target='t'><b><i>z</i></b></a>",  // the blank alone between tags is dropped
+         R"(<P ALIGN="LEFT">)" + font + R"(x <B>y</B><A HREF="u" TARGET="t"><B><I>z</I></B></A></FONT></P>)"},
+        {"<font color='#010101'>ab<b><br></b></font>",  // a line end in another format shows as an empty stretch
+         R"(<P ALIGN="LEFT"><FONT FACE="Times New Roman" SIZE="12" COLOR="#010101" LETTERSPACING="0" KERNING="0">)"
+         R"(ab<B></B></FONT></P>)"},
         {"a<font face='Arial' color='#ff0000'>b</font>",
          R"(<P ALIGN="LEFT">)" + font + R"(a<FONT FACE="Arial" COLOR="#FF0000">b</FONT></FONT></P>)"},
         {"<textformat leftmargin='5' leading='2'>t</textformat>",

@@ -182,14 +182,18 @@ TEST(DeviceFonts, ArialTextMeasuresAsArialDoes)
     if (!QFontDatabase::families().contains("Liberation Sans"))
         GTEST_SKIP() << "fonts-liberation2 is not installed";
     // Arial's advances in its 2048-unit em: H 1479, o 1139, w 1479, space 569, t 569,
-    // P 1366, l 455, a 1139, y 1024; "How to Play" is 10927 units.
+    // P 1366, l 455, a 1139, y 1024. Device text lines up on whole pixels: at 20 px each
+    // advance rounds to H 14, o 11, w 14, space 6, t 6, P 13, l 4, a 11, y 10.
     GlyphCache glyphs;
     TextFieldLook look = field("How to Play", 5000, false);
     look.deviceFont = "Arial";
     look.wordWrap = false;
     const FieldLayout layout = layoutField(look, glyphs);
     ASSERT_EQ(layout.lines.size(), 1u);
-    EXPECT_NEAR(layout.lines[0].width, 10927.0 / 2048 * 400, 1.0);
+    EXPECT_DOUBLE_EQ(layout.lines[0].width, (14 + 11 + 14 + 6 + 6 + 11 + 6 + 13 + 4 + 11 + 10) * 20.0);
+    // Ascent and descent come to whole pixels too (Arial: 1854 and 434 units).
+    EXPECT_DOUBLE_EQ(layout.lines[0].ascent, 18 * 20.0);
+    EXPECT_DOUBLE_EQ(layout.lines[0].descent, 4 * 20.0);
     // Chinese characters come from the CJK face, a full em wide.
     if (!cjkFamily().isEmpty()) {
         look.text = "\xE4\xB8\xAD\xE6\x96\x87";  // 中文
