@@ -3,7 +3,41 @@
 #include "engine/avm1/ClipDisplayMembers.h"
 #include "engine/avm1/Machine.h"
 
+#include <cctype>
+
 namespace swf::avm1 {
+
+namespace {
+
+bool sameWord(Machine& machine, std::string_view name, std::string_view word)
+{
+    if (machine.caseSensitive() || name.size() != word.size())
+        return name == word;
+    for (size_t i = 0; i < name.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(name[i])) != word[i])
+            return false;
+    }
+    return true;
+}
+
+bool isParentName(Machine& machine, std::string_view name)
+{
+    return sameWord(machine, name, "_parent");
+}
+
+// The clip `name` reaches from `host` when it is _parent or _root, else null.
+Object* relativeClip(Machine& machine, ClipHost& host, std::string_view name)
+{
+    if (name.size() < 5 || name[0] != '_')
+        return nullptr;
+    if (isParentName(machine, name))
+        return host.parentObject();
+    if (sameWord(machine, name, "_root"))
+        return host.rootObject();
+    return nullptr;
+}
+
+} // namespace
 
 bool MovieClipObject::getComputed(Machine& machine, std::string_view name, Value& out)
 {
@@ -11,6 +45,12 @@ bool MovieClipObject::getComputed(Machine& machine, std::string_view name, Value
         return false;
     if (auto property = clipPropertyByName(name)) {
         out = host_->getProperty(*property);
+        return true;
+    }
+    // A clip's _parent and _root read as members too (this._parent, clip._root), not
+    // only as names in scope; a root's _parent is undefined.
+    if (Object* relative = relativeClip(machine, *host_, name); relative || isParentName(machine, name)) {
+        out = relative ? Value(relative) : Value();
         return true;
     }
     if (Object* child = host_->childByName(name, machine.caseSensitive())) {

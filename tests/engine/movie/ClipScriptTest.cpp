@@ -615,3 +615,23 @@ TEST(SetMask, AnswersWhetherTheMaskWasTaken)
 }
 
 } // namespace
+
+TEST(ClipMembers, ParentAndRootReadAsMembersOfAClip)
+{
+    // Component code walks up with clip._parent until it meets clip._root; a member
+    // read that gave undefined kept such a walk going forever.
+    struct Case {
+        std::string target, member, expected;
+    } cases[] = {
+        {"a", "_parent", "_level0"},
+        {"a", "_root", "_level0"},
+        {"_root", "_parent", "undefined"},  // a root has no parent
+        {"_root", "_root", "_level0"},
+        {"a", "_PARENT", "undefined"},      // names are case-sensitive from SWF 7
+    };
+    for (const Case& c : cases) {
+        ActionBuilder probe;
+        traceMember(probe, c.target, c.member);
+        EXPECT_EQ(withOverlappingClips(probe), (Lines{c.expected})) << c.target << "." << c.member;
+    }
+}
