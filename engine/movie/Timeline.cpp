@@ -856,11 +856,12 @@ void TimelinePlayer::instantiateClip(DisplayObject& object, ClipPath& path, cons
         if (!linkage.empty())
             constructQueue_.push_back({path, {}, linkage, nullptr, state.serial.value, true});
         queueClipEvent(object, path, ClipEvent::Load, version);
+        // The onLoad method is asked for with the load event, ahead of the clip's first
+        // frame: one that frame's own script sets comes too late to be called.
+        queue_.push_back({path, {}, "onLoad"});
     }
     applyFrame(state, path, 1, StepMode{.instantiate = true}, true);
     state.frame = 1;
-    if (scriptsEnabled_)
-        queue_.push_back({path, {}, "onLoad"});
 }
 
 void TimelinePlayer::queueScripts(const ClipState& clip, const ClipPath& path, int frame)
