@@ -1,9 +1,8 @@
 #include "engine/avm1/MovieClipObject.h"
 
 #include "engine/avm1/ClipDisplayMembers.h"
+#include "engine/avm1/InterpreterSupport.h"
 #include "engine/avm1/Machine.h"
-
-#include <cctype>
 
 namespace swf::avm1 {
 
@@ -11,13 +10,7 @@ namespace {
 
 bool sameWord(Machine& machine, std::string_view name, std::string_view word)
 {
-    if (machine.caseSensitive() || name.size() != word.size())
-        return name == word;
-    for (size_t i = 0; i < name.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(name[i])) != word[i])
-            return false;
-    }
-    return true;
+    return machine.caseSensitive() ? name == word : support::equalsNoCase(name, word);
 }
 
 bool isParentName(Machine& machine, std::string_view name)
