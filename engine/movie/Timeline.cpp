@@ -531,18 +531,18 @@ void TimelinePlayer::advanceTree(ClipState& top, ClipPath& path, bool isRoot, bo
     std::ranges::stable_sort(order, std::greater<>{}, &Entry::serial);
     for (Entry& entry : order) {
         // Work done earlier in the walk may have removed or replaced it.
-        ClipState* clip = resolve(*root_, entry.path);
-        if (!clip || clip->serial.value != entry.serial)
+        const ClipPath parentPath(entry.path.begin(), entry.path.end() - 1);
+        ClipState* parent = resolve(*root_, parentPath);
+        DisplayObject* object = parent ? parent->find(entry.path.back()) : nullptr;
+        if (!object || !object->clip || object->clip->serial.value != entry.serial)
             continue;
+        ClipState& clip = *object->clip;
         if (enterFrames) {
-            ClipPath parentPath(entry.path.begin(), entry.path.end() - 1);
-            ClipState* parent = resolve(*root_, parentPath);
-            if (const DisplayObject* object = parent ? parent->find(entry.path.back()) : nullptr)
-                queueClipEvent(*object, entry.path, ClipEvent::EnterFrame, movieOf(*parent).header.version);
-            if (clip->script.get())
+            queueClipEvent(*object, entry.path, ClipEvent::EnterFrame, movieOf(*parent).header.version);
+            if (clip.script.get())
                 queue_.push_back({entry.path, {}, "onEnterFrame"});
         }
-        advanceClip(*clip, entry.path, false);
+        advanceClip(clip, entry.path, false);
     }
     if (enterFrames && top.script.get())
         queue_.push_back({path, {}, "onEnterFrame"});
