@@ -100,6 +100,9 @@ render::RenderNode buildNode(const DisplayObject& object, const Matrix& world, c
             shape.matrix = world.inverted() * mask->second.world;
             shape.clipDepth = 0;
             node.scriptMask = std::make_shared<const render::RenderNode>(std::move(shape));
+            // A timeline mask given a mask of its own by a script is drawn, seen
+            // through that mask, instead of masking the depths above it.
+            node.clipDepth = 0;
         }
     }
     return node;

@@ -257,8 +257,9 @@ private:
     // Qt cuts every span filled under a clip path against the clip's spans one by one,
     // which costs more than the fill itself when many small shapes sit under a curved
     // mask. Instead the masked objects are drawn unclipped into a layer the size of the
-    // mask's bounds, the mask's area (filled as the clip would be, without
-    // anti-aliasing) cuts the layer once, and the layer is drawn in their place. Blend
+    // mask's bounds, the mask's area (filled as the clip would be: anti-aliased at
+    // the qualities that smooth edges, as the reference player's masks are) cuts the
+    // layer once, and the layer is drawn in their place. Blend
     // modes read and change what lies below them, which a layer would hide from them:
     // masked objects with one are clipped as before. False when not drawn here.
     bool drawMaskedThroughLayer(const QPainterPath& clip, std::span<const RenderNode> masked, const Matrix& parent,
@@ -300,6 +301,7 @@ private:
         }
         {
             QPainter p(&cut);
+            p.setRenderHint(QPainter::Antialiasing, smooth_);
             p.setPen(Qt::NoPen);
             p.translate(-area.x(), -area.y());
             p.fillPath(clip, Qt::black);
