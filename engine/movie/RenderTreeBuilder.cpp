@@ -89,9 +89,12 @@ render::RenderNode buildNode(const DisplayObject& object, const Matrix& world, c
     if (object.textField && object.textField->look)
         node.textField = object.textField->look;
     if (!masks.byClip.empty()) {
-        // A clip serving as a script's mask is not drawn itself.
-        if (object.clip && masks.byClip.contains(object.clip->serial.value))
+        // A clip serving as a script's mask is not drawn itself, and no longer masks
+        // the depths above it as a timeline mask: it masks what the script gave it.
+        if (object.clip && masks.byClip.contains(object.clip->serial.value)) {
             node.visible = false;
+            node.clipDepth = 0;
+        }
         auto mask = object.maskClip != 0 ? masks.byClip.find(object.maskClip) : masks.byClip.end();
         if (mask != masks.byClip.end() && mask->second.object && mask->second.object != &object &&
             world.invertible()) {

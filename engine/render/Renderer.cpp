@@ -169,6 +169,8 @@ private:
             QPainterPath clip;
             clip.setFillRule(Qt::WindingFill);
             addMaskArea(*node.scriptMask, parent, clip);
+            if (drawMaskedThroughLayer(clip, std::span<const RenderNode>(&node, 1), parent, parentCx, true))
+                return;
             painter_.save();
             painter_.resetTransform();
             painter_.setClipPath(clip, painter_.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
@@ -262,8 +264,10 @@ private:
     // layer once, and the layer is drawn in their place. Blend
     // modes read and change what lies below them, which a layer would hide from them:
     // masked objects with one are clipped as before. False when not drawn here.
+    // `scriptMasked`: `masked` is the one node a script's mask covers, drawn here
+    // without it.
     bool drawMaskedThroughLayer(const QPainterPath& clip, std::span<const RenderNode> masked, const Matrix& parent,
-                                const ColorTransform& parentCx)
+                                const ColorTransform& parentCx, bool scriptMasked = false)
     {
         // The layer need not reach past what the masked objects cover, unless filters
         // draw past their bounds or a scroll window shifts what it shows.
@@ -297,7 +301,10 @@ private:
             p.setRenderHint(QPainter::Antialiasing, smooth_);
             p.setPen(Qt::NoPen);
             FrameDrawer inner = innerDrawer(p, nullptr);
-            inner.drawRange(masked, toLayer * parent, parentCx);
+            if (scriptMasked)
+                inner.drawNodeUnmasked(masked.front(), toLayer * parent, parentCx);
+            else
+                inner.drawRange(masked, toLayer * parent, parentCx);
         }
         {
             QPainter p(&cut);
