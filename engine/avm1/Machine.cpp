@@ -18,6 +18,14 @@ namespace swf::avm1 {
 
 namespace {
 
+// Where a `__proto__` that holds no object keeps its value.
+constexpr std::string_view kProtoName = "__proto__";
+
+} // namespace
+
+
+namespace {
+
 // Whether a read of a missing member may ask the object's __resolve: not while the
 // machine looks for a conversion method (toString, valueOf) of its own.
 bool resolveAllowed = true;
@@ -524,11 +532,16 @@ Value Machine::getMember(const Value& target, std::string_view name, Atom atom)
     }
     if (!lookup)
         return Value();
-    if (name == "__proto__") {
-        // An object without a prototype has an undefined one, not null.
+    if (isProtoName(name)) {
+        // An object without a prototype has an undefined one, not null, unless a
+        // script stored some other value there.
         Object* proto = lookup == o ? o->proto() : lookup;
         if (proto && o && !o->plain() && o->as<SuperObject>())
             proto = proto->proto();
+        if (!proto && o) {
+            if (Property* held = o->findOwn(kProtoName))
+                return held->value;
+        }
         return proto ? Value(proto) : Value();
     }
     if (o) {
@@ -686,8 +699,21 @@ void Machine::setMember(const Value& target, std::string_view name, Atom atom, V
         return;
     if (!o->plain())
         o = o->referent(*this);
-    if (name == "__proto__") {
+    if (isProtoName(name)) {
+        // `__proto__` may hold any value; only an object links the chain. It is watched
+        // like any other member.
+        if (!o->watches.empty()) {
+            auto it = o->watches.find(std::string(name));
+            if (it != o->watches.end() && it->second.callback)
+                value = callWatcher(o, name, it->second, target, std::move(value));
+        }
+        if (o->protoFlags() & PropertyFlag::ReadOnly)
+            return;
         o->setProto(value.asObject());
+        if (value.asObject())
+            o->erase(kProtoName);
+        else
+            o->put(kProtoName, std::move(value), PropertyFlag::DontEnum | PropertyFlag::DontDelete);
         return;
     }
     auto store = [&](Value stored) {
@@ -734,6 +760,13 @@ bool Machine::deleteMember(Object* target, std::string_view name)
     if (!target)
         return false;
     target = target->referent(*this);
+    if (isProtoName(name)) {
+        if (target->protoFlags() & PropertyFlag::DontDelete)
+            return false;
+        target->setProto(nullptr);
+        target->erase(kProtoName);
+        return true;
+    }
     Property* p = target->findOwn(name);
     if (!p || (p->flags & PropertyFlag::DontDelete))
         return false;
@@ -903,7 +936,26 @@ Value Machine::callMethod(const Value& target, std::string_view name, std::span<
 Object* Machine::allocateFor(Object* constructor)
 {
     Value protoValue = getMember(Value(constructor), "prototype");
-    Object* o = newObject(protoValue.asObject() ? protoValue.asObject() : protos_.object);
+    Object* proto = protoValue.asObject() ? protoValue.asObject() : protos_.object;
+    // A class whose prototype chain leads to a wrapper's or Date's prototype makes
+    // instances of that kind, with no value yet: the built-in constructor, called
+    // through super(), gives them theirs.
+    Object* o = nullptr;
+    int guard = 0;
+    for (Object* p = proto; p && !o && guard < 256; p = p->proto(), ++guard) {
+        if (p == protos_.number)
+            o = heap_.make<NumberObject>(proto, Value());
+        else if (p == protos_.string)
+            o = heap_.make<StringObject>(proto, Value());
+        else if (p == protos_.boolean)
+            o = heap_.make<BooleanObject>(proto, Value());
+        else if (p == protos_.date)
+            o = heap_.make<DateObject>(proto, Value());
+        else if (p == protos_.object)
+            break;
+    }
+    if (!o)
+        o = newObject(proto);
     o->put("__constructor__", Value(constructor), PropertyFlag::DontEnum);
     if (version_ < 7)
         o->put("constructor", Value(constructor), PropertyFlag::DontEnum);
