@@ -566,7 +566,8 @@ Value Machine::getMember(const Value& target, std::string_view name, Atom atom)
 
 namespace {
 
-// How many times an accessor may be running at once from SWF 7 on.
+// How many calls of one property's getter and setter together may be running at once
+// from SWF 7 on (before, one).
 constexpr int kAccessorNesting = 65;
 
 } // namespace
@@ -585,9 +586,10 @@ Value Machine::callWatcher(Object* o, std::string_view name, const Watch& watch,
     // computes (a text field's text) read as undefined.
     Property* current = findProperty(o, name);
     Value old = current ? current->value : Value();
-    // Before SWF 7 the property's getter and setter are out of use while its watcher
-    // runs: the watcher reads and writes the plain value.
-    uint32_t heldAccessor = version_ < 7 && current ? current->accessorId : 0;
+    // A running watcher counts as a call of the property's setter: before SWF 7 that
+    // puts its getter and setter out of use while it runs (the watcher reads and writes
+    // the plain value), and from SWF 7 it counts toward their nesting limit.
+    uint32_t heldAccessor = current ? current->accessorId : 0;
     if (heldAccessor)
         ++accessorActivity_[heldAccessor].sets;
     struct Release {
@@ -628,7 +630,7 @@ Value Machine::readAccessor(const Property& p, const Value& target)
     if (id == 0)
         return call(Value(p.getter), target, {});
     AccessorActivity& activity = accessorActivity_[id];
-    const bool busy = version_ >= 7 ? activity.gets >= kAccessorNesting : activity.gets + activity.sets > 0;
+    const bool busy = activity.gets + activity.sets >= (version_ >= 7 ? kAccessorNesting : 1);
     if (busy)
         return p.value;
     ++activity.gets;
@@ -662,7 +664,7 @@ void Machine::writeAccessor(const Property& p, Object* owner, Atom atom, const V
     };
     {
         AccessorActivity& activity = accessorActivity_[id];
-        const bool busy = version_ >= 7 ? activity.sets >= kAccessorNesting : activity.gets + activity.sets > 0;
+        const bool busy = activity.gets + activity.sets >= (version_ >= 7 ? kAccessorNesting : 1);
         if (busy) {
             if (Property* now = sameProperty())
                 now->value = value;
