@@ -35,13 +35,18 @@ int linear8(int srgb)
     return static_cast<int>(std::floor(toLinear(srgb / 255.0) * 255));
 }
 
+// A colour of a linear-light ramp. Where it is partly transparent the reference player
+// weights the colour by its alpha while still in linear light and then shows the result
+// as an unweighted colour of that alpha: such a ramp darkens as it fades, and so does
+// this one.
 QColor blendLinearRgb(const QColor& a, const QColor& b, double t)
 {
-    auto channel = [t](int from, int to) {
-        const double v = linear8(from) + (linear8(to) - linear8(from)) * t;
+    int alpha = static_cast<int>(std::lround(a.alpha() * (1 - t) + b.alpha() * t));
+    const double weight = alpha / 255.0;
+    auto channel = [t, weight](int from, int to) {
+        const double v = (linear8(from) + (linear8(to) - linear8(from)) * t) * weight;
         return static_cast<int>(std::lround(std::clamp(toSrgb(v / 255.0), 0.0, 1.0) * 255));
     };
-    int alpha = static_cast<int>(std::lround(a.alpha() * (1 - t) + b.alpha() * t));
     return QColor(channel(a.red(), b.red()), channel(a.green(), b.green()), channel(a.blue(), b.blue()), alpha);
 }
 
