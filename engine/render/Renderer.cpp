@@ -19,6 +19,7 @@
 
 #include <cmath>
 #include <exception>
+#include <mutex>
 #include <span>
 
 namespace swf::render {
@@ -711,6 +712,11 @@ void Renderer::render(QPainter& painter, const RenderNode& root, const Matrix& t
     // waits; when every pool thread is busy the frame is drawn here rather than queued
     // behind other work. A failure on the pool thread is raised again here.
     QThreadPool* pool = QThreadPool::globalInstance();
+    // Text drawn there keeps device fonts whose FreeType faces belong to the thread that
+    // made them; a pool thread idle for its expiry time would end and free them under
+    // fonts kept for later frames. The pool's threads stay for the process's life.
+    static std::once_flag keepThreads;
+    std::call_once(keepThreads, [pool] { pool->setExpiryTimeout(-1); });
     const QPaintEngine* engine = painter.paintEngine();
     if (!engine || engine->type() != QPaintEngine::Raster || pool->contains(QThread::currentThread())) {
         renderHere(painter, root, twipsToDevice, quality);
