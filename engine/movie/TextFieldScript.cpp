@@ -263,7 +263,7 @@ avm1::Value TextFieldScript::get(avm1::TextFieldProperty property)
         case AutoSize::None: break;
         }
         return avm1::Value("none");
-    case P::EmbedFonts: return avm1::Value(self_.embedFonts);
+    case P::EmbedFonts: return avm1::Value(look.embedFonts);
     case P::Scroll: return avm1::Value(static_cast<double>(std::min(self_.scroll, scrollMetrics(look).maxScroll)));
     case P::MaxScroll: return avm1::Value(static_cast<double>(scrollMetrics(look).maxScroll));
     case P::BottomScroll: {
@@ -389,7 +389,12 @@ void TextFieldScript::set(avm1::TextFieldProperty property, const avm1::Value& v
                                         : AutoSize::None;
         break;
     }
-    case P::EmbedFonts: self_.embedFonts = m->toBoolean(value); break;
+    case P::EmbedFonts: {
+        const bool embed = m->toBoolean(value);
+        if (embed != self_.look->embedFonts)
+            self_.editLook().embedFonts = embed;
+        break;
+    }
     case P::Scroll:
     case P::HScroll: {
         // Whole lines (pixels) as a 32-bit integer, kept within what the text allows.

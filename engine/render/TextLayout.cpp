@@ -46,8 +46,8 @@ public:
     void measure(Item& item)
     {
         const TextFormat& format = layout_.formats[item.format];
-        if (layout_.embedded) {
-            const FontDef& font = *layout_.embedded;
+        if (const std::shared_ptr<const FontDef>& embedded = layout_.fonts[item.format]) {
+            const FontDef& font = *embedded;
             const double scale = format.size / font.emSquare();
             auto index = item.code <= 0xFFFF ? font.glyphForCode(static_cast<uint16_t>(item.code)) : std::nullopt;
             if (index) {
@@ -56,7 +56,7 @@ public:
                 if (font.hasLayout) {
                     item.advance = font.glyphs[*index].advance * scale;
                 } else {
-                    const QPainterPath* outline = glyphs_.glyph(layout_.embedded, *index);
+                    const QPainterPath* outline = glyphs_.glyph(embedded, *index);
                     item.advance = outline ? outline->boundingRect().right() * scale : 0;
                 }
             }
@@ -91,8 +91,8 @@ public:
     std::pair<double, double> extent(size_t formatIndex)
     {
         const TextFormat& format = layout_.formats[formatIndex];
-        if (layout_.embedded) {
-            const FontDef& font = *layout_.embedded;
+        if (const std::shared_ptr<const FontDef>& embedded = layout_.fonts[formatIndex]) {
+            const FontDef& font = *embedded;
             if (!font.hasLayout)
                 return {format.size * 0.8, format.size * 0.2};
             const double scale = format.size / font.emSquare();
@@ -161,9 +161,52 @@ const TextFormat* formatAt(const FieldLayout& layout, double x, double y)
     return nullptr;
 }
 
+namespace {
+
+// Font names compare without regard to ASCII case.
+bool sameFontName(std::string_view a, std::string_view b)
+{
+    return std::ranges::equal(a, b, [](char x, char y) {
+        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        return lower(x) == lower(y);
+    });
+}
+
+// The field's own font, when it has outlines to draw with.
+std::shared_ptr<const FontDef> definitionFont(const TextFieldLook& look)
+{
+    if (look.def && look.def->font && look.def->font->hasOutlines())
+        return look.def->font;
+    return nullptr;
+}
+
+} // namespace
+
+std::shared_ptr<const FontDef> embeddedFontFor(const TextFieldLook& look, const TextFormat& format)
+{
+    if (!look.embedFonts)
+        return nullptr;
+    if (look.fonts) {
+        std::shared_ptr<const FontDef> named;
+        for (const std::shared_ptr<const FontDef>& font : *look.fonts) {
+            if (!font || !font->hasOutlines() || !sameFontName(font->name, format.face))
+                continue;
+            if (font->bold == format.bold && font->italic == format.italic)
+                return font;
+            if (!named)
+                named = font;
+        }
+        if (named)
+            return named;
+    }
+    return definitionFont(look);
+}
+
 bool usesEmbeddedFont(const TextFieldLook& look)
 {
-    return look.def && look.def->useOutlines && look.def->font && look.def->font->hasOutlines();
+    if (!embeddedFontFor(look, look.defaultFormat()))
+        return false;
+    return std::ranges::all_of(look.spans, [&look](const TextSpan& span) { return embeddedFontFor(look, span.format) != nullptr; });
 }
 
 FieldLayout layoutField(const TextFieldLook& look, GlyphCache& glyphs, LayoutExtent extent)
@@ -177,10 +220,10 @@ FieldLayout layoutField(const TextFieldLook& look, GlyphCache& glyphs, LayoutExt
         for (const TextSpan& span : look.spans)
             layout.formats.push_back(span.format);
     }
-    for (TextFormat& f : layout.formats)
+    for (TextFormat& f : layout.formats) {
         f.size = std::clamp(f.size, 0.0, 65535.0);
-    if (usesEmbeddedFont(look))
-        layout.embedded = look.def->font;
+        layout.fonts.push_back(embeddedFontFor(look, f));
+    }
 
     std::vector<std::pair<char32_t, size_t>> characters = charactersOf(look, layout.formats.size());
     if (look.password) {
@@ -367,9 +410,7 @@ TextFormat TextFieldLook::defaultFormat() const
     f.color = textColor;
     if (!def)
         return f;
-    f.face = def->font && !def->font->name.empty() ? def->font->name : deviceFont;
-    if (!usesEmbeddedFont(*this))
-        f.face = deviceFont;
+    f.face = embedFonts && definitionFont(*this) && !def->font->name.empty() ? def->font->name : deviceFont;
     f.size = def->height;
     if (def->font) {
         f.bold = def->font->bold;
