@@ -177,8 +177,9 @@ ScrollMetrics scrollMetrics(const render::TextFieldLook& look)
     render::GlyphCache glyphs;
     const render::FieldLayout layout = render::layoutField(look, glyphs, render::LayoutExtent::Whole);
     ScrollMetrics out;
-    out.textWidth = std::round(layout.textWidth / kTwips);
-    out.textHeight = std::round(layout.textHeight / kTwips);
+    out.textWidth = std::floor(layout.textWidth / kTwips + 1e-6);
+    // Whole pixels, cut short (a hair's room for rounding errors of the sum).
+    out.textHeight = std::floor(layout.textHeight / kTwips + 1e-6);
     for (const render::LaidLine& line : layout.lines) {
         out.tops.push_back(line.baseline - line.ascent);
         out.bottoms.push_back(line.baseline + line.descent);

@@ -54,7 +54,8 @@ public:
                 item.glyph = *index;
                 item.hasGlyph = true;
                 if (font.hasLayout) {
-                    item.advance = font.glyphs[*index].advance * scale;
+                    // Whole twips, cut short, as recorded text widths add up.
+                    item.advance = std::floor(font.glyphs[*index].advance * scale);
                 } else {
                     const QPainterPath* outline = glyphs_.glyph(embedded, *index);
                     item.advance = outline ? outline->boundingRect().right() * scale : 0;
@@ -95,8 +96,9 @@ public:
             const FontDef& font = *embedded;
             if (!font.hasLayout)
                 return {format.size * 0.8, format.size * 0.2};
+            // Whole twips, cut short: the line heights recorded text measures show.
             const double scale = format.size / font.emSquare();
-            return {font.ascent * scale, font.descent * scale};
+            return {std::floor(font.ascent * scale), std::floor(font.descent * scale)};
         }
         const DeviceFace& face = deviceFaceFor(formatIndex);
         if (!face.primary.isValid())
@@ -342,7 +344,14 @@ FieldLayout layoutField(const TextFieldLook& look, GlyphCache& glyphs, LayoutExt
                     run.right = std::max(run.right, run.left);
             }
             previousBottom = line.baseline + descent + para.leading;
-            layout.textWidth = std::max(layout.textWidth, textWidth + para.leftMargin + para.blockIndent + indent);
+            // The text's width counts the spaces ending a paragraph, which alignment leaves
+            // out, and those a line wraps at when it is aligned left.
+            double fullWidth = textWidth;
+            if (stop == items.size() || para.align == TextAlign::Left) {
+                for (size_t i = shown; i < stop; ++i)
+                    fullWidth += items[i].advance;
+            }
+            layout.textWidth = std::max(layout.textWidth, fullWidth + para.leftMargin + para.blockIndent + indent);
             layout.lines.push_back(std::move(line));
             firstOfParagraph = false;
             pos = stop;
@@ -361,8 +370,13 @@ FieldLayout layoutField(const TextFieldLook& look, GlyphCache& glyphs, LayoutExt
         if (characters[end].first == U'\r' && at < characters.size() && characters[at].first == U'\n')
             ++at;
     }
-    if (!layout.lines.empty())
+    if (layout.lines.size() == 1) {
+        // A lone line measures with the leading below it, as recorded text heights show;
+        // between lines the leading counts, after the last of several it does not.
+        layout.textHeight = previousBottom - (box.yMin + kFieldPadding);
+    } else if (!layout.lines.empty()) {
         layout.textHeight = layout.lines.back().baseline + layout.lines.back().descent - (box.yMin + kFieldPadding);
+    }
     return layout;
 }
 
