@@ -31,6 +31,10 @@ struct HtmlReading {
     // <font kerning> turns kerning on in the text a movie stores in a field; markup a
     // script sets cannot.
     bool kerning = true;
+    // Text of blanks alone between two tags is dropped from markup a script sets; the
+    // text a movie stores keeps it, as authoring tools write a space in a style of its
+    // own as "<b> </b>".
+    bool keepBlankStretches = false;
 };
 
 // The reading a field of a movie for `swfVersion` uses.

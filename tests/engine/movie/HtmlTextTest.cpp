@@ -75,6 +75,9 @@ TEST(HtmlText, SingleLineFieldsOfNewerMoviesAndCondenseWhiteReadLineBreaksTheirW
         {htmlReading(7, true, true), "<p>\n test  </p>\n ", " test \r"},
         {htmlReading(7, false, true), " <b> test1 </b> <b> test2 </b> ", " test1  test2 "},
         {htmlReading(7, false, true), "\n \t\n", ""},
+        // Markup a movie stores keeps a space set in a style of its own.
+        {{true, false, true, true}, "a<b> </b>b<b><i> </i></b>c", "a b c"},
+        {{true, false, false, false}, "a<b> </b>b<b><i> </i></b>c", "abc"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(parseHtml(c.html, base(), c.reading).text, c.text) << c.html;
