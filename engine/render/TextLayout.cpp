@@ -264,8 +264,12 @@ FieldLayout layoutField(const TextFieldLook& look, GlyphCache& glyphs, LayoutExt
         size_t pos = 0;
         bool firstOfParagraph = true;
         do {
-            const double indent = firstOfParagraph ? para.indent : 0;
+            // A negative indent pulls the first line left, but never past the padding.
+            const double indent = firstOfParagraph ? std::max(para.indent, -(para.leftMargin + para.blockIndent)) : 0;
             const double available = outer - indent;
+            // A line pushed wholly past the right edge (a huge indent) is not wrapped: its
+            // text runs on out of sight rather than a character to a line.
+            const bool wraps = look.wordWrap && available > 0;
             // Tabs reach the next stop, measured from the line's start.
             auto tabAdvance = [&](double width) {
                 for (double stop : para.tabStops) {
@@ -282,7 +286,7 @@ FieldLayout layoutField(const TextFieldLook& look, GlyphCache& glyphs, LayoutExt
                 Item& item = items[stop];
                 if (item.code == U'\t')
                     item.advance = tabAdvance(width);
-                if (look.wordWrap && stop > pos && width + item.advance > available && !isSpace(item.code)) {
+                if (wraps && stop > pos && width + item.advance > available && !isSpace(item.code)) {
                     overflowed = true;
                     break;
                 }
