@@ -405,6 +405,8 @@ FormattedText parseHtml(std::string_view html, const TextFormat& base, HtmlReadi
         } else if (tag.name != "span") {
             continue;  // not a tag of the subset (images are not shown yet)
         }
+        if (reading.style)
+            reading.style(tag.name, tag.attribute("class"), inner);
         lastOpened = inner;
         if (open.size() < kMaxDepth)
             open.emplace_back(tag.name, std::move(inner));

@@ -5,6 +5,7 @@
 #include "engine/avm1/SelectionObject.h"
 #include "engine/avm1/TextFieldObject.h"
 #include "engine/avm1/StringUtil.h"
+#include "engine/avm1/StyleSheetCss.h"
 #include "engine/movie/ClipScript.h"
 #include "engine/movie/HtmlText.h"
 #include "engine/movie/TextFieldFormat.h"
@@ -122,8 +123,22 @@ void TextFieldScript::setText(std::string text, bool html)
     if (html) {
         auto* field = object_ ? object_->as<avm1::TextFieldObject>() : nullptr;
         const avm1::Machine* m = player_.machine();
-        const HtmlReading reading = htmlReading(m ? m->version() : kNoVersion, look.multiline,
-                                                field && field->settings.condenseWhite);
+        HtmlReading reading = htmlReading(m ? m->version() : kNoVersion, look.multiline,
+                                          field && field->settings.condenseWhite);
+        if (field && m && field->settings.styleSheet.isObject()) {
+            // The sheet's style for the tag, then the one for its class, over what the
+            // tag inherits.
+            avm1::Machine* machine = player_.machine();
+            const avm1::Value sheet = field->settings.styleSheet;
+            reading.style = [machine, sheet](std::string_view tag, const std::string* className, render::TextFormat& f) {
+                if (auto byTag = avm1::styleSheetFormat(*machine, sheet, tag))
+                    applyTextFormat(f, *byTag);
+                if (className) {
+                    if (auto byClass = avm1::styleSheetFormat(*machine, sheet, "." + *className))
+                        applyTextFormat(f, *byClass);
+                }
+            };
+        }
         FormattedText formatted = parseHtml(text, newFormat(), reading);
         look.text = std::move(formatted.text);
         look.spans = std::move(formatted.spans);
