@@ -168,6 +168,33 @@ TEST(TextLayout, TextSizeCountsTrailingSpacesAndALoneLinesLeading)
     }
 }
 
+TEST(TextLayout, IndentsStayInsideThePaddingAndAnIndentPastTheEdgeDoesNotWrap)
+{
+    GlyphCache glyphs;
+    struct Case {
+        double leftMargin, indent;
+        double firstLeft;            // the first line's start, past the padding
+        std::vector<size_t> lines;   // glyphs per line in 1000 twips of room
+    } cases[] = {
+        {0, -2000, 0, {3, 3}},       // pulled left no further than the padding
+        {300, -200, 100, {3, 3}},    // within the margin it may go
+        {0, 5000, 5000, {6}},        // pushed past the edge: one unwrapped line
+        {0, 200, 200, {3, 3}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.indent);
+        TextFieldLook look = field("abc def", 1000 + c.leftMargin);
+        TextFormat f = look.defaultFormat();
+        f.leftMargin = c.leftMargin;
+        f.indent = c.indent;
+        look.spans = {{look.text.size(), f}};
+        const FieldLayout layout = layoutField(look, glyphs);
+        EXPECT_EQ(glyphsPerLine(layout), c.lines);
+        ASSERT_FALSE(layout.lines.empty());
+        EXPECT_DOUBLE_EQ(layout.lines[0].left, kFieldPadding + c.firstLeft);
+    }
+}
+
 TEST(TextLayout, WithoutWordWrapOnlyLineBreaksStartLines)
 {
     GlyphCache glyphs;
