@@ -102,6 +102,11 @@ Rect characterBounds(const DisplayObject& object, bool strokes)
         return strokes ? morph->startBounds : morph->startEdgeBounds;
     if (object.character->video)
         return object.character->video->bounds();
+    // Texts measure their boxes: a field's as scripts and autoSize left it.
+    if (object.textField && object.textField->look)
+        return object.textField->look->bounds;
+    if (object.character->text)
+        return object.character->text->bounds;
     return {};
 }
 
