@@ -173,6 +173,24 @@ void putStyle(StyleSheetObject& sheet, const std::string& name, Object* style)
         sheet.styles.emplace_back(name, style);
 }
 
+} // namespace
+
+TextFormatData styleToFormat(Machine& m, const Value& style);
+
+std::optional<TextFormatData> styleSheetFormat(Machine& m, const Value& sheet, std::string_view selector)
+{
+    const StyleSheetObject* styles = sheetOf(sheet);
+    if (!styles)
+        return std::nullopt;
+    for (const auto& [key, style] : styles->styles) {
+        if (key == selector)
+            return styleToFormat(m, Value(style));
+    }
+    return std::nullopt;
+}
+
+namespace {
+
 Value styleSheetGetStyle(Machine& m, Value self, std::span<const Value> args)
 {
     StyleSheetObject* sheet = sheetOf(self);

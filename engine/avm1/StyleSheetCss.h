@@ -22,4 +22,12 @@ struct CssRule {
 // The rules of `text` in order, or nothing when it is not CSS this player reads.
 std::optional<std::vector<CssRule>> parseCss(std::string_view text);
 
+class Machine;
+class Value;
+struct TextFormatData;
+
+// The TextFormat of the style `selector` names ("p", ".note") in the style sheet
+// `sheet`, or nothing when the sheet has no such style.
+std::optional<TextFormatData> styleSheetFormat(Machine& m, const Value& sheet, std::string_view selector);
+
 } // namespace swf::avm1

@@ -74,7 +74,8 @@ void TimelinePlayer::syncButtonChildren(DisplayObject& button, ClipPath& path)
         child.blendMode = record.blendMode;
         child.filters = buttonFilters(record);
         if (child.character->kind == CharacterKind::EditText && child.character->editText)
-            child.textField.emplace(TextFieldState::fromDefinition(child.character->editText));
+            child.textField.emplace(
+                TextFieldState::fromDefinition(child.character->editText, 10, movieOf(state).outlineFonts));
         nameUnnamed(child);
         DisplayObject& inserted = state.insert(std::move(child));
         if (inserted.character->kind == CharacterKind::Sprite || inserted.character->kind == CharacterKind::Button) {

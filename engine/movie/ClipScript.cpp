@@ -102,6 +102,11 @@ Rect characterBounds(const DisplayObject& object, bool strokes)
         return strokes ? morph->startBounds : morph->startEdgeBounds;
     if (object.character->video)
         return object.character->video->bounds();
+    // Texts measure their boxes: a field's as scripts and autoSize left it.
+    if (object.textField && object.textField->look)
+        return object.textField->look->bounds;
+    if (object.character->text)
+        return object.character->text->bounds;
     return {};
 }
 
@@ -751,7 +756,8 @@ avm1::Object* ClipScript::createTextField(const std::string& newName, int newDep
     object.placedAt = -1;
     object.matrix.tx = twips(x);
     object.matrix.ty = twips(y);
-    object.textField.emplace(TextFieldState::created({0, twips(std::max(0.0, width)), 0, twips(std::max(0.0, height))}));
+    object.textField.emplace(TextFieldState::created({0, twips(std::max(0.0, width)), 0, twips(std::max(0.0, height))},
+                                                     player_.movieOf(self_).outlineFonts));
     player_.queueUnload(self_, path(), object.depth);
     self_.remove(object.depth);
     DisplayObject& inserted = self_.insert(std::move(object));

@@ -293,9 +293,9 @@ bool isBlank(char c)
 }
 
 // The characters of one stretch of text between tags as the field keeps them.
-void readStretch(std::string& text, bool condenseWhite)
+void readStretch(std::string& text, bool condenseWhite, bool keepBlanks)
 {
-    if (std::ranges::all_of(text, isBlank)) {
+    if (!keepBlanks && std::ranges::all_of(text, isBlank)) {
         text.clear();
         return;
     }
@@ -340,7 +340,7 @@ FormattedText parseHtml(std::string_view html, const TextFormat& base, HtmlReadi
     while (i < html.size()) {
         text.clear();
         i = appendText(text, html, i);
-        readStretch(text, reading.condenseWhite);
+        readStretch(text, reading.condenseWhite, reading.keepBlankStretches);
         builder.append(text, open.back().second);
         if (!text.empty())
             lastOpened.reset();
@@ -405,6 +405,8 @@ FormattedText parseHtml(std::string_view html, const TextFormat& base, HtmlReadi
         } else if (tag.name != "span") {
             continue;  // not a tag of the subset (images are not shown yet)
         }
+        if (reading.style)
+            reading.style(tag.name, tag.attribute("class"), inner);
         lastOpened = inner;
         if (open.size() < kMaxDepth)
             open.emplace_back(tag.name, std::move(inner));

@@ -9,6 +9,7 @@
 
 #include "engine/render/TextFieldLook.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +32,13 @@ struct HtmlReading {
     // <font kerning> turns kerning on in the text a movie stores in a field; markup a
     // script sets cannot.
     bool kerning = true;
+    // Text of blanks alone between two tags is dropped from markup a script sets; the
+    // text a movie stores keeps it, as authoring tools write a space in a style of its
+    // own as "<b> </b>".
+    bool keepBlankStretches = false;
+    // A style sheet's say in each tag's format: called with the tag's name and its
+    // class attribute (null without one) as the tag opens.
+    std::function<void(std::string_view tag, const std::string* className, render::TextFormat& format)> style = nullptr;
 };
 
 // The reading a field of a movie for `swfVersion` uses.

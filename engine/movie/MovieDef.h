@@ -117,6 +117,9 @@ struct MovieDef {
     std::unordered_map<uint16_t, std::shared_ptr<const BitmapData>> bitmaps;
     // Embedded fonts by id; texts and text fields hold on to the ones they name.
     std::unordered_map<uint16_t, std::shared_ptr<const FontDef>> fonts;
+    // The same fonts that have outlines, in id order: text fields that embed their fonts
+    // look a format's face up in them.
+    std::shared_ptr<const std::vector<std::shared_ptr<const FontDef>>> outlineFonts;
     TimelineDef root;
     // Event sounds by id, decoded once at load.
     std::unordered_map<uint16_t, std::shared_ptr<const audio::Pcm>> sounds;

@@ -442,6 +442,24 @@ private:
 
 } // namespace
 
+namespace {
+
+std::shared_ptr<const std::vector<std::shared_ptr<const FontDef>>> outlineFontsOf(const MovieDef& movie)
+{
+    std::vector<std::pair<uint16_t, std::shared_ptr<const FontDef>>> byId;
+    for (const auto& [id, font] : movie.fonts) {
+        if (font && font->hasOutlines())
+            byId.emplace_back(id, font);
+    }
+    std::ranges::sort(byId, {}, &std::pair<uint16_t, std::shared_ptr<const FontDef>>::first);
+    auto fonts = std::make_shared<std::vector<std::shared_ptr<const FontDef>>>();
+    for (auto& entry : byId)
+        fonts->push_back(std::move(entry.second));
+    return fonts;
+}
+
+} // namespace
+
 std::shared_ptr<const MovieDef> buildMovie(DecodedMovie decoded)
 {
     auto movie = std::make_shared<MovieDef>();
@@ -452,6 +470,7 @@ std::shared_ptr<const MovieDef> buildMovie(DecodedMovie decoded)
     Loader loader(*movie);
     loader.readTimeline(stream, movie->root, movie->header.frameCount, true);
     loader.finishVideos();
+    movie->outlineFonts = outlineFontsOf(*movie);
     if (loader.overBudget())
         throw ContainerError(ContainerError::Reason::TooLarge,
                              "its pictures and shapes need more than the " + std::to_string(kMaxDefinitionBytes >> 20) +

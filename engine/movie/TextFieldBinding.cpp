@@ -148,6 +148,9 @@ void TimelinePlayer::bindPlacedFields(ClipState& root)
         const std::string initial = def && def->initialText ? *def->initialText : std::string();
         const std::string variable = object->textField->variable;
         avm1::Object* owner = scriptObject(root, path);
+        // A field defined without text leaves a variable not yet set unset.
+        if (!(def && def->initialText) && owner && boundValue(owner, variable).isUndefined())
+            continue;
         bindTextField(owner, variable, initial, [&]() -> TextFieldState* {
             ClipState* at = resolve(root, path);
             DisplayObject* found = at ? at->find(depth) : nullptr;
@@ -185,8 +188,11 @@ void TimelinePlayer::syncBoundFields(ClipState& root)
             if (!target || name.empty())
                 continue;
             if (!m.hasProperty(target, name)) {
-                // A variable not yet set starts as the field's text.
-                m.setMember(avm1::Value(target), name, avm1::Value(field()->look->text));
+                // A variable not yet set starts as the field's text, unless the field
+                // was defined without text and has been given none.
+                const render::TextFieldLook& look = *field()->look;
+                if (!look.text.empty() || (look.def && look.def->initialText))
+                    m.setMember(avm1::Value(target), name, avm1::Value(look.text));
                 continue;
             }
             avm1::Value value = m.getMember(avm1::Value(target), name);

@@ -5,6 +5,7 @@
 #include "engine/avm1/SelectionObject.h"
 #include "engine/avm1/TextFieldObject.h"
 #include "engine/avm1/StringUtil.h"
+#include "engine/avm1/StyleSheetCss.h"
 #include "engine/movie/ClipScript.h"
 #include "engine/movie/HtmlText.h"
 #include "engine/movie/TextFieldFormat.h"
@@ -122,8 +123,22 @@ void TextFieldScript::setText(std::string text, bool html)
     if (html) {
         auto* field = object_ ? object_->as<avm1::TextFieldObject>() : nullptr;
         const avm1::Machine* m = player_.machine();
-        const HtmlReading reading = htmlReading(m ? m->version() : kNoVersion, look.multiline,
-                                                field && field->settings.condenseWhite);
+        HtmlReading reading = htmlReading(m ? m->version() : kNoVersion, look.multiline,
+                                          field && field->settings.condenseWhite);
+        if (field && m && field->settings.styleSheet.isObject()) {
+            // The sheet's style for the tag, then the one for its class, over what the
+            // tag inherits.
+            avm1::Machine* machine = player_.machine();
+            const avm1::Value sheet = field->settings.styleSheet;
+            reading.style = [machine, sheet](std::string_view tag, const std::string* className, render::TextFormat& f) {
+                if (auto byTag = avm1::styleSheetFormat(*machine, sheet, tag))
+                    applyTextFormat(f, *byTag);
+                if (className) {
+                    if (auto byClass = avm1::styleSheetFormat(*machine, sheet, "." + *className))
+                        applyTextFormat(f, *byClass);
+                }
+            };
+        }
         FormattedText formatted = parseHtml(text, newFormat(), reading);
         look.text = std::move(formatted.text);
         look.spans = std::move(formatted.spans);
@@ -134,7 +149,6 @@ void TextFieldScript::setText(std::string text, bool html)
             look.spans.push_back({look.text.size(), *self_.newFormat});
     }
     look.html = false;
-    chooseEmbeddedFont();
     updateVariable();
 }
 
@@ -178,8 +192,9 @@ ScrollMetrics scrollMetrics(const render::TextFieldLook& look)
     render::GlyphCache glyphs;
     const render::FieldLayout layout = render::layoutField(look, glyphs, render::LayoutExtent::Whole);
     ScrollMetrics out;
-    out.textWidth = std::round(layout.textWidth / kTwips);
-    out.textHeight = std::round(layout.textHeight / kTwips);
+    out.textWidth = std::floor(layout.textWidth / kTwips + 1e-6);
+    // Whole pixels, cut short (a hair's room for rounding errors of the sum).
+    out.textHeight = std::floor(layout.textHeight / kTwips + 1e-6);
     for (const render::LaidLine& line : layout.lines) {
         out.tops.push_back(line.baseline - line.ascent);
         out.bottoms.push_back(line.baseline + line.descent);
@@ -264,7 +279,7 @@ avm1::Value TextFieldScript::get(avm1::TextFieldProperty property)
         case AutoSize::None: break;
         }
         return avm1::Value("none");
-    case P::EmbedFonts: return avm1::Value(self_.embedFonts);
+    case P::EmbedFonts: return avm1::Value(look.embedFonts);
     case P::Scroll: return avm1::Value(static_cast<double>(std::min(self_.scroll, scrollMetrics(look).maxScroll)));
     case P::MaxScroll: return avm1::Value(static_cast<double>(scrollMetrics(look).maxScroll));
     case P::BottomScroll: {
@@ -390,10 +405,12 @@ void TextFieldScript::set(avm1::TextFieldProperty property, const avm1::Value& v
                                         : AutoSize::None;
         break;
     }
-    case P::EmbedFonts:
-        self_.embedFonts = m->toBoolean(value);
-        chooseEmbeddedFont();
+    case P::EmbedFonts: {
+        const bool embed = m->toBoolean(value);
+        if (embed != self_.look->embedFonts)
+            self_.editLook().embedFonts = embed;
         break;
+    }
     case P::Scroll:
     case P::HScroll: {
         // Whole lines (pixels) as a 32-bit integer, kept within what the text allows.
@@ -530,7 +547,6 @@ void TextFieldScript::setTextFormat(size_t begin, size_t end, const avm1::TextFo
     render::TextFieldLook& look = self_.editLook();
     look.spans = withTextFormat(look.text, look.spans, htmlBaseFormat(look), byteOffsetOf(look.text, begin),
                                 byteOffsetOf(look.text, end), format);
-    chooseEmbeddedFont();
     applyAutoSize();
 }
 
@@ -544,40 +560,6 @@ void TextFieldScript::setNewTextFormat(const avm1::TextFormatData& format)
     render::TextFormat f = newFormat();
     applyTextFormat(f, format);
     self_.newFormat = f;
-    chooseEmbeddedFont();
-}
-
-void TextFieldScript::chooseEmbeddedFont()
-{
-    if (!self_.embedFonts || !self_.look || !self_.look->def)
-        return;
-    const render::TextFieldLook& look = *self_.look;
-    const render::TextFormat format = look.spans.empty() ? newFormat() : look.spans.front().format;
-    if (format.face.empty())
-        return;
-    // Fonts of one name differ by face: the one with the format's bold and italic
-    // first, then any of that name; the lowest id where several fit, so the choice
-    // does not hang on the dictionary's order.
-    std::shared_ptr<const FontDef> chosen;
-    uint16_t chosenId = 0;
-    int chosenFit = -1;
-    for (const auto& [id, font] : player_.movieOf(parent_).fonts) {
-        if (!font || font->name != format.face || !font->hasOutlines())
-            continue;
-        const int fit = (font->bold == format.bold ? 2 : 0) + (font->italic == format.italic ? 1 : 0);
-        if (fit > chosenFit || (fit == chosenFit && id < chosenId)) {
-            chosen = font;
-            chosenId = id;
-            chosenFit = fit;
-        }
-    }
-    if (!chosen || (look.def->font == chosen && look.def->useOutlines))
-        return;
-    auto def = std::make_shared<EditTextDef>(*look.def);
-    def->font = chosen;
-    def->fontId = chosenId;
-    def->useOutlines = true;
-    self_.editLook().def = std::move(def);
 }
 
 avm1::TextFieldHost::Selection TextFieldScript::selection()

@@ -37,10 +37,12 @@ void TextFieldLink::set(std::unique_ptr<TextFieldScript> host)
 
 TextFieldBox::~TextFieldBox() = default;
 
-TextFieldState TextFieldState::fromDefinition(std::shared_ptr<const EditTextDef> def, int swfVersion)
+TextFieldState TextFieldState::fromDefinition(std::shared_ptr<const EditTextDef> def, int swfVersion,
+                                              std::shared_ptr<const render::EmbeddedFonts> fonts)
 {
     TextFieldState state;
     render::TextFieldLook look = render::TextFieldLook::fromDefinition(def);
+    look.fonts = std::move(fonts);
     // The running field keeps plain characters; the HTML flag stays with the state
     // and decides how scripts read and write them.
     if (look.html) {
@@ -49,7 +51,7 @@ TextFieldState TextFieldState::fromDefinition(std::shared_ptr<const EditTextDef>
         render::TextFormat base = htmlBaseFormat(look);
         base.bold = false;
         base.italic = false;
-        FormattedText formatted = parseHtml(look.text, base, {htmlReading(swfVersion, look.multiline, false).lineBreaks, false, true});
+        FormattedText formatted = parseHtml(look.text, base, {htmlReading(swfVersion, look.multiline, false).lineBreaks, false, true, true});
         look.text = std::move(formatted.text);
         look.spans = std::move(formatted.spans);
     }
@@ -59,7 +61,6 @@ TextFieldState TextFieldState::fromDefinition(std::shared_ptr<const EditTextDef>
         state.maxChars = def->maxLength.value_or(0);
         state.selectable = !def->noSelect;
         state.input = !def->readOnly;
-        state.embedFonts = def->useOutlines;
         state.autoSize = def->autoSize ? AutoSize::Left : AutoSize::None;
         state.variable = def->variableName;
     }
@@ -102,13 +103,13 @@ double TextFieldState::fitToText()
     return shift;
 }
 
-TextFieldState TextFieldState::created(const Rect& bounds)
+TextFieldState TextFieldState::created(const Rect& bounds, std::shared_ptr<const render::EmbeddedFonts> fonts)
 {
     auto def = std::make_shared<EditTextDef>();
     def->bounds = bounds;
     def->height = 240;  // 12 px
     def->readOnly = true;
-    TextFieldState state = fromDefinition(def);
+    TextFieldState state = fromDefinition(def, 10, std::move(fonts));
     render::TextFieldLook& look = state.editLook();
     look.deviceFont = "Times New Roman";
     look.border = false;

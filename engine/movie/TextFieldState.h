@@ -43,7 +43,6 @@ struct TextFieldState {
     int maxChars = 0;  // 0: no limit
     bool selectable = true;
     bool input = false;  // type "input" rather than "dynamic"
-    bool embedFonts = false;
     bool html = false;  // the text is read and written as HTML
     AutoSize autoSize = AutoSize::None;
     std::string variable;
@@ -60,10 +59,12 @@ struct TextFieldState {
 
     // A field as its definition places it.
     // `swfVersion`: of the movie that defines the field, which decides how its HTML reads.
-    static TextFieldState fromDefinition(std::shared_ptr<const EditTextDef> def, int swfVersion = 10);
+    // `fonts`: the movie's embedded fonts, which the field's formats may name.
+    static TextFieldState fromDefinition(std::shared_ptr<const EditTextDef> def, int swfVersion = 10,
+                                         std::shared_ptr<const render::EmbeddedFonts> fonts = nullptr);
     // An empty field as createTextField makes it: black 12 px serif text, no border or
     // background, `bounds` in twips.
-    static TextFieldState created(const Rect& bounds);
+    static TextFieldState created(const Rect& bounds, std::shared_ptr<const render::EmbeddedFonts> fonts = nullptr);
 
     // The look to change: copied first when a render tree still shares it.
     render::TextFieldLook& editLook();
@@ -76,7 +77,7 @@ struct TextFieldState {
     friend bool operator==(const TextFieldState& a, const TextFieldState& b)
     {
         return (a.look == b.look || (a.look && b.look && *a.look == *b.look)) && a.maxChars == b.maxChars
-            && a.selectable == b.selectable && a.input == b.input && a.embedFonts == b.embedFonts && a.html == b.html
+            && a.selectable == b.selectable && a.input == b.input && a.html == b.html
             && a.autoSize == b.autoSize && a.variable == b.variable && a.newFormat == b.newFormat;
     }
 };

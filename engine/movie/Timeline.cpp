@@ -757,7 +757,8 @@ void TimelinePlayer::place(ClipState& clip, ClipPath& path, const PlaceObject& t
             existing->textField = {};
             if (existing->character && existing->character->kind == CharacterKind::EditText && existing->character->editText)
                 existing->textField.emplace(
-                    TextFieldState::fromDefinition(existing->character->editText, movieOf(clip).header.version));
+                    TextFieldState::fromDefinition(existing->character->editText, movieOf(clip).header.version,
+                                                   movieOf(clip).outlineFonts));
             if (mode.instantiate && (isSprite(*existing) || isButton(*existing))) {
                 path.push_back(existing->depth);
                 instantiateClip(*existing, path, clip.movie);
@@ -789,7 +790,8 @@ void TimelinePlayer::place(ClipState& clip, ClipPath& path, const PlaceObject& t
     object.placedAt = frame;
     applyPlacedFields(object, tag);
     if (object.character && object.character->kind == CharacterKind::EditText && object.character->editText) {
-        object.textField.emplace(TextFieldState::fromDefinition(object.character->editText, movieOf(clip).header.version));
+        object.textField.emplace(TextFieldState::fromDefinition(object.character->editText, movieOf(clip).header.version,
+                                                               movieOf(clip).outlineFonts));
         if (mode.instantiate && scriptsEnabled_ && !object.textField->variable.empty())
             pendingBinds_.emplace_back(path, object.depth);
     }

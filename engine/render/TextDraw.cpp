@@ -166,13 +166,14 @@ void drawEmbeddedRun(QPainter& painter, TextCaches& caches, const FieldLayout& l
                      const LaidRun& run, const QColor& color, const Matrix& world)
 {
     const TextFormat& format = layout.formats[run.span];
+    const std::shared_ptr<const FontDef>& font = layout.fonts[run.span];
     const double height = std::min(format.size, kMaxTextHeight);
     if (axisAligned(world) && GlyphBitmaps::suits(world.a, world.d, height)) {
         painter.resetTransform();
         const qreal opacity = painter.opacity();
         painter.setOpacity(opacity * color.alphaF());
         for (const LaidGlyph& g : run.glyphs) {
-            caches.bitmaps.draw(painter, caches.glyphs, layout.embedded, g.index, height, world.a * g.x + world.tx,
+            caches.bitmaps.draw(painter, caches.glyphs, font, g.index, height, world.a * g.x + world.tx,
                                 world.d * line.baseline + world.ty, world.a, world.d, color);
         }
         painter.setOpacity(opacity);
@@ -181,8 +182,8 @@ void drawEmbeddedRun(QPainter& painter, TextCaches& caches, const FieldLayout& l
     QPainterPath path;
     path.setFillRule(Qt::WindingFill);
     for (const LaidGlyph& g : run.glyphs) {
-        if (const QPainterPath* outline = caches.glyphs.glyph(layout.embedded, g.index))
-            path.addPath(placeGlyph(*outline, *layout.embedded, g.x, line.baseline, height));
+        if (const QPainterPath* outline = caches.glyphs.glyph(font, g.index))
+            path.addPath(placeGlyph(*outline, *font, g.x, line.baseline, height));
     }
     painter.setTransform(toQTransform(world));
     painter.fillPath(path, color);
@@ -331,7 +332,7 @@ void drawTextField(QPainter& painter, TextCaches& caches, const TextFieldLook& l
                 continue;
             for (const LaidRun& run : line.runs) {
                 const QColor color = toQColor(layout.formats[run.span].color, cx);
-                if (layout.embedded)
+                if (layout.fonts[run.span])
                     drawEmbeddedRun(painter, caches, layout, line, run, color, world);
                 else if (std::isfinite(k) && k > 0)
                     drawDeviceRun(painter, layout, line, run, color, world, k);
@@ -371,6 +372,7 @@ TextFieldLook TextFieldLook::fromDefinition(std::shared_ptr<const EditTextDef> d
     look.border = def->border;
     look.background = def->border;
     look.deviceFont = def->font ? def->font->name : std::string();
+    look.embedFonts = def->useOutlines;
     look.def = std::move(def);
     return look;
 }

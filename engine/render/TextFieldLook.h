@@ -39,6 +39,10 @@ struct TextFormat {
     friend bool operator==(const TextFormat&, const TextFormat&) = default;
 };
 
+// The embedded fonts a movie defines with outlines, which fields that embed their fonts
+// find by the name a format gives (see embeddedFontFor).
+using EmbeddedFonts = std::vector<std::shared_ptr<const FontDef>>;
+
 // `bytes` bytes of the field's UTF-8 text set in `format`.
 struct TextSpan {
     size_t bytes = 0;
@@ -63,6 +67,12 @@ struct TextFieldLook {
     Rgba backgroundColor{255, 255, 255, 255};
     // The system font drawn with when the field does not use its embedded glyphs.
     std::string deviceFont;
+    // Whether text draws with embedded outlines (the definition's flag, or a script's
+    // embedFonts) rather than system fonts.
+    bool embedFonts = false;
+    // The movie's embedded fonts, in which each format's face is looked up; null: only
+    // the definition's own font.
+    std::shared_ptr<const EmbeddedFonts> fonts;
     // Formatted stretches covering `text` in order (HTML text sets them). Empty: all of
     // it in defaultFormat(). Bytes past the last span take the last span's format.
     std::vector<TextSpan> spans;

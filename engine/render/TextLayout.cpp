@@ -62,17 +62,18 @@ public:
     void measure(Item& item)
     {
         const TextFormat& format = layout_.formats[item.format];
-        if (layout_.embedded) {
-            const FontDef& font = *layout_.embedded;
+        if (const std::shared_ptr<const FontDef>& embedded = layout_.fonts[item.format]) {
+            const FontDef& font = *embedded;
             const double scale = format.size / font.emSquare();
             auto index = item.code <= 0xFFFF ? font.glyphForCode(static_cast<uint16_t>(item.code)) : std::nullopt;
             if (index) {
                 item.glyph = *index;
                 item.hasGlyph = true;
                 if (font.hasLayout) {
-                    item.advance = font.glyphs[*index].advance * scale;
+                    // Whole twips, cut short, as recorded text widths add up.
+                    item.advance = std::floor(font.glyphs[*index].advance * scale);
                 } else {
-                    const QPainterPath* outline = glyphs_.glyph(layout_.embedded, *index);
+                    const QPainterPath* outline = glyphs_.glyph(embedded, *index);
                     item.advance = outline ? outline->boundingRect().right() * scale : 0;
                 }
             }
@@ -107,12 +108,13 @@ public:
     std::pair<double, double> extent(size_t formatIndex)
     {
         const TextFormat& format = layout_.formats[formatIndex];
-        if (layout_.embedded) {
-            const FontDef& font = *layout_.embedded;
+        if (const std::shared_ptr<const FontDef>& embedded = layout_.fonts[formatIndex]) {
+            const FontDef& font = *embedded;
             if (!font.hasLayout)
                 return {format.size * 0.8, format.size * 0.2};
+            // Whole twips, cut short: the line heights recorded text measures show.
             const double scale = format.size / font.emSquare();
-            return {font.ascent * scale, font.descent * scale};
+            return {std::floor(font.ascent * scale), std::floor(font.descent * scale)};
         }
         const DeviceFace& face = deviceFaceFor(formatIndex);
         if (!face.primary.isValid())
@@ -177,9 +179,52 @@ const TextFormat* formatAt(const FieldLayout& layout, double x, double y)
     return nullptr;
 }
 
+namespace {
+
+// Font names compare without regard to ASCII case.
+bool sameFontName(std::string_view a, std::string_view b)
+{
+    return std::ranges::equal(a, b, [](char x, char y) {
+        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        return lower(x) == lower(y);
+    });
+}
+
+// The field's own font, when it has outlines to draw with.
+std::shared_ptr<const FontDef> definitionFont(const TextFieldLook& look)
+{
+    if (look.def && look.def->font && look.def->font->hasOutlines())
+        return look.def->font;
+    return nullptr;
+}
+
+} // namespace
+
+std::shared_ptr<const FontDef> embeddedFontFor(const TextFieldLook& look, const TextFormat& format)
+{
+    if (!look.embedFonts)
+        return nullptr;
+    if (look.fonts) {
+        std::shared_ptr<const FontDef> named;
+        for (const std::shared_ptr<const FontDef>& font : *look.fonts) {
+            if (!font || !font->hasOutlines() || !sameFontName(font->name, format.face))
+                continue;
+            if (font->bold == format.bold && font->italic == format.italic)
+                return font;
+            if (!named)
+                named = font;
+        }
+        if (named)
+            return named;
+    }
+    return definitionFont(look);
+}
+
 bool usesEmbeddedFont(const TextFieldLook& look)
 {
-    return look.def && look.def->useOutlines && look.def->font && look.def->font->hasOutlines();
+    if (!embeddedFontFor(look, look.defaultFormat()))
+        return false;
+    return std::ranges::all_of(look.spans, [&look](const TextSpan& span) { return embeddedFontFor(look, span.format) != nullptr; });
 }
 
 FieldLayout layoutField(const TextFieldLook& look, GlyphCache& glyphs, LayoutExtent extent)
@@ -193,10 +238,10 @@ FieldLayout layoutField(const TextFieldLook& look, GlyphCache& glyphs, LayoutExt
         for (const TextSpan& span : look.spans)
             layout.formats.push_back(span.format);
     }
-    for (TextFormat& f : layout.formats)
+    for (TextFormat& f : layout.formats) {
         f.size = std::clamp(f.size, 0.0, 65535.0);
-    if (usesEmbeddedFont(look))
-        layout.embedded = look.def->font;
+        layout.fonts.push_back(embeddedFontFor(look, f));
+    }
 
     std::vector<std::pair<char32_t, size_t>> characters = charactersOf(look, layout.formats.size());
     if (look.password) {
@@ -237,8 +282,12 @@ FieldLayout layoutField(const TextFieldLook& look, GlyphCache& glyphs, LayoutExt
         size_t pos = 0;
         bool firstOfParagraph = true;
         do {
-            const double indent = firstOfParagraph ? para.indent : 0;
+            // A negative indent pulls the first line left, but never past the padding.
+            const double indent = firstOfParagraph ? std::max(para.indent, -(para.leftMargin + para.blockIndent)) : 0;
             const double available = outer - indent;
+            // A line pushed wholly past the right edge (a huge indent) is not wrapped: its
+            // text runs on out of sight rather than a character to a line.
+            const bool wraps = look.wordWrap && available > 0;
             // Tabs reach the next stop, measured from the line's start.
             auto tabAdvance = [&](double width) {
                 for (double stop : para.tabStops) {
@@ -255,7 +304,7 @@ FieldLayout layoutField(const TextFieldLook& look, GlyphCache& glyphs, LayoutExt
                 Item& item = items[stop];
                 if (item.code == U'\t')
                     item.advance = tabAdvance(width);
-                if (look.wordWrap && stop > pos && width + item.advance > available && !isSpace(item.code)) {
+                if (wraps && stop > pos && width + item.advance > available && !isSpace(item.code)) {
                     overflowed = true;
                     break;
                 }
@@ -317,7 +366,14 @@ FieldLayout layoutField(const TextFieldLook& look, GlyphCache& glyphs, LayoutExt
                     run.right = std::max(run.right, run.left);
             }
             previousBottom = line.baseline + descent + para.leading;
-            layout.textWidth = std::max(layout.textWidth, textWidth + para.leftMargin + para.blockIndent + indent);
+            // The text's width counts the spaces ending a paragraph, which alignment leaves
+            // out, and those a line wraps at when it is aligned left.
+            double fullWidth = textWidth;
+            if (stop == items.size() || para.align == TextAlign::Left) {
+                for (size_t i = shown; i < stop; ++i)
+                    fullWidth += items[i].advance;
+            }
+            layout.textWidth = std::max(layout.textWidth, fullWidth + para.leftMargin + para.blockIndent + indent);
             layout.lines.push_back(std::move(line));
             firstOfParagraph = false;
             pos = stop;
@@ -336,8 +392,13 @@ FieldLayout layoutField(const TextFieldLook& look, GlyphCache& glyphs, LayoutExt
         if (characters[end].first == U'\r' && at < characters.size() && characters[at].first == U'\n')
             ++at;
     }
-    if (!layout.lines.empty())
+    if (layout.lines.size() == 1) {
+        // A lone line measures with the leading below it, as recorded text heights show;
+        // between lines the leading counts, after the last of several it does not.
+        layout.textHeight = previousBottom - (box.yMin + kFieldPadding);
+    } else if (!layout.lines.empty()) {
         layout.textHeight = layout.lines.back().baseline + layout.lines.back().descent - (box.yMin + kFieldPadding);
+    }
     return layout;
 }
 
@@ -385,9 +446,7 @@ TextFormat TextFieldLook::defaultFormat() const
     f.color = textColor;
     if (!def)
         return f;
-    f.face = def->font && !def->font->name.empty() ? def->font->name : deviceFont;
-    if (!usesEmbeddedFont(*this))
-        f.face = deviceFont;
+    f.face = embedFonts && definitionFont(*this) && !def->font->name.empty() ? def->font->name : deviceFont;
     f.size = def->height;
     if (def->font) {
         f.bold = def->font->bold;

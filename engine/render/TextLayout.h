@@ -42,10 +42,10 @@ struct LaidLine {
 };
 
 struct FieldLayout {
-    // The formats runs refer to, with the embedded font each draws with (null: a
-    // device font named by the format's face).
+    // The formats runs refer to, and the embedded font each draws with (null: a
+    // device font named by the format's face), one for each format.
     std::vector<TextFormat> formats;
-    std::shared_ptr<const FontDef> embedded;
+    std::vector<std::shared_ptr<const FontDef>> fonts;
     std::vector<LaidLine> lines;
     double textWidth = 0;   // the widest line
     double textHeight = 0;  // from the top of the first line to the bottom of the last
@@ -62,7 +62,13 @@ FieldLayout layoutField(const TextFieldLook& look, GlyphCache& glyphs, LayoutExt
 // no character is.
 const TextFormat* formatAt(const FieldLayout& layout, double x, double y);
 
-// Whether the field draws with its embedded font's outlines.
+// The embedded font text in `format` draws with in a field that embeds its fonts: the
+// movie's font of the format's face (its style matched where the movie has it), else the
+// field's own font; null where the field uses system fonts.
+std::shared_ptr<const FontDef> embeddedFontFor(const TextFieldLook& look, const TextFormat& format);
+
+// Whether all of the field's text draws with embedded outlines, so laying it out needs
+// no system font.
 bool usesEmbeddedFont(const TextFieldLook& look);
 
 // Layouts of the fields drawn lately, found by what they show: a field is laid out

@@ -75,9 +75,35 @@ TEST(HtmlText, SingleLineFieldsOfNewerMoviesAndCondenseWhiteReadLineBreaksTheirW
         {htmlReading(7, true, true), "<p>\n test  </p>\n ", " test \r"},
         {htmlReading(7, false, true), " <b> test1 </b> <b> test2 </b> ", " test1  test2 "},
         {htmlReading(7, false, true), "\n \t\n", ""},
+        // Markup a movie stores keeps a space set in a style of its own.
+        {{true, false, true, true}, "a<b> </b>b<b><i> </i></b>c", "a b c"},
+        {{true, false, false, false}, "a<b> </b>b<b><i> </i></b>c", "abc"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(parseHtml(c.html, base(), c.reading).text, c.text) << c.html;
+}
+
+TEST(HtmlText, AStyleHookSetsEachTagsFormatOverWhatItInherits)
+{
+    HtmlReading reading;
+    std::vector<std::string> seen;
+    reading.style = [&seen](std::string_view tag, const std::string* className, TextFormat& f) {
+        seen.push_back(std::string(tag) + (className ? "." + *className : ""));
+        if (className && *className == "red")
+            f.color = {255, 0, 0, 255};
+        if (tag == "p")
+            f.size = 400;
+    };
+    const FormattedText t =
+        parseHtml("<p>a<span class=\"red\">b<b>c</b></span><span class=\"other\">d</span></p>", base(), reading);
+    ASSERT_EQ(t.text, "abcd\r");
+    EXPECT_EQ(seen, (std::vector<std::string>{"p", "span.red", "b", "span.other"}));
+    EXPECT_EQ(formatAt(t, 0).size, 400);                        // the tag's style
+    EXPECT_EQ(formatAt(t, 1).color, (Rgba{255, 0, 0, 255}));    // the class's
+    EXPECT_EQ(formatAt(t, 2).color, (Rgba{255, 0, 0, 255}));    // inherited inside it
+    EXPECT_TRUE(formatAt(t, 2).bold);
+    EXPECT_EQ(formatAt(t, 3).color, base().color);              // no such class: untouched
+    EXPECT_EQ(formatAt(t, 3).size, 400);
 }
 
 TEST(HtmlText, TagsSetTheFormatsOfWhatTheyEnclose)

@@ -273,6 +273,24 @@ TEST(TextFieldScript, ABoundFieldShowsItsVariableAndWritesItsText)
     EXPECT_EQ(nodeAt(buildRenderTree(run.root), 1)->textField->text, "typed");
 }
 
+TEST(TextFieldScript, AFieldDefinedWithoutTextLeavesItsVariableUnsetAndItsBoxMeasuresItsClip)
+{
+    EditTextDef field = redBorderedField();
+    field.variableName = "v";
+    field.initialText.reset();
+    ActionBuilder frame1, frame2;
+    frame1.getVariable("v").op(kTypeOf).op(kTrace);
+    frame2.getVariable("v").op(kTypeOf).op(kTrace);  // still unset a frame on
+    setMember(frame2, "field", "text", std::string("x"));
+    frame2.getVariable("v").op(kTrace);
+    traceMember(frame2, "_root", "_width");  // the root holds only the field's box
+    traceMember(frame2, "_root", "_height");
+    frame2.stop();
+    Running run(movieWith(field, {frame1, frame2}));
+    run.step(2);
+    EXPECT_EQ(run.traces, (Lines{"undefined", "undefined", "x", "100", "20"}));
+}
+
 TEST(TextFieldScript, ABoundFieldBindsAsItAppearsAndWhenItsVariableIsRenamed)
 {
     EditTextDef field = redBorderedField();

@@ -89,6 +89,113 @@ TEST(TextLayout, LinesBreakAtSpacesBetweenCjkCharactersAndInsideOverlongWords)
     }
 }
 
+// The half-em font again under another name and style, its advances `advance` font units.
+std::shared_ptr<const FontDef> namedFont(const std::string& name, bool bold, int16_t advance)
+{
+    FontSpec spec;
+    spec.name = name;
+    spec.bold = bold;
+    spec.layout = true;
+    spec.ascent = 800;
+    spec.descent = 200;
+    for (char c = 'a'; c <= 'z'; ++c)
+        spec.glyphs.push_back({squareGlyph(400), static_cast<uint16_t>(c), advance, {}});
+    return buildFont(spec);
+}
+
+TEST(TextLayout, FieldsThatEmbedFontsFindEachFormatsFaceAmongTheMoviesFonts)
+{
+    GlyphCache glyphs;
+    auto fonts = std::make_shared<EmbeddedFonts>();
+    fonts->push_back(namedFont("Other", false, 256));  // a quarter em: 100 twips at 400
+    fonts->push_back(namedFont("other", true, 1024));  // the bold face, a whole em
+    TextFieldLook look = field("ab", 5000);
+    look.fonts = fonts;
+    TextFormat f = look.defaultFormat();
+    struct Case {
+        const char* face;
+        bool bold;
+        bool embed;
+        double secondGlyphAt;  // twips from the first; 0: drawn with a system font
+    } cases[] = {
+        {"OTHER", false, true, 100},  // names match without regard to case
+        {"Other", true, true, 400},   // the style's own face where the movie has one
+        {"Test", false, true, 200},   // no such face: the field's own font
+        {"Other", false, false, 0},   // not embedding: system fonts
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.face);
+        f.face = c.face;
+        f.bold = c.bold;
+        look.spans = {{2, f}};
+        look.embedFonts = c.embed;
+        EXPECT_EQ(usesEmbeddedFont(look), c.embed);
+        if (!c.embed) {
+            EXPECT_EQ(embeddedFontFor(look, f), nullptr);
+            continue;
+        }
+        const FieldLayout layout = layoutField(look, glyphs);
+        ASSERT_EQ(glyphsPerLine(layout), (std::vector<size_t>{2}));
+        const std::vector<LaidGlyph>& placed = layout.lines[0].runs[0].glyphs;
+        EXPECT_DOUBLE_EQ(placed[1].x - placed[0].x, c.secondGlyphAt);
+    }
+}
+
+TEST(TextLayout, TextSizeCountsTrailingSpacesAndALoneLinesLeading)
+{
+    GlyphCache glyphs;
+    // 200 twips a character, 1300 of room: "abc def ghi" wraps after "abc " and "def ".
+    struct Case {
+        const char* text;
+        TextAlign align;
+        double width, height;
+    } cases[] = {
+        {"abc  ", TextAlign::Left, 1000, 312 + 78 + 60},   // a paragraph's spaces count
+        {"abc  ", TextAlign::Right, 1000, 312 + 78 + 60},  // whatever the alignment
+        {"abc def ghi", TextAlign::Left, 800, 3 * (312 + 78) + 2 * 60},  // the wrapping space counts
+        {"abc def ghi", TextAlign::Center, 600, 3 * (312 + 78) + 2 * 60},  // only aligned left
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        TextFieldLook look = field(c.text, 1300);
+        TextFormat f = look.defaultFormat();
+        f.align = c.align;
+        f.leading = 60;
+        look.spans = {{look.text.size(), f}};
+        const FieldLayout layout = layoutField(look, glyphs);
+        EXPECT_DOUBLE_EQ(layout.textWidth, c.width);
+        // Ascent and descent in whole twips (312.5 and 78.125 cut short).
+        EXPECT_DOUBLE_EQ(layout.textHeight, c.height);
+    }
+}
+
+TEST(TextLayout, IndentsStayInsideThePaddingAndAnIndentPastTheEdgeDoesNotWrap)
+{
+    GlyphCache glyphs;
+    struct Case {
+        double leftMargin, indent;
+        double firstLeft;            // the first line's start, past the padding
+        std::vector<size_t> lines;   // glyphs per line in 1000 twips of room
+    } cases[] = {
+        {0, -2000, 0, {3, 3}},       // pulled left no further than the padding
+        {300, -200, 100, {3, 3}},    // within the margin it may go
+        {0, 5000, 5000, {6}},        // pushed past the edge: one unwrapped line
+        {0, 200, 200, {3, 3}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.indent);
+        TextFieldLook look = field("abc def", 1000 + c.leftMargin);
+        TextFormat f = look.defaultFormat();
+        f.leftMargin = c.leftMargin;
+        f.indent = c.indent;
+        look.spans = {{look.text.size(), f}};
+        const FieldLayout layout = layoutField(look, glyphs);
+        EXPECT_EQ(glyphsPerLine(layout), c.lines);
+        ASSERT_FALSE(layout.lines.empty());
+        EXPECT_DOUBLE_EQ(layout.lines[0].left, kFieldPadding + c.firstLeft);
+    }
+}
+
 TEST(TextLayout, WithoutWordWrapOnlyLineBreaksStartLines)
 {
     GlyphCache glyphs;
@@ -114,9 +221,9 @@ TEST(TextLayout, AlignmentMarginsIndentsAndLeadingPlaceLines)
     ASSERT_EQ(layout.lines.size(), 2u);  // 800 of room, less a 200 indent on the first line
     for (const LaidLine& line : layout.lines)
         EXPECT_DOUBLE_EQ(line.left + line.width, kFieldPadding + 1000 - 100);  // right margin
-    // Ascent 800/1024 of 400 twips; lines a descent and the leading apart.
-    EXPECT_DOUBLE_EQ(layout.lines[0].baseline, kFieldPadding + 312.5);
-    EXPECT_DOUBLE_EQ(layout.lines[1].baseline - layout.lines[0].baseline, 312.5 + 78.125 + 60);
+    // Ascent 800/1024 of 400 twips, cut to whole twips; lines a descent and the leading apart.
+    EXPECT_DOUBLE_EQ(layout.lines[0].baseline, kFieldPadding + 312);
+    EXPECT_DOUBLE_EQ(layout.lines[1].baseline - layout.lines[0].baseline, 312 + 78 + 60);
 
     look.spans[0].format.align = TextAlign::Center;
     const FieldLayout centred = layoutField(look, glyphs);
