@@ -10,6 +10,7 @@
 #include <cctype>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace swf::avm1::support {
@@ -41,6 +42,34 @@ inline bool startsWithNoCase(std::string_view text, std::string_view prefix)
 inline bool equalsNoCase(std::string_view a, std::string_view b)
 {
     return a.size() == b.size() && startsWithNoCase(a, b);
+}
+
+// N of "_levelN" or "_flashN" (an older name of the same levels). `loose`: digits
+// are read up to the first other character, as SWF 4 movies read them ("_level0:a"
+// is _level0); otherwise the whole name must be the word and its digits.
+inline std::optional<int> levelNumber(std::string_view name, bool caseSensitive, bool loose)
+{
+    if (name.size() < 7)
+        return std::nullopt;
+    std::string_view word = name.substr(0, 6);
+    const bool matches = caseSensitive ? (word == "_level" || word == "_flash")
+                                       : (equalsNoCase(word, "_level") || equalsNoCase(word, "_flash"));
+    if (!matches)
+        return std::nullopt;
+    int n = 0;
+    size_t digits = 0;
+    for (char c : name.substr(6)) {
+        if (c < '0' || c > '9') {
+            if (!loose)
+                return std::nullopt;
+            break;
+        }
+        n = std::min(n * 10 + (c - '0'), 1 << 20);
+        ++digits;
+    }
+    if (digits == 0 && !loose)
+        return std::nullopt;
+    return n;
 }
 
 } // namespace swf::avm1::support
