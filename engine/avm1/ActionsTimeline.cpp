@@ -67,16 +67,11 @@ Interpreter::Outcome Interpreter::actionGotoFrame2(Context& ctx, Step& step)
     // An object names its frame by its string, as a path would.
     if (frame.isObject())
         frame = Value(m_.toString(frame));
-    gotoFrameValue(ctx.target, frame, flags & 1, bias);
-    if (frame.isString()) {
-        // "target:frame" addresses another clip.
-        const std::string& text = frame.asString();
-        auto colon = text.rfind(':');
-        if (colon != std::string::npos) {
-            Object* other = resolveTarget(ctx, text.substr(0, colon));
-            gotoFrameValue(other, Value(text.substr(colon + 1)), flags & 1, bias);
-        }
-    }
+    // "path:frame" and "path.frame" address another clip.
+    if (std::string path, name; frame.isString() && splitPath(frame.asString(), path, name))
+        gotoFrameValue(resolveTarget(ctx, path), Value(name), flags & 1, bias);
+    else
+        gotoFrameValue(ctx.target, frame, flags & 1, bias);
     return {};
 }
 
@@ -170,11 +165,11 @@ Interpreter::Outcome Interpreter::actionCall(Context& ctx, Step&)
         frame = std::to_string(static_cast<uint32_t>(avm1::toInt32(which.asNumber())));
     else
         frame = m_.toString(which);
+    // "path:frame" and "path.frame" call a frame of another clip.
     Object* target = ctx.target;
-    auto colon = frame.rfind(':');
-    if (colon != std::string::npos) {
-        target = resolveTarget(ctx, frame.substr(0, colon));
-        frame = frame.substr(colon + 1);
+    if (std::string path, name; splitPath(frame, path, name)) {
+        target = resolveTarget(ctx, path);
+        frame = std::move(name);
     }
     if (isClip(target)) {
         for (std::span<const uint8_t> code : clipHost(target)->frameScripts(frame))

@@ -168,7 +168,7 @@ bool Interpreter::specialName(Context& ctx, std::string_view name, Value& out)
         return true;
     }
     // _flashN is an older name of _levelN.
-    if (auto n = support::levelNumber(name, exact, false)) {
+    if (auto n = support::levelNumber(name, exact)) {
         Object* level = m_.level(*n);
         out = level ? Value(level) : Value();
         return true;
@@ -205,9 +205,10 @@ Value Interpreter::lookupVariable(Context& ctx, const std::string& name)
         Object* o = resolveVariablePath(ctx, path, variable);
         return o ? pathMember(o, variable) : Value();
     }
-    // A slash path names a clip; one that names none may still be a variable's name.
+    // A slash path names a clip, quietly; one that names none may still be a
+    // variable's name.
     if (name.find('/') != std::string::npos) {
-        if (Object* o = resolveTarget(ctx, name))
+        if (Object* o = quietly([&] { return resolveTarget(ctx, name); }))
             return Value(o);
     }
     Value special;

@@ -11,6 +11,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace swf::avm1 {
@@ -151,7 +152,8 @@ private:
     // A clip or object named by a target path ("/a/b", "_root.a", "../b", "a:b"), as
     // tellTarget and GetProperty walk it from the current target; null for none.
     Object* resolveTarget(Context& ctx, const std::string& path);
-    Object* walkTargetPath(Object* start, std::string_view path);
+    // `afterSlash`: the walk goes on from a segment a slash ended.
+    Object* walkTargetPath(Object* start, std::string_view path, bool afterSlash = false);
     Object* walkSlashPath(Object* start, std::string_view path);  // SWF 4's paths
     Object* targetPathStep(Object* current, std::string_view name, bool exact);
     // The object the path part of "path:variable" or "path.variable" names: a dotted
@@ -202,7 +204,23 @@ private:
     RootedValues popArgs(Context& ctx);
     ClipHost* targetClip(Context& ctx);
 
+    // `resolve` run without the notices of paths that meet a string or number.
+    template <typename Resolve>
+    Object* quietly(Resolve resolve)
+    {
+        const bool wasQuiet = std::exchange(quietPaths_, true);
+        try {
+            Object* o = resolve();
+            quietPaths_ = wasQuiet;
+            return o;
+        } catch (...) {
+            quietPaths_ = wasQuiet;
+            throw;
+        }
+    }
+
     Machine& m_;
+    bool quietPaths_ = false;
 };
 
 } // namespace swf::avm1

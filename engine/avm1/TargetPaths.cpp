@@ -50,7 +50,10 @@ Object* Interpreter::resolveVariablePath(Context& ctx, const std::string& path, 
         return o;
     if (Object* o = resolveTarget(ctx, path))
         return o;
-    return m_.version() >= 5 ? resolveScopedPath(ctx, path) : nullptr;
+    if (m_.version() < 5)
+        return nullptr;
+    // The walk above has said what it met on the way; the second reading keeps quiet.
+    return quietly([&] { return resolveScopedPath(ctx, path); });
 }
 
 Object* Interpreter::resolveTarget(Context& ctx, const std::string& path)
@@ -81,7 +84,7 @@ Object* Interpreter::walkSlashPath(Object* start, std::string_view path)
             return nullptr;
         if (segment == "..") {
             current = host->parentObject();
-        } else if (auto level = first ? levelNumber(segment, false, true) : std::nullopt) {
+        } else if (auto level = first ? levelNumber(segment, false) : std::nullopt) {
             current = m_.level(*level);
         } else {
             current = host->childByName(segment, m_.caseSensitive());
@@ -91,7 +94,7 @@ Object* Interpreter::walkSlashPath(Object* start, std::string_view path)
     return current;
 }
 
-Object* Interpreter::walkTargetPath(Object* start, std::string_view path)
+Object* Interpreter::walkTargetPath(Object* start, std::string_view path, bool afterSlash)
 {
     // Names are separated by slashes and colons, and by dots until the first slash
     // (after which a dot belongs to the name: "a/b.c" is the child "b.c" of a).
@@ -101,9 +104,9 @@ Object* Interpreter::walkTargetPath(Object* start, std::string_view path)
     Object* current = start;
     size_t i = 0;
     const size_t n = path.size();
-    bool slashes = false;
-    char previous = 0;  // what came last: 0 (nothing), '/', ':', '.' or 'n' (a name)
-    if (n > 0 && path[0] == '/') {
+    bool slashes = afterSlash;
+    char previous = afterSlash ? '/' : 0;  // what came last: 0 (nothing), '/', ':', '.' or 'n' (a name)
+    if (!afterSlash && n > 0 && path[0] == '/') {
         current = isClip(current) ? clipHost(current)->rootObject() : m_.level(0);
         slashes = true;
         previous = '/';
@@ -156,7 +159,7 @@ Object* Interpreter::targetPathStep(Object* current, std::string_view name, bool
 {
     auto is = [exact, name](std::string_view word) { return exact ? name == word : equalsNoCase(name, word); };
     ClipHost* host = clipHost(current->referent(m_));
-    if (auto level = levelNumber(name, exact, false))
+    if (auto level = levelNumber(name, exact))
         return m_.level(*level);
     if (host && is("_root"))
         return host->rootObject();
@@ -172,7 +175,7 @@ Object* Interpreter::targetPathStep(Object* current, std::string_view name, bool
     Value v = m_.getMember(Value(current), std::string(name));
     if (v.isObject())
         return v.asObject();
-    if (!v.isNullish())
+    if (!v.isNullish() && !quietPaths_)
         m_.trace(kPrimitiveInPath);
     return nullptr;
 }
@@ -248,33 +251,16 @@ Object* Interpreter::tellTarget(Context& ctx, const std::string& path)
 
 Object* Interpreter::resolveScopedPath(Context& ctx, const std::string& path)
 {
-    // The older reading of a path, kept for what the target-path walk does not reach:
-    // its first segment may be any variable in scope ("this.c", a function's local).
-    Object* start = isClip(ctx.target) ? ctx.target : ctx.baseClip;
-    if (path.empty())
-        return start;
-    if (path[0] == '/') {
-        Object* root = isClip(start) ? clipHost(start)->rootObject() : m_.level(0);
-        return resolvePathFrom(ctx, root, std::string_view(path).substr(1));
-    }
-    std::string_view rest = path;
-    auto dot = path.find_first_of("./");
-    std::string first = path.substr(0, dot);
-    if (first != ".." && !first.empty()) {
-        Value v = getVariable(ctx, first);
-        if (!v.isObject()) {
-            if (!isClip(start))
-                return nullptr;
-            Value child = m_.getMember(Value(start), first);
-            if (!child.isObject())
-                return nullptr;
-            v = child;
-        }
-        if (dot == std::string::npos)
-            return v.asObject();
-        return resolvePathFrom(ctx, v.asObject(), rest.substr(dot + 1));
-    }
-    return resolvePathFrom(ctx, start, rest);
+    // What the target-path walk does not reach: a path whose first name is a variable
+    // in scope rather than a member of the target ("this.c", a function's local "o.c").
+    const auto end = path.find_first_of("./:");
+    const std::string first = path.substr(0, end);
+    if (first.empty() || first == "..")
+        return nullptr;
+    Object* head = getVariable(ctx, first).asObject();
+    if (!head || end == std::string::npos)
+        return head;
+    return walkTargetPath(head, std::string_view(path).substr(end + 1), path[end] == '/');
 }
 
 Object* Interpreter::resolvePathFrom(Context& ctx, Object* start, std::string_view path)
