@@ -24,6 +24,18 @@ ClipHost* Interpreter::targetClip(Context& ctx)
     return clipHost(ctx.target);
 }
 
+Object* Interpreter::liveTarget(Context& ctx)
+{
+    // A target that has left the stage gives way to the script's own clip, and that
+    // in turn (when it has gone too) to the clip now at its path, else the root.
+    if (isClip(ctx.target) || !ctx.target || !ctx.target->as<MovieClipObject>())
+        return ctx.target;
+    if (isClip(ctx.baseClip))
+        return ctx.baseClip;
+    Object* now = ctx.baseClip ? ctx.baseClip->referent(m_) : nullptr;
+    return isClip(now) ? now : m_.level(0);
+}
+
 #define LANFAN_CLIP_ACTION(name, call)                                   \
     Interpreter::Outcome Interpreter::action##name(Context& ctx, Step&)  \
     {                                                                    \
@@ -166,7 +178,7 @@ Interpreter::Outcome Interpreter::actionCall(Context& ctx, Step&)
     else
         frame = m_.toString(which);
     // "path:frame" and "path.frame" call a frame of another clip.
-    Object* target = ctx.target;
+    Object* target = liveTarget(ctx);
     if (std::string path, name; splitPath(frame, path, name)) {
         target = resolveTarget(ctx, path);
         frame = std::move(name);

@@ -271,12 +271,14 @@ Value Interpreter::callFunction(Object* function, const Value& self, std::span<c
     ctx.constants = f.constants ? f.constants : std::make_shared<ConstantStrings>();
     ctx.self = self;
     ctx.baseClip = f.definingClip;
-    // A function whose clip has left the stage (no clip taken its place) runs on its
-    // `this` when that is a clip, otherwise on the root.
+    // A function whose clip has left the stage runs on the clip that has taken its
+    // place at its path; when none has, on its `this` when that is a clip, otherwise
+    // on the root.
     if (auto* defining = f.definingClip ? f.definingClip->as<MovieClipObject>() : nullptr;
-        defining && !clipHost(defining->referent(m_))) {
+        defining && !defining->host()) {
+        Object* now = defining->referent(m_);
         Object* thisClip = self.asObject();
-        ctx.baseClip = isClip(thisClip) ? thisClip : m_.level(0);
+        ctx.baseClip = clipHost(now) ? now : isClip(thisClip) ? thisClip : m_.level(0);
     }
     // From SWF 6 a function's target is the clip it was defined on; before, the clip
     // whose script calls it.
@@ -420,7 +422,7 @@ Interpreter::Outcome Interpreter::actionUnknown(Context&, Step&)
 
 bool Interpreter::makesCall(const Context& ctx, const ActionRecord& action)
 {
-    if (action.is(ActionCode::CallFunction) || action.is(ActionCode::NewObject))
+    if (action.is(ActionCode::CallFunction) || action.is(ActionCode::NewObject) || action.is(ActionCode::Call))
         return true;
     if (!action.is(ActionCode::CallMethod) && !action.is(ActionCode::NewMethod))
         return false;

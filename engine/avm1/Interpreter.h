@@ -203,6 +203,9 @@ private:
     static constexpr size_t kMaxStackDepth = 65536;
     RootedValues popArgs(Context& ctx);
     ClipHost* targetClip(Context& ctx);
+    // The clip ActionCall runs a frame of: the target, or what stands in for it once
+    // it has been removed.
+    Object* liveTarget(Context& ctx);
 
     // `resolve` run without the notices of paths that meet a string or number.
     template <typename Resolve>

@@ -53,6 +53,10 @@ private:
     bool removedItself_ = false;
 };
 
+// Whether `a` and `b` are references to one clip as == and === see them: clip
+// references compare by path, so two clips of one name under one parent are equal.
+bool sameClipPath(Object* a, Object* b);
+
 // The live clip `object` stands for, or null (not a clip, or the clip is gone).
 inline ClipHost* clipHost(Object* object)
 {
