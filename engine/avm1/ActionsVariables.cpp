@@ -235,9 +235,9 @@ Object* Interpreter::scopeObject(const Context& ctx, const Scope* scope) const
     // Inside tellTarget the timeline in the scope chain is the target's.
     if (scope->object == ctx.baseClip && ctx.target != ctx.baseClip && isClip(ctx.target))
         return ctx.target;
-    // A timeline that has left the stage gives way to the clip now at its path, and
-    // when there is none to the root: its variables are out of reach.
-    if (auto* clip = scope->object->as<MovieClipObject>(); clip && !clip->host()) {
+    // A timeline that has left the stage while the block ran gives way to the clip now
+    // at its path, and when there is none to the root: its variables are out of reach.
+    if (auto* clip = scope->object->as<MovieClipObject>(); clip && !clip->host() && !ctx.startedOnRemovedClip) {
         Object* now = clip->referent(m_);
         return clipHost(now) ? now : m_.level(0);
     }

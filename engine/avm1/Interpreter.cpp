@@ -152,6 +152,7 @@ void InterpreterFrame::reset()
     scope.reset();
     target = baseClip = nullptr;
     targetMissing = false;
+    startedOnRemovedClip = false;
     self = Value();
     activation = arguments = superObject = superConstructor = superHome = callee = caller = nullptr;
     callArgs = {};
@@ -218,6 +219,7 @@ ExecutionResult Interpreter::runBlock(std::span<const uint8_t> code, Object* cli
     ctx.scope = clip ? std::make_shared<Scope>(Scope{clip, globalScope}) : globalScope;
     ctx.target = clip;
     ctx.baseClip = clip;
+    ctx.startedOnRemovedClip = baseClipRemoved(ctx);
     ctx.self = Value(clip);
     ctx.registers.resize(4);
     FrameRegistersScope registersScope(m_, ctx.registers);
@@ -251,6 +253,7 @@ void Interpreter::runNested(std::span<const uint8_t> code, Object* clip)
     ctx.scope = std::make_shared<Scope>(Scope{clip, globalScope});
     ctx.target = clip;
     ctx.baseClip = clip;
+    ctx.startedOnRemovedClip = baseClipRemoved(ctx);
     ctx.self = Value(clip);
     ctx.registers.resize(4);
     FrameRegistersScope registersScope(m_, ctx.registers);
@@ -276,6 +279,7 @@ Value Interpreter::callFunction(Object* function, const Value& self, std::span<c
     // on the root.
     if (auto* defining = f.definingClip ? f.definingClip->as<MovieClipObject>() : nullptr;
         defining && !defining->host()) {
+        ctx.startedOnRemovedClip = true;
         Object* now = defining->referent(m_);
         Object* thisClip = self.asObject();
         ctx.baseClip = clipHost(now) ? now : isClip(thisClip) ? thisClip : m_.level(0);
@@ -301,6 +305,9 @@ Value Interpreter::callFunction(Object* function, const Value& self, std::span<c
             ctx.scope = std::make_shared<Scope>(Scope{activation, f.scope});
         }
     }
+
+    if (baseClipRemoved(ctx))
+        ctx.startedOnRemovedClip = true;
 
     // `arguments`, and `super` from the prototype the method was found on. Both cost
     // objects on every call, so they are made here only when the function's code could

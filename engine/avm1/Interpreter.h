@@ -28,6 +28,9 @@ struct InterpreterFrame {
     // own properties read as undefined.
     bool targetMissing = false;
     Object* baseClip = nullptr;          // the clip the block belongs to
+    // The block's clip had already left the stage when it began (an unload handler, a
+    // method of a removed clip): its timeline keeps its variables in the scope chain.
+    bool startedOnRemovedClip = false;
     Value self;
     Object* activation = nullptr;        // where `var` writes inside a function
     // `arguments` and `super` are made on first use unless the function's code names
