@@ -57,9 +57,7 @@ Interpreter::Outcome Interpreter::actionCallFunction(Context& ctx, Step&)
     Value self;
     std::string path, variable;
     if (name.find_first_of("./:") != std::string::npos && splitPath(name, path, variable)) {
-        Object* owner = resolveDottedInScopes(ctx, path, variable);
-        if (!owner)
-            owner = resolveTarget(ctx, path);
+        Object* owner = resolveVariablePath(ctx, path, variable);
         if (owner)
             self = Value(owner);
         pushValue(ctx, callValue(ctx, function, self, args));

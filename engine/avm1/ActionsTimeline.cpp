@@ -24,6 +24,18 @@ ClipHost* Interpreter::targetClip(Context& ctx)
     return clipHost(ctx.target);
 }
 
+Object* Interpreter::liveTarget(Context& ctx)
+{
+    // A target that has left the stage gives way to the script's own clip, and that
+    // in turn (when it has gone too) to the clip now at its path, else the root.
+    if (isClip(ctx.target) || !ctx.target || !ctx.target->as<MovieClipObject>())
+        return ctx.target;
+    if (isClip(ctx.baseClip))
+        return ctx.baseClip;
+    Object* now = ctx.baseClip ? ctx.baseClip->referent(m_) : nullptr;
+    return isClip(now) ? now : m_.level(0);
+}
+
 #define LANFAN_CLIP_ACTION(name, call)                                   \
     Interpreter::Outcome Interpreter::action##name(Context& ctx, Step&)  \
     {                                                                    \
@@ -67,16 +79,11 @@ Interpreter::Outcome Interpreter::actionGotoFrame2(Context& ctx, Step& step)
     // An object names its frame by its string, as a path would.
     if (frame.isObject())
         frame = Value(m_.toString(frame));
-    gotoFrameValue(ctx.target, frame, flags & 1, bias);
-    if (frame.isString()) {
-        // "target:frame" addresses another clip.
-        const std::string& text = frame.asString();
-        auto colon = text.rfind(':');
-        if (colon != std::string::npos) {
-            Object* other = resolveTarget(ctx, text.substr(0, colon));
-            gotoFrameValue(other, Value(text.substr(colon + 1)), flags & 1, bias);
-        }
-    }
+    // "path:frame" and "path.frame" address another clip.
+    if (std::string path, name; frame.isString() && splitPath(frame.asString(), path, name))
+        gotoFrameValue(resolveTarget(ctx, path), Value(name), flags & 1, bias);
+    else
+        gotoFrameValue(ctx.target, frame, flags & 1, bias);
     return {};
 }
 
@@ -170,11 +177,11 @@ Interpreter::Outcome Interpreter::actionCall(Context& ctx, Step&)
         frame = std::to_string(static_cast<uint32_t>(avm1::toInt32(which.asNumber())));
     else
         frame = m_.toString(which);
-    Object* target = ctx.target;
-    auto colon = frame.rfind(':');
-    if (colon != std::string::npos) {
-        target = resolveTarget(ctx, frame.substr(0, colon));
-        frame = frame.substr(colon + 1);
+    // "path:frame" and "path.frame" call a frame of another clip.
+    Object* target = liveTarget(ctx);
+    if (std::string path, name; splitPath(frame, path, name)) {
+        target = resolveTarget(ctx, path);
+        frame = std::move(name);
     }
     if (isClip(target)) {
         for (std::span<const uint8_t> code : clipHost(target)->frameScripts(frame))

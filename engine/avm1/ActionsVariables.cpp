@@ -167,32 +167,10 @@ bool Interpreter::specialName(Context& ctx, std::string_view name, Value& out)
             out = Value();
         return true;
     }
-    if (name.size() > 6 && (exact ? name.starts_with("_level") : startsWithNoCase(name, "_level"))) {
-        int n = 0;
-        for (char c : name.substr(6)) {
-            if (c < '0' || c > '9')
-                return false;
-            n = std::min(n * 10 + (c - '0'), 1 << 20);
-        }
-        Object* level = m_.level(n);
+    // _flashN is an older name of _levelN.
+    if (auto n = support::levelNumber(name, exact)) {
+        Object* level = m_.level(*n);
         out = level ? Value(level) : Value();
-        return true;
-    }
-    return false;
-}
-
-bool Interpreter::splitPath(const std::string& name, std::string& path, std::string& variable) const
-{
-    auto colon = name.rfind(':');
-    if (colon != std::string::npos) {
-        path = name.substr(0, colon);
-        variable = name.substr(colon + 1);
-        return true;
-    }
-    auto dot = name.rfind('.');
-    if (dot != std::string::npos && dot > 0 && dot + 1 < name.size()) {
-        path = name.substr(0, dot);
-        variable = name.substr(dot + 1);
         return true;
     }
     return false;
@@ -200,19 +178,38 @@ bool Interpreter::splitPath(const std::string& name, std::string& path, std::str
 
 Value Interpreter::getVariable(Context& ctx, const std::string& name)
 {
-    std::string path, variable;
-    if (name.find('/') != std::string::npos && name.find(':') == std::string::npos && name.find('.') == std::string::npos) {
-        // A bare slash path names a clip.
-        Object* o = resolveTarget(ctx, name);
-        return o ? Value(o) : Value();
+    Value v = lookupVariable(ctx, name);
+    // SWF 4 has no clip values: a name that reaches a clip reads as undefined.
+    if (m_.version() < 5 && v.isObject() && isClip(v.asObject()))
+        return Value();
+    return v;
+}
+
+Value Interpreter::pathMember(Object* owner, const std::string& variable)
+{
+    if (variable.starts_with('_')) {
+        Context scratch;
+        scratch.target = owner;
+        scratch.baseClip = owner;
+        Value special;
+        if (specialName(scratch, variable, special))
+            return special;
     }
+    return m_.getMember(Value(owner), variable);
+}
+
+Value Interpreter::lookupVariable(Context& ctx, const std::string& name)
+{
+    std::string path, variable;
     if (splitPath(name, path, variable)) {
-        if (Object* o = resolveDottedInScopes(ctx, path, variable))
-            return m_.getMember(Value(o), variable);
-        Object* o = resolveTarget(ctx, path);
-        if (!o)
-            return Value();
-        return m_.getMember(Value(o), variable);
+        Object* o = resolveVariablePath(ctx, path, variable);
+        return o ? pathMember(o, variable) : Value();
+    }
+    // A slash path names a clip, quietly; one that names none may still be a
+    // variable's name.
+    if (name.find('/') != std::string::npos) {
+        if (Object* o = quietly([&] { return resolveTarget(ctx, name); }))
+            return Value(o);
     }
     Value special;
     if (specialName(ctx, name, special))
@@ -238,6 +235,12 @@ Object* Interpreter::scopeObject(const Context& ctx, const Scope* scope) const
     // Inside tellTarget the timeline in the scope chain is the target's.
     if (scope->object == ctx.baseClip && ctx.target != ctx.baseClip && isClip(ctx.target))
         return ctx.target;
+    // A timeline that has left the stage while the block ran gives way to the clip now
+    // at its path, and when there is none to the root: its variables are out of reach.
+    if (auto* clip = scope->object->as<MovieClipObject>(); clip && !clip->host() && !ctx.startedOnRemovedClip) {
+        Object* now = clip->referent(m_);
+        return clipHost(now) ? now : m_.level(0);
+    }
     return scope->object;
 }
 
@@ -245,9 +248,7 @@ void Interpreter::setVariable(Context& ctx, const std::string& name, Value value
 {
     std::string path, variable;
     if (splitPath(name, path, variable)) {
-        Object* o = resolveDottedInScopes(ctx, path);
-        if (!o)
-            o = resolveTarget(ctx, path);
+        Object* o = resolveVariablePath(ctx, path, {});
         if (o)
             m_.setMember(Value(o), variable, std::move(value));
         return;
@@ -297,22 +298,7 @@ bool Interpreter::deleteVariable(Context& ctx, const std::string& name)
     // separator of either kind ends the path, so "o:c.f" deletes f of o:c.
     std::string path, variable;
     if (splitPath(name, path, variable)) {
-        const size_t colon = name.rfind(':');
-        const size_t dot = name.rfind('.');
-        if (colon != std::string::npos && dot != std::string::npos && dot > colon + 1 && dot + 1 < name.size()) {
-            path = name.substr(0, dot);
-            variable = name.substr(dot + 1);
-        }
-        Object* o = resolveDottedInScopes(ctx, path, variable);
-        if (!o)
-            o = resolveTarget(ctx, path);
-        if (!o) {
-            // A path that ends at a string, number or boolean is not made an object to
-            // delete from; the player says so in its log.
-            const Value at = getVariable(ctx, path);
-            if (at.isString() || at.isNumber() || at.isBool())
-                m_.trace("Parameters of primitive types are no longer coerced into the required type - Object.");
-        }
+        Object* o = resolveVariablePath(ctx, path, variable);
         return o && m_.deleteMember(o, variable);
     }
     for (const Scope* s = ctx.scope.get(); s; s = s->parent.get()) {
@@ -320,154 +306,6 @@ bool Interpreter::deleteVariable(Context& ctx, const std::string& name)
             return m_.deleteMember(s->object, name);
     }
     return false;
-}
-
-Object* Interpreter::resolveDottedInScopes(Context& ctx, const std::string& path, const std::string& variable)
-{
-    // "a.b" is looked for scope by scope: a scope whose `a` does not lead to an
-    // object gives way to the next one out. When reading "a.b.c", a scope whose "a.b"
-    // has no `c` gives way too; if no scope has it, the first "a.b" found is used.
-    if (path.find_first_of(":/") != std::string::npos)
-        return nullptr;
-    std::string first = path.substr(0, path.find('.'));
-    if (first.empty() || first[0] == '_' || first == "this" || first == "..")
-        return nullptr;
-    Object* firstFound = nullptr;
-    for (const Scope* s = ctx.scope.get(); s; s = s->parent.get()) {
-        if (!m_.hasProperty(s->object, first))
-            continue;
-        Object* o = resolvePathFrom(ctx, s->object, path);
-        if (!o)
-            continue;
-        if (variable.empty() || m_.hasProperty(o, variable))
-            return o;
-        if (!firstFound)
-            firstFound = o;
-    }
-    return firstFound;
-}
-
-Object* Interpreter::propertyTarget(Context& ctx, const Value& target)
-{
-    // A clip or field is taken as it is; any other object names a path by its toString.
-    if (Object* object = target.asObject(); object && (isClip(object->referent(m_)) || textFieldHost(object)))
-        return object;
-    std::string path = m_.toString(target);
-    if (path.empty())
-        return ctx.targetMissing ? nullptr : ctx.target;
-    return resolveTarget(ctx, path);
-}
-
-Object* Interpreter::tellTarget(Context& ctx, const std::string& path)
-{
-    // An empty path returns to the script's own clip; one that names nothing sends
-    // the actions to the movie's root (so undefined, which reads as "undefined" from
-    // SWF 7, does too), where the properties of the empty path read as undefined.
-    ctx.targetMissing = false;
-    if (path.empty())
-        return ctx.baseClip;
-    // A script whose clip has left the stage (and that no clip has replaced) reaches
-    // nothing by a path: its tellTargets stay on the removed clip, where gotos and the
-    // rest do nothing.
-    if (auto* own = ctx.baseClip ? ctx.baseClip->as<MovieClipObject>() : nullptr; own && !clipHost(own->referent(m_)))
-        return ctx.baseClip;
-    // A path names a clip from the script's own clip, whatever target an earlier
-    // tellTarget chose ("a" then "a.b" reaches the script's a.b).
-    Object* resolved = nullptr;
-    {
-        Object* current = std::exchange(ctx.target, ctx.baseClip);
-        try {
-            resolved = resolveTarget(ctx, path);
-        } catch (...) {
-            ctx.target = current;
-            throw;
-        }
-        ctx.target = current;
-    }
-    if (resolved)
-        return resolved;
-    ctx.targetMissing = true;
-    Object* base = isClip(ctx.baseClip) ? ctx.baseClip : nullptr;
-    return base ? clipHost(base)->rootObject() : m_.level(0);
-}
-
-Object* Interpreter::resolveTarget(Context& ctx, const std::string& path)
-{
-    Object* start = isClip(ctx.target) ? ctx.target : ctx.baseClip;
-    if (path.empty())
-        return start;
-    if (path[0] == '/') {
-        Object* root = isClip(start) ? clipHost(start)->rootObject() : m_.level(0);
-        return resolvePathFrom(ctx, root, std::string_view(path).substr(1));
-    }
-    // The first segment of a dotted path may be any variable ("a.b", "this.c").
-    std::string_view rest = path;
-    auto dot = path.find_first_of("./");
-    std::string first = path.substr(0, dot);
-    if (first != ".." && !first.empty()) {
-        Value v = getVariable(ctx, first);
-        if (!v.isObject()) {
-            if (!isClip(start))
-                return nullptr;
-            Value child = m_.getMember(Value(start), first);
-            if (!child.isObject())
-                return nullptr;
-            v = child;
-        }
-        if (dot == std::string::npos)
-            return v.asObject();
-        return resolvePathFrom(ctx, v.asObject(), rest.substr(dot + 1));
-    }
-    return resolvePathFrom(ctx, start, rest);
-}
-
-Object* Interpreter::resolvePathFrom(Context& ctx, Object* start, std::string_view path)
-{
-    Object* current = start;
-    // A path with slashes is in slash syntax, where ".." is the parent and dots belong
-    // to names; otherwise segments are separated by dots.
-    const bool slashSyntax = path.find('/') != std::string_view::npos;
-    // One slash may end a path; any other empty segment ("a//b", "a//") names nothing.
-    if (slashSyntax && path.ends_with('/')) {
-        path.remove_suffix(1);
-        if (path.ends_with('/'))
-            return nullptr;
-    }
-    while (current && !path.empty()) {
-        auto sep = slashSyntax ? path.find('/') : path.find('.');
-        std::string_view segment = path.substr(0, sep);
-        path = sep == std::string_view::npos ? std::string_view() : path.substr(sep + 1);
-        if (segment.empty()) {
-            if (slashSyntax)
-                return nullptr;
-            continue;
-        }
-        if (segment == "..") {
-            current = isClip(current) ? clipHost(current)->parentObject() : nullptr;
-            continue;
-        }
-        Value special;
-        if (segment[0] == '_' && (equalsNoCase(segment, "_root") || equalsNoCase(segment, "_parent") ||
-                                  equalsNoCase(segment, "_global") || startsWithNoCase(segment, "_level"))) {
-            if (equalsNoCase(segment, "_parent")) {
-                current = isClip(current) ? clipHost(current)->parentObject() : nullptr;
-                continue;
-            }
-            Context scratch;
-            scratch.target = current;
-            scratch.baseClip = current;
-            if (specialName(scratch, segment, special)) {
-                current = special.asObject();
-                continue;
-            }
-        }
-        if (segment == "this" && current == start) {
-            current = ctx.self.asObject() ? ctx.self.asObject() : current;
-            continue;
-        }
-        current = m_.getMember(Value(current), segment).asObject();
-    }
-    return current;
 }
 
 } // namespace swf::avm1

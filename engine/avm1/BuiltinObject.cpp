@@ -15,10 +15,10 @@ Value objectToString(Machine& m, Value self, std::span<const Value>)
     Object* o = self.asObject();
     if (o && o->function())
         return Value("[type Function]");
-    // A clip reads as its path; a reference to one since removed, as nothing. A
-    // text field on the stage reads as its path too.
-    if (MovieClipObject* clip = o ? o->as<MovieClipObject>() : nullptr)
-        return Value(*clip->defaultString());
+    // A clip's own toString is this one, which does not give its path (converting
+    // the clip to a string does). A text field on the stage reads as its path.
+    if (o && o->as<MovieClipObject>())
+        return Value("[object Object]");
     if (std::optional<std::string> path = o ? o->defaultString() : std::nullopt)
         return Value(*path);
     (void)m;

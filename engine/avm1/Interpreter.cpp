@@ -152,6 +152,7 @@ void InterpreterFrame::reset()
     scope.reset();
     target = baseClip = nullptr;
     targetMissing = false;
+    startedOnRemovedClip = false;
     self = Value();
     activation = arguments = superObject = superConstructor = superHome = callee = caller = nullptr;
     callArgs = {};
@@ -218,6 +219,7 @@ ExecutionResult Interpreter::runBlock(std::span<const uint8_t> code, Object* cli
     ctx.scope = clip ? std::make_shared<Scope>(Scope{clip, globalScope}) : globalScope;
     ctx.target = clip;
     ctx.baseClip = clip;
+    ctx.startedOnRemovedClip = baseClipRemoved(ctx);
     ctx.self = Value(clip);
     ctx.registers.resize(4);
     FrameRegistersScope registersScope(m_, ctx.registers);
@@ -251,6 +253,7 @@ void Interpreter::runNested(std::span<const uint8_t> code, Object* clip)
     ctx.scope = std::make_shared<Scope>(Scope{clip, globalScope});
     ctx.target = clip;
     ctx.baseClip = clip;
+    ctx.startedOnRemovedClip = baseClipRemoved(ctx);
     ctx.self = Value(clip);
     ctx.registers.resize(4);
     FrameRegistersScope registersScope(m_, ctx.registers);
@@ -271,12 +274,15 @@ Value Interpreter::callFunction(Object* function, const Value& self, std::span<c
     ctx.constants = f.constants ? f.constants : std::make_shared<ConstantStrings>();
     ctx.self = self;
     ctx.baseClip = f.definingClip;
-    // A function whose clip has left the stage (no clip taken its place) runs on its
-    // `this` when that is a clip, otherwise on the root.
+    // A function whose clip has left the stage runs on the clip that has taken its
+    // place at its path; when none has, on its `this` when that is a clip, otherwise
+    // on the root.
     if (auto* defining = f.definingClip ? f.definingClip->as<MovieClipObject>() : nullptr;
-        defining && !clipHost(defining->referent(m_))) {
+        defining && !defining->host()) {
+        ctx.startedOnRemovedClip = true;
+        Object* now = defining->referent(m_);
         Object* thisClip = self.asObject();
-        ctx.baseClip = isClip(thisClip) ? thisClip : m_.level(0);
+        ctx.baseClip = clipHost(now) ? now : isClip(thisClip) ? thisClip : m_.level(0);
     }
     // From SWF 6 a function's target is the clip it was defined on; before, the clip
     // whose script calls it.
@@ -299,6 +305,9 @@ Value Interpreter::callFunction(Object* function, const Value& self, std::span<c
             ctx.scope = std::make_shared<Scope>(Scope{activation, f.scope});
         }
     }
+
+    if (baseClipRemoved(ctx))
+        ctx.startedOnRemovedClip = true;
 
     // `arguments`, and `super` from the prototype the method was found on. Both cost
     // objects on every call, so they are made here only when the function's code could
@@ -420,7 +429,7 @@ Interpreter::Outcome Interpreter::actionUnknown(Context&, Step&)
 
 bool Interpreter::makesCall(const Context& ctx, const ActionRecord& action)
 {
-    if (action.is(ActionCode::CallFunction) || action.is(ActionCode::NewObject))
+    if (action.is(ActionCode::CallFunction) || action.is(ActionCode::NewObject) || action.is(ActionCode::Call))
         return true;
     if (!action.is(ActionCode::CallMethod) && !action.is(ActionCode::NewMethod))
         return false;

@@ -11,6 +11,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace swf::avm1 {
@@ -27,6 +28,9 @@ struct InterpreterFrame {
     // own properties read as undefined.
     bool targetMissing = false;
     Object* baseClip = nullptr;          // the clip the block belongs to
+    // The block's clip had already left the stage when it began (an unload handler, a
+    // method of a removed clip): its timeline keeps its variables in the scope chain.
+    bool startedOnRemovedClip = false;
     Value self;
     Object* activation = nullptr;        // where `var` writes inside a function
     // `arguments` and `super` are made on first use unless the function's code names
@@ -143,12 +147,25 @@ private:
 
     // Variables by name or path.
     Value getVariable(Context& ctx, const std::string& name);
+    Value lookupVariable(Context& ctx, const std::string& name);
     void setVariable(Context& ctx, const std::string& name, Value value);
     void defineLocal(Context& ctx, const std::string& name, Value value);
     bool deleteVariable(Context& ctx, const std::string& name);
     bool specialName(Context& ctx, std::string_view name, Value& out);
-    // A clip or object named by a target path ("/a/b", "_root.a", "../b", "a.b").
+    // A clip or object named by a target path ("/a/b", "_root.a", "../b", "a:b"), as
+    // tellTarget and GetProperty walk it from the current target; null for none.
     Object* resolveTarget(Context& ctx, const std::string& path);
+    // `afterSlash`: the walk goes on from a segment a slash ended.
+    Object* walkTargetPath(Object* start, std::string_view path, bool afterSlash = false);
+    Object* walkSlashPath(Object* start, std::string_view path);  // SWF 4's paths
+    Object* targetPathStep(Object* current, std::string_view name, bool exact);
+    // The object the path part of "path:variable" or "path.variable" names: a dotted
+    // path through the scopes' variables, else the target path, else a path whose
+    // first segment is any variable in scope.
+    Object* resolveVariablePath(Context& ctx, const std::string& path, const std::string& variable);
+    Object* resolveScopedPath(Context& ctx, const std::string& path);
+    // `variable` of the object a path led to: _root, _parent and _levelN from there.
+    Value pathMember(Object* owner, const std::string& variable);
     // The clip GetProperty and SetProperty act on: an object as given, else the clip a
     // target path names, the current target for an empty path.
     Object* propertyTarget(Context& ctx, const Value& target);
@@ -158,7 +175,7 @@ private:
     // The clip tellTarget / SetTarget switches to.
     Object* tellTarget(Context& ctx, const std::string& path);
     Object* resolveDottedInScopes(Context& ctx, const std::string& path, const std::string& variable = {});
-    // Splits "path:var" / "a.b.c" forms; false when `name` is a plain identifier.
+    // Splits "path:var" / "a.b.c" at the last colon or dot; false when there is none.
     bool splitPath(const std::string& name, std::string& path, std::string& variable) const;
 
     Value callValue(Context& ctx, const Value& function, const Value& self, std::span<const Value> args);
@@ -189,8 +206,27 @@ private:
     static constexpr size_t kMaxStackDepth = 65536;
     RootedValues popArgs(Context& ctx);
     ClipHost* targetClip(Context& ctx);
+    // The clip ActionCall runs a frame of: the target, or what stands in for it once
+    // it has been removed.
+    Object* liveTarget(Context& ctx);
+
+    // `resolve` run without the notices of paths that meet a string or number.
+    template <typename Resolve>
+    Object* quietly(Resolve resolve)
+    {
+        const bool wasQuiet = std::exchange(quietPaths_, true);
+        try {
+            Object* o = resolve();
+            quietPaths_ = wasQuiet;
+            return o;
+        } catch (...) {
+            quietPaths_ = wasQuiet;
+            throw;
+        }
+    }
 
     Machine& m_;
+    bool quietPaths_ = false;
 };
 
 } // namespace swf::avm1

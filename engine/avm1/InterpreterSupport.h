@@ -7,9 +7,11 @@
 #include "engine/avm1/Object.h"
 #include "engine/avm1/TextFieldObject.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace swf::avm1::support {
@@ -41,6 +43,27 @@ inline bool startsWithNoCase(std::string_view text, std::string_view prefix)
 inline bool equalsNoCase(std::string_view a, std::string_view b)
 {
     return a.size() == b.size() && startsWithNoCase(a, b);
+}
+
+// N of "_levelN" or "_flashN" (an older name of the same levels). The digits are
+// read up to the first other character, as the reference player reads such a name
+// ("_level0undefined" is _level0); a name without digits is none.
+inline std::optional<int> levelNumber(std::string_view name, bool caseSensitive)
+{
+    if (name.size() < 7)
+        return std::nullopt;
+    std::string_view word = name.substr(0, 6);
+    const bool matches = caseSensitive ? (word == "_level" || word == "_flash")
+                                       : (equalsNoCase(word, "_level") || equalsNoCase(word, "_flash"));
+    if (!matches || name[6] < '0' || name[6] > '9')
+        return std::nullopt;
+    int n = 0;
+    for (char c : name.substr(6)) {
+        if (c < '0' || c > '9')
+            break;
+        n = std::min(n * 10 + (c - '0'), 1 << 20);
+    }
+    return n;
 }
 
 } // namespace swf::avm1::support

@@ -297,6 +297,8 @@ bool Machine::strictEquals(const Value& a, const Value& b) const
     // Unlike ==, the player's === holds NaN equal to itself.
     if (a.isNumber() && b.isNumber())
         return a.asNumber() == b.asNumber() || (std::isnan(a.asNumber()) && std::isnan(b.asNumber()));
+    if (a.isObject() && b.isObject())
+        return sameClipPath(a.asObject(), b.asObject());
     return a == b;
 }
 
@@ -318,7 +320,7 @@ bool Machine::looseEquals(const Value& a, const Value& b)
     if (a.isBool() && b.isBool())
         return a.asBool() == b.asBool();
     if (a.isObject() && b.isObject())
-        return a.asObject() == b.asObject();
+        return sameClipPath(a.asObject(), b.asObject());
     if (a.isBool())
         return looseEquals(Value(a.asBool() ? 1.0 : 0.0), b);
     if (b.isBool())

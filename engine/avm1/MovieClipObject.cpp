@@ -118,4 +118,16 @@ std::optional<std::string> MovieClipObject::defaultString()
     return removedItself_ ? std::string() : lastPath_;
 }
 
+bool sameClipPath(Object* a, Object* b)
+{
+    if (a == b)
+        return true;
+    auto* first = a ? a->as<MovieClipObject>() : nullptr;
+    auto* second = b ? b->as<MovieClipObject>() : nullptr;
+    if (!first || !second)
+        return false;
+    const std::optional<std::string> path = first->defaultString();
+    return path && !path->empty() && path == second->defaultString();
+}
+
 } // namespace swf::avm1

@@ -24,8 +24,15 @@ public:
     // removed along with a parent; only then does an unresolved reference read as "".
     void rememberPath(std::string path, bool removedItself)
     {
-        lastPath_ = std::move(path);
+        lastPath_ = pathBeforeRename_.empty() ? std::move(path) : pathBeforeRename_;
         removedItself_ = removedItself;
+    }
+    // The clip is about to take another name. References keep the path the clip had
+    // when they were made, so once it is gone they look for a clip by its first path.
+    void keepPathBeforeRename(std::string path)
+    {
+        if (pathBeforeRename_.empty())
+            pathBeforeRename_ = std::move(path);
     }
 
     Object* referent(Machine& machine) override;
@@ -42,8 +49,13 @@ public:
 private:
     ClipHost* host_;
     std::string lastPath_;
+    std::string pathBeforeRename_;
     bool removedItself_ = false;
 };
+
+// Whether `a` and `b` are references to one clip as == and === see them: clip
+// references compare by path, so two clips of one name under one parent are equal.
+bool sameClipPath(Object* a, Object* b);
 
 // The live clip `object` stands for, or null (not a clip, or the clip is gone).
 inline ClipHost* clipHost(Object* object)

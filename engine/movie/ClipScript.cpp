@@ -372,6 +372,10 @@ void ClipScript::setProperty(avm1::ClipProperty property, const avm1::Value& val
     DisplayObject* d = placement(true);
     if (!d || !machine)
         return;
+    if (property == P::Name && object_) {
+        if (auto* clip = object_->as<avm1::MovieClipObject>())
+            clip->keepPathBeforeRename(targetPath(false));
+    }
     if (setSharedDisplayProperty(*d, property, value, *machine)) {
         if (property == P::Visible)
             avm1::settleFocus(*machine);
