@@ -1,5 +1,6 @@
 #include "engine/render/Renderer.h"
 
+#include "engine/render/AliasedFill.h"
 #include "engine/render/BlendLayer.h"
 #include "engine/render/CachedBitmap.h"
 #include "engine/render/Filters.h"
@@ -371,6 +372,8 @@ private:
             // Without anti-aliasing the painter's own stroking covers other pixels than
             // filling an outline does, and those are the pixels low quality shows.
             const bool keptStroke = p.role == PathRole::Stroke && smooth_;
+            if (!smooth_ && p.role == PathRole::Fill && fillAliased(p, shape, toDevice, cx))
+                continue;
             if (keptStroke && drawHairline(p, shape, world, toDevice, cx))
                 continue;
             if (flat && flat->paths[i] && (p.role == PathRole::Fill || keptStroke)) {
@@ -461,6 +464,25 @@ private:
         if (fill.kind == FillKind::Bitmap)
             painter_.setRenderHint(QPainter::SmoothPixmapTransform, smooth_ && fill.bitmapSmoothed);
         painter_.fillPath(path, fillBrush(fill, cx, brushTo, bitmaps_));
+    }
+
+    // A fill at low quality, the pixels whose centres it covers (see AliasedFill);
+    // false for fills drawn another way (clamped bitmaps).
+    bool fillAliased(const StylePath& p, const ShapeDef& shape, const QTransform& toDevice, const ColorTransform& cx)
+    {
+        if (p.style >= shape.fillStyles.size())
+            return false;
+        const FillStyle& fill = shape.fillStyles[p.style];
+        if (fill.kind == FillKind::Bitmap && !fill.bitmapRepeats)
+            return false;
+        const QPainterPath outline = aliasedOutline(p.path, toDevice);
+        painter_.resetTransform();
+        const QBrush brush = fillBrush(fill, cx, toDevice, bitmaps_);
+        if (fill.kind == FillKind::Bitmap)
+            painter_.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        if (!aliasedFill(painter_, outline, brush))
+            painter_.fillPath(outline, brush);
+        return true;
     }
 
     // A stroke's outline (flattened), filled under the painter's transform; `brushTo`
