@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace swf::render {
 
@@ -48,15 +49,36 @@ inline uint32_t byteMul(uint32_t x, uint32_t a)
     return u | t;
 }
 
+// Edges in whole twips (the outline's points are on that grid), y0 < y1.
 struct Edge {
-    double x0, y0, x1, y1;  // y0 < y1
+    int64_t x0, y0, x1, y1;
     int dir;
 };
 
+// Where an edge crosses a row's centre line, in units of 1/81920 pixel: the common
+// grid of the fixed-point start (a 64th of a twip) and step (a 16384th of a pixel).
+constexpr int64_t kUnitsPerPixel = 81920;
+constexpr int64_t kUnitsPerTwip = kUnitsPerPixel / 20;
+
 struct Crossing {
-    double x;
+    int64_t x;
     int dir;
 };
+
+int64_t floorDiv(int64_t a, int64_t b)  // b > 0
+{
+    return a / b - ((a % b) < 0 ? 1 : 0);
+}
+
+int64_t ceilDiv(int64_t a, int64_t b)  // b > 0
+{
+    return -floorDiv(-a, b);
+}
+
+int64_t twips(double v)
+{
+    return std::llround(v * kGrid);
+}
 
 // The outline's edges (horizontal ones dropped), each subpath closed; false where a
 // point is not finite or too far out, or the path has curves.
@@ -68,12 +90,13 @@ bool outlineEdges(const QPainterPath& outline, std::vector<Edge>& edges, double&
     QPointF start, last;
     bool open = false;
     auto add = [&](QPointF a, QPointF b) {
-        if (a.y() == b.y())
+        const int64_t ax = twips(a.x()), ay = twips(a.y()), bx = twips(b.x()), by = twips(b.y());
+        if (ay == by)
             return;
-        if (a.y() < b.y())
-            edges.push_back({a.x(), a.y(), b.x(), b.y(), 1});
+        if (ay < by)
+            edges.push_back({ax, ay, bx, by, 1});
         else
-            edges.push_back({b.x(), b.y(), a.x(), a.y(), -1});
+            edges.push_back({bx, by, ax, ay, -1});
     };
     for (int i = 0; i < outline.elementCount(); ++i) {
         const QPainterPath::Element e = outline.elementAt(i);
@@ -117,15 +140,17 @@ bool sample(const QPainterPath& outline, int width, int height, Use&& use)
     if (edges.empty())
         return true;
     // Rows whose centre y + 0.5 lies in [top, bottom).
-    const int firstRow = std::max(0, static_cast<int>(std::ceil(top - 0.5)));
-    const int endRow = std::min(height, static_cast<int>(std::ceil(bottom - 0.5)));
+    const int firstRow = static_cast<int>(std::max<int64_t>(0, ceilDiv(twips(top) - 10, 20)));
+    const int endRow = static_cast<int>(std::min<int64_t>(height, ceilDiv(twips(bottom) - 10, 20)));
     if (endRow <= firstRow || width <= 0)
         return true;
     const size_t rows = static_cast<size_t>(endRow - firstRow);
+    // Row r's centre is at 20 r + 10 twips; an edge takes the rows whose centre lies
+    // in [y0, y1).
     auto rowsOf = [&](const Edge& e) {
-        const int r0 = std::max(firstRow, static_cast<int>(std::ceil(e.y0 - 0.5)));
-        const int r1 = std::min(endRow, static_cast<int>(std::ceil(e.y1 - 0.5)));
-        return std::pair{r0, r1};
+        const int64_t r0 = std::max<int64_t>(firstRow, ceilDiv(e.y0 - 10, 20));
+        const int64_t r1 = std::min<int64_t>(endRow, ceilDiv(e.y1 - 10, 20));
+        return std::pair{static_cast<int>(r0), static_cast<int>(std::max(r0, r1))};
     };
     // Crossings bucketed by row: counted first, then placed.
     rowStart.assign(rows + 1, 0);
@@ -140,9 +165,19 @@ bool sample(const QPainterPath& outline, int width, int height, Use&& use)
     std::vector<size_t> fill(rowStart.begin(), rowStart.end() - 1);
     for (const Edge& e : edges) {
         const auto [r0, r1] = rowsOf(e);
-        const double slope = (e.x1 - e.x0) / (e.y1 - e.y0);
+        if (r1 <= r0)
+            continue;
+        // Stepped down the rows from the first centre the edge reaches, in fixed
+        // point as the reference player does: the start rounded up to a 64th of a
+        // twip, the step per row down to a 16384th of a pixel. Centres on or within
+        // a hundredth of a twip of the exact edge fall on the side this puts them.
+        const int64_t dx = e.x1 - e.x0, dy = e.y1 - e.y0;
+        const int64_t firstRowOfEdge = ceilDiv(e.y0 - 10, 20);
+        const int64_t firstCentre = 20 * firstRowOfEdge + 10;
+        const int64_t start = ceilDiv(e.x0 * 64 * dy + (firstCentre - e.y0) * dx * 64, dy) * (kUnitsPerTwip / 64);
+        const int64_t step = floorDiv(dx * 16384, dy) * (kUnitsPerPixel / 16384);
         for (int r = r0; r < r1; ++r) {
-            const double x = e.x0 + (r + 0.5 - e.y0) * slope;
+            const int64_t x = start + (r - firstRowOfEdge) * step;
             crossings[fill[static_cast<size_t>(r - firstRow)]++] = {x, e.dir};
         }
     }
@@ -168,10 +203,11 @@ bool sample(const QPainterPath& outline, int width, int height, Use&& use)
             if (stop == end)
                 break;  // an unclosed run (rounding at a far-out edge): nothing more
             // Centres x + 0.5 in [from edge, to edge).
-            const double left = std::ceil(it->x - 0.5);
-            const double right = std::ceil(stop->x - 0.5);
-            const int from = static_cast<int>(std::clamp(left, 0.0, double(width)));
-            const int to = static_cast<int>(std::clamp(right, 0.0, double(width)));
+            const int64_t half = kUnitsPerPixel / 2;
+            const int64_t left = ceilDiv(it->x - half, kUnitsPerPixel);
+            const int64_t right = ceilDiv(stop->x - half, kUnitsPerPixel);
+            const int from = static_cast<int>(std::clamp<int64_t>(left, 0, width));
+            const int to = static_cast<int>(std::clamp<int64_t>(right, 0, width));
             if (to > from)
                 use(firstRow + static_cast<int>(r), from, to);
             it = stop;
