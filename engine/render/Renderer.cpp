@@ -14,11 +14,13 @@
 #include <QImage>
 #include <QPaintEngine>
 #include <QPainter>
+#include <QRegion>
 #include <QSemaphore>
 #include <QThread>
 #include <QThreadPool>
 
 #include <cmath>
+#include <cstdint>
 #include <exception>
 #include <span>
 
@@ -48,6 +50,51 @@ constexpr double kMaxSurfacePixels = 16777215;
 // painter's pixels, ends included, and the step would move them, so there the lines
 // stay as the painter draws them.
 constexpr double kEdgeStep = 1.0 / 64;
+
+// The pixels a one-pixel line at low quality lights, for a path of level and upright
+// lines only (boxes, grids), as the reference player lights them: along a line those
+// whose centres lie between its ends, ends included, whichever way it runs; across
+// it the pixel it runs through, or the one left of or above it where it runs along a
+// pixel edge. Where two such lines meet on a pixel edge at a box's left corner,
+// neither lights the corner. Worked in whole twips, as the reference player does, so
+// that ends on a pixel centre are found there. Empty where the path has other lines
+// or curves.
+QRegion levelLinePixels(const QPainterPath& path)
+{
+    QRegion out;
+    int64_t lastX = 0, lastY = 0;
+    auto floorDiv = [](int64_t a, int64_t b) { return a / b - ((a % b) < 0 ? 1 : 0); };
+    auto ceilDiv = [&](int64_t a, int64_t b) { return -floorDiv(-a, b); };
+    for (int i = 0; i < path.elementCount(); ++i) {
+        const QPainterPath::Element e = path.elementAt(i);
+        if (!(std::abs(e.x) < 1e6) || !(std::abs(e.y) < 1e6))
+            return {};
+        const int64_t x = std::llround(e.x * 20), y = std::llround(e.y * 20);
+        if (e.isMoveTo()) {
+            lastX = x;
+            lastY = y;
+            continue;
+        }
+        if (!e.isLineTo() || (x != lastX && y != lastY))
+            return {};
+        // Pixel k's centre is at 20 k + 10 twips.
+        auto along = [&](int64_t a, int64_t b) {
+            return std::pair{ceilDiv(std::min(a, b) - 10, 20), floorDiv(std::max(a, b) - 10, 20) + 1};
+        };
+        if (y == lastY) {
+            const auto [from, to] = along(x, lastX);
+            if (to > from)
+                out += QRect(int(from), int(ceilDiv(y, 20) - 1), int(to - from), 1);
+        } else {
+            const auto [from, to] = along(y, lastY);
+            if (to > from)
+                out += QRect(int(ceilDiv(x, 20) - 1), int(from), 1, int(to - from));
+        }
+        lastX = x;
+        lastY = y;
+    }
+    return out;
+}
 
 // Pixel hinting: a stroke's points move to where the stroke covers whole pixels, so that
 // a hinted line is crisp: onto pixel centres for odd widths, onto pixel edges for even.
@@ -419,6 +466,12 @@ private:
                     if (line.pixelHinting) {
                         snapToPixels(path, strokeWidth(line, world));
                     } else if (!inSurface_ && strokeWidth(line, world) <= 1) {
+                        const QRegion pixels = levelLinePixels(path);
+                        if (!pixels.isEmpty()) {
+                            for (const QRect& r : pixels)
+                                painter_.fillRect(r, pen.brush());
+                            continue;
+                        }
                         path.translate(-kEdgeStep, -kEdgeStep);
                         pen.setCapStyle(Qt::FlatCap);
                     }
