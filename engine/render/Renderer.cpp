@@ -419,7 +419,7 @@ private:
             // Without anti-aliasing the painter's own stroking covers other pixels than
             // filling an outline does, and those are the pixels low quality shows.
             const bool keptStroke = p.role == PathRole::Stroke && smooth_;
-            if (!smooth_ && p.role == PathRole::Fill && fillAliased(p, shape, toDevice, cx))
+            if (!smooth_ && !inSurface_ && p.role == PathRole::Fill && fillAliased(p, shape, toDevice, cx))
                 continue;
             if (keptStroke && drawHairline(p, shape, world, toDevice, cx))
                 continue;
@@ -520,7 +520,9 @@ private:
     }
 
     // A fill at low quality, the pixels whose centres it covers (see AliasedFill);
-    // false for fills drawn another way (clamped bitmaps).
+    // false for fills drawn another way (clamped bitmaps). Only on the stage and in
+    // blend layers: in a cached or filtered object's surface the reference player's
+    // edges come out as the painter draws them, as its lines do (see kEdgeStep).
     bool fillAliased(const StylePath& p, const ShapeDef& shape, const QTransform& toDevice, const ColorTransform& cx)
     {
         if (p.style >= shape.fillStyles.size())
