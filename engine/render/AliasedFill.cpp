@@ -21,6 +21,10 @@ constexpr double kGrid = 20;
 constexpr double kCurveTolerance = 0.1;
 constexpr int kMaxPieces = 256;
 
+// Past this many edge crossings with the row centres (a busy outline over a tall
+// area) the crossings' buffer would grow without bound; Qt fills such outlines.
+constexpr size_t kMaxCrossings = size_t{1} << 24;
+
 
 QPointF onGrid(QPointF p)
 {
@@ -161,6 +165,8 @@ bool sample(const QPainterPath& outline, int width, int height, Use&& use)
     }
     for (size_t r = 0; r < rows; ++r)
         rowStart[r + 1] += rowStart[r];
+    if (rowStart[rows] > kMaxCrossings)
+        return false;  // a hostile outline: Qt's rasteriser works in bands
     crossings.resize(rowStart[rows]);
     std::vector<size_t> fill(rowStart.begin(), rowStart.end() - 1);
     for (const Edge& e : edges) {
