@@ -58,9 +58,12 @@ constexpr double kEdgeStep = 1.0 / 64;
 // pixel edge. Where two such lines meet on a pixel edge at a box's left corner,
 // neither lights the corner. Worked in whole twips, as the reference player does, so
 // that ends on a pixel centre are found there. Empty where the path has other lines
-// or curves.
+// or curves, or more lines than a region joins quickly (Qt then draws them).
 QRegion levelLinePixels(const QPainterPath& path)
 {
+    constexpr int kMaxElements = 1024;
+    if (path.elementCount() > kMaxElements)
+        return {};
     QRegion out;
     int64_t lastX = 0, lastY = 0;
     auto floorDiv = [](int64_t a, int64_t b) { return a / b - ((a % b) < 0 ? 1 : 0); };
