@@ -1,5 +1,6 @@
 #include "engine/render/Renderer.h"
 
+#include "engine/render/AliasedFill.h"
 #include "engine/render/BlendLayer.h"
 #include "engine/render/CachedBitmap.h"
 #include "engine/render/Filters.h"
@@ -13,11 +14,13 @@
 #include <QImage>
 #include <QPaintEngine>
 #include <QPainter>
+#include <QRegion>
 #include <QSemaphore>
 #include <QThread>
 #include <QThreadPool>
 
 #include <cmath>
+#include <cstdint>
 #include <exception>
 #include <mutex>
 #include <span>
@@ -48,6 +51,54 @@ constexpr double kMaxSurfacePixels = 16777215;
 // painter's pixels, ends included, and the step would move them, so there the lines
 // stay as the painter draws them.
 constexpr double kEdgeStep = 1.0 / 64;
+
+// The pixels a one-pixel line at low quality lights, for a path of level and upright
+// lines only (boxes, grids), as the reference player lights them: along a line those
+// whose centres lie between its ends, ends included, whichever way it runs; across
+// it the pixel it runs through, or the one left of or above it where it runs along a
+// pixel edge. Where two such lines meet on a pixel edge at a box's left corner,
+// neither lights the corner. Worked in whole twips, as the reference player does, so
+// that ends on a pixel centre are found there. Empty where the path has other lines
+// or curves, or more lines than a region joins quickly (Qt then draws them).
+QRegion levelLinePixels(const QPainterPath& path)
+{
+    constexpr int kMaxElements = 1024;
+    if (path.elementCount() > kMaxElements)
+        return {};
+    QRegion out;
+    int64_t lastX = 0, lastY = 0;
+    auto floorDiv = [](int64_t a, int64_t b) { return a / b - ((a % b) < 0 ? 1 : 0); };
+    auto ceilDiv = [&](int64_t a, int64_t b) { return -floorDiv(-a, b); };
+    for (int i = 0; i < path.elementCount(); ++i) {
+        const QPainterPath::Element e = path.elementAt(i);
+        if (!(std::abs(e.x) < 1e6) || !(std::abs(e.y) < 1e6))
+            return {};
+        const int64_t x = std::llround(e.x * 20), y = std::llround(e.y * 20);
+        if (e.isMoveTo()) {
+            lastX = x;
+            lastY = y;
+            continue;
+        }
+        if (!e.isLineTo() || (x != lastX && y != lastY))
+            return {};
+        // Pixel k's centre is at 20 k + 10 twips.
+        auto along = [&](int64_t a, int64_t b) {
+            return std::pair{ceilDiv(std::min(a, b) - 10, 20), floorDiv(std::max(a, b) - 10, 20) + 1};
+        };
+        if (y == lastY) {
+            const auto [from, to] = along(x, lastX);
+            if (to > from)
+                out += QRect(int(from), int(ceilDiv(y, 20) - 1), int(to - from), 1);
+        } else {
+            const auto [from, to] = along(y, lastY);
+            if (to > from)
+                out += QRect(int(ceilDiv(x, 20) - 1), int(from), 1, int(to - from));
+        }
+        lastX = x;
+        lastY = y;
+    }
+    return out;
+}
 
 // Pixel hinting: a stroke's points move to where the stroke covers whole pixels, so that
 // a hinted line is crisp: onto pixel centres for odd widths, onto pixel edges for even.
@@ -381,6 +432,8 @@ private:
             // Without anti-aliasing the painter's own stroking covers other pixels than
             // filling an outline does, and those are the pixels low quality shows.
             const bool keptStroke = p.role == PathRole::Stroke && smooth_;
+            if (!smooth_ && !inSurface_ && p.role == PathRole::Fill && fillAliased(p, shape, toDevice, cx))
+                continue;
             if (keptStroke && drawHairline(p, shape, world, toDevice, cx))
                 continue;
             if (flat && flat->paths[i] && (p.role == PathRole::Fill || keptStroke)) {
@@ -426,6 +479,12 @@ private:
                     if (line.pixelHinting) {
                         snapToPixels(path, strokeWidth(line, world));
                     } else if (!inSurface_ && strokeWidth(line, world) <= 1) {
+                        const QRegion pixels = levelLinePixels(path);
+                        if (!pixels.isEmpty()) {
+                            for (const QRect& r : pixels)
+                                painter_.fillRect(r, pen.brush());
+                            continue;
+                        }
                         path.translate(-kEdgeStep, -kEdgeStep);
                         pen.setCapStyle(Qt::FlatCap);
                     }
@@ -471,6 +530,27 @@ private:
         if (fill.kind == FillKind::Bitmap)
             painter_.setRenderHint(QPainter::SmoothPixmapTransform, smooth_ && fill.bitmapSmoothed);
         painter_.fillPath(path, fillBrush(fill, cx, brushTo, bitmaps_));
+    }
+
+    // A fill at low quality, the pixels whose centres it covers (see AliasedFill);
+    // false for fills drawn another way (clamped bitmaps). Only on the stage and in
+    // blend layers: in a cached or filtered object's surface the reference player's
+    // edges come out as the painter draws them, as its lines do (see kEdgeStep).
+    bool fillAliased(const StylePath& p, const ShapeDef& shape, const QTransform& toDevice, const ColorTransform& cx)
+    {
+        if (p.style >= shape.fillStyles.size())
+            return false;
+        const FillStyle& fill = shape.fillStyles[p.style];
+        if (fill.kind == FillKind::Bitmap && !fill.bitmapRepeats)
+            return false;
+        const QPainterPath outline = aliasedOutline(p.path, toDevice);
+        painter_.resetTransform();
+        const QBrush brush = fillBrush(fill, cx, toDevice, bitmaps_);
+        if (fill.kind == FillKind::Bitmap)
+            painter_.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        if (!aliasedFill(painter_, outline, brush))
+            painter_.fillPath(outline, brush);
+        return true;
     }
 
     // A stroke's outline (flattened), filled under the painter's transform; `brushTo`

@@ -268,6 +268,36 @@ TEST(TreeRender, LowQualityHairlinesOnPixelEdgesPickTheirSide)
     }
 }
 
+// A box of one-pixel lines at low quality, its sides on pixel edges and its bottom
+// inside a row: each side lights the pixels whose centres lie between its ends, so
+// the two left corners stay dark where the reference player leaves them dark.
+TEST(TreeRender, LowQualityBoxLeavesItsLeftCornersDark)
+{
+    StyleArrays styles(32);
+    uint32_t pen = styles.line(20, {0, 0, 0, 255});
+    RecordWriter w;
+    w.line(pen).moveTo(200, 100).lineTo(400, 100).lineTo(400, 309).lineTo(200, 309).lineTo(200, 100);
+    auto box = buildShape(32, {190, 410, 90, 320}, styles, w);
+    for (BlendMode mode : {BlendMode::Normal, BlendMode::Multiply}) {
+        SCOPED_TRACE(int(mode));
+        RenderNode node = shapeNode(box);
+        node.blendMode = mode;
+        Canvas c(30, 30);
+        c.draw(rootOf({node}), kTwipsToPixels, Quality::Low);
+        const struct {
+            int x, y;
+            bool lit;
+        } pixels[] = {
+            {9, 4, false},  {10, 4, true},  {9, 5, true},    // top left
+            {19, 4, true},  {20, 4, false}, {19, 5, true},   // top right
+            {9, 15, false}, {9, 14, true},  {10, 15, true},  // bottom left
+            {19, 15, true}, {19, 16, false}, {20, 15, false}, // bottom right
+        };
+        for (const auto& p : pixels)
+            EXPECT_EQ(c.at(p.x, p.y), p.lit ? QColor(0, 0, 0) : kWhite) << p.x << "," << p.y;
+    }
+}
+
 class TwoByTwo : public BitmapSource {
 public:
     TwoByTwo() : image_(2, 2, QImage::Format_ARGB32_Premultiplied)
