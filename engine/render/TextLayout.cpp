@@ -33,13 +33,17 @@ double toWholePixels(double twips)
     return std::round(twips / 20.0) * 20.0;
 }
 
-// Characters set in a kerned format move by the embedded font's kerning table: each
+// Characters set in a kerned format move by their embedded font's kerning table: each
 // pair it lists closes up (or opens) by the pair's adjustment, scaled to the size of
-// the first character's format.
-void applyKerning(const FontDef& font, const std::vector<TextFormat>& formats, std::vector<Item>& items)
+// the first character's format. Both characters must be set in the same font.
+void applyKerning(const FieldLayout& layout, std::vector<Item>& items)
 {
     for (size_t i = 0; i + 1 < items.size(); ++i) {
-        const TextFormat& format = formats[items[i].format];
+        const TextFormat& format = layout.formats[items[i].format];
+        const FontDef* fontOf = layout.fonts[items[i].format].get();
+        if (!fontOf || fontOf->kerning.empty() || fontOf != layout.fonts[items[i + 1].format].get())
+            continue;
+        const FontDef& font = *fontOf;
         if (!format.kerning || !items[i].hasGlyph || !items[i + 1].hasGlyph || items[i].code > 0xFFFF
             || items[i + 1].code > 0xFFFF)
             continue;
@@ -275,8 +279,7 @@ FieldLayout layoutField(const TextFieldLook& look, GlyphCache& glyphs, LayoutExt
                 measurer.measure(item);
             items.push_back(item);
         }
-        if (layout.embedded && !layout.embedded->kerning.empty())
-            applyKerning(*layout.embedded, layout.formats, items);
+        applyKerning(layout, items);
 
         const double outer = box.width() - 2 * kFieldPadding - para.leftMargin - para.rightMargin - para.blockIndent;
         size_t pos = 0;
