@@ -206,6 +206,12 @@ private:
     std::unique_ptr<InterpreterFrame> frame_;
 };
 
+std::shared_ptr<const ConstantStrings> Interpreter::startingPool()
+{
+    const auto& last = m_.interpreterState().lastPool;
+    return last ? last : std::make_shared<ConstantStrings>();
+}
+
 ExecutionResult Interpreter::runBlock(std::span<const uint8_t> code, Object* clip)
 {
     FrameLease lease(m_);
@@ -213,7 +219,7 @@ ExecutionResult Interpreter::runBlock(std::span<const uint8_t> code, Object* cli
     ScopedRoot frameRoot(m_, [&ctx](Visitor& visitor) { visitContext(ctx, visitor); });
     ctx.code = code;
     ctx.block = m_.interpreterState().blocks.get(code);
-    ctx.constants = std::make_shared<ConstantStrings>();
+    ctx.constants = startingPool();
     auto globalScope = std::make_shared<Scope>(Scope{m_.global(), nullptr});
     ctx.scope = clip ? std::make_shared<Scope>(Scope{clip, globalScope}) : globalScope;
     ctx.target = clip;
@@ -246,7 +252,7 @@ void Interpreter::runNested(std::span<const uint8_t> code, Object* clip)
     ScopedRoot frameRoot(m_, [&ctx](Visitor& visitor) { visitContext(ctx, visitor); });
     ctx.code = code;
     ctx.block = m_.interpreterState().blocks.get(code);
-    ctx.constants = std::make_shared<ConstantStrings>();
+    ctx.constants = startingPool();
     auto globalScope = std::make_shared<Scope>(Scope{m_.global(), nullptr});
     ctx.scope = std::make_shared<Scope>(Scope{clip, globalScope});
     ctx.target = clip;

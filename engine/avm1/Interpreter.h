@@ -59,6 +59,11 @@ struct InterpreterFrame {
 class InterpreterState {
 public:
     DecodedBlockCache blocks;
+    // The constant pool the last ConstantPool action declared, anywhere. A block that
+    // starts (a frame script, a clip event) reads constants from it until it declares
+    // its own: the reference player keeps one pool across blocks, so a later tag may
+    // use an earlier tag's constants.
+    std::shared_ptr<const ConstantStrings> lastPool;
 
     std::unique_ptr<InterpreterFrame> acquireFrame();
     void releaseFrame(std::unique_ptr<InterpreterFrame> frame);
@@ -98,6 +103,8 @@ private:
     // A pooled frame for running `code`, handed back when the lease ends.
     class FrameLease;
     Outcome execute(Context& ctx, size_t begin, size_t end);
+    // The pool a new block starts with: the last one declared, else an empty one.
+    std::shared_ptr<const ConstantStrings> startingPool();
     // Whether `action` calls something (a method of undefined or null calls nothing),
     // and whether the clip the running block belongs to has left the stage.
     static bool makesCall(const Context& ctx, const ActionRecord& action);
