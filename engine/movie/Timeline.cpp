@@ -1,6 +1,7 @@
 #include "engine/movie/Timeline.h"
 #include "engine/movie/TextFieldFormat.h"
 
+#include "engine/avm1/Interpreter.h"
 #include "engine/avm1/Loading.h"
 #include "engine/avm1/Machine.h"
 #include "engine/avm1/MovieClipObject.h"
@@ -268,6 +269,15 @@ avm1::Machine* TimelinePlayer::machine()
         });
         machine_->setLevelResolver([this](int level) -> avm1::Object* { return levelObject(level); });
         machine_->setTextMeasurer(measureTextExtent);
+        // A frame script that jumps out of its tag runs on in the movie's other bytes.
+        machine_->interpreterState().codeRegion = [this](const uint8_t* at) -> std::span<const uint8_t> {
+            const std::vector<uint8_t>& bytes = movie_.bytes;
+            const auto address = reinterpret_cast<uintptr_t>(at);
+            const auto start = reinterpret_cast<uintptr_t>(bytes.data());
+            if (bytes.empty() || address < start || address >= start + bytes.size())
+                return {};
+            return bytes;
+        };
         if (avm1::StageObject* stage = avm1::stageObject(*machine_))
             stage->setMovieSize(movie_.header.stage.width() / 20.0, movie_.header.stage.height() / 20.0);
         if (hooks_.machineStarted)
