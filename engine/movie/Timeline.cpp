@@ -898,11 +898,18 @@ std::string TimelinePlayer::linkageOf(uint16_t characterId, const MovieDef* movi
 {
     if (characterId == 0)
         return {};
+    // A symbol exported under several names takes the class registered for any of
+    // them: registerClass names the symbol, not the name.
+    std::string first;
     for (const auto& [name, id] : (movie ? *movie : movie_).exports) {
-        if (id == characterId)
+        if (id != characterId)
+            continue;
+        if (machine_ && machine_->registeredClasses().count(name))
             return name;
+        if (first.empty())
+            first = name;
     }
-    return {};
+    return first;
 }
 
 void TimelinePlayer::givePrototype(avm1::Object* object, const std::string& linkage)
@@ -1006,7 +1013,12 @@ avm1::Object* TimelinePlayer::placeByScript(ClipState& container, const ClipPath
         const int version = movieOf(container).header.version;
         avm1::Object* self = scriptObject(*root_, path);
         queueClipEvent(inserted, path, ClipEvent::Initialize | ClipEvent::Construct, version);
-        std::string name = linkage.empty() ? linkageOf(inserted.characterId, state.movie) : linkage;
+        std::string name = linkage;
+        if (name.empty() || !machine_ || !machine_->registeredClasses().count(name)) {
+            std::string symbol = linkageOf(inserted.characterId, state.movie);
+            if (name.empty() || (machine_ && machine_->registeredClasses().count(symbol)))
+                name = symbol;
+        }
         applyRegisteredClass(self, name, init);
         queueClipEvent(inserted, path, ClipEvent::Load, version);
         // `inserted` may have moved while the constructor ran; find it again.
