@@ -344,6 +344,9 @@ void TimelinePlayer::step(ClipState& root)
         avm1::dispatchSoundEvents(*machine_);
         // Loads the frame's scripts started complete now, after them.
         avm1::dispatchLoads(*machine_);
+        // The frame scripts a timer's or a load's goto queued run now, before the
+        // playhead moves on: a stop() there holds the clip on the frame it went to.
+        runQueuedScripts(root);
         // Sweep now and then, and at once when the heap has doubled since the last
         // sweep, so that scripts allocating every frame stay within bounds.
         size_t objects = machine_->heap().size();
