@@ -105,6 +105,7 @@ public:
         // A sprite's declared frames all count as loaded.
         const bool short_ = isRoot && timeline.frames.size() > static_cast<size_t>(loaded);
         timeline.loadedFrames = whole && !short_ ? -1 : loaded;
+        timeline.declaresNoFrames = !isRoot && declaredFrames == 0;
         timeline.ended = ended && !damaged;
         for (FrameLabel& label : timeline.labels)
             label.frame = std::min(label.frame, timeline.frameCount());
