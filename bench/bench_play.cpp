@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QPainter>
 
+#include <cstdlib>
 #include <filesystem>
 
 namespace {
@@ -39,5 +40,19 @@ void BM_PlayDemoMovie(benchmark::State& state)
     playFrames(state, std::filesystem::path(LANFAN_SOURCE_DIR) / "docs" / "demo.swf");
 }
 BENCHMARK(BM_PlayDemoMovie)->Unit(benchmark::kMillisecond);
+
+// The same for any movie, named by LANFAN_PLAY_MOVIE, in the whole process's CPU time:
+// the headless figure to set beside bench/player_cpu.sh's share of a core for the
+// window playing that movie (share = this time x frame rate).
+void BM_PlayNamedMovie(benchmark::State& state)
+{
+    const char* movie = std::getenv("LANFAN_PLAY_MOVIE");
+    if (!movie || !*movie) {
+        state.SkipWithError("LANFAN_PLAY_MOVIE is not set");
+        return;
+    }
+    playFrames(state, movie);
+}
+BENCHMARK(BM_PlayNamedMovie)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -658,7 +658,11 @@ void Player::paint(QPainter& painter, const QRectF& area, ScaleMode mode, Render
     painter.save();
     painter.fillRect(area, QColor(bg.r, bg.g, bg.b));
     if (loaded()) {
-        painter.setClipRect(area, Qt::IntersectClip);
+        // A clip round the whole device changes no pixel, but a clipped painter keeps the
+        // renderer from filling spans into the image itself: only a smaller area clips.
+        const QRectF device(0, 0, painter.device()->width(), painter.device()->height());
+        if (painter.hasClipping() || !painter.transform().isIdentity() || !area.contains(device))
+            painter.setClipRect(area, Qt::IntersectClip);
         Matrix toDevice = movie::stageToDevice(impl_->info.stage, {area.x(), area.y(), area.width(), area.height()},
                                                toStageScale(mode));
         if (impl_->qualityToggled)

@@ -60,18 +60,48 @@ public:
         setMouseTracking(true);
     }
 
+    // The frame shown needs drawing again (a new frame, input, a new zoom or quality);
+    // a paint without this, such as an uncovered window, shows the frame kept.
+    void invalidate()
+    {
+        stale_ = true;
+        update();
+    }
+
 protected:
+    // The frame is drawn into an image of the window's pixels through the same path as
+    // the headless tool (the renderer fills spans straight into memory there, which it
+    // cannot do on the window's backing store), then copied to the window in one blit.
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
         if (!control_.player().loaded()) {
             painter.fillRect(rect(), Qt::white);
+            frame_ = QImage();
             return;
         }
-        // Zoomed, the picture is larger than the window: it is cut at the window's edge.
-        painter.setClipRect(rect());
-        control_.player().paint(painter, control_.displayArea(), control_.scaleMode(),
-                                qualityOf(control_.settings().quality));
+        const qreal ratio = devicePixelRatioF();
+        const QSize pixels = (QSizeF(size()) * ratio).toSize();
+        const QRectF area = control_.displayArea();
+        const QRectF areaPixels(area.topLeft() * ratio, area.size() * ratio);
+        if (stale_ || frame_.size() != pixels || areaPixels != framedArea_) {
+            if (frame_.size() != pixels)
+                frame_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+            if (frame_.isNull())
+                return;  // out of memory: leave the window as it is
+            frame_.setDevicePixelRatio(1.0);
+            {
+                // Zoomed, the picture is larger than the window: the image cuts it.
+                QPainter onFrame(&frame_);
+                control_.player().paint(onFrame, areaPixels, control_.scaleMode(),
+                                        qualityOf(control_.settings().quality));
+            }
+            framedArea_ = areaPixels;
+            stale_ = false;
+        }
+        frame_.setDevicePixelRatio(ratio);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawImage(QPointF(0, 0), frame_);
     }
 
     void contextMenuEvent(QContextMenuEvent* event) override
@@ -137,10 +167,13 @@ private:
     {
         control_.updateInputMethod();
         updateCursor();
-        update();
+        invalidate();
     }
 
     EngineControl& control_;
+    QImage frame_;          // the frame last drawn, in the window's device pixels
+    QRectF framedArea_;     // where in it the movie was laid out
+    bool stale_ = true;
 };
 
 // Releases reach the focused host window rather than the accelerator path: this
@@ -655,7 +688,7 @@ std::unique_ptr<QMenu> EngineControl::contextMenu(QPointF at)
 void EngineControl::repaint()
 {
     if (view_)
-        view_->update();
+        view_->invalidate();
 }
 
 } // namespace lanfan

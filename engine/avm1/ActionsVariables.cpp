@@ -294,12 +294,26 @@ void Interpreter::defineLocal(Context& ctx, const std::string& name, Value value
 
 bool Interpreter::deleteVariable(Context& ctx, const std::string& name)
 {
-    // "o.a" and "o:a" delete a member of the object the path leads to.
+    // "o.a" and "o:a" delete a member of the object the path leads to; the last
+    // separator of either kind ends the path, so "o:c.f" deletes f of o:c.
     std::string path, variable;
     if (splitPath(name, path, variable)) {
+        const size_t colon = name.rfind(':');
+        const size_t dot = name.rfind('.');
+        if (colon != std::string::npos && dot != std::string::npos && dot > colon + 1 && dot + 1 < name.size()) {
+            path = name.substr(0, dot);
+            variable = name.substr(dot + 1);
+        }
         Object* o = resolveDottedInScopes(ctx, path, variable);
         if (!o)
             o = resolveTarget(ctx, path);
+        if (!o) {
+            // A path that ends at a string, number or boolean is not made an object to
+            // delete from; the player says so in its log.
+            const Value at = getVariable(ctx, path);
+            if (at.isString() || at.isNumber() || at.isBool())
+                m_.trace("Parameters of primitive types are no longer coerced into the required type - Object.");
+        }
         return o && m_.deleteMember(o, variable);
     }
     for (const Scope* s = ctx.scope.get(); s; s = s->parent.get()) {

@@ -11,14 +11,21 @@ namespace swf::avm1 {
 
 namespace {
 
-// The number a name spells as an optionally negative run of decimal digits ("-5",
-// "4294967296", "302231454903659441160191"), if it spells one.
-std::optional<double> integerName(std::string_view name)
+// The 32-bit integer a name spells as an optionally negative run of decimal digits ("-5",
+// "4294967296", "302231454903659441160191"), if it spells one. The player reads the digits
+// into a 32-bit integer that wraps as it goes, so no precision is lost to a double first:
+// 2^78 + 2^31 - 1 reads as 2147483647.
+std::optional<int32_t> integerName(std::string_view name)
 {
     std::string_view digits = name.starts_with('-') ? name.substr(1) : name;
     if (digits.empty() || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return std::nullopt;
-    return std::strtod(std::string(name).c_str(), nullptr);
+    uint32_t v = 0;
+    for (char c : digits)
+        v = v * 10u + static_cast<uint32_t>(c - '0');
+    if (name.starts_with('-'))
+        v = 0u - v;
+    return static_cast<int32_t>(v);
 }
 
 // The length as stored; the player keeps it as a 32-bit integer, so it may be negative.
@@ -82,7 +89,7 @@ void ArrayObject::storeOwn(Machine& machine, std::string_view name, Value value,
     // the name wraps to 32 bits, and one past it, when greater than the length, wraps
     // again to become the new length (2147483647 makes it -2147483648).
     if (auto number = integerName(name)) {
-        const double next = static_cast<double>(toInt32(*number)) + 1;
+        const double next = static_cast<double>(*number) + 1;
         if (next > length)
             setLengthAs32Bit(this, length, toInt32(next));
     }

@@ -152,7 +152,7 @@ const NativeMethod kDateMethods[] = {
     {"setTime", dateSetTime},
 };
 
-Value dateConstruct(Machine& m, Value, std::span<const Value> args)
+Value dateConstruct(Machine& m, Value self, std::span<const Value> args)
 {
     double t = m.now();
     if (args.size() == 1) {
@@ -165,6 +165,11 @@ Value dateConstruct(Machine& m, Value, std::span<const Value> args)
             parts[0] += 1900;
         t = daysFromCivil(std::trunc(parts[0]), std::trunc(parts[1]), std::trunc(parts[2])) * kMsPerDay +
             parts[3] * 3600000 + parts[4] * 60000 + parts[5] * 1000 + parts[6];
+    }
+    // An instance of a class built on Date gets its time here, through super().
+    if (Object* o = self.asObject()) {
+        if (DateObject* date = o->as<DateObject>(); date && date->primitive().isUndefined())
+            date->setPrimitive(Value(t));
     }
     return Value(m.make<DateObject>(m.protos().date, Value(t)));
 }

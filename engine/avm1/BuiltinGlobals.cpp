@@ -237,9 +237,12 @@ Value globalASSetPropFlags(Machine& m, Value, std::span<const Value> args)
         p.flags = static_cast<uint16_t>((p.flags & ~clear) | set);
     };
     Value names = arg(args, 1);
+    // The prototype link's member takes flags as a stored one does.
+    auto applyProto = [&] { o->setProtoFlags(static_cast<uint16_t>((o->protoFlags() & ~clear) | set)); };
     if (names.isNull()) {
         for (Property& p : o->properties())
             apply(p);
+        applyProto();
         return Value();
     }
     std::vector<std::string> list;
@@ -258,7 +261,9 @@ Value globalASSetPropFlags(Machine& m, Value, std::span<const Value> args)
         }
     }
     for (const std::string& n : list) {
-        if (Property* p = o->findOwnAnyVersion(n))
+        if (m.isProtoName(n))
+            applyProto();
+        else if (Property* p = o->findOwnAnyVersion(n))
             apply(*p);
     }
     return Value();

@@ -44,9 +44,22 @@ const NativeMethod kBooleanMethods[] = {
     {"valueOf", booleanValueOf},
 };
 
-Value numberCall(Machine& m, Value, std::span<const Value> args)
+// An instance of a class built on a wrapper is made without its value; the built-in
+// constructor, reached through super(), gives it one.
+template <class T>
+void initialiseSubclassInstance(const Value& self, const Value& primitive)
 {
-    return Value(args.empty() ? 0.0 : m.toNumber(args[0]));
+    if (Object* o = self.asObject()) {
+        if (T* boxed = o->as<T>(); boxed && boxed->primitive().isUndefined())
+            boxed->setPrimitive(primitive);
+    }
+}
+
+Value numberCall(Machine& m, Value self, std::span<const Value> args)
+{
+    Value n(args.empty() ? 0.0 : m.toNumber(args[0]));
+    initialiseSubclassInstance<NumberObject>(self, n);
+    return n;
 }
 
 Value numberConstruct(Machine& m, Value, std::span<const Value> args)
@@ -54,8 +67,9 @@ Value numberConstruct(Machine& m, Value, std::span<const Value> args)
     return Value(m.toObject(Value(args.empty() ? 0.0 : m.toNumber(args[0]))));
 }
 
-Value booleanCall(Machine& m, Value, std::span<const Value> args)
+Value booleanCall(Machine& m, Value self, std::span<const Value> args)
 {
+    initialiseSubclassInstance<BooleanObject>(self, Value(!args.empty() && m.toBoolean(args[0])));
     // Called bare with nothing to convert, Boolean gives undefined (new Boolean() is false).
     if (args.empty())
         return Value();

@@ -42,8 +42,8 @@ Value objectHasOwnProperty(Machine& m, Value self, std::span<const Value> args)
         return Value(false);
     std::string name = m.toString(args[0]);
     // An object's prototype link counts as its own property.
-    if (name == "__proto__")
-        return Value(o->proto() != nullptr);
+    if (m.isProtoName(name))
+        return Value(o->proto() != nullptr || o->findOwn(name) != nullptr);
     return Value(!name.empty() && o->findOwn(name) != nullptr);
 }
 

@@ -36,9 +36,17 @@ size_t clampTo(double v, size_t size)
 }
 
 // String(x) converts; new String(x) wraps the converted text in an object.
-Value stringCall(Machine& m, Value, std::span<const Value> args)
+Value stringCall(Machine& m, Value self, std::span<const Value> args)
 {
-    return Value(args.empty() ? std::string() : m.toString(args[0]));
+    Value text(args.empty() ? std::string() : m.toString(args[0]));
+    // An instance of a class built on String gets its text here, through super().
+    if (Object* o = self.asObject()) {
+        if (StringObject* boxed = o->as<StringObject>(); boxed && boxed->primitive().isUndefined()) {
+            boxed->setPrimitive(text);
+            boxed->put("length", m.getMember(text, "length"), PropertyFlag::DontEnum | PropertyFlag::DontDelete);
+        }
+    }
+    return text;
 }
 
 Value stringConstruct(Machine& m, Value, std::span<const Value> args)

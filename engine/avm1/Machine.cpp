@@ -18,6 +18,14 @@ namespace swf::avm1 {
 
 namespace {
 
+// Where a `__proto__` that holds no object keeps its value.
+constexpr std::string_view kProtoName = "__proto__";
+
+} // namespace
+
+
+namespace {
+
 // Whether a read of a missing member may ask the object's __resolve: not while the
 // machine looks for a conversion method (toString, valueOf) of its own.
 bool resolveAllowed = true;
@@ -524,11 +532,16 @@ Value Machine::getMember(const Value& target, std::string_view name, Atom atom)
     }
     if (!lookup)
         return Value();
-    if (name == "__proto__") {
-        // An object without a prototype has an undefined one, not null.
+    if (isProtoName(name)) {
+        // An object without a prototype has an undefined one, not null, unless a
+        // script stored some other value there.
         Object* proto = lookup == o ? o->proto() : lookup;
         if (proto && o && !o->plain() && o->as<SuperObject>())
             proto = proto->proto();
+        if (!proto && o) {
+            if (Property* held = o->findOwn(kProtoName))
+                return held->value;
+        }
         return proto ? Value(proto) : Value();
     }
     if (o) {
@@ -553,7 +566,8 @@ Value Machine::getMember(const Value& target, std::string_view name, Atom atom)
 
 namespace {
 
-// How many times an accessor may be running at once from SWF 7 on.
+// How many calls of one property's getter and setter together may be running at once
+// from SWF 7 on (before, one).
 constexpr int kAccessorNesting = 65;
 
 } // namespace
@@ -572,9 +586,10 @@ Value Machine::callWatcher(Object* o, std::string_view name, const Watch& watch,
     // computes (a text field's text) read as undefined.
     Property* current = findProperty(o, name);
     Value old = current ? current->value : Value();
-    // Before SWF 7 the property's getter and setter are out of use while its watcher
-    // runs: the watcher reads and writes the plain value.
-    uint32_t heldAccessor = version_ < 7 && current ? current->accessorId : 0;
+    // A running watcher counts as a call of the property's setter: before SWF 7 that
+    // puts its getter and setter out of use while it runs (the watcher reads and writes
+    // the plain value), and from SWF 7 it counts toward their nesting limit.
+    uint32_t heldAccessor = current ? current->accessorId : 0;
     if (heldAccessor)
         ++accessorActivity_[heldAccessor].sets;
     struct Release {
@@ -615,7 +630,7 @@ Value Machine::readAccessor(const Property& p, const Value& target)
     if (id == 0)
         return call(Value(p.getter), target, {});
     AccessorActivity& activity = accessorActivity_[id];
-    const bool busy = version_ >= 7 ? activity.gets >= kAccessorNesting : activity.gets + activity.sets > 0;
+    const bool busy = activity.gets + activity.sets >= (version_ >= 7 ? kAccessorNesting : 1);
     if (busy)
         return p.value;
     ++activity.gets;
@@ -649,7 +664,7 @@ void Machine::writeAccessor(const Property& p, Object* owner, Atom atom, const V
     };
     {
         AccessorActivity& activity = accessorActivity_[id];
-        const bool busy = version_ >= 7 ? activity.sets >= kAccessorNesting : activity.gets + activity.sets > 0;
+        const bool busy = activity.gets + activity.sets >= (version_ >= 7 ? kAccessorNesting : 1);
         if (busy) {
             if (Property* now = sameProperty())
                 now->value = value;
@@ -686,8 +701,21 @@ void Machine::setMember(const Value& target, std::string_view name, Atom atom, V
         return;
     if (!o->plain())
         o = o->referent(*this);
-    if (name == "__proto__") {
+    if (isProtoName(name)) {
+        // `__proto__` may hold any value; only an object links the chain. It is watched
+        // like any other member.
+        if (!o->watches.empty()) {
+            auto it = o->watches.find(std::string(name));
+            if (it != o->watches.end() && it->second.callback)
+                value = callWatcher(o, name, it->second, target, std::move(value));
+        }
+        if (o->protoFlags() & PropertyFlag::ReadOnly)
+            return;
         o->setProto(value.asObject());
+        if (value.asObject())
+            o->erase(kProtoName);
+        else
+            o->put(kProtoName, std::move(value), PropertyFlag::DontEnum | PropertyFlag::DontDelete);
         return;
     }
     auto store = [&](Value stored) {
@@ -734,6 +762,13 @@ bool Machine::deleteMember(Object* target, std::string_view name)
     if (!target)
         return false;
     target = target->referent(*this);
+    if (isProtoName(name)) {
+        if (target->protoFlags() & PropertyFlag::DontDelete)
+            return false;
+        target->setProto(nullptr);
+        target->erase(kProtoName);
+        return true;
+    }
     Property* p = target->findOwn(name);
     if (!p || (p->flags & PropertyFlag::DontDelete))
         return false;
@@ -903,7 +938,26 @@ Value Machine::callMethod(const Value& target, std::string_view name, std::span<
 Object* Machine::allocateFor(Object* constructor)
 {
     Value protoValue = getMember(Value(constructor), "prototype");
-    Object* o = newObject(protoValue.asObject() ? protoValue.asObject() : protos_.object);
+    Object* proto = protoValue.asObject() ? protoValue.asObject() : protos_.object;
+    // A class whose prototype chain leads to a wrapper's or Date's prototype makes
+    // instances of that kind, with no value yet: the built-in constructor, called
+    // through super(), gives them theirs.
+    Object* o = nullptr;
+    int guard = 0;
+    for (Object* p = proto; p && !o && guard < 256; p = p->proto(), ++guard) {
+        if (p == protos_.number)
+            o = heap_.make<NumberObject>(proto, Value());
+        else if (p == protos_.string)
+            o = heap_.make<StringObject>(proto, Value());
+        else if (p == protos_.boolean)
+            o = heap_.make<BooleanObject>(proto, Value());
+        else if (p == protos_.date)
+            o = heap_.make<DateObject>(proto, Value());
+        else if (p == protos_.object)
+            break;
+    }
+    if (!o)
+        o = newObject(proto);
     o->put("__constructor__", Value(constructor), PropertyFlag::DontEnum);
     if (version_ < 7)
         o->put("constructor", Value(constructor), PropertyFlag::DontEnum);

@@ -155,6 +155,15 @@ public:
 
     int version() const { return version_; }
     bool caseSensitive() const { return version_ >= 7; }
+    // Whether `name` is the prototype link's member: "__proto__", in any case before SWF 7.
+    bool isProtoName(std::string_view name) const
+    {
+        constexpr std::string_view proto = "__proto__";
+        return name.size() == proto.size() &&
+               (name == proto || (!caseSensitive() && std::ranges::equal(name, proto, [](char a, char b) {
+                                      return (a >= 'A' && a <= 'Z' ? a + 32 : a) == b;
+                                  })));
+    }
     Heap& heap() { return heap_; }
     Object* global() const { return global_; }
     const Prototypes& protos() const { return protos_; }

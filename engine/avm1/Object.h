@@ -95,6 +95,10 @@ public:
 
     Object* proto() const { return proto_; }
     void setProto(Object* proto) { proto_ = proto; }
+    // The flags of the `__proto__` member, which lives in the link above rather than
+    // among the stored properties: hidden and undeletable until a script says otherwise.
+    uint16_t protoFlags() const { return protoFlags_; }
+    void setProtoFlags(uint16_t flags) { protoFlags_ = flags; }
     bool caseSensitive() const { return caseSensitive_; }
     int version() const { return version_; }
 
@@ -200,6 +204,7 @@ private:
     bool caseSensitive_;
     bool marked_ = false;
     bool plain_ = false;
+    uint16_t protoFlags_ = PropertyFlag::DontEnum | PropertyFlag::DontDelete;
     int version_;
     AtomTable* atoms_ = nullptr;  // the heap's, set when it adopts the object
     std::vector<Property> props_;

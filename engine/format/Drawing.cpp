@@ -201,7 +201,7 @@ void Drawing::addEdge(ShapeRecordKind kind, Point control, Point to, uint32_t li
 void Drawing::closeOutline()
 {
     if (outlineHasEdges_ && pen_ != fillStart_)
-        addEdge(ShapeRecordKind::StraightEdge, {}, fillStart_, 0);
+        addEdge(ShapeRecordKind::StraightEdge, {}, fillStart_, line_);
     outlineHasEdges_ = false;
 }
 

@@ -6,8 +6,8 @@
 //
 // Every beginFill starts a style layer of its own, so a later fill covers the fills and
 // strokes drawn before it, as the player draws them. An open fill is closed back to the
-// point its outline started from, without a stroke, when the fill ends (endFill, the
-// next beginFill, a moveTo or clear).
+// point its outline started from when the fill ends (endFill, the next beginFill, a
+// moveTo or clear), and that edge is stroked in the current line style like any other.
 
 #include "engine/format/Shape.h"
 
@@ -63,7 +63,8 @@ private:
     // Appends a style change when the selected fill or line is not yet in effect.
     void select(uint32_t fill, uint32_t line);
     void addEdge(ShapeRecordKind kind, Point control, Point to, uint32_t line);
-    // Draws the unstroked edge back to where the open fill's outline began.
+    // Draws the edge back to where the open fill's outline began, in the current line
+    // style: the reference player strokes the side endFill adds like any other.
     void closeOutline();
     void changed() { published_.reset(); }
     bool scriptBitmapsChanged() const;

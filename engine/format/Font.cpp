@@ -78,14 +78,14 @@ void readLayout(ByteReader& r, FontDef& font)
     const size_t count = font.glyphs.size();
     uint16_t ascent = 0, descent = 0;
     int16_t leading = 0;
-    std::vector<int16_t> advances(count);
+    std::vector<uint16_t> advances(count);
     std::vector<Rect> bounds(count);
     try {
         ascent = r.u16();
         descent = r.u16();
         leading = r.s16();
-        for (int16_t& advance : advances)
-            advance = r.s16();
+        for (uint16_t& advance : advances)
+            advance = r.u16();
         for (Rect& rect : bounds)
             rect = readRect(r);
     } catch (const FormatError&) {
@@ -113,6 +113,8 @@ void readLayout(ByteReader& r, FontDef& font)
     } catch (const FormatError&) {
         // Kerning cut short: the pairs read so far stand.
     }
+    // Sorted for kerningFor's search; a pair listed twice keeps its first adjustment.
+    std::ranges::stable_sort(font.kerning, {}, [](const KerningPair& p) { return std::pair(p.left, p.right); });
 }
 
 } // namespace
@@ -128,6 +130,13 @@ std::optional<uint16_t> FontDef::glyphForCode(uint16_t code) const
     if (it == glyphByCode.end())
         return std::nullopt;
     return it->second;
+}
+
+int16_t FontDef::kerningFor(uint16_t left, uint16_t right) const
+{
+    auto it = std::ranges::lower_bound(kerning, std::pair(left, right), {},
+                                       [](const KerningPair& p) { return std::pair(p.left, p.right); });
+    return it != kerning.end() && it->left == left && it->right == right ? it->adjustment : 0;
 }
 
 void indexGlyphCodes(FontDef& font)
@@ -172,7 +181,9 @@ std::shared_ptr<FontDef> parseDefineFont2(int tagCode, ByteReader& body)
     const bool hasLayout = flags & 0x80;
     font->smallText = flags & 0x20;
     const bool wideOffsets = flags & 0x08;
-    font->wideCodes = (flags & 0x04) || tagCode == kDefineFont3;
+    // DefineFont3 fonts are written with two-byte codes, but the reference player reads
+    // the flag for them too: a DefineFont3 that clears it keeps one-byte codes.
+    font->wideCodes = flags & 0x04;
     font->italic = flags & 0x02;
     font->bold = flags & 0x01;
     font->languageCode = body.u8();

@@ -21,7 +21,9 @@ struct Glyph {
     // at y = 0 and y growing downwards. Empty for a glyph that could not be read.
     std::shared_ptr<const ShapeDef> shape;
     uint16_t code = 0;     // the character it draws (UCS-2, or the font's 8-bit set)
-    int16_t advance = 0;   // font units; 0 without layout
+    // Font units; 0 without layout. Unsigned: the reference player reads advances
+    // past 32767 as long ones, not as steps back.
+    uint16_t advance = 0;
     Rect bounds;           // font units; empty without layout
 };
 
@@ -44,7 +46,7 @@ struct FontDef {
     uint16_t ascent = 0;   // font units
     uint16_t descent = 0;  // font units
     int16_t leading = 0;   // font units
-    std::vector<KerningPair> kerning;
+    std::vector<KerningPair> kerning;  // sorted by left, then right code
 
     // Glyph outlines are drawn on a square of this many units per text height:
     // 1024 for DefineFont and DefineFont2, twenty times finer for DefineFont3.
@@ -53,6 +55,9 @@ struct FontDef {
     bool hasOutlines() const;
     // The glyph drawing character `code`, if the font has one.
     std::optional<uint16_t> glyphForCode(uint16_t code) const;
+    // How much closer (negative) or further apart `right` sets after `left` in font
+    // units, from the kerning table; 0 for pairs it does not list.
+    int16_t kerningFor(uint16_t left, uint16_t right) const;
 
     // Filled in by the parser (and by DefineFontInfo) from the glyphs' codes.
     std::unordered_map<uint16_t, uint16_t> glyphByCode;

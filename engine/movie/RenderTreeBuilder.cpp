@@ -89,9 +89,12 @@ render::RenderNode buildNode(const DisplayObject& object, const Matrix& world, c
     if (object.textField && object.textField->look)
         node.textField = object.textField->look;
     if (!masks.byClip.empty()) {
-        // A clip serving as a script's mask is not drawn itself.
-        if (object.clip && masks.byClip.contains(object.clip->serial.value))
+        // A clip serving as a script's mask is not drawn itself, and no longer masks
+        // the depths above it as a timeline mask: it masks what the script gave it.
+        if (object.clip && masks.byClip.contains(object.clip->serial.value)) {
             node.visible = false;
+            node.clipDepth = 0;
+        }
         auto mask = object.maskClip != 0 ? masks.byClip.find(object.maskClip) : masks.byClip.end();
         if (mask != masks.byClip.end() && mask->second.object && mask->second.object != &object &&
             world.invertible()) {
@@ -100,6 +103,9 @@ render::RenderNode buildNode(const DisplayObject& object, const Matrix& world, c
             shape.matrix = world.inverted() * mask->second.world;
             shape.clipDepth = 0;
             node.scriptMask = std::make_shared<const render::RenderNode>(std::move(shape));
+            // A timeline mask given a mask of its own by a script is drawn, seen
+            // through that mask, instead of masking the depths above it.
+            node.clipDepth = 0;
         }
     }
     return node;

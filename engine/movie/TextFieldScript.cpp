@@ -134,6 +134,7 @@ void TextFieldScript::setText(std::string text, bool html)
             look.spans.push_back({look.text.size(), *self_.newFormat});
     }
     look.html = false;
+    chooseEmbeddedFont();
     updateVariable();
 }
 
@@ -389,7 +390,10 @@ void TextFieldScript::set(avm1::TextFieldProperty property, const avm1::Value& v
                                         : AutoSize::None;
         break;
     }
-    case P::EmbedFonts: self_.embedFonts = m->toBoolean(value); break;
+    case P::EmbedFonts:
+        self_.embedFonts = m->toBoolean(value);
+        chooseEmbeddedFont();
+        break;
     case P::Scroll:
     case P::HScroll: {
         // Whole lines (pixels) as a 32-bit integer, kept within what the text allows.
@@ -526,6 +530,7 @@ void TextFieldScript::setTextFormat(size_t begin, size_t end, const avm1::TextFo
     render::TextFieldLook& look = self_.editLook();
     look.spans = withTextFormat(look.text, look.spans, htmlBaseFormat(look), byteOffsetOf(look.text, begin),
                                 byteOffsetOf(look.text, end), format);
+    chooseEmbeddedFont();
     applyAutoSize();
 }
 
@@ -539,6 +544,40 @@ void TextFieldScript::setNewTextFormat(const avm1::TextFormatData& format)
     render::TextFormat f = newFormat();
     applyTextFormat(f, format);
     self_.newFormat = f;
+    chooseEmbeddedFont();
+}
+
+void TextFieldScript::chooseEmbeddedFont()
+{
+    if (!self_.embedFonts || !self_.look || !self_.look->def)
+        return;
+    const render::TextFieldLook& look = *self_.look;
+    const render::TextFormat format = look.spans.empty() ? newFormat() : look.spans.front().format;
+    if (format.face.empty())
+        return;
+    // Fonts of one name differ by face: the one with the format's bold and italic
+    // first, then any of that name; the lowest id where several fit, so the choice
+    // does not hang on the dictionary's order.
+    std::shared_ptr<const FontDef> chosen;
+    uint16_t chosenId = 0;
+    int chosenFit = -1;
+    for (const auto& [id, font] : player_.movieOf(parent_).fonts) {
+        if (!font || font->name != format.face || !font->hasOutlines())
+            continue;
+        const int fit = (font->bold == format.bold ? 2 : 0) + (font->italic == format.italic ? 1 : 0);
+        if (fit > chosenFit || (fit == chosenFit && id < chosenId)) {
+            chosen = font;
+            chosenId = id;
+            chosenFit = fit;
+        }
+    }
+    if (!chosen || (look.def->font == chosen && look.def->useOutlines))
+        return;
+    auto def = std::make_shared<EditTextDef>(*look.def);
+    def->font = chosen;
+    def->fontId = chosenId;
+    def->useOutlines = true;
+    self_.editLook().def = std::move(def);
 }
 
 avm1::TextFieldHost::Selection TextFieldScript::selection()

@@ -57,6 +57,9 @@ private:
     void updateVariable();
     // An auto-sized field's box fitted to its text, as the text or its format changes.
     void applyAutoSize();
+    // A field that embeds its fonts draws with the movie's embedded font its format
+    // names; the font its definition gave it stays where the format names none.
+    void chooseEmbeddedFont();
 
     TimelinePlayer& player_;
     std::weak_ptr<avm1::Machine> machine_;

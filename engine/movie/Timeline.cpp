@@ -984,6 +984,10 @@ void TimelinePlayer::applyRegisteredClass(avm1::Object* object, const std::strin
         avm1::Value proto = m->getMember(avm1::Value(ctor), "prototype");
         if (proto.asObject())
             object->setProto(proto.asObject());
+        // The clip knows its class as an object `new` made would.
+        object->put("__constructor__", avm1::Value(ctor), avm1::PropertyFlag::DontEnum);
+        if (m->version() < 7)
+            object->put("constructor", avm1::Value(ctor), avm1::PropertyFlag::DontEnum);
         copyInit();
     } catch (const avm1::ScriptThrow&) {
     } catch (const avm1::ScriptAbort&) {
@@ -1022,14 +1026,14 @@ avm1::Object* TimelinePlayer::placeByScript(ClipState& container, const ClipPath
             if (name.empty() || (machine_ && machine_->registeredClasses().count(symbol)))
                 name = symbol;
         }
+        // The children of its first frame are there when its class's constructor runs
+        // (their own constructors come after it), as the reference player's order shows.
+        applyFrame(state, path, 1, StepMode{.instantiate = true}, true);
+        state.frame = 1;
         applyRegisteredClass(self, name, init);
         queueClipEvent(inserted, path, ClipEvent::Load, version);
         // `inserted` may have moved while the constructor ran; find it again.
         ClipState* fresh = resolve(*root_, path);
-        if (fresh) {
-            applyFrame(*fresh, path, 1, StepMode{.instantiate = true}, true);
-            fresh->frame = 1;
-        }
         // Its onLoad (its class's, or one the script sets next) comes once the
         // script that made it is done, as for clips the timeline places.
         queue_.push_back({path, {}, "onLoad", nullptr, fresh ? fresh->serial.value : 0});

@@ -19,6 +19,7 @@
 
 #include <cmath>
 #include <exception>
+#include <mutex>
 #include <span>
 
 namespace swf::render {
@@ -169,6 +170,8 @@ private:
             QPainterPath clip;
             clip.setFillRule(Qt::WindingFill);
             addMaskArea(*node.scriptMask, parent, clip);
+            if (drawMaskedThroughLayer(clip, std::span<const RenderNode>(&node, 1), parent, parentCx, true))
+                return;
             painter_.save();
             painter_.resetTransform();
             painter_.setClipPath(clip, painter_.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
@@ -257,12 +260,15 @@ private:
     // Qt cuts every span filled under a clip path against the clip's spans one by one,
     // which costs more than the fill itself when many small shapes sit under a curved
     // mask. Instead the masked objects are drawn unclipped into a layer the size of the
-    // mask's bounds, the mask's area (filled as the clip would be, without
-    // anti-aliasing) cuts the layer once, and the layer is drawn in their place. Blend
+    // mask's bounds, the mask's area (filled as the clip would be: anti-aliased at
+    // the qualities that smooth edges, as the reference player's masks are) cuts the
+    // layer once, and the layer is drawn in their place. Blend
     // modes read and change what lies below them, which a layer would hide from them:
     // masked objects with one are clipped as before. False when not drawn here.
+    // `scriptMasked`: `masked` is the one node a script's mask covers, drawn here
+    // without it.
     bool drawMaskedThroughLayer(const QPainterPath& clip, std::span<const RenderNode> masked, const Matrix& parent,
-                                const ColorTransform& parentCx)
+                                const ColorTransform& parentCx, bool scriptMasked = false)
     {
         // The layer need not reach past what the masked objects cover, unless filters
         // draw past their bounds or a scroll window shifts what it shows.
@@ -296,10 +302,14 @@ private:
             p.setRenderHint(QPainter::Antialiasing, smooth_);
             p.setPen(Qt::NoPen);
             FrameDrawer inner = innerDrawer(p, nullptr);
-            inner.drawRange(masked, toLayer * parent, parentCx);
+            if (scriptMasked)
+                inner.drawNodeUnmasked(masked.front(), toLayer * parent, parentCx);
+            else
+                inner.drawRange(masked, toLayer * parent, parentCx);
         }
         {
             QPainter p(&cut);
+            p.setRenderHint(QPainter::Antialiasing, smooth_);
             p.setPen(Qt::NoPen);
             p.translate(-area.x(), -area.y());
             p.fillPath(clip, Qt::black);
@@ -702,6 +712,11 @@ void Renderer::render(QPainter& painter, const RenderNode& root, const Matrix& t
     // waits; when every pool thread is busy the frame is drawn here rather than queued
     // behind other work. A failure on the pool thread is raised again here.
     QThreadPool* pool = QThreadPool::globalInstance();
+    // Text drawn there keeps device fonts whose FreeType faces belong to the thread that
+    // made them; a pool thread idle for its expiry time would end and free them under
+    // fonts kept for later frames. The pool's threads stay for the process's life.
+    static std::once_flag keepThreads;
+    std::call_once(keepThreads, [pool] { pool->setExpiryTimeout(-1); });
     const QPaintEngine* engine = painter.paintEngine();
     if (!engine || engine->type() != QPaintEngine::Raster || pool->contains(QThread::currentThread())) {
         renderHere(painter, root, twipsToDevice, quality);

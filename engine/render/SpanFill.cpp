@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 namespace swf::render {
@@ -160,27 +161,42 @@ struct DevicePoints {
     double left = 0, top = 0, right = 0, bottom = 0;
 };
 
+// `v` rounded to the nearest whole number, halves away from zero as std::round does,
+// for |v| well inside 2^52 (where adding a half is exact); a plain conversion instead
+// of the library call std::round is without SSE 4.1.
+inline double roundHalfAway(double v)
+{
+    return static_cast<double>(static_cast<int64_t>(v + (v < 0 ? -0.5 : 0.5)));
+}
+
 bool devicePoints(const QPainterPath& path, const QTransform& toDevice, DevicePoints& out)
 {
     out.points.clear();
     out.starts.clear();
+    // Projective transforms are left to Qt; the affine rest is mapped here, as
+    // QTransform::map does (m11 x + m21 y + dx), without a call for every point.
+    if (toDevice.type() == QTransform::TxProject)
+        return false;
+    const double m11 = toDevice.m11(), m12 = toDevice.m12(), m21 = toDevice.m21(), m22 = toDevice.m22();
+    const double dx = toDevice.dx(), dy = toDevice.dy();
     const int count = path.elementCount();
     out.points.reserve(static_cast<size_t>(count));
     double left = HUGE_VAL, top = HUGE_VAL, right = -HUGE_VAL, bottom = -HUGE_VAL;
     for (int i = 0; i < count; ++i) {
-        const QPainterPath::Element e = path.elementAt(i);
+        const QPainterPath::Element& e = path.elementAt(i);
         if (e.isCurveTo() || e.type == QPainterPath::CurveToDataElement)
             return false;
         if (e.isMoveTo())
             out.starts.push_back(out.points.size());
         else if (out.starts.empty())
             out.starts.push_back(0);
-        QPointF p = toDevice.map(QPointF(e.x, e.y));
-        if (!(std::abs(p.x()) < kMaxCoordinate) || !(std::abs(p.y()) < kMaxCoordinate))
+        const double x = m11 * e.x + m21 * e.y + dx;
+        const double y = m12 * e.x + m22 * e.y + dy;
+        if (!(std::abs(x) < kMaxCoordinate) || !(std::abs(y) < kMaxCoordinate))
             return false;
         // Qt's rasteriser places points on a grid of 1/64 pixel; so do these, so that
         // edges cover what Qt's cover.
-        p = QPointF(std::round(p.x() * 64) / 64, std::round(p.y() * 64) / 64);
+        const QPointF p(roundHalfAway(x * 64) / 64, roundHalfAway(y * 64) / 64);
         left = std::min(left, p.x());
         right = std::max(right, p.x());
         top = std::min(top, p.y());

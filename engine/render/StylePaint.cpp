@@ -7,8 +7,10 @@
 #include <QRadialGradient>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <memory>
+#include <vector>
 
 namespace swf::render {
 
@@ -35,13 +37,18 @@ int linear8(int srgb)
     return static_cast<int>(std::floor(toLinear(srgb / 255.0) * 255));
 }
 
+// A colour of a linear-light ramp. Where it is partly transparent the reference player
+// weights the colour by its alpha while still in linear light and then shows the result
+// as an unweighted colour of that alpha: such a ramp darkens as it fades, and so does
+// this one.
 QColor blendLinearRgb(const QColor& a, const QColor& b, double t)
 {
-    auto channel = [t](int from, int to) {
-        const double v = linear8(from) + (linear8(to) - linear8(from)) * t;
+    int alpha = static_cast<int>(std::lround(a.alpha() * (1 - t) + b.alpha() * t));
+    const double weight = alpha / 255.0;
+    auto channel = [t, weight](int from, int to) {
+        const double v = (linear8(from) + (linear8(to) - linear8(from)) * t) * weight;
         return static_cast<int>(std::lround(std::clamp(toSrgb(v / 255.0), 0.0, 1.0) * 255));
     };
-    int alpha = static_cast<int>(std::lround(a.alpha() * (1 - t) + b.alpha() * t));
     return QColor(channel(a.red(), b.red()), channel(a.green(), b.green()), channel(a.blue(), b.blue()), alpha);
 }
 
@@ -100,17 +107,59 @@ QImage scriptBitmapImage(std::shared_ptr<const BitmapData> picture)
                   [](void* info) { std::unique_ptr<Keep>(static_cast<Keep*>(info)); }, keep.release());
 }
 
-// The bitmap with a colour transform applied to each pixel, on straight colours.
+// The bitmap with a colour transform applied to each pixel, on straight colours. Each
+// channel's result depends on that channel alone, so the transform is worked out once
+// for each of the 256 values of each channel and the pixels only look it up: a bitmap
+// faded in or out is transformed afresh every frame.
 QImage colourTransformed(const QImage& image, const ColorTransform& cx)
 {
     QImage out = image.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < out.height(); ++y) {
+    std::array<QRgb, 256> red{}, green{}, blue{}, alpha{};
+    for (int v = 0; v < 256; ++v) {
+        const auto u = static_cast<uint8_t>(v);
+        const Rgba c = cx.apply(Rgba{u, u, u, u});
+        red[v] = qRgba(c.r, 0, 0, 0);
+        green[v] = qRgba(0, c.g, 0, 0);
+        blue[v] = qRgba(0, 0, c.b, 0);
+        alpha[v] = qRgba(0, 0, 0, c.a);
+    }
+    const int width = out.width();
+    const int height = out.height();
+    for (int y = 0; y < height; ++y) {
         auto* row = reinterpret_cast<QRgb*>(out.scanLine(y));
-        for (int x = 0; x < out.width(); ++x) {
-            Rgba c = cx.apply(Rgba{static_cast<uint8_t>(qRed(row[x])), static_cast<uint8_t>(qGreen(row[x])),
-                                   static_cast<uint8_t>(qBlue(row[x])), static_cast<uint8_t>(qAlpha(row[x]))});
-            row[x] = qRgba(c.r, c.g, c.b, c.a);
+        for (int x = 0; x < width; ++x) {
+            const QRgb p = row[x];
+            row[x] = red[qRed(p)] | green[qGreen(p)] | blue[qBlue(p)] | alpha[qAlpha(p)];
         }
+    }
+    return out;
+}
+
+// colourTransformed, with the last few results kept: a tinted or half-faded bitmap that
+// holds still is not transformed again every frame. Keyed by the image's cache key,
+// which changes with any change to its pixels. Very large bitmaps are not kept.
+QImage colourTransformedKept(const QImage& image, const ColorTransform& cx)
+{
+    struct Kept {
+        qint64 key;
+        ColorTransform cx;
+        QImage image;
+    };
+    constexpr size_t kKept = 4;
+    constexpr qsizetype kMaxKeptPixels = qsizetype{2048} * 2048;
+    static thread_local std::vector<Kept> kept;  // the most recent last
+    const qint64 key = image.cacheKey();
+    for (auto it = kept.begin(); it != kept.end(); ++it) {
+        if (it->key == key && it->cx == cx) {
+            std::rotate(it, it + 1, kept.end());
+            return kept.back().image;
+        }
+    }
+    QImage out = colourTransformed(image, cx);
+    if (qsizetype(image.width()) * image.height() <= kMaxKeptPixels) {
+        if (kept.size() >= kKept)
+            kept.erase(kept.begin());
+        kept.push_back({key, cx, out});
     }
     return out;
 }
@@ -126,7 +175,7 @@ QImage fillImage(const FillStyle& fill, const ColorTransform& cx, const BitmapSo
         shown = *image;
     if (shown.isNull())
         return {};
-    return cx.isIdentity() ? shown : colourTransformed(shown, cx);
+    return cx.isIdentity() ? shown : colourTransformedKept(shown, cx);
 }
 
 QBrush bitmapBrush(const FillStyle& fill, const ColorTransform& cx, const QTransform& toDevice,

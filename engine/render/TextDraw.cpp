@@ -91,7 +91,8 @@ int snapBoxEdge(double v)
 // field's scale. A field whose corners snap to the corners of a pixel-aligned rectangle
 // (not rotated or skewed, or so little that no corner moves by a pixel) has both drawn
 // on that rectangle: the border on the pixel rows and columns its edges snap to, the
-// bottom right corner pixel left out, as the four edges each stop short of it.
+// bottom right corner pixel left out, as the four edges each stop short of it (partly
+// covered for fields drawn with embedded outlines).
 void drawFieldBox(QPainter& painter, const TextFieldLook& look, const Matrix& world, const ColorTransform& cx)
 {
     const QRectF bounds(look.bounds.xMin, look.bounds.yMin, look.bounds.width(), look.bounds.height());
@@ -127,9 +128,10 @@ void drawFieldBox(QPainter& painter, const TextFieldLook& look, const Matrix& wo
         painter.fillRect(QRect(x0, y0 + 1, 1, y1 - y0), border);
         painter.fillRect(QRect(x1, y0 + 1, 1, y1 - y0 - 1), border);
         painter.fillRect(QRect(x0 + 1, y1, x1 - x0 - 1, 1), border);
-        // A field whose box lies left of and above its origin has its edges meet the
-        // other way round in its own space, and the corner pixel is then partly covered.
-        if (look.bounds.xMax < 0 && look.bounds.yMax < 0) {
+        // A field drawn with its embedded font's outlines goes through the reference
+        // player's vector path, whose border edges meet there: the corner pixel is
+        // partly covered.
+        if (usesEmbeddedFont(look)) {
             QColor corner = border;
             corner.setAlphaF(corner.alphaF() * 0.6f);
             painter.fillRect(QRect(x1, y1, 1, 1), corner);

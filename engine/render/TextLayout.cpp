@@ -33,6 +33,22 @@ double toWholePixels(double twips)
     return std::round(twips / 20.0) * 20.0;
 }
 
+// Characters set in a kerned format move by the embedded font's kerning table: each
+// pair it lists closes up (or opens) by the pair's adjustment, scaled to the size of
+// the first character's format.
+void applyKerning(const FontDef& font, const std::vector<TextFormat>& formats, std::vector<Item>& items)
+{
+    for (size_t i = 0; i + 1 < items.size(); ++i) {
+        const TextFormat& format = formats[items[i].format];
+        if (!format.kerning || !items[i].hasGlyph || !items[i + 1].hasGlyph || items[i].code > 0xFFFF
+            || items[i + 1].code > 0xFFFF)
+            continue;
+        const int16_t adjustment =
+            font.kerningFor(static_cast<uint16_t>(items[i].code), static_cast<uint16_t>(items[i + 1].code));
+        items[i].advance += adjustment * format.size / font.emSquare();
+    }
+}
+
 bool isSpace(char32_t c)
 {
     return c == U' ' || c == U'\t' || c == 0x3000;
@@ -214,6 +230,8 @@ FieldLayout layoutField(const TextFieldLook& look, GlyphCache& glyphs, LayoutExt
                 measurer.measure(item);
             items.push_back(item);
         }
+        if (layout.embedded && !layout.embedded->kerning.empty())
+            applyKerning(*layout.embedded, layout.formats, items);
 
         const double outer = box.width() - 2 * kFieldPadding - para.leftMargin - para.rightMargin - para.blockIndent;
         size_t pos = 0;

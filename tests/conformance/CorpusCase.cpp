@@ -29,7 +29,8 @@ std::string readText(const fs::path& path)
     return text.str();
 }
 
-// Line ends to "\n", and no final empty line.
+// Line ends to "\n", and no final empty line. A lone "\r" that a script traced is a line
+// end too: the reference player's log records it as one.
 std::string normaliseTrace(std::string text)
 {
     std::string out;
@@ -37,7 +38,7 @@ std::string normaliseTrace(std::string text)
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
             continue;
-        out += text[i];
+        out += text[i] == '\r' ? '\n' : text[i];
     }
     if (!out.empty() && out.back() == '\n')
         out.pop_back();

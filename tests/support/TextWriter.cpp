@@ -34,7 +34,7 @@ RecordWriter squareGlyph(int32_t size)
 std::vector<uint8_t> encodeDefineFont2(const FontSpec& font)
 {
     BitWriter w;
-    const bool wideCodes = font.wideCodes || font.tagCode == 75;
+    const bool wideCodes = font.wideCodes;
     w.u8(static_cast<uint8_t>((font.layout ? 0x80 : 0) | (font.wideOffsets ? 0x08 : 0) | (wideCodes ? 0x04 : 0)
                               | (font.italic ? 0x02 : 0) | (font.bold ? 0x01 : 0)));
     w.u8(0);  // language

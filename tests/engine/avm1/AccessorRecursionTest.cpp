@@ -1,8 +1,8 @@
 // How far getters, setters, watchers and plain calls may recurse before the machine
 // stops them, and what a property added with addProperty holds meanwhile: before SWF 7
-// an accessor is never entered again while it runs, from SWF 7 each of a property's
-// getter and setter may nest 65 deep; past that a read gets and a write sets the
-// property's plain value. Calls nest up to the movie's limit, then the script ends.
+// an accessor is never entered again while it runs, from SWF 7 a property's getter,
+// setter and watcher calls may nest 65 deep together; past that a read gets and a write
+// sets the property's plain value. Calls nest up to the movie's limit, then the script ends.
 
 #include "engine/avm1/Machine.h"
 
@@ -118,6 +118,56 @@ TEST(AccessorRecursion, ObjectsSharingAnInheritedAccessorShareItsCount)
     EXPECT_EQ(show(m, m.getMember(Value(a), "prop")), "x");
     EXPECT_EQ(onA, 33);
     EXPECT_EQ(onB, 32);
+}
+
+TEST(AccessorRecursion, AGetterAndSetterCallingEachOtherShareOneCount)
+{
+    Machine m(7);
+    Object* o = m.newObject(m.protos().object);
+    int gets = 0;
+    int sets = 0;
+    Object* getter = fn(m, [&gets](Machine& machine, Value self, std::span<const Value>) {
+        ++gets;
+        machine.setMember(self, "prop", Value("h"));
+        return Value("e");
+    });
+    Object* setter = fn(m, [&sets](Machine& machine, Value self, std::span<const Value>) {
+        ++sets;
+        machine.getMember(self, "prop");
+        return Value();
+    });
+    ASSERT_TRUE(addProperty(m, o, "prop", getter, setter));
+    m.setMember(Value(o), "prop", Value("b"));
+    EXPECT_EQ(sets, 33);
+    EXPECT_EQ(gets, 32);
+    EXPECT_EQ(show(m, m.getMember(Value(o), "prop")), "e");
+    EXPECT_EQ(gets, 65);
+    EXPECT_EQ(sets, 65);
+}
+
+TEST(AccessorRecursion, RunningWatchersCountTowardTheirPropertysLimit)
+{
+    Machine m(7);
+    Object* o = m.newObject(m.protos().object);
+    int gets = 0;
+    Object* getter = fn(m, [&gets](Machine&, Value, std::span<const Value>) {
+        ++gets;
+        return Value("g");
+    });
+    Object* setter = fn(m, [](Machine&, Value, std::span<const Value>) { return Value(); });
+    ASSERT_TRUE(addProperty(m, o, "prop", getter, setter));
+    int watched = 0;
+    Object* watcher = fn(m, [&watched](Machine& machine, Value self, std::span<const Value> args) {
+        ++watched;
+        machine.getMember(self, "prop");
+        machine.setMember(self, "prop", Value("again"));
+        return arg(args, 2);
+    });
+    Value watchArgs[] = {Value("prop"), Value(watcher)};
+    ASSERT_TRUE(m.toBoolean(m.callMethod(Value(o), "watch", watchArgs)));
+    m.setMember(Value(o), "prop", Value("first"));
+    EXPECT_EQ(watched, 65);
+    EXPECT_EQ(gets, 64) << "the deepest watcher holds the whole count and reads the plain value";
 }
 
 TEST(AccessorRecursion, TwoPropertiesCallingEachOtherCountApart)

@@ -97,6 +97,48 @@ TEST(ObjectHooks, BuiltInObjectsAnswerTypeofAndUnboxingByTheirClass)
     Object* plain = m.newObject();
     m.setMember(Value(plain), "4", Value(1.0));
     EXPECT_EQ(m.getMember(Value(plain), "length"), Value());
+    // A name of more digits than a double holds exactly wraps as a 32-bit integer read
+    // digit by digit: 2^78 + 2^31 - 1 is index 2147483647, one past it wraps negative.
+    Object* wide = m.newArray();
+    m.setMember(Value(wide), "302231454903659441160191", Value(1.0));
+    EXPECT_EQ(m.getMember(Value(wide), "length"), Value(-2147483648.0));
+}
+
+// `__proto__` is a member like the others to scripts: it holds any value (only an object
+// links the chain), is watched, takes ASSetPropFlags, refuses delete until they allow it,
+// and before SWF 7 answers to any case.
+TEST(ObjectHooks, TheProtoMemberHoldsAnyValueAndIsWatched)
+{
+    Machine m(6);
+    Object* o = m.newObject();
+    const Value obj(o);
+    m.setMember(obj, "__proto__", Value(123.0));
+    EXPECT_EQ(m.getMember(obj, "__proto__"), Value(123.0));
+    EXPECT_EQ(m.typeOf(m.getMember(obj, "hasOwnProperty")), "undefined") << "a number links no chain";
+    m.setMember(obj, "__PROTO__", Value(m.protos().object));
+    EXPECT_TRUE(m.getMember(obj, "hasOwnProperty").asObject());
+    EXPECT_FALSE(m.deleteMember(o, "__proto__")) << "undeletable until its flags are cleared";
+
+    int calls = 0;
+    Object* watcher = m.newNativeFunction("w", [&calls](Machine&, Value, std::span<const Value> args) {
+        ++calls;
+        return args.size() > 2 ? args[2] : Value();
+    });
+    Value watchArgs[] = {Value("__proto__"), Value(watcher)};
+    m.callMethod(obj, "watch", watchArgs);
+    m.setMember(obj, "__proto__", Value("foo"));
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(m.getMember(obj, "__proto__"), Value("foo"));
+
+    Value flagArgs[] = {obj, Value("__proto__"), Value(0.0), Value(7.0)};
+    m.call(m.getMember(Value(m.global()), "ASSetPropFlags"), Value(), flagArgs);
+    EXPECT_TRUE(m.deleteMember(o, "__proto__"));
+    EXPECT_EQ(m.getMember(obj, "__proto__"), Value());
+
+    Machine m7(7);
+    Object* exact = m7.newObject();
+    EXPECT_EQ(m7.getMember(Value(exact), "__PROTO__"), Value()) << "from SWF 7 only the exact name";
+    EXPECT_TRUE(m7.getMember(Value(exact), "__proto__").asObject());
 }
 
 TEST(AtomTable, NamesFoldCaseOnlyBeforeSwf7AndSurviveGrowth)

@@ -82,8 +82,32 @@ TEST(FontParse, NarrowCodesAndTheEmSquareOfEachFontKind)
     EXPECT_EQ(narrow->emSquare(), 1024.0);
 
     auto font3 = buildFont(twoGlyphFont(75));
-    EXPECT_TRUE(font3->wideCodes);  // always, whatever the flag says
+    EXPECT_TRUE(font3->wideCodes);
     EXPECT_EQ(font3->emSquare(), 20480.0);
+    // A DefineFont3 with the flag clear keeps one-byte codes, as DefineFont2 does.
+    spec.tagCode = 75;
+    auto narrow3 = buildFont(spec);
+    EXPECT_FALSE(narrow3->wideCodes);
+    EXPECT_EQ(narrow3->glyphForCode('z'), 1);
+    ASSERT_EQ(narrow3->kerning.size(), 1u);
+    EXPECT_EQ(narrow3->kerning[0].adjustment, -40);
+}
+
+TEST(FontParse, AdvancesReadUnsignedAndKerningIsFoundByPair)
+{
+    FontSpec spec = twoGlyphFont(48);
+    spec.glyphs[1].advance = static_cast<int16_t>(40000);  // past the signed range
+    spec.kerning = {{0x4E2D, 'A', 25}, {'A', 0x4E2D, -40}, {'A', 'A', 10}, {0x4E2D, 'A', 7}};
+    auto font = buildFont(spec);
+    EXPECT_EQ(font->glyphs[1].advance, 40000);
+    struct Row {
+        uint16_t left, right;
+        int16_t adjustment;
+    };
+    for (const Row& row : {Row{'A', 0x4E2D, -40}, Row{0x4E2D, 'A', 25}, Row{'A', 'A', 10}, Row{0x4E2D, 0x4E2D, 0},
+                           Row{'B', 'A', 0}}) {
+        EXPECT_EQ(font->kerningFor(row.left, row.right), row.adjustment) << row.left << " " << row.right;
+    }
 }
 
 TEST(FontParse, SystemFontReferenceHasNoOutlines)

@@ -48,7 +48,7 @@ size_t countPaths(const ShapePaths& paths, PathRole role)
         std::count_if(paths.paths.begin(), paths.paths.end(), [role](const StylePath& p) { return p.role == role; }));
 }
 
-TEST(Drawing, OpenFillsCloseBackToTheirStartWithoutAStroke)
+TEST(Drawing, OpenFillsCloseBackToTheirStartWithAStroke)
 {
     Drawing d;
     d.setLineStyle(line(2, {0, 0, 0, 255}));
@@ -65,9 +65,9 @@ TEST(Drawing, OpenFillsCloseBackToTheirStartWithoutAStroke)
     const QPainterPath& fill = paths.paths[0].path;
     EXPECT_TRUE(fill.contains(QPointF(80 * kPx, 20 * kPx)));
     EXPECT_FALSE(fill.contains(QPointF(20 * kPx, 80 * kPx)));
-    // Two stroked edges: the moveTo and two lineTos, not the closing diagonal.
+    // Three stroked edges: the two lineTos and the closing diagonal.
     const QPainterPath& stroke = paths.paths[1].path;
-    EXPECT_EQ(stroke.elementCount(), 3);
+    EXPECT_EQ(stroke.elementCount(), 4);
 
     // A moveTo inside a fill closes the outline so far and starts another one; both
     // are filled.

@@ -72,6 +72,11 @@ TEST(GradientRender, LinearRgbInterpolationIsBrighterInTheMiddle)
     EXPECT_EQ(dark.at(0, 10).blue(), 255);
     EXPECT_TRUE(near(dark.at(100, 10), QColor(188, 13, 188), 6));
     EXPECT_TRUE(near(dark.at(250, 10), QColor(255, 13, 22), 1));
+    // Partly transparent, the colour is weighted by its alpha in linear light and shown
+    // again as an unweighted colour: half-transparent red over white comes out darker
+    // than an ordinary half-transparent red (255, 127, 127).
+    g.stops = {{0, {255, 0, 0, 128}}, {255, {255, 0, 0, 128}}};
+    EXPECT_TRUE(near(linearBand(g).at(100, 10), QColor(221, 127, 127), 3));
 }
 
 TEST(GradientRender, OutOfOrderRatiosSkipStopsInsteadOfSorting)

@@ -22,9 +22,10 @@ constexpr char32_t kZhong = 0x4E2D;  // 中
 
 // Square glyphs half an em wide with advances of half an em (200 twips at 400 twips
 // tall) for a-z, and the same for 中; the space is an advance with no outline.
-std::shared_ptr<const FontDef> halfEmFont()
+std::shared_ptr<const FontDef> halfEmFont(std::vector<KerningPair> kerning = {})
 {
     FontSpec spec;
+    spec.kerning = std::move(kerning);
     spec.layout = true;
     spec.ascent = 800;
     spec.descent = 200;
@@ -143,6 +144,33 @@ TEST(TextLayout, MixedFormatsSplitRunsAndTheTallestSetsTheLine)
     EXPECT_EQ(layout.formats[line.runs[1].span].color, (Rgba{255, 0, 0, 255}));
     EXPECT_DOUBLE_EQ(line.ascent, 625);                              // 800/1024 of 800
     EXPECT_DOUBLE_EQ(line.runs[1].glyphs[1].x - line.runs[1].glyphs[0].x, 400 + 20);  // advance + spacing
+}
+
+TEST(TextLayout, KernedFormatsMoveListedPairsByTheFontsTable)
+{
+    GlyphCache glyphs;
+    TextFieldLook look = field("abab", 5000);
+    auto def = std::make_shared<EditTextDef>(*look.def);
+    // a then b closes up by a quarter em; b then a is listed twice, the first counts.
+    def->font = halfEmFont({{'b', 'a', 128}, {'a', 'b', -256}, {'b', 'a', 999}});
+    look.def = def;
+    struct Row {
+        bool kerning;
+        std::vector<double> xs;  // each glyph's x from the first's
+    };
+    for (const Row& row : {Row{false, {0, 200, 400, 600}}, Row{true, {0, 100, 350, 450}}}) {
+        SCOPED_TRACE(row.kerning ? "kerned" : "not kerned");
+        TextFormat format = look.defaultFormat();
+        format.kerning = row.kerning;
+        look.spans = {{4, format}};
+        const FieldLayout layout = layoutField(look, glyphs);
+        ASSERT_EQ(layout.lines.size(), 1u);
+        ASSERT_EQ(layout.lines[0].runs.size(), 1u);
+        const auto& laid = layout.lines[0].runs[0].glyphs;
+        ASSERT_EQ(laid.size(), row.xs.size());
+        for (size_t i = 0; i < laid.size(); ++i)
+            EXPECT_DOUBLE_EQ(laid[i].x - laid[0].x, row.xs[i]) << "glyph " << i;
+    }
 }
 
 TEST(TextLayout, PasswordsAndLatin1TextShowTheirCharacters)

@@ -160,7 +160,8 @@ TEST(EditTextRender, BorderBackgroundAndTextInsideThePadding)
 // A field's box sits on the pixel grid: its near edges on the pixel edges they are
 // nearest to (halfway going to the lower one), its far edges a whole number of pixels
 // further, a rotation too small to move a corner by a pixel ignored. The border's
-// bottom right corner pixel is left out, except for a box left of and above its origin.
+// bottom right corner pixel is left out for a device-font field and partly covered for
+// one drawn with embedded outlines.
 TEST(EditTextRender, FieldBoxSnapsToThePixelGrid)
 {
     const double turn = 0.005;
@@ -169,7 +170,7 @@ TEST(EditTextRender, FieldBoxSnapsToThePixelGrid)
         Rect bounds;
         Matrix matrix;
         int left, top, right, bottom;
-        bool cornerDrawn;
+        bool outlines;  // drawn with the embedded font: the corner pixel is drawn
     };
     const Row rows[] = {
         {"whole pixels", {0, 200, 0, 200}, translate(200, 400), 10, 20, 20, 30, false},
@@ -179,11 +180,15 @@ TEST(EditTextRender, FieldBoxSnapsToThePixelGrid)
         {"turned a little", {0, 200, 0, 200}, {std::cos(turn), std::sin(turn), -std::sin(turn), std::cos(turn), 600, 600},
          30, 30, 40, 40, false},
         {"left of and above its origin", {-400, -200, -400, -200}, translate(800, 800), 20, 20, 30, 30, true},
+        {"left of and above its origin, device font", {-400, -200, -400, -200}, translate(800, 800), 20, 20, 30, 30,
+         false},
+        {"whole pixels, embedded outlines", {0, 200, 0, 200}, translate(200, 400), 10, 20, 20, 30, true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         auto def = field(squareFont(48), "");
         def->bounds = row.bounds;
+        def->useOutlines = row.outlines;
         RenderNode node = fieldNode(def);
         node.matrix = row.matrix;
         Canvas c(140, 140, QColor(0, 0, 255));
@@ -201,7 +206,7 @@ TEST(EditTextRender, FieldBoxSnapsToThePixelGrid)
         EXPECT_TRUE(near(c.at(midX, row.bottom), QColor(0, 0, 0)));
         EXPECT_TRUE(near(c.at(midX, row.bottom + 1), QColor(0, 0, 255)));
         const QColor corner = c.at(row.right, row.bottom);
-        if (row.cornerDrawn)
+        if (row.outlines)
             EXPECT_LT(corner.blue(), 200);
         else
             EXPECT_TRUE(near(corner, QColor(0, 0, 255)));

@@ -302,6 +302,37 @@ TEST(TreeRender, RepeatingBitmapFillUsesItsMatrix)
     EXPECT_TRUE(near(c.at(25, 25), QColor(255, 0, 0)));  // repeated
 }
 
+TEST(TreeRender, ColourTransformedBitmapFillTransformsEachChannelOnItsOwn)
+{
+    StyleArrays styles(32);
+    uint32_t fill = styles.bitmap(9, {200, 0, 0, 200, 0, 0}, true, false);
+    RecordWriter w;
+    w.fill0(fill).rect(0, 0, 400, 400);
+    auto shape = buildShape(32, {0, 400, 0, 400}, styles, w);
+    TwoByTwo bitmaps;
+    Renderer renderer;
+    renderer.setBitmapSource(&bitmaps);
+    RenderNode node = shapeNode(shape);
+    node.colorTransform.rMul = 0.5;
+    node.colorTransform.gAdd = 100;
+    node.colorTransform.bMul = 0;
+    node.colorTransform.bAdd = 200;
+    Canvas c(20, 20);
+    c.draw(renderer, rootOf({node}));
+    EXPECT_TRUE(near(c.at(5, 5), QColor(127, 100, 200)));
+    EXPECT_TRUE(near(c.at(15, 5), QColor(0, 255, 200)));  // green past 255 stays 255
+    EXPECT_TRUE(near(c.at(5, 15), QColor(0, 100, 200)));
+    // The same bitmap under another transform is transformed afresh.
+    node.colorTransform = {};
+    node.colorTransform.gMul = 0;
+    node.colorTransform.bAdd = -100;
+    Canvas again(20, 20);
+    again.draw(renderer, rootOf({node}));
+    EXPECT_TRUE(near(again.at(5, 5), QColor(255, 0, 0)));
+    EXPECT_TRUE(near(again.at(15, 5), QColor(0, 0, 0)));
+    EXPECT_TRUE(near(again.at(5, 15), QColor(0, 0, 155)));
+}
+
 TEST(TreeRender, ClippedBitmapFillDrawsItsEdgePixelsOutwards)
 {
     StyleArrays styles(32);
