@@ -83,7 +83,15 @@ Interpreter::Outcome Interpreter::actionTry(Context& ctx, Step& step)
         }
     }
     if (h.hasFinally) {
-        Outcome fin = execute(ctx, finallyStart, after);
+        // Compilers end the try and catch blocks with a jump to the finally block: that
+        // is the way into it, not a jump past it, so the finally block runs once, from
+        // where the jump lands, and the code goes on after it.
+        size_t finallyFrom = finallyStart;
+        if (outcome.flow == Flow::JumpOut && outcome.offset >= finallyStart && outcome.offset <= after) {
+            finallyFrom = outcome.offset;
+            outcome = {};
+        }
+        Outcome fin = execute(ctx, finallyFrom, after);
         if (fin.flow != Flow::Fallthrough)
             return fin;  // a return or jump in finally wins over everything
     }

@@ -71,6 +71,7 @@ Interpreter::Outcome Interpreter::actionConstantPool(Context& ctx, Step& step)
     if (step.decoded.malformed)
         throw FormatError("malformed constant pool");
     ctx.constants = step.decoded.pool();
+    m_.interpreterState().lastPool = ctx.constants;
     return {};
 }
 

@@ -45,7 +45,8 @@ struct DecodedAction {
     bool malformed = false;
     // Index of the action at record.nextOffset, once the loop has gone there.
     uint32_t next = kUnlinked;
-    // Jump and If: where the branch goes (SIZE_MAX before the code), and its index once taken.
+    // Jump and If: where the branch goes (wrapped round past the end when before the
+    // code, see support::relative), and its index once taken.
     size_t branchOffset = SIZE_MAX;
     uint32_t branch = kUnlinked;
     // What Push and ConstantPool carry, decoded; null for other actions.

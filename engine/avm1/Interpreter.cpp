@@ -207,6 +207,12 @@ private:
     std::unique_ptr<InterpreterFrame> frame_;
 };
 
+std::shared_ptr<const ConstantStrings> Interpreter::startingPool()
+{
+    const auto& last = m_.interpreterState().lastPool;
+    return last ? last : std::make_shared<ConstantStrings>();
+}
+
 ExecutionResult Interpreter::runBlock(std::span<const uint8_t> code, Object* clip)
 {
     FrameLease lease(m_);
@@ -214,7 +220,7 @@ ExecutionResult Interpreter::runBlock(std::span<const uint8_t> code, Object* cli
     ScopedRoot frameRoot(m_, [&ctx](Visitor& visitor) { visitContext(ctx, visitor); });
     ctx.code = code;
     ctx.block = m_.interpreterState().blocks.get(code);
-    ctx.constants = std::make_shared<ConstantStrings>();
+    ctx.constants = startingPool();
     auto globalScope = std::make_shared<Scope>(Scope{m_.global(), nullptr});
     ctx.scope = clip ? std::make_shared<Scope>(Scope{clip, globalScope}) : globalScope;
     ctx.target = clip;
@@ -228,7 +234,7 @@ ExecutionResult Interpreter::runBlock(std::span<const uint8_t> code, Object* cli
     m_.setCurrentClip(clip);
     ExecutionResult result = ExecutionResult::Finished;
     try {
-        execute(ctx, 0, code.size());
+        runOutside(ctx, execute(ctx, 0, code.size()));
     } catch (const ScriptThrow& thrown) {
         // An uncaught throw ends the block.
         m_.reportUncaught(thrown.value);
@@ -241,6 +247,30 @@ ExecutionResult Interpreter::runBlock(std::span<const uint8_t> code, Object* cli
     return result;
 }
 
+void Interpreter::runOutside(Context& ctx, Outcome outcome)
+{
+    const auto& region = m_.interpreterState().codeRegion;
+    // Each leap may land in other code that leaps again; the action budget bounds the
+    // whole, this bounds the blocks decoded for it.
+    constexpr int kMaxLeaps = 4096;
+    for (int leap = 0; leap < kMaxLeaps && region; ++leap) {
+        if (outcome.flow != Flow::JumpOut || outcome.offset <= ctx.code.size())
+            return;
+        std::span<const uint8_t> bytes = region(ctx.code.data());
+        if (bytes.empty())
+            return;
+        // Unsigned arithmetic: an offset before the code has wrapped round (see
+        // support::relative), and wraps back here.
+        const uintptr_t start = reinterpret_cast<uintptr_t>(bytes.data());
+        const uintptr_t target = reinterpret_cast<uintptr_t>(ctx.code.data()) + outcome.offset;
+        if (target < start || target >= start + bytes.size())
+            return;
+        ctx.code = bytes.subspan(target - start);
+        ctx.block = m_.interpreterState().blocks.get(ctx.code);
+        outcome = execute(ctx, 0, ctx.code.size());
+    }
+}
+
 void Interpreter::runNested(std::span<const uint8_t> code, Object* clip)
 {
     FrameLease lease(m_);
@@ -248,7 +278,7 @@ void Interpreter::runNested(std::span<const uint8_t> code, Object* clip)
     ScopedRoot frameRoot(m_, [&ctx](Visitor& visitor) { visitContext(ctx, visitor); });
     ctx.code = code;
     ctx.block = m_.interpreterState().blocks.get(code);
-    ctx.constants = std::make_shared<ConstantStrings>();
+    ctx.constants = startingPool();
     auto globalScope = std::make_shared<Scope>(Scope{m_.global(), nullptr});
     ctx.scope = std::make_shared<Scope>(Scope{clip, globalScope});
     ctx.target = clip;

@@ -8,6 +8,7 @@
 #include "engine/avm1/DecodedBlock.h"
 #include "engine/avm1/Machine.h"
 
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -63,6 +64,16 @@ struct InterpreterFrame {
 class InterpreterState {
 public:
     DecodedBlockCache blocks;
+    // The constant pool the last ConstantPool action declared, anywhere. A block that
+    // starts (a frame script, a clip event) reads constants from it until it declares
+    // its own: the reference player keeps one pool across blocks, so a later tag may
+    // use an earlier tag's constants.
+    std::shared_ptr<const ConstantStrings> lastPool;
+    // The movie bytes that hold the byte at an address, empty when none do. A frame
+    // script that jumps out of its own tag runs on from there in those bytes, as the
+    // reference player runs actions straight from the file (obfuscated movies jump
+    // back into earlier tags' code).
+    std::function<std::span<const uint8_t>(const uint8_t*)> codeRegion;
 
     std::unique_ptr<InterpreterFrame> acquireFrame();
     void releaseFrame(std::unique_ptr<InterpreterFrame> frame);
@@ -102,6 +113,11 @@ private:
     // A pooled frame for running `code`, handed back when the lease ends.
     class FrameLease;
     Outcome execute(Context& ctx, size_t begin, size_t end);
+    // A frame script's jump out of its own code: carried on in the movie bytes around
+    // it (InterpreterState::codeRegion), until the code ends or leaves those too.
+    void runOutside(Context& ctx, Outcome outcome);
+    // The pool a new block starts with: the last one declared, else an empty one.
+    std::shared_ptr<const ConstantStrings> startingPool();
     // Whether `action` calls something (a method of undefined or null calls nothing),
     // and whether the clip the running block belongs to has left the stage.
     static bool makesCall(const Context& ctx, const ActionRecord& action);

@@ -21,12 +21,13 @@ inline bool isClip(const Object* o)
     return clipHost(const_cast<Object*>(o)) != nullptr;
 }
 
-// A branch target: `offset` bytes from `base`; SIZE_MAX (outside every block) when it
-// would lie before the code.
+// A branch target: `offset` bytes from `base`. A target before the code wraps round to
+// a huge offset, past the end of every block; adding it to the code's address (modulo
+// the address width) still gives the byte it names, in the movie's bytes before the
+// block.
 inline size_t relative(size_t base, int16_t offset)
 {
-    auto target = static_cast<std::ptrdiff_t>(base) + offset;
-    return target < 0 ? SIZE_MAX : static_cast<size_t>(target);
+    return base + static_cast<size_t>(static_cast<std::ptrdiff_t>(offset));
 }
 
 inline bool startsWithNoCase(std::string_view text, std::string_view prefix)

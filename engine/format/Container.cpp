@@ -170,6 +170,13 @@ DecodedMovie decodeMovie(std::span<const uint8_t> file, size_t ceiling)
         throw ContainerError(ContainerError::Reason::Corrupt, "the movie ends inside its header");
     }
     movie.tagsOffset = body.position();
+    // An uncompressed movie whose length is too short to cover even the 8-byte prefix
+    // still has its header read, but declares no tags: the reference player plays it
+    // as empty. (A compressed one's stream is read to its end: see limitFor.)
+    if (movie.header.compression == Compression::None && movie.header.declaredLength < kPrefixSize) {
+        movie.body.resize(movie.tagsOffset);
+        movie.truncated = false;
+    }
     return movie;
 }
 

@@ -14,25 +14,6 @@ bool finite(Point p)
     return std::isfinite(p.x) && std::isfinite(p.y);
 }
 
-// Where a quadratic curve from `from` over `control` to `to` turns back on one axis, as
-// the curve parameter, or nothing when it runs one way throughout.
-std::optional<double> turningPoint(double from, double control, double to)
-{
-    const double denominator = from - 2 * control + to;
-    if (denominator == 0)
-        return std::nullopt;
-    const double t = (from - control) / denominator;
-    if (t <= 0 || t >= 1)
-        return std::nullopt;
-    return t;
-}
-
-double onCurve(double from, double control, double to, double t)
-{
-    const double u = 1 - t;
-    return u * u * from + 2 * u * t * control + t * t * to;
-}
-
 int32_t toTwips(double v, bool up)
 {
     const double r = up ? std::ceil(v) : std::floor(v);
@@ -204,15 +185,13 @@ void Drawing::addEdge(ShapeRecordKind kind, Point control, Point to, uint32_t li
     edge.to = to;
     state_.records.push_back(edge);
 
-    const double pad = line != 0 ? state_.lineStyles[line - 1].width / 2.0 : 0.0;
+    // The reference player's bounds of drawn edges: each end and a curve's control
+    // point, grown by the whole line width (not half of it) where the edge is stroked.
+    const double pad = line != 0 ? static_cast<double>(state_.lineStyles[line - 1].width) : 0.0;
     bounds_.add(pen_.x, pen_.y, pad);
     bounds_.add(to.x, to.y, pad);
-    if (kind == ShapeRecordKind::CurvedEdge) {
-        if (auto t = turningPoint(pen_.x, control.x, to.x))
-            bounds_.add(onCurve(pen_.x, control.x, to.x, *t), pen_.y, pad);
-        if (auto t = turningPoint(pen_.y, control.y, to.y))
-            bounds_.add(pen_.x, onCurve(pen_.y, control.y, to.y, *t), pad);
-    }
+    if (kind == ShapeRecordKind::CurvedEdge)
+        bounds_.add(control.x, control.y, pad);
     pen_ = to;
     if (fill != 0)
         outlineHasEdges_ = true;

@@ -310,6 +310,16 @@ avm1::Value ClipScript::getProperty(avm1::ClipProperty property)
     DisplayObject* d = placement(false);
     if (auto shared = sharedDisplayProperty(d, property))
         return *shared;
+    const bool noFrames = self_.timeline && self_.timeline->declaresNoFrames;
+    switch (property) {
+    case P::CurrentFrame:
+    case P::TotalFrames:
+    case P::FramesLoaded:
+        if (noFrames)
+            return avm1::Value(0.0);
+        break;
+    default: break;
+    }
     switch (property) {
     case P::CurrentFrame: return avm1::Value(static_cast<double>(self_.frame));
     case P::TotalFrames: return avm1::Value(static_cast<double>(totalFrames()));

@@ -77,7 +77,12 @@ ScriptScale scaleAndRotation(const DisplayObject& object)
 
 void setScaleAndRotation(DisplayObject& object, double xScale, double yScale, double rotation)
 {
-    setScaleRotation(object.matrix, xScale, yScale, rotation);
+    // The axes keep the angle between them (a skew, or a mirror in the placed matrix):
+    // the reference player changes only the length of the axis a scale names, and
+    // turns both axes together for a rotation.
+    const ScriptScale now = scaleAndRotation(object);
+    const double skew = skewOf(object.matrix, now.xScale < 0 ? -1 : 1, now.yScale < 0 ? -1 : 1);
+    setScaleRotation(object.matrix, xScale, yScale, rotation, std::isfinite(skew) ? skew : 0.0);
     object.scriptScale = ScriptScale{object.matrix, xScale, yScale, rotation};
 }
 

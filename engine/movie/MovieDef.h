@@ -91,6 +91,9 @@ struct TimelineDef {
     // playhead waits at the last loaded frame as it would for the rest to arrive.
     // -1: all of them.
     int loadedFrames = -1;
+    // A sprite whose header declares no frames: it still plays its one frame (its
+    // scripts run), but scripts read 0 for its current, total and loaded frames.
+    bool declaresNoFrames = false;
     // Whether the tag stream reached its End tag. A timeline whose stream stops short
     // of it is still loading as far as the reference player knows: the playhead waits
     // on its last frame instead of going round to the first.

@@ -100,7 +100,12 @@ public:
         size_t wanted = static_cast<size_t>(std::clamp(declaredFrames, 1, kMaxFrames));
         if (timeline.frames.size() < wanted)
             timeline.frames.resize(wanted);
-        timeline.loadedFrames = whole ? -1 : loaded;
+        // The main movie's frames past the last one its stream holds never arrive: the
+        // playhead waits on the last loaded frame instead of going round to replay it.
+        // A sprite's declared frames all count as loaded.
+        const bool short_ = isRoot && timeline.frames.size() > static_cast<size_t>(loaded);
+        timeline.loadedFrames = whole && !short_ ? -1 : loaded;
+        timeline.declaresNoFrames = !isRoot && declaredFrames == 0;
         timeline.ended = ended && !damaged;
         for (FrameLabel& label : timeline.labels)
             label.frame = std::min(label.frame, timeline.frameCount());

@@ -1,6 +1,7 @@
 #include "engine/movie/Timeline.h"
 #include "engine/movie/TextFieldFormat.h"
 
+#include "engine/avm1/Interpreter.h"
 #include "engine/avm1/Loading.h"
 #include "engine/avm1/Machine.h"
 #include "engine/avm1/MovieClipObject.h"
@@ -268,6 +269,15 @@ avm1::Machine* TimelinePlayer::machine()
         });
         machine_->setLevelResolver([this](int level) -> avm1::Object* { return levelObject(level); });
         machine_->setTextMeasurer(measureTextExtent);
+        // A frame script that jumps out of its tag runs on in the movie's other bytes.
+        machine_->interpreterState().codeRegion = [this](const uint8_t* at) -> std::span<const uint8_t> {
+            const std::vector<uint8_t>& bytes = movie_.bytes;
+            const auto address = reinterpret_cast<uintptr_t>(at);
+            const auto start = reinterpret_cast<uintptr_t>(bytes.data());
+            if (bytes.empty() || address < start || address >= start + bytes.size())
+                return {};
+            return bytes;
+        };
         if (avm1::StageObject* stage = avm1::stageObject(*machine_))
             stage->setMovieSize(movie_.header.stage.width() / 20.0, movie_.header.stage.height() / 20.0);
         if (hooks_.machineStarted)
@@ -334,6 +344,9 @@ void TimelinePlayer::step(ClipState& root)
         avm1::dispatchSoundEvents(*machine_);
         // Loads the frame's scripts started complete now, after them.
         avm1::dispatchLoads(*machine_);
+        // The frame scripts a timer's or a load's goto queued run now, before the
+        // playhead moves on: a stop() there holds the clip on the frame it went to.
+        runQueuedScripts(root);
         // Sweep now and then, and at once when the heap has doubled since the last
         // sweep, so that scripts allocating every frame stay within bounds.
         size_t objects = machine_->heap().size();
@@ -890,11 +903,18 @@ std::string TimelinePlayer::linkageOf(uint16_t characterId, const MovieDef* movi
 {
     if (characterId == 0)
         return {};
+    // A symbol exported under several names takes the class registered for any of
+    // them: registerClass names the symbol, not the name.
+    std::string first;
     for (const auto& [name, id] : (movie ? *movie : movie_).exports) {
-        if (id == characterId)
+        if (id != characterId)
+            continue;
+        if (machine_ && machine_->registeredClasses().count(name))
             return name;
+        if (first.empty())
+            first = name;
     }
-    return {};
+    return first;
 }
 
 void TimelinePlayer::givePrototype(avm1::Object* object, const std::string& linkage)
@@ -1002,7 +1022,12 @@ avm1::Object* TimelinePlayer::placeByScript(ClipState& container, const ClipPath
         const int version = movieOf(container).header.version;
         avm1::Object* self = scriptObject(*root_, path);
         queueClipEvent(inserted, path, ClipEvent::Initialize | ClipEvent::Construct, version);
-        std::string name = linkage.empty() ? linkageOf(inserted.characterId, state.movie) : linkage;
+        std::string name = linkage;
+        if (name.empty() || !machine_ || !machine_->registeredClasses().count(name)) {
+            std::string symbol = linkageOf(inserted.characterId, state.movie);
+            if (name.empty() || (machine_ && machine_->registeredClasses().count(symbol)))
+                name = symbol;
+        }
         // The children of its first frame are there when its class's constructor runs
         // (their own constructors come after it), as the reference player's order shows.
         applyFrame(state, path, 1, StepMode{.instantiate = true}, true);

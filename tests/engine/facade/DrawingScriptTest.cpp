@@ -130,7 +130,7 @@ TEST(DrawingScript, FilledSquareAppearsWhereTheClipIsAndCountsInItsWidth)
     traceMember(a, "mc", "_width");
     traceMember(a, "mc", "_height");
     const Played r = run(a);
-    EXPECT_EQ(r.lines, (std::vector<std::string>{"44", "44"})) << "half the line width on each side";
+    EXPECT_EQ(r.lines, (std::vector<std::string>{"48", "48"})) << "the whole line width on each side";
     EXPECT_EQ(r.image.pixel(20, 20), qRgb(255, 255, 255));
     const QColor half = QColor::fromRgb(r.image.pixel(70, 20));
     EXPECT_EQ(half.red(), 255) << "red at 50% over white";
@@ -230,7 +230,7 @@ TEST(DrawingScript, RunawayDrawingLoopEndsAtTheCommandCap)
     traceMember(loop, "mc", "_width");
     const Played r = run(a, loop, 12);
     ASSERT_EQ(r.lines.size(), 12u) << "every frame's loop ran to its end";
-    EXPECT_EQ(r.lines.back(), "200");
+    EXPECT_EQ(r.lines.back(), "201");  // 0 to 199, and the line's width on each side
     EXPECT_EQ(r.image.pixel(100, 50), qRgb(0, 0, 0));
 }
 

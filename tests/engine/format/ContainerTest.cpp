@@ -132,6 +132,11 @@ TEST(Container, ZeroDeclaredLengthFallsBackToTheCeiling)
     options.declaredLength = 0;
     DecodedMovie movie = decodeMovie(sampleMovie(Compression::Zlib, options));
     EXPECT_EQ(movie.body, decodeMovie(sampleMovie(Compression::None)).body);
+    // Uncompressed, the header is still read but no tags follow it.
+    DecodedMovie plain = decodeMovie(sampleMovie(Compression::None, options));
+    EXPECT_EQ(plain.body.size(), plain.tagsOffset);
+    EXPECT_GT(plain.header.frameRate, 0.0);
+    EXPECT_FALSE(plain.truncated);
 }
 
 } // namespace

@@ -125,8 +125,10 @@ TEST(DisplayList, MainTimelineLoopsOrStopsAtItsEnd)
     EXPECT_EQ(listOf(once.root), "");
 }
 
-TEST(DisplayList, DeclaredFramesBeyondTheLastShowFrameExistEmpty)
+TEST(DisplayList, DeclaredFramesBeyondTheLastShowFrameExistButNeverLoad)
 {
+    // The header's count stands, but the stream ended: the playhead waits on the last
+    // frame it holds rather than going on, or round to replay frame 1's scripts.
     test::MovieOptions options;
     options.frameCount = 4;
     SwfWriter w(options);
@@ -134,8 +136,9 @@ TEST(DisplayList, DeclaredFramesBeyondTheLastShowFrameExistEmpty)
     w.placeObject2(placeAt(1, 1)).showFrame();
     Running run(w);
     EXPECT_EQ(run.movie->root.frameCount(), 4);
+    EXPECT_EQ(run.movie->root.framesLoaded(), 1);
     run.step(4);
-    EXPECT_EQ(run.root.frame, 4);
+    EXPECT_EQ(run.root.frame, 1);
     EXPECT_EQ(listOf(run.root), "1:1");
 }
 

@@ -131,20 +131,22 @@ TEST(Drawing, EachFillIsDrawnAboveTheFillsAndStrokesBeforeIt)
     EXPECT_TRUE(near(canvas.at(80, 30), QColor(0, 0, 0))) << "the second fill's outline is stroked too";
 }
 
-TEST(Drawing, BoundsFollowCurvesAndHalfTheLineWidth)
+TEST(Drawing, BoundsTakeCurvesControlPointsAndTheWholeLineWidth)
 {
+    // As the reference player's getBounds reports drawn edges.
     Drawing d;
     d.beginFill(solid({255, 0, 0, 255}));
     d.moveTo({0, 0});
-    // Its turning point is at y = 50 px, short of the control point at 100.
+    // Its turning point is at y = 50 px, short of the control point at 100: the
+    // control point counts.
     d.curveTo({50 * kPx, 100 * kPx}, {100 * kPx, 0});
     d.endFill();
-    EXPECT_EQ(d.bounds(), (Rect{0, 2000, 0, 1000}));
+    EXPECT_EQ(d.bounds(), (Rect{0, 2000, 0, 2000}));
 
     d.setLineStyle(line(10, {0, 0, 0, 255}));
     d.moveTo({0, -100 * kPx});
     d.lineTo({0, -50 * kPx});
-    EXPECT_EQ(d.bounds(), (Rect{-100, 2000, -2100, 1000}));
+    EXPECT_EQ(d.bounds(), (Rect{-200, 2000, -2200, 2000}));
     EXPECT_EQ(d.shape()->bounds, d.bounds());
 }
 
