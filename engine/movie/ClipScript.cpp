@@ -272,6 +272,10 @@ avm1::Object* ClipScript::childByName(std::string_view name, bool caseSensitive)
         // the name reaches the clip it sits in, as in the reference player.
         if (!child.clip || (child.character && child.character->button && player_.movieOf(self_).header.version < 6))
             return object_;
+        // A clip reached before answers with its own object: a path by depths cannot
+        // tell apart clips parked at the same parting depth.
+        if (ClipScript* known = child.clip->script.get())
+            return known->scriptObject();
         ClipPath p = path();
         p.push_back(child.depth);
         return player_.clipObject(p);
@@ -670,10 +674,9 @@ bool ClipScript::removeClip()
     int32_t at = d->depth;
     ClipPath parentPath = path();
     parentPath.pop_back();
-    player_.queueUnload(*parent, parentPath, at);
     avm1::Machine* machine = player_.machine();
-    // Removing destroys this host; nothing may touch it afterwards.
-    parent->remove(at);
+    // Removing may destroy this host; nothing may touch it afterwards.
+    player_.removeChild(*parent, parentPath, at);
     if (machine)
         avm1::settleFocus(*machine);
     return true;

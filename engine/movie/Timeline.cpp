@@ -308,6 +308,12 @@ avm1::Object* TimelinePlayer::scriptObject(ClipState& root, const ClipPath& path
 void TimelinePlayer::step(ClipState& root)
 {
     root_ = &root;
+    // Clips that left with an unload handler last frame go for good now.
+    dropParked(root);
+    for (DisplayObject& level : root.levels) {
+        if (level.clip)
+            dropParked(*level.clip);
+    }
     size_t live = countDisplayObjects(root);
     displayObjectsLeft = live < kMaxDisplayObjects ? kMaxDisplayObjects - live : 0;
     ClipPath path;
@@ -409,6 +415,60 @@ void TimelinePlayer::queueUnload(ClipState& parent, const ClipPath& parentPath, 
     ClipPath path = parentPath;
     path.push_back(depth);
     queueUnloadOf(*object, path, 0, movieOf(parent).header.version);
+}
+
+void TimelinePlayer::removeChild(ClipState& parent, const ClipPath& parentPath, int32_t depth)
+{
+    DisplayObject* object = parent.find(depth);
+    if (!object)
+        return;
+    const bool parks = scriptsEnabled_ && root_ && machine_ && object->clip && !object->unloading &&
+                       hasUnloadHandler(*object, movieOf(parent).header.version);
+    queueUnload(parent, parentPath, depth);
+    object = parent.find(depth);
+    if (parks && object) {
+        DisplayObject parked = std::move(*object);
+        parent.remove(depth);
+        park(parent.children, std::move(parked));
+        return;
+    }
+    parent.remove(depth);
+}
+
+bool TimelinePlayer::hasUnloadHandler(const DisplayObject& object, int version)
+{
+    for (const ClipEventHandler& handler : parseClipEvents(object.clipActions, version)) {
+        if (handler.events & ClipEvent::Unload)
+            return true;
+    }
+    ClipScript* script = object.clip ? object.clip->script.get() : nullptr;
+    if (!script || !machine_)
+        return false;
+    try {
+        return machine_->getMember(avm1::Value(script->scriptObject()), "onUnload").isObject();
+    } catch (const avm1::ScriptThrow&) {
+    } catch (const avm1::ScriptAbort&) {
+    }
+    return false;
+}
+
+void TimelinePlayer::park(std::vector<DisplayObject>& list, DisplayObject object)
+{
+    // The reference player's parting depth: -32769 minus the script depth, which is
+    // -1 minus the depth as kept here; below every depth a timeline or script can use.
+    object.depth = -1 - object.depth;
+    object.unloading = true;
+    auto at = std::ranges::lower_bound(list, object.depth, {}, &DisplayObject::depth);
+    list.insert(at, std::move(object));
+}
+
+void TimelinePlayer::dropParked(ClipState& clip)
+{
+    std::erase_if(clip.children, [](const DisplayObject& o) { return o.unloading; });
+    for (DisplayObject& child : clip.children) {
+        if (child.clip)
+            dropParked(*child.clip);
+    }
 }
 
 void TimelinePlayer::queueUnloadOf(DisplayObject& object, ClipPath& path, int nesting, int version)
@@ -519,7 +579,7 @@ void TimelinePlayer::advanceTree(ClipState& top, ClipPath& path, bool isRoot, bo
     std::vector<Entry> order;
     auto collect = [&](auto& self, ClipState& clip, ClipPath& at) -> void {
         for (DisplayObject& child : clip.children) {
-            if (!child.clip)
+            if (!child.clip || child.unloading)
                 continue;
             at.push_back(child.depth);
             order.push_back({child.clip->serial.value, at});
@@ -647,16 +707,23 @@ void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame)
     // a script made or moved into the timeline's depths goes like a timeline one.
     for (DisplayObject& current : clip.children) {
         bool scriptOwned = current.depth >= kScriptDepthBase;
-        if (scriptOwned && (current.clip.get() != nullptr || current.textField.get() != nullptr) &&
-            std::ranges::none_of(rebuilt, [&](const DisplayObject& o) { return o.depth == current.depth; }))
+        if (current.unloading ||
+            (scriptOwned && (current.clip.get() != nullptr || current.textField.get() != nullptr) &&
+             std::ranges::none_of(rebuilt, [&](const DisplayObject& o) { return o.depth == current.depth; })))
             rebuilt.push_back(std::move(current));
     }
-    // What the plan does not keep leaves the list: its unload handlers run.
-    for (const DisplayObject& dropped : clip.children) {
-        if (dropped.clip)
-            queueUnload(clip, path, dropped.depth);
+    // What the plan does not keep leaves the list: its unload handlers run, and a clip
+    // with a handler of its own waits at its parting depth while they do.
+    const int version = movieOf(clip).header.version;
+    for (DisplayObject& dropped : clip.children) {
+        if (!dropped.clip)
+            continue;
+        const bool parks = scriptsEnabled_ && machine_ && hasUnloadHandler(dropped, version);
+        queueUnload(clip, path, dropped.depth);
+        if (parks)
+            park(rebuilt, std::move(dropped));
     }
-    std::ranges::sort(rebuilt, {}, &DisplayObject::depth);
+    std::ranges::stable_sort(rebuilt, {}, &DisplayObject::depth);
     clip.children = std::move(rebuilt);
     clip.frame = frame;
     queueScripts(clip, path, frame);
@@ -687,10 +754,10 @@ void TimelinePlayer::applyFrame(ClipState& clip, ClipPath& path, int frame, Step
                            place(clip, path, place_, frame, mode);
                        },
                        [&](const RemoveObject& remove) {
-                           DisplayObject* gone = clip.find(remove.depth);
-                           if (gone && mode.instantiate)
-                               queueUnload(clip, path, remove.depth);
-                           clip.remove(remove.depth);
+                           if (mode.instantiate)
+                               removeChild(clip, path, remove.depth);
+                           else
+                               clip.remove(remove.depth);
                        },
                        [&](const DoAction& action) {
                            if (scripting)
