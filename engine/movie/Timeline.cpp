@@ -677,9 +677,14 @@ void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame)
     rebuilt.reserve(plan.children.size());
     for (DisplayObject& planned : plan.children) {
         DisplayObject* current = clip.find(planned.depth);
-        if (current && current->characterId == planned.characterId && current->placedAt == planned.placedAt) {
-            // The same placement: the instance lives on (a clip keeps its own state),
-            // taking the properties the plan gives it.
+        // A clip a script made or moved holds its depth: the timeline's placement there
+        // fails, as a PlaceObject onto a taken depth does.
+        if (current && current->placedAt < 0 && (current->clip.get() || current->textField.get()))
+            continue;
+        if (current && current->characterId == planned.characterId && current->ratio == planned.ratio) {
+            // The same character with the same ratio: the instance lives on (a clip keeps
+            // its own state and name, whichever frame placed it), taking the properties
+            // the plan gives it.
             DisplayObject kept = std::move(*current);
             if (!kept.scriptTransformed) {
                 kept.matrix = planned.matrix;
@@ -704,11 +709,17 @@ void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame)
         }
     }
     // Clips at the depths scripts own stay where they are, whoever made them; a clip
-    // a script made or moved into the timeline's depths goes like a timeline one.
+    // a script made or moved into the timeline's depths stays only where the target
+    // frame places something (which it keeps out), and otherwise goes like a timeline one.
+    auto planned = [&](int32_t depth) {
+        return std::ranges::any_of(plan.children, [&](const DisplayObject& o) { return o.depth == depth; });
+    };
     for (DisplayObject& current : clip.children) {
-        bool scriptOwned = current.depth >= kScriptDepthBase;
+        const bool live = current.clip.get() != nullptr || current.textField.get() != nullptr;
+        const bool scriptOwned = current.depth >= kScriptDepthBase;
+        const bool holdsDepth = current.placedAt < 0 && planned(current.depth);
         if (current.unloading ||
-            (scriptOwned && (current.clip.get() != nullptr || current.textField.get() != nullptr) &&
+            (live && (scriptOwned || holdsDepth) &&
              std::ranges::none_of(rebuilt, [&](const DisplayObject& o) { return o.depth == current.depth; })))
             rebuilt.push_back(std::move(current));
     }
