@@ -35,7 +35,11 @@ public:
     bool setComputed(Machine& machine, std::string_view name, const Value& value) override;
     void appendComputedNames(std::vector<std::string>& names) override;
     std::optional<std::string> defaultString() override;
-    std::string_view typeName() const override { return "movieclip"; }
+    // A button instance's object: a Button to scripts ("object" to typeof), whose
+    // display properties still read through its host.
+    void markButton() { button_ = true; }
+    bool isButton() const { return button_; }
+    std::string_view typeName() const override { return button_ ? "object" : "movieclip"; }
     bool equalityUsesValueOf() const override { return false; }
     bool pinned() const override { return host_ != nullptr; }
 
@@ -43,6 +47,7 @@ private:
     ClipHost* host_;
     std::string lastPath_;
     bool removedItself_ = false;
+    bool button_ = false;
 };
 
 // The live clip `object` stands for, or null (not a clip, or the clip is gone).

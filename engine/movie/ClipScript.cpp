@@ -721,7 +721,7 @@ avm1::Object* ClipScript::attachMovie(const std::string& linkage, const std::str
     if (it == movie.exports.end() || !scriptDepthAllowed(newDepth) || !player_.exportReady(movie, it->first))
         return nullptr;
     const Character* character = movie.character(it->second);
-    if (!character || character->kind != CharacterKind::Sprite)
+    if (!character || (character->kind != CharacterKind::Sprite && character->kind != CharacterKind::Button))
         return nullptr;
     DisplayObject object;
     object.depth = newDepth;

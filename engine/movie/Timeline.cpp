@@ -293,7 +293,13 @@ avm1::Object* TimelinePlayer::scriptObject(ClipState& root, const ClipPath& path
             if (!parent && index == 2)
                 host->setLevel(path[1]);
             object->setHost(host.get());
+            const bool button = parent && static_cast<avm1::ClipHost*>(host.get())->isButton();
             clip->script.set(std::move(host));
+            if (button) {
+                object->markButton();
+                if (avm1::Object* proto = m->protos().named("Button"))
+                    object->setProto(proto);
+            }
         }
         if (index == path.size())
             return clip->script.get()->scriptObject();
@@ -1087,6 +1093,11 @@ avm1::Object* TimelinePlayer::placeByScript(ClipState& container, const ClipPath
         // script that made it is done, as for clips the timeline places.
         queue_.push_back({path, {}, "onLoad", nullptr, fresh ? fresh->serial.value : 0});
         return self;
+    }
+    if (isButton(inserted)) {
+        // A button takes no initial properties and runs no class constructor.
+        instantiateButton(inserted, path, container.movie);
+        return scriptObject(*root_, path);
     }
     return nullptr;
 }
