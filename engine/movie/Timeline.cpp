@@ -831,8 +831,9 @@ void TimelinePlayer::place(ClipState& clip, ClipPath& path, const PlaceObject& t
         // RemoveObject at its depth still takes it away).
         if (existing->placedAt < 0)
             return;
-        if (tag.characterId && *tag.characterId != existing->characterId) {
+        if (tag.characterId && *tag.characterId != existing->characterId && !existing->clip) {
             // Replacing keeps the depth and the transform unless the tag gives new ones.
+            // A sprite or button instance is never replaced: the move only moves it.
             if (mode.instantiate)
                 queueUnload(clip, path, existing->depth);
             existing->characterId = *tag.characterId;
@@ -850,7 +851,10 @@ void TimelinePlayer::place(ClipState& clip, ClipPath& path, const PlaceObject& t
         }
         const Matrix matrix = existing->matrix;
         const ColorTransform colorTransform = existing->colorTransform;
+        // An instance keeps the name it was placed with.
+        const std::string name = existing->name;
         applyPlacedFields(*existing, tag);
+        existing->name = name;
         if (existing->scriptTransformed) {
             existing->matrix = matrix;
             existing->colorTransform = colorTransform;
