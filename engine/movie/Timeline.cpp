@@ -687,10 +687,11 @@ void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame)
         // fails, as a PlaceObject onto a taken depth does.
         if (current && current->placedAt < 0 && (current->clip.get() || current->textField.get()))
             continue;
-        if (current && current->characterId == planned.characterId && current->ratio == planned.ratio) {
+        if (current && current->characterId == planned.characterId && current->ratio == planned.ratio &&
+            !isButton(*current)) {
             // The same character with the same ratio: the instance lives on (a clip keeps
             // its own state and name, whichever frame placed it), taking the properties
-            // the plan gives it.
+            // the plan gives it. A button is made afresh, as the reference player does.
             DisplayObject kept = std::move(*current);
             if (!kept.scriptTransformed) {
                 kept.matrix = planned.matrix;
