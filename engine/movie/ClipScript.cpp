@@ -272,13 +272,9 @@ avm1::Object* ClipScript::childByName(std::string_view name, bool caseSensitive)
         // the name reaches the clip it sits in, as in the reference player.
         if (!child.clip || (child.character && child.character->button && player_.movieOf(self_).header.version < 6))
             return object_;
-        // A clip reached before answers with its own object: a path by depths cannot
-        // tell apart clips parked at the same parting depth.
-        if (ClipScript* known = child.clip->script.get())
-            return known->scriptObject();
-        ClipPath p = path();
-        p.push_back(child.depth);
-        return player_.clipObject(p);
+        // Reached through this clip, not by depth: clips parked at their parting depth
+        // (and, before SWF 6, clips placed onto a taken depth) share one.
+        return player_.childObject(self_, *child.clip);
     }
     return nullptr;
 }
@@ -286,7 +282,6 @@ avm1::Object* ClipScript::childByName(std::string_view name, bool caseSensitive)
 std::vector<avm1::Object*> ClipScript::namedChildren()
 {
     std::vector<avm1::Object*> out;
-    ClipPath base = path();
     for (DisplayObject& child : self_.children) {
         if (child.textField && !child.name.empty()) {
             if (avm1::Object* o = player_.textFieldObject(self_, child))
@@ -294,9 +289,7 @@ std::vector<avm1::Object*> ClipScript::namedChildren()
             continue;
         }
         if (child.clip && !child.name.empty()) {
-            ClipPath p = base;
-            p.push_back(child.depth);
-            if (avm1::Object* o = player_.clipObject(p))
+            if (avm1::Object* o = player_.childObject(self_, *child.clip))
                 out.push_back(o);
         }
     }

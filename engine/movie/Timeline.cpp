@@ -287,20 +287,8 @@ avm1::Object* TimelinePlayer::scriptObject(ClipState& root, const ClipPath& path
         return nullptr;
     ClipState* parent = nullptr;
     while (true) {
-        if (!clip->script.get()) {
-            avm1::MovieClipObject* object = m->newClipObject(nullptr);
-            auto host = std::make_unique<ClipScript>(*this, machine_, *clip, parent, object);
-            if (!parent && index == 2)
-                host->setLevel(path[1]);
-            object->setHost(host.get());
-            const bool button = parent && static_cast<avm1::ClipHost*>(host.get())->isButton();
-            clip->script.set(std::move(host));
-            if (button) {
-                object->markButton();
-                if (avm1::Object* proto = m->protos().named("Button"))
-                    object->setProto(proto);
-            }
-        }
+        if (!clip->script.get())
+            attachScript(*m, *clip, parent, !parent && index == 2 ? path[1] : 0);
         if (index == path.size())
             return clip->script.get()->scriptObject();
         DisplayObject* child = clip->find(path[index++]);
@@ -309,6 +297,32 @@ avm1::Object* TimelinePlayer::scriptObject(ClipState& root, const ClipPath& path
         parent = clip;
         clip = child->clip.get();
     }
+}
+
+void TimelinePlayer::attachScript(avm1::Machine& m, ClipState& clip, ClipState* parent, int level)
+{
+    avm1::MovieClipObject* object = m.newClipObject(nullptr);
+    auto host = std::make_unique<ClipScript>(*this, machine_, clip, parent, object);
+    if (level > 0)
+        host->setLevel(level);
+    object->setHost(host.get());
+    const bool button = parent && static_cast<avm1::ClipHost*>(host.get())->isButton();
+    clip.script.set(std::move(host));
+    if (button) {
+        object->markButton();
+        if (avm1::Object* proto = m.protos().named("Button"))
+            object->setProto(proto);
+    }
+}
+
+avm1::Object* TimelinePlayer::childObject(ClipState& parent, ClipState& child)
+{
+    avm1::Machine* m = machine();
+    if (!m || !parent.script.get())
+        return nullptr;
+    if (!child.script.get())
+        attachScript(*m, child, &parent, 0);
+    return child.script.get()->scriptObject();
 }
 
 void TimelinePlayer::step(ClipState& root)
@@ -559,13 +573,16 @@ void TimelinePlayer::queueClipEvent(const DisplayObject& object, const ClipPath&
         return;
     // Initialize handlers of every clip just placed run before their construct handlers,
     // and both before the frame scripts queued with them.
+    // A handler for several of the events asked for runs once for each.
+    const uint64_t instance = object.clip ? object.clip->serial.value : 0;
     for (const ClipEventHandler& handler : parseClipEvents(object.clipActions, version)) {
-        if (!(handler.events & event))
-            continue;
-        auto& into = (handler.events & event & ClipEvent::Initialize) ? initializeQueue_
-                     : (handler.events & event & ClipEvent::Construct) ? constructQueue_
-                                                                        : queue_;
-        into.push_back({path, handler.code, {}, nullptr, object.clip ? object.clip->serial.value : 0});
+        const uint32_t matched = handler.events & event;
+        if (matched & ClipEvent::Initialize)
+            initializeQueue_.push_back({path, handler.code, {}, nullptr, instance});
+        if (matched & ClipEvent::Construct)
+            constructQueue_.push_back({path, handler.code, {}, nullptr, instance});
+        if (matched & ~(ClipEvent::Initialize | ClipEvent::Construct))
+            queue_.push_back({path, handler.code, {}, nullptr, instance});
     }
 }
 
@@ -862,12 +879,14 @@ void TimelinePlayer::place(ClipState& clip, ClipPath& path, const PlaceObject& t
         }
         return;
     }
-    // A new object needs a character and a free depth; anything else is ignored. The
-    // reference player says so in its trace output when the depth is taken, at the
-    // moment the tag runs (ahead of the frame's queued scripts).
-    if (existing && tag.characterId && mode.instantiate && scriptsEnabled_ && hooks_.trace)
+    // A new object needs a character and, from SWF 6 on, a free depth; anything else is
+    // ignored. Movies of SWF 9 and later hear of it in their trace output, at the moment
+    // the tag runs (ahead of the frame's queued scripts). Before SWF 6 the new object
+    // joins the one there, beneath it.
+    const int version = movieOf(clip).header.version;
+    if (existing && tag.characterId && mode.instantiate && scriptsEnabled_ && hooks_.trace && version >= 9)
         hooks_.trace("Warning: Failed to place object at depth " + std::to_string(tag.depth) + ".");
-    if (existing || !tag.characterId)
+    if ((existing && version >= 6) || !tag.characterId)
         return;
     if (mode.instantiate && !takeDisplayObjectSlot())
         return;

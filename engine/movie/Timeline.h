@@ -165,6 +165,9 @@ public:
     avm1::Machine* existingMachine() const { return machine_.get(); }
     // The script object of `clip`, creating it (and its parents') on first use.
     avm1::Object* scriptObject(ClipState& root, const ClipPath& path);
+    // The script object of `child`, a clip of `parent`, which has its own already:
+    // reached through the parent, not by depth, since several objects may share one.
+    avm1::Object* childObject(ClipState& parent, ClipState& child);
     // The script object of the text field `field` of `container`, created on first use;
     // the container's own must exist already.
     avm1::Object* textFieldObject(ClipState& container, DisplayObject& field);
@@ -323,6 +326,8 @@ private:
     // before the next script runs.
     std::vector<std::pair<ClipPath, int32_t>> pendingBinds_;
     void bindPlacedFields(ClipState& root);
+    // Gives `clip` its script object and host; `level`: the level it is the root of.
+    void attachScript(avm1::Machine& m, ClipState& clip, ClipState* parent, int level);
     // What each timeline places at each frame, for rebuilding lists on gotos.
     std::unique_ptr<SeekIndex> seekIndex_;
     // createEmptyMovieClip's character: a sprite of one empty frame.
