@@ -745,6 +745,7 @@ avm1::Object* ClipScript::createTextField(const std::string& newName, int newDep
     object.depth = newDepth;
     object.name = newName;
     object.placedAt = -1;
+    object.madeByScript = true;
     object.matrix.tx = twips(x);
     object.matrix.ty = twips(y);
     object.textField.emplace(TextFieldState::created({0, twips(std::max(0.0, width)), 0, twips(std::max(0.0, height))}));

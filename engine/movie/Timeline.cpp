@@ -702,10 +702,11 @@ void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame)
         DisplayObject* current = clip.find(planned.depth);
         // A clip a script made or moved holds its depth: the timeline's placement there
         // fails, as a PlaceObject onto a taken depth does.
-        if (current && current->placedAt < 0 && (current->clip.get() || current->textField.get()))
+        if (current && current->placedAt < 0 && !current->madeByScript &&
+            (current->clip.get() || current->textField.get()))
             continue;
-        if (current && current->characterId == planned.characterId && current->ratio == planned.ratio &&
-            !isButton(*current)) {
+        if (current && current->placedAt >= 0 && current->characterId == planned.characterId &&
+            current->ratio == planned.ratio && !isButton(*current)) {
             // The same character with the same ratio: the instance lives on (a clip keeps
             // its own state and name, whichever frame placed it), taking the properties
             // the plan gives it. A button is made afresh, as the reference player does.
@@ -732,16 +733,17 @@ void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame)
             path.pop_back();
         }
     }
-    // Clips at the depths scripts own stay where they are, whoever made them; a clip
-    // a script made or moved into the timeline's depths stays only where the target
-    // frame places something (which it keeps out), and otherwise goes like a timeline one.
+    // Clips at the depths scripts own stay where they are, whoever made them. In the
+    // timeline's depths a clip a script made goes like a timeline one; a timeline clip a
+    // script moved stays only where the target frame places something (which it keeps
+    // out), and otherwise goes too.
     auto planned = [&](int32_t depth) {
         return std::ranges::any_of(plan.children, [&](const DisplayObject& o) { return o.depth == depth; });
     };
     for (DisplayObject& current : clip.children) {
         const bool live = current.clip.get() != nullptr || current.textField.get() != nullptr;
         const bool scriptOwned = current.depth >= kScriptDepthBase;
-        const bool holdsDepth = current.placedAt < 0 && planned(current.depth);
+        const bool holdsDepth = current.placedAt < 0 && !current.madeByScript && planned(current.depth);
         if (current.unloading ||
             (live && (scriptOwned || holdsDepth) &&
              std::ranges::none_of(rebuilt, [&](const DisplayObject& o) { return o.depth == current.depth; })))
@@ -1093,6 +1095,7 @@ avm1::Object* TimelinePlayer::placeByScript(ClipState& container, const ClipPath
     queueUnload(container, containerPath, object.depth);
     container.remove(object.depth);
     object.placedAt = -1;
+    object.madeByScript = true;
     int32_t depth = object.depth;
     DisplayObject& inserted = container.insert(std::move(object));
     ClipPath path = containerPath;
