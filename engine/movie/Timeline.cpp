@@ -711,6 +711,7 @@ void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame)
             // its own state and name, whichever frame placed it), taking the properties
             // the plan gives it. A button is made afresh, as the reference player does.
             DisplayObject kept = std::move(*current);
+            kept.placedAt = planned.placedAt;
             if (!kept.scriptTransformed) {
                 kept.matrix = planned.matrix;
                 kept.colorTransform = planned.colorTransform;
@@ -851,7 +852,8 @@ void TimelinePlayer::place(ClipState& clip, ClipPath& path, const PlaceObject& t
         // RemoveObject at its depth still takes it away).
         if (existing->placedAt < 0)
             return;
-        if (tag.characterId && *tag.characterId != existing->characterId && !existing->clip) {
+        if (tag.characterId && *tag.characterId != existing->characterId && !isSprite(*existing) &&
+            !isButton(*existing)) {
             // Replacing keeps the depth and the transform unless the tag gives new ones.
             // A sprite or button instance is never replaced: the move only moves it.
             if (mode.instantiate)
