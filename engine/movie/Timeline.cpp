@@ -779,8 +779,6 @@ void TimelinePlayer::applyFrame(ClipState& clip, ClipPath& path, int frame, Step
     bool scripting = queueFrameScripts && mode.instantiate && scriptsEnabled_;
     if (queueFrameScripts && mode.instantiate)
         enterFrameSounds(clip, frame);
-    if (scripting)
-        queueInitActions(def, path, clip.movie);
     for (size_t index = 0; index < def.tags.size(); ++index) {
         const ControlTag& tag = def.tags[index];
         std::visit(Overloaded{
@@ -801,7 +799,12 @@ void TimelinePlayer::applyFrame(ClipState& clip, ClipPath& path, int frame, Step
                            if (scripting)
                                queue_.push_back({path, action.code, {}, nullptr, clip.serial.value});
                        },
-                       [&](const InitAction&) {},
+                       [&](const InitAction& init) {
+                           // In tag order with the initialize events of the clips the
+                           // frame places, all of them ahead of construct events.
+                           if (scripting && initActionsRun_.insert({clip.movie, init.spriteId}).second)
+                               initializeQueue_.push_back({path, init.code, {}});
+                       },
                    },
                    tag);
     }
