@@ -1079,6 +1079,9 @@ void TimelinePlayer::applyRegisteredClass(avm1::Object* object, const std::strin
         avm1::Value proto = m->getMember(avm1::Value(ctor), "prototype");
         if (proto.asObject())
             object->setProto(proto.asObject());
+        // As `new` does: the instance names its class in hidden properties of its own.
+        object->put("__constructor__", avm1::Value(ctor), avm1::PropertyFlag::DontEnum);
+        object->put("constructor", avm1::Value(ctor), avm1::PropertyFlag::DontEnum);
         copyInit();
     } catch (const avm1::ScriptThrow&) {
     } catch (const avm1::ScriptAbort&) {
