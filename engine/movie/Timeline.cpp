@@ -1079,9 +1079,11 @@ void TimelinePlayer::applyRegisteredClass(avm1::Object* object, const std::strin
         avm1::Value proto = m->getMember(avm1::Value(ctor), "prototype");
         if (proto.asObject())
             object->setProto(proto.asObject());
-        // As `new` does: the instance names its class in hidden properties of its own.
+        // The instance names its class in a hidden property of its own, and before
+        // SWF 7 in its own `constructor` too; later ones find that on the prototype.
         object->put("__constructor__", avm1::Value(ctor), avm1::PropertyFlag::DontEnum);
-        object->put("constructor", avm1::Value(ctor), avm1::PropertyFlag::DontEnum);
+        if (m->version() < 7)
+            object->put("constructor", avm1::Value(ctor), avm1::PropertyFlag::DontEnum);
         copyInit();
     } catch (const avm1::ScriptThrow&) {
     } catch (const avm1::ScriptAbort&) {
