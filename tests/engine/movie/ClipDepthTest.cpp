@@ -292,3 +292,23 @@ TEST(BackwardGoto, SwappedTimelineClipsHoldTheirDepthsAndScriptMadeOnesGo)
 }
 
 } // namespace
+
+namespace {
+
+// One onClipEvent handler for load, initialize and construct runs once for each: the
+// initialize and construct runs come ahead of the frame's script, the load run after
+// it, even with the script ahead of the placement in the frame.
+TEST(ClipEvents, AHandlerForSeveralPlacementEventsRunsOnceForEach)
+{
+    test::SwfWriter movie;
+    movie.defineSprite(kSprite, 1, test::TagStream().showFrame());
+    test::Place a = placeAt(1, kSprite);
+    a.name = "a";
+    a.clipEvents.emplace_back(0x1 | 0x200 | 0x40000, ActionBuilder().pushString("h").op(kTrace));
+    movie.doAction(ActionBuilder().pushString("frame").op(kTrace)).placeObject2(a).showFrame();
+    Running run(movie);
+    run.step();
+    EXPECT_EQ(run.traces, (Lines{"h", "h", "frame", "h"}));
+}
+
+} // namespace
