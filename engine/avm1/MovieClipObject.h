@@ -42,7 +42,11 @@ public:
     bool setComputed(Machine& machine, std::string_view name, const Value& value) override;
     void appendComputedNames(std::vector<std::string>& names) override;
     std::optional<std::string> defaultString() override;
-    std::string_view typeName() const override { return "movieclip"; }
+    // A button instance's object: a Button to scripts ("object" to typeof), whose
+    // display properties still read through its host.
+    void markButton() { button_ = true; }
+    bool isButton() const { return button_; }
+    std::string_view typeName() const override { return button_ ? "object" : "movieclip"; }
     bool equalityUsesValueOf() const override { return false; }
     bool pinned() const override { return host_ != nullptr; }
 
@@ -51,6 +55,7 @@ private:
     std::string lastPath_;
     std::string pathBeforeRename_;
     bool removedItself_ = false;
+    bool button_ = false;
 };
 
 // Whether `a` and `b` are references to one clip as == and === see them: clip

@@ -277,9 +277,9 @@ avm1::Object* ClipScript::childByName(std::string_view name, bool caseSensitive)
         // the name reaches the clip it sits in, as in the reference player.
         if (!child.clip || (child.character && child.character->button && player_.movieOf(self_).header.version < 6))
             return object_;
-        ClipPath p = path();
-        p.push_back(child.depth);
-        return player_.clipObject(p);
+        // Reached through this clip, not by depth: clips parked at their parting depth
+        // (and, before SWF 6, clips placed onto a taken depth) share one.
+        return player_.childObject(self_, *child.clip);
     }
     return nullptr;
 }
@@ -287,7 +287,6 @@ avm1::Object* ClipScript::childByName(std::string_view name, bool caseSensitive)
 std::vector<avm1::Object*> ClipScript::namedChildren()
 {
     std::vector<avm1::Object*> out;
-    ClipPath base = path();
     for (DisplayObject& child : self_.children) {
         if (child.textField && !child.name.empty()) {
             if (avm1::Object* o = player_.textFieldObject(self_, child))
@@ -295,9 +294,7 @@ std::vector<avm1::Object*> ClipScript::namedChildren()
             continue;
         }
         if (child.clip && !child.name.empty()) {
-            ClipPath p = base;
-            p.push_back(child.depth);
-            if (avm1::Object* o = player_.clipObject(p))
+            if (avm1::Object* o = player_.childObject(self_, *child.clip))
                 out.push_back(o);
         }
     }
@@ -689,10 +686,9 @@ bool ClipScript::removeClip()
     int32_t at = d->depth;
     ClipPath parentPath = path();
     parentPath.pop_back();
-    player_.queueUnload(*parent, parentPath, at);
     avm1::Machine* machine = player_.machine();
-    // Removing destroys this host; nothing may touch it afterwards.
-    parent->remove(at);
+    // Removing may destroy this host; nothing may touch it afterwards.
+    player_.removeChild(*parent, parentPath, at);
     if (machine)
         avm1::settleFocus(*machine);
     return true;
@@ -737,7 +733,7 @@ avm1::Object* ClipScript::attachMovie(const std::string& linkage, const std::str
     if (it == movie.exports.end() || !scriptDepthAllowed(newDepth) || !player_.exportReady(movie, it->first))
         return nullptr;
     const Character* character = movie.character(it->second);
-    if (!character || character->kind != CharacterKind::Sprite)
+    if (!character || (character->kind != CharacterKind::Sprite && character->kind != CharacterKind::Button))
         return nullptr;
     DisplayObject object;
     object.depth = newDepth;
@@ -768,6 +764,7 @@ avm1::Object* ClipScript::createTextField(const std::string& newName, int newDep
     object.depth = newDepth;
     object.name = newName;
     object.placedAt = -1;
+    object.madeByScript = true;
     object.matrix.tx = twips(x);
     object.matrix.ty = twips(y);
     object.textField.emplace(TextFieldState::created({0, twips(std::max(0.0, width)), 0, twips(std::max(0.0, height))},

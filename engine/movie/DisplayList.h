@@ -187,6 +187,14 @@ struct DisplayObject {
     // A script set its position, size, rotation or colour: from then on the timeline's
     // moves leave its matrix and colour transform alone, as the reference player does.
     bool scriptTransformed = false;
+    // A script made it (attach, duplicate, create), as against a timeline clip a
+    // script only moved (placedAt < 0 for both): a rewind takes it out of the timeline's
+    // depths, where a moved one may hold its depth.
+    bool madeByScript = false;
+    // A clip with an unload handler that left the display list: it waits at its parting
+    // depth (-1 - its depth), still named and reachable by scripts, neither drawn nor
+    // played, until the next frame step takes it away.
+    bool unloading = false;
     // The instance (ClipState serial) of the clip a script made this object's mask
     // with setMask; 0: none.
     uint64_t maskClip = 0;
@@ -209,7 +217,9 @@ struct DisplayObject {
             && a.clipDepth == b.clipDepth && a.visible == b.visible && a.blendMode == b.blendMode
             && sameFilters(a.filters, b.filters) && a.cacheAsBitmap == b.cacheAsBitmap
             && a.opaqueBackground == b.opaqueBackground && a.scrollRect == b.scrollRect
-            && a.placedAt == b.placedAt && a.scriptTransformed == b.scriptTransformed && a.maskClip == b.maskClip
+            && a.placedAt == b.placedAt && a.scriptTransformed == b.scriptTransformed && a.unloading == b.unloading
+            && a.madeByScript == b.madeByScript
+            && a.maskClip == b.maskClip
             && a.clip == b.clip && a.textField == b.textField;
     }
 };

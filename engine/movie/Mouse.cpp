@@ -121,7 +121,7 @@ bool MouseInput::findIn(ClipState& clip, ClipPath& path, Point local, TimelinePl
     // The topmost first: the highest depth wins.
     for (size_t i = clip.children.size(); i-- > 0;) {
         DisplayObject& child = clip.children[i];
-        if (!child.visible || child.clipDepth || !child.character)
+        if (!child.visible || child.clipDepth || !child.character || child.unloading)
             continue;
         if (child.character->kind == CharacterKind::Button) {
             if (hitsObject(child, local, nesting)) {

@@ -114,8 +114,10 @@ render::RenderNode buildNode(const DisplayObject& object, const Matrix& world, c
 void addChildren(const ClipState& clip, render::RenderNode& parent, const Matrix& world, const ScriptMasks& masks)
 {
     parent.children.reserve(clip.children.size());
-    for (const DisplayObject& object : clip.children)
-        parent.children.push_back(buildNode(object, world, masks));
+    for (const DisplayObject& object : clip.children) {
+        if (!object.unloading)
+            parent.children.push_back(buildNode(object, world, masks));
+    }
 }
 
 // Where a level's root sits on the stage, as scripts placed it.

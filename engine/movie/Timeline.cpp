@@ -297,14 +297,8 @@ avm1::Object* TimelinePlayer::scriptObject(ClipState& root, const ClipPath& path
         return nullptr;
     ClipState* parent = nullptr;
     while (true) {
-        if (!clip->script.get()) {
-            avm1::MovieClipObject* object = m->newClipObject(nullptr);
-            auto host = std::make_unique<ClipScript>(*this, machine_, *clip, parent, object);
-            if (!parent && index == 2)
-                host->setLevel(path[1]);
-            object->setHost(host.get());
-            clip->script.set(std::move(host));
-        }
+        if (!clip->script.get())
+            attachScript(*m, *clip, parent, !parent && index == 2 ? path[1] : 0);
         if (index == path.size())
             return clip->script.get()->scriptObject();
         DisplayObject* child = clip->find(path[index++]);
@@ -315,9 +309,41 @@ avm1::Object* TimelinePlayer::scriptObject(ClipState& root, const ClipPath& path
     }
 }
 
+void TimelinePlayer::attachScript(avm1::Machine& m, ClipState& clip, ClipState* parent, int level)
+{
+    avm1::MovieClipObject* object = m.newClipObject(nullptr);
+    auto host = std::make_unique<ClipScript>(*this, machine_, clip, parent, object);
+    if (level > 0)
+        host->setLevel(level);
+    object->setHost(host.get());
+    const bool button = parent && static_cast<avm1::ClipHost*>(host.get())->isButton();
+    clip.script.set(std::move(host));
+    if (button) {
+        object->markButton();
+        if (avm1::Object* proto = m.protos().named("Button"))
+            object->setProto(proto);
+    }
+}
+
+avm1::Object* TimelinePlayer::childObject(ClipState& parent, ClipState& child)
+{
+    avm1::Machine* m = machine();
+    if (!m || !parent.script.get())
+        return nullptr;
+    if (!child.script.get())
+        attachScript(*m, child, &parent, 0);
+    return child.script.get()->scriptObject();
+}
+
 void TimelinePlayer::step(ClipState& root)
 {
     root_ = &root;
+    // Clips that left with an unload handler last frame go for good now.
+    dropParked(root);
+    for (DisplayObject& level : root.levels) {
+        if (level.clip)
+            dropParked(*level.clip);
+    }
     size_t live = countDisplayObjects(root);
     displayObjectsLeft = live < kMaxDisplayObjects ? kMaxDisplayObjects - live : 0;
     ClipPath path;
@@ -424,6 +450,60 @@ void TimelinePlayer::queueUnload(ClipState& parent, const ClipPath& parentPath, 
     queueUnloadOf(*object, path, 0, movieOf(parent).header.version);
 }
 
+void TimelinePlayer::removeChild(ClipState& parent, const ClipPath& parentPath, int32_t depth)
+{
+    DisplayObject* object = parent.find(depth);
+    if (!object)
+        return;
+    const bool parks = scriptsEnabled_ && root_ && machine_ && object->clip && !object->unloading &&
+                       hasUnloadHandler(*object, movieOf(parent).header.version);
+    queueUnload(parent, parentPath, depth);
+    object = parent.find(depth);
+    if (parks && object) {
+        DisplayObject parked = std::move(*object);
+        parent.remove(depth);
+        park(parent.children, std::move(parked));
+        return;
+    }
+    parent.remove(depth);
+}
+
+bool TimelinePlayer::hasUnloadHandler(const DisplayObject& object, int version)
+{
+    for (const ClipEventHandler& handler : parseClipEvents(object.clipActions, version)) {
+        if (handler.events & ClipEvent::Unload)
+            return true;
+    }
+    ClipScript* script = object.clip ? object.clip->script.get() : nullptr;
+    if (!script || !machine_)
+        return false;
+    try {
+        return machine_->getMember(avm1::Value(script->scriptObject()), "onUnload").isObject();
+    } catch (const avm1::ScriptThrow&) {
+    } catch (const avm1::ScriptAbort&) {
+    }
+    return false;
+}
+
+void TimelinePlayer::park(std::vector<DisplayObject>& list, DisplayObject object)
+{
+    // The reference player's parting depth: -32769 minus the script depth, which is
+    // -1 minus the depth as kept here; below every depth a timeline or script can use.
+    object.depth = -1 - object.depth;
+    object.unloading = true;
+    auto at = std::ranges::lower_bound(list, object.depth, {}, &DisplayObject::depth);
+    list.insert(at, std::move(object));
+}
+
+void TimelinePlayer::dropParked(ClipState& clip)
+{
+    std::erase_if(clip.children, [](const DisplayObject& o) { return o.unloading; });
+    for (DisplayObject& child : clip.children) {
+        if (child.clip)
+            dropParked(*child.clip);
+    }
+}
+
 void TimelinePlayer::queueUnloadOf(DisplayObject& object, ClipPath& path, int nesting, int version)
 {
     constexpr int kMaxNesting = 64;
@@ -506,13 +586,16 @@ void TimelinePlayer::queueClipEvent(const DisplayObject& object, const ClipPath&
         return;
     // Initialize handlers of every clip just placed run before their construct handlers,
     // and both before the frame scripts queued with them.
+    // A handler for several of the events asked for runs once for each.
+    const uint64_t instance = object.clip ? object.clip->serial.value : 0;
     for (const ClipEventHandler& handler : parseClipEvents(object.clipActions, version)) {
-        if (!(handler.events & event))
-            continue;
-        auto& into = (handler.events & event & ClipEvent::Initialize) ? initializeQueue_
-                     : (handler.events & event & ClipEvent::Construct) ? constructQueue_
-                                                                        : queue_;
-        into.push_back({path, handler.code, {}, nullptr, object.clip ? object.clip->serial.value : 0});
+        const uint32_t matched = handler.events & event;
+        if (matched & ClipEvent::Initialize)
+            initializeQueue_.push_back({path, handler.code, {}, nullptr, instance});
+        if (matched & ClipEvent::Construct)
+            constructQueue_.push_back({path, handler.code, {}, nullptr, instance});
+        if (matched & ~(ClipEvent::Initialize | ClipEvent::Construct))
+            queue_.push_back({path, handler.code, {}, nullptr, instance});
     }
 }
 
@@ -532,7 +615,7 @@ void TimelinePlayer::advanceTree(ClipState& top, ClipPath& path, bool isRoot, bo
     std::vector<Entry> order;
     auto collect = [&](auto& self, ClipState& clip, ClipPath& at) -> void {
         for (DisplayObject& child : clip.children) {
-            if (!child.clip)
+            if (!child.clip || child.unloading)
                 continue;
             at.push_back(child.depth);
             order.push_back({child.clip->serial.value, at});
@@ -630,10 +713,18 @@ void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame)
     rebuilt.reserve(plan.children.size());
     for (DisplayObject& planned : plan.children) {
         DisplayObject* current = clip.find(planned.depth);
-        if (current && current->characterId == planned.characterId && current->placedAt == planned.placedAt) {
-            // The same placement: the instance lives on (a clip keeps its own state),
-            // taking the properties the plan gives it.
+        // A clip a script made or moved holds its depth: the timeline's placement there
+        // fails, as a PlaceObject onto a taken depth does.
+        if (current && current->placedAt < 0 && !current->madeByScript &&
+            (current->clip.get() || current->textField.get()))
+            continue;
+        if (current && current->placedAt >= 0 && current->characterId == planned.characterId &&
+            current->ratio == planned.ratio && !isButton(*current)) {
+            // The same character with the same ratio: the instance lives on (a clip keeps
+            // its own state and name, whichever frame placed it), taking the properties
+            // the plan gives it. A button is made afresh, as the reference player does.
             DisplayObject kept = std::move(*current);
+            kept.placedAt = planned.placedAt;
             if (!kept.scriptTransformed) {
                 kept.matrix = planned.matrix;
                 kept.colorTransform = planned.colorTransform;
@@ -656,20 +747,34 @@ void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame)
             path.pop_back();
         }
     }
-    // Clips at the depths scripts own stay where they are, whoever made them; a clip
-    // a script made or moved into the timeline's depths goes like a timeline one.
+    // Clips at the depths scripts own stay where they are, whoever made them. In the
+    // timeline's depths a clip a script made goes like a timeline one; a timeline clip a
+    // script moved stays only where the target frame places something (which it keeps
+    // out), and otherwise goes too.
+    auto planned = [&](int32_t depth) {
+        return std::ranges::any_of(plan.children, [&](const DisplayObject& o) { return o.depth == depth; });
+    };
     for (DisplayObject& current : clip.children) {
-        bool scriptOwned = current.depth >= kScriptDepthBase;
-        if (scriptOwned && (current.clip.get() != nullptr || current.textField.get() != nullptr) &&
-            std::ranges::none_of(rebuilt, [&](const DisplayObject& o) { return o.depth == current.depth; }))
+        const bool live = current.clip.get() != nullptr || current.textField.get() != nullptr;
+        const bool scriptOwned = current.depth >= kScriptDepthBase;
+        const bool holdsDepth = current.placedAt < 0 && !current.madeByScript && planned(current.depth);
+        if (current.unloading ||
+            (live && (scriptOwned || holdsDepth) &&
+             std::ranges::none_of(rebuilt, [&](const DisplayObject& o) { return o.depth == current.depth; })))
             rebuilt.push_back(std::move(current));
     }
-    // What the plan does not keep leaves the list: its unload handlers run.
-    for (const DisplayObject& dropped : clip.children) {
-        if (dropped.clip)
-            queueUnload(clip, path, dropped.depth);
+    // What the plan does not keep leaves the list: its unload handlers run, and a clip
+    // with a handler of its own waits at its parting depth while they do.
+    const int version = movieOf(clip).header.version;
+    for (DisplayObject& dropped : clip.children) {
+        if (!dropped.clip)
+            continue;
+        const bool parks = scriptsEnabled_ && machine_ && hasUnloadHandler(dropped, version);
+        queueUnload(clip, path, dropped.depth);
+        if (parks)
+            park(rebuilt, std::move(dropped));
     }
-    std::ranges::sort(rebuilt, {}, &DisplayObject::depth);
+    std::ranges::stable_sort(rebuilt, {}, &DisplayObject::depth);
     clip.children = std::move(rebuilt);
     clip.frame = frame;
     queueScripts(clip, path, frame);
@@ -687,8 +792,6 @@ void TimelinePlayer::applyFrame(ClipState& clip, ClipPath& path, int frame, Step
     bool scripting = queueFrameScripts && mode.instantiate && scriptsEnabled_;
     if (queueFrameScripts && mode.instantiate)
         enterFrameSounds(clip, frame);
-    if (scripting)
-        queueInitActions(def, path, clip.movie);
     for (size_t index = 0; index < def.tags.size(); ++index) {
         const ControlTag& tag = def.tags[index];
         std::visit(Overloaded{
@@ -700,16 +803,21 @@ void TimelinePlayer::applyFrame(ClipState& clip, ClipPath& path, int frame, Step
                            place(clip, path, place_, frame, mode);
                        },
                        [&](const RemoveObject& remove) {
-                           DisplayObject* gone = clip.find(remove.depth);
-                           if (gone && mode.instantiate)
-                               queueUnload(clip, path, remove.depth);
-                           clip.remove(remove.depth);
+                           if (mode.instantiate)
+                               removeChild(clip, path, remove.depth);
+                           else
+                               clip.remove(remove.depth);
                        },
                        [&](const DoAction& action) {
                            if (scripting)
                                queue_.push_back({path, action.code, {}, nullptr, clip.serial.value});
                        },
-                       [&](const InitAction&) {},
+                       [&](const InitAction& init) {
+                           // In tag order with the initialize events of the clips the
+                           // frame places, all of them ahead of construct events.
+                           if (scripting && initActionsRun_.insert({clip.movie, init.spriteId}).second)
+                               initializeQueue_.push_back({path, init.code, {}});
+                       },
                    },
                    tag);
     }
@@ -760,8 +868,10 @@ void TimelinePlayer::place(ClipState& clip, ClipPath& path, const PlaceObject& t
         // RemoveObject at its depth still takes it away).
         if (existing->placedAt < 0)
             return;
-        if (tag.characterId && *tag.characterId != existing->characterId) {
+        if (tag.characterId && *tag.characterId != existing->characterId && !isSprite(*existing) &&
+            !isButton(*existing)) {
             // Replacing keeps the depth and the transform unless the tag gives new ones.
+            // A sprite or button instance is never replaced: the move only moves it.
             if (mode.instantiate)
                 queueUnload(clip, path, existing->depth);
             existing->characterId = *tag.characterId;
@@ -780,19 +890,24 @@ void TimelinePlayer::place(ClipState& clip, ClipPath& path, const PlaceObject& t
         }
         const Matrix matrix = existing->matrix;
         const ColorTransform colorTransform = existing->colorTransform;
+        // An instance keeps the name it was placed with.
+        const std::string name = existing->name;
         applyPlacedFields(*existing, tag);
+        existing->name = name;
         if (existing->scriptTransformed) {
             existing->matrix = matrix;
             existing->colorTransform = colorTransform;
         }
         return;
     }
-    // A new object needs a character and a free depth; anything else is ignored. The
-    // reference player says so in its trace output when the depth is taken, at the
-    // moment the tag runs (ahead of the frame's queued scripts).
-    if (existing && tag.characterId && mode.instantiate && scriptsEnabled_ && hooks_.trace)
+    // A new object needs a character and, from SWF 6 on, a free depth; anything else is
+    // ignored. Movies of SWF 9 and later hear of it in their trace output, at the moment
+    // the tag runs (ahead of the frame's queued scripts). Before SWF 6 the new object
+    // joins the one there, beneath it.
+    const int version = movieOf(clip).header.version;
+    if (existing && tag.characterId && mode.instantiate && scriptsEnabled_ && hooks_.trace && version >= 9)
         hooks_.trace("Warning: Failed to place object at depth " + std::to_string(tag.depth) + ".");
-    if (existing || !tag.characterId)
+    if ((existing && version >= 6) || !tag.characterId)
         return;
     if (mode.instantiate && !takeDisplayObjectSlot())
         return;
@@ -986,7 +1101,8 @@ void TimelinePlayer::applyRegisteredClass(avm1::Object* object, const std::strin
         avm1::Value proto = m->getMember(avm1::Value(ctor), "prototype");
         if (proto.asObject())
             object->setProto(proto.asObject());
-        // The clip knows its class as an object `new` made would.
+        // The instance names its class in a hidden property of its own, and before
+        // SWF 7 in its own `constructor` too; later ones find that on the prototype.
         object->put("__constructor__", avm1::Value(ctor), avm1::PropertyFlag::DontEnum);
         if (m->version() < 7)
             object->put("constructor", avm1::Value(ctor), avm1::PropertyFlag::DontEnum);
@@ -1011,6 +1127,7 @@ avm1::Object* TimelinePlayer::placeByScript(ClipState& container, const ClipPath
     queueUnload(container, containerPath, object.depth);
     container.remove(object.depth);
     object.placedAt = -1;
+    object.madeByScript = true;
     int32_t depth = object.depth;
     DisplayObject& inserted = container.insert(std::move(object));
     ClipPath path = containerPath;
@@ -1040,6 +1157,11 @@ avm1::Object* TimelinePlayer::placeByScript(ClipState& container, const ClipPath
         // script that made it is done, as for clips the timeline places.
         queue_.push_back({path, {}, "onLoad", nullptr, fresh ? fresh->serial.value : 0});
         return self;
+    }
+    if (isButton(inserted)) {
+        // A button takes no initial properties and runs no class constructor.
+        instantiateButton(inserted, path, container.movie);
+        return scriptObject(*root_, path);
     }
     return nullptr;
 }

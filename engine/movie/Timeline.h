@@ -165,6 +165,9 @@ public:
     avm1::Machine* existingMachine() const { return machine_.get(); }
     // The script object of `clip`, creating it (and its parents') on first use.
     avm1::Object* scriptObject(ClipState& root, const ClipPath& path);
+    // The script object of `child`, a clip of `parent`, which has its own already:
+    // reached through the parent, not by depth, since several objects may share one.
+    avm1::Object* childObject(ClipState& parent, ClipState& child);
     // The script object of the text field `field` of `container`, created on first use;
     // the container's own must exist already.
     avm1::Object* textFieldObject(ClipState& container, DisplayObject& field);
@@ -195,6 +198,11 @@ public:
     // Queues the unload handlers of the object at `depth` of `parent` (and of the
     // clips inside it) before it leaves the display list.
     void queueUnload(ClipState& parent, const ClipPath& parentPath, int32_t depth);
+    // Takes the object at `depth` of `parent` off the display list, its unload handlers
+    // queued. A clip with an unload handler of its own does not go at once: it moves to
+    // its parting depth and stays there, reachable by name, until the next frame step,
+    // so the handler (and the scripts queued with it) still find it where it was.
+    void removeChild(ClipState& parent, const ClipPath& parentPath, int32_t depth);
     // Puts a clip made by a script (duplicate, attach, create) into `container`,
     // replacing whatever is at its depth; returns its script object.
     // `init` (may be null) gives the new clip properties before its class's constructor.
@@ -279,6 +287,13 @@ private:
     void queueClipEvent(const DisplayObject& object, const ClipPath& path, uint32_t event, int version);
     void runScript(ClipState& root, QueuedScript script);
     void queueUnloadOf(DisplayObject& object, ClipPath& path, int nesting, int version);
+    // Whether `object` is a clip with an unload handler of its own: an
+    // onClipEvent(unload) or an onUnload method.
+    bool hasUnloadHandler(const DisplayObject& object, int version);
+    // Moves a clip with an unload handler out of `list` to its parting depth.
+    static void park(std::vector<DisplayObject>& list, DisplayObject object);
+    // Takes away, from the whole tree under `clip`, the clips parked since the last step.
+    static void dropParked(ClipState& clip);
     // Gives a clip made from an exported symbol its registered class.
     // `init`, when given, is copied onto the object between giving it the class's
     // prototype and running the constructor.
@@ -311,6 +326,8 @@ private:
     // before the next script runs.
     std::vector<std::pair<ClipPath, int32_t>> pendingBinds_;
     void bindPlacedFields(ClipState& root);
+    // Gives `clip` its script object and host; `level`: the level it is the root of.
+    void attachScript(avm1::Machine& m, ClipState& clip, ClipState* parent, int level);
     // What each timeline places at each frame, for rebuilding lists on gotos.
     std::unique_ptr<SeekIndex> seekIndex_;
     // createEmptyMovieClip's character: a sprite of one empty frame.

@@ -238,3 +238,77 @@ TEST(ReplacedClip, QueuedWorkOfTheRemovedInstanceDoesNotRun)
 }
 
 } // namespace
+
+namespace {
+
+// Frame 1 places "a" (with an unload handler tracing `this`) at depth 100; frame 2
+// removes it and asks for its depth; frame 3 looks for it again. The handler finds the
+// clip where it was, the script after it finds it at its parting depth (-32769 minus its
+// depth), and the next frame step takes it away.
+TEST(RemovedClip, WithAnUnloadHandlerWaitsAtItsPartingDepthUntilTheNextFrame)
+{
+    test::SwfWriter movie;
+    movie.defineSprite(kSprite, 1, test::TagStream().showFrame());
+    test::Place a = placeAt(100, kSprite);
+    a.name = "a";
+    a.clipEvents.emplace_back(0x4, ActionBuilder().getVariable("this").op(kTrace));
+    movie.placeObject2(a).showFrame();
+    ActionBuilder after;
+    traceDepth(after, "a");
+    after.getVariable("a").pushString("_name").op(0x4E).op(kTrace);
+    movie.removeObject2(100).doAction(after).showFrame();
+    movie.doAction(ActionBuilder().stop().getVariable("a").op(0x44).op(kTrace)).showFrame();
+    Running run(movie);
+    run.step(3);
+    EXPECT_EQ(run.traces, (Lines{"_level0.a", "-16485", "a", "undefined"}));
+}
+
+// Frame 1 places "a" at depth 1, "b" at depth 3 and "c" at depth 4; frame 2 swaps a and
+// b and duplicates c over itself as "d"; frame 3 goes back to frame 1. The swapped
+// timeline clips hold the depths the first frame places at (its placements there fail);
+// the clip a script made goes, and the first frame's own "c" comes back.
+TEST(BackwardGoto, SwappedTimelineClipsHoldTheirDepthsAndScriptMadeOnesGo)
+{
+    test::SwfWriter movie;
+    movie.defineSprite(kSprite, 1, test::TagStream().showFrame());
+    test::Place a = placeAt(1, kSprite), b = placeAt(3, kSprite), c = placeAt(4, kSprite);
+    a.name = "a";
+    b.name = "b";
+    c.name = "c";
+    movie.placeObject2(a).placeObject2(b).placeObject2(c).showFrame();
+    ActionBuilder change;
+    change.getVariable("b").pushInt(1).getVariable("a").pushString("swapDepths").op(kCallMethod).pop();
+    callOn(change, "c", "duplicateMovieClip", {std::string("d"), -16380.0}).pop();
+    movie.doAction(change).showFrame();
+    ActionBuilder back;
+    back.stop().gotoFrame(0);
+    traceDepth(back, "a");
+    traceDepth(back, "b");
+    back.getVariable("d").op(0x44).op(kTrace).getVariable("c").op(0x44).op(kTrace);
+    movie.doAction(back).showFrame();
+    Running run(movie);
+    run.step(3);
+    EXPECT_EQ(run.traces, (Lines{"-16381", "-16383", "undefined", "movieclip"}));
+}
+
+} // namespace
+
+namespace {
+
+// One onClipEvent handler for load, initialize and construct runs once for each: the
+// initialize and construct runs come ahead of the frame's script, the load run after
+// it, even with the script ahead of the placement in the frame.
+TEST(ClipEvents, AHandlerForSeveralPlacementEventsRunsOnceForEach)
+{
+    test::SwfWriter movie;
+    movie.defineSprite(kSprite, 1, test::TagStream().showFrame());
+    test::Place a = placeAt(1, kSprite);
+    a.name = "a";
+    a.clipEvents.emplace_back(0x1 | 0x200 | 0x40000, ActionBuilder().pushString("h").op(kTrace));
+    movie.doAction(ActionBuilder().pushString("frame").op(kTrace)).placeObject2(a).showFrame();
+    Running run(movie);
+    run.step();
+    EXPECT_EQ(run.traces, (Lines{"h", "h", "frame", "h"}));
+}
+
+} // namespace
