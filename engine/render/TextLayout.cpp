@@ -226,8 +226,11 @@ std::shared_ptr<const FontDef> embeddedFontFor(const TextFieldLook& look, const 
 
 bool usesEmbeddedFont(const TextFieldLook& look)
 {
-    if (!embeddedFontFor(look, look.defaultFormat()))
-        return false;
+    // The formats the text is set in decide; the field's default format only where it
+    // holds no formatted text (a script-made field's default names a device face even
+    // when every run names an embedded font).
+    if (look.spans.empty())
+        return embeddedFontFor(look, look.defaultFormat()) != nullptr;
     return std::ranges::all_of(look.spans, [&look](const TextSpan& span) { return embeddedFontFor(look, span.format) != nullptr; });
 }
 
