@@ -1,4 +1,5 @@
 #include "engine/render/AliasedFill.h"
+#include "engine/render/PixelMath.h"
 
 #include <QImage>
 
@@ -41,16 +42,6 @@ int piecesFor(double bend)
 double length(QPointF v)
 {
     return std::hypot(v.x(), v.y());
-}
-
-// Each channel of premultiplied `x` times `a` / 255, rounded, as Qt blends.
-inline uint32_t byteMul(uint32_t x, uint32_t a)
-{
-    uint32_t t = (x & 0xff00ffu) * a;
-    t = ((t + ((t >> 8) & 0xff00ffu) + 0x800080u) >> 8) & 0xff00ffu;
-    uint32_t u = ((x >> 8) & 0xff00ffu) * a;
-    u = (u + ((u >> 8) & 0xff00ffu) + 0x800080u) & 0xff00ff00u;
-    return u | t;
 }
 
 // Edges in whole twips (the outline's points are on that grid), y0 < y1.

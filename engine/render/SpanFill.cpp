@@ -1,4 +1,5 @@
 #include "engine/render/SpanFill.h"
+#include "engine/render/PixelMath.h"
 
 #include <QImage>
 
@@ -20,16 +21,6 @@ constexpr qsizetype kPixelsPerPoint = 64;
 
 // Above this many pixels the summing buffer would take more than it saves; Qt fills.
 constexpr qsizetype kMaxArea = qsizetype{4096} * 4096;
-
-// Each channel of premultiplied `x` times `a` / 255, rounded, two channels at a time.
-inline uint32_t byteMul(uint32_t x, uint32_t a)
-{
-    uint32_t t = (x & 0xff00ffu) * a;
-    t = ((t + ((t >> 8) & 0xff00ffu) + 0x800080u) >> 8) & 0xff00ffu;
-    uint32_t u = ((x >> 8) & 0xff00ffu) * a;
-    u = (u + ((u >> 8) & 0xff00ffu) + 0x800080u) & 0xff00ff00u;
-    return u | t;
-}
 
 // Signed area coverage summed over a grid of pixels: each line adds, to the pixels it
 // crosses and the one after, how much of the covered area starts there, so that a
