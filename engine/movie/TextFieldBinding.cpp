@@ -1,6 +1,7 @@
 // The timeline's side of text fields: their script objects, and the variables fields
 // are bound to, which they show as each frame ends.
 
+#include "engine/avm1/InterpreterSupport.h"
 #include "engine/avm1/Machine.h"
 #include "engine/avm1/MovieClipObject.h"
 #include "engine/avm1/TextFieldObject.h"
@@ -12,17 +13,12 @@
 
 namespace swf::movie {
 
+using avm1::support::equalsNoCase;
+
 namespace {
 
 // Clips nested inside clips that the binding walk follows; deeper ones are left alone.
 constexpr int kMaxBindingNesting = 256;
-
-bool equalsNoCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 } // namespace
 
