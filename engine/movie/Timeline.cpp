@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 namespace swf::movie {
 
@@ -339,10 +340,12 @@ void TimelinePlayer::step(ClipState& root)
 {
     root_ = &root;
     // Clips that left with an unload handler last frame go for good now.
-    dropParked(root);
-    for (DisplayObject& level : root.levels) {
-        if (level.clip)
-            dropParked(*level.clip);
+    if (std::exchange(parkedSinceStep_, false)) {
+        dropParked(root);
+        for (DisplayObject& level : root.levels) {
+            if (level.clip)
+                dropParked(*level.clip);
+        }
     }
     size_t live = countDisplayObjects(root);
     displayObjectsLeft = live < kMaxDisplayObjects ? kMaxDisplayObjects - live : 0;
@@ -491,6 +494,7 @@ void TimelinePlayer::park(std::vector<DisplayObject>& list, DisplayObject object
     // -1 minus the depth as kept here; below every depth a timeline or script can use.
     object.depth = -1 - object.depth;
     object.unloading = true;
+    parkedSinceStep_ = true;
     auto at = std::ranges::lower_bound(list, object.depth, {}, &DisplayObject::depth);
     list.insert(at, std::move(object));
 }

@@ -291,7 +291,7 @@ private:
     // onClipEvent(unload) or an onUnload method.
     bool hasUnloadHandler(const DisplayObject& object, int version);
     // Moves a clip with an unload handler out of `list` to its parting depth.
-    static void park(std::vector<DisplayObject>& list, DisplayObject object);
+    void park(std::vector<DisplayObject>& list, DisplayObject object);
     // Takes away, from the whole tree under `clip`, the clips parked since the last step.
     static void dropParked(ClipState& clip);
     // Gives a clip made from an exported symbol its registered class.
@@ -339,6 +339,9 @@ private:
     // The number of the last "instanceN" name given.
     uint32_t instancesNamed_ = 0;
     uint64_t stepsSinceCollect_ = 0;
+    // Whether a clip was parked since the last step: only then is the tree walked to
+    // take parked clips away.
+    bool parkedSinceStep_ = false;
     size_t heapAfterCollect_ = 0;
 };
 
