@@ -1,6 +1,8 @@
 #include "engine/avm1/BitmapPixels.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstdint>
 #include <cmath>
 #include <deque>
@@ -331,7 +333,9 @@ PixelRect BitmapPixels::colorBounds(uint32_t mask, uint32_t color, bool find) co
             bottom = std::max(bottom, y);
         }
     }
-    if (right < 0)
+    // A match at the first pixel alone counts as none: the reference player answers
+    // an empty rectangle there.
+    if (right <= 0 && bottom <= 0)
         return {};
     return {left, top, right - left + 1, bottom - top + 1};
 }
@@ -492,6 +496,189 @@ void BitmapPixels::noise(uint32_t seed, int low, int high, int channels, bool gr
         }
         out = withChannel(out, 3, (channels & 8) && transparent_ ? next() : 255);
         p = transparent_ ? premultiplyNoise(out) : (out | 0xFF000000u);
+    }
+}
+
+} // namespace swf::avm1
+
+namespace swf::avm1 {
+
+namespace {
+
+// Feedback taps of maximal-length shift registers of 2 to 26 bits: a register of k
+// bits steps through every value from 1 to 2^k - 1 once before it comes back. 26
+// bits cover the largest bitmap (8191 x 8191 pixels).
+constexpr uint32_t kDissolveTaps[] = {
+    0, 0, 0x3, 0x6, 0xC, 0x14, 0x30, 0x60, 0xB8, 0x110, 0x240, 0x500, 0x829, 0x100D,
+    0x2015, 0x6000, 0xD008, 0x12000, 0x20400, 0x40023, 0x90000, 0x140000, 0x300000,
+    0x420000, 0xE10000, 0x1200000, 0x2000023,
+};
+
+} // namespace
+
+uint32_t dissolveStep(uint32_t state, int bits)
+{
+    const uint32_t feedback = static_cast<uint32_t>(std::popcount(state & kDissolveTaps[bits]) & 1);
+    return ((state << 1) | feedback) & ((1u << bits) - 1);
+}
+
+int dissolveBits(uint64_t area)
+{
+    int bits = 2;
+    while (bits < 26 && ((uint64_t{1} << bits) - 1) < area)
+        ++bits;
+    return bits;
+}
+
+uint32_t BitmapPixels::pixelDissolve(const BitmapPixels& source, PixelRect rect, int destX, int destY, uint32_t seed,
+                                     int numPixels, uint32_t fillArgb, bool fill)
+{
+    const auto area = copyArea(source, rect, *this, destX, destY);
+    if (!area)
+        return seed;
+    const uint64_t count = uint64_t(area->width) * uint64_t(area->height);
+    const int bits = dissolveBits(count);
+    // The walk visits the register's values 1..count, each naming pixel value - 1 of
+    // the area row by row, and steps over the values past it.
+    auto next = [&](uint32_t state) {
+        do
+            state = dissolveStep(state, bits);
+        while (state > count);
+        return state;
+    };
+    const uint64_t changes = numPixels < 0 ? count : std::min<uint64_t>(uint64_t(numPixels) + 1, count);
+    const uint32_t fillValue = premultiply(fillArgb);
+    uint32_t state = static_cast<uint32_t>(seed % count) + 1;
+    for (uint64_t i = 0; i < changes; ++i) {
+        const uint32_t index = state - 1;
+        const int x = static_cast<int>(index % uint32_t(area->width));
+        const int y = static_cast<int>(index / uint32_t(area->width));
+        // Pixels are moved as stored: an opaque bitmap keeps the alpha it is given, as
+        // threshold leaves it.
+        setRaw(area->dx + x, area->dy + y, fill ? fillValue : source.raw(area->sx + x, area->sy + y));
+        state = next(state);
+    }
+    return numPixels == 0 ? seed : state - 1;
+}
+
+namespace {
+
+// Park and Miller's minimal standard generator, as noise() uses it.
+class MinimalStandard {
+public:
+    explicit MinimalStandard(int32_t seed)
+    {
+        constexpr int64_t kModulus = 2147483647;
+        state_ = (seed > 0 ? int64_t{seed} : 1 - int64_t{seed}) % kModulus;
+        if (state_ == 0)
+            state_ = 1;
+    }
+    int64_t next()
+    {
+        state_ = state_ * 16807 % 2147483647;
+        return state_;
+    }
+
+private:
+    int64_t state_;
+};
+
+// One channel's lattice: a shuffled order of 256 cells and a unit gradient for each.
+struct NoiseLattice {
+    std::array<uint8_t, 256> order{};
+    std::array<std::pair<double, double>, 256> gradients{};
+
+    explicit NoiseLattice(MinimalStandard& random)
+    {
+        for (int i = 0; i < 256; ++i)
+            order[size_t(i)] = static_cast<uint8_t>(i);
+        for (int i = 255; i > 0; --i)
+            std::swap(order[size_t(i)], order[size_t(random.next() % (i + 1))]);
+        for (auto& g : gradients) {
+            const double angle = double(random.next() % 65536) * (2 * 3.14159265358979323846 / 65536);
+            g = {std::cos(angle), std::sin(angle)};
+        }
+    }
+
+    // Noise at (x, y), about -1..1, 0 on every lattice point; cells repeat every
+    // periodX x periodY cells when those are above 0.
+    double at(double x, double y, int64_t periodX, int64_t periodY) const
+    {
+        const double fx = std::floor(x), fy = std::floor(y);
+        const double tx = x - fx, ty = y - fy;
+        auto wrap = [](int64_t v, int64_t period) { return period > 0 ? ((v % period) + period) % period : v; };
+        const int64_t x0 = static_cast<int64_t>(fx), y0 = static_cast<int64_t>(fy);
+        auto corner = [&](int64_t cx, int64_t cy, double dx, double dy) {
+            const uint8_t row = order[size_t(wrap(cx, periodX) & 255)];
+            const auto& g = gradients[order[size_t((row + wrap(cy, periodY)) & 255)]];
+            return g.first * dx + g.second * dy;
+        };
+        auto fade = [](double t) { return t * t * (3 - 2 * t); };
+        const double sx = fade(tx), sy = fade(ty);
+        const double top = std::lerp(corner(x0, y0, tx, ty), corner(x0 + 1, y0, tx - 1, ty), sx);
+        const double bottom = std::lerp(corner(x0, y0 + 1, tx, ty - 1), corner(x0 + 1, y0 + 1, tx - 1, ty - 1), sx);
+        // A 2D gradient noise reaches at most sqrt(1/2); scale it to about -1..1.
+        return std::lerp(top, bottom, sy) * 1.41421356237;
+    }
+};
+
+} // namespace
+
+void BitmapPixels::perlinNoise(const PerlinOptions& o)
+{
+    const bool usable = std::isfinite(o.baseX) && std::isfinite(o.baseY) && o.baseX != 0 && o.baseY != 0 &&
+                        o.octaves > 0;
+    if (!usable) {
+        // No frequency to sample at: every channel is 0.
+        std::fill(pixels_.begin(), pixels_.end(), transparent_ ? 0u : 0xFF000000u);
+        return;
+    }
+    // Octaves past the one whose cells are smaller than a pixel add nothing visible.
+    const int octaves = std::min(o.octaves, 32);
+    MinimalStandard random(o.seed);
+    std::vector<NoiseLattice> lattices;
+    for (int i = 0; i < 4; ++i)
+        lattices.emplace_back(random);
+    const bool alpha = transparent_ && (o.channels & 8);
+    // Red, green, blue and alpha each read their own lattice; grey reads red's.
+    std::vector<double> sums(4);
+    for (int y = 0; y < height_; ++y) {
+        for (int x = 0; x < width_; ++x) {
+            std::fill(sums.begin(), sums.end(), 0.0);
+            double frequency = 1, weight = 1;
+            for (int octave = 0; octave < octaves; ++octave) {
+                const auto offset = size_t(octave) < o.offsets.size() ? o.offsets[size_t(octave)] : std::pair{0.0, 0.0};
+                const double px = (x + offset.first) / o.baseX * frequency;
+                const double py = (y + offset.second) / o.baseY * frequency;
+                int64_t periodX = 0, periodY = 0;
+                if (o.stitch) {
+                    periodX = std::max<int64_t>(1, std::llround(std::min(1e9, std::fabs(width_ / o.baseX * frequency))));
+                    periodY = std::max<int64_t>(1, std::llround(std::min(1e9, std::fabs(height_ / o.baseY * frequency))));
+                }
+                for (int ch = 0; ch < 4; ++ch) {
+                    const double n = lattices[size_t(ch)].at(px, py, periodX, periodY);
+                    sums[size_t(ch)] += (o.fractal ? n : std::fabs(n)) * weight;
+                }
+                frequency *= 2;
+                weight *= 0.5;
+            }
+            auto level = [&](int ch) -> uint32_t {
+                const double v = o.fractal ? (sums[size_t(ch)] + 1) * 127.5 : sums[size_t(ch)] * 255;
+                return clampByte(std::floor(v));
+            };
+            uint32_t out = 0;
+            if (o.grey) {
+                const uint32_t v = level(0);
+                out = v << 16 | v << 8 | v;
+            } else {
+                for (int ch = 0; ch < 3; ++ch) {
+                    if (o.channels & (1 << ch))
+                        out = withChannel(out, ch, level(ch));
+                }
+            }
+            out = withChannel(out, 3, alpha ? level(3) : 255);
+            setRaw(x, y, transparent_ ? premultiplyNoise(out) : (out | 0xFF000000u));
+        }
     }
 }
 
