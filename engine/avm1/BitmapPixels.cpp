@@ -633,13 +633,25 @@ void BitmapPixels::perlinNoise(const PerlinOptions& o)
         std::fill(pixels_.begin(), pixels_.end(), transparent_ ? 0u : 0xFF000000u);
         return;
     }
-    // Octaves past the one whose cells are smaller than a pixel add nothing visible.
-    const int octaves = std::min(o.octaves, 32);
+    // Octaves whose cells have shrunk below a quarter of a pixel each way add nothing
+    // visible (each counts half the one before), so they are left out: the work stays
+    // bounded however many a script asks for.
+    int octaves = 1;
+    for (double cell = std::max(std::fabs(o.baseX), std::fabs(o.baseY)); octaves < std::min(o.octaves, 32) && cell >= 0.5;
+         cell /= 2)
+        ++octaves;
     MinimalStandard random(o.seed);
     std::vector<NoiseLattice> lattices;
     for (int i = 0; i < 4; ++i)
         lattices.emplace_back(random);
     const bool alpha = transparent_ && (o.channels & 8);
+    // The lattices whose noise shows: grey reads red's for all three colours.
+    const int needed = (o.grey ? 1 : (o.channels & 7)) | (alpha ? 8 : 0);
+    // A bound on the work a call may ask for: about 67 million lattice lookups, the
+    // finest octaves given up first on the largest bitmaps.
+    const uint64_t lookupsPerOctave =
+        uint64_t(std::max(width_, 1)) * uint64_t(std::max(height_, 1)) * uint64_t(std::max(std::popcount(unsigned(needed)), 1));
+    octaves = static_cast<int>(std::clamp<uint64_t>((uint64_t{1} << 26) / lookupsPerOctave, 1, uint64_t(octaves)));
     // Red, green, blue and alpha each read their own lattice; grey reads red's.
     std::vector<double> sums(4);
     for (int y = 0; y < height_; ++y) {
@@ -656,6 +668,8 @@ void BitmapPixels::perlinNoise(const PerlinOptions& o)
                     periodY = std::max<int64_t>(1, std::llround(std::min(1e9, std::fabs(height_ / o.baseY * frequency))));
                 }
                 for (int ch = 0; ch < 4; ++ch) {
+                    if (!(needed & (1 << ch)))
+                        continue;
                     const double n = lattices[size_t(ch)].at(px, py, periodX, periodY);
                     sums[size_t(ch)] += (o.fractal ? n : std::fabs(n)) * weight;
                 }
