@@ -600,25 +600,49 @@ struct NoiseLattice {
         }
     }
 
-    // Noise at (x, y), about -1..1, 0 on every lattice point; cells repeat every
-    // periodX x periodY cells when those are above 0.
-    double at(double x, double y, int64_t periodX, int64_t periodY) const
+    // Where a sample falls in the lattice: its cell's corners (wrapped to the period
+    // and to the tables) and its place inside the cell, plain and faded.
+    struct Place {
+        uint8_t x0, x1, y0, y1;
+        double tx, ty, sx, sy;
+    };
+    static Place place(double x, double y, int64_t periodX, int64_t periodY)
     {
+        // A cell size too small to divide by samples at the origin.
+        if (!std::isfinite(x))
+            x = 0;
+        if (!std::isfinite(y))
+            y = 0;
         const double fx = std::floor(x), fy = std::floor(y);
-        const double tx = x - fx, ty = y - fy;
+        // Far-off samples keep their place in the cell; the cell index only picks table
+        // entries, so it may wrap.
+        const int64_t x0 = static_cast<int64_t>(std::fmod(fx, 1e15)), y0 = static_cast<int64_t>(std::fmod(fy, 1e15));
         auto wrap = [](int64_t v, int64_t period) { return period > 0 ? ((v % period) + period) % period : v; };
-        const int64_t x0 = static_cast<int64_t>(fx), y0 = static_cast<int64_t>(fy);
-        auto corner = [&](int64_t cx, int64_t cy, double dx, double dy) {
-            const uint8_t row = order[size_t(wrap(cx, periodX) & 255)];
-            const auto& g = gradients[order[size_t((row + wrap(cy, periodY)) & 255)]];
+        auto fade = [](double t) { return t * t * (3 - 2 * t); };
+        Place p;
+        p.x0 = static_cast<uint8_t>(wrap(x0, periodX) & 255);
+        p.x1 = static_cast<uint8_t>(wrap(x0 + 1, periodX) & 255);
+        p.y0 = static_cast<uint8_t>(wrap(y0, periodY) & 255);
+        p.y1 = static_cast<uint8_t>(wrap(y0 + 1, periodY) & 255);
+        p.tx = x - fx;
+        p.ty = y - fy;
+        p.sx = fade(p.tx);
+        p.sy = fade(p.ty);
+        return p;
+    }
+
+    // Noise at a place, about -1..1, 0 on every lattice point.
+    double at(const Place& p) const
+    {
+        auto corner = [&](uint8_t cx, uint8_t cy, double dx, double dy) {
+            const auto& g = gradients[order[uint8_t(order[cx] + cy)]];
             return g.first * dx + g.second * dy;
         };
-        auto fade = [](double t) { return t * t * (3 - 2 * t); };
-        const double sx = fade(tx), sy = fade(ty);
-        const double top = std::lerp(corner(x0, y0, tx, ty), corner(x0 + 1, y0, tx - 1, ty), sx);
-        const double bottom = std::lerp(corner(x0, y0 + 1, tx, ty - 1), corner(x0 + 1, y0 + 1, tx - 1, ty - 1), sx);
+        auto mix = [](double a, double b, double t) { return a + (b - a) * t; };
+        const double top = mix(corner(p.x0, p.y0, p.tx, p.ty), corner(p.x1, p.y0, p.tx - 1, p.ty), p.sx);
+        const double bottom = mix(corner(p.x0, p.y1, p.tx, p.ty - 1), corner(p.x1, p.y1, p.tx - 1, p.ty - 1), p.sx);
         // A 2D gradient noise reaches at most sqrt(1/2); scale it to about -1..1.
-        return std::lerp(top, bottom, sy) * 1.41421356237;
+        return mix(top, bottom, p.sy) * 1.41421356237;
     }
 };
 
@@ -652,29 +676,39 @@ void BitmapPixels::perlinNoise(const PerlinOptions& o)
     const uint64_t lookupsPerOctave =
         uint64_t(std::max(width_, 1)) * uint64_t(std::max(height_, 1)) * uint64_t(std::max(std::popcount(unsigned(needed)), 1));
     octaves = static_cast<int>(std::clamp<uint64_t>((uint64_t{1} << 26) / lookupsPerOctave, 1, uint64_t(octaves)));
+    // Each octave's scale, offset, period and weight, worked out once.
+    struct Octave {
+        double scaleX, scaleY, offsetX, offsetY, weight;
+        int64_t periodX, periodY;
+    };
+    std::vector<Octave> plan;
+    double frequency = 1, weight = 1;
+    for (int octave = 0; octave < octaves; ++octave) {
+        const auto offset = size_t(octave) < o.offsets.size() ? o.offsets[size_t(octave)] : std::pair{0.0, 0.0};
+        Octave step{frequency / o.baseX, frequency / o.baseY, offset.first, offset.second, weight, 0, 0};
+        if (o.stitch) {
+            step.periodX = std::max<int64_t>(1, std::llround(std::min(1e9, std::fabs(width_ * step.scaleX))));
+            step.periodY = std::max<int64_t>(1, std::llround(std::min(1e9, std::fabs(height_ * step.scaleY))));
+        }
+        plan.push_back(step);
+        frequency *= 2;
+        weight *= 0.5;
+    }
     // Red, green, blue and alpha each read their own lattice; grey reads red's.
-    std::vector<double> sums(4);
+    std::array<double, 4> sums{};
     for (int y = 0; y < height_; ++y) {
         for (int x = 0; x < width_; ++x) {
-            std::fill(sums.begin(), sums.end(), 0.0);
-            double frequency = 1, weight = 1;
-            for (int octave = 0; octave < octaves; ++octave) {
-                const auto offset = size_t(octave) < o.offsets.size() ? o.offsets[size_t(octave)] : std::pair{0.0, 0.0};
-                const double px = (x + offset.first) / o.baseX * frequency;
-                const double py = (y + offset.second) / o.baseY * frequency;
-                int64_t periodX = 0, periodY = 0;
-                if (o.stitch) {
-                    periodX = std::max<int64_t>(1, std::llround(std::min(1e9, std::fabs(width_ / o.baseX * frequency))));
-                    periodY = std::max<int64_t>(1, std::llround(std::min(1e9, std::fabs(height_ / o.baseY * frequency))));
-                }
+            sums.fill(0.0);
+            for (const Octave& step : plan) {
+                const NoiseLattice::Place at = NoiseLattice::place((x + step.offsetX) * step.scaleX,
+                                                                   (y + step.offsetY) * step.scaleY, step.periodX,
+                                                                   step.periodY);
                 for (int ch = 0; ch < 4; ++ch) {
                     if (!(needed & (1 << ch)))
                         continue;
-                    const double n = lattices[size_t(ch)].at(px, py, periodX, periodY);
-                    sums[size_t(ch)] += (o.fractal ? n : std::fabs(n)) * weight;
+                    const double n = lattices[size_t(ch)].at(at);
+                    sums[size_t(ch)] += (o.fractal ? n : std::fabs(n)) * step.weight;
                 }
-                frequency *= 2;
-                weight *= 0.5;
             }
             auto level = [&](int ch) -> uint32_t {
                 const double v = o.fractal ? (sums[size_t(ch)] + 1) * 127.5 : sums[size_t(ch)] * 255;

@@ -385,6 +385,15 @@ TEST(BitmapPixels, PerlinNoiseWithoutAFrequencyOrOctavesIsBlank)
         int octaves;
     };
     const Case cases[] = {{0, 3, 4}, {3, 0, 4}, {3, 3, 0}, {3, 3, -1}, {std::nan(""), 3, 4}, {3, INFINITY, 4}};
+    // Cells far below a pixel (scales that overflow) still give an answer, not a fault.
+    BitmapPixels tiny(3, 3, false, 0);
+    BitmapPixels::PerlinOptions far;
+    far.baseX = 1e-320;
+    far.baseY = -1e-300;
+    far.octaves = 40;
+    far.channels = 7;
+    tiny.perlinNoise(far);
+    EXPECT_EQ(tiny.getPixel32(2, 2) >> 24, 0xFFu);
     for (const Case& c : cases) {
         BitmapPixels b(3, 3, true, 0xAABBCCDD);
         BitmapPixels::PerlinOptions o;
