@@ -499,10 +499,6 @@ void BitmapPixels::noise(uint32_t seed, int low, int high, int channels, bool gr
     }
 }
 
-} // namespace swf::avm1
-
-namespace swf::avm1 {
-
 namespace {
 
 // Feedback taps of maximal-length shift registers of 2 to 26 bits: a register of k
@@ -518,6 +514,7 @@ constexpr uint32_t kDissolveTaps[] = {
 
 uint32_t dissolveStep(uint32_t state, int bits)
 {
+    bits = std::clamp(bits, 2, 26);
     const uint32_t feedback = static_cast<uint32_t>(std::popcount(state & kDissolveTaps[bits]) & 1);
     return ((state << 1) | feedback) & ((1u << bits) - 1);
 }
