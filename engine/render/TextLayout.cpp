@@ -1,5 +1,6 @@
 #include "engine/render/TextLayout.h"
 
+#include "engine/format/AsciiCase.h"
 #include "engine/render/DeviceFonts.h"
 
 #include <QString>
@@ -188,15 +189,6 @@ const TextFormat* formatAt(const FieldLayout& layout, double x, double y)
 
 namespace {
 
-// Font names compare without regard to ASCII case.
-bool sameFontName(std::string_view a, std::string_view b)
-{
-    return std::ranges::equal(a, b, [](char x, char y) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        return lower(x) == lower(y);
-    });
-}
-
 // The field's own font, when it has outlines to draw with.
 std::shared_ptr<const FontDef> definitionFont(const TextFieldLook& look)
 {
@@ -214,7 +206,7 @@ std::shared_ptr<const FontDef> embeddedFontFor(const TextFieldLook& look, const 
     if (look.fonts) {
         std::shared_ptr<const FontDef> named;
         for (const std::shared_ptr<const FontDef>& font : *look.fonts) {
-            if (!font || !font->hasOutlines() || !sameFontName(font->name, format.face))
+            if (!font || !font->hasOutlines() || !equalsNoCase(font->name, format.face))
                 continue;
             if (font->bold == format.bold && font->italic == format.italic)
                 return font;
