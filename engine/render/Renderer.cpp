@@ -408,6 +408,10 @@ private:
             clip.addPath(toQTransform(world).map(shape->area()));
         if (node.text && text_)
             clip.addPath(staticTextArea(*text_, node.text, world));
+        if (node.textField && text_)
+            clip.addPath(textFieldArea(*text_, *node.textField, world));
+        else if (node.editText && text_)
+            clip.addPath(editTextArea(*text_, node.editText, world));
         if (node.video)
             clip.addPath(videoMaskArea(*node.video, world));
         for (const RenderNode& child : node.children) {
