@@ -49,7 +49,7 @@ constexpr double kMaxSurfacePixels = 16777215;
 // also end without caps: a line from row 100 to row 200 lights rows 100 to 199. In a
 // cached or filtered object's surface the reference player's slanted lines pick the
 // painter's pixels, ends included, and the step would move them, so there the lines
-// stay as the painter draws them.
+// stay as the painter draws them (level and upright ones snap, see levelLinePixels).
 constexpr double kEdgeStep = 1.0 / 64;
 
 // The pixels a one-pixel line at low quality lights, for a path of level and upright
@@ -58,9 +58,13 @@ constexpr double kEdgeStep = 1.0 / 64;
 // it the pixel it runs through, or the one left of or above it where it runs along a
 // pixel edge. Where two such lines meet on a pixel edge at a box's left corner,
 // neither lights the corner. Worked in whole twips, as the reference player does, so
-// that ends on a pixel centre are found there. Empty where the path has other lines
-// or curves, or more lines than a region joins quickly (Qt then draws them).
-QRegion levelLinePixels(const QPainterPath& path)
+// that ends on a pixel centre are found there. In a cached or filtered object's
+// surface the reference player snaps such a line to the nearest pixel instead: across
+// it the pixel whose left or upper edge lies nearest the line, along it the pixels from
+// the one nearest its start to the one nearest its end, both included (a box from row
+// 117 to row 260.95 lights rows 117 to 261). Empty where the path has other lines or
+// curves, or more lines than a region joins quickly (Qt then draws them).
+QRegion levelLinePixels(const QPainterPath& path, bool inSurface)
 {
     constexpr int kMaxElements = 1024;
     if (path.elementCount() > kMaxElements)
@@ -83,16 +87,19 @@ QRegion levelLinePixels(const QPainterPath& path)
             return {};
         // Pixel k's centre is at 20 k + 10 twips.
         auto along = [&](int64_t a, int64_t b) {
+            if (inSurface)
+                return std::pair{floorDiv(std::min(a, b) + 10, 20), floorDiv(std::max(a, b) + 10, 20) + 1};
             return std::pair{ceilDiv(std::min(a, b) - 10, 20), floorDiv(std::max(a, b) - 10, 20) + 1};
         };
+        auto across = [&](int64_t c) { return inSurface ? floorDiv(c + 10, 20) : ceilDiv(c, 20) - 1; };
         if (y == lastY) {
             const auto [from, to] = along(x, lastX);
             if (to > from)
-                out += QRect(int(from), int(ceilDiv(y, 20) - 1), int(to - from), 1);
+                out += QRect(int(from), int(across(y)), int(to - from), 1);
         } else {
             const auto [from, to] = along(y, lastY);
             if (to > from)
-                out += QRect(int(ceilDiv(x, 20) - 1), int(from), 1, int(to - from));
+                out += QRect(int(across(x)), int(from), 1, int(to - from));
         }
         lastX = x;
         lastY = y;
@@ -478,15 +485,17 @@ private:
                     QPen pen = strokePen(line, cx, world, bitmaps_);
                     if (line.pixelHinting) {
                         snapToPixels(path, strokeWidth(line, world));
-                    } else if (!inSurface_ && strokeWidth(line, world) <= 1) {
-                        const QRegion pixels = levelLinePixels(path);
+                    } else if (strokeWidth(line, world) <= 1) {
+                        const QRegion pixels = levelLinePixels(path, inSurface_);
                         if (!pixels.isEmpty()) {
                             for (const QRect& r : pixels)
                                 painter_.fillRect(r, pen.brush());
                             continue;
                         }
-                        path.translate(-kEdgeStep, -kEdgeStep);
-                        pen.setCapStyle(Qt::FlatCap);
+                        if (!inSurface_) {
+                            path.translate(-kEdgeStep, -kEdgeStep);
+                            pen.setCapStyle(Qt::FlatCap);
+                        }
                     }
                     painter_.strokePath(path, pen);
                 } else {

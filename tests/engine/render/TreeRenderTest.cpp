@@ -298,6 +298,34 @@ TEST(TreeRender, LowQualityBoxLeavesItsLeftCornersDark)
     }
 }
 
+// In a cached surface the same kind of box snaps each side to the nearest pixel edge
+// and lights the pixels after it, ends and corners included: a bottom at 15.95 px
+// lights row 16, where the painter's own choice would be row 15.
+TEST(TreeRender, LowQualityBoxInACachedSurfaceSnapsToTheNearestPixel)
+{
+    StyleArrays styles(32);
+    uint32_t pen = styles.line(20, {0, 0, 0, 255});
+    RecordWriter w;
+    w.line(pen).moveTo(200, 100).lineTo(400, 100).lineTo(400, 319).lineTo(200, 319).lineTo(200, 100);
+    auto box = buildShape(32, {190, 410, 90, 330}, styles, w);
+    RenderNode node = shapeNode(box);
+    node.cacheAsBitmap = true;
+    Canvas c(30, 30);
+    c.draw(rootOf({node}), kTwipsToPixels, Quality::Low);
+    const struct {
+        int x, y;
+        bool lit;
+    } pixels[] = {
+        {10, 5, true},   {9, 5, false},   {10, 4, false},  // top left
+        {20, 5, true},   {21, 5, false},  {20, 4, false},  // top right
+        {10, 16, true},  {10, 17, false}, {9, 16, false},  // bottom left
+        {20, 16, true},  {21, 16, false}, {20, 17, false}, // bottom right
+        {15, 16, true},  {15, 15, false}, {10, 11, true},  {11, 11, false},
+    };
+    for (const auto& p : pixels)
+        EXPECT_EQ(c.at(p.x, p.y), p.lit ? QColor(0, 0, 0) : kWhite) << p.x << "," << p.y;
+}
+
 class TwoByTwo : public BitmapSource {
 public:
     TwoByTwo() : image_(2, 2, QImage::Format_ARGB32_Premultiplied)
