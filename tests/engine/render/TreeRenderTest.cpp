@@ -230,7 +230,8 @@ TEST(TreeRender, LowQualityDrawsWithoutAntiAliasing)
 
 // A one-pixel line at low quality centred on a pixel edge lights the column left of
 // it and the row above it on the stage and in blend layers, and ends without a cap;
-// in a cached surface it is the painter's own choice, last pixel included.
+// a cached surface lies half a pixel over (the corner of the lines' bounds on a pixel
+// edge), where the lines light the pixels they run through, last pixel included.
 TEST(TreeRender, LowQualityHairlinesOnPixelEdgesPickTheirSide)
 {
     StyleArrays styles(32);
@@ -298,9 +299,10 @@ TEST(TreeRender, LowQualityBoxLeavesItsLeftCornersDark)
     }
 }
 
-// In a cached surface the same kind of box snaps each side to the nearest pixel edge
-// and lights the pixels after it, ends and corners included: a bottom at 15.95 px
-// lights row 16, where the painter's own choice would be row 15.
+// In a cached surface, which lies with the corner of the box's bounds on the nearest
+// pixel edge, the same kind of box lights the pixels its lines run through, ends and
+// corners included: a bottom at 15.95 px (16.45 once placed) lights row 16, where the
+// painter's own choice would be row 15.
 TEST(TreeRender, LowQualityBoxInACachedSurfaceSnapsToTheNearestPixel)
 {
     StyleArrays styles(32);
@@ -324,6 +326,50 @@ TEST(TreeRender, LowQualityBoxInACachedSurfaceSnapsToTheNearestPixel)
     };
     for (const auto& p : pixels)
         EXPECT_EQ(c.at(p.x, p.y), p.lit ? QColor(0, 0, 0) : kWhite) << p.x << "," << p.y;
+}
+
+// A cached, filtered or scrolled object at low quality, placed between pixels: a
+// cached or filtered one is drawn with the corner of its bounds moved to the nearest
+// pixel edge (halves right and down), then filled by pixel centres; a scroll window
+// alone only clips, showing the pixels whose centres it covers.
+TEST(TreeRender, LowQualitySurfacesSitOnThePixelGrid)
+{
+    auto square = box(0, 0, 200, 200, {0, 0, 255, 255});
+    auto blurOfOne = std::make_shared<std::vector<Filter>>(1);
+    (*blurOfOne)[0].kind = FilterKind::Blur;  // sizes of 1 change nothing
+    (*blurOfOne)[0].blurX = (*blurOfOne)[0].blurY = 1;
+    (*blurOfOne)[0].passes = 1;
+    struct Row {
+        const char* what;
+        int offsetTwips;  // from pixel 20 on both axes
+        void (*make)(RenderNode&, std::shared_ptr<std::vector<Filter>>);
+        int first;  // first lit column and row
+    };
+    auto cached = [](RenderNode& n, std::shared_ptr<std::vector<Filter>>) { n.cacheAsBitmap = true; };
+    auto filtered = [](RenderNode& n, std::shared_ptr<std::vector<Filter>> f) { n.filters = f; };
+    auto scrolled = [](RenderNode& n, std::shared_ptr<std::vector<Filter>>) { n.scrollRect = Rect{0, 200, 0, 200}; };
+    const Row rows[] = {
+        {"cached, a quarter past", 5, cached, 20},   {"cached, half past", 10, cached, 21},
+        {"cached, 0.55 past", 11, cached, 21},       {"cached, 0.45 past", 9, cached, 20},
+        {"filtered, half past", 10, filtered, 21},   {"filtered, 0.7 past", 14, filtered, 21},
+        {"scrolled, 0.45 past", 9, scrolled, 20},    {"scrolled, 0.55 past", 11, scrolled, 21},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        RenderNode inner = shapeNode(square);
+        RenderNode node = sprite(1, {inner});
+        node.matrix = translate(400 + r.offsetTwips, 400 + r.offsetTwips);
+        r.make(node, blurOfOne);
+        Canvas c(40, 40);
+        c.draw(rootOf({node}), kTwipsToPixels, Quality::Low);
+        const QColor blue(0, 0, 255);
+        EXPECT_EQ(c.at(r.first, r.first), blue);
+        EXPECT_EQ(c.at(r.first + 9, r.first + 9), blue);
+        EXPECT_EQ(c.at(r.first - 1, r.first + 4), kWhite);
+        EXPECT_EQ(c.at(r.first + 4, r.first - 1), kWhite);
+        EXPECT_EQ(c.at(r.first + 10, r.first + 4), kWhite);
+        EXPECT_EQ(c.at(r.first + 4, r.first + 10), kWhite);
+    }
 }
 
 class TwoByTwo : public BitmapSource {
