@@ -47,9 +47,9 @@ constexpr double kMaxSurfacePixels = 16777215;
 // lights the others; such lines move off the edge by the painter's smallest step,
 // which leaves lines that cross pixel edges elsewhere where they were. There its lines
 // also end without caps: a line from row 100 to row 200 lights rows 100 to 199. In a
-// cached or filtered object's surface the reference player's slanted lines pick the
-// painter's pixels, ends included, and the step would move them, so there the lines
-// stay as the painter draws them (level and upright ones snap, see levelLinePixels).
+// cached or filtered object's surface, which sits on the pixel grid, the step is not
+// taken: level and upright lines light the pixels they run through (see
+// levelLinePixels), others the pixels whose centres lie within half a pixel of them.
 constexpr double kEdgeStep = 1.0 / 64;
 
 // The pixels a one-pixel line at low quality lights, for a path of level and upright
@@ -509,6 +509,14 @@ private:
                         if (!inSurface_) {
                             path.translate(-kEdgeStep, -kEdgeStep);
                             pen.setCapStyle(Qt::FlatCap);
+                        } else {
+                            // In a surface on the pixel grid the reference player's
+                            // slanted and curved one-pixel lines light the pixels whose
+                            // centres lie within half a pixel of them, as a one-pixel
+                            // outline filled like a shape.
+                            const QPainterPath outline = aliasedOutline(strokeOutline(path, line, 1.0, 1.0), QTransform());
+                            if (aliasedFill(painter_, outline, pen.brush()))
+                                continue;
                         }
                     }
                     painter_.strokePath(path, pen);

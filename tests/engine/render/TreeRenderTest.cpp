@@ -372,6 +372,31 @@ TEST(TreeRender, LowQualitySurfacesSitOnThePixelGrid)
     }
 }
 
+// A slanted one-pixel line at low quality in a cached surface lights every pixel whose
+// centre lies within half a pixel of it: two in a column where the line passes midway
+// between two centres, one where it runs through a centre.
+TEST(TreeRender, LowQualitySlantedHairlineInACachedSurfaceLightsCentresWithinHalfAPixel)
+{
+    StyleArrays styles(32);
+    uint32_t pen = styles.line(20, {0, 0, 0, 255});
+    RecordWriter w;
+    // From (2, 2) to (22, 12) px; the surface puts it half a pixel right and down.
+    w.line(pen).moveTo(40, 40).lineTo(440, 240);
+    auto slope = buildShape(32, {30, 450, 30, 250}, styles, w);
+    RenderNode node = shapeNode(slope);
+    node.cacheAsBitmap = true;
+    Canvas c(30, 20);
+    c.draw(rootOf({node}), kTwipsToPixels, Quality::Low);
+    const QColor black(0, 0, 0);
+    // Column 7: the line is at y = 5.0 there, midway between the centres of rows 4 and 5.
+    EXPECT_EQ(c.at(7, 4), black);
+    EXPECT_EQ(c.at(7, 5), black);
+    // Column 8: it runs through the centre of row 5.
+    EXPECT_EQ(c.at(8, 5), black);
+    EXPECT_EQ(c.at(8, 4), kWhite);
+    EXPECT_EQ(c.at(8, 6), kWhite);
+}
+
 class TwoByTwo : public BitmapSource {
 public:
     TwoByTwo() : image_(2, 2, QImage::Format_ARGB32_Premultiplied)
