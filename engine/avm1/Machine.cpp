@@ -273,7 +273,8 @@ Object* Machine::toObject(const Value& v)
         boxed = heap_.make<BooleanObject>(protos_.boolean, v);
     // A String object carries its length as an own, hidden, writable property.
     if (v.isString())
-        boxed->put("length", getMember(v, "length"), PropertyFlag::DontEnum | PropertyFlag::DontDelete);
+        boxed->put("length", Value(static_cast<double>(utf16Length(v.asString()))),
+                   PropertyFlag::DontEnum | PropertyFlag::DontDelete);
     return boxed;
 }
 
@@ -941,25 +942,9 @@ Object* Machine::allocateFor(Object* constructor)
 {
     Value protoValue = getMember(Value(constructor), "prototype");
     Object* proto = protoValue.asObject() ? protoValue.asObject() : protos_.object;
-    // A class whose prototype chain leads to a wrapper's or Date's prototype makes
-    // instances of that kind, with no value yet: the built-in constructor, called
-    // through super(), gives them theirs.
-    Object* o = nullptr;
-    int guard = 0;
-    for (Object* p = proto; p && !o && guard < 256; p = p->proto(), ++guard) {
-        if (p == protos_.number)
-            o = heap_.make<NumberObject>(proto, Value());
-        else if (p == protos_.string)
-            o = heap_.make<StringObject>(proto, Value());
-        else if (p == protos_.boolean)
-            o = heap_.make<BooleanObject>(proto, Value());
-        else if (p == protos_.date)
-            o = heap_.make<DateObject>(proto, Value());
-        else if (p == protos_.object)
-            break;
-    }
-    if (!o)
-        o = newObject(proto);
+    // An ordinary object, even for a class built on Date, Array or a wrapper: the
+    // built-in constructor, when super() runs it, gives the object its state in place.
+    Object* o = newObject(proto);
     o->put("__constructor__", Value(constructor), PropertyFlag::DontEnum);
     if (version_ < 7)
         o->put("constructor", Value(constructor), PropertyFlag::DontEnum);
