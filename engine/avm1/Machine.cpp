@@ -6,6 +6,7 @@
 #include "engine/avm1/Interpreter.h"
 #include "engine/avm1/Loading.h"
 #include "engine/avm1/MovieClipObject.h"
+#include "engine/avm1/PrimitiveObjects.h"
 #include "engine/avm1/SuperObject.h"
 #include "engine/avm1/TextFieldObject.h"
 
@@ -515,6 +516,21 @@ Value Machine::getMember(const Value& target, std::string_view name, Atom atom)
 {
     if (target.isNullish())
         return Value();
+    if (!target.isObject()) {
+        // A member of a primitive is one of the object its type's global class makes of
+        // it; only the built-in class's is read straight from its prototype.
+        Object* made = nullptr;
+        switch (objectForPrimitive(*this, target, made)) {
+        case PrimitiveClass::BuiltIn:
+            break;
+        case PrimitiveClass::Made: {
+            RootedValues held(*this, {Value(made)});
+            return getMember(held.front(), name);
+        }
+        case PrimitiveClass::None:
+            return Value();
+        }
+    }
     if (target.isString()) {
         if (name == "length") {
             // UTF-16 code units, which is how the string methods count.
