@@ -71,6 +71,9 @@ private:
 };
 
 class BitmapDataObject final : public Object {
+protected:
+    bool keepsNativeState() const override { return true; }
+
 public:
     using Object::Object;
     ~BitmapDataObject() override { release(); }
@@ -181,7 +184,7 @@ bool readSourceArgs(Machine& m, const Value& self, std::span<const Value> args, 
     return true;
 }
 
-Value bitmapConstruct(Machine& m, Value, std::span<const Value> args)
+Value bitmapConstruct(Machine& m, Value self, std::span<const Value> args)
 {
     if (args.size() < 2)
         return Value();
@@ -202,7 +205,7 @@ Value bitmapConstruct(Machine& m, Value, std::span<const Value> args)
         bitmap->bytesInUse = budgetHolder->bytesInUse;
         *bitmap->bytesInUse += bytes;
     }
-    return Value(bitmap);
+    return adoptState(m, self, bitmap);
 }
 
 // A copy of the library bitmap exported under the name given; undefined when there
