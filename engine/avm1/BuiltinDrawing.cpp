@@ -174,7 +174,9 @@ std::optional<FillStyle> gradientArgs(Machine& m, std::span<const Value> args)
         const double focal = m.toNumber(args[7]);
         if (std::isfinite(focal) && focal != 0) {
             fill.kind = FillKind::FocalGradient;
-            gradient.focalPoint = std::clamp(focal, -1.0, 1.0);
+            // Held as a movie's shapes hold it, in 256ths cut towards zero: 0.8
+            // becomes 204/256, which moves a repeated focal gradient's rings.
+            gradient.focalPoint = std::clamp(std::trunc(focal * 256) / 256, -1.0, 1.0);
         }
     }
     return fill;

@@ -59,12 +59,13 @@ constexpr double kEdgeStep = 1.0 / 64;
 // pixel edge. Where two such lines meet on a pixel edge at a box's left corner,
 // neither lights the corner. Worked in whole twips, as the reference player does, so
 // that ends on a pixel centre are found there. In a cached or filtered object's
-// surface (placed on the pixel grid, see onSurfaceGrid) the reference player lights
-// the pixels the line runs through, from the one holding its start to the one holding
-// its end, both included; along a pixel edge, the pixels right of or below it. Empty
-// where the path has other lines or curves, or more lines than a region joins quickly
-// (Qt then draws them).
-QRegion levelLinePixels(const QPainterPath& path, bool inSurface)
+// surface (placed on the pixel grid, see onSurfaceGrid), and for hairlines (thinner
+// than a pixel) anywhere, the reference player lights the pixels the line runs
+// through, from the one holding its start to the one holding its end, both included;
+// along a pixel edge, the pixels right of or below it. `byPoints` asks for that rule.
+// Empty where the path has other lines or curves, or more lines than a region joins
+// quickly (Qt then draws them).
+QRegion levelLinePixels(const QPainterPath& path, bool byPoints)
 {
     constexpr int kMaxElements = 1024;
     if (path.elementCount() > kMaxElements)
@@ -87,11 +88,11 @@ QRegion levelLinePixels(const QPainterPath& path, bool inSurface)
             return {};
         // Pixel k's centre is at 20 k + 10 twips.
         auto along = [&](int64_t a, int64_t b) {
-            if (inSurface)
+            if (byPoints)
                 return std::pair{floorDiv(std::min(a, b), 20), floorDiv(std::max(a, b), 20) + 1};
             return std::pair{ceilDiv(std::min(a, b) - 10, 20), floorDiv(std::max(a, b) - 10, 20) + 1};
         };
-        auto across = [&](int64_t c) { return inSurface ? floorDiv(c, 20) : ceilDiv(c, 20) - 1; };
+        auto across = [&](int64_t c) { return byPoints ? floorDiv(c, 20) : ceilDiv(c, 20) - 1; };
         if (y == lastY) {
             const auto [from, to] = along(x, lastX);
             if (to > from)
@@ -504,7 +505,8 @@ private:
                     if (line.pixelHinting) {
                         snapToPixels(path, strokeWidth(line, world));
                     } else if (strokeWidth(line, world) <= 1) {
-                        const QRegion pixels = levelLinePixels(path, inSurface_);
+                        const bool hairline = line.width * strokeScale(line, world) < 1;
+                        const QRegion pixels = levelLinePixels(path, inSurface_ || hairline);
                         if (!pixels.isEmpty()) {
                             for (const QRect& r : pixels)
                                 painter_.fillRect(r, pen.brush());

@@ -19,6 +19,9 @@ namespace {
 // Half the side of the square every gradient is defined in, in twips.
 constexpr double kGradientHalfSize = 16384.0;
 
+// A ramp entry's colour ends this far short of where the next one starts.
+constexpr double kStepEdge = 1e-6;
+
 double toLinear(double srgb)
 {
     return srgb <= 0.04045 ? srgb / 12.92 : std::pow((srgb + 0.055) / 1.055, 2.4);
@@ -247,15 +250,6 @@ QColor toQColor(Rgba c, const ColorTransform& cx)
 
 namespace {
 
-bool ratiosAscend(const std::vector<GradientStop>& stops)
-{
-    for (size_t i = 1; i < stops.size(); ++i) {
-        if (stops[i].ratio <= stops[i - 1].ratio)
-            return false;
-    }
-    return true;
-}
-
 // The colour at `ratio` as the player finds it: the first stop in stored order whose
 // ratio is not below `ratio`, blended from the stop stored before it. With ratios out
 // of order this skips stops rather than sorting them, which is what shows on screen.
@@ -275,7 +269,10 @@ QColor colourAtRatio(const std::vector<QColor>& colours, const std::vector<Gradi
         return blendLinearRgb(colours[k - 1], colours[k], t);
     const QColor& a = colours[k - 1];
     const QColor& b = colours[k];
-    auto mix = [t](int from, int to) { return static_cast<int>(std::lround(from + (to - from) * t)); };
+    // Cut down, not rounded: a ramp from 197 to 161 over 24 entries steps 196, 194,
+    // 193, 191, as the reference player's does. The hair added keeps a whole result
+    // that division left a little short from dropping a step.
+    auto mix = [t](int from, int to) { return static_cast<int>(std::floor(from + (to - from) * t + 1e-9)); };
     return QColor(mix(a.red(), b.red()), mix(a.green(), b.green()), mix(a.blue(), b.blue()), mix(a.alpha(), b.alpha()));
 }
 
@@ -287,20 +284,24 @@ QGradientStops gradientStops(const Gradient& gradient, const ColorTransform& cx)
     if (gradient.stops.empty())
         return stops;
     const bool linearRgb = gradient.interpolation == GradientInterpolation::LinearRgb;
-    if (ratiosAscend(gradient.stops) && !linearRgb) {
-        for (const GradientStop& s : gradient.stops)
-            stops.push_back({s.ratio / 255.0, toQColor(s.color, cx)});
-        return stops;
-    }
-    // Out-of-order ratios and linear-RGB blending have no Qt equivalent: give Qt the
-    // whole 256-entry ramp instead.
+    if (gradient.stops.size() == 1 && !linearRgb)
+        return {{0.0, toQColor(gradient.stops.front().color, cx)}};
+    // The reference player's 256-entry ramp, which Qt cannot make from the stops
+    // itself: out-of-order ratios, linear-RGB blending, channels cut down and each
+    // entry held flat.
     std::vector<QColor> colours;
     colours.reserve(gradient.stops.size());
     for (const GradientStop& s : gradient.stops)
         colours.push_back(toQColor(s.color, cx));
-    stops.reserve(256);
-    for (int ratio = 0; ratio < 256; ++ratio)
-        stops.push_back({ratio / 255.0, colourAtRatio(colours, gradient.stops, ratio, linearRgb)});
+    // Each entry holds its colour over its whole 256th of the gradient, as the
+    // reference player looks its ramp up by the position cut down to a whole entry;
+    // given the entries as plain stops, Qt would blend between neighbours.
+    stops.reserve(512);
+    for (int ratio = 0; ratio < 256; ++ratio) {
+        const QColor c = colourAtRatio(colours, gradient.stops, ratio, linearRgb);
+        stops.push_back({ratio / 256.0, c});
+        stops.push_back({ratio == 255 ? 1.0 : (ratio + 1) / 256.0 - kStepEdge, c});
+    }
     return stops;
 }
 

@@ -34,8 +34,9 @@ QBrush fillBrush(const FillStyle& fill, const ColorTransform& cx, const QTransfo
 void fillClampedBitmap(QPainter& painter, const QPainterPath& path, const FillStyle& fill, const ColorTransform& cx,
                        const QTransform& toDevice, const BitmapSource* bitmaps);
 
-// The gradient stops Qt needs: the stored ones when Qt can blend them itself, or a
-// full ramp for linear-RGB blending and out-of-order ratios.
+// The gradient stops Qt needs: the player's 256-entry ramp (each entry flat over its
+// 256th of the gradient, channels blended and cut down to whole levels), or the one
+// colour of a single-stop gradient.
 QGradientStops gradientStops(const Gradient& gradient, const ColorTransform& cx);
 
 // The one factor a stroke's width is scaled by under `toDevice`, for the style's scale

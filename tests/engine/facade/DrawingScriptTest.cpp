@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <string>
 #include <vector>
@@ -190,6 +191,30 @@ TEST(DrawingScript, GradientFillFollowsItsBoxAndPlainMatrixForms)
     square(bad, "mc", 0, 0, 200, 100);
     call(bad, "mc", "endFill", {});
     EXPECT_EQ(run(bad).image.pixel(100, 50), qRgb(255, 255, 255));
+}
+
+TEST(DrawingScript, FocalPointIsHeldInWhole256thsCutTowardsZero)
+{
+    // A repeated focal gradient's rings move far for a small change of focus on the
+    // focus's side, so pictures drawn with nearby focal points tell them apart.
+    auto focal = [](double point) {
+        ActionBuilder a = withClip();
+        call(a, "mc", "beginGradientFill",
+             {str("radial"), array({0xFF0000, 0x0000FF}), array({100, 100}), array({0, 255}),
+              object({{"matrixType", str("box")}, {"x", num(0)}, {"y", num(0)}, {"w", num(40)}, {"h", num(40)},
+                      {"r", num(0)}}),
+              str("repeat"), str("RGB"), num(point)});
+        square(a, "mc", 0, 0, 200, 40);
+        call(a, "mc", "endFill", {});
+        return run(a).image;
+    };
+    for (double point : {0.8, -0.8, 0.3}) {
+        const double below = std::trunc(point * 256) / 256;
+        const double beyond = below + (point > 0 ? 1.0 : -1.0) / 256;
+        const QImage asked = focal(point);
+        EXPECT_EQ(asked, focal(below)) << point;
+        EXPECT_NE(asked, focal(beyond)) << point;
+    }
 }
 
 TEST(DrawingScript, DuplicatesStartWithTheOriginalsDrawingAndClearEmptiesIt)

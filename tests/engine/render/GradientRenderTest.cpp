@@ -4,6 +4,9 @@
 #include "RenderFixture.h"
 #include "tests/support/ShapeWriter.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 using namespace swf;
@@ -77,6 +80,39 @@ TEST(GradientRender, LinearRgbInterpolationIsBrighterInTheMiddle)
     // than an ordinary half-transparent red (255, 127, 127).
     g.stops = {{0, {255, 0, 0, 128}}, {255, {255, 0, 0, 128}}};
     EXPECT_TRUE(near(linearBand(g).at(100, 10), QColor(221, 127, 127), 3));
+}
+
+TEST(GradientRender, RampEntriesAreFlatAndCutDownToWholeLevels)
+{
+    // The gradient square over 1024 px, green from 197 to 161. A pixel shows the ramp
+    // entry its position cuts down to (0..255), in that entry's one colour, whose
+    // channels are cut down rather than rounded: entry 1 is 196, not 197, and no pixel
+    // shows a level between two entries. Qt's own table of the ramp may put a pixel at
+    // an entry's edge into its neighbour.
+    GradientSpec g;
+    g.matrix = {20480 / kSquare, 0, 0, 20480 / kSquare, 10240, 0};
+    g.stops = {{0, {255, 197, 0, 255}}, {255, {255, 161, 0, 255}}};
+    StyleArrays styles(32);
+    uint32_t fill = styles.linear(g);
+    RecordWriter w;
+    w.fill0(fill).rect(0, 0, 20480, 80);
+    Canvas c(1024, 4);
+    c.draw(rootOf({shapeNode(buildShape(32, {0, 20480, 0, 80}, styles, w))}));
+    auto level = [](int entry) {
+        entry = std::clamp(entry, 0, 255);
+        return static_cast<int>(std::floor(197 - 36 * entry / 255.0 + 1e-9));
+    };
+    int exact = 0;
+    for (int x = 0; x < 1024; ++x) {
+        const int entry = static_cast<int>((x + 0.5) / 1024 * 255);
+        const int green = c.at(x, 2).green();
+        if (green == level(entry))
+            ++exact;
+        else
+            EXPECT_TRUE(green == level(entry - 1) || green == level(entry + 1)) << "x " << x << ": " << green;
+    }
+    EXPECT_GE(exact, 1000);
+    EXPECT_EQ(c.at(6, 2).green(), 196);
 }
 
 TEST(GradientRender, OutOfOrderRatiosSkipStopsInsteadOfSorting)

@@ -166,6 +166,15 @@ const WidthCase kWidthCases[] = {
     {"vertical only, skewed", {1, 0, 1, 1, 0, 0}, ScaleMode::VerticalOnly, 200, 10},
     {"horizontal only, x3 wide", {3, 0, 0, 1, 0, 0}, ScaleMode::HorizontalOnly, 200, 30},
     {"horizontal only, x3 tall", {1, 0, 0, 3, 0, 0}, ScaleMode::HorizontalOnly, 200, 10},
+    {"horizontal only, skewed", {1, 0, 1, 1, 0, 0}, ScaleMode::HorizontalOnly, 200, 10},
+    {"x2 wide, x3 tall", {2, 0, 0, 3, 0, 0}, ScaleMode::Normal, 200, 10 * std::sqrt(6.0)},
+    {"vertical only, x2 wide, x3 tall", {2, 0, 0, 3, 0, 0}, ScaleMode::VerticalOnly, 200, 30},
+    {"horizontal only, x2 wide, x3 tall", {2, 0, 0, 3, 0, 0}, ScaleMode::HorizontalOnly, 200, 20},
+    {"none, x2 wide, x3 tall", {2, 0, 0, 3, 0, 0}, ScaleMode::None, 200, 10},
+    // The shape's own axes count, not the screen's: turned a quarter, its x axis
+    // (stretched 2) runs down the screen.
+    {"horizontal only, x2 wide, x3 tall, turned", {0, 2, -3, 0, 0, 0}, ScaleMode::HorizontalOnly, 200, 20},
+    {"vertical only, x2 wide, x3 tall, turned", {0, 2, -3, 0, 0, 0}, ScaleMode::VerticalOnly, 200, 30},
     {"none, x3", {3, 0, 0, 3, 0, 0}, ScaleMode::None, 200, 10},
     {"none, skewed", {1, 0, 2, 1, 0, 0}, ScaleMode::None, 200, 10},
     {"hairline", {1, 0, 0, 1, 0, 0}, ScaleMode::Normal, 0, 1},

@@ -269,6 +269,36 @@ TEST(TreeRender, LowQualityHairlinesOnPixelEdgesPickTheirSide)
     }
 }
 
+// A box of hairlines (thinner than a pixel) at low quality, its sides on pixel edges
+// from (10, 5) to (20, 15): each side lights the pixels its points fall in, right of
+// and below the edges it runs along, from one end's pixel to the other's, both
+// included, so all four corners are lit and the box reaches row and column 15 and 20.
+TEST(TreeRender, LowQualityHairlineBoxLightsThePixelsItsPointsFallIn)
+{
+    for (uint16_t width : {0, 1, 10}) {
+        SCOPED_TRACE(width);
+        StyleArrays styles(32);
+        uint32_t pen = styles.line(width, {0, 0, 0, 255});
+        RecordWriter w;
+        w.line(pen).moveTo(200, 100).lineTo(400, 100).lineTo(400, 300).lineTo(200, 300).lineTo(200, 100);
+        Canvas c(30, 30);
+        c.draw(rootOf({shapeNode(buildShape(32, {190, 410, 90, 310}, styles, w))}), kTwipsToPixels, Quality::Low);
+        const struct {
+            int x, y;
+            bool lit;
+        } pixels[] = {
+            {10, 5, true},   {9, 5, false},   {10, 4, false},  // top left
+            {20, 5, true},   {21, 5, false},  {19, 4, false},  // top right
+            {10, 15, true},  {9, 15, false},  {10, 16, false}, // bottom left
+            {20, 15, true},  {21, 15, false}, {20, 16, false}, // bottom right
+            {15, 5, true},   {15, 15, true},  {10, 10, true},  {20, 10, true}, // sides
+            {15, 10, false},
+        };
+        for (const auto& p : pixels)
+            EXPECT_EQ(c.at(p.x, p.y), p.lit ? QColor(0, 0, 0) : kWhite) << p.x << "," << p.y;
+    }
+}
+
 // A box of one-pixel lines at low quality, its sides on pixel edges and its bottom
 // inside a row: each side lights the pixels whose centres lie between its ends, so
 // the two left corners stay dark where the reference player leaves them dark.
