@@ -65,7 +65,9 @@ QGradient::Spread toQSpread(SpreadMode mode)
     return QGradient::PadSpread;
 }
 
-QBrush gradientBrush(const FillStyle& fill, const ColorTransform& cx, const QTransform& toDevice)
+// A gradient brush in the gradient's own square, before its matrix: the ramp of the
+// stops under a colour transform, its spread and focal point.
+QBrush untransformedGradientBrush(const FillStyle& fill, const ColorTransform& cx)
 {
     const Gradient& g = fill.gradient;
     QGradientStops stops = gradientStops(g, cx);
@@ -73,22 +75,68 @@ QBrush gradientBrush(const FillStyle& fill, const ColorTransform& cx, const QTra
         return QBrush(Qt::transparent);
     if (stops.size() == 1)
         return QBrush(stops.front().second);
-    QBrush brush;
     if (fill.kind == FillKind::LinearGradient) {
         QLinearGradient linear(-kGradientHalfSize, 0, kGradientHalfSize, 0);
         linear.setStops(stops);
         linear.setSpread(toQSpread(g.spread));
         linear.setInterpolationMode(QGradient::ComponentInterpolation);
-        brush = QBrush(linear);
-    } else {
-        // Qt keeps the focus inside the circle; the player's focal point is -1..1 of the radius.
-        const double focus = std::clamp(g.focalPoint, -0.999, 0.999) * kGradientHalfSize;
-        QRadialGradient radial(QPointF(0, 0), kGradientHalfSize, QPointF(focus, 0));
-        radial.setStops(stops);
-        radial.setSpread(toQSpread(g.spread));
-        radial.setInterpolationMode(QGradient::ComponentInterpolation);
-        brush = QBrush(radial);
+        return QBrush(linear);
     }
+    // Qt keeps the focus inside the circle; the player's focal point is -1..1 of the radius.
+    const double focus = std::clamp(g.focalPoint, -0.999, 0.999) * kGradientHalfSize;
+    QRadialGradient radial(QPointF(0, 0), kGradientHalfSize, QPointF(focus, 0));
+    radial.setStops(stops);
+    radial.setSpread(toQSpread(g.spread));
+    radial.setInterpolationMode(QGradient::ComponentInterpolation);
+    return QBrush(radial);
+}
+
+// Gradient brushes made lately. A brush holds a 512-stop ramp, which Qt takes in one
+// stop at a time at a cost that grows with the square of the count: far more than
+// drawing a small shape with it. A movie draws the same few gradients frame after
+// frame, so the brushes are kept, newest first, and only their matrix changes.
+class GradientBrushes {
+public:
+    QBrush brush(const FillStyle& fill, const ColorTransform& cx)
+    {
+        const Gradient& g = fill.gradient;
+        auto same = [&](const Entry& e) {
+            return e.kind == fill.kind && e.cx == cx && e.gradient.spread == g.spread
+                && e.gradient.interpolation == g.interpolation && e.gradient.focalPoint == g.focalPoint
+                && e.gradient.stops == g.stops;
+        };
+        auto it = std::find_if(entries_.begin(), entries_.end(), same);
+        if (it == entries_.end()) {
+            if (entries_.size() == kKept)
+                entries_.pop_back();
+            Entry made{fill.kind, cx, g, untransformedGradientBrush(fill, cx)};
+            made.gradient.matrix = {};
+            entries_.insert(entries_.begin(), std::move(made));
+            return entries_.front().brush;
+        }
+        std::rotate(entries_.begin(), it, it + 1);
+        return entries_.front().brush;
+    }
+
+private:
+    static constexpr size_t kKept = 64;
+    struct Entry {
+        FillKind kind;
+        ColorTransform cx;
+        Gradient gradient;
+        QBrush brush;
+    };
+    std::vector<Entry> entries_;
+};
+
+QBrush gradientBrush(const FillStyle& fill, const ColorTransform& cx, const QTransform& toDevice)
+{
+    const Gradient& g = fill.gradient;
+    // Each painting thread keeps its own, so no lock is needed.
+    thread_local GradientBrushes made;
+    QBrush brush = made.brush(fill, cx);
+    if (brush.style() != Qt::LinearGradientPattern && brush.style() != Qt::RadialGradientPattern)
+        return brush;
     brush.setTransform(toQTransform(g.matrix) * toDevice);
     return brush;
 }
