@@ -970,8 +970,15 @@ void TimelinePlayer::applyFrame(ClipState& clip, ClipPath& path, int frame, Step
                        },
                        [&](const InitAction& init) {
                            // In tag order with the initialize events of the clips the
-                           // frame places, all of them ahead of construct events.
-                           if (scripting && initActionsRun_.insert({clip.movie, init.spriteId}).second)
+                           // frame places, all of them ahead of construct events; a
+                           // frame a goto passes over runs them too. Init actions for a
+                           // sprite the stream defines only further on are passed over:
+                           // they do not count as the sprite's one run.
+                           const Character* sprite = movieOf(clip).character(init.spriteId);
+                           if (sprite && !characterDefined(*sprite, mainTimeline, frame, index, reachedBefore))
+                               return;
+                           if (mode.instantiate && scriptsEnabled_ &&
+                               initActionsRun_.insert({clip.movie, init.spriteId}).second)
                                initializeQueue_.push_back({path, init.code, {}});
                        },
                    },

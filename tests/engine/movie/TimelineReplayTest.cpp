@@ -128,6 +128,24 @@ TEST(RemovedClip, RunsItsLoadHandlerButNotItsFrameActions)
     EXPECT_EQ(run.traces, (Lines{"start", "load", "unload"}));
 }
 
+// Init actions for a sprite the stream has not defined yet are passed over and do not
+// use up the sprite's one run; those of a frame a goto jumps over still run.
+TEST(InitActions, WaitForTheirSpriteAndRunInFramesAGotoPassesOver)
+{
+    constexpr uint16_t kLater = 3;
+    test::SwfWriter movie;
+    movie.doInitAction(kSprite, ActionBuilder().trace("too early"));
+    movie.defineSprite(kSprite, 1, test::TagStream().showFrame());
+    movie.doAction(ActionBuilder().gotoFrame(2).play()).showFrame();
+    movie.doInitAction(kSprite, ActionBuilder().trace("init")).doAction(ActionBuilder().trace("frame 2")).showFrame();
+    movie.defineSprite(kLater, 1, test::TagStream().showFrame());
+    movie.doInitAction(kLater, ActionBuilder().trace("init later")).showFrame();
+    movie.doAction(ActionBuilder().trace("frame 4").stop()).showFrame();
+    Running run(movie);
+    run.step(3);
+    EXPECT_EQ(run.traces, (Lines{"init", "init later", "frame 4"}));
+}
+
 ActionBuilder& setTarget(ActionBuilder& a, std::string_view path)
 {
     std::vector<uint8_t> name(path.begin(), path.end());
