@@ -36,10 +36,18 @@ Object* Interpreter::liveTarget(Context& ctx)
     return isClip(now) ? now : m_.level(0);
 }
 
+// The actions that name no target of their own act on the current one; under a
+// tellTarget whose path named nothing they do nothing at all (GotoFrame2's frame,
+// which may carry a path of its own, still goes where the failed target sent it).
+ClipHost* Interpreter::namedTargetClip(Context& ctx)
+{
+    return ctx.targetMissing ? nullptr : targetClip(ctx);
+}
+
 #define LANFAN_CLIP_ACTION(name, call)                                   \
     Interpreter::Outcome Interpreter::action##name(Context& ctx, Step&)  \
     {                                                                    \
-        if (ClipHost* clip = targetClip(ctx))                            \
+        if (ClipHost* clip = namedTargetClip(ctx))                       \
             clip->call();                                                \
         return {};                                                       \
     }
@@ -55,7 +63,7 @@ Interpreter::Outcome Interpreter::actionGotoFrame(Context& ctx, Step& step)
 {
     // Goes to the frame and stops there.
     ByteReader r(step.action.payload);
-    if (ClipHost* clip = targetClip(ctx)) {
+    if (ClipHost* clip = namedTargetClip(ctx)) {
         clip->gotoFrame(r.u16() + 1);
         clip->stop();
     }
@@ -65,7 +73,7 @@ Interpreter::Outcome Interpreter::actionGotoFrame(Context& ctx, Step& step)
 Interpreter::Outcome Interpreter::actionGotoLabel(Context& ctx, Step& step)
 {
     ByteReader r(step.action.payload);
-    if (ClipHost* clip = targetClip(ctx))
+    if (ClipHost* clip = namedTargetClip(ctx))
         clip->gotoLabel(r.cstring());
     return {};
 }

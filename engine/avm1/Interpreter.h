@@ -222,6 +222,8 @@ private:
     static constexpr size_t kMaxStackDepth = 65536;
     RootedValues popArgs(Context& ctx);
     ClipHost* targetClip(Context& ctx);
+    // The target clip unless a tellTarget's path named nothing.
+    ClipHost* namedTargetClip(Context& ctx);
     // The clip ActionCall runs a frame of: the target, or what stands in for it once
     // it has been removed.
     Object* liveTarget(Context& ctx);

@@ -76,6 +76,9 @@ struct ClipState {
     const TimelineDef* timeline = nullptr;
     int frame = 0;  // 1-based; 0 until the first frame is entered
     bool playing = true;
+    // The playhead read the tags of its sprite's open last frame (see TimelineDef):
+    // they do not run again until the playhead moves.
+    bool readOpenFrame = false;
     std::vector<DisplayObject> children;  // sorted by depth, at most one per depth
     ScriptLink script;
     Drawing drawing;  // what scripts drew into the clip, beneath its children

@@ -98,6 +98,14 @@ struct TimelineDef {
     // of it is still loading as far as the reference player knows: the playhead waits
     // on its last frame instead of going round to the first.
     bool ended = true;
+    // A sprite's stream as its playhead reads it: the frames a ShowFrame closed, and
+    // whether tags after the last ShowFrame make one more frame that none closes. The
+    // playhead steps only through closed frames; the open one's tags run once, as the
+    // playhead reads on to the end of the stream, and the playhead stays where it was
+    // (the frame count the header declares plays no part). -1: every frame is closed
+    // (main timelines).
+    int closedFrames = -1;
+    bool openLastFrame = false;
     // The bytes of the tags the timeline was read from (a sprite's), as scripts'
     // getBytesTotal reports them; the main timeline reports the movie's length.
     uint32_t byteLength = 0;

@@ -91,8 +91,12 @@ public:
         // length ends before its End tag) keeps only whole frames, unless nothing else
         // loaded.
         bool whole = !damaged && (ended || !isRoot);
-        if (currentHasContent && timeline.frames.size() < kMaxFrames && (whole || timeline.frames.empty()))
+        const int closed = static_cast<int>(timeline.frames.size());
+        bool open = false;
+        if (currentHasContent && timeline.frames.size() < kMaxFrames && (whole || timeline.frames.empty())) {
             timeline.frames.push_back(std::move(current));
+            open = true;
+        }
         if (timeline.frames.empty())
             timeline.frames.emplace_back();
         int loaded = static_cast<int>(timeline.frames.size());
@@ -107,6 +111,10 @@ public:
         timeline.loadedFrames = whole && !short_ ? -1 : loaded;
         timeline.declaresNoFrames = !isRoot && declaredFrames == 0;
         timeline.ended = ended && !damaged;
+        if (!isRoot) {
+            timeline.closedFrames = closed;
+            timeline.openLastFrame = open;
+        }
         for (FrameLabel& label : timeline.labels)
             label.frame = std::min(label.frame, timeline.frameCount());
         if (soundStream && !soundStream->empty())

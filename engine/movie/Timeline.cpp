@@ -363,7 +363,7 @@ void TimelinePlayer::step(ClipState& root)
     }
     runQueuedScripts(root);
     syncBoundFields(root);
-    if (queue_.empty() && constructQueue_.empty() && initializeQueue_.empty() && classQueue_.empty()) {
+    if (queue_.empty() && constructQueue_.empty() && initializeQueue_.empty() && classQueue_.empty() && lateLoads_.empty()) {
         // No queued script points into a loaded movie no clip shows any more.
         std::erase_if(loaded_, [](const auto& content) { return content.use_count() == 1; });
     }
@@ -412,12 +412,14 @@ void TimelinePlayer::runQueuedScripts(ClipState& root)
         constructQueue_.clear();
         initializeQueue_.clear();
         classQueue_.clear();
+        lateLoads_.clear();
         return;
     }
     avm1::Machine* m = machine();
     m->resetBudget(kMaxActionsPerStep);
     size_t ran = 0;
-    while (!queue_.empty() || !constructQueue_.empty() || !initializeQueue_.empty() || !classQueue_.empty()) {
+    while (!queue_.empty() || !constructQueue_.empty() || !initializeQueue_.empty() || !classQueue_.empty() ||
+           !lateLoads_.empty()) {
         if (++ran > kMaxScriptsPerStep || m->actionsLeft() == 0) {
             reportLimit(hooks_, Limit::ScriptWork, "scripts ran past " + std::to_string(kMaxScriptsPerStep) + " scripts or " +
                                     std::to_string(kMaxActionsPerStep) +
@@ -426,6 +428,7 @@ void TimelinePlayer::runQueuedScripts(ClipState& root)
             constructQueue_.clear();
             initializeQueue_.clear();
             classQueue_.clear();
+            lateLoads_.clear();
             break;
         }
         if (initializeQueue_.empty() && !classQueue_.empty()) {
@@ -436,7 +439,10 @@ void TimelinePlayer::runQueuedScripts(ClipState& root)
                 givePrototype(scriptObject(root, pending.path), pending.linkage);
             continue;
         }
-        auto& from = !initializeQueue_.empty() ? initializeQueue_ : !constructQueue_.empty() ? constructQueue_ : queue_;
+        auto& from = !initializeQueue_.empty() ? initializeQueue_
+                     : !constructQueue_.empty() ? constructQueue_
+                     : !queue_.empty()          ? queue_
+                                                : lateLoads_;
         QueuedScript script = std::move(from.front());
         from.pop_front();
         bindPlacedFields(root);
@@ -497,6 +503,10 @@ void TimelinePlayer::park(std::vector<DisplayObject>& list, DisplayObject object
     // -1 minus the depth as kept here; below every depth a timeline or script can use.
     object.depth = -1 - object.depth;
     object.unloading = true;
+    // What it held has left with it: its children's unload handlers are queued, and
+    // scripts reach none of them through it any more.
+    if (object.clip)
+        object.clip->children.clear();
     parkedSinceStep_ = true;
     auto at = std::ranges::lower_bound(list, object.depth, {}, &DisplayObject::depth);
     list.insert(at, std::move(object));
@@ -535,6 +545,26 @@ void TimelinePlayer::queueUnloadOf(DisplayObject& object, ClipPath& path, int ne
     }
 }
 
+ClipState* TimelinePlayer::findParked(ClipState& root, ClipPath& path, uint64_t instance)
+{
+    // Work queued for a clip before it left, found at its parting depth; the path
+    // then names it there.
+    if (path.empty() || path.back() < 0)
+        return nullptr;
+    const ClipPath parentPath(path.begin(), path.end() - 1);
+    ClipState* parent = resolve(root, parentPath);
+    if (!parent)
+        return nullptr;
+    const int32_t parting = -1 - path.back();
+    for (DisplayObject& child : parent->children) {
+        if (child.unloading && child.depth == parting && child.clip && child.clip->serial.value == instance) {
+            path.back() = parting;
+            return child.clip.get();
+        }
+    }
+    return nullptr;
+}
+
 void TimelinePlayer::runScript(ClipState& root, QueuedScript script)
 {
     if (script.constructs) {
@@ -560,12 +590,24 @@ void TimelinePlayer::runScript(ClipState& root, QueuedScript script)
         return;
     }
     ClipState* clip = resolve(root, script.path);
+    ClipState* parked = nullptr;
+    if (script.instance && script.runsParked && (!clip || clip->serial.value != script.instance))
+        clip = parked = findParked(root, script.path, script.instance);
     if (!clip || (script.instance && clip->serial.value != script.instance))
         return;  // its clip went away before its turn
     // An event method can only have been set on a clip some script has reached.
     if (!script.method.empty() && !clip->script.get() && clip != &root)
         return;
-    avm1::Object* object = scriptObject(root, script.path);
+    avm1::Object* object = nullptr;
+    if (parked) {
+        // Several clips may wait at one parting depth: this one is reached through
+        // its parent, not by its path.
+        scriptObject(root, ClipPath(script.path.begin(), script.path.end() - 1));
+        if (ClipState* parent = resolve(root, ClipPath(script.path.begin(), script.path.end() - 1)))
+            object = childObject(*parent, *parked);
+    } else {
+        object = scriptObject(root, script.path);
+    }
     if (!object)
         return;
     avm1::Machine& m = *machine();
@@ -598,11 +640,11 @@ void TimelinePlayer::queueClipEvent(const DisplayObject& object, const ClipPath&
     for (const ClipEventHandler& handler : parseClipEvents(object.clipActions, version)) {
         const uint32_t matched = handler.events & event;
         if (matched & ClipEvent::Initialize)
-            initializeQueue_.push_back({path, handler.code, {}, nullptr, instance});
+            initializeQueue_.push_back({path, handler.code, {}, nullptr, instance, false, true});
         if (matched & ClipEvent::Construct)
-            constructQueue_.push_back({path, handler.code, {}, nullptr, instance});
+            constructQueue_.push_back({path, handler.code, {}, nullptr, instance, false, true});
         if (matched & ~(ClipEvent::Initialize | ClipEvent::Construct))
-            queue_.push_back({path, handler.code, {}, nullptr, instance});
+            queue_.push_back({path, handler.code, {}, nullptr, instance, false, event == ClipEvent::Load});
     }
 }
 
@@ -664,7 +706,19 @@ void TimelinePlayer::advanceClip(ClipState& clip, ClipPath& path, bool isRoot)
         if (isRoot && scriptsEnabled_)
             queue_.push_back({path, {}, "onLoad"});
     } else if (clip.playing) {
-        if (clip.frame >= clip.timeline->framesLoaded() && clip.frame < count) {
+        const TimelineDef& timeline = *clip.timeline;
+        if (!isRoot && timeline.closedFrames >= 0 && clip.frame >= timeline.closedFrames) {
+            // A sprite's playhead past its closed frames reads on to the end of the
+            // stream: the open frame's tags run once, and only an End tag there sends
+            // the playhead back to frame 1 (which a playhead on frame 1 already is).
+            if (timeline.openLastFrame && clip.frame == timeline.closedFrames && !clip.readOpenFrame &&
+                clip.frame < count) {
+                applyFrame(clip, path, clip.frame + 1, stepping, true);
+                clip.readOpenFrame = true;
+            }
+            if (timeline.ended && clip.frame != 1)
+                rebuildTo(clip, path, 1);
+        } else if (clip.frame >= clip.timeline->framesLoaded() && clip.frame < count) {
             // The frames after this one never arrived: wait here.
         } else if (clip.frame < count) {
             applyFrame(clip, path, clip.frame + 1, stepping, true);
@@ -686,6 +740,7 @@ void TimelinePlayer::gotoInClip(ClipState& clip, ClipPath& path, int frame)
     frame = std::clamp(frame, 1, std::max(1, clip.timeline->framesLoaded()));
     if (frame == clip.frame)
         return;
+    clip.readOpenFrame = false;
     if (frame > clip.frame && frame - clip.frame <= seekIndex_->interval()) {
         // A short jump ahead applies each skipped frame's tags in turn, as the reference
         // player does (objects placed on the way are created, and their order shows in
@@ -715,6 +770,11 @@ void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame)
         ClipPath unused;
         applyFrame(planned, unused, f, StepMode{.instantiate = false}, false);
     });
+
+    const bool backward = frame < clip.frame;
+    ReplayPlan replay;
+    if (backward)
+        replay = planReplay(clip, frame);
 
     std::vector<DisplayObject> rebuilt;
     rebuilt.reserve(plan.children.size());
@@ -747,6 +807,9 @@ void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame)
             continue;
         }
         rebuilt.push_back(std::move(planned));
+        if (auto named = replay.survivorNames.find(rebuilt.back().depth);
+            named != replay.survivorNames.end() && rebuilt.back().name.empty())
+            rebuilt.back().name = named->second;
         nameUnnamed(rebuilt.back());
         if (isSprite(rebuilt.back()) || isButton(rebuilt.back())) {
             path.push_back(rebuilt.back().depth);
@@ -784,8 +847,97 @@ void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame)
     std::ranges::stable_sort(rebuilt, {}, &DisplayObject::depth);
     clip.children = std::move(rebuilt);
     clip.frame = frame;
+    clip.readOpenFrame = false;
+    if (backward)
+        replayPassingClips(clip, path, replay);
     queueScripts(clip, path, frame);
     enterFrameSounds(clip, frame);
+}
+
+TimelinePlayer::ReplayPlan TimelinePlayer::planReplay(const ClipState& clip, int frame)
+{
+    // The reference player goes back by playing the tags again from frame 1. Each
+    // placement on the way of an object that takes an "instanceN" name uses up the next
+    // number, whether it makes a new instance or finds the one still there. A sprite
+    // that a frame up to the target places and a later one up to it removes again comes
+    // into being on the way and leaves at once.
+    ReplayPlan replay;
+    if (!scriptsEnabled_ || !machine_ || !root_)
+        return replay;
+    struct Placed {
+        const PlaceObject* tag;
+        int frame;
+        std::string name;
+    };
+    std::unordered_map<int32_t, Placed> placed;
+    const MovieDef& movie = movieOf(clip);
+    const int last = std::min(frame, clip.timeline->frameCount());
+    for (int f = 1; f <= last; ++f) {
+        for (const ControlTag& tag : clip.timeline->frame(f).tags) {
+            if (const auto* place_ = std::get_if<PlaceObject>(&tag)) {
+                // A move keeps the instance there, even one that names a character.
+                if (place_->move || !place_->characterId || placed.contains(place_->depth))
+                    continue;
+                const Character* character = movie.character(*place_->characterId);
+                std::string name;
+                if (!place_->name && character &&
+                    (character->kind == CharacterKind::Sprite || character->kind == CharacterKind::Button ||
+                     character->kind == CharacterKind::EditText))
+                    name = "instance" + std::to_string(++instancesNamed_);
+                placed.emplace(place_->depth, Placed{place_, f, std::move(name)});
+            } else if (const auto* remove = std::get_if<RemoveObject>(&tag)) {
+                auto it = placed.find(remove->depth);
+                if (it == placed.end())
+                    continue;
+                const Placed& gone = it->second;
+                const Character* character = movie.character(*gone.tag->characterId);
+                if (character && character->kind == CharacterKind::Sprite && character->sprite &&
+                    linkageOf(*gone.tag->characterId, clip.movie).empty())
+                    replay.passing.push_back({gone.tag, gone.frame, gone.name});
+                placed.erase(it);
+            }
+        }
+    }
+    for (auto& [depth, survivor] : placed) {
+        if (!survivor.name.empty())
+            replay.survivorNames.emplace(depth, std::move(survivor.name));
+    }
+    return replay;
+}
+
+void TimelinePlayer::replayPassingClips(ClipState& clip, ClipPath& path, const ReplayPlan& replay)
+{
+    // The sprites that came and went on the way back: their initialize and load events
+    // are queued, and a clip with an unload handler waits at its parting depth, where
+    // those and its unload handler still find it. The list the target frame holds is
+    // already in place; each passing clip is put in beside it and taken away again.
+    const MovieDef& movie = movieOf(clip);
+    for (const ReplayPlan::Passing& p : replay.passing) {
+        if (!takeDisplayObjectSlot())
+            return;
+        const int32_t depth = p.tag->depth;
+        // Whatever the target frame holds at that depth steps aside meanwhile.
+        std::optional<DisplayObject> occupant;
+        if (DisplayObject* there = clip.find(depth)) {
+            occupant.emplace(std::move(*there));
+            clip.remove(depth);
+        }
+        DisplayObject object;
+        object.depth = depth;
+        object.characterId = *p.tag->characterId;
+        object.character = movie.character(object.characterId);
+        object.placedAt = p.frame;
+        applyPlacedFields(object, *p.tag);
+        if (object.name.empty())
+            object.name = p.name;
+        DisplayObject& inserted = clip.insert(std::move(object));
+        path.push_back(depth);
+        instantiateClip(inserted, path, clip.movie);
+        path.pop_back();
+        removeChild(clip, path, depth);
+        if (occupant)
+            clip.insert(std::move(*occupant));
+    }
 }
 
 void TimelinePlayer::applyFrame(ClipState& clip, ClipPath& path, int frame, StepMode mode, bool queueFrameScripts)
@@ -821,8 +973,15 @@ void TimelinePlayer::applyFrame(ClipState& clip, ClipPath& path, int frame, Step
                        },
                        [&](const InitAction& init) {
                            // In tag order with the initialize events of the clips the
-                           // frame places, all of them ahead of construct events.
-                           if (scripting && initActionsRun_.insert({clip.movie, init.spriteId}).second)
+                           // frame places, all of them ahead of construct events; a
+                           // frame a goto passes over runs them too. Init actions for a
+                           // sprite the stream defines only further on are passed over:
+                           // they do not count as the sprite's one run.
+                           const Character* sprite = movieOf(clip).character(init.spriteId);
+                           if (sprite && !characterDefined(*sprite, mainTimeline, frame, index, reachedBefore))
+                               return;
+                           if (mode.instantiate && scriptsEnabled_ &&
+                               initActionsRun_.insert({clip.movie, init.spriteId}).second)
                                initializeQueue_.push_back({path, init.code, {}});
                        },
                    },
@@ -995,7 +1154,10 @@ void TimelinePlayer::instantiateClip(DisplayObject& object, ClipPath& path, cons
         queueClipEvent(object, path, ClipEvent::Load, version);
         // The onLoad method is asked for with the load event, ahead of the clip's first
         // frame: one that frame's own script sets comes too late to be called.
-        queue_.push_back({path, {}, "onLoad"});
+        // A clip with no clip event handlers at all is asked for it only once the
+        // frame's other scripts, and all they set off, have run.
+        (object.clipActions.empty() ? lateLoads_ : queue_)
+            .push_back({path, {}, "onLoad", nullptr, state.serial.value, false, true});
     }
     applyFrame(state, path, 1, StepMode{.instantiate = true}, true);
     state.frame = 1;

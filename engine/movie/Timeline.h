@@ -248,6 +248,10 @@ private:
         // Set: run the constructor of the class registered for the linkage name in
         // `method` on the clip (its construct handlers have run by then).
         bool constructs = false;
+        // An event of the clip's coming (initialize, construct, load): it still runs
+        // once the clip left and waits at its parting depth. Frame actions and other
+        // events run only while it is on the stage.
+        bool runsParked = false;
     };
     // A placed clip whose symbol had no class registered yet: it gets the class
     // registered for its linkage name by the time its turn comes (the init actions
@@ -263,6 +267,24 @@ private:
     void advanceTree(ClipState& top, ClipPath& path, bool isRoot, bool enterFrames);
     void advanceClip(ClipState& clip, ClipPath& path, bool isRoot);
     void rebuildTo(ClipState& clip, ClipPath& path, int frame);
+    // What playing frames 1 to the target over does on a backward goto, beyond the
+    // list it ends with: the sprites placed and removed again on the way, and the
+    // "instanceN" names the placements on the way take, by depth for those that stay.
+    struct ReplayPlan {
+        struct Passing {
+            const PlaceObject* tag;
+            int frame;
+            std::string name;
+        };
+        std::vector<Passing> passing;
+        std::unordered_map<int32_t, std::string> survivorNames;
+    };
+    ReplayPlan planReplay(const ClipState& clip, int frame);
+    // Creates and takes away again the sprites the replay passes through.
+    void replayPassingClips(ClipState& clip, ClipPath& path, const ReplayPlan& replay);
+    // The clip `instance` parked at the parting depth of the last step of `path`, whose
+    // last step then names it there; null when there is none.
+    static ClipState* findParked(ClipState& root, ClipPath& path, uint64_t instance);
     void applyFrame(ClipState& clip, ClipPath& path, int frame, StepMode mode, bool queueScripts);
     void place(ClipState& clip, ClipPath& path, const PlaceObject& tag, int frame, StepMode mode);
     // Whether a placement at tag `tagIndex` of `frame` finds `character` defined yet;
@@ -316,6 +338,8 @@ private:
     std::deque<PendingClass> classQueue_;  // run after the initialize queue, before the construct one
     // Their initialize events, which come before all of those.
     std::deque<QueuedScript> initializeQueue_;
+    // onLoad methods of placed clips without clip events: after everything else.
+    std::deque<QueuedScript> lateLoads_;
     // Init actions run, by movie (null: the main one) and sprite.
     std::set<std::pair<const MovieDef*, uint16_t>> initActionsRun_;
     // Movies loaded into clips: kept while anything may still run their scripts.

@@ -224,7 +224,9 @@ TEST(AttachMovieInit, PropertiesArriveBeforeTheRegisteredConstructor)
 
 // A symbol's init actions run before the clips of their frame are constructed, so a
 // class they register is the class of the instance the same frame places; attached
-// instances hear their class's onLoad too, once the script that made them is done.
+// instances hear their class's onLoad too, once the script that made them is done. A
+// placed instance without clip events hears its onLoad last, after the frame's scripts
+// and all they set off, as the reference player's recorded order shows.
 TEST(RegisteredClass, InitActionsRegisterItBeforeTheFramePlacesTheSymbol)
 {
     constexpr uint8_t kAdd2 = 0x47;
@@ -250,8 +252,8 @@ TEST(RegisteredClass, InitActionsRegisterItBeforeTheFramePlacesTheSymbol)
     movie.doInitAction(kRegistered, init).placeObject2(named(1, kRegistered, "placed")).doAction(frame).showFrame();
     Running run(movie);
     run.step();
-    EXPECT_EQ(run.traces, (Lines{"constructed placed", "loaded placed", "frame", "constructed att", "attached",
-                                 "loaded att"}));
+    EXPECT_EQ(run.traces, (Lines{"constructed placed", "frame", "constructed att", "attached", "loaded att",
+                                 "loaded placed"}));
 }
 
 // Two 10 x 10 px clips drawn at the root: "a" at (0, 0), "b" at (5, 5), and "far"
