@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <limits>
+#include <numbers>
 
 namespace swf::movie {
 
@@ -84,6 +85,40 @@ void setScaleAndRotation(DisplayObject& object, double xScale, double yScale, do
     const double skew = skewOf(object.matrix, now.xScale < 0 ? -1 : 1, now.yScale < 0 ? -1 : 1);
     setScaleRotation(object.matrix, xScale, yScale, rotation, std::isfinite(skew) ? skew : 0.0);
     object.scriptScale = ScriptScale{object.matrix, xScale, yScale, rotation};
+}
+
+void setDisplaySize(DisplayObject& object, avm1::ClipProperty property, double pixels, const Rect& own,
+                    double shownWidth, double shownHeight)
+{
+    noteScriptTransform(object, property);
+    if (std::isnan(pixels))
+        return;
+    const ScriptScale now = scaleAndRotation(object);
+    const double radians = std::isfinite(now.rotation) ? now.rotation * std::numbers::pi / 180 : 0.0;
+    const double cosine = std::abs(std::cos(radians));
+    const double sine = std::abs(std::sin(radians));
+    const double w0 = own.width();
+    const double h0 = own.height();
+    const double turnedWidth = w0 * cosine + h0 * sine;
+    const double turnedHeight = w0 * sine + h0 * cosine;
+    const bool width = property == avm1::ClipProperty::Width;
+    const double wanted = width ? turnedWidth : turnedHeight;
+    const double other = width ? turnedHeight : turnedWidth;
+    if (!(wanted > 0))
+        return;
+    auto signOf = [](double scale) { return std::signbit(scale) ? -1.0 : 1.0; };
+    double xScale = now.xScale;
+    double yScale = now.yScale;
+    if (width) {
+        xScale = signOf(now.xScale) * pixels * kTwipsPerPixel / wanted * 100;
+        if (other > 0)
+            yScale = signOf(now.yScale) * shownHeight / other * 100;
+    } else {
+        yScale = signOf(now.yScale) * pixels * kTwipsPerPixel / wanted * 100;
+        if (other > 0)
+            xScale = signOf(now.xScale) * shownWidth / other * 100;
+    }
+    setScaleAndRotation(object, xScale, yScale, now.rotation);
 }
 
 std::optional<avm1::Value> sharedDisplayProperty(const DisplayObject* object, avm1::ClipProperty property)
