@@ -792,7 +792,7 @@ std::vector<std::string> Machine::enumerableNames(Object* target)
     for (Object* o = target; o && guard < 10000; o = o->proto(), ++guard) {
         // A clip's children come out after its own members, as the reference player
         // lists them: they go first into the list the loop takes from the end.
-        if (o == target && !o->plain()) {
+        if (o == target && o->as<MovieClipObject>()) {
             std::vector<std::string> children;
             o->appendComputedNames(children);
             for (std::string& n : children) {
@@ -810,7 +810,7 @@ std::vector<std::string> Machine::enumerableNames(Object* target)
                 names.push_back(p.name);
         }
         std::vector<std::string> computed;
-        if (o != target || o->plain())
+        if (o != target || !o->as<MovieClipObject>())
             o->appendComputedNames(computed);
         for (std::string& n : computed) {
             if (!seenBefore(n)) {
