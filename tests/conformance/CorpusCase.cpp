@@ -12,7 +12,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <sstream>
+#include <string_view>
 #include <vector>
 
 namespace lanfan::conformance {
@@ -44,6 +46,60 @@ std::string normaliseTrace(std::string text)
         out.pop_back();
     return out;
 }
+
+std::vector<std::string_view> linesOf(std::string_view text)
+{
+    std::vector<std::string_view> lines;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string_view::npos)
+            end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+// The whole line as a number, or nothing.
+std::optional<double> bareNumber(std::string_view line)
+{
+    if (line.empty() || line.size() > 64)
+        return std::nullopt;
+    const std::string text(line);
+    char* end = nullptr;
+    const double n = std::strtod(text.c_str(), &end);
+    if (end != text.c_str() + text.size() || std::isnan(n))
+        return std::nullopt;
+    return n;
+}
+
+} // namespace
+
+bool traceMatches(const std::string& actual, const std::string& expected, const CaseSpec& spec)
+{
+    const std::string a = normaliseTrace(actual);
+    const std::string e = normaliseTrace(expected);
+    if (a == e)
+        return true;
+    if (!spec.bareNumbers || spec.epsilon <= 0)
+        return false;
+    const auto got = linesOf(a);
+    const auto want = linesOf(e);
+    if (got.size() != want.size())
+        return false;
+    for (size_t i = 0; i < got.size(); ++i) {
+        if (got[i] == want[i])
+            continue;
+        const auto x = bareNumber(got[i]);
+        const auto y = bareNumber(want[i]);
+        if (!x || !y || !(std::abs(*x - *y) <= spec.epsilon))
+            return false;
+    }
+    return true;
+}
+
+namespace {
 
 long countOutliers(const QImage& actual, const QImage& expected, int tolerance)
 {
@@ -131,6 +187,13 @@ CaseSpec readCase(const fs::path& corpus, const fs::path& dir)
     spec.viewportHeight = static_cast<int>(
         std::clamp<int64_t>(toml.integer("player_options.viewport_dimensions.height").value_or(0), 0, 8192));
 
+    spec.bareNumbers = toml.string("approximations.bare_numbers").value_or("false") == "true";
+    if (auto epsilon = toml.string("approximations.epsilon")) {
+        char* end = nullptr;
+        const double e = std::strtod(epsilon->c_str(), &end);
+        spec.epsilon = end != epsilon->c_str() && std::isfinite(e) && e > 0 ? e : 0;
+    }
+
     const std::string image = "image_comparisons.output";
     if (toml.hasTable(image) && fs::exists(dir / "output.expected.png")) {
         spec.expectedPicture = dir / "output.expected.png";
@@ -197,7 +260,7 @@ CaseResult runCase(const CaseSpec& spec, std::chrono::milliseconds budget)
             mixed = due;
         }
         std::string expected = fs::exists(spec.expectedTrace) ? readText(spec.expectedTrace) : std::string();
-        result.trace = normaliseTrace(trace) == normaliseTrace(expected) ? Outcome::Pass : Outcome::Fail;
+        result.trace = traceMatches(trace, expected, spec) ? Outcome::Pass : Outcome::Fail;
         if (result.trace == Outcome::Fail)
             result.note = "trace differs";
         if (!spec.pictureChecks.empty()) {

@@ -32,7 +32,15 @@ struct CaseSpec {
     int viewportHeight = 0;
     // The reference run logged the movie's network requests among its trace lines.
     bool logRequests = false;
+    // [approximations]: a line that is a bare number may differ from the expected one
+    // by up to `epsilon` (the case's measurements land on whole twips differently).
+    bool bareNumbers = false;
+    double epsilon = 0;
 };
+
+// Whether the trace `actual` matches `expected` for `spec`: line ends normalised and a
+// final empty line dropped, numbers within the case's epsilon where it allows one.
+bool traceMatches(const std::string& actual, const std::string& expected, const CaseSpec& spec);
 
 enum class Outcome { Pass, Fail, NotApplicable };
 
