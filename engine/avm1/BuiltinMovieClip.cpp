@@ -452,6 +452,11 @@ Value movieClipGetSWFVersion(Machine& m, Value self, std::span<const Value>)
     return Value(clip ? clip->swfVersion() : -1);
 }
 
+// Methods that came with later players are hidden from older movies, as the reference
+// player hides them: getDepth, createEmptyMovieClip, attachAudio and setMask from
+// SWF 6, the depth queries and getSWFVersion from SWF 7, getRect from SWF 8.
+constexpr uint16_t kHidden = PropertyFlag::DontEnum | PropertyFlag::DontDelete;
+
 const NativeMethod kMovieClipMethods[] = {
     {"play", movieClipPlay},
     {"stop", movieClipStop},
@@ -459,26 +464,26 @@ const NativeMethod kMovieClipMethods[] = {
     {"prevFrame", movieClipPrevFrame},
     {"gotoAndPlay", movieClipGotoAndPlay},
     {"gotoAndStop", movieClipGotoAndStop},
-    {"getDepth", movieClipGetDepth},
-    {"getNextHighestDepth", movieClipGetNextHighestDepth},
+    {"getDepth", movieClipGetDepth, kHidden | PropertyFlag::Version6},
+    {"getNextHighestDepth", movieClipGetNextHighestDepth, kHidden | PropertyFlag::Version7},
     {"swapDepths", movieClipSwapDepths},
-    {"getInstanceAtDepth", movieClipGetInstanceAtDepth},
+    {"getInstanceAtDepth", movieClipGetInstanceAtDepth, kHidden | PropertyFlag::Version7},
     {"duplicateMovieClip", movieClipDuplicateMovieClip},
     {"removeMovieClip", movieClipRemoveMovieClip},
     {"attachMovie", movieClipAttachMovie},
-    {"createEmptyMovieClip", movieClipCreateEmptyMovieClip},
+    {"createEmptyMovieClip", movieClipCreateEmptyMovieClip, kHidden | PropertyFlag::Version6},
     {"getBounds", movieClipGetBounds},
-    {"getRect", movieClipGetRect},
-    {"attachAudio", movieClipAttachAudio},
+    {"getRect", movieClipGetRect, kHidden | PropertyFlag::Version8},
+    {"attachAudio", movieClipAttachAudio, kHidden | PropertyFlag::Version6},
     {"hitTest", movieClipHitTest},
-    {"setMask", movieClipSetMask},
+    {"setMask", movieClipSetMask, kHidden | PropertyFlag::Version6},
     {"localToGlobal", movieClipLocalToGlobal},
     {"globalToLocal", movieClipGlobalToLocal},
     {"startDrag", movieClipStartDrag},
     {"stopDrag", movieClipStopDrag},
     {"getBytesLoaded", movieClipGetBytesLoaded},
     {"getBytesTotal", movieClipGetBytesTotal},
-    {"getSWFVersion", movieClipGetSWFVersion},
+    {"getSWFVersion", movieClipGetSWFVersion, kHidden | PropertyFlag::Version7},
 };
 
 } // namespace

@@ -239,3 +239,39 @@ TEST(ClipEnumeration, NamedChildrenOfEveryKindComeAfterTheClipsOwnMembers)
 }
 
 } // namespace
+
+namespace {
+
+// typeof of `_root[method]` in a movie of SWF `version`.
+std::string methodType(int version, std::string_view method)
+{
+    test::MovieOptions options;
+    options.version = version;
+    test::SwfWriter movie(options);
+    ActionBuilder a;
+    a.getVariable("_root").pushString(method).op(kGetMember).op(0x44).op(kTrace);  // TypeOf
+    movie.doAction(a).showFrame();
+    Running running(movie);
+    running.step();
+    return running.traces.empty() ? std::string() : running.traces.front();
+}
+
+TEST(ClipMethods, ThoseOfLaterPlayersAreHiddenFromOlderMovies)
+{
+    struct Case {
+        std::string method;
+        int since;
+    } cases[] = {
+        {"getDepth", 6},          {"createEmptyMovieClip", 6}, {"setMask", 6},     {"attachAudio", 6},
+        {"getNextHighestDepth", 7}, {"getInstanceAtDepth", 7}, {"getSWFVersion", 7}, {"getRect", 8},
+        {"getBounds", 5},         {"swapDepths", 5},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(methodType(c.since, c.method), "function") << c.method << " in SWF " << c.since;
+        if (c.since > 5) {
+            EXPECT_EQ(methodType(c.since - 1, c.method), "undefined") << c.method << " in SWF " << c.since - 1;
+        }
+    }
+}
+
+} // namespace
