@@ -104,19 +104,18 @@ void setDisplaySize(DisplayObject& object, avm1::ClipProperty property, double p
     const bool width = property == avm1::ClipProperty::Width;
     const double wanted = width ? turnedWidth : turnedHeight;
     const double other = width ? turnedHeight : turnedWidth;
-    if (!(wanted > 0))
-        return;
+    // A side the box has no extent along scales to nothing: an empty clip given a
+    // size shows nothing even once it gets contents.
     auto signOf = [](double scale) { return std::signbit(scale) ? -1.0 : 1.0; };
-    double xScale = now.xScale;
-    double yScale = now.yScale;
+    auto factor = [](double size, double of) { return of > 0 ? size / of * 100 : 0.0; };
+    double xScale = 0;
+    double yScale = 0;
     if (width) {
-        xScale = signOf(now.xScale) * pixels * kTwipsPerPixel / wanted * 100;
-        if (other > 0)
-            yScale = signOf(now.yScale) * shownHeight / other * 100;
+        xScale = signOf(now.xScale) * factor(pixels * kTwipsPerPixel, wanted);
+        yScale = signOf(now.yScale) * factor(shownHeight, other);
     } else {
-        yScale = signOf(now.yScale) * pixels * kTwipsPerPixel / wanted * 100;
-        if (other > 0)
-            xScale = signOf(now.xScale) * shownWidth / other * 100;
+        yScale = signOf(now.yScale) * factor(pixels * kTwipsPerPixel, wanted);
+        xScale = signOf(now.xScale) * factor(shownWidth, other);
     }
     setScaleAndRotation(object, xScale, yScale, now.rotation);
 }

@@ -41,8 +41,9 @@ void setScaleAndRotation(DisplayObject& object, double xScale, double yScale, do
 // bounds in twips) is scaled so that the named side takes the new size and the other
 // keeps the size it shows now (`shownWidth`, `shownHeight`, twips), and those two factors
 // become _xscale and _yscale, signs kept. For a quarter turn that scales the axis that
-// does not lie along the named side, as in the reference player. A NaN, or a box with no
-// extent that way, leaves the scales alone; either way the transform is the script's.
+// does not lie along the named side, as in the reference player. A side of the box with
+// no extent gives a scale of 0; a NaN leaves the scales alone. Either way the transform
+// is the script's.
 void setDisplaySize(DisplayObject& object, avm1::ClipProperty property, double pixels, const Rect& own,
                     double shownWidth, double shownHeight);
 

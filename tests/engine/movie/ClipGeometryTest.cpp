@@ -156,6 +156,18 @@ TEST(ClipSize, SettingASideScalesTheTurnedBoxAndKeepsTheOtherSidesSize)
               (Lines{"10", "5", "100", "25"}));
 }
 
+TEST(ClipSize, AnEmptyClipGivenASizeScalesToNothing)
+{
+    test::SwfWriter movie;
+    ActionBuilder a;
+    a.pushNumber(1).pushString("e").pushInt(2).getVariable("_root").pushString("createEmptyMovieClip").op(kCallMethod)
+        .op(0x17);
+    setMember(a, "e", "_width", 20);
+    traceMember(a, "e", "_xscale");
+    traceMember(a, "e", "_yscale");
+    EXPECT_EQ(run(movie, a), (Lines{"0", "0"}));
+}
+
 TEST(HitTest, APointIsInTheRootsSpaceAndTheBoxAsItShowsOnTheStage)
 {
     test::SwfWriter movie;
