@@ -3,6 +3,7 @@
 // child names read as members, and the order for..in lists a clip's names in.
 
 #include "MovieFixture.h"
+#include "tests/support/TextWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -284,6 +285,44 @@ TEST(ClipMethods, ThoseOfLaterPlayersAreHiddenFromOlderMovies)
             EXPECT_EQ(methodType(c.since - 1, c.method), "undefined") << c.method << " in SWF " << c.since - 1;
         }
     }
+}
+
+} // namespace
+
+namespace {
+
+// hitTest(x, y, true) on a clip holding the static text "AB" at its origin: two 6 px
+// square glyphs 10 px apart standing on a baseline 12 px down, in a 100 px text box.
+TEST(HitTest, WithTheShapeFlagAStaticTextCountsOnlyWhereItsGlyphsAre)
+{
+    using namespace lanfan::test;
+    FontSpec font;
+    for (uint16_t code : {'A', 'B'})
+        font.glyphs.push_back({squareGlyph(512), code, 200, {}});
+    TextRecord line;
+    line.fontId = 1;
+    line.height = 240;
+    line.color = Rgba{0, 0, 0, 255};
+    line.xOffset = 0;
+    line.yOffset = 240;
+    line.glyphs = {{0, 200}, {1, 200}};
+    test::SwfWriter movie;
+    movie.tag(48, withId(1, encodeDefineFont2(font)));
+    movie.tag(11, withId(2, encodeDefineText(11, {0, 2000, 0, 2000}, {}, {line})));
+    test::TagStream holder;
+    holder.placeObject2(placed(1, 2, Matrix{})).showFrame();
+    movie.defineSprite(kInner, 1, holder);
+    movie.placeObject2(placed(1, kInner, Matrix{}, "c"));
+    ActionBuilder a;
+    struct Probe {
+        double x, y;
+    } probes[] = {{3, 9}, {13, 9}, {8, 9}, {3, 3}, {50, 50}};
+    for (const Probe& p : probes) {
+        a.pushBool(true).pushNumber(p.y).pushNumber(p.x).pushInt(3).getVariable("c").pushString("hitTest")
+            .op(kCallMethod).op(kTrace);
+    }
+    // On A, on B; between them, above A and far inside the box only: no.
+    EXPECT_EQ(run(movie, a), (Lines{"true", "true", "false", "false", "false"}));
 }
 
 } // namespace
