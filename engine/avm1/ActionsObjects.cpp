@@ -4,6 +4,7 @@
 #include "engine/avm1/ActionPayloads.h"
 #include "engine/avm1/Interpreter.h"
 #include "engine/avm1/InterpreterSupport.h"
+#include "engine/avm1/PrimitiveObjects.h"
 
 #include <algorithm>
 #include <cmath>
@@ -117,7 +118,14 @@ Interpreter::Outcome Interpreter::actionCallMethod(Context& ctx, Step&)
         return {};
     }
     if (method.empty()) {
-        pushValue(ctx, callValue(ctx, object, Value(), args));
+        // Calling a string, number or boolean calls the object its class makes of it
+        // (which, not being a function, answers undefined).
+        RootedValues callee(m_, {object});
+        if (!object.isObject() && !object.isNullish()) {
+            Object* coerced = coercedObject(m_, object);
+            callee.front() = coerced ? Value(coerced) : Value();
+        }
+        pushValue(ctx, callValue(ctx, callee.front(), Value(), args));
         return {};
     }
     Value function = m_.getMember(object, method);
@@ -149,8 +157,13 @@ Interpreter::Outcome Interpreter::actionNewMethod(Context& ctx, Step&)
     Value object = pop(ctx);
     RootedValues args = popArgs(ctx);
     std::string method = name.isUndefined() ? std::string() : m_.toString(name);
-    Value constructor = method.empty() ? object : m_.getMember(object, method);
-    pushValue(ctx, m_.construct(constructor, args));
+    RootedValues constructor(m_, {method.empty() ? object : m_.getMember(object, method)});
+    // `new` of a string, number or boolean is `new` of the object its class makes of it.
+    if (method.empty() && !object.isObject() && !object.isNullish()) {
+        Object* coerced = coercedObject(m_, object);
+        constructor.front() = coerced ? Value(coerced) : Value();
+    }
+    pushValue(ctx, m_.construct(constructor.front(), args));
     return {};
 }
 

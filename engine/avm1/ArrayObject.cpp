@@ -71,27 +71,28 @@ std::optional<uint32_t> arrayIndex(std::string_view name)
     return static_cast<uint32_t>(v);
 }
 
-void ArrayObject::storeOwn(Machine& machine, std::string_view name, Value value, Property* own)
+void ArrayObject::storeOn(Machine& machine, Object& holder, std::string_view name, Value value, Property* own)
 {
+    Object* array = &holder;
     if (name == "length") {
         double n = machine.toNumber(value);
         if (n >= 0 && n < 4294967295.0)
-            machine.setArrayLength(this, static_cast<uint32_t>(n));
+            machine.setArrayLength(array, static_cast<uint32_t>(n));
         return;
     }
-    const double length = storedLength(machine, this);
+    const double length = storedLength(machine, array);
     if (auto index = arrayIndex(name); index && *index < 0x7FFFFFFFu && length >= 0) {
-        machine.arraySet(this, *index, std::move(value));
+        machine.arraySet(array, *index, std::move(value));
         return;
     }
-    Object::storeOwn(machine, name, std::move(value), own);
+    Object::storeOn(machine, holder, name, std::move(value), own);
     // Any other integer name moves the length as the player's 32-bit arithmetic does:
     // the name wraps to 32 bits, and one past it, when greater than the length, wraps
     // again to become the new length (2147483647 makes it -2147483648).
     if (auto number = integerName(name)) {
         const double next = static_cast<double>(*number) + 1;
         if (next > length)
-            setLengthAs32Bit(this, length, toInt32(next));
+            setLengthAs32Bit(array, length, toInt32(next));
     }
 }
 

@@ -14,7 +14,11 @@ namespace swf::avm1 {
 class ArrayObject final : public Object {
 public:
     using Object::Object;
-    void storeOwn(Machine& machine, std::string_view name, Value value, Property* own) override;
+
+protected:
+    bool keepsNativeState() const override { return true; }
+    // Also for an ordinary object made an array in place by Array's constructor.
+    void storeOn(Machine& machine, Object& holder, std::string_view name, Value value, Property* own) override;
 };
 
 // The index `name` spells ("0", "17"; not "01" nor "-1"), if any.

@@ -23,6 +23,9 @@ public:
         visitor.visit(primitive_);
     }
 
+protected:
+    bool keepsNativeState() const override { return true; }
+
 private:
     Value primitive_;
 };

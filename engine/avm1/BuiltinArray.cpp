@@ -348,9 +348,15 @@ const NativeMethod kArrayMethods[] = {
     {"sortOn", arraySortOn},
 };
 
-Value arrayConstruct(Machine& m, Value, std::span<const Value> args)
+Value arrayConstruct(Machine& m, Value self, std::span<const Value> args)
 {
-    Object* a = m.newArray();
+    // Run on an existing object (a subclass's super(), Array.call(o)), Array makes that
+    // object an array in place: its elements and length are its own properties.
+    Object* a = stateTarget(m, self);
+    if (a)
+        a->attachNative(m.make<ArrayObject>(m.protos().array));
+    else
+        a = m.newArray();
     if (args.size() == 1 && args[0].isNumber()) {
         double n = args[0].asNumber();
         if (n >= 0 && n < 4294967295.0 && n == std::trunc(n))

@@ -128,6 +128,7 @@ const NativeMethod kColorMethods[] = {
 Value colorConstruct(Machine& m, Value, std::span<const Value> args)
 {
     auto* color = m.make<ColorObject>(m.protos().color);
+    lockPrototype(color);
     color->target = arg(args, 0).asObject();
     // What it was made for, as given, for scripts to read.
     color->put("target", arg(args, 0), PropertyFlag::DontEnum);

@@ -13,6 +13,9 @@ namespace swf::avm1 {
 namespace {
 
 class ColorTransformObject final : public Object {
+protected:
+    bool keepsNativeState() const override { return true; }
+
 public:
     using Object::Object;
     ColorTransformValue value;
@@ -24,14 +27,14 @@ ColorTransformObject* self_(const Value& self)
     return o ? o->as<ColorTransformObject>() : nullptr;
 }
 
-Value ctConstruct(Machine& m, Value, std::span<const Value> args)
+Value ctConstruct(Machine& m, Value self, std::span<const Value> args)
 {
     auto* ct = m.make<ColorTransformObject>(m.protos().named("ColorTransform"));
     for (size_t i = 0; i < 8 && i < args.size(); ++i) {
         double& field = i < 4 ? ct->value.mul[i] : ct->value.add[i - 4];
         field = m.toNumber(args[i]);
     }
-    return Value(ct);
+    return adoptState(m, self, ct);
 }
 
 template <bool Offset, size_t Channel>

@@ -66,18 +66,25 @@ Civil civilFromTime(double t)
     return c;
 }
 
-double timeOf(const Value& self)
+const DateObject* dateOf(const Value& self)
 {
     Object* o = self.asObject();
-    const DateObject* date = o ? o->as<DateObject>() : nullptr;
+    return o ? o->as<DateObject>() : nullptr;
+}
+
+double timeOf(const Value& self)
+{
+    const DateObject* date = dateOf(self);
     return date && date->primitive().isNumber() ? date->primitive().asNumber() : std::nan("");
 }
 
 // The getters read the date's fields in UTC, the only time zone the engine has; the
-// get and getUTC forms answer alike.
+// get and getUTC forms answer alike. On anything but a date they answer undefined.
 #define LANFAN_DATE_GETTER(name, expression)                               \
     Value date##name(Machine&, Value self, std::span<const Value>)         \
     {                                                                      \
+        if (!dateOf(self))                                                 \
+            return Value();                                                \
         double t = timeOf(self);                                           \
         if (std::isnan(t))                                                 \
             return Value(std::nan(""));                                    \
@@ -105,12 +112,12 @@ LANFAN_DATE_GETTER(GetYear, c.year - 1900)
 
 Value dateGetTime(Machine&, Value self, std::span<const Value>)
 {
-    return Value(timeOf(self));
+    return dateOf(self) ? Value(timeOf(self)) : Value();
 }
 
 Value dateValueOf(Machine&, Value self, std::span<const Value>)
 {
-    return Value(timeOf(self));
+    return dateOf(self) ? Value(timeOf(self)) : Value();
 }
 
 Value dateGetTimezoneOffset(Machine&, Value, std::span<const Value>)
@@ -166,12 +173,9 @@ Value dateConstruct(Machine& m, Value self, std::span<const Value> args)
         t = daysFromCivil(std::trunc(parts[0]), std::trunc(parts[1]), std::trunc(parts[2])) * kMsPerDay +
             parts[3] * 3600000 + parts[4] * 60000 + parts[5] * 1000 + parts[6];
     }
-    // An instance of a class built on Date gets its time here, through super().
-    if (Object* o = self.asObject()) {
-        if (DateObject* date = o->as<DateObject>(); date && date->primitive().isUndefined())
-            date->setPrimitive(Value(t));
-    }
-    return Value(m.make<DateObject>(m.protos().date, Value(t)));
+    // Run on an existing object (a subclass's super(), Date.call(o)), Date makes that
+    // object a date in place.
+    return adoptState(m, self, m.make<DateObject>(m.protos().date, Value(t)));
 }
 
 } // namespace

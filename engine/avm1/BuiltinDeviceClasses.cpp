@@ -91,12 +91,16 @@ void installDeviceClasses(Machine& m)
     installDeviceClass(m, "Microphone", kMicrophoneMethods);
 
     Object* accessibility = m.newObject();
+    lockPrototype(accessibility);
     m.global()->put("Accessibility", Value(accessibility), PropertyFlag::DontEnum);
     defineMethods(m, accessibility, kAccessibilityMethods);
 
     Object* buttonProto = m.newObject();
     m.protos().setNamed("Button", buttonProto);
-    m.newClass("Button", buttonProto, answerNothing);
+    m.newClass("Button", buttonProto, [](Machine& machine, Value self, std::span<const Value>) {
+        markNativeState(machine, self);
+        return Value();
+    });
     buttonProto->put("useHandCursor", Value(true));
     buttonProto->put("enabled", Value(true));
     buttonProto->put("getDepth", Value(m.newNativeFunction("getDepth", buttonGetDepth)));

@@ -445,7 +445,10 @@ void installExternalObjects(Machine& m)
 
     Object* connectionProto = m.newObject();
     m.protos().setNamed("LocalConnection", connectionProto);
-    m.newClass("LocalConnection", connectionProto, noConstruct);
+    m.newClass("LocalConnection", connectionProto, [](Machine& machine, Value self, std::span<const Value>) {
+        markNativeState(machine, self);
+        return Value();
+    });
     defineMethods(m, connectionProto, kConnectionMethods);
 }
 

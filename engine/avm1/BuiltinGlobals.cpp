@@ -355,6 +355,7 @@ void installStageObjects(Machine& m)
     system->put("useCodepage", Value(false));
     // The input method editor's object: a broadcaster nothing here ever speaks through.
     Object* ime = m.newObject();
+    lockPrototype(ime);
     system->put("IME", Value(ime));
     initializeBroadcaster(m, ime);
 }

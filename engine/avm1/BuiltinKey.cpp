@@ -86,6 +86,7 @@ const NativeMethod kKeyMethods[] = {
 void installKeyObject(Machine& m)
 {
     Object* key = m.make<KeyObject>(m.protos().object);
+    lockPrototype(key);
     m.global()->put("Key", Value(key), PropertyFlag::DontEnum);
     const std::pair<const char*, double> keys[] = {
         {"BACKSPACE", 8}, {"CAPSLOCK", 20}, {"CONTROL", 17}, {"DELETEKEY", 46}, {"DOWN", 40}, {"END", 35},

@@ -99,8 +99,9 @@ const NativeMethod kLoadVarsMethods[] = {
 
 // `new LoadVars()` is an ordinary object on the prototype; the constructor adds
 // nothing, so subclasses built with `extends` work alike.
-Value loadVarsConstruct(Machine&, Value, std::span<const Value>)
+Value loadVarsConstruct(Machine& m, Value self, std::span<const Value>)
 {
+    markNativeState(m, self);
     return Value();
 }
 

@@ -128,6 +128,7 @@ const NativeMethod kMathMethods[] = {
 void installMathObject(Machine& m)
 {
     Object* math = m.newObject();
+    lockPrototype(math);
     m.global()->put("Math", Value(math), PropertyFlag::DontEnum);
     const uint8_t constant = PropertyFlag::DontEnum | PropertyFlag::DontDelete | PropertyFlag::ReadOnly;
     math->put("E", Value(std::numbers::e), constant);

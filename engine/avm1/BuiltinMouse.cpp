@@ -113,6 +113,7 @@ const NativeMethod kMouseMethods[] = {
 void installMouseObject(Machine& m)
 {
     Object* mouse = m.make<MouseObject>(m.protos().object);
+    lockPrototype(mouse);
     m.global()->put("Mouse", Value(mouse), PropertyFlag::DontEnum);
     defineMethods(m, mouse, kMouseMethods);
     initializeBroadcaster(m, mouse);

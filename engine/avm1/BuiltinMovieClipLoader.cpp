@@ -132,6 +132,7 @@ Value loaderConstruct(Machine& m, Value self, std::span<const Value>)
     if (!loader)
         return Value();
     const Value me(loader);
+    markNativeState(m, self);
     loader->put("_listeners", Value(m.newArray(std::span(&me, 1))), PropertyFlag::DontEnum);
     return Value();
 }

@@ -184,9 +184,16 @@ const NativeMethod kNetConnectionMethods[] = {
     {"addHeader", netConnectionAddHeader},
 };
 
-Value netConnectionConstruct(Machine& m, Value, std::span<const Value>)
+Value netConnectionConstruct(Machine& m, Value self, std::span<const Value>)
 {
-    return Value(m.make<NetConnectionObject>(m.protos().named("NetConnection")));
+    auto* connection = m.make<NetConnectionObject>(m.protos().named("NetConnection"));
+    // Run on an existing object (a subclass's super()), it makes that object a
+    // connection in place, and answers nothing.
+    if (Object* target = stateTarget(m, self)) {
+        target->attachNative(connection);
+        return Value();
+    }
+    return Value(connection);
 }
 
 } // namespace

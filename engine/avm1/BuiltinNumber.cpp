@@ -44,21 +44,19 @@ const NativeMethod kBooleanMethods[] = {
     {"valueOf", booleanValueOf},
 };
 
-// An instance of a class built on a wrapper is made without its value; the built-in
-// constructor, reached through super(), gives it one.
+// An instance of a class built on a wrapper is made an ordinary object; the built-in
+// constructor, reached through super(), makes it a wrapper of its value in place.
 template <class T>
-void initialiseSubclassInstance(const Value& self, const Value& primitive)
+void boxInPlace(Machine& m, const Value& self, Object* proto, const Value& primitive)
 {
-    if (Object* o = self.asObject()) {
-        if (T* boxed = o->as<T>(); boxed && boxed->primitive().isUndefined())
-            boxed->setPrimitive(primitive);
-    }
+    if (Object* target = stateTarget(m, self))
+        target->attachNative(m.make<T>(proto, primitive));
 }
 
 Value numberCall(Machine& m, Value self, std::span<const Value> args)
 {
     Value n(args.empty() ? 0.0 : m.toNumber(args[0]));
-    initialiseSubclassInstance<NumberObject>(self, n);
+    boxInPlace<NumberObject>(m, self, m.protos().number, n);
     return n;
 }
 
@@ -69,7 +67,7 @@ Value numberConstruct(Machine& m, Value, std::span<const Value> args)
 
 Value booleanCall(Machine& m, Value self, std::span<const Value> args)
 {
-    initialiseSubclassInstance<BooleanObject>(self, Value(!args.empty() && m.toBoolean(args[0])));
+    boxInPlace<BooleanObject>(m, self, m.protos().boolean, Value(!args.empty() && m.toBoolean(args[0])));
     // Called bare with nothing to convert, Boolean gives undefined (new Boolean() is false).
     if (args.empty())
         return Value();

@@ -3,6 +3,7 @@
 #include "engine/avm1/ClipHost.h"
 #include "engine/avm1/Machine.h"
 #include "engine/avm1/Native.h"
+#include "engine/avm1/PrimitiveObjects.h"
 #include "engine/avm1/StringUtil.h"
 #include "engine/avm1/MovieClipObject.h"
 
@@ -197,20 +198,31 @@ void installObjectClass(Machine& m)
 
 namespace {
 
+// `this` for call and apply: an object as given; a string, number or boolean as the
+// object its type's global class makes of it; nothing, or a value no class makes an
+// object of, the global object.
+Value thisForCall(Machine& m, const Value& given)
+{
+    if (given.isObject())
+        return given;
+    Object* coerced = given.isNullish() ? nullptr : coercedObject(m, given);
+    return Value(coerced ? coerced : m.global());
+}
+
 Value functionCall(Machine& m, Value self, std::span<const Value> args)
 {
-    Value thisArg = arg(args, 0);
+    RootedValues thisArg(m, {thisForCall(m, arg(args, 0))});
     std::span<const Value> rest = args.empty() ? args : args.subspan(1);
-    return m.call(self, thisArg.isNullish() ? Value() : thisArg, rest);
+    return m.call(self, thisArg.front(), rest);
 }
 
 Value functionApply(Machine& m, Value self, std::span<const Value> args)
 {
-    Value thisArg = arg(args, 0);
+    RootedValues thisArg(m, {thisForCall(m, arg(args, 0))});
     std::vector<Value> list;
     if (Object* a = arg(args, 1).asObject())
         list = m.arrayItems(a);
-    return m.call(self, thisArg.isNullish() ? Value() : thisArg, list);
+    return m.call(self, thisArg.front(), list);
 }
 
 const NativeMethod kFunctionMethods[] = {

@@ -34,8 +34,9 @@ const NativeMethod kPrintJobMethods[] = {
 };
 
 // The job keeps nothing of its own: all it answers comes from its prototype.
-Value printJobCall(Machine&, Value, std::span<const Value>)
+Value printJobCall(Machine& m, Value self, std::span<const Value>)
 {
+    markNativeState(m, self);
     return Value();
 }
 

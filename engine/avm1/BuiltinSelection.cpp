@@ -292,6 +292,7 @@ std::optional<bool> objectFocusRect(Machine& m, const Value& value)
 void installSelectionObject(Machine& m)
 {
     Object* selection = m.make<SelectionObject>(m.protos().object);
+    lockPrototype(selection);
     m.global()->put("Selection", Value(selection), PropertyFlag::DontEnum);
     defineMethods(m, selection, kSelectionMethods);
     initializeBroadcaster(m, selection);

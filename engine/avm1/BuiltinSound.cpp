@@ -81,19 +81,11 @@ ClipHost* clipAt(Machine& m, Object* start, std::string_view path)
 }
 
 // The sound state of `self`: a Sound object's own, or the one a subclass's super()
-// call gave an instance.
+// call gave an instance in place.
 SoundObject* soundOf(const Value& self)
 {
     Object* o = self.asObject();
-    if (!o)
-        return nullptr;
-    if (auto* sound = o->as<SoundObject>())
-        return sound;
-    if (const Property* state = o->findOwn(kSoundStateProperty)) {
-        if (Object* held = state->value.asObject())
-            return held->as<SoundObject>();
-    }
-    return nullptr;
+    return o ? o->as<SoundObject>() : nullptr;
 }
 
 // The settings `self` reads and writes, or null when it speaks for nothing now: a
@@ -409,21 +401,21 @@ Value soundConstruct(Machine& m, Value, std::span<const Value> args)
     return Value(static_cast<Object*>(makeSound(m, args)));
 }
 
-// Sound called as a function: a subclass's super(). The instance gets sound state of
-// its own, kept under a hidden property, and every Sound method then works on it as
-// on a Sound object. A clip given the class speaks for itself and needs none.
+// Sound called as a function: a subclass's super(). The instance becomes a Sound in
+// place, and Sound's events are called on it. A clip given the class speaks for itself
+// and needs no state.
 Value soundCall(Machine& m, Value self, std::span<const Value> args)
 {
-    Object* o = self.asObject();
-    if (!o || o->as<SoundObject>() || clipHost(o) || o->function())
+    Object* o = stateTarget(m, self);
+    if (!o)
         return Value();
     RootedValues held(m, {self});
     SoundObject* sound = makeSound(m, args);
     sound->face = o;
-    o->put(kSoundStateProperty, Value(static_cast<Object*>(sound)), PropertyFlag::DontEnum | PropertyFlag::DontDelete);
+    o->attachNative(sound);
     if (!o->findOwn("checkPolicyFile"))
         o->put("checkPolicyFile", Value(false));
-    return Value();
+    return self;
 }
 
 // Whether the sounds a script hears are closed to it (sounds of another domain, which

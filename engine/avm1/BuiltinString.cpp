@@ -40,11 +40,10 @@ Value stringCall(Machine& m, Value self, std::span<const Value> args)
 {
     Value text(args.empty() ? std::string() : m.toString(args[0]));
     // An instance of a class built on String gets its text here, through super().
-    if (Object* o = self.asObject()) {
-        if (StringObject* boxed = o->as<StringObject>(); boxed && boxed->primitive().isUndefined()) {
-            boxed->setPrimitive(text);
-            boxed->put("length", m.getMember(text, "length"), PropertyFlag::DontEnum | PropertyFlag::DontDelete);
-        }
+    if (Object* target = stateTarget(m, self)) {
+        target->attachNative(m.make<StringObject>(m.protos().string, text));
+        const auto length = static_cast<double>(utf16Length(text.asString()));
+        target->put("length", Value(length), PropertyFlag::DontEnum | PropertyFlag::DontDelete);
     }
     return text;
 }

@@ -131,6 +131,9 @@ namespace {
 
 // The styles, by name in the order they were first set.
 class StyleSheetObject final : public Object {
+protected:
+    bool keepsNativeState() const override { return true; }
+
 public:
     using Object::Object;
     std::vector<std::pair<std::string, Object*>> styles;
@@ -429,9 +432,9 @@ const NativeMethod kStyleSheetMethods[] = {
     {"onLoad", styleSheetNothing},
 };
 
-Value styleSheetConstruct(Machine& m, Value, std::span<const Value>)
+Value styleSheetConstruct(Machine& m, Value self, std::span<const Value>)
 {
-    return Value(m.make<StyleSheetObject>(m.protos().named("TextField.StyleSheet")));
+    return adoptState(m, self, m.make<StyleSheetObject>(m.protos().named("TextField.StyleSheet")));
 }
 
 } // namespace

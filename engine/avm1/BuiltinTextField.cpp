@@ -190,8 +190,9 @@ Value textFieldReplaceSel(Machine& m, Value self, std::span<const Value> args)
 }
 
 // new TextField() makes nothing: fields come from the timeline and createTextField.
-Value textFieldConstruct(Machine&, Value self, std::span<const Value>)
+Value textFieldConstruct(Machine& m, Value self, std::span<const Value>)
 {
+    markNativeState(m, self);
     return self;
 }
 

@@ -226,10 +226,10 @@ constexpr auto kSetters = settingSetters(std::make_index_sequence<kSettingCount>
 constexpr const char* kConstructorOrder[] = {"font", "size", "color", "bold", "italic", "underline", "url",
                                              "target", "align", "leftMargin", "rightMargin", "indent", "leading"};
 
-Value textFormatConstruct(Machine& m, Value, std::span<const Value> args)
+Value textFormatConstruct(Machine& m, Value self, std::span<const Value> args)
 {
     auto* format = m.make<TextFormatObject>(m.protos().named("TextFormat"));
-    Value self(format);
+    RootedValues held(m, {Value(format)});
     for (size_t i = 0; i < std::size(kConstructorOrder) && i < args.size(); ++i) {
         std::string_view name = kConstructorOrder[i];
         // The constructor takes sizes, margins, indent and leading as 32-bit integers,
@@ -249,7 +249,9 @@ Value textFormatConstruct(Machine& m, Value, std::span<const Value> args)
                 s.set(m, format->data, args[i]);
         }
     }
-    return self;
+    // Run on an existing object (a subclass's super()), TextFormat makes it a format in
+    // place.
+    return adoptState(m, self, format);
 }
 
 // getTextExtent(text [, width]): how large `text` lays out in this format, on one line

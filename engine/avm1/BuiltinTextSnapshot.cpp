@@ -35,6 +35,10 @@ public:
     std::vector<bool>& selected() { return selected_; }
     uint32_t selectColor = 0xFFFF00;
 
+protected:
+    // Only a snapshot of a clip holds built-in state; any other is an ordinary object.
+    bool keepsNativeState() const override { return ofClip_; }
+
 private:
     bool ofClip_ = false;
     std::vector<StaticGlyph> glyphs_;
@@ -89,8 +93,10 @@ std::string textOf(const TextSnapshotObject& snapshot, Range range, bool lineEnd
 
 Value snapshotConstruct(Machine& m, Value, std::span<const Value> args)
 {
-    Object* target = args.empty() ? nullptr : args[0].asObject();
-    ClipHost* clip = clipHost(target);
+    // The snapshot is of one clip, named alone: a button, a second argument or anything
+    // else makes an empty one.
+    Object* target = args.size() == 1 ? args[0].asObject() : nullptr;
+    ClipHost* clip = target && target->typeName() == "movieclip" ? clipHost(target) : nullptr;
     auto* snapshot = m.make<TextSnapshotObject>(m.protos().named("TextSnapshot"));
     if (clip)
         snapshot->take(clip->staticText());

@@ -21,6 +21,9 @@ namespace {
 constexpr double kTwipsPerPixel = 20;
 
 class TransformObject final : public Object {
+protected:
+    bool keepsNativeState() const override { return true; }
+
 public:
     using Object::Object;
     Object* clip = nullptr;
@@ -70,12 +73,12 @@ Matrix concatenatedMatrix(ClipHost& host)
     return total;
 }
 
-Value transformConstruct(Machine& m, Value, std::span<const Value> args)
+Value transformConstruct(Machine& m, Value self, std::span<const Value> args)
 {
     Object* clip = arg(args, 0).asObject();
     if (!clipHost(clip))
         return Value();
-    return Value(newTransform(m, clip));
+    return adoptState(m, self, newTransform(m, clip));
 }
 
 Value transformGetMatrix(Machine& m, Value self, std::span<const Value>)

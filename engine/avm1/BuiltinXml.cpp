@@ -18,6 +18,9 @@ namespace swf::avm1 {
 namespace {
 
 class XmlNodeObject : public Object {
+protected:
+    bool keepsNativeState() const override { return true; }
+
 public:
     using Object::Object;
 
@@ -424,21 +427,27 @@ const NativeMethod kXmlNodeMethods[] = {
     {"getPrefixForNamespace", xmlNodeGetPrefixForNamespace},
 };
 
-Value xmlNodeConstruct(Machine& m, Value, std::span<const Value> args)
+Value xmlNodeConstruct(Machine& m, Value self, std::span<const Value> args)
 {
+    // A node needs its type and its name or text: with fewer arguments the constructor
+    // makes no node, and `new XMLNode()` is an ordinary object.
+    if (args.size() < 2)
+        return self.isObject() ? Value() : Value(m.newObject(nodeProto(m)));
     const int type = args.empty() ? 1 : m.toInt32(args[0]);
     const Value text = args.size() > 1 && !args[1].isNullish() ? Value(m.toString(args[1])) : Value(Null{});
     XmlNodeObject* node = makeNode(m, nodeProto(m), type == 3 ? 3 : 1, text);
     if (type != 3)
         node->attributes = m.newObject();
-    return Value(static_cast<Object*>(node));
+    return adoptState(m, self, node);
 }
 
 // ---- XML.prototype ----
 
-void parseInto(Machine& m, XmlNodeObject* document, const std::string& text)
+// `holder` is the object scripts hold: the document itself, or the object a subclass's
+// super() made a document in place; the members the parse sets go on it.
+void parseInto(Machine& m, XmlNodeObject* document, Object* holder, const std::string& text)
 {
-    const bool ignoreWhite = m.toBoolean(m.getMember(Value(static_cast<Object*>(document)), "ignoreWhite"));
+    const bool ignoreWhite = m.toBoolean(m.getMember(Value(holder), "ignoreWhite"));
     for (XmlNodeObject* child : document->children)
         child->parent = nullptr;
     document->children.clear();
@@ -446,19 +455,19 @@ void parseInto(Machine& m, XmlNodeObject* document, const std::string& text)
 
     Object* idMap = nullptr;
     if (m.version() >= 8) {
-        Value existing = m.getMember(Value(static_cast<Object*>(document)), "idMap");
+        Value existing = m.getMember(Value(holder), "idMap");
         idMap = existing.asObject();
         if (!idMap) {
             idMap = m.newObject();
-            document->put("idMap", Value(idMap), PropertyFlag::DontEnum);
+            holder->put("idMap", Value(idMap), PropertyFlag::DontEnum);
         }
     }
     adopt(m, document, parsed.nodes, idMap);
-    document->put("status", Value(static_cast<int>(parsed.status)));
+    holder->put("status", Value(static_cast<int>(parsed.status)));
     if (parsed.hasDeclaration)
-        document->put("xmlDecl", Value(parsed.declaration));
+        holder->put("xmlDecl", Value(parsed.declaration));
     if (parsed.hasDoctype)
-        document->put("docTypeDecl", Value(parsed.doctype));
+        holder->put("docTypeDecl", Value(parsed.doctype));
 }
 
 Value xmlParseXML(Machine& m, Value self, std::span<const Value> args)
@@ -466,7 +475,7 @@ Value xmlParseXML(Machine& m, Value self, std::span<const Value> args)
     XmlNodeObject* document = nodeOf(self);
     if (!document || args.empty())
         return Value();
-    parseInto(m, document, m.toString(args[0]));
+    parseInto(m, document, self.asObject(), m.toString(args[0]));
     return Value();
 }
 
@@ -551,13 +560,19 @@ const NativeMethod kXmlMethods[] = {
     {"addRequestHeader", xmlAddRequestHeader},
 };
 
-Value xmlConstruct(Machine& m, Value, std::span<const Value> args)
+Value xmlConstruct(Machine& m, Value self, std::span<const Value> args)
 {
     XmlNodeObject* document = makeNode(m, documentProto(m), 1, Value(Null{}));
     document->attributes = m.newObject();
+    // Run on an existing object (a subclass's super()), XML makes it a document in place.
+    Object* holder = stateTarget(m, self);
+    if (holder)
+        holder->attachNative(document);
+    else
+        holder = document;
     if (!args.empty() && !args[0].isUndefined())
-        parseInto(m, document, m.toString(args[0]));
-    return Value(static_cast<Object*>(document));
+        parseInto(m, document, holder, m.toString(args[0]));
+    return Value(holder);
 }
 
 } // namespace

@@ -525,13 +525,15 @@ Object* defineFilterClass(Machine& m, const std::string& name, ScriptFilterKind 
     Object* base = m.protos().named("BitmapFilter");
     Object* proto = m.newObject(base ? base : m.protos().object);
     std::vector<std::string> args(argNames.begin(), argNames.end());
-    auto construct = [kind, args](Machine& machine, Value, std::span<const Value> given) {
+    auto construct = [kind, args](Machine& machine, Value self, std::span<const Value> given) {
         FilterObject* f = newFilterObject(machine, kind);
         for (size_t i = 0; i < args.size() && i < given.size(); ++i) {
             if (!given[i].isUndefined())
                 filterSet(machine, *f, args[i], given[i]);
         }
-        return Value(f);
+        // Run on an existing object (a subclass's super()), the class makes it a filter
+        // in place.
+        return adoptState(machine, self, f);
     };
     Object* ctor = definePackageClass(m, "flash.filters", name, proto, construct, construct);
     defineFilterMembers(m, proto, members);

@@ -57,6 +57,9 @@ struct ScriptFilterSettings {
 };
 
 class FilterObject final : public Object {
+protected:
+    bool keepsNativeState() const override { return true; }
+
 public:
     FilterObject(Object* proto, int swfVersion, ScriptFilterKind kind);
     ScriptFilterKind kind;

@@ -41,6 +41,9 @@ struct FunctionData {
 };
 
 class FunctionObject : public Object {
+protected:
+    bool keepsNativeState() const override { return true; }
+
 public:
     FunctionObject(Object* proto, int swfVersion, std::unique_ptr<FunctionData> data)
         : Object(proto, swfVersion), data_(std::move(data))

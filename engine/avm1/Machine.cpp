@@ -6,6 +6,7 @@
 #include "engine/avm1/Interpreter.h"
 #include "engine/avm1/Loading.h"
 #include "engine/avm1/MovieClipObject.h"
+#include "engine/avm1/PrimitiveObjects.h"
 #include "engine/avm1/SuperObject.h"
 #include "engine/avm1/TextFieldObject.h"
 
@@ -273,7 +274,8 @@ Object* Machine::toObject(const Value& v)
         boxed = heap_.make<BooleanObject>(protos_.boolean, v);
     // A String object carries its length as an own, hidden, writable property.
     if (v.isString())
-        boxed->put("length", getMember(v, "length"), PropertyFlag::DontEnum | PropertyFlag::DontDelete);
+        boxed->put("length", Value(static_cast<double>(utf16Length(v.asString()))),
+                   PropertyFlag::DontEnum | PropertyFlag::DontDelete);
     return boxed;
 }
 
@@ -514,6 +516,21 @@ Value Machine::getMember(const Value& target, std::string_view name, Atom atom)
 {
     if (target.isNullish())
         return Value();
+    if (!target.isObject()) {
+        // A member of a primitive is one of the object its type's global class makes of
+        // it; only the built-in class's is read straight from its prototype.
+        Object* made = nullptr;
+        switch (objectForPrimitive(*this, target, made)) {
+        case PrimitiveClass::BuiltIn:
+            break;
+        case PrimitiveClass::Made: {
+            RootedValues held(*this, {Value(made)});
+            return getMember(held.front(), name);
+        }
+        case PrimitiveClass::None:
+            return Value();
+        }
+    }
     if (target.isString()) {
         if (name == "length") {
             // UTF-16 code units, which is how the string methods count.
@@ -954,25 +971,9 @@ Object* Machine::allocateFor(Object* constructor)
 {
     Value protoValue = getMember(Value(constructor), "prototype");
     Object* proto = protoValue.asObject() ? protoValue.asObject() : protos_.object;
-    // A class whose prototype chain leads to a wrapper's or Date's prototype makes
-    // instances of that kind, with no value yet: the built-in constructor, called
-    // through super(), gives them theirs.
-    Object* o = nullptr;
-    int guard = 0;
-    for (Object* p = proto; p && !o && guard < 256; p = p->proto(), ++guard) {
-        if (p == protos_.number)
-            o = heap_.make<NumberObject>(proto, Value());
-        else if (p == protos_.string)
-            o = heap_.make<StringObject>(proto, Value());
-        else if (p == protos_.boolean)
-            o = heap_.make<BooleanObject>(proto, Value());
-        else if (p == protos_.date)
-            o = heap_.make<DateObject>(proto, Value());
-        else if (p == protos_.object)
-            break;
-    }
-    if (!o)
-        o = newObject(proto);
+    // An ordinary object, even for a class built on Date, Array or a wrapper: the
+    // built-in constructor, when super() runs it, gives the object its state in place.
+    Object* o = newObject(proto);
     o->put("__constructor__", Value(constructor), PropertyFlag::DontEnum);
     if (version_ < 7)
         o->put("constructor", Value(constructor), PropertyFlag::DontEnum);

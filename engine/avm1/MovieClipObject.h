@@ -11,6 +11,9 @@
 namespace swf::avm1 {
 
 class MovieClipObject final : public Object {
+protected:
+    bool keepsNativeState() const override { return true; }
+
 public:
     MovieClipObject(Object* proto, int swfVersion, ClipHost* host) : Object(proto, swfVersion), host_(host) {}
 

@@ -12,6 +12,9 @@
 namespace swf::avm1 {
 
 class NetConnectionObject final : public Object {
+protected:
+    bool keepsNativeState() const override { return true; }
+
 public:
     using Object::Object;
 

@@ -115,34 +115,79 @@ void Object::indexInsert(uint32_t position)
     index_[i] = position + 1;
 }
 
-bool Object::getComputed(Machine&, std::string_view, Value&)
+void Object::attachNative(Object* state)
 {
-    return false;
+    if (!state || state == this || hasNativeState())
+        return;
+    native_ = state;
+    // The machine's fast paths skip the hooks of plain objects; this one now has some.
+    plain_ = false;
 }
 
-bool Object::hasComputed(Machine&, std::string_view)
+// The hooks of an object given built-in state defer to that state: an XML node's
+// members, a Date's conversions, an array's length upkeep act for the holder.
+
+bool Object::getComputed(Machine& machine, std::string_view name, Value& out)
 {
-    return false;
+    return native_ && native_->getComputed(machine, name, out);
 }
 
-bool Object::setComputed(Machine&, std::string_view, const Value&)
+bool Object::hasComputed(Machine& machine, std::string_view name)
 {
-    return false;
+    return native_ && native_->hasComputed(machine, name);
 }
 
-void Object::storeOwn(Machine&, std::string_view name, Value value, Property* own)
+bool Object::setComputed(Machine& machine, std::string_view name, const Value& value)
+{
+    return native_ && native_->setComputed(machine, name, value);
+}
+
+void Object::storeOwn(Machine& machine, std::string_view name, Value value, Property* own)
+{
+    if (native_)
+        native_->storeOn(machine, *this, name, std::move(value), own);
+    else
+        storeOn(machine, *this, name, std::move(value), own);
+}
+
+void Object::storeOn(Machine&, Object& holder, std::string_view name, Value value, Property* own)
 {
     if (own)
         own->value = std::move(value);
     else
-        put(name, std::move(value));
+        holder.put(name, std::move(value));
 }
 
-void Object::appendComputedNames(std::vector<std::string>&) {}
+void Object::appendComputedNames(std::vector<std::string>& names)
+{
+    if (native_)
+        native_->appendComputedNames(names);
+}
+
+std::optional<std::string> Object::defaultString()
+{
+    return native_ ? native_->defaultString() : std::nullopt;
+}
+
+std::string_view Object::typeName() const
+{
+    return native_ ? native_->typeName() : "object";
+}
+
+bool Object::convertsToStringFirst() const
+{
+    return native_ && native_->convertsToStringFirst();
+}
+
+bool Object::equalityUsesValueOf() const
+{
+    return !native_ || native_->equalityUsesValueOf();
+}
 
 void Object::visitEdges(Visitor& visitor)
 {
     visitor.visit(proto_);
+    visitor.visit(native_);
     for (const Property& p : props_) {
         visitor.visit(p.value);
         visitor.visit(p.getter);

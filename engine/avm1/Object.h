@@ -81,17 +81,36 @@ public:
     Object(const Object&) = delete;
     Object& operator=(const Object&) = delete;
 
-    // Checked downcast: null when the object is not a T.
+    // Checked downcast: null when the object is not a T. An object given built-in state
+    // after it was made answers as that state's class: the built-ins' checks of `this`
+    // find the state whichever way the object came by it.
     template <class T>
     T* as()
     {
-        return dynamic_cast<T*>(this);
+        if (T* self = dynamic_cast<T*>(this))
+            return self;
+        return native_ ? dynamic_cast<T*>(native_) : nullptr;
     }
     template <class T>
     const T* as() const
     {
-        return dynamic_cast<const T*>(this);
+        if (const T* self = dynamic_cast<const T*>(this))
+            return self;
+        return native_ ? dynamic_cast<const T*>(native_) : nullptr;
     }
+
+    // ---- Built-in state given in place. ----
+    // A built-in class's constructor run on an object that already exists (super() in a
+    // class that extends Date, Array, XML, Sound or a filter; Date.call(o)) gives that
+    // object the class's state in place rather than making a new object: an object of
+    // the built-in class, to which this one's hooks then defer. The state never has
+    // members a script sees; the object keeps its own properties and prototype.
+    Object* nativeState() const { return native_; }
+    void attachNative(Object* state);
+    // Whether the object holds built-in state, made with it or given it later. A
+    // built-in constructor gives state only to an object that holds none: an Array
+    // stays an array when Date's constructor is run on it.
+    bool hasNativeState() const { return native_ || keepsNativeState(); }
 
     Object* proto() const { return proto_; }
     void setProto(Object* proto) { proto_ = proto; }
@@ -150,18 +169,29 @@ public:
     virtual void appendComputedNames(std::vector<std::string>& names);
     // What the object converts to as a string when its toString is the default one
     // (a clip: its target path); nullopt for the ordinary conversion.
-    virtual std::optional<std::string> defaultString() { return std::nullopt; }
+    virtual std::optional<std::string> defaultString();
     // typeof.
-    virtual std::string_view typeName() const { return "object"; }
+    virtual std::string_view typeName() const;
     // Conversion to a primitive tries toString before valueOf (Date).
-    virtual bool convertsToStringFirst() const { return false; }
+    virtual bool convertsToStringFirst() const;
     // == asks valueOf for the object's primitive (not for Date nor clips).
-    virtual bool equalityUsesValueOf() const { return true; }
+    virtual bool equalityUsesValueOf() const;
     // Alive whatever refers to it, while something outside the machine stands behind
     // it (a clip on stage, a text field).
     virtual bool pinned() const { return false; }
     // Every object and value this object holds.
     virtual void visitEdges(Visitor& visitor);
+
+protected:
+    // Whether objects of this class are built-in state themselves (an array, a boxed
+    // number, a filter, an XML node) rather than ordinary objects that a built-in class
+    // gave a few members (a Color, an Error).
+    virtual bool keepsNativeState() const { return false; }
+    // A write, once flags and accessors let it through, to `holder`, which this object
+    // is the built-in state of (or is itself): an array keeps its length in step.
+    virtual void storeOn(Machine& machine, Object& holder, std::string_view name, Value value, Property* own);
+
+public:
 
     // watch(): callbacks by property name.
     std::unordered_map<std::string, Watch> watches;
@@ -204,6 +234,7 @@ private:
     bool caseSensitive_;
     bool marked_ = false;
     bool plain_ = false;
+    Object* native_ = nullptr;  // built-in state given in place (attachNative)
     uint16_t protoFlags_ = PropertyFlag::DontEnum | PropertyFlag::DontDelete;
     int version_;
     AtomTable* atoms_ = nullptr;  // the heap's, set when it adopts the object

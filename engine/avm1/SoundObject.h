@@ -17,6 +17,9 @@
 namespace swf::avm1 {
 
 class SoundObject final : public Object {
+protected:
+    bool keepsNativeState() const override { return true; }
+
 public:
     using Object::Object;
 
@@ -46,10 +49,6 @@ public:
             visitor.visit(face);
     }
 };
-
-// The property under which an instance of a Sound subclass keeps the sound state its
-// super() call gave it: hidden from enumeration, and a name no script writes.
-inline constexpr const char* kSoundStateProperty = "\x01sound";
 
 class SoundPrototype final : public Object {
 public:

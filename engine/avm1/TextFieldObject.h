@@ -32,6 +32,9 @@ struct TextFieldScriptSettings {
 };
 
 class TextFieldObject final : public Object {
+protected:
+    bool keepsNativeState() const override { return true; }
+
 public:
     TextFieldObject(Object* proto, int swfVersion, TextFieldHost* host) : Object(proto, swfVersion), host_(host) {}
 

@@ -41,6 +41,9 @@ struct TextFormatData {
 };
 
 class TextFormatObject final : public Object {
+protected:
+    bool keepsNativeState() const override { return true; }
+
 public:
     using Object::Object;
     TextFormatData data;

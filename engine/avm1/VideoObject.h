@@ -38,6 +38,10 @@ public:
         if (parentClip)
             visitor.visit(parentClip);
     }
+
+protected:
+    // A stage video holds built-in state; a `new Video()` is an ordinary object.
+    bool keepsNativeState() const override { return parentClip != nullptr; }
 };
 
 // The object for a stage video whose attachment is `attachment`: the one made before,

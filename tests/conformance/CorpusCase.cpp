@@ -12,9 +12,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
-#include <optional>
 #include <sstream>
-#include <string_view>
 #include <vector>
 
 namespace lanfan::conformance {
@@ -46,60 +44,6 @@ std::string normaliseTrace(std::string text)
         out.pop_back();
     return out;
 }
-
-std::vector<std::string_view> linesOf(std::string_view text)
-{
-    std::vector<std::string_view> lines;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string_view::npos)
-            end = text.size();
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return lines;
-}
-
-// The whole line as a number, or nothing.
-std::optional<double> bareNumber(std::string_view line)
-{
-    if (line.empty() || line.size() > 64)
-        return std::nullopt;
-    const std::string text(line);
-    char* end = nullptr;
-    const double n = std::strtod(text.c_str(), &end);
-    if (end != text.c_str() + text.size() || std::isnan(n))
-        return std::nullopt;
-    return n;
-}
-
-} // namespace
-
-bool traceMatches(const std::string& actual, const std::string& expected, const CaseSpec& spec)
-{
-    const std::string a = normaliseTrace(actual);
-    const std::string e = normaliseTrace(expected);
-    if (a == e)
-        return true;
-    if (!spec.bareNumbers || spec.epsilon <= 0)
-        return false;
-    const auto got = linesOf(a);
-    const auto want = linesOf(e);
-    if (got.size() != want.size())
-        return false;
-    for (size_t i = 0; i < got.size(); ++i) {
-        if (got[i] == want[i])
-            continue;
-        const auto x = bareNumber(got[i]);
-        const auto y = bareNumber(want[i]);
-        if (!x || !y || !(std::abs(*x - *y) <= spec.epsilon))
-            return false;
-    }
-    return true;
-}
-
-namespace {
 
 long countOutliers(const QImage& actual, const QImage& expected, int tolerance)
 {
@@ -181,18 +125,17 @@ CaseSpec readCase(const fs::path& corpus, const fs::path& dir)
     TomlLite toml = TomlLite::parse(readText(dir / "test.toml"));
     spec.frames = static_cast<int>(toml.integer("num_frames").value_or(toml.integer("num_ticks").value_or(1)));
     spec.expectedTrace = dir / toml.string("output_path").value_or("output.txt");
+    if (toml.hasTable("approximations")) {
+        spec.approximation.enabled = true;
+        spec.approximation.epsilon = std::strtod(toml.string("approximations.epsilon").value_or("0").c_str(), nullptr);
+        spec.approximation.bareNumbers = toml.string("approximations.bare_numbers").value_or("false") == "true";
+        spec.approximation.numberPatterns = tomlStringArray(toml.string("approximations.number_patterns").value_or(""));
+    }
     spec.logRequests = toml.string("log_fetch").value_or("false") == "true";
     spec.viewportWidth = static_cast<int>(
         std::clamp<int64_t>(toml.integer("player_options.viewport_dimensions.width").value_or(0), 0, 8192));
     spec.viewportHeight = static_cast<int>(
         std::clamp<int64_t>(toml.integer("player_options.viewport_dimensions.height").value_or(0), 0, 8192));
-
-    spec.bareNumbers = toml.string("approximations.bare_numbers").value_or("false") == "true";
-    if (auto epsilon = toml.string("approximations.epsilon")) {
-        char* end = nullptr;
-        const double e = std::strtod(epsilon->c_str(), &end);
-        spec.epsilon = end != epsilon->c_str() && std::isfinite(e) && e > 0 ? e : 0;
-    }
 
     const std::string image = "image_comparisons.output";
     if (toml.hasTable(image) && fs::exists(dir / "output.expected.png")) {
@@ -260,7 +203,8 @@ CaseResult runCase(const CaseSpec& spec, std::chrono::milliseconds budget)
             mixed = due;
         }
         std::string expected = fs::exists(spec.expectedTrace) ? readText(spec.expectedTrace) : std::string();
-        result.trace = traceMatches(trace, expected, spec) ? Outcome::Pass : Outcome::Fail;
+        result.trace = tracesMatch(normaliseTrace(trace), normaliseTrace(expected), spec.approximation) ? Outcome::Pass
+                                                                                                   : Outcome::Fail;
         if (result.trace == Outcome::Fail)
             result.note = "trace differs";
         if (!spec.pictureChecks.empty()) {

@@ -4,6 +4,7 @@
 // running it in this process against the engine.
 
 #include "engine/Player.h"
+#include "tests/conformance/TraceMatch.h"
 
 #include <chrono>
 #include <filesystem>
@@ -22,6 +23,8 @@ struct CaseSpec {
     std::filesystem::path dir;
     int frames = 1;
     std::filesystem::path expectedTrace;  // may not exist: then no output is expected
+    // How far numbers in the trace may stray from the recorded ones.
+    TraceApproximation approximation;
     std::vector<PictureCheck> pictureChecks;  // empty: no picture check
     std::filesystem::path expectedPicture;
     // The quality the reference picture was drawn at ("low" draws without
@@ -32,15 +35,7 @@ struct CaseSpec {
     int viewportHeight = 0;
     // The reference run logged the movie's network requests among its trace lines.
     bool logRequests = false;
-    // [approximations]: a line that is a bare number may differ from the expected one
-    // by up to `epsilon` (the case's measurements land on whole twips differently).
-    bool bareNumbers = false;
-    double epsilon = 0;
 };
-
-// Whether the trace `actual` matches `expected` for `spec`: line ends normalised and a
-// final empty line dropped, numbers within the case's epsilon where it allows one.
-bool traceMatches(const std::string& actual, const std::string& expected, const CaseSpec& spec);
 
 enum class Outcome { Pass, Fail, NotApplicable };
 
