@@ -301,10 +301,14 @@ Interpreter::Outcome Interpreter::actionRemoveSprite(Context& ctx, Step&)
 
 Interpreter::Outcome Interpreter::actionStartDrag(Context& ctx, Step&)
 {
+    // The target converts first, as text unless it is a clip; the two flags then as
+    // numbers, and they are set only when they are 1 (the SWF 4 true): a constraint
+    // flag of 7 reads no bounds.
     const Value target = pop(ctx);
-    const bool lockCenter = m_.toBoolean(pop(ctx));
+    Object* o = isClip(target.asObject()) ? target.asObject() : resolveTarget(ctx, m_.toString(target));
+    const bool lockCenter = m_.toNumber(pop(ctx)) == 1;
     std::optional<DragBounds> bounds;
-    if (m_.toBoolean(pop(ctx))) {
+    if (m_.toNumber(pop(ctx)) == 1) {
         DragBounds b;
         b.bottom = m_.toNumber(pop(ctx));
         b.right = m_.toNumber(pop(ctx));
@@ -312,7 +316,6 @@ Interpreter::Outcome Interpreter::actionStartDrag(Context& ctx, Step&)
         b.left = m_.toNumber(pop(ctx));
         bounds = b;
     }
-    Object* o = target.asObject() ? target.asObject() : resolveTarget(ctx, m_.toString(target));
     if (isClip(o))
         startDrag(m_, o, lockCenter, bounds);
     return {};

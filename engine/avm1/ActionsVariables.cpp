@@ -168,8 +168,13 @@ bool Interpreter::specialName(Context& ctx, std::string_view name, Value& out)
             out = Value();
         return true;
     }
-    // _flashN is an older name of _levelN.
+    // _flashN is an older name of _levelN. A member of that name the timeline holds
+    // itself comes first, as it does for a clip's member of that name.
     if (auto n = support::levelNumber(name, exact)) {
+        if (Property* own = isClip(base) ? base->findOwn(name) : nullptr) {
+            out = own->isAccessor() ? m_.getMember(Value(base), name) : own->value;
+            return true;
+        }
         Object* level = m_.level(*n);
         out = level ? Value(level) : Value();
         return true;

@@ -287,7 +287,10 @@ Value clipBox(Machine& m, Value self, std::span<const Value> args, bool strokes)
     if (!args.empty()) {
         ClipHost* other = host(m, args[0]);
         if (!other) {
-            const std::string path = m.toString(args[0]);
+            // "path:name" names the member `name` of the clip at the path.
+            std::string path = m.toString(args[0]);
+            if (auto colon = path.rfind(':'); colon != std::string::npos)
+                path[colon] = '/';
             other = path.empty() ? nullptr : clipAtPath(m, c, path, m.caseSensitive());
         }
         if (!other)
@@ -374,16 +377,7 @@ Value movieClipHitTest(Machine& m, Value self, std::span<const Value> args)
         other = target.asString().empty() ? nullptr : clipAtPath(m, c, target.asString(), m.caseSensitive());
     else
         other = host(m, target);
-    if (!other)
-        return Value(false);
-    double a0, b0, a1, b1, c0, d0, c1, d1;
-    c->bounds(nullptr, true, a0, b0, a1, b1);
-    c->localToGlobal(a0, b0);
-    c->localToGlobal(a1, b1);
-    other->bounds(nullptr, true, c0, d0, c1, d1);
-    other->localToGlobal(c0, d0);
-    other->localToGlobal(c1, d1);
-    return Value(a0 <= c1 && c0 <= a1 && b0 <= d1 && d0 <= b1);
+    return Value(other && c->boundsOverlap(*other));
 }
 
 // Clips are made by the timeline, not by `new`: the constructor leaves `this` alone.
@@ -458,6 +452,11 @@ Value movieClipGetSWFVersion(Machine& m, Value self, std::span<const Value>)
     return Value(clip ? clip->swfVersion() : -1);
 }
 
+// Methods that came with later players are hidden from older movies, as the reference
+// player hides them: getDepth, createEmptyMovieClip, attachAudio and setMask from
+// SWF 6, the depth queries and getSWFVersion from SWF 7, getRect from SWF 8.
+constexpr uint16_t kHidden = PropertyFlag::DontEnum | PropertyFlag::DontDelete;
+
 const NativeMethod kMovieClipMethods[] = {
     {"play", movieClipPlay},
     {"stop", movieClipStop},
@@ -465,26 +464,26 @@ const NativeMethod kMovieClipMethods[] = {
     {"prevFrame", movieClipPrevFrame},
     {"gotoAndPlay", movieClipGotoAndPlay},
     {"gotoAndStop", movieClipGotoAndStop},
-    {"getDepth", movieClipGetDepth},
-    {"getNextHighestDepth", movieClipGetNextHighestDepth},
+    {"getDepth", movieClipGetDepth, kHidden | PropertyFlag::Version6},
+    {"getNextHighestDepth", movieClipGetNextHighestDepth, kHidden | PropertyFlag::Version7},
     {"swapDepths", movieClipSwapDepths},
-    {"getInstanceAtDepth", movieClipGetInstanceAtDepth},
+    {"getInstanceAtDepth", movieClipGetInstanceAtDepth, kHidden | PropertyFlag::Version7},
     {"duplicateMovieClip", movieClipDuplicateMovieClip},
     {"removeMovieClip", movieClipRemoveMovieClip},
     {"attachMovie", movieClipAttachMovie},
-    {"createEmptyMovieClip", movieClipCreateEmptyMovieClip},
+    {"createEmptyMovieClip", movieClipCreateEmptyMovieClip, kHidden | PropertyFlag::Version6},
     {"getBounds", movieClipGetBounds},
-    {"getRect", movieClipGetRect},
-    {"attachAudio", movieClipAttachAudio},
+    {"getRect", movieClipGetRect, kHidden | PropertyFlag::Version8},
+    {"attachAudio", movieClipAttachAudio, kHidden | PropertyFlag::Version6},
     {"hitTest", movieClipHitTest},
-    {"setMask", movieClipSetMask},
+    {"setMask", movieClipSetMask, kHidden | PropertyFlag::Version6},
     {"localToGlobal", movieClipLocalToGlobal},
     {"globalToLocal", movieClipGlobalToLocal},
     {"startDrag", movieClipStartDrag},
     {"stopDrag", movieClipStopDrag},
     {"getBytesLoaded", movieClipGetBytesLoaded},
     {"getBytesTotal", movieClipGetBytesTotal},
-    {"getSWFVersion", movieClipGetSWFVersion},
+    {"getSWFVersion", movieClipGetSWFVersion, kHidden | PropertyFlag::Version7},
 };
 
 } // namespace

@@ -69,6 +69,17 @@ Value videoConstruct(Machine& m, Value, std::span<const Value>)
 
 } // namespace
 
+std::optional<std::string> VideoObject::defaultString()
+{
+    ClipHost* parent = clipHost(parentClip);
+    if (!parent)
+        return std::nullopt;
+    const std::optional<Value> name = parent->childVideoProperty(attachment.get(), ClipProperty::Name);
+    if (!name || !name->isString())
+        return std::nullopt;
+    return parent->targetPath(false) + "." + name->asString();
+}
+
 bool VideoObject::getComputed(Machine& machine, std::string_view name, Value& out)
 {
     if (parentClip) {

@@ -54,8 +54,9 @@ public:
     virtual Object* parentObject() = 0;   // null for a root
     virtual Object* rootObject() = 0;
     virtual Object* childByName(std::string_view name, bool caseSensitive) = 0;
-    // Script objects of the named children, in depth order (for..in on a clip).
-    virtual std::vector<Object*> namedChildren() = 0;
+    // The names of the named children, in depth order (for..in on a clip): shapes,
+    // static texts and bitmaps too, whose names reach the clip itself.
+    virtual std::vector<std::string> childNames() = 0;
 
     virtual Value getProperty(ClipProperty property) = 0;
     virtual void setProperty(ClipProperty property, const Value& value) = 0;
@@ -131,6 +132,9 @@ public:
     virtual void localToGlobal(double& x, double& y) = 0;
     virtual void globalToLocal(double& x, double& y) = 0;
     virtual bool hitTestPoint(double x, double y, bool shape) = 0;
+    // hitTest(other): whether the boxes of the two clips, as they show on the stage,
+    // overlap (edges touching count).
+    virtual bool boundsOverlap(ClipHost& /*other*/) { return false; }
     // setMask: the clip is seen only where `mask`'s shapes are, and `mask` is no longer
     // drawn itself; null takes the mask away. False where the clip cannot be masked.
     virtual bool setMask(ClipHost* /*mask*/) { return false; }

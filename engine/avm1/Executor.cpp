@@ -17,7 +17,7 @@ public:
     Object* parentObject() override { return nullptr; }
     Object* rootObject() override { return self_; }
     Object* childByName(std::string_view, bool) override { return nullptr; }
-    std::vector<Object*> namedChildren() override { return {}; }
+    std::vector<std::string> childNames() override { return {}; }
     Value getProperty(ClipProperty property) override
     {
         switch (property) {

@@ -36,23 +36,26 @@ using swf::startsWithNoCase;
 
 // N of "_levelN" or "_flashN" (an older name of the same levels). The digits are
 // read up to the first other character, as the reference player reads such a name
-// ("_level0undefined" is _level0); a name without digits is none.
+// ("_level0undefined" is _level0); the bare word is level 0. The number wraps as a
+// 32-bit integer does, so one past 2^31 is negative and names no level (-1 here).
+// A name going on with anything but a digit is none.
 inline std::optional<int> levelNumber(std::string_view name, bool caseSensitive)
 {
-    if (name.size() < 7)
+    if (name.size() < 6)
         return std::nullopt;
     std::string_view word = name.substr(0, 6);
     const bool matches = caseSensitive ? (word == "_level" || word == "_flash")
                                        : (equalsNoCase(word, "_level") || equalsNoCase(word, "_flash"));
-    if (!matches || name[6] < '0' || name[6] > '9')
+    if (!matches || (name.size() > 6 && (name[6] < '0' || name[6] > '9')))
         return std::nullopt;
-    int n = 0;
+    uint32_t n = 0;
     for (char c : name.substr(6)) {
         if (c < '0' || c > '9')
             break;
-        n = std::min(n * 10 + (c - '0'), 1 << 20);
+        n = n * 10 + static_cast<uint32_t>(c - '0');
     }
-    return n;
+    const auto level = static_cast<int32_t>(n);
+    return level < 0 ? -1 : level;
 }
 
 } // namespace swf::avm1::support

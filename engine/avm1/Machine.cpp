@@ -807,6 +807,18 @@ std::vector<std::string> Machine::enumerableNames(Object* target)
     };
     int guard = 0;
     for (Object* o = target; o && guard < 10000; o = o->proto(), ++guard) {
+        // A clip's children come out after its own members, as the reference player
+        // lists them: they go first into the list the loop takes from the end.
+        if (o == target && o->as<MovieClipObject>()) {
+            std::vector<std::string> children;
+            o->appendComputedNames(children);
+            for (std::string& n : children) {
+                if (!seenBefore(n)) {
+                    seen.push_back(n);
+                    names.push_back(std::move(n));
+                }
+            }
+        }
         for (const Property& p : o->properties()) {
             if (seenBefore(p.name))
                 continue;
@@ -815,7 +827,8 @@ std::vector<std::string> Machine::enumerableNames(Object* target)
                 names.push_back(p.name);
         }
         std::vector<std::string> computed;
-        o->appendComputedNames(computed);
+        if (o != target || !o->as<MovieClipObject>())
+            o->appendComputedNames(computed);
         for (std::string& n : computed) {
             if (!seenBefore(n)) {
                 seen.push_back(n);

@@ -36,6 +36,19 @@ bool MovieClipObject::getComputed(Machine& machine, std::string_view name, Value
 {
     if (!host_)
         return false;
+    // _levelN (or _flashN) read as a member is that level, or undefined when there is
+    // none: never a child of that name, nor a member of the prototypes.
+    if (auto level = support::levelNumber(name, machine.caseSensitive())) {
+        Object* found = machine.level(*level);
+        out = found ? Value(found) : Value();
+        return true;
+    }
+    // A child's name comes before a display property of the same name: a clip named
+    // "_x" is what clip["_x"] reads, while writes still move the clip.
+    if (Object* child = host_->childByName(name, machine.caseSensitive())) {
+        out = Value(child);
+        return true;
+    }
     if (auto property = clipPropertyByName(name)) {
         out = host_->getProperty(*property);
         return true;
@@ -44,10 +57,6 @@ bool MovieClipObject::getComputed(Machine& machine, std::string_view name, Value
     // only as names in scope; a root's _parent is undefined.
     if (Object* relative = relativeClip(machine, *host_, name); relative || isParentName(machine, name)) {
         out = relative ? Value(relative) : Value();
-        return true;
-    }
-    if (Object* child = host_->childByName(name, machine.caseSensitive())) {
-        out = Value(child);
         return true;
     }
     return getClipDisplayMember(machine, this, *host_, name, out);
@@ -74,13 +83,8 @@ void MovieClipObject::appendComputedNames(std::vector<std::string>& names)
 {
     if (!host_)
         return;
-    for (Object* child : host_->namedChildren()) {
-        if (ClipHost* childHost = clipHost(child)) {
-            std::string n = childHost->name();
-            if (!n.empty())
-                names.push_back(std::move(n));
-        }
-    }
+    for (std::string& name : host_->childNames())
+        names.push_back(std::move(name));
 }
 
 Object* MovieClipObject::referent(Machine& machine)

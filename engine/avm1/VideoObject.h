@@ -27,6 +27,8 @@ public:
 
     bool getComputed(Machine& machine, std::string_view name, Value& out) override;
     bool setComputed(Machine& machine, std::string_view name, const Value& value) override;
+    // A video on the stage reads as its target path, as a clip does ("_level0.video").
+    std::optional<std::string> defaultString() override;
     // A stage video's object lives while the stage object (which shares the
     // attachment) does.
     bool pinned() const override { return attachment.use_count() > 1; }

@@ -6,6 +6,7 @@
 #include "engine/movie/DisplayList.h"
 #include "engine/movie/MovieDef.h"
 #include "engine/render/HitTest.h"
+#include "engine/render/TextPaths.h"
 
 #include <optional>
 
@@ -30,6 +31,26 @@ render::ShapeHitTester& shapeTester()
 }
 
 bool objectContains(const DisplayObject& object, Point local, int nesting);
+
+// A static text counts where its glyphs' outlines are, not over its whole box (and
+// wherever they are, should they reach past the box the text declares).
+bool staticTextContains(const TextDef& text, Point local)
+{
+    if (!text.matrix.invertible())
+        return false;
+    thread_local render::GlyphCache outlines;
+    const Point p = text.matrix.inverted().apply(local);
+    for (const PlacedGlyph& g : layoutStaticText(text)) {
+        auto font = text.fonts.find(g.fontId);
+        if (font == text.fonts.end() || !font->second || g.height <= 0)
+            continue;
+        const QPainterPath* outline = outlines.glyph(font->second, g.index);
+        const double scale = g.height / font->second->emSquare();
+        if (outline && outline->contains(QPointF((p.x - g.x) / scale, (p.y - g.y) / scale)))
+            return true;
+    }
+    return false;
+}
 
 bool contentContains(const ClipState& clip, Point local, int nesting)
 {
@@ -60,7 +81,7 @@ bool objectContains(const DisplayObject& object, Point local, int nesting)
     if (c->morph)
         return inBounds(morphBounds(*c->morph, object.ratio / 65535.0), local);
     if (c->text)
-        return inBounds(c->text->bounds, local);
+        return staticTextContains(*c->text, local);
     if (c->editText)
         return inBounds(c->editText->bounds, local);
     if (c->video)

@@ -15,6 +15,7 @@
 #include "engine/movie/MatrixParts.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
 
@@ -43,6 +44,35 @@ Rect transformRect(const Rect& r, const Matrix& m)
     // Scripts can scale a clip past what 32 bits of twips hold; the cast needs a value in range.
     auto twips = [](double v) { return std::isnan(v) ? 0 : static_cast<int32_t>(std::clamp(v, -2147483648.0, 2147483647.0)); };
     return {twips(std::round(box.xMin)), twips(std::round(box.xMax)), twips(std::round(box.yMin)), twips(std::round(box.yMax))};
+}
+
+// A box's corners taken to the stage and from there into another clip's space (whose
+// stage matrix is `otherToStage`), each point landing on whole twips on the way, and
+// the box around them: the reference player measures one clip in another's space so.
+std::array<Point, 4> localToStage(const Rect& r, const Matrix& toStage)
+{
+    auto onTwips = [&](double x, double y) {
+        Point p = toStage.apply({x, y});
+        return Point{std::round(p.x), std::round(p.y)};
+    };
+    return {onTwips(r.xMin, r.yMin), onTwips(r.xMax, r.yMin), onTwips(r.xMin, r.yMax), onTwips(r.xMax, r.yMax)};
+}
+
+Rect stageToLocal(const std::array<Point, 4>& corners, const Matrix& otherToStage)
+{
+    if (!otherToStage.invertible())
+        return {};
+    const Matrix back = otherToStage.inverted();
+    double x0 = INFINITY, x1 = -INFINITY, y0 = INFINITY, y1 = -INFINITY;
+    for (Point p : corners) {
+        Point q = back.apply(p);
+        x0 = std::min(x0, q.x);
+        x1 = std::max(x1, q.x);
+        y0 = std::min(y0, q.y);
+        y1 = std::max(y1, q.y);
+    }
+    auto twips = [](double v) { return std::isnan(v) ? 0 : static_cast<int32_t>(std::clamp(std::round(v), -2147483648.0, 2147483647.0)); };
+    return {twips(x0), twips(x1), twips(y0), twips(y1)};
 }
 
 bool isEmpty(const Rect& r)
@@ -110,12 +140,36 @@ Rect characterBounds(const DisplayObject& object, bool strokes)
     return {};
 }
 
+namespace {
+
+// The box of what `clip` shows, seen through `m`. Every shape's own box goes through
+// the whole chain of matrices down to it, so a turned clip inside a turned clip is not
+// the box of a box, as the reference player measures it. What shows nothing (an empty
+// clip, a shape with no extent) adds no point, wherever it is placed.
+Rect clipBoundsUnder(const ClipState& clip, const Matrix& m, bool strokes, int nesting)
+{
+    Rect r;
+    if (Rect drawn = clip.drawing.bounds(); !isEmpty(drawn))
+        r = transformRect(drawn, m);
+    if (nesting > 300)
+        return r;
+    for (const DisplayObject& child : clip.children) {
+        const Matrix toHere = m * child.matrix;
+        if (child.clip) {
+            r = unite(r, clipBoundsUnder(*child.clip, toHere, strokes, nesting + 1));
+            continue;
+        }
+        if (Rect own = characterBounds(child, strokes); !isEmpty(own))
+            r = unite(r, transformRect(own, toHere));
+    }
+    return r;
+}
+
+} // namespace
+
 Rect clipBounds(const ClipState& clip, bool strokes)
 {
-    Rect r = clip.drawing.bounds();
-    for (const DisplayObject& child : clip.children)
-        r = unite(r, transformRect(characterBounds(child, strokes), child.matrix));
-    return r;
+    return clipBoundsUnder(clip, Matrix{}, strokes, 0);
 }
 
 ClipScript::ClipScript(TimelinePlayer& player, std::weak_ptr<avm1::Machine> machine, ClipState& self, ClipState* parent,
@@ -172,21 +226,12 @@ ClipPath ClipScript::path()
 
 namespace {
 
-// Sets _width (or _height) to `pixels` by scaling the object's matrix against the
-// size of `own`, its untransformed bounds in twips; a NaN or an empty box leaves the
-// scale alone. Either way the transform is the script's from then on.
+// Sets _width (or _height) of `object` to `pixels`, `own` being its untransformed
+// bounds in twips.
 void setSizeProperty(DisplayObject& object, avm1::ClipProperty property, double pixels, const Rect& own)
 {
-    noteScriptTransform(object, property);
-    const double size = property == avm1::ClipProperty::Width ? own.width() : own.height();
-    if (std::isnan(pixels) || size <= 0)
-        return;
-    const ScriptScale now = scaleAndRotation(object);
-    const double scale = pixels * kTwips / size * 100;
-    if (property == avm1::ClipProperty::Width)
-        setScaleAndRotation(object, scale, now.yScale, now.rotation);
-    else
-        setScaleAndRotation(object, now.xScale, scale, now.rotation);
+    const Rect shown = transformRect(own, object.matrix);
+    setDisplaySize(object, property, pixels, own, shown.width(), shown.height());
 }
 
 constexpr const char* kQualityNames[] = {"LOW", "MEDIUM", "HIGH", "BEST"};
@@ -284,19 +329,12 @@ avm1::Object* ClipScript::childByName(std::string_view name, bool caseSensitive)
     return nullptr;
 }
 
-std::vector<avm1::Object*> ClipScript::namedChildren()
+std::vector<std::string> ClipScript::childNames()
 {
-    std::vector<avm1::Object*> out;
-    for (DisplayObject& child : self_.children) {
-        if (child.textField && !child.name.empty()) {
-            if (avm1::Object* o = player_.textFieldObject(self_, child))
-                out.push_back(o);
-            continue;
-        }
-        if (child.clip && !child.name.empty()) {
-            if (avm1::Object* o = player_.childObject(self_, *child.clip))
-                out.push_back(o);
-        }
+    std::vector<std::string> out;
+    for (const DisplayObject& child : self_.children) {
+        if (!child.name.empty())
+            out.push_back(child.name);
     }
     return out;
 }
@@ -858,10 +896,8 @@ bool ClipScript::bounds(avm1::Object* space, bool strokes, double& xMin, double&
     const bool shown = !isEmpty(r);
     if (avm1::clipHost(space) && avm1::clipHost(space) != this) {
         auto* other = dynamic_cast<ClipScript*>(avm1::clipHost(space));
-        if (other) {
-            Matrix toOther = other->toStage().inverted() * toStage();
-            r = transformRect(r, toOther);
-        }
+        if (other)
+            r = stageToLocal(localToStage(r, toStage()), other->toStage());
     }
     xMin = r.xMin / kTwips;
     yMin = r.yMin / kTwips;
@@ -895,8 +931,24 @@ bool ClipScript::hitTestPoint(double x, double y, bool shape)
         const Matrix m = toStage();
         return m.invertible() && clipContentContains(self_, m.inverted().apply({tx, ty}));
     }
-    Rect r = transformRect(clipBounds(self_), toStage());
-    return !isEmpty(r) && tx >= r.xMin && tx <= r.xMax && ty >= r.yMin && ty <= r.yMax;
+    // The point is in the level's root's coordinates and the box is the clip's as it
+    // shows on the stage: a root that is moved, scaled or turned moves the point
+    // with it, and a turned root makes the box around the clip the larger.
+    const Matrix full = toStage(true);
+    const Matrix chain = toStage();
+    const Point p = chain.invertible() ? full.apply(chain.inverted().apply({tx, ty})) : Point{tx, ty};
+    Rect r = transformRect(clipBounds(self_), full);
+    return !isEmpty(r) && p.x >= r.xMin && p.x <= r.xMax && p.y >= r.yMin && p.y <= r.yMax;
+}
+
+bool ClipScript::boundsOverlap(avm1::ClipHost& other)
+{
+    auto* clip = dynamic_cast<ClipScript*>(&other);
+    if (!clip)
+        return false;
+    const Rect a = transformRect(clipBounds(self_), toStage(true));
+    const Rect b = transformRect(clipBounds(clip->self_), clip->toStage(true));
+    return a.xMin <= b.xMax && b.xMin <= a.xMax && a.yMin <= b.yMax && b.yMin <= a.yMax;
 }
 
 bool ClipScript::setMask(avm1::ClipHost* mask)

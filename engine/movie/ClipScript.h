@@ -41,7 +41,7 @@ public:
     avm1::Object* parentObject() override;
     avm1::Object* rootObject() override;
     avm1::Object* childByName(std::string_view name, bool caseSensitive) override;
-    std::vector<avm1::Object*> namedChildren() override;
+    std::vector<std::string> childNames() override;
 
     avm1::Value getProperty(avm1::ClipProperty property) override;
     void setProperty(avm1::ClipProperty property, const avm1::Value& value) override;
@@ -92,6 +92,7 @@ public:
     void localToGlobal(double& x, double& y) override;
     void globalToLocal(double& x, double& y) override;
     bool hitTestPoint(double x, double y, bool shape) override;
+    bool boundsOverlap(avm1::ClipHost& other) override;
     bool setMask(avm1::ClipHost* mask) override;
     Drawing* drawing() override { return &self_.drawing; }
 

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <limits>
+#include <numbers>
 
 namespace swf::movie {
 
@@ -84,6 +85,39 @@ void setScaleAndRotation(DisplayObject& object, double xScale, double yScale, do
     const double skew = skewOf(object.matrix, now.xScale < 0 ? -1 : 1, now.yScale < 0 ? -1 : 1);
     setScaleRotation(object.matrix, xScale, yScale, rotation, std::isfinite(skew) ? skew : 0.0);
     object.scriptScale = ScriptScale{object.matrix, xScale, yScale, rotation};
+}
+
+void setDisplaySize(DisplayObject& object, avm1::ClipProperty property, double pixels, const Rect& own,
+                    double shownWidth, double shownHeight)
+{
+    noteScriptTransform(object, property);
+    if (std::isnan(pixels))
+        return;
+    const ScriptScale now = scaleAndRotation(object);
+    const double radians = std::isfinite(now.rotation) ? now.rotation * std::numbers::pi / 180 : 0.0;
+    const double cosine = std::abs(std::cos(radians));
+    const double sine = std::abs(std::sin(radians));
+    const double w0 = own.width();
+    const double h0 = own.height();
+    const double turnedWidth = w0 * cosine + h0 * sine;
+    const double turnedHeight = w0 * sine + h0 * cosine;
+    const bool width = property == avm1::ClipProperty::Width;
+    const double wanted = width ? turnedWidth : turnedHeight;
+    const double other = width ? turnedHeight : turnedWidth;
+    // A side the box has no extent along scales to nothing: an empty clip given a
+    // size shows nothing even once it gets contents.
+    auto signOf = [](double scale) { return std::signbit(scale) ? -1.0 : 1.0; };
+    auto factor = [](double size, double of) { return of > 0 ? size / of * 100 : 0.0; };
+    double xScale = 0;
+    double yScale = 0;
+    if (width) {
+        xScale = signOf(now.xScale) * factor(pixels * kTwipsPerPixel, wanted);
+        yScale = signOf(now.yScale) * factor(shownHeight, other);
+    } else {
+        yScale = signOf(now.yScale) * factor(pixels * kTwipsPerPixel, wanted);
+        xScale = signOf(now.xScale) * factor(shownWidth, other);
+    }
+    setScaleAndRotation(object, xScale, yScale, now.rotation);
 }
 
 std::optional<avm1::Value> sharedDisplayProperty(const DisplayObject* object, avm1::ClipProperty property)

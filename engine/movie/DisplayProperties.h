@@ -36,6 +36,17 @@ float alphaMultiplier(double percent);
 ScriptScale scaleAndRotation(const DisplayObject& object);
 void setScaleAndRotation(DisplayObject& object, double xScale, double yScale, double rotation);
 
+// Sets _width (`property` Width) or _height to `pixels`, as the reference player does:
+// the object's box turned by its rotation but not scaled (from `own`, its untransformed
+// bounds in twips) is scaled so that the named side takes the new size and the other
+// keeps the size it shows now (`shownWidth`, `shownHeight`, twips), and those two factors
+// become _xscale and _yscale, signs kept. For a quarter turn that scales the axis that
+// does not lie along the named side, as in the reference player. A side of the box with
+// no extent gives a scale of 0; a NaN leaves the scales alone. Either way the transform
+// is the script's.
+void setDisplaySize(DisplayObject& object, avm1::ClipProperty property, double pixels, const Rect& own,
+                    double shownWidth, double shownHeight);
+
 // The value of `property` for `object` (null: an object no longer placed, which reads
 // as a fresh one), or nothing when the property is not one of the shared set.
 std::optional<avm1::Value> sharedDisplayProperty(const DisplayObject* object, avm1::ClipProperty property);
