@@ -1,7 +1,9 @@
 // Decode time of stage-sized bitmaps: a 550x400 JPEG (DefineBitsJPEG2 and JPEG3 with an
 // alpha plane) and lossless ones (32-bit ARGB and 8-bit colour-mapped), as a movie's
-// first frame would decode them.
+// first frame would decode them; and the BitmapData generators scripts run on a
+// stage-sized bitmap (perlinNoise, noise, a whole pixelDissolve).
 
+#include "engine/avm1/BitmapPixels.h"
 #include "engine/format/Bitmap.h"
 
 #include <benchmark/benchmark.h>
@@ -130,6 +132,44 @@ BENCHMARK(BM_Jpeg2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Jpeg3WithAlpha)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Lossless2Argb)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LosslessColorMapped)->Unit(benchmark::kMillisecond);
+
+// perlinNoise(100, 80, octaves, seed, false, fractal, 7): colour noise of 1 to 6 octaves.
+void BM_PerlinNoise(benchmark::State& state)
+{
+    swf::avm1::BitmapPixels pixels(kWidth, kHeight, true, 0);
+    swf::avm1::BitmapPixels::PerlinOptions options;
+    options.baseX = 100;
+    options.baseY = 80;
+    options.octaves = static_cast<int>(state.range(0));
+    options.seed = 7;
+    options.fractal = true;
+    for (auto _ : state) {
+        pixels.perlinNoise(options);
+        benchmark::DoNotOptimize(pixels.premultipliedPixels().data());
+    }
+}
+
+void BM_Noise(benchmark::State& state)
+{
+    swf::avm1::BitmapPixels pixels(kWidth, kHeight, true, 0);
+    for (auto _ : state) {
+        pixels.noise(42, 0, 255, 15, false);
+        benchmark::DoNotOptimize(pixels.premultipliedPixels().data());
+    }
+}
+
+// Every pixel of the stage dissolved into another bitmap's, in the walk's order.
+void BM_PixelDissolveWhole(benchmark::State& state)
+{
+    swf::avm1::BitmapPixels target(kWidth, kHeight, true, 0xFF000000);
+    const swf::avm1::BitmapPixels source(kWidth, kHeight, true, 0xFFFFFFFF);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(target.pixelDissolve(source, source.bounds(), 0, 0, 1, -1, 0, false));
+}
+
+BENCHMARK(BM_PerlinNoise)->Arg(1)->Arg(6)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Noise)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PixelDissolveWhole)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -1,6 +1,8 @@
 #include "engine/avm1/BitmapPixels.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstdint>
 #include <cmath>
 #include <deque>
@@ -331,7 +333,9 @@ PixelRect BitmapPixels::colorBounds(uint32_t mask, uint32_t color, bool find) co
             bottom = std::max(bottom, y);
         }
     }
-    if (right < 0)
+    // A match at the first pixel alone counts as none: the reference player answers
+    // an empty rectangle there.
+    if (right <= 0 && bottom <= 0)
         return {};
     return {left, top, right - left + 1, bottom - top + 1};
 }
@@ -492,6 +496,234 @@ void BitmapPixels::noise(uint32_t seed, int low, int high, int channels, bool gr
         }
         out = withChannel(out, 3, (channels & 8) && transparent_ ? next() : 255);
         p = transparent_ ? premultiplyNoise(out) : (out | 0xFF000000u);
+    }
+}
+
+namespace {
+
+// Feedback taps of maximal-length shift registers of 2 to 26 bits: a register of k
+// bits steps through every value from 1 to 2^k - 1 once before it comes back. 26
+// bits cover the largest bitmap (8191 x 8191 pixels).
+constexpr uint32_t kDissolveTaps[] = {
+    0, 0, 0x3, 0x6, 0xC, 0x14, 0x30, 0x60, 0xB8, 0x110, 0x240, 0x500, 0x829, 0x100D,
+    0x2015, 0x6000, 0xD008, 0x12000, 0x20400, 0x40023, 0x90000, 0x140000, 0x300000,
+    0x420000, 0xE10000, 0x1200000, 0x2000023,
+};
+
+} // namespace
+
+uint32_t dissolveStep(uint32_t state, int bits)
+{
+    bits = std::clamp(bits, 2, 26);
+    const uint32_t feedback = static_cast<uint32_t>(std::popcount(state & kDissolveTaps[bits]) & 1);
+    return ((state << 1) | feedback) & ((1u << bits) - 1);
+}
+
+int dissolveBits(uint64_t area)
+{
+    int bits = 2;
+    while (bits < 26 && ((uint64_t{1} << bits) - 1) < area)
+        ++bits;
+    return bits;
+}
+
+uint32_t BitmapPixels::pixelDissolve(const BitmapPixels& source, PixelRect rect, int destX, int destY, uint32_t seed,
+                                     int numPixels, uint32_t fillArgb, bool fill)
+{
+    const auto area = copyArea(source, rect, *this, destX, destY);
+    if (!area)
+        return seed;
+    const uint64_t count = uint64_t(area->width) * uint64_t(area->height);
+    const int bits = dissolveBits(count);
+    // The walk visits the register's values 1..count, each naming pixel value - 1 of
+    // the area row by row, and steps over the values past it.
+    auto next = [&](uint32_t state) {
+        do
+            state = dissolveStep(state, bits);
+        while (state > count);
+        return state;
+    };
+    const uint64_t changes = numPixels < 0 ? count : std::min<uint64_t>(uint64_t(numPixels) + 1, count);
+    const uint32_t fillValue = premultiply(fillArgb);
+    uint32_t state = static_cast<uint32_t>(seed % count) + 1;
+    for (uint64_t i = 0; i < changes; ++i) {
+        const uint32_t index = state - 1;
+        const int x = static_cast<int>(index % uint32_t(area->width));
+        const int y = static_cast<int>(index / uint32_t(area->width));
+        // Pixels are moved as stored: an opaque bitmap keeps the alpha it is given, as
+        // threshold leaves it.
+        setRaw(area->dx + x, area->dy + y, fill ? fillValue : source.raw(area->sx + x, area->sy + y));
+        state = next(state);
+    }
+    return numPixels == 0 ? seed : state - 1;
+}
+
+namespace {
+
+// Park and Miller's minimal standard generator, as noise() uses it.
+class MinimalStandard {
+public:
+    explicit MinimalStandard(int32_t seed)
+    {
+        constexpr int64_t kModulus = 2147483647;
+        state_ = (seed > 0 ? int64_t{seed} : 1 - int64_t{seed}) % kModulus;
+        if (state_ == 0)
+            state_ = 1;
+    }
+    int64_t next()
+    {
+        state_ = state_ * 16807 % 2147483647;
+        return state_;
+    }
+
+private:
+    int64_t state_;
+};
+
+// One channel's lattice: a shuffled order of 256 cells and a unit gradient for each.
+struct NoiseLattice {
+    std::array<uint8_t, 256> order{};
+    std::array<std::pair<double, double>, 256> gradients{};
+
+    explicit NoiseLattice(MinimalStandard& random)
+    {
+        for (int i = 0; i < 256; ++i)
+            order[size_t(i)] = static_cast<uint8_t>(i);
+        for (int i = 255; i > 0; --i)
+            std::swap(order[size_t(i)], order[size_t(random.next() % (i + 1))]);
+        for (auto& g : gradients) {
+            const double angle = double(random.next() % 65536) * (2 * 3.14159265358979323846 / 65536);
+            g = {std::cos(angle), std::sin(angle)};
+        }
+    }
+
+    // Where a sample falls in the lattice: its cell's corners (wrapped to the period
+    // and to the tables) and its place inside the cell, plain and faded.
+    struct Place {
+        uint8_t x0, x1, y0, y1;
+        double tx, ty, sx, sy;
+    };
+    static Place place(double x, double y, int64_t periodX, int64_t periodY)
+    {
+        // A cell size too small to divide by samples at the origin.
+        if (!std::isfinite(x))
+            x = 0;
+        if (!std::isfinite(y))
+            y = 0;
+        const double fx = std::floor(x), fy = std::floor(y);
+        // Far-off samples keep their place in the cell; the cell index only picks table
+        // entries, so it may wrap.
+        const int64_t x0 = static_cast<int64_t>(std::fmod(fx, 1e15)), y0 = static_cast<int64_t>(std::fmod(fy, 1e15));
+        auto wrap = [](int64_t v, int64_t period) { return period > 0 ? ((v % period) + period) % period : v; };
+        auto fade = [](double t) { return t * t * (3 - 2 * t); };
+        Place p;
+        p.x0 = static_cast<uint8_t>(wrap(x0, periodX) & 255);
+        p.x1 = static_cast<uint8_t>(wrap(x0 + 1, periodX) & 255);
+        p.y0 = static_cast<uint8_t>(wrap(y0, periodY) & 255);
+        p.y1 = static_cast<uint8_t>(wrap(y0 + 1, periodY) & 255);
+        p.tx = x - fx;
+        p.ty = y - fy;
+        p.sx = fade(p.tx);
+        p.sy = fade(p.ty);
+        return p;
+    }
+
+    // Noise at a place, about -1..1, 0 on every lattice point.
+    double at(const Place& p) const
+    {
+        auto corner = [&](uint8_t cx, uint8_t cy, double dx, double dy) {
+            const auto& g = gradients[order[uint8_t(order[cx] + cy)]];
+            return g.first * dx + g.second * dy;
+        };
+        auto mix = [](double a, double b, double t) { return a + (b - a) * t; };
+        const double top = mix(corner(p.x0, p.y0, p.tx, p.ty), corner(p.x1, p.y0, p.tx - 1, p.ty), p.sx);
+        const double bottom = mix(corner(p.x0, p.y1, p.tx, p.ty - 1), corner(p.x1, p.y1, p.tx - 1, p.ty - 1), p.sx);
+        // A 2D gradient noise reaches at most sqrt(1/2); scale it to about -1..1.
+        return mix(top, bottom, p.sy) * 1.41421356237;
+    }
+};
+
+} // namespace
+
+void BitmapPixels::perlinNoise(const PerlinOptions& o)
+{
+    const bool usable = std::isfinite(o.baseX) && std::isfinite(o.baseY) && o.baseX != 0 && o.baseY != 0 &&
+                        o.octaves > 0;
+    if (!usable) {
+        // No frequency to sample at: every channel is 0.
+        std::fill(pixels_.begin(), pixels_.end(), transparent_ ? 0u : 0xFF000000u);
+        return;
+    }
+    // Octaves whose cells have shrunk below a quarter of a pixel each way add nothing
+    // visible (each counts half the one before), so they are left out: the work stays
+    // bounded however many a script asks for.
+    int octaves = 1;
+    for (double cell = std::max(std::fabs(o.baseX), std::fabs(o.baseY)); octaves < std::min(o.octaves, 32) && cell >= 0.5;
+         cell /= 2)
+        ++octaves;
+    MinimalStandard random(o.seed);
+    std::vector<NoiseLattice> lattices;
+    for (int i = 0; i < 4; ++i)
+        lattices.emplace_back(random);
+    const bool alpha = transparent_ && (o.channels & 8);
+    // The lattices whose noise shows: grey reads red's for all three colours.
+    const int needed = (o.grey ? 1 : (o.channels & 7)) | (alpha ? 8 : 0);
+    // A bound on the work a call may ask for: about 67 million lattice lookups, the
+    // finest octaves given up first on the largest bitmaps.
+    const uint64_t lookupsPerOctave =
+        uint64_t(std::max(width_, 1)) * uint64_t(std::max(height_, 1)) * uint64_t(std::max(std::popcount(unsigned(needed)), 1));
+    octaves = static_cast<int>(std::clamp<uint64_t>((uint64_t{1} << 26) / lookupsPerOctave, 1, uint64_t(octaves)));
+    // Each octave's scale, offset, period and weight, worked out once.
+    struct Octave {
+        double scaleX, scaleY, offsetX, offsetY, weight;
+        int64_t periodX, periodY;
+    };
+    std::vector<Octave> plan;
+    double frequency = 1, weight = 1;
+    for (int octave = 0; octave < octaves; ++octave) {
+        const auto offset = size_t(octave) < o.offsets.size() ? o.offsets[size_t(octave)] : std::pair{0.0, 0.0};
+        Octave step{frequency / o.baseX, frequency / o.baseY, offset.first, offset.second, weight, 0, 0};
+        if (o.stitch) {
+            step.periodX = std::max<int64_t>(1, std::llround(std::min(1e9, std::fabs(width_ * step.scaleX))));
+            step.periodY = std::max<int64_t>(1, std::llround(std::min(1e9, std::fabs(height_ * step.scaleY))));
+        }
+        plan.push_back(step);
+        frequency *= 2;
+        weight *= 0.5;
+    }
+    // Red, green, blue and alpha each read their own lattice; grey reads red's.
+    std::array<double, 4> sums{};
+    for (int y = 0; y < height_; ++y) {
+        for (int x = 0; x < width_; ++x) {
+            sums.fill(0.0);
+            for (const Octave& step : plan) {
+                const NoiseLattice::Place at = NoiseLattice::place((x + step.offsetX) * step.scaleX,
+                                                                   (y + step.offsetY) * step.scaleY, step.periodX,
+                                                                   step.periodY);
+                for (int ch = 0; ch < 4; ++ch) {
+                    if (!(needed & (1 << ch)))
+                        continue;
+                    const double n = lattices[size_t(ch)].at(at);
+                    sums[size_t(ch)] += (o.fractal ? n : std::fabs(n)) * step.weight;
+                }
+            }
+            auto level = [&](int ch) -> uint32_t {
+                const double v = o.fractal ? (sums[size_t(ch)] + 1) * 127.5 : sums[size_t(ch)] * 255;
+                return clampByte(std::floor(v));
+            };
+            uint32_t out = 0;
+            if (o.grey) {
+                const uint32_t v = level(0);
+                out = v << 16 | v << 8 | v;
+            } else {
+                for (int ch = 0; ch < 3; ++ch) {
+                    if (o.channels & (1 << ch))
+                        out = withChannel(out, ch, level(ch));
+                }
+            }
+            out = withChannel(out, 3, alpha ? level(3) : 255);
+            setRaw(x, y, transparent_ ? premultiplyNoise(out) : (out | 0xFF000000u));
+        }
     }
 }
 

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <utility>
 #include <vector>
 
 namespace swf::avm1 {
@@ -23,6 +24,12 @@ struct PixelRect {
 // half down when dividing back).
 uint32_t premultiply(uint32_t argb);
 uint32_t unpremultiply(uint32_t premultiplied);
+
+// The order pixelDissolve walks an area in: a shift register of `bits` bits (2-26)
+// whose value goes through every number from 1 to 2^bits - 1 once, and the fewest
+// bits whose register covers `area` numbers.
+uint32_t dissolveStep(uint32_t state, int bits);
+int dissolveBits(uint64_t area);
 
 class BitmapPixels {
 public:
@@ -94,6 +101,33 @@ public:
     // Random values in [low, high] for the chosen channels, or one grey for all three,
     // from the reference player's generator, so a seed gives the picture it gives there.
     void noise(uint32_t seed, int low, int high, int channels, bool grey);
+
+    // Replaces pixels of `rect` (placed at destX, destY) one by one in an order that
+    // looks random but visits each pixel once: with the source's pixel, or with
+    // `fillArgb` when `fill` (the source being this bitmap). `seed` picks where the
+    // walk starts; `numPixels` + 1 pixels change, all of them when it is negative or
+    // reaches the area. Returns the seed that goes on where this call stopped (the
+    // seed itself when numPixels is 0 or nothing lies inside both bitmaps).
+    uint32_t pixelDissolve(const BitmapPixels& source, PixelRect rect, int destX, int destY, uint32_t seed,
+                           int numPixels, uint32_t fillArgb, bool fill);
+
+    // Gradient noise summed over octaves into the chosen channels (1 red, 2 green,
+    // 4 blue, 8 alpha), or one grey for the three colours. `baseX`, `baseY` are the
+    // sizes of the coarsest octave's cells in pixels; each further octave halves them
+    // and counts half as much. Fractal noise maps the sum around mid-grey; otherwise
+    // (turbulence) the absolute values are summed up from black. `stitch` makes the
+    // noise repeat seamlessly across the bitmap's edges. `offsets` moves each octave.
+    struct PerlinOptions {
+        double baseX = 0, baseY = 0;
+        int octaves = 0;
+        int32_t seed = 0;
+        bool stitch = false;
+        bool fractal = false;
+        int channels = 7;
+        bool grey = false;
+        std::vector<std::pair<double, double>> offsets;
+    };
+    void perlinNoise(const PerlinOptions& options);
 
 private:
     int width_;

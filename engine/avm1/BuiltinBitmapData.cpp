@@ -15,6 +15,7 @@
 #include "engine/avm1/ScriptBitmaps.h"
 #include "engine/format/Bitmap.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -472,6 +473,55 @@ Value bitmapNoise(Machine& m, Value self, std::span<const Value> args)
     return Value(0);
 }
 
+// pixelDissolve(source, sourceRect, destPoint, randomSeed, numPixels, fillColor):
+// needs the seed and the count; answers the seed that carries the dissolve on.
+Value bitmapPixelDissolve(Machine& m, Value self, std::span<const Value> args)
+{
+    SourceArgs a;
+    int code = 0;
+    if (!readSourceArgs(m, self, args, 5, a, code))
+        return Value(code);
+    const uint32_t seed = toColor(m, args[3]);
+    const uint32_t fill = toColor(m, arg(args, 5));
+    const uint32_t next = a.target->pixelDissolve(*a.source, a.rect, a.destX, a.destY, seed, toInt(m, args[4]), fill,
+                                                  a.source == a.target);
+    return Value(static_cast<double>(static_cast<int32_t>(next)));
+}
+
+// perlinNoise(baseX, baseY, numOctaves, randomSeed, stitch, fractalNoise,
+// channelOptions, grayScale, offsets): the first six are needed.
+Value bitmapPerlinNoise(Machine& m, Value self, std::span<const Value> args)
+{
+    BitmapPixels* p = live(self);
+    if (!p || args.size() < 6)
+        return Value(-1);
+    BitmapPixels::PerlinOptions o;
+    o.baseX = m.toNumber(args[0]);
+    o.baseY = m.toNumber(args[1]);
+    o.octaves = toInt(m, args[2]);
+    o.seed = toInt(m, args[3]);
+    o.stitch = m.toBoolean(args[4]);
+    o.fractal = m.toBoolean(args[5]);
+    o.channels = args.size() > 6 ? toInt(m, args[6]) : 7;
+    o.grey = m.toBoolean(arg(args, 7));
+    if (Object* list = arg(args, 8).asObject()) {
+        // One point an octave; the list is read only as far as there are octaves.
+        const double length = m.toNumber(m.getMember(arg(args, 8), "length"));
+        const int count = std::isfinite(length) ? static_cast<int>(std::clamp(length, 0.0, double(std::clamp(o.octaves, 0, 32)))) : 0;
+        for (int i = 0; i < count; ++i) {
+            const Value point = m.arrayGet(list, static_cast<uint32_t>(i));
+            double x = 0, y = 0;
+            if (point.isObject()) {
+                x = m.toNumber(m.getMember(point, "x"));
+                y = m.toNumber(m.getMember(point, "y"));
+            }
+            o.offsets.emplace_back(std::isfinite(x) ? x : 0.0, std::isfinite(y) ? y : 0.0);
+        }
+    }
+    p->perlinNoise(o);
+    return Value(0);
+}
+
 // applyFilter(source, sourceRect, destPoint, filter): the source's rectangle run through
 // the filter (outside it counts as empty), written at the point. What the filter spreads
 // past the rectangle is lost, as generateFilterRect warns. -1 without a filter the
@@ -670,6 +720,8 @@ const NativeMethod kBitmapDataMethods[] = {
     {"merge", bitmapMerge},
     {"paletteMap", bitmapPaletteMap},
     {"noise", bitmapNoise},
+    {"pixelDissolve", bitmapPixelDissolve},
+    {"perlinNoise", bitmapPerlinNoise},
     {"compare", bitmapCompare},
     {"hitTest", bitmapHitTest},
     {"applyFilter", bitmapApplyFilter},

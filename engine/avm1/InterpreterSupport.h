@@ -6,6 +6,7 @@
 #include "engine/avm1/MovieClipObject.h"
 #include "engine/avm1/Object.h"
 #include "engine/avm1/TextFieldObject.h"
+#include "engine/format/AsciiCase.h"
 
 #include <algorithm>
 #include <cctype>
@@ -30,21 +31,8 @@ inline size_t relative(size_t base, int16_t offset)
     return base + static_cast<size_t>(static_cast<std::ptrdiff_t>(offset));
 }
 
-inline bool startsWithNoCase(std::string_view text, std::string_view prefix)
-{
-    if (text.size() < prefix.size())
-        return false;
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(text[i])) != std::tolower(static_cast<unsigned char>(prefix[i])))
-            return false;
-    }
-    return true;
-}
-
-inline bool equalsNoCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && startsWithNoCase(a, b);
-}
+using swf::equalsNoCase;
+using swf::startsWithNoCase;
 
 // N of "_levelN" or "_flashN" (an older name of the same levels). The digits are
 // read up to the first other character, as the reference player reads such a name

@@ -17,6 +17,8 @@ namespace {
 constexpr double kTwips = 20.0;
 // Sizes, margins and spacings past this (in pixels) are taken as this.
 constexpr double kMaxPixels = 10000;
+// The largest font size <font size> gives, in pixels.
+constexpr double kMaxMarkupSize = 127;
 
 using render::TextFormat;
 using render::TextSpan;
@@ -208,7 +210,8 @@ void applyFont(TextFormat& f, const Tag& tag, bool readKerning)
             // "+2" and "-2" change the size by that much.
             const bool relative = !size->empty() && ((*size)[0] == '+' || (*size)[0] == '-');
             const double pixels = relative ? f.size / kTwips + *n : *n;
-            f.size = std::clamp(std::round(pixels), 0.0, kMaxPixels) * kTwips;
+            // Whole pixels, cut short, from 1 to the largest size markup sets.
+            f.size = std::clamp(std::trunc(pixels), 1.0, kMaxMarkupSize) * kTwips;
         }
     }
     if (const std::string* color = tag.attribute("color")) {
@@ -252,6 +255,27 @@ void applyTextFormat(TextFormat& f, const Tag& tag)
     }
 }
 
+// The font part of a format: face, size, colour, spacing and kerning.
+void copyFont(TextFormat& into, const TextFormat& from)
+{
+    into.face = from.face;
+    into.size = from.size;
+    into.color = from.color;
+    into.letterSpacing = from.letterSpacing;
+    into.kerning = from.kerning;
+}
+
+// The character part: the font, bold, italic, underline and the link.
+void copyCharacterFormat(TextFormat& into, const TextFormat& from)
+{
+    copyFont(into, from);
+    into.bold = from.bold;
+    into.italic = from.italic;
+    into.underline = from.underline;
+    into.url = from.url;
+    into.target = from.target;
+}
+
 TextAlign alignNamed(const std::string& name, TextAlign current)
 {
     const std::string a = lower(name);
@@ -280,6 +304,7 @@ public:
             out_.spans.push_back({text.size(), format});
     }
     bool endsParagraph() const { return out_.text.empty() || out_.text.back() == '\r'; }
+    size_t size() const { return out_.text.size(); }
     // A closing </p> leaves its "\r" in the text; htmlText does not make a line of it.
     FormattedText finish() { return std::move(out_); }
 
@@ -322,28 +347,60 @@ void readStretch(std::string& text, bool condenseWhite, bool keepBlanks)
 
 HtmlReading htmlReading(int swfVersion, bool multiline, bool condenseWhite)
 {
-    return HtmlReading{multiline || swfVersion < 7, condenseWhite, false};
+    // <font kerning> came with SWF 8; older movies' markup cannot turn kerning on.
+    return HtmlReading{multiline || swfVersion < 7, condenseWhite, swfVersion >= 8};
 }
 
 FormattedText parseHtml(std::string_view html, const TextFormat& base, HtmlReading reading)
 {
     Builder builder;
-    // Open tags with the format inside each; the base at the bottom.
-    std::vector<std::pair<std::string, TextFormat>> open{{std::string(), base}};
+    // Open tags with the format inside each and where the text stood when each opened;
+    // the base at the bottom.
+    struct Open {
+        std::string name;
+        TextFormat format;
+        size_t textAt = 0;
+    };
+    std::vector<Open> open{{std::string(), base, 0}};
     constexpr size_t kMaxDepth = 256;
-    // A line end takes the format of the tag opened last when no text came after it,
-    // even one already closed: "<b><br></b>" ends its line in bold.
-    std::optional<TextFormat> lastOpened;
-    auto lineEndFormat = [&]() -> const TextFormat& { return lastOpened ? *lastOpened : open.back().second; };
+    // The format of the last character of the paragraph being read; none at its start.
+    std::optional<TextFormat> lastCharacter;
+    // A <font> element closed with nothing inside it leaves its font to every </p> line
+    // end after it, even past other text and other paragraphs (a quirk the reference
+    // player's reader has: "<p>a<font color='#111111'></font></p>" ends its line in
+    // that colour).
+    std::optional<TextFormat> emptyFont;
+    auto appendLineEnd = [&](const TextFormat& format) {
+        builder.append("\r", format);
+        lastCharacter.reset();
+    };
+    // A </p> ends its line in the paragraph's own format with the font and style of the
+    // paragraph's last character (the text's base format in an empty paragraph), or
+    // the font of the last empty <font> element.
+    auto paragraphEndFormat = [&] {
+        TextFormat f = open.back().format;
+        copyCharacterFormat(f, lastCharacter ? *lastCharacter : base);
+        if (emptyFont)
+            copyFont(f, *emptyFont);
+        return f;
+    };
+    // Whether the last thing read was an opening tag (blanks an element holds alone
+    // are kept in stored markup).
+    bool afterOpeningTag = false;
     size_t i = 0;
     std::string text;
     while (i < html.size()) {
         text.clear();
         i = appendText(text, html, i);
-        readStretch(text, reading.condenseWhite, reading.keepBlankStretches);
-        builder.append(text, open.back().second);
-        if (!text.empty())
-            lastOpened.reset();
+        const bool beforeClosingTag = i + 1 < html.size() && html[i] == '<' && html[i + 1] == '/';
+        readStretch(text, reading.condenseWhite, reading.keepBlankStretches && afterOpeningTag && beforeClosingTag);
+        builder.append(text, open.back().format);
+        if (!text.empty()) {
+            if (text.back() == '\r')
+                lastCharacter.reset();
+            else
+                lastCharacter = open.back().format;
+        }
         if (i >= html.size())
             break;
         const size_t close = html.find('>', i);
@@ -351,15 +408,25 @@ FormattedText parseHtml(std::string_view html, const TextFormat& base, HtmlReadi
             break;  // an unclosed tag hides the rest
         const Tag tag = parseTag(html.substr(i + 1, close - i - 1));
         i = close + 1;
-        const TextFormat& current = open.back().second;
+        afterOpeningTag = false;
+        const TextFormat& current = open.back().format;
         if (tag.name.starts_with('/')) {
             // Only a closing tag with its opening one open does anything: a stray
             // </p> ends no paragraph.
             const std::string name = tag.name.substr(1);
+            // A style closes only as the innermost element: "<b>a<i>b</b>c</i>" keeps
+            // "c" bold.
+            const bool innermostOnly = name == "b" || name == "i" || name == "u";
             for (size_t k = open.size(); k-- > 1;) {
-                if (open[k].first == name) {
-                    if ((name == "p" || name == "li") && reading.lineBreaks)
-                        builder.append("\r", lineEndFormat());
+                if (innermostOnly && k + 1 != open.size())
+                    break;
+                if (open[k].name == name) {
+                    if (name == "font" && open[k].textAt == builder.size())
+                        emptyFont = open[k].format;
+                    if (name == "p" && reading.lineBreaks)
+                        appendLineEnd(paragraphEndFormat());
+                    else if (name == "li" && reading.lineBreaks)
+                        appendLineEnd(open.back().format);
                     open.resize(k);
                     break;
                 }
@@ -368,20 +435,20 @@ FormattedText parseHtml(std::string_view html, const TextFormat& base, HtmlReadi
         }
         if (tag.name == "br" || tag.name == "br/" || tag.name == "sbr") {
             if (reading.lineBreaks)
-                builder.append("\r", lineEndFormat());
+                appendLineEnd(current);
             continue;
         }
         TextFormat inner = current;
         if (tag.name == "p" || tag.name == "li") {
-            // A <p> inside an open <p> ends that one without a line break, as an HTML
-            // reader closes an unclosed paragraph; text before a <p> runs on into it,
-            // text before an <li> is a paragraph of its own.
-            auto openParagraph = std::ranges::find_if(open, [](const auto& o) { return o.first == "p"; });
+            // A <p> inside an open <p> takes that one's place without a line break
+            // (elements opened inside the old one stay open); text before a <p> runs
+            // on into it, text before an <li> is a paragraph of its own.
+            auto openParagraph = std::ranges::find_if(open, [](const Open& o) { return o.name == "p"; });
             if (tag.name == "p" && openParagraph != open.end()) {
-                open.erase(openParagraph, open.end());
-                inner = open.back().second;
+                open.erase(openParagraph);
+                inner = open.back().format;
             } else if (tag.name == "li" && !builder.endsParagraph() && reading.lineBreaks) {
-                builder.append("\r", lineEndFormat());
+                appendLineEnd(current);
             }
             if (tag.name == "li")
                 inner.bullet = true;
@@ -407,9 +474,9 @@ FormattedText parseHtml(std::string_view html, const TextFormat& base, HtmlReadi
         }
         if (reading.style)
             reading.style(tag.name, tag.attribute("class"), inner);
-        lastOpened = inner;
+        afterOpeningTag = true;
         if (open.size() < kMaxDepth)
-            open.emplace_back(tag.name, std::move(inner));
+            open.push_back({tag.name, std::move(inner), builder.size()});
     }
     return builder.finish();
 }
@@ -565,8 +632,7 @@ std::string toHtml(std::string_view text, const std::vector<TextSpan>& spans, co
     for (const TextSpan& span : spans) {
         offset += span.bytes;
         stretches.emplace_back(std::min(offset, text.size()), &span.format);
-    }
-    if (stretches.empty())
+    }    if (stretches.empty())
         stretches.emplace_back(text.size(), &base);
     stretches.back().first = std::max(stretches.back().first, text.size());
     auto formatAt = [&](size_t at) -> const TextFormat& {
@@ -607,21 +673,32 @@ std::string toHtml(std::string_view text, const std::vector<TextSpan>& spans, co
         // The paragraph's text, stretch by stretch.
         size_t at = start;
         FontStack fonts(out, para);
-        for (const auto& [stretchEnd, format] : stretches) {
-            if (at >= end)
-                break;
-            if (stretchEnd <= at)
+        for (size_t k = 0; k < stretches.size() && at < end; ++k) {
+            if (stretches[k].first <= at)
                 continue;
-            const size_t to = std::min(stretchEnd, end);
-            fonts.moveTo(*format);
-            appendStretch(out, text.substr(at, to - at), *format);
+            // Stretches that differ only in their paragraph part (a bullet a paragraph
+            // run into another took along) read back as one.
+            const TextFormat& format = *stretches[k].second;
+            while (k + 1 < stretches.size() && stretches[k].first < end && sameFont(*stretches[k + 1].second, format)
+                   && sameStyle(*stretches[k + 1].second, format))
+                ++k;
+            const size_t to = std::min(stretches[k].first, end);
+            fonts.moveTo(format);
+            appendStretch(out, text.substr(at, to - at), format);
             at = to;
         }
-        // A paragraph's end in another style than its last character (bold, italic,
-        // underline, link) shows as an empty stretch in that style; so does the end of
-        // an empty paragraph.
-        if (end < text.size() && (start == end || !sameStyle(formatAt(end), formatAt(end - 1))))
-            appendStretch(out, {}, formatAt(end));
+        // A paragraph's end in another font or style than its last character (bold,
+        // italic, underline, link) shows as an empty stretch in that format; so does the
+        // end of an empty paragraph.
+        if (end < text.size()) {
+            const TextFormat& lineEnd = formatAt(end);
+            if (start == end) {
+                appendStretch(out, {}, lineEnd);
+            } else if (!sameStyle(lineEnd, formatAt(end - 1)) || !sameFont(lineEnd, formatAt(end - 1))) {
+                fonts.moveTo(lineEnd);
+                appendStretch(out, {}, lineEnd);
+            }
+        }
         fonts.closeAll();
         out += "</FONT>";
         out += para.bullet ? "</LI>" : "</P>";

@@ -29,12 +29,11 @@ struct HtmlReading {
     // condenseWhite: each run of blanks and line ends inside a stretch of text reads
     // as one space (otherwise a line end in the text ends a paragraph).
     bool condenseWhite = false;
-    // <font kerning> turns kerning on in the text a movie stores in a field; markup a
-    // script sets cannot.
+    // <font kerning> turns kerning on; movies before SWF 8 cannot.
     bool kerning = true;
     // Text of blanks alone between two tags is dropped from markup a script sets; the
-    // text a movie stores keeps it, as authoring tools write a space in a style of its
-    // own as "<b> </b>".
+    // text a movie stores keeps the blanks an element holds alone, as authoring tools
+    // write a space in a style of its own as "<b> </b>".
     bool keepBlankStretches = false;
     // A style sheet's say in each tag's format: called with the tag's name and its
     // class attribute (null without one) as the tag opens.

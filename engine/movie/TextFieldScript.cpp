@@ -155,8 +155,15 @@ void TextFieldScript::setText(std::string text, bool html)
 void TextFieldScript::updateVariable()
 {
     if (!self_.variable.empty()) {
-        if (avm1::Object* owner = parentObject())
+        if (avm1::Object* owner = parentObject()) {
             player_.setBoundVariable(owner, self_.variable, avm1::Value(self_.look->text));
+            // What the variable holds now: the text, or its old value when it would
+            // not change.
+            const avm1::Value held = player_.boundValue(owner, self_.variable);
+            lastBoundText_.reset();
+            if (held.isString())
+                lastBoundText_ = held.asString();
+        }
     }
 }
 
@@ -239,8 +246,15 @@ avm1::Value TextFieldScript::get(avm1::TextFieldProperty property)
             // An object shows as it converted when it was put there: its conversion
             // is redone as frames end, not on every read.
             const avm1::Object* object = value.isObject() ? value.asObject() : nullptr;
-            if (!value.isUndefined() && m && (!object || object != lastBoundObject_))
-                showBoundText(self_, m->toString(value));
+            if (!value.isUndefined() && m && (!object || object != lastBoundObject_)) {
+                // A value the field already took (or could not give the variable,
+                // when the variable is read-only) leaves the field's own text alone.
+                std::string text = m->toString(value);
+                if (object || !lastBoundText_ || *lastBoundText_ != text) {
+                    lastBoundText_ = text;
+                    showBoundText(self_, std::move(text));
+                }
+            }
             lastBoundObject_ = object;
         }
     }

@@ -8,6 +8,8 @@
 #include "engine/movie/DisplayList.h"
 
 #include <memory>
+#include <optional>
+#include <string>
 
 namespace swf::avm1 {
 class Machine;
@@ -68,6 +70,8 @@ private:
     // The object the bound variable held when the text was last read (compared only,
     // never followed).
     const avm1::Object* lastBoundObject_ = nullptr;
+    // The bound variable's text when the field last took it or gave it its own.
+    std::optional<std::string> lastBoundText_;
 };
 
 // Shows `text` in the field (read as HTML when the field is an HTML one) without

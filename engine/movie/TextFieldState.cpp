@@ -51,7 +51,9 @@ TextFieldState TextFieldState::fromDefinition(std::shared_ptr<const EditTextDef>
         render::TextFormat base = htmlBaseFormat(look);
         base.bold = false;
         base.italic = false;
-        FormattedText formatted = parseHtml(look.text, base, {htmlReading(swfVersion, look.multiline, false).lineBreaks, false, true, true});
+        HtmlReading reading = htmlReading(swfVersion, look.multiline, false);
+        reading.keepBlankStretches = true;
+        FormattedText formatted = parseHtml(look.text, base, reading);
         look.text = std::move(formatted.text);
         look.spans = std::move(formatted.spans);
     }

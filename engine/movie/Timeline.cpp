@@ -23,8 +23,11 @@ namespace {
 // Scripts one frame step may run, gotos' scripts included: enough for any real movie,
 // small enough that two frames jumping to each other cannot hang the player.
 constexpr size_t kMaxScriptsPerStep = 4096;
-// Actions all of one step's scripts together may carry out.
-constexpr size_t kMaxActionsPerStep = 1'000'000;
+// Actions all of one step's scripts together may carry out: the reference player
+// lets a script run for seconds before it stops it, and test-like movies that try
+// hundreds of argument lists in one frame need up to about 4 million; an endless
+// loop is still cut off within a fraction of a second.
+constexpr size_t kMaxActionsPerStep = 5'000'000;
 // Clips nested inside clips: far beyond what real movies use, and shallow enough that
 // a sprite placing itself (or two placing each other) stops long before the stack
 // runs out. A sprite placed deeper stays empty.

@@ -47,9 +47,9 @@ constexpr double kMaxSurfacePixels = 16777215;
 // lights the others; such lines move off the edge by the painter's smallest step,
 // which leaves lines that cross pixel edges elsewhere where they were. There its lines
 // also end without caps: a line from row 100 to row 200 lights rows 100 to 199. In a
-// cached or filtered object's surface the reference player's slanted lines pick the
-// painter's pixels, ends included, and the step would move them, so there the lines
-// stay as the painter draws them.
+// cached or filtered object's surface, which sits on the pixel grid, the step is not
+// taken: level and upright lines light the pixels they run through (see
+// levelLinePixels), others the pixels whose centres lie within half a pixel of them.
 constexpr double kEdgeStep = 1.0 / 64;
 
 // The pixels a one-pixel line at low quality lights, for a path of level and upright
@@ -58,9 +58,13 @@ constexpr double kEdgeStep = 1.0 / 64;
 // it the pixel it runs through, or the one left of or above it where it runs along a
 // pixel edge. Where two such lines meet on a pixel edge at a box's left corner,
 // neither lights the corner. Worked in whole twips, as the reference player does, so
-// that ends on a pixel centre are found there. Empty where the path has other lines
-// or curves, or more lines than a region joins quickly (Qt then draws them).
-QRegion levelLinePixels(const QPainterPath& path)
+// that ends on a pixel centre are found there. In a cached or filtered object's
+// surface (placed on the pixel grid, see onSurfaceGrid) the reference player lights
+// the pixels the line runs through, from the one holding its start to the one holding
+// its end, both included; along a pixel edge, the pixels right of or below it. Empty
+// where the path has other lines or curves, or more lines than a region joins quickly
+// (Qt then draws them).
+QRegion levelLinePixels(const QPainterPath& path, bool inSurface)
 {
     constexpr int kMaxElements = 1024;
     if (path.elementCount() > kMaxElements)
@@ -83,16 +87,19 @@ QRegion levelLinePixels(const QPainterPath& path)
             return {};
         // Pixel k's centre is at 20 k + 10 twips.
         auto along = [&](int64_t a, int64_t b) {
+            if (inSurface)
+                return std::pair{floorDiv(std::min(a, b), 20), floorDiv(std::max(a, b), 20) + 1};
             return std::pair{ceilDiv(std::min(a, b) - 10, 20), floorDiv(std::max(a, b) - 10, 20) + 1};
         };
+        auto across = [&](int64_t c) { return inSurface ? floorDiv(c, 20) : ceilDiv(c, 20) - 1; };
         if (y == lastY) {
             const auto [from, to] = along(x, lastX);
             if (to > from)
-                out += QRect(int(from), int(ceilDiv(y, 20) - 1), int(to - from), 1);
+                out += QRect(int(from), int(across(y)), int(to - from), 1);
         } else {
             const auto [from, to] = along(y, lastY);
             if (to > from)
-                out += QRect(int(ceilDiv(x, 20) - 1), int(from), 1, int(to - from));
+                out += QRect(int(across(x)), int(from), 1, int(to - from));
         }
         lastX = x;
         lastY = y;
@@ -252,11 +259,25 @@ private:
             const Rect& r = *node.scrollRect;
             if (r.width() <= 0 || r.height() <= 0)
                 return;
-            QPainterPath window;
-            window.addRect(QRectF(0, 0, r.width(), r.height()));
+            const QTransform toDevice = toQTransform(world);
+            const QRectF area(0, 0, r.width(), r.height());
             painter_.save();
             painter_.resetTransform();
-            painter_.setClipPath(toQTransform(world).map(window), painter_.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
+            const Qt::ClipOperation op = painter_.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip;
+            const QRectF box = toDevice.mapRect(area);
+            if (!smooth_ && toDevice.type() <= QTransform::TxScale && std::abs(box.left()) < 1e6 && std::abs(box.top()) < 1e6
+                && box.width() < 1e6 && box.height() < 1e6) {
+                // At low quality the window shows the pixels whose centres it covers,
+                // as fills do, wherever its edges fall between pixels.
+                auto first = [](double v) { return int(std::ceil(v - 0.5)); };
+                painter_.setClipRect(QRect(QPoint(first(box.left()), first(box.top())),
+                                           QPoint(first(box.right()) - 1, first(box.bottom()) - 1)),
+                                     op);
+            } else {
+                QPainterPath window;
+                window.addRect(area);
+                painter_.setClipPath(toDevice.map(window), op);
+            }
             world = world * Matrix{1, 0, 0, 1, -double(r.xMin), -double(r.yMin)};
         }
         if (drawsThroughSurface(node))
@@ -408,6 +429,10 @@ private:
             clip.addPath(toQTransform(world).map(shape->area()));
         if (node.text && text_)
             clip.addPath(staticTextArea(*text_, node.text, world));
+        if (node.textField && text_)
+            clip.addPath(textFieldArea(*text_, *node.textField, world));
+        else if (node.editText && text_)
+            clip.addPath(editTextArea(*text_, node.editText, world));
         if (node.video)
             clip.addPath(videoMaskArea(*node.video, world));
         for (const RenderNode& child : node.children) {
@@ -433,7 +458,7 @@ private:
             // Without anti-aliasing the painter's own stroking covers other pixels than
             // filling an outline does, and those are the pixels low quality shows.
             const bool keptStroke = p.role == PathRole::Stroke && smooth_;
-            if (!smooth_ && !inSurface_ && p.role == PathRole::Fill && fillAliased(cached, i, toDevice, cx))
+            if (!smooth_ && p.role == PathRole::Fill && fillAliased(cached, i, toDevice, cx))
                 continue;
             if (keptStroke && drawHairline(p, shape, world, toDevice, cx))
                 continue;
@@ -479,20 +504,35 @@ private:
                     QPen pen = strokePen(line, cx, world, bitmaps_);
                     if (line.pixelHinting) {
                         snapToPixels(path, strokeWidth(line, world));
-                    } else if (!inSurface_ && strokeWidth(line, world) <= 1) {
+                    } else if (strokeWidth(line, world) <= 1) {
+                        // On the stage a shape that stays put keeps its line pixels; a
+                        // surface is kept whole, its lines worked out when it is drawn.
                         const QSize size(painter_.device()->width(), painter_.device()->height());
-                        const std::vector<QRect>* pixels = cached.pixelRects(i, toDevice, size, [&](std::vector<QRect>& out) {
-                            const QRegion region = levelLinePixels(path);
+                        auto make = [&](std::vector<QRect>& out) {
+                            const QRegion region = levelLinePixels(path, inSurface_);
                             out.assign(region.begin(), region.end());
                             return !out.empty();
-                        });
+                        };
+                        std::vector<QRect> own;
+                        const std::vector<QRect>* pixels = inSurface_ ? (make(own) ? &own : nullptr)
+                                                                      : cached.pixelRects(i, toDevice, size, make);
                         if (pixels) {
                             for (const QRect& r : *pixels)
                                 painter_.fillRect(r, pen.brush());
                             continue;
                         }
-                        path.translate(-kEdgeStep, -kEdgeStep);
-                        pen.setCapStyle(Qt::FlatCap);
+                        if (!inSurface_) {
+                            path.translate(-kEdgeStep, -kEdgeStep);
+                            pen.setCapStyle(Qt::FlatCap);
+                        } else {
+                            // In a surface on the pixel grid the reference player's
+                            // slanted and curved one-pixel lines light the pixels whose
+                            // centres lie within half a pixel of them, as a one-pixel
+                            // outline filled like a shape.
+                            const QPainterPath outline = aliasedOutline(strokeOutline(path, line, 1.0, 1.0), QTransform());
+                            if (aliasedFill(painter_, outline, pen.brush()))
+                                continue;
+                        }
                     }
                     painter_.strokePath(path, pen);
                 } else {
@@ -551,9 +591,8 @@ private:
     }
 
     // A fill at low quality, the pixels whose centres it covers (see AliasedFill);
-    // false for fills drawn another way (clamped bitmaps). Only on the stage and in
-    // blend layers: in a cached or filtered object's surface the reference player's
-    // edges come out as the painter draws them, as its lines do (see kEdgeStep).
+    // false for fills drawn another way (clamped bitmaps). In a cached or filtered
+    // object's surface too, once the surface sits on the pixel grid (onSurfaceGrid).
     bool fillAliased(CachedShape& cached, size_t i, const QTransform& toDevice, const ColorTransform& cx)
     {
         const StylePath& p = cached.paths.paths[i];
@@ -666,12 +705,44 @@ private:
         painter_.fillRect(bounds, QColor(c.r, c.g, c.b, c.a));
     }
 
+    // The reference player keeps a cached or filtered object's bitmap on whole device
+    // pixels: the object is drawn into it from the top-left corner of its bounds (of
+    // its scroll window, where it has one), and the bitmap lands with that corner on
+    // the nearest pixel edge, halves going right and down. What the object draws thus
+    // moves by up to half a pixel, which at low quality decides the pixels its edges
+    // light and so where its filters spread from.
+    static Matrix onSurfaceGrid(const RenderNode& node, const Matrix& world)
+    {
+        if (!node.cacheAsBitmap && !(node.filters && !node.filters->empty()))
+            return world;  // a scroll window alone only clips
+        QPointF corner;
+        if (node.scrollRect) {
+            // `world` already shows the window's corner at the node's origin.
+            const Rect& r = *node.scrollRect;
+            const Point at = world.apply({double(r.xMin), double(r.yMin)});
+            corner = QPointF(at.x, at.y);
+        } else {
+            QRectF bounds;
+            addDeviceBounds(node, world, bounds);
+            if (bounds.isNull())
+                return world;
+            corner = bounds.topLeft();
+        }
+        if (!(std::abs(corner.x()) < 1e9) || !(std::abs(corner.y()) < 1e9))
+            return world;
+        Matrix snapped = world;
+        snapped.tx += std::floor(corner.x() + 0.5) - corner.x();
+        snapped.ty += std::floor(corner.y() + 0.5) - corner.y();
+        return snapped;
+    }
+
     // A node cached as a bitmap or filtered: it and its children are drawn into a
     // surface with room round them for the filters, the filters work on the surface,
     // and the surface then meets what lies below like a blend layer. Unchanged, the
     // surface is kept and drawn again as it is.
-    void drawThroughSurface(const RenderNode& node, const Matrix& world, const ColorTransform& cx)
+    void drawThroughSurface(const RenderNode& node, const Matrix& placed, const ColorTransform& cx)
     {
+        const Matrix world = onSurfaceGrid(node, placed);
         const BlendMode mode = node.blendMode;
         const bool cuts = mode == BlendMode::Alpha || mode == BlendMode::Erase;
         if (cuts && !layer_)

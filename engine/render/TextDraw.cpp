@@ -286,6 +286,55 @@ QPainterPath staticTextArea(TextCaches& caches, const std::shared_ptr<const Text
     return area;
 }
 
+QPainterPath textFieldArea(TextCaches& caches, const TextFieldLook& look, const Matrix& world)
+{
+    QPainterPath area;
+    area.setFillRule(Qt::WindingFill);
+    const Rect& b = look.bounds;
+    if (!look.def || b.width() <= 0 || b.height() <= 0)
+        return area;
+    const QRectF box(b.xMin, b.yMin, b.width(), b.height());
+    const QTransform toDevice = toQTransform(world);
+    if (look.background || look.border) {
+        area.addPolygon(toDevice.map(QPolygonF(box)));
+        area.closeSubpath();
+        return area;
+    }
+    if (look.text.empty())
+        return area;
+    // The glyphs' outlines as drawn, cut to the field's box.
+    QPainterPath glyphs;
+    glyphs.setFillRule(Qt::WindingFill);
+    const FieldLayout& layout = caches.layouts.layout(look, caches.glyphs);
+    for (const LaidLine& line : layout.lines) {
+        if (!lineShows(look, line))
+            continue;
+        for (const LaidRun& run : line.runs) {
+            const TextFormat& format = layout.formats[run.span];
+            const double height = std::min(format.size, kMaxTextHeight);
+            if (const std::shared_ptr<const FontDef>& font = layout.fonts[run.span]) {
+                for (const LaidGlyph& g : run.glyphs) {
+                    if (const QPainterPath* outline = caches.glyphs.glyph(font, g.index))
+                        glyphs.addPath(placeGlyph(*outline, *font, g.x, line.baseline, height));
+                }
+                continue;
+            }
+            if (!(height > 0) || run.glyphs.empty())
+                continue;
+            const DeviceFace face = deviceFace(format.face, format.bold, format.italic, height);
+            for (const LaidGlyph& g : run.glyphs) {
+                const QRawFont& raw = g.fallback ? face.fallback : face.primary;
+                if (raw.isValid())
+                    glyphs.addPath(raw.pathForGlyph(g.index).translated(g.x, line.baseline));
+            }
+        }
+    }
+    QPainterPath clip;
+    clip.addRect(box);
+    area.addPath(toDevice.map(glyphs.intersected(clip)));
+    return area;
+}
+
 QString displayedText(const TextFieldLook& look)
 {
     const std::string& bytes = look.text;
@@ -344,8 +393,10 @@ void drawTextField(QPainter& painter, TextCaches& caches, const TextFieldLook& l
     painter.restore();
 }
 
-void drawEditText(QPainter& painter, TextCaches& caches, const std::shared_ptr<const EditTextDef>& field,
-                  const Matrix& world, const ColorTransform& cx)
+namespace {
+
+// A field's stored text as drawn: HTML reduced to its characters.
+TextFieldLook storedLook(const std::shared_ptr<const EditTextDef>& field)
 {
     TextFieldLook look = TextFieldLook::fromDefinition(field);
     if (look.html) {
@@ -353,7 +404,20 @@ void drawEditText(QPainter& painter, TextCaches& caches, const std::shared_ptr<c
         look.html = false;
         look.password = false;  // already starred
     }
-    drawTextField(painter, caches, look, world, cx);
+    return look;
+}
+
+} // namespace
+
+void drawEditText(QPainter& painter, TextCaches& caches, const std::shared_ptr<const EditTextDef>& field,
+                  const Matrix& world, const ColorTransform& cx)
+{
+    drawTextField(painter, caches, storedLook(field), world, cx);
+}
+
+QPainterPath editTextArea(TextCaches& caches, const std::shared_ptr<const EditTextDef>& field, const Matrix& world)
+{
+    return textFieldArea(caches, storedLook(field), world);
 }
 
 TextFieldLook TextFieldLook::fromDefinition(std::shared_ptr<const EditTextDef> def)

@@ -46,6 +46,10 @@ void drawEditText(QPainter& painter, TextCaches& caches, const std::shared_ptr<c
 // its colour, clipped to its bounds.
 void drawTextField(QPainter& painter, TextCaches& caches, const TextFieldLook& look, const Matrix& world,
                    const ColorTransform& cx);
+// The area a field covers as a mask, in device pixels: its box where it has a
+// background or border, else its glyphs cut to the box.
+QPainterPath textFieldArea(TextCaches& caches, const TextFieldLook& look, const Matrix& world);
+QPainterPath editTextArea(TextCaches& caches, const std::shared_ptr<const EditTextDef>& field, const Matrix& world);
 // The characters a field's text shows (HTML reduced as below, passwords as stars).
 QString displayedText(const TextFieldLook& look);
 

@@ -1,5 +1,6 @@
 #include "engine/render/TextLayout.h"
 
+#include "engine/format/AsciiCase.h"
 #include "engine/render/DeviceFonts.h"
 
 #include <QString>
@@ -14,6 +15,9 @@ namespace {
 
 // Tab stops every half inch where a paragraph sets none.
 constexpr double kDefaultTabStep = 36 * 20.0;
+// How far a bulleted paragraph's text starts right of its margin, and its bullet.
+constexpr double kBulletIndent = 36 * 20.0;
+constexpr char32_t kBullet = 0x2022;
 
 // One character of a paragraph, measured.
 struct Item {
@@ -185,15 +189,6 @@ const TextFormat* formatAt(const FieldLayout& layout, double x, double y)
 
 namespace {
 
-// Font names compare without regard to ASCII case.
-bool sameFontName(std::string_view a, std::string_view b)
-{
-    return std::ranges::equal(a, b, [](char x, char y) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        return lower(x) == lower(y);
-    });
-}
-
 // The field's own font, when it has outlines to draw with.
 std::shared_ptr<const FontDef> definitionFont(const TextFieldLook& look)
 {
@@ -211,7 +206,7 @@ std::shared_ptr<const FontDef> embeddedFontFor(const TextFieldLook& look, const 
     if (look.fonts) {
         std::shared_ptr<const FontDef> named;
         for (const std::shared_ptr<const FontDef>& font : *look.fonts) {
-            if (!font || !font->hasOutlines() || !sameFontName(font->name, format.face))
+            if (!font || !font->hasOutlines() || !equalsNoCase(font->name, format.face))
                 continue;
             if (font->bold == format.bold && font->italic == format.italic)
                 return font;
@@ -261,6 +256,8 @@ FieldLayout layoutField(const TextFieldLook& look, GlyphCache& glyphs, LayoutExt
     Measurer measurer(layout, glyphs);
     const Rect& box = look.bounds;
     double previousBottom = box.yMin + kFieldPadding;  // the last line's descent and leading below it
+    double bottomBeforeTrailing = previousBottom;       // the same before the last line
+    bool endsInTrailingLine = false;
 
     size_t at = 0;
     while (at <= characters.size()) {
@@ -272,6 +269,8 @@ FieldLayout layoutField(const TextFieldLook& look, GlyphCache& glyphs, LayoutExt
                                        : characters.empty()   ? 0
                                                               : characters.back().second;
         const TextFormat& para = layout.formats[paragraphFormat];
+        // The empty line after a final line break: the caret's place, not a paragraph.
+        const bool trailingLine = at == characters.size() && at > 0;
         std::vector<Item> items;
         items.reserve(end - at);
         for (size_t i = at; i < end; ++i) {
@@ -283,8 +282,13 @@ FieldLayout layoutField(const TextFieldLook& look, GlyphCache& glyphs, LayoutExt
             items.push_back(item);
         }
         applyKerning(layout, items);
+        endsInTrailingLine = trailingLine;
 
-        const double outer = box.width() - 2 * kFieldPadding - para.leftMargin - para.rightMargin - para.blockIndent;
+        // A bulleted paragraph's lines all start a bullet's indent further right, the
+        // bullet in the space that leaves on its first line.
+        const double bulletIndent = para.bullet ? kBulletIndent : 0;
+        const double outer =
+            box.width() - 2 * kFieldPadding - para.leftMargin - para.rightMargin - para.blockIndent - bulletIndent;
         size_t pos = 0;
         bool firstOfParagraph = true;
         do {
@@ -294,13 +298,17 @@ FieldLayout layoutField(const TextFieldLook& look, GlyphCache& glyphs, LayoutExt
             // A line pushed wholly past the right edge (a huge indent) is not wrapped: its
             // text runs on out of sight rather than a character to a line.
             const bool wraps = look.wordWrap && available > 0;
-            // Tabs reach the next stop, measured from the line's start.
+            // Tabs reach the next stop, measured from the line's start. Past a
+            // paragraph's last stop a tab moves nothing; without stops of its own a
+            // paragraph has one every half inch.
             auto tabAdvance = [&](double width) {
+                if (para.tabStops.empty())
+                    return kDefaultTabStep - std::fmod(width, kDefaultTabStep);
                 for (double stop : para.tabStops) {
                     if (stop > width)
                         return stop - width;
                 }
-                return kDefaultTabStep - std::fmod(width, kDefaultTabStep);
+                return 0.0;
             };
             double width = 0;
             size_t stop = pos;
@@ -343,7 +351,8 @@ FieldLayout layoutField(const TextFieldLook& look, GlyphCache& glyphs, LayoutExt
             double textWidth = 0;
             for (size_t i = pos; i < shown; ++i)
                 textWidth += items[i].advance;
-            double x = box.xMin + kFieldPadding + para.leftMargin + para.blockIndent + indent;
+            const double lineStart = box.xMin + kFieldPadding + para.leftMargin + para.blockIndent;
+            double x = lineStart + bulletIndent + indent;
             const double slack = available - textWidth;
             if (para.align == TextAlign::Right)
                 x += slack;
@@ -371,6 +380,20 @@ FieldLayout layoutField(const TextFieldLook& look, GlyphCache& glyphs, LayoutExt
                 else
                     run.right = std::max(run.right, run.left);
             }
+            if (para.bullet && firstOfParagraph && !trailingLine) {
+                Item bullet;
+                bullet.code = kBullet;
+                bullet.format = paragraphFormat;
+                measurer.measure(bullet);
+                if (bullet.hasGlyph) {
+                    LaidRun run;
+                    run.span = paragraphFormat;
+                    run.left = run.right = lineStart + (kBulletIndent - bullet.advance) / 2;
+                    run.glyphs.push_back({bullet.glyph, bullet.fallback, run.left});
+                    line.runs.push_back(std::move(run));
+                }
+            }
+            bottomBeforeTrailing = previousBottom;
             previousBottom = line.baseline + descent + para.leading;
             // The text's width counts the spaces ending a paragraph, which alignment leaves
             // out, and those a line wraps at when it is aligned left.
@@ -379,7 +402,10 @@ FieldLayout layoutField(const TextFieldLook& look, GlyphCache& glyphs, LayoutExt
                 for (size_t i = shown; i < stop; ++i)
                     fullWidth += items[i].advance;
             }
-            layout.textWidth = std::max(layout.textWidth, fullWidth + para.leftMargin + para.blockIndent + indent);
+            // A bulleted paragraph's text measures from where it starts, past its
+            // margins and the bullet.
+            const double offset = para.bullet ? 0 : para.leftMargin + para.blockIndent + indent;
+            layout.textWidth = std::max(layout.textWidth, fullWidth + offset);
             layout.lines.push_back(std::move(line));
             firstOfParagraph = false;
             pos = stop;
@@ -402,6 +428,10 @@ FieldLayout layoutField(const TextFieldLook& look, GlyphCache& glyphs, LayoutExt
         // A lone line measures with the leading below it, as recorded text heights show;
         // between lines the leading counts, after the last of several it does not.
         layout.textHeight = previousBottom - (box.yMin + kFieldPadding);
+    } else if (endsInTrailingLine) {
+        // Text ending in a line break measures to the last line of text with its
+        // leading; the empty line after it adds nothing.
+        layout.textHeight = bottomBeforeTrailing - (box.yMin + kFieldPadding);
     } else if (!layout.lines.empty()) {
         layout.textHeight = layout.lines.back().baseline + layout.lines.back().descent - (box.yMin + kFieldPadding);
     }

@@ -125,6 +125,12 @@ CaseSpec readCase(const fs::path& corpus, const fs::path& dir)
     TomlLite toml = TomlLite::parse(readText(dir / "test.toml"));
     spec.frames = static_cast<int>(toml.integer("num_frames").value_or(toml.integer("num_ticks").value_or(1)));
     spec.expectedTrace = dir / toml.string("output_path").value_or("output.txt");
+    if (toml.hasTable("approximations")) {
+        spec.approximation.enabled = true;
+        spec.approximation.epsilon = std::strtod(toml.string("approximations.epsilon").value_or("0").c_str(), nullptr);
+        spec.approximation.bareNumbers = toml.string("approximations.bare_numbers").value_or("false") == "true";
+        spec.approximation.numberPatterns = tomlStringArray(toml.string("approximations.number_patterns").value_or(""));
+    }
     spec.logRequests = toml.string("log_fetch").value_or("false") == "true";
     spec.viewportWidth = static_cast<int>(
         std::clamp<int64_t>(toml.integer("player_options.viewport_dimensions.width").value_or(0), 0, 8192));
@@ -197,7 +203,8 @@ CaseResult runCase(const CaseSpec& spec, std::chrono::milliseconds budget)
             mixed = due;
         }
         std::string expected = fs::exists(spec.expectedTrace) ? readText(spec.expectedTrace) : std::string();
-        result.trace = normaliseTrace(trace) == normaliseTrace(expected) ? Outcome::Pass : Outcome::Fail;
+        result.trace = tracesMatch(normaliseTrace(trace), normaliseTrace(expected), spec.approximation) ? Outcome::Pass
+                                                                                                   : Outcome::Fail;
         if (result.trace == Outcome::Fail)
             result.note = "trace differs";
         if (!spec.pictureChecks.empty()) {

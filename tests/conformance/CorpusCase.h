@@ -4,6 +4,7 @@
 // running it in this process against the engine.
 
 #include "engine/Player.h"
+#include "tests/conformance/TraceMatch.h"
 
 #include <chrono>
 #include <filesystem>
@@ -22,6 +23,8 @@ struct CaseSpec {
     std::filesystem::path dir;
     int frames = 1;
     std::filesystem::path expectedTrace;  // may not exist: then no output is expected
+    // How far numbers in the trace may stray from the recorded ones.
+    TraceApproximation approximation;
     std::vector<PictureCheck> pictureChecks;  // empty: no picture check
     std::filesystem::path expectedPicture;
     // The quality the reference picture was drawn at ("low" draws without

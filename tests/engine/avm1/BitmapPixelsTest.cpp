@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <vector>
 
 namespace swf::avm1 {
 namespace {
@@ -219,6 +222,207 @@ TEST(BitmapPixels, ColorBoundsFindsOrAvoidsTheMaskedColour)
     EXPECT_EQ(b.colorBounds(0xFF0000FF, 0x000000FF, true).width, 0);
     BitmapPixels clear(4, 4, true, 0xFF000000);
     EXPECT_EQ(clear.colorBounds(0xFF000000, 0xAA000000, true).width, 0);
+}
+
+TEST(BitmapPixels, ColorBoundsOfAMatchAtTheFirstPixelAloneIsEmpty)
+{
+    // White 3 x 3 with green set, then looking for what is not white.
+    struct Case {
+        std::vector<std::pair<int, int>> green;
+        PixelRect answer;
+    };
+    const Case cases[] = {
+        {{{0, 0}}, {0, 0, 0, 0}},
+        {{{0, 0}, {1, 1}}, {0, 0, 2, 2}},
+        {{{1, 1}}, {1, 1, 1, 1}},
+        {{{2, 0}}, {2, 0, 1, 1}},
+        {{{0, 2}}, {0, 2, 1, 1}},
+    };
+    for (const Case& c : cases) {
+        BitmapPixels b(3, 3, true, 0xFFFFFFFF);
+        for (auto [x, y] : c.green)
+            b.setPixel32(x, y, 0xFF00FF00);
+        const PixelRect r = b.colorBounds(0xFFFFFFFF, 0xFFFFFFFF, false);
+        EXPECT_EQ(r.x, c.answer.x) << c.green.size();
+        EXPECT_EQ(r.y, c.answer.y) << c.green.size();
+        EXPECT_EQ(r.width, c.answer.width) << c.green.size();
+        EXPECT_EQ(r.height, c.answer.height) << c.green.size();
+        EXPECT_EQ(b.colorBounds(0xFFFFFFFF, 0xFFFFFFFF, true).width, 3);
+    }
+}
+
+TEST(BitmapPixels, DissolveRegistersVisitEveryValueOnce)
+{
+    for (int bits = 2; bits <= 22; ++bits) {
+        const uint32_t period = (1u << bits) - 1;
+        uint32_t state = 1;
+        uint32_t steps = 0;
+        do {
+            state = dissolveStep(state, bits);
+            ++steps;
+        } while (state != 1 && steps <= period);
+        EXPECT_EQ(steps, period) << bits << " bits";
+    }
+    EXPECT_EQ(dissolveBits(1), 2);
+    EXPECT_EQ(dissolveBits(3), 2);
+    EXPECT_EQ(dissolveBits(4), 3);
+    EXPECT_EQ(dissolveBits(uint64_t{8191} * 8191), 26);
+}
+
+TEST(BitmapPixels, PixelDissolveChangesCountPlusOnePixelsAndCarriesTheSeedOn)
+{
+    // A 2 x 2 source area laid at (1, 1) of a 3 x 3 bitmap.
+    struct Case {
+        uint32_t seed;
+        int numPixels;
+        PixelRect rect;
+        int destX, destY;
+        int changed;
+        uint32_t answer;
+    };
+    const Case cases[] = {
+        {100, 0, {0, 0, 2, 2}, 1, 1, 1, 100},   // one pixel; the seed comes back
+        {100, 2, {0, 0, 2, 2}, 1, 1, 3, 3},     // three pixels, row by row from the seed's
+        {100, 40, {0, 0, 2, 2}, 1, 1, 4, 0},    // no more than the area
+        {100, -1, {0, 0, 2, 2}, 1, 1, 4, 0},    // negative: all of it
+        {100, 40, {0, 0, 0, 0}, 1, 1, 0, 100},  // nothing to change
+        {100, 40, {0, 0, 2, 2}, 5, 5, 0, 100},  // lands outside
+        {7, 40, {0, 0, 2, 2}, -1, -1, 1, 0},    // only (0, 0) of the target is covered
+    };
+    for (const Case& c : cases) {
+        BitmapPixels target(3, 3, true, 0xAABBCCDD);
+        const BitmapPixels source(3, 3, true, 0x12345678);
+        EXPECT_EQ(target.pixelDissolve(source, c.rect, c.destX, c.destY, c.seed, c.numPixels, 0, false), c.answer)
+            << c.seed << " " << c.numPixels;
+        int changed = 0;
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 3; ++x)
+                changed += target.getPixel32(x, y) == 0x12395571u;
+        EXPECT_EQ(changed, c.changed) << c.seed << " " << c.numPixels;
+    }
+    BitmapPixels target(3, 3, true, 0xAABBCCDD);
+    const BitmapPixels source(3, 3, true, 0x12345678);
+    target.pixelDissolve(source, {0, 0, 2, 2}, 1, 1, 100, 2, 0, false);
+    EXPECT_EQ(target.getPixel32(1, 1), 0x12395571u);
+    EXPECT_EQ(target.getPixel32(2, 1), 0x12395571u);
+    EXPECT_EQ(target.getPixel32(1, 2), 0x12395571u);
+    EXPECT_EQ(target.getPixel32(2, 2), 0xAABBCCDCu);
+}
+
+TEST(BitmapPixels, PixelDissolveWalksTheWholeAreaOverSuccessiveCalls)
+{
+    // 7 x 5 = 35 pixels, 5 at a time (numPixels 4), each call going on from the last.
+    BitmapPixels target(7, 5, false, 0xFF000000);
+    uint32_t seed = 12345;
+    for (int call = 0; call < 7; ++call)
+        seed = target.pixelDissolve(target, target.bounds(), 0, 0, seed, 4, 0xFFFFFFFF, true);
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 7; ++x)
+            EXPECT_EQ(target.getPixel32(x, y), 0xFFFFFFFFu) << x << "," << y;
+}
+
+TEST(BitmapPixels, PixelDissolveMovesStoredPixelsAlphaAndAll)
+{
+    // An opaque target keeps the alpha of a transparent source's pixels, as stored.
+    BitmapPixels opaque(2, 1, false, 0xFFBBCCDD);
+    const BitmapPixels source(2, 1, true, 0x12345678);
+    opaque.pixelDissolve(source, source.bounds(), 0, 0, 0, -1, 0, false);
+    EXPECT_EQ(opaque.getPixel32(0, 0), 0x12040608u);
+    // Dissolving a bitmap into itself paints the colour.
+    BitmapPixels clear(2, 2, true, 0);
+    clear.pixelDissolve(clear, clear.bounds(), 0, 0, 3, 9999, 0x80FF0000, true);
+    EXPECT_EQ(clear.getPixel32(1, 1), 0x80FF0000u);
+}
+
+TEST(BitmapPixels, PerlinNoiseIsRepeatableAndKeepsToItsChannels)
+{
+    BitmapPixels::PerlinOptions o;
+    o.baseX = 8;
+    o.baseY = 6;
+    o.octaves = 3;
+    o.seed = 42;
+    o.channels = 2;  // green only
+    BitmapPixels a(16, 12, false, 0xFFFFFFFF), b(16, 12, false, 0);
+    a.perlinNoise(o);
+    b.perlinNoise(o);
+    EXPECT_EQ(a.premultipliedPixels(), b.premultipliedPixels());
+    bool varies = false;
+    for (int y = 0; y < 12; ++y) {
+        for (int x = 0; x < 16; ++x) {
+            EXPECT_EQ(a.getPixel32(x, y) & 0xFFFF00FFu, 0xFF000000u) << x << "," << y;
+            varies = varies || a.getPixel32(x, y) != a.getPixel32(0, 0);
+        }
+    }
+    EXPECT_TRUE(varies);
+    // Turbulence is nothing on the lattice's corners.
+    EXPECT_EQ(a.getPixel32(0, 0), 0xFF000000u);
+    // Another seed, another picture.
+    o.seed = 43;
+    b.perlinNoise(o);
+    EXPECT_NE(a.premultipliedPixels(), b.premultipliedPixels());
+
+    // Grey: the three colours alike; fractal noise sits around mid-grey.
+    o.grey = true;
+    o.fractal = true;
+    o.channels = 7;
+    BitmapPixels grey(16, 12, true, 0);
+    grey.perlinNoise(o);
+    const uint32_t corner = grey.getPixel32(0, 0);
+    EXPECT_EQ(corner & 0xFFFFFF, 0x7F7F7Fu);
+    for (int y = 0; y < 12; ++y) {
+        for (int x = 0; x < 16; ++x) {
+            const uint32_t p = grey.getPixel32(x, y);
+            EXPECT_EQ((p >> 16) & 0xFF, p & 0xFF);
+            EXPECT_EQ((p >> 8) & 0xFF, p & 0xFF);
+        }
+    }
+}
+
+TEST(BitmapPixels, PerlinNoiseWithoutAFrequencyOrOctavesIsBlank)
+{
+    struct Case {
+        double baseX, baseY;
+        int octaves;
+    };
+    const Case cases[] = {{0, 3, 4}, {3, 0, 4}, {3, 3, 0}, {3, 3, -1}, {std::nan(""), 3, 4}, {3, INFINITY, 4}};
+    // Cells far below a pixel (scales that overflow) still give an answer, not a fault.
+    BitmapPixels tiny(3, 3, false, 0);
+    BitmapPixels::PerlinOptions far;
+    far.baseX = 1e-320;
+    far.baseY = -1e-300;
+    far.octaves = 40;
+    far.channels = 7;
+    tiny.perlinNoise(far);
+    EXPECT_EQ(tiny.getPixel32(2, 2) >> 24, 0xFFu);
+    for (const Case& c : cases) {
+        BitmapPixels b(3, 3, true, 0xAABBCCDD);
+        BitmapPixels::PerlinOptions o;
+        o.baseX = c.baseX;
+        o.baseY = c.baseY;
+        o.octaves = c.octaves;
+        o.channels = 15;
+        b.perlinNoise(o);
+        EXPECT_EQ(b.getPixel32(1, 1), 0u) << c.baseX << " " << c.baseY << " " << c.octaves;
+    }
+}
+
+TEST(BitmapPixels, PerlinNoiseStitchedRepeatsAcrossTheEdges)
+{
+    // Stitched noise with cells that divide the bitmap: the column past the right edge
+    // would be the left one again, so the two edge columns differ little.
+    BitmapPixels::PerlinOptions o;
+    o.baseX = 8;
+    o.baseY = 8;
+    o.octaves = 1;
+    o.seed = 7;
+    o.stitch = true;
+    o.fractal = true;
+    BitmapPixels b(32, 32, false, 0);
+    b.perlinNoise(o);
+    for (int y = 0; y < 32; ++y) {
+        const int left = int(b.getPixel32(0, y) & 0xFF), right = int(b.getPixel32(31, y) & 0xFF);
+        EXPECT_LE(std::abs(left - right), 40) << y;
+    }
 }
 
 TEST(BitmapPixels, ThresholdCountsAndPaintsThePixelsThatPass)

@@ -250,6 +250,18 @@ TEST(BitmapDataClass, MethodsAnswerErrorCodesForBadArguments)
         {"compare", {}, "-1"},
         {"compare", {gone}, "-2"},
         {"compare", {s.make("flash.display", "BitmapData", {4, 3})}, "-3"},
+        // pixelDissolve needs a seed and a count before it looks at its source.
+        {"pixelDissolve", {source, rect, point, 100}, "-1"},
+        {"pixelDissolve", {Value(), rect, point}, "-1"},
+        {"pixelDissolve", {Value(), rect, point, 100, 40}, "-2"},
+        {"pixelDissolve", {gone, rect, point, 100, 40}, "-3"},
+        {"pixelDissolve", {source, Value(), point, 100, 40}, "-4"},
+        {"pixelDissolve", {source, s.make("flash.geom", "Rectangle", {0, 0, 0, 0}), point, 100, 40}, "100"},
+        {"pixelDissolve", {source, rect, point, 100, 0}, "100"},
+        {"pixelDissolve", {source, rect, point, 100, 2}, "3"},
+        // perlinNoise needs six arguments.
+        {"perlinNoise", {3, 3, 4, 100, false}, "-1"},
+        {"perlinNoise", {3, 3, 4, 100, false, false}, "0"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(s.show(s.call(target, c.method, c.args)), c.answer) << c.method << " with " << c.args.size();
@@ -258,6 +270,8 @@ TEST(BitmapDataClass, MethodsAnswerErrorCodesForBadArguments)
     for (const char* member : {"width", "height", "transparent", "rectangle"})
         EXPECT_EQ(s.get(gone, member), "-1") << member;
     EXPECT_EQ(s.show(s.call(gone, "getPixel", {0, 0})), "-1");
+    for (const char* method : {"pixelDissolve", "perlinNoise"})
+        EXPECT_EQ(s.show(s.call(gone, method)), "-1") << method;
 }
 
 TEST(BitmapDataClass, PixelsReadBackThroughPremultipliedStorage)

@@ -78,6 +78,8 @@ TEST(HtmlText, SingleLineFieldsOfNewerMoviesAndCondenseWhiteReadLineBreaksTheirW
         // Markup a movie stores keeps a space set in a style of its own.
         {{true, false, true, true}, "a<b> </b>b<b><i> </i></b>c", "a b c"},
         {{true, false, false, false}, "a<b> </b>b<b><i> </i></b>c", "abc"},
+        // ...but not blanks between one element and the next.
+        {{true, false, true, true}, "<p>a</p> <p>b</p> <b>c</b>", "a\rb\rc"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(parseHtml(c.html, base(), c.reading).text, c.text) << c.html;
@@ -166,6 +168,35 @@ TEST(HtmlText, HostileMarkupStaysBounded)
     EXPECT_EQ(parseHtml("<<<>>>&#99999999999;<", base()).text, ">>&#99999999999;");
 }
 
+TEST(HtmlText, FontSizesAreWholePixelsCutShortFrom1To127)
+{
+    const struct {
+        const char* html;
+        double pixels;
+    } cases[] = {
+        {"<font size='1.9'>x</font>", 1},
+        {"<font size='1.9'><font size='+0.2'>x</font></font>", 1},
+        {"<font size='128'>x</font>", 127},
+        {"<font size='126'><font size='+1'><font size='+1'>x</font></font></font>", 127},
+        {"<font size='12'><font size='-2.5'>x</font></font>", 9},
+        {"<font size='1.2'><font size='-0.2'>x</font></font>", 1},
+        {"<font size='0'>x</font>", 1},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(formatAt(parseHtml(c.html, base()), 0).size, c.pixels * 20) << c.html;
+}
+
+TEST(HtmlText, AStyleClosesOnlyAsTheInnermostElement)
+{
+    const FormattedText t = parseHtml("<b>a<i>b</b>c</i>d</b>e", base());
+    ASSERT_EQ(t.text, "abcde");
+    EXPECT_TRUE(formatAt(t, 2).bold);
+    EXPECT_TRUE(formatAt(t, 2).italic);
+    EXPECT_TRUE(formatAt(t, 3).bold);
+    EXPECT_FALSE(formatAt(t, 3).italic);
+    EXPECT_FALSE(formatAt(t, 4).bold);
+}
+
 TEST(HtmlText, ColoursAreReadAsThePlayerReadsThem)
 {
     // "#", blanks, then hex digits up to the first other character, the last six of
@@ -224,6 +255,59 @@ TEST(HtmlText, WritesParagraphsInTheReferenceForm)
         const FormattedText t = parseHtml(c.html, base());
         EXPECT_EQ(toHtml(t.text, t.spans, base()), c.out) << c.html;
     }
+}
+
+// Where each line end's format comes from: a <br> or </li> ends its line in the format
+// open there; a </p> in its paragraph's with the last character's font and style; and
+// a <font> element closed empty leaves its font to every </p> after it.
+TEST(HtmlText, LineEndsTakeTheFormatsTheReferencePlayerGivesThem)
+{
+    const std::string font = R"(<FONT FACE="Times New Roman" SIZE="12" COLOR="#000000" LETTERSPACING="0" KERNING="0">)";
+    const std::string p = R"(<P ALIGN="LEFT">)";
+    struct Case {
+        const char* html;
+        std::string out;
+    } cases[] = {
+        {"<p>test<b></b><p>test<u></u></p></p>", p + font + "testtest</FONT></P>"},
+        {"<p>test<font color='#121212'></font><p>test</p></p>",
+         p + font + R"(testtest<FONT COLOR="#121212"></FONT></FONT></P>)"},
+        {"<p>a<font color='#121212'></font></p><font color='#131313'><p>b</p></font>",
+         p + font + R"(a<FONT COLOR="#121212"></FONT></FONT></P>)" + p +
+             R"(<FONT FACE="Times New Roman" SIZE="12" COLOR="#131313" LETTERSPACING="0" KERNING="0">)"
+             R"(b<FONT COLOR="#121212"></FONT></FONT></P>)"},
+        {"<p><font color='#111111'><b></b></font></p>",
+         p + R"(<FONT FACE="Times New Roman" SIZE="12" COLOR="#111111" LETTERSPACING="0" KERNING="0"></FONT></P>)"},
+        {"<font color='#010101'><b><p align='right'></p></b></font>",
+         R"(<P ALIGN="RIGHT">)" + font + "</FONT></P>"},
+        {"<p><font color='#111111'>t</font></p>",
+         p + R"(<FONT FACE="Times New Roman" SIZE="12" COLOR="#111111" LETTERSPACING="0" KERNING="0">t</FONT></P>)"},
+        {"<li>t<font color='#121212'></font><li>u</li></li>",
+         "<LI>" + font + "t</FONT></LI><LI>" + font + "u</FONT></LI><LI>" + font + "</FONT></LI>"},
+        {"<p align='right'>t<li></li></p>",
+         R"(<P ALIGN="RIGHT">)" + font + "t</FONT></P><LI>" + font + R"(</FONT></LI><P ALIGN="RIGHT">)" + font +
+             "</FONT></P>"},
+        {"t<li><br><textformat leftmargin='2'></textformat></li>",
+         p + font + "t</FONT></P><LI>" + font + "</FONT></LI><LI>" + font + "</FONT></LI>"},
+    };
+    for (const Case& c : cases) {
+        const FormattedText t = parseHtml(c.html, base());
+        EXPECT_EQ(toHtml(t.text, t.spans, base()), c.out) << c.html;
+    }
+}
+
+TEST(HtmlText, KerningAndBulletsDependOnTheMovieAndTheField)
+{
+    const char* html = "<font kerning='1'>k<li>x</li></font>";
+    EXPECT_FALSE(formatAt(parseHtml(html, base(), htmlReading(7, true, false)), 0).kerning);
+    EXPECT_TRUE(formatAt(parseHtml(html, base(), htmlReading(8, true, false)), 0).kerning);
+    EXPECT_TRUE(formatAt(parseHtml(html, base(), htmlReading(8, true, false)), 2).bullet);
+    // A single-line field of a newer movie runs list items into its one paragraph,
+    // which reads back as one stretch.
+    const FormattedText single = parseHtml("<i>text<li>text</li></i>", base(), htmlReading(7, false, false));
+    EXPECT_EQ(single.text, "texttext");
+    EXPECT_EQ(toHtml(single.text, single.spans, base()),
+              R"(<P ALIGN="LEFT"><FONT FACE="Times New Roman" SIZE="12" COLOR="#000000" LETTERSPACING="0" )"
+              R"(KERNING="0"><I>texttext</I></FONT></P>)");
 }
 
 TEST(HtmlText, WrittenTextReadsBackToTheSameCharactersAndFormats)

@@ -273,6 +273,24 @@ TEST(TextFieldScript, ABoundFieldShowsItsVariableAndWritesItsText)
     EXPECT_EQ(nodeAt(buildRenderTree(run.root), 1)->textField->text, "typed");
 }
 
+TEST(TextFieldScript, ABoundFieldKeepsTextItsReadOnlyVariableWouldNotTake)
+{
+    constexpr uint8_t kCallFunction = 0x3D, kPop = 0x17;
+    EditTextDef field = redBorderedField();
+    field.variableName = "v";
+    ActionBuilder frame1, frame2;
+    // ASSetPropFlags(_root, "v", 4): the variable becomes read-only.
+    frame2.pushInt(4).pushString("v").getVariable("_root").pushInt(3).pushString("ASSetPropFlags")
+        .op(kCallFunction).op(kPop);
+    setMember(frame2, "field", "text", std::string("typed"));
+    frame2.getVariable("v").op(kTrace);
+    traceMember(frame2, "field", "text");
+    frame2.stop();
+    Running run(movieWith(field, {frame1, frame2}));
+    run.step(2);
+    EXPECT_EQ(run.traces, (Lines{"hello", "typed"}));
+}
+
 TEST(TextFieldScript, AFieldDefinedWithoutTextLeavesItsVariableUnsetAndItsBoxMeasuresItsClip)
 {
     EditTextDef field = redBorderedField();

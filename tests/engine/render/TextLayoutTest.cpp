@@ -234,6 +234,47 @@ TEST(TextLayout, AlignmentMarginsIndentsAndLeadingPlaceLines)
     EXPECT_DOUBLE_EQ(left.lines[1].left, kFieldPadding + 100);        // no indent after the first line
 }
 
+TEST(TextLayout, TabsReachTheNextStopAndNothingPastTheLast)
+{
+    GlyphCache glyphs;
+    TextFieldLook look = field("a\tb\tc\td", 4000);
+    TextFormat f = look.defaultFormat();
+    f.tabStops = {300, 600};
+    look.spans = {{look.text.size(), f}};
+    auto lefts = [&] {
+        std::vector<double> xs;
+        const FieldLayout layout = layoutField(look, glyphs);
+        for (const LaidRun& run : layout.lines.at(0).runs) {
+            for (const LaidGlyph& g : run.glyphs)
+                xs.push_back(g.x - kFieldPadding);
+        }
+        return xs;
+    };
+    EXPECT_EQ(lefts(), (std::vector<double>{0, 300, 600, 800}));
+    look.spans[0].format.tabStops.clear();  // a stop every half inch (720 twips)
+    EXPECT_EQ(lefts(), (std::vector<double>{0, 720, 1440, 2160}));
+}
+
+TEST(TextLayout, BulletedParagraphsStartHalfAnInchInAndMeasureFromThere)
+{
+    GlyphCache glyphs;
+    // 200 twips a character; 2000 of room, 1180 of it past the margin and the
+    // bullet's indent: "abc def" (1400) no longer fits on a line.
+    TextFieldLook look = field("abc def\r", 2000);
+    TextFormat f = look.defaultFormat();
+    f.bullet = true;
+    f.leftMargin = 100;
+    f.leading = 60;
+    look.spans = {{look.text.size(), f}};
+    const FieldLayout layout = layoutField(look, glyphs);
+    ASSERT_EQ(layout.lines.size(), 3u);  // "abc ", "def", and the caret's line after the break
+    EXPECT_DOUBLE_EQ(layout.lines[0].left, kFieldPadding + 100 + 720);
+    EXPECT_DOUBLE_EQ(layout.lines[1].left, kFieldPadding + 100 + 720);
+    EXPECT_DOUBLE_EQ(layout.textWidth, 800);  // "abc " without the margin and indent
+    // The empty line after the final break adds nothing but the last line's leading.
+    EXPECT_DOUBLE_EQ(layout.textHeight, 2 * (312 + 78 + 60));
+}
+
 TEST(TextLayout, MixedFormatsSplitRunsAndTheTallestSetsTheLine)
 {
     GlyphCache glyphs;

@@ -157,6 +157,31 @@ TEST(EditTextRender, BorderBackgroundAndTextInsideThePadding)
     EXPECT_TRUE(near(c.at(17, 24), kWhite));
 }
 
+// A field as a mask covers its glyphs, cut to its box, unless it has a background or
+// border: then its whole box.
+TEST(EditTextRender, FieldsMaskByTheirGlyphsOrTheirBox)
+{
+    StyleArrays styles(32);
+    RecordWriter box;
+    box.fill0(styles.solid({0, 128, 0, 255})).rect(0, 0, 2400, 1600);
+    for (bool bordered : {false, true}) {
+        SCOPED_TRACE(bordered);
+        auto def = field(squareFont(48), "xx");
+        def->border = bordered;
+        RenderNode mask = fieldNode(def);
+        mask.clipDepth = 2;
+        RenderNode under = shapeNode(buildShape(32, {0, 2400, 0, 1600}, styles, box), 2);
+        Canvas c(120, 80);
+        c.draw(rootOf({mask, under}));
+        // Glyphs cover x 12..22 and 27..37, y 12..22 (see above); the box 10..90 x 10..60.
+        EXPECT_TRUE(near(c.at(17, 17), QColor(0, 128, 0)));
+        EXPECT_TRUE(near(c.at(32, 17), QColor(0, 128, 0)));
+        EXPECT_TRUE(near(c.at(24, 17), bordered ? QColor(0, 128, 0) : kWhite));
+        EXPECT_TRUE(near(c.at(80, 50), bordered ? QColor(0, 128, 0) : kWhite));
+        EXPECT_TRUE(near(c.at(100, 70), kWhite));  // outside the box
+    }
+}
+
 // A field's box sits on the pixel grid: its near edges on the pixel edges they are
 // nearest to (halfway going to the lower one), its far edges a whole number of pixels
 // further, a rotation too small to move a corner by a pixel ignored. The border's

@@ -230,7 +230,8 @@ TEST(TreeRender, LowQualityDrawsWithoutAntiAliasing)
 
 // A one-pixel line at low quality centred on a pixel edge lights the column left of
 // it and the row above it on the stage and in blend layers, and ends without a cap;
-// in a cached surface it is the painter's own choice, last pixel included.
+// a cached surface lies half a pixel over (the corner of the lines' bounds on a pixel
+// edge), where the lines light the pixels they run through, last pixel included.
 TEST(TreeRender, LowQualityHairlinesOnPixelEdgesPickTheirSide)
 {
     StyleArrays styles(32);
@@ -296,6 +297,104 @@ TEST(TreeRender, LowQualityBoxLeavesItsLeftCornersDark)
         for (const auto& p : pixels)
             EXPECT_EQ(c.at(p.x, p.y), p.lit ? QColor(0, 0, 0) : kWhite) << p.x << "," << p.y;
     }
+}
+
+// In a cached surface, which lies with the corner of the box's bounds on the nearest
+// pixel edge, the same kind of box lights the pixels its lines run through, ends and
+// corners included: a bottom at 15.95 px (16.45 once placed) lights row 16, where the
+// painter's own choice would be row 15.
+TEST(TreeRender, LowQualityBoxInACachedSurfaceSnapsToTheNearestPixel)
+{
+    StyleArrays styles(32);
+    uint32_t pen = styles.line(20, {0, 0, 0, 255});
+    RecordWriter w;
+    w.line(pen).moveTo(200, 100).lineTo(400, 100).lineTo(400, 319).lineTo(200, 319).lineTo(200, 100);
+    auto box = buildShape(32, {190, 410, 90, 330}, styles, w);
+    RenderNode node = shapeNode(box);
+    node.cacheAsBitmap = true;
+    Canvas c(30, 30);
+    c.draw(rootOf({node}), kTwipsToPixels, Quality::Low);
+    const struct {
+        int x, y;
+        bool lit;
+    } pixels[] = {
+        {10, 5, true},   {9, 5, false},   {10, 4, false},  // top left
+        {20, 5, true},   {21, 5, false},  {20, 4, false},  // top right
+        {10, 16, true},  {10, 17, false}, {9, 16, false},  // bottom left
+        {20, 16, true},  {21, 16, false}, {20, 17, false}, // bottom right
+        {15, 16, true},  {15, 15, false}, {10, 11, true},  {11, 11, false},
+    };
+    for (const auto& p : pixels)
+        EXPECT_EQ(c.at(p.x, p.y), p.lit ? QColor(0, 0, 0) : kWhite) << p.x << "," << p.y;
+}
+
+// A cached, filtered or scrolled object at low quality, placed between pixels: a
+// cached or filtered one is drawn with the corner of its bounds moved to the nearest
+// pixel edge (halves right and down), then filled by pixel centres; a scroll window
+// alone only clips, showing the pixels whose centres it covers.
+TEST(TreeRender, LowQualitySurfacesSitOnThePixelGrid)
+{
+    auto square = box(0, 0, 200, 200, {0, 0, 255, 255});
+    auto blurOfOne = std::make_shared<std::vector<Filter>>(1);
+    (*blurOfOne)[0].kind = FilterKind::Blur;  // sizes of 1 change nothing
+    (*blurOfOne)[0].blurX = (*blurOfOne)[0].blurY = 1;
+    (*blurOfOne)[0].passes = 1;
+    struct Row {
+        const char* what;
+        int offsetTwips;  // from pixel 20 on both axes
+        void (*make)(RenderNode&, std::shared_ptr<std::vector<Filter>>);
+        int first;  // first lit column and row
+    };
+    auto cached = [](RenderNode& n, std::shared_ptr<std::vector<Filter>>) { n.cacheAsBitmap = true; };
+    auto filtered = [](RenderNode& n, std::shared_ptr<std::vector<Filter>> f) { n.filters = f; };
+    auto scrolled = [](RenderNode& n, std::shared_ptr<std::vector<Filter>>) { n.scrollRect = Rect{0, 200, 0, 200}; };
+    const Row rows[] = {
+        {"cached, a quarter past", 5, cached, 20},   {"cached, half past", 10, cached, 21},
+        {"cached, 0.55 past", 11, cached, 21},       {"cached, 0.45 past", 9, cached, 20},
+        {"filtered, half past", 10, filtered, 21},   {"filtered, 0.7 past", 14, filtered, 21},
+        {"scrolled, 0.45 past", 9, scrolled, 20},    {"scrolled, 0.55 past", 11, scrolled, 21},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        RenderNode inner = shapeNode(square);
+        RenderNode node = sprite(1, {inner});
+        node.matrix = translate(400 + r.offsetTwips, 400 + r.offsetTwips);
+        r.make(node, blurOfOne);
+        Canvas c(40, 40);
+        c.draw(rootOf({node}), kTwipsToPixels, Quality::Low);
+        const QColor blue(0, 0, 255);
+        EXPECT_EQ(c.at(r.first, r.first), blue);
+        EXPECT_EQ(c.at(r.first + 9, r.first + 9), blue);
+        EXPECT_EQ(c.at(r.first - 1, r.first + 4), kWhite);
+        EXPECT_EQ(c.at(r.first + 4, r.first - 1), kWhite);
+        EXPECT_EQ(c.at(r.first + 10, r.first + 4), kWhite);
+        EXPECT_EQ(c.at(r.first + 4, r.first + 10), kWhite);
+    }
+}
+
+// A slanted one-pixel line at low quality in a cached surface lights every pixel whose
+// centre lies within half a pixel of it: two in a column where the line passes midway
+// between two centres, one where it runs through a centre.
+TEST(TreeRender, LowQualitySlantedHairlineInACachedSurfaceLightsCentresWithinHalfAPixel)
+{
+    StyleArrays styles(32);
+    uint32_t pen = styles.line(20, {0, 0, 0, 255});
+    RecordWriter w;
+    // From (2, 2) to (22, 12) px; the surface puts it half a pixel right and down.
+    w.line(pen).moveTo(40, 40).lineTo(440, 240);
+    auto slope = buildShape(32, {30, 450, 30, 250}, styles, w);
+    RenderNode node = shapeNode(slope);
+    node.cacheAsBitmap = true;
+    Canvas c(30, 20);
+    c.draw(rootOf({node}), kTwipsToPixels, Quality::Low);
+    const QColor black(0, 0, 0);
+    // Column 7: the line is at y = 5.0 there, midway between the centres of rows 4 and 5.
+    EXPECT_EQ(c.at(7, 4), black);
+    EXPECT_EQ(c.at(7, 5), black);
+    // Column 8: it runs through the centre of row 5.
+    EXPECT_EQ(c.at(8, 5), black);
+    EXPECT_EQ(c.at(8, 4), kWhite);
+    EXPECT_EQ(c.at(8, 6), kWhite);
 }
 
 class TwoByTwo : public BitmapSource {
