@@ -165,11 +165,14 @@ struct CachedShape {
     uint64_t lastDrawn() const { return lastDrawn_; }
     // Whole-pixel rectangles that path `i` lights under exactly `toDevice` on a device
     // of `size`, for what is worked out pixel by pixel at low quality (aliased fills,
-    // thin level lines): made by `make` (false: none), and kept from the second frame
-    // in a row the path is drawn under that same transform, for shapes that stay put.
-    // Null where `make` gives none.
+    // thin level lines): made by `make` (false: none), and kept from the second time
+    // the path is drawn under that same transform, for shapes that stay put. A few
+    // placements are kept per path, for a shape placed several times. Null where
+    // `make` gives none.
     template <class Make>
     const std::vector<QRect>* pixelRects(size_t i, const QTransform& toDevice, QSize size, Make&& make);
+
+    static constexpr size_t kRectPlacements = 16;
 
     // Drops every kept path (the shape's own paths stay).
     void dropKept();
@@ -177,15 +180,15 @@ struct CachedShape {
 private:
     void count(size_t before);
 
-    // Per path: the transform and device size it was last drawn at, and the rectangles
-    // kept for them once it was drawn so twice in a row.
+    // Per path: the transforms and device sizes it was drawn at lately, most recent
+    // first, with the rectangles kept for those seen twice.
     struct KeptRects {
         QTransform toDevice;
         QSize size;
         bool kept = false;
         std::vector<QRect> rects;
     };
-    std::vector<KeptRects> rects_;
+    std::vector<std::vector<KeptRects>> rects_;
     size_t rectBytes_ = 0;
 
     std::optional<QPainterPath> area_;
@@ -202,21 +205,32 @@ const std::vector<QRect>* CachedShape::pixelRects(size_t i, const QTransform& to
         return nullptr;
     if (rects_.size() != paths.paths.size())
         rects_.resize(paths.paths.size());
-    KeptRects& slot = rects_[i];
-    const bool again = slot.toDevice == toDevice && slot.size == size;
-    if (again && slot.kept)
-        return &slot.rects;
+    std::vector<KeptRects>& placements = rects_[i];
+    // Exactly the same transform: a hair's difference may light other pixels.
+    auto same = [&](const QTransform& t) {
+        return t.m11() == toDevice.m11() && t.m12() == toDevice.m12() && t.m13() == toDevice.m13()
+            && t.m21() == toDevice.m21() && t.m22() == toDevice.m22() && t.m23() == toDevice.m23()
+            && t.m31() == toDevice.m31() && t.m32() == toDevice.m32() && t.m33() == toDevice.m33();
+    };
+    auto found = std::ranges::find_if(placements, [&](const KeptRects& k) { return same(k.toDevice) && k.size == size; });
+    if (found != placements.end() && found->kept) {
+        std::rotate(placements.begin(), found, found + 1);
+        return &placements.front().rects;
+    }
     const size_t before = keptBytes();
-    rectBytes_ -= std::min(rectBytes_, slot.rects.capacity() * sizeof(QRect));
-    slot.rects = {};
-    slot.kept = false;
-    slot.toDevice = toDevice;
-    slot.size = size;
-    if (!again) {
+    if (found == placements.end()) {
+        // First sight: remembered, made afresh, not kept.
+        if (placements.size() >= kRectPlacements) {
+            rectBytes_ -= std::min(rectBytes_, placements.back().rects.capacity() * sizeof(QRect));
+            placements.pop_back();
+        }
+        placements.insert(placements.begin(), KeptRects{toDevice, size, false, {}});
         count(before);
         scratch.clear();
         return make(scratch) ? &scratch : nullptr;
     }
+    std::rotate(placements.begin(), found, found + 1);
+    KeptRects& slot = placements.front();
     if (!make(slot.rects)) {
         slot.rects = {};
         return nullptr;

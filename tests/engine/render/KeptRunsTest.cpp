@@ -190,10 +190,22 @@ TEST(KeptRuns, PixelRectsAreKeptFromTheSecondFrameAtOneTransformAndCounted)
     EXPECT_EQ(cached.pixelRects(0, at, size, make), second);
     EXPECT_EQ(made, 2) << "the third frame uses what was kept";
 
-    // Another device size or transform is another drawing: made afresh, the kept one let go.
+    // Another device size or transform is another placement: made afresh, while the
+    // first stays kept for when the shape is drawn there again.
     EXPECT_NE(cached.pixelRects(0, at, QSize(100, 81), make), nullptr);
-    EXPECT_EQ(made, 3);
-    EXPECT_EQ(cached.keptBytes(), base);
+    EXPECT_NE(cached.pixelRects(0, QTransform::fromTranslate(3.25, 7.0 + 1e-9), size, make), nullptr);
+    EXPECT_EQ(made, 4);
+    const std::vector<QRect>* again = cached.pixelRects(0, at, size, make);
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(again->size(), 40u);
+    EXPECT_EQ(made, 4);
+    // More placements than are kept push the least recently drawn out.
+    for (size_t k = 0; k < CachedShape::kRectPlacements; ++k)
+        cached.pixelRects(0, QTransform::fromTranslate(double(k), 0), size, make);
+    made = 0;
+    cached.pixelRects(0, at, size, make);
+    EXPECT_EQ(made, 1);
+    EXPECT_EQ(cached.keptBytes(), base) << "pushed out, and only seen since";
     EXPECT_EQ(cache.budget().bytes, cached.keptBytes());
 
     // Nothing to keep where nothing could be made; paths past the shape's have none.
