@@ -1,6 +1,6 @@
 // Rendering the whole conformance corpus and the real-world movies beside it: every
 // movie, every frame (up to the frames its case runs, at most 100; 100 for real-world
-// movies), painted at the movie's stage size at High quality.
+// movies), painted at the movie's stage size at High quality (LANFAN_BENCH_QUALITY=low: at Low).
 //
 // BM_CorpusEveryFrame times the paint only, in the process's CPU time (a busy machine
 // does not inflate it; the frame is drawn on a thread of Qt's pool while the caller
@@ -14,7 +14,7 @@
 // counts the threads Qt's raster engine fills large areas on, as the window's share of
 // a core does.
 //
-//   QT_QPA_PLATFORM=offscreen bench_corpus [--benchmark_filter=...]
+//   QT_QPA_PLATFORM=offscreen [LANFAN_BENCH_CASES=realworld/] bench_corpus [--benchmark_filter=...]
 
 #include "engine/Player.h"
 
@@ -26,6 +26,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -83,6 +84,9 @@ std::vector<Case> corpusCases()
     std::sort(movies.begin(), movies.end());
     for (const auto& movie : movies)
         cases.push_back({"realworld/" + movie.filename().string(), movie, 100});
+    // LANFAN_BENCH_CASES=TEXT keeps only the movies whose name holds TEXT.
+    if (const char* only = std::getenv("LANFAN_BENCH_CASES"); only && *only)
+        std::erase_if(cases, [only](const Case& c) { return c.name.find(only) == std::string::npos; });
     return cases;
 }
 
@@ -104,6 +108,26 @@ double percentile(std::vector<double> values, double p)
     return values[at];
 }
 
+// LANFAN_BENCH_QUALITY=low paints at low quality (else high).
+RenderQuality benchQuality()
+{
+    const char* quality = std::getenv("LANFAN_BENCH_QUALITY");
+    return quality && std::string(quality) == "low" ? RenderQuality::Low : RenderQuality::High;
+}
+
+// The frame's pixels folded into one number, to find frames that changed between two
+// builds (LANFAN_BENCH_DUMP=FILE writes one line per movie and frame).
+uint64_t pixelPrint(const QImage& image)
+{
+    uint64_t h = 0xcbf29ce484222325ull;
+    for (int y = 0; y < image.height(); ++y) {
+        const uchar* row = image.constScanLine(y);
+        for (qsizetype i = 0; i < qsizetype(image.width()) * 4; ++i)
+            h = (h ^ row[i]) * 0x100000001b3ull;
+    }
+    return h;
+}
+
 void BM_CorpusEveryFrame(benchmark::State& state)
 {
     app();
@@ -114,6 +138,10 @@ void BM_CorpusEveryFrame(benchmark::State& state)
     }
     std::vector<double> frameMs;
     std::vector<std::pair<double, std::string>> movieMeans;
+    std::ofstream dump;
+    if (const char* file = std::getenv("LANFAN_BENCH_DUMP"); file && *file)
+        dump.open(file);
+    const RenderQuality quality = benchQuality();
     for (auto _ : state) {
         frameMs.clear();
         movieMeans.clear();
@@ -136,11 +164,13 @@ void BM_CorpusEveryFrame(benchmark::State& state)
                 const double start = processMs();
                 {
                     QPainter painter(&image);
-                    player.paint(painter, area, ScaleMode::ShowAll, RenderQuality::High);
+                    player.paint(painter, area, ScaleMode::ShowAll, quality);
                 }
                 const double ms = processMs() - start;
                 frameMs.push_back(ms);
                 total += ms;
+                if (dump)
+                    dump << c.name << ' ' << frame << ' ' << std::hex << pixelPrint(image) << std::dec << '\n';
             }
             movieMeans.emplace_back(total / c.frames, c.name);
         }
@@ -173,6 +203,7 @@ void BM_MovieBudget(benchmark::State& state)
     std::vector<double> frameMs;
     // (share of the frame budget, mean ms, name, mean ms of the whole process)
     std::vector<std::tuple<double, double, std::string, double>> movies;
+    const RenderQuality quality = benchQuality();
     for (auto _ : state) {
         frameMs.clear();
         movies.clear();
@@ -196,7 +227,7 @@ void BM_MovieBudget(benchmark::State& state)
                 player.advance();
                 {
                     QPainter painter(&image);
-                    player.paint(painter, area, ScaleMode::ShowAll, RenderQuality::High);
+                    player.paint(painter, area, ScaleMode::ShowAll, quality);
                 }
                 const double ms = processMs() - start;
                 frameMs.push_back(ms);

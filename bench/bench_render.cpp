@@ -3,6 +3,7 @@
 // BM_SyntheticScene draws a scene built with the test shape writer (curved outlines
 // with holes, gradients, strokes, a mask) with its objects moving every frame, so the
 // per-character path caches are warm but every frame is drawn from scratch.
+// BM_StillScene draws that scene standing still or scrolling by whole pixels.
 // BM_CorpusMovie loads vector movies of the conformance corpus through swf::Player and
 // paints each frame in turn.
 
@@ -136,6 +137,36 @@ void BM_SyntheticScene(benchmark::State& state)
 }
 // CPU time of the whole process: Qt may hand parts of a fill to its own threads.
 BENCHMARK(BM_SyntheticScene)->Arg(static_cast<int>(Quality::Low))->Arg(static_cast<int>(Quality::High))->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+
+// The same scene standing still, as a menu or title screen does between its animated
+// parts (every frame redrawn in full, as the player draws it), and scrolling by whole
+// pixels: what the shapes' kept pixels (span runs, low-quality fills) save.
+void BM_StillScene(benchmark::State& state)
+{
+    const auto quality = static_cast<Quality>(state.range(0));
+    const bool scrolls = state.range(1) != 0;
+    Scene scene = buildScene();
+    moveObjects(scene, 0);
+    Renderer renderer;
+    QImage image(kStageWidth, kStageHeight, QImage::Format_ARGB32_Premultiplied);
+    int frame = 0;
+    for (auto _ : state) {
+        // Back and forth over eight pixels, a pixel a frame.
+        const int step = frame++ % 16;
+        const double shift = scrolls ? 20.0 * (step < 8 ? step : 16 - step) : 0.0;
+        const Matrix toDevice{1 / 20.0, 0, 0, 1 / 20.0, shift / 20.0, 0};
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        renderer.render(painter, scene.root, toDevice, quality);
+    }
+    state.counters["frames/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_StillScene)
+    ->Args({static_cast<int>(Quality::Low), 0})
+    ->Args({static_cast<int>(Quality::High), 0})
+    ->Args({static_cast<int>(Quality::High), 1})
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
 
 void BM_CorpusMovie(benchmark::State& state, const char* relative)
 {

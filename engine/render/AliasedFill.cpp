@@ -262,14 +262,18 @@ QPainterPath aliasedOutline(const QPainterPath& path, const QTransform& toDevice
     return out;
 }
 
-bool aliasedFill(QPainter& painter, const QPainterPath& outline, const QBrush& brush)
+bool aliasedRuns(const QPainterPath& outline, int width, int height, std::vector<QRect>& runs)
 {
+    runs.clear();
+    return sample(outline, width, height, [&](int y, int from, int to) { runs.emplace_back(from, y, to - from, 1); });
+}
+
+void fillRuns(QPainter& painter, std::span<const QRect> runs, const QBrush& brush)
+{
+    if (runs.empty())
+        return;
     QPaintDevice* device = painter.device();
-    if (!device)
-        return false;
-    const int width = device->width();
-    const int height = device->height();
-    auto* image = device->devType() == QInternal::Image ? static_cast<QImage*>(device) : nullptr;
+    auto* image = device && device->devType() == QInternal::Image ? static_cast<QImage*>(device) : nullptr;
     const bool direct = image && image->format() == QImage::Format_ARGB32_Premultiplied && !painter.hasClipping()
         && painter.compositionMode() == QPainter::CompositionMode_SourceOver && painter.opacity() == 1.0
         && image->devicePixelRatio() == 1.0 && brush.style() == Qt::SolidPattern;
@@ -277,28 +281,27 @@ bool aliasedFill(QPainter& painter, const QPainterPath& outline, const QBrush& b
         // Straight into the pixels, as Qt would blend them.
         const uint32_t color = qPremultiply(brush.color().rgba());
         if (color == 0)
-            return true;
+            return;
         uchar* bits = image->bits();
         const qsizetype bpl = image->bytesPerLine();
         const uint32_t keep = 255 - (color >> 24);
-        return sample(outline, width, height, [&](int y, int from, int to) {
-            uint32_t* row = reinterpret_cast<uint32_t*>(bits + y * bpl);
-            if (keep == 0) {
-                std::fill(row + from, row + to, color);
-                return;
+        const QRect inside = image->rect();
+        for (const QRect& run : runs) {
+            const QRect r = run.intersected(inside);
+            for (int y = r.top(); y <= r.bottom(); ++y) {
+                uint32_t* row = reinterpret_cast<uint32_t*>(bits + y * bpl);
+                if (keep == 0) {
+                    std::fill(row + r.left(), row + r.right() + 1, color);
+                    continue;
+                }
+                for (int x = r.left(); x <= r.right(); ++x)
+                    row[x] = color + byteMul(row[x], keep);
             }
-            for (int x = from; x < to; ++x)
-                row[x] = color + byteMul(row[x], keep);
-        });
+        }
+        return;
     }
     // Clipped, blended another way or painted with a gradient or bitmap: the runs go
     // to the painter as whole-pixel rectangles, which it fills exactly.
-    static thread_local std::vector<QRect> runs;
-    runs.clear();
-    if (!sample(outline, width, height, [&](int y, int from, int to) { runs.emplace_back(from, y, to - from, 1); }))
-        return false;
-    if (runs.empty())
-        return true;
     painter.save();
     painter.resetTransform();
     painter.setRenderHint(QPainter::Antialiasing, false);
@@ -306,6 +309,17 @@ bool aliasedFill(QPainter& painter, const QPainterPath& outline, const QBrush& b
     painter.setBrush(brush);
     painter.drawRects(runs.data(), static_cast<int>(runs.size()));
     painter.restore();
+}
+
+bool aliasedFill(QPainter& painter, const QPainterPath& outline, const QBrush& brush)
+{
+    QPaintDevice* device = painter.device();
+    if (!device)
+        return false;
+    static thread_local std::vector<QRect> runs;
+    if (!aliasedRuns(outline, device->width(), device->height(), runs))
+        return false;
+    fillRuns(painter, runs, brush);
     return true;
 }
 

@@ -12,10 +12,12 @@
 #include <QBrush>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRect>
 #include <QTransform>
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace swf::render {
@@ -31,6 +33,15 @@ QPainterPath aliasedOutline(const QPainterPath& path, const QTransform& toDevice
 // has curves, points too far out to sample, or more row crossings than a frame
 // should hold; the caller then asks Qt.
 bool aliasedFill(QPainter& painter, const QPainterPath& outline, const QBrush& brush);
+
+// The runs of pixels aliasedFill lights for `outline` on a `width` x `height` device,
+// as one-pixel-high rectangles; false where aliasedFill would refuse the outline.
+bool aliasedRuns(const QPainterPath& outline, int width, int height, std::vector<QRect>& runs);
+
+// Fills whole-pixel rectangles (in device pixels, not overlapping) with `brush` as
+// aliasedFill fills its runs: blended straight into a plain image, else through the
+// painter's clip and composition mode.
+void fillRuns(QPainter& painter, std::span<const QRect> runs, const QBrush& brush);
 
 // The pixels aliasedFill lights in a `width` x `height` area, row by row, 1 for lit:
 // for tests.

@@ -31,15 +31,25 @@ void applyColorTransform(QImage& layer, const ColorTransform& cx)
 {
     if (cx.isIdentity() || layer.format() != QImage::Format_ARGB32_Premultiplied)
         return;
+    // Layers hold long stretches of one colour (flat fills, a faded picture's
+    // background): the last pixel's result is kept for the next one that equals it.
+    QRgb lastIn = 0, lastOut = 0;
     for (int y = 0; y < layer.height(); ++y) {
         auto* row = reinterpret_cast<QRgb*>(layer.scanLine(y));
         for (int x = 0; x < layer.width(); ++x) {
-            if (qAlpha(row[x]) == 0)
+            const QRgb in = row[x];
+            if (qAlpha(in) == 0)
                 continue;
-            const QRgb straight = qUnpremultiply(row[x]);
+            if (in == lastIn) {
+                row[x] = lastOut;
+                continue;
+            }
+            const QRgb straight = qUnpremultiply(in);
             const Rgba c = cx.apply(Rgba{static_cast<uint8_t>(qRed(straight)), static_cast<uint8_t>(qGreen(straight)),
                                          static_cast<uint8_t>(qBlue(straight)), static_cast<uint8_t>(qAlpha(straight))});
             row[x] = qPremultiply(qRgba(c.r, c.g, c.b, c.a));
+            lastIn = in;
+            lastOut = row[x];
         }
     }
 }

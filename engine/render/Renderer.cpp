@@ -453,19 +453,20 @@ private:
         const double even = evenScale(world);
         const KeptPaths* flat = even > 0 ? cached.flat(world, even) : nullptr;
         const KeptPaths* device = even > 0 ? nullptr : cached.device(world);
+        const size_t keptBefore = cached.keptBytes();
         for (size_t i = 0; i < cached.paths.paths.size(); ++i) {
             const StylePath& p = cached.paths.paths[i];
             // Without anti-aliasing the painter's own stroking covers other pixels than
             // filling an outline does, and those are the pixels low quality shows.
             const bool keptStroke = p.role == PathRole::Stroke && smooth_;
-            if (!smooth_ && p.role == PathRole::Fill && fillAliased(p, shape, toDevice, cx))
+            if (!smooth_ && p.role == PathRole::Fill && fillAliased(cached, i, toDevice, cx))
                 continue;
             if (keptStroke && drawHairline(p, shape, world, toDevice, cx))
                 continue;
             if (flat && flat->paths[i] && (p.role == PathRole::Fill || keptStroke)) {
                 painter_.setTransform(toDevice);
                 if (p.role == PathRole::Fill) {
-                    fillKept(*flat->paths[i], p, shape, QTransform(), cx);
+                    fillKept(*flat, i, p, shape, QTransform(), cx);
                     continue;
                 }
                 // Hairlines and strokes that do not scale need another width as the
@@ -473,14 +474,14 @@ private:
                 const LineStyle& line = shape.lineStyles[p.style];
                 const double width = strokeWidth(line, world) / even;
                 if (std::abs(width - flat->strokeWidths[i]) <= 1e-6 * width)
-                    fillKept(*flat->paths[i], p, shape, QTransform(), cx);
+                    fillKept(*flat, i, p, shape, QTransform(), cx);
                 else
                     fillStroke(strokeOutline(p.path, line, width, keptScale(even)), line, cx, QTransform());
                 continue;
             }
             if (device && device->paths[i] && (p.role == PathRole::Fill || keptStroke)) {
                 painter_.setTransform(QTransform::fromTranslate(world.tx, world.ty));
-                fillKept(*device->paths[i], p, shape, QTransform(world.a, world.b, world.c, world.d, 0, 0), cx);
+                fillKept(*device, i, p, shape, QTransform(world.a, world.b, world.c, world.d, 0, 0), cx);
                 continue;
             }
             if (p.role == PathRole::Fill) {
@@ -505,10 +506,20 @@ private:
                     if (line.pixelHinting) {
                         snapToPixels(path, strokeWidth(line, world));
                     } else if (strokeWidth(line, world) <= 1) {
+                        // On the stage a shape that stays put keeps its line pixels; a
+                        // surface is kept whole, its lines worked out when it is drawn.
+                        const QSize size(painter_.device()->width(), painter_.device()->height());
                         const bool hairline = line.width * strokeScale(line, world) < 1;
-                        const QRegion pixels = levelLinePixels(path, inSurface_ || hairline);
-                        if (!pixels.isEmpty()) {
-                            for (const QRect& r : pixels)
+                        auto make = [&](std::vector<QRect>& out) {
+                            const QRegion region = levelLinePixels(path, inSurface_ || hairline);
+                            out.assign(region.begin(), region.end());
+                            return !out.empty();
+                        };
+                        std::vector<QRect> own;
+                        const std::vector<QRect>* pixels = inSurface_ ? (make(own) ? &own : nullptr)
+                                                                      : cached.pixelRects(i, toDevice, size, make);
+                        if (pixels) {
+                            for (const QRect& r : *pixels)
                                 painter_.fillRect(r, pen.brush());
                             continue;
                         }
@@ -531,6 +542,8 @@ private:
                 }
             }
         }
+        if (flat || device)
+            cached.recount(keptBefore);
         painter_.resetTransform();
     }
 
@@ -552,40 +565,57 @@ private:
         return true;
     }
 
-    // A kept fill or stroke outline, filled under the painter's transform; `brushTo`
-    // maps the style's brush from shape space into the kept path's units.
-    void fillKept(const QPainterPath& path, const StylePath& p, const ShapeDef& shape, const QTransform& brushTo,
-                  const ColorTransform& cx)
+    // Kept path `i` (a fill or stroke outline), filled under the painter's transform;
+    // `brushTo` maps the style's brush from shape space into the kept path's units.
+    // Solid ones go through the span fill with the runs kept for that path.
+    void fillKept(const KeptPaths& kept, size_t i, const StylePath& p, const ShapeDef& shape,
+                  const QTransform& brushTo, const ColorTransform& cx)
     {
+        const QPainterPath& path = *kept.paths[i];
         if (p.role == PathRole::Stroke) {
-            fillStroke(path, shape.lineStyles[p.style], cx, brushTo);
+            const LineStyle& line = shape.lineStyles[p.style];
+            if (!line.hasFill && kept.spanFill(i, painter_, painter_.transform(), premultiplied(line.color, cx)))
+                return;
+            painter_.fillPath(path, strokeBrush(line, cx, brushTo, bitmaps_));
             return;
         }
         const FillStyle& fill = shape.fillStyles[p.style];
-        if (fill.kind == FillKind::Solid && spanFillSolid(path, fill.color, cx))
+        if (fill.kind == FillKind::Solid && kept.spanFill(i, painter_, painter_.transform(), premultiplied(fill.color, cx)))
             return;
         if (fill.kind == FillKind::Bitmap)
             painter_.setRenderHint(QPainter::SmoothPixmapTransform, smooth_ && fill.bitmapSmoothed);
         painter_.fillPath(path, fillBrush(fill, cx, brushTo, bitmaps_));
     }
 
+    static uint32_t premultiplied(Rgba colour, const ColorTransform& cx)
+    {
+        return qPremultiply(toQColor(colour, cx).rgba());
+    }
+
     // A fill at low quality, the pixels whose centres it covers (see AliasedFill);
     // false for fills drawn another way (clamped bitmaps). In a cached or filtered
     // object's surface too, once the surface sits on the pixel grid (onSurfaceGrid).
-    bool fillAliased(const StylePath& p, const ShapeDef& shape, const QTransform& toDevice, const ColorTransform& cx)
+    bool fillAliased(CachedShape& cached, size_t i, const QTransform& toDevice, const ColorTransform& cx)
     {
+        const StylePath& p = cached.paths.paths[i];
+        const ShapeDef& shape = *cached.shape;
         if (p.style >= shape.fillStyles.size())
             return false;
         const FillStyle& fill = shape.fillStyles[p.style];
         if (fill.kind == FillKind::Bitmap && !fill.bitmapRepeats)
             return false;
-        const QPainterPath outline = aliasedOutline(p.path, toDevice);
         painter_.resetTransform();
         const QBrush brush = fillBrush(fill, cx, toDevice, bitmaps_);
         if (fill.kind == FillKind::Bitmap)
             painter_.setRenderHint(QPainter::SmoothPixmapTransform, false);
-        if (!aliasedFill(painter_, outline, brush))
-            painter_.fillPath(outline, brush);
+        const QSize size(painter_.device()->width(), painter_.device()->height());
+        const std::vector<QRect>* runs = cached.pixelRects(i, toDevice, size, [&](std::vector<QRect>& out) {
+            return aliasedRuns(aliasedOutline(p.path, toDevice), size.width(), size.height(), out);
+        });
+        if (runs)
+            fillRuns(painter_, *runs, brush);
+        else
+            painter_.fillPath(aliasedOutline(p.path, toDevice), brush);
         return true;
     }
 
@@ -603,7 +633,7 @@ private:
     // time for busy outlines; false where Qt must fill it.
     bool spanFillSolid(const QPainterPath& path, Rgba colour, const ColorTransform& cx)
     {
-        return spanFill(painter_, path, painter_.transform(), qPremultiply(toQColor(colour, cx).rgba()));
+        return spanFill(painter_, path, painter_.transform(), premultiplied(colour, cx));
     }
 
     // A node with a blend mode: it and its children are drawn into a layer the size of

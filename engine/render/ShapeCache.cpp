@@ -49,6 +49,7 @@ KeptPaths keep(const CachedShape& cached, const QTransform& toUnits, double scal
     const ShapeDef& shape = *cached.shape;
     KeptPaths kept;
     kept.paths.reserve(cached.paths.paths.size());
+    kept.runs.resize(cached.paths.paths.size());
     kept.strokeWidths.reserve(cached.paths.paths.size());
     for (const StylePath& p : cached.paths.paths) {
         std::optional<QPainterPath>& out = kept.paths.emplace_back();
@@ -93,6 +94,18 @@ bool finiteLinear(const Matrix& m)
 }
 
 } // namespace
+
+bool KeptPaths::spanFill(size_t i, QPainter& painter, const QTransform& toDevice, uint32_t color) const
+{
+    if (i >= paths.size() || !paths[i])
+        return false;
+    if (i >= runs.size())
+        return render::spanFill(painter, *paths[i], toDevice, color);
+    const size_t before = runs[i].bytes();
+    const bool filled = render::spanFill(painter, *paths[i], toDevice, color, &runs[i]);
+    runBytes = runBytes + runs[i].bytes() - before;
+    return filled;
+}
 
 QPainterPath strokeOutline(const QPainterPath& centre, const LineStyle& line, double width, double scale)
 {
@@ -141,6 +154,8 @@ void CachedShape::dropKept()
     const size_t before = keptBytes();
     flat_.clear();
     device_.clear();
+    rects_.clear();
+    rectBytes_ = 0;
     if (budget)
         budget->bytes -= std::min(budget->bytes, before);
 }

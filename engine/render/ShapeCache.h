@@ -7,8 +7,12 @@
 
 #include "engine/format/Shape.h"
 #include "engine/render/ShapePaths.h"
+#include "engine/render/SpanFill.h"
 
 #include <QPainterPath>
+#include <QRect>
+#include <QSize>
+#include <QTransform>
 
 #include <algorithm>
 #include <cstdint>
@@ -33,6 +37,13 @@ struct KeptPaths {
     // way.
     std::vector<double> strokeWidths;
     size_t bytes = 0;  // roughly what the paths take in memory
+    // Per path: the coverage of its last solid fills, for a shape drawn again where it
+    // was (or whole pixels away); filled in as it is drawn, and counted in runBytes.
+    mutable std::vector<SpanRuns> runs;
+    mutable size_t runBytes = 0;
+
+    // Fills path `i` through spanFill with its kept runs, keeping runBytes up to date.
+    bool spanFill(size_t i, QPainter& painter, const QTransform& toDevice, uint32_t color) const;
 };
 
 // The linear part of a matrix (scale, rotation, skew; the translation left out).
@@ -57,11 +68,8 @@ public:
         auto found = std::ranges::find_if(entries_, [&](const Entry& e) { return e.key == key; });
         if (found == entries_.end()) {
             entries_.push_front({key, std::nullopt});
-            if (entries_.size() > Capacity) {
-                if (entries_.back().kept)
-                    bytes_ -= entries_.back().kept->bytes;
+            if (entries_.size() > Capacity)
                 entries_.pop_back();
-            }
             if (!AtOnce)
                 return nullptr;
             found = entries_.begin();
@@ -72,20 +80,23 @@ public:
             entries_.push_front(std::move(moved));
             found = entries_.begin();
         }
-        if (!found->kept) {
+        if (!found->kept)
             found->kept = make(key);
-            bytes_ += found->kept->bytes;
-        }
         return &*found->kept;
     }
 
-    size_t bytes() const { return bytes_; }
-
-    void clear()
+    // What the kept paths take, with the runs kept as they were drawn.
+    size_t bytes() const
     {
-        entries_.clear();
-        bytes_ = 0;
+        size_t total = 0;
+        for (const Entry& e : entries_) {
+            if (e.kept)
+                total += e.kept->bytes + e.kept->runBytes;
+        }
+        return total;
     }
+
+    void clear() { entries_.clear(); }
 
 private:
     struct Entry {
@@ -93,7 +104,6 @@ private:
         std::optional<KeptPaths> kept;
     };
     std::deque<Entry> entries_;
-    size_t bytes_ = 0;
 };
 
 // The area a stroke of `width` along `centre` covers, as a path to fill, with its
@@ -148,19 +158,89 @@ struct CachedShape {
 
     static constexpr size_t kFlatShapes = 16;
 
-    size_t keptBytes() const { return flat_.bytes() + device_.bytes(); }
+    size_t keptBytes() const { return flat_.bytes() + device_.bytes() + rectBytes_; }
+    // Counts what the kept paths took beyond `before` (runs kept while drawing them)
+    // into the budget.
+    void recount(size_t before) { count(before); }
     uint64_t lastDrawn() const { return lastDrawn_; }
+    // Whole-pixel rectangles that path `i` lights under exactly `toDevice` on a device
+    // of `size`, for what is worked out pixel by pixel at low quality (aliased fills,
+    // thin level lines): made by `make` (false: none), and kept from the second time
+    // the path is drawn under that same transform, for shapes that stay put. A few
+    // placements are kept per path, for a shape placed several times. Null where
+    // `make` gives none.
+    template <class Make>
+    const std::vector<QRect>* pixelRects(size_t i, const QTransform& toDevice, QSize size, Make&& make);
+
+    static constexpr size_t kRectPlacements = 16;
+
     // Drops every kept path (the shape's own paths stay).
     void dropKept();
 
 private:
     void count(size_t before);
 
+    // Per path: the transforms and device sizes it was drawn at lately, most recent
+    // first, with the rectangles kept for those seen twice.
+    struct KeptRects {
+        QTransform toDevice;
+        QSize size;
+        bool kept = false;
+        std::vector<QRect> rects;
+    };
+    std::vector<std::vector<KeptRects>> rects_;
+    size_t rectBytes_ = 0;
+
     std::optional<QPainterPath> area_;
     RecentPaths<int, kFlatShapes, true> flat_;  // by quarter-octave step of the scale
     RecentPaths<LinearPart, kDeviceShapes, false> device_;
     uint64_t lastDrawn_ = 0;
 };
+
+template <class Make>
+const std::vector<QRect>* CachedShape::pixelRects(size_t i, const QTransform& toDevice, QSize size, Make&& make)
+{
+    static thread_local std::vector<QRect> scratch;
+    if (i >= paths.paths.size())
+        return nullptr;
+    if (rects_.size() != paths.paths.size())
+        rects_.resize(paths.paths.size());
+    std::vector<KeptRects>& placements = rects_[i];
+    // Exactly the same transform: a hair's difference may light other pixels.
+    auto same = [&](const QTransform& t) {
+        return t.m11() == toDevice.m11() && t.m12() == toDevice.m12() && t.m13() == toDevice.m13()
+            && t.m21() == toDevice.m21() && t.m22() == toDevice.m22() && t.m23() == toDevice.m23()
+            && t.m31() == toDevice.m31() && t.m32() == toDevice.m32() && t.m33() == toDevice.m33();
+    };
+    auto found = std::ranges::find_if(placements, [&](const KeptRects& k) { return same(k.toDevice) && k.size == size; });
+    if (found != placements.end() && found->kept) {
+        std::rotate(placements.begin(), found, found + 1);
+        return &placements.front().rects;
+    }
+    const size_t before = keptBytes();
+    if (found == placements.end()) {
+        // First sight: remembered, made afresh, not kept.
+        if (placements.size() >= kRectPlacements) {
+            rectBytes_ -= std::min(rectBytes_, placements.back().rects.capacity() * sizeof(QRect));
+            placements.pop_back();
+        }
+        placements.insert(placements.begin(), KeptRects{toDevice, size, false, {}});
+        count(before);
+        scratch.clear();
+        return make(scratch) ? &scratch : nullptr;
+    }
+    std::rotate(placements.begin(), found, found + 1);
+    KeptRects& slot = placements.front();
+    if (!make(slot.rects)) {
+        slot.rects = {};
+        return nullptr;
+    }
+    slot.rects.shrink_to_fit();
+    slot.kept = true;
+    rectBytes_ += slot.rects.capacity() * sizeof(QRect);
+    count(before);
+    return &slot.rects;
+}
 
 class ShapeCache {
 public:

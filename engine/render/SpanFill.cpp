@@ -4,6 +4,7 @@
 #include <QImage>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -239,14 +240,184 @@ void cover(const DevicePoints& pts, bool evenOdd, int x0, int y0, int width, int
 
 } // namespace
 
-bool spanFill(QPainter& painter, const QPainterPath& path, const QTransform& toDevice, uint32_t color)
+size_t SpanRuns::bytes() const
+{
+    size_t total = sizeof(SpanRuns) + kept_.capacity() * sizeof(Placement);
+    for (const Placement& k : kept_)
+        total += k.points.capacity() * sizeof(QPointF) + k.starts.capacity() * sizeof(size_t) + k.runs.capacity() * sizeof(Run);
+    return total;
+}
+
+struct SpanRunsAccess {
+    using Placement = SpanRuns::Placement;
+
+    // The points relative to the area's corner, the area's size and the fill rule,
+    // folded into one number. The points sit on a 1/64 grid well inside 2^20, so the
+    // differences are exact and equal points give equal bits.
+    static uint64_t print(const DevicePoints& pts, int x0, int y0, int width, int height, bool evenOdd)
+    {
+        constexpr uint64_t kPrime = 0x100000001b3ull;
+        uint64_t h = 0xcbf29ce484222325ull;
+        auto mix = [&h](uint64_t v) {
+            h = (h ^ v) * kPrime;
+            h ^= h >> 29;
+        };
+        mix(static_cast<uint64_t>(width) << 32 | static_cast<uint32_t>(height));
+        mix(evenOdd ? 1 : 0);
+        mix(pts.starts.size());
+        for (const size_t start : pts.starts)
+            mix(start);
+        for (const QPointF& p : pts.points) {
+            mix(std::bit_cast<uint64_t>(p.x() - x0));
+            mix(std::bit_cast<uint64_t>(p.y() - y0));
+        }
+        return h;
+    }
+
+    static bool same(const Placement& k, const DevicePoints& pts, int x0, int y0, int width, int height, bool evenOdd)
+    {
+        if (k.width != width || k.height != height || k.evenOdd != evenOdd || k.starts != pts.starts
+            || k.points.size() != pts.points.size())
+            return false;
+        for (size_t i = 0; i < pts.points.size(); ++i) {
+            if (k.points[i].x() != pts.points[i].x() - x0 || k.points[i].y() != pts.points[i].y() - y0)
+                return false;
+        }
+        return true;
+    }
+
+    // Hands the path's runs to `blend(y, from, to, coverage)` (y within the area):
+    // kept ones where the points are the same as when they were kept, else summed
+    // afresh, and kept when these points were seen on an earlier fill.
+    static std::array<double, 6> transformOf(const QTransform& t)
+    {
+        return {t.m11(), t.m12(), t.m21(), t.m22(), t.dx(), t.dy()};
+    }
+
+    // The placement kept for this very transform, image size and path, if any: its
+    // points would come out as they did.
+    static Placement* find(SpanRuns& k, const QTransform& toDevice, QSize image, const QPainterPath& path)
+    {
+        if (k.kept_.empty() || toDevice.type() == QTransform::TxProject)
+            return nullptr;
+        const std::array<double, 6> transform = transformOf(toDevice);
+        const bool evenOdd = path.fillRule() == Qt::OddEvenFill;
+        for (auto it = k.kept_.begin(); it != k.kept_.end(); ++it) {
+            if (it->transform == transform && it->image == image && it->elements == path.elementCount()
+                && it->evenOdd == evenOdd) {
+                std::rotate(k.kept_.begin(), it, it + 1);
+                return &k.kept_.front();
+            }
+        }
+        return nullptr;
+    }
+
+    // Hands the runs kept for this very transform, image size and path to
+    // `blendAt(x0, y0, y, from, to, coverage)`; false where there are none.
+    template <class BlendAt>
+    static bool replay(SpanRuns& k, const QTransform& toDevice, QSize image, const QPainterPath& path, BlendAt&& blendAt)
+    {
+        const Placement* same = find(k, toDevice, image, path);
+        if (!same)
+            return false;
+        for (const SpanRuns::Run& r : same->runs)
+            blendAt(same->x0, same->y0, int{r.y}, int{r.from}, int{r.to}, uint32_t{r.coverage});
+        return true;
+    }
+
+    template <class Blend>
+    static void fill(SpanRuns& k, const QTransform& toDevice, QSize image, int elements, const DevicePoints& pts, int x0, int y0, int width,
+                     int height, bool evenOdd, Blend&& blend)
+    {
+        // Points can only come out the same under the same linear part: a path turned
+        // or resized since its last fill is not fingerprinted (but its first fill is).
+        const SpanRuns::Linear linear{toDevice.m11(), toDevice.m12(), toDevice.m21(), toDevice.m22()};
+        const bool mayRepeat = !k.filled_ || k.lastLinear_ == linear
+            || std::ranges::any_of(k.kept_, [&](const Placement& p) { return p.linear == linear; });
+        k.lastLinear_ = linear;
+        k.filled_ = true;
+        if (!mayRepeat) {
+            cover(pts, evenOdd, x0, y0, width, height, blend);
+            return;
+        }
+        const uint64_t print = SpanRunsAccess::print(pts, x0, y0, width, height, evenOdd);
+        for (auto it = k.kept_.begin(); it != k.kept_.end(); ++it) {
+            if (it->print != print || !same(*it, pts, x0, y0, width, height, evenOdd))
+                continue;
+            for (const SpanRuns::Run& r : it->runs)
+                blend(r.y, r.from, r.to, uint32_t{r.coverage});
+            // Found at another place: drawn next at this one.
+            it->transform = transformOf(toDevice);
+            it->image = image;
+            it->x0 = x0;
+            it->y0 = y0;
+            std::rotate(k.kept_.begin(), it, it + 1);
+            return;
+        }
+        const size_t seen = std::min(k.seenCount_, SpanRuns::kSeen);
+        const bool again = std::find(k.seen_.begin(), k.seen_.begin() + static_cast<ptrdiff_t>(seen), print)
+            != k.seen_.begin() + static_cast<ptrdiff_t>(seen);
+        // Runs are kept in 16-bit coordinates.
+        constexpr int kMaxSide = 65535;
+        if (!again || width > kMaxSide || height > kMaxSide) {
+            k.seen_[k.seenCount_++ % SpanRuns::kSeen] = print;
+            cover(pts, evenOdd, x0, y0, width, height, blend);
+            return;
+        }
+        if (k.kept_.size() >= SpanRuns::kPlacements)
+            k.kept_.pop_back();
+        k.kept_.insert(k.kept_.begin(), Placement{});
+        Placement& kept = k.kept_.front();
+        kept.transform = transformOf(toDevice);
+        kept.image = image;
+        kept.elements = elements;
+        kept.x0 = x0;
+        kept.y0 = y0;
+        kept.linear = linear;
+        kept.print = print;
+        kept.width = width;
+        kept.height = height;
+        kept.evenOdd = evenOdd;
+        kept.starts = pts.starts;
+        kept.points.resize(pts.points.size());
+        for (size_t i = 0; i < pts.points.size(); ++i)
+            kept.points[i] = QPointF(pts.points[i].x() - x0, pts.points[i].y() - y0);
+        cover(pts, evenOdd, x0, y0, width, height, [&](int y, int from, int to, uint32_t coverage) {
+            kept.runs.push_back({static_cast<uint16_t>(y), static_cast<uint16_t>(from), static_cast<uint16_t>(to),
+                                 static_cast<uint8_t>(coverage)});
+            blend(y, from, to, coverage);
+        });
+        kept.runs.shrink_to_fit();
+    }
+};
+
+bool spanFill(QPainter& painter, const QPainterPath& path, const QTransform& toDevice, uint32_t color,
+              SpanRuns* keep)
 {
     if (!spanFillable(painter))
         return false;
+    auto* image = static_cast<QImage*>(painter.device());
+    uchar* bits = image->bits();
+    const qsizetype bpl = image->bytesPerLine();
+    // Blends a run of row `y` of the area whose corner is (x0, y0).
+    auto blendAt = [&](int x0, int y0, int y, int from, int to, uint32_t coverage) {
+        uint32_t* row = reinterpret_cast<uint32_t*>(bits + (y0 + y) * bpl) + x0;
+        const uint32_t src = coverage == 255 ? color : byteMul(color, coverage);
+        if (src >> 24 == 255) {
+            std::fill(row + from, row + to, src);
+            return;
+        }
+        const uint32_t below = 255 - (src >> 24);
+        for (int x = from; x < to; ++x)
+            row[x] = src + byteMul(row[x], below);
+    };
+    if (keep && color != 0) {
+        if (SpanRunsAccess::replay(*keep, toDevice, image->size(), path, blendAt))
+            return true;
+    }
     static thread_local DevicePoints pts;
     if (!devicePoints(path, toDevice, pts))
         return false;
-    auto* image = static_cast<QImage*>(painter.device());
     if (pts.points.empty() || color == 0)
         return true;
     const int x0 = static_cast<int>(std::max(0.0, std::floor(pts.left)));
@@ -261,20 +432,12 @@ bool spanFill(QPainter& painter, const QPainterPath& path, const QTransform& toD
     const qsizetype area = qsizetype(x1 - x0) * qsizetype(y1 - y0);
     if (area > kMaxArea || area > kPixelsPerPoint * qsizetype(pts.points.size()))
         return false;
-    uchar* bits = image->bits();
-    const qsizetype bpl = image->bytesPerLine();
-    cover(pts, path.fillRule() == Qt::OddEvenFill, x0, y0, x1 - x0, y1 - y0,
-          [&](int y, int from, int to, uint32_t coverage) {
-              uint32_t* row = reinterpret_cast<uint32_t*>(bits + (y0 + y) * bpl) + x0;
-              const uint32_t src = coverage == 255 ? color : byteMul(color, coverage);
-              if (src >> 24 == 255) {
-                  std::fill(row + from, row + to, src);
-                  return;
-              }
-              const uint32_t keep = 255 - (src >> 24);
-              for (int x = from; x < to; ++x)
-                  row[x] = src + byteMul(row[x], keep);
-          });
+    auto blend = [&](int y, int from, int to, uint32_t coverage) { blendAt(x0, y0, y, from, to, coverage); };
+    const bool evenOdd = path.fillRule() == Qt::OddEvenFill;
+    if (keep)
+        SpanRunsAccess::fill(*keep, toDevice, image->size(), path.elementCount(), pts, x0, y0, x1 - x0, y1 - y0, evenOdd, blend);
+    else
+        cover(pts, evenOdd, x0, y0, x1 - x0, y1 - y0, blend);
     return true;
 }
 

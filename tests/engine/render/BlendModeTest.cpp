@@ -3,9 +3,11 @@
 // around a blended node, and bad geometry.
 
 #include "RenderFixture.h"
+#include "engine/render/BlendLayer.h"
 #include "tests/support/ShapeWriter.h"
 
 #include <limits>
+#include <vector>
 
 namespace {
 
@@ -202,6 +204,42 @@ TEST(BlendMode, BadGeometryDrawsNothingAndHugeBoundsAreClipped)
     Canvas h(100, 100);
     h.draw(rootOf({backdrop(), huge}));
     EXPECT_TRUE(near(h.at(50, 50), QColor(78, 78, 49)));
+}
+
+} // namespace
+
+namespace {
+
+// A layer's colour transform gives every pixel what transforming it alone gives,
+// whatever runs of equal pixels, transparent gaps and alternations lie before it.
+TEST(BlendMode, LayerColourTransformTreatsEachPixelAsItself)
+{
+    const QRgb pixels[] = {qPremultiply(qRgba(200, 100, 50, 255)), qPremultiply(qRgba(10, 220, 90, 128)), 0,
+                           qPremultiply(qRgba(255, 255, 255, 1)), qPremultiply(qRgba(0, 0, 0, 255))};
+    // Rows of runs, gaps and alternations built from those pixels.
+    const std::vector<std::vector<int>> rows = {
+        {0, 0, 0, 0, 1, 1, 2, 2, 0, 0}, {2, 0, 2, 0, 3, 3, 3, 4, 4, 1}, {1, 0, 1, 0, 1, 0, 2, 1, 1, 1}};
+    ColorTransform cx;
+    cx.rMul = 0.5f;
+    cx.gAdd = 40;
+    cx.aMul = 0.75f;
+    cx.bAdd = -30;
+    QImage layer(10, 3, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 10; ++x)
+            layer.setPixel(x, y, pixels[rows[size_t(y)][size_t(x)]]);
+    QImage expected = layer;
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 10; ++x) {
+            QImage one(1, 1, QImage::Format_ARGB32_Premultiplied);
+            one.setPixel(0, 0, layer.pixel(x, y));
+            applyColorTransform(one, cx);
+            expected.setPixel(x, y, one.pixel(0, 0));
+        }
+    applyColorTransform(layer, cx);
+    EXPECT_TRUE(layer == expected);
+    EXPECT_EQ(layer.pixel(2, 0), layer.pixel(0, 0)) << "a run is transformed alike";
+    EXPECT_NE(layer.pixel(0, 0), pixels[0]) << "and transformed";
 }
 
 } // namespace
