@@ -93,6 +93,7 @@ public:
     void globalToLocal(double& x, double& y) override;
     bool hitTestPoint(double x, double y, bool shape) override;
     bool setMask(avm1::ClipHost* mask) override;
+    bool setTextFieldMask(avm1::TextFieldHost* mask) override;
     Drawing* drawing() override { return &self_.drawing; }
 
     void trace(const std::string& line) override;
