@@ -7,6 +7,7 @@
 #include "engine/avm1/MovieClipObject.h"
 #include "engine/avm1/NetStreamObject.h"
 #include "engine/avm1/SoundTransform.h"
+#include "engine/avm1/TextFieldObject.h"
 
 #include <array>
 #include <cctype>
@@ -318,14 +319,23 @@ Value movieClipGetRect(Machine& m, Value self, std::span<const Value> args)
     return clipBox(m, self, args, false);
 }
 
-// The clip a setMask argument names: a clip itself, or a path (numbers included)
-// from the clip whose script is running, each step a child, a member holding a clip,
-// or _parent, _root or _levelN; "path:name" names a member of the clip at the path.
-// Other objects name nothing, without being asked for their text.
-ClipHost* maskClipOf(Machine& m, ClipHost* self, const Value& v)
+// What a setMask argument names: a clip or a text field itself, or a path (numbers
+// included) from the clip whose script is running, each step a child, a member holding
+// a clip, or _parent, _root or _levelN, the last step also a member holding a field;
+// "path:name" names a member of the clip at the path. Other objects name nothing,
+// without being asked for their text.
+struct MaskTarget {
+    ClipHost* clip = nullptr;
+    TextFieldHost* field = nullptr;
+};
+
+MaskTarget maskTargetOf(Machine& m, ClipHost* self, const Value& v)
 {
-    if (v.isObject())
-        return host(m, v);
+    if (v.isObject()) {
+        if (ClipHost* clip = host(m, v))
+            return {clip, nullptr};
+        return {nullptr, textFieldHost(v.asObject())};
+    }
     std::string path = m.toString(v);
     ClipHost* from = clipHost(m.currentClip());
     if (!from)
@@ -341,12 +351,16 @@ ClipHost* maskClipOf(Machine& m, ClipHost* self, const Value& v)
         rest = sep >= rest.size() ? std::string_view() : rest.substr(sep + (rest[sep] == '/' || rest[sep] == '.' ? 1 : 0));
         if (segment.empty())
             continue;
-        if (segment == ".." || segment == "_parent" || segment == "_root" || segment.starts_with("_level"))
+        if (segment == ".." || segment == "_parent" || segment == "_root" || segment.starts_with("_level")) {
             from = clipAtPath(m, from, segment, m.caseSensitive());
-        else
-            from = host(m, m.getMember(Value(from->scriptObject()), segment));
+            continue;
+        }
+        Value member = m.getMember(Value(from->scriptObject()), segment);
+        from = host(m, member);
+        if (!from && rest.empty())
+            return {nullptr, textFieldHost(member.asObject())};
     }
-    return path.empty() ? nullptr : from;
+    return path.empty() ? MaskTarget{} : MaskTarget{from, nullptr};
 }
 
 Value movieClipSetMask(Machine& m, Value self, std::span<const Value> args)
@@ -356,8 +370,10 @@ Value movieClipSetMask(Machine& m, Value self, std::span<const Value> args)
         return Value();
     if (args[0].isNullish())
         return Value(c->setMask(nullptr));
-    ClipHost* mask = maskClipOf(m, c, args[0]);
-    return Value(mask && c->setMask(mask));
+    MaskTarget mask = maskTargetOf(m, c, args[0]);
+    if (mask.field)
+        return Value(c->setTextFieldMask(mask.field));
+    return Value(mask.clip && c->setMask(mask.clip));
 }
 
 Value movieClipHitTest(Machine& m, Value self, std::span<const Value> args)

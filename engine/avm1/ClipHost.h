@@ -23,6 +23,7 @@ namespace swf::avm1 {
 
 class Object;
 struct SoundTransform;
+class TextFieldHost;
 
 // Indices of the clip properties, as GetProperty/SetProperty number them.
 enum class ClipProperty {
@@ -138,6 +139,9 @@ public:
     // setMask: the clip is seen only where `mask`'s shapes are, and `mask` is no longer
     // drawn itself; null takes the mask away. False where the clip cannot be masked.
     virtual bool setMask(ClipHost* /*mask*/) { return false; }
+    // setMask with a text field: the clip is seen only where the field's glyphs are (its
+    // whole box when it has a background or border), and the field is no longer drawn.
+    virtual bool setTextFieldMask(TextFieldHost* /*mask*/) { return false; }
     // What scripts draw into the clip (moveTo, lineTo ...); null where nothing can be drawn.
     virtual Drawing* drawing() { return nullptr; }
     // A button instance rather than a sprite's.

@@ -1,4 +1,5 @@
 #include "engine/movie/ClipScript.h"
+#include "engine/movie/TextFieldScript.h"
 #include "engine/movie/VideoObject.h"
 
 #include "engine/avm1/Machine.h"
@@ -958,6 +959,16 @@ bool ClipScript::setMask(avm1::ClipHost* mask)
         return false;
     auto* other = dynamic_cast<ClipScript*>(mask);
     d->maskClip = other ? other->self_.serial.value : 0;
+    return true;
+}
+
+bool ClipScript::setTextFieldMask(avm1::TextFieldHost* mask)
+{
+    DisplayObject* d = displayObject();
+    auto* field = dynamic_cast<TextFieldScript*>(mask);
+    if (!d || !field)
+        return false;
+    d->maskClip = field->instanceSerial();
     return true;
 }
 

@@ -94,6 +94,7 @@ public:
     bool hitTestPoint(double x, double y, bool shape) override;
     bool boundsOverlap(avm1::ClipHost& other) override;
     bool setMask(avm1::ClipHost* mask) override;
+    bool setTextFieldMask(avm1::TextFieldHost* mask) override;
     Drawing* drawing() override { return &self_.drawing; }
 
     void trace(const std::string& line) override;

@@ -64,14 +64,6 @@ private:
     std::unique_ptr<ClipScript> host_;
 };
 
-// Which clip instance a state is, so that work queued for one clip does not run on
-// another that took its place (and its path) in the meantime. Copies (seek snapshots)
-// keep it; it takes no part in comparisons. 0: not numbered.
-struct InstanceSerial {
-    uint64_t value = 0;
-    friend bool operator==(const InstanceSerial&, const InstanceSerial&) { return true; }
-};
-
 struct ClipState {
     const TimelineDef* timeline = nullptr;
     int frame = 0;  // 1-based; 0 until the first frame is entered
@@ -127,10 +119,8 @@ public:
     // A new clip instance, with a number no other instance has had.
     ClipState& emplace()
     {
-        // Players on several threads (the conformance runner) share the count.
-        static std::atomic<uint64_t> lastSerial{0};
         state_ = std::make_unique<ClipState>();
-        state_->serial.value = ++lastSerial;
+        state_->serial = InstanceSerial::next();
         return *state_;
     }
     void reset() { state_.reset(); }
@@ -198,8 +188,8 @@ struct DisplayObject {
     // depth (-1 - its depth), still named and reachable by scripts, neither drawn nor
     // played, until the next frame step takes it away.
     bool unloading = false;
-    // The instance (ClipState serial) of the clip a script made this object's mask
-    // with setMask; 0: none.
+    // The instance (a clip's or a text field's serial) a script made this object's
+    // mask with setMask; 0: none.
     uint64_t maskClip = 0;
     // Derived from the matrix and kept with it: no part of comparisons.
     std::optional<ScriptScale> scriptScale;

@@ -10,7 +10,7 @@ namespace swf::movie {
 
 namespace {
 
-// The clips scripts made masks (setMask), by instance, with where each sits in the
+// The clips and text fields scripts made masks (setMask), by instance, with where each sits in the
 // tree's space; empty when no object has one.
 struct ScriptMasks {
     struct Source {
@@ -33,6 +33,12 @@ void findMaskUsers(const ClipState& clip, std::unordered_map<uint64_t, ScriptMas
 void findMaskSources(const ClipState& clip, const Matrix& world, ScriptMasks& masks)
 {
     for (const DisplayObject& object : clip.children) {
+        if (object.textField) {
+            // A text field serves as a mask through its glyphs (or its box).
+            auto it = masks.byClip.find(object.textField->serial.value);
+            if (it != masks.byClip.end())
+                it->second = {&object, world * object.matrix};
+        }
         if (!object.clip)
             continue;
         const Matrix inner = world * object.matrix;
@@ -91,7 +97,8 @@ render::RenderNode buildNode(const DisplayObject& object, const Matrix& world, c
     if (!masks.byClip.empty()) {
         // A clip serving as a script's mask is not drawn itself, and no longer masks
         // the depths above it as a timeline mask: it masks what the script gave it.
-        if (object.clip && masks.byClip.contains(object.clip->serial.value)) {
+        if ((object.clip && masks.byClip.contains(object.clip->serial.value)) ||
+            (object.textField && masks.byClip.contains(object.textField->serial.value))) {
             node.visible = false;
             node.clipDepth = 0;
         }

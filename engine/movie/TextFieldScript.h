@@ -49,6 +49,9 @@ public:
     void setSelection(int anchor, int caret) override;
     void replaceSelection(const std::string& text) override;
 
+    // Which field instance this is (what a clip it masks holds).
+    uint64_t instanceSerial() const { return self_.serial.value; }
+
 private:
     DisplayObject* displayObject();
     // The format new text takes.

@@ -7,12 +7,29 @@
 
 #include "engine/render/TextFieldLook.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 
 namespace swf::movie {
+
+// Which clip or text field instance a state is, so that work queued for one clip does
+// not run on another that took its place (and its path) in the meantime, and a script's
+// mask stays with the object it named. Copies (seek snapshots) keep it; it takes no part
+// in comparisons. 0: not numbered.
+struct InstanceSerial {
+    uint64_t value = 0;
+    // A number no other clip or field instance has had.
+    static InstanceSerial next()
+    {
+        // Players on several threads (the conformance runner) share the count.
+        static std::atomic<uint64_t> last{0};
+        return InstanceSerial{++last};
+    }
+    friend bool operator==(const InstanceSerial&, const InstanceSerial&) { return true; }
+};
 
 class TextFieldScript;
 
@@ -56,6 +73,7 @@ struct TextFieldState {
     int scroll = 1;
     int hscroll = 0;
     TextFieldLink script;
+    InstanceSerial serial;
 
     // A field as its definition places it.
     // `swfVersion`: of the movie that defines the field, which decides how its HTML reads.
@@ -107,6 +125,7 @@ public:
     TextFieldState& emplace(TextFieldState state)
     {
         state_ = std::make_unique<TextFieldState>(std::move(state));
+        state_->serial = InstanceSerial::next();
         return *state_;
     }
 

@@ -5,6 +5,8 @@
 
 #include "MovieFixture.h"
 
+#include "engine/movie/RenderTreeBuilder.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -613,6 +615,51 @@ TEST(SetMask, AnswersWhetherTheMaskWasTaken)
         cases[i].pushMask(probe);
         probe.getVariable("a").pushString("setMask").op(kCallMethod).op(kTrace);
         EXPECT_EQ(withOverlappingClips(probe), (Lines{cases[i].expected})) << "case " << i;
+    }
+}
+
+// A text field may be a clip's mask, given itself or by name: the clip's node is drawn
+// through the field's node and the field is no longer drawn; a field taken as a mask
+// stays with the clip while others are created after it.
+TEST(SetMask, ATextFieldMasksAClip)
+{
+    for (bool byName : {false, true}) {
+        ActionBuilder probe;
+        keep(probe, "made", "_root", "createTextField", {std::string("t"), 10.0, 5.0, 5.0, 40.0, 20.0});
+        if (byName)
+            probe.pushString("t").pushInt(1);
+        else
+            probe.getVariable("t").pushInt(1);
+        probe.getVariable("a").pushString("setMask").op(kCallMethod).op(kTrace);
+        keep(probe, "other", "_root", "createTextField", {std::string("u"), 11.0, 0.0, 0.0, 10.0, 10.0});
+
+        test::SwfWriter movie;
+        defineEmptyShape(movie, kShape);
+        test::TagStream sprite;
+        sprite.placeObject2(placeAt(1, kShape)).showFrame();
+        movie.defineSprite(kSprite, 1, sprite);
+        movie.placeObject2(named(1, kSprite, "a")).doAction(probe).showFrame();
+        Running run(movie);
+        run.step();
+        ASSERT_EQ(run.traces, (Lines{"true"})) << "by name: " << byName;
+
+        render::RenderNode tree = buildRenderTree(run.root);
+        const render::RenderNode* clip = nullptr;
+        const render::RenderNode* field = nullptr;
+        const render::RenderNode* unrelated = nullptr;
+        for (const render::RenderNode& child : tree.children) {
+            if (child.depth == 1)
+                clip = &child;
+            else if (child.textField && !field)
+                field = &child;
+            else if (child.textField)
+                unrelated = &child;
+        }
+        ASSERT_TRUE(clip && field && unrelated) << "by name: " << byName;
+        ASSERT_TRUE(clip->scriptMask) << "by name: " << byName;
+        EXPECT_EQ(clip->scriptMask->textField, field->textField);
+        EXPECT_FALSE(field->visible) << "a mask is not drawn itself";
+        EXPECT_TRUE(unrelated->visible);
     }
 }
 
