@@ -818,12 +818,16 @@ void ClipScript::swapDepths(const avm1::Value& target)
 {
     DisplayObject* d = displayObject();
     avm1::Machine* machine = player_.machine();
-    if (!d || !machine)
+    // A clip that left the list and waits at its parting depth for its unload
+    // handlers moves no more, nor trades places with another.
+    if (!d || !machine || d->unloading)
         return;
     int to = 0;
     if (avm1::Object* other = target.asObject()) {
         auto* host = dynamic_cast<ClipScript*>(avm1::clipHost(other));
         if (!host || host->parent_ != parent_)
+            return;
+        if (DisplayObject* theirs = host->displayObject(); theirs && theirs->unloading)
             return;
         to = host->depth();
     } else {

@@ -778,6 +778,7 @@ void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame)
 
     std::vector<DisplayObject> rebuilt;
     rebuilt.reserve(plan.children.size());
+    const size_t scriptsAt = queue_.size();
     for (DisplayObject& planned : plan.children) {
         DisplayObject* current = clip.find(planned.depth);
         // A clip a script made or moved holds its depth: the timeline's placement there
@@ -850,7 +851,7 @@ void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame)
     clip.readOpenFrame = false;
     if (backward)
         replayPassingClips(clip, path, replay);
-    queueScripts(clip, path, frame);
+    queueScripts(clip, path, frame, std::min(scriptsAt, queue_.size()));
     enterFrameSounds(clip, frame);
 }
 
@@ -1163,14 +1164,21 @@ void TimelinePlayer::instantiateClip(DisplayObject& object, ClipPath& path, cons
     state.frame = 1;
 }
 
-void TimelinePlayer::queueScripts(const ClipState& clip, const ClipPath& path, int frame)
+void TimelinePlayer::queueScripts(const ClipState& clip, const ClipPath& path, int frame, size_t leadingAt)
 {
     if (!scriptsEnabled_)
         return;
     queueInitActions(clip.timeline->frame(frame), path, clip.movie);
+    bool placed = false;
     for (const ControlTag& tag : clip.timeline->frame(frame).tags) {
-        if (const auto* action = std::get_if<DoAction>(&tag))
-            queue_.push_back({path, action->code, {}});
+        if (std::holds_alternative<PlaceObject>(tag))
+            placed = true;
+        else if (const auto* action = std::get_if<DoAction>(&tag)) {
+            if (placed)
+                queue_.push_back({path, action->code, {}});
+            else
+                queue_.insert(queue_.begin() + static_cast<std::ptrdiff_t>(leadingAt++), {path, action->code, {}});
+        }
     }
 }
 

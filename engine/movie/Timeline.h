@@ -301,7 +301,10 @@ private:
     bool takeDisplayObjectSlot();
     // Brings a button's children in line with the records of its shown state.
     void syncButtonChildren(DisplayObject& button, ClipPath& path);
-    void queueScripts(const ClipState& clip, const ClipPath& path, int frame);
+    // Queues a landed-on frame's scripts. Those its tags hold ahead of the frame's first
+    // placement go in at `leadingAt` (ahead of the scripts of the clips the landing
+    // created, as when the frame is played in order); the rest at the end.
+    void queueScripts(const ClipState& clip, const ClipPath& path, int frame, size_t leadingAt);
     // The sounds of a frame entered: its event sounds and its stream's place.
     void enterFrameSounds(const ClipState& clip, int frame);
     void queueInitActions(const Frame& frame, const ClipPath& path, const MovieDef* movie);

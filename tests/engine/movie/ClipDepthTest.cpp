@@ -263,6 +263,32 @@ TEST(RemovedClip, WithAnUnloadHandlerWaitsAtItsPartingDepthUntilTheNextFrame)
     EXPECT_EQ(run.traces, (Lines{"_level0.a", "-16485", "a", "undefined"}));
 }
 
+// Two clips with unload handlers leave together and wait at their parting depths; a
+// swap between them, or of one with a live clip, moves neither.
+TEST(RemovedClip, WaitingAtItsPartingDepthItIsNotSwapped)
+{
+    test::SwfWriter movie;
+    movie.defineSprite(kSprite, 1, test::TagStream().showFrame());
+    for (uint16_t depth : {1, 2, 3}) {
+        test::Place p = placeAt(depth, kSprite);
+        p.name = std::string(1, static_cast<char>('a' + depth - 1));
+        if (depth < 3)
+            p.clipEvents.emplace_back(0x4, ActionBuilder());
+        movie.placeObject2(p);
+    }
+    movie.showFrame();
+    ActionBuilder after;
+    after.getVariable("b").pushInt(1).getVariable("a").pushString("swapDepths").op(kCallMethod).pop();
+    after.getVariable("a").pushInt(1).getVariable("c").pushString("swapDepths").op(kCallMethod).pop();
+    traceDepth(after, "a");
+    traceDepth(after, "b");
+    traceDepth(after, "c");
+    movie.removeObject2(1).removeObject2(2).doAction(after.stop()).showFrame();
+    Running run(movie);
+    run.step(2);
+    EXPECT_EQ(run.traces, (Lines{"-16386", "-16387", "-16381"}));
+}
+
 // Frame 1 places "a" at depth 1, "b" at depth 3 and "c" at depth 4; frame 2 swaps a and
 // b and duplicates c over itself as "d"; frame 3 goes back to frame 1. The swapped
 // timeline clips hold the depths the first frame places at (its placements there fail);

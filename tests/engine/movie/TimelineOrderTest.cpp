@@ -172,3 +172,35 @@ TEST(TimelineOrder, ClipsScriptsMakeHearOnConstructAtOnce)
 }
 
 } // namespace
+
+namespace {
+
+// The main timeline places a one-frame clip on its first frame, with the frame's script
+// ahead of or behind the placement in the tags, and takes it off on its second frame.
+// Coming round again rebuilds the first frame; the scripts keep the tag order they had
+// the first time: a script ahead of the placement runs ahead of the new clip's frame.
+TEST(TimelineOrder, ComingRoundAgainRunsTheFirstFramesScriptsInTagOrder)
+{
+    constexpr uint16_t kLeaf = 1;
+    for (bool scriptFirst : {true, false}) {
+        SCOPED_TRACE(scriptFirst ? "script ahead of the placement" : "script after the placement");
+        test::SwfWriter movie;
+        test::TagStream leaf;
+        leaf.doAction(ActionBuilder().trace("clip")).showFrame();
+        movie.defineSprite(kLeaf, 1, leaf);
+        if (scriptFirst)
+            movie.doAction(ActionBuilder().trace("root")).placeObject2(placeAt(1, kLeaf));
+        else
+            movie.placeObject2(placeAt(1, kLeaf)).doAction(ActionBuilder().trace("root"));
+        movie.showFrame();
+        movie.removeObject2(1).showFrame();
+        Running run(movie);
+        run.step(3);
+        const Lines once = scriptFirst ? Lines{"root", "clip"} : Lines{"clip", "root"};
+        Lines twice = once;
+        twice.insert(twice.end(), once.begin(), once.end());
+        EXPECT_EQ(run.traces, twice);
+    }
+}
+
+} // namespace
