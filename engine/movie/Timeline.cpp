@@ -784,8 +784,11 @@ void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame)
         // A clip a script made or moved holds its depth: the timeline's placement there
         // fails, as a PlaceObject onto a taken depth does.
         if (current && current->placedAt < 0 && !current->madeByScript &&
-            (current->clip.get() || current->textField.get()))
+            (current->clip.get() || current->textField.get())) {
+            if (replay.numberedInTarget.contains(planned.depth))
+                ++instancesNamed_;
             continue;
+        }
         if (current && current->placedAt >= 0 && current->characterId == planned.characterId &&
             current->ratio == planned.ratio && !isButton(*current)) {
             // The same character with the same ratio: the instance lives on (a clip keeps
@@ -804,6 +807,9 @@ void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame)
             kept.filters = planned.filters;
             kept.cacheAsBitmap = planned.cacheAsBitmap;
             kept.opaqueBackground = planned.opaqueBackground;
+            // Found still there, it uses up the number a new instance would have had.
+            if (replay.numberedInTarget.contains(planned.depth))
+                ++instancesNamed_;
             rebuilt.push_back(std::move(kept));
             continue;
         }
@@ -869,6 +875,7 @@ TimelinePlayer::ReplayPlan TimelinePlayer::planReplay(const ClipState& clip, int
         const PlaceObject* tag;
         int frame;
         std::string name;
+        bool numberLater = false;  // placed by the target frame: numbered in the rebuild
     };
     std::unordered_map<int32_t, Placed> placed;
     const MovieDef& movie = movieOf(clip);
@@ -881,16 +888,21 @@ TimelinePlayer::ReplayPlan TimelinePlayer::planReplay(const ClipState& clip, int
                     continue;
                 const Character* character = movie.character(*place_->characterId);
                 std::string name;
-                if (!place_->name && character &&
-                    (character->kind == CharacterKind::Sprite || character->kind == CharacterKind::Button ||
-                     character->kind == CharacterKind::EditText))
+                const bool numbered = !place_->name && character &&
+                                      (character->kind == CharacterKind::Sprite ||
+                                       character->kind == CharacterKind::Button ||
+                                       character->kind == CharacterKind::EditText);
+                const bool later = numbered && f == last;
+                if (numbered && !later)
                     name = "instance" + std::to_string(++instancesNamed_);
-                placed.emplace(place_->depth, Placed{place_, f, std::move(name)});
+                placed.emplace(place_->depth, Placed{place_, f, std::move(name), later});
             } else if (const auto* remove = std::get_if<RemoveObject>(&tag)) {
                 auto it = placed.find(remove->depth);
                 if (it == placed.end())
                     continue;
-                const Placed& gone = it->second;
+                Placed& gone = it->second;
+                if (gone.numberLater)
+                    gone.name = "instance" + std::to_string(++instancesNamed_);
                 const Character* character = movie.character(*gone.tag->characterId);
                 if (character && character->kind == CharacterKind::Sprite && character->sprite &&
                     linkageOf(*gone.tag->characterId, clip.movie).empty())
@@ -900,7 +912,9 @@ TimelinePlayer::ReplayPlan TimelinePlayer::planReplay(const ClipState& clip, int
         }
     }
     for (auto& [depth, survivor] : placed) {
-        if (!survivor.name.empty())
+        if (survivor.numberLater)
+            replay.numberedInTarget.insert(depth);
+        else if (!survivor.name.empty())
             replay.survivorNames.emplace(depth, std::move(survivor.name));
     }
     return replay;

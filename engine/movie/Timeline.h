@@ -21,6 +21,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -278,6 +279,10 @@ private:
         };
         std::vector<Passing> passing;
         std::unordered_map<int32_t, std::string> survivorNames;
+        // Depths the target frame itself places an unnamed object at: its number is
+        // taken when the rebuild comes to it, after the numbers of the children of
+        // the clips placed before it, as the replay makes each clip's children with it.
+        std::unordered_set<int32_t> numberedInTarget;
     };
     ReplayPlan planReplay(const ClipState& clip, int frame);
     // Creates and takes away again the sprites the replay passes through.

@@ -109,6 +109,22 @@ TEST(BackwardGoto, PlacementsOnTheWayTakeInstanceNumbers)
     EXPECT_EQ(run.traces, (Lines{"instance1", "instance2", "instance4"}));
 }
 
+// Going round to frame 1 numbers what that frame places in the order the replay makes
+// it: a sprite's own children take their numbers with it, before the next placement.
+TEST(BackwardGoto, ChildrenOfARebuiltClipAreNumberedBeforeTheNextPlacement)
+{
+    constexpr uint16_t kParent = 3;
+    test::SwfWriter movie;
+    movie.defineSprite(kSprite, 1,
+                       test::TagStream().doAction(ActionBuilder().getVariable("_name").trace()).showFrame());
+    movie.defineSprite(kParent, 1, test::TagStream().placeObject2(placeAt(1, kSprite)).showFrame());
+    movie.placeObject2(placeAt(1, kParent)).placeObject2(placeAt(2, kSprite)).showFrame();
+    movie.removeObject2(1).removeObject2(2).showFrame();
+    Running run(movie);
+    run.step(3);
+    EXPECT_EQ(run.traces, (Lines{"instance2", "instance3", "instance5", "instance6"}));
+}
+
 // A clip removed in the frame that placed it still runs the events of its coming (its
 // load handler) and its unload handler, but not its first frame's actions, nor its
 // enterFrame handler in the next frame.
