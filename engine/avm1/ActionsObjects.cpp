@@ -53,8 +53,9 @@ Interpreter::Outcome Interpreter::actionCallFunction(Context& ctx, Step&)
         return {};
     }
     // The function runs with the scope object it was found on as `this`: the
-    // timeline's clip, an enclosing function's locals, a with() object, _global.
-    // A name given by a path ("_root.clip.gotoAndStop") runs on the path's object.
+    // timeline's clip (inside tellTarget, the target's), an enclosing function's
+    // locals, a with() object, _global. A name given by a path
+    // ("_root.clip.gotoAndStop") runs on the path's object.
     Value self;
     std::string path, variable;
     if (name.find_first_of("./:") != std::string::npos && splitPath(name, path, variable)) {
@@ -65,8 +66,9 @@ Interpreter::Outcome Interpreter::actionCallFunction(Context& ctx, Step&)
         return {};
     }
     for (const Scope* s = ctx.scope.get(); s; s = s->parent.get()) {
-        if (m_.hasProperty(s->object, name)) {
-            self = Value(s->object);
+        Object* object = scopeObject(ctx, s);
+        if (object && m_.hasProperty(object, name)) {
+            self = Value(object);
             break;
         }
     }

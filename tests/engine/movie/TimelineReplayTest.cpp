@@ -185,4 +185,21 @@ TEST(TellTarget, FrameActionsToNowhereDoNothing)
     EXPECT_EQ(run.traces, (Lines{"1", "frame 2"}));
 }
 
+// A clip method called by its bare name under a tellTarget runs on the target: a child's
+// tellTarget("/") { gotoAndStop(3); } moves the root, not the child.
+TEST(TellTarget, AMethodCalledByNameRunsOnTheTarget)
+{
+    test::SwfWriter movie;
+    ActionBuilder jump;
+    setTarget(jump, "/").callFunction("gotoAndStop", {3}).pop();
+    setTarget(jump, "");
+    movie.defineSprite(kSprite, 1, test::TagStream().doAction(jump).showFrame());
+    movie.placeObject2(placeAt(1, kSprite)).showFrame();
+    movie.doAction(ActionBuilder().trace("frame 2")).showFrame();
+    movie.doAction(ActionBuilder().trace("frame 3")).showFrame();
+    Running run(movie);
+    run.step(3);
+    EXPECT_EQ(run.traces, (Lines{"frame 3"}));
+}
+
 } // namespace
