@@ -363,7 +363,7 @@ void TimelinePlayer::step(ClipState& root)
     }
     runQueuedScripts(root);
     syncBoundFields(root);
-    if (queue_.empty() && constructQueue_.empty() && initializeQueue_.empty() && classQueue_.empty() && lateLoads_.empty()) {
+    if (!scriptsQueued()) {
         // No queued script points into a loaded movie no clip shows any more.
         std::erase_if(loaded_, [](const auto& content) { return content.use_count() == 1; });
     }
@@ -404,31 +404,37 @@ void TimelinePlayer::gotoFrame(ClipState& root, const ClipPath& path, int frame,
         runQueuedScripts(root);
 }
 
+bool TimelinePlayer::scriptsQueued() const
+{
+    return !queue_.empty() || !constructQueue_.empty() || !initializeQueue_.empty() || !classQueue_.empty() ||
+           !lateLoads_.empty();
+}
+
+void TimelinePlayer::dropQueuedScripts()
+{
+    queue_.clear();
+    constructQueue_.clear();
+    initializeQueue_.clear();
+    classQueue_.clear();
+    lateLoads_.clear();
+}
+
 void TimelinePlayer::runQueuedScripts(ClipState& root)
 {
     root_ = &root;
     if (!scriptsEnabled_) {
-        queue_.clear();
-        constructQueue_.clear();
-        initializeQueue_.clear();
-        classQueue_.clear();
-        lateLoads_.clear();
+        dropQueuedScripts();
         return;
     }
     avm1::Machine* m = machine();
     m->resetBudget(kMaxActionsPerStep);
     size_t ran = 0;
-    while (!queue_.empty() || !constructQueue_.empty() || !initializeQueue_.empty() || !classQueue_.empty() ||
-           !lateLoads_.empty()) {
+    while (scriptsQueued()) {
         if (++ran > kMaxScriptsPerStep || m->actionsLeft() == 0) {
             reportLimit(hooks_, Limit::ScriptWork, "scripts ran past " + std::to_string(kMaxScriptsPerStep) + " scripts or " +
                                     std::to_string(kMaxActionsPerStep) +
                                     " actions in one frame; the rest of that frame's scripts were dropped");
-            queue_.clear();
-            constructQueue_.clear();
-            initializeQueue_.clear();
-            classQueue_.clear();
-            lateLoads_.clear();
+            dropQueuedScripts();
             break;
         }
         if (initializeQueue_.empty() && !classQueue_.empty()) {
@@ -781,12 +787,17 @@ void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame)
     const size_t scriptsAt = queue_.size();
     for (DisplayObject& planned : plan.children) {
         DisplayObject* current = clip.find(planned.depth);
+        // A target-frame placement that finds its depth taken (held by a script, or the
+        // same instance still there) uses up the number a new instance would have had.
+        auto useUpNumber = [&] {
+            if (replay.numberedInTarget.contains(planned.depth))
+                nextInstanceName();
+        };
         // A clip a script made or moved holds its depth: the timeline's placement there
         // fails, as a PlaceObject onto a taken depth does.
         if (current && current->placedAt < 0 && !current->madeByScript &&
             (current->clip.get() || current->textField.get())) {
-            if (replay.numberedInTarget.contains(planned.depth))
-                ++instancesNamed_;
+            useUpNumber();
             continue;
         }
         if (current && current->placedAt >= 0 && current->characterId == planned.characterId &&
@@ -807,9 +818,7 @@ void TimelinePlayer::rebuildTo(ClipState& clip, ClipPath& path, int frame)
             kept.filters = planned.filters;
             kept.cacheAsBitmap = planned.cacheAsBitmap;
             kept.opaqueBackground = planned.opaqueBackground;
-            // Found still there, it uses up the number a new instance would have had.
-            if (replay.numberedInTarget.contains(planned.depth))
-                ++instancesNamed_;
+            useUpNumber();
             rebuilt.push_back(std::move(kept));
             continue;
         }
@@ -886,15 +895,11 @@ TimelinePlayer::ReplayPlan TimelinePlayer::planReplay(const ClipState& clip, int
                 // A move keeps the instance there, even one that names a character.
                 if (place_->move || !place_->characterId || placed.contains(place_->depth))
                     continue;
-                const Character* character = movie.character(*place_->characterId);
                 std::string name;
-                const bool numbered = !place_->name && character &&
-                                      (character->kind == CharacterKind::Sprite ||
-                                       character->kind == CharacterKind::Button ||
-                                       character->kind == CharacterKind::EditText);
+                const bool numbered = !place_->name && takesInstanceNumber(movie.character(*place_->characterId));
                 const bool later = numbered && f == last;
                 if (numbered && !later)
-                    name = "instance" + std::to_string(++instancesNamed_);
+                    name = nextInstanceName();
                 placed.emplace(place_->depth, Placed{place_, f, std::move(name), later});
             } else if (const auto* remove = std::get_if<RemoveObject>(&tag)) {
                 auto it = placed.find(remove->depth);
@@ -902,7 +907,7 @@ TimelinePlayer::ReplayPlan TimelinePlayer::planReplay(const ClipState& clip, int
                     continue;
                 Placed& gone = it->second;
                 if (gone.numberLater)
-                    gone.name = "instance" + std::to_string(++instancesNamed_);
+                    gone.name = nextInstanceName();
                 const Character* character = movie.character(*gone.tag->characterId);
                 if (character && character->kind == CharacterKind::Sprite && character->sprite &&
                     linkageOf(*gone.tag->characterId, clip.movie).empty())
@@ -1114,18 +1119,27 @@ void TimelinePlayer::place(ClipState& clip, ClipPath& path, const PlaceObject& t
     }
 }
 
-void TimelinePlayer::nameUnnamed(DisplayObject& object)
+bool TimelinePlayer::takesInstanceNumber(const Character* character)
 {
-    if (!object.name.empty() || !object.character)
-        return;
-    switch (object.character->kind) {
+    if (!character)
+        return false;
+    switch (character->kind) {
     case CharacterKind::Sprite:
     case CharacterKind::Button:
-    case CharacterKind::EditText:
-        object.name = "instance" + std::to_string(++instancesNamed_);
-        break;
-    default: break;
+    case CharacterKind::EditText: return true;
+    default: return false;
     }
+}
+
+std::string TimelinePlayer::nextInstanceName()
+{
+    return "instance" + std::to_string(++instancesNamed_);
+}
+
+void TimelinePlayer::nameUnnamed(DisplayObject& object)
+{
+    if (object.name.empty() && takesInstanceNumber(object.character))
+        object.name = nextInstanceName();
 }
 
 bool TimelinePlayer::takeDisplayObjectSlot()

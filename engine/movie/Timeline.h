@@ -302,6 +302,9 @@ private:
     // Gives an object the timeline places without a name the reference player's
     // "instanceN", numbered in creation order across the whole movie; shapes take none.
     void nameUnnamed(DisplayObject& object);
+    // Objects of these kinds are named "instanceN" when placed without a name.
+    static bool takesInstanceNumber(const Character* character);
+    std::string nextInstanceName();
     // Counts one more object shown against the limit; false (reported) when it is spent.
     bool takeDisplayObjectSlot();
     // Brings a button's children in line with the records of its shown state.
@@ -348,6 +351,9 @@ private:
     std::deque<QueuedScript> initializeQueue_;
     // onLoad methods of placed clips without clip events: after everything else.
     std::deque<QueuedScript> lateLoads_;
+    // Whether any of the queues above holds work; dropping them all.
+    bool scriptsQueued() const;
+    void dropQueuedScripts();
     // Init actions run, by movie (null: the main one) and sprite.
     std::set<std::pair<const MovieDef*, uint16_t>> initActionsRun_;
     // Movies loaded into clips: kept while anything may still run their scripts.
