@@ -608,51 +608,57 @@ public:
         int64_t width = 0, height = 0, wrapX = 0, wrapY = 0;
     };
 
-    // Noise of one channel at (x, y) in lattice units, about -0.7..0.7, 0 on every
-    // lattice point.
-    double at(int channel, double x, double y, const Wrap* wrap) const
+    // One axis of a sample's place in the lattice: the cells on either side (wrapped
+    // for stitching, then to the tables), the place between them and its eased form.
+    // A coordinate without a place (a cell size not a number) is not `valid`.
+    struct Axis {
+        int cell0 = 0, cell1 = 0;
+        double t = 0, eased = 0;
+        bool valid = false;
+    };
+    static Axis axis(double v, bool stitch, int64_t wrapAt, int64_t period)
     {
-        // A coordinate without a place (a cell size of 0 or not a number) gives no
-        // number, which every channel then reads as 0.
-        if (!std::isfinite(x) || !std::isfinite(y))
-            return std::nan("");
-        auto split = [](double v, int64_t& cell, double& t) {
-            v += kShift;
-            // Far-off coordinates keep their place in the cell; the cell index only
-            // picks table entries, so it may wrap.
-            const double whole = std::trunc(v);
-            t = v - whole;
-            cell = static_cast<int64_t>(std::fmod(whole, 1e15));
-        };
-        int64_t x0 = 0, y0 = 0;
-        double tx = 0, ty = 0;
-        split(x, x0, tx);
-        split(y, y0, ty);
-        int64_t x1 = x0 + 1, y1 = y0 + 1;
-        if (wrap) {
-            if (x0 >= wrap->wrapX)
-                x0 -= wrap->width;
-            if (x1 >= wrap->wrapX)
-                x1 -= wrap->width;
-            if (y0 >= wrap->wrapY)
-                y0 -= wrap->height;
-            if (y1 >= wrap->wrapY)
-                y1 -= wrap->height;
+        Axis a;
+        if (!std::isfinite(v))
+            return a;
+        v += kShift;
+        const double whole = std::trunc(v);
+        a.t = v - whole;
+        // Far-off coordinates keep their place in the cell; the cell index only picks
+        // table entries, so it may wrap.
+        int64_t c0 = static_cast<int64_t>(std::fabs(whole) < 1e15 ? whole : std::fmod(whole, 1e15));
+        int64_t c1 = c0 + 1;
+        if (stitch) {
+            if (c0 >= wrapAt)
+                c0 -= period;
+            if (c1 >= wrapAt)
+                c1 -= period;
         }
-        const int i = order_[size_t(x0 & 255)], j = order_[size_t(x1 & 255)];
+        a.cell0 = static_cast<int>(c0 & 255);
+        a.cell1 = static_cast<int>(c1 & 255);
+        a.eased = a.t * a.t * (3 - 2 * a.t);
+        a.valid = true;
+        return a;
+    }
+
+    // Noise of one channel at a place, about -0.7..0.7, 0 on every lattice point; no
+    // number without a place, which every channel then reads as 0.
+    double at(int channel, const Axis& x, const Axis& y) const
+    {
+        if (!x.valid || !y.valid)
+            return std::nan("");
+        const int i = order_[size_t(x.cell0)], j = order_[size_t(x.cell1)];
         const auto& g = gradients_[size_t(channel)];
         auto dot = [&](int cell, double dx, double dy) {
             const auto& q = g[size_t(cell)];
             return dx * q[0] + dy * q[1];
         };
-        auto curve = [](double t) { return t * t * (3 - 2 * t); };
         auto mix = [](double t, double a, double b) { return a + t * (b - a); };
-        const double sx = curve(tx), sy = curve(ty);
-        const double top = mix(sx, dot(order_[size_t(i + (y0 & 255))], tx, ty),
-                               dot(order_[size_t(j + (y0 & 255))], tx - 1, ty));
-        const double bottom = mix(sx, dot(order_[size_t(i + (y1 & 255))], tx, ty - 1),
-                                  dot(order_[size_t(j + (y1 & 255))], tx - 1, ty - 1));
-        return mix(sy, top, bottom);
+        const double top = mix(x.eased, dot(order_[size_t(i + y.cell0)], x.t, y.t),
+                               dot(order_[size_t(j + y.cell0)], x.t - 1, y.t));
+        const double bottom = mix(x.eased, dot(order_[size_t(i + y.cell1)], x.t, y.t - 1),
+                                  dot(order_[size_t(j + y.cell1)], x.t - 1, y.t - 1));
+        return mix(y.eased, top, bottom);
     }
 
 private:
@@ -726,15 +732,27 @@ void BitmapPixels::perlinNoise(const PerlinOptions& o)
         wrap.wrapX = 2 * wrap.wrapX - int64_t(PerlinTables::kShift);
         wrap.wrapY = 2 * wrap.wrapY - int64_t(PerlinTables::kShift);
     }
+    // Each octave's place along x is the same on every row: worked out once.
+    const size_t columns = size_t(std::max(width_, 0));
+    std::vector<PerlinTables::Axis> xs(plan.size() * columns), ys(plan.size());
+    for (size_t k = 0; k < plan.size(); ++k) {
+        const Octave& step = plan[k];
+        for (size_t x = 0; x < columns; ++x)
+            xs[k * columns + x] = PerlinTables::axis((double(x) + step.offsetX) * step.scaleX, o.stitch,
+                                                     step.wrap.wrapX, step.wrap.width);
+    }
     std::array<double, 4> sums{};
     for (int y = 0; y < height_; ++y) {
+        for (size_t k = 0; k < plan.size(); ++k)
+            ys[k] = PerlinTables::axis((y + plan[k].offsetY) * plan[k].scaleY, o.stitch, plan[k].wrap.wrapY,
+                                       plan[k].wrap.height);
         for (int x = 0; x < width_; ++x) {
             sums.fill(0.0);
-            for (const Octave& step : plan) {
-                const double px = (x + step.offsetX) * step.scaleX, py = (y + step.offsetY) * step.scaleY;
+            for (size_t k = 0; k < plan.size(); ++k) {
+                const PerlinTables::Axis& across = xs[k * columns + size_t(x)];
                 for (int i = 0; i < channelCount; ++i) {
-                    const double n = tables.at(i, px, py, o.stitch ? &step.wrap : nullptr);
-                    sums[size_t(i)] += (o.fractal ? n : std::fabs(n)) * step.weight;
+                    const double n = tables.at(i, across, ys[k]);
+                    sums[size_t(i)] += (o.fractal ? n : std::fabs(n)) * plan[k].weight;
                 }
             }
             // The sum times 255, rounded: turbulence counts up from black; fractal
