@@ -727,10 +727,17 @@ void BitmapPixels::perlinNoise(const PerlinOptions& o)
         const double factor = std::ldexp(1.0, octave);
         plan.push_back({frequencyX * factor, frequencyY * factor, offset.first, offset.second, 1 / factor, wrap});
         // Each octave's tile is twice as many cells, wrapping twice as far out.
-        wrap.width *= 2;
-        wrap.height *= 2;
-        wrap.wrapX = 2 * wrap.wrapX - int64_t(PerlinTables::kShift);
-        wrap.wrapY = 2 * wrap.wrapY - int64_t(PerlinTables::kShift);
+        // Tiles past 2^52 cells (cells far below a pixel) stop growing: coordinates
+        // that large have no place within a cell left to show anyway.
+        constexpr int64_t kLargest = int64_t{1} << 52;
+        if (wrap.width < kLargest && wrap.wrapX < kLargest) {
+            wrap.width *= 2;
+            wrap.wrapX = 2 * wrap.wrapX - int64_t(PerlinTables::kShift);
+        }
+        if (wrap.height < kLargest && wrap.wrapY < kLargest) {
+            wrap.height *= 2;
+            wrap.wrapY = 2 * wrap.wrapY - int64_t(PerlinTables::kShift);
+        }
     }
     // Each octave's place along x is the same on every row: worked out once.
     const size_t columns = size_t(std::max(width_, 0));

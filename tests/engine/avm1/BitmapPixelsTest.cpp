@@ -394,6 +394,10 @@ TEST(BitmapPixels, PerlinNoiseWithoutAFrequencyOrOctavesIsBlank)
     far.channels = 7;
     tiny.perlinNoise(far);
     EXPECT_EQ(tiny.getPixel32(2, 2) >> 24, 0xFFu);
+    // Stitched, the tile of such cells is vast and keeps doubling every octave.
+    far.stitch = true;
+    tiny.perlinNoise(far);
+    EXPECT_EQ(tiny.getPixel32(2, 2) >> 24, 0xFFu);
     for (const Case& c : cases) {
         BitmapPixels b(3, 3, true, 0xAABBCCDD);
         BitmapPixels::PerlinOptions o;
