@@ -22,6 +22,9 @@ constexpr double kGradientHalfSize = 16384.0;
 // A ramp entry's colour ends this far short of where the next one starts.
 constexpr double kStepEdge = 1e-6;
 
+// How a partly transparent linear-light ramp darkens with its alpha (see blendLinearRgb).
+constexpr double kFadeExponent = 0.56;
+
 double toLinear(double srgb)
 {
     return srgb <= 0.04045 ? srgb / 12.92 : std::pow((srgb + 0.055) / 1.055, 2.4);
@@ -41,16 +44,16 @@ int linear8(int srgb)
 }
 
 // A colour of a linear-light ramp. Where it is partly transparent the reference player
-// weights the colour by its alpha while still in linear light and then shows the result
-// as an unweighted colour of that alpha: such a ramp darkens as it fades, and so does
-// this one.
+// darkens the colour as it fades: the recorded pictures show the colour, blended in
+// linear light and brought back, scaled by the alpha to the power 0.56 (a gamma of
+// about 1.8), and then drawn at that alpha. At full alpha the colour is unchanged.
 QColor blendLinearRgb(const QColor& a, const QColor& b, double t)
 {
     int alpha = static_cast<int>(std::lround(a.alpha() * (1 - t) + b.alpha() * t));
-    const double weight = alpha / 255.0;
-    auto channel = [t, weight](int from, int to) {
-        const double v = (linear8(from) + (linear8(to) - linear8(from)) * t) * weight;
-        return static_cast<int>(std::lround(std::clamp(toSrgb(v / 255.0), 0.0, 1.0) * 255));
+    const double darken = std::pow(alpha / 255.0, kFadeExponent);
+    auto channel = [t, darken](int from, int to) {
+        const double v = (linear8(from) + (linear8(to) - linear8(from)) * t) / 255.0;
+        return static_cast<int>(std::lround(std::clamp(toSrgb(v), 0.0, 1.0) * darken * 255));
     };
     return QColor(channel(a.red(), b.red()), channel(a.green(), b.green()), channel(a.blue(), b.blue()), alpha);
 }
