@@ -121,6 +121,39 @@ TEST(GradientRender, RampEntriesAreFlatAndCutDownToWholeLevels)
     EXPECT_EQ(c.at(6, 2).green(), 196);
 }
 
+TEST(GradientRender, LinearRgbBlendsBetweenEntriesInLinearLight)
+{
+    // A hard step from red to blue at ratio 100, the gradient square over 1024 px so an
+    // entry spans 4 px. A linear-light ramp is not held flat: across entry 100 the
+    // pixels blend from red into blue, and the blend is in linear light, so the two
+    // channels' linear values add up to the whole (an sRGB blend would leave them at
+    // about 0.43 together).
+    GradientSpec g;
+    g.matrix = {20480 / kSquare, 0, 0, 20480 / kSquare, 10240, 0};
+    g.stops = {{100, {255, 0, 0, 255}}, {100, {0, 0, 255, 255}}};
+    g.interpolation = GradientInterpolation::LinearRgb;
+    StyleArrays styles(32);
+    uint32_t fill = styles.linear(g);
+    RecordWriter w;
+    w.fill0(fill).rect(0, 0, 20480, 80);
+    Canvas c(1024, 4);
+    c.draw(rootOf({shapeNode(buildShape(32, {0, 20480, 0, 80}, styles, w))}));
+    auto linear = [](int v) {
+        const double s = v / 255.0;
+        return s <= 0.04045 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+    };
+    int mixed = 0;
+    for (int x = 396; x < 410; ++x) {
+        const QColor p = c.at(x, 2);
+        EXPECT_NEAR(linear(p.red()) + linear(p.blue()), 1.0, 0.03) << "x " << x;
+        if (p.red() > 100 && p.blue() > 100)
+            ++mixed;
+    }
+    EXPECT_GE(mixed, 2);
+    EXPECT_EQ(c.at(390, 2), QColor(255, 0, 0));
+    EXPECT_EQ(c.at(415, 2), QColor(0, 0, 255));
+}
+
 TEST(GradientRender, OutOfOrderRatiosSkipStopsInsteadOfSorting)
 {
     // Stored order red 0, green 200, blue 100, white 255: a ratio of 150 finds green
