@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <numbers>
 
 namespace swf::movie {
@@ -458,10 +459,18 @@ avm1::Value TextFieldScript::getDisplayProperty(avm1::ClipProperty property)
 {
     using P = avm1::ClipProperty;
     DisplayObject* d = displayObject();
-    if (auto shared = sharedDisplayProperty(d, property))
-        return *shared;
     Matrix m = d ? d->matrix : Matrix{};
     const Rect& b = self_.look->bounds;
+    // A field stands where its box's top left corner is in the parent, not where its
+    // own origin is: a box that starts left of or above the origin moves it back.
+    if (property == P::X || property == P::Y) {
+        // The corner's offset from the origin is on whole twips.
+        const double offset = property == P::X ? m.a * b.xMin + m.c * b.yMin : m.b * b.xMin + m.d * b.yMin;
+        const double origin = property == P::X ? m.tx : m.ty;
+        return avm1::Value((origin + (std::isfinite(offset) ? std::round(offset) : 0.0)) / kTwips);
+    }
+    if (auto shared = sharedDisplayProperty(d, property))
+        return *shared;
     switch (property) {
     case P::Width:
     case P::Height: {
@@ -496,6 +505,21 @@ void TextFieldScript::setDisplayProperty(avm1::ClipProperty property, const avm1
     DisplayObject* d = displayObject();
     if (!d || !machine)
         return;
+    if (property == P::X || property == P::Y) {
+        // The number places the box's corner, so the origin goes that far short of it.
+        const Rect& b = self_.look->bounds;
+        const double offset = property == P::X ? d->matrix.a * b.xMin + d->matrix.c * b.yMin
+                                               : d->matrix.b * b.xMin + d->matrix.d * b.yMin;
+        double& origin = property == P::X ? d->matrix.tx : d->matrix.ty;
+        const double before = origin;
+        origin = std::numeric_limits<double>::quiet_NaN();  // tells whether the number was taken
+        setSharedDisplayProperty(*d, property, value, *machine);
+        if (std::isnan(origin))
+            origin = before;
+        else if (std::isfinite(offset))
+            origin -= std::round(offset);
+        return;
+    }
     if (setSharedDisplayProperty(*d, property, value, *machine)) {
         if (property == P::Visible)
             avm1::settleFocus(*machine);
