@@ -285,11 +285,17 @@ Value getStyleSheet(Machine&, Value self, std::span<const Value>)
 }
 
 // Only an object (a StyleSheet) is kept; anything else, a movie clip too, clears it.
+// Giving a field a sheet (the one it has, too) styles the markup it was last given
+// under a sheet afresh, with the styles the sheet holds now.
 Value setStyleSheet(Machine&, Value self, std::span<const Value> args)
 {
     if (TextFieldScriptSettings* s = settingsOf(self)) {
         Object* sheet = arg(args, 0).asObject();
         s->styleSheet = sheet && !sheet->as<MovieClipObject>() ? Value(sheet) : Value();
+        if (s->styleSheet.isObject() && s->styledSource) {
+            if (TextFieldHost* host = textFieldHost(self.asObject()))
+                host->set(TextFieldProperty::HtmlText, Value(std::string(*s->styledSource)));
+        }
     }
     return Value();
 }

@@ -128,11 +128,13 @@ void TextFieldScript::setText(std::string text, bool html)
                                           field && field->settings.condenseWhite);
         if (field && m && field->settings.styleSheet.isObject()) {
             // The sheet's style for the tag, then the one for its class, over what the
-            // tag inherits.
+            // tag inherits. Only paragraphs, list items and links take a style by their
+            // tag's name; the other tags by their class alone.
             avm1::Machine* machine = player_.machine();
             const avm1::Value sheet = field->settings.styleSheet;
             reading.style = [machine, sheet](std::string_view tag, const std::string* className, render::TextFormat& f) {
-                if (auto byTag = avm1::styleSheetFormat(*machine, sheet, tag))
+                const bool styledByName = tag == "p" || tag == "li" || tag == "a";
+                if (auto byTag = styledByName ? avm1::styleSheetFormat(*machine, sheet, tag) : std::nullopt)
                     applyTextFormat(f, *byTag);
                 if (className) {
                     if (auto byClass = avm1::styleSheetFormat(*machine, sheet, "." + *className))
