@@ -339,13 +339,14 @@ Value getSharpness(Machine&, Value self, std::span<const Value>)
     return s ? Value(s->sharpness) : Value();
 }
 
-// Sharpness runs from -400 to 400 and thickness from -200 to 200; NaN leaves them.
+// Sharpness is kept as written (the recorded player reads 500 back, past the -400 to
+// 400 its renderer uses); thickness runs from -200 to 200. NaN leaves them.
 Value setSharpness(Machine& m, Value self, std::span<const Value> args)
 {
     if (TextFieldScriptSettings* s = settingsOf(self)) {
         const double n = m.toNumber(arg(args, 0));
         if (!std::isnan(n))
-            s->sharpness = std::clamp(n, -400.0, 400.0);
+            s->sharpness = n;
     }
     return Value();
 }
