@@ -9,6 +9,7 @@
 #include "engine/avm1/MouseObject.h"
 #include "engine/avm1/StringUtil.h"
 #include "engine/avm1/TextFieldHost.h"
+#include "engine/avm1/TextFieldObject.h"
 #include "engine/avm1/UrlRequests.h"
 #include "engine/format/Reader.h"
 
@@ -283,8 +284,13 @@ Interpreter::Outcome Interpreter::actionCloneSprite(Context& ctx, Step&)
     Object* o = source.asObject() && isClip(source.asObject()->referent(m_)) ? source.asObject()
                                                                              : resolveTarget(ctx, m_.toString(source));
     // Past the int range the depth is one the display list refuses anyway.
-    if (isClip(o) && !std::isnan(depth))
-        clipHost(o)->duplicate(name, static_cast<int>(std::clamp(depth, -1.0, 2147483647.0)));
+    if (std::isnan(depth))
+        return {};
+    const int at = static_cast<int>(std::clamp(depth, -1.0, 2147483647.0));
+    if (isClip(o))
+        clipHost(o)->duplicate(name, at, nullptr);
+    else if (TextFieldHost* field = textFieldHost(o))
+        field->duplicate(name, at);
     return {};
 }
 

@@ -11,6 +11,7 @@
 #include "engine/avm1/TextFormatObject.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <limits>
 
@@ -185,8 +186,19 @@ std::optional<TextFormatData> styleSheetFormat(Machine& m, const Value& sheet, s
     const StyleSheetObject* styles = sheetOf(sheet);
     if (!styles)
         return std::nullopt;
+    // Text finds its styles by name whatever the letters' case ("classred" and
+    // "CLASSRED" both take ".classRed"); a style of exactly that name comes first.
+    const auto sameLetters = [](std::string_view a, std::string_view b) {
+        return a.size() == b.size() && std::ranges::equal(a, b, [](char x, char y) {
+                   return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+               });
+    };
     for (const auto& [key, style] : styles->styles) {
         if (key == selector)
+            return styleToFormat(m, Value(style));
+    }
+    for (const auto& [key, style] : styles->styles) {
+        if (sameLetters(key, selector))
             return styleToFormat(m, Value(style));
     }
     return std::nullopt;

@@ -285,11 +285,17 @@ Value getStyleSheet(Machine&, Value self, std::span<const Value>)
 }
 
 // Only an object (a StyleSheet) is kept; anything else, a movie clip too, clears it.
+// Giving a field a sheet (the one it has, too) styles the markup it was last given
+// under a sheet afresh, with the styles the sheet holds now.
 Value setStyleSheet(Machine&, Value self, std::span<const Value> args)
 {
     if (TextFieldScriptSettings* s = settingsOf(self)) {
         Object* sheet = arg(args, 0).asObject();
         s->styleSheet = sheet && !sheet->as<MovieClipObject>() ? Value(sheet) : Value();
+        if (s->styleSheet.isObject() && s->styledSource) {
+            if (TextFieldHost* host = textFieldHost(self.asObject()))
+                host->set(TextFieldProperty::HtmlText, Value(std::string(*s->styledSource)));
+        }
     }
     return Value();
 }
@@ -333,13 +339,14 @@ Value getSharpness(Machine&, Value self, std::span<const Value>)
     return s ? Value(s->sharpness) : Value();
 }
 
-// Sharpness runs from -400 to 400 and thickness from -200 to 200; NaN leaves them.
+// Sharpness is kept as written (the recorded player reads 500 back, past the -400 to
+// 400 its renderer uses); thickness runs from -200 to 200. NaN leaves them.
 Value setSharpness(Machine& m, Value self, std::span<const Value> args)
 {
     if (TextFieldScriptSettings* s = settingsOf(self)) {
         const double n = m.toNumber(arg(args, 0));
         if (!std::isnan(n))
-            s->sharpness = std::clamp(n, -400.0, 400.0);
+            s->sharpness = n;
     }
     return Value();
 }

@@ -807,7 +807,8 @@ avm1::Object* ClipScript::createTextField(const std::string& newName, int newDep
     object.matrix.tx = twips(x);
     object.matrix.ty = twips(y);
     object.textField.emplace(TextFieldState::created({0, twips(std::max(0.0, width)), 0, twips(std::max(0.0, height))},
-                                                     player_.movieOf(self_).outlineFonts));
+                                                     player_.movieOf(self_).outlineFonts,
+                                                     player_.movieOf(self_).header.version));
     player_.queueUnload(self_, path(), object.depth);
     self_.remove(object.depth);
     DisplayObject& inserted = self_.insert(std::move(object));

@@ -439,6 +439,12 @@ FormattedText parseHtml(std::string_view html, const TextFormat& base, HtmlReadi
             continue;
         }
         TextFormat inner = current;
+        // The style sheet's styles for the tag and its class come first; what the
+        // tag's own attributes say (a paragraph's align, a font's colour) goes over them.
+        const auto applyStyle = [&] {
+            if (reading.style)
+                reading.style(tag.name, tag.attribute("class"), inner);
+        };
         if (tag.name == "p" || tag.name == "li") {
             // A <p> inside an open <p> takes that one's place without a line break
             // (elements opened inside the old one stay open); text before a <p> runs
@@ -450,30 +456,37 @@ FormattedText parseHtml(std::string_view html, const TextFormat& base, HtmlReadi
             } else if (tag.name == "li" && !builder.endsParagraph() && reading.lineBreaks) {
                 appendLineEnd(current);
             }
+            applyStyle();
             if (tag.name == "li")
                 inner.bullet = true;
             else if (const std::string* align = tag.attribute("align"))
                 inner.align = alignNamed(*align, inner.align);
         } else if (tag.name == "font") {
+            applyStyle();
             applyFont(inner, tag, reading.kerning);
         } else if (tag.name == "b") {
+            applyStyle();
             inner.bold = true;
         } else if (tag.name == "i") {
+            applyStyle();
             inner.italic = true;
         } else if (tag.name == "u") {
+            applyStyle();
             inner.underline = true;
         } else if (tag.name == "a") {
+            applyStyle();
             if (const std::string* href = tag.attribute("href"))
                 inner.url = *href;
             if (const std::string* target = tag.attribute("target"))
                 inner.target = *target;
         } else if (tag.name == "textformat") {
+            applyStyle();
             applyTextFormat(inner, tag);
-        } else if (tag.name != "span") {
+        } else if (tag.name == "span") {
+            applyStyle();
+        } else {
             continue;  // not a tag of the subset (images are not shown yet)
         }
-        if (reading.style)
-            reading.style(tag.name, tag.attribute("class"), inner);
         afterOpeningTag = true;
         if (open.size() < kMaxDepth)
             open.push_back({tag.name, std::move(inner), builder.size()});

@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <numbers>
 
 namespace swf::movie {
@@ -127,11 +128,13 @@ void TextFieldScript::setText(std::string text, bool html)
                                           field && field->settings.condenseWhite);
         if (field && m && field->settings.styleSheet.isObject()) {
             // The sheet's style for the tag, then the one for its class, over what the
-            // tag inherits.
+            // tag inherits. Only paragraphs, list items and links take a style by their
+            // tag's name; the other tags by their class alone.
             avm1::Machine* machine = player_.machine();
             const avm1::Value sheet = field->settings.styleSheet;
             reading.style = [machine, sheet](std::string_view tag, const std::string* className, render::TextFormat& f) {
-                if (auto byTag = avm1::styleSheetFormat(*machine, sheet, tag))
+                const bool styledByName = tag == "p" || tag == "li" || tag == "a";
+                if (auto byTag = styledByName ? avm1::styleSheetFormat(*machine, sheet, tag) : std::nullopt)
                     applyTextFormat(f, *byTag);
                 if (className) {
                     if (auto byClass = avm1::styleSheetFormat(*machine, sheet, "." + *className))
@@ -458,10 +461,18 @@ avm1::Value TextFieldScript::getDisplayProperty(avm1::ClipProperty property)
 {
     using P = avm1::ClipProperty;
     DisplayObject* d = displayObject();
-    if (auto shared = sharedDisplayProperty(d, property))
-        return *shared;
     Matrix m = d ? d->matrix : Matrix{};
     const Rect& b = self_.look->bounds;
+    // A field stands where its box's top left corner is in the parent, not where its
+    // own origin is: a box that starts left of or above the origin moves it back.
+    if (property == P::X || property == P::Y) {
+        // The corner's offset from the origin is on whole twips.
+        const double offset = property == P::X ? m.a * b.xMin + m.c * b.yMin : m.b * b.xMin + m.d * b.yMin;
+        const double origin = property == P::X ? m.tx : m.ty;
+        return avm1::Value((origin + (std::isfinite(offset) ? std::round(offset) : 0.0)) / kTwips);
+    }
+    if (auto shared = sharedDisplayProperty(d, property))
+        return *shared;
     switch (property) {
     case P::Width:
     case P::Height: {
@@ -496,6 +507,21 @@ void TextFieldScript::setDisplayProperty(avm1::ClipProperty property, const avm1
     DisplayObject* d = displayObject();
     if (!d || !machine)
         return;
+    if (property == P::X || property == P::Y) {
+        // The number places the box's corner, so the origin goes that far short of it.
+        const Rect& b = self_.look->bounds;
+        const double offset = property == P::X ? d->matrix.a * b.xMin + d->matrix.c * b.yMin
+                                               : d->matrix.b * b.xMin + d->matrix.d * b.yMin;
+        double& origin = property == P::X ? d->matrix.tx : d->matrix.ty;
+        const double before = origin;
+        origin = std::numeric_limits<double>::quiet_NaN();  // tells whether the number was taken
+        setSharedDisplayProperty(*d, property, value, *machine);
+        if (std::isnan(origin))
+            origin = before;
+        else if (std::isfinite(offset))
+            origin -= std::round(offset);
+        return;
+    }
     if (setSharedDisplayProperty(*d, property, value, *machine)) {
         if (property == P::Visible)
             avm1::settleFocus(*machine);
@@ -627,6 +653,37 @@ void TextFieldScript::replaceSelection(const std::string& text)
     self_.selectionAnchor = caret;
     self_.caret = caret;
     applyAutoSize();
+}
+
+avm1::Object* TextFieldScript::duplicate(const std::string& newName, int newDepth)
+{
+    // The copy is the field as its definition makes it, where the original stands:
+    // what scripts changed since (its text, colours, size, settings) stays behind.
+    DisplayObject* d = displayObject();
+    ClipScript* parent = parent_.script.get();
+    if (!d || !parent || !scriptDepthAllowed(newDepth) || !d->character || !d->character->editText)
+        return nullptr;
+    const MovieDef& movie = player_.movieOf(parent_);
+    DisplayObject copy;
+    copy.depth = newDepth;
+    copy.characterId = d->characterId;
+    copy.character = d->character;
+    copy.matrix = d->matrix;
+    copy.colorTransform = d->colorTransform;
+    copy.visible = d->visible;
+    copy.name = newName;
+    copy.placedAt = -1;
+    copy.madeByScript = true;
+    copy.textField.emplace(
+        TextFieldState::fromDefinition(d->character->editText, movie.header.version, movie.outlineFonts));
+    ClipState& container = parent_;
+    TimelinePlayer& player = player_;
+    // Replacing what stands at the depth may remove this very field: nothing of it is
+    // touched past here.
+    player.queueUnload(container, parent->path(), newDepth);
+    container.remove(newDepth);
+    DisplayObject& inserted = container.insert(std::move(copy));
+    return player.textFieldObject(container, inserted);
 }
 
 bool TextFieldScript::remove()

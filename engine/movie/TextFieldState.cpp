@@ -43,6 +43,7 @@ TextFieldState TextFieldState::fromDefinition(std::shared_ptr<const EditTextDef>
     TextFieldState state;
     render::TextFieldLook look = render::TextFieldLook::fromDefinition(def);
     look.fonts = std::move(fonts);
+    look.wholePixelAdvances = swfVersion <= 7;
     // The running field keeps plain characters; the HTML flag stays with the state
     // and decides how scripts read and write them.
     if (look.html) {
@@ -105,13 +106,14 @@ double TextFieldState::fitToText()
     return shift;
 }
 
-TextFieldState TextFieldState::created(const Rect& bounds, std::shared_ptr<const render::EmbeddedFonts> fonts)
+TextFieldState TextFieldState::created(const Rect& bounds, std::shared_ptr<const render::EmbeddedFonts> fonts,
+                                       int swfVersion)
 {
     auto def = std::make_shared<EditTextDef>();
     def->bounds = bounds;
     def->height = 240;  // 12 px
     def->readOnly = true;
-    TextFieldState state = fromDefinition(def, 10, std::move(fonts));
+    TextFieldState state = fromDefinition(def, swfVersion, std::move(fonts));
     render::TextFieldLook& look = state.editLook();
     look.deviceFont = "Times New Roman";
     look.border = false;

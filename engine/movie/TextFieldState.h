@@ -82,7 +82,8 @@ struct TextFieldState {
                                          std::shared_ptr<const render::EmbeddedFonts> fonts = nullptr);
     // An empty field as createTextField makes it: black 12 px serif text, no border or
     // background, `bounds` in twips.
-    static TextFieldState created(const Rect& bounds, std::shared_ptr<const render::EmbeddedFonts> fonts = nullptr);
+    static TextFieldState created(const Rect& bounds, std::shared_ptr<const render::EmbeddedFonts> fonts = nullptr,
+                                  int swfVersion = 10);
 
     // The look to change: copied first when a render tree still shares it.
     render::TextFieldLook& editLook();

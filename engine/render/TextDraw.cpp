@@ -1,5 +1,6 @@
 #include "engine/render/TextDraw.h"
 
+#include "engine/render/AliasedFill.h"
 #include "engine/render/DeviceFonts.h"
 #include "engine/render/StylePaint.h"
 
@@ -8,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -78,6 +80,24 @@ QString stripHtml(const QString& html)
     if (out.endsWith(QLatin1Char('\n')))
         out.chop(1);
     return out;
+}
+
+// Glyphs are drawn white and tinted to their colour by a colour multiplier, which the
+// player holds as an 8.8 fixed-point number cut down from colour / 255: every channel
+// strictly between 0 and 255 comes out slightly darker than stored (#FF99CC is drawn
+// as #FF98CB). The transform of the clips round the text applies after the tint.
+Rgba glyphTint(Rgba c)
+{
+    const auto tint = [](std::uint8_t v) {
+        const int multiplier = v * 256 / 255;
+        return static_cast<std::uint8_t>(255 * multiplier / 256);
+    };
+    return Rgba{tint(c.r), tint(c.g), tint(c.b), tint(c.a)};
+}
+
+QColor glyphColor(Rgba c, const ColorTransform& cx)
+{
+    return toQColor(glyphTint(c), cx);
 }
 
 // A device coordinate on the pixel grid the way field boxes snap: to the nearest pixel
@@ -168,6 +188,21 @@ void drawEmbeddedRun(QPainter& painter, TextCaches& caches, const FieldLayout& l
     const TextFormat& format = layout.formats[run.span];
     const std::shared_ptr<const FontDef>& font = layout.fonts[run.span];
     const double height = std::min(format.size, kMaxTextHeight);
+    if (!painter.testRenderHint(QPainter::Antialiasing)) {
+        // Low quality: the pixels whose centres the outlines cover, found the way shape
+        // fills find them, so glyphs light the same pixels a shape of their outline would.
+        QPainterPath path;
+        path.setFillRule(Qt::WindingFill);
+        for (const LaidGlyph& g : run.glyphs) {
+            if (const QPainterPath* outline = caches.glyphs.glyph(font, g.index))
+                path.addPath(placeGlyph(*outline, *font, g.x, line.baseline, height));
+        }
+        painter.resetTransform();
+        const QPainterPath device = aliasedOutline(path, toQTransform(world));
+        if (!aliasedFill(painter, device, QBrush(color)))
+            painter.fillPath(device, color);
+        return;
+    }
     if (axisAligned(world) && GlyphBitmaps::suits(world.a, world.d, height)) {
         painter.resetTransform();
         const qreal opacity = painter.opacity();
@@ -260,7 +295,7 @@ void drawStaticText(QPainter& painter, TextCaches& caches, const std::shared_ptr
                 auto font = text->fonts.find(g.fontId);
                 if (font == text->fonts.end() || !font->second)
                     continue;
-                const QColor color = toQColor(g.color, cx);
+                const QColor color = glyphColor(g.color, cx);
                 painter.setOpacity(opacity * color.alphaF());
                 caches.bitmaps.draw(painter, caches.glyphs, font->second, g.index, std::min(g.height, kMaxTextHeight),
                                     toDevice.a * g.x + toDevice.tx, toDevice.d * g.y + toDevice.ty, toDevice.a,
@@ -272,7 +307,7 @@ void drawStaticText(QPainter& painter, TextCaches& caches, const std::shared_ptr
     }
     painter.setTransform(toQTransform(toDevice));
     for (const TextRun& run : caches.texts.runs(text, caches.glyphs))
-        painter.fillPath(run.path, toQColor(run.color, cx));
+        painter.fillPath(run.path, glyphColor(run.color, cx));
     painter.resetTransform();
 }
 
@@ -302,7 +337,8 @@ QPainterPath textFieldArea(TextCaches& caches, const TextFieldLook& look, const 
     }
     if (look.text.empty())
         return area;
-    // The glyphs' outlines as drawn, cut to the field's box.
+    // The glyphs' outlines of the lines the box shows, whole: as a mask a field is not
+    // cut to its box, and a line running past the right edge masks all the way along.
     QPainterPath glyphs;
     glyphs.setFillRule(Qt::WindingFill);
     const FieldLayout& layout = caches.layouts.layout(look, caches.glyphs);
@@ -329,9 +365,7 @@ QPainterPath textFieldArea(TextCaches& caches, const TextFieldLook& look, const 
             }
         }
     }
-    QPainterPath clip;
-    clip.addRect(box);
-    area.addPath(toDevice.map(glyphs.intersected(clip)));
+    area.addPath(toDevice.map(glyphs));
     return area;
 }
 
@@ -380,7 +414,7 @@ void drawTextField(QPainter& painter, TextCaches& caches, const TextFieldLook& l
             if (!lineShows(look, line))
                 continue;
             for (const LaidRun& run : line.runs) {
-                const QColor color = toQColor(layout.formats[run.span].color, cx);
+                const QColor color = glyphColor(layout.formats[run.span].color, cx);
                 if (layout.fonts[run.span])
                     drawEmbeddedRun(painter, caches, layout, line, run, color, world);
                 else if (std::isfinite(k) && k > 0)

@@ -76,6 +76,9 @@ struct TextFieldLook {
     // Formatted stretches covering `text` in order (HTML text sets them). Empty: all of
     // it in defaultFormat(). Bytes past the last span take the last span's format.
     std::vector<TextSpan> spans;
+    // Movies of SWF 7 and earlier report the width of text in embedded fonts of the
+    // older kind (a 1024-unit square) in whole pixels, each advance rounded up.
+    bool wholePixelAdvances = false;
 
     // The format the field's definition and its colour give every character.
     TextFormat defaultFormat() const;

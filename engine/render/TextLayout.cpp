@@ -8,13 +8,14 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <optional>
 
 namespace swf::render {
 
 namespace {
 
-// Tab stops every half inch where a paragraph sets none.
-constexpr double kDefaultTabStep = 36 * 20.0;
+// Tab stops every 32 pixels where a paragraph sets none.
+constexpr double kDefaultTabStep = 32 * 20.0;
 // How far a bulleted paragraph's text starts right of its margin, and its bullet.
 constexpr double kBulletIndent = 36 * 20.0;
 constexpr char32_t kBullet = 0x2022;
@@ -27,6 +28,9 @@ struct Item {
     bool hasGlyph = false;
     bool fallback = false;
     double advance = 0;
+    // What the field's reported text width counts for the character, when not its
+    // advance (see Measurer::measure).
+    std::optional<double> reportedWidth;
 };
 
 // Device fonts are measured as the screen shows them: each character's advance, and the
@@ -54,6 +58,8 @@ void applyKerning(const FieldLayout& layout, std::vector<Item>& items)
         const int16_t adjustment =
             font.kerningFor(static_cast<uint16_t>(items[i].code), static_cast<uint16_t>(items[i + 1].code));
         items[i].advance += adjustment * format.size / font.emSquare();
+        if (items[i].reportedWidth)
+            *items[i].reportedWidth += adjustment * format.size / font.emSquare();
     }
 }
 
@@ -65,7 +71,10 @@ bool isSpace(char32_t c)
 // Measures characters in the formats of one field, remembering what it looked up.
 class Measurer {
 public:
-    Measurer(const FieldLayout& layout, GlyphCache& glyphs) : layout_(layout), glyphs_(glyphs) {}
+    Measurer(const FieldLayout& layout, GlyphCache& glyphs, bool wholePixels)
+        : layout_(layout), glyphs_(glyphs), wholePixels_(wholePixels)
+    {
+    }
 
     void measure(Item& item)
     {
@@ -80,6 +89,12 @@ public:
                 if (font.hasLayout) {
                     // Whole twips, cut short, as recorded text widths add up.
                     item.advance = std::floor(font.glyphs[*index].advance * scale);
+                    // Older movies measure fonts of the older kind (a 1024-unit square)
+                    // in whole pixels, each advance rounded up, though the glyphs are
+                    // drawn where their own advances put them.
+                    if (wholePixels_ && font.emSquare() == 1024.0)
+                        item.reportedWidth =
+                            std::ceil(font.glyphs[*index].advance * scale / kTwipsPerPixel - 1e-9) * kTwipsPerPixel;
                 } else {
                     const QPainterPath* outline = glyphs_.glyph(embedded, *index);
                     item.advance = outline ? outline->boundingRect().right() * scale : 0;
@@ -110,6 +125,8 @@ public:
             item = found->second;
         }
         item.advance += format.letterSpacing;
+        if (item.reportedWidth)
+            *item.reportedWidth += format.letterSpacing;
     }
 
     // Ascent and descent of a format's font, in twips.
@@ -143,6 +160,7 @@ private:
 
     const FieldLayout& layout_;
     GlyphCache& glyphs_;
+    bool wholePixels_;
     std::map<std::pair<size_t, char32_t>, Item> device_;
     std::map<size_t, DeviceFace> faces_;
 };
@@ -253,7 +271,7 @@ FieldLayout layoutField(const TextFieldLook& look, GlyphCache& glyphs, LayoutExt
         }
     }
 
-    Measurer measurer(layout, glyphs);
+    Measurer measurer(layout, glyphs, look.wholePixelAdvances);
     const Rect& box = look.bounds;
     double previousBottom = box.yMin + kFieldPadding;  // the last line's descent and leading below it
     double bottomBeforeTrailing = previousBottom;       // the same before the last line
@@ -300,7 +318,7 @@ FieldLayout layoutField(const TextFieldLook& look, GlyphCache& glyphs, LayoutExt
             const bool wraps = look.wordWrap && available > 0;
             // Tabs reach the next stop, measured from the line's start. Past a
             // paragraph's last stop a tab moves nothing; without stops of its own a
-            // paragraph has one every half inch.
+            // paragraph has one every 32 pixels.
             auto tabAdvance = [&](double width) {
                 if (para.tabStops.empty())
                     return kDefaultTabStep - std::fmod(width, kDefaultTabStep);
@@ -397,15 +415,13 @@ FieldLayout layoutField(const TextFieldLook& look, GlyphCache& glyphs, LayoutExt
             previousBottom = line.baseline + descent + para.leading;
             // The text's width counts the spaces ending a paragraph, which alignment leaves
             // out, and those a line wraps at when it is aligned left.
-            double fullWidth = textWidth;
-            if (stop == items.size() || para.align == TextAlign::Left) {
-                for (size_t i = shown; i < stop; ++i)
-                    fullWidth += items[i].advance;
-            }
-            // A bulleted paragraph's text measures from where it starts, past its
-            // margins and the bullet.
-            const double offset = para.bullet ? 0 : para.leftMargin + para.blockIndent + indent;
-            layout.textWidth = std::max(layout.textWidth, fullWidth + offset);
+            // It is the characters' alone: margins, indents and a bullet's indent are
+            // not counted.
+            const size_t counted = stop == items.size() || para.align == TextAlign::Left ? stop : shown;
+            double fullWidth = 0;
+            for (size_t i = pos; i < counted; ++i)
+                fullWidth += items[i].reportedWidth.value_or(items[i].advance);
+            layout.textWidth = std::max(layout.textWidth, fullWidth);
             layout.lines.push_back(std::move(line));
             firstOfParagraph = false;
             pos = stop;

@@ -160,8 +160,8 @@ TEST(TextFieldSettings, KeptPerFieldWithTheirConversions)
         {"tabIndex", {}, "undefined"},
         {"tabIndex", 3.0, "3"},
         {"sharpness", {}, "0"},
-        {"sharpness", 1000.0, "400"},
-        {"sharpness", -1000.0, "-400"},
+        {"sharpness", 500.0, "500"},
+        {"sharpness", -500.0, "-500"},
         {"thickness", -300.0, "-200"},
         {"thickness", std::string("x"), "-200"},  // NaN leaves it
         {"antiAliasType", {}, "normal"},

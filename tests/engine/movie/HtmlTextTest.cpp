@@ -108,6 +108,22 @@ TEST(HtmlText, AStyleHookSetsEachTagsFormatOverWhatItInherits)
     EXPECT_EQ(formatAt(t, 3).size, 400);
 }
 
+TEST(HtmlText, ATagsOwnAttributesGoOverItsStyle)
+{
+    HtmlReading reading;
+    reading.style = [](std::string_view, const std::string*, TextFormat& f) {
+        f.align = TextAlign::Center;
+        f.color = {0, 0, 255, 255};
+    };
+    const FormattedText t =
+        parseHtml("<p align=\"justify\">a</p><p>b<font color=\"#00FF00\">c</font></p>", base(), reading);
+    ASSERT_EQ(t.text, "a\rbc\r");
+    EXPECT_EQ(formatAt(t, 0).align, TextAlign::Justify);  // the attribute, not the style
+    EXPECT_EQ(formatAt(t, 2).align, TextAlign::Center);   // no attribute: the style
+    EXPECT_EQ(formatAt(t, 2).color, (Rgba{0, 0, 255, 255}));
+    EXPECT_EQ(formatAt(t, 3).color, (Rgba{0, 255, 0, 255}));
+}
+
 TEST(HtmlText, TagsSetTheFormatsOfWhatTheyEnclose)
 {
     const FormattedText t = parseHtml(

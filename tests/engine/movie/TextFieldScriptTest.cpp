@@ -194,6 +194,40 @@ TEST(TextFieldScript, DisplayPropertiesMoveAndSizeTheBoxNotTheText)
     EXPECT_FALSE(node->visible);
 }
 
+TEST(TextFieldScript, ABoxStartingBeforeTheOriginPutsItsCornerAtXAndY)
+{
+    // The box starts 2 px left of and above the field's origin; the field is placed at
+    // (50, 30), shown four times as wide.
+    EditTextDef field = redBorderedField();
+    field.bounds = {-40, 1960, -40, 360};
+    test::SwfWriter movie;
+    movie.tag(37, withId(1, encodeDefineEditText(field)));
+    test::Place place;
+    place.depth = 1;
+    place.characterId = 1;
+    place.name = "field";
+    place.matrix = Matrix{4, 0, 0, 1, 1000, 600};
+    movie.placeObject2(place);
+    ActionBuilder a;
+    traceMember(a, "field", "_x");
+    traceMember(a, "field", "_y");
+    // Setting places the corner; undefined leaves the field where it is.
+    setMember(a, "field", "_x", 100.0);
+    setMember(a, "field", "_y", 7.5);
+    traceMember(a, "field", "_x");
+    traceMember(a, "field", "_y");
+    a.getVariable("field").pushString("_x").pushUndefined().op(kSetMember);
+    traceMember(a, "field", "_x");
+    movie.doAction(a).showFrame();
+    Running run(movie);
+    run.step();
+    EXPECT_EQ(run.traces, (Lines{"42", "28", "100", "7.5", "100"}));
+    const render::RenderNode* node = nodeAt(buildRenderTree(run.root), 1);
+    ASSERT_NE(node, nullptr);
+    EXPECT_DOUBLE_EQ(node->matrix.tx, 2000 + 160);  // the origin 8 px right of the corner
+    EXPECT_DOUBLE_EQ(node->matrix.ty, 150 + 40);
+}
+
 TEST(TextFieldScript, AFieldAScriptMovedNoLongerFollowsTheTimeline)
 {
     // Frame 1's script sets _x to 7; frame 2 moves depth 1 to x = 100 px.

@@ -251,8 +251,47 @@ TEST(TextLayout, TabsReachTheNextStopAndNothingPastTheLast)
         return xs;
     };
     EXPECT_EQ(lefts(), (std::vector<double>{0, 300, 600, 800}));
-    look.spans[0].format.tabStops.clear();  // a stop every half inch (720 twips)
-    EXPECT_EQ(lefts(), (std::vector<double>{0, 720, 1440, 2160}));
+    look.spans[0].format.tabStops.clear();  // a stop every 32 pixels (640 twips)
+    EXPECT_EQ(lefts(), (std::vector<double>{0, 640, 1280, 1920}));
+}
+
+TEST(TextLayout, TextWidthCountsCharactersOnlyAndOlderMoviesCountWholePixels)
+{
+    GlyphCache glyphs;
+    // At 300 twips the font's advances are 150 twips, seven and a half pixels.
+    TextFieldLook look = field("ab cd", 4000);
+    TextFormat f = look.defaultFormat();
+    f.size = 300;
+    f.leftMargin = 100;
+    f.blockIndent = 40;
+    f.indent = 200;
+    look.spans = {{look.text.size(), f}};
+    const FieldLayout plain = layoutField(look, glyphs);
+    EXPECT_DOUBLE_EQ(plain.textWidth, 5 * 150);  // no margin, block indent or indent
+    ASSERT_EQ(plain.lines.size(), 1u);
+    look.wholePixelAdvances = true;
+    const FieldLayout older = layoutField(look, glyphs);
+    EXPECT_DOUBLE_EQ(older.textWidth, 5 * 160);  // each advance rounded up to 8 pixels
+    // The glyphs themselves stay where their own advances put them.
+    std::vector<double> xs;
+    for (const LaidRun& run : older.lines.at(0).runs) {
+        for (const LaidGlyph& g : run.glyphs)
+            xs.push_back(g.x);
+    }
+    EXPECT_EQ(xs.size(), 4u);
+    EXPECT_DOUBLE_EQ(xs.back() - xs.front(), 4 * 150);
+    // Fonts on the newer 20480-unit square are measured as they are in any movie.
+    auto def = std::make_shared<EditTextDef>(*look.def);
+    FontSpec spec;
+    spec.tagCode = 75;
+    spec.layout = true;
+    for (char c = 'a'; c <= 'z'; ++c)
+        spec.glyphs.push_back({squareGlyph(8000), static_cast<uint16_t>(c), 10240, {}});
+    def->font = buildFont(spec);
+    look.def = def;
+    look.text = "ab";
+    look.spans = {{look.text.size(), f}};
+    EXPECT_DOUBLE_EQ(layoutField(look, glyphs).textWidth, 2 * 150);
 }
 
 TEST(TextLayout, BulletedParagraphsStartHalfAnInchInAndMeasureFromThere)
