@@ -107,9 +107,19 @@ bool MouseInput::handlesPointer(ClipState& clip, TimelinePlayer& timeline) const
     if (!script || !machine)
         return false;
     avm1::Object* object = script->scriptObject();
-    for (std::string_view name : kClipHandlers)
-        if (machine->hasProperty(object, name))
-            return true;
+    for (std::string_view name : kClipHandlers) {
+        if (!machine->hasProperty(object, name))
+            continue;
+        // A clip whose `enabled` reads false runs none of its pointer handlers and
+        // lets the pointer through to what it holds and what lies beneath.
+        try {
+            const avm1::Value enabled = machine->getMember(avm1::Value(object), "enabled");
+            return enabled.isUndefined() || machine->toBoolean(enabled);
+        } catch (const avm1::ScriptThrow&) {
+        } catch (const avm1::ScriptAbort&) {
+        }
+        return true;
+    }
     return false;
 }
 

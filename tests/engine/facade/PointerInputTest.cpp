@@ -191,6 +191,47 @@ TEST(PointerInput, DraggedClipFollowsThePointer)
     }
 }
 
+// A clip with an onPress handler takes the click only while its `enabled` reads true;
+// disabled, it gives no hand and runs nothing. The 20 x 20 pixel clip "box" sits at
+// (100, 100); frame 1 disables it, frame 2 enables it again.
+TEST(PointerInput, ADisabledClipRunsNoPointerHandler)
+{
+    test::SwfWriter movie;
+    test::defineFilledRect(movie, 1, {0, 400, 0, 400}, {0, 0, 255, 255});
+    test::TagStream sprite;
+    sprite.placeObject(1, 1).showFrame();
+    movie.defineSprite(2, 1, sprite);
+    test::Place place;
+    place.depth = 1;
+    place.characterId = 2;
+    place.matrix = Matrix{1, 0, 0, 1, 2000, 2000};
+    place.name = "box";
+    movie.placeObject2(place);
+    ActionBuilder setUp;
+    setUp.getVariable("box").pushString("onPress");
+    setUp.defineFunction("", {}, ActionBuilder().trace("press"));
+    setUp.op(0x4F);  // SetMember
+    setUp.getVariable("box").pushString("enabled").pushBool(false).op(0x4F);
+    movie.doAction(setUp).showFrame();
+    movie.doAction(ActionBuilder().getVariable("box").pushString("enabled").pushBool(true).op(0x4F).stop()).showFrame();
+    Player player;
+    std::vector<std::string> lines;
+    player.setTraceSink([&](const std::string& line) { lines.push_back(line); });
+    player.loadBytes(movie.build());
+    player.advance();
+    player.mouseMove(QPointF(110, 110));
+    EXPECT_FALSE(player.overButton());
+    player.mousePress();
+    player.mouseRelease();
+    EXPECT_TRUE(lines.empty());
+    player.advance();
+    player.mouseMove(QPointF(111, 110));
+    EXPECT_TRUE(player.overButton());
+    player.mousePress();
+    player.mouseRelease();
+    EXPECT_EQ(lines, std::vector<std::string>{"press"});
+}
+
 TEST(PointerInput, MouseHideIsTheWindowsToShow)
 {
     test::SwfWriter movie;
