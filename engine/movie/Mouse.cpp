@@ -201,6 +201,27 @@ DisplayObject* MouseInput::resolve(ClipState& root, const Target& target) const
     return object && object->characterId == target.characterId ? object : nullptr;
 }
 
+bool MouseInput::showsHand(ClipState& root, TimelinePlayer& timeline) const
+{
+    const std::optional<Target>& target = pressed_ ? pressed_ : over_;
+    if (!target)
+        return false;
+    if (!target->isClip)
+        return true;
+    DisplayObject* object = resolve(root, *target);
+    ClipScript* script = object && object->clip ? object->clip->script.get() : nullptr;
+    avm1::Machine* machine = timeline.machine();
+    if (!script || !machine)
+        return true;
+    try {
+        const avm1::Value hand = machine->getMember(avm1::Value(script->scriptObject()), "useHandCursor");
+        return hand.isUndefined() || machine->toBoolean(hand);
+    } catch (const avm1::ScriptThrow&) {
+    } catch (const avm1::ScriptAbort&) {
+    }
+    return true;
+}
+
 // DefineButtonSound gives sounds to four of the transitions; `movie` is the one the
 // button came from (a level's or a loaded clip's movie has its own sounds).
 static void playButtonSound(TimelinePlayer& timeline, const MovieDef& movie, uint16_t buttonId,
