@@ -824,7 +824,7 @@ bool Player::cursorHidden()
 
 bool Player::overButton() const
 {
-    return loaded() && impl_->mouse.overActive();
+    return loaded() && impl_->mouse.showsHand(impl_->root, *impl_->timeline);
 }
 
 QPointF Player::stagePoint(const QRectF& area, ScaleMode mode, const QPointF& device) const

@@ -182,7 +182,7 @@ public:
     std::vector<MovieMenuItem> openMenu();
     bool chooseMenuItem(size_t index);
     // Something that reacts to clicks is under the pointer (or held): windows show a
-    // pointing hand.
+    // pointing hand, unless a clip's useHandCursor reads false.
     bool overButton() const;
     // Mouse.hide is in force: windows show no pointer over the movie.
     bool cursorHidden();

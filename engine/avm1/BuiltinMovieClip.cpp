@@ -511,6 +511,11 @@ void installMovieClipClass(Machine& m)
     m.newClass("MovieClip", proto, returnThis);
     defineMethods(m, proto, kMovieClipMethods);
     installDrawingMethods(m, proto);
+    // Every clip starts enabled and showing the hand over its button handlers: scripts
+    // read these from the prototype (interface components draw themselves disabled
+    // while `enabled` reads false) and may shadow them on the clip.
+    proto->put("enabled", Value(true), PropertyFlag::DontEnum);
+    proto->put("useHandCursor", Value(true), PropertyFlag::DontEnum);
 }
 
 } // namespace swf::avm1

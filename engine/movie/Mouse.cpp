@@ -107,9 +107,19 @@ bool MouseInput::handlesPointer(ClipState& clip, TimelinePlayer& timeline) const
     if (!script || !machine)
         return false;
     avm1::Object* object = script->scriptObject();
-    for (std::string_view name : kClipHandlers)
-        if (machine->hasProperty(object, name))
-            return true;
+    for (std::string_view name : kClipHandlers) {
+        if (!machine->hasProperty(object, name))
+            continue;
+        // A clip whose `enabled` reads false runs none of its pointer handlers and
+        // lets the pointer through to what it holds and what lies beneath.
+        try {
+            const avm1::Value enabled = machine->getMember(avm1::Value(object), "enabled");
+            return enabled.isUndefined() || machine->toBoolean(enabled);
+        } catch (const avm1::ScriptThrow&) {
+        } catch (const avm1::ScriptAbort&) {
+        }
+        return true;
+    }
     return false;
 }
 
@@ -189,6 +199,27 @@ DisplayObject* MouseInput::resolve(ClipState& root, const Target& target) const
     ClipState* parent = TimelinePlayer::resolve(root, target.parent);
     DisplayObject* object = parent ? parent->find(target.depth) : nullptr;
     return object && object->characterId == target.characterId ? object : nullptr;
+}
+
+bool MouseInput::showsHand(ClipState& root, TimelinePlayer& timeline) const
+{
+    const std::optional<Target>& target = pressed_ ? pressed_ : over_;
+    if (!target)
+        return false;
+    if (!target->isClip)
+        return true;
+    DisplayObject* object = resolve(root, *target);
+    ClipScript* script = object && object->clip ? object->clip->script.get() : nullptr;
+    avm1::Machine* machine = timeline.machine();
+    if (!script || !machine)
+        return true;
+    try {
+        const avm1::Value hand = machine->getMember(avm1::Value(script->scriptObject()), "useHandCursor");
+        return hand.isUndefined() || machine->toBoolean(hand);
+    } catch (const avm1::ScriptThrow&) {
+    } catch (const avm1::ScriptAbort&) {
+    }
+    return true;
 }
 
 // DefineButtonSound gives sounds to four of the transitions; `movie` is the one the

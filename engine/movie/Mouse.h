@@ -25,6 +25,9 @@ public:
 
     // Something that reacts to clicks is under the pointer (or held down).
     bool overActive() const { return over_.has_value() || pressed_.has_value(); }
+    // The pointer shows the hand: over (or holding) something that takes clicks, unless
+    // it is a clip whose useHandCursor reads false.
+    bool showsHand(ClipState& root, TimelinePlayer& timeline) const;
     // A new movie: no button is under the pointer or held.
     void reset();
 

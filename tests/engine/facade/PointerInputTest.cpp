@@ -191,6 +191,76 @@ TEST(PointerInput, DraggedClipFollowsThePointer)
     }
 }
 
+// The 20 x 20 pixel clip "box" at (100, 100) with an onPress handler that traces
+// "press"; frame 1 runs `first` after giving the handler, frame 2 runs `second` and stops.
+std::vector<uint8_t> pressableBoxMovie(const ActionBuilder& first, const ActionBuilder& second)
+{
+    test::SwfWriter movie;
+    test::defineFilledRect(movie, 1, {0, 400, 0, 400}, {0, 0, 255, 255});
+    test::TagStream sprite;
+    sprite.placeObject(1, 1).showFrame();
+    movie.defineSprite(2, 1, sprite);
+    test::Place place;
+    place.depth = 1;
+    place.characterId = 2;
+    place.matrix = Matrix{1, 0, 0, 1, 2000, 2000};
+    place.name = "box";
+    movie.placeObject2(place);
+    ActionBuilder setUp;
+    setUp.getVariable("box").pushString("onPress");
+    setUp.defineFunction("", {}, ActionBuilder().trace("press"));
+    setUp.op(0x4F);  // SetMember
+    movie.doAction(setUp.append(first)).showFrame();
+    movie.doAction(ActionBuilder(second).stop()).showFrame();
+    return movie.build();
+}
+
+ActionBuilder setBoxMember(std::string_view member, bool value)
+{
+    return ActionBuilder().getVariable("box").pushString(member).pushBool(value).op(0x4F);
+}
+
+// A clip with an onPress handler takes the click only while its `enabled` reads true;
+// disabled, it gives no hand and runs nothing.
+TEST(PointerInput, ADisabledClipRunsNoPointerHandler)
+{
+    Player player;
+    std::vector<std::string> lines;
+    player.setTraceSink([&](const std::string& line) { lines.push_back(line); });
+    player.loadBytes(pressableBoxMovie(setBoxMember("enabled", false), setBoxMember("enabled", true)));
+    player.advance();
+    player.mouseMove(QPointF(110, 110));
+    EXPECT_FALSE(player.overButton());
+    player.mousePress();
+    player.mouseRelease();
+    EXPECT_TRUE(lines.empty());
+    player.advance();
+    player.mouseMove(QPointF(111, 110));
+    EXPECT_TRUE(player.overButton());
+    player.mousePress();
+    player.mouseRelease();
+    EXPECT_EQ(lines, std::vector<std::string>{"press"});
+}
+
+// useHandCursor false keeps the arrow over a clip that still takes the click.
+TEST(PointerInput, UseHandCursorFalseKeepsTheArrowButNotTheClick)
+{
+    Player player;
+    std::vector<std::string> lines;
+    player.setTraceSink([&](const std::string& line) { lines.push_back(line); });
+    player.loadBytes(pressableBoxMovie(setBoxMember("useHandCursor", false), setBoxMember("useHandCursor", true)));
+    player.advance();
+    player.mouseMove(QPointF(110, 110));
+    EXPECT_FALSE(player.overButton());
+    player.mousePress();
+    EXPECT_FALSE(player.overButton());
+    player.mouseRelease();
+    EXPECT_EQ(lines, std::vector<std::string>{"press"});
+    player.advance();
+    player.mouseMove(QPointF(111, 110));
+    EXPECT_TRUE(player.overButton());
+}
+
 TEST(PointerInput, MouseHideIsTheWindowsToShow)
 {
     test::SwfWriter movie;

@@ -287,6 +287,22 @@ TEST(ClipMethods, ThoseOfLaterPlayersAreHiddenFromOlderMovies)
     }
 }
 
+// Clips inherit enabled and useHandCursor, both true, from MovieClip.prototype:
+// interface components draw themselves disabled while `enabled` reads false. A value a
+// script sets shadows the prototype's, and deleting it brings the prototype's back.
+TEST(ClipMembers, EnabledAndUseHandCursorStartTrueOnThePrototype)
+{
+    test::SwfWriter movie;
+    ActionBuilder a;
+    traceMember(a, "_root", "enabled");
+    traceMember(a, "_root", "useHandCursor");
+    a.getVariable("_root").pushString("enabled").pushBool(false).op(kSetMember);
+    traceMember(a, "_root", "enabled");
+    a.getVariable("_root").pushString("enabled").op(0x3A).op(kTrace);  // Delete
+    traceMember(a, "_root", "enabled");
+    EXPECT_EQ(run(movie, a), (Lines{"true", "true", "false", "true", "true"}));
+}
+
 } // namespace
 
 namespace {
