@@ -387,6 +387,8 @@ private:
             p.translate(-area.x(), -area.y());
             p.fillPath(clip, Qt::black);
         }
+        if (blendCutLayer(painter_, area.topLeft(), layer, cut))
+            return true;
         {
             QPainter p(&layer);
             p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
