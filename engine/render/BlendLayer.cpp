@@ -3,6 +3,8 @@
 #include <QImage>
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 
 namespace swf::render {
 
@@ -31,6 +33,17 @@ void applyColorTransform(QImage& layer, const ColorTransform& cx)
 {
     if (cx.isIdentity() || layer.format() != QImage::Format_ARGB32_Premultiplied)
         return;
+    // Each channel's result depends on that channel alone: looked up in a table per
+    // channel, worked out once for the 256 values rather than for every pixel.
+    std::array<std::array<uint8_t, 256>, 4> table;
+    for (int v = 0; v < 256; ++v) {
+        const auto b = static_cast<uint8_t>(v);
+        const Rgba c = cx.apply(Rgba{b, b, b, b});
+        table[0][v] = c.r;
+        table[1][v] = c.g;
+        table[2][v] = c.b;
+        table[3][v] = c.a;
+    }
     // Layers hold long stretches of one colour (flat fills, a faded picture's
     // background): the last pixel's result is kept for the next one that equals it.
     QRgb lastIn = 0, lastOut = 0;
@@ -45,9 +58,8 @@ void applyColorTransform(QImage& layer, const ColorTransform& cx)
                 continue;
             }
             const QRgb straight = qUnpremultiply(in);
-            const Rgba c = cx.apply(Rgba{static_cast<uint8_t>(qRed(straight)), static_cast<uint8_t>(qGreen(straight)),
-                                         static_cast<uint8_t>(qBlue(straight)), static_cast<uint8_t>(qAlpha(straight))});
-            row[x] = qPremultiply(qRgba(c.r, c.g, c.b, c.a));
+            row[x] = qPremultiply(qRgba(table[0][qRed(straight)], table[1][qGreen(straight)], table[2][qBlue(straight)],
+                                        table[3][qAlpha(straight)]));
             lastIn = in;
             lastOut = row[x];
         }
