@@ -76,7 +76,10 @@ uint32_t unpremultiply(uint32_t p)
         return p;
     if (a == 0)
         return 0;
-    return mapBytes(p, [a](uint32_t c, int) { return std::min<uint32_t>(255, (c * 255 + (a - 1) / 2) / a); }, 3);
+    // Times 255/alpha in 8.8 fixed point, the reciprocal cut down first: a colour of 90
+    // under alpha 121 reads back as 189, where exact rounding would give 190.
+    const uint32_t reciprocal = (255u << 8) / a;
+    return mapBytes(p, [reciprocal](uint32_t c, int) { return std::min<uint32_t>(255, (c * reciprocal + 127) >> 8); }, 3);
 }
 
 bool BitmapPixels::sizeAllowed(int width, int height, int swfVersion)
@@ -454,17 +457,6 @@ void BitmapPixels::paletteMap(const BitmapPixels& source, PixelRect rect, int de
     }
 }
 
-// Noise goes into a bitmap with alpha through its own premultiplying: each colour times
-// the alpha, divided by 256 and rounded, where setPixel32 divides by 255. Read back,
-// a grey of 214 under alpha 247 is 213.
-static uint32_t premultiplyNoise(uint32_t argb)
-{
-    const uint32_t a = argb >> 24;
-    if (a == 0xFF)
-        return argb;
-    return mapBytes(argb, [a](uint32_t c, int) { return (c * a + 128) >> 8; }, 3);
-}
-
 void BitmapPixels::noise(uint32_t seed, int low, int high, int channels, bool grey)
 {
     low = std::clamp(low, 0, 255);
@@ -495,7 +487,7 @@ void BitmapPixels::noise(uint32_t seed, int low, int high, int channels, bool gr
             }
         }
         out = withChannel(out, 3, (channels & 8) && transparent_ ? next() : 255);
-        p = transparent_ ? premultiplyNoise(out) : (out | 0xFF000000u);
+        p = transparent_ ? premultiply(out) : (out | 0xFF000000u);
     }
 }
 
@@ -560,169 +552,233 @@ uint32_t BitmapPixels::pixelDissolve(const BitmapPixels& source, PixelRect rect,
 
 namespace {
 
-// Park and Miller's minimal standard generator, as noise() uses it.
-class MinimalStandard {
+// The reference player's gradient noise: Perlin's lattice noise over tables filled
+// from the seed by the minimal standard generator (Schrage's form, which never
+// overflows 32 bits). One shuffled order of the 256 lattice columns serves every
+// channel; each of the four channels has its own 256 unit gradients. Both tables
+// are stored twice over (plus two) so a cell and its neighbour never need wrapping.
+class PerlinTables {
 public:
-    explicit MinimalStandard(int32_t seed)
+    static constexpr int kCells = 256;
+    // The lattice is looked up this far from the origin, so that small negative
+    // coordinates still truncate the way positive ones do.
+    static constexpr double kShift = 4096;
+
+    explicit PerlinTables(int32_t seed)
     {
         constexpr int64_t kModulus = 2147483647;
-        state_ = (seed > 0 ? int64_t{seed} : 1 - int64_t{seed}) % kModulus;
-        if (state_ == 0)
-            state_ = 1;
-    }
-    int64_t next()
-    {
-        state_ = state_ * 16807 % 2147483647;
-        return state_;
-    }
-
-private:
-    int64_t state_;
-};
-
-// One channel's lattice: a shuffled order of 256 cells and a unit gradient for each.
-struct NoiseLattice {
-    std::array<uint8_t, 256> order{};
-    std::array<std::pair<double, double>, 256> gradients{};
-
-    explicit NoiseLattice(MinimalStandard& random)
-    {
-        for (int i = 0; i < 256; ++i)
-            order[size_t(i)] = static_cast<uint8_t>(i);
-        for (int i = 255; i > 0; --i)
-            std::swap(order[size_t(i)], order[size_t(random.next() % (i + 1))]);
-        for (auto& g : gradients) {
-            const double angle = double(random.next() % 65536) * (2 * 3.14159265358979323846 / 65536);
-            g = {std::cos(angle), std::sin(angle)};
+        int64_t state = seed;
+        if (state <= 0)
+            state = -(state % (kModulus - 1)) + 1;
+        if (state > kModulus - 1)
+            state = kModulus - 1;
+        auto next = [&state] {
+            state = 16807 * (state % 127773) - 2836 * (state / 127773);
+            if (state <= 0)
+                state += kModulus;
+            return state;
+        };
+        for (auto& channel : gradients_) {
+            for (int i = 0; i < kCells; ++i) {
+                auto& g = channel[size_t(i)];
+                g[0] = double(next() % (2 * kCells) - kCells) / kCells;
+                g[1] = double(next() % (2 * kCells) - kCells) / kCells;
+                const double length = std::sqrt(g[0] * g[0] + g[1] * g[1]);
+                // (0, 0) stays as it is: that cell is flat.
+                if (length > 0) {
+                    g[0] /= length;
+                    g[1] /= length;
+                }
+            }
+        }
+        for (int i = 0; i < kCells; ++i)
+            order_[size_t(i)] = i;
+        for (int i = kCells - 1; i > 0; --i)
+            std::swap(order_[size_t(i)], order_[size_t(next() % kCells)]);
+        for (int i = 0; i < kCells + 2; ++i) {
+            order_[size_t(kCells + i)] = order_[size_t(i)];
+            for (auto& channel : gradients_)
+                channel[size_t(kCells + i)] = channel[size_t(i)];
         }
     }
 
-    // Where a sample falls in the lattice: its cell's corners (wrapped to the period
-    // and to the tables) and its place inside the cell, plain and faded.
-    struct Place {
-        uint8_t x0, x1, y0, y1;
-        double tx, ty, sx, sy;
+    // Where stitched noise wraps: lattice columns at or past `wrapX` stand for the
+    // ones `width` before them (rows likewise), so the noise repeats across the tile.
+    struct Wrap {
+        int64_t width = 0, height = 0, wrapX = 0, wrapY = 0;
     };
-    static Place place(double x, double y, int64_t periodX, int64_t periodY)
+
+    // One axis of a sample's place in the lattice: the cells on either side (wrapped
+    // for stitching, then to the tables), the place between them and its eased form.
+    // A coordinate without a place (a cell size not a number) is not `valid`.
+    struct Axis {
+        int cell0 = 0, cell1 = 0;
+        double t = 0, eased = 0;
+        bool valid = false;
+    };
+    static Axis axis(double v, bool stitch, int64_t wrapAt, int64_t period)
     {
-        // A cell size too small to divide by samples at the origin.
-        if (!std::isfinite(x))
-            x = 0;
-        if (!std::isfinite(y))
-            y = 0;
-        const double fx = std::floor(x), fy = std::floor(y);
-        // Far-off samples keep their place in the cell; the cell index only picks table
-        // entries, so it may wrap.
-        const int64_t x0 = static_cast<int64_t>(std::fmod(fx, 1e15)), y0 = static_cast<int64_t>(std::fmod(fy, 1e15));
-        auto wrap = [](int64_t v, int64_t period) { return period > 0 ? ((v % period) + period) % period : v; };
-        auto fade = [](double t) { return t * t * (3 - 2 * t); };
-        Place p;
-        p.x0 = static_cast<uint8_t>(wrap(x0, periodX) & 255);
-        p.x1 = static_cast<uint8_t>(wrap(x0 + 1, periodX) & 255);
-        p.y0 = static_cast<uint8_t>(wrap(y0, periodY) & 255);
-        p.y1 = static_cast<uint8_t>(wrap(y0 + 1, periodY) & 255);
-        p.tx = x - fx;
-        p.ty = y - fy;
-        p.sx = fade(p.tx);
-        p.sy = fade(p.ty);
-        return p;
+        Axis a;
+        if (!std::isfinite(v))
+            return a;
+        v += kShift;
+        const double whole = std::trunc(v);
+        a.t = v - whole;
+        // Far-off coordinates keep their place in the cell; the cell index only picks
+        // table entries, so it may wrap.
+        int64_t c0 = static_cast<int64_t>(std::fabs(whole) < 1e15 ? whole : std::fmod(whole, 1e15));
+        int64_t c1 = c0 + 1;
+        if (stitch) {
+            if (c0 >= wrapAt)
+                c0 -= period;
+            if (c1 >= wrapAt)
+                c1 -= period;
+        }
+        a.cell0 = static_cast<int>(c0 & 255);
+        a.cell1 = static_cast<int>(c1 & 255);
+        a.eased = a.t * a.t * (3 - 2 * a.t);
+        a.valid = true;
+        return a;
     }
 
-    // Noise at a place, about -1..1, 0 on every lattice point.
-    double at(const Place& p) const
+    // Noise of one channel at a place, about -0.7..0.7, 0 on every lattice point; no
+    // number without a place, which every channel then reads as 0.
+    double at(int channel, const Axis& x, const Axis& y) const
     {
-        auto corner = [&](uint8_t cx, uint8_t cy, double dx, double dy) {
-            const auto& g = gradients[order[uint8_t(order[cx] + cy)]];
-            return g.first * dx + g.second * dy;
+        if (!x.valid || !y.valid)
+            return std::nan("");
+        const int i = order_[size_t(x.cell0)], j = order_[size_t(x.cell1)];
+        const auto& g = gradients_[size_t(channel)];
+        auto dot = [&](int cell, double dx, double dy) {
+            const auto& q = g[size_t(cell)];
+            return dx * q[0] + dy * q[1];
         };
-        auto mix = [](double a, double b, double t) { return a + (b - a) * t; };
-        const double top = mix(corner(p.x0, p.y0, p.tx, p.ty), corner(p.x1, p.y0, p.tx - 1, p.ty), p.sx);
-        const double bottom = mix(corner(p.x0, p.y1, p.tx, p.ty - 1), corner(p.x1, p.y1, p.tx - 1, p.ty - 1), p.sx);
-        // A 2D gradient noise reaches at most sqrt(1/2); scale it to about -1..1.
-        return mix(top, bottom, p.sy) * 1.41421356237;
+        auto mix = [](double t, double a, double b) { return a + t * (b - a); };
+        const double top = mix(x.eased, dot(order_[size_t(i + y.cell0)], x.t, y.t),
+                               dot(order_[size_t(j + y.cell0)], x.t - 1, y.t));
+        const double bottom = mix(x.eased, dot(order_[size_t(i + y.cell1)], x.t, y.t - 1),
+                                  dot(order_[size_t(j + y.cell1)], x.t - 1, y.t - 1));
+        return mix(y.eased, top, bottom);
     }
+
+private:
+    std::array<int, 2 * kCells + 2> order_{};
+    std::array<std::array<std::array<double, 2>, 2 * kCells + 2>, 4> gradients_{};
 };
+
+// A frequency moved to the nearest one (by ratio) that fits a whole number of
+// cycles into `size` pixels, as stitching needs.
+double stitchedFrequency(double frequency, double size)
+{
+    if (frequency == 0 || size <= 0)
+        return frequency;
+    const double low = std::floor(size * frequency) / size;
+    const double high = std::ceil(size * frequency) / size;
+    return frequency / low < high / frequency ? low : high;
+}
 
 } // namespace
 
 void BitmapPixels::perlinNoise(const PerlinOptions& o)
 {
-    const bool usable = std::isfinite(o.baseX) && std::isfinite(o.baseY) && o.baseX != 0 && o.baseY != 0 &&
-                        o.octaves > 0;
-    if (!usable) {
-        // No frequency to sample at: every channel is 0.
-        std::fill(pixels_.begin(), pixels_.end(), transparent_ ? 0u : 0xFF000000u);
-        return;
-    }
-    // Octaves whose cells have shrunk below a quarter of a pixel each way add nothing
-    // visible (each counts half the one before), so they are left out: the work stays
-    // bounded however many a script asks for.
-    int octaves = 1;
-    for (double cell = std::max(std::fabs(o.baseX), std::fabs(o.baseY)); octaves < std::min(o.octaves, 32) && cell >= 0.5;
-         cell /= 2)
-        ++octaves;
-    MinimalStandard random(o.seed);
-    std::vector<NoiseLattice> lattices;
-    for (int i = 0; i < 4; ++i)
-        lattices.emplace_back(random);
     const bool alpha = transparent_ && (o.channels & 8);
-    // The lattices whose noise shows: grey reads red's for all three colours.
-    const int needed = (o.grey ? 1 : (o.channels & 7)) | (alpha ? 8 : 0);
-    // A bound on the work a call may ask for: about 67 million lattice lookups, the
-    // finest octaves given up first on the largest bitmaps.
-    const uint64_t lookupsPerOctave =
-        uint64_t(std::max(width_, 1)) * uint64_t(std::max(height_, 1)) * uint64_t(std::max(std::popcount(unsigned(needed)), 1));
-    octaves = static_cast<int>(std::clamp<uint64_t>((uint64_t{1} << 26) / lookupsPerOctave, 1, uint64_t(octaves)));
-    // Each octave's scale, offset, period and weight, worked out once.
+    // The channels that get noise, in the order they take the seed's gradient tables:
+    // the first one asked for takes the first table, and so on. Grey is one channel
+    // (red's place) for all three colours.
+    std::array<int, 4> channels{};
+    int channelCount = 0;
+    for (int ch = 0; ch < 3; ++ch) {
+        if (o.grey ? ch == 0 : (o.channels & (1 << ch)) != 0)
+            channels[size_t(channelCount++)] = ch;
+    }
+    if (alpha)
+        channels[size_t(channelCount++)] = 3;
+    const int needed = std::max(channelCount, 1);
+    // Octaves past 32 count less than 2^-32 each: nothing a byte can show. A bound on
+    // the work a call may ask for (about 67 million noise samples) gives up the
+    // finest octaves first on the largest bitmaps.
+    const uint64_t samplesPerOctave = uint64_t(std::max(width_, 1)) * uint64_t(std::max(height_, 1)) *
+                                      uint64_t(needed);
+    const int octaves = o.octaves <= 0 ? 0
+                                       : static_cast<int>(std::clamp<uint64_t>((uint64_t{1} << 26) / samplesPerOctave,
+                                                                               1, uint64_t(std::min(o.octaves, 32))));
+    const PerlinTables tables(o.seed);
+    // Cells are as large one way as the other: a negative size counts as its size, and
+    // a size of 0 is no change at all that way.
+    auto frequencyOf = [](double base) { return base == 0 ? 0.0 : 1 / std::fabs(base); };
+    double frequencyX = frequencyOf(o.baseX), frequencyY = frequencyOf(o.baseY);
+    PerlinTables::Wrap wrap;
+    if (o.stitch) {
+        frequencyX = stitchedFrequency(frequencyX, width_);
+        frequencyY = stitchedFrequency(frequencyY, height_);
+        wrap.width = std::llround(std::min(1e15, std::fabs(width_ * frequencyX)));
+        wrap.height = std::llround(std::min(1e15, std::fabs(height_ * frequencyY)));
+        wrap.wrapX = int64_t(PerlinTables::kShift) + wrap.width;
+        wrap.wrapY = int64_t(PerlinTables::kShift) + wrap.height;
+    }
+    // Each octave's scale, offset and weight, and where it wraps, worked out once.
     struct Octave {
         double scaleX, scaleY, offsetX, offsetY, weight;
-        int64_t periodX, periodY;
+        PerlinTables::Wrap wrap;
     };
     std::vector<Octave> plan;
-    double frequency = 1, weight = 1;
     for (int octave = 0; octave < octaves; ++octave) {
         const auto offset = size_t(octave) < o.offsets.size() ? o.offsets[size_t(octave)] : std::pair{0.0, 0.0};
-        Octave step{frequency / o.baseX, frequency / o.baseY, offset.first, offset.second, weight, 0, 0};
-        if (o.stitch) {
-            step.periodX = std::max<int64_t>(1, std::llround(std::min(1e9, std::fabs(width_ * step.scaleX))));
-            step.periodY = std::max<int64_t>(1, std::llround(std::min(1e9, std::fabs(height_ * step.scaleY))));
+        const double factor = std::ldexp(1.0, octave);
+        plan.push_back({frequencyX * factor, frequencyY * factor, offset.first, offset.second, 1 / factor, wrap});
+        // Each octave's tile is twice as many cells, wrapping twice as far out.
+        // Tiles past 2^52 cells (cells far below a pixel) stop growing: coordinates
+        // that large have no place within a cell left to show anyway.
+        constexpr int64_t kLargest = int64_t{1} << 52;
+        if (wrap.width < kLargest && wrap.wrapX < kLargest) {
+            wrap.width *= 2;
+            wrap.wrapX = 2 * wrap.wrapX - int64_t(PerlinTables::kShift);
         }
-        plan.push_back(step);
-        frequency *= 2;
-        weight *= 0.5;
+        if (wrap.height < kLargest && wrap.wrapY < kLargest) {
+            wrap.height *= 2;
+            wrap.wrapY = 2 * wrap.wrapY - int64_t(PerlinTables::kShift);
+        }
     }
-    // Red, green, blue and alpha each read their own lattice; grey reads red's.
+    // Each octave's place along x is the same on every row: worked out once.
+    const size_t columns = size_t(std::max(width_, 0));
+    std::vector<PerlinTables::Axis> xs(plan.size() * columns), ys(plan.size());
+    for (size_t k = 0; k < plan.size(); ++k) {
+        const Octave& step = plan[k];
+        for (size_t x = 0; x < columns; ++x)
+            xs[k * columns + x] = PerlinTables::axis((double(x) + step.offsetX) * step.scaleX, o.stitch,
+                                                     step.wrap.wrapX, step.wrap.width);
+    }
     std::array<double, 4> sums{};
     for (int y = 0; y < height_; ++y) {
+        for (size_t k = 0; k < plan.size(); ++k)
+            ys[k] = PerlinTables::axis((y + plan[k].offsetY) * plan[k].scaleY, o.stitch, plan[k].wrap.wrapY,
+                                       plan[k].wrap.height);
         for (int x = 0; x < width_; ++x) {
             sums.fill(0.0);
-            for (const Octave& step : plan) {
-                const NoiseLattice::Place at = NoiseLattice::place((x + step.offsetX) * step.scaleX,
-                                                                   (y + step.offsetY) * step.scaleY, step.periodX,
-                                                                   step.periodY);
-                for (int ch = 0; ch < 4; ++ch) {
-                    if (!(needed & (1 << ch)))
-                        continue;
-                    const double n = lattices[size_t(ch)].at(at);
-                    sums[size_t(ch)] += (o.fractal ? n : std::fabs(n)) * step.weight;
+            for (size_t k = 0; k < plan.size(); ++k) {
+                const PerlinTables::Axis& across = xs[k * columns + size_t(x)];
+                for (int i = 0; i < channelCount; ++i) {
+                    const double n = tables.at(i, across, ys[k]);
+                    sums[size_t(i)] += (o.fractal ? n : std::fabs(n)) * plan[k].weight;
                 }
             }
-            auto level = [&](int ch) -> uint32_t {
-                const double v = o.fractal ? (sums[size_t(ch)] + 1) * 127.5 : sums[size_t(ch)] * 255;
-                return clampByte(std::floor(v));
-            };
+            // The sum times 255, rounded: turbulence counts up from black; fractal
+            // noise is moved to sit around mid-grey and halved, cutting off the half.
             uint32_t out = 0;
-            if (o.grey) {
-                const uint32_t v = level(0);
-                out = v << 16 | v << 8 | v;
-            } else {
-                for (int ch = 0; ch < 3; ++ch) {
-                    if (o.channels & (1 << ch))
-                        out = withChannel(out, ch, level(ch));
-                }
+            for (int i = 0; i < channelCount; ++i) {
+                const double v = std::floor(sums[size_t(i)] * 255 + 0.5);
+                out = withChannel(out, channels[size_t(i)], clampByte(o.fractal ? std::floor((v + 255) / 2) : v));
             }
-            out = withChannel(out, 3, alpha ? level(3) : 255);
-            setRaw(x, y, transparent_ ? premultiplyNoise(out) : (out | 0xFF000000u));
+            if (o.grey)
+                out = withChannel(withChannel(out, 1, channelOf(out, 0)), 2, channelOf(out, 0));
+            if (!transparent_) {
+                setRaw(x, y, out | 0xFF000000u);
+                continue;
+            }
+            // With alpha, the levels are stored as they are, as premultiplied colours:
+            // no colour above the alpha.
+            const uint32_t a = alpha ? channelOf(out, 3) : 255;
+            setRaw(x, y, mapBytes(withChannel(out, 3, a), [a](uint32_t c, int) { return std::min(c, a); }, 3));
         }
     }
 }

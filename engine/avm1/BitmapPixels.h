@@ -111,12 +111,14 @@ public:
     uint32_t pixelDissolve(const BitmapPixels& source, PixelRect rect, int destX, int destY, uint32_t seed,
                            int numPixels, uint32_t fillArgb, bool fill);
 
-    // Gradient noise summed over octaves into the chosen channels (1 red, 2 green,
-    // 4 blue, 8 alpha), or one grey for the three colours. `baseX`, `baseY` are the
-    // sizes of the coarsest octave's cells in pixels; each further octave halves them
-    // and counts half as much. Fractal noise maps the sum around mid-grey; otherwise
-    // (turbulence) the absolute values are summed up from black. `stitch` makes the
-    // noise repeat seamlessly across the bitmap's edges. `offsets` moves each octave.
+    // Perlin's gradient noise summed over octaves into the chosen channels (1 red,
+    // 2 green, 4 blue, 8 alpha), or one grey for the three colours, with the
+    // reference player's tables, so a seed gives the picture it gives there. `baseX`,
+    // `baseY` are the sizes of the coarsest octave's cells in pixels (0: no change
+    // that way); each further octave halves them and counts half as much. Fractal
+    // noise maps the sum around mid-grey; otherwise (turbulence) the absolute values
+    // are summed up from black. `stitch` makes the noise repeat seamlessly across the
+    // bitmap's edges. `offsets` moves each octave, in pixels.
     struct PerlinOptions {
         double baseX = 0, baseY = 0;
         int octaves = 0;

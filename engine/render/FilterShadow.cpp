@@ -41,6 +41,20 @@ QRgb over(QRgb top, QRgb bottom)
                  qBlue(top) + scaleChannel(qBlue(bottom), rest), qAlpha(top) + scaleChannel(qAlpha(bottom), rest));
 }
 
+// `top` over `bottom` where `bottom` is, and nothing where it is not (both
+// premultiplied): an inner effect lies on the object's own pixels, and where the
+// object is partly clear it shows as much of itself as the object covers, while
+// the object behind it shows through as much as the effect leaves.
+QRgb atop(QRgb top, QRgb bottom)
+{
+    const int covered = qAlpha(bottom);
+    const int rest = 255 - qAlpha(top);
+    return qRgba(scaleChannel(qRed(top), covered) + scaleChannel(qRed(bottom), rest),
+                 scaleChannel(qGreen(top), covered) + scaleChannel(qGreen(bottom), rest),
+                 scaleChannel(qBlue(top), covered) + scaleChannel(qBlue(bottom), rest),
+                 scaleChannel(qAlpha(top), covered) + scaleChannel(covered, rest));
+}
+
 QRgb premultiplied(Rgba c, int coverage)
 {
     const int a = scaleChannel(c.a, coverage);
@@ -162,8 +176,8 @@ void applyShadowFilter(QImage& surface, const Filter& filter, FilterScale scale)
             const int objectAlpha = qAlpha(object);
             if (filter.inner) {
                 // Inside the object, darkest where its blurred edge lets the outside in.
-                const QRgb effect = scalePixel(shown[size_t(coverage)], objectAlpha);
-                row[x] = hideObject ? effect : over(effect, object);
+                const QRgb effect = shown[size_t(coverage)];
+                row[x] = hideObject ? scalePixel(effect, objectAlpha) : atop(effect, object);
             } else {
                 const QRgb effect = shown[size_t(coverage)];
                 if (filter.knockout)
@@ -210,14 +224,18 @@ void applyBevelFilter(QImage& surface, const Filter& filter, FilterScale scale)
                 effect = ramp[size_t(std::clamp(128L + lifted / 2, 0L, 255L))];
             else
                 effect = lifted >= 0 ? highlight[size_t(lifted)] : shadow[size_t(-lifted)];
+            // Shown alone, an inner bevel keeps to the object's pixels and an outer one
+            // to the pixels round it. Shown with the object, an inner bevel lies atop it
+            // and an outer one beneath it, where the object hides as much of it as it
+            // covers: a partly clear object lets the bevel under it show through.
             const QRgb object = row[x];
             const int objectAlpha = qAlpha(object);
-            if (!full)
-                effect = scalePixel(effect, filter.inner ? objectAlpha : 255 - objectAlpha);
-            if (hideObject)
-                row[x] = effect;
-            else if (filter.inner || full)
-                row[x] = over(effect, object);
+            if (full)
+                row[x] = hideObject ? effect : over(effect, object);
+            else if (hideObject)
+                row[x] = scalePixel(effect, filter.inner ? objectAlpha : 255 - objectAlpha);
+            else if (filter.inner)
+                row[x] = atop(effect, object);
             else
                 row[x] = over(object, effect);
         }

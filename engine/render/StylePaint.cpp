@@ -22,6 +22,12 @@ constexpr double kGradientHalfSize = 16384.0;
 // A ramp entry's colour ends this far short of where the next one starts.
 constexpr double kStepEdge = 1e-6;
 
+// How a partly transparent linear-light ramp darkens with its alpha (see shownLinear).
+constexpr double kFadeExponent = 0.56;
+
+// The stops a linear-light ramp is given to Qt as: the size of Qt's own colour table.
+constexpr int kLinearLightStops = 1024;
+
 double toLinear(double srgb)
 {
     return srgb <= 0.04045 ? srgb / 12.92 : std::pow((srgb + 0.055) / 1.055, 2.4);
@@ -40,19 +46,31 @@ int linear8(int srgb)
     return static_cast<int>(std::floor(toLinear(srgb / 255.0) * 255));
 }
 
-// A colour of a linear-light ramp. Where it is partly transparent the reference player
-// weights the colour by its alpha while still in linear light and then shows the result
-// as an unweighted colour of that alpha: such a ramp darkens as it fades, and so does
-// this one.
-QColor blendLinearRgb(const QColor& a, const QColor& b, double t)
+// An entry of a linear-light ramp: its channels in linear light on the 0..255 scale of
+// the 8-bit values the reference player holds them in, and its alpha.
+struct LinearEntry {
+    double r = 0, g = 0, b = 0, a = 0;
+};
+
+LinearEntry blendLinear(const QColor& from, const QColor& to, double t)
 {
-    int alpha = static_cast<int>(std::lround(a.alpha() * (1 - t) + b.alpha() * t));
-    const double weight = alpha / 255.0;
-    auto channel = [t, weight](int from, int to) {
-        const double v = (linear8(from) + (linear8(to) - linear8(from)) * t) * weight;
-        return static_cast<int>(std::lround(std::clamp(toSrgb(v / 255.0), 0.0, 1.0) * 255));
+    auto mix = [t](double x, double y) { return x + (y - x) * t; };
+    return {mix(linear8(from.red()), linear8(to.red())), mix(linear8(from.green()), linear8(to.green())),
+            mix(linear8(from.blue()), linear8(to.blue())), mix(from.alpha(), to.alpha())};
+}
+
+// A linear-light colour as it is shown. Where it is partly transparent the reference
+// player darkens it as it fades: the recorded pictures show the colour, brought back
+// from linear light, scaled by the alpha to the power 0.56 (a gamma of about 1.8) and
+// then drawn at that alpha. At full alpha the colour is unchanged.
+QColor shownLinear(const LinearEntry& e)
+{
+    const int alpha = static_cast<int>(std::lround(std::clamp(e.a, 0.0, 255.0)));
+    const double darken = std::pow(alpha / 255.0, kFadeExponent);
+    auto channel = [darken](double v) {
+        return static_cast<int>(std::lround(std::clamp(toSrgb(v / 255.0), 0.0, 1.0) * darken * 255));
     };
-    return QColor(channel(a.red(), b.red()), channel(a.green(), b.green()), channel(a.blue(), b.blue()), alpha);
+    return QColor(channel(e.r), channel(e.g), channel(e.b), alpha);
 }
 
 QGradient::Spread toQSpread(SpreadMode mode)
@@ -298,30 +316,70 @@ QColor toQColor(Rgba c, const ColorTransform& cx)
 
 namespace {
 
-// The colour at `ratio` as the player finds it: the first stop in stored order whose
-// ratio is not below `ratio`, blended from the stop stored before it. With ratios out
-// of order this skips stops rather than sorting them, which is what shows on screen.
-QColor colourAtRatio(const std::vector<QColor>& colours, const std::vector<GradientStop>& stops, int ratio,
-                     bool linearRgb)
+// Where `ratio` falls among the stops as the player finds it: the first stop in stored
+// order whose ratio is not below `ratio`, blended from the stop stored before it by `t`.
+// With ratios out of order this skips stops rather than sorting them, which is what
+// shows on screen. Past the end stops both indices name the end stop.
+struct RampSpan {
+    size_t from = 0, to = 0;
+    double t = 0;
+};
+
+RampSpan spanAtRatio(const std::vector<GradientStop>& stops, int ratio)
 {
     size_t k = 0;
     while (k < stops.size() && stops[k].ratio < ratio)
         ++k;
-    // Past the end stops the colour is the stop's own, through linear light too.
     if (k == stops.size())
-        return linearRgb ? blendLinearRgb(colours.back(), colours.back(), 0) : colours.back();
+        return {k - 1, k - 1, 0};
     if (k == 0)  // every earlier stop is below `ratio`, so k - 1 starts a real span
-        return linearRgb ? blendLinearRgb(colours[0], colours[0], 0) : colours[0];
-    const double t = static_cast<double>(ratio - stops[k - 1].ratio) / (stops[k].ratio - stops[k - 1].ratio);
-    if (linearRgb)
-        return blendLinearRgb(colours[k - 1], colours[k], t);
-    const QColor& a = colours[k - 1];
-    const QColor& b = colours[k];
+        return {0, 0, 0};
+    return {k - 1, k, static_cast<double>(ratio - stops[k - 1].ratio) / (stops[k].ratio - stops[k - 1].ratio)};
+}
+
+QColor colourAtRatio(const std::vector<QColor>& colours, const std::vector<GradientStop>& stops, int ratio)
+{
+    const RampSpan span = spanAtRatio(stops, ratio);
+    const QColor& a = colours[span.from];
+    const QColor& b = colours[span.to];
     // Cut down, not rounded: a ramp from 197 to 161 over 24 entries steps 196, 194,
     // 193, 191, as the reference player's does. The hair added keeps a whole result
     // that division left a little short from dropping a step.
-    auto mix = [t](int from, int to) { return static_cast<int>(std::floor(from + (to - from) * t + 1e-9)); };
+    auto mix = [t = span.t](int from, int to) { return static_cast<int>(std::floor(from + (to - from) * t + 1e-9)); };
     return QColor(mix(a.red(), b.red()), mix(a.green(), b.green()), mix(a.blue(), b.blue()), mix(a.alpha(), b.alpha()));
+}
+
+LinearEntry linearAtRatio(const std::vector<QColor>& colours, const std::vector<GradientStop>& stops, int ratio)
+{
+    const RampSpan span = spanAtRatio(stops, ratio);
+    return blendLinear(colours[span.from], colours[span.to], span.t);
+}
+
+// A linear-light ramp as stops. The reference player blends a pixel's colour between
+// the two entries its position falls between, in linear light, rather than holding
+// each entry flat: a hard step between two entries shows one pixel of the mix. Qt
+// blends between stops in its own colour space, so the ramp is given at Qt's own
+// table resolution, each stop already mixed in linear light.
+QGradientStops linearLightStops(const std::vector<QColor>& colours, const std::vector<GradientStop>& stops)
+{
+    std::array<LinearEntry, 256> entries;
+    for (int ratio = 0; ratio < 256; ++ratio)
+        entries[size_t(ratio)] = linearAtRatio(colours, stops, ratio);
+    QGradientStops out;
+    out.reserve(kLinearLightStops);
+    for (int k = 0; k < kLinearLightStops; ++k) {
+        const double at = double(k) / (kLinearLightStops - 1);
+        // Entry i starts at i/256 of the way, as in a ramp of flat entries, and
+        // blends towards entry i + 1 over its 256th.
+        const double position = std::min(at * 256, 255.0);
+        const int i = std::min(static_cast<int>(position), 254);
+        const double f = position - i;
+        const LinearEntry& a = entries[size_t(i)];
+        const LinearEntry& b = entries[size_t(i + 1)];
+        auto mix = [f](double x, double y) { return x + (y - x) * f; };
+        out.push_back({at, shownLinear({mix(a.r, b.r), mix(a.g, b.g), mix(a.b, b.b), mix(a.a, b.a)})});
+    }
+    return out;
 }
 
 } // namespace
@@ -334,6 +392,7 @@ QGradientStops gradientStops(const Gradient& gradient, const ColorTransform& cx)
     const bool linearRgb = gradient.interpolation == GradientInterpolation::LinearRgb;
     if (gradient.stops.size() == 1 && !linearRgb)
         return {{0.0, toQColor(gradient.stops.front().color, cx)}};
+
     // The reference player's 256-entry ramp, which Qt cannot make from the stops
     // itself: out-of-order ratios, linear-RGB blending, channels cut down and each
     // entry held flat.
@@ -341,12 +400,14 @@ QGradientStops gradientStops(const Gradient& gradient, const ColorTransform& cx)
     colours.reserve(gradient.stops.size());
     for (const GradientStop& s : gradient.stops)
         colours.push_back(toQColor(s.color, cx));
+    if (linearRgb)
+        return linearLightStops(colours, gradient.stops);
     // Each entry holds its colour over its whole 256th of the gradient, as the
     // reference player looks its ramp up by the position cut down to a whole entry;
     // given the entries as plain stops, Qt would blend between neighbours.
     stops.reserve(512);
     for (int ratio = 0; ratio < 256; ++ratio) {
-        const QColor c = colourAtRatio(colours, gradient.stops, ratio, linearRgb);
+        const QColor c = colourAtRatio(colours, gradient.stops, ratio);
         stops.push_back({ratio / 256.0, c});
         stops.push_back({ratio == 255 ? 1.0 : (ratio + 1) / 256.0 - kStepEdge, c});
     }

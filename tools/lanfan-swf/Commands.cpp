@@ -132,7 +132,7 @@ int renderFrames(swf::Player& player, const Options& options, std::ostream& err)
     {
         QPainter painter(&image);
         player.paint(painter, QRectF(0, 0, image.width(), image.height()), swf::ScaleMode::ShowAll,
-                     swf::RenderQuality::High);
+                     options.quality);
     }
     if (!image.save(QString::fromStdString(options.out))) {
         err << "lanfan-swf: cannot write " << options.out << '\n';

@@ -8,7 +8,7 @@ const char* const kUsage =
     "usage: lanfan-swf info FILE\n"
     "       lanfan-swf actions FILE\n"
     "       lanfan-swf run FILE [--frames N] [--seek F [--then M]] [--requests]\n"
-    "       lanfan-swf render FILE [--frames N] [--seek F [--then M]] [--size WxH] --out IMAGE.png|IMAGE.bmp\n"
+    "       lanfan-swf render FILE [--frames N] [--seek F [--then M]] [--size WxH] [--quality low|medium|high] --out IMAGE.png|IMAGE.bmp\n"
     "       lanfan-swf audio FILE [--frames N] --out SOUND.wav\n";
 
 namespace {
@@ -89,7 +89,8 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
         bool takesValue = options.command != Command::Info && options.command != Command::Actions &&
-                          (arg == "--frames" || arg == "--out" || arg == "--size" || arg == "--seek" || arg == "--then");
+                          (arg == "--frames" || arg == "--out" || arg == "--size" || arg == "--seek" || arg == "--then" ||
+                           arg == "--quality");
         if (takesValue) {
             if (i + 1 >= args.size()) {
                 error = arg + " needs a value";
@@ -116,6 +117,20 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
                     error = "--size needs WIDTHxHEIGHT in pixels, each 1 to 8192, not '" + value + "'";
                     return std::nullopt;
                 }
+            } else if (arg == "--quality" && options.command == Command::Render) {
+                if (value == "low")
+                    options.quality = swf::RenderQuality::Low;
+                else if (value == "medium")
+                    options.quality = swf::RenderQuality::Medium;
+                else if (value == "high")
+                    options.quality = swf::RenderQuality::High;
+                else {
+                    error = "--quality needs low, medium or high, not '" + value + "'";
+                    return std::nullopt;
+                }
+            } else if (arg == "--quality") {
+                error = "--quality applies to render only";
+                return std::nullopt;
             } else if (arg == "--size") {
                 error = "--size applies to render only";
                 return std::nullopt;

@@ -2,6 +2,8 @@
 
 // The command line of lanfan-swf, parsed into what to do.
 
+#include "engine/Player.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,6 +24,8 @@ struct Options {
     // render: the picture's size in pixels, the stage fitted in as the player shows it
     // ("ShowAll"). Unset: the stage's own size.
     std::optional<std::pair<int, int>> size;
+    // render: the drawing quality, as the player's quality setting names it.
+    swf::RenderQuality quality = swf::RenderQuality::High;
     // run: also print each request the movie sends out (loads, posts, AMF calls),
     // between its trace lines, as the conformance corpus records them.
     bool requests = false;

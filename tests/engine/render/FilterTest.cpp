@@ -409,6 +409,55 @@ TEST(BevelFilters, HighlightFacesTheLightAndShadowTheOtherSide)
     EXPECT_GT(qAlpha(full.pixel(8, 8)), 0);
 }
 
+// A partly clear object: an outer bevel lies beneath it once (what shows through is
+// what the knocked-out bevel alone shows), and an inner bevel or glow lies atop it,
+// never adding to its coverage.
+TEST(BevelFilters, APartlyClearObjectShowsTheOuterBevelBeneathItAndKeepsItsCoverageUnderInnerOnes)
+{
+    const QRgb halfClear = qRgba(40, 60, 80, 128);
+    auto run = [&](FilterKind kind, bool inner, bool knockout) {
+        QImage s = surface(30, 30);
+        fillSquare(s, 10, 10, 20, 20, halfClear);
+        Filter f;
+        f.kind = kind;
+        f.color = {255, 0, 0, 255};
+        f.shadowColor = {0, 0, 255, 255};
+        f.angle = 0.785398;
+        f.distance = 2;
+        f.blurX = f.blurY = 3;
+        f.inner = inner;
+        f.knockout = knockout;
+        applyFilter(s, f, {});
+        return s;
+    };
+    const QImage outer = run(FilterKind::Bevel, false, false);
+    const QImage outerAlone = run(FilterKind::Bevel, false, true);
+    int showing = 0;
+    for (int y = 0; y < 30; ++y) {
+        for (int x = 0; x < 30; ++x) {
+            const bool inside = x >= 10 && x < 20 && y >= 10 && y < 20;
+            const QRgb object = inside ? halfClear : 0u;
+            const QRgb alone = outerAlone.pixel(x, y);
+            const QRgb both = outer.pixel(x, y);
+            ASSERT_EQ(qRed(both), qRed(object) + qRed(alone)) << x << "," << y;
+            ASSERT_EQ(qBlue(both), qBlue(object) + qBlue(alone)) << x << "," << y;
+            ASSERT_EQ(qAlpha(both), qAlpha(object) + qAlpha(alone)) << x << "," << y;
+            showing += inside && qAlpha(alone) > 0;
+        }
+    }
+    EXPECT_GT(showing, 0);  // the bevel does show through the object
+
+    for (FilterKind kind : {FilterKind::Bevel, FilterKind::Glow}) {
+        const QImage inner = run(kind, true, false);
+        EXPECT_GT(qRed(inner.pixel(10, 10)), qRed(halfClear));  // lit inside the top-left edge
+        for (int y = 0; y < 30; ++y)
+            for (int x = 0; x < 30; ++x) {
+                const bool inside = x >= 10 && x < 20 && y >= 10 && y < 20;
+                ASSERT_NEAR(qAlpha(inner.pixel(x, y)), inside ? 128 : 0, 1) << x << "," << y;
+            }
+    }
+}
+
 TEST(ColorFilters, MatrixWorksOnStraightColour)
 {
     QImage s = surface(2, 1);
