@@ -3,6 +3,8 @@
 #include <QImage>
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 
 namespace swf::render {
 
@@ -31,12 +33,26 @@ void applyColorTransform(QImage& layer, const ColorTransform& cx)
 {
     if (cx.isIdentity() || layer.format() != QImage::Format_ARGB32_Premultiplied)
         return;
+    // Each channel's result depends on that channel alone: looked up in a table per
+    // channel, worked out once for the 256 values rather than for every pixel.
+    std::array<std::array<uint8_t, 256>, 4> table;
+    for (int v = 0; v < 256; ++v) {
+        const auto b = static_cast<uint8_t>(v);
+        const Rgba c = cx.apply(Rgba{b, b, b, b});
+        table[0][v] = c.r;
+        table[1][v] = c.g;
+        table[2][v] = c.b;
+        table[3][v] = c.a;
+    }
     // Layers hold long stretches of one colour (flat fills, a faded picture's
     // background): the last pixel's result is kept for the next one that equals it.
     QRgb lastIn = 0, lastOut = 0;
-    for (int y = 0; y < layer.height(); ++y) {
-        auto* row = reinterpret_cast<QRgb*>(layer.scanLine(y));
-        for (int x = 0; x < layer.width(); ++x) {
+    const int width = layer.width(), height = layer.height();
+    uchar* bits = layer.bits();
+    const qsizetype bytesPerLine = layer.bytesPerLine();
+    for (int y = 0; y < height; ++y) {
+        auto* row = reinterpret_cast<QRgb*>(bits + y * bytesPerLine);
+        for (int x = 0; x < width; ++x) {
             const QRgb in = row[x];
             if (qAlpha(in) == 0)
                 continue;
@@ -45,9 +61,8 @@ void applyColorTransform(QImage& layer, const ColorTransform& cx)
                 continue;
             }
             const QRgb straight = qUnpremultiply(in);
-            const Rgba c = cx.apply(Rgba{static_cast<uint8_t>(qRed(straight)), static_cast<uint8_t>(qGreen(straight)),
-                                         static_cast<uint8_t>(qBlue(straight)), static_cast<uint8_t>(qAlpha(straight))});
-            row[x] = qPremultiply(qRgba(c.r, c.g, c.b, c.a));
+            row[x] = qPremultiply(qRgba(table[0][qRed(straight)], table[1][qGreen(straight)], table[2][qBlue(straight)],
+                                        table[3][qAlpha(straight)]));
             lastIn = in;
             lastOut = row[x];
         }
@@ -83,10 +98,11 @@ void blendPixels(QImage& backdrop, const QImage& layer, BlendMode mode)
     if (backdrop.size() != layer.size() || backdrop.format() != QImage::Format_ARGB32_Premultiplied
         || layer.format() != QImage::Format_ARGB32_Premultiplied)
         return;
-    for (int y = 0; y < backdrop.height(); ++y) {
+    const int width = backdrop.width(), height = backdrop.height();
+    for (int y = 0; y < height; ++y) {
         auto* out = reinterpret_cast<QRgb*>(backdrop.scanLine(y));
         const auto* in = reinterpret_cast<const QRgb*>(layer.constScanLine(y));
-        for (int x = 0; x < backdrop.width(); ++x) {
+        for (int x = 0; x < width; ++x) {
             if (qAlpha(in[x]) == 0)
                 continue;
             out[x] = mode == BlendMode::Subtract ? subtractPixel(out[x], in[x]) : invertPixel(out[x], in[x]);
@@ -98,9 +114,10 @@ void makeEmptyPixelsOpaque(QImage& layer)
 {
     if (layer.format() != QImage::Format_ARGB32_Premultiplied)
         return;
-    for (int y = 0; y < layer.height(); ++y) {
+    const int width = layer.width(), height = layer.height();
+    for (int y = 0; y < height; ++y) {
         auto* row = reinterpret_cast<QRgb*>(layer.scanLine(y));
-        for (int x = 0; x < layer.width(); ++x) {
+        for (int x = 0; x < width; ++x) {
             if (qAlpha(row[x]) == 0)
                 row[x] = qRgba(0, 0, 0, 255);
         }
@@ -111,9 +128,10 @@ void whitenKeepingAlpha(QImage& layer)
 {
     if (layer.format() != QImage::Format_ARGB32_Premultiplied)
         return;
-    for (int y = 0; y < layer.height(); ++y) {
+    const int width = layer.width(), height = layer.height();
+    for (int y = 0; y < height; ++y) {
         auto* row = reinterpret_cast<QRgb*>(layer.scanLine(y));
-        for (int x = 0; x < layer.width(); ++x) {
+        for (int x = 0; x < width; ++x) {
             const int a = qAlpha(row[x]);
             row[x] = qRgba(a, a, a, a);
         }

@@ -44,9 +44,10 @@ void applyColorMatrixFilter(QImage& surface, const Filter& filter)
     if (!usable(surface))
         return;
     const auto& m = filter.colorMatrix;
-    for (int y = 0; y < surface.height(); ++y) {
+    const int width = surface.width(), height = surface.height();
+    for (int y = 0; y < height; ++y) {
         auto* row = reinterpret_cast<QRgb*>(surface.scanLine(y));
-        for (int x = 0; x < surface.width(); ++x) {
+        for (int x = 0; x < width; ++x) {
             const Straight c = straight(row[x]);
             auto channel = [&](int i) { return m[size_t(i)] * c.r + m[size_t(i) + 1] * c.g + m[size_t(i) + 2] * c.b + m[size_t(i) + 3] * c.a + m[size_t(i) + 4]; };
             row[x] = premultipliedPixel(channel(0), channel(5), channel(10), channel(15));

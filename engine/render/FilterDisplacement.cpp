@@ -57,19 +57,36 @@ void applyDisplacementMapFilter(QImage& surface, const Filter& filter, double sc
     const uint32_t fill = premultipliedColor(filter.color);
     const double moveX = std::isfinite(filter.scaleX) ? filter.scaleX / 256.0 * scaleX : 0.0;
     const double moveY = std::isfinite(filter.scaleY) ? filter.scaleY / 256.0 * scaleY : 0.0;
+    // The map's column under each of the surface's columns, -1 where there is none:
+    // the same for every row.
+    std::vector<int> mapColumn(size_t(width), -1);
+    for (int x = 0; x < width; ++x) {
+        const double mapX = std::floor((x + 0.5 - origin.x) / scaleX) - filter.mapPointX;
+        if (mapX >= 0 && mapX < map->width)
+            mapColumn[size_t(x)] = int(mapX);
+    }
+    // Maps hold runs of one colour: the last map pixel's move is kept for the next
+    // that equals it.
+    bool moved = false;
+    uint32_t lastMap = 0;
+    int dx = 0, dy = 0;
     for (int y = 0; y < height; ++y) {
         auto* out = reinterpret_cast<uint32_t*>(surface.scanLine(y));
         const double mapY = std::floor((y + 0.5 - origin.y) / scaleY) - filter.mapPointY;
         if (!(mapY >= 0 && mapY < map->height))
             continue;  // no map here: the pixel stays as it is
         for (int x = 0; x < width; ++x) {
-            const double mapX = std::floor((x + 0.5 - origin.x) / scaleX) - filter.mapPointX;
-            if (!(mapX >= 0 && mapX < map->width))
+            const int mapX = mapColumn[size_t(x)];
+            if (mapX < 0)
                 continue;
-            const uint32_t m = map->at(int(mapX), int(mapY));
-            // Kept to a range far past any surface, where wrapping still lands inside.
-            const int dx = int(std::clamp(std::trunc((channelOf(m, filter.componentX) - 128) * moveX), -1e6, 1e6));
-            const int dy = int(std::clamp(std::trunc((channelOf(m, filter.componentY) - 128) * moveY), -1e6, 1e6));
+            const uint32_t m = map->at(mapX, int(mapY));
+            if (!moved || m != lastMap) {
+                // Kept to a range far past any surface, where wrapping still lands inside.
+                dx = int(std::clamp(std::trunc((channelOf(m, filter.componentX) - 128) * moveX), -1e6, 1e6));
+                dy = int(std::clamp(std::trunc((channelOf(m, filter.componentY) - 128) * moveY), -1e6, 1e6));
+                lastMap = m;
+                moved = true;
+            }
             int sx = x + dx, sy = y + dy;
             if (sx < 0 || sy < 0 || sx >= width || sy >= height) {
                 switch (filter.displacementMode) {

@@ -159,24 +159,35 @@ void applyShadowFilter(QImage& surface, const Filter& filter, FilterScale scale)
     const PixelOffset off = filter.kind == FilterKind::Glow ? PixelOffset{} : filterOffset(filter, scale);
     const ColorTable colors = filter.kind == FilterKind::GradientGlow ? gradientTable(filter.gradient) : solidTable(filter.color);
     const bool hideObject = filter.knockout || !filter.compositeSource;
+    // The effect's colour at each blurred coverage, strength applied: an inner one
+    // shows where the coverage falls short.
+    ColorTable shown{};
+    for (int v = 0; v < 256; ++v)
+        shown[size_t(v)] = colors[size_t(strengthen(filter.inner ? 255 - v : v, filter.strength))];
     for (int y = 0; y < h; ++y) {
         auto* row = reinterpret_cast<QRgb*>(surface.scanLine(y));
         const int sy = y - off.y;
+        const bool rowInside = sy >= 0 && sy < h;
+        const uint8_t* planeRow = rowInside ? plane.data() + size_t(sy) * size_t(w) : nullptr;
         for (int x = 0; x < w; ++x) {
             const int sx = x - off.x;
-            const int coverage = sx >= 0 && sx < w && sy >= 0 && sy < h ? plane[size_t(sy) * size_t(w) + size_t(sx)] : 0;
+            const int coverage = rowInside && sx >= 0 && sx < w ? planeRow[sx] : 0;
             const QRgb object = row[x];
             const int objectAlpha = qAlpha(object);
             if (filter.inner) {
                 // Inside the object, darkest where its blurred edge lets the outside in.
-                const QRgb effect = colors[size_t(strengthen(255 - coverage, filter.strength))];
+                const QRgb effect = shown[size_t(coverage)];
                 row[x] = hideObject ? scalePixel(effect, objectAlpha) : atop(effect, object);
             } else {
-                const QRgb effect = colors[size_t(strengthen(coverage, filter.strength))];
+                const QRgb effect = shown[size_t(coverage)];
                 if (filter.knockout)
                     row[x] = scalePixel(effect, 255 - objectAlpha);
                 else if (!filter.compositeSource)
                     row[x] = effect;  // the shadow of an object that is not shown
+                else if (objectAlpha == 255 || effect == 0)
+                    continue;  // the object over nothing, or hiding the effect: itself
+                else if (object == 0)
+                    row[x] = effect;
                 else
                     row[x] = over(object, effect);
             }

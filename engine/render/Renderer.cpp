@@ -364,11 +364,24 @@ private:
         if (area.isEmpty())
             return true;  // nothing of the masked objects can be seen
         QImage layer(area.size(), QImage::Format_ARGB32_Premultiplied);
-        QImage cut(area.size(), QImage::Format_Alpha8);
-        if (layer.isNull() || cut.isNull())
+        if (layer.isNull())
             return false;  // out of memory: clip instead
+        // The mask's area, kept from earlier frames where the mask has not moved.
+        const QImage cut = cache_.maskCuts().cut(clip, area, smooth_, [&] {
+            QImage made(area.size(), QImage::Format_Alpha8);
+            if (made.isNull())
+                return made;
+            made.fill(Qt::transparent);
+            QPainter p(&made);
+            p.setRenderHint(QPainter::Antialiasing, smooth_);
+            p.setPen(Qt::NoPen);
+            p.translate(-area.x(), -area.y());
+            p.fillPath(clip, Qt::black);
+            return made;
+        });
+        if (cut.isNull())
+            return false;
         layer.fill(Qt::transparent);
-        cut.fill(Qt::transparent);
         const Matrix toLayer{1, 0, 0, 1, -double(area.x()), -double(area.y())};
         {
             QPainter p(&layer);
@@ -380,13 +393,8 @@ private:
             else
                 inner.drawRange(masked, toLayer * parent, parentCx);
         }
-        {
-            QPainter p(&cut);
-            p.setRenderHint(QPainter::Antialiasing, smooth_);
-            p.setPen(Qt::NoPen);
-            p.translate(-area.x(), -area.y());
-            p.fillPath(clip, Qt::black);
-        }
+        if (blendCutLayer(painter_, area.topLeft(), layer, cut))
+            return true;
         {
             QPainter p(&layer);
             p.setCompositionMode(QPainter::CompositionMode_DestinationIn);

@@ -241,8 +241,31 @@ void ShapeCache::dropReplacedDrawings()
     std::erase_if(drawings_, [](const auto& entry) { return entry.second->shape.use_count() <= 1; });
 }
 
+QImage MaskCuts::cut(const QPainterPath& clip, const QRect& area, bool smooth, const std::function<QImage()>& make)
+{
+    std::vector<Point> points(static_cast<size_t>(clip.elementCount()));
+    for (int i = 0; i < clip.elementCount(); ++i) {
+        const QPainterPath::Element& e = clip.elementAt(i);
+        points[size_t(i)] = {e.x, e.y, int(e.type)};
+    }
+    for (auto it = kept_.begin(); it != kept_.end(); ++it) {
+        if (it->area == area && it->smooth == smooth && it->rule == clip.fillRule() && it->points == points) {
+            std::rotate(kept_.begin(), it, it + 1);
+            return kept_.front().image;
+        }
+    }
+    QImage image = make();
+    if (!image.isNull() && qsizetype(area.width()) * area.height() <= kMaxPixels) {
+        if (kept_.size() >= kKept)
+            kept_.pop_back();
+        kept_.insert(kept_.begin(), Entry{std::move(points), clip.fillRule(), area, smooth, image});
+    }
+    return image;
+}
+
 void ShapeCache::clear()
 {
+    maskCuts_.clear();
     shapes_.clear();
     morphs_.clear();
     drawings_.clear();

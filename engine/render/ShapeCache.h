@@ -9,6 +9,7 @@
 #include "engine/render/ShapePaths.h"
 #include "engine/render/SpanFill.h"
 
+#include <QImage>
 #include <QPainterPath>
 #include <QRect>
 #include <QSize>
@@ -17,6 +18,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <unordered_map>
@@ -242,8 +244,41 @@ const std::vector<QRect>* CachedShape::pixelRects(size_t i, const QTransform& to
     return &slot.rects;
 }
 
+// The coverage images of masks' areas (Alpha8, one byte a pixel), kept for the frames
+// that follow: a mask that stays where it is while what it shows moves is filled once.
+// A cut is found again only for the very same path (every point equal, not nearly),
+// fill rule, area and smoothing.
+class MaskCuts {
+public:
+    static constexpr size_t kKept = 4;
+    static constexpr qsizetype kMaxPixels = qsizetype{2048} * 2048;  // larger cuts are not kept
+
+    // The cut of `clip` over `area` (device pixels) at the given smoothing: a kept one,
+    // or what `make` draws.
+    QImage cut(const QPainterPath& clip, const QRect& area, bool smooth, const std::function<QImage()>& make);
+    void clear() { kept_.clear(); }
+    size_t size() const { return kept_.size(); }
+
+private:
+    struct Point {
+        double x, y;
+        int type;
+        friend bool operator==(const Point&, const Point&) = default;
+    };
+    struct Entry {
+        std::vector<Point> points;
+        Qt::FillRule rule;
+        QRect area;
+        bool smooth;
+        QImage image;
+    };
+    std::vector<Entry> kept_;  // most recently used first
+};
+
 class ShapeCache {
 public:
+    MaskCuts& maskCuts() { return maskCuts_; }
+
     CachedShape& shape(const std::shared_ptr<const ShapeDef>& shape);
     CachedShape& morph(const std::shared_ptr<const MorphShapeDef>& morph, double ratio);
     // A clip's script drawing. Drawings are replaced whenever a script draws, so their
@@ -277,6 +312,7 @@ private:
     std::unordered_map<const ShapeDef*, std::unique_ptr<CachedShape>> shapes_;
     std::unordered_map<const MorphShapeDef*, MorphEntry> morphs_;
     std::unordered_map<const ShapeDef*, std::unique_ptr<CachedShape>> drawings_;
+    MaskCuts maskCuts_;
 };
 
 } // namespace swf::render

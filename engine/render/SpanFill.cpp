@@ -441,6 +441,37 @@ bool spanFill(QPainter& painter, const QPainterPath& path, const QTransform& toD
     return true;
 }
 
+bool blendCutLayer(QPainter& painter, QPoint at, const QImage& layer, const QImage& cut)
+{
+    QPaintDevice* device = painter.device();
+    if (!device || device->devType() != QInternal::Image || !painter.transform().isIdentity())
+        return false;
+    auto* image = static_cast<QImage*>(device);
+    if (image->format() != QImage::Format_ARGB32_Premultiplied || painter.hasClipping()
+        || painter.compositionMode() != QPainter::CompositionMode_SourceOver || painter.opacity() != 1.0
+        || image->devicePixelRatio() != 1.0 || layer.format() != QImage::Format_ARGB32_Premultiplied
+        || cut.format() != QImage::Format_Alpha8 || layer.size() != cut.size() || layer.devicePixelRatio() != 1.0)
+        return false;
+    const QRect area = QRect(at, layer.size()).intersected(image->rect());
+    if (area.isEmpty())
+        return true;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        const int ly = y - at.y();
+        const auto* src = reinterpret_cast<const uint32_t*>(layer.constScanLine(ly)) + (area.left() - at.x());
+        const uchar* alpha = cut.constScanLine(ly) + (area.left() - at.x());
+        auto* dst = reinterpret_cast<uint32_t*>(image->scanLine(y)) + area.left();
+        for (int x = 0; x < area.width(); ++x) {
+            const uint32_t a = alpha[x];
+            if (a == 0 || src[x] == 0)
+                continue;
+            const uint32_t s = a == 255 ? src[x] : byteMul(src[x], a);
+            const uint32_t sa = s >> 24;
+            dst[x] = sa == 255 ? s : s + byteMul(dst[x], 255 - sa);
+        }
+    }
+    return true;
+}
+
 std::optional<std::vector<uint8_t>> spanCoverage(const QPainterPath& path, const QTransform& toDevice, int width,
                                                  int height)
 {

@@ -79,6 +79,15 @@ bool spanFillable(QPainter& painter);
 bool spanFill(QPainter& painter, const QPainterPath& path, const QTransform& toDevice, uint32_t color,
               SpanRuns* keep = nullptr);
 
+// Draws `layer` (premultiplied ARGB) with its top-left at `at`, each pixel first cut
+// by the alpha of the same pixel of `cut` (Alpha8, the layer's size), onto the
+// painter's image: the pixels Qt gives when the layer is cut by drawing `cut` over it
+// in DestinationIn mode and the result is drawn source-over, in one pass that leaves
+// the pixels outside the cut untouched. False, with nothing drawn, where the painter
+// is not spanFillable (anti-aliasing aside), has a transform or the images are of
+// other formats or sizes.
+bool blendCutLayer(QPainter& painter, QPoint at, const QImage& layer, const QImage& cut);
+
 // The coverage spanFill gives each pixel of a `width` x `height` area, 0..255 row by
 // row: for tests that compare it with the exact area.
 std::optional<std::vector<uint8_t>> spanCoverage(const QPainterPath& path, const QTransform& toDevice, int width,

@@ -6,6 +6,7 @@
 #include "engine/render/BlendLayer.h"
 #include "tests/support/ShapeWriter.h"
 
+#include <algorithm>
 #include <limits>
 #include <vector>
 
@@ -240,6 +241,50 @@ TEST(BlendMode, LayerColourTransformTreatsEachPixelAsItself)
     EXPECT_TRUE(layer == expected);
     EXPECT_EQ(layer.pixel(2, 0), layer.pixel(0, 0)) << "a run is transformed alike";
     EXPECT_NE(layer.pixel(0, 0), pixels[0]) << "and transformed";
+}
+
+// Every channel value through transforms that clamp at both ends, and a pixel of each
+// alpha: the layer's colours are the transform applied to the straight colour, then
+// premultiplied again.
+TEST(BlendMode, LayerColourTransformIsTheTransformOfTheStraightColour)
+{
+    std::vector<ColorTransform> transforms(3);
+    transforms[0].rMul = 0.5f;
+    transforms[0].gAdd = 40;
+    transforms[0].bAdd = -30;
+    transforms[0].aMul = 0.75f;
+    transforms[1].rMul = 1.7f;
+    transforms[1].gMul = -0.4f;
+    transforms[1].gAdd = 200;
+    transforms[1].bMul = 0.33f;
+    transforms[1].aAdd = 60;
+    transforms[2].rAdd = -255;
+    transforms[2].aMul = 2.5f;
+    transforms[2].aAdd = -100;
+    QImage layer(256, 4, QImage::Format_ARGB32_Premultiplied);
+    for (int x = 0; x < 256; ++x) {
+        layer.setPixel(x, 0, qRgba(x, 255 - x, x / 2, 255));
+        layer.setPixel(x, 1, qPremultiply(qRgba(255 - x, x, (x * 7) % 256, x)));
+        layer.setPixel(x, 2, qPremultiply(qRgba((x * 13) % 256, (x * 29) % 256, 255 - x, (x * 5) % 256)));
+        layer.setPixel(x, 3, qPremultiply(qRgba(x, x, x, std::max(x, 1))));
+    }
+    for (const ColorTransform& cx : transforms) {
+        QImage actual = layer;
+        applyColorTransform(actual, cx);
+        for (int y = 0; y < layer.height(); ++y) {
+            for (int x = 0; x < layer.width(); ++x) {
+                const QRgb in = layer.pixel(x, y);
+                if (qAlpha(in) == 0) {
+                    EXPECT_EQ(actual.pixel(x, y), in);
+                    continue;
+                }
+                const QRgb straight = qUnpremultiply(in);
+                const Rgba c = cx.apply(Rgba{uint8_t(qRed(straight)), uint8_t(qGreen(straight)), uint8_t(qBlue(straight)),
+                                             uint8_t(qAlpha(straight))});
+                ASSERT_EQ(actual.pixel(x, y), qPremultiply(qRgba(c.r, c.g, c.b, c.a))) << x << "," << y;
+            }
+        }
+    }
 }
 
 } // namespace

@@ -199,3 +199,62 @@ TEST(SpanFill, LeavesToQtWhatItCannotDrawTheSame)
 }
 
 } // namespace
+
+// A layer cut by a mask's coverage and drawn over a frame: the one-pass blend against
+// Qt's DestinationIn cut followed by its source-over draw, over every level of alpha
+// in layer, cut and frame (partly transparent layer pixels included), with the layer
+// hanging over the frame's edges. Then the painters it must leave to Qt.
+TEST(SpanFill, CutLayerGivesQtsPixels)
+{
+    QImage layer(40, 30, QImage::Format_ARGB32_Premultiplied);
+    QImage cut(layer.size(), QImage::Format_Alpha8);
+    uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return seed >> 8;
+    };
+    for (int y = 0; y < layer.height(); ++y) {
+        for (int x = 0; x < layer.width(); ++x) {
+            const int alpha = (x + y) % 5 == 0 ? 0 : (x * 7 + y * 3) % 5 == 0 ? 255 : int(next() % 256);
+            layer.setPixel(x, y, qPremultiply(qRgba(int(next() % 256), int(next() % 256), int(next() % 256), alpha)));
+            cut.scanLine(y)[x] = static_cast<uchar>(x % 6 == 0 ? 0 : x % 6 == 1 ? 255 : next() % 256);
+        }
+    }
+    for (const QPoint at : {QPoint(5, 4), QPoint(-7, -3), QPoint(40, 30)}) {
+        QImage expected = background();
+        {
+            QImage cutLayer = layer;
+            {
+                QPainter p(&cutLayer);
+                p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+                p.drawImage(0, 0, cut);
+            }
+            QPainter p(&expected);
+            p.drawImage(at, cutLayer);
+        }
+        QImage actual = background();
+        {
+            QPainter p(&actual);
+            ASSERT_TRUE(blendCutLayer(p, at, layer, cut));
+        }
+        EXPECT_EQ(actual, expected) << at.x() << "," << at.y();
+    }
+    const std::vector<std::pair<const char*, std::function<void(QPainter&)>>> refused = {
+        {"clipped", [](QPainter& p) { p.setClipRect(0, 0, 10, 10); }},
+        {"transformed", [](QPainter& p) { p.translate(1, 0); }},
+        {"half opaque", [](QPainter& p) { p.setOpacity(0.5); }},
+        {"another composition", [](QPainter& p) { p.setCompositionMode(QPainter::CompositionMode_Plus); }},
+    };
+    for (const auto& [name, set] : refused) {
+        QImage image = background();
+        QPainter p(&image);
+        set(p);
+        EXPECT_FALSE(blendCutLayer(p, QPoint(0, 0), layer, cut)) << name;
+        p.end();
+        EXPECT_EQ(image, background()) << name;
+    }
+    QImage image = background();
+    QPainter p(&image);
+    EXPECT_FALSE(blendCutLayer(p, QPoint(0, 0), layer, cut.copy(0, 0, 10, 10))) << "sizes differ";
+    EXPECT_FALSE(blendCutLayer(p, QPoint(0, 0), layer.convertToFormat(QImage::Format_ARGB32), cut)) << "straight ARGB";
+}
