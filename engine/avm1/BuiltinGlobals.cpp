@@ -325,6 +325,45 @@ const NativeMethod kGlobalMethods[] = {
     {"ASSetPropFlags", globalASSetPropFlags, kGlobalFlags},
 };
 
+// System.Product: a product of the player's maker that a movie may look for, launch
+// or have downloaded. None is ever installed beside this player, so each question
+// answers no and each request is refused. A product object names the product it
+// was made for, read-only, and keeps its prototype and constructor fixed.
+Value productAnswersNo(Machine&, Value, std::span<const Value>)
+{
+    return Value(false);
+}
+
+Value productInstalledVersion(Machine&, Value, std::span<const Value>)
+{
+    return Value();
+}
+
+const NativeMethod kProductMethods[] = {
+    {"isRunning", productAnswersNo, PropertyFlag::DontEnum},
+    {"isInstalled", productAnswersNo, PropertyFlag::DontEnum},
+    {"launch", productAnswersNo, PropertyFlag::DontEnum},
+    {"download", productAnswersNo, PropertyFlag::DontEnum},
+    {"validate", productAnswersNo, PropertyFlag::DontEnum},
+    {"installedVersion", productInstalledVersion, PropertyFlag::DontEnum},
+};
+
+Value productCall(Machine& m, Value self, std::span<const Value> args)
+{
+    Object* product = self.asObject();
+    Object* system = m.getMember(Value(m.global()), "System").asObject();
+    Object* ctor = system ? m.getMember(Value(system), "Product").asObject() : nullptr;
+    // Only an object made by `new System.Product` (or a subclass's super()) is set up.
+    if (!product || !ctor || product == m.global() || !m.instanceOf(self, ctor))
+        return Value();
+    const uint16_t fixed = PropertyFlag::ReadOnly | PropertyFlag::DontDelete;
+    lockPrototype(product);
+    if (Property* made = product->findOwn("__constructor__"))
+        made->flags = static_cast<uint16_t>(made->flags | fixed);
+    product->put("name", arg(args, 0), fixed);
+    return Value();
+}
+
 } // namespace
 
 void installGlobalFunctions(Machine& m)
@@ -358,6 +397,13 @@ void installStageObjects(Machine& m)
     lockPrototype(ime);
     system->put("IME", Value(ime));
     initializeBroadcaster(m, ime);
+
+    Object* productProto = m.newObject();
+    Object* product = m.newNativeFunction("Product", productCall);
+    product->put("prototype", Value(productProto), PropertyFlag::DontEnum | PropertyFlag::DontDelete);
+    productProto->put("constructor", Value(product), PropertyFlag::DontEnum | PropertyFlag::DontDelete);
+    defineMethods(m, productProto, kProductMethods);
+    system->put("Product", Value(product));
 }
 
 } // namespace swf::avm1

@@ -730,6 +730,8 @@ void Machine::setMember(const Value& target, std::string_view name, Atom atom, V
         }
         if (o->protoFlags() & PropertyFlag::ReadOnly)
             return;
+        if (value.asObject() && !o->plain() && !o->prototypeRepointable())
+            return;
         o->setProto(value.asObject());
         if (value.asObject())
             o->erase(kProtoName);

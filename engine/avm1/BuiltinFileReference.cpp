@@ -1,0 +1,96 @@
+// flash.net.FileReference and flash.net.FileReferenceList (SWF 8 and later): the
+// classes through which a movie asks the user to pick files to upload or a place to
+// save a download. The player never opens a file dialog for a movie, so every request
+// that needs one is refused the way a dialog that cannot be shown is refused: browse()
+// and download() answer false, upload() answers false as there is no chosen file, and
+// no event is ever broadcast. The file's details (name, size, type, dates, creator)
+// stay undefined, as they are before any file was chosen.
+//
+// Both prototypes are broadcasters (addListener, removeListener, broadcastMessage);
+// every object gets its own listener list when it is made.
+
+#include "engine/avm1/AsBroadcaster.h"
+#include "engine/avm1/Machine.h"
+#include "engine/avm1/Native.h"
+#include "engine/avm1/Packages.h"
+
+namespace swf::avm1 {
+
+namespace {
+
+constexpr uint16_t kHidden = PropertyFlag::DontEnum;
+
+// A request that needs the file dialog: refused.
+Value refusedWithoutDialog(Machine&, Value, std::span<const Value>)
+{
+    return Value(false);
+}
+
+// Nothing is ever in progress, so there is nothing to stop.
+Value fileReferenceCancel(Machine&, Value, std::span<const Value>)
+{
+    return Value();
+}
+
+const NativeMethod kFileReferenceMethods[] = {
+    {"browse", refusedWithoutDialog, kHidden},
+    {"upload", refusedWithoutDialog, kHidden},
+    {"download", refusedWithoutDialog, kHidden},
+    {"cancel", fileReferenceCancel, kHidden},
+    {"convertToPPT", refusedWithoutDialog, kHidden},
+    {"deleteConvertedPPT", refusedWithoutDialog, kHidden},
+};
+
+const NativeMethod kFileReferenceListMethods[] = {
+    {"browse", refusedWithoutDialog, kHidden},
+};
+
+void giveOwnListeners(Machine& m, Object* target)
+{
+    target->put("_listeners", Value(m.newArray()), kHidden);
+}
+
+// new FileReference(), or super() in a subclass: an object holding a file reference,
+// with the chosen file's details read-only and unset.
+Value fileReferenceCall(Machine& m, Value self, std::span<const Value>)
+{
+    Object* target = stateTarget(m, self);
+    if (!target)
+        return Value();
+    markNativeState(m, self);
+    giveOwnListeners(m, target);
+    target->put("postData", Value(), kHidden);
+    for (const char* detail : {"creator", "creationDate", "modificationDate", "size", "type", "name"})
+        target->put(detail, Value(), kHidden | PropertyFlag::ReadOnly);
+    return Value();
+}
+
+// new FileReferenceList(): an ordinary object with an empty list of chosen files.
+Value fileReferenceListCall(Machine& m, Value self, std::span<const Value>)
+{
+    Object* target = self.asObject();
+    if (!target || target == m.global())
+        return Value();
+    giveOwnListeners(m, target);
+    target->put("fileList", Value(m.newArray()), kHidden);
+    return Value();
+}
+
+} // namespace
+
+void installFileReferenceClasses(Machine& m)
+{
+    if (m.version() < 8)
+        return;
+    Object* listProto = m.newObject();
+    initializeBroadcaster(m, listProto);
+    defineMethods(m, listProto, kFileReferenceListMethods);
+    definePackageClass(m, "flash.net", "FileReferenceList", listProto, fileReferenceListCall);
+
+    Object* proto = m.newObject();
+    initializeBroadcaster(m, proto);
+    defineMethods(m, proto, kFileReferenceMethods);
+    definePackageClass(m, "flash.net", "FileReference", proto, fileReferenceCall);
+}
+
+} // namespace swf::avm1
