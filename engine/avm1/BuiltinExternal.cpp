@@ -445,9 +445,11 @@ void installExternalObjects(Machine& m)
 
     Object* connectionProto = m.newObject();
     m.protos().setNamed("LocalConnection", connectionProto);
+    // Run through a subclass's super(), it answers the object it was run on.
     m.newClass("LocalConnection", connectionProto, [](Machine& machine, Value self, std::span<const Value>) {
         markNativeState(machine, self);
-        return Value();
+        Object* o = self.asObject();
+        return o && o != machine.global() ? self : Value();
     });
     defineMethods(m, connectionProto, kConnectionMethods);
 }
