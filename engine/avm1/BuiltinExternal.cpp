@@ -434,8 +434,11 @@ void installExternalObjects(Machine& m)
 
     // System exists already (the stage objects); security hangs off it.
     if (Object* system = m.getMember(Value(g), "System").asObject()) {
-        Object* security = m.newObject();
-        system->put("security", Value(security), PropertyFlag::DontEnum);
+        Object* security = m.getMember(Value(system), "security").asObject();
+        if (!security) {
+            security = m.newObject();
+            system->put("security", Value(security), PropertyFlag::DontEnum);
+        }
         security->put("sandboxType", Value("localWithFile"), PropertyFlag::DontDelete | PropertyFlag::ReadOnly);
         const NativeMethod securityMethods[] = {{"allowDomain", securityAllowDomain},
                                                 {"allowInsecureDomain", securityAllowDomain},

@@ -386,17 +386,12 @@ void installStageObjects(Machine& m)
     Object* g = m.global();
     Object* system = m.newObject();
     g->put("System", Value(system), PropertyFlag::DontEnum);
+    // The members in the order the reference player makes them.
     Object* capabilities = m.newObject();
     system->put("capabilities", Value(capabilities));
     capabilities->put("version", Value(std::string(kPlayerVersion)));
     capabilities->put("playerType", Value("StandAlone"));
     capabilities->put("os", Value("Linux"));
-    system->put("useCodepage", Value(false));
-    // The input method editor's object: a broadcaster nothing here ever speaks through.
-    Object* ime = m.newObject();
-    lockPrototype(ime);
-    system->put("IME", Value(ime));
-    initializeBroadcaster(m, ime);
 
     Object* productProto = m.newObject();
     Object* product = m.newNativeFunction("Product", productCall);
@@ -404,6 +399,34 @@ void installStageObjects(Machine& m)
     productProto->put("constructor", Value(product), PropertyFlag::DontEnum | PropertyFlag::DontDelete);
     defineMethods(m, productProto, kProductMethods);
     system->put("Product", Value(product));
+
+    // exactSettings: whether local settings are matched by exact domain, true from
+    // SWF 7 on; what a script writes is kept as a boolean.
+    // The accessor keeps the setting in its own value.
+    Property& exact = system->ensure("exactSettings");
+    exact.value = Value(m.version() >= 7);
+    exact.getter = m.newNativeFunction("", [](Machine&, Value self, std::span<const Value>) {
+        Object* o = self.asObject();
+        const Property* held = o ? o->findOwn("exactSettings") : nullptr;
+        return held ? held->value : Value();
+    });
+    exact.setter = m.newNativeFunction("", [](Machine& machine, Value self, std::span<const Value> args) {
+        Object* o = self.asObject();
+        if (Property* held = o ? o->findOwn("exactSettings") : nullptr)
+            held->value = Value(machine.toBoolean(arg(args, 0)));
+        return Value();
+    });
+    exact.flags = 0;
+
+    system->put("useCodepage", Value(false));
+    // System.security's members come with the classes that use them (see
+    // installExternalObjects); the object is made here, in its place among the others.
+    system->put("security", Value(m.newObject()), PropertyFlag::DontEnum);
+    // The input method editor's object: a broadcaster nothing here ever speaks through.
+    Object* ime = m.newObject();
+    lockPrototype(ime);
+    system->put("IME", Value(ime));
+    initializeBroadcaster(m, ime);
 }
 
 } // namespace swf::avm1
