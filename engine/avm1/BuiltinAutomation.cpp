@@ -102,52 +102,44 @@ const NativeMethod kStageCaptureMethods[] = {
     {"toString", nothing, kShown},
 };
 
-// The anti-aliasing settings, one per machine, kept on the class itself.
-constexpr std::string_view kMaxLevelSlot = "TextRenderer.maxLevel";
-constexpr std::string_view kDisplayModeSlot = "TextRenderer.displayMode";
-
-Object* textRendererClass(Machine& m)
+// The anti-aliasing settings, one per machine, kept in the value of the class's own
+// accessors.
+Property* rendererSetting(Machine& m, std::string_view name)
 {
-    return packageClass(m, "flash.text", "TextRenderer");
-}
-
-Value rendererSetting(Machine& m, std::string_view slot, Value fallback)
-{
-    Object* renderer = textRendererClass(m);
-    const Property* p = renderer ? renderer->findOwn(slot) : nullptr;
-    return p ? p->value : fallback;
+    Object* renderer = packageClass(m, "flash.text", "TextRenderer");
+    return renderer ? renderer->findOwn(name) : nullptr;
 }
 
 Value rendererGetMaxLevel(Machine& m, Value, std::span<const Value>)
 {
-    return rendererSetting(m, kMaxLevelSlot, Value(4.0));
+    const Property* p = rendererSetting(m, "maxLevel");
+    return p ? p->value : Value();
 }
 
 Value rendererSetMaxLevel(Machine& m, Value, std::span<const Value> args)
 {
     const double level = m.toNumber(arg(args, 0));
-    if (level != 3 && level != 4 && level != 7)
-        return Value();
-    if (Object* renderer = textRendererClass(m))
-        renderer->put(kMaxLevelSlot, Value(level), PropertyFlag::DontEnum);
+    Property* p = rendererSetting(m, "maxLevel");
+    if (p && (level == 3 || level == 4 || level == 7))
+        p->value = Value(level);
     return Value();
 }
 
 Value rendererGetDisplayMode(Machine& m, Value, std::span<const Value>)
 {
-    return rendererSetting(m, kDisplayModeSlot, Value("default"));
+    const Property* p = rendererSetting(m, "displayMode");
+    return p ? p->value : Value();
 }
 
 Value rendererSetDisplayMode(Machine& m, Value, std::span<const Value> args)
 {
     const Value value = arg(args, 0);
-    if (!value.isString())
+    Property* p = rendererSetting(m, "displayMode");
+    if (!p || !value.isString())
         return Value();
     const std::string mode = m.toString(value);
-    if (mode != "default" && mode != "crt" && mode != "lcd")
-        return Value();
-    if (Object* renderer = textRendererClass(m))
-        renderer->put(kDisplayModeSlot, Value(mode), PropertyFlag::DontEnum);
+    if (mode == "default" || mode == "crt" || mode == "lcd")
+        p->value = Value(mode);
     return Value();
 }
 
@@ -189,6 +181,8 @@ void installAutomationAndTextRenderer(Machine& m)
     Object* renderer = definePackageClass(m, "flash.text", "TextRenderer", proto, nothing, nothing);
     defineMethods(m, renderer, kRendererMethods);
     defineAccessors(m, renderer, kRendererAccessors, PropertyFlag::DontDelete);
+    renderer->findOwn("maxLevel")->value = Value(4.0);
+    renderer->findOwn("displayMode")->value = Value("default");
     m.global()->put("textRenderer", Value(renderer), PropertyFlag::DontEnum | PropertyFlag::Version8);
 }
 
