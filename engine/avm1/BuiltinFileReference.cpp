@@ -1,10 +1,11 @@
 // flash.net.FileReference and flash.net.FileReferenceList (SWF 8 and later): the
 // classes through which a movie asks the user to pick files to upload or a place to
-// save a download. The player never opens a file dialog for a movie, so every request
-// that needs one is refused the way a dialog that cannot be shown is refused: browse()
-// and download() answer false, upload() answers false as there is no chosen file, and
-// no event is ever broadcast. The file's details (name, size, type, dates, creator)
-// stay undefined, as they are before any file was chosen.
+// save a download. The player never opens a file dialog for a movie, so browse()
+// behaves as a browse the user cancelled: it answers true, and on the next frame the
+// object's listeners hear onCancel (one browse at a time: another one before then
+// answers false). download() and upload(), which need a dialog or a chosen file,
+// answer false. The file's details (name, size, type, dates, creator) stay undefined,
+// as they are before any file was chosen.
 //
 // Both prototypes are broadcasters (addListener, removeListener, broadcastMessage);
 // every object gets its own listener list when it is made.
@@ -26,6 +27,24 @@ Value refusedWithoutDialog(Machine&, Value, std::span<const Value>)
     return Value(false);
 }
 
+// Marks an object whose browse is waiting for its onCancel.
+constexpr std::string_view kBrowsingSlot = "FileReference.browsing";
+
+Value browseCancelled(Machine& m, Value self, std::span<const Value>)
+{
+    Object* o = self.asObject();
+    if (!o || o == m.global() || o->findOwn(kBrowsingSlot))
+        return Value(false);
+    o->put(kBrowsingSlot, Value(true), PropertyFlag::DontEnum);
+    m.addFrameTask(o, [o](Machine& machine, double) {
+        machine.removeFrameTask(o);
+        o->erase(kBrowsingSlot);
+        const Value args[] = {Value("onCancel"), Value(o)};
+        machine.callMethod(Value(o), "broadcastMessage", args);
+    });
+    return Value(true);
+}
+
 // Nothing is ever in progress, so there is nothing to stop.
 Value fileReferenceCancel(Machine&, Value, std::span<const Value>)
 {
@@ -33,7 +52,7 @@ Value fileReferenceCancel(Machine&, Value, std::span<const Value>)
 }
 
 const NativeMethod kFileReferenceMethods[] = {
-    {"browse", refusedWithoutDialog, kHidden},
+    {"browse", browseCancelled, kHidden},
     {"upload", refusedWithoutDialog, kHidden},
     {"download", refusedWithoutDialog, kHidden},
     {"cancel", fileReferenceCancel, kHidden},
@@ -42,7 +61,7 @@ const NativeMethod kFileReferenceMethods[] = {
 };
 
 const NativeMethod kFileReferenceListMethods[] = {
-    {"browse", refusedWithoutDialog, kHidden},
+    {"browse", browseCancelled, kHidden},
 };
 
 void giveOwnListeners(Machine& m, Object* target)

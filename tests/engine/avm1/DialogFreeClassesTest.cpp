@@ -1,6 +1,6 @@
-// The SWF 8 classes that would need a dialog or an outside tool: file references refuse
-// every request that needs the file dialog; TextRenderer takes only the settings the
-// player knows; none of them exists for movies before SWF 8.
+// The SWF 8 classes that would need a dialog or an outside tool: a file reference's
+// browse is a browse the user cancelled, its other requests are refused; TextRenderer
+// takes only the settings the player knows; none of them exists for movies before SWF 8.
 
 #include "engine/avm1/Machine.h"
 
@@ -26,7 +26,7 @@ TEST(DialogFreeClasses, FileReferencesRefuseWhatNeedsTheDialog)
 {
     Machine m(8);
     const Value file = m.construct(at(m, "flash.net.FileReference"), {});
-    for (const char* request : {"browse", "download", "upload"})
+    for (const char* request : {"download", "upload"})
         EXPECT_EQ(m.toString(m.callMethod(file, request, {})), "false") << request;
     // The chosen file's details stay unset and cannot be written by a script.
     m.setMember(file, "name", Value("x.txt"));
@@ -39,8 +39,37 @@ TEST(DialogFreeClasses, FileReferencesRefuseWhatNeedsTheDialog)
     EXPECT_EQ(m.toString(m.getMember(m.getMember(file, "_listeners"), "length")), "1");
 
     const Value list = m.construct(at(m, "flash.net.FileReferenceList"), {});
-    EXPECT_EQ(m.toString(m.callMethod(list, "browse", {})), "false");
     EXPECT_EQ(m.toString(m.getMember(m.getMember(list, "fileList"), "length")), "0");
+}
+
+TEST(DialogFreeClasses, BrowseIsCancelledOnTheNextFrame)
+{
+    for (const char* cls : {"flash.net.FileReference", "flash.net.FileReferenceList"}) {
+        Machine m(8);
+        const Value picker = m.construct(at(m, cls), {});
+        // A listener that counts the onCancel it hears and keeps what it was given.
+        Object* listener = m.newObject();
+        listener->put("onCancel", Value(m.newNativeFunction("", [](Machine& machine, Value self, std::span<const Value> args) {
+            Object* me = self.asObject();
+            me->put("heard", Value(machine.toNumber(machine.getMember(self, "heard")) + 1));
+            me->put("from", args.empty() ? Value() : args[0]);
+            return Value();
+        })));
+        listener->put("heard", Value(0.0));
+        const Value add[] = {Value(listener)};
+        m.callMethod(picker, "addListener", add);
+        EXPECT_EQ(m.toString(m.callMethod(picker, "browse", {})), "true") << cls;
+        // One browse at a time.
+        EXPECT_EQ(m.toString(m.callMethod(picker, "browse", {})), "false") << cls;
+        EXPECT_EQ(m.toString(m.getMember(Value(listener), "heard")), "0") << cls;
+        m.advanceClock(40);
+        EXPECT_EQ(m.toString(m.getMember(Value(listener), "heard")), "1") << cls;
+        EXPECT_EQ(m.getMember(Value(listener), "from").asObject(), picker.asObject()) << cls;
+        m.advanceClock(40);
+        EXPECT_EQ(m.toString(m.getMember(Value(listener), "heard")), "1") << cls;
+        // Once cancelled, a new browse may start.
+        EXPECT_EQ(m.toString(m.callMethod(picker, "browse", {})), "true") << cls;
+    }
 }
 
 TEST(DialogFreeClasses, TextRendererTakesOnlyKnownSettings)
