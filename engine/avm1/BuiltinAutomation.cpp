@@ -45,10 +45,12 @@ const NativeMethod kConfigurationMethods[] = {
     {"toString", configurationToString, kShown},
 };
 
+// A generator and a capture have no value of their own: both valueOf and toString
+// answer undefined, so they convert to "undefined".
 const NativeMethod kActionGeneratorMethods[] = {
     {"generateAction", nothing, kShown},
     {"generateActions", nothing, kShown},
-    {"valueOf", selfValue, kShown},
+    {"valueOf", nothing, kShown},
     {"toString", nothing, kShown},
 };
 
@@ -98,7 +100,7 @@ const NativeMethod kStageCaptureMethods[] = {
     {"getClipRect", captureGetClipRect, kHidden},
     {"setClipRect", captureSetClipRect, kHidden},
     {"listenForStageCapture", nothing, kHidden},
-    {"valueOf", selfValue, kShown},
+    {"valueOf", nothing, kShown},
     {"toString", nothing, kShown},
 };
 
