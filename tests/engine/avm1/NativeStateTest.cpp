@@ -117,6 +117,21 @@ TEST(NativeState, SomeObjectsKeepTheirPrototypeOrFixIt)
     EXPECT_EQ(m.getMember(plain, "__proto__").asObject(), other);
 }
 
+TEST(NativeState, OnlyOrdinaryInstancesNameTheirConstructor)
+{
+    Machine m(8);
+    for (const char* cls : {"LoadVars", "PrintJob", "MovieClipLoader", "LocalConnection", "flash.net.FileReference"}) {
+        const Value made = m.construct(globalAt(m, cls), {});
+        ASSERT_TRUE(made.isObject()) << cls;
+        EXPECT_EQ(made.asObject()->findOwn("__constructor__"), nullptr) << cls;
+    }
+    for (const char* cls : {"Error", "XMLSocket", "flash.net.FileReferenceList"}) {
+        const Value ctor = globalAt(m, cls);
+        const Value made = m.construct(ctor, {});
+        EXPECT_EQ(m.getMember(made, "__constructor__").asObject(), ctor.asObject()) << cls;
+    }
+}
+
 TEST(NativeState, ObjectsThatHoldStateKeepItAndOrdinaryOnesTakeIt)
 {
     Machine m(8);
