@@ -64,9 +64,10 @@ const NativeMethod kFileReferenceListMethods[] = {
     {"browse", browseCancelled, kHidden},
 };
 
+// The object's own members are listed by for..in, as the reference player's are.
 void giveOwnListeners(Machine& m, Object* target)
 {
-    target->put("_listeners", Value(m.newArray()), kHidden);
+    target->put("_listeners", Value(m.newArray()));
 }
 
 // new FileReference(), or super() in a subclass: an object holding a file reference,
@@ -77,10 +78,10 @@ Value fileReferenceCall(Machine& m, Value self, std::span<const Value>)
     if (!target)
         return Value();
     markNativeState(m, self);
+    for (const char* detail : {"name", "type", "size", "modificationDate", "creationDate", "creator"})
+        target->put(detail, Value(), PropertyFlag::ReadOnly);
+    target->put("postData", Value());
     giveOwnListeners(m, target);
-    target->put("postData", Value(), kHidden);
-    for (const char* detail : {"creator", "creationDate", "modificationDate", "size", "type", "name"})
-        target->put(detail, Value(), kHidden | PropertyFlag::ReadOnly);
     return Value();
 }
 
@@ -90,8 +91,8 @@ Value fileReferenceListCall(Machine& m, Value self, std::span<const Value>)
     Object* target = self.asObject();
     if (!target || target == m.global())
         return Value();
+    target->put("fileList", Value(m.newArray()));
     giveOwnListeners(m, target);
-    target->put("fileList", Value(m.newArray()), kHidden);
     return Value();
 }
 
