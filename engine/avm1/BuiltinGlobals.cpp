@@ -360,7 +360,7 @@ Value productCall(Machine& m, Value self, std::span<const Value> args)
     lockPrototype(product);
     if (Property* made = product->findOwn("__constructor__"))
         made->flags = static_cast<uint16_t>(made->flags | fixed);
-    product->put("name", arg(args, 0), fixed);
+    product->put("name", arg(args, 0), static_cast<uint16_t>(fixed | PropertyFlag::DontEnum));
     return Value();
 }
 
