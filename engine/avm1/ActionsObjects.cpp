@@ -81,6 +81,7 @@ Interpreter::Outcome Interpreter::actionCallFunction(Context& ctx, Step&)
 // superclass constructor's own `super` is one prototype further up.
 Value Interpreter::callSuperConstructor(Context& ctx, std::span<const Value> args)
 {
+    refreshSuperHome(ctx);
     Object* home = ctx.superHome;
     ctx.superConstructor = nullptr;
     if (home && !isClip(home->referent(m_))) {
@@ -107,6 +108,7 @@ Interpreter::Outcome Interpreter::actionCallMethod(Context& ctx, Step&)
             pushValue(ctx, callSuperConstructor(ctx, args));
             return {};
         }
+        refreshSuperHome(ctx);
         Object* home = nullptr;
         for (Object* p = o->proto(); p; p = p->proto()) {
             if (p->findOwn(method)) {
@@ -130,16 +132,9 @@ Interpreter::Outcome Interpreter::actionCallMethod(Context& ctx, Step&)
         pushValue(ctx, callValue(ctx, callee.front(), Value(), args));
         return {};
     }
+    // The method's `super` starts above `this.__proto__`, wherever on the chain the
+    // method itself was found.
     Value function = m_.getMember(object, method);
-    if (o) {
-        int guard = 0;
-        for (Object* p = o; p && guard < 10000; p = p->proto(), ++guard) {
-            if (p->findOwn(method)) {
-                m_.pendingHome = p == o ? o->proto() : p;
-                break;
-            }
-        }
-    }
     pushValue(ctx, callValue(ctx, function, object, args));
     return {};
 }

@@ -6,6 +6,7 @@
 #include "engine/avm1/BoxedObject.h"
 
 #include <cmath>
+#include <cstdio>
 
 namespace swf::avm1 {
 
@@ -125,6 +126,127 @@ Value dateGetTimezoneOffset(Machine&, Value, std::span<const Value>)
     return Value(0.0);
 }
 
+// The date's own object, or null for anything that is not a date.
+DateObject* writableDate(const Value& self)
+{
+    Object* o = self.asObject();
+    return o ? o->as<DateObject>() : nullptr;
+}
+
+// A time outside 275,755 years either side of 1970 is no date.
+double clipTime(double t)
+{
+    if (!std::isfinite(t) || std::abs(t) > 8.64e15)
+        return std::nan("");
+    return std::trunc(t) + 0.0;
+}
+
+double timeFromParts(double year, double month, double day, double hours, double minutes, double seconds,
+                     double ms)
+{
+    for (double p : {year, month, day, hours, minutes, seconds, ms}) {
+        if (!std::isfinite(p))
+            return std::nan("");
+    }
+    const double days = daysFromCivil(std::trunc(year), std::trunc(month), std::trunc(day));
+    return clipTime(days * kMsPerDay + std::trunc(hours) * 3600000 + std::trunc(minutes) * 60000 +
+                    std::trunc(seconds) * 1000 + std::trunc(ms));
+}
+
+// Which fields a setter takes, in order; the arguments given replace them, the rest
+// keep the date's own.
+enum class Field { Year, Month, Day, Hours, Minutes, Seconds, Ms };
+
+Value setFields(Machine& m, Value self, std::span<const Value> args, Field first, size_t most)
+{
+    DateObject* date = writableDate(self);
+    if (!date)
+        return Value();
+    if (args.empty()) {
+        date->setPrimitive(Value(std::nan("")));
+        return date->primitive();
+    }
+    double t = timeOf(self);
+    // A year set on an invalid date starts from 1 January 1970; any other field keeps
+    // the date invalid.
+    if (std::isnan(t)) {
+        if (first != Field::Year)
+            return Value(std::nan(""));
+        t = 0;
+    }
+    const Civil c = civilFromTime(t);
+    double parts[7] = {c.year, c.month, c.day, c.hours, c.minutes, c.seconds, c.ms};
+    const auto start = static_cast<size_t>(first);
+    for (size_t i = 0; i < std::min(args.size(), most); ++i)
+        parts[start + i] = m.toNumber(args[i]);
+    date->setPrimitive(Value(timeFromParts(parts[0], parts[1], parts[2], parts[3], parts[4], parts[5], parts[6])));
+    return date->primitive();
+}
+
+// The engine keeps every date in UTC, so the local and UTC setters agree.
+#define LANFAN_DATE_SETTER(name, first, most)                                      \
+    Value date##name(Machine& m, Value self, std::span<const Value> args)          \
+    {                                                                              \
+        return setFields(m, self, args, Field::first, most);                       \
+    }
+LANFAN_DATE_SETTER(SetFullYear, Year, 3)
+LANFAN_DATE_SETTER(SetMonth, Month, 2)
+LANFAN_DATE_SETTER(SetDate, Day, 1)
+LANFAN_DATE_SETTER(SetHours, Hours, 4)
+LANFAN_DATE_SETTER(SetMinutes, Minutes, 3)
+LANFAN_DATE_SETTER(SetSeconds, Seconds, 2)
+LANFAN_DATE_SETTER(SetMilliseconds, Ms, 1)
+#undef LANFAN_DATE_SETTER
+
+// setYear: a year from 0 to 99 means 1900 to 1999.
+Value dateSetYear(Machine& m, Value self, std::span<const Value> args)
+{
+    if (args.empty())
+        return setFields(m, self, args, Field::Year, 1);
+    double year = m.toNumber(args[0]);
+    if (year >= 0 && year < 100)
+        year = std::trunc(year) + 1900;
+    const Value adjusted[] = {Value(year)};
+    return setFields(m, self, adjusted, Field::Year, 1);
+}
+
+// "Thu Jan 1 00:02:03 GMT+0000 1970", as the reference player writes a date; the
+// offset is always +0000 here.
+Value dateToString(Machine&, Value self, std::span<const Value>)
+{
+    if (!dateOf(self))
+        return Value("[object Object]");
+    const double t = timeOf(self);
+    if (std::isnan(t))
+        return Value("Invalid Date");
+    static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const Civil c = civilFromTime(t);
+    // A time too far away for the calendar has no fields to print.
+    if (std::isnan(c.weekday) || std::isnan(c.year))
+        return Value("Invalid Date");
+    char text[96];
+    std::snprintf(text, sizeof text, "%s %s %d %02d:%02d:%02d GMT+0000 %lld", kDays[static_cast<int>(c.weekday)],
+                  kMonths[static_cast<int>(c.month)], static_cast<int>(c.day), static_cast<int>(c.hours),
+                  static_cast<int>(c.minutes), static_cast<int>(c.seconds), static_cast<long long>(c.year));
+    return Value(std::string(text));
+}
+
+// Date.UTC(year, month[, day[, hours[, minutes[, seconds[, ms]]]]]): the time those
+// fields name, a year from 0 to 99 meaning 1900 to 1999.
+Value dateUtc(Machine& m, Value, std::span<const Value> args)
+{
+    if (args.size() < 2)
+        return Value(std::nan(""));
+    double parts[7] = {0, 0, 1, 0, 0, 0, 0};
+    for (size_t i = 0; i < std::min<size_t>(args.size(), 7); ++i)
+        parts[i] = m.toNumber(args[i]);
+    if (parts[0] >= 0 && parts[0] < 100)
+        parts[0] = std::trunc(parts[0]) + 1900;
+    return Value(timeFromParts(parts[0], parts[1], parts[2], parts[3], parts[4], parts[5], parts[6]));
+}
+
 Value dateSetTime(Machine& m, Value self, std::span<const Value> args)
 {
     Object* o = self.asObject();
@@ -157,6 +279,26 @@ const NativeMethod kDateMethods[] = {
     {"valueOf", dateValueOf},
     {"getTimezoneOffset", dateGetTimezoneOffset},
     {"setTime", dateSetTime},
+    {"setFullYear", dateSetFullYear},
+    {"setMonth", dateSetMonth},
+    {"setDate", dateSetDate},
+    {"setHours", dateSetHours},
+    {"setMinutes", dateSetMinutes},
+    {"setSeconds", dateSetSeconds},
+    {"setMilliseconds", dateSetMilliseconds},
+    {"setUTCFullYear", dateSetFullYear},
+    {"setUTCMonth", dateSetMonth},
+    {"setUTCDate", dateSetDate},
+    {"setUTCHours", dateSetHours},
+    {"setUTCMinutes", dateSetMinutes},
+    {"setUTCSeconds", dateSetSeconds},
+    {"setUTCMilliseconds", dateSetMilliseconds},
+    {"setYear", dateSetYear},
+    {"toString", dateToString},
+};
+
+const NativeMethod kDateStatics[] = {
+    {"UTC", dateUtc},
 };
 
 Value dateConstruct(Machine& m, Value self, std::span<const Value> args)
@@ -170,8 +312,7 @@ Value dateConstruct(Machine& m, Value self, std::span<const Value> args)
             parts[i] = m.toNumber(args[i]);
         if (parts[0] >= 0 && parts[0] < 100)
             parts[0] += 1900;
-        t = daysFromCivil(std::trunc(parts[0]), std::trunc(parts[1]), std::trunc(parts[2])) * kMsPerDay +
-            parts[3] * 3600000 + parts[4] * 60000 + parts[5] * 1000 + parts[6];
+        t = timeFromParts(parts[0], parts[1], parts[2], parts[3], parts[4], parts[5], parts[6]);
     }
     // Run on an existing object (a subclass's super(), Date.call(o)), Date makes that
     // object a date in place.
@@ -184,8 +325,9 @@ void installDateClass(Machine& m)
 {
     Object* proto = m.newObject();
     m.protos().date = proto;
-    m.newClass("Date", proto, dateConstruct, dateConstruct);
+    Object* ctor = m.newClass("Date", proto, dateConstruct, dateConstruct);
     defineMethods(m, proto, kDateMethods);
+    defineMethods(m, ctor, kDateStatics);
 }
 
 } // namespace swf::avm1

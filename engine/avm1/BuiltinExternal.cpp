@@ -434,8 +434,11 @@ void installExternalObjects(Machine& m)
 
     // System exists already (the stage objects); security hangs off it.
     if (Object* system = m.getMember(Value(g), "System").asObject()) {
-        Object* security = m.newObject();
-        system->put("security", Value(security), PropertyFlag::DontEnum);
+        Object* security = m.getMember(Value(system), "security").asObject();
+        if (!security) {
+            security = m.newObject();
+            system->put("security", Value(security), PropertyFlag::DontEnum);
+        }
         security->put("sandboxType", Value("localWithFile"), PropertyFlag::DontDelete | PropertyFlag::ReadOnly);
         const NativeMethod securityMethods[] = {{"allowDomain", securityAllowDomain},
                                                 {"allowInsecureDomain", securityAllowDomain},
@@ -445,9 +448,11 @@ void installExternalObjects(Machine& m)
 
     Object* connectionProto = m.newObject();
     m.protos().setNamed("LocalConnection", connectionProto);
+    // Run through a subclass's super(), it answers the object it was run on.
     m.newClass("LocalConnection", connectionProto, [](Machine& machine, Value self, std::span<const Value>) {
         markNativeState(machine, self);
-        return Value();
+        Object* o = self.asObject();
+        return o && o != machine.global() ? self : Value();
     });
     defineMethods(m, connectionProto, kConnectionMethods);
 }

@@ -325,6 +325,45 @@ const NativeMethod kGlobalMethods[] = {
     {"ASSetPropFlags", globalASSetPropFlags, kGlobalFlags},
 };
 
+// System.Product: a product of the player's maker that a movie may look for, launch
+// or have downloaded. None is ever installed beside this player, so each question
+// answers no and each request is refused. A product object names the product it
+// was made for, read-only, and keeps its prototype and constructor fixed.
+Value productAnswersNo(Machine&, Value, std::span<const Value>)
+{
+    return Value(false);
+}
+
+Value productInstalledVersion(Machine&, Value, std::span<const Value>)
+{
+    return Value();
+}
+
+const NativeMethod kProductMethods[] = {
+    {"isRunning", productAnswersNo, PropertyFlag::DontEnum},
+    {"isInstalled", productAnswersNo, PropertyFlag::DontEnum},
+    {"launch", productAnswersNo, PropertyFlag::DontEnum},
+    {"download", productAnswersNo, PropertyFlag::DontEnum},
+    {"validate", productAnswersNo, PropertyFlag::DontEnum},
+    {"installedVersion", productInstalledVersion, PropertyFlag::DontEnum},
+};
+
+Value productCall(Machine& m, Value self, std::span<const Value> args)
+{
+    Object* product = self.asObject();
+    Object* system = m.getMember(Value(m.global()), "System").asObject();
+    Object* ctor = system ? m.getMember(Value(system), "Product").asObject() : nullptr;
+    // Only an object made by `new System.Product` (or a subclass's super()) is set up.
+    if (!product || !ctor || product == m.global() || !m.instanceOf(self, ctor))
+        return Value();
+    const uint16_t fixed = PropertyFlag::ReadOnly | PropertyFlag::DontDelete;
+    lockPrototype(product);
+    if (Property* made = product->findOwn("__constructor__"))
+        made->flags = static_cast<uint16_t>(made->flags | fixed);
+    product->put("name", arg(args, 0), static_cast<uint16_t>(fixed | PropertyFlag::DontEnum));
+    return Value();
+}
+
 } // namespace
 
 void installGlobalFunctions(Machine& m)
@@ -347,12 +386,42 @@ void installStageObjects(Machine& m)
     Object* g = m.global();
     Object* system = m.newObject();
     g->put("System", Value(system), PropertyFlag::DontEnum);
+    // The members in the order the reference player makes them.
     Object* capabilities = m.newObject();
     system->put("capabilities", Value(capabilities));
     capabilities->put("version", Value(std::string(kPlayerVersion)));
     capabilities->put("playerType", Value("StandAlone"));
     capabilities->put("os", Value("Linux"));
+
+    Object* productProto = m.newObject();
+    Object* product = m.newNativeFunction("Product", productCall);
+    product->put("prototype", Value(productProto), PropertyFlag::DontEnum | PropertyFlag::DontDelete);
+    productProto->put("constructor", Value(product), PropertyFlag::DontEnum | PropertyFlag::DontDelete);
+    defineMethods(m, productProto, kProductMethods);
+    system->put("Product", Value(product));
+
+    // exactSettings: whether local settings are matched by exact domain, true from
+    // SWF 7 on; what a script writes is kept as a boolean.
+    // The accessor keeps the setting in its own value.
+    Property& exact = system->ensure("exactSettings");
+    exact.value = Value(m.version() >= 7);
+    exact.getter = m.newNativeFunction("", [](Machine&, Value self, std::span<const Value>) {
+        Object* o = self.asObject();
+        const Property* held = o ? o->findOwn("exactSettings") : nullptr;
+        return held ? held->value : Value();
+    });
+    exact.setter = m.newNativeFunction("", [](Machine& machine, Value self, std::span<const Value> args) {
+        Object* o = self.asObject();
+        if (Property* held = o ? o->findOwn("exactSettings") : nullptr)
+            held->value = Value(machine.toBoolean(arg(args, 0)));
+        return Value();
+    });
+    exact.flags = 0;
+
     system->put("useCodepage", Value(false));
+    // System.security's members come with the classes that use them (see
+    // installExternalObjects); the object is made here, in its place among the others.
+    system->put("security", Value(m.newObject()), PropertyFlag::DontEnum);
     // The input method editor's object: a broadcaster nothing here ever speaks through.
     Object* ime = m.newObject();
     lockPrototype(ime);

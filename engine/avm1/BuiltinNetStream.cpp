@@ -265,10 +265,16 @@ const NativeMethod kNetStreamMethods[] = {
     {"setBufferTime", netStreamSetBufferTime},
 };
 
-Value netStreamConstruct(Machine& m, Value, std::span<const Value> args)
+Value netStreamConstruct(Machine& m, Value self, std::span<const Value> args)
 {
     auto* stream = m.make<NetStreamObject>(m.protos().named("NetStream"));
     stream->connection = arg(args, 0).asObject();
+    // Run on an existing object (a subclass's super()), it makes that object a stream
+    // in place, and answers nothing.
+    if (Object* target = stateTarget(m, self)) {
+        target->attachNative(stream);
+        return Value();
+    }
     return Value(stream);
 }
 

@@ -339,7 +339,8 @@ Value Interpreter::callFunction(Object* function, const Value& self, std::span<c
     if (baseClipRemoved(ctx))
         ctx.startedOnRemovedClip = true;
 
-    // `arguments`, and `super` from the prototype the method was found on. Both cost
+    // `arguments`, and `super` from the prototype above `this` (or, for a call made
+    // through `super`, one prototype above the caller's home). Both cost
     // objects on every call, so they are made here only when the function's code could
     // name them; otherwise the first read of the name makes them.
     const FunctionNameUse& uses = nameUse(f);
@@ -348,6 +349,7 @@ Value Interpreter::callFunction(Object* function, const Value& self, std::span<c
     ctx.callArgs = args;
     ctx.argumentsPending = true;
     Object* thisObject = self.asObject();
+    ctx.superFollowsThis = !home && thisObject;
     if (!home && thisObject)
         home = thisObject->proto();
     ctx.superHome = home;
@@ -425,8 +427,24 @@ Object* Interpreter::argumentsFor(Context& ctx)
     return ctx.arguments;
 }
 
+void Interpreter::refreshSuperHome(Context& ctx)
+{
+    Object* thisObject = ctx.self.asObject();
+    if (!ctx.superFollowsThis || !thisObject)
+        return;
+    Object* home = thisObject->proto();
+    if (home == ctx.superHome)
+        return;
+    ctx.superHome = home;
+    if (ctx.superObject) {
+        Object* above = home && !isClip(home->referent(m_)) ? home->proto() : nullptr;
+        ctx.superObject->setProto(above);
+    }
+}
+
 Object* Interpreter::superFor(Context& ctx)
 {
+    refreshSuperHome(ctx);
     if (!ctx.superObject && ctx.superHome) {
         // A clip as the home gives a `super` with nothing above it.
         Object* home = ctx.superHome;

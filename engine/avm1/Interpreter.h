@@ -41,6 +41,9 @@ struct InterpreterFrame {
     Object* superObject = nullptr;
     Object* superConstructor = nullptr;
     Object* superHome = nullptr;  // the prototype `super` starts above
+    // A frame not entered through `super` takes its home from `this.__proto__` as it
+    // is each time `super` is used, so a script that re-points it meanwhile is followed.
+    bool superFollowsThis = false;
     Object* callee = nullptr;
     Object* caller = nullptr;
     std::span<const Value> callArgs;
@@ -135,6 +138,7 @@ private:
     // for; null when the frame has none.
     Object* argumentsFor(Context& ctx);
     Object* superFor(Context& ctx);
+    void refreshSuperHome(Context& ctx);
     Value callSuperConstructor(Context& ctx, std::span<const Value> args);
     // The text of a name operand: a string is read in place (no copy), anything else
     // is converted into `scratch`.

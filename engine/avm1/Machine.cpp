@@ -730,6 +730,8 @@ void Machine::setMember(const Value& target, std::string_view name, Atom atom, V
         }
         if (o->protoFlags() & PropertyFlag::ReadOnly)
             return;
+        if (value.asObject() && !o->plain() && !o->prototypeRepointable())
+            return;
         o->setProto(value.asObject());
         if (value.asObject())
             o->erase(kProtoName);
@@ -1007,9 +1009,15 @@ Value Machine::construct(const Value& constructor, std::span<const Value> args)
     Object* self = allocateFor(ctor);
     pendingConstruct = true;
     Value r = call(constructor, Value(self), args);
-    // Built-in classes called as constructors hand back what they built.
-    if (ctor->function()->native && r.isObject())
-        return r;
+    if (ctor->function()->native) {
+        // An object a built-in class gave its state (a LoadVars, a PrintJob) is made
+        // by that class, as the reference player makes it: it names no __constructor__.
+        if (self->hasNativeState())
+            self->erase("__constructor__");
+        // Built-in classes called as constructors hand back what they built.
+        if (r.isObject())
+            return r;
+    }
     return Value(self);
 }
 

@@ -18,6 +18,9 @@ protected:
 public:
     using Object::Object;
 
+    // A connection's `__proto__` can be cut but never pointed at another object.
+    bool prototypeRepointable() const override { return false; }
+
     enum class State { Closed, Local, Remote };
     State state = State::Closed;
     // connect() to a server address: refused on the next frame, unless closed before.

@@ -170,6 +170,10 @@ public:
     // What the object converts to as a string when its toString is the default one
     // (a clip: its target path); nullopt for the ordinary conversion.
     virtual std::optional<std::string> defaultString();
+    // Whether a script may point `__proto__` at another object. Some built-in objects
+    // (a NetConnection) keep the prototype they were made with: a script may still cut
+    // the link by writing a value that is not an object, never re-point it.
+    virtual bool prototypeRepointable() const { return true; }
     // typeof.
     virtual std::string_view typeName() const;
     // Conversion to a primitive tries toString before valueOf (Date).

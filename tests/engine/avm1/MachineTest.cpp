@@ -367,6 +367,30 @@ TEST(MachineObjects, SuperConstructorsChainThroughThreeLevels)
     EXPECT_EQ(run(a, 7), (Lines{"A", "B", "C"}));
 }
 
+TEST(MachineObjects, SuperFollowsThisProtoAsItIsWhenSuperIsCalled)
+{
+    // function A() { trace("A"); }  function T() {}
+    // T.prototype.make = function() {
+    //     this.__proto__ = {__proto__: A.prototype, __constructor__: A}; super(); }
+    // new T().make();
+    ActionBuilder make;
+    make.getVariable("this").pushString("__proto__");
+    make.pushString("__proto__").getVariable("A").pushString("prototype").op(Op::GetMember);
+    make.pushString("__constructor__").getVariable("A").pushInt(2).op(Op::InitObject).op(Op::SetMember);
+    make.pushInt(0).getVariable("super").pushUndefined().op(Op::CallMethod).op(Op::Pop);
+    ActionBuilder a;
+    a.defineFunction("A", {}, ActionBuilder().trace("A"));
+    a.defineFunction("T", {}, ActionBuilder());
+    a.getVariable("T").pushString("prototype").op(Op::GetMember).pushString("make").defineFunction("", {}, make);
+    a.op(Op::SetMember);
+    a.pushString("t").pushInt(0).pushString("T").op(Op::NewObject).op(Op::SetVariable);
+    ActionBuilder t;
+    t.getVariable("t");
+    a.append(callMethod(t, "make", {})).op(Op::Pop);
+    a.getVariable("t").getVariable("A").op(Op::InstanceOf).op(Op::Trace);
+    EXPECT_EQ(run(a, 8), (Lines{"A", "true"}));
+}
+
 TEST(MachineObjects, SuperCalledAsAFunctionRunsTheExtendedConstructor)
 {
     // Compiled classes write super() as a call of the function named "super":

@@ -92,6 +92,46 @@ TEST(NativeState, EachClassRunOnAnOrdinaryObjectMakesItAnInstanceInPlace)
     }
 }
 
+TEST(NativeState, SomeObjectsKeepTheirPrototypeOrFixIt)
+{
+    Machine m(8);
+    Object* other = m.newObject();
+    // A connection's link can be cut, never re-pointed.
+    const Value connection = m.construct(globalAt(m, "NetConnection"), {});
+    Object* proto = connection.asObject()->proto();
+    m.setMember(connection, "__proto__", Value(other));
+    EXPECT_EQ(m.getMember(connection, "__proto__").asObject(), proto);
+    m.setMember(connection, "__proto__", Value(Null{}));
+    EXPECT_TRUE(m.getMember(connection, "__proto__").isNull());
+    // A product's prototype is read-only until ASSetPropFlags lifts the flag; its name
+    // stays as given.
+    const Value name[] = {Value("player")};
+    const Value product = m.construct(globalAt(m, "System.Product"), name);
+    m.setMember(product, "__proto__", Value(other));
+    EXPECT_NE(m.getMember(product, "__proto__").asObject(), other);
+    m.setMember(product, "name", Value("changed"));
+    EXPECT_EQ(m.toString(m.getMember(product, "name")), "player");
+    // An ordinary object follows the write.
+    const Value plain(m.newObject());
+    m.setMember(plain, "__proto__", Value(other));
+    EXPECT_EQ(m.getMember(plain, "__proto__").asObject(), other);
+}
+
+TEST(NativeState, OnlyOrdinaryInstancesNameTheirConstructor)
+{
+    Machine m(8);
+    for (const char* cls : {"LoadVars", "PrintJob", "MovieClipLoader", "LocalConnection", "flash.net.FileReference"}) {
+        const Value made = m.construct(globalAt(m, cls), {});
+        ASSERT_TRUE(made.isObject()) << cls;
+        EXPECT_EQ(made.asObject()->findOwn("__constructor__"), nullptr) << cls;
+    }
+    for (const char* cls : {"Error", "XMLSocket", "flash.net.FileReferenceList"}) {
+        const Value ctor = globalAt(m, cls);
+        const Value made = m.construct(ctor, {});
+        EXPECT_EQ(m.getMember(made, "__constructor__").asObject(), ctor.asObject()) << cls;
+    }
+}
+
 TEST(NativeState, ObjectsThatHoldStateKeepItAndOrdinaryOnesTakeIt)
 {
     Machine m(8);
@@ -116,6 +156,12 @@ TEST(NativeState, ObjectsThatHoldStateKeepItAndOrdinaryOnesTakeIt)
         {"new Error()", m.construct(globalAt(m, "Error"), {}), false},
         {"new flash.geom.Point()", m.construct(globalAt(m, "flash.geom.Point"), {}), false},
         {"new flash.filters.BlurFilter()", m.construct(globalAt(m, "flash.filters.BlurFilter"), {}), true},
+        {"new flash.net.FileReference()", m.construct(globalAt(m, "flash.net.FileReference"), {}), true},
+        {"new flash.net.FileReferenceList()", m.construct(globalAt(m, "flash.net.FileReferenceList"), {}), false},
+        {"new flash.automation.StageCapture()", m.construct(globalAt(m, "flash.automation.StageCapture"), {}),
+         false},
+        {"new System.Product()", m.construct(globalAt(m, "System.Product"), {}), false},
+        {"new NetStream()", m.construct(globalAt(m, "NetStream"), {}), false},
     };
     for (const Made& x : made) {
         Object* o = x.value.asObject();
