@@ -248,6 +248,8 @@ struct Player::Impl {
     std::function<void(const std::string&, const std::string&)> urlHook;
     std::function<void(const std::string&, const std::string&)> fsCommandHook;
     std::function<void(const data::OutgoingRequest&)> requestObserver;
+    std::function<double()> wallClockMs;
+    std::function<double(double)> zoneOffsetMs;
     std::function<void(Limit, const std::string&)> limitSink;
     std::set<Limit> limitsReported;  // for the movie loaded
     std::unique_ptr<render::Renderer> renderer;
@@ -388,6 +390,8 @@ struct Player::Impl {
             }
         };
         hooks.machineStarted = [this](avm1::Machine& machine) {
+            if (wallClockMs || zoneOffsetMs)
+                machine.setCalendar({wallClockMs ? wallClockMs() - machine.now() : 0.0, zoneOffsetMs});
             if (avm1::StageObject* stage = avm1::stageObject(machine); stage && !viewport.isEmpty())
                 stage->setViewport(machine, viewport.width(), viewport.height());
         };
@@ -645,6 +649,12 @@ void Player::setUrlHook(std::function<void(const std::string&, const std::string
 void Player::setRequestObserver(std::function<void(const data::OutgoingRequest&)> observer)
 {
     impl_->requestObserver = std::move(observer);
+}
+
+void Player::setCalendar(std::function<double()> wallClockMs, std::function<double(double)> zoneOffsetMs)
+{
+    impl_->wallClockMs = std::move(wallClockMs);
+    impl_->zoneOffsetMs = std::move(zoneOffsetMs);
 }
 
 void Player::setFsCommandHook(std::function<void(const std::string&, const std::string&)> hook)

@@ -112,6 +112,12 @@ public:
     // to open, data to send, sockets), as they made it, whether or not the player then
     // lets it out: for tools that show what a movie tries to reach.
     void setRequestObserver(std::function<void(const data::OutgoingRequest&)> observer);
+    // The calendar the movie's dates read: `wallClockMs` answers the time now in
+    // milliseconds since 1970 (UTC), asked when a movie's scripts start, after which
+    // dates move on with the movie's own clock; `zoneOffsetMs` answers how far the
+    // local zone is ahead of UTC at a UTC time. Unset, as in headless runs, dates start
+    // at 1970 and read in UTC, so runs repeat exactly.
+    void setCalendar(std::function<double()> wallClockMs, std::function<double(double utcMs)> zoneOffsetMs);
     // fscommand(command, args) of the movie's scripts.
     void setFsCommandHook(std::function<void(const std::string& command, const std::string& args)> hook);
     // Each limit a playing movie runs into (nesting depth, objects shown, script work

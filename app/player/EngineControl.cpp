@@ -10,12 +10,14 @@
 
 #include <QActionGroup>
 #include <QContextMenuEvent>
+#include <QDateTime>
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPaintEvent>
+#include <QTimeZone>
 #include <QUrl>
 
 #include <algorithm>
@@ -229,6 +231,12 @@ EngineControl::EngineControl()
     player_.setUrlHook([](const std::string& url, const std::string&) {
         QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
     });
+    // A movie's dates are the desktop's: the time now, read in the system's time zone.
+    player_.setCalendar([] { return static_cast<double>(QDateTime::currentMSecsSinceEpoch()); },
+                        [](double utcMs) {
+                            const auto at = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(utcMs), QTimeZone::utc());
+                            return 1000.0 * QTimeZone::systemTimeZone().offsetFromUtc(at);
+                        });
     sound_ = std::make_unique<SoundOutput>(player_.mixer());
     player_.setNoticeSink([this](const std::string& line) { onNotice(QString::fromStdString(line)); });
     // The engine is in the middle of a frame when a script says fscommand: the window

@@ -1,5 +1,5 @@
-// Date: times in milliseconds since 1970, always read in UTC so that runs repeat
-// exactly wherever they happen.
+// Date: times in milliseconds since 1970 (UTC), read and set in the local zone of the
+// machine's calendar or in UTC.
 
 #include "engine/avm1/Machine.h"
 #include "engine/avm1/Native.h"
@@ -79,36 +79,36 @@ double timeOf(const Value& self)
     return date && date->primitive().isNumber() ? date->primitive().asNumber() : std::nan("");
 }
 
-// The getters read the date's fields in UTC, the only time zone the engine has; the
-// get and getUTC forms answer alike. On anything but a date they answer undefined.
-#define LANFAN_DATE_GETTER(name, expression)                               \
-    Value date##name(Machine&, Value self, std::span<const Value>)         \
+// The getters read the date's fields in the local zone (the get forms) or in UTC (the
+// getUTC forms). On anything but a date they answer undefined.
+#define LANFAN_DATE_GETTER(name, local, expression)                        \
+    Value date##name(Machine& m, Value self, std::span<const Value>)       \
     {                                                                      \
         if (!dateOf(self))                                                 \
             return Value();                                                \
         double t = timeOf(self);                                           \
         if (std::isnan(t))                                                 \
             return Value(std::nan(""));                                    \
-        const Civil c = civilFromTime(t);                                  \
+        const Civil c = civilFromTime(local ? m.localFromUtc(t) : t);      \
         return Value(expression);                                          \
     }
-LANFAN_DATE_GETTER(GetFullYear, c.year)
-LANFAN_DATE_GETTER(GetUTCFullYear, c.year)
-LANFAN_DATE_GETTER(GetMonth, c.month)
-LANFAN_DATE_GETTER(GetUTCMonth, c.month)
-LANFAN_DATE_GETTER(GetDate, c.day)
-LANFAN_DATE_GETTER(GetUTCDate, c.day)
-LANFAN_DATE_GETTER(GetDay, c.weekday)
-LANFAN_DATE_GETTER(GetUTCDay, c.weekday)
-LANFAN_DATE_GETTER(GetHours, c.hours)
-LANFAN_DATE_GETTER(GetUTCHours, c.hours)
-LANFAN_DATE_GETTER(GetMinutes, c.minutes)
-LANFAN_DATE_GETTER(GetUTCMinutes, c.minutes)
-LANFAN_DATE_GETTER(GetSeconds, c.seconds)
-LANFAN_DATE_GETTER(GetUTCSeconds, c.seconds)
-LANFAN_DATE_GETTER(GetMilliseconds, c.ms)
-LANFAN_DATE_GETTER(GetUTCMilliseconds, c.ms)
-LANFAN_DATE_GETTER(GetYear, c.year - 1900)
+LANFAN_DATE_GETTER(GetFullYear, true, c.year)
+LANFAN_DATE_GETTER(GetUTCFullYear, false, c.year)
+LANFAN_DATE_GETTER(GetMonth, true, c.month)
+LANFAN_DATE_GETTER(GetUTCMonth, false, c.month)
+LANFAN_DATE_GETTER(GetDate, true, c.day)
+LANFAN_DATE_GETTER(GetUTCDate, false, c.day)
+LANFAN_DATE_GETTER(GetDay, true, c.weekday)
+LANFAN_DATE_GETTER(GetUTCDay, false, c.weekday)
+LANFAN_DATE_GETTER(GetHours, true, c.hours)
+LANFAN_DATE_GETTER(GetUTCHours, false, c.hours)
+LANFAN_DATE_GETTER(GetMinutes, true, c.minutes)
+LANFAN_DATE_GETTER(GetUTCMinutes, false, c.minutes)
+LANFAN_DATE_GETTER(GetSeconds, true, c.seconds)
+LANFAN_DATE_GETTER(GetUTCSeconds, false, c.seconds)
+LANFAN_DATE_GETTER(GetMilliseconds, true, c.ms)
+LANFAN_DATE_GETTER(GetUTCMilliseconds, false, c.ms)
+LANFAN_DATE_GETTER(GetYear, true, c.year - 1900)
 #undef LANFAN_DATE_GETTER
 
 Value dateGetTime(Machine&, Value self, std::span<const Value>)
@@ -121,9 +121,15 @@ Value dateValueOf(Machine&, Value self, std::span<const Value>)
     return dateOf(self) ? Value(timeOf(self)) : Value();
 }
 
-Value dateGetTimezoneOffset(Machine&, Value, std::span<const Value>)
+// Minutes the local zone is behind UTC at the date's time (-480 in China).
+Value dateGetTimezoneOffset(Machine& m, Value self, std::span<const Value>)
 {
-    return Value(0.0);
+    if (!dateOf(self))
+        return Value();
+    const double t = timeOf(self);
+    if (std::isnan(t))
+        return Value(std::nan(""));
+    return Value((t - m.localFromUtc(t)) / 60000 + 0.0);
 }
 
 // The date's own object, or null for anything that is not a date.
@@ -157,7 +163,7 @@ double timeFromParts(double year, double month, double day, double hours, double
 // keep the date's own.
 enum class Field { Year, Month, Day, Hours, Minutes, Seconds, Ms };
 
-Value setFields(Machine& m, Value self, std::span<const Value> args, Field first, size_t most)
+Value setFields(Machine& m, Value self, std::span<const Value> args, Field first, size_t most, bool local)
 {
     DateObject* date = writableDate(self);
     if (!date)
@@ -174,45 +180,53 @@ Value setFields(Machine& m, Value self, std::span<const Value> args, Field first
             return Value(std::nan(""));
         t = 0;
     }
-    const Civil c = civilFromTime(t);
+    const Civil c = civilFromTime(local ? m.localFromUtc(t) : t);
     double parts[7] = {c.year, c.month, c.day, c.hours, c.minutes, c.seconds, c.ms};
     const auto start = static_cast<size_t>(first);
     for (size_t i = 0; i < std::min(args.size(), most); ++i)
         parts[start + i] = m.toNumber(args[i]);
-    date->setPrimitive(Value(timeFromParts(parts[0], parts[1], parts[2], parts[3], parts[4], parts[5], parts[6])));
+    const double set = timeFromParts(parts[0], parts[1], parts[2], parts[3], parts[4], parts[5], parts[6]);
+    date->setPrimitive(Value(clipTime(local ? m.utcFromLocal(set) : set)));
     return date->primitive();
 }
 
-// The engine keeps every date in UTC, so the local and UTC setters agree.
-#define LANFAN_DATE_SETTER(name, first, most)                                      \
+// The set forms take local fields, the setUTC forms fields in UTC.
+#define LANFAN_DATE_SETTER(name, first, most, local)                               \
     Value date##name(Machine& m, Value self, std::span<const Value> args)          \
     {                                                                              \
-        return setFields(m, self, args, Field::first, most);                       \
+        return setFields(m, self, args, Field::first, most, local);                \
     }
-LANFAN_DATE_SETTER(SetFullYear, Year, 3)
-LANFAN_DATE_SETTER(SetMonth, Month, 2)
-LANFAN_DATE_SETTER(SetDate, Day, 1)
-LANFAN_DATE_SETTER(SetHours, Hours, 4)
-LANFAN_DATE_SETTER(SetMinutes, Minutes, 3)
-LANFAN_DATE_SETTER(SetSeconds, Seconds, 2)
-LANFAN_DATE_SETTER(SetMilliseconds, Ms, 1)
+LANFAN_DATE_SETTER(SetFullYear, Year, 3, true)
+LANFAN_DATE_SETTER(SetMonth, Month, 2, true)
+LANFAN_DATE_SETTER(SetDate, Day, 1, true)
+LANFAN_DATE_SETTER(SetHours, Hours, 4, true)
+LANFAN_DATE_SETTER(SetMinutes, Minutes, 3, true)
+LANFAN_DATE_SETTER(SetSeconds, Seconds, 2, true)
+LANFAN_DATE_SETTER(SetMilliseconds, Ms, 1, true)
+LANFAN_DATE_SETTER(SetUTCFullYear, Year, 3, false)
+LANFAN_DATE_SETTER(SetUTCMonth, Month, 2, false)
+LANFAN_DATE_SETTER(SetUTCDate, Day, 1, false)
+LANFAN_DATE_SETTER(SetUTCHours, Hours, 4, false)
+LANFAN_DATE_SETTER(SetUTCMinutes, Minutes, 3, false)
+LANFAN_DATE_SETTER(SetUTCSeconds, Seconds, 2, false)
+LANFAN_DATE_SETTER(SetUTCMilliseconds, Ms, 1, false)
 #undef LANFAN_DATE_SETTER
 
 // setYear: a year from 0 to 99 means 1900 to 1999.
 Value dateSetYear(Machine& m, Value self, std::span<const Value> args)
 {
     if (args.empty())
-        return setFields(m, self, args, Field::Year, 1);
+        return setFields(m, self, args, Field::Year, 1, true);
     double year = m.toNumber(args[0]);
     if (year >= 0 && year < 100)
         year = std::trunc(year) + 1900;
     const Value adjusted[] = {Value(year)};
-    return setFields(m, self, adjusted, Field::Year, 1);
+    return setFields(m, self, adjusted, Field::Year, 1, true);
 }
 
-// "Thu Jan 1 00:02:03 GMT+0000 1970", as the reference player writes a date; the
-// offset is always +0000 here.
-Value dateToString(Machine&, Value self, std::span<const Value>)
+// "Thu Jan 1 08:02:03 GMT+0800 1970", as the reference player writes a date: the
+// local time and the zone's offset from UTC.
+Value dateToString(Machine& m, Value self, std::span<const Value>)
 {
     if (!dateOf(self))
         return Value("[object Object]");
@@ -222,14 +236,18 @@ Value dateToString(Machine&, Value self, std::span<const Value>)
     static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
     static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                           "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    const Civil c = civilFromTime(t);
+    const double local = m.localFromUtc(t);
+    const Civil c = civilFromTime(local);
     // A time too far away for the calendar has no fields to print.
     if (std::isnan(c.weekday) || std::isnan(c.year))
         return Value("Invalid Date");
-    char text[96];
-    std::snprintf(text, sizeof text, "%s %s %d %02d:%02d:%02d GMT+0000 %lld", kDays[static_cast<int>(c.weekday)],
-                  kMonths[static_cast<int>(c.month)], static_cast<int>(c.day), static_cast<int>(c.hours),
-                  static_cast<int>(c.minutes), static_cast<int>(c.seconds), static_cast<long long>(c.year));
+    const auto offsetMinutes = static_cast<long long>(std::llround((local - t) / 60000));
+    const long long zone = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
+    char text[112];
+    std::snprintf(text, sizeof text, "%s %s %d %02d:%02d:%02d GMT%c%02lld%02lld %lld",
+                  kDays[static_cast<int>(c.weekday)], kMonths[static_cast<int>(c.month)], static_cast<int>(c.day),
+                  static_cast<int>(c.hours), static_cast<int>(c.minutes), static_cast<int>(c.seconds),
+                  offsetMinutes < 0 ? '-' : '+', zone / 60, zone % 60, static_cast<long long>(c.year));
     return Value(std::string(text));
 }
 
@@ -286,13 +304,13 @@ const NativeMethod kDateMethods[] = {
     {"setMinutes", dateSetMinutes},
     {"setSeconds", dateSetSeconds},
     {"setMilliseconds", dateSetMilliseconds},
-    {"setUTCFullYear", dateSetFullYear},
-    {"setUTCMonth", dateSetMonth},
-    {"setUTCDate", dateSetDate},
-    {"setUTCHours", dateSetHours},
-    {"setUTCMinutes", dateSetMinutes},
-    {"setUTCSeconds", dateSetSeconds},
-    {"setUTCMilliseconds", dateSetMilliseconds},
+    {"setUTCFullYear", dateSetUTCFullYear},
+    {"setUTCMonth", dateSetUTCMonth},
+    {"setUTCDate", dateSetUTCDate},
+    {"setUTCHours", dateSetUTCHours},
+    {"setUTCMinutes", dateSetUTCMinutes},
+    {"setUTCSeconds", dateSetUTCSeconds},
+    {"setUTCMilliseconds", dateSetUTCMilliseconds},
     {"setYear", dateSetYear},
     {"toString", dateToString},
 };
@@ -303,7 +321,7 @@ const NativeMethod kDateStatics[] = {
 
 Value dateConstruct(Machine& m, Value self, std::span<const Value> args)
 {
-    double t = m.now();
+    double t = m.dateNow();
     if (args.size() == 1) {
         t = m.toNumber(args[0]);
     } else if (args.size() >= 2) {
@@ -312,7 +330,7 @@ Value dateConstruct(Machine& m, Value self, std::span<const Value> args)
             parts[i] = m.toNumber(args[i]);
         if (parts[0] >= 0 && parts[0] < 100)
             parts[0] += 1900;
-        t = timeFromParts(parts[0], parts[1], parts[2], parts[3], parts[4], parts[5], parts[6]);
+        t = clipTime(m.utcFromLocal(timeFromParts(parts[0], parts[1], parts[2], parts[3], parts[4], parts[5], parts[6])));
     }
     // Run on an existing object (a subclass's super(), Date.call(o)), Date makes that
     // object a date in place.

@@ -1021,6 +1021,24 @@ Value Machine::construct(const Value& constructor, std::span<const Value> args)
     return Value(self);
 }
 
+double Machine::localFromUtc(double utcMs) const
+{
+    // Beyond 275,755 years either side of 1970 there is no calendar to ask.
+    if (!calendar_.zoneOffsetMs || !(std::abs(utcMs) <= 8.64e15))
+        return utcMs;
+    return utcMs + calendar_.zoneOffsetMs(utcMs);
+}
+
+double Machine::utcFromLocal(double localMs) const
+{
+    if (!calendar_.zoneOffsetMs || !(std::abs(localMs) <= 8.64e15))
+        return localMs;
+    // The offset belongs to the UTC time sought; guessing it from the local time and
+    // asking again settles on the right side of a daylight-saving change.
+    const double guess = localMs - calendar_.zoneOffsetMs(localMs);
+    return localMs - calendar_.zoneOffsetMs(guess);
+}
+
 void Machine::advanceClock(double ms)
 {
     // The frame's scripts are over: what they left on the stack goes.

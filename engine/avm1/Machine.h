@@ -302,6 +302,21 @@ public:
 
     // Timers driven by the frame clock.
     double now() const { return nowMs_; }
+
+    // The calendar scripts' dates read. `startMs` is the time the movie's clock started
+    // at, in milliseconds since 1970 (UTC); `zoneOffsetMs` answers how far the local
+    // zone is ahead of UTC at a UTC time. Left unset, dates start at 1970 and read in UTC,
+    // so headless runs repeat exactly wherever they happen.
+    struct Calendar {
+        double startMs = 0;
+        std::function<double(double utcMs)> zoneOffsetMs;
+    };
+    void setCalendar(Calendar calendar) { calendar_ = std::move(calendar); }
+    // The date a `new Date()` takes now: the calendar's start plus the frame clock.
+    double dateNow() const { return calendar_.startMs + nowMs_; }
+    // Local time from UTC and back; a non-finite time passes through.
+    double localFromUtc(double utcMs) const;
+    double utcFromLocal(double localMs) const;
     void advanceClock(double ms);
     int addInterval(Value function, Value self, std::string method, double period, std::vector<Value> args, bool once);
     void clearInterval(int id);
@@ -394,6 +409,7 @@ private:
     std::vector<std::string> classAliasOrder_;
     size_t actionsLeft_ = 1'000'000;
     double nowMs_ = 0;
+    Calendar calendar_;
     std::vector<Interval> intervals_;
     std::vector<std::pair<Object*, std::function<void(Machine&, double)>>> frameTasks_;
     int nextIntervalId_ = 1;

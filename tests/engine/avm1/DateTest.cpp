@@ -1,6 +1,6 @@
 // Date: the setters (each replacing the fields it is given and keeping the rest, months
-// and days carrying over), Date.UTC, and the string a date converts to. The engine keeps
-// every date in UTC, so local and UTC forms agree.
+// and days carrying over), Date.UTC, the string a date converts to, and local time under
+// a calendar with a time zone (without one, local and UTC forms agree).
 
 #include "engine/avm1/Machine.h"
 
@@ -81,6 +81,51 @@ TEST(DateClass, ConvertsToTheReferenceStringAndBuildsTimesFromFields)
     // A date's fields given to the constructor carry over the same way.
     const Value overflow[] = {Value(1970.0), Value(0.0), Value(32.0)};
     EXPECT_EQ(m.toNumber(m.callMethod(m.construct(date, overflow), "getTime", {})), 31 * 86400000.0);
+}
+
+// What each form answers for 1970-01-01 00:02:03.456 UTC in a zone ahead of UTC, one
+// behind it, and one that changes its offset (as daylight saving does) at 02:00 UTC.
+TEST(DateClass, LocalFormsReadAndSetTheCalendarsZone)
+{
+    struct ZoneCase {
+        double offsetBefore, offsetAfter;  // ms ahead of UTC before and after 02:00 UTC
+        const char* text;                  // toString
+        double timezoneOffset;             // getTimezoneOffset
+        double hours, utcHours, date;      // getHours, getUTCHours, getDate
+        double afterSetHours;              // getTime after setHours(3): the local hour only
+    };
+    const double hour = 3600000;
+    const ZoneCase cases[] = {
+        {5.75 * hour, 5.75 * hour, "Thu Jan 1 05:47:03 GMT+0545 1970", -345, 5, 0, 1, -7076544},  // local 03:47:03.456
+        {-5 * hour, -5 * hour, "Wed Dec 31 19:02:03 GMT-0500 1969", 300, 19, 0, 31, -57476544},  // 31 December, local 03:02:03.456
+        // Local 03:02 falls after the change: the later offset holds.
+        {0, hour, "Thu Jan 1 00:02:03 GMT+0000 1970", 0, 0, 0, 1, 2 * hour + 123456},
+    };
+    for (const ZoneCase& c : cases) {
+        Machine m(8);
+        m.setCalendar({0, [c, hour](double utc) { return utc < 2 * hour ? c.offsetBefore : c.offsetAfter; }});
+        const Value date = dateAt(m, 123456);
+        EXPECT_EQ(m.toString(date), c.text);
+        EXPECT_EQ(m.toNumber(m.callMethod(date, "getTimezoneOffset", {})), c.timezoneOffset) << c.text;
+        EXPECT_EQ(m.toNumber(m.callMethod(date, "getHours", {})), c.hours) << c.text;
+        EXPECT_EQ(m.toNumber(m.callMethod(date, "getUTCHours", {})), c.utcHours) << c.text;
+        EXPECT_EQ(m.toNumber(m.callMethod(date, "getDate", {})), c.date) << c.text;
+        const Value three[] = {Value(3.0)};
+        m.callMethod(date, "setHours", three);
+        EXPECT_EQ(m.toNumber(m.callMethod(date, "getTime", {})), c.afterSetHours) << c.text;
+        // setUTCHours ignores the zone.
+        m.callMethod(date, "setUTCHours", three);
+        EXPECT_EQ(m.toNumber(m.callMethod(date, "getUTCHours", {})), 3) << c.text;
+    }
+    // A new Date() is the calendar's start plus the movie's clock; fields given to the
+    // constructor are local.
+    Machine m(8);
+    m.setCalendar({1585958400000, [hour](double) { return 8 * hour; }});
+    m.advanceClock(1500);
+    const Value date = m.getMember(Value(m.global()), "Date");
+    EXPECT_EQ(m.toNumber(m.callMethod(m.construct(date, {}), "getTime", {})), 1585958401500);
+    const Value fields[] = {Value(2020.0), Value(3.0), Value(4.0), Value(8.0)};
+    EXPECT_EQ(m.toNumber(m.callMethod(m.construct(date, fields), "getTime", {})), 1585958400000);
 }
 
 } // namespace
