@@ -27,6 +27,17 @@ constexpr std::string_view kProtoName = "__proto__";
 
 namespace {
 
+// Whether reads reach the members of removed clips: only while the player looks up
+// the event method it calls on a clip it takes away.
+bool removedClipsAnswer = false;
+
+// A reference to a removed clip that no clip has taken the place of (after `referent`).
+bool isDanglingClip(Object* o)
+{
+    auto* clip = o->plain() ? nullptr : o->as<MovieClipObject>();
+    return clip && !clip->host();
+}
+
 // Whether a read of a missing member may ask the object's __resolve: not while the
 // machine looks for a conversion method (toString, valueOf) of its own.
 bool resolveAllowed = true;
@@ -246,6 +257,10 @@ Value Machine::toPrimitive(const Value& v, bool preferString)
     // One method is asked, valueOf (toString for a Date from SWF 6): a missing one
     // gives undefined; when it gives an object, the object itself stays for the
     // caller to convert on (as a string, by its toString).
+    // A reference to a removed clip has no members to ask: it stays an object, which
+    // converts on by its path (an empty one).
+    if (isDanglingClip(o->referent(*this)))
+        return v;
     bool stringFirst = o->convertsToStringFirst() && version_ >= 6;
     Value method;
     {
@@ -367,6 +382,8 @@ std::optional<Value> Machine::primitiveForComparison(const Value& v)
     // Only valueOf is asked. An object without one (as _global, which has no
     // prototype) compares as undefined; a clip whose valueOf gives itself compares as
     // NaN; any other object left an object makes the comparison false outright.
+    if (isDanglingClip(o->referent(*this)))
+        return Value(std::nan(""));
     Value method;
     {
         NoResolve conversion;
@@ -512,6 +529,16 @@ Value Machine::getMemberWithoutResolve(const Value& target, std::string_view nam
     return getMember(target, name);
 }
 
+Value Machine::getEventHandler(const Value& target, std::string_view name)
+{
+    const bool saved = std::exchange(removedClipsAnswer, true);
+    struct Restore {
+        bool saved;
+        ~Restore() { removedClipsAnswer = saved; }
+    } restore{saved};
+    return getMember(target, name);
+}
+
 Value Machine::getMember(const Value& target, std::string_view name, Atom atom)
 {
     if (target.isNullish())
@@ -538,8 +565,13 @@ Value Machine::getMember(const Value& target, std::string_view name, Atom atom)
         }
     }
     Object* o = target.asObject();
-    if (o && !o->plain())
+    if (o && !o->plain()) {
         o = o->referent(*this);
+        // A reference to a removed clip that no clip has taken the place of reaches
+        // nothing: every member reads as undefined, its methods included.
+        if (isDanglingClip(o) && !removedClipsAnswer)
+            return Value();
+    }
     Object* lookup = o;
     if (!o) {
         if (target.isString())
