@@ -9,7 +9,9 @@
 #include "engine/avm1/MouseObject.h"
 #include "engine/avm1/StringUtil.h"
 #include "engine/avm1/TextFieldHost.h"
+#include "engine/avm1/TextFieldObject.h"
 #include "engine/avm1/UrlRequests.h"
+#include "engine/avm1/VideoObject.h"
 #include "engine/format/Reader.h"
 
 #include <algorithm>
@@ -278,13 +280,22 @@ Interpreter::Outcome Interpreter::actionCloneSprite(Context& ctx, Step&)
 {
     double depth = m_.toNumber(pop(ctx));
     std::string name = m_.toString(pop(ctx));
-    // A clip is taken as it is; anything else (another object too) names a path.
+    // A clip or a text field is taken as it is; anything else (another object too)
+    // names a path.
     Value source = pop(ctx);
-    Object* o = source.asObject() && isClip(source.asObject()->referent(m_)) ? source.asObject()
-                                                                             : resolveTarget(ctx, m_.toString(source));
+    Object* o = source.asObject() && (isClip(source.asObject()->referent(m_)) || textFieldHost(source.asObject()))
+                    ? source.asObject()
+                    : resolveTarget(ctx, m_.toString(source));
+    if (std::isnan(depth))
+        return {};
     // Past the int range the depth is one the display list refuses anyway.
-    if (isClip(o) && !std::isnan(depth))
-        clipHost(o)->duplicate(name, static_cast<int>(std::clamp(depth, -1.0, 2147483647.0)));
+    const int at = static_cast<int>(std::clamp(depth, -1.0, 2147483647.0));
+    if (isClip(o))
+        clipHost(o)->duplicate(name, at);
+    else if (TextFieldHost* field = o ? textFieldHost(o) : nullptr)
+        field->duplicate(name, at);
+    else if (auto* video = o ? o->as<VideoObject>() : nullptr; video && clipHost(video->parentClip))
+        clipHost(video->parentClip)->duplicateChildVideo(video->attachment.get(), name, at);
     return {};
 }
 

@@ -658,6 +658,27 @@ DisplayObject* videoChild(ClipState& clip, const void* video)
 
 } // namespace
 
+void ClipScript::duplicateChildVideo(const void* video, const std::string& newName, int newDepth)
+{
+    const DisplayObject* original = videoChild(self_, video);
+    if (!original || !scriptDepthAllowed(newDepth))
+        return;
+    DisplayObject copy;
+    copy.depth = newDepth;
+    copy.characterId = original->characterId;
+    copy.character = original->character;
+    copy.matrix = original->matrix;
+    copy.colorTransform = original->colorTransform;
+    copy.visible = original->visible;
+    copy.name = newName;
+    copy.placedAt = -1;
+    copy.madeByScript = true;
+    // Whatever was at that depth goes first, as for any object a script places.
+    player_.queueUnload(self_, path(), newDepth);
+    self_.remove(newDepth);
+    self_.insert(std::move(copy));
+}
+
 std::optional<avm1::Value> ClipScript::childVideoProperty(const void* video, avm1::ClipProperty property)
 {
     using P = avm1::ClipProperty;

@@ -650,4 +650,13 @@ bool TextFieldScript::remove()
     return true;
 }
 
+avm1::Object* TextFieldScript::duplicate(const std::string& newName, int newDepth)
+{
+    DisplayObject* d = displayObject();
+    ClipScript* parent = parent_.script.get();
+    if (!d || !parent || !scriptDepthAllowed(newDepth))
+        return nullptr;
+    return player_.duplicateTextField(parent_, parent->path(), *d, newName, newDepth);
+}
+
 } // namespace swf::movie
