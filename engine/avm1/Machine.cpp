@@ -314,8 +314,11 @@ bool Machine::strictEquals(const Value& a, const Value& b) const
     // Unlike ==, the player's === holds NaN equal to itself.
     if (a.isNumber() && b.isNumber())
         return a.asNumber() == b.asNumber() || (std::isnan(a.asNumber()) && std::isnan(b.asNumber()));
-    if (a.isObject() && b.isObject())
-        return sameClipPath(a.asObject(), b.asObject());
+    if (a.isObject() && b.isObject()) {
+        // A reference to a removed clip stands for the clip now at its path.
+        Machine& self = const_cast<Machine&>(*this);
+        return sameClipPath(a.asObject()->referent(self), b.asObject()->referent(self));
+    }
     return a == b;
 }
 
@@ -337,7 +340,7 @@ bool Machine::looseEquals(const Value& a, const Value& b)
     if (a.isBool() && b.isBool())
         return a.asBool() == b.asBool();
     if (a.isObject() && b.isObject())
-        return sameClipPath(a.asObject(), b.asObject());
+        return strictEquals(a, b);
     if (a.isBool())
         return looseEquals(Value(a.asBool() ? 1.0 : 0.0), b);
     if (b.isBool())

@@ -22,7 +22,8 @@ using test::ActionBuilder;
 using Lines = std::vector<std::string>;
 
 constexpr uint8_t kTrace = 0x26, kGetMember = 0x4E, kSetMember = 0x4F, kCallMethod = 0x52, kDefineLocal = 0x3C,
-                  kInitObject = 0x43, kCallFunction = 0x3D, kGetVariable = 0x1C, kTypeOf = 0x44, kCloneSprite = 0x24;
+                  kInitObject = 0x43, kCallFunction = 0x3D, kGetVariable = 0x1C, kTypeOf = 0x44, kCloneSprite = 0x24,
+                  kEquals2 = 0x49, kStrictEquals = 0x66;
 constexpr uint16_t kShape = 1, kSprite = 2, kRegistered = 3;
 
 using Arg = std::variant<double, std::string>;
@@ -177,7 +178,10 @@ TEST(RemovedClipReference, StandsForTheNewClipAtItsPath)
     setMember(after, "ref", "written", std::string("yes"));
     traceMember(after, "a", "written");
     callOn(after, "ref", "getDepth", {}).op(kTrace);
-    EXPECT_EQ(afterRemoving(after), (Lines{"_level0.a", "9", "yes", "2"}));
+    // == and === take it for the new clip too.
+    after.getVariable("ref").getVariable("a").op(kEquals2).op(kTrace);
+    after.getVariable("ref").getVariable("a").op(kStrictEquals).op(kTrace);
+    EXPECT_EQ(afterRemoving(after), (Lines{"_level0.a", "9", "yes", "2", "true", "true"}));
 }
 
 TEST(RemovedClipReference, AClipOfAnotherNameDoesNotTakeItsPlace)
