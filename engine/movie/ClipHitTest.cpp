@@ -37,7 +37,8 @@ render::ShapeHitTester& shapeTester()
 
 bool objectContains(const DisplayObject& object, Point local, int nesting);
 
-// A morph shape counts where its shape at the object's ratio fills or strokes. The
+// A morph shape counts where its shape at the object's ratio fills (its lines do not,
+// as the reference player tests morphs). The
 // shapes built for the ratios tested are kept, so that the tester's cache holds.
 bool morphContains(const std::shared_ptr<const MorphShapeDef>& morph, uint16_t ratio, Point local)
 {
@@ -52,7 +53,7 @@ bool morphContains(const std::shared_ptr<const MorphShapeDef>& morph, uint16_t r
         auto shape = std::make_shared<const ShapeDef>(morphShapeAt(*morph, ratio / 65535.0));
         it = shapes.emplace(key, std::make_pair(morph, std::move(shape))).first;
     }
-    return shapeTester().contains(it->second.second, local, true);
+    return shapeTester().contains(it->second.second, local, false);
 }
 
 // A static text counts where its glyphs' outlines are, not over its whole box (and
