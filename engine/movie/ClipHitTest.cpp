@@ -38,8 +38,8 @@ render::ShapeHitTester& shapeTester()
 bool objectContains(const DisplayObject& object, Point local, int nesting);
 
 // A morph shape counts where its shape at the object's ratio fills (its lines do not,
-// as the reference player tests morphs). The
-// shapes built for the ratios tested are kept, so that the tester's cache holds.
+// as the reference player tests morphs). The shapes built for the ratios tested are
+// kept, so that the tester's cache holds.
 bool morphContains(const std::shared_ptr<const MorphShapeDef>& morph, uint16_t ratio, Point local)
 {
     thread_local std::map<std::pair<const MorphShapeDef*, uint16_t>,
