@@ -11,6 +11,7 @@
 #include "engine/avm1/TextFieldHost.h"
 #include "engine/avm1/TextFieldObject.h"
 #include "engine/avm1/UrlRequests.h"
+#include "engine/avm1/VideoObject.h"
 #include "engine/format/Reader.h"
 
 #include <algorithm>
@@ -279,18 +280,22 @@ Interpreter::Outcome Interpreter::actionCloneSprite(Context& ctx, Step&)
 {
     double depth = m_.toNumber(pop(ctx));
     std::string name = m_.toString(pop(ctx));
-    // A clip is taken as it is; anything else (another object too) names a path.
+    // A clip or a text field is taken as it is; anything else (another object too)
+    // names a path.
     Value source = pop(ctx);
-    Object* o = source.asObject() && isClip(source.asObject()->referent(m_)) ? source.asObject()
-                                                                             : resolveTarget(ctx, m_.toString(source));
-    // Past the int range the depth is one the display list refuses anyway.
+    Object* o = source.asObject() && (isClip(source.asObject()->referent(m_)) || textFieldHost(source.asObject()))
+                    ? source.asObject()
+                    : resolveTarget(ctx, m_.toString(source));
     if (std::isnan(depth))
         return {};
+    // Past the int range the depth is one the display list refuses anyway.
     const int at = static_cast<int>(std::clamp(depth, -1.0, 2147483647.0));
     if (isClip(o))
-        clipHost(o)->duplicate(name, at, nullptr);
-    else if (TextFieldHost* field = textFieldHost(o))
+        clipHost(o)->duplicate(name, at);
+    else if (TextFieldHost* field = o ? textFieldHost(o) : nullptr)
         field->duplicate(name, at);
+    else if (auto* video = o ? o->as<VideoObject>() : nullptr; video && clipHost(video->parentClip))
+        clipHost(video->parentClip)->duplicateChildVideo(video->attachment.get(), name, at);
     return {};
 }
 

@@ -157,6 +157,9 @@ public:
     {
         return false;
     }
+    // A copy of that video at `depth` named `newName` (duplicateMovieClip of a stage
+    // video): its character, transform and colour, nothing attached.
+    virtual void duplicateChildVideo(const void* /*video*/, const std::string& /*newName*/, int /*depth*/) {}
 
     // Movie-wide services reached through any clip.
     virtual void trace(const std::string& line) = 0;

@@ -27,6 +27,17 @@ constexpr std::string_view kProtoName = "__proto__";
 
 namespace {
 
+// Whether reads reach the members of removed clips: only while the player looks up
+// the event method it calls on a clip it takes away.
+bool removedClipsAnswer = false;
+
+// A reference to a removed clip that no clip has taken the place of (after `referent`).
+bool isDanglingClip(Object* o)
+{
+    auto* clip = o->plain() ? nullptr : o->as<MovieClipObject>();
+    return clip && !clip->host();
+}
+
 // Whether a read of a missing member may ask the object's __resolve: not while the
 // machine looks for a conversion method (toString, valueOf) of its own.
 bool resolveAllowed = true;
@@ -246,6 +257,10 @@ Value Machine::toPrimitive(const Value& v, bool preferString)
     // One method is asked, valueOf (toString for a Date from SWF 6): a missing one
     // gives undefined; when it gives an object, the object itself stays for the
     // caller to convert on (as a string, by its toString).
+    // A reference to a removed clip has no members to ask: it stays an object, which
+    // converts on by its path (an empty one).
+    if (isDanglingClip(o->referent(*this)))
+        return v;
     bool stringFirst = o->convertsToStringFirst() && version_ >= 6;
     Value method;
     {
@@ -299,8 +314,11 @@ bool Machine::strictEquals(const Value& a, const Value& b) const
     // Unlike ==, the player's === holds NaN equal to itself.
     if (a.isNumber() && b.isNumber())
         return a.asNumber() == b.asNumber() || (std::isnan(a.asNumber()) && std::isnan(b.asNumber()));
-    if (a.isObject() && b.isObject())
-        return sameClipPath(a.asObject(), b.asObject());
+    if (a.isObject() && b.isObject()) {
+        // A reference to a removed clip stands for the clip now at its path.
+        Machine& self = const_cast<Machine&>(*this);
+        return sameClipPath(a.asObject()->referent(self), b.asObject()->referent(self));
+    }
     return a == b;
 }
 
@@ -322,7 +340,7 @@ bool Machine::looseEquals(const Value& a, const Value& b)
     if (a.isBool() && b.isBool())
         return a.asBool() == b.asBool();
     if (a.isObject() && b.isObject())
-        return sameClipPath(a.asObject(), b.asObject());
+        return strictEquals(a, b);
     if (a.isBool())
         return looseEquals(Value(a.asBool() ? 1.0 : 0.0), b);
     if (b.isBool())
@@ -367,6 +385,8 @@ std::optional<Value> Machine::primitiveForComparison(const Value& v)
     // Only valueOf is asked. An object without one (as _global, which has no
     // prototype) compares as undefined; a clip whose valueOf gives itself compares as
     // NaN; any other object left an object makes the comparison false outright.
+    if (isDanglingClip(o->referent(*this)))
+        return Value(std::nan(""));
     Value method;
     {
         NoResolve conversion;
@@ -512,6 +532,16 @@ Value Machine::getMemberWithoutResolve(const Value& target, std::string_view nam
     return getMember(target, name);
 }
 
+Value Machine::getEventHandler(const Value& target, std::string_view name)
+{
+    const bool saved = std::exchange(removedClipsAnswer, true);
+    struct Restore {
+        bool saved;
+        ~Restore() { removedClipsAnswer = saved; }
+    } restore{saved};
+    return getMember(target, name);
+}
+
 Value Machine::getMember(const Value& target, std::string_view name, Atom atom)
 {
     if (target.isNullish())
@@ -538,8 +568,13 @@ Value Machine::getMember(const Value& target, std::string_view name, Atom atom)
         }
     }
     Object* o = target.asObject();
-    if (o && !o->plain())
+    if (o && !o->plain()) {
         o = o->referent(*this);
+        // A reference to a removed clip that no clip has taken the place of reaches
+        // nothing: every member reads as undefined, its methods included.
+        if (isDanglingClip(o) && !removedClipsAnswer)
+            return Value();
+    }
     Object* lookup = o;
     if (!o) {
         if (target.isString())

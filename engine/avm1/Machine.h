@@ -270,6 +270,9 @@ public:
     }
     // The same read without asking any __resolve (getters still run).
     Value getMemberWithoutResolve(const Value& target, std::string_view name);
+    // The player's read of an event method (onUnload ...) of a clip it is taking away:
+    // unlike a script's read, it still finds the members of a clip already removed.
+    Value getEventHandler(const Value& target, std::string_view name);
     void setMember(const Value& target, std::string_view name, Value value);
     // The same with the name's number already looked up (kNoAtom: no object holds it).
     Value getMember(const Value& target, std::string_view name, Atom atom);

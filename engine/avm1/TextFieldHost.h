@@ -53,9 +53,10 @@ public:
     virtual std::string targetPath(bool slashes) = 0;
     // Takes the field off its parent's display list; false when it cannot go.
     virtual bool remove() = 0;
-    // A new field `name` at `depth` beside this one (duplicateMovieClip's action), made
-    // afresh from the field's definition where it has one; null when none is made.
-    virtual Object* duplicate(const std::string& name, int depth) = 0;
+    // A new field beside this one at `depth` named `newName` (duplicateMovieClip of a
+    // field): what its character defines, placed and coloured as this one is. Null
+    // when the depth is not one scripts may fill.
+    virtual Object* duplicate(const std::string& newName, int depth) = 0;
 
     // The settings shared by the characters from `begin` up to `end` (character
     // indices, already clamped to the text), the others unset.

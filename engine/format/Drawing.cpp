@@ -88,8 +88,16 @@ void Drawing::beginFill(const FillStyle& fill)
 {
     if (!admit())
         return;
-    if (fillOpen_)
+    if (fillOpen_) {
+        // The fill still open is closed, but the new one starts where the script's pen
+        // is, not back at the closed outline's start.
+        const Point pen = pen_;
         closeOutline();
+        if (pen_ != pen) {
+            pen_ = pen;
+            penRecorded_ = false;
+        }
+    }
     StyleLayer layer;
     layer.firstFill = static_cast<uint32_t>(state_.fillStyles.size());
     layer.fillCount = 1;

@@ -2,7 +2,9 @@
 
 // hitTest(x, y, true): whether a point lies on what a clip shows (its shapes' filled
 // areas, what scripts drew, the boxes of texts and videos), not just in its bounds.
-// Hidden children count, as the reference player tests them; masks do not.
+// Hidden children count, as the reference player tests them. A clipping layer limits
+// what it masks below it; masks that scripts set with setMask limit only the clip
+// tested itself.
 
 #include "engine/format/Primitives.h"
 

@@ -658,6 +658,27 @@ DisplayObject* videoChild(ClipState& clip, const void* video)
 
 } // namespace
 
+void ClipScript::duplicateChildVideo(const void* video, const std::string& newName, int newDepth)
+{
+    const DisplayObject* original = videoChild(self_, video);
+    if (!original || !scriptDepthAllowed(newDepth))
+        return;
+    DisplayObject copy;
+    copy.depth = newDepth;
+    copy.characterId = original->characterId;
+    copy.character = original->character;
+    copy.matrix = original->matrix;
+    copy.colorTransform = original->colorTransform;
+    copy.visible = original->visible;
+    copy.name = newName;
+    copy.placedAt = -1;
+    copy.madeByScript = true;
+    // Whatever was at that depth goes first, as for any object a script places.
+    player_.queueUnload(self_, path(), newDepth);
+    self_.remove(newDepth);
+    self_.insert(std::move(copy));
+}
+
 std::optional<avm1::Value> ClipScript::childVideoProperty(const void* video, avm1::ClipProperty property)
 {
     using P = avm1::ClipProperty;
@@ -929,13 +950,45 @@ void ClipScript::globalToLocal(double& x, double& y)
     y = p.y / kTwips;
 }
 
+namespace {
+
+// The clip of the tree under `clip` whose instance is `serial`, or null.
+ClipState* findInstance(ClipState& clip, uint64_t serial, int nesting)
+{
+    if (clip.serial.value == serial)
+        return &clip;
+    if (nesting > 300)
+        return nullptr;
+    for (DisplayObject& child : clip.children) {
+        if (ClipState* found = child.clip ? findInstance(*child.clip, serial, nesting + 1) : nullptr)
+            return found;
+    }
+    return nullptr;
+}
+
+} // namespace
+
 bool ClipScript::hitTestPoint(double x, double y, bool shape)
 {
     double tx = x * kTwips;
     double ty = y * kTwips;
     if (shape) {
         const Matrix m = toStage();
-        return m.invertible() && clipContentContains(self_, m.inverted().apply({tx, ty}));
+        if (!m.invertible() || !clipContentContains(self_, m.inverted().apply({tx, ty})))
+            return false;
+        // A clip a script masked with setMask is hit only where its mask covers it too.
+        const DisplayObject* d = displayObject();
+        if (!d || !d->maskClip)
+            return true;
+        ClipState* top = &self_;
+        for (int guard = 0; guard < 300 && top->script.get() && top->script.get()->parent_; ++guard)
+            top = top->script.get()->parent_;
+        ClipState* mask = findInstance(*top, d->maskClip, 0);
+        ClipScript* maskHost = mask ? mask->script.get() : nullptr;
+        if (!maskHost)
+            return true;
+        const Matrix toMask = maskHost->toStage();
+        return toMask.invertible() && clipContentContains(*mask, toMask.inverted().apply({tx, ty}));
     }
     // The point is in the level's root's coordinates and the box is the clip's as it
     // shows on the stage: a root that is moved, scaled or turned moves the point

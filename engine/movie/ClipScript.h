@@ -121,6 +121,7 @@ private:
     bool isButton() override;
     std::optional<avm1::Value> childVideoProperty(const void* video, avm1::ClipProperty property) override;
     bool setChildVideoProperty(const void* video, avm1::ClipProperty property, const avm1::Value& value) override;
+    void duplicateChildVideo(const void* video, const std::string& newName, int depth) override;
     // The matrix from this clip's space to its level's root's, in twips, or with
     // `withLevel` to the stage's (through where scripts moved the level).
     Matrix toStage(bool withLevel = false);

@@ -49,6 +49,9 @@ struct Character {
     std::shared_ptr<const EditTextDef> editText{};
     std::shared_ptr<const ButtonCharacter> button{};
     std::shared_ptr<const EmbeddedVideo> video{};
+    // A text drawn with advanced anti-aliasing (CSMTextSettings): a point hits it
+    // anywhere in its box, not only on its glyphs.
+    bool advancedText = false;
     // Where the main timeline's tag stream defines it: the frame (1-based) and how many
     // of that frame's control tags come before it. The dictionary fills as the main
     // timeline first plays through the stream, so a placement ahead of the definition

@@ -28,6 +28,9 @@ constexpr int kMaxFrames = 65535;
 // with this limit named rather than left to exhaust the machine.
 constexpr size_t kMaxDefinitionBytes = size_t{1} << 30;
 constexpr uint16_t kScriptLimitsTag = 65;
+// CSMTextSettings: how a text is rendered (its id, then the renderer in the top two
+// bits of a byte: 1 for advanced anti-aliasing).
+constexpr uint16_t kTextSettingsTag = 74;
 
 class Loader {
 public:
@@ -339,6 +342,13 @@ private:
         default:
             if (tag.code == kScriptLimitsTag && tag.body.size() >= 2) {
                 movie_.maxRecursionDepth = body.u16();
+                break;
+            }
+            if (tag.code == kTextSettingsTag && tag.body.size() >= 3) {
+                const uint16_t id = body.u16();
+                const bool advanced = (body.u8() >> 6) == 1;
+                if (auto it = movie_.dictionary.find(id); it != movie_.dictionary.end())
+                    it->second.advancedText = advanced;
                 break;
             }
             if (isBitmapTag(tag.code)) {

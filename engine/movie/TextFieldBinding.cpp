@@ -37,6 +37,37 @@ avm1::Object* TimelinePlayer::textFieldObject(ClipState& container, DisplayObjec
     return state.script.get()->scriptObject();
 }
 
+avm1::Object* TimelinePlayer::duplicateTextField(ClipState& container, const ClipPath& containerPath,
+                                                const DisplayObject& field, const std::string& name, int depth)
+{
+    if (!field.textField)
+        return nullptr;
+    DisplayObject copy;
+    copy.depth = depth;
+    copy.characterId = field.characterId;
+    copy.character = field.character;
+    copy.matrix = field.matrix;
+    copy.colorTransform = field.colorTransform;
+    copy.visible = field.visible;
+    copy.name = name;
+    copy.placedAt = -1;
+    copy.madeByScript = true;
+    const MovieDef& movie = movieOf(container);
+    if (field.character && field.character->kind == CharacterKind::EditText && field.character->editText)
+        copy.textField.emplace(
+            TextFieldState::fromDefinition(field.character->editText, movie.header.version, movie.outlineFonts));
+    else
+        copy.textField.emplace(
+            TextFieldState::created(field.textField->look ? field.textField->look->bounds : Rect{}, movie.outlineFonts));
+    // Whatever was at that depth goes first, as for any object a script places.
+    queueUnload(container, containerPath, depth);
+    container.remove(depth);
+    DisplayObject& inserted = container.insert(std::move(copy));
+    if (scriptsEnabled_ && !inserted.textField->variable.empty())
+        pendingBinds_.emplace_back(containerPath, depth);
+    return textFieldObject(container, inserted);
+}
+
 std::pair<avm1::Object*, std::string> TimelinePlayer::locateVariable(avm1::Object* owner, std::string_view variable)
 {
     avm1::Machine* m = machine();

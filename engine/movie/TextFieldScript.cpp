@@ -655,37 +655,6 @@ void TextFieldScript::replaceSelection(const std::string& text)
     applyAutoSize();
 }
 
-avm1::Object* TextFieldScript::duplicate(const std::string& newName, int newDepth)
-{
-    // The copy is the field as its definition makes it, where the original stands:
-    // what scripts changed since (its text, colours, size, settings) stays behind.
-    DisplayObject* d = displayObject();
-    ClipScript* parent = parent_.script.get();
-    if (!d || !parent || !scriptDepthAllowed(newDepth) || !d->character || !d->character->editText)
-        return nullptr;
-    const MovieDef& movie = player_.movieOf(parent_);
-    DisplayObject copy;
-    copy.depth = newDepth;
-    copy.characterId = d->characterId;
-    copy.character = d->character;
-    copy.matrix = d->matrix;
-    copy.colorTransform = d->colorTransform;
-    copy.visible = d->visible;
-    copy.name = newName;
-    copy.placedAt = -1;
-    copy.madeByScript = true;
-    copy.textField.emplace(
-        TextFieldState::fromDefinition(d->character->editText, movie.header.version, movie.outlineFonts));
-    ClipState& container = parent_;
-    TimelinePlayer& player = player_;
-    // Replacing what stands at the depth may remove this very field: nothing of it is
-    // touched past here.
-    player.queueUnload(container, parent->path(), newDepth);
-    container.remove(newDepth);
-    DisplayObject& inserted = container.insert(std::move(copy));
-    return player.textFieldObject(container, inserted);
-}
-
 bool TextFieldScript::remove()
 {
     if (avm1::Machine* machine = player_.machine()) {
@@ -705,6 +674,15 @@ bool TextFieldScript::remove()
     if (machine)
         avm1::settleFocus(*machine);
     return true;
+}
+
+avm1::Object* TextFieldScript::duplicate(const std::string& newName, int newDepth)
+{
+    DisplayObject* d = displayObject();
+    ClipScript* parent = parent_.script.get();
+    if (!d || !parent || !scriptDepthAllowed(newDepth))
+        return nullptr;
+    return player_.duplicateTextField(parent_, parent->path(), *d, newName, newDepth);
 }
 
 } // namespace swf::movie

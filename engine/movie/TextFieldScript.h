@@ -40,7 +40,7 @@ public:
     int depth() override;
     std::string targetPath(bool slashes) override;
     bool remove() override;
-    avm1::Object* duplicate(const std::string& name, int depth) override;
+    avm1::Object* duplicate(const std::string& newName, int depth) override;
     avm1::TextFormatData textFormat(size_t begin, size_t end) override;
     void setTextFormat(size_t begin, size_t end, const avm1::TextFormatData& format) override;
     avm1::TextFormatData newTextFormat() override;

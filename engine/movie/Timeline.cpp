@@ -496,7 +496,7 @@ bool TimelinePlayer::hasUnloadHandler(const DisplayObject& object, int version)
     if (!script || !machine_)
         return false;
     try {
-        return machine_->getMember(avm1::Value(script->scriptObject()), "onUnload").isObject();
+        return machine_->getEventHandler(avm1::Value(script->scriptObject()), "onUnload").isObject();
     } catch (const avm1::ScriptThrow&) {
     } catch (const avm1::ScriptAbort&) {
     }
@@ -586,7 +586,7 @@ void TimelinePlayer::runScript(ClipState& root, QueuedScript script)
             return;
         }
         try {
-            avm1::Value handler = m.getMember(avm1::Value(script.object), script.method);
+            avm1::Value handler = m.getEventHandler(avm1::Value(script.object), script.method);
             if (handler.isObject())
                 m.call(handler, avm1::Value(script.object), {});
         } catch (const avm1::ScriptThrow& thrown) {
@@ -622,7 +622,7 @@ void TimelinePlayer::runScript(ClipState& root, QueuedScript script)
         return;
     }
     try {
-        avm1::Value handler = m.getMember(avm1::Value(object), script.method);
+        avm1::Value handler = m.getEventHandler(avm1::Value(object), script.method);
         if (handler.isObject()) {
             avm1::Object* previous = m.currentClip();
             m.setCurrentClip(object);

@@ -172,6 +172,12 @@ public:
     // The script object of the text field `field` of `container`, created on first use;
     // the container's own must exist already.
     avm1::Object* textFieldObject(ClipState& container, DisplayObject& field);
+    // A copy of the text field `field` of `container` at `depth`, as duplicateMovieClip
+    // makes one: a field its character defines afresh (one made by createTextField
+    // starts empty with the same box), with the original's transform and colour; what
+    // scripts changed in the original is not carried over. Its script object.
+    avm1::Object* duplicateTextField(ClipState& container, const ClipPath& containerPath, const DisplayObject& field,
+                                     const std::string& name, int depth);
     // A text field's variable: a name on the timeline `owner` stands for, or a path
     // to another one ("a.b.name", "/a/b:name", "_parent.name").
     void setBoundVariable(avm1::Object* owner, std::string_view variable, const avm1::Value& value);

@@ -30,10 +30,16 @@ bool ShapeHitTester::contains(const std::shared_ptr<const ShapeDef>& shape, Poin
         local.y > bounds.yMax + margin)
         return false;
     auto it = areas_.find(shape.get());
-    if (it == areas_.end())
-        it = areas_.emplace(shape.get(), Entry{shape, filledArea(buildShapePaths(*shape)), std::nullopt}).first;
+    if (it == areas_.end()) {
+        std::vector<QPainterPath> fills;
+        for (StylePath& p : buildShapePaths(*shape).paths) {
+            if (p.role == PathRole::Fill)
+                fills.push_back(std::move(p.path));
+        }
+        it = areas_.emplace(shape.get(), Entry{shape, std::move(fills), std::nullopt}).first;
+    }
     const QPointF at(local.x, local.y);
-    if (it->second.area.contains(at))
+    if (std::ranges::any_of(it->second.fills, [&at](const QPainterPath& fill) { return fill.contains(at); }))
         return true;
     if (!strokes)
         return false;

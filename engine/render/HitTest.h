@@ -1,7 +1,7 @@
 #pragma once
 
 // Whether a point lies on what a shape fills, in the shape's own twips. Buttons ask on
-// every pointer move, so each shape's filled area is built once and kept.
+// every pointer move, so each shape's fill outlines are built once and kept.
 
 #include "engine/format/Shape.h"
 
@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <unordered_map>
+#include <vector>
 
 namespace swf::render {
 
@@ -23,7 +24,9 @@ public:
 private:
     struct Entry {
         std::shared_ptr<const ShapeDef> shape;  // keeps the key's address valid
-        QPainterPath area;
+        // Each fill's outline on its own: a point is on the shape when any holds it.
+        // Merging them into one area first costs far more on a complex shape.
+        std::vector<QPainterPath> fills;
         std::optional<QPainterPath> lines;  // made when first asked for
     };
     std::unordered_map<const ShapeDef*, Entry> areas_;

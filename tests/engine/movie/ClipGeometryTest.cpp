@@ -341,4 +341,56 @@ TEST(HitTest, WithTheShapeFlagAStaticTextCountsOnlyWhereItsGlyphsAre)
     EXPECT_EQ(run(movie, a), (Lines{"true", "true", "false", "false", "false"}));
 }
 
+// c holds a clipping layer "m" at depth 1 masking depths 2..3, clip "a" at depth 2
+// under it and clip "b" at depth 4 above it; the script draws a 10 px square into
+// each: m at the origin, a at (5, 5), b at (20, 0). "d" and its mask "k" stand apart.
+TEST(HitTest, WithTheShapeFlagAClippingLayerLimitsWhatItMasksAndSetMaskTheClipItself)
+{
+    test::SwfWriter movie;
+    movie.defineSprite(kEmpty, 1, test::TagStream().showFrame());
+    test::Place layer = placed(1, kEmpty, Matrix{}, "m");
+    layer.clipDepth = 3;
+    test::TagStream holder;
+    holder.placeObject2(layer)
+        .placeObject2(placed(2, kEmpty, Matrix{}, "a"))
+        .placeObject2(placed(4, kEmpty, Matrix{}, "b"))
+        .showFrame();
+    movie.defineSprite(kOuter, 1, holder);
+    movie.placeObject2(placed(1, kOuter, Matrix{}, "c"));
+    movie.placeObject2(placed(2, kEmpty, Matrix{}, "d"));
+    movie.placeObject2(placed(3, kEmpty, Matrix{}, "k"));
+    ActionBuilder a;
+    auto call = [&a](std::string_view target, std::string_view method, std::vector<double> args) {
+        for (auto it = args.rbegin(); it != args.rend(); ++it)
+            a.pushNumber(*it);
+        a.pushInt(static_cast<int32_t>(args.size())).getVariable(target).pushString(method).op(kCallMethod).pop();
+    };
+    auto square = [&call](std::string_view target, double x, double y) {
+        call(target, "beginFill", {0});
+        call(target, "moveTo", {x, y});
+        call(target, "lineTo", {x + 10, y});
+        call(target, "lineTo", {x + 10, y + 10});
+        call(target, "lineTo", {x, y + 10});
+        call(target, "endFill", {});
+    };
+    square("c.m", 0, 0);
+    square("c.a", 5, 5);
+    square("c.b", 20, 0);
+    square("d", 100, 0);
+    square("k", 105, 0);
+    // d.setMask(k)
+    a.getVariable("k").pushInt(1).getVariable("d").pushString("setMask").op(kCallMethod).pop();
+    struct Probe {
+        std::string_view clip;
+        double x, y;
+    } probes[] = {{"c", 7, 7}, {"c", 12, 12}, {"c", 2, 2}, {"c", 22, 2}, {"d", 107, 5}, {"d", 102, 5}, {"k", 112, 5}};
+    for (const Probe& p : probes) {
+        a.pushBool(true).pushNumber(p.y).pushNumber(p.x).pushInt(3).getVariable(p.clip).pushString("hitTest")
+            .op(kCallMethod).op(kTrace);
+    }
+    // a where the layer covers it; a outside it and the layer alone: no; b, above the
+    // layer: yes. d where k covers it, not beside it; k itself counts as any clip.
+    EXPECT_EQ(run(movie, a), (Lines{"true", "false", "false", "true", "true", "false", "true"}));
+}
+
 } // namespace

@@ -22,7 +22,8 @@ using test::ActionBuilder;
 using Lines = std::vector<std::string>;
 
 constexpr uint8_t kTrace = 0x26, kGetMember = 0x4E, kSetMember = 0x4F, kCallMethod = 0x52, kDefineLocal = 0x3C,
-                  kInitObject = 0x43, kCallFunction = 0x3D, kGetVariable = 0x1C;
+                  kInitObject = 0x43, kCallFunction = 0x3D, kGetVariable = 0x1C, kTypeOf = 0x44, kCloneSprite = 0x24,
+                  kEquals2 = 0x49, kStrictEquals = 0x66;
 constexpr uint16_t kShape = 1, kSprite = 2, kRegistered = 3;
 
 using Arg = std::variant<double, std::string>;
@@ -131,11 +132,39 @@ Lines afterRemoving(const ActionBuilder& after)
 
 TEST(RemovedClipReference, ReadsAsEmptyWhileNoClipHasItsPath)
 {
-    // The removed clip's own variables are still there to read.
+    // The reference reaches nothing: the removed clip's own variables and the methods
+    // of its prototype read as undefined (valueOf() of such a reference == null, as the
+    // reference player's output shows), while it still converts to "" and is a
+    // "movieclip" to typeof.
     ActionBuilder after;
     traceVariable(after, "ref");
     traceMember(after, "ref", "mark");
-    EXPECT_EQ(afterRemoving(after), (Lines{"", "7"}));
+    callOn(after, "ref", "valueOf", {}).op(kTrace);
+    after.getVariable("ref").op(kTypeOf).op(kTrace);
+    EXPECT_EQ(afterRemoving(after), (Lines{"", "undefined", "undefined", "movieclip"}));
+}
+
+TEST(DuplicateTextField, StartsAfreshWithTheOriginalsPlaceAndBox)
+{
+    // createTextField("t", 1, 10, 20, 30, 40); t.text = "x"; t._x = 15;
+    // duplicateMovieClip(t, "t2", 2): the copy stands where t does now, in a box as
+    // large, without the text a script gave t.
+    test::SwfWriter movie;
+    ActionBuilder a;
+    callOn(a, "this", "createTextField", {std::string("t"), 1.0, 10.0, 20.0, 30.0, 40.0}).pop();
+    setMember(a, "t", "text", std::string("x"));
+    setMember(a, "t", "_x", 15.0);
+    a.getVariable("t").pushString("t2").pushInt(2).op(kCloneSprite);
+    traceVariable(a, "t2");
+    for (const char* member : {"_x", "_y", "_width", "text"})
+        traceMember(a, "t2", member);
+    // A depth scripts may not fill makes no copy.
+    a.getVariable("t").pushString("t3").pushInt(-5).op(kCloneSprite);
+    traceVariable(a, "t3");
+    movie.doAction(a).showFrame();
+    Running run(movie);
+    run.step();
+    EXPECT_EQ(run.traces, (Lines{"_level0.t2", "15", "20", "30", "", "undefined"}));
 }
 
 TEST(RemovedClipReference, StandsForTheNewClipAtItsPath)
@@ -149,7 +178,10 @@ TEST(RemovedClipReference, StandsForTheNewClipAtItsPath)
     setMember(after, "ref", "written", std::string("yes"));
     traceMember(after, "a", "written");
     callOn(after, "ref", "getDepth", {}).op(kTrace);
-    EXPECT_EQ(afterRemoving(after), (Lines{"_level0.a", "9", "yes", "2"}));
+    // == and === take it for the new clip too.
+    after.getVariable("ref").getVariable("a").op(kEquals2).op(kTrace);
+    after.getVariable("ref").getVariable("a").op(kStrictEquals).op(kTrace);
+    EXPECT_EQ(afterRemoving(after), (Lines{"_level0.a", "9", "yes", "2", "true", "true"}));
 }
 
 TEST(RemovedClipReference, AClipOfAnotherNameDoesNotTakeItsPlace)

@@ -79,6 +79,22 @@ TEST(Drawing, OpenFillsCloseBackToTheirStartWithAStroke)
     EXPECT_TRUE(area.contains(QPointF(5 * kPx, 5 * kPx)));
     EXPECT_TRUE(area.contains(QPointF(25 * kPx, 5 * kPx)));
     EXPECT_FALSE(area.contains(QPointF(15 * kPx, 5 * kPx)));
+
+    // A beginFill while a fill is open closes it too, but the next fill starts at the
+    // pen: here it only goes up and down one side, so it covers nothing.
+    Drawing three;
+    three.beginFill(solid({255, 0, 0, 255}));
+    three.moveTo({0, 0});
+    three.lineTo({0, 100 * kPx});
+    three.lineTo({100 * kPx, 100 * kPx});
+    three.beginFill(solid({0, 0, 255, 255}));
+    EXPECT_EQ(three.pen(), (Point{100 * kPx, 100 * kPx}));
+    three.lineTo({100 * kPx, 0});
+    three.lineTo({100 * kPx, 100 * kPx});
+    three.endFill();
+    const QPainterPath both = filledArea(buildShapePaths(*three.shape()));
+    EXPECT_TRUE(both.contains(QPointF(20 * kPx, 80 * kPx)));
+    EXPECT_FALSE(both.contains(QPointF(80 * kPx, 20 * kPx)));
 }
 
 TEST(Drawing, LineStylesChangeAndEndWhileClearForgetsEverything)
