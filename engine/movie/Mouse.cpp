@@ -100,6 +100,23 @@ bool MouseInput::hitsObject(const DisplayObject& object, Point parentLocal, int 
     return hitsCharacter(*object.character, object.ratio, *local, nesting, 0);
 }
 
+// Whether a clip's or button's switch (`enabled`, `useHandCursor`) is on: it is unless
+// it reads false. A script that throws while it is read leaves it on.
+static bool switchedOn(ClipState* clip, TimelinePlayer& timeline, std::string_view name)
+{
+    ClipScript* script = clip ? clip->script.get() : nullptr;
+    avm1::Machine* machine = timeline.machine();
+    if (!script || !machine)
+        return true;
+    try {
+        const avm1::Value value = machine->getMember(avm1::Value(script->scriptObject()), name);
+        return value.isUndefined() || machine->toBoolean(value);
+    } catch (const avm1::ScriptThrow&) {
+    } catch (const avm1::ScriptAbort&) {
+    }
+    return true;
+}
+
 bool MouseInput::handlesPointer(ClipState& clip, TimelinePlayer& timeline) const
 {
     ClipScript* script = clip.script.get();
@@ -108,17 +125,10 @@ bool MouseInput::handlesPointer(ClipState& clip, TimelinePlayer& timeline) const
         return false;
     avm1::Object* object = script->scriptObject();
     for (std::string_view name : kClipHandlers) {
-        if (!machine->hasProperty(object, name))
-            continue;
         // A clip whose `enabled` reads false runs none of its pointer handlers and
         // lets the pointer through to what it holds and what lies beneath.
-        try {
-            const avm1::Value enabled = machine->getMember(avm1::Value(object), "enabled");
-            return enabled.isUndefined() || machine->toBoolean(enabled);
-        } catch (const avm1::ScriptThrow&) {
-        } catch (const avm1::ScriptAbort&) {
-        }
-        return true;
+        if (machine->hasProperty(object, name))
+            return switchedOn(&clip, timeline, "enabled");
     }
     return false;
 }
@@ -134,7 +144,8 @@ bool MouseInput::findIn(ClipState& clip, ClipPath& path, Point local, TimelinePl
         if (!child.visible || child.clipDepth || !child.character || child.unloading)
             continue;
         if (child.character->kind == CharacterKind::Button) {
-            if (hitsObject(child, local, nesting)) {
+            // A button a script disabled lets the pointer through, as a clip does.
+            if (hitsObject(child, local, nesting) && switchedOn(child.clip.get(), timeline, "enabled")) {
                 found = Target{path, child.depth, child.characterId, false};
                 return true;
             }
@@ -206,20 +217,8 @@ bool MouseInput::showsHand(ClipState& root, TimelinePlayer& timeline) const
     const std::optional<Target>& target = pressed_ ? pressed_ : over_;
     if (!target)
         return false;
-    if (!target->isClip)
-        return true;
     DisplayObject* object = resolve(root, *target);
-    ClipScript* script = object && object->clip ? object->clip->script.get() : nullptr;
-    avm1::Machine* machine = timeline.machine();
-    if (!script || !machine)
-        return true;
-    try {
-        const avm1::Value hand = machine->getMember(avm1::Value(script->scriptObject()), "useHandCursor");
-        return hand.isUndefined() || machine->toBoolean(hand);
-    } catch (const avm1::ScriptThrow&) {
-    } catch (const avm1::ScriptAbort&) {
-    }
-    return true;
+    return switchedOn(object ? object->clip.get() : nullptr, timeline, "useHandCursor");
 }
 
 // DefineButtonSound gives sounds to four of the transitions; `movie` is the one the

@@ -261,6 +261,54 @@ TEST(PointerInput, UseHandCursorFalseKeepsTheArrowButNotTheClick)
     EXPECT_TRUE(player.overButton());
 }
 
+// A named button answers its `enabled` and `useHandCursor` as a clip does: disabled, it
+// runs no press action and the pointer passes it by; without the hand, it shows the arrow
+// and still takes the click.
+TEST(PointerInput, AButtonsScriptSwitchesAnswerAsAClips)
+{
+    struct SwitchCase {
+        const char* member;
+        std::vector<std::string> pressedWhileOff;
+        bool handWhileOff;
+    };
+    const SwitchCase cases[] = {{"enabled", {}, false}, {"useHandCursor", {"down"}, false}};
+    for (const SwitchCase& c : cases) {
+        SCOPED_TRACE(c.member);
+        test::SwfWriter movie;
+        test::defineFilledRect(movie, 1, {0, 400, 0, 400}, {0, 0, 255, 255});
+        test::defineButton2(movie, 2, {{kButtonHitTest | kButtonUp, 1, 1, {}, {}}},
+                            {{kOverUpToOverDown, 0, ActionBuilder().trace("down")}});
+        test::Place place;
+        place.depth = 1;
+        place.characterId = 2;
+        place.matrix = Matrix{1, 0, 0, 1, 2000, 2000};
+        place.name = "btn";
+        movie.placeObject2(place);
+        const auto set = [&](bool on) {
+            return ActionBuilder().getVariable("btn").pushString(c.member).pushBool(on).op(0x4F);
+        };
+        movie.doAction(set(false)).showFrame();
+        movie.doAction(set(true).stop()).showFrame();
+        Player player;
+        std::vector<std::string> lines;
+        player.setTraceSink([&](const std::string& line) { lines.push_back(line); });
+        player.loadBytes(movie.build());
+        player.advance();
+        player.mouseMove(QPointF(110, 110));
+        EXPECT_EQ(player.overButton(), c.handWhileOff);
+        player.mousePress();
+        player.mouseRelease();
+        EXPECT_EQ(lines, c.pressedWhileOff);
+        lines.clear();
+        player.advance();
+        player.mouseMove(QPointF(111, 110));
+        EXPECT_TRUE(player.overButton());
+        player.mousePress();
+        player.mouseRelease();
+        EXPECT_EQ(lines, std::vector<std::string>{"down"});
+    }
+}
+
 TEST(PointerInput, MouseHideIsTheWindowsToShow)
 {
     test::SwfWriter movie;
