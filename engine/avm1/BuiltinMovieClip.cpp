@@ -396,10 +396,11 @@ Value movieClipHitTest(Machine& m, Value self, std::span<const Value> args)
     return Value(other && c->boundsOverlap(*other));
 }
 
-// Clips are made by the timeline, not by `new`: the constructor leaves `this` alone.
-Value returnThis(Machine&, Value self, std::span<const Value>)
+// Clips are made by the timeline, not by `new`: the constructor leaves `this` alone and
+// answers nothing (a subclass's super() reads undefined).
+Value makeNoClip(Machine&, Value, std::span<const Value>)
 {
-    return self;
+    return Value();
 }
 
 Value convertPoint(Machine& m, Value self, std::span<const Value> args, bool toGlobal)
@@ -508,7 +509,7 @@ void installMovieClipClass(Machine& m)
 {
     Object* proto = m.newObject();
     m.protos().movieClip = proto;
-    m.newClass("MovieClip", proto, returnThis);
+    m.newClass("MovieClip", proto, makeNoClip);
     defineMethods(m, proto, kMovieClipMethods);
     installDrawingMethods(m, proto);
     // Every clip starts enabled and showing the hand over its button handlers: scripts

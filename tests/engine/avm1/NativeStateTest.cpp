@@ -92,6 +92,23 @@ TEST(NativeState, EachClassRunOnAnOrdinaryObjectMakesItAnInstanceInPlace)
     }
 }
 
+// What a constructor called by a subclass's super() answers, as the reference lists it.
+TEST(NativeState, WhatSuperAnswers)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"LocalConnection", "[object Object]"}, {"TextField.StyleSheet", "[object Object]"},
+        {"NetConnection", "undefined"},         {"XMLSocket", "undefined"},
+        {"SharedObject", "undefined"},          {"MovieClip", "undefined"},
+    };
+    for (const auto& [constructor, expected] : cases) {
+        Machine m(8);
+        const Value ctor = globalAt(m, constructor);
+        ASSERT_TRUE(ctor.isObject()) << constructor;
+        Object* o = m.newObject(m.getMember(ctor, "prototype").asObject());
+        EXPECT_EQ(m.toString(m.call(ctor, Value(o), {})), expected) << constructor;
+    }
+}
+
 TEST(NativeState, SomeObjectsKeepTheirPrototypeOrFixIt)
 {
     Machine m(8);
