@@ -671,12 +671,7 @@ void ClipScript::duplicateChildVideo(const void* video, const std::string& newNa
     copy.colorTransform = original->colorTransform;
     copy.visible = original->visible;
     copy.name = newName;
-    copy.placedAt = -1;
-    copy.madeByScript = true;
-    // Whatever was at that depth goes first, as for any object a script places.
-    player_.queueUnload(self_, path(), newDepth);
-    self_.remove(newDepth);
-    self_.insert(std::move(copy));
+    player_.placeByScript(self_, path(), std::move(copy));
 }
 
 std::optional<avm1::Value> ClipScript::childVideoProperty(const void* video, avm1::ClipProperty property)

@@ -50,8 +50,6 @@ avm1::Object* TimelinePlayer::duplicateTextField(ClipState& container, const Cli
     copy.colorTransform = field.colorTransform;
     copy.visible = field.visible;
     copy.name = name;
-    copy.placedAt = -1;
-    copy.madeByScript = true;
     const MovieDef& movie = movieOf(container);
     if (field.character && field.character->kind == CharacterKind::EditText && field.character->editText)
         copy.textField.emplace(
@@ -59,13 +57,13 @@ avm1::Object* TimelinePlayer::duplicateTextField(ClipState& container, const Cli
     else
         copy.textField.emplace(
             TextFieldState::created(field.textField->look ? field.textField->look->bounds : Rect{}, movie.outlineFonts));
-    // Whatever was at that depth goes first, as for any object a script places.
-    queueUnload(container, containerPath, depth);
-    container.remove(depth);
-    DisplayObject& inserted = container.insert(std::move(copy));
-    if (scriptsEnabled_ && !inserted.textField->variable.empty())
+    placeByScript(container, containerPath, std::move(copy));
+    DisplayObject* inserted = container.find(depth);
+    if (!inserted || !inserted->textField)
+        return nullptr;
+    if (scriptsEnabled_ && !inserted->textField->variable.empty())
         pendingBinds_.emplace_back(containerPath, depth);
-    return textFieldObject(container, inserted);
+    return textFieldObject(container, *inserted);
 }
 
 std::pair<avm1::Object*, std::string> TimelinePlayer::locateVariable(avm1::Object* owner, std::string_view variable)
