@@ -296,7 +296,6 @@ bool EngineControl::TranslateAccelerator(const QKeyEvent& event)
 {
     if (!player_.loaded())
         return false;
-    // Combinations with Ctrl or Alt stay the window's: its menu accelerators.
     // Combinations with Ctrl or Alt stay the window's (its menu accelerators) unless
     // the movie asked for every key with fscommand("trapallkeys", "true").
     const int key = event.key();
