@@ -795,6 +795,16 @@ bool Player::commitText(const std::string& text)
     return loaded() && impl_->keys.commit(impl_->root, *impl_->timeline, text);
 }
 
+std::string Player::copySelection(bool cut)
+{
+    return loaded() ? impl_->keys.selectedText(impl_->root, *impl_->timeline, cut) : std::string();
+}
+
+bool Player::pasteText(const std::string& text)
+{
+    return loaded() && impl_->keys.paste(impl_->root, *impl_->timeline, text);
+}
+
 std::vector<MovieMenuItem> Player::openMenu()
 {
     std::vector<MovieMenuItem> out;

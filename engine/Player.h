@@ -182,6 +182,13 @@ public:
     // holds the focus, so the window knows to turn its input method on.
     bool commitText(const std::string& text);
     bool typingFocused();
+    // The clipboard, for the window's Copy, Cut and Paste while an input field holds
+    // the focus: copySelection gives the field's selected text (UTF-8; empty when nothing
+    // is selected or the field is a password's), and with `cut` removes it; pasteText
+    // types text in, keeping line breaks in fields of more than one line. pasteText
+    // returns true when the field changed.
+    std::string copySelection(bool cut);
+    bool pasteText(const std::string& text);
     // The right-click menu: the items of the ContextMenu the movie gave its root, after
     // its onSelect heard that the menu opens; choosing one runs the item's onSelect, as
     // a click does (it may open an address).

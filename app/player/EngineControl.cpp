@@ -9,11 +9,13 @@
 #include "toolkit/Exceptions.h"
 
 #include <QActionGroup>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPaintEvent>
@@ -296,6 +298,10 @@ bool EngineControl::TranslateAccelerator(const QKeyEvent& event)
 {
     if (!player_.loaded())
         return false;
+    // A focused input field takes Paste, and Copy and Cut while it has text selected;
+    // with nothing selected, Ctrl+C stays the window's picture shortcut.
+    if (clipboardKey(event))
+        return true;
     // Combinations with Ctrl or Alt stay the window's (its menu accelerators) unless
     // the movie asked for every key with fscommand("trapallkeys", "true").
     const int key = event.key();
@@ -312,6 +318,28 @@ bool EngineControl::TranslateAccelerator(const QKeyEvent& event)
     player_.keyPress(code, character);
     keysHeld_.insert(key);
     updateInputMethod();
+    repaint();
+    return true;
+}
+
+bool EngineControl::clipboardKey(const QKeyEvent& event)
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!clipboard || !player_.typingFocused())
+        return false;
+    if (event.matches(QKeySequence::Paste)) {
+        player_.pasteText(clipboard->text().toStdString());
+        updateInputMethod();
+        repaint();
+        return true;
+    }
+    const bool cut = event.matches(QKeySequence::Cut);
+    if (!cut && !event.matches(QKeySequence::Copy))
+        return false;
+    const std::string selected = player_.copySelection(cut);
+    if (selected.empty())
+        return false;
+    clipboard->setText(QString::fromStdString(selected));
     repaint();
     return true;
 }

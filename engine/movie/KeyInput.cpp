@@ -10,6 +10,7 @@
 #include "engine/movie/TabFocus.h"
 #include "engine/movie/Timeline.h"
 
+#include <algorithm>
 #include <functional>
 
 namespace swf::movie {
@@ -275,6 +276,16 @@ bool KeyInput::typingFocused(TimelinePlayer& timeline)
 
 bool KeyInput::commit(ClipState& root, TimelinePlayer& timeline, const std::string& text)
 {
+    return enter(root, timeline, text, false);
+}
+
+bool KeyInput::paste(ClipState& root, TimelinePlayer& timeline, const std::string& text)
+{
+    return enter(root, timeline, text, true);
+}
+
+bool KeyInput::enter(ClipState& root, TimelinePlayer& timeline, const std::string& text, bool pasted)
+{
     avm1::Machine* m = timeline.machine();
     if (!m || text.empty())
         return false;
@@ -282,11 +293,24 @@ bool KeyInput::commit(ClipState& root, TimelinePlayer& timeline, const std::stri
     avm1::TextFieldHost* field = focusedInputField(*m);
     if (!field)
         return false;
-    // Line breaks and controls in composed text are not typing: only the characters.
+    // Controls are not typing: only the characters, and, pasted into a field of more
+    // than one line, its line breaks (one paragraph end each, as Enter makes).
+    const bool keepBreaks = pasted && m->toBoolean(field->get(avm1::TextFieldProperty::Multiline));
+    const std::u32string source = avm1::decodeUtf8(text);
     std::u32string typed;
-    for (char32_t c : avm1::decodeUtf8(text)) {
+    for (size_t i = 0; i < source.size(); ++i) {
+        const char32_t c = source[i];
         if (c >= 32 && c != 127)
             typed.push_back(c);
+        else if (keepBreaks && (c == '\n' || (c == '\r' && !(i + 1 < source.size() && source[i + 1] == '\n'))))
+            typed.push_back('\r');
+    }
+    // Pasted text is cut to the room maxChars leaves, where typing stops at the limit.
+    const double maxChars = m->toNumber(field->get(avm1::TextFieldProperty::MaxChars));
+    if (pasted && maxChars > 0) {
+        const avm1::TextFieldHost::Selection s = field->selection();
+        const double kept = static_cast<double>(field->length()) - std::max(0, s.end - s.begin);
+        typed.resize(static_cast<size_t>(std::clamp(maxChars - kept, 0.0, static_cast<double>(typed.size()))));
     }
     if (typed.empty() || !typeIntoField(*m, *field, 0, avm1::encodeUtf8(typed)))
         return false;
@@ -294,6 +318,29 @@ bool KeyInput::commit(ClipState& root, TimelinePlayer& timeline, const std::stri
     timeline.runQueuedScripts(root);
     timeline.syncBoundFields(root);
     return true;
+}
+
+std::string KeyInput::selectedText(ClipState& root, TimelinePlayer& timeline, bool cut)
+{
+    avm1::Machine* m = timeline.machine();
+    avm1::TextFieldHost* field = m ? focusedInputField(*m) : nullptr;
+    // A password field gives out nothing: its text stays behind its asterisks.
+    if (!field || m->toBoolean(field->get(avm1::TextFieldProperty::Password)))
+        return {};
+    const avm1::TextFieldHost::Selection s = field->selection();
+    if (s.begin < 0 || s.end <= s.begin)
+        return {};
+    const std::u32string all = avm1::decodeUtf8(m->toString(field->get(avm1::TextFieldProperty::Text)));
+    const auto begin = std::min(static_cast<size_t>(s.begin), all.size());
+    const auto end = std::min(static_cast<size_t>(s.end), all.size());
+    std::string selected = avm1::encodeUtf8(all.substr(begin, end - begin));
+    // Cutting removes the selection as Delete does, and the field says it changed.
+    if (cut && typeIntoField(*m, *field, 46, {})) {
+        announceChange(*m, *field);
+        timeline.runQueuedScripts(root);
+        timeline.syncBoundFields(root);
+    }
+    return selected;
 }
 
 bool KeyInput::deliver(ClipState& root, TimelinePlayer& timeline, int keyCode, char32_t character, bool down)

@@ -48,10 +48,18 @@ public:
     // does, honouring restrict and maxChars, with onChanged; no key events. True when
     // the field's text changed.
     bool commit(ClipState& root, TimelinePlayer& timeline, const std::string& text);
+    // Text from the clipboard goes in as composed text does, but keeps its line breaks
+    // in fields of more than one line and is cut to the room maxChars leaves.
+    bool paste(ClipState& root, TimelinePlayer& timeline, const std::string& text);
+    // The focused input field's selected text (UTF-8), for the clipboard: empty with
+    // nothing selected, and from a password field. `cut` also removes it from the
+    // field, which announces the change.
+    std::string selectedText(ClipState& root, TimelinePlayer& timeline, bool cut);
     // An input field holds the focus: typing, composed text included, goes there.
     bool typingFocused(TimelinePlayer& timeline);
 
 private:
+    bool enter(ClipState& root, TimelinePlayer& timeline, const std::string& text, bool pasted);
     bool deliver(ClipState& root, TimelinePlayer& timeline, int keyCode, char32_t character, bool down);
 };
 

@@ -11,7 +11,9 @@
 #include "engine/format/Button.h"
 #include "tests/support/ButtonWriter.h"
 
+#include <QClipboard>
 #include <QFile>
+#include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QTemporaryDir>
 
@@ -259,6 +261,20 @@ TEST_F(EngineControlKeys, TypingTabAndTheMoviesCommandsReachTheWindow)
             EXPECT_FALSE(engine.TranslateAccelerator(QKeyEvent(QEvent::KeyPress, Qt::Key_O, Qt::ControlModifier, "o")));
         }
     }
+}
+
+// Paste types the clipboard into the focused field; Copy with nothing selected stays the
+// window's picture shortcut.
+TEST_F(EngineControlKeys, PasteTypesTheClipboardIntoTheFocusedField)
+{
+    EngineControl& engine = open(inputMovie(nullptr, nullptr));
+    QCoreApplication::processEvents();
+    QGuiApplication::clipboard()->setText(QStringLiteral("粘贴"));
+    EXPECT_TRUE(engine.TranslateAccelerator(QKeyEvent(QEvent::KeyPress, Qt::Key_V, Qt::ControlModifier, "v")));
+    EXPECT_FALSE(engine.TranslateAccelerator(QKeyEvent(QEvent::KeyPress, Qt::Key_C, Qt::ControlModifier, "c")));
+    EXPECT_EQ(traces, std::vector<std::string>{"粘贴"});
+    engine.fsCommand(QStringLiteral("quit"), {});
+    EXPECT_TRUE(Application->Terminated());
 }
 
 TEST(FlashKeys, WindowKeysMapToTheMoviesCodesAndCharacters)

@@ -15,6 +15,7 @@
 #include <QPointF>
 
 #include <cstdlib>
+#include <type_traits>
 
 namespace swf {
 namespace {
@@ -132,8 +133,10 @@ struct TypingMovie {
     Player player;
     Lines lines;
 
-    // `extra` runs after the field is set up, before it takes the focus.
-    explicit TypingMovie(bool input, int maxChars = 0, bool focused = true, const ActionBuilder& extra = {})
+    // `extra` runs after the field is set up, before it takes the focus; `afterFocus`
+    // once it has it.
+    explicit TypingMovie(bool input, int maxChars = 0, bool focused = true, const ActionBuilder& extra = {},
+                         const ActionBuilder& afterFocus = {})
     {
         ActionBuilder a = fieldWithText();
         a.getVariable("t").pushString("text").pushString("").op(Op::SetMember);
@@ -150,6 +153,7 @@ struct TypingMovie {
             a.getVariable("t");
             call(a, "Selection", "setFocus", 1).op(Op::Pop);
         }
+        a.append(afterFocus);
         test::SwfWriter w;
         w.doAction(a);
         w.showFrame();
@@ -323,6 +327,51 @@ TEST(Typing, ComposedTextGoesIntoTheFocusedFieldAsTyping)
     TypingMovie unfocused(true, 0, false);
     EXPECT_FALSE(unfocused.player.typingFocused());
     EXPECT_FALSE(unfocused.player.commitText("中"));
+}
+
+// The window's Copy, Cut and Paste on the focused field: the selection out (nothing
+// from a password field), pasted text in as typing, its line breaks kept only where the
+// field has more than one line, cut to the room maxChars leaves.
+TEST(Typing, CopyCutAndPasteGoThroughTheFocusedField)
+{
+    const auto set = [](std::string_view member, auto value) {
+        ActionBuilder a;
+        a.getVariable("t").pushString(member);
+        if constexpr (std::is_same_v<decltype(value), bool>)
+            a.pushBool(value);
+        else
+            a.pushString(value);
+        return a.op(Op::SetMember);
+    };
+    ActionBuilder selectHello;
+    selectHello.pushInt(5).pushInt(0);
+    call(selectHello, "Selection", "setSelection", 2).op(Op::Pop);
+
+    TypingMovie plain(true, 0, true, set("text", "hello world"), selectHello);
+    EXPECT_EQ(plain.player.copySelection(false), "hello");
+    EXPECT_TRUE(plain.lines.empty());
+    EXPECT_EQ(plain.player.copySelection(true), "hello");
+    EXPECT_EQ(plain.player.copySelection(false), "");  // nothing selected now
+    EXPECT_TRUE(plain.player.pasteText("A\r\nB"));
+    EXPECT_EQ(plain.lines, (Lines{" world", "AB world"}));
+
+    ActionBuilder secret = set("text", "hello world");
+    secret.append(set("password", true));
+    TypingMovie password(true, 0, true, secret, selectHello);
+    EXPECT_EQ(password.player.copySelection(true), "");
+    EXPECT_TRUE(password.lines.empty());
+
+    TypingMovie lines(true, 0, true, set("multiline", true));
+    EXPECT_TRUE(lines.player.pasteText("a\r\nb\nc"));
+    TypingMovie limited(true, 4);
+    EXPECT_TRUE(limited.player.pasteText("abcdef"));
+    EXPECT_FALSE(limited.player.pasteText("g"));
+    EXPECT_EQ(lines.lines, Lines{"a\rb\rc"});
+    EXPECT_EQ(limited.lines, Lines{"abcd"});
+
+    TypingMovie unfocused(true, 0, false, set("text", "hello"));
+    EXPECT_EQ(unfocused.player.copySelection(false), "");
+    EXPECT_FALSE(unfocused.player.pasteText("x"));
 }
 
 // Input fields a at (200, 0), b at (0, 0), c at (0, 100), d at (0, 150) with
