@@ -800,6 +800,11 @@ std::string Player::copySelection(bool cut)
     return loaded() ? impl_->keys.selectedText(impl_->root, *impl_->timeline, cut) : std::string();
 }
 
+bool Player::selectAllText()
+{
+    return loaded() && impl_->keys.selectAll(*impl_->timeline);
+}
+
 bool Player::pasteText(const std::string& text)
 {
     return loaded() && impl_->keys.paste(impl_->root, *impl_->timeline, text);

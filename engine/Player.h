@@ -189,6 +189,8 @@ public:
     // returns true when the field changed.
     std::string copySelection(bool cut);
     bool pasteText(const std::string& text);
+    // Selects the focused input field's whole text (Select All); false without one.
+    bool selectAllText();
     // The right-click menu: the items of the ContextMenu the movie gave its root, after
     // its onSelect heard that the menu opens; choosing one runs the item's onSelect, as
     // a click does (it may open an address).

@@ -298,8 +298,8 @@ bool EngineControl::TranslateAccelerator(const QKeyEvent& event)
 {
     if (!player_.loaded())
         return false;
-    // A focused input field takes Paste, and Copy and Cut while it has text selected;
-    // with nothing selected, Ctrl+C stays the window's picture shortcut.
+    // A focused input field takes Select All and Paste, and Copy and Cut while it has
+    // text selected; with nothing selected, Ctrl+C stays the window's picture shortcut.
     if (clipboardKey(event))
         return true;
     // Combinations with Ctrl or Alt stay the window's (its menu accelerators) unless
@@ -327,6 +327,11 @@ bool EngineControl::clipboardKey(const QKeyEvent& event)
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (!clipboard || !player_.typingFocused())
         return false;
+    if (event.matches(QKeySequence::SelectAll)) {
+        player_.selectAllText();
+        repaint();
+        return true;
+    }
     if (event.matches(QKeySequence::Paste)) {
         player_.pasteText(clipboard->text().toStdString());
         updateInputMethod();

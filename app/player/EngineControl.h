@@ -82,8 +82,8 @@ public:
     bool inputMethodQuery(QInputMethodQueryEvent& event);
     // Turns the site's input method on while an input field holds the movie's focus.
     void updateInputMethod();
-    // Copy, Cut and Paste while an input field holds the movie's focus, through the
-    // desktop's clipboard; true when the key was used so.
+    // Select All, Copy, Cut and Paste while an input field holds the movie's focus,
+    // through the desktop's clipboard; true when the key was used so.
     bool clipboardKey(const QKeyEvent& event);
     // fscommand of a local movie that the player itself honours: quit, fullscreen,
     // allowscale, showmenu, trapallkeys; others are the movie's own and ignored.

@@ -320,6 +320,16 @@ bool KeyInput::enter(ClipState& root, TimelinePlayer& timeline, const std::strin
     return true;
 }
 
+bool KeyInput::selectAll(TimelinePlayer& timeline)
+{
+    avm1::Machine* m = timeline.machine();
+    avm1::TextFieldHost* field = m ? focusedInputField(*m) : nullptr;
+    if (!field)
+        return false;
+    field->setSelection(0, static_cast<int>(field->length()));
+    return true;
+}
+
 std::string KeyInput::selectedText(ClipState& root, TimelinePlayer& timeline, bool cut)
 {
     avm1::Machine* m = timeline.machine();

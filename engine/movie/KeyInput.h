@@ -55,6 +55,8 @@ public:
     // nothing selected, and from a password field. `cut` also removes it from the
     // field, which announces the change.
     std::string selectedText(ClipState& root, TimelinePlayer& timeline, bool cut);
+    // Selects the whole text of the focused input field; false when none has the focus.
+    bool selectAll(TimelinePlayer& timeline);
     // An input field holds the focus: typing, composed text included, goes there.
     bool typingFocused(TimelinePlayer& timeline);
 

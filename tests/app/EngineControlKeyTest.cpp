@@ -264,7 +264,7 @@ TEST_F(EngineControlKeys, TypingTabAndTheMoviesCommandsReachTheWindow)
 }
 
 // Paste types the clipboard into the focused field; Copy with nothing selected stays the
-// window's picture shortcut.
+// window's picture shortcut; Select All and Cut take the whole text out.
 TEST_F(EngineControlKeys, PasteTypesTheClipboardIntoTheFocusedField)
 {
     EngineControl& engine = open(inputMovie(nullptr, nullptr));
@@ -273,6 +273,12 @@ TEST_F(EngineControlKeys, PasteTypesTheClipboardIntoTheFocusedField)
     EXPECT_TRUE(engine.TranslateAccelerator(QKeyEvent(QEvent::KeyPress, Qt::Key_V, Qt::ControlModifier, "v")));
     EXPECT_FALSE(engine.TranslateAccelerator(QKeyEvent(QEvent::KeyPress, Qt::Key_C, Qt::ControlModifier, "c")));
     EXPECT_EQ(traces, std::vector<std::string>{"粘贴"});
+    // Select All, then Cut: the field empties and the clipboard holds its text.
+    QGuiApplication::clipboard()->clear();
+    EXPECT_TRUE(engine.TranslateAccelerator(QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::ControlModifier, "a")));
+    EXPECT_TRUE(engine.TranslateAccelerator(QKeyEvent(QEvent::KeyPress, Qt::Key_X, Qt::ControlModifier, "x")));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("粘贴"));
+    EXPECT_EQ(traces, (std::vector<std::string>{"粘贴", ""}));
     engine.fsCommand(QStringLiteral("quit"), {});
     EXPECT_TRUE(Application->Terminated());
 }
