@@ -663,15 +663,7 @@ void ClipScript::duplicateChildVideo(const void* video, const std::string& newNa
     const DisplayObject* original = videoChild(self_, video);
     if (!original || !scriptDepthAllowed(newDepth))
         return;
-    DisplayObject copy;
-    copy.depth = newDepth;
-    copy.characterId = original->characterId;
-    copy.character = original->character;
-    copy.matrix = original->matrix;
-    copy.colorTransform = original->colorTransform;
-    copy.visible = original->visible;
-    copy.name = newName;
-    player_.placeByScript(self_, path(), std::move(copy));
+    player_.placeByScript(self_, path(), duplicateOf(*original, newDepth, newName));
 }
 
 std::optional<avm1::Value> ClipScript::childVideoProperty(const void* video, avm1::ClipProperty property)
@@ -754,16 +746,9 @@ avm1::Object* ClipScript::duplicate(const std::string& newName, int newDepth, av
     DisplayObject* d = displayObject();
     if (!d || !parent_ || !parent_->script.get() || !scriptDepthAllowed(newDepth))
         return nullptr;
-    DisplayObject copy;
-    copy.depth = newDepth;
-    copy.characterId = d->characterId;
-    copy.character = d->character;
-    copy.matrix = d->matrix;
-    copy.colorTransform = d->colorTransform;
+    DisplayObject copy = duplicateOf(*d, newDepth, newName);
     copy.clipDepth = d->clipDepth;
-    copy.visible = d->visible;
     copy.clipActions = d->clipActions;
-    copy.name = newName;
     Drawing drawing = self_.drawing;
     avm1::Object* placed = player_.placeByScript(*parent_, parent_->script.get()->path(), std::move(copy), {}, init);
     // The copy starts with what scripts drew into the original. Its event handlers are

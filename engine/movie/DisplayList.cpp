@@ -39,4 +39,17 @@ bool ClipState::remove(int32_t depth)
     return true;
 }
 
+DisplayObject duplicateOf(const DisplayObject& original, int32_t depth, std::string name)
+{
+    DisplayObject copy;
+    copy.depth = depth;
+    copy.characterId = original.characterId;
+    copy.character = original.character;
+    copy.matrix = original.matrix;
+    copy.colorTransform = original.colorTransform;
+    copy.visible = original.visible;
+    copy.name = std::move(name);
+    return copy;
+}
+
 } // namespace swf::movie

@@ -217,6 +217,10 @@ struct DisplayObject {
     }
 };
 
+// A copy of `original` as duplicateMovieClip makes one: the same character, placed,
+// coloured and shown alike, at `depth` under `name`; none of its other state.
+DisplayObject duplicateOf(const DisplayObject& original, int32_t depth, std::string name);
+
 inline bool operator==(const ClipBox& a, const ClipBox& b)
 {
     if (!a.state_ || !b.state_)

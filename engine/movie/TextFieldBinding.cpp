@@ -42,14 +42,7 @@ avm1::Object* TimelinePlayer::duplicateTextField(ClipState& container, const Cli
 {
     if (!field.textField)
         return nullptr;
-    DisplayObject copy;
-    copy.depth = depth;
-    copy.characterId = field.characterId;
-    copy.character = field.character;
-    copy.matrix = field.matrix;
-    copy.colorTransform = field.colorTransform;
-    copy.visible = field.visible;
-    copy.name = name;
+    DisplayObject copy = duplicateOf(field, depth, name);
     const MovieDef& movie = movieOf(container);
     if (field.character && field.character->kind == CharacterKind::EditText && field.character->editText)
         copy.textField.emplace(
