@@ -3,6 +3,7 @@
 // takes only the settings the player knows; none of them exists for movies before SWF 8.
 
 #include "engine/avm1/Machine.h"
+#include "tests/support/ScriptGlobals.h"
 
 #include <gtest/gtest.h>
 
@@ -11,34 +12,25 @@
 namespace swf::avm1 {
 namespace {
 
-Value at(Machine& m, std::string_view path)
-{
-    Value v(m.global());
-    while (!path.empty()) {
-        const size_t dot = path.find('.');
-        v = m.getMember(v, path.substr(0, dot));
-        path = dot == std::string_view::npos ? std::string_view() : path.substr(dot + 1);
-    }
-    return v;
-}
+using test::globalAt;
 
 TEST(DialogFreeClasses, FileReferencesRefuseWhatNeedsTheDialog)
 {
     Machine m(8);
-    const Value file = m.construct(at(m, "flash.net.FileReference"), {});
+    const Value file = m.construct(globalAt(m, "flash.net.FileReference"), {});
     for (const char* request : {"download", "upload"})
         EXPECT_EQ(m.toString(m.callMethod(file, request, {})), "false") << request;
     // The chosen file's details stay unset and cannot be written by a script.
     m.setMember(file, "name", Value("x.txt"));
     EXPECT_TRUE(m.getMember(file, "name").isUndefined());
     // Each object listens on its own list; the methods come from the prototype.
-    const Value other = m.construct(at(m, "flash.net.FileReference"), {});
+    const Value other = m.construct(globalAt(m, "flash.net.FileReference"), {});
     EXPECT_NE(m.getMember(file, "_listeners").asObject(), m.getMember(other, "_listeners").asObject());
     const Value listener[] = {Value(m.newObject())};
     EXPECT_EQ(m.toString(m.callMethod(file, "addListener", listener)), "true");
     EXPECT_EQ(m.toString(m.getMember(m.getMember(file, "_listeners"), "length")), "1");
 
-    const Value list = m.construct(at(m, "flash.net.FileReferenceList"), {});
+    const Value list = m.construct(globalAt(m, "flash.net.FileReferenceList"), {});
     EXPECT_EQ(m.toString(m.getMember(m.getMember(list, "fileList"), "length")), "0");
 }
 
@@ -46,7 +38,7 @@ TEST(DialogFreeClasses, BrowseIsCancelledOnTheNextFrame)
 {
     for (const char* cls : {"flash.net.FileReference", "flash.net.FileReferenceList"}) {
         Machine m(8);
-        const Value picker = m.construct(at(m, cls), {});
+        const Value picker = m.construct(globalAt(m, cls), {});
         // A listener that counts the onCancel it hears and keeps what it was given.
         Object* listener = m.newObject();
         listener->put("onCancel", Value(m.newNativeFunction("", [](Machine& machine, Value self, std::span<const Value> args) {
@@ -75,7 +67,7 @@ TEST(DialogFreeClasses, BrowseIsCancelledOnTheNextFrame)
 TEST(DialogFreeClasses, TextRendererTakesOnlyKnownSettings)
 {
     Machine m(8);
-    const Value renderer = at(m, "flash.text.TextRenderer");
+    const Value renderer = globalAt(m, "flash.text.TextRenderer");
     EXPECT_EQ(m.toString(m.getMember(renderer, "maxLevel")), "4");
     EXPECT_EQ(m.toString(m.getMember(renderer, "displayMode")), "default");
     m.setMember(renderer, "maxLevel", Value(5.0));
@@ -85,7 +77,7 @@ TEST(DialogFreeClasses, TextRendererTakesOnlyKnownSettings)
     m.setMember(renderer, "maxLevel", Value(7.0));
     m.setMember(renderer, "displayMode", Value("lcd"));
     EXPECT_EQ(m.toString(m.getMember(renderer, "maxLevel")), "7");
-    EXPECT_EQ(m.toString(m.getMember(at(m, "textRenderer"), "displayMode")), "lcd");
+    EXPECT_EQ(m.toString(m.getMember(globalAt(m, "textRenderer"), "displayMode")), "lcd");
     // It holds settings; it makes no objects.
     EXPECT_TRUE(m.construct(renderer, {}).isUndefined());
 }
@@ -93,10 +85,10 @@ TEST(DialogFreeClasses, TextRendererTakesOnlyKnownSettings)
 TEST(DialogFreeClasses, AbsentBeforeSwf8)
 {
     Machine m(7);
-    EXPECT_TRUE(at(m, "flash").isUndefined());
-    EXPECT_TRUE(at(m, "textRenderer").isUndefined());
+    EXPECT_TRUE(globalAt(m, "flash").isUndefined());
+    EXPECT_TRUE(globalAt(m, "textRenderer").isUndefined());
     // System.Product is there from SWF 6 on.
-    EXPECT_TRUE(at(m, "System.Product").isObject());
+    EXPECT_TRUE(globalAt(m, "System.Product").isObject());
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 // stays an ordinary object.
 
 #include "engine/avm1/Machine.h"
+#include "tests/support/ScriptGlobals.h"
 
 #include <gtest/gtest.h>
 
@@ -14,17 +15,7 @@
 namespace swf::avm1 {
 namespace {
 
-// The value a dotted path from _global names ("flash.filters.BlurFilter").
-Value globalAt(Machine& m, std::string_view path)
-{
-    Value v(m.global());
-    while (!path.empty()) {
-        const size_t dot = path.find('.');
-        v = m.getMember(v, path.substr(0, dot));
-        path = dot == std::string_view::npos ? std::string_view() : path.substr(dot + 1);
-    }
-    return v;
-}
+using test::globalAt;
 
 // What a subclass's super() does: an ordinary object whose prototype is the class's,
 // handed to the constructor called as a function.
